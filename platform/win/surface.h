@@ -7,6 +7,7 @@
 // (gdi part) makes device contexts over them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
