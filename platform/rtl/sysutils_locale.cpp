@@ -24,8 +24,10 @@ std::string userLocaleName(const char* categoryVariable) {
 // A locale object that frees itself.
 class LocaleHandle {
 public:
+  // The character set of the texts comes with LC_CTYPE, so it is always
+  // opened alongside the category asked for.
   LocaleHandle(int mask, const std::string& name)
-      : loc_(name.empty() ? locale_t{} : newlocale(mask, name.c_str(), locale_t{})) {}
+      : loc_(name.empty() ? locale_t{} : newlocale(mask | LC_CTYPE_MASK, name.c_str(), locale_t{})) {}
   ~LocaleHandle() {
     if (loc_) freelocale(loc_);
   }
