@@ -7,7 +7,6 @@
 // digits (a binary fraction always has a finite decimal expansion) and then
 // rounds once at the position the format asks for, halves away from zero.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>

@@ -181,7 +181,13 @@ const TFormatSettings& InvariantFormatSettings() {
   return invariant;
 }
 
-TFormatSettings FormatSettings = LocaleFormatSettings();
+// Holds the invariant values from the start, so that code running before
+// this unit's initialisation still reads valid settings; the locale's values
+// are filled in when the unit initialises.
+constinit TFormatSettings FormatSettings{};
+namespace {
+const bool kFormatSettingsRead = (ResetFormatSettings(), true);
+}  // namespace
 
 void ResetFormatSettings() { FormatSettings = LocaleFormatSettings(); }
 

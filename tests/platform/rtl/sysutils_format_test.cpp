@@ -117,4 +117,21 @@ TEST(FormatTest, MismatchesAndMalformedSpecifiersRaise) {
   }
 }
 
+TEST(FormatTest, ArbitraryFormatTextsNeverCrash) {
+  // Format texts come from language files too: whatever they hold, Format
+  // either writes a result or raises EConvertError.
+  const std::string alphabet = "%%%0123456789.*:-dsfxgnupe ab";
+  uint32_t state = 1;
+  auto next = [&state] { return state = state * 1103515245u + 12345u; };
+  for (int round = 0; round < 3000; ++round) {
+    std::string fmt;
+    const size_t length = next() % 12;
+    for (size_t i = 0; i < length; ++i) fmt += alphabet[(next() >> 8) % alphabet.size()];
+    try {
+      Format(fmt, {3, 2.5, "text", int64_t{-4}}, InvariantFormatSettings());
+    } catch (const EConvertError&) {
+    }
+  }
+}
+
 }  // namespace
