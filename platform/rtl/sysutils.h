@@ -245,7 +245,7 @@ public:
   TVarRec(std::string_view s) : kind_(Kind::String), str_(s) {}
   TVarRec(const void* p) : kind_(Kind::Pointer), ptr_(p) {}
 
-  Kind kind() const { return kind_; }
+  Kind VType() const { return kind_; }
   int64_t Int() const { return int_; }
   bool IsWide() const { return wide_; }
   bool IsUnsigned() const { return unsigned_; }

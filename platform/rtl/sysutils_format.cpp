@@ -52,7 +52,7 @@ private:
     if (pos_ < fmt_.size() && fmt_[pos_] == '*') {
       ++pos_;
       const TVarRec& arg = nextArg();
-      if (arg.kind() != TVarRec::Kind::Integer) invalid();
+      if (arg.VType() != TVarRec::Kind::Integer) invalid();
       return arg.Int();
     }
     if (!atDigit()) return std::nullopt;
@@ -96,7 +96,7 @@ private:
 
   std::string Convert(char type, const TVarRec& arg, int32_t precision) {
     using Kind = TVarRec::Kind;
-    const bool isInt = arg.kind() == Kind::Integer;
+    const bool isInt = arg.VType() == Kind::Integer;
     switch (type) {
       case 'd':
         if (!isInt) invalid();
@@ -116,13 +116,13 @@ private:
       case 'f':
       case 'g':
       case 'n':
-        if (!isInt && arg.kind() != Kind::Float) invalid();
+        if (!isInt && arg.VType() != Kind::Float) invalid();
         return floatText(type, isInt ? static_cast<long double>(arg.Int()) : arg.Float(), precision);
       case 's':
-        if (arg.kind() != Kind::String) invalid();
+        if (arg.VType() != Kind::String) invalid();
         return precision >= 0 ? truncateChars(arg.Str(), static_cast<size_t>(precision)) : arg.Str();
       case 'p':
-        if (arg.kind() != Kind::Pointer) invalid();
+        if (arg.VType() != Kind::Pointer) invalid();
         return IntToHex(reinterpret_cast<uintptr_t>(arg.Ptr()), 2 * static_cast<int32_t>(sizeof(void*)));
       default:
         invalid();
