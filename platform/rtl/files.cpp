@@ -210,17 +210,11 @@ void RmDir(const std::string& dir) {
 
 // ---- files ---------------------------------------------------------------------
 
-bool DeleteFile(const std::string& fileName) {
-  struct stat st{};
-  if (fileName.empty() || lstat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  return unlink(fileName.c_str()) == 0;
-}
-
 bool RenameFile(const std::string& oldName, const std::string& newName) {
   return !oldName.empty() && !newName.empty() && rename(oldName.c_str(), newName.c_str()) == 0;
 }
 
-int64_t GetFileSize64(const std::string& fileName) {
+int64_t FileSize64(const std::string& fileName) {
   struct stat st{};
   if (fileName.empty() || stat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
   return static_cast<int64_t>(st.st_size);

@@ -62,11 +62,11 @@ void SetIOResult(int32_t code);
 
 // ---- files ---------------------------------------------------------------------
 
-bool DeleteFile(const std::string& fileName);
+// (Deleting a file is the kernel layer's DeleteFile.)
 // Moves or renames; an existing destination file is replaced.
 bool RenameFile(const std::string& oldName, const std::string& newName);
 // Size in bytes, -1 when the file cannot be read.
-int64_t GetFileSize64(const std::string& fileName);
+int64_t FileSize64(const std::string& fileName);
 // The last write time as a DOS date-time in local time, -1 when missing.
 int32_t FileAge(const std::string& fileName);
 // The last write time in local time; false when missing.
