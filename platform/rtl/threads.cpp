@@ -159,7 +159,7 @@ TThread::~TThread() {
     return;
   }
   Terminate();
-  thread_.join();
+  Join();  // a queued call's exception has nobody to go to here
 }
 
 void TThread::Start() {
@@ -194,17 +194,22 @@ void TThread::Run() {
   if (freeSelf) delete this;
 }
 
-int32_t TThread::WaitFor() {
-  if (!started_) throw EThread("Cannot wait for a thread that was not started");
-  if (FreeOnTerminate) throw EThread("Cannot wait for a thread that frees itself");
-  if (thread_.get_id() == std::this_thread::get_id()) throw EThread("A thread cannot wait for itself");
+std::exception_ptr TThread::Join() {
+  // On the main thread a worker may be blocked in Synchronize: keep running
+  // the queued calls until the worker has finished. The first exception of
+  // a queued call is handed back once the thread has ended.
+  std::exception_ptr error;
   if (IsMainThread()) {
     SyncState& s = Sync();
     std::unique_lock<std::mutex> lock(s.Lock);
     while (!finished_.load()) {
       if (!s.Calls.empty()) {
         lock.unlock();
-        CheckSynchronize();
+        try {
+          CheckSynchronize();
+        } catch (...) {
+          if (!error) error = std::current_exception();
+        }
         lock.lock();
         continue;
       }
@@ -212,6 +217,14 @@ int32_t TThread::WaitFor() {
     }
   }
   if (thread_.joinable()) thread_.join();
+  return error;
+}
+
+int32_t TThread::WaitFor() {
+  if (!started_) throw EThread("Cannot wait for a thread that was not started");
+  if (FreeOnTerminate) throw EThread("Cannot wait for a thread that frees itself");
+  if (thread_.get_id() == std::this_thread::get_id()) throw EThread("A thread cannot wait for itself");
+  if (std::exception_ptr error = Join()) std::rethrow_exception(error);
   return returnValue_;
 }
 

@@ -65,7 +65,8 @@ public:
   bool Terminated() const { return terminated_.load(); }
   // Waits until the thread has ended and returns ReturnValue. On the main
   // thread the queued calls keep running meanwhile, so a worker blocked in
-  // Synchronize can finish. EThread for a thread that was never started,
+  // Synchronize can finish (an exception of a queued call that ran then is
+  // raised after the wait). EThread for a thread that was never started,
   // that frees itself, or from the thread itself.
   int32_t WaitFor();
   bool Started() const { return started_; }
@@ -95,6 +96,7 @@ protected:
 
 private:
   void Run();
+  std::exception_ptr Join();
 
   std::thread thread_;
   bool started_ = false;

@@ -173,6 +173,27 @@ TEST(Synchronize, MainThreadWaitForKeepsRunningCallsAndOnTerminate) {
   EXPECT_EQ(onMain, (std::vector<std::string>{"sync0", "sync1", "sync2", "terminate"}));
 }
 
+// Uses nothing of a derived part, so the base destructor may do the waiting.
+class SyncOnceThread : public TThread {
+public:
+  std::atomic<bool> ran{false};
+
+protected:
+  void Execute() override {
+    Synchronize([this] { ran = IsMainThread(); });
+  }
+};
+
+TEST(Synchronize, DeletingAThreadOnTheMainThreadLetsItsCallRun) {
+  WakeHook hook;
+  auto* t = new SyncOnceThread;
+  t->Start();
+  while (hook.wakes == 0) Sleep(1);
+  std::atomic<bool>* ran = &t->ran;
+  EXPECT_FALSE(*ran);
+  delete t;  // would dead-lock if the destructor only joined
+}
+
 TEST(Synchronize, ExceptionOfTheMethodIsRaisedInTheWorker) {
   WakeHook hook;
   std::string caught;
