@@ -265,11 +265,9 @@ bool WildcardMatch(const std::string& name, const std::string& mask) {
 
 bool MatchesMask(const std::string& fileName, const std::string& mask) {
   if (WildcardMatch(fileName, mask)) return true;
-  // "name.*" also matches "name", as on the original platform.
-  if (mask.size() >= 2 && mask.compare(mask.size() - 2, 2, ".*") == 0 &&
-      fileName.find(ExtensionSeparator) == std::string::npos)
-    return WildcardMatch(fileName, mask.substr(0, mask.size() - 2));
-  return false;
+  // A name without extension also matches as "name.", so "*.*" and "name.*"
+  // take it and "*." finds exactly such names, as on the original platform.
+  return fileName.find(ExtensionSeparator) == std::string::npos && WildcardMatch(fileName + ExtensionSeparator, mask);
 }
 
 // ---- directory search ----------------------------------------------------------------

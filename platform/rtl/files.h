@@ -108,8 +108,9 @@ int32_t FindNext(TSearchRec& rec);
 void FindClose(TSearchRec& rec);
 
 // Matches a file name against a mask without regard to case: "*" any run,
-// "?" one character. A trailing ".*" also matches a name without
-// extension, so "*.*" matches every name.
+// "?" one character. A name without extension also matches as if it ended
+// in ".": "*.*" matches every name, "name.*" matches "name", "*." matches
+// the names without extension.
 bool MatchesMask(const std::string& fileName, const std::string& mask);
 
 // ---- temporary files -----------------------------------------------------------------

@@ -161,6 +161,7 @@ TEST(Masks, MatchLikeTheOriginalPlatform) {
       {"a.b.c", "*.*", true},         {"vesk.de.lng", "vesk.*.*", true}, {"vesk", "vesk.*", true},
       {"vesk.txt", "vesk.*", true},   {"veskx", "vesk.*", false},     {"x.de.lng", "*.de.lng", true},
       {"x.en.lng", "*.de.lng", false}, {"abc", "a?c", true},           {"ac", "a?c", false},
+      {"README", "*.", true},     {"a.txt", "*.", false},         {"Makefile", "m*E", true},
       {"", "*", true},                {"abc", "", false},             {"aaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*c", false},
   };
   for (const Case& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;

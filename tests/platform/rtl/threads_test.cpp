@@ -309,8 +309,9 @@ TEST(Event, ManualAndAutoResetAndTimeout) {
   b.Start();
   Sleep(20);
   automatic.SetEvent();
+  for (int i = 0; i < 2000 && released == 0; ++i) Sleep(1);
   Sleep(50);
-  EXPECT_EQ(released, 1);
+  EXPECT_EQ(released, 1);  // the other one still waits
   automatic.SetEvent();
   a.WaitFor();
   b.WaitFor();
