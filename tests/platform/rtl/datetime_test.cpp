@@ -10,6 +10,19 @@
 
 namespace {
 
+// Fixed English settings, so that results do not depend on the test machine's locale.
+TDateFormats UsFormats() {
+  TDateFormats f = DefaultDateFormats();
+  f.DateSeparator = '/';
+  f.TimeSeparator = ':';
+  f.ShortDateFormat = "m/d/yyyy";
+  f.ShortTimeFormat = "h:nn AMPM";
+  f.LongTimeFormat = "h:nn:ss AMPM";
+  f.TimeAMString = "AM";
+  f.TimePMString = "PM";
+  return f;
+}
+
 TEST(DateTime, EncodesDaysSince1899December30) {
   const struct {
     int y, m, d;
@@ -70,14 +83,15 @@ TEST(DateTime, FormatsWithThePatternLetters) {
       {"t", "2:07 PM"},
       {"x-y!", "x-24!"},
   };
-  for (const auto& [format, text] : cases) EXPECT_EQ(FormatDateTime(format, t), text) << format;
-  EXPECT_EQ(FormatDateTime("c", EncodeDate(2024, 3, 5)), "3/5/2024");  // no time part
-  EXPECT_EQ(FormatDateTime("h:nn am/pm", EncodeTime(0, 5, 0, 0)), "12:05 am");
-  EXPECT_EQ(FormatDateTime("\"open", t), "open");  // an unclosed quote runs to the end
+  const TDateFormats us = UsFormats();
+  for (const auto& [format, text] : cases) EXPECT_EQ(FormatDateTime(format, t, us), text) << format;
+  EXPECT_EQ(FormatDateTime("c", EncodeDate(2024, 3, 5), us), "3/5/2024");  // no time part
+  EXPECT_EQ(FormatDateTime("h:nn am/pm", EncodeTime(0, 5, 0, 0), us), "12:05 am");
+  EXPECT_EQ(FormatDateTime("\"open", t, us), "open");  // an unclosed quote runs to the end
 }
 
 TEST(DateTime, FormatsWithGivenSeparatorsAndNames) {
-  TDateFormats f = DefaultDateFormats();
+  TDateFormats f = UsFormats();
   f.DateSeparator = '.';
   f.TimeSeparator = '-';
   f.ShortDateFormat = "dd/mm/yyyy";
@@ -89,7 +103,7 @@ TEST(DateTime, FormatsWithGivenSeparatorsAndNames) {
 }
 
 TEST(DateTime, ParsesDatesInTheShortDateOrder) {
-  TDateFormats f = DefaultDateFormats();
+  TDateFormats f = UsFormats();
   TDateTime d = 0;
   ASSERT_TRUE(TryStrToDate("12/31/2024", d, f));
   EXPECT_EQ(d, EncodeDate(2024, 12, 31));
@@ -114,6 +128,7 @@ TEST(DateTime, ParsesDatesInTheShortDateOrder) {
   for (const char* bad : {"", "31.13.2024", "30.2.2024", "1.2.3.4", "a.b.c", "1..2024", "99999.1.1", "1.2.2024x"})
     EXPECT_FALSE(TryStrToDate(bad, d, f)) << bad;
   EXPECT_THROW(StrToDate("not a date"), EConvertError);
+  EXPECT_EQ(StrToDate(DateToStr(EncodeDate(2024, 12, 31))), EncodeDate(2024, 12, 31));  // the settings in use
 }
 
 TEST(DateTime, FileDateAndUnixConversions) {
