@@ -154,7 +154,7 @@ void TThread::Queue(TThread*, std::function<void()> method) {
 
 TThread::~TThread() {
   if (!thread_.joinable()) return;
-  if (thread_.get_id() == std::this_thread::get_id()) {
+  if (threadId_.load() == CurrentThreadID()) {
     thread_.detach();  // FreeOnTerminate: the thread deletes its own object
     return;
   }
@@ -165,10 +165,14 @@ TThread::~TThread() {
 void TThread::Start() {
   if (started_) throw EThread("Cannot call Start on a running or terminated thread");
   started_ = true;
+  // Run waits at the gate until thread_ is stored: a quick thread that frees
+  // itself must not be deleted while this assignment is still under way.
+  std::lock_guard<std::mutex> gate(startGate_);
   thread_ = std::thread([this] { Run(); });
 }
 
 void TThread::Run() {
+  { std::lock_guard<std::mutex> gate(startGate_); }
   threadId_.store(CurrentThreadID());
   try {
     Execute();
@@ -216,6 +220,7 @@ std::exception_ptr TThread::Join() {
       s.Changed.wait(lock);
     }
   }
+  std::lock_guard<std::mutex> guard(joinLock_);  // several threads may wait at once
   if (thread_.joinable()) thread_.join();
   return error;
 }
@@ -223,7 +228,7 @@ std::exception_ptr TThread::Join() {
 int32_t TThread::WaitFor() {
   if (!started_) throw EThread("Cannot wait for a thread that was not started");
   if (FreeOnTerminate) throw EThread("Cannot wait for a thread that frees itself");
-  if (thread_.get_id() == std::this_thread::get_id()) throw EThread("A thread cannot wait for itself");
+  if (threadId_.load() == CurrentThreadID()) throw EThread("A thread cannot wait for itself");
   if (std::exception_ptr error = Join()) std::rethrow_exception(error);
   return returnValue_;
 }

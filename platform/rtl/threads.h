@@ -99,6 +99,8 @@ private:
   std::exception_ptr Join();
 
   std::thread thread_;
+  std::mutex startGate_;
+  std::mutex joinLock_;
   bool started_ = false;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};

@@ -63,6 +63,28 @@ TEST(Threads, RunOnceAfterStartAndHandBackTheirResult) {
   EXPECT_THROW(t.Start(), EThread);  // a thread object runs once
 }
 
+TEST(Threads, SeveralThreadsMayWaitForOne) {
+  TEvent go;
+  WorkThread target([&](WorkThread&) {
+    go.WaitFor(5000);
+    return 3;
+  });
+  target.Start();
+  std::atomic<int> sum{0};
+  auto waiter = [&](WorkThread&) {
+    sum += target.WaitFor();
+    return 0;
+  };
+  WorkThread a(waiter), b(waiter);
+  a.Start();
+  b.Start();
+  Sleep(20);
+  go.SetEvent();
+  a.WaitFor();
+  b.WaitFor();
+  EXPECT_EQ(sum, 6);
+}
+
 TEST(Threads, TerminateIsACooperativeStop) {
   std::atomic<int> loops{0};
   WorkThread t([&](WorkThread& self) {
