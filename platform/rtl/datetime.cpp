@@ -69,33 +69,10 @@ TDateTime ComposeDateTime(int64_t day, int64_t msec) {
 
 const int64_t kDayOfEpoch = DaysFromCivil(1899, 12, 30);
 
-TDateFormats MakeEnglishFormats() {
-  static const char* const kShortMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  static const char* const kLongMonths[12] = {"January", "February", "March",     "April",
-                                              "May",     "June",     "July",      "August",
-                                              "September", "October", "November", "December"};
-  static const char* const kShortDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* const kLongDays[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                           "Thursday", "Friday", "Saturday"};
-  TDateFormats f;
-  for (int i = 0; i < 12; ++i) {
-    f.ShortMonthNames[i] = kShortMonths[i];
-    f.LongMonthNames[i] = kLongMonths[i];
-  }
-  for (int i = 0; i < 7; ++i) {
-    f.ShortDayNames[i] = kShortDays[i];
-    f.LongDayNames[i] = kLongDays[i];
-  }
-  return f;
-}
+// The long date has no setting of its own; callers only use the short one.
+constexpr const char* kLongDateFormat = "dddd, mmmm d, yyyy";
 
 }  // namespace
-
-const TDateFormats& DefaultDateFormats() {
-  static const TDateFormats formats = MakeEnglishFormats();
-  return formats;
-}
 
 // ---- encoding and decoding ----------------------------------------------------------
 
@@ -227,7 +204,7 @@ bool UsesTwelveHourClock(const std::string& format) {
 
 class DateFormatter {
 public:
-  DateFormatter(const DateParts& parts, const TDateFormats& formats) : p_(parts), f_(formats) {}
+  DateFormatter(const DateParts& parts, const TFormatSettings& formats) : p_(parts), f_(formats) {}
 
   void Append(const std::string& format, int depth) {
     // Nested formats (c, ddddd, t) come from the settings; they may not nest again.
@@ -291,7 +268,7 @@ private:
     if (run <= 2) out_ += Digits(p_.Day, static_cast<int>(run));
     else if (run == 3) out_ += f_.ShortDayNames[p_.WeekDay - 1];
     else if (run == 4) out_ += f_.LongDayNames[p_.WeekDay - 1];
-    else Append(run == 5 ? f_.ShortDateFormat : f_.LongDateFormat, depth + 1);
+    else Append(run == 5 ? f_.ShortDateFormat : std::string(kLongDateFormat), depth + 1);
   }
 
   void Hour(size_t run, bool twelveHour) {
@@ -333,21 +310,21 @@ private:
   }
 
   const DateParts& p_;
-  const TDateFormats& f_;
+  const TFormatSettings& f_;
   std::string out_;
 };
 
 }  // namespace
 
-std::string FormatDateTime(const std::string& format, TDateTime dateTime, const TDateFormats& formats) {
+std::string FormatDateTime(const std::string& format, TDateTime dateTime, const TFormatSettings& settings) {
   const DateParts parts = Split(dateTime);
-  DateFormatter formatter(parts, formats);
+  DateFormatter formatter(parts, settings);
   formatter.Append(format.empty() ? std::string("c") : format, 0);
   return formatter.Result();
 }
 
 std::string FormatDateTime(const std::string& format, TDateTime dateTime) {
-  return FormatDateTime(format, dateTime, DefaultDateFormats());
+  return FormatDateTime(format, dateTime, FormatSettings);
 }
 
 std::string DateToStr(TDateTime date) { return FormatDateTime("ddddd", date); }
@@ -358,9 +335,8 @@ std::string DateTimeToStr(TDateTime dateTime) { return FormatDateTime("c", dateT
 
 namespace {
 
-// Reads an unsigned number of one to four digits at pos, after blanks.
+// Reads an unsigned number of one to four digits at pos.
 bool ReadNumber(const std::string& text, size_t& pos, int32_t& value, size_t& digits) {
-  while (pos < text.size() && text[pos] == ' ') ++pos;
   digits = 0;
   value = 0;
   while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
@@ -368,8 +344,20 @@ bool ReadNumber(const std::string& text, size_t& pos, int32_t& value, size_t& di
     value = value * 10 + (text[pos] - '0');
     ++pos;
   }
-  while (pos < text.size() && text[pos] == ' ') ++pos;
   return digits > 0;
+}
+
+// The bytes that may stand between the numbers of a date: the date
+// separator, blanks, and the literal text of the short date format (such as
+// the year, month and day signs of East Asian formats).
+std::string SeparatorBytes(const TFormatSettings& settings) {
+  std::string bytes{settings.DateSeparator, ' '};
+  for (char c : settings.ShortDateFormat) {
+    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower != 'd' && lower != 'm' && lower != 'y' && c != '/' && !std::isdigit(static_cast<unsigned char>(c)))
+      bytes += c;
+  }
+  return bytes;
 }
 
 // The order of day, month and year in a date format: "DMY", "MDY" or "YMD".
@@ -401,20 +389,24 @@ int32_t ExpandYear(int32_t year, size_t digits) {
 
 }  // namespace
 
-bool TryStrToDate(const std::string& text, TDateTime& date, const TDateFormats& formats) {
+bool TryStrToDate(const std::string& text, TDateTime& date, const TFormatSettings& settings) {
+  const std::string separators = SeparatorBytes(settings);
+  const auto isSeparator = [&](char c) { return separators.find(c) != std::string::npos; };
   int32_t values[3] = {0, 0, 0};
   size_t lastDigits = 0;
   size_t count = 0;
-  size_t pos = 0;
-  while (count < 3) {
+  size_t pos = text.find_first_not_of(' ');
+  if (pos == std::string::npos) return false;
+  while (count < 3 && pos < text.size()) {
     if (!ReadNumber(text, pos, values[count], lastDigits)) return false;
     ++count;
-    if (pos >= text.size() || text[pos] != formats.DateSeparator) break;
-    ++pos;
+    const size_t numberEnd = pos;
+    while (pos < text.size() && isSeparator(text[pos])) ++pos;
+    if (pos == numberEnd) break;
   }
   if (pos != text.size() || count < 2) return false;
 
-  const std::string order = FieldOrder(formats.ShortDateFormat);
+  const std::string order = FieldOrder(settings.ShortDateFormat);
   int32_t day = 0, month = 0, year = 0;
   if (count == 2) {
     // Day and month in the format's order; the year is this year's.
@@ -435,7 +427,7 @@ bool TryStrToDate(const std::string& text, TDateTime& date, const TDateFormats& 
 }
 
 bool TryStrToDate(const std::string& text, TDateTime& date) {
-  return TryStrToDate(text, date, DefaultDateFormats());
+  return TryStrToDate(text, date, FormatSettings);
 }
 
 TDateTime StrToDate(const std::string& text) {

@@ -12,6 +12,8 @@
 #include <ctime>
 #include <string>
 
+#include "platform/rtl/sysutils.h"
+
 // ---- the date-time type -------------------------------------------------------
 
 using TDateTime = double;
@@ -23,25 +25,6 @@ constexpr int64_t MSecsPerDay = int64_t{SecsPerDay} * 1000;
 // Days from 0001-01-01 to 1899-12-30, and from 1899-12-30 to 1970-01-01.
 constexpr int32_t DateDelta = 693594;
 constexpr double UnixDateDelta = 25569.0;
-
-// Names and formats of dates and times (the locale's, or English defaults).
-struct TDateFormats {
-  std::string ShortMonthNames[12];
-  std::string LongMonthNames[12];
-  std::string ShortDayNames[7];  // Sunday first
-  std::string LongDayNames[7];
-  char DateSeparator = '/';
-  char TimeSeparator = ':';
-  std::string ShortDateFormat = "m/d/yyyy";
-  std::string LongDateFormat = "dddd, mmmm d, yyyy";
-  std::string ShortTimeFormat = "h:nn AMPM";
-  std::string LongTimeFormat = "h:nn:ss AMPM";
-  std::string TimeAMString = "AM";
-  std::string TimePMString = "PM";
-};
-
-// The formats in use by the routines below that take none.
-const TDateFormats& DefaultDateFormats();
 
 // ---- encoding and decoding ----------------------------------------------------------
 
@@ -68,20 +51,23 @@ TDateTime Time();
 
 // ---- formatting and parsing ------------------------------------------------------------
 
-// Formats with the pattern letters d dd ddd dddd ddddd dddddd, m mm mmm mmmm
-// (minutes right after an hour), yy yyyy, h hh, n nn, s ss, z zzz, t tt, c,
-// am/pm a/p ampm (12-hour clock), "/" and ":" (the separators) and quoted
-// text '...' or "..."; any other character is copied.
+// Formats with the pattern letters d dd ddd dddd ddddd (short date), dddddd
+// (long date), m mm mmm mmmm (minutes right after an hour), yy yyyy, h hh,
+// n nn, s ss, z zzz, t tt (short and long time), c (short date, and the long
+// time unless it is midnight), am/pm a/p ampm (12-hour clock), "/" and ":"
+// (the settings' separators) and quoted text '...' or "..."; any other
+// character is copied. Without settings the global FormatSettings count.
 std::string FormatDateTime(const std::string& format, TDateTime dateTime);
-std::string FormatDateTime(const std::string& format, TDateTime dateTime, const TDateFormats& formats);
+std::string FormatDateTime(const std::string& format, TDateTime dateTime, const TFormatSettings& settings);
 std::string DateToStr(TDateTime date);
 std::string TimeToStr(TDateTime time);
 std::string DateTimeToStr(TDateTime dateTime);
-// Reads a date in the order of the short date format (day, month and year
-// as numbers, separated by the date separator); a two-digit year lies in
-// the century around now, a missing year is this year.
+// Reads a date in the order of the short date format: day, month and year
+// as numbers, separated by the date separator, blanks or the format's own
+// literal text; a two-digit year lies in the century around now, a missing
+// year is this year.
 bool TryStrToDate(const std::string& text, TDateTime& date);
-bool TryStrToDate(const std::string& text, TDateTime& date, const TDateFormats& formats);
+bool TryStrToDate(const std::string& text, TDateTime& date, const TFormatSettings& settings);
 // As TryStrToDate; an unreadable text raises EConvertError.
 TDateTime StrToDate(const std::string& text);
 

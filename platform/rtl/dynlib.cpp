@@ -3,13 +3,12 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <map>
 #include <memory>
 #include <mutex>
 
 #include "platform/rtl/files.h"
+#include "platform/rtl/sysutils.h"
 
 // Sections: last error | built-in libraries | executable | loading
 
@@ -51,12 +50,6 @@ struct BuiltinRegistry {
 BuiltinRegistry& Builtins() {
   static BuiltinRegistry registry;
   return registry;
-}
-
-std::string LowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 // The registry key: the file-name part in lower case, ".dll" when it has no

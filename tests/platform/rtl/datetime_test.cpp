@@ -11,8 +11,8 @@
 namespace {
 
 // Fixed English settings, so that results do not depend on the test machine's locale.
-TDateFormats UsFormats() {
-  TDateFormats f = DefaultDateFormats();
+TFormatSettings UsFormats() {
+  TFormatSettings f = InvariantFormatSettings();
   f.DateSeparator = '/';
   f.TimeSeparator = ':';
   f.ShortDateFormat = "m/d/yyyy";
@@ -83,7 +83,7 @@ TEST(DateTime, FormatsWithThePatternLetters) {
       {"t", "2:07 PM"},
       {"x-y!", "x-24!"},
   };
-  const TDateFormats us = UsFormats();
+  const TFormatSettings us = UsFormats();
   for (const auto& [format, text] : cases) EXPECT_EQ(FormatDateTime(format, t, us), text) << format;
   EXPECT_EQ(FormatDateTime("c", EncodeDate(2024, 3, 5), us), "3/5/2024");  // no time part
   EXPECT_EQ(FormatDateTime("h:nn am/pm", EncodeTime(0, 5, 0, 0), us), "12:05 am");
@@ -91,7 +91,7 @@ TEST(DateTime, FormatsWithThePatternLetters) {
 }
 
 TEST(DateTime, FormatsWithGivenSeparatorsAndNames) {
-  TDateFormats f = UsFormats();
+  TFormatSettings f = UsFormats();
   f.DateSeparator = '.';
   f.TimeSeparator = '-';
   f.ShortDateFormat = "dd/mm/yyyy";
@@ -103,7 +103,7 @@ TEST(DateTime, FormatsWithGivenSeparatorsAndNames) {
 }
 
 TEST(DateTime, ParsesDatesInTheShortDateOrder) {
-  TDateFormats f = UsFormats();
+  TFormatSettings f = UsFormats();
   TDateTime d = 0;
   ASSERT_TRUE(TryStrToDate("12/31/2024", d, f));
   EXPECT_EQ(d, EncodeDate(2024, 12, 31));
@@ -128,6 +128,13 @@ TEST(DateTime, ParsesDatesInTheShortDateOrder) {
   for (const char* bad : {"", "31.13.2024", "30.2.2024", "1.2.3.4", "a.b.c", "1..2024", "99999.1.1", "1.2.2024x"})
     EXPECT_FALSE(TryStrToDate(bad, d, f)) << bad;
   EXPECT_THROW(StrToDate("not a date"), EConvertError);
+
+  // Literal text of the format may stand between and after the numbers.
+  f.ShortDateFormat = "yyyy\u5e74mm\u6708dd\u65e5";
+  f.DateSeparator = '/';
+  ASSERT_TRUE(TryStrToDate("2024\u5e7412\u670831\u65e5", d, f));
+  EXPECT_EQ(d, EncodeDate(2024, 12, 31));
+  EXPECT_FALSE(TryStrToDate("2024x12x31", d, f));
   EXPECT_EQ(StrToDate(DateToStr(EncodeDate(2024, 12, 31))), EncodeDate(2024, 12, 31));  // the settings in use
 }
 
