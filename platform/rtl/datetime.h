@@ -22,8 +22,7 @@ constexpr int32_t HoursPerDay = 24;
 constexpr int32_t MinsPerDay = HoursPerDay * 60;
 constexpr int32_t SecsPerDay = MinsPerDay * 60;
 constexpr int64_t MSecsPerDay = int64_t{SecsPerDay} * 1000;
-// Days from 0001-01-01 to 1899-12-30, and from 1899-12-30 to 1970-01-01.
-constexpr int32_t DateDelta = 693594;
+// Days from 1899-12-30 to 1970-01-01.
 constexpr double UnixDateDelta = 25569.0;
 
 // ---- encoding and decoding ----------------------------------------------------------
