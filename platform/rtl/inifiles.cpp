@@ -5,31 +5,20 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
-#include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <vector>
 
-#include "platform/rtl/caseless_internal.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/stringlist.h"
-
-using rtl_internal::SameCaseless;
+#include "platform/rtl/sysutils.h"
 
 namespace {
 
 // A larger file is not taken for an ini file: it is neither read nor replaced.
 constexpr int64_t kMaxIniFileSize = 64 << 20;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
-}
 
 // Line breaks inside a name or value would start new lines of the file.
 std::string OneLine(std::string_view s) {
@@ -45,12 +34,12 @@ std::string OneLine(std::string_view s) {
 
 struct Line {
   enum Kind { kOther, kSection, kEntry } kind = kOther;
-  std::string_view name;   // section name or key
-  std::string_view value;  // entry value
+  std::string name;   // section name or key
+  std::string value;  // entry value
 };
 
-Line Classify(std::string_view raw) {
-  std::string_view s = Trim(raw);
+Line Classify(const std::string& raw) {
+  std::string s = Trim(raw);
   Line line;
   if (s.empty() || s.front() == ';') return line;
   if (s.front() == '[' && s.back() == ']' && s.size() >= 2) {
@@ -59,7 +48,7 @@ Line Classify(std::string_view raw) {
     return line;
   }
   size_t eq = s.find('=');
-  if (eq == std::string_view::npos) return line;
+  if (eq == std::string::npos) return line;
   line.kind = Line::kEntry;
   line.name = Trim(s.substr(0, eq));
   line.value = Trim(s.substr(eq + 1));
@@ -209,7 +198,7 @@ public:
     Range r = SectionRange(section);
     for (size_t i = r.first; i < r.end; ++i) {
       Line line = Classify(lines[i]);
-      if (line.kind == Line::kEntry && SameCaseless(line.name, key)) return std::string(line.value);
+      if (line.kind == Line::kEntry && SameText(line.name, key)) return line.value;
     }
     return std::nullopt;
   }
@@ -228,9 +217,9 @@ public:
     size_t insertAt = r.header + 1;
     for (size_t i = r.first; i < r.end; ++i) {
       Line line = Classify(lines[i]);
-      if (line.kind == Line::kEntry && SameCaseless(line.name, key)) {
+      if (line.kind == Line::kEntry && SameText(line.name, key)) {
         if (line.value == cleanValue) return false;
-        lines[i] = std::string(line.name) + "=" + cleanValue;
+        lines[i] = line.name + "=" + cleanValue;
         return true;
       }
       if (!Trim(lines[i]).empty()) insertAt = i + 1;
@@ -253,7 +242,7 @@ public:
     bool changed = false;
     for (size_t i = r.end; i-- > r.first;) {
       Line line = Classify(lines[i]);
-      if (line.kind == Line::kEntry && SameCaseless(line.name, key)) {
+      if (line.kind == Line::kEntry && SameText(line.name, key)) {
         lines.erase(lines.begin() + static_cast<ptrdiff_t>(i));
         changed = true;
       }
@@ -269,25 +258,23 @@ public:
     for (size_t i = r.first; i < r.end; ++i) {
       Line line = Classify(lines[i]);
       if (line.kind != Line::kEntry) continue;
-      std::string item(line.name);
-      if (withValues) item += "=" + std::string(line.value);
-      strings.Add(item);
+      strings.Add(withValues ? line.name + "=" + line.value : line.name);
     }
     strings.EndUpdate();
   }
 
   void ListSections(TStrings& strings) {
-    std::vector<std::string_view> seen;
+    std::vector<std::string> seen;
     strings.BeginUpdate();
     strings.Clear();
     for (const std::string& raw : lines) {
       Line line = Classify(raw);
       if (line.kind != Line::kSection) continue;
       bool known = false;
-      for (std::string_view s : seen) known = known || SameCaseless(s, line.name);
+      for (const std::string& s : seen) known = known || SameText(s, line.name);
       if (known) continue;
       seen.push_back(line.name);
-      strings.Add(std::string(line.name));
+      strings.Add(line.name);
     }
     strings.EndUpdate();
   }
@@ -316,7 +303,7 @@ private:
         r.end = i;
         return r;
       }
-      if (SameCaseless(line.name, section)) r = Range{i, i + 1, lines.size()};
+      if (SameText(line.name, section)) r = Range{i, i + 1, lines.size()};
     }
     return r;
   }
@@ -324,78 +311,8 @@ private:
 
 // ---- TCustomIniFile -----------------------------------------------------------
 
-namespace {
-
-bool ParseInteger(std::string_view s, int32_t& result) {
-  s = Trim(s);
-  bool negative = false;
-  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
-    negative = s.front() == '-';
-    s.remove_prefix(1);
-  }
-  int base = 10;
-  if (!s.empty() && s.front() == '$') {
-    base = 16;
-    s.remove_prefix(1);
-  } else if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    base = 16;
-    s.remove_prefix(2);
-  }
-  uint64_t value = 0;
-  auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value, base);
-  if (s.empty() || error != std::errc() || end != s.data() + s.size()) return false;
-  if (base == 16) {
-    // Hexadecimal numbers are 32-bit patterns: $FFFFFFFF is -1.
-    if (value > UINT32_MAX) return false;
-    uint32_t bits = static_cast<uint32_t>(value);
-    result = static_cast<int32_t>(negative ? 0u - bits : bits);
-    return true;
-  }
-  if (value > (negative ? uint64_t{INT32_MAX} + 1 : uint64_t{INT32_MAX})) return false;
-  result = static_cast<int32_t>(negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value));
-  return true;
-}
-
-bool ParseFloat(std::string_view s, char decimalSeparator, double& result) {
-  s = Trim(s);
-  std::string text(s);
-  if (!text.empty() && text.front() == '+') text.erase(0, 1);
-  size_t digit = (!text.empty() && text.front() == '-') ? 1 : 0;
-  if (digit >= text.size() || !((text[digit] >= '0' && text[digit] <= '9') || text[digit] == decimalSeparator))
-    return false;  // no "inf", "nan" or hexadecimal forms
-  for (char& c : text) {
-    if (c == decimalSeparator)
-      c = '.';
-    else if (c == '.' || c == ',' || c == 'x' || c == 'X' || c == 'p' || c == 'P')
-      return false;
-  }
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), result);
-  return error == std::errc() && end == text.data() + text.size();
-}
-
-// The shortest general form of 15 significant digits: "1", "0.5", "1E20", "1E-5".
-std::string FormatFloat(double value, char decimalSeparator) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15G", value);
-  std::string text(buffer);
-  size_t e = text.find('E');
-  if (e != std::string::npos) {
-    std::string mantissa = text.substr(0, e);
-    std::string exponent = text.substr(e + 1);
-    bool negative = !exponent.empty() && exponent[0] == '-';
-    size_t digits = exponent.find_first_not_of("+-0");
-    text = mantissa + "E" + (negative ? "-" : "") + (digits == std::string::npos ? "0" : exponent.substr(digits));
-  }
-  for (char& c : text)
-    if (c == '.') c = decimalSeparator;
-  return text;
-}
-
-}  // namespace
-
 int32_t TCustomIniFile::ReadInteger(const std::string& section, const std::string& ident, int32_t defaultValue) {
-  int32_t value = 0;
-  return ParseInteger(ReadString(section, ident, std::string()), value) ? value : defaultValue;
+  return StrToIntDef(ReadString(section, ident, std::string()), defaultValue);
 }
 
 void TCustomIniFile::WriteInteger(const std::string& section, const std::string& ident, int32_t value) {
@@ -411,14 +328,22 @@ void TCustomIniFile::WriteBool(const std::string& section, const std::string& id
 }
 
 double TCustomIniFile::ReadFloat(const std::string& section, const std::string& ident, double defaultValue,
-                                 char decimalSeparator) {
+                                 const TFormatSettings& settings) {
   double value = 0;
-  return ParseFloat(ReadString(section, ident, std::string()), decimalSeparator, value) ? value : defaultValue;
+  return TryStrToFloat(ReadString(section, ident, std::string()), value, settings) ? value : defaultValue;
+}
+
+double TCustomIniFile::ReadFloat(const std::string& section, const std::string& ident, double defaultValue) {
+  return ReadFloat(section, ident, defaultValue, FormatSettings);
 }
 
 void TCustomIniFile::WriteFloat(const std::string& section, const std::string& ident, double value,
-                                char decimalSeparator) {
-  WriteString(section, ident, FormatFloat(value, decimalSeparator));
+                                const TFormatSettings& settings) {
+  WriteString(section, ident, FloatToStr(value, settings));
+}
+
+void TCustomIniFile::WriteFloat(const std::string& section, const std::string& ident, double value) {
+  WriteFloat(section, ident, value, FormatSettings);
 }
 
 bool TCustomIniFile::SectionExists(const std::string& section) {

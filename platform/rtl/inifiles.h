@@ -21,6 +21,7 @@
 
 class TStrings;
 class IniDocument;
+struct TFormatSettings;
 
 class TCustomIniFile : public TObject {
 public:
@@ -41,18 +42,22 @@ public:
   virtual void DeleteKey(const std::string& section, const std::string& ident) = 0;
   virtual void UpdateFile() = 0;
 
-  // Decimal, "$" or "0x" hexadecimal, with a sign; anything else (or a value
-  // out of range) gives the default.
+  // As StrToIntDef reads it (decimal, "$" or "0x" hexadecimal); anything
+  // else, or a value out of range, gives the default.
   int32_t ReadInteger(const std::string& section, const std::string& ident, int32_t defaultValue);
   void WriteInteger(const std::string& section, const std::string& ident, int32_t value);
   // An integer read: 0 is false, any other number true.
   bool ReadBool(const std::string& section, const std::string& ident, bool defaultValue);
   void WriteBool(const std::string& section, const std::string& ident, bool value);
-  // A number with the given decimal separator (exponent allowed); anything
-  // else gives the default. Written in the shortest general form.
+  // A number as StrToFloat reads it with the settings' decimal separator
+  // (the user's locale without settings); anything else gives the default.
+  // Written by FloatToStr (shortest general form, 15 digits).
   double ReadFloat(const std::string& section, const std::string& ident, double defaultValue,
-                   char decimalSeparator = '.');
-  void WriteFloat(const std::string& section, const std::string& ident, double value, char decimalSeparator = '.');
+                   const TFormatSettings& settings);
+  double ReadFloat(const std::string& section, const std::string& ident, double defaultValue);
+  void WriteFloat(const std::string& section, const std::string& ident, double value,
+                  const TFormatSettings& settings);
+  void WriteFloat(const std::string& section, const std::string& ident, double value);
   bool SectionExists(const std::string& section);
   bool ValueExists(const std::string& section, const std::string& ident);
 

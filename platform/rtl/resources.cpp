@@ -4,8 +4,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/rtl/caseless_internal.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/sysutils.h"
 
 // The program's table, generated from data/resources (platform/rtl/module.cmake).
 // Naming it here keeps it in every program that links this unit.
@@ -34,7 +34,7 @@ constexpr StandardType kStandardTypes[] = {
 
 TResourceName TypeOfFolder(const char* folder) {
   for (const StandardType& t : kStandardTypes)
-    if (rtl_internal::SameCaseless(folder, t.name)) return TResourceName(t.id);
+    if (SameText(folder, t.name)) return TResourceName(t.id);
   return TResourceName(folder);
 }
 
@@ -79,7 +79,7 @@ std::string TResourceName::ToString() const { return IsId() ? "#" + std::to_stri
 
 bool TResourceName::Matches(const TResourceName& other) const {
   if (IsId() || other.IsId()) return id_ == other.id_;
-  return rtl_internal::SameCaseless(text_, other.text_);
+  return SameText(text_, other.text_);
 }
 
 // ---- lookup -------------------------------------------------------------------

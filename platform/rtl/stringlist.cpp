@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "platform/rtl/caseless_internal.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/sortutil.h"
 #include "platform/rtl/streams.h"
+#include "platform/rtl/sysutils.h"
 
 namespace {
 
@@ -334,7 +334,7 @@ void TStrings::EndUpdate() {
 void TStrings::SetUpdateState(bool) {}
 
 int32_t TStrings::CompareStrings(const std::string& s1, const std::string& s2) const {
-  return rtl_internal::CompareCaseless(s1, s2);
+  return AnsiCompareText(s1, s2);
 }
 
 // ---- TStringList --------------------------------------------------------------
@@ -489,5 +489,5 @@ void TStringList::SetUpdateState(bool updating) {
 }
 
 int32_t TStringList::CompareStrings(const std::string& s1, const std::string& s2) const {
-  return caseSensitive_ ? rtl_internal::CompareExact(s1, s2) : rtl_internal::CompareCaseless(s1, s2);
+  return caseSensitive_ ? CompareStr(s1, s2) : AnsiCompareText(s1, s2);
 }

@@ -5,7 +5,8 @@
 // files and streams | updates) | TStringList
 //
 // Strings hold UTF-8 (or whatever bytes were loaded: bytes are kept as they
-// are). Case-insensitive comparisons fold ASCII letters.
+// are). Items compare by the user's locale without regard to case
+// (AnsiCompareText), or ordinally when a TStringList is CaseSensitive.
 #pragma once
 
 #include <cstdint>

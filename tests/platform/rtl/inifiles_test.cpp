@@ -12,6 +12,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/stringlist.h"
+#include "platform/rtl/sysutils.h"
 #include "temp_folder.h"
 
 namespace {
@@ -38,6 +39,13 @@ const char* const kSettings =
     "TYPE=99\r\n";
 
 // Runs each check against both kinds of ini file.
+TFormatSettings WithSeparator(char separator) {
+  TFormatSettings settings = InvariantFormatSettings();
+  settings.DecimalSeparator = separator;
+  settings.ThousandSeparator = separator == ',' ? '.' : ',';
+  return settings;
+}
+
 std::vector<std::unique_ptr<TCustomIniFile>> BothKinds(const std::string& fileName) {
   std::vector<std::unique_ptr<TCustomIniFile>> files;
   files.push_back(std::make_unique<TIniFile>(fileName));
@@ -123,7 +131,19 @@ TEST(IniFile, NumbersReadTheirDefaultWhenUnreadable) {
   for (const FloatCase& c : floats) {
     TempFolder::Write(name, "[S]\nV=" + c.text + "\n");
     TMemIniFile ini(name);
-    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "V", -1, c.separator), c.value) << c.text << " with " << c.separator;
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "V", -1, WithSeparator(c.separator)), c.value)
+        << c.text << " with " << c.separator;
+  }
+
+  // Without settings, the user's locale decides.
+  TempFolder::Write(name, "[S]\nV=1,5\n");
+  {
+    TFormatSettingsOverride comma(WithSeparator(','));
+    EXPECT_DOUBLE_EQ(TMemIniFile(name).ReadFloat("S", "V", -1), 1.5);
+  }
+  {
+    TFormatSettingsOverride point(WithSeparator('.'));
+    EXPECT_DOUBLE_EQ(TMemIniFile(name).ReadFloat("S", "V", -1), -1);
   }
 
   TempFolder::Write(name, "[S]\nOn=1\nOff=0\nTwo=2\nWord=true\n");
@@ -147,9 +167,9 @@ TEST(IniFile, NumbersAreWrittenInTheirShortestForm) {
   TempFolder folder;
   TMemIniFile ini(folder.File("f.ini"));
   for (const Case& c : cases) {
-    ini.WriteFloat("S", "V", c.value, c.separator);
+    ini.WriteFloat("S", "V", c.value, WithSeparator(c.separator));
     EXPECT_EQ(ini.ReadString("S", "V", ""), c.text);
-    EXPECT_NEAR(ini.ReadFloat("S", "V", -1, c.separator), c.value, 1e-14 * (1 + std::abs(c.value)));
+    EXPECT_NEAR(ini.ReadFloat("S", "V", -1, WithSeparator(c.separator)), c.value, 1e-14 * (1 + std::abs(c.value)));
   }
   ini.WriteInteger("S", "I", -42);
   ini.WriteBool("S", "B", true);
