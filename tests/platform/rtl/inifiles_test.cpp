@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
@@ -328,4 +329,36 @@ TEST(MemIniFile, LanguageFileTextThroughStrings) {
   ini.Clear();
   ini.ReadSections(sections);
   EXPECT_EQ(sections.Count(), 0);
+}
+
+TEST(IniFile, AnyFileCanBeReadAndWrittenTo) {
+  // Random text of the bytes that matter to the format: reading never fails,
+  // and a value written is read back while every other entry stays readable.
+  const std::string alphabet = "[]=; \r\nabAB\xC3";
+  std::mt19937 random(5);
+  TempFolder folder;
+  std::string name = folder.File("random.ini");
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(random() % 80); n > 0; --n) text += alphabet[random() % alphabet.size()];
+    TempFolder::Write(name, text);
+
+    TMemIniFile before(name);
+    TStringList sections, values;
+    before.ReadSections(sections);
+    TIniFile ini(name);
+    ini.WriteString("b", "new key", "value");
+    ASSERT_EQ(ini.ReadString("B", "NEW KEY", ""), "value") << testing::PrintToString(text);
+    TMemIniFile after(name);
+    for (int32_t s = 0; s < sections.Count(); ++s) {
+      std::string section = sections.Strings(s);
+      before.ReadSectionValues(section, values);
+      for (int32_t i = 0; i < values.Count(); ++i) {
+        std::string key = values.Names(i);
+        if (SameText(section, "b") && SameText(key, "new key")) continue;
+        ASSERT_EQ(after.ReadString(section, key, "<lost>"), before.ReadString(section, key, "?"))
+            << testing::PrintToString(text) << " [" << section << "] " << key;
+      }
+    }
+  }
 }
