@@ -107,6 +107,8 @@ void SaveFileAtomically(const std::string& fileName, const std::string& bytes) {
   std::string target = WriteTarget(fileName);
   struct stat old {};
   bool existed = ::stat(target.c_str(), &old) == 0;
+  // A read-only file stays protected, though its folder would let us replace it.
+  if (existed && ::access(target.c_str(), W_OK) != 0) RaiseIniWriteError(fileName);
   std::string temp = target + ".XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) {
@@ -119,6 +121,8 @@ void SaveFileAtomically(const std::string& fileName, const std::string& bytes) {
     return;
   }
   bool ok = WriteAllTo(fd, bytes) && ::fchmod(fd, existed ? (old.st_mode & 07777) : 0644) == 0 && ::fsync(fd) == 0;
+  if (ok && existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+    (void)!::fchown(fd, old.st_uid, old.st_gid);  // keeps the owner where allowed; failing it is harmless
   if (::close(fd) != 0) ok = false;
   if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
     ::unlink(temp.c_str());

@@ -16,10 +16,9 @@ namespace {
 
 }  // namespace
 
-TList::~TList() {
-  // Notify is not virtual any more here; TObjectList clears in its own destructor.
-  items_.clear();
-}
+// Notify reaches no derived class from here: TObjectList clears in its own
+// destructor.
+TList::~TList() = default;
 
 void TList::CheckIndex(int32_t index) const {
   if (index < 0 || index >= Count()) RaiseListIndexError(index);

@@ -362,3 +362,22 @@ TEST(IniFile, AnyFileCanBeReadAndWrittenTo) {
     }
   }
 }
+
+TEST(IniFile, ReadOnlyFileIsNotReplaced) {
+  // Its folder would allow a rename over it; the file's own protection wins.
+  TempFolder folder;
+  std::string name = folder.File("locked.ini");
+  TempFolder::Write(name, "[S]\nK=1\n");
+  ASSERT_EQ(::chmod(folder.File("").c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(name.c_str(), 0444), 0);
+  auto attempt = [&] {
+    if (::geteuid() == 0 && ::setuid(65534) != 0) std::_Exit(2);  // root may write anything
+    try {
+      TIniFile(name).WriteString("S", "K", "2");
+    } catch (const EIniFileException&) {
+      std::_Exit(TempFolder::Read(name) == "[S]\nK=1\n" ? 0 : 3);
+    }
+    std::_Exit(4);
+  };
+  EXPECT_EXIT(attempt(), testing::ExitedWithCode(0), "");
+}
