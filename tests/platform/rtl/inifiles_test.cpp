@@ -1,11 +1,13 @@
 #include "platform/rtl/inifiles.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -380,4 +382,25 @@ TEST(IniFile, ReadOnlyFileIsNotReplaced) {
     std::_Exit(4);
   };
   EXPECT_EXIT(attempt(), testing::ExitedWithCode(0), "");
+}
+
+TEST(IniFile, WriteThatRunsOutOfSpaceKeepsTheOldFile) {
+  TempFolder folder;
+  std::string name = folder.File("full.ini");
+  const std::string original = "[Settings]\nCAMERA=Camera\n";
+  TempFolder::Write(name, original);
+  auto attempt = [&] {
+    // Files may not grow past 64 bytes: the new contents cannot be written.
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {64, 64};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) std::_Exit(2);
+    try {
+      TIniFile(name).WriteString("Settings", "DESCRIPTION", std::string(100, 'd'));
+    } catch (const EIniFileException&) {
+      std::_Exit(TempFolder::Read(name) == original ? 0 : 3);
+    }
+    std::_Exit(4);
+  };
+  EXPECT_EXIT(attempt(), testing::ExitedWithCode(0), "");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.File("")), {}), 1);  // no leftovers
 }
