@@ -101,8 +101,8 @@ std::string WriteTarget(const std::string& fileName) {
 }
 
 // Replaces the file's contents: a temporary file beside it is written whole,
-// then renamed over it. Only when its folder refuses new files is an existing
-// file rewritten in place.
+// then renamed over it, so the file holds either its old or its new text.
+// A folder that refuses new files therefore refuses the write.
 void SaveFileAtomically(const std::string& fileName, const std::string& bytes) {
   std::string target = WriteTarget(fileName);
   struct stat old {};
@@ -111,15 +111,7 @@ void SaveFileAtomically(const std::string& fileName, const std::string& bytes) {
   if (existed && ::access(target.c_str(), W_OK) != 0) RaiseIniWriteError(fileName);
   std::string temp = target + ".XXXXXX";
   int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    bool folderRefused = errno == EACCES || errno == EROFS || errno == EPERM;
-    if (!existed || !folderRefused) RaiseIniWriteError(fileName);
-    int inPlace = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    bool ok = inPlace >= 0 && WriteAllTo(inPlace, bytes);
-    if (inPlace >= 0 && ::close(inPlace) != 0) ok = false;
-    if (!ok) RaiseIniWriteError(fileName);
-    return;
-  }
+  if (fd < 0) RaiseIniWriteError(fileName);
   bool ok = WriteAllTo(fd, bytes) && ::fchmod(fd, existed ? (old.st_mode & 07777) : 0644) == 0 && ::fsync(fd) == 0;
   if (ok && existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
     (void)!::fchown(fd, old.st_uid, old.st_gid);  // keeps the owner where allowed; failing it is harmless
