@@ -14,21 +14,11 @@
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/files.h"
 
 namespace {
 
 constexpr int32_t kCopyChunk = 0xF000;
-
-// The file name with the current folder in front of a relative one, as the
-// error texts show it.
-std::string FullFileName(const std::string& fileName) {
-  if (!fileName.empty() && fileName[0] == '/') return fileName;
-  std::vector<char> buffer(4096);
-  if (!getcwd(buffer.data(), buffer.size())) return fileName;
-  std::string folder(buffer.data());
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder + fileName;
-}
 
 int64_t AddSaturating(int64_t a, int64_t b) {
   int64_t sum;
@@ -130,8 +120,8 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : THandleSt
   auto fail = [&](int code) {
     if (handle_ >= 0) ::close(handle_);
     handle_ = -1;
-    if (create) RaiseFCreateError(FullFileName(fileName), code);
-    RaiseFOpenError(FullFileName(fileName), code);
+    if (create) RaiseFCreateError(ExpandFileName(fileName), code);
+    RaiseFOpenError(ExpandFileName(fileName), code);
   };
   if (!create && (access > 2 || share > 4)) fail(EINVAL);
 

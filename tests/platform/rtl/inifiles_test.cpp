@@ -60,8 +60,8 @@ std::vector<std::unique_ptr<TCustomIniFile>> BothKinds(const std::string& fileNa
 
 TEST(IniFile, ReadsMatchSectionsAndKeysWithoutCase) {
   TempFolder folder;
-  std::string name = folder.File("vesk.ini");
-  TempFolder::Write(name, kSettings);
+  std::string name = folder / "vesk.ini";
+  std::ofstream(name, std::ios::binary) << kSettings;
   for (auto& ini : BothKinds(name)) {
     EXPECT_EQ(ini->ReadString("directories", "target", "x"), "/home/u/Pictures");
     EXPECT_EQ(ini->ReadString("SETTINGS", "camera", ""), "My \"Cam\"");  // trimmed, quotes kept
@@ -86,7 +86,7 @@ TEST(IniFile, ReadsMatchSectionsAndKeysWithoutCase) {
 
 TEST(IniFile, MissingFileGivesDefaultsAndIsNotCreatedByReading) {
   TempFolder folder;
-  std::string name = folder.File("none.ini");
+  std::string name = folder / "none.ini";
   for (auto& ini : BothKinds(name)) {
     EXPECT_EQ(ini->ReadString("S", "K", "Camera"), "Camera");
     EXPECT_EQ(ini->ReadInteger("S", "K", 2), 2);
@@ -113,9 +113,9 @@ TEST(IniFile, NumbersReadTheirDefaultWhenUnreadable) {
       {"0x", -99},        {"1.5", -99},        {"--1", -99},
   };
   TempFolder folder;
-  std::string name = folder.File("n.ini");
+  std::string name = folder / "n.ini";
   for (const Case& c : cases) {
-    TempFolder::Write(name, "[S]\nV=" + c.text + "\n");
+    std::ofstream(name, std::ios::binary) << "[S]\nV=" + c.text + "\n";
     TMemIniFile ini(name);
     EXPECT_EQ(ini.ReadInteger("S", "V", -99), c.value) << c.text;
   }
@@ -132,14 +132,14 @@ TEST(IniFile, NumbersReadTheirDefaultWhenUnreadable) {
       {"1.2.3", '.', -1},
   };
   for (const FloatCase& c : floats) {
-    TempFolder::Write(name, "[S]\nV=" + c.text + "\n");
+    std::ofstream(name, std::ios::binary) << "[S]\nV=" + c.text + "\n";
     TMemIniFile ini(name);
     EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "V", -1, WithSeparator(c.separator)), c.value)
         << c.text << " with " << c.separator;
   }
 
   // Without settings, the user's locale decides.
-  TempFolder::Write(name, "[S]\nV=1,5\n");
+  std::ofstream(name, std::ios::binary) << "[S]\nV=1,5\n";
   {
     TFormatSettingsOverride comma(WithSeparator(','));
     EXPECT_DOUBLE_EQ(TMemIniFile(name).ReadFloat("S", "V", -1), 1.5);
@@ -149,7 +149,7 @@ TEST(IniFile, NumbersReadTheirDefaultWhenUnreadable) {
     EXPECT_DOUBLE_EQ(TMemIniFile(name).ReadFloat("S", "V", -1), -1);
   }
 
-  TempFolder::Write(name, "[S]\nOn=1\nOff=0\nTwo=2\nWord=true\n");
+  std::ofstream(name, std::ios::binary) << "[S]\nOn=1\nOff=0\nTwo=2\nWord=true\n";
   TMemIniFile ini(name);
   EXPECT_TRUE(ini.ReadBool("S", "On", false));
   EXPECT_FALSE(ini.ReadBool("S", "Off", true));
@@ -168,7 +168,7 @@ TEST(IniFile, NumbersAreWrittenInTheirShortestForm) {
       {1e-5, '.', "1E-5"},   {-2500, '.', "-2500"}, {0.1, '.', "0.1"},      {1.0 / 3, '.', "0.333333333333333"},
   };
   TempFolder folder;
-  TMemIniFile ini(folder.File("f.ini"));
+  TMemIniFile ini(folder / "f.ini");
   for (const Case& c : cases) {
     ini.WriteFloat("S", "V", c.value, WithSeparator(c.separator));
     EXPECT_EQ(ini.ReadString("S", "V", ""), c.text);
@@ -182,14 +182,14 @@ TEST(IniFile, NumbersAreWrittenInTheirShortestForm) {
 
 TEST(IniFile, WritesChangeOnlyTheirLine) {
   TempFolder folder;
-  std::string name = folder.File("vesk.ini");
-  TempFolder::Write(name, kSettings);
+  std::string name = folder / "vesk.ini";
+  std::ofstream(name, std::ios::binary) << kSettings;
   TIniFile ini(name);
   ini.WriteString("settings", "type", "4");      // replaced where it stands, key spelling kept
   ini.WriteString("Directories", "REFERENCE", "/docs");  // after the section's last entry
   ini.WriteString("New", "Key", "v");            // a new section at the end
   ini.WriteString("Settings", "CAMERA", "My \"Cam\"");  // unchanged value
-  EXPECT_EQ(TempFolder::Read(name),
+  EXPECT_EQ(ReadAll(name),
             "; user settings\r\n"
             "[Directories]\r\n"
             "TARGET=/home/u/Pictures\r\n"
@@ -210,24 +210,24 @@ TEST(IniFile, WritesChangeOnlyTheirLine) {
   ini.DeleteKey("SETTINGS", "log_check");
   ini.EraseSection("directories");
   ini.EraseSection("settings");  // every section of the name
-  EXPECT_EQ(TempFolder::Read(name), "; user settings\r\n[New]\r\nKey=v\r\n");
+  EXPECT_EQ(ReadAll(name), "; user settings\r\n[New]\r\nKey=v\r\n");
 }
 
 TEST(IniFile, FileBytesAndLineBreaksAreKept) {
   TempFolder folder;
-  std::string name = folder.File("bytes.ini");
+  std::string name = folder / "bytes.ini";
   // A byte-order mark, LF and lone CR breaks, 8-bit and UTF-8 text, no final break.
-  TempFolder::Write(name, "\xEF\xBB\xBF[A]\nx=caf\xE9\rY=\xC3\xA9t\xC3\xA9");
+  std::ofstream(name, std::ios::binary) << "\xEF\xBB\xBF[A]\nx=caf\xE9\rY=\xC3\xA9t\xC3\xA9";
   TIniFile ini(name);
   EXPECT_EQ(ini.ReadString("a", "x", ""), "caf\xE9");
   EXPECT_EQ(ini.ReadString("a", "y", ""), "\xC3\xA9t\xC3\xA9");
   ini.WriteString("A", "x", "th\xE9");
-  EXPECT_EQ(TempFolder::Read(name), "\xEF\xBB\xBF[A]\nx=th\xE9\nY=\xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(ReadAll(name), "\xEF\xBB\xBF[A]\nx=th\xE9\nY=\xC3\xA9t\xC3\xA9");
 }
 
 TEST(IniFile, LineBreaksInAValueCannotStartNewLines) {
   TempFolder folder;
-  std::string name = folder.File("inject.ini");
+  std::string name = folder / "inject.ini";
   TIniFile ini(name);
   ini.WriteString("S", "K", "a\r\n[Other]\r\nk=v");
   TIniFile again(name);
@@ -237,7 +237,7 @@ TEST(IniFile, LineBreaksInAValueCannotStartNewLines) {
 
 TEST(IniFile, EveryWriteReachesTheFileAtOnce) {
   TempFolder folder;
-  std::string name = folder.File("shared.ini");
+  std::string name = folder / "shared.ini";
   TIniFile first(name);
   TIniFile second(name);
   first.WriteInteger("S", "A", 1);
@@ -250,8 +250,8 @@ TEST(IniFile, EveryWriteReachesTheFileAtOnce) {
 
 TEST(IniFile, FailedWritesRaiseAndNeverDamageTheFile) {
   TempFolder folder;
-  std::string blocker = folder.File("plain-file");
-  TempFolder::Write(blocker, "x");
+  std::string blocker = folder / "plain-file";
+  std::ofstream(blocker, std::ios::binary) << "x";
   std::string unreachable = blocker + "/vesk.ini";  // its folder is a file
   TIniFile ini(unreachable);
   try {
@@ -263,8 +263,8 @@ TEST(IniFile, FailedWritesRaiseAndNeverDamageTheFile) {
   EXPECT_EQ(ini.ReadString("S", "K", "default"), "default");  // the failed write is not kept
 
   // A file too large to be an ini file is neither read nor replaced.
-  std::string huge = folder.File("huge.ini");
-  TempFolder::Write(huge, "[S]\nK=1\n");
+  std::string huge = folder / "huge.ini";
+  std::ofstream(huge, std::ios::binary) << "[S]\nK=1\n";
   ASSERT_EQ(::truncate(huge.c_str(), 80 << 20), 0);
   for (auto& big : BothKinds(huge)) EXPECT_EQ(big->ReadString("S", "K", "d"), "d");
   TIniFile direct(huge);
@@ -278,32 +278,32 @@ TEST(IniFile, FailedWritesRaiseAndNeverDamageTheFile) {
 
 TEST(IniFile, WritesGoThroughASymbolicLinkAndKeepPermissions) {
   TempFolder folder;
-  std::string real = folder.File("real.ini");
-  std::string link = folder.File("link.ini");
-  TempFolder::Write(real, "[S]\nK=1\n");
+  std::string real = folder / "real.ini";
+  std::string link = folder / "link.ini";
+  std::ofstream(real, std::ios::binary) << "[S]\nK=1\n";
   ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
   ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
   TIniFile ini(link);
   ini.WriteString("S", "K", "2");
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(TempFolder::Read(real), "[S]\nK=2\n");
+  EXPECT_EQ(ReadAll(real), "[S]\nK=2\n");
   struct stat info {};
   ASSERT_EQ(::stat(real.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
   // No temporary file is left beside it.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.File("")), {}), 2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
 }
 
 TEST(MemIniFile, ChangesStayInMemoryUntilUpdateFile) {
   TempFolder folder;
-  std::string name = folder.File("lang.ini");
-  TempFolder::Write(name, "[S]\nA=1\n");
+  std::string name = folder / "lang.ini";
+  std::ofstream(name, std::ios::binary) << "[S]\nA=1\n";
   TMemIniFile ini(name);
   ini.WriteString("S", "B", "2");
   ini.DeleteKey("S", "A");
-  EXPECT_EQ(TempFolder::Read(name), "[S]\nA=1\n");
+  EXPECT_EQ(ReadAll(name), "[S]\nA=1\n");
   ini.UpdateFile();
-  EXPECT_EQ(TempFolder::Read(name), "[S]\nB=2\n");
+  EXPECT_EQ(ReadAll(name), "[S]\nB=2\n");
 }
 
 TEST(MemIniFile, LanguageFileTextThroughStrings) {
@@ -339,11 +339,11 @@ TEST(IniFile, AnyFileCanBeReadAndWrittenTo) {
   const std::string alphabet = "[]=; \r\nabAB\xC3";
   std::mt19937 random(5);
   TempFolder folder;
-  std::string name = folder.File("random.ini");
+  std::string name = folder / "random.ini";
   for (int round = 0; round < 300; ++round) {
     std::string text;
     for (int n = static_cast<int>(random() % 80); n > 0; --n) text += alphabet[random() % alphabet.size()];
-    TempFolder::Write(name, text);
+    std::ofstream(name, std::ios::binary) << text;
 
     TMemIniFile before(name);
     TStringList sections, values;
@@ -368,16 +368,16 @@ TEST(IniFile, AnyFileCanBeReadAndWrittenTo) {
 TEST(IniFile, ReadOnlyFileIsNotReplaced) {
   // Its folder would allow a rename over it; the file's own protection wins.
   TempFolder folder;
-  std::string name = folder.File("locked.ini");
-  TempFolder::Write(name, "[S]\nK=1\n");
-  ASSERT_EQ(::chmod(folder.File("").c_str(), 0777), 0);
+  std::string name = folder / "locked.ini";
+  std::ofstream(name, std::ios::binary) << "[S]\nK=1\n";
+  ASSERT_EQ(::chmod(folder.Path().c_str(), 0777), 0);
   ASSERT_EQ(::chmod(name.c_str(), 0444), 0);
   auto attempt = [&] {
     if (::geteuid() == 0 && ::setuid(65534) != 0) std::_Exit(2);  // root may write anything
     try {
       TIniFile(name).WriteString("S", "K", "2");
     } catch (const EIniFileException&) {
-      std::_Exit(TempFolder::Read(name) == "[S]\nK=1\n" ? 0 : 3);
+      std::_Exit(ReadAll(name) == "[S]\nK=1\n" ? 0 : 3);
     }
     std::_Exit(4);
   };
@@ -386,9 +386,9 @@ TEST(IniFile, ReadOnlyFileIsNotReplaced) {
 
 TEST(IniFile, WriteThatRunsOutOfSpaceKeepsTheOldFile) {
   TempFolder folder;
-  std::string name = folder.File("full.ini");
+  std::string name = folder / "full.ini";
   const std::string original = "[Settings]\nCAMERA=Camera\n";
-  TempFolder::Write(name, original);
+  std::ofstream(name, std::ios::binary) << original;
   auto attempt = [&] {
     // Files may not grow past 64 bytes: the new contents cannot be written.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -397,10 +397,10 @@ TEST(IniFile, WriteThatRunsOutOfSpaceKeepsTheOldFile) {
     try {
       TIniFile(name).WriteString("Settings", "DESCRIPTION", std::string(100, 'd'));
     } catch (const EIniFileException&) {
-      std::_Exit(TempFolder::Read(name) == original ? 0 : 3);
+      std::_Exit(ReadAll(name) == original ? 0 : 3);
     }
     std::_Exit(4);
   };
   EXPECT_EXIT(attempt(), testing::ExitedWithCode(0), "");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.File("")), {}), 1);  // no leftovers
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);  // no leftovers
 }

@@ -16,7 +16,7 @@
 
 namespace {
 
-std::string ReadAll(TStream& stream) {
+std::string ReadRest(TStream& stream) {
   std::string bytes(static_cast<size_t>(stream.Size() - stream.Position()), '\0');
   stream.ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   return bytes;
@@ -32,7 +32,7 @@ TEST(MemoryStream, ReadWriteSeekAndSize) {
   EXPECT_EQ(stream.Seek(-5, soEnd), 6);
   EXPECT_EQ(stream.Write("there", 5), 5);  // overwrites inside
   stream.SetPosition(0);
-  EXPECT_EQ(ReadAll(stream), "hello there");
+  EXPECT_EQ(ReadRest(stream), "hello there");
 
   char buffer[8] = {};
   EXPECT_EQ(stream.Read(buffer, 8), 0);  // at the end
@@ -48,7 +48,7 @@ TEST(MemoryStream, ReadWriteSeekAndSize) {
   stream.SetSize(5);
   EXPECT_EQ(stream.Position(), 5);  // pulled back inside
   stream.SetPosition(0);
-  EXPECT_EQ(ReadAll(stream), "hello");
+  EXPECT_EQ(ReadRest(stream), "hello");
   stream.Clear();
   EXPECT_EQ(stream.Size(), 0);
   EXPECT_EQ(stream.Position(), 0);
@@ -90,13 +90,13 @@ TEST(Stream, BufferCallsRaiseOnShortTransfers) {
   }
 
   TempFolder folder;
-  std::string name = folder.File("ro.bin");
-  TempFolder::Write(name, "data");
+  std::string name = folder / "ro.bin";
+  std::ofstream(name, std::ios::binary) << "data";
   int fd = ::open(name.c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   {
     THandleStream readOnly(fd);
-    EXPECT_EQ(ReadAll(readOnly), "data");
+    EXPECT_EQ(ReadRest(readOnly), "data");
     try {
       readOnly.WriteBuffer("x", 1);
       FAIL();
@@ -116,7 +116,7 @@ TEST(Stream, CopyFromTakesCountOrWholeSource) {
   source.SetPosition(2);
   EXPECT_EQ(target.CopyFrom(source, 3), 3);  // from the position
   target.SetPosition(0);
-  EXPECT_EQ(ReadAll(target), "0123456789012345678923" "4");
+  EXPECT_EQ(ReadRest(target), "0123456789012345678923" "4");
   source.SetPosition(8);
   EXPECT_THROW(target.CopyFrom(source, 5), EReadError);
 
@@ -142,7 +142,7 @@ TEST(StringStream, DataStringFollowsWrites) {
 
 TEST(FileStream, CreateWriteAndReadBack) {
   TempFolder folder;
-  std::string name = folder.File("data.bin");
+  std::string name = folder / "data.bin";
   {
     TFileStream out(name, fmCreate);
     out.WriteBuffer("first version, long", 19);
@@ -157,20 +157,20 @@ TEST(FileStream, CreateWriteAndReadBack) {
     io.Seek(0, soEnd);
     io.WriteBuffer("!", 1);
     io.SetPosition(0);
-    EXPECT_EQ(ReadAll(io), "second!");
+    EXPECT_EQ(ReadRest(io), "second!");
     io.SetSize(3);
     EXPECT_EQ(io.Size(), 3);
   }
   TMemoryStream memory;
   memory.LoadFromFile(name);
   EXPECT_EQ(std::string(static_cast<char*>(memory.Memory()), 3), "sec");
-  memory.SaveToFile(folder.File("copy.bin"));
-  EXPECT_EQ(TempFolder::Read(folder.File("copy.bin")), "sec");
+  memory.SaveToFile(folder / "copy.bin");
+  EXPECT_EQ(ReadAll(folder / "copy.bin"), "sec");
 }
 
 TEST(FileStream, PositionsBeyondFourGigabytes) {
   TempFolder folder;
-  TFileStream stream(folder.File("sparse.bin"), fmCreate);
+  TFileStream stream(folder / "sparse.bin", fmCreate);
   const int64_t far = (int64_t{5} << 30) + 7;
   EXPECT_EQ(stream.Seek(far, soBeginning), far);
   stream.WriteBuffer("end", 3);
@@ -183,14 +183,14 @@ TEST(FileStream, PositionsBeyondFourGigabytes) {
 
 TEST(FileStream, FailuresRaiseWithTheFullNameAndSystemText) {
   TempFolder folder;
-  std::string missing = folder.File("missing.bin");
+  std::string missing = folder / "missing.bin";
   try {
     TFileStream stream(missing, fmOpenRead);
     FAIL();
   } catch (const EFOpenError& e) {
     EXPECT_EQ(e.Message(), "Cannot open file \"" + missing + "\". " + SysErrorMessage(ENOENT));
   }
-  std::string inNowhere = folder.File("no/such/dir.bin");
+  std::string inNowhere = folder / "no/such/dir.bin";
   try {
     TFileStream stream(inNowhere, fmCreate);
     FAIL();
@@ -207,16 +207,16 @@ TEST(FileStream, FailuresRaiseWithTheFullNameAndSystemText) {
     EXPECT_NE(e.Message().find(std::string(cwd) + "/vesk-no-such-file.bin"), std::string::npos);
   }
   // Modes without a valid access or share value fail without touching the disk.
-  TempFolder::Write(missing, "x");
+  std::ofstream(missing, std::ios::binary) << "x";
   EXPECT_THROW(TFileStream(missing, 3), EFOpenError);
   EXPECT_THROW(TFileStream(missing, fmOpenRead | 0x50), EFOpenError);
-  EXPECT_THROW(TFileStream(folder.File(""), fmOpenRead), EFOpenError);  // a folder
+  EXPECT_THROW(TFileStream(folder.Path(), fmOpenRead), EFOpenError);  // a folder
 }
 
 TEST(FileStream, ShareModesLockOtherOpeners) {
   TempFolder folder;
-  std::string name = folder.File("shared.bin");
-  TempFolder::Write(name, "content");
+  std::string name = folder / "shared.bin";
+  std::ofstream(name, std::ios::binary) << "content";
   struct Case {
     uint16_t first, second;
     bool secondOpens;
@@ -240,6 +240,6 @@ TEST(FileStream, ShareModesLockOtherOpeners) {
     }
     EXPECT_EQ(opened, c.secondOpens) << std::hex << c.first << " then " << c.second;
   }
-  EXPECT_EQ(TempFolder::Read(name), "content");  // the refused create emptied nothing
+  EXPECT_EQ(ReadAll(name), "content");  // the refused create emptied nothing
   TFileStream again(name, fmOpenReadWrite | fmShareExclusive);  // every lock went with its stream
 }

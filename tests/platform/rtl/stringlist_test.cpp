@@ -278,22 +278,22 @@ TEST(StringList, AbstractListGetsTheTextRoutinesFromItsSlots) {
 
 TEST(StringList, FilesKeepTheirBytes) {
   TempFolder folder;
-  std::string name = folder.File("list.txt");
+  std::string name = folder / "list.txt";
   // A byte-order mark is skipped; 8-bit and UTF-8 bytes are kept as they are.
-  TempFolder::Write(name, "\xEF\xBB\xBFna\xC3\xAFve\r\ncaf\xE9\nend");
+  std::ofstream(name, std::ios::binary) << "\xEF\xBB\xBFna\xC3\xAFve\r\ncaf\xE9\nend";
   TStringList list;
   list.LoadFromFile(name);
   EXPECT_EQ(ItemsOf(list), (Items{"na\xC3\xAFve", "caf\xE9", "end"}));
   list.SaveToFile(name);
-  EXPECT_EQ(TempFolder::Read(name), "na\xC3\xAFve\r\ncaf\xE9\r\nend\r\n");
+  EXPECT_EQ(ReadAll(name), "na\xC3\xAFve\r\ncaf\xE9\r\nend\r\n");
 
   TStringStream stream("skip\nfrom here\nto the end");
   stream.SetPosition(5);  // loading starts at the stream's position
   list.LoadFromStream(stream);
   EXPECT_EQ(ItemsOf(list), (Items{"from here", "to the end"}));
 
-  EXPECT_THROW(list.LoadFromFile(folder.File("missing.txt")), EFOpenError);
-  EXPECT_THROW(list.SaveToFile(folder.File("no/such/folder.txt")), EFCreateError);
+  EXPECT_THROW(list.LoadFromFile(folder / "missing.txt"), EFOpenError);
+  EXPECT_THROW(list.SaveToFile(folder / "no/such/folder.txt"), EFCreateError);
 }
 
 TEST(StringList, DelimitedTextRoundTripsAnyItems) {
