@@ -108,6 +108,9 @@ bool IETextToFloat(const std::string& text, long double& value);
 // The number, trying the other separator (',' <-> '.') when the locale's fails.
 double IEStrToFloatDef(const std::string& text, double defaultValue);
 double IEWideStrToFloatDef(const std::u16string& text, double defaultValue);
+// FloatToStr (15 significant digits) with "." as decimal separator whatever
+// the locale, for the library's files and texts.
+std::string IEFloatToStrDot(double value);
 // "YYYY:MM:DD HH:NN:SS" as a date and time; 0 for an empty or zero date and
 // for anything that does not convert.
 TDateTime IEEXIFDateToDateTime(const std::string& text);
