@@ -1,0 +1,7 @@
+// The root of the support units' exceptions.
+#pragma once
+
+#include "platform/rtl/exceptions.h"
+
+RTL_DECLARE_EXCEPTION(ESupError, Exception);
+RTL_DECLARE_EXCEPTION(ESupInternalError, ESupError);
