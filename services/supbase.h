@@ -4,4 +4,3 @@
 #include "platform/rtl/exceptions.h"
 
 RTL_DECLARE_EXCEPTION(ESupError, Exception);
-RTL_DECLARE_EXCEPTION(ESupInternalError, ESupError);
