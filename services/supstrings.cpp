@@ -1,8 +1,6 @@
 #include "services/supstrings.h"
 
-namespace {
-constexpr char PathDelim = '/';
-}
+#include "platform/rtl/files.h"
 
 
 std::string WithTrailingBackslash(const std::string& path) {
@@ -30,13 +28,6 @@ std::string TakeToken(std::string& text, char separator) {
 void SplitToStrings(std::string text, char separator, std::vector<std::string>& items) {
   items.clear();
   while (!text.empty()) items.push_back(TakeToken(text, separator));
-}
-
-std::string UpperCaseCopy(const std::string& text) {
-  std::string upper = text;
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return upper;
 }
 
 bool MatchesWildcard(const std::string& pattern, const std::string& text, size_t start) {

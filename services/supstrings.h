@@ -22,9 +22,6 @@ std::string TakeToken(std::string& text, char separator);
 // "a", a trailing separator adds no empty item.
 void SplitToStrings(std::string text, char separator, std::vector<std::string>& items);
 
-// The text with ASCII letters in upper case; other bytes are kept.
-std::string UpperCaseCopy(const std::string& text);
-
 // Matches text from index start on against pattern: "*" any run (also
 // none), "?" exactly one byte, every other byte itself. Raises
 // ESupStringError for an empty pattern ("Search string cannot be blank") and
