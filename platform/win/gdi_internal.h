@@ -311,6 +311,11 @@ struct SourcePixels {
   uint32_t zero = 0, one = 0, key = 0;
 };
 
+// Pixels of a row in a bitmap's format (`fmt` supplies bit count, colour
+// table, masks and whether it is a DIB); used for bitmaps and for callers' DIB bits.
+uint32_t ReadRowPixel(const BitmapObj& fmt, const uint8_t* row, int x);
+void WriteRowPixel(const BitmapObj& fmt, uint8_t* row, int x, uint32_t pixel);
+
 // Classic system colours for 3-D frames.
 enum class SysColor { Face, Shadow, Highlight, DarkShadow, Light, Window, WindowText, GrayText };
 COLORREF ClassicColor(SysColor which);

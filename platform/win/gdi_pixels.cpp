@@ -88,9 +88,13 @@ void Masks16(const BitmapObj& b, DWORD& r, DWORD& g, DWORD& bl) {
 
 }  // namespace
 
-uint32_t BitmapObj::ReadPixel(int x, int y) const {
-  const uint8_t* row = MemoryRow(y);
-  switch (bpp) {
+uint32_t BitmapObj::ReadPixel(int x, int y) const { return ReadRowPixel(*this, MemoryRow(y), x); }
+void BitmapObj::WritePixel(int x, int y, uint32_t pixel) { WriteRowPixel(*this, MemoryRow(y), x, pixel); }
+
+uint32_t ReadRowPixel(const BitmapObj& fmt, const uint8_t* row, int x) {
+  const bool dib = fmt.dib;
+  const auto& colors = fmt.colors;
+  switch (fmt.bpp) {
     case 1: {
       unsigned bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
       if (!dib) return bit ? 0xFFFFFFFFu : 0xFF000000u;
@@ -101,7 +105,7 @@ uint32_t BitmapObj::ReadPixel(int x, int y) const {
     case 16: {
       uint32_t v = row[2 * x] | (static_cast<uint32_t>(row[2 * x + 1]) << 8);
       DWORD r, g, b;
-      Masks16(*this, r, g, b);
+      Masks16(fmt, r, g, b);
       return 0xFF000000u | (FromMasked(v, r) << 16) | (FromMasked(v, g) << 8) | FromMasked(v, b);
     }
     case 24: {
@@ -116,9 +120,10 @@ uint32_t BitmapObj::ReadPixel(int x, int y) const {
   }
 }
 
-void BitmapObj::WritePixel(int x, int y, uint32_t pixel) {
-  uint8_t* row = MemoryRow(y);
-  switch (bpp) {
+void WriteRowPixel(const BitmapObj& fmt, uint8_t* row, int x, uint32_t pixel) {
+  const bool dib = fmt.dib;
+  const auto& colors = fmt.colors;
+  switch (fmt.bpp) {
     case 1: {
       unsigned bit;
       if (dib) {
@@ -140,7 +145,7 @@ void BitmapObj::WritePixel(int x, int y, uint32_t pixel) {
     case 8: row[x] = static_cast<uint8_t>(NearestIndex(colors, pixel)); return;
     case 16: {
       DWORD r, g, b;
-      Masks16(*this, r, g, b);
+      Masks16(fmt, r, g, b);
       uint32_t v = ToMasked((pixel >> 16) & 0xFF, r) | ToMasked((pixel >> 8) & 0xFF, g) | ToMasked(pixel & 0xFF, b);
       row[2 * x] = static_cast<uint8_t>(v);
       row[2 * x + 1] = static_cast<uint8_t>(v >> 8);
