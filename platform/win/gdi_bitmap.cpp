@@ -142,7 +142,9 @@ void StretchInto(DCObj* dest, int x, int y, int w, int h, const SrcImage& src, c
   if (!lock.Ok()) return;
   std::vector<RECT> clip = ClipRects(dest, lock.View());
   POINT p0 = TargetPoint(dest, x, y), p1 = TargetPoint(dest, x + w, y + h);
-  RECT target{std::min(p0.x, p1.x), std::min(p0.y, p1.y), std::max(p0.x, p1.x), std::max(p0.y, p1.y)};
+  // A negative extent runs back from the start pixel: (x + w, x].
+  RECT target{p1.x < p0.x ? p1.x + 1 : p0.x, p1.y < p0.y ? p1.y + 1 : p0.y, p1.x < p0.x ? p0.x + 1 : p1.x,
+              p1.y < p0.y ? p0.y + 1 : p1.y};
   int tw = target.right - target.left, th = target.bottom - target.top;
   if (tw == 0 || th == 0) return;
   bool mirrorX = (p1.x < p0.x) != (st.sw < 0), mirrorY = (p1.y < p0.y) != (st.sh < 0);
