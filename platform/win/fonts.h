@@ -1,0 +1,47 @@
+// Fonts for GDI and GDI+ alike: Windows face names resolved to installed
+// families through one substitution table and fontconfig, and text measured
+// and drawn with Pango over cairo, so that both APIs agree on every width.
+#pragma once
+
+#include <cairo.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A font as both APIs ask for it, sizes in device pixels.
+struct FontSpec {
+  std::string face;       // as the caller names it ("Tahoma", "Courier New"...)
+  double emPixels = 13;   // character height (em size)
+  int weight = 400;       // 100..900
+  bool italic = false;
+  bool underline = false;
+  bool strikeOut = false;
+  bool antialias = true;
+  double angle = 0;  // degrees counter-clockwise
+};
+
+struct FontMetrics {
+  double ascent = 0;   // above the baseline
+  double descent = 0;  // below the baseline
+  double height = 0;   // ascent + descent: the line's cell height
+  double aveCharWidth = 0;
+  double maxCharWidth = 0;
+  bool fixedPitch = false;
+};
+
+// The installed family that draws `face`: the substitution table for the
+// usual Windows faces, the face itself when installed, else the default family.
+std::string ResolveFontFamily(std::string_view face);
+// Families installed on the system, sorted, without duplicates.
+std::vector<std::string> InstalledFontFamilies();
+
+FontMetrics GetFontMetrics(const FontSpec& font);
+// Advance width of a UTF-8 string, in pixels (not rounded).
+double MeasureTextWidth(const FontSpec& font, std::string_view text);
+// The em size whose cell height (ascent + descent) is `cellPixels`.
+double EmForCellHeight(const FontSpec& font, double cellPixels);
+// Draws `text` with its baseline's left end at (x, y) in the context's user
+// space, in the context's current source.
+void DrawTextRun(cairo_t* cr, const FontSpec& font, double x, double y, std::string_view text);
