@@ -113,6 +113,13 @@ std::string ResolveFontFamily(std::string_view face) {
   return kDefaultFamily;
 }
 
+bool FontFaceAvailable(std::string_view face) {
+  std::string key = Lower(face);
+  for (const Substitute& s : kSubstitutes)
+    if (key == s.face) return true;
+  return !key.empty() && InstalledLower().count(key);
+}
+
 std::vector<std::string> InstalledFontFamilies() {
   std::set<std::string> names;
   FcPattern* pattern = FcPatternCreate();
@@ -205,6 +212,141 @@ void DrawTextRun(cairo_t* cr, const FontSpec& font, double x, double y, std::str
   pango_cairo_show_layout(cr, layout);
   cairo_restore(cr);
   g_object_unref(layout);
+}
+
+// ------------------------------------------------------------- layout ---
+
+namespace {
+
+// Removes "&" prefixes: "&&" is a literal "&"; the character after a single
+// "&" is underlined (the last one wins).
+TextLine StripPrefix(std::string_view s, bool keepPrefix) {
+  TextLine out;
+  if (keepPrefix) {
+    out.text = s;
+    return out;
+  }
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '&' && i + 1 < s.size()) {
+      ++i;
+      if (s[i] != '&') out.underline = out.text.size();
+    } else if (s[i] == '&') {
+      continue;
+    }
+    out.text += s[i];
+  }
+  return out;
+}
+
+std::vector<TextLine> SplitLines(const TextLine& all, bool single) {
+  std::vector<TextLine> lines(1);
+  for (size_t i = 0; i < all.text.size(); ++i) {
+    char c = all.text[i];
+    if (i == all.underline) lines.back().underline = lines.back().text.size();
+    if (c == '\r') continue;
+    if (c == '\n') {
+      if (!single) lines.emplace_back();
+      continue;
+    }
+    lines.back().text += c;
+  }
+  return lines;
+}
+
+std::vector<TextLine> WrapLine(const TextLine& line, const FontSpec& f, double width) {
+  std::vector<TextLine> out;
+  const std::string& s = line.text;
+  size_t start = 0;
+  while (start <= s.size()) {
+    size_t end = start, lastFit = std::string::npos;
+    while (true) {
+      size_t space = s.find(' ', end);
+      size_t candidate = space == std::string::npos ? s.size() : space;
+      if (MeasureTextWidth(f, std::string_view(s).substr(start, candidate - start)) <= width ||
+          lastFit == std::string::npos) {
+        lastFit = candidate;
+        if (candidate == s.size()) break;
+        end = candidate + 1;
+        if (MeasureTextWidth(f, std::string_view(s).substr(start, candidate - start)) > width) break;
+      } else {
+        break;
+      }
+    }
+    TextLine l;
+    l.text = s.substr(start, lastFit - start);
+    if (line.underline != std::string::npos && line.underline >= start && line.underline < lastFit)
+      l.underline = line.underline - start;
+    out.push_back(std::move(l));
+    if (lastFit >= s.size()) break;
+    start = lastFit + 1;
+    while (start < s.size() && s[start] == ' ') ++start;
+  }
+  return out;
+}
+
+// Shortens `text` to `width` by cutting its end and appending "...".
+std::string EndEllipsis(const FontSpec& f, std::string text, double width) {
+  if (MeasureTextWidth(f, text) <= width) return text;
+  while (!text.empty()) {
+    size_t i = text.size() - 1;
+    while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) --i;
+    text.erase(i);
+    if (MeasureTextWidth(f, text + "...") <= width) break;
+  }
+  return text + "...";
+}
+
+// Keeps the last path component and cuts the folders before it.
+std::string PathEllipsis(const FontSpec& f, const std::string& text, double width) {
+  if (MeasureTextWidth(f, text) <= width) return text;
+  size_t sep = text.find_last_of("/\\");
+  if (sep == std::string::npos) return EndEllipsis(f, text, width);
+  std::string head = text.substr(0, sep), tail = text.substr(sep);
+  while (!head.empty()) {
+    size_t i = head.size() - 1;
+    while (i > 0 && (static_cast<unsigned char>(head[i]) & 0xC0) == 0x80) --i;
+    head.erase(i);
+    if (MeasureTextWidth(f, head + "..." + tail) <= width) break;
+  }
+  return head + "..." + tail;
+}
+
+std::string ExpandTabs(const std::string& s, int tabChars) {
+  std::string out;
+  for (char c : s) {
+    if (c == '\t') out.append(static_cast<size_t>(std::clamp(tabChars, 1, 64)), ' ');
+    else out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+size_t Utf8CharLength(std::string_view s, size_t i) {
+  auto c = static_cast<unsigned char>(s[i]);
+  size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  return std::min(n, s.size() - i);
+}
+
+std::vector<TextLine> LayoutText(const FontSpec& f, std::string_view text, const TextLayoutOptions& o) {
+  TextLine all = StripPrefix(text, !o.prefix);
+  if (o.tabSpaces > 0) all.text = ExpandTabs(all.text, o.tabSpaces);
+  std::vector<TextLine> lines;
+  for (const TextLine& l : SplitLines(all, o.singleLine)) {
+    if (o.wrapWidth > 0 && !o.singleLine) {
+      for (TextLine& w : WrapLine(l, f, o.wrapWidth)) lines.push_back(std::move(w));
+    } else {
+      lines.push_back(l);
+    }
+  }
+  for (TextLine& l : lines) {
+    std::string before = l.text;
+    if (o.trim == TextLayoutOptions::Trim::Path) l.text = PathEllipsis(f, l.text, o.trimWidth);
+    else if (o.trim == TextLayoutOptions::Trim::End) l.text = EndEllipsis(f, l.text, o.trimWidth);
+    if (l.text != before && l.underline >= l.text.size()) l.underline = std::string::npos;
+    l.width = MeasureTextWidth(f, l.text);
+  }
+  return lines;
 }
 
 // fontconfig, Pango and GLib keep process-wide caches that they never free;

@@ -34,6 +34,8 @@ struct FontMetrics {
 // The installed family that draws `face`: the substitution table for the
 // usual Windows faces, the face itself when installed, else the default family.
 std::string ResolveFontFamily(std::string_view face);
+// True when `face` is in the substitution table or installed.
+bool FontFaceAvailable(std::string_view face);
 // Families installed on the system, sorted, without duplicates.
 std::vector<std::string> InstalledFontFamilies();
 
@@ -45,3 +47,23 @@ double EmForCellHeight(const FontSpec& font, double cellPixels);
 // Draws `text` with its baseline's left end at (x, y) in the context's user
 // space, in the context's current source.
 void DrawTextRun(cairo_t* cr, const FontSpec& font, double x, double y, std::string_view text);
+
+// Breaking text into lines, shared by GDI's DrawText and GDI+'s DrawString.
+struct TextLayoutOptions {
+  bool prefix = false;      // "&x" underlines x, "&&" is "&"
+  bool singleLine = false;  // line breaks do not break
+  double wrapWidth = 0;     // > 0: words wrap at this width
+  enum class Trim { None, End, Path } trim = Trim::None;
+  double trimWidth = 0;     // lines wider than this are trimmed with "..."
+  int tabSpaces = 0;        // > 0: tabs become this many spaces
+};
+
+struct TextLine {
+  std::string text;
+  size_t underline = std::string::npos;  // byte offset of the prefixed character
+  double width = 0;
+};
+
+std::vector<TextLine> LayoutText(const FontSpec& font, std::string_view text, const TextLayoutOptions& options);
+// Byte length of the UTF-8 character that starts at s[i].
+size_t Utf8CharLength(std::string_view s, size_t i);

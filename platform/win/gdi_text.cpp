@@ -31,17 +31,10 @@ FontSpec SpecOf(const DCObj* dc) {
   return f;
 }
 
-// Byte length of the UTF-8 character starting at s[i].
-size_t CharLen(std::string_view s, size_t i) {
-  auto c = static_cast<unsigned char>(s[i]);
-  size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-  return std::min(n, s.size() - i);
-}
-
 std::vector<std::string_view> Chars(std::string_view s) {
   std::vector<std::string_view> out;
   for (size_t i = 0; i < s.size();) {
-    size_t n = CharLen(s, i);
+    size_t n = Utf8CharLength(s, i);
     out.push_back(s.substr(i, n));
     i += n;
   }
@@ -216,113 +209,6 @@ std::string GetTextFace(HDC h) {
 
 namespace {
 
-struct Line {
-  std::string text;
-  size_t underline = std::string::npos;  // byte offset of the prefixed character
-};
-
-// Removes "&" prefixes: "&&" is a literal "&"; the character after a single
-// "&" is underlined (the last one wins).
-Line StripPrefix(std::string_view s, bool keepPrefix) {
-  Line out;
-  if (keepPrefix) {
-    out.text = s;
-    return out;
-  }
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '&' && i + 1 < s.size()) {
-      ++i;
-      if (s[i] != '&') out.underline = out.text.size();
-    } else if (s[i] == '&') {
-      continue;
-    }
-    out.text += s[i];
-  }
-  return out;
-}
-
-std::vector<Line> SplitLines(const Line& all, bool single) {
-  std::vector<Line> lines(1);
-  for (size_t i = 0; i < all.text.size(); ++i) {
-    char c = all.text[i];
-    if (i == all.underline) lines.back().underline = lines.back().text.size();
-    if (c == '\r') continue;
-    if (c == '\n') {
-      if (!single) lines.emplace_back();
-      continue;
-    }
-    lines.back().text += c;
-  }
-  return lines;
-}
-
-std::vector<Line> WrapLine(const Line& line, const FontSpec& f, double width) {
-  std::vector<Line> out;
-  const std::string& s = line.text;
-  size_t start = 0;
-  while (start <= s.size()) {
-    size_t end = start, lastFit = std::string::npos;
-    while (true) {
-      size_t space = s.find(' ', end);
-      size_t candidate = space == std::string::npos ? s.size() : space;
-      if (MeasureTextWidth(f, std::string_view(s).substr(start, candidate - start)) <= width ||
-          lastFit == std::string::npos) {
-        lastFit = candidate;
-        if (candidate == s.size()) break;
-        end = candidate + 1;
-        if (MeasureTextWidth(f, std::string_view(s).substr(start, candidate - start)) > width) break;
-      } else {
-        break;
-      }
-    }
-    Line l;
-    l.text = s.substr(start, lastFit - start);
-    if (line.underline != std::string::npos && line.underline >= start && line.underline < lastFit)
-      l.underline = line.underline - start;
-    out.push_back(std::move(l));
-    if (lastFit >= s.size()) break;
-    start = lastFit + 1;
-    while (start < s.size() && s[start] == ' ') ++start;
-  }
-  return out;
-}
-
-// Shortens `text` to `width` by cutting its end and appending "...".
-std::string EndEllipsis(const FontSpec& f, std::string text, double width) {
-  if (MeasureTextWidth(f, text) <= width) return text;
-  while (!text.empty()) {
-    size_t i = text.size() - 1;
-    while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) --i;
-    text.erase(i);
-    if (MeasureTextWidth(f, text + "...") <= width) break;
-  }
-  return text + "...";
-}
-
-// Keeps the last path component and cuts the folders before it.
-std::string PathEllipsis(const FontSpec& f, const std::string& text, double width) {
-  if (MeasureTextWidth(f, text) <= width) return text;
-  size_t sep = text.find_last_of("/\\");
-  if (sep == std::string::npos) return EndEllipsis(f, text, width);
-  std::string head = text.substr(0, sep), tail = text.substr(sep);
-  while (!head.empty()) {
-    size_t i = head.size() - 1;
-    while (i > 0 && (static_cast<unsigned char>(head[i]) & 0xC0) == 0x80) --i;
-    head.erase(i);
-    if (MeasureTextWidth(f, head + "..." + tail) <= width) break;
-  }
-  return head + "..." + tail;
-}
-
-std::string ExpandTabs(const std::string& s, int tabChars) {
-  std::string out;
-  for (char c : s) {
-    if (c == '\t') out.append(static_cast<size_t>(std::clamp(tabChars, 1, 64)), ' ');
-    else out += c;
-  }
-  return out;
-}
-
 }  // namespace
 
 int DrawTextEx(HDC h, std::string_view text, RECT* rect, UINT format, DRAWTEXTPARAMS* params) {
@@ -337,28 +223,21 @@ int DrawTextEx(HDC h, std::string_view text, RECT* rect, UINT format, DRAWTEXTPA
   double width = std::max(0, right - left);
   bool single = format & DT_SINGLELINE;
 
-  Line all = StripPrefix(text, format & DT_NOPREFIX);
-  if (format & DT_EXPANDTABS) all.text = ExpandTabs(all.text, params ? params->iTabLength : 8);
-  std::vector<Line> lines;
-  for (const Line& l : SplitLines(all, single)) {
-    if ((format & DT_WORDBREAK) && !single) {
-      for (Line& w : WrapLine(l, f, width)) lines.push_back(std::move(w));
-    } else {
-      lines.push_back(l);
-    }
-  }
-  for (Line& l : lines) {
-    std::string before = l.text;
-    if (format & DT_PATH_ELLIPSIS) l.text = PathEllipsis(f, l.text, width);
-    else if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS)) l.text = EndEllipsis(f, l.text, width);
-    if (l.text != before && l.underline >= l.text.size()) l.underline = std::string::npos;
-  }
+  TextLayoutOptions opts;
+  opts.prefix = !(format & DT_NOPREFIX);
+  opts.singleLine = single;
+  opts.wrapWidth = (format & DT_WORDBREAK) ? std::max(width, 1.0) : 0;
+  opts.tabSpaces = (format & DT_EXPANDTABS) ? (params ? params->iTabLength : 8) : 0;
+  opts.trimWidth = width;
+  if (format & DT_PATH_ELLIPSIS) opts.trim = TextLayoutOptions::Trim::Path;
+  else if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS)) opts.trim = TextLayoutOptions::Trim::End;
+  std::vector<TextLine> lines = LayoutText(f, text, opts);
   if (params) params->uiLengthDrawn = static_cast<UINT>(text.size());
 
   int height = lineHeight * static_cast<int>(lines.size());
   if (format & DT_CALCRECT) {
     double widest = 0;
-    for (const Line& l : lines) widest = std::max(widest, MeasureTextWidth(f, l.text));
+    for (const TextLine& l : lines) widest = std::max(widest, l.width);
     rect->right = left + static_cast<LONG>(std::ceil(widest)) + (params ? params->iRightMargin : 0);
     rect->bottom = rect->top + height;
     return height;
@@ -377,8 +256,8 @@ int DrawTextEx(HDC h, std::string_view text, RECT* rect, UINT format, DRAWTEXTPA
       cairo_clip(cr);
     }
     double baseline = top + std::round(m.ascent);
-    for (const Line& l : lines) {
-      double w = MeasureTextWidth(f, l.text);
+    for (const TextLine& l : lines) {
+      double w = l.width;
       double x = left;
       if (format & DT_CENTER) x = left + std::floor((width - w) / 2);
       else if (format & DT_RIGHT) x = right - std::ceil(w);
@@ -388,7 +267,7 @@ int DrawTextEx(HDC h, std::string_view text, RECT* rect, UINT format, DRAWTEXTPA
       if (l.underline != std::string::npos && !(format & DT_HIDEPREFIX)) {
         std::string_view s = l.text;
         double u0 = MeasureTextWidth(f, s.substr(0, l.underline));
-        double u1 = MeasureTextWidth(f, s.substr(0, l.underline + CharLen(s, l.underline)));
+        double u1 = MeasureTextWidth(f, s.substr(0, l.underline + Utf8CharLength(s, l.underline)));
         double thick = std::max(1.0, std::round(f.emPixels / 14));
         FillBox(cr, std::round(x + u0), baseline + 1, std::round(x + u1), baseline + 1 + thick, dc->s.text);
       }
