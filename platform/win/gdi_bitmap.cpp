@@ -118,12 +118,11 @@ RECT Normalize(int x, int y, int w, int h) {
 }
 
 SrcImage FromDC(DCObj* src, const DCObj* dest, int x, int y, int w, int h) {
-  SourcePixels sp(src, dest);
-  if (!sp.Ok()) return {};
   POINT o = TargetPoint(src, x, y);
-  const PixelView& v = sp.lock.View();
-  return Gather(Normalize(o.x, o.y, w, h), RECT{0, 0, v.width, v.height},
-                [&](int px, int py) { return sp.At(px, py); });
+  RECT area = Normalize(o.x, o.y, w, h);
+  SourcePixels sp(src, dest, &area);
+  if (!sp.Ok()) return {};
+  return Gather(area, sp.lock.View().valid, [&](int px, int py) { return sp.At(px, py); });
 }
 
 // The source rectangle maps onto the destination rectangle; `combine`
@@ -138,13 +137,13 @@ struct Stretch {
 void StretchInto(DCObj* dest, int x, int y, int w, int h, const SrcImage& src, const Stretch& st,
                  const Combine& combine) {
   if (w == 0 || h == 0 || st.sw == 0 || st.sh == 0) return;
-  TargetLock lock(dest);
-  if (!lock.Ok()) return;
-  std::vector<RECT> clip = ClipRects(dest, lock.View());
   POINT p0 = TargetPoint(dest, x, y), p1 = TargetPoint(dest, x + w, y + h);
   // A negative extent runs back from the start pixel: (x + w, x].
   RECT target{p1.x < p0.x ? p1.x + 1 : p0.x, p1.y < p0.y ? p1.y + 1 : p0.y, p1.x < p0.x ? p0.x + 1 : p1.x,
               p1.y < p0.y ? p0.y + 1 : p1.y};
+  TargetLock lock(dest, true, &target);
+  if (!lock.Ok()) return;
+  std::vector<RECT> clip = ClipRects(dest, lock.View());
   int tw = target.right - target.left, th = target.bottom - target.top;
   if (tw == 0 || th == 0) return;
   bool mirrorX = (p1.x < p0.x) != (st.sw < 0), mirrorY = (p1.y < p0.y) != (st.sh < 0);
@@ -475,8 +474,6 @@ BOOL PlgBlt(HDC dest, const POINT* points, HDC src, int xSrc, int ySrc, int widt
   if (mask && (!m || m->bpp != 1)) return FALSE;
   SrcImage img = FromDC(s, d, xSrc, ySrc, width, height);
   POINT o = TargetPoint(s, xSrc, ySrc);
-  TargetLock lock(d);
-  if (!lock.Ok()) return TRUE;
   POINT p0 = TargetPoint(d, points[0].x, points[0].y), p1 = TargetPoint(d, points[1].x, points[1].y),
         p2 = TargetPoint(d, points[2].x, points[2].y);
   // Target = p0 + u * (p1 - p0) + v * (p2 - p0), u, v in [0, 1).
@@ -485,6 +482,8 @@ BOOL PlgBlt(HDC dest, const POINT* points, HDC src, int xSrc, int ySrc, int widt
   if (det == 0) return FALSE;
   RECT box{std::min({p0.x, p1.x, p2.x, p1.x + p2.x - p0.x}), std::min({p0.y, p1.y, p2.y, p1.y + p2.y - p0.y}),
            std::max({p0.x, p1.x, p2.x, p1.x + p2.x - p0.x}), std::max({p0.y, p1.y, p2.y, p1.y + p2.y - p0.y})};
+  TargetLock lock(d, true, &box);
+  if (!lock.Ok()) return TRUE;
   for (const RECT& c : ClipRects(d, lock.View())) {
     RECT r;
     if (!IntersectRects(r, c, box)) continue;
@@ -513,7 +512,8 @@ BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int xSrc
     return FALSE;
   // The source rectangle must lie inside the source.
   {
-    TargetLock sl(s, false);
+    const RECT none{};
+    TargetLock sl(s, false, &none);
     if (!sl.Ok()) return FALSE;
     POINT o = TargetPoint(s, xSrc, ySrc);
     if (o.x < 0 || o.y < 0 || o.x + srcWidth > sl.View().width || o.y + srcHeight > sl.View().height) return FALSE;

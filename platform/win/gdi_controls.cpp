@@ -134,10 +134,10 @@ BOOL DrawEdge(HDC dc, RECT* rect, UINT edge, UINT flags) {
 BOOL DrawFocusRect(HDC h, const RECT* rect) {
   DCObj* dc = AsDC(h);
   if (!dc || !rect) return FALSE;
-  TargetLock lock(dc);
-  if (!lock.Ok()) return TRUE;
   RECT r = TargetRect(dc, rect->left, rect->top, rect->right, rect->bottom);
   if (r.right <= r.left || r.bottom <= r.top) return TRUE;
+  TargetLock lock(dc, true, &r);
+  if (!lock.Ok()) return TRUE;
   // Every other pixel of the border, each once, inverted.
   Mask mask;
   mask.Init(r);

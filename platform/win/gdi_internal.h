@@ -92,6 +92,7 @@ struct PixelView {
   ptrdiff_t stride = 0;
   int width = 0;
   int height = 0;
+  RECT valid{};  // the pixels that may be read and written
   uint32_t* Row(int y) const { return base + static_cast<ptrdiff_t>(y) * stride; }
   bool Valid() const { return base && width > 0 && height > 0; }
 };
@@ -110,8 +111,10 @@ struct BitmapObj : Object {
   std::vector<RGBQUAD> colors;  // colour table for 1, 4 and 8 bits
   DWORD masks[3] = {0, 0, 0};   // 16/32-bit BI_BITFIELDS (0 = standard layout)
   DCObj* selectedInto = nullptr;
-  std::vector<uint32_t> shadow;  // 32-bit working copy while a DC draws on a non-32-bit bitmap
+  std::unique_ptr<uint32_t[]> shadow;  // 32-bit working copy while a DC draws on a non-32-bit bitmap
+  RECT shadowArea{};                    // the part of it that holds the pixels
   int lockDepth = 0;
+  bool shadowDirty = false;  // some lock of the nest writes
 
   uint8_t* MemoryRow(int y);  // row y counted from the top of the picture
   const uint8_t* MemoryRow(int y) const;
@@ -215,10 +218,11 @@ inline bool RopUsesPattern(DWORD rop) {
 
 // Gives a 32-bit top-left-first view of the pixels a DC draws on. Bitmaps of
 // other depths are converted into a working copy and written back on
-// destruction (when `write`).
+// destruction (when `write`); only `area` (target coordinates) is converted
+// when given, and the view's clip stays inside it.
 class TargetLock {
 public:
-  explicit TargetLock(DCObj* dc, bool write = true);
+  explicit TargetLock(DCObj* dc, bool write = true, const RECT* area = nullptr);
   ~TargetLock();
   TargetLock(const TargetLock&) = delete;
   TargetLock& operator=(const TargetLock&) = delete;
@@ -226,9 +230,7 @@ public:
   bool Ok() const { return view_.Valid(); }
 
 private:
-  DCObj* dc_;
   BitmapObj* shadowOf_ = nullptr;
-  bool write_;
   PixelView view_;
 };
 
@@ -286,7 +288,7 @@ void RasterThinLine(Mask& mask, POINT a, POINT b, const PenObj* pen, int& step);
 // A cairo context over the DC's target, clipped to its visible area; null
 // when the DC has nothing to draw on.
 struct CairoTarget {
-  CairoTarget(DCObj* dc, bool write = true);
+  explicit CairoTarget(DCObj* dc, bool write = true, const RECT* area = nullptr);
   ~CairoTarget();
   CairoTarget(const CairoTarget&) = delete;
   CairoTarget& operator=(const CairoTarget&) = delete;
@@ -302,7 +304,7 @@ cairo_surface_t* SurfaceForView(const PixelView& view, cairo_matrix_t* flip);
 // Source pixels for blits: the 32-bit colour of (x, y) of a DC, with a
 // monochrome device bitmap mapped through the destination's colours.
 struct SourcePixels {
-  SourcePixels(DCObj* src, const DCObj* dest);
+  SourcePixels(DCObj* src, const DCObj* dest, const RECT* area = nullptr);
   bool Ok() const { return lock.Ok(); }
   uint32_t At(int x, int y) const;  // x, y in target coordinates of the source
   TargetLock lock;

@@ -164,48 +164,56 @@ void WriteRowPixel(const BitmapObj& fmt, uint8_t* row, int x, uint32_t pixel) {
 
 // ---------------------------------------------------------- targets ---
 
-TargetLock::TargetLock(DCObj* dc, bool write) : dc_(dc), write_(write) {
+TargetLock::TargetLock(DCObj* dc, bool write, const RECT* area) {
   if (!dc) return;
   if (dc->surface) {
     Surface* s = dc->surface;
     if (s->width > 0 && s->height > 0 && s->pixels.size() >= static_cast<size_t>(s->width) * s->height)
-      view_ = {s->pixels.data(), s->width, s->width, s->height};
+      view_ = {s->pixels.data(), s->width, s->width, s->height, RECT{0, 0, s->width, s->height}};
     return;
   }
   BitmapObj* bm = dc->s.bitmap;
   if (!dc->memory || !bm || bm->memory.empty()) return;
+  RECT whole{0, 0, bm->width, bm->height};
   if (bm->bpp == 32 && !bm->masks[0]) {
     view_.base = reinterpret_cast<uint32_t*>(bm->MemoryRow(0));
     view_.stride = bm->topDown ? bm->width : -bm->width;
     view_.width = bm->width;
     view_.height = bm->height;
+    view_.valid = whole;
     return;
   }
   shadowOf_ = bm;
   if (bm->lockDepth++ == 0) {
-    bm->shadow.resize(static_cast<size_t>(bm->width) * bm->height);
-    for (int y = 0; y < bm->height; ++y)
-      for (int x = 0; x < bm->width; ++x)
+    RECT r = whole;
+    if (area && !IntersectRects(r, *area, whole)) r = {};
+    bm->shadowArea = r;
+    // Uninitialised on purpose: only the area is filled and used.
+    bm->shadow.reset(new uint32_t[static_cast<size_t>(bm->width) * bm->height]);
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x)
         bm->shadow[static_cast<size_t>(y) * bm->width + x] = bm->ReadPixel(x, y) | 0xFF000000u;
   }
-  view_ = {bm->shadow.data(), bm->width, bm->width, bm->height};
+  bm->shadowDirty |= write;
+  view_ = {bm->shadow.get(), bm->width, bm->width, bm->height, bm->shadowArea};
 }
 
 TargetLock::~TargetLock() {
   if (!shadowOf_) return;
   BitmapObj* bm = shadowOf_;
-  if (write_) {
-    for (int y = 0; y < bm->height; ++y)
-      for (int x = 0; x < bm->width; ++x) bm->WritePixel(x, y, bm->shadow[static_cast<size_t>(y) * bm->width + x]);
+  if (--bm->lockDepth > 0) return;
+  if (bm->shadowDirty) {
+    const RECT& r = bm->shadowArea;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) bm->WritePixel(x, y, bm->shadow[static_cast<size_t>(y) * bm->width + x]);
   }
-  if (--bm->lockDepth == 0) {
-    bm->shadow.clear();
-    bm->shadow.shrink_to_fit();
-  }
+  bm->shadow.reset();
+  bm->shadowArea = {};
+  bm->shadowDirty = false;
 }
 
 std::vector<RECT> ClipRects(const DCObj* dc, const PixelView& view) {
-  RECT bounds{0, 0, view.width, view.height};
+  RECT bounds = view.valid;
   if (dc->surface && !IntersectRects(bounds, bounds, dc->surfaceClip)) return {};
   if (!dc->s.clip) return Region::FromRect(bounds).rects;
   Region clip = *dc->s.clip;
@@ -482,7 +490,7 @@ cairo_surface_t* SurfaceForView(const PixelView& view, cairo_matrix_t* flip) {
                                              view.width, view.height, static_cast<int>(stride * 4));
 }
 
-CairoTarget::CairoTarget(DCObj* dc, bool write) : lock(dc, write) {
+CairoTarget::CairoTarget(DCObj* dc, bool write, const RECT* area) : lock(dc, write, area) {
   if (!lock.Ok()) return;
   clip = ClipRects(dc, lock.View());
   if (clip.empty()) return;
@@ -509,7 +517,7 @@ CairoTarget::~CairoTarget() {
 
 // ------------------------------------------------------------ sources ---
 
-SourcePixels::SourcePixels(DCObj* src, const DCObj* dest) : lock(src, false) {
+SourcePixels::SourcePixels(DCObj* src, const DCObj* dest, const RECT* area) : lock(src, false, area) {
   if (!src) return;
   BitmapObj* sb = src->memory ? src->s.bitmap : nullptr;
   BitmapObj* db = dest && dest->memory ? dest->s.bitmap : nullptr;

@@ -63,17 +63,18 @@ bool ThinPen(const PenObj* pen, double scale) { return !pen->Geometric() && pen-
 RECT Inflate(RECT r, int by) { return {r.left - by, r.top - by, r.right + by, r.bottom + by}; }
 
 void Draw(DCObj* dc, const Shape& shape) {
-  TargetLock lock(dc);
-  if (!lock.Ok()) return;
-  std::vector<RECT> clip = ClipRects(dc, lock.View());
-  if (clip.empty()) return;
   Matrix m = LogicalToTarget(dc);
   double scale = Scale(m);
   PenObj* pen = PenIsNull(dc->s.pen) || !shape.outline ? nullptr : dc->s.pen;
   BrushObj* brush = BrushIsNull(dc->s.brush) || !shape.fill ? nullptr : dc->s.brush;
   int reach = pen ? static_cast<int>(pen->width * scale) + 2 : 2;
+  RECT reachable = Inflate(shape.bounds, reach);
+  TargetLock lock(dc, true, &reachable);
+  if (!lock.Ok()) return;
+  std::vector<RECT> clip = ClipRects(dc, lock.View());
+  if (clip.empty()) return;
   RECT area;
-  if (!IntersectRects(area, Inflate(shape.bounds, reach), ClipBounds(clip))) return;
+  if (!IntersectRects(area, reachable, ClipBounds(clip))) return;
 
   Mask outline;
   outline.Init(area);
@@ -234,7 +235,7 @@ void ForEachPixel(const PixelView& view, const std::vector<RECT>& clip, const RE
 
 // PatBlt-style: the brush as pattern against the destination with a ternary code.
 BOOL PatternRect(DCObj* dc, RECT target, const BrushObj* brush, DWORD rop) {
-  TargetLock lock(dc);
+  TargetLock lock(dc, true, &target);
   if (!lock.Ok()) return TRUE;
   std::vector<RECT> clip = ClipRects(dc, lock.View());
   auto code = static_cast<uint8_t>(rop >> 16);
@@ -437,9 +438,10 @@ BOOL PatBlt(HDC h, int x, int y, int width, int height, DWORD rop) {
 COLORREF SetPixel(HDC h, int x, int y, COLORREF color) {
   DCObj* dc = AsDC(h);
   if (!dc) return CLR_INVALID;
-  TargetLock lock(dc);
-  if (!lock.Ok()) return CLR_INVALID;
   POINT p = TargetPoint(dc, x, y);
+  RECT one{p.x, p.y, p.x + 1, p.y + 1};
+  TargetLock lock(dc, true, &one);
+  if (!lock.Ok()) return CLR_INVALID;
   for (const RECT& c : ClipRects(dc, lock.View())) {
     if (p.x >= c.left && p.x < c.right && p.y >= c.top && p.y < c.bottom) {
       lock.View().Row(p.y)[p.x] = PixelFromColor(color);
@@ -454,9 +456,10 @@ BOOL SetPixelV(HDC h, int x, int y, COLORREF color) { return SetPixel(h, x, y, c
 COLORREF GetPixel(HDC h, int x, int y) {
   DCObj* dc = AsDC(h);
   if (!dc) return CLR_INVALID;
-  TargetLock lock(dc, false);
-  if (!lock.Ok()) return CLR_INVALID;
   POINT p = TargetPoint(dc, x, y);
+  RECT one{p.x, p.y, p.x + 1, p.y + 1};
+  TargetLock lock(dc, false, &one);
+  if (!lock.Ok()) return CLR_INVALID;
   for (const RECT& c : ClipRects(dc, lock.View()))
     if (p.x >= c.left && p.x < c.right && p.y >= c.top && p.y < c.bottom)
       return ColorFromPixel(lock.View().Row(p.y)[p.x]);

@@ -126,7 +126,19 @@ BOOL ExtTextOut(HDC h, int x, int y, UINT options, const RECT* rect, std::string
     int advance = static_cast<int>(std::lround(cell.width));
     dc->s.pos.x += (align & TA_CENTER) == TA_CENTER ? 0 : (align & TA_RIGHT) ? -advance : advance;
   }
-  CairoTarget ct(dc);
+  // Only pixels near the text (or inside the rectangle) can change.
+  Matrix m = LogicalToTarget(dc);
+  double scale = std::sqrt(std::abs(m.a * m.d - m.b * m.c));
+  double reach = (cell.width + 2 * (cell.ascent + cell.descent) + 4) * scale;
+  POINT at = TargetPoint(dc, x, y);
+  RECT area{static_cast<LONG>(at.x - reach), static_cast<LONG>(at.y - reach), static_cast<LONG>(at.x + reach),
+            static_cast<LONG>(at.y + reach)};
+  if (rect && (options & ETO_OPAQUE)) {
+    RECT r = TargetRect(dc, rect->left, rect->top, rect->right, rect->bottom);
+    area = {std::min(area.left, r.left), std::min(area.top, r.top), std::max(area.right, r.right),
+            std::max(area.bottom, r.bottom)};
+  }
+  CairoTarget ct(dc, true, &area);
   if (!ct.cr) return TRUE;
   cairo_t* cr = ct.cr;
   ApplyMapping(cr, dc);
@@ -247,7 +259,8 @@ int DrawTextEx(HDC h, std::string_view text, RECT* rect, UINT format, DRAWTEXTPA
   if (single && (format & DT_VCENTER)) top = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
   else if (single && (format & DT_BOTTOM)) top = rect->bottom - lineHeight;
 
-  CairoTarget ct(dc);
+  RECT area = TargetRect(dc, rect->left, rect->top, rect->right, rect->bottom);
+  CairoTarget ct(dc, true, (format & DT_NOCLIP) ? nullptr : &area);
   if (ct.cr) {
     cairo_t* cr = ct.cr;
     ApplyMapping(cr, dc);

@@ -305,3 +305,76 @@ TEST(GdiBlit, PatternBrushesTileFromTheBrushOrigin) {
 }
 
 }  // namespace
+
+namespace {
+
+// Drawing on a 24-bit DIB converts only what it touches; the rest of the
+// caller's memory stays byte for byte.
+TEST(GdiDib, DrawingOnIndirectDepthsKeepsOtherBytes) {
+  BITMAPINFO info{};
+  info.bmiHeader.biWidth = 30;
+  info.bmiHeader.biHeight = 20;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bm = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(bm, nullptr);
+  const int stride = ((30 * 24 + 31) / 32) * 4;
+  auto* bytes = static_cast<uint8_t*>(bits);
+  for (int i = 0; i < stride * 20; ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+  std::vector<uint8_t> before(bytes, bytes + stride * 20);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bm);
+  HBRUSH red = CreateSolidBrush(kRed);
+  RECT r{5, 5, 8, 7};
+  FillRect(dc, &r, red);
+  Ellipse(dc, 10, 2, 20, 12);
+  EXPECT_EQ(GetPixel(dc, 6, 6), kRed);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x) {
+      bool touched = (x >= 5 && x < 8 && y >= 5 && y < 7) || (x >= 10 && x < 20 && y >= 2 && y < 12);
+      if (touched) continue;
+      const uint8_t* now = bytes + (19 - y) * stride + 3 * x;
+      const uint8_t* was = before.data() + (19 - y) * stride + 3 * x;
+      ASSERT_TRUE(now[0] == was[0] && now[1] == was[1] && now[2] == was[2]) << x << "," << y;
+    }
+  SelectObject(dc, old);
+  DeleteObject(red);
+  DeleteObject(bm);
+  DeleteDC(dc);
+}
+
+TEST(GdiBlit, PlgBltMapsOntoAParallelogram) {
+  // 4 x 2 source: top row red, bottom row blue; rotated a quarter turn.
+  TestCanvas src(4, 2, kRed);
+  for (int x = 0; x < 4; ++x) src.bits[4 + x] = 0xFF0000FFu;
+  TestCanvas dst(10, 10);
+  // Top-left at (6, 1), top-right below it at (6, 5), bottom-left at (4, 1).
+  const POINT plg[3] = {{6, 1}, {6, 5}, {4, 1}};
+  EXPECT_TRUE(PlgBlt(dst.dc, plg, src.dc, 0, 0, 4, 2, nullptr, 0, 0));
+  EXPECT_EQ(dst.At(5, 2), kRed);   // the source's top row lies along x = 5
+  EXPECT_EQ(dst.At(4, 2), kBlue);  // its bottom row along x = 4
+  EXPECT_EQ(dst.At(7, 2), kWhite);
+  EXPECT_EQ(dst.At(5, 6), kWhite);
+}
+
+TEST(GdiObjects, PalettesKeepTheirEntries) {
+  struct {
+    LOGPALETTE header;
+    PALETTEENTRY more[3];
+  } pal{};
+  pal.header.palNumEntries = 4;
+  pal.header.palPalEntry[0] = {10, 20, 30, 0};
+  HPALETTE h = CreatePalette(&pal.header);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(GetPaletteEntries(h, 0, 0, nullptr), 4u);
+  const PALETTEENTRY set[2] = {{1, 2, 3, 0}, {4, 5, 6, 0}};
+  EXPECT_EQ(SetPaletteEntries(h, 3, 2, set), 1u);  // only one fits
+  PALETTEENTRY got[4];
+  EXPECT_EQ(GetPaletteEntries(h, 0, 4, got), 4u);
+  EXPECT_EQ(got[0].peGreen, 20);
+  EXPECT_EQ(got[3].peBlue, 3);
+  EXPECT_EQ(GetPaletteEntries(h, 9, 1, got), 0u);
+  DeleteObject(h);
+}
+
+}  // namespace

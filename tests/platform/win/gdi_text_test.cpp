@@ -227,3 +227,23 @@ TEST(GdiText, PathEllipsisKeepsTheFileName) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiText, EscapementRotatesTheText) {
+  TestCanvas c(120, 120);
+  LOGFONTA lf{};
+  lf.lfHeight = -16;
+  lf.lfEscapement = 900;  // a quarter turn counter-clockwise: text runs upwards
+  std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "Arial");
+  HFONT font = CreateFontIndirect(&lf);
+  SelectObject(c.dc, font);
+  SetBkMode(c.dc, TRANSPARENT);
+  TextOut(c.dc, 40, 110, "Rotated text");
+  RECT ink = InkBox(c);
+  EXPECT_GT(ink.bottom - ink.top, 2 * (ink.right - ink.left));
+  EXPECT_LE(ink.bottom, 111);
+  DeleteObject(font);
+}
+
+}  // namespace
