@@ -355,3 +355,4 @@ extern "C" const char* __lsan_default_suppressions() {
   return "leak:libfontconfig.so\nleak:libpango-1.0.so\nleak:libpangoft2-1.0.so\nleak:libpangocairo-1.0.so\n"
          "leak:libharfbuzz.so\nleak:libgobject-2.0.so\nleak:libglib-2.0.so\n";
 }
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }

@@ -241,7 +241,9 @@ int DrawTextEx(HDC h, std::string_view text, RECT* rect, UINT format, DRAWTEXTPA
   opts.wrapWidth = (format & DT_WORDBREAK) ? std::max(width, 1.0) : 0;
   opts.tabSpaces = (format & DT_EXPANDTABS) ? (params ? params->iTabLength : 8) : 0;
   opts.trimWidth = width;
-  if (format & DT_PATH_ELLIPSIS) opts.trim = TextLayoutOptions::Trim::Path;
+  // An empty rectangle (measuring from nothing) has no width to trim to.
+  if (width <= 0) opts.trim = TextLayoutOptions::Trim::None;
+  else if (format & DT_PATH_ELLIPSIS) opts.trim = TextLayoutOptions::Trim::Path;
   else if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS)) opts.trim = TextLayoutOptions::Trim::End;
   std::vector<TextLine> lines = LayoutText(f, text, opts);
   if (params) params->uiLengthDrawn = static_cast<UINT>(text.size());

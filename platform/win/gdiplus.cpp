@@ -155,9 +155,9 @@ GpContext::GpContext(GpGraphics* g) {
   // Integer coordinates are pixel centres.
   cairo_translate(cr, 0.5, 0.5);
   cairo_transform(cr, &g->world);
-  if (g->clip) {
-    g->clip->Replay(cr);
-    cairo_set_fill_rule(cr, g->clip->fillMode == FillModeWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+  for (const GpPath& clip : g->clip) {
+    clip.Replay(cr);
+    cairo_set_fill_rule(cr, clip.fillMode == FillModeWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
     cairo_clip(cr);
   }
   cairo_set_antialias(cr, g->Antialias() ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
@@ -324,17 +324,16 @@ GpStatus GdipTranslateWorldTransform(GpGraphics* g, REAL dx, REAL dy, int order)
 
 GpStatus GdipSetClipRegion(GpGraphics* g, GpRegion* region, int mode) {
   if (!g || !region) return InvalidParameter;
-  // Replace and intersect are what callers use; an intersection of two
-  // paths is kept as the newer path, since cairo applies clips one at a time.
+  // Replace and intersect are what callers use; cairo intersects clips.
   if (mode != CombineModeReplace && mode != CombineModeIntersect) return NotImplemented;
-  if (mode == CombineModeReplace || !g->clip) g->clip = region->path;
-  else if (region->path) g->clip = region->path;
+  if (mode == CombineModeReplace) g->clip.clear();
+  if (region->path) g->clip.push_back(*region->path);
   return Ok;
 }
 
 GpStatus GdipResetClip(GpGraphics* g) {
   if (!g) return InvalidParameter;
-  g->clip.reset();
+  g->clip.clear();
   return Ok;
 }
 

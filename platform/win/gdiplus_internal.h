@@ -102,7 +102,7 @@ struct GpGraphics {
   int compositing = CompositingModeSourceOver;
   int quality = 0;
   int textHint = TextRenderingHintSystemDefault;
-  std::optional<GpPath> clip;
+  std::vector<GpPath> clip;  // intersected; empty: no clipping
 
   bool Antialias() const {
     return smoothing == SmoothingModeAntiAlias || smoothing == SmoothingModeHighQuality ||

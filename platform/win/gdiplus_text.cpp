@@ -103,11 +103,28 @@ Laid Layout(const FontSpec& f, const std::string& text, const GpRectF& layout, c
   out.lines = LayoutText(f, text, o);
   if (fmt.hotkey == HotkeyPrefixHide)
     for (TextLine& l : out.lines) l.underline = std::string::npos;
-  // A bounded height keeps the lines that fit (at least one).
+  // A bounded height keeps the lines that fit (at least one); with an
+  // ellipsis trimming the last kept line ends in "..." when text was cut.
   if (layout.Height > 0 && out.lineHeight > 0) {
     auto fit = static_cast<size_t>(std::max(1.0, std::floor(layout.Height / out.lineHeight + 1e-6)));
-    if ((fmt.flags & StringFormatFlagsLineLimit) || fit < out.lines.size())
-      out.lines.resize(std::min(out.lines.size(), fit));
+    if (fit < out.lines.size()) {
+      if (o.trim != TextLayoutOptions::Trim::None) {
+        std::string rest;
+        for (size_t i = fit - 1; i < out.lines.size(); ++i) rest += (rest.empty() ? "" : " ") + out.lines[i].text;
+        TextLayoutOptions single = o;
+        single.prefix = false;
+        single.singleLine = true;
+        single.wrapWidth = 0;
+        size_t underline = out.lines[fit - 1].underline;
+        out.lines[fit - 1] = LayoutText(f, rest, single).front();
+        if (out.lines[fit - 1].text == rest) {  // it fits: mark the cut anyway
+          single.trimWidth = out.lines[fit - 1].width - 1;
+          out.lines[fit - 1] = LayoutText(f, rest + " ", single).front();
+        }
+        if (underline < out.lines[fit - 1].text.size()) out.lines[fit - 1].underline = underline;
+      }
+      out.lines.resize(fit);
+    }
   }
   for (const TextLine& l : out.lines) out.width = std::max(out.width, l.width);
   out.height = out.lineHeight * static_cast<double>(out.lines.size());

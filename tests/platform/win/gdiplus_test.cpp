@@ -419,3 +419,34 @@ TEST(GdiPlusBinding, EntryPointsByName) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GdiPlus, EllipsisTrimmingMarksCutText) {
+  GpFontFamily* family = nullptr;
+  GdipCreateFontFamilyFromName(L"Arial", nullptr, &family);
+  GpFont* font = nullptr;
+  GdipCreateFont(family, 14, FontStyleRegular, UnitPixel, &font);
+  TestCanvas c(10, 10);
+  Graphics g(c.dc);
+  GpStringFormat* fmt = nullptr;
+  GdipCreateStringFormat(0, 0, &fmt);
+  GdipSetStringFormatTrimming(fmt, StringTrimmingEllipsisCharacter);
+  GpRectF oneLine{0, 0, 90, 18};
+  GpRectF bounds;
+  int lines = 0;
+  GdipMeasureString(g.g, L"Trimmed with an ellipsis", -1, font, &oneLine, fmt, &bounds, nullptr, &lines);
+  EXPECT_EQ(lines, 1);
+  EXPECT_LE(bounds.Width, 90);
+  // The kept line is wider than the first wrapped word group would be: it
+  // runs on to the "..." that marks the cut.
+  GpRectF wide{0, 0, 0, 0};
+  GpRectF trimmedWith;
+  GdipMeasureString(g.g, L"Trimmed with", -1, font, &wide, nullptr, &trimmedWith, nullptr, nullptr);
+  EXPECT_NE(bounds.Width, trimmedWith.Width);
+  GdipDeleteStringFormat(fmt);
+  GdipDeleteFont(font);
+  GdipDeleteFontFamily(family);
+}
+
+}  // namespace
