@@ -77,7 +77,8 @@ void PolygonFigure(GpPath& path, const GpPoint* pts, int count) {
 // Strokes or fills a path built by `build` in world coordinates.
 GpStatus StrokeWith(GpGraphics* g, const GpPen* pen, const std::function<void(cairo_t*)>& build) {
   if (!g || !pen) return InvalidParameter;
-  GpContext ctx(g);
+  RECT area = DeviceExtents(g, build, pen);
+  GpContext ctx(g, &area);
   cairo_t* cr = ctx.Cr();
   if (!cr) return Ok;
   build(cr);
@@ -88,7 +89,8 @@ GpStatus StrokeWith(GpGraphics* g, const GpPen* pen, const std::function<void(ca
 
 GpStatus FillWith(GpGraphics* g, const GpBrush* brush, int fillMode, const std::function<void(cairo_t*)>& build) {
   if (!g || !brush) return InvalidParameter;
-  GpContext ctx(g);
+  RECT area = DeviceExtents(g, build, nullptr);
+  GpContext ctx(g, &area);
   cairo_t* cr = ctx.Cr();
   if (!cr) return Ok;
   build(cr);
@@ -143,18 +145,54 @@ void GpPath::Replay(cairo_t* cr) const {
 
 // -------------------------------------------------------- the context ---
 
-GpContext::GpContext(GpGraphics* g) {
-  DCObj* dc = AsDC(g->dc);
-  if (!dc) return;
-  target_ = std::make_unique<CairoTarget>(dc);
-  cairo_t* cr = target_->cr;
-  if (!cr) return;
+namespace {
+// Device mapping of a graphics: the DC's map, the pixel-centre shift, the world transform.
+void ApplyGraphicsMatrix(cairo_t* cr, const GpGraphics* g) {
   cairo_matrix_t base;
   cairo_matrix_init(&base, g->base.a, g->base.b, g->base.c, g->base.d, g->base.e, g->base.f);
   cairo_transform(cr, &base);
   // Integer coordinates are pixel centres.
   cairo_translate(cr, 0.5, 0.5);
   cairo_transform(cr, &g->world);
+}
+}  // namespace
+
+RECT DeviceExtents(const GpGraphics* g, const std::function<void(cairo_t*)>& build, const GpPen* pen) {
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  cairo_t* cr = cairo_create(s);
+  ApplyGraphicsMatrix(cr, g);
+  build(cr);
+  double x0, y0, x1, y1;
+  if (pen) {
+    SetPen(cr, pen);
+    cairo_stroke_extents(cr, &x0, &y0, &x1, &y1);
+  } else {
+    cairo_fill_extents(cr, &x0, &y0, &x1, &y1);
+  }
+  double xs[4] = {x0, x1, x0, x1}, ys[4] = {y0, y0, y1, y1};
+  double l = 1e18, t = 1e18, r = -1e18, b = -1e18;
+  for (int i = 0; i < 4; ++i) {
+    cairo_user_to_device(cr, &xs[i], &ys[i]);
+    l = std::min(l, xs[i]);
+    t = std::min(t, ys[i]);
+    r = std::max(r, xs[i]);
+    b = std::max(b, ys[i]);
+  }
+  cairo_destroy(cr);
+  cairo_surface_destroy(s);
+  auto clampToInt = [](double v) { return static_cast<LONG>(std::clamp(v, -1e9, 1e9)); };
+  if (!(l <= r && t <= b)) return {};
+  return {clampToInt(std::floor(l)) - 2, clampToInt(std::floor(t)) - 2, clampToInt(std::ceil(r)) + 2,
+          clampToInt(std::ceil(b)) + 2};
+}
+
+GpContext::GpContext(GpGraphics* g, const RECT* area) {
+  DCObj* dc = AsDC(g->dc);
+  if (!dc) return;
+  target_ = std::make_unique<CairoTarget>(dc, true, area);
+  cairo_t* cr = target_->cr;
+  if (!cr) return;
+  ApplyGraphicsMatrix(cr, g);
   for (const GpPath& clip : g->clip) {
     clip.Replay(cr);
     cairo_set_fill_rule(cr, clip.fillMode == FillModeWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);

@@ -142,7 +142,8 @@ GpStatus GdipDrawImageRectRect(GpGraphics* g, GpImage* image, REAL dx, REAL dy, 
                                void*) {
   if (!g || !image || srcUnit != UnitPixel) return InvalidParameter;
   if (dw == 0 || dh == 0 || sw == 0 || sh == 0 || image->picture.width == 0) return Ok;
-  GpContext ctx(g);
+  RECT area = DeviceExtents(g, [&](cairo_t* c) { cairo_rectangle(c, dx - 0.5, dy - 0.5, dw, dh); }, nullptr);
+  GpContext ctx(g, &area);
   cairo_t* cr = ctx.Cr();
   if (!cr) return Ok;
   cairo_surface_t* s = image->Surface(attributes);

@@ -4,6 +4,7 @@
 
 #include <cairo.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -114,12 +115,17 @@ struct GpGraphics {
 // the pixel-centre shift and the world transform in place.
 class GpContext {
 public:
-  explicit GpContext(GpGraphics* g);
+  // `area` (target pixels) bounds what the call may change; null: anywhere.
+  explicit GpContext(GpGraphics* g, const RECT* area = nullptr);
   cairo_t* Cr() const { return target_ ? target_->cr : nullptr; }
 
 private:
   std::unique_ptr<gdi::CairoTarget> target_;
 };
+
+// The target pixels that filling (no pen) or stroking a path built by
+// `build` in world coordinates can reach.
+RECT DeviceExtents(const GpGraphics* g, const std::function<void(cairo_t*)>& build, const GpPen* pen);
 
 void SetSourceColor(cairo_t* cr, ARGB c);
 // Sets `brush` as the source; false for an unusable brush.

@@ -175,7 +175,14 @@ GpStatus GdipDrawString(GpGraphics* g, const WCHAR* text, int length, const GpFo
   GpStringFormat fmt = format ? *format : GpStringFormat{};
   FontSpec spec = font->Spec(TextAntialias(g));
   Laid laid = Layout(spec, WideToUtf8(text, length), *layout, fmt);
-  GpContext ctx(g);
+  // The laid-out box, widened for glyphs that overhang it.
+  double slack = spec.emPixels;
+  double bx = layout->X + AlignedOffset(fmt.align, layout->Width, laid.width);
+  double by = layout->Y + AlignedOffset(fmt.lineAlign, layout->Height, laid.height);
+  RECT area = DeviceExtents(g, [&](cairo_t* c) {
+    cairo_rectangle(c, bx - slack, by - slack, laid.width + 2 * slack, laid.height + 2 * slack);
+  }, nullptr);
+  GpContext ctx(g, &area);
   cairo_t* cr = ctx.Cr();
   if (!cr) return Ok;
   // Text sits on pixel corners like GDI text: undo the pixel-centre shift.

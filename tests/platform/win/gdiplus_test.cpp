@@ -450,3 +450,49 @@ TEST_F(GdiPlus, EllipsisTrimmingMarksCutText) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 24-bit DIB gets the same picture as a 32-bit one: the part a call may
+// change is converted and written back whole.
+TEST_F(GdiPlus, DrawingOnA24BitDibMatches32Bit) {
+  const int w = 80, h = 60;
+  BITMAPINFO info{};
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = h;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bm = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(bm, nullptr);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bm);
+  TestCanvas ref(w, h);
+  GpFontFamily* family = nullptr;
+  GdipCreateFontFamilyFromName(L"Arial", nullptr, &family);
+  GpFont* font = nullptr;
+  GdipCreateFont(family, 12, FontStyleRegular, UnitPixel, &font);
+  for (HDC target : {dc, ref.dc}) {
+    RECT all{0, 0, w, h};
+    FillRect(target, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    Graphics g(target, SmoothingModeAntiAlias);
+    GpSolidFill* fill = nullptr;
+    GdipCreateSolidFill(0x80FF0000u, &fill);
+    GpPen* pen = nullptr;
+    GdipCreatePen1(0xFF0000FFu, 3, UnitPixel, &pen);
+    GdipFillEllipse(g.g, fill, 5.5f, 5.5f, 40, 30);
+    GdipDrawLine(g.g, pen, 0, 59, 79, 20);
+    GpRectF r{30, 30, 50, 30};
+    GdipDrawString(g.g, L"Text", -1, font, &r, nullptr, fill);
+    GdipDeletePen(pen);
+    GdipDeleteBrush(fill);
+  }
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) ASSERT_EQ(GetPixel(dc, x, y), ref.At(x, y)) << x << "," << y;
+  GdipDeleteFont(font);
+  GdipDeleteFontFamily(family);
+  SelectObject(dc, old);
+  DeleteObject(bm);
+  DeleteDC(dc);
+}
+
+}  // namespace
