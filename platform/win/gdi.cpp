@@ -60,18 +60,16 @@ T* MakeStock(std::unique_ptr<T> o) {
   return static_cast<T*>(Register(std::move(o)));
 }
 
-PenObj* StockPen(UINT style, COLORREF color, bool dc = false) {
+PenObj* StockPen(UINT style, COLORREF color) {
   auto p = std::make_unique<PenObj>();
   p->style = style;
   p->color = color;
-  p->dcPen = dc;
   return MakeStock(std::move(p));
 }
-BrushObj* StockBrush(UINT style, COLORREF color, bool dc = false) {
+BrushObj* StockBrush(UINT style, COLORREF color) {
   auto b = std::make_unique<BrushObj>();
   b->style = style;
   b->color = color;
-  b->dcBrush = dc;
   return MakeStock(std::move(b));
 }
 FontObj* StockFont(const char* face, LONG height, BYTE pitch) {
@@ -107,8 +105,6 @@ struct Stock {
     auto pal = std::make_unique<PaletteObj>();
     pal->entries.resize(20);
     objects[DEFAULT_PALETTE] = MakeStock(std::move(pal));
-    objects[DC_BRUSH] = StockBrush(BS_SOLID, 0, true);
-    objects[DC_PEN] = StockPen(PS_SOLID, 0, true);
     auto bm = std::make_unique<BitmapObj>();
     bm->width = bm->height = 1;
     bm->bpp = 1;
@@ -192,6 +188,15 @@ POINT TargetPoint(const DCObj* dc, int x, int y) {
   return {static_cast<LONG>(std::lround(ox)), static_cast<LONG>(std::lround(oy))};
 }
 
+POINT DeviceToLogical(const DCObj* dc, POINT p) {
+  Matrix m = LogicalToTarget(dc);
+  double det = m.a * m.d - m.b * m.c;
+  if (det == 0) return p;
+  double x = p.x + dc->origin.x - m.e, y = p.y + dc->origin.y - m.f;
+  return {static_cast<LONG>(std::lround((m.d * x - m.c * y) / det)),
+          static_cast<LONG>(std::lround((-m.b * x + m.a * y) / det))};
+}
+
 RECT TargetRect(const DCObj* dc, int l, int t, int r, int b) {
   POINT p1 = TargetPoint(dc, l, t), p2 = TargetPoint(dc, r, b);
   RECT out{std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x), std::max(p1.y, p2.y)};
@@ -221,16 +226,6 @@ HDC CreateSurfaceDC(Surface* surface, POINT origin, const RECT& clip, HWND windo
 void ReleaseSurfaceDC(HDC dc) {
   DCObj* d = AsDC(dc);
   if (d && d->surface) DeleteDC(dc);
-}
-
-HDC GetScreenDC() {
-  static HDC screen = [] {
-    auto dc = std::make_unique<DCObj>();
-    dc->screen = true;
-    dc->stock = true;
-    return NewDC(std::move(dc));
-  }();
-  return screen;
 }
 
 HDC CreateCompatibleDC(HDC reference) {
@@ -410,29 +405,6 @@ BOOL GetWorldTransform(HDC h, XFORM* xf) {
   return TRUE;
 }
 
-BOOL LPtoDP(HDC h, POINT* points, int count) {
-  DCObj* dc = AsDC(h);
-  if (!dc || (!points && count > 0)) return FALSE;
-  for (int i = 0; i < count; ++i) {
-    POINT p = TargetPoint(dc, points[i].x, points[i].y);
-    points[i] = {p.x - dc->origin.x, p.y - dc->origin.y};
-  }
-  return TRUE;
-}
-
-BOOL DPtoLP(HDC h, POINT* points, int count) {
-  DCObj* dc = AsDC(h);
-  if (!dc || (!points && count > 0)) return FALSE;
-  Matrix m = LogicalToTarget(dc);
-  double det = m.a * m.d - m.b * m.c;
-  if (det == 0) return FALSE;
-  for (int i = 0; i < count; ++i) {
-    double x = points[i].x + dc->origin.x - m.e, y = points[i].y + dc->origin.y - m.f;
-    points[i] = {static_cast<LONG>(std::lround((m.d * x - m.c * y) / det)),
-                 static_cast<LONG>(std::lround((-m.b * x + m.a * y) / det))};
-  }
-  return TRUE;
-}
 
 #define GDI_ATTRIBUTE(Set, Get, Type, field, fail)           \
   Type Set(HDC h, Type v) {                                  \
@@ -475,15 +447,6 @@ int SetStretchBltMode(HDC h, int mode) {
   return SetMode(h, mode, &DCState::stretchMode, [](int m) { return m >= BLACKONWHITE && m <= HALFTONE; });
 }
 int GetStretchBltMode(HDC h) { return GetMode(h, &DCState::stretchMode); }
-
-COLORREF SetDCBrushColor(HDC h, COLORREF color) {
-  DCObj* dc = AsDC(h);
-  return dc ? std::exchange(dc->s.dcBrush, color) : CLR_INVALID;
-}
-COLORREF SetDCPenColor(HDC h, COLORREF color) {
-  DCObj* dc = AsDC(h);
-  return dc ? std::exchange(dc->s.dcPen, color) : CLR_INVALID;
-}
 
 // ------------------------------------------------------- objects ---
 
@@ -655,27 +618,6 @@ HFONT CreateFontIndirectW(const LOGFONTW* font) {
   return CreateFontIndirectA(&a);
 }
 
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
-                  DWORD quality, DWORD pitchAndFamily, const char* face) {
-  LOGFONTA f;
-  f.lfHeight = height;
-  f.lfWidth = width;
-  f.lfEscapement = escapement;
-  f.lfOrientation = orientation;
-  f.lfWeight = weight;
-  f.lfItalic = static_cast<BYTE>(italic != 0);
-  f.lfUnderline = static_cast<BYTE>(underline != 0);
-  f.lfStrikeOut = static_cast<BYTE>(strikeOut != 0);
-  f.lfCharSet = static_cast<BYTE>(charSet);
-  f.lfOutPrecision = static_cast<BYTE>(outPrecision);
-  f.lfClipPrecision = static_cast<BYTE>(clipPrecision);
-  f.lfQuality = static_cast<BYTE>(quality);
-  f.lfPitchAndFamily = static_cast<BYTE>(pitchAndFamily);
-  if (face) std::strncpy(f.lfFaceName, face, LF_FACESIZE - 1);
-  return CreateFontIndirectA(&f);
-}
-
 HPALETTE CreatePalette(const LOGPALETTE* palette) {
   if (!palette || palette->palNumEntries == 0) return nullptr;
   auto p = std::make_unique<PaletteObj>();
@@ -719,7 +661,7 @@ HPALETTE SelectPalette(HDC h, HPALETTE palette, BOOL) {
 UINT RealizePalette(HDC h) { return AsDC(h) ? 0 : static_cast<UINT>(-1); }
 
 HGDIOBJ GetStockObject(int index) {
-  if (index < 0 || index >= 20) return nullptr;
+  if (index < 0 || index >= 18) return nullptr;
   return Stocks().objects[index];
 }
 

@@ -199,8 +199,7 @@ constexpr DWORD OBJ_PEN = 1, OBJ_BRUSH = 2, OBJ_DC = 3, OBJ_PAL = 5, OBJ_FONT = 
 constexpr int WHITE_BRUSH = 0, LTGRAY_BRUSH = 1, GRAY_BRUSH = 2, DKGRAY_BRUSH = 3, BLACK_BRUSH = 4,
               NULL_BRUSH = 5, HOLLOW_BRUSH = NULL_BRUSH, WHITE_PEN = 6, BLACK_PEN = 7, NULL_PEN = 8,
               OEM_FIXED_FONT = 10, ANSI_FIXED_FONT = 11, ANSI_VAR_FONT = 12, SYSTEM_FONT = 13,
-              DEVICE_DEFAULT_FONT = 14, DEFAULT_PALETTE = 15, SYSTEM_FIXED_FONT = 16, DEFAULT_GUI_FONT = 17,
-              DC_BRUSH = 18, DC_PEN = 19;
+              DEVICE_DEFAULT_FONT = 14, DEFAULT_PALETTE = 15, SYSTEM_FIXED_FONT = 16, DEFAULT_GUI_FONT = 17;
 
 // Pens.
 constexpr UINT PS_SOLID = 0, PS_DASH = 1, PS_DOT = 2, PS_DASHDOT = 3, PS_DASHDOTDOT = 4, PS_NULL = 5,
@@ -285,9 +284,6 @@ int SaveDC(HDC dc);
 BOOL RestoreDC(HDC dc, int saved);
 HWND WindowFromDC(HDC dc);
 int GetDeviceCaps(HDC dc, int index);
-// The DC of the whole screen (null window): a DC with no pixels, for
-// measuring and for creating compatible objects.
-HDC GetScreenDC();
 
 BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old);
 BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT* old);
@@ -301,8 +297,6 @@ int GetGraphicsMode(HDC dc);
 BOOL SetWorldTransform(HDC dc, const XFORM* xf);
 BOOL ModifyWorldTransform(HDC dc, const XFORM* xf, DWORD mode);
 BOOL GetWorldTransform(HDC dc, XFORM* xf);
-BOOL LPtoDP(HDC dc, POINT* points, int count);
-BOOL DPtoLP(HDC dc, POINT* points, int count);
 BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* old);
 
 COLORREF SetTextColor(HDC dc, COLORREF color);
@@ -317,8 +311,6 @@ int SetPolyFillMode(HDC dc, int mode);
 int GetPolyFillMode(HDC dc);
 int SetStretchBltMode(HDC dc, int mode);
 int GetStretchBltMode(HDC dc);
-COLORREF SetDCBrushColor(HDC dc, COLORREF color);
-COLORREF SetDCPenColor(HDC dc, COLORREF color);
 
 // -------------------------------------------------------------- objects ---
 
@@ -336,15 +328,6 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
 HFONT CreateFontIndirectA(const LOGFONTA* font);
 HFONT CreateFontIndirectW(const LOGFONTW* font);
 inline HFONT CreateFontIndirect(const LOGFONTA* font) { return CreateFontIndirectA(font); }
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
-                  DWORD quality, DWORD pitchAndFamily, const char* face);
-inline HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                        DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
-                        DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, const char* face) {
-  return CreateFontA(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
-                     outPrecision, clipPrecision, quality, pitchAndFamily, face);
-}
 HPALETTE CreatePalette(const LOGPALETTE* palette);
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
 UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries);
@@ -382,18 +365,10 @@ HRGN ExtCreateRegion(const XFORM* xf, DWORD size, const RGNDATA* data);
 // Answers the region's type, or ERROR.
 int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode);
 int OffsetRgn(HRGN region, int dx, int dy);
-BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom);
 BOOL PtInRegion(HRGN region, int x, int y);
-BOOL RectInRegion(HRGN region, const RECT* rect);
-BOOL EqualRgn(HRGN a, HRGN b);
 int GetRgnBox(HRGN region, RECT* box);
-// The region's rectangles (y-x banded, non-overlapping), as GetRegionData lays them out.
+// The region's rectangles: y-x banded, non-overlapping.
 std::vector<RECT> GetRegionRects(HRGN region);
-DWORD GetRegionData(HRGN region, DWORD size, RGNDATA* data);
-BOOL FillRgn(HDC dc, HRGN region, HBRUSH brush);
-BOOL PaintRgn(HDC dc, HRGN region);
-BOOL FrameRgn(HDC dc, HRGN region, HBRUSH brush, int width, int height);
-BOOL InvertRgn(HDC dc, HRGN region);
 
 // The clip region is kept in device coordinates (a copy of `region`; null
 // removes clipping).
@@ -401,13 +376,8 @@ int SelectClipRgn(HDC dc, HRGN region);
 int ExtSelectClipRgn(HDC dc, HRGN region, int mode);
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
-int OffsetClipRgn(HDC dc, int dx, int dy);
 // Logical coordinates of the smallest rectangle around the visible area.
 int GetClipBox(HDC dc, RECT* rect);
-// 1 and a copy in `region` when the DC has a clip region, 0 without one, -1 on error.
-int GetClipRgn(HDC dc, HRGN region);
-BOOL PtVisible(HDC dc, int x, int y);
-BOOL RectVisible(HDC dc, const RECT* rect);
 
 // ---------------------------------------------------- shapes and lines ---
 
@@ -415,9 +385,7 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* old);
 BOOL GetCurrentPositionEx(HDC dc, POINT* pos);
 BOOL LineTo(HDC dc, int x, int y);
 BOOL Polyline(HDC dc, const POINT* points, int count);
-BOOL PolylineTo(HDC dc, const POINT* points, DWORD count);
 BOOL Polygon(HDC dc, const POINT* points, int count);
-BOOL PolyPolygon(HDC dc, const POINT* points, const int* counts, int polygons);
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height);
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
@@ -448,12 +416,6 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // DWORD-aligned; `bits` receives the pixel memory, owned by the bitmap.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
-// Creates a device bitmap and, with CBM_INIT, sets its pixels from the DIB.
-HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
-                       const BITMAPINFO* info, UINT usage);
-constexpr DWORD CBM_INIT = 4;
-LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits);
-BOOL GetBitmapDimensionEx(HBITMAP bitmap, SIZE* size);
 // Copies rows [start, start + lines) of `bitmap` out in the format of
 // `info` (bottom-up rows unless biHeight < 0). With null `bits`, fills the
 // header (size, bit count, image size) and the colour table only. Answers

@@ -278,30 +278,6 @@ HBITMAP CreateDIBSection(HDC h, const BITMAPINFO* info, UINT usage, void** bits,
   return hb;
 }
 
-HBITMAP CreateDIBitmap(HDC h, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
-                       const BITMAPINFO* info, UINT usage) {
-  if (!header) return nullptr;
-  int height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
-  HBITMAP bm = header->biBitCount == 1 ? CreateBitmap(header->biWidth, height, 1, 1, nullptr)
-                                       : CreateCompatibleBitmap(h ? h : GetScreenDC(), header->biWidth, height);
-  if (bm && (init & CBM_INIT) && bits && info) SetDIBits(h, bm, 0, static_cast<UINT>(height), bits, info, usage);
-  return bm;
-}
-
-LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits) {
-  BitmapObj* bm = AsBitmap(bitmap);
-  if (!bm || size <= 0 || !bits) return 0;
-  LONG n = std::min<LONG>(size, static_cast<LONG>(bm->memory.size()));
-  std::memcpy(bits, bm->memory.data(), static_cast<size_t>(n));
-  return n;
-}
-
-BOOL GetBitmapDimensionEx(HBITMAP bitmap, SIZE* size) {
-  if (!AsBitmap(bitmap) || !size) return FALSE;
-  *size = {};
-  return TRUE;
-}
-
 int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage) {
   BitmapObj* bm = AsBitmap(bitmap);
   if (!bm || !info || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER)) return 0;

@@ -52,7 +52,6 @@ struct PenObj : Object {
   UINT style = PS_SOLID;  // with type, cap and join bits
   int width = 1;
   COLORREF color = 0;
-  bool dcPen = false;  // the DC_PEN stock object: colour from the DC
   std::vector<DWORD> userStyle;
   UINT Kind() const { return style & PS_STYLE_MASK; }
   bool Geometric() const { return (style & PS_TYPE_MASK) == PS_GEOMETRIC; }
@@ -63,7 +62,6 @@ struct BrushObj : Object {
   UINT style = BS_SOLID;
   COLORREF color = 0;
   int hatch = 0;
-  bool dcBrush = false;
   // BS_PATTERN: 8x8 pixels (0xAARRGGBB); for a monochrome source, the bits
   // (1 = background) and the colours come from the DC when painting.
   std::vector<uint32_t> pattern;
@@ -132,8 +130,6 @@ struct DCState {
   BitmapObj* bitmap = nullptr;  // memory DCs
   COLORREF text = 0;
   COLORREF bk = 0xFFFFFF;
-  COLORREF dcBrush = 0xFFFFFF;
-  COLORREF dcPen = 0;
   int bkMode = OPAQUE;
   int rop2 = R2_COPYPEN;
   int stretchMode = BLACKONWHITE;
@@ -155,7 +151,6 @@ struct DCObj : Object {
   RECT surfaceClip{};          // target coordinates
   HWND window = nullptr;
   bool memory = false;
-  bool screen = false;  // pixel-less DC for measuring
   DCState s;
   std::vector<DCState> saved;
 };
@@ -193,6 +188,8 @@ Matrix LogicalToTarget(const DCObj* dc);
 // exclusive). In GM_ADVANCED the rectangle's own right and bottom edges count.
 RECT TargetRect(const DCObj* dc, int l, int t, int r, int b);
 POINT TargetPoint(const DCObj* dc, int x, int y);
+// A device point (DC-relative) back in logical coordinates.
+POINT DeviceToLogical(const DCObj* dc, POINT p);
 
 // --------------------------------------------------------------- pixels ---
 

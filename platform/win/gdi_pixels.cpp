@@ -298,7 +298,7 @@ bool Paint::At(int x, int y, uint32_t& out) const {
 Paint BrushPaint(const DCObj* dc, const BrushObj* brush) {
   Paint p;
   p.brush = brush;
-  p.color = PixelFromColor(brush->dcBrush ? dc->s.dcBrush : brush->color);
+  p.color = PixelFromColor(brush->color);
   p.bk = PixelFromColor(dc->s.bk);
   p.text = PixelFromColor(dc->s.text);
   p.opaqueBk = dc->s.bkMode == OPAQUE;
@@ -309,7 +309,7 @@ Paint BrushPaint(const DCObj* dc, const BrushObj* brush) {
 
 Paint PenPaint(const DCObj* dc, const PenObj* pen) {
   Paint p;
-  p.color = PixelFromColor(pen->dcPen ? dc->s.dcPen : pen->color);
+  p.color = PixelFromColor(pen->color);
   p.bk = PixelFromColor(dc->s.bk);
   p.opaqueBk = dc->s.bkMode == OPAQUE;
   p.rop2 = dc->s.rop2;

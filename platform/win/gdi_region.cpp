@@ -328,28 +328,9 @@ int OffsetRgn(HRGN region, int dx, int dy) {
   return r->rgn.Type();
 }
 
-BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom) {
-  RegionObj* r = AsRegion(region);
-  if (!r) return FALSE;
-  r->rgn = Region::FromRect(Normalized(left, top, right, bottom));
-  return TRUE;
-}
-
 BOOL PtInRegion(HRGN region, int x, int y) {
   RegionObj* r = AsRegion(region);
   return r && r->rgn.Contains(x, y);
-}
-
-BOOL RectInRegion(HRGN region, const RECT* rect) {
-  RegionObj* r = AsRegion(region);
-  if (!r || !rect) return FALSE;
-  return CombineRegions(r->rgn, Region::FromRect(*rect), RGN_AND).Type() != NULLREGION;
-}
-
-BOOL EqualRgn(HRGN a, HRGN b) {
-  RegionObj* x = AsRegion(a);
-  RegionObj* y = AsRegion(b);
-  return x && y && CombineRegions(x->rgn, y->rgn, RGN_XOR).Type() == NULLREGION;
 }
 
 int GetRgnBox(HRGN region, RECT* box) {
@@ -362,21 +343,6 @@ int GetRgnBox(HRGN region, RECT* box) {
 std::vector<RECT> GetRegionRects(HRGN region) {
   RegionObj* r = AsRegion(region);
   return r ? r->rgn.rects : std::vector<RECT>{};
-}
-
-DWORD GetRegionData(HRGN region, DWORD size, RGNDATA* data) {
-  RegionObj* r = AsRegion(region);
-  if (!r) return 0;
-  auto needed = static_cast<DWORD>(sizeof(RGNDATAHEADER) + r->rgn.rects.size() * sizeof(RECT));
-  if (!data) return needed;
-  if (size < needed) return 0;
-  data->rdh = RGNDATAHEADER{};
-  data->rdh.nCount = static_cast<DWORD>(r->rgn.rects.size());
-  data->rdh.nRgnSize = static_cast<DWORD>(r->rgn.rects.size() * sizeof(RECT));
-  data->rdh.rcBound = r->rgn.Box();
-  if (!r->rgn.rects.empty())
-    std::memcpy(reinterpret_cast<uint8_t*>(data) + sizeof(RGNDATAHEADER), r->rgn.rects.data(), data->rdh.nRgnSize);
-  return needed;
 }
 
 // ---------------------------------------------------------- clipping ---
@@ -415,48 +381,13 @@ int ClipWithRect(HDC h, int l, int t, int r, int b, int mode) {
 int IntersectClipRect(HDC h, int l, int t, int r, int b) { return ClipWithRect(h, l, t, r, b, RGN_AND); }
 int ExcludeClipRect(HDC h, int l, int t, int r, int b) { return ClipWithRect(h, l, t, r, b, RGN_DIFF); }
 
-int OffsetClipRgn(HDC h, int dx, int dy) {
-  DCObj* dc = AsDC(h);
-  if (!dc) return ERROR;
-  if (dc->s.clip) dc->s.clip->Offset(dx, dy);
-  return ClipType(dc);
-}
-
 int GetClipBox(HDC h, RECT* rect) {
   DCObj* dc = AsDC(h);
   if (!dc || !rect) return ERROR;
   Region visible = dc->s.clip ? CombineRegions(*dc->s.clip, DeviceArea(dc), RGN_AND) : DeviceArea(dc);
   RECT box = visible.Box();
-  POINT pts[2] = {{box.left, box.top}, {box.right, box.bottom}};
-  DPtoLP(h, pts, 2);
+  POINT pts[2] = {DeviceToLogical(dc, {box.left, box.top}), DeviceToLogical(dc, {box.right, box.bottom})};
   *rect = {std::min(pts[0].x, pts[1].x), std::min(pts[0].y, pts[1].y), std::max(pts[0].x, pts[1].x),
            std::max(pts[0].y, pts[1].y)};
   return visible.Type();
-}
-
-int GetClipRgn(HDC h, HRGN region) {
-  DCObj* dc = AsDC(h);
-  RegionObj* r = AsRegion(region);
-  if (!dc || !r) return -1;
-  if (!dc->s.clip) return 0;
-  r->rgn = *dc->s.clip;
-  return 1;
-}
-
-BOOL PtVisible(HDC h, int x, int y) {
-  DCObj* dc = AsDC(h);
-  if (!dc) return FALSE;
-  POINT p = TargetPoint(dc, x, y);
-  p.x -= dc->origin.x;
-  p.y -= dc->origin.y;
-  Region visible = dc->s.clip ? CombineRegions(*dc->s.clip, DeviceArea(dc), RGN_AND) : DeviceArea(dc);
-  return visible.Contains(p.x, p.y);
-}
-
-BOOL RectVisible(HDC h, const RECT* rect) {
-  DCObj* dc = AsDC(h);
-  if (!dc || !rect) return FALSE;
-  Region visible = dc->s.clip ? CombineRegions(*dc->s.clip, DeviceArea(dc), RGN_AND) : DeviceArea(dc);
-  Region r = Region::FromRect(DeviceRect(dc, rect->left, rect->top, rect->right, rect->bottom));
-  return CombineRegions(visible, r, RGN_AND).Type() != NULLREGION;
 }

@@ -285,15 +285,6 @@ BOOL Polyline(HDC h, const POINT* points, int count) {
   return DrawLines(dc, {ToTarget(dc, points, count)}, false);
 }
 
-BOOL PolylineTo(HDC h, const POINT* points, DWORD count) {
-  DCObj* dc = AsDC(h);
-  if (!dc || !points || count == 0 || count > static_cast<DWORD>(kMaxPoints)) return FALSE;
-  std::vector<POINT> pts{dc->s.pos};
-  pts.insert(pts.end(), points, points + count);
-  dc->s.pos = points[count - 1];
-  return DrawLines(dc, {ToTarget(dc, pts.data(), static_cast<int>(pts.size()))}, false);
-}
-
 BOOL LineDDA(int x1, int y1, int x2, int y2, LINEDDAPROC proc, LPARAM data) {
   if (!proc) return FALSE;
   long dx = std::labs(static_cast<long>(x2) - x1), dy = -std::labs(static_cast<long>(y2) - y1);
@@ -316,7 +307,9 @@ BOOL LineDDA(int x1, int y1, int x2, int y2, LINEDDAPROC proc, LPARAM data) {
 
 // --------------------------------------------------------- shapes ---
 
-BOOL PolyPolygon(HDC h, const POINT* points, const int* counts, int polygons) {
+namespace {
+// Polygons filled together by the DC's fill mode and outlined with its pen.
+BOOL Polygons(HDC h, const POINT* points, const int* counts, int polygons) {
   DCObj* dc = AsDC(h);
   if (!dc || !points || !counts || polygons <= 0 || polygons > kMaxPoints) return FALSE;
   std::vector<std::vector<POINT>> polys;
@@ -345,7 +338,9 @@ BOOL PolyPolygon(HDC h, const POINT* points, const int* counts, int polygons) {
   return TRUE;
 }
 
-BOOL Polygon(HDC h, const POINT* points, int count) { return PolyPolygon(h, points, &count, 1); }
+}  // namespace
+
+BOOL Polygon(HDC h, const POINT* points, int count) { return Polygons(h, points, &count, 1); }
 
 BOOL Rectangle(HDC h, int l, int t, int r, int b) {
   DCObj* dc = AsDC(h);
@@ -464,56 +459,4 @@ COLORREF GetPixel(HDC h, int x, int y) {
     if (p.x >= c.left && p.x < c.right && p.y >= c.top && p.y < c.bottom)
       return ColorFromPixel(lock.View().Row(p.y)[p.x]);
   return CLR_INVALID;
-}
-
-// ---------------------------------------------------------- regions ---
-
-namespace {
-// The region moved from logical to target coordinates (translation only).
-Region TargetRegion(const DCObj* dc, const Region& rg) {
-  Region out = rg;
-  POINT o = TargetPoint(dc, 0, 0);
-  out.Offset(o.x, o.y);
-  return out;
-}
-
-BOOL RegionRects(HDC h, HRGN region, const BrushObj* brush, DWORD rop) {
-  DCObj* dc = AsDC(h);
-  RegionObj* r = AsRegion(region);
-  if (!dc || !r) return FALSE;
-  for (const RECT& rc : TargetRegion(dc, r->rgn).rects) PatternRect(dc, rc, brush, rop);
-  return TRUE;
-}
-}  // namespace
-
-BOOL FillRgn(HDC h, HRGN region, HBRUSH brush) {
-  BrushObj* b = AsBrush(brush);
-  return b ? RegionRects(h, region, b, PATCOPY) : FALSE;
-}
-
-BOOL PaintRgn(HDC h, HRGN region) {
-  DCObj* dc = AsDC(h);
-  return dc ? RegionRects(h, region, dc->s.brush, PATCOPY) : FALSE;
-}
-
-BOOL InvertRgn(HDC h, HRGN region) { return RegionRects(h, region, nullptr, DSTINVERT); }
-
-BOOL FrameRgn(HDC h, HRGN region, HBRUSH brush, int width, int height) {
-  RegionObj* r = AsRegion(region);
-  BrushObj* b = AsBrush(brush);
-  if (!AsDC(h) || !r || !b || width < 1 || height < 1) return FALSE;
-  // The frame is the region minus the region shrunk by the frame size: the
-  // intersection of the region moved by +-width and +-height.
-  Region inner = r->rgn;
-  for (auto [dx, dy] : {std::pair{width, 0}, {-width, 0}, {0, height}, {0, -height}}) {
-    Region moved = r->rgn;
-    moved.Offset(dx, dy);
-    inner = CombineRegions(inner, moved, RGN_AND);
-  }
-  auto frame = std::make_unique<RegionObj>();
-  frame->rgn = CombineRegions(r->rgn, inner, RGN_DIFF);
-  HRGN tmp = static_cast<HRGN>(Register(std::move(frame)));
-  BOOL ok = FillRgn(h, tmp, brush);
-  DeleteObject(tmp);
-  return ok;
 }

@@ -212,11 +212,6 @@ BOOL GetCharWidth32(HDC h, UINT first, UINT last, int* widths) {
   return TRUE;
 }
 
-std::string GetTextFace(HDC h) {
-  DCObj* dc = AsDC(h);
-  return dc ? ResolveFontFamily(dc->s.font->log.lfFaceName) : std::string();
-}
-
 // ---------------------------------------------------------- DrawText ---
 
 namespace {

@@ -31,8 +31,6 @@ BOOL GetTextMetrics(HDC dc, TEXTMETRIC* metrics);
 // Widths of the characters first..last (code points).
 BOOL GetCharWidth32(HDC dc, UINT first, UINT last, int* widths);
 inline BOOL GetCharWidth(HDC dc, UINT first, UINT last, int* widths) { return GetCharWidth32(dc, first, last, widths); }
-// The face name of the selected font as resolved to an installed family.
-std::string GetTextFace(HDC dc);
 
 constexpr UINT DT_TOP = 0x0, DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8,
                DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40, DT_TABSTOP = 0x80,

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/fonts.h"
 #include "platform/win/gdi.h"
 #include "platform/win/gdi_text.h"
 #include "platform/win/gdiplus.h"
@@ -49,6 +50,14 @@ private:
 };
 
 HGDIOBJ Use(HDC dc, HGDIOBJ o) { return SelectObject(dc, o); }
+
+HFONT Font(const char* face, int height, int weight = FW_NORMAL) {
+  LOGFONTA lf{};
+  lf.lfHeight = height;
+  lf.lfWeight = weight;
+  std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "%s", face);
+  return CreateFontIndirect(&lf);
+}
 
 void Solid(HDC dc, COLORREF c) { DeleteObject(Use(dc, CreateSolidBrush(c))); }
 void PenOf(HDC dc, int style, int width, COLORREF c) { DeleteObject(Use(dc, CreatePen(style, width, c))); }
@@ -440,9 +449,9 @@ const std::vector<Entry>& Cells() {
          SetBkMode(dc, TRANSPARENT);
          int y = 2;
          for (const char* face : {"MS Sans Serif", "Tahoma", "Segoe UI", "Times New Roman", "Courier New"}) {
-           HFONT f = CreateFont(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face);
+           HFONT f = Font(face, -12);
            HGDIOBJ old = SelectObject(dc, f);
-           TextOut(dc, 10, y, std::string(face) + " -> " + GetTextFace(dc));
+           TextOut(dc, 10, y, std::string(face) + " -> " + ResolveFontFamily(face));
            SelectObject(dc, old);
            DeleteObject(f);
            y += 19;
@@ -480,7 +489,7 @@ int main(int argc, char** argv) {
   HGDIOBJ old = SelectObject(dc, sheet);
   RECT all{0, 0, kW, kH};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  HFONT label = CreateFont(-11, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Segoe UI");
+  HFONT label = Font("Segoe UI", -11, FW_BOLD);
 
   int i = 0;
   for (const Entry& e : Cells()) {

@@ -233,8 +233,8 @@ TEST(GdiDib, SectionsOfEveryDepthTakeDrawing) {
 }
 
 TEST(GdiDib, GetDIBitsAndSetDIBitsConvertDepths) {
-  HDC screen = GetScreenDC();
-  HBITMAP bm = CreateCompatibleBitmap(screen, 4, 2);
+  TestCanvas colourDC(1, 1);
+  HBITMAP bm = CreateCompatibleBitmap(colourDC.dc, 4, 2);
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, bm);
   SetPixel(dc, 0, 0, kWhite);

@@ -340,7 +340,14 @@ TEST(GdiDC, SaveAndRestoreState) {
 
 TEST(GdiObjects, SelectionAndDeletionRules) {
   HDC a = CreateCompatibleDC(nullptr), b = CreateCompatibleDC(nullptr);
-  HBITMAP bm = CreateCompatibleBitmap(GetScreenDC(), 8, 8);
+  TestCanvas colourDC(1, 1);
+  HBITMAP bm = CreateCompatibleBitmap(colourDC.dc, 8, 8);
+  // A fresh memory DC holds a monochrome bitmap, so its compatible bitmaps are monochrome.
+  HBITMAP monoCompatible = CreateCompatibleBitmap(a, 8, 8);
+  BITMAP monoInfo{};
+  GetObject(monoCompatible, sizeof monoInfo, &monoInfo);
+  EXPECT_EQ(monoInfo.bmBitsPixel, 1);
+  DeleteObject(monoCompatible);
   ASSERT_NE(bm, nullptr);
   HGDIOBJ old = SelectObject(a, bm);
   EXPECT_NE(old, nullptr);

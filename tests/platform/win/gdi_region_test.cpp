@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "platform/win/gdi.h"
@@ -83,21 +84,27 @@ TEST(GdiRegion, PolygonFillModes) {
   DeleteObject(alternate);
 }
 
-TEST(GdiRegion, RegionDataRoundTripsAndShortBlocksAreRefused) {
-  HRGN a = CreateRectRgn(0, 0, 10, 10), b = CreateRectRgn(20, 0, 30, 5);
-  CombineRgn(a, a, b, RGN_OR);
-  DWORD size = GetRegionData(a, 0, nullptr);
-  std::vector<char> block(size);
+// An RGNDATA block built by hand: a 32-byte header, then 16-byte rectangles.
+TEST(GdiRegion, RegionDataBlocksBuildRegionsAndShortBlocksAreRefused) {
+  const RECT rects[] = {{0, 0, 10, 10}, {20, 0, 30, 5}, {5, 5, 25, 8}};
+  std::vector<char> block(sizeof(RGNDATAHEADER) + sizeof rects);
   auto* data = reinterpret_cast<RGNDATA*>(block.data());
-  ASSERT_EQ(GetRegionData(a, size, data), size);
-  HRGN copy = ExtCreateRegion(nullptr, size, data);
-  ASSERT_NE(copy, nullptr);
-  EXPECT_TRUE(EqualRgn(a, copy));
+  data->rdh = RGNDATAHEADER{};
+  data->rdh.nCount = 3;
+  data->rdh.nRgnSize = sizeof rects;
+  std::memcpy(block.data() + sizeof(RGNDATAHEADER), rects, sizeof rects);
+  HRGN r = ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), data);
+  ASSERT_NE(r, nullptr);
+  for (POINT p : {POINT{0, 0}, POINT{29, 4}, POINT{24, 7}, POINT{12, 6}}) EXPECT_TRUE(PtInRegion(r, p.x, p.y));
+  for (POINT p : {POINT{15, 2}, POINT{25, 8}, POINT{12, 9}}) EXPECT_FALSE(PtInRegion(r, p.x, p.y));
+  RECT box;
+  EXPECT_EQ(GetRgnBox(r, &box), COMPLEXREGION);
+  EXPECT_EQ(box, (RECT{0, 0, 30, 10}));
   // A header that claims more rectangles than the block holds.
   data->rdh.nCount = 1000;
-  EXPECT_EQ(ExtCreateRegion(nullptr, size, data), nullptr);
+  EXPECT_EQ(ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), data), nullptr);
   EXPECT_EQ(ExtCreateRegion(nullptr, 8, data), nullptr);
-  for (HRGN h : {a, b, copy}) DeleteObject(h);
+  DeleteObject(r);
 }
 
 TEST(GdiRegion, BadHandlesAreRefused) {

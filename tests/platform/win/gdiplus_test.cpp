@@ -299,7 +299,10 @@ TEST_F(GdiPlus, StringsDrawInsideTheirLayoutAndMeasureAsGdi) {
   EXPECT_GT(right - left, bounds.Width - 6);
 
   // GDI measures the same string in the same font alike.
-  HFONT gdiFont = CreateFont(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+  LOGFONTA lf{};
+  lf.lfHeight = -20;
+  std::strcpy(lf.lfFaceName, "Arial");
+  HFONT gdiFont = CreateFontIndirect(&lf);
   HGDIOBJ old = SelectObject(c.dc, gdiFont);
   SIZE ext{};
   GetTextExtentPoint32(c.dc, "Measure me", &ext);
