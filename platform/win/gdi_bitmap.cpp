@@ -122,6 +122,19 @@ SrcImage FromDC(DCObj* src, const DCObj* dest, int x, int y, int w, int h) {
   RECT area = Normalize(o.x, o.y, w, h);
   SourcePixels sp(src, dest, &area);
   if (!sp.Ok()) return {};
+  if (!sp.mono && !sp.toMono) {  // rows copy as they are
+    SrcImage img;
+    if (!IntersectRects(area, area, sp.lock.View().valid)) return img;
+    img.x0 = area.left;
+    img.y0 = area.top;
+    img.width = area.right - area.left;
+    img.height = area.bottom - area.top;
+    img.px.resize(static_cast<size_t>(img.width) * img.height);
+    for (int yy = 0; yy < img.height; ++yy)
+      std::memcpy(&img.px[static_cast<size_t>(yy) * img.width], sp.lock.View().Row(area.top + yy) + area.left,
+                  static_cast<size_t>(img.width) * 4);
+    return img;
+  }
   return Gather(area, sp.lock.View().valid, [&](int px, int py) { return sp.At(px, py); });
 }
 
@@ -134,8 +147,9 @@ struct Stretch {
   int mode = COLORONCOLOR;
 };
 
+// `copy`: the combine step is a plain copy (SRCCOPY), so unscaled blits move rows.
 void StretchInto(DCObj* dest, int x, int y, int w, int h, const SrcImage& src, const Stretch& st,
-                 const Combine& combine) {
+                 const Combine& combine, bool copy = false) {
   if (w == 0 || h == 0 || st.sw == 0 || st.sh == 0) return;
   POINT p0 = TargetPoint(dest, x, y), p1 = TargetPoint(dest, x + w, y + h);
   // A negative extent runs back from the start pixel: (x + w, x].
@@ -149,6 +163,21 @@ void StretchInto(DCObj* dest, int x, int y, int w, int h, const SrcImage& src, c
   bool mirrorX = (p1.x < p0.x) != (st.sw < 0), mirrorY = (p1.y < p0.y) != (st.sh < 0);
   int sl = std::min(st.sx, st.sx + st.sw), stp = std::min(st.sy, st.sy + st.sh);
   int asw = std::abs(st.sw), ash = std::abs(st.sh);
+  if (copy && asw == tw && ash == th && !mirrorX && !mirrorY) {  // plain copies move rows
+    for (const RECT& c : clip) {
+      RECT r;
+      if (!IntersectRects(r, c, target)) continue;
+      RECT s{r.left - target.left + sl, r.top - target.top + stp, r.right - target.left + sl, r.bottom - target.top + stp};
+      RECT have;
+      if (!IntersectRects(have, s, RECT{src.x0, src.y0, src.x0 + src.width, src.y0 + src.height})) continue;
+      for (int sy = have.top; sy < have.bottom; ++sy) {
+        const uint32_t* from = &src.px[static_cast<size_t>(sy - src.y0) * src.width + (have.left - src.x0)];
+        uint32_t* to = lock.View().Row(sy - stp + target.top) + (have.left - sl + target.left);
+        for (int i = 0; i < have.right - have.left; ++i) to[i] = from[i] | 0xFF000000u;
+      }
+    }
+    return;
+  }
   bool average = st.mode == HALFTONE && (asw > tw || ash > th);
   const PixelView& view = lock.View();
   auto srcX = [&](int tx) {
@@ -433,7 +462,8 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc
   if (!s) return FALSE;
   SrcImage img = FromDC(s, d, xSrc, ySrc, srcWidth, srcHeight);
   POINT o = TargetPoint(s, xSrc, ySrc);
-  StretchInto(d, x, y, width, height, img, {o.x, o.y, srcWidth, srcHeight, d->s.stretchMode}, RopCombine(d, rop));
+  StretchInto(d, x, y, width, height, img, {o.x, o.y, srcWidth, srcHeight, d->s.stretchMode}, RopCombine(d, rop),
+              rop == SRCCOPY);
   return TRUE;
 }
 

@@ -243,6 +243,14 @@ BOOL PatternRect(DCObj* dc, RECT target, const BrushObj* brush, DWORD rop) {
   if (brush) paint = BrushPaint(dc, brush);
   bool usePattern = RopUsesPattern(rop);
   if (usePattern && BrushIsNull(brush)) return TRUE;
+  if (rop == PATCOPY && brush->style == BS_SOLID) {  // the common background fill
+    for (const RECT& c : clip) {
+      RECT r;
+      if (!IntersectRects(r, c, target)) continue;
+      for (int y = r.top; y < r.bottom; ++y) std::fill(lock.View().Row(y) + r.left, lock.View().Row(y) + r.right, paint.color);
+    }
+    return TRUE;
+  }
   ForEachPixel(lock.View(), clip, target, [&](int x, int y, uint32_t d) {
     uint32_t p = 0;
     // A hatch's gaps in transparent mode leave the destination alone.

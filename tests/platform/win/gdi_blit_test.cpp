@@ -378,3 +378,22 @@ TEST(GdiObjects, PalettesKeepTheirEntries) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiBlit, CopiesHonourClipAndSourceEdges) {
+  TestCanvas src(6, 6);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 6; ++x) src.bits[y * 6 + x] = 0xFF000000u | static_cast<uint32_t>(y * 16 + x);
+  TestCanvas dst(10, 10, kRed);
+  IntersectClipRect(dst.dc, 3, 3, 7, 7);
+  // Source rectangle runs past the source's right and bottom edges.
+  BitBlt(dst.dc, 2, 2, 8, 8, src.dc, 2, 2, SRCCOPY);
+  EXPECT_EQ(dst.At(2, 2), kRed);                   // clipped away
+  EXPECT_EQ(dst.At(3, 3), RGB(0, 0, 3 * 16 + 3));  // source (3, 3)
+  EXPECT_EQ(dst.At(5, 5), RGB(0, 0, 5 * 16 + 5));
+  EXPECT_EQ(dst.At(6, 6), kRed);                   // beyond the source
+  EXPECT_EQ(dst.At(7, 4), kRed);                   // outside the clip
+}
+
+}  // namespace
