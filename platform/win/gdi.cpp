@@ -294,7 +294,7 @@ int GetDeviceCaps(HDC h, int index) {
     case DESKTOPHORZRES: return width;
     case VERTRES:
     case DESKTOPVERTRES: return height;
-    case BITSPIXEL: return dc->memory && dc->s.bitmap ? dc->s.bitmap->bpp : 32;
+    case BITSPIXEL: return 32;  // memory DCs answer for the display they are compatible with
     case PLANES: return 1;
     case NUMCOLORS: return -1;
     case RASTERCAPS: return RC_BITBLT | RC_DI_BITMAP | RC_STRETCHBLT | RC_STRETCHDIB;

@@ -18,7 +18,10 @@ using ARGB = uint32_t;
 using WCHAR = wchar_t;
 using GraphicsState = UINT;
 
-enum GpStatus : int32_t {
+// Status codes, in a namespace of their own as GDI+ publishes them (Ok,
+// InvalidParameter... are common words).
+namespace Gdiplus {
+enum Status : int32_t {
   Ok = 0,
   GenericError = 1,
   InvalidParameter = 2,
@@ -41,7 +44,8 @@ enum GpStatus : int32_t {
   PropertyNotFound = 19,
   PropertyNotSupported = 20,
 };
-using Status = GpStatus;
+}  // namespace Gdiplus
+using GpStatus = Gdiplus::Status;
 
 struct GpPointF {
   REAL X = 0, Y = 0;

@@ -15,6 +15,8 @@
 #include "platform/win/gdiplus.h"
 #include "platform/win/picturedecode.h"
 
+using namespace Gdiplus;  // the status codes, in the units behind the flat API
+
 // A path as GDI+ keeps it: points with types (0 start, 1 line, 3 Bezier;
 // 0x80 marks the point that closes a figure).
 struct GpPath {

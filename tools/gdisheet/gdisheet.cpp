@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace Gdiplus;
+
 constexpr int kCellW = 240, kCellH = 150, kCols = 4, kRows = 6;
 constexpr int kW = kCellW * kCols, kH = kCellH * kRows;
 

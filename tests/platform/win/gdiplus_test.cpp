@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace Gdiplus;
+
 // A read-only IStream over bytes.
 class BytesStream : public IStream {
 public:
