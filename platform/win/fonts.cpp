@@ -253,34 +253,36 @@ std::vector<TextLine> SplitLines(const TextLine& all, bool single) {
   return lines;
 }
 
+// Breaks a line at spaces where it passes `width`, by Pango's word wrapping;
+// a word wider than the width stays whole on its own line. The spaces at a
+// break are dropped.
 std::vector<TextLine> WrapLine(const TextLine& line, const FontSpec& f, double width) {
-  std::vector<TextLine> out;
-  const std::string& s = line.text;
-  size_t start = 0;
-  while (start <= s.size()) {
-    size_t end = start, lastFit = std::string::npos;
-    while (true) {
-      size_t space = s.find(' ', end);
-      size_t candidate = space == std::string::npos ? s.size() : space;
-      if (MeasureTextWidth(f, std::string_view(s).substr(start, candidate - start)) <= width ||
-          lastFit == std::string::npos) {
-        lastFit = candidate;
-        if (candidate == s.size()) break;
-        end = candidate + 1;
-        if (MeasureTextWidth(f, std::string_view(s).substr(start, candidate - start)) > width) break;
-      } else {
-        break;
-      }
+  std::vector<std::pair<size_t, size_t>> ranges;  // byte start, length
+  {
+    std::lock_guard lock(TextMutex());
+    PangoLayout* layout = MakeLayout(f, line.text);
+    pango_layout_set_width(layout, static_cast<int>(std::min(width, 1e6) * PANGO_SCALE));
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD);
+    for (GSList* it = pango_layout_get_lines_readonly(layout); it; it = it->next) {
+      auto* l = static_cast<PangoLayoutLine*>(it->data);
+      ranges.emplace_back(static_cast<size_t>(l->start_index), static_cast<size_t>(l->length));
     }
+    g_object_unref(layout);
+  }
+  std::vector<TextLine> out;
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    auto [start, length] = ranges[i];
+    start = std::min(start, line.text.size());
+    length = std::min(length, line.text.size() - start);
+    if (i + 1 < ranges.size())
+      while (length > 0 && line.text[start + length - 1] == ' ') --length;
     TextLine l;
-    l.text = s.substr(start, lastFit - start);
-    if (line.underline != std::string::npos && line.underline >= start && line.underline < lastFit)
+    l.text = line.text.substr(start, length);
+    if (line.underline != std::string::npos && line.underline >= start && line.underline < start + length)
       l.underline = line.underline - start;
     out.push_back(std::move(l));
-    if (lastFit >= s.size()) break;
-    start = lastFit + 1;
-    while (start < s.size() && s[start] == ' ') ++start;
   }
+  if (out.empty()) out.push_back(TextLine{});
   return out;
 }
 
@@ -329,7 +331,14 @@ size_t Utf8CharLength(std::string_view s, size_t i) {
 }
 
 std::vector<TextLine> LayoutText(const FontSpec& f, std::string_view text, const TextLayoutOptions& o) {
-  TextLine all = StripPrefix(text, !o.prefix);
+  // Byte offsets below index the text as Pango sees it: valid UTF-8.
+  std::string valid(text);
+  if (!g_utf8_validate(valid.data(), static_cast<gssize>(valid.size()), nullptr)) {
+    gchar* fixed = g_utf8_make_valid(valid.data(), static_cast<gssize>(valid.size()));
+    valid = fixed;
+    g_free(fixed);
+  }
+  TextLine all = StripPrefix(valid, !o.prefix);
   if (o.tabSpaces > 0) all.text = ExpandTabs(all.text, o.tabSpaces);
   std::vector<TextLine> lines;
   for (const TextLine& l : SplitLines(all, o.singleLine)) {

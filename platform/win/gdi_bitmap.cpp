@@ -203,6 +203,11 @@ void StretchInto(DCObj* dest, int x, int y, int w, int h, const SrcImage& src, c
           int v0 = syy, v1 = mirrorY ? syy - std::max(1, ash / th) + 1 : syy + std::max(1, ash / th) - 1;
           if (u1 < u0) std::swap(u0, u1);
           if (v1 < v0) std::swap(v0, v1);
+          // Only source pixels that exist are visited.
+          u0 = std::max(u0, src.x0);
+          v0 = std::max(v0, src.y0);
+          u1 = std::min(u1, src.x0 + src.width - 1);
+          v1 = std::min(v1, src.y0 + src.height - 1);
           uint32_t sum[4] = {}, n = 0;
           for (int yy = v0; yy <= v1; ++yy)
             for (int xx = u0; xx <= u1; ++xx) {

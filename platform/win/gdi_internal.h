@@ -31,8 +31,6 @@ struct Region {
   void Offset(int dx, int dy);
 };
 Region CombineRegions(const Region& a, const Region& b, int mode);
-// Pixels where `mask` is non-zero; the mask's pixel (0, 0) lies at (x0, y0).
-Region RegionFromMask(const uint8_t* mask, int stride, int width, int height, int x0, int y0);
 
 // ------------------------------------------------------------- objects ---
 

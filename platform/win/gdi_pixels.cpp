@@ -452,7 +452,44 @@ bool PatternOn(const std::vector<int>& pattern, int step) {
 }
 }  // namespace
 
+namespace {
+// Cuts a segment far longer than the mask down to the part near the mask,
+// so that stepping along it stays bounded; answers false when none is near.
+bool ClipLong(const Mask& mask, POINT& a, POINT& b, bool& endCut) {
+  endCut = false;
+  double len = std::hypot(double(b.x) - a.x, double(b.y) - a.y);
+  if (len <= 4.0 * (mask.width + mask.height) + 64) return true;
+  double x0 = mask.x0 - 2, y0 = mask.y0 - 2, x1 = mask.x0 + mask.width + 2, y1 = mask.y0 + mask.height + 2;
+  double dx = double(b.x) - a.x, dy = double(b.y) - a.y, t0 = 0, t1 = 1;
+  // Liang-Barsky against the widened mask rectangle.
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x - x0, x1 - a.x, a.y - y0, y1 - a.y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    double r = q[i] / p[i];
+    if (p[i] < 0) t0 = std::max(t0, r);
+    else t1 = std::min(t1, r);
+  }
+  if (t0 > t1) return false;
+  POINT na{static_cast<LONG>(std::lround(a.x + t0 * dx)), static_cast<LONG>(std::lround(a.y + t0 * dy))};
+  POINT nb{static_cast<LONG>(std::lround(a.x + t1 * dx)), static_cast<LONG>(std::lround(a.y + t1 * dy))};
+  endCut = t1 < 1;
+  a = na;
+  b = nb;
+  return true;
+}
+}  // namespace
+
 void RasterThinLine(Mask& mask, POINT a, POINT b, const PenObj* pen, int& step) {
+  bool endCut = false;
+  if (!ClipLong(mask, a, b, endCut)) return;
+  if (endCut) {  // the end lies outside the mask: draw through it
+    b.x += b.x > a.x ? 1 : b.x < a.x ? -1 : 0;
+    b.y += b.y > a.y ? 1 : b.y < a.y ? -1 : 0;
+  }
   std::vector<int> pattern = CosmeticPattern(pen);
   long dx = std::labs(static_cast<long>(b.x) - a.x), dy = -std::labs(static_cast<long>(b.y) - a.y);
   int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;

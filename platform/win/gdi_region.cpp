@@ -14,11 +14,17 @@ struct Span {
   bool operator==(const Span&) const = default;
 };
 
-// The x-spans of `rg` covering the band [y0, y1).
+// The x-spans of `rg` covering the band [y0, y1): the rectangles of the one
+// band of `rg` that starts at or above y0 (bands never overlap).
 std::vector<Span> SpansIn(const Region& rg, LONG y0, LONG y1) {
   std::vector<Span> out;
-  for (const RECT& r : rg.rects)
-    if (r.top <= y0 && r.bottom >= y1) out.push_back({r.left, r.right});
+  auto after = std::upper_bound(rg.rects.begin(), rg.rects.end(), y0,
+                                [](LONG y, const RECT& r) { return y < r.top; });
+  if (after == rg.rects.begin()) return out;
+  LONG top = std::prev(after)->top;
+  auto first = std::lower_bound(rg.rects.begin(), after, top, [](const RECT& r, LONG t) { return r.top < t; });
+  for (auto it = first; it != after; ++it)
+    if (it->bottom >= y1) out.push_back({it->left, it->right});
   return out;
 }
 
@@ -130,28 +136,6 @@ Region CombineRegions(const Region& a, const Region& b, int mode) {
   return out;
 }
 
-Region RegionFromMask(const uint8_t* mask, int stride, int width, int height, int x0, int y0) {
-  Region out;
-  std::vector<Span> prev;
-  LONG prevBottom = 0;
-  size_t prevStart = 0;
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* row = mask + static_cast<ptrdiff_t>(y) * stride;
-    std::vector<Span> spans;
-    for (int x = 0; x < width;) {
-      if (!row[x]) {
-        ++x;
-        continue;
-      }
-      int start = x;
-      while (x < width && row[x]) ++x;
-      spans.push_back({start + x0, x + x0});
-    }
-    AddBand(out, prev, prevBottom, prevStart, y + y0, y + y0 + 1, std::move(spans));
-  }
-  return out;
-}
-
 bool IntersectRects(RECT& out, const RECT& a, const RECT& b) {
   out = {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
   if (out.left >= out.right || out.top >= out.bottom) {
@@ -181,17 +165,82 @@ HRGN NewRegion(Region rg) {
 
 constexpr int kMaxRegionSide = 1 << 15;
 
-// A region from a path filled without anti-aliasing over `box`.
-HRGN RasterRegion(RECT box, const std::function<void(cairo_t*)>& build, bool winding) {
-  box.left = std::max<LONG>(box.left, -kMaxRegionSide);
+struct Edge {
+  double x0, y0, x1, y1;
+  int dir;
+};
+
+// Scan-converts the flattened outline of a path: a pixel belongs to the
+// region when its centre lies inside by the fill rule. Work grows with the
+// rows and the edges crossing them, never with the area.
+Region ScanPath(RECT box, const std::function<void(cairo_t*)>& build, bool winding) {
   box.top = std::max<LONG>(box.top, -kMaxRegionSide);
-  box.right = std::min<LONG>(box.right, kMaxRegionSide);
   box.bottom = std::min<LONG>(box.bottom, kMaxRegionSide);
-  if (box.right <= box.left || box.bottom <= box.top) return NewRegion({});
-  Mask m;
-  m.Init(box);
-  RasterFill(m, build, winding);
-  return NewRegion(RegionFromMask(m.bits.data(), m.width, m.width, m.height, m.x0, m.y0));
+  std::vector<Edge> edges;
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  cairo_t* cr = cairo_create(s);
+  build(cr);
+  cairo_path_t* path = cairo_copy_path_flat(cr);
+  double sx = 0, sy = 0, px = 0, py = 0;
+  auto edge = [&](double x0, double y0, double x1, double y1) {
+    if (y0 != y1) edges.push_back(y0 < y1 ? Edge{x0, y0, x1, y1, 1} : Edge{x1, y1, x0, y0, -1});
+  };
+  for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
+    const cairo_path_data_t& d = path->data[i];
+    if (d.header.type == CAIRO_PATH_MOVE_TO) {
+      edge(px, py, sx, sy);  // close the previous figure
+      sx = px = path->data[i + 1].point.x;
+      sy = py = path->data[i + 1].point.y;
+    } else if (d.header.type == CAIRO_PATH_LINE_TO) {
+      edge(px, py, path->data[i + 1].point.x, path->data[i + 1].point.y);
+      px = path->data[i + 1].point.x;
+      py = path->data[i + 1].point.y;
+    } else if (d.header.type == CAIRO_PATH_CLOSE_PATH) {
+      edge(px, py, sx, sy);
+      px = sx;
+      py = sy;
+    }
+  }
+  edge(px, py, sx, sy);
+  cairo_path_destroy(path);
+  cairo_destroy(cr);
+  cairo_surface_destroy(s);
+  std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
+
+  Region out;
+  std::vector<Span> prev;
+  LONG prevBottom = 0;
+  size_t prevStart = 0, next = 0;
+  std::vector<const Edge*> active;
+  std::vector<std::pair<double, int>> cross;
+  for (LONG y = box.top; y < box.bottom; ++y) {
+    double yc = y + 0.5;
+    while (next < edges.size() && edges[next].y0 <= yc) active.push_back(&edges[next++]);
+    active.erase(std::remove_if(active.begin(), active.end(), [&](const Edge* e) { return e->y1 <= yc; }),
+                 active.end());
+    cross.clear();
+    for (const Edge* e : active)
+      if (e->y0 <= yc) cross.emplace_back(e->x0 + (yc - e->y0) * (e->x1 - e->x0) / (e->y1 - e->y0), e->dir);
+    std::sort(cross.begin(), cross.end());
+    std::vector<Span> spans;
+    int count = 0;
+    for (size_t k = 0; k + 1 < cross.size(); ++k) {
+      count += winding ? cross[k].second : 1;
+      bool inside = winding ? count != 0 : (count & 1) != 0;
+      if (!inside) continue;
+      auto from = static_cast<LONG>(std::clamp(std::ceil(cross[k].first - 0.5), -1e9, 1e9));
+      auto to = static_cast<LONG>(std::clamp(std::ceil(cross[k + 1].first - 0.5), -1e9, 1e9));
+      if (to <= from) continue;
+      if (!spans.empty() && spans.back().r >= from) spans.back().r = std::max(spans.back().r, to);
+      else spans.push_back({from, to});
+    }
+    AddBand(out, prev, prevBottom, prevStart, y, y + 1, std::move(spans));
+  }
+  return out;
+}
+
+HRGN PathRegion(RECT box, const std::function<void(cairo_t*)>& build, bool winding) {
+  return NewRegion(ScanPath(box, build, winding));
 }
 
 RECT Normalized(int l, int t, int r, int b) {
@@ -244,7 +293,7 @@ HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ew, int eh
   RECT box = Normalized(left, top, right, bottom);
   double rx = std::min(std::abs(ew), static_cast<int>(box.right - box.left)) / 2.0;
   double ry = std::min(std::abs(eh), static_cast<int>(box.bottom - box.top)) / 2.0;
-  return RasterRegion(box, [&](cairo_t* cr) {
+  return PathRegion(box, [&](cairo_t* cr) {
     double l = box.left, t = box.top, r = box.right, b = box.bottom;
     if (rx <= 0 || ry <= 0) {
       cairo_rectangle(cr, l, t, r - l, b - t);
@@ -267,7 +316,7 @@ HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ew, int eh
 
 HRGN CreateEllipticRgn(int left, int top, int right, int bottom) {
   RECT box = Normalized(left, top, right, bottom);
-  return RasterRegion(box, [&](cairo_t* cr) {
+  return PathRegion(box, [&](cairo_t* cr) {
     double w = box.right - box.left, h = box.bottom - box.top;
     if (w <= 0 || h <= 0) return;
     cairo_save(cr);
@@ -291,7 +340,7 @@ HRGN CreatePolygonRgn(const POINT* points, int count, int fillMode) {
     box.right = std::max(box.right, points[i].x);
     box.bottom = std::max(box.bottom, points[i].y);
   }
-  return RasterRegion(box, [&](cairo_t* cr) {
+  return PathRegion(box, [&](cairo_t* cr) {
     for (int i = 0; i < count; ++i) cairo_line_to(cr, points[i].x, points[i].y);
     cairo_close_path(cr);
   }, fillMode == WINDING);

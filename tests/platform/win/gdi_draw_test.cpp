@@ -406,3 +406,31 @@ TEST(GdiFrames, EdgesAndFrameControls) {
 }
 
 }  // namespace
+
+namespace {
+
+// Far-away coordinates cost only what is visible.
+TEST(GdiShapes, HugeCoordinatesDrawTheirVisiblePart) {
+  TestCanvas c(20, 20);
+  MoveToEx(c.dc, -1000000000, 5, nullptr);
+  LineTo(c.dc, 1000000000, 5);
+  for (int x = 0; x < 20; ++x) EXPECT_EQ(c.At(x, 5), kBlack);
+  EXPECT_EQ(c.Count(kBlack), 20);
+  MoveToEx(c.dc, -300000000, -300000000, nullptr);
+  LineTo(c.dc, 300000000, 300000000);
+  EXPECT_EQ(c.At(10, 10), kBlack);
+  Rectangle(c.dc, -1000000, -1000000, 1000000, 15);
+  EXPECT_EQ(c.At(3, 14), kBlack);  // the bottom edge
+  HRGN r = CreateEllipticRgn(-100000, -100000, 100000, 100000);
+  EXPECT_TRUE(PtInRegion(r, 0, 0));
+  // As a clip region, combined with the bitmap's area.
+  SelectClipRgn(c.dc, r);
+  HBRUSH red = CreateSolidBrush(kRed);
+  RECT all{0, 0, 20, 20};
+  FillRect(c.dc, &all, red);
+  EXPECT_EQ(c.At(19, 19), kRed);
+  DeleteObject(red);
+  DeleteObject(r);
+}
+
+}  // namespace
