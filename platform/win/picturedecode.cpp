@@ -139,11 +139,55 @@ int Shift(uint32_t m) {
   return s;
 }
 
+// A masked channel widened to 8 bits by repeating its bits (31 -> 255, 4 -> 33).
 uint32_t Channel(uint32_t v, uint32_t mask) {
   if (!mask) return 0;
   int s = Shift(mask);
-  uint32_t max = mask >> s;
-  return ((v & mask) >> s) * 255 / max;
+  uint32_t c = (v & mask) >> s;
+  int bits = 0;
+  for (uint32_t m = mask >> s; m & 1; m >>= 1) ++bits;
+  if (bits >= 8) return c >> (bits - 8);
+  uint32_t out = 0;
+  for (int shift = 8 - bits; shift > -bits; shift -= bits) out |= shift >= 0 ? c << shift : c >> -shift;
+  return out & 0xFF;
+}
+
+// Run-length coded 8-bit (RLE8) and 4-bit (RLE4) pixels, rows from the
+// bottom. Pixels the codes skip stay black; a code that runs past the data
+// or the picture ends decoding.
+void BmpRle(const uint8_t* d, size_t size, size_t pos, bool four, const std::vector<uint32_t>& palette,
+            DecodedPicture& out) {
+  const int w = out.width, h = out.height;
+  int x = 0, row = 0;
+  auto put = [&](unsigned index) {
+    if (x < w && row < h) out.pixels[static_cast<size_t>(h - 1 - row) * w + x] = palette[std::min<size_t>(index, palette.size() - 1)];
+    ++x;
+  };
+  auto nibble = [](uint8_t b, int i) { return static_cast<unsigned>((i & 1) ? b & 15 : b >> 4); };
+  while (pos + 1 < size && row < h) {
+    uint8_t count = d[pos], value = d[pos + 1];
+    pos += 2;
+    if (count > 0) {
+      for (int i = 0; i < count && x < w; ++i) put(four ? nibble(value, i) : value);
+      continue;
+    }
+    if (value == 0) {  // end of line
+      x = 0;
+      ++row;
+    } else if (value == 1) {  // end of bitmap
+      return;
+    } else if (value == 2) {  // move right and up
+      if (pos + 1 >= size) return;
+      x += d[pos];
+      row += d[pos + 1];
+      pos += 2;
+    } else {  // `value` literal pixels, padded to a word
+      size_t bytes = four ? (value + 1u) / 2 : value;
+      if (pos + bytes > size) return;
+      for (int i = 0; i < value; ++i) put(four ? nibble(d[pos + static_cast<size_t>(i) / 2], i) : d[pos + static_cast<size_t>(i)]);
+      pos += bytes + (bytes & 1);
+    }
+  }
 }
 
 bool BmpInto(const uint8_t* d, size_t size, DecodedPicture& out) {
@@ -183,8 +227,10 @@ bool BmpInto(const uint8_t* d, size_t size, DecodedPicture& out) {
     if (at + 12 > size) return false;
     for (int i = 0; i < 3; ++i) masks[i] = Le32(d + at + 4 * i);
     if (hsize >= 56) masks[3] = Le32(d + 14 + 52);
+  } else if (compression == 1 || compression == 2) {
+    if (bpp != (compression == 1 ? 8 : 4) || topDown) return false;
   } else if (compression != 0) {
-    return false;  // run-length coded bitmaps are not read
+    return false;
   }
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
   std::vector<uint32_t> palette;
@@ -200,6 +246,10 @@ bool BmpInto(const uint8_t* d, size_t size, DecodedPicture& out) {
   out.bitsPerPixel = bpp;
   out.indexed = bpp <= 8;
   if (!Allocate(out, static_cast<int>(w), static_cast<int>(hgt), 0xFF000000u)) return false;
+  if (compression == 1 || compression == 2) {
+    BmpRle(d, size, offset, compression == 2, palette, out);
+    return true;
+  }
   bool anyAlpha = false;
   // Rows missing at the end of a truncated file stay black.
   for (int64_t row = 0; row < hgt; ++row) {
