@@ -75,7 +75,8 @@ PangoLayout* MakeLayout(const FontSpec& font, std::string_view text) {
   std::string family = ResolveFontFamily(font.face);
   pango_font_description_set_family(desc, family.c_str());
   pango_font_description_set_absolute_size(desc, std::max(1.0, font.emPixels) * PANGO_SCALE);
-  pango_font_description_set_weight(desc, static_cast<PangoWeight>(std::clamp(font.weight ? font.weight : 400, 100, 1000)));
+  int weight = std::clamp(font.weight ? font.weight : 400, 100, 1000);
+  pango_font_description_set_weight(desc, static_cast<PangoWeight>(weight));
   pango_font_description_set_style(desc, font.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
   pango_layout_set_font_description(layout, desc);
   pango_font_description_free(desc);

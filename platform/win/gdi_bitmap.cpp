@@ -167,7 +167,8 @@ void StretchInto(DCObj* dest, int x, int y, int w, int h, const SrcImage& src, c
     for (const RECT& c : clip) {
       RECT r;
       if (!IntersectRects(r, c, target)) continue;
-      RECT s{r.left - target.left + sl, r.top - target.top + stp, r.right - target.left + sl, r.bottom - target.top + stp};
+      const int dx = sl - target.left, dy = stp - target.top;
+      RECT s{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
       RECT have;
       if (!IntersectRects(have, s, RECT{src.x0, src.y0, src.x0 + src.width, src.y0 + src.height})) continue;
       for (int sy = have.top; sy < have.bottom; ++sy) {
@@ -393,7 +394,8 @@ SrcImage FromDib(const void* bits, const DibInfo& d, RECT rect, UINT firstScan =
   UINT last = std::min<UINT>(static_cast<UINT>(d.height), firstScan + std::min<UINT>(scans, d.height));
   // Rows present: scans [firstScan, last) as the DIB counts them.
   RECT present = d.topDown ? RECT{0, static_cast<LONG>(firstScan), d.width, static_cast<LONG>(last)}
-                           : RECT{0, d.height - static_cast<LONG>(last), d.width, d.height - static_cast<LONG>(firstScan)};
+                           : RECT{0, d.height - static_cast<LONG>(last), d.width,
+                                  d.height - static_cast<LONG>(firstScan)};
   return Gather(rect, present, [&](int x, int y) {
     int scan = d.topDown ? y : d.height - 1 - y;
     return ReadRowPixel(d.fmt, in + static_cast<ptrdiff_t>(scan - static_cast<int>(firstScan)) * d.stride, x) |

@@ -39,7 +39,8 @@ RingColors OuterColors(UINT edge, UINT flags) {
   if (flags & BF_MONO) return {ClassicColor(SysColor::WindowText), ClassicColor(SysColor::WindowText)};
   if (flags & BF_FLAT) return {ClassicColor(SysColor::Shadow), ClassicColor(SysColor::Shadow)};
   if (edge & BDR_RAISEDOUTER)
-    return {ClassicColor((flags & BF_SOFT) ? SysColor::Highlight : SysColor::Light), ClassicColor(SysColor::DarkShadow)};
+    return {ClassicColor((flags & BF_SOFT) ? SysColor::Highlight : SysColor::Light),
+            ClassicColor(SysColor::DarkShadow)};
   return {ClassicColor(SysColor::Shadow), ClassicColor(SysColor::Highlight)};
 }
 
@@ -107,7 +108,9 @@ void RadioButton(HDC dc, const RECT& rc, UINT state) {
 
 void Button(HDC dc, RECT& rc, UINT state) {
   UINT edge = (state & DFCS_PUSHED) ? EDGE_SUNKEN : EDGE_RAISED;
-  UINT flags = BF_RECT | BF_MIDDLE | BF_ADJUST | ((state & DFCS_FLAT) ? BF_FLAT : 0) | ((state & DFCS_MONO) ? BF_MONO : 0);
+  UINT flags = BF_RECT | BF_MIDDLE | BF_ADJUST;
+  if (state & DFCS_FLAT) flags |= BF_FLAT;
+  if (state & DFCS_MONO) flags |= BF_MONO;
   DrawEdge(dc, &rc, edge, flags);
 }
 

@@ -247,7 +247,10 @@ BOOL PatternRect(DCObj* dc, RECT target, const BrushObj* brush, DWORD rop) {
     for (const RECT& c : clip) {
       RECT r;
       if (!IntersectRects(r, c, target)) continue;
-      for (int y = r.top; y < r.bottom; ++y) std::fill(lock.View().Row(y) + r.left, lock.View().Row(y) + r.right, paint.color);
+      for (int y = r.top; y < r.bottom; ++y) {
+        uint32_t* row = lock.View().Row(y);
+        std::fill(row + r.left, row + r.right, paint.color);
+      }
     }
     return TRUE;
   }

@@ -378,7 +378,8 @@ GpStatus GdipResetClip(GpGraphics* g) {
 // ---------------------------------------------------------------- pens ---
 
 GpStatus GdipCreatePen1(ARGB color, REAL width, int unit, GpPen** pen) {
-  if (!pen || unit == UnitDisplay || unit < UnitWorld || unit > UnitMillimeter || !(width >= 0)) return InvalidParameter;
+  if (!pen || unit == UnitDisplay || unit < UnitWorld || unit > UnitMillimeter || !(width >= 0))
+    return InvalidParameter;
   auto* p = new GpPen;
   p->color = color;
   p->width = width;
@@ -511,7 +512,8 @@ GpStatus GdipDrawLine(GpGraphics* g, GpPen* pen, REAL x1, REAL y1, REAL x2, REAL
 }
 
 GpStatus GdipDrawLineI(GpGraphics* g, GpPen* pen, int x1, int y1, int x2, int y2) {
-  return GdipDrawLine(g, pen, static_cast<REAL>(x1), static_cast<REAL>(y1), static_cast<REAL>(x2), static_cast<REAL>(y2));
+  auto f = [](int v) { return static_cast<REAL>(v); };
+  return GdipDrawLine(g, pen, f(x1), f(y1), f(x2), f(y2));
 }
 
 GpStatus GdipDrawLinesI(GpGraphics* g, GpPen* pen, const GpPoint* pts, int count) {

@@ -275,7 +275,8 @@ GpStatus GdipCreatePathGradientFromPath(const GpPath* path, GpPathGradient** bru
   cairo_path_t* flat = cairo_copy_path_flat(cr);
   for (int i = 0; i < flat->num_data; i += flat->data[i].header.length)
     if (flat->data[i].header.type == CAIRO_PATH_MOVE_TO || flat->data[i].header.type == CAIRO_PATH_LINE_TO)
-      b->outline.push_back({static_cast<REAL>(flat->data[i + 1].point.x), static_cast<REAL>(flat->data[i + 1].point.y)});
+      b->outline.push_back(
+          {static_cast<REAL>(flat->data[i + 1].point.x), static_cast<REAL>(flat->data[i + 1].point.y)});
   cairo_path_destroy(flat);
   cairo_destroy(cr);
   cairo_surface_destroy(s);

@@ -13,7 +13,9 @@
 
 namespace {
 
-bool SizeOk(int64_t w, int64_t h) { return w > 0 && h > 0 && w * h <= kMaxPicturePixels && w < (1 << 24) && h < (1 << 24); }
+bool SizeOk(int64_t w, int64_t h) {
+  return w > 0 && h > 0 && w * h <= kMaxPicturePixels && w < (1 << 24) && h < (1 << 24);
+}
 
 bool Allocate(DecodedPicture& out, int w, int h, uint32_t fill = 0) {
   if (!SizeOk(w, h)) return false;
@@ -160,7 +162,8 @@ void BmpRle(const uint8_t* d, size_t size, size_t pos, bool four, const std::vec
   const int w = out.width, h = out.height;
   int x = 0, row = 0;
   auto put = [&](unsigned index) {
-    if (x < w && row < h) out.pixels[static_cast<size_t>(h - 1 - row) * w + x] = palette[std::min<size_t>(index, palette.size() - 1)];
+    if (x < w && row < h)
+      out.pixels[static_cast<size_t>(h - 1 - row) * w + x] = palette[std::min<size_t>(index, palette.size() - 1)];
     ++x;
   };
   auto nibble = [](uint8_t b, int i) { return static_cast<unsigned>((i & 1) ? b & 15 : b >> 4); };
@@ -184,7 +187,10 @@ void BmpRle(const uint8_t* d, size_t size, size_t pos, bool four, const std::vec
     } else {  // `value` literal pixels, padded to a word
       size_t bytes = four ? (value + 1u) / 2 : value;
       if (pos + bytes > size) return;
-      for (int i = 0; i < value; ++i) put(four ? nibble(d[pos + static_cast<size_t>(i) / 2], i) : d[pos + static_cast<size_t>(i)]);
+      for (int i = 0; i < value; ++i) {
+        auto at = static_cast<size_t>(i);
+        put(four ? nibble(d[pos + at / 2], i) : d[pos + at]);
+      }
       pos += bytes + (bytes & 1);
     }
   }

@@ -102,7 +102,8 @@ TEST(PictureDecode, EveryFormatGivesThePixelsImageMagickReads) {
       const int channels[4] = {static_cast<int>((got >> 16) & 0xFF), static_cast<int>((got >> 8) & 0xFF),
                                static_cast<int>(got & 0xFF), static_cast<int>(got >> 24)};
       for (int k = 0; k < 4; ++k)
-        ASSERT_NEAR(channels[k], want[static_cast<size_t>(i) * 4 + k], c.tolerance) << "pixel " << i << " channel " << k;
+        ASSERT_NEAR(channels[k], want[static_cast<size_t>(i) * 4 + k], c.tolerance)
+            << "pixel " << i << " channel " << k;
     }
   }
 }
