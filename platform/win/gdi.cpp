@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/rtl/dynlib.h"
 #include "platform/win/gdi_internal.h"
 
 namespace gdi {
@@ -810,3 +811,25 @@ int ObjectInfo(HGDIOBJ object, int size, void* buffer, bool wide) {
 
 int GetObjectA(HGDIOBJ object, int size, void* buffer) { return ObjectInfo(object, size, buffer, false); }
 int GetObjectW(HGDIOBJ object, int size, void* buffer) { return ObjectInfo(object, size, buffer, true); }
+
+// ------------------------------------------------ libraries by name ---
+//
+// Callers bind "gdiplus.dll" and "msimg32.dll" at run time; both are built
+// in. They are registered here, with the device contexts every drawing
+// program uses, so that a program which only binds them by name has them.
+
+namespace {
+template <class F>
+void* Export(F* function) {
+  return reinterpret_cast<void*>(function);
+}
+
+const bool kLibrariesRegistered = [] {
+  RegisterBuiltinLibrary("gdiplus.dll", GdiplusExports());
+  RegisterBuiltinLibrary("msimg32.dll", {{"AlphaBlend", Export(&AlphaBlend)},
+                                         {"GradientFill", Export(&GradientFill)},
+                                         {"TransparentBlt", Export(&TransparentBlt)}});
+  return true;
+}();
+}  // namespace
+

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/dynlib.h"
 #include "platform/win/gdi.h"
 
 namespace gdi {
@@ -318,3 +319,6 @@ enum class SysColor { Face, Shadow, Highlight, DarkShadow, Light, Window, Window
 COLORREF ClassicColor(SysColor which);
 
 }  // namespace gdi
+
+// The GDI+ flat API's exports by name, for the built-in "gdiplus.dll".
+TLibraryExports GdiplusExports();

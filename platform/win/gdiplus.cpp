@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <string_view>
 
 #include "platform/win/gdi_text.h"
 #include "platform/win/gdiplus_internal.h"
@@ -578,10 +576,10 @@ GpStatus GdipFillPath(GpGraphics* g, GpBrush* brush, GpPath* path) {
 
 // ------------------------------------------------------ binding by name ---
 
-void* GdiplusProcAddress(const char* name) {
-  if (!name) return nullptr;
+// What "gdiplus.dll" exports to callers that bind it by name.
+TLibraryExports GdiplusExports() {
 #define ENTRY(f) {#f, reinterpret_cast<void*>(&f)}
-  static const std::map<std::string_view, void*> table = {
+  return {
       ENTRY(GdiplusStartup), ENTRY(GdiplusShutdown), ENTRY(GdipAlloc), ENTRY(GdipFree),
       ENTRY(GdipCreateFromHDC), ENTRY(GdipCreateFromHDC2), ENTRY(GdipDeleteGraphics), ENTRY(GdipGetDC),
       ENTRY(GdipReleaseDC), ENTRY(GdipSetSmoothingMode), ENTRY(GdipGetSmoothingMode), ENTRY(GdipSetCompositingMode),
@@ -607,9 +605,6 @@ void* GdiplusProcAddress(const char* name) {
       ENTRY(GdipDisposeImage), ENTRY(GdipGetImageWidth), ENTRY(GdipGetImageHeight), ENTRY(GdipGetImagePixelFormat),
       ENTRY(GdipGetImageRawFormat), ENTRY(GdipBitmapGetPixel), ENTRY(GdipDrawImageRect), ENTRY(GdipDrawImageRectRect),
       ENTRY(GdipCreateImageAttributes), ENTRY(GdipDisposeImageAttributes), ENTRY(GdipSetImageAttributesColorKeys),
-      ENTRY(AlphaBlend), ENTRY(GradientFill), ENTRY(TransparentBlt),
   };
 #undef ENTRY
-  auto it = table.find(name);
-  return it == table.end() ? nullptr : it->second;
 }

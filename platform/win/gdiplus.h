@@ -258,8 +258,3 @@ GpStatus GdipDrawImageRectRect(GpGraphics* g, GpImage* image, REAL dx, REAL dy, 
 GpStatus GdipCreateImageAttributes(GpImageAttributes** attributes);
 GpStatus GdipDisposeImageAttributes(GpImageAttributes* attributes);
 GpStatus GdipSetImageAttributesColorKeys(GpImageAttributes* attributes, int type, BOOL enable, ARGB low, ARGB high);
-
-// The address of a flat-API function (or of msimg32's AlphaBlend,
-// GradientFill, TransparentBlt) by its exported name, for callers that bind
-// "gdiplus.dll" and "msimg32.dll" at run time; null for unknown names.
-void* GdiplusProcAddress(const char* name);

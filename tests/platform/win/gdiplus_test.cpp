@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/rtl/dynlib.h"
 #include "platform/win/gdi_text.h"
 #include "tests/platform/win/gdi_test_canvas.h"
 
@@ -416,11 +417,17 @@ TEST_F(GdiPlus, WorldTranslationAndClipRegion) {
   GdipDeleteBrush(red);
 }
 
-TEST(GdiPlusBinding, EntryPointsByName) {
-  EXPECT_EQ(GdiplusProcAddress("GdipDrawArc"), reinterpret_cast<void*>(&GdipDrawArc));
-  EXPECT_EQ(GdiplusProcAddress("GradientFill"), reinterpret_cast<void*>(&GradientFill));
-  EXPECT_EQ(GdiplusProcAddress("GdipNoSuchThing"), nullptr);
-  EXPECT_EQ(GdiplusProcAddress(nullptr), nullptr);
+TEST(GdiPlusBinding, LibrariesBindByName) {
+  HMODULE gdiplus = LoadLibrary("gdiplus.dll");
+  ASSERT_NE(gdiplus, nullptr);
+  EXPECT_EQ(GetProcAddress(gdiplus, "GdipDrawArc"), reinterpret_cast<void*>(&GdipDrawArc));
+  EXPECT_EQ(GetProcAddress(gdiplus, "GdipCreatePen1"), reinterpret_cast<void*>(&GdipCreatePen1));
+  EXPECT_EQ(GetProcAddress(gdiplus, "GdipNoSuchThing"), nullptr);
+  HMODULE msimg = LoadLibrary("MSIMG32.DLL");
+  ASSERT_NE(msimg, nullptr);
+  EXPECT_EQ(GetProcAddress(msimg, "GradientFill"), reinterpret_cast<void*>(&GradientFill));
+  FreeLibrary(msimg);
+  FreeLibrary(gdiplus);
 }
 
 }  // namespace
