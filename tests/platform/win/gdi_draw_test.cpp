@@ -252,6 +252,20 @@ TEST(GdiClip, RegionsAndRectanglesLimitDrawing) {
   EXPECT_EQ(c.At(0, 0), kWhite);
   EXPECT_EQ(c.At(19, 19), kWhite);
   EXPECT_EQ(GetPixel(c.dc, 0, 0), CLR_INVALID);  // outside the clip
+
+  // Combining with the current clip: add a corner, then cut the centre out.
+  c.Fill(kWhite);
+  HRGN corner = CreateRectRgn(0, 0, 3, 3), centre = CreateRectRgn(8, 8, 12, 12);
+  EXPECT_EQ(ExtSelectClipRgn(c.dc, corner, RGN_OR), COMPLEXREGION);
+  EXPECT_EQ(ExtSelectClipRgn(c.dc, centre, RGN_DIFF), COMPLEXREGION);
+  EXPECT_EQ(ExtSelectClipRgn(c.dc, nullptr, RGN_AND), ERROR);  // only RGN_COPY takes no region
+  FillRect(c.dc, &all, red);
+  EXPECT_EQ(c.At(0, 0), kRed);
+  EXPECT_EQ(c.At(10, 10), kWhite);
+  EXPECT_EQ(c.At(5, 10), kRed);
+  EXPECT_EQ(c.At(19, 0), kWhite);
+  DeleteObject(corner);
+  DeleteObject(centre);
   DeleteObject(red);
 }
 
