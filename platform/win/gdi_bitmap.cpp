@@ -337,7 +337,8 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINF
   if (bpp <= 8) {
     fmt.colors = bm->dib && bm->bpp == bpp ? bm->colors : DefaultTable(bpp);
     fmt.colors.resize(1u << bpp);
-    std::memcpy(info->bmiColors, fmt.colors.data(), fmt.colors.size() * sizeof(RGBQUAD));
+    // The table follows the header, as long as the caller made it.
+    std::memcpy(reinterpret_cast<uint8_t*>(info) + hd.biSize, fmt.colors.data(), fmt.colors.size() * sizeof(RGBQUAD));
     hd.biClrUsed = 0;
   } else if (hd.biCompression == BI_BITFIELDS) {
     auto* masks = reinterpret_cast<DWORD*>(reinterpret_cast<uint8_t*>(info) + hd.biSize);
