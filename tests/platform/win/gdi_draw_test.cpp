@@ -45,6 +45,22 @@ TEST(GdiShapes, RectangleExcludesRightAndBottomEdges) {
   EXPECT_EQ(c.Count(kRed), 6);
   EXPECT_EQ(c.At(3, 2), kRed);
   EXPECT_EQ(c.At(4, 2), kWhite);
+
+  // FrameRect paints the one-pixel border inside the rectangle.
+  c.Fill(kWhite);
+  RECT frame{2, 2, 8, 6};
+  FrameRect(c.dc, &frame, static_cast<HBRUSH>(brush.object));
+  EXPECT_EQ(c.Count(kRed), 16);
+  EXPECT_EQ(c.At(7, 5), kRed);
+  EXPECT_EQ(c.At(4, 4), kWhite);
+  // InvertRect inverts exactly its pixels; twice restores them.
+  InvertRect(c.dc, &frame);
+  EXPECT_EQ(c.At(4, 4), kBlack);
+  EXPECT_EQ(c.At(2, 2), RGB(0, 255, 255));
+  EXPECT_EQ(c.At(8, 6), kWhite);
+  InvertRect(c.dc, &frame);
+  EXPECT_EQ(c.Count(kRed), 16);
+  EXPECT_EQ(c.Count(kWhite), 12 * 10 - 16);
 }
 
 TEST(GdiShapes, LinesExcludeTheirEndPoint) {
