@@ -397,3 +397,30 @@ TEST(GdiBlit, CopiesHonourClipAndSourceEdges) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiDib, SetDIBitsToDevicePlacesBottomUpRows) {
+  // 2 x 2, bottom-up: the first row in memory is the picture's bottom row.
+  BITMAPINFO info{};
+  info.bmiHeader.biWidth = 2;
+  info.bmiHeader.biHeight = 2;
+  info.bmiHeader.biBitCount = 24;
+  const uint8_t rows[2][8] = {{255, 0, 0, 0, 255, 0, 0, 0},    // bottom: blue, green
+                              {0, 0, 255, 255, 255, 255, 0, 0}};  // top: red, white
+  TestCanvas c(6, 6, kBlack);
+  EXPECT_EQ(SetDIBitsToDevice(c.dc, 3, 1, 2, 2, 0, 0, 0, 2, rows, &info, DIB_RGB_COLORS), 2);
+  EXPECT_EQ(c.At(3, 1), kRed);
+  EXPECT_EQ(c.At(4, 1), kWhite);
+  EXPECT_EQ(c.At(3, 2), kBlue);
+  EXPECT_EQ(c.At(4, 2), kGreen);
+  EXPECT_EQ(c.At(2, 1), kBlack);
+  EXPECT_EQ(c.At(3, 3), kBlack);
+  // Only the top row: the source rectangle counts up from the bottom row.
+  c.Fill(kBlack);
+  SetDIBitsToDevice(c.dc, 0, 0, 2, 1, 0, 1, 0, 2, rows, &info, DIB_RGB_COLORS);
+  EXPECT_EQ(c.At(0, 0), kRed);
+  EXPECT_EQ(c.At(0, 1), kBlack);
+}
+
+}  // namespace
