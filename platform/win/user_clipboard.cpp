@@ -129,9 +129,13 @@ struct Clipboard {
   std::vector<std::pair<UINT, HGLOBAL>> blocks;  // in the order they were set
   std::vector<std::pair<UINT, HGLOBAL>> made;    // text made from the other text format
   std::optional<std::string> lastShared;         // text last exchanged with the display
+  ~Clipboard();
 };
 
 Clipboard& C() {
+  // The table of global memory blocks must outlive the clipboard, which frees its blocks at exit.
+  static const bool memoryFirst = (GlobalFree(GlobalAlloc(GMEM_FIXED, 1)), true);
+  (void)memoryFirst;
   static Clipboard c;
   return c;
 }
@@ -148,6 +152,8 @@ void FreeAll(Clipboard& c) {
   c.blocks.clear();
   c.made.clear();
 }
+
+Clipboard::~Clipboard() { FreeAll(*this); }
 
 HGLOBAL BlockOf(const void* data, size_t bytes) {
   HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, bytes);

@@ -87,8 +87,12 @@ const std::array<KeyInfo, 256>& Keys() {
 
 // ---------------------------------------------------------------------- state ---
 
-// Per virtual key: 0x80 down, 0x01 toggled.
-std::array<std::atomic<uint8_t>, 256> keyState{};
+// Per virtual key: 0x80 down, 0x01 toggled. The async state changes as input
+// arrives; the queue state as its messages are retrieved (GetKeyState,
+// characters), so handlers see the keys as they were when their message came.
+using KeyStates = std::array<std::atomic<uint8_t>, 256>;
+KeyStates asyncState{};
+KeyStates queueState{};
 std::atomic<int32_t> cursorX{0}, cursorY{0};
 
 HWND tracked = nullptr;  // TME_LEAVE
@@ -103,13 +107,13 @@ struct LastPress {
   bool valid = false;
 } lastPress;
 
-bool Down(BYTE vk) { return (keyState[vk] & 0x80) != 0; }
+bool Down(BYTE vk, const KeyStates& states = asyncState) { return (states[vk] & 0x80) != 0; }
 
-void SetKey(BYTE vk, bool down) {
-  uint8_t s = keyState[vk];
+void SetKey(KeyStates& states, BYTE vk, bool down) {
+  uint8_t s = states[vk];
   if (down && !(s & 0x80)) s ^= 0x01;
   s = down ? (s | 0x80) : (s & ~0x80);
-  keyState[vk] = s;
+  states[vk] = s;
 }
 
 WPARAM MouseKeyState() {
@@ -210,7 +214,7 @@ void OnMouseMove(POINT screen) {
 void OnMouseButton(display::MouseButton button, bool down, POINT screen) {
   cursorX = screen.x;
   cursorY = screen.y;
-  SetKey(ButtonKey(button), down);
+  SetKey(asyncState, ButtonKey(button), down);
   Target t = MouseTarget(screen);
   if (!t.window || !IsWindowEnabled(t.window)) return;
   bool client = t.hit == HTCLIENT;
@@ -243,9 +247,12 @@ HWND KeyTarget() { return S().focus ? S().focus : S().active; }
 
 void OnKey(BYTE vk, bool down) {
   bool wasDown = Down(vk);
-  SetKey(vk, down);
+  SetKey(asyncState, vk, down);
   HWND target = KeyTarget();
-  if (!target) return;
+  if (!target) {
+    SetKey(queueState, vk, down);
+    return;
+  }
   bool alt = Down(VK_MENU);
   bool sys = (alt && !Down(VK_CONTROL)) || vk == VK_MENU || vk == VK_F10 || !S().focus;
   UINT message = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
@@ -330,8 +337,35 @@ bool IsSelfOrChild(HWND parent, HWND h) { return h && (h == parent || IsChild(pa
 
 POINT CursorPosition() { return POINT{cursorX.load(), cursorY.load()}; }
 
+void ApplyRetrievedInput(const MSG& m) {
+  switch (m.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      SetKey(queueState, static_cast<BYTE>(m.wParam), m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN);
+      return;
+    default:
+      break;
+  }
+  // Mouse buttons, client and non-client alike.
+  static constexpr struct {
+    UINT down, up, dbl, ncDown, ncUp, ncDbl;
+    BYTE vk;
+  } kButtons[] = {
+      {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, WM_NCLBUTTONDBLCLK, VK_LBUTTON},
+      {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_NCRBUTTONDOWN, WM_NCRBUTTONUP, WM_NCRBUTTONDBLCLK, VK_RBUTTON},
+      {WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK, WM_NCMBUTTONDOWN, WM_NCMBUTTONUP, WM_NCMBUTTONDBLCLK, VK_MBUTTON},
+  };
+  for (const auto& b : kButtons) {
+    UINT x = m.message;
+    if (x == b.down || x == b.dbl || x == b.ncDown || x == b.ncDbl) SetKey(queueState, b.vk, true);
+    if (x == b.up || x == b.ncUp) SetKey(queueState, b.vk, false);
+  }
+}
+
 uint32_t CharOfKey(BYTE vk) {
-  bool ctrl = Down(VK_CONTROL), alt = Down(VK_MENU);
+  bool ctrl = Down(VK_CONTROL, queueState), alt = Down(VK_MENU, queueState);
   if (ctrl && alt) return 0;
   if (ctrl) {
     if (vk >= 'A' && vk <= 'Z') return vk - 'A' + 1u;
@@ -343,8 +377,8 @@ uint32_t CharOfKey(BYTE vk) {
     return 0;
   }
   const KeyInfo& k = Keys()[vk];
-  bool shift = Down(VK_SHIFT);
-  if (vk >= 'A' && vk <= 'Z') shift = shift != ((keyState[VK_CAPITAL] & 0x01) != 0);
+  bool shift = Down(VK_SHIFT, queueState);
+  if (vk >= 'A' && vk <= 'Z') shift = shift != ((queueState[VK_CAPITAL] & 0x01) != 0);
   return static_cast<unsigned char>(shift ? k.shifted : k.plain);
 }
 
@@ -452,8 +486,7 @@ HCURSOR LoadCursor(HINSTANCE instance, const char* name) {
 HCURSOR SetCursor(HCURSOR cursor) {
   HCURSOR old = currentCursor;
   currentCursor = cursor;
-  if (cursor != old)
-    if (const StandardCursor* s = AsStandard(cursor)) Display().SetCursorShape(s->id);
+  if (const StandardCursor* s = AsStandard(cursor)) Display().SetCursorShape(s->id);
   return old;
 }
 
@@ -464,12 +497,12 @@ void SetFileDropHandler(FileDropHandler handler) { dropHandler = std::move(handl
 // ------------------------------------------------------------- keyboard state ---
 
 int16_t GetKeyState(int virtualKey) {
-  uint8_t s = keyState[static_cast<BYTE>(virtualKey)];
+  uint8_t s = queueState[static_cast<BYTE>(virtualKey)];
   return static_cast<int16_t>(((s & 0x80) ? 0x8000 : 0) | (s & 0x01));
 }
 
 int16_t GetAsyncKeyState(int virtualKey) {
-  return static_cast<int16_t>((keyState[static_cast<BYTE>(virtualKey)] & 0x80) ? 0x8000 : 0);
+  return static_cast<int16_t>((asyncState[static_cast<BYTE>(virtualKey)] & 0x80) ? 0x8000 : 0);
 }
 
 // ------------------------------------------------------- focus and activation ---
@@ -477,6 +510,7 @@ int16_t GetAsyncKeyState(int virtualKey) {
 HWND SetFocus(HWND window) {
   State& s = S();
   HWND old = s.focus;
+  const HWND before = old;
   if (window) {
     Window* w = Find(window);
     if (!w) return nullptr;
@@ -489,11 +523,11 @@ HWND SetFocus(HWND window) {
   }
   if (old && IsWindow(old)) {
     SendMessage(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
-    if (s.focus != old) return old;  // the handler moved the focus itself
+    if (s.focus != old) return before;  // the handler moved the focus itself
   }
   s.focus = window;
   if (window && IsWindow(window)) SendMessage(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
-  return old;
+  return before;
 }
 
 HWND GetFocus() { return S().focus; }

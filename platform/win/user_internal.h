@@ -131,6 +131,8 @@ void ForgetWindowInput(HWND window);
 // Shows the caret again after painting on its window, or hides it before.
 void CaretPaintBegin(HWND window);
 void CaretPaintEnd(HWND window);
+// Keeps the queue's key state (GetKeyState) in step with the input messages retrieved.
+void ApplyRetrievedInput(const MSG& msg);
 // The character a key types with the present shift state; 0 for none.
 uint32_t CharOfKey(BYTE virtualKey);
 // Connects the layer to the display back end (once).

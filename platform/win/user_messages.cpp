@@ -121,12 +121,16 @@ bool Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
     for (auto it = q.posted.begin(); it != q.posted.end();) {
       const MSG& m = it->msg;
       if (m.hwnd && !Find(m.hwnd)) {
+        if (it->input) ApplyRetrievedInput(m);
         it = q.posted.erase(it);  // its window is gone
         continue;
       }
       if ((!filter || m.hwnd == filter) && InRange(m.message, low, high)) {
         *out = m;
-        if (remove) q.posted.erase(it);
+        if (remove) {
+          if (it->input) ApplyRetrievedInput(m);
+          q.posted.erase(it);
+        }
         return true;
       }
       ++it;

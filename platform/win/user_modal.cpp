@@ -4,6 +4,8 @@
 bool RunModalLoop(HWND window, const std::function<bool()>& finished) {
   if (!IsWindow(window)) return true;
   HWND previous = GetActiveWindow();
+  // The window shown for the loop may already be the active one: its owner comes back then.
+  if (previous == window) previous = GetWindow(window, GW_OWNER);
   std::vector<HWND> disabled;
   std::vector<HWND> tops = user::S().topLevels;
   for (HWND t : tops)
@@ -25,6 +27,6 @@ bool RunModalLoop(HWND window, const std::function<bool()>& finished) {
   }
   for (auto it = disabled.rbegin(); it != disabled.rend(); ++it)
     if (IsWindow(*it)) EnableWindow(*it, TRUE);
-  if (previous && previous != window && IsWindowVisible(previous)) SetActiveWindow(previous);
+  if (previous && IsWindowVisible(previous) && IsWindowEnabled(previous)) SetActiveWindow(previous);
   return !quit;
 }
