@@ -85,7 +85,7 @@ public:
   ~DesktopBackend() override {
     for (auto& [key, w] : windows_) SDL_DestroyWindow(w.window);
     for (auto& [id, c] : cursors_) SDL_FreeCursor(c);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_Quit();
   }
   const char* Name() const override { return "desktop"; }
 
