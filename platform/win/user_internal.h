@@ -140,6 +140,10 @@ display::Backend& Display();
 // Screen rectangle of a top-level window as the display needs it.
 void DisplayWindowChanged(Window& w);
 
+// Follows the mouse to move (SC_MOVE) or size (SC_SIZE + WMSZ_* edge) a
+// window from the screen point `start` until the button is released (sizemove.cpp).
+void RunSizeMoveLoop(HWND window, WPARAM command, POINT start);
+
 // Caret (system.cpp): removes the caret of a window being destroyed or hidden.
 void ForgetCaret(HWND window);
 

@@ -936,8 +936,25 @@ LRESULT DefWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
       DestroyWindow(h);
       return 0;
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == SC_CLOSE) SendMessage(h, WM_CLOSE, 0, 0);
+      switch (wParam & 0xFFF0) {
+        case SC_CLOSE:
+          SendMessage(h, WM_CLOSE, 0, 0);
+          break;
+        case SC_MOVE:
+        case SC_SIZE:
+          RunSizeMoveLoop(h, wParam, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+          break;
+        default:
+          break;
+      }
       return 0;
+    case WM_NCLBUTTONDOWN: {
+      // The caption moves the window, the sizing edges size it.
+      auto hit = static_cast<LRESULT>(wParam);
+      if (hit == HTCAPTION) SendMessage(h, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
+      if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT) SendMessage(h, WM_SYSCOMMAND, SC_SIZE | static_cast<WPARAM>(hit - HTLEFT + WMSZ_LEFT), lParam);
+      return 0;
+    }
     case WM_WINDOWPOSCHANGED:
       if (lParam) SendPositionMessages(h, *reinterpret_cast<const WINDOWPOS*>(lParam));
       return 0;

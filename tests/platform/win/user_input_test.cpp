@@ -376,3 +376,76 @@ TEST_F(InputTest, FileDropsGoToTheRegisteredHandler) {
 }
 
 }  // namespace
+
+namespace {
+
+// A panel that is dragged by a band at its top and sized by its bottom-right corner.
+TEST_F(InputTest, CaptionAndCornerPressesMoveAndSizeTheWindow) {
+  HWND top = Make(WS_POPUP | WS_VISIBLE, RECT{100, 100, 500, 400});
+  HWND panel = Make(WS_VISIBLE, RECT{10, 10, 110, 90}, top);
+  std::vector<RECT> proposals;
+  bool fixedWidth = false;
+  handler = [&](HWND h, UINT m, WPARAM, LPARAM lp) -> std::optional<LRESULT> {
+    if (h != panel) return std::nullopt;
+    if (m == WM_NCHITTEST) {
+      POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+      ScreenToClient(panel, &p);
+      if (p.y < 10) return HTCAPTION;
+      if (p.x >= 90 && p.y >= 70) return HTBOTTOMRIGHT;
+      return std::nullopt;
+    }
+    if (m == WM_MOVING || m == WM_SIZING) {
+      auto* r = reinterpret_cast<RECT*>(lp);
+      proposals.push_back(*r);
+      if (m == WM_SIZING && fixedWidth) r->right = r->left + 100;
+      return 0;
+    }
+    return std::nullopt;
+  };
+  auto placeInTop = [&] {
+    RECT r;
+    GetWindowRect(panel, &r);
+    MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  POINT grip = ScreenPoint(panel, 50, 5);
+  display::InjectMouseDown(grip);
+  display::InjectMouseMove(POINT{grip.x + 7, grip.y + 3});
+  display::InjectMouseMove(POINT{grip.x + 20, grip.y + 30});
+  display::InjectMouseUp(POINT{grip.x + 20, grip.y + 30});
+  Pump();
+  EXPECT_EQ(Sent(panel, {WM_ENTERSIZEMOVE, WM_MOVING, WM_EXITSIZEMOVE}),
+            (std::vector<UINT>{WM_ENTERSIZEMOVE, WM_MOVING, WM_MOVING, WM_EXITSIZEMOVE}));
+  ASSERT_EQ(proposals.size(), 2u);
+  RECT first = proposals[0];
+  MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&first), 2);
+  EXPECT_EQ(first, (RECT{17, 13, 117, 93})) << "proposed in screen coordinates";
+  EXPECT_EQ(placeInTop(), (RECT{30, 40, 130, 120}));
+  EXPECT_EQ(GetCapture(), nullptr);
+
+  // The corner sizes; the handler may hold the width.
+  fixedWidth = true;
+  ClearLog();
+  POINT corner = ScreenPoint(panel, 95, 75);
+  display::InjectMouseDown(corner);
+  display::InjectMouseMove(POINT{corner.x + 30, corner.y + 20});
+  display::InjectMouseUp(POINT{corner.x + 30, corner.y + 20});
+  Pump();
+  auto sizing = Of(panel, WM_SIZING);
+  ASSERT_EQ(sizing.size(), 1u);
+  EXPECT_EQ(sizing[0].wParam, WMSZ_BOTTOMRIGHT);
+  EXPECT_EQ(placeInTop(), (RECT{30, 40, 130, 140}));
+
+  // Esc puts it back.
+  ClearLog();
+  grip = ScreenPoint(panel, 50, 5);
+  display::InjectMouseDown(grip);
+  display::InjectMouseMove(POINT{grip.x + 50, grip.y});
+  display::InjectKey(VK_ESCAPE);
+  display::InjectMouseUp(POINT{grip.x + 50, grip.y});
+  Pump();
+  EXPECT_EQ(placeInTop(), (RECT{30, 40, 130, 140}));
+  EXPECT_EQ(Sent(panel, {WM_EXITSIZEMOVE}).size(), 1u);
+}
+
+}  // namespace
