@@ -11,6 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/rtl/threads.h"
 #include "platform/win/user_internal.h"
 
 namespace user {
@@ -25,6 +26,14 @@ std::thread::id guiId;
 std::atomic<DWORD> guiTid{0};
 
 DWORD KernelThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
+
+// Calls that other threads hand to the main thread (TThread::Synchronize and
+// Queue) are run by the message loop once this is set.
+std::atomic<bool> synchronizePending{false};
+
+void RunSynchronizedCalls() {
+  if (synchronizePending.exchange(false) && IsMainThread()) CheckSynchronize(0);
+}
 
 // ---------------------------------------------------------------- the queue ---
 
@@ -115,6 +124,7 @@ bool InRange(UINT message, UINT low, UINT high) {
 // One message in Windows' order, without waiting.
 bool Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
   ProcessIncomingSends();
+  RunSynchronizedCalls();
   Queue& q = Q();
   {
     std::lock_guard lock(q.mutex);
@@ -194,7 +204,7 @@ DWORD QueueBits() {
   Queue& q = Q();
   {
     std::lock_guard lock(q.mutex);
-    if (!q.sends.empty()) bits |= QS_SENDMESSAGE;
+    if (!q.sends.empty() || synchronizePending) bits |= QS_SENDMESSAGE;
     if (q.quit) bits |= QS_POSTMESSAGE;
     for (const Posted& p : q.posted) bits |= p.input ? (p.msg.message == WM_MOUSEMOVE ? QS_MOUSEMOVE
                                                          : p.msg.message >= WM_MOUSEFIRST && p.msg.message <= WM_MOUSELAST
@@ -221,6 +231,11 @@ void EnsureGuiThread() {
   guiId = std::this_thread::get_id();
   guiTid = KernelThreadId();
   haveGui = true;
+  if (IsMainThread())
+    SetWakeMainThread([] {
+      synchronizePending = true;
+      WakeQueue();
+    });
 }
 
 void PostToQueue(const MSG& msg, bool input) {

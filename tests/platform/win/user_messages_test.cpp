@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/rtl/threads.h"
 #include "tests/platform/win/user_test_support.h"
 
 namespace {
@@ -186,6 +187,28 @@ TEST_F(MessagesTest, GetMessageWakesForAWorkerPost) {
   EXPECT_TRUE(GetMessage(&m, nullptr, 0, 0));
   EXPECT_EQ(m.message, WM_USER + 9);
   worker.join();
+}
+
+TEST_F(MessagesTest, ThreadCallsRunInTheMessageLoop) {
+  Make(WS_POPUP, RECT{0, 0, 10, 10});
+  std::thread::id ranOn, queuedOn;
+  std::atomic<bool> returned{false};
+  std::thread worker([&] {
+    TThread::Queue(nullptr, [&] { queuedOn = std::this_thread::get_id(); });
+    TThread::Synchronize(nullptr, [&] { ranOn = std::this_thread::get_id(); });
+    returned = true;
+  });
+  // A thread waiting in Synchronize counts as a sent message for waits.
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_SENDMESSAGE), 0u);
+  MSG m;
+  auto limit = std::chrono::steady_clock::now() + 10s;
+  while (!returned && std::chrono::steady_clock::now() < limit) {
+    PeekMessage(&m, nullptr, 0, 0, PM_NOREMOVE);
+    std::this_thread::sleep_for(1ms);
+  }
+  worker.join();
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+  EXPECT_EQ(queuedOn, std::this_thread::get_id());
 }
 
 TEST_F(MessagesTest, RegisteredNumbersAreSharedAndCaseInsensitive) {
