@@ -194,9 +194,12 @@ std::optional<std::string> HeldText(Clipboard& c) {
   return std::nullopt;
 }
 
-// Text the desktop holds that the process has not seen yet (GUI thread only).
+// The display is spoken to from the GUI thread only (or before there is one).
+bool MayUseDisplay() { return IsGuiThread() || GetGuiThreadId() == 0; }
+
+// Text the desktop holds that the process has not seen yet.
 std::optional<std::string> NewDesktopText(Clipboard& c) {
-  if (!IsGuiThread()) return std::nullopt;
+  if (!MayUseDisplay()) return std::nullopt;
   std::optional<std::string> text = Display().ClipboardText();
   if (!text || text == c.lastShared) return std::nullopt;
   return text;
@@ -232,7 +235,7 @@ BOOL CloseClipboard() {
   if (!c.open) return FALSE;
   c.open = false;
   c.opener = nullptr;
-  if (c.changed && IsGuiThread()) {
+  if (c.changed && MayUseDisplay()) {
     if (auto text = HeldText(c)) {
       Display().SetClipboardText(*text);
       c.lastShared = text;
