@@ -885,6 +885,26 @@ LRESULT HitTest(Window& w, POINT screen) {
   return HTBORDER;
 }
 
+// The cursor over a part of the frame: the sizing edges show their direction.
+const char* FrameCursor(LRESULT hit) {
+  switch (hit) {
+    case HTLEFT:
+    case HTRIGHT:
+      return IDC_SIZEWE;
+    case HTTOP:
+    case HTBOTTOM:
+      return IDC_SIZENS;
+    case HTTOPLEFT:
+    case HTBOTTOMRIGHT:
+      return IDC_SIZENWSE;
+    case HTTOPRIGHT:
+    case HTBOTTOMLEFT:
+      return IDC_SIZENESW;
+    default:
+      return IDC_ARROW;
+  }
+}
+
 void SendPositionMessages(HWND h, const WINDOWPOS& wp) {
   Window* w = Find(h);
   if (!w) return;
@@ -987,7 +1007,7 @@ LRESULT DefWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
         SetCursor(w->cls->cursor);
         return TRUE;
       }
-      if (hit != HTCLIENT) SetCursor(LoadCursor(nullptr, IDC_ARROW));
+      if (hit != HTCLIENT) SetCursor(LoadCursor(nullptr, FrameCursor(hit)));
       return FALSE;
     }
     case WM_MOUSEACTIVATE:

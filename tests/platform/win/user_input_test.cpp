@@ -408,6 +408,8 @@ TEST_F(InputTest, CaptionAndCornerPressesMoveAndSizeTheWindow) {
     MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&r), 2);
     return r;
   };
+  display::InjectMouseMove(ScreenPoint(panel, 95, 75));
+  EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_SIZENWSE)) << "the sizing corner shows its cursor";
   POINT grip = ScreenPoint(panel, 50, 5);
   display::InjectMouseDown(grip);
   display::InjectMouseMove(POINT{grip.x + 7, grip.y + 3});
