@@ -51,7 +51,10 @@ constexpr KeyMapping kKeys[] = {
 };
 
 uint8_t VirtualKey(SDL_Scancode sc) {
-  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return static_cast<uint8_t>('A' + (sc - SDL_SCANCODE_A));
+  // Letters follow the keyboard layout (Z and Y swap places on some), the rest their position.
+  SDL_Keycode key = SDL_GetKeyFromScancode(sc);
+  if (key >= SDLK_a && key <= SDLK_z) return static_cast<uint8_t>('A' + (key - SDLK_a));
+  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 0;
   if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return static_cast<uint8_t>('1' + (sc - SDL_SCANCODE_1));
   if (sc == SDL_SCANCODE_0) return '0';
   if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return static_cast<uint8_t>(VK_F1 + (sc - SDL_SCANCODE_F1));
@@ -72,12 +75,14 @@ constexpr CursorMapping kCursors[] = {
     {32650, SDL_SYSTEM_CURSOR_WAITARROW},
 };
 
-// Only text that no key press produces comes from SDL's text events; the
-// window layer makes characters of plain keys itself.
-bool HasNonAscii(const char* s) {
+// Only text that no key press produces comes from SDL's text events: the
+// window layer makes characters of plain keys itself, but not of non-ASCII
+// characters nor of keys pressed with AltGr (Ctrl+Alt to Windows).
+bool TypedByLayerAlone(const char* s) {
+  if (SDL_GetModState() & KMOD_RALT) return false;
   for (; *s; ++s)
-    if (static_cast<unsigned char>(*s) >= 0x80) return true;
-  return false;
+    if (static_cast<unsigned char>(*s) >= 0x80) return false;
+  return true;
 }
 
 class DesktopBackend : public Backend {
@@ -226,7 +231,7 @@ private:
         if (uint8_t vk = VirtualKey(ev.key.keysym.scancode)) sink->Key(vk, ev.type == SDL_KEYDOWN);
         break;
       case SDL_TEXTINPUT:
-        if (HasNonAscii(ev.text.text)) sink->Text(ev.text.text);
+        if (!TypedByLayerAlone(ev.text.text)) sink->Text(ev.text.text);
         break;
       case SDL_DROPFILE:
         if (ev.drop.file) {
