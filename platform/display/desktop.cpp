@@ -46,7 +46,7 @@ constexpr KeyMapping kKeys[] = {
     {SDL_SCANCODE_APPLICATION, VK_APPS},    {SDL_SCANCODE_LCTRL, VK_CONTROL},
     {SDL_SCANCODE_RCTRL, VK_CONTROL},       {SDL_SCANCODE_LSHIFT, VK_SHIFT},
     {SDL_SCANCODE_RSHIFT, VK_SHIFT},        {SDL_SCANCODE_LALT, VK_MENU},
-    {SDL_SCANCODE_RALT, VK_MENU},           {SDL_SCANCODE_LGUI, VK_LWIN},
+    {SDL_SCANCODE_LGUI, VK_LWIN},
     {SDL_SCANCODE_RGUI, VK_RWIN},
 };
 
@@ -228,7 +228,13 @@ private:
       }
       case SDL_KEYDOWN:
       case SDL_KEYUP:
-        if (uint8_t vk = VirtualKey(ev.key.keysym.scancode)) sink->Key(vk, ev.type == SDL_KEYDOWN);
+        if (ev.key.keysym.scancode == SDL_SCANCODE_RALT) {
+          // AltGr is Ctrl+Alt to Windows programs.
+          sink->Key(VK_CONTROL, ev.type == SDL_KEYDOWN);
+          sink->Key(VK_MENU, ev.type == SDL_KEYDOWN);
+        } else if (uint8_t vk = VirtualKey(ev.key.keysym.scancode)) {
+          sink->Key(vk, ev.type == SDL_KEYDOWN);
+        }
         break;
       case SDL_TEXTINPUT:
         if (!TypedByLayerAlone(ev.text.text)) sink->Text(ev.text.text);
