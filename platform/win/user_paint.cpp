@@ -233,9 +233,12 @@ BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase) {
   return any ? TRUE : FALSE;
 }
 
+// Painting outside the message loop (UpdateWindow, RDW_UPDATENOW, GetDC) is
+// shown at once, since the loop may not come back to idle for a while.
 BOOL UpdateWindow(HWND window) {
   if (!Find(window)) return FALSE;
   PaintNow(window, false);
+  PresentSurfaces();
   return TRUE;
 }
 
@@ -264,7 +267,10 @@ BOOL RedrawWindow(HWND window, const RECT* rect, HRGN region, UINT flags) {
     for (const RECT& r : rects) ValidateRect(window, &r);
     if (flags & RDW_NOFRAME) w->frameDirty = false;
   }
-  if (flags & (RDW_UPDATENOW | RDW_ERASENOW)) PaintNow(window, (flags & RDW_ALLCHILDREN) != 0);
+  if (flags & (RDW_UPDATENOW | RDW_ERASENOW)) {
+    PaintNow(window, (flags & RDW_ALLCHILDREN) != 0);
+    PresentSurfaces();
+  }
   return TRUE;
 }
 
@@ -356,6 +362,7 @@ int ReleaseDC(HWND window, HDC dc) {
   if (!dc) return 0;
   ReleaseSurfaceDC(dc);
   MarkPresentOf(window);
+  PresentSurfaces();
   return 1;
 }
 
