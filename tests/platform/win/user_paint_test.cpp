@@ -65,9 +65,16 @@ TEST_F(PaintTest, ValidationUpdateAndRedrawControl) {
   RECT update;
   GetUpdateRect(w, &update, FALSE);
   EXPECT_EQ(update, (RECT{0, 40, 100, 100}));
-  // UpdateWindow paints at once, not through the queue.
+  // UpdateWindow paints at once, not through the queue, and shows it at once.
+  auto presents = [&] {
+    display::HeadlessWindowState state;
+    display::HeadlessWindow(reinterpret_cast<display::WindowKey>(w), state);
+    return state.presents;
+  };
+  int before = presents();
   EXPECT_TRUE(UpdateWindow(w));
   EXPECT_EQ(Sent(w, {WM_PAINT}).size(), 1u);
+  EXPECT_EQ(presents(), before + 1);
   // With redraw off, invalidation is ignored until it is on again.
   SendMessage(w, WM_SETREDRAW, FALSE, 0);
   InvalidateRect(w, nullptr, TRUE);
