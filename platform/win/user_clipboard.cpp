@@ -1,91 +1,13 @@
-// The clipboard, the table of registered names, and the UTF conversions
-// that the clipboard and text input need.
+// The clipboard and the table of registered names.
 #include <algorithm>
 #include <cstring>
 #include <mutex>
 
+#include "platform/rtl/encoding.h"
 #include "platform/win/globalmem.h"
 #include "platform/win/user_internal.h"
 
 namespace user {
-
-// ---------------------------------------------------------------------- text ---
-
-std::vector<uint32_t> CodePoints(const std::string& text) {
-  static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-  std::vector<uint32_t> out;
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  size_t n = text.size();
-  for (size_t i = 0; i < n;) {
-    unsigned char c = s[i];
-    int extra = 0;
-    uint32_t cp = c;
-    if ((c & 0xE0) == 0xC0) {
-      extra = 1;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3;
-      cp = c & 0x07;
-    } else if (c >= 0x80) {
-      extra = -1;
-    }
-    bool ok = extra >= 0 && i + static_cast<size_t>(extra) < n;
-    for (int k = 1; ok && k <= extra; ++k) {
-      ok = (s[i + k] & 0xC0) == 0x80;
-      cp = (cp << 6) | (s[i + k] & 0x3F);
-    }
-    ok = ok && cp >= kSmallest[extra] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-    out.push_back(ok ? cp : 0xFFFD);
-    i += ok ? static_cast<size_t>(extra) + 1 : 1;
-  }
-  return out;
-}
-
-std::u16string Utf8ToUtf16(const std::string& text) {
-  std::u16string out;
-  for (uint32_t cp : CodePoints(text)) {
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return out;
-}
-
-std::string Utf16ToUtf8(const char16_t* text, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-  return out;
-}
 
 // ------------------------------------------------------------ registered names ---
 
@@ -176,7 +98,7 @@ std::optional<std::string> TextOf(UINT format, HGLOBAL h) {
     std::u16string u(size / 2, u'\0');
     std::memcpy(u.data(), p, u.size() * 2);
     u.resize(std::min(u.size(), u.find(u'\0')));
-    text = Utf16ToUtf8(u.data(), u.size());
+    text = Utf16ToUtf8(u);
   }
   GlobalUnlock(h);
   return text;

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "platform/rtl/encoding.h"
 #include "platform/win/user_internal.h"
 
 namespace user {
@@ -268,7 +269,7 @@ void OnKey(BYTE vk, bool down) {
 void OnText(const std::string& utf8) {
   HWND target = KeyTarget();
   if (!target) return;
-  for (uint32_t cp : CodePoints(utf8)) Post(target, WM_CHAR, cp, 1);
+  for (size_t pos = 0; pos < utf8.size();) Post(target, WM_CHAR, NextUtf8Char(utf8, pos), 1);
 }
 
 // ------------------------------------------------------------ the display sink ---

@@ -147,13 +147,9 @@ void RunSizeMoveLoop(HWND window, WPARAM command, POINT start);
 // Caret (system.cpp): removes the caret of a window being destroyed or hidden.
 void ForgetCaret(HWND window);
 
-// Names and text (clipboard.cpp).
-// One table numbers registered clipboard formats and window messages from 0xC000.
+// Names (clipboard.cpp): one table numbers registered clipboard formats and
+// window messages from 0xC000.
 UINT RegisterName(const char* name);
 std::string RegisteredName(UINT id);
-std::u16string Utf8ToUtf16(const std::string& text);
-std::string Utf16ToUtf8(const char16_t* text, size_t length);
-// The code points of UTF-8 text; a malformed byte counts as U+FFFD.
-std::vector<uint32_t> CodePoints(const std::string& text);
 
 }  // namespace user

@@ -5,10 +5,10 @@
 // relations; window data; position, size, z-order and visibility; text;
 // coordinates and hit testing; the default procedure.
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/rtl/sysutils.h"
 #include "platform/win/user_internal.h"
 
 namespace user {
@@ -28,11 +28,7 @@ Window* Find(HWND window) {
   return it == s.windows.end() ? nullptr : it->second.get();
 }
 
-std::string Lower(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+std::string Lower(const std::string& text) { return LowerCase(text); }
 
 // ---------------------------------------------------------------- geometry ---
 
