@@ -171,8 +171,8 @@ int WaitForChild(pid_t pid) {
   return ExitCodeOf(status);
 }
 
-bool SpawnDetached(const std::vector<std::string>& argv) {
-  pid_t pid = SpawnProgram(argv, {});
+bool SpawnDetached(const std::vector<std::string>& argv, const SpawnOptions& options) {
+  pid_t pid = SpawnProgram(argv, options);
   if (pid < 0) return false;
   ReapInBackground(pid);
   return true;

@@ -41,7 +41,7 @@ pid_t SpawnProgram(const std::vector<std::string>& argv, const SpawnOptions& opt
 // when a signal ended it).
 int WaitForChild(pid_t pid);
 // Starts a program and forgets it: a helper thread collects its exit.
-bool SpawnDetached(const std::vector<std::string>& argv);
+bool SpawnDetached(const std::vector<std::string>& argv, const SpawnOptions& options = {});
 
 // ---- CreateProcessA and friends ---------------------------------------------
 
@@ -52,13 +52,6 @@ constexpr DWORD CREATE_NEW_CONSOLE = 0x00000010;
 constexpr DWORD NORMAL_PRIORITY_CLASS = 0x00000020;
 constexpr DWORD CREATE_NEW_PROCESS_GROUP = 0x00000200;
 constexpr DWORD STILL_ACTIVE = 259;
-
-constexpr UINT SW_HIDE = 0;
-constexpr UINT SW_SHOWNORMAL = 1;
-constexpr UINT SW_NORMAL = 1;
-constexpr UINT SW_SHOWMINIMIZED = 2;
-constexpr UINT SW_SHOWMAXIMIZED = 3;
-constexpr UINT SW_SHOW = 5;
 
 // The start-up record: only its size is looked at; the window and console
 // fields have no meaning here.

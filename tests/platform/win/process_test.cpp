@@ -12,29 +12,11 @@
 #include <vector>
 
 #include "platform/win/batch.h"
+#include "tests/platform/win/kernel_test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-struct TempFolder {
-  fs::path path;
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "vesk-process-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TempFolder() { fs::remove_all(path); }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
-
-void WriteText(const std::string& fileName, const std::string& text) {
-  std::ofstream(fileName, std::ios::binary) << text;
-}
-
-std::string ReadText(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Runs a command line and answers its exit code after waiting without limit.
 DWORD RunAndWait(const std::string& commandLine) {
   PROCESS_INFORMATION info;
@@ -105,13 +87,13 @@ TEST(Process, MissingProgramFailsToStart) {
         << line;
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << line;
   }
-  EXPECT_EQ(WinExec((dir / "none").c_str(), SW_SHOWNORMAL), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(WinExec((dir / "none").c_str(), 1 /* show normally */), ERROR_FILE_NOT_FOUND);
 }
 
 TEST(Process, WinExecStartsWithoutWaiting) {
   TempFolder dir;
   std::string mark = dir / "mark";
-  EXPECT_GT(WinExec(("touch \"" + mark + "\"").c_str(), SW_SHOWNORMAL), 31u);
+  EXPECT_GT(WinExec(("touch \"" + mark + "\"").c_str(), 1 /* show normally */), 31u);
   for (int i = 0; i < 500 && !fs::exists(mark); ++i) usleep(10000);
   EXPECT_TRUE(fs::exists(mark));
 }
@@ -129,7 +111,7 @@ TEST(Batch, RunsQuotedProgramWithLiteralArguments) {
   fs::create_directories(dir / "work folder");
   WriteText(bat, "@echo off\r\n\"" + tool + "\" -v \"" + dir / "a photo.tif" +
                      "\" \"$(touch x)\" `touch y` ; \"-D\"\"quoted\"\"\"\r\n");
-  setenv("OUT", out.c_str(), 1);
+  ScopedEnv outVar("OUT", out);
   ASSERT_EQ(::chdir(dir.path.c_str()), 0);
 
   EXPECT_EQ(RunAndWait("\"" + bat + "\""), 3u);
@@ -138,7 +120,6 @@ TEST(Batch, RunsQuotedProgramWithLiteralArguments) {
   EXPECT_FALSE(fs::exists(dir / "x"));
   EXPECT_FALSE(fs::exists(dir / "y"));
   ASSERT_EQ(::chdir("/"), 0);
-  unsetenv("OUT");
 }
 
 TEST(Batch, WaitsForEachLineAndAnswersTheLastExitCode) {
