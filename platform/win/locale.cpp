@@ -1,13 +1,11 @@
 // Sections: the LCID table | names | the user's locale | locale information
 #include "platform/win/locale.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <cstdlib>
 #include <mutex>
 #include <string_view>
 
+#include "platform/rtl/sysutils.h"
 #include "platform/win/kernel.h"
 
 // ---- the LCID table ---------------------------------------------------------
@@ -186,74 +184,45 @@ ScopedUserLocale::~ScopedUserLocale() {
 // ---- locale information -----------------------------------------------------
 
 namespace {
-// The numbers and dates of a C library locale, read as the run-time library's
-// format settings read them: a locale the C library lacks reads as "C" with
-// "," for thousands.
-struct LocaleFormats {
-  char decimal = '.';
-  char thousand = ',';
-  char dateSeparator = '/';
-  char timeSeparator = ':';
-  std::string shortDate = "MM/dd/yyyy";  // Windows pattern letters
-  std::string timeFormat = "HH:mm:ss";
-};
-
-// The Windows pattern for a C library date or time format ("%d.%m.%Y" gives "dd.MM.yyyy").
-std::string WindowsPattern(std::string_view format, int depth = 0) {
-  struct Directive {
-    char code;
-    const char* pattern;
-  };
-  static constexpr Directive directives[] = {
-      {'d', "dd"},   {'e', "d"},   {'m', "MM"},        {'y', "yy"},       {'Y', "yyyy"},     {'b', "MMM"},
-      {'h', "MMM"},  {'B', "MMMM"}, {'a', "ddd"},      {'A', "dddd"},     {'H', "HH"},       {'I', "hh"},
-      {'M', "mm"},   {'S', "ss"},  {'p', "tt"},        {'F', "%Y-%m-%d"}, {'D', "%m/%d/%y"}, {'T', "%H:%M:%S"},
-      {'R', "%H:%M"}, {'r', "%I:%M:%S %p"},
-  };
+// The Windows pattern of a framework date or time pattern: the framework's
+// "m" (month) and "n" (minutes) become "M" and "m", "AMPM" becomes "tt"
+// (and the hours 12-hour ones), "/" and ":" the separators.
+std::string WindowsPattern(const std::string& pattern, const TFormatSettings& settings) {
+  bool twelveHours = pattern.find("AMPM") != std::string::npos;
   std::string out;
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] != '%') {
-      out += format[i];
-      continue;
-    }
-    while (i + 1 < format.size() && std::string_view("-_0^#EO").find(format[i + 1]) != std::string_view::npos) ++i;
-    if (++i >= format.size()) break;
-    for (const auto& d : directives) {
-      if (d.code != format[i]) continue;
-      out += d.pattern[0] == '%' && depth < 2 ? WindowsPattern(d.pattern, depth + 1) : d.pattern;
-      break;
+  bool quoted = false;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    char c = pattern[i];
+    if (c == '"') {
+      quoted = !quoted;
+      out += '\'';
+    } else if (quoted) {
+      out += c;
+    } else if (pattern.compare(i, 4, "AMPM") == 0) {
+      out += "tt";
+      i += 3;
+    } else {
+      switch (c) {
+        case 'm': out += 'M'; break;
+        case 'n': out += 'm'; break;
+        case 'h': out += twelveHours ? 'h' : 'H'; break;
+        case '/': out += settings.DateSeparator; break;
+        case ':': out += settings.TimeSeparator; break;
+        default: out += c;
+      }
     }
   }
   return out;
 }
 
-// The first character of a pattern that is not a pattern letter or a blank.
-char SeparatorOf(const std::string& pattern, char fallback) {
-  for (char c : pattern) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != ' ' && static_cast<unsigned char>(c) < 0x80) return c;
-  }
-  return fallback;
-}
-
-LocaleFormats ReadFormats(const std::string& localeName) {
-  LocaleFormats f;
-  LocaleParts parts = SplitLocaleName(localeName);
-  std::string name = parts.country.empty() ? parts.language : parts.language + "_" + parts.country + ".UTF-8";
+// The format settings of the user's locale (as the run-time library holds
+// them), or of a table name.
+TFormatSettings SettingsFor(bool user, const std::string& tableName) {
+  if (user) return FormatSettings;
+  LocaleParts parts = SplitLocaleName(tableName);
+  std::string name = parts.language + (parts.country.empty() ? "" : "_" + parts.country) + ".UTF-8";
   if (!parts.modifier.empty()) name += "@" + parts.modifier;
-  locale_t loc = name.empty() ? locale_t{} : newlocale(LC_NUMERIC_MASK | LC_TIME_MASK, name.c_str(), locale_t{});
-  if (!loc) return f;
-  std::string radix = nl_langinfo_l(RADIXCHAR, loc);
-  std::string thousands = nl_langinfo_l(THOUSEP, loc);
-  if (radix.size() == 1) f.decimal = radix[0];
-  char fallback = f.decimal == ',' ? '.' : ',';
-  f.thousand = thousands.size() == 1 ? thousands[0] : (thousands.empty() ? fallback : ' ');
-  if (f.thousand == f.decimal) f.thousand = fallback;
-  f.shortDate = WindowsPattern(nl_langinfo_l(D_FMT, loc));
-  f.dateSeparator = SeparatorOf(f.shortDate, '/');
-  f.timeFormat = WindowsPattern(nl_langinfo_l(T_FMT, loc));
-  f.timeSeparator = SeparatorOf(f.timeFormat, ':');
-  freelocale(loc);
-  return f;
+  return LocaleFormatSettings(name);
 }
 
 std::string Fail() {
@@ -280,21 +249,20 @@ std::string GetLocaleInfoA(LCID locale, LCTYPE type) {
     default:
       break;
   }
-  // Numbers and dates of the user's own locale name, else of the table's.
-  LocaleFormats formats = ReadFormats(user ? UserLocaleName() : tableName);
+  TFormatSettings settings = SettingsFor(user, tableName);
   switch (type) {
     case LOCALE_SDECIMAL:
-      return std::string(1, formats.decimal);
+      return std::string(1, settings.DecimalSeparator);
     case LOCALE_STHOUSAND:
-      return std::string(1, formats.thousand);
+      return std::string(1, settings.ThousandSeparator);
     case LOCALE_SDATE:
-      return std::string(1, formats.dateSeparator);
+      return std::string(1, settings.DateSeparator);
     case LOCALE_STIME:
-      return std::string(1, formats.timeSeparator);
+      return std::string(1, settings.TimeSeparator);
     case LOCALE_SSHORTDATE:
-      return formats.shortDate;
+      return WindowsPattern(settings.ShortDateFormat, settings);
     case LOCALE_STIMEFORMAT:
-      return formats.timeFormat;
+      return WindowsPattern(settings.LongTimeFormat, settings);
     default:
       return Fail();
   }

@@ -46,9 +46,10 @@ LCID GetSystemDefaultLCID();
 LANGID GetSystemDefaultLangID();
 
 // One item of a locale's information; empty with ERROR_INVALID_PARAMETER for
-// an unknown locale or item. Separators and the short date format come from
-// the C library's locale of that name, as the run-time library's format
-// settings do; the code page is the layer's one 8-bit code page (1252).
+// an unknown locale or item. Separators and formats are those of the
+// run-time library's format settings: FormatSettings for the user's locale,
+// else the settings of the LCID's locale. The code page is the layer's one
+// 8-bit code page (1252).
 std::string GetLocaleInfoA(LCID locale, LCTYPE type);
 
 // Replaces the user's locale name for its lifetime (tests).

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "platform/rtl/sysutils.h"
 #include "platform/win/kernel.h"
 #include "tests/platform/win/kernel_test_support.h"
 
@@ -91,9 +92,13 @@ TEST(Locale, SeparatorsAndFormatsFromTheCLibrary) {
     EXPECT_EQ(GetLocaleInfoA(c.lcid, LOCALE_SSHORTDATE), c.shortDate) << c.lcid;
     EXPECT_EQ(GetLocaleInfoA(c.lcid, LOCALE_IDEFAULTANSICODEPAGE), "1252");
   }
-  ScopedUserLocale user("de_DE.UTF-8");
+  // The user's own answers are those of the run-time library's settings.
+  TFormatSettingsOverride german(LocaleFormatSettings("de_DE.UTF-8"));
   EXPECT_EQ(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL), ",");
+  EXPECT_EQ(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND), ".");
   EXPECT_EQ(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDATE), ".");
+  EXPECT_EQ(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE), "dd.MM.yyyy");
+  EXPECT_EQ(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT), "HH:mm:ss");
 }
 
 // Every LCID of the application's language table has a name here, and each
