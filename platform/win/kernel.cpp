@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <condition_variable>
@@ -72,6 +73,12 @@ BOOL SetLastErrorFromErrno(int err) {
   SetLastError(ErrorFromErrno(err));
   return FALSE;
 }
+
+namespace {
+std::atomic<UINT> errorMode{0};
+}  // namespace
+
+UINT SetErrorMode(UINT mode) { return errorMode.exchange(mode); }
 
 // ---- handle table -----------------------------------------------------------
 

@@ -48,6 +48,12 @@ DWORD ErrorFromErrno(int err);
 // Sets the last error from errno; returns FALSE for use in `return Fail...;`.
 BOOL SetLastErrorFromErrno(int err);
 
+// There are no critical-error dialogs here; the mode is kept so that callers
+// can set it and put the previous one back. Answers the previous mode.
+constexpr UINT SEM_FAILCRITICALERRORS = 0x0001;
+constexpr UINT SEM_NOOPENFILEERRORBOX = 0x8000;
+UINT SetErrorMode(UINT mode);
+
 // ---- handles and waits ------------------------------------------------------
 
 constexpr DWORD INFINITE = 0xFFFFFFFF;

@@ -150,6 +150,8 @@ TEST(LastError, IsPerThreadAndMapsErrno) {
   EXPECT_EQ(ErrorFromErrno(EACCES), ERROR_ACCESS_DENIED);
   EXPECT_EQ(ErrorFromErrno(ENOSPC), ERROR_DISK_FULL);
   EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(::getpid()));
+  UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+  EXPECT_EQ(SetErrorMode(previous), SEM_FAILCRITICALERRORS);
   DWORD other = 0;
   std::thread([&] { other = GetCurrentThreadId(); }).join();
   EXPECT_NE(other, GetCurrentThreadId());
