@@ -180,6 +180,7 @@ private:
   std::condition_variable freed_;
   std::thread::id owner_;
   int count_ = 0;
+  bool acquiring_ = false;
   bool abandoned_ = false;
 };
 
@@ -212,13 +213,22 @@ DWORD MutexObject::Wait(WaitDeadline deadline) {
     ++count_;
     return WAIT_OBJECT_0;
   }
-  auto isFree = [this] { return count_ == 0; };
+  // One thread at a time takes the other processes' lock, without holding ours.
+  auto isFree = [this] { return count_ == 0 && !acquiring_; };
   if (deadline) {
     if (!freed_.wait_until(guard, *deadline, isFree)) return WAIT_TIMEOUT;
   } else {
     freed_.wait(guard, isFree);
   }
-  if (!TakeOwnerLock(deadline)) return WAIT_TIMEOUT;
+  acquiring_ = true;
+  guard.unlock();
+  bool taken = TakeOwnerLock(deadline);
+  guard.lock();
+  acquiring_ = false;
+  if (!taken) {
+    freed_.notify_all();
+    return WAIT_TIMEOUT;
+  }
   owner_ = self;
   count_ = 1;
   ownedMutexes.list.push_back(weak_from_this());
@@ -233,7 +243,7 @@ void MutexObject::Unown() {
   owner_ = {};
   count_ = 0;
   if (ownerFd_ >= 0) ::flock(ownerFd_, LOCK_UN);
-  freed_.notify_one();
+  freed_.notify_all();
 }
 
 bool MutexObject::Release() {

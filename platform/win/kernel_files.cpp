@@ -244,6 +244,13 @@ BOOL CopyFileA(const std::string& existing, const std::string& target, BOOL fail
     ::close(in);
     return SetLastErrorFromErrno(err);
   }
+  struct stat existingTarget {};
+  if (::stat(target.c_str(), &existingTarget) == 0 && existingTarget.st_dev == st.st_dev &&
+      existingTarget.st_ino == st.st_ino) {
+    ::close(in);
+    SetLastError(failIfExists ? ERROR_FILE_EXISTS : ERROR_SHARING_VIOLATION);  // never truncate the source
+    return FALSE;
+  }
   int outFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
   int out = ::open(target.c_str(), outFlags, st.st_mode & 0777);
   if (out < 0) {

@@ -125,18 +125,17 @@ INT_PTR Execute(const char* verb, const char* fileName, const char* parameters, 
   if (!IsOpenVerb(verb)) return SE_ERR_NOASSOC;
   std::string file = Unquoted(fileName ? fileName : "");
   if (file.empty()) return SE_ERR_FNF;
-  std::vector<std::string> argv;
-  bool hasFolder = file.find('/') != std::string::npos;
-  if (!IsAddress(file) && (hasFolder ? IsProgramFile(file) : IsProgramOnPath(file))) {
-    argv = SplitCommandLine(std::string("x ") + (parameters ? parameters : ""));
-    argv[0] = file;
-  } else {
-    if (!IsAddress(file) && ::access(file.c_str(), F_OK) != 0) return SE_ERR_FNF;
-    argv = {"xdg-open", file};
-  }
   SpawnOptions options;
   if (directory) options.currentDirectory = directory;
-  return SpawnDetached(argv, options) ? 33 : SE_ERR_FNF;
+  bool hasFolder = file.find('/') != std::string::npos;
+  if (!IsAddress(file) && (hasFolder ? IsProgramFile(file) : IsProgramOnPath(file))) {
+    auto argv = SplitCommandLine(std::string("x ") + (parameters ? parameters : ""));
+    argv[0] = file;
+    if (SpawnDetached(argv, options)) return 33;
+    // An executable document (as on file systems that mark every file so) is opened instead.
+  }
+  if (!IsAddress(file) && ::access(file.c_str(), F_OK) != 0) return SE_ERR_FNF;
+  return SpawnDetached({"xdg-open", file}, options) ? 33 : SE_ERR_FNF;
 }
 }  // namespace
 

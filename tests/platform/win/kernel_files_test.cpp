@@ -117,6 +117,10 @@ TEST(KernelFiles, MoveCopyAndDelete) {
   EXPECT_EQ(ReadText(dir / "copy"), big);
   EXPECT_EQ(CopyFileA(dir / "b", dir / "copy", FALSE), TRUE);
   EXPECT_EQ(ReadText(dir / "copy"), "first");
+  // A copy onto itself (here through a link) must not truncate the file.
+  fs::create_symlink(dir / "copy", dir / "same");
+  EXPECT_EQ(CopyFileA(dir / "copy", dir / "same", FALSE), FALSE);
+  EXPECT_EQ(ReadText(dir / "copy"), "first");
   EXPECT_EQ(CopyFileA(dir / "none", dir / "x", FALSE), FALSE);
   EXPECT_FALSE(fs::exists(dir / "x"));
 

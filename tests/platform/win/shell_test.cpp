@@ -242,6 +242,13 @@ TEST(ShellExecute, OpensAddressesDocumentsAndPrograms) {
   log = fake.Wait(3);
   EXPECT_NE(log.find("xdg-open [" + fake.bin / "page.html" + "]\n"), std::string::npos) << log;
 
+  // A document marked executable is still a document.
+  WriteText(fake.bin / "marked.html", "<p>");
+  fs::permissions(fake.bin / "marked.html", fs::perms::owner_all);
+  EXPECT_GT(Outcome(ShellExecuteA(nullptr, "open", (fake.bin / "marked.html").c_str(), nullptr, nullptr, 1)), 32);
+  log = fake.Wait(4);
+  EXPECT_NE(log.find("xdg-open [" + fake.bin / "marked.html" + "]\n"), std::string::npos) << log;
+
   EXPECT_EQ(Outcome(ShellExecuteA(nullptr, "open", (fake.bin / "missing.html").c_str(), nullptr, nullptr, 1)),
             SE_ERR_FNF);
   SHELLEXECUTEINFOA info;
