@@ -147,14 +147,15 @@ TEST_F(TrashFixture, OtherFileSystemUsesTopdirTrash) {
     GTEST_SKIP() << "no second writable file system";
   }
   TempFolder elsewhere("/dev/shm");
-  std::string name = elsewhere.path.filename().string();
-  WriteText(elsewhere / "x.icm", "icc");
-  ASSERT_EQ(DeleteToTrash({elsewhere / "x.icm"}), 0);
+  std::string folder = elsewhere.path.filename().string();
+  std::string file = folder + ".icm";  // unique, as the trash is shared
+  WriteText(elsewhere / file, "icc");
+  ASSERT_EQ(DeleteToTrash({elsewhere / file}), 0);
   std::string topTrash = "/dev/shm/.Trash-" + std::to_string(::getuid());
-  EXPECT_EQ(ReadText(topTrash + "/files/x.icm"), "icc");
-  ExpectTrashInfo(topTrash + "/info/x.icm.trashinfo", name + "/x.icm");
-  fs::remove(topTrash + "/files/x.icm");
-  fs::remove(topTrash + "/info/x.icm.trashinfo");
+  EXPECT_EQ(ReadText(topTrash + "/files/" + file), "icc");
+  ExpectTrashInfo(topTrash + "/info/" + file + ".trashinfo", folder + "/" + file);
+  fs::remove(topTrash + "/files/" + file);
+  fs::remove(topTrash + "/info/" + file + ".trashinfo");
 }
 
 TEST(ShellFolders, XdgFoldersAndApplicationData) {
