@@ -24,6 +24,8 @@ std::string GetTempPathA();
 std::string GetWindowsDirectoryA();
 // The Windows folder + "/system32".
 std::string GetSystemDirectoryA();
+inline std::string GetWindowsDirectory() { return GetWindowsDirectoryA(); }
+inline std::string GetSystemDirectory() { return GetSystemDirectoryA(); }
 // $XDG_DATA_HOME/icc, else ~/.local/share/icc; created on first use.
 std::string GetSystemColorFolder();
 
@@ -44,6 +46,7 @@ constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 // last error set when the name does not exist.
 DWORD GetFileAttributesA(const std::string& fileName);
 inline DWORD GetFileAttributes(const std::string& fileName) { return GetFileAttributesA(fileName); }
+inline DWORD GetFileAttributesW(const std::string& fileName) { return GetFileAttributesA(fileName); }
 // Read-only clears the write permissions, its absence gives the owner write
 // permission back; the other attributes have no counterpart and are ignored.
 BOOL SetFileAttributesA(const std::string& fileName, DWORD attributes);
