@@ -15,7 +15,6 @@
 
 namespace fs = std::filesystem;
 
-
 TEST(CommandLine, SplitsByTheWindowsRules) {
   struct Case {
     const char* line;
