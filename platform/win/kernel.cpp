@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/rtl/exceptions.h"
 #include "platform/win/kernel_files.h"
 #include "platform/win/kernel_handles.h"
 
@@ -72,6 +73,20 @@ DWORD ErrorFromErrno(int err) {
 BOOL SetLastErrorFromErrno(int err) {
   SetLastError(ErrorFromErrno(err));
   return FALSE;
+}
+
+DWORD FormatMessageA(DWORD flags, const void*, DWORD messageId, DWORD, std::string& text) {
+  text.clear();
+  if (flags & FORMAT_MESSAGE_FROM_SYSTEM) {
+    for (const auto& m : errnoMappings) {
+      if (m.code == messageId && m.err != 0) {
+        text = SysErrorMessage(m.err) + ".";
+        break;
+      }
+    }
+  }
+  if (text.empty()) SetLastError(ERROR_INVALID_PARAMETER);
+  return static_cast<DWORD>(text.size());
 }
 
 namespace {

@@ -48,6 +48,13 @@ DWORD ErrorFromErrno(int err);
 // Sets the last error from errno; returns FALSE for use in `return Fail...;`.
 BOOL SetLastErrorFromErrno(int err);
 
+constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x00000200;
+constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x00001000;
+// The system's text for an error code (FORMAT_MESSAGE_FROM_SYSTEM), taken
+// from the C library's text of the matching errno value; answers its length,
+// 0 (and an empty text) for a code without one.
+DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId, std::string& text);
+
 // There are no critical-error dialogs here; the mode is kept so that callers
 // can set it and put the previous one back. Answers the previous mode.
 constexpr UINT SEM_FAILCRITICALERRORS = 0x0001;

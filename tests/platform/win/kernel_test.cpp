@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "platform/rtl/exceptions.h"
 #include "platform/win/process.h"
 #include "tests/platform/win/kernel_test_support.h"
 
@@ -150,6 +151,13 @@ TEST(LastError, IsPerThreadAndMapsErrno) {
   EXPECT_EQ(ErrorFromErrno(EACCES), ERROR_ACCESS_DENIED);
   EXPECT_EQ(ErrorFromErrno(ENOSPC), ERROR_DISK_FULL);
   EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(::getpid()));
+  std::string text;
+  EXPECT_GT(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0,
+                           text),
+            0u);
+  EXPECT_EQ(text, SysErrorMessage(EACCES) + ".");
+  EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 0xABCDEF, 0, text), 0u);
+  EXPECT_EQ(text, "");
   UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
   EXPECT_EQ(SetErrorMode(previous), SEM_FAILCRITICALERRORS);
   DWORD other = 0;
