@@ -1,6 +1,7 @@
 // Sections: the LCID table | names | the user's locale | locale information
 #include "platform/win/locale.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <string_view>
@@ -91,8 +92,11 @@ struct LocaleParts {
   std::string language, country, modifier;
 };
 
-LocaleParts SplitLocaleName(std::string_view name) {
+LocaleParts SplitLocaleName(std::string_view text) {
   LocaleParts parts;
+  std::string windowsForm(text);
+  std::replace(windowsForm.begin(), windowsForm.end(), '-', '_');  // "de-DE"
+  std::string_view name = windowsForm;
   size_t at = name.find('@');
   if (at != std::string_view::npos) {
     parts.modifier = name.substr(at + 1);
@@ -266,4 +270,8 @@ std::string GetLocaleInfoA(LCID locale, LCTYPE type) {
     default:
       return Fail();
   }
+}
+
+std::string GetLocaleInfoEx(const std::string& localeName, LCTYPE type) {
+  return GetLocaleInfoA(localeName.empty() ? LOCALE_USER_DEFAULT : LocaleNameToLCID(localeName), type);
 }

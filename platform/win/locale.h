@@ -28,7 +28,7 @@ constexpr LCTYPE LOCALE_STIMEFORMAT = 0x1003;
 constexpr LANGID PRIMARYLANGID(LANGID id) { return id & 0x3FF; }
 constexpr LANGID SUBLANGID(LANGID id) { return id >> 10; }
 
-// The LCID of a locale name ("de_DE.UTF-8" gives 0x0407, "de" the language's
+// The LCID of a locale name ("de_DE.UTF-8" or "de-DE" give 0x0407, "de" the language's
 // main country, "C", "POSIX" and "" give 0x0409); LOCALE_CUSTOM_UNSPECIFIED
 // for a language the table lacks.
 LCID LocaleNameToLCID(const std::string& localeName);
@@ -51,6 +51,10 @@ LANGID GetSystemDefaultLangID();
 // else the settings of the LCID's locale. The code page is the layer's one
 // 8-bit code page (1252).
 std::string GetLocaleInfoA(LCID locale, LCTYPE type);
+
+// The same by locale name, in the Windows form ("de-DE") or the C library's;
+// an empty name is the user's locale.
+std::string GetLocaleInfoEx(const std::string& localeName, LCTYPE type);
 
 // Replaces the user's locale name for its lifetime (tests).
 class ScopedUserLocale {

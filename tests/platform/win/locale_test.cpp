@@ -32,6 +32,7 @@ TEST(Locale, NamesGiveLCIDs) {
       {"C", 0x0409, "en", "US"},
       {"POSIX", 0x0409, "en", "US"},
       {"C.UTF-8", 0x0409, "en", "US"},
+      {"pt-BR", 0x0416, "pt", "BR"},  // the Windows form
   };
   for (const auto& c : cases) {
     EXPECT_EQ(LocaleNameToLCID(c.name), c.lcid) << c.name;
@@ -73,6 +74,7 @@ TEST(Locale, UnknownLanguage) {
   EXPECT_EQ(GetLocaleInfoA(0x7777, LOCALE_SISO639LANGNAME), "");
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(GetLocaleInfoA(0x0407, 0x7FFF), "");
+  EXPECT_EQ(GetLocaleInfoEx("fr-CA", LOCALE_SISO3166CTRYNAME), "CA");
 }
 
 TEST(Locale, SeparatorsAndFormatsFromTheCLibrary) {
