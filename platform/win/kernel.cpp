@@ -1,4 +1,4 @@
-// Sections: last error | handle table | mutexes | events | ids
+// Sections: last error | handle table | mutexes | events | ids | kernel32.dll
 #include "platform/win/kernel.h"
 
 #include <fcntl.h>
@@ -18,9 +18,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/rtl/dynlib.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/win/kernel_files.h"
 #include "platform/win/kernel_handles.h"
+#include "platform/win/locale.h"
+#include "platform/win/sysinfo.h"
 
 // ---- last error -------------------------------------------------------------
 
@@ -459,3 +462,25 @@ BOOL ResetEvent(HANDLE event) { return SetEventState(event, false); }
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
 DWORD GetCurrentThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
+
+// ---- kernel32.dll -----------------------------------------------------------
+//
+// The functions that callers look up by name in "kernel32.dll" (to learn
+// whether the system has them) are its exports here.
+
+namespace {
+template <class F>
+void* Export(F* function) {
+  return reinterpret_cast<void*>(function);
+}
+
+const bool kernel32Registered = [] {
+  RegisterBuiltinLibrary("kernel32.dll", {
+                                             {"GlobalMemoryStatusEx", Export(&GlobalMemoryStatusEx)},
+                                             {"GetLogicalProcessorInformation", Export(&GetLogicalProcessorInformation)},
+                                             {"GetNativeSystemInfo", Export(&GetNativeSystemInfo)},
+                                             {"GetLocaleInfoEx", Export(&GetLocaleInfoEx)},
+                                         });
+  return true;
+}();
+}  // namespace

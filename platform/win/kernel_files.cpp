@@ -7,6 +7,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -17,6 +18,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "platform/rtl/dynlib.h"
+#include "platform/rtl/files.h"
 #include "platform/win/kernel.h"
 
 namespace fs = std::filesystem;
@@ -47,11 +50,7 @@ void MakeFolders(const std::string& path) {
 }
 }  // namespace
 
-std::string GetModuleFileNameA(HMODULE) {
-  std::error_code ec;
-  auto path = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : path.string();
-}
+std::string GetModuleFileNameA(HMODULE) { return ExecutableFileName(); }
 
 std::string GetTempPathA() {
   const char* tmp = std::getenv("TMPDIR");
@@ -114,12 +113,14 @@ struct MountEntry {
   std::string fileSystem;
 };
 
-// Undoes the octal escapes (\040 for a space) of the mount table.
+// Undoes the octal escapes of the mount table ("\\040" for a space).
 std::string UnescapeMountField(const std::string& field) {
   std::string out;
   for (size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() && std::isdigit(static_cast<unsigned char>(field[i + 1]))) {
-      out += static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8));
+    bool octal = field[i] == '\\' && i + 3 < field.size() &&
+                 std::all_of(field.begin() + i + 1, field.begin() + i + 4, [](char c) { return c >= '0' && c <= '7'; });
+    if (octal) {
+      out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
       i += 3;
     } else {
       out += field[i];
@@ -128,10 +129,19 @@ std::string UnescapeMountField(const std::string& field) {
   return out;
 }
 
-bool IsUnder(const std::string& path, const std::string& mountPoint) {
-  if (mountPoint == "/") return true;
-  return path.compare(0, mountPoint.size(), mountPoint) == 0 &&
-         (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
+// The file-system type mounted last at a mount point (the one that hides the others).
+std::string FileSystemAt(const std::string& mountPoint) {
+  std::ifstream mounts("/proc/self/mounts");
+  std::string line, type;
+  for (int count = 0; count < 100000 && std::getline(mounts, line); ++count) {
+    std::istringstream fields(line);
+    std::string device, point, fsType;
+    // Mount points are written with octal escapes ("\040" for a space).
+    if (fields >> device >> point >> fsType && UnescapeMountField(point) == mountPoint) {
+      type = fsType;
+    }
+  }
+  return type;
 }
 
 // The mount table's entry that holds an existing path; false when it does not exist.
@@ -140,23 +150,9 @@ bool FindMount(const std::string& path, MountEntry& found) {
   if (path.empty()) return false;
   auto canonical = fs::canonical(path, ec);
   if (ec) return false;
-  std::string target = canonical.string();
-  std::ifstream mounts("/proc/self/mounts");
-  std::string line;
-  bool any = false;
-  while (std::getline(mounts, line)) {
-    std::istringstream fields(line);
-    std::string device, mountPoint, type;
-    if (!(fields >> device >> mountPoint >> type)) continue;
-    mountPoint = UnescapeMountField(mountPoint);
-    // The last and longest match is the mount that hides the others.
-    if (IsUnder(target, mountPoint) && (!any || mountPoint.size() >= found.mountPoint.size())) {
-      found = {mountPoint, type};
-      any = true;
-    }
-  }
-  if (!any) found = {"/", ""};
-  return true;
+  found.mountPoint = ExtractFileDrive(canonical.string());
+  found.fileSystem = FileSystemAt(found.mountPoint);
+  return !found.mountPoint.empty();
 }
 
 struct DriveKind {

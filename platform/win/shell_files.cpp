@@ -3,7 +3,6 @@
 // Sections: trash | names and patterns | the operation
 #include <dirent.h>
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/rtl/files.h"
 #include "platform/win/kernel.h"
 #include "platform/win/kernel_files.h"
 #include "platform/win/shell.h"
@@ -165,12 +165,11 @@ DWORD ExpandName(const std::string& given, bool filesOnly, std::vector<std::stri
     return ERROR_SUCCESS;
   }
   std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : name.substr(0, slash));
-  std::string pattern = last == "*.*" ? "*" : last;
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return ERROR_PATH_NOT_FOUND;
   while (dirent* entry = ::readdir(dir)) {
     std::string entryName = entry->d_name;
-    if (entryName == "." || entryName == ".." || ::fnmatch(pattern.c_str(), entryName.c_str(), FNM_CASEFOLD) != 0) {
+    if (entryName == "." || entryName == ".." || !MatchesMask(entryName, last)) {
       continue;
     }
     std::string full = (folder == "/" ? "" : folder) + "/" + entryName;

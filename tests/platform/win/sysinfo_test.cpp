@@ -10,6 +10,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/rtl/dynlib.h"
 #include "platform/win/kernel.h"
 #include "platform/win/kernel_files.h"
 
@@ -143,4 +144,20 @@ TEST(SysInfo, VersionResources) {
   ASSERT_EQ(GetFileVersionInfoA("comctl32.dll", 0, static_cast<DWORD>(block.size()), block.data()), TRUE);
   EXPECT_EQ(VerQueryValueA(block.data(), "\\StringFileInfo\\040904E4\\FileVersion", &info, &length), FALSE);
   EXPECT_EQ(GetFileVersionInfoA("comctl32.dll", 0, 8, block.data()), FALSE);
+}
+
+// Callers look these functions up by name to learn whether the system has them.
+TEST(SysInfo, Kernel32ExportsWhatCallersBindByName) {
+  HMODULE kernel32 = LoadLibraryA("Kernel32.dll");
+  ASSERT_NE(kernel32, nullptr);
+  auto memoryStatus = reinterpret_cast<BOOL (*)(MEMORYSTATUSEX*)>(GetProcAddress(kernel32, "GlobalMemoryStatusEx"));
+  ASSERT_NE(memoryStatus, nullptr);
+  MEMORYSTATUSEX status;
+  EXPECT_EQ(memoryStatus(&status), TRUE);
+  EXPECT_GT(status.ullTotalPhys, 0u);
+  EXPECT_NE(GetProcAddress(kernel32, "GetLogicalProcessorInformation"), nullptr);
+  EXPECT_NE(GetProcAddress(kernel32, "GetNativeSystemInfo"), nullptr);
+  EXPECT_NE(GetProcAddress(kernel32, "GetLocaleInfoEx"), nullptr);
+  EXPECT_EQ(GetProcAddress(kernel32, "NoSuchFunction"), nullptr);
+  FreeLibrary(kernel32);
 }
