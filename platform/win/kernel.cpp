@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +19,7 @@
 
 #include "platform/rtl/dynlib.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/threads.h"
 #include "platform/win/kernel_files.h"
 #include "platform/win/kernel_handles.h"
 #include "platform/win/locale.h"
@@ -461,7 +461,7 @@ BOOL ResetEvent(HANDLE event) { return SetEventState(event, false); }
 // ---- ids --------------------------------------------------------------------
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
-DWORD GetCurrentThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
+DWORD GetCurrentThreadId() { return CurrentThreadID(); }
 
 // ---- kernel32.dll -----------------------------------------------------------
 //
