@@ -1,5 +1,5 @@
 // Sections: the store (hives, files, built-in answers) | key handles |
-// the API | TRegistry | TRegIniFile
+// the API | TRegistry | TRegIniFile | TRegistryIniFile
 #include "platform/win/registry.h"
 
 #include <fcntl.h>
@@ -16,6 +16,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/rtl/stringlist.h"
 #include "platform/win/shell.h"
 
 namespace fs = std::filesystem;
@@ -320,6 +321,33 @@ bool HasSubkeys(const Hive& hive, const std::string& path) {
   return it != hive.keys.end() && (path.empty() || it->first.compare(0, prefix.size(), prefix) == 0);
 }
 
+// The names of a key's direct subkeys, or of its values.
+std::vector<std::string> ChildNames(HKEY handle, bool values) {
+  std::lock_guard guard(storeLock);
+  Hive* hive;
+  std::string path;
+  REGSAM access;
+  std::vector<std::string> names;
+  if (!Resolve(handle, hive, path, access)) return names;
+  Key* key = FindKey(Current(*hive), path);
+  if (!key) return names;
+  if (values) {
+    for (const auto& [lower, value] : key->values) names.push_back(value.name);
+    return names;
+  }
+  std::string prefix = path.empty() ? "" : Lower(path) + "\\";
+  for (const auto& [lower, child] : hive->keys) {
+    if (lower.empty() || lower.compare(0, prefix.size(), prefix) != 0) continue;
+    if (lower.find('\\', prefix.size()) == std::string::npos) names.push_back(child.path.substr(prefix.size()));
+  }
+  return names;
+}
+
+void AddAll(const std::vector<std::string>& names, TStrings& strings) {
+  strings.Clear();
+  for (const auto& name : names) strings.Add(name);
+}
+
 // The key and handle state behind `key` for a value operation.
 struct ValueTarget {
   Hive* hive = nullptr;
@@ -543,6 +571,10 @@ int32_t TRegistry::ReadInteger(const std::string& name) {
   return value;
 }
 
+void TRegistry::GetKeyNames(TStrings& strings) { AddAll(ChildNames(current_ ? current_ : root_, false), strings); }
+
+void TRegistry::GetValueNames(TStrings& strings) { AddAll(ChildNames(current_ ? current_ : root_, true), strings); }
+
 void TRegistry::WriteValue(const std::string& name, DWORD type, const void* data, DWORD size) {
   if (RegSetValueExA(current_ ? current_ : root_, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) !=
       static_cast<LONG>(ERROR_SUCCESS)) {
@@ -613,4 +645,61 @@ void TRegIniFile::DeleteKey(const std::string& section, const std::string& ident
   TRegistry reg;
   reg.SetRootKey(RootKey());
   if (reg.OpenKey(SectionPath(section), false)) reg.DeleteValue(ident);
+}
+
+void TRegIniFile::ReadSection(const std::string& section, TStrings& strings) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(RootKey());
+  if (reg.OpenKey(SectionPath(section), false)) {
+    reg.GetValueNames(strings);
+  } else {
+    strings.Clear();
+  }
+}
+
+void TRegIniFile::ReadSections(TStrings& strings) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(RootKey());
+  if (reg.OpenKey("\\" + filePath_, false)) {
+    reg.GetKeyNames(strings);
+  } else {
+    strings.Clear();
+  }
+}
+
+// ---- TRegistryIniFile -------------------------------------------------------
+
+TRegistryIniFile::TRegistryIniFile(const std::string& fileName, REGSAM access)
+    : TCustomIniFile(fileName), regIniFile_(std::make_unique<TRegIniFile>(fileName, access)) {}
+
+TRegistryIniFile::~TRegistryIniFile() = default;
+
+std::string TRegistryIniFile::ReadString(const std::string& section, const std::string& ident,
+                                         const std::string& defaultValue) {
+  return regIniFile_->ReadString(section, ident, defaultValue);
+}
+
+void TRegistryIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
+  regIniFile_->WriteString(section, ident, value);
+}
+
+void TRegistryIniFile::ReadSection(const std::string& section, TStrings& strings) {
+  regIniFile_->ReadSection(section, strings);
+}
+
+void TRegistryIniFile::ReadSections(TStrings& strings) { regIniFile_->ReadSections(strings); }
+
+void TRegistryIniFile::ReadSectionValues(const std::string& section, TStrings& strings) {
+  TStringList names;
+  regIniFile_->ReadSection(section, names);
+  strings.Clear();
+  for (int32_t i = 0; i < names.Count(); ++i) {
+    strings.Add(names.Strings(i) + "=" + regIniFile_->ReadString(section, names.Strings(i), ""));
+  }
+}
+
+void TRegistryIniFile::EraseSection(const std::string& section) { regIniFile_->EraseSection(section); }
+
+void TRegistryIniFile::DeleteKey(const std::string& section, const std::string& ident) {
+  regIniFile_->DeleteKey(section, ident);
 }

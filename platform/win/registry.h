@@ -9,15 +9,19 @@
 // default value `xdg-open "%1"`) and the user's "Shell Folders" under
 // HKEY_CURRENT_USER. A stored value of the same name takes precedence.
 //
-// Sections: the API | TRegistry | TRegIniFile
+// Sections: the API | TRegistry | TRegIniFile | TRegistryIniFile
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/inifiles.h"
 #include "platform/win/kernel.h"
+
+class TStrings;
 
 // ---- the API ----------------------------------------------------------------
 
@@ -105,6 +109,9 @@ public:
   void WriteInteger(const std::string& name, int32_t value);
   bool ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
   void WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
+  // The names of the current key's subkeys and values (sorted without regard to case).
+  void GetKeyNames(TStrings& strings);
+  void GetValueNames(TStrings& strings);
 
 protected:
   // The path of `key` relative to the root ("\" form), after the rules of OpenKey.
@@ -136,9 +143,36 @@ public:
   void WriteInteger(const std::string& section, const std::string& ident, int32_t value);
   void EraseSection(const std::string& section);
   void DeleteKey(const std::string& section, const std::string& ident);
+  void ReadSection(const std::string& section, TStrings& strings);  // entry names
+  void ReadSections(TStrings& strings);                              // section names
 
 private:
   std::string SectionPath(const std::string& section) const;
   std::string fileName_;
   std::string filePath_;
+};
+
+// ---- TRegistryIniFile -------------------------------------------------------
+
+// A TCustomIniFile over the registry (a TRegIniFile under HKEY_CURRENT_USER),
+// so that code written for ini files can keep its settings there.
+class TRegistryIniFile : public TCustomIniFile {
+public:
+  explicit TRegistryIniFile(const std::string& fileName, REGSAM access = KEY_ALL_ACCESS);
+  ~TRegistryIniFile() override;
+
+  std::string ReadString(const std::string& section, const std::string& ident,
+                         const std::string& defaultValue) override;
+  void WriteString(const std::string& section, const std::string& ident, const std::string& value) override;
+  void ReadSection(const std::string& section, TStrings& strings) override;
+  void ReadSections(TStrings& strings) override;
+  void ReadSectionValues(const std::string& section, TStrings& strings) override;
+  void EraseSection(const std::string& section) override;
+  void DeleteKey(const std::string& section, const std::string& ident) override;
+  void UpdateFile() override {}  // every write is stored at once
+
+  TRegIniFile& RegIniFile() { return *regIniFile_; }
+
+private:
+  std::unique_ptr<TRegIniFile> regIniFile_;
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/rtl/stringlist.h"
 #include "tests/platform/win/kernel_test_support.h"
 
 namespace fs = std::filesystem;
@@ -187,4 +188,40 @@ TEST_F(RegistryFixture, RegIniFileSectionsAreSubkeys) {
   ini.EraseSection("Edit1");
   EXPECT_EQ(ini.ReadString("Edit1", "Last", "gone"), "gone");
   EXPECT_EQ(ini.ReadString("Form", "Bad", ""), "12px");
+}
+
+// Position persistence keeps integers through the ini-file interface either
+// in an ini file or, as here, in the registry.
+TEST_F(RegistryFixture, RegistryIniFileServesIniFileCode) {
+  {
+    std::unique_ptr<TCustomIniFile> ini = std::make_unique<TRegistryIniFile>("Software\\Vesk\\Panels");
+    ini->WriteInteger("Panel1", "Left", 10);
+    ini->WriteInteger("Panel1", "Top", -4);
+    ini->WriteString("Panel2", "State", "collapsed");
+    ini->UpdateFile();
+  }
+  TRegistryIniFile ini("Software\\Vesk\\Panels");
+  EXPECT_EQ(ini.ReadInteger("Panel1", "Left", 0), 10);
+  EXPECT_EQ(ini.ReadInteger("Panel1", "Top", 0), -4);
+  EXPECT_EQ(ini.ReadInteger("Panel1", "Width", 99), 99);
+  TStringList list;
+  ini.ReadSections(list);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Strings(0), "Panel1");
+  EXPECT_EQ(list.Strings(1), "Panel2");
+  ini.ReadSection("Panel1", list);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Strings(0), "Left");
+  ini.ReadSectionValues("Panel2", list);
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Strings(0), "State=collapsed");
+  EXPECT_TRUE(ini.SectionExists("Panel2"));
+  ini.EraseSection("Panel2");
+  EXPECT_FALSE(ini.SectionExists("Panel2"));
+  ini.ReadSection("Missing", list);
+  EXPECT_EQ(list.Count(), 0);
+
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("\\Software\\Vesk\\Panels\\Panel1", false));
+  EXPECT_EQ(reg.ReadString("Left"), "10");  // stored as text, as ini files hold it
 }
