@@ -43,11 +43,11 @@ TEST(Batch, RunsQuotedProgramWithLiteralArguments) {
                      "\" \"$(touch x)\" `touch y` ; \"-D\"\"quoted\"\"\"\r\n");
   ScopedEnv outVar("OUT", out);
   fs::path saved = fs::current_path();
-  fs::current_path(dir.path);  // where a shell would have created "x" and "y"
+  fs::current_path(fs::path(dir.Path()));  // where a shell would have created "x" and "y"
   EXPECT_EQ(RunAndWait("\"" + bat + "\""), 3u);
   fs::current_path(saved);
 
-  EXPECT_EQ(ReadText(out), "[-v]\n[" + dir / "a photo.tif" + "]\n[$(touch x)]\n[`touch]\n[y`]\n[;]\n[-D\"quoted\"]\n");
+  EXPECT_EQ(ReadAll(out), "[-v]\n[" + dir / "a photo.tif" + "]\n[$(touch x)]\n[`touch]\n[y`]\n[;]\n[-D\"quoted\"]\n");
   EXPECT_FALSE(fs::exists(dir / "x"));
   EXPECT_FALSE(fs::exists(dir / "y"));
 }
@@ -92,6 +92,6 @@ TEST(Batch, EchoRemAndBlankLines) {
     ASSERT_GE(fd, 0);
     EXPECT_EQ(RunBatchScript(c.script, {fd, false, ""}), c.code) << c.script;
     ::close(fd);
-    EXPECT_EQ(ReadText(out), c.output) << c.script;
+    EXPECT_EQ(ReadAll(out), c.output) << c.script;
   }
 }

@@ -23,7 +23,7 @@ TEST(KernelFolders, TempModuleAndWindowsFolders) {
 
   // The Windows way of building the colour folder leads to the XDG one.
   TempFolder data;
-  ScopedEnv dataHome("XDG_DATA_HOME", data.str());
+  ScopedEnv dataHome("XDG_DATA_HOME", data.Path());
   std::string color = GetWindowsDirectoryA() + "/system32/spool/drivers/color";
   EXPECT_TRUE(fs::is_directory(color));
   EXPECT_EQ(fs::canonical(color), fs::canonical(data / "icc"));
@@ -35,7 +35,7 @@ TEST(KernelFiles, AttributesFollowPermissionsAndNames) {
   TempFolder dir;
   WriteText(dir / "plain.txt", "");
   WriteText(dir / ".hidden", "");
-  EXPECT_EQ(GetFileAttributesA(dir.str()), FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(GetFileAttributesA(dir.Path()), FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_EQ(GetFileAttributesA(dir / "plain.txt"), FILE_ATTRIBUTE_ARCHIVE);
   EXPECT_EQ(GetFileAttributesA(dir / ".hidden"), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(GetFileAttributesA(dir / "missing"), INVALID_FILE_ATTRIBUTES);
@@ -54,16 +54,16 @@ TEST(KernelFiles, AttributesFollowPermissionsAndNames) {
 
 TEST(KernelDrives, FreeSpaceAndTypeOfAMountPoint) {
   TempFolder dir;
-  std::string mount = MountPointOf(dir.str());
+  std::string mount = MountPointOf(dir.Path());
   ASSERT_FALSE(mount.empty());
-  EXPECT_TRUE(dir.str().rfind(mount == "/" ? "/" : mount + "/", 0) == 0) << mount;
+  EXPECT_TRUE(dir.Path().rfind(mount == "/" ? "/" : mount + "/", 0) == 0) << mount;
   EXPECT_EQ(MountPointOf("/"), "/");
   EXPECT_EQ(MountPointOf(dir / "missing"), "");
 
   uint64_t freeToCaller = 0, total = 0, totalFree = 0;
   ASSERT_EQ(GetDiskFreeSpaceExA(mount, &freeToCaller, &total, &totalFree), TRUE);
   struct statvfs st {};
-  ASSERT_EQ(::statvfs(dir.str().c_str(), &st), 0);
+  ASSERT_EQ(::statvfs(dir.Path().c_str(), &st), 0);
   EXPECT_EQ(total, uint64_t{st.f_blocks} * st.f_frsize);
   EXPECT_GT(total, 0u);
   EXPECT_LE(freeToCaller, totalFree);
@@ -101,9 +101,9 @@ TEST(KernelFiles, MoveCopyAndDelete) {
   WriteText(dir / "b", "second");
   EXPECT_EQ(MoveFileExA(dir / "a", dir / "b", 0), FALSE);
   EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-  EXPECT_EQ(ReadText(dir / "b"), "second");
+  EXPECT_EQ(ReadAll(dir / "b"), "second");
   EXPECT_EQ(MoveFileExA(dir / "a", dir / "b", MOVEFILE_REPLACE_EXISTING), TRUE);
-  EXPECT_EQ(ReadText(dir / "b"), "first");
+  EXPECT_EQ(ReadAll(dir / "b"), "first");
   EXPECT_FALSE(fs::exists(dir / "a"));
   EXPECT_EQ(MoveFileA(dir / "a", dir / "c"), FALSE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
@@ -111,24 +111,24 @@ TEST(KernelFiles, MoveCopyAndDelete) {
   std::string big(200000, 'x');
   WriteText(dir / "big", big);
   EXPECT_EQ(CopyFileA(dir / "big", dir / "copy", TRUE), TRUE);
-  EXPECT_EQ(ReadText(dir / "copy"), big);
+  EXPECT_EQ(ReadAll(dir / "copy"), big);
   EXPECT_EQ(CopyFileA(dir / "b", dir / "copy", TRUE), FALSE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
-  EXPECT_EQ(ReadText(dir / "copy"), big);
+  EXPECT_EQ(ReadAll(dir / "copy"), big);
   EXPECT_EQ(CopyFileA(dir / "b", dir / "copy", FALSE), TRUE);
-  EXPECT_EQ(ReadText(dir / "copy"), "first");
+  EXPECT_EQ(ReadAll(dir / "copy"), "first");
   // A copy onto itself (here through a link) must not truncate the file.
   fs::create_symlink(dir / "copy", dir / "same");
   EXPECT_EQ(CopyFileA(dir / "copy", dir / "same", FALSE), FALSE);
-  EXPECT_EQ(ReadText(dir / "copy"), "first");
+  EXPECT_EQ(ReadAll(dir / "copy"), "first");
   EXPECT_EQ(CopyFileA(dir / "none", dir / "x", FALSE), FALSE);
   EXPECT_FALSE(fs::exists(dir / "x"));
 
   EXPECT_EQ(DeleteFileA(dir / "copy"), TRUE);
   EXPECT_EQ(DeleteFileA(dir / "copy"), FALSE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(DeleteFileA(dir.str()), FALSE);
-  EXPECT_TRUE(fs::exists(dir.path));
+  EXPECT_EQ(DeleteFileA(dir.Path()), FALSE);
+  EXPECT_TRUE(fs::exists(fs::path(dir.Path())));
 }
 
 TEST(KernelFiles, FileTimesRoundTrip) {

@@ -13,7 +13,7 @@
 namespace {
 struct MutexFixture : ::testing::Test {
   TempFolder runtime;
-  ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.str()};
+  ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.Path()};
   std::string name = "VeSkMutex-test-" + std::to_string(::getpid());
 
   // Runs this test program again as another process, with only the probe

@@ -1,28 +1,14 @@
-// Small fixtures shared by the kernel, shell and registry tests: a temporary
-// folder removed afterwards and an environment variable restored afterwards.
+// Small fixtures shared by the kernel, shell and registry tests: the
+// run-time library tests' temporary folder, an environment variable restored
+// afterwards and a file written in one call.
 #pragma once
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
 
-#include <unistd.h>
-
-struct TempFolder {
-  std::filesystem::path path;
-  explicit TempFolder(const std::string& parent = std::filesystem::temp_directory_path().string()) {
-    std::string pattern = parent + "/vesk-test-XXXXXX";
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
-  std::string str() const { return path.string(); }
-};
+#include "tests/platform/rtl/temp_folder.h"
 
 // Sets (or with no value, removes) a variable for the scope.
 class ScopedEnv {
@@ -52,9 +38,4 @@ private:
 
 inline void WriteText(const std::string& fileName, const std::string& text) {
   std::ofstream(fileName, std::ios::binary) << text;
-}
-
-inline std::string ReadText(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }

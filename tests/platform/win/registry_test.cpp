@@ -15,7 +15,7 @@ namespace {
 // Every test gets hives of its own in a fresh application-data folder.
 struct RegistryFixture : ::testing::Test {
   TempFolder config;
-  ScopedEnv configHome{"XDG_CONFIG_HOME", config.str()};
+  ScopedEnv configHome{"XDG_CONFIG_HOME", config.Path()};
 
   static LONG SetString(HKEY key, const char* name, const std::string& text) {
     return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -78,7 +78,7 @@ TEST_F(RegistryFixture, ValuesRoundTripThroughTheHiveFile) {
 
   // Another writer replaces the file: its content is read again.
   std::string file = RegistryHiveFile(HKEY_CURRENT_USER);
-  std::string content = ReadText(file);
+  std::string content = ReadAll(file);
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   WriteText(file + ".new", content + "[Software\\Other]\nWho=1:" + "4D6500\n");
   fs::rename(file + ".new", file);
@@ -113,7 +113,7 @@ TEST_F(RegistryFixture, SystemAnswers) {
   EXPECT_FALSE(reg.OpenKeyReadOnly("\\txtfile\\shell\\open\\command"));
 
   const char* shellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, shellFolders, "AppData"), config.str());
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, shellFolders, "AppData"), config.Path());
   // A stored value replaces the system's answer; the answers are not written to the file.
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, shellFolders, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
@@ -121,7 +121,7 @@ TEST_F(RegistryFixture, SystemAnswers) {
   SetString(key, "Personal", "/data/docs");
   RegCloseKey(key);
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, shellFolders, "Personal"), "/data/docs");
-  std::string stored = ReadText(RegistryHiveFile(HKEY_CURRENT_USER));
+  std::string stored = ReadAll(RegistryHiveFile(HKEY_CURRENT_USER));
   EXPECT_EQ(stored.find("AppData"), std::string::npos) << stored;
 }
 

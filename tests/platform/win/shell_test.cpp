@@ -8,6 +8,7 @@
 #include <chrono>
 #include <ctime>
 #include <regex>
+#include <memory>
 #include <thread>
 
 #include "platform/win/kernel.h"
@@ -37,7 +38,7 @@ int DeleteForGood(std::vector<std::string> names) {
 // Checks a .trashinfo file: the percent-encoded path and a local deletion
 // time within a minute of now.
 void ExpectTrashInfo(const std::string& infoFile, const std::string& encodedPath) {
-  std::string text = ReadText(infoFile);
+  std::string text = ReadAll(infoFile);
   std::smatch m;
   ASSERT_TRUE(std::regex_match(text, m,
                                std::regex("\\[Trash Info\\]\nPath=(.*)\nDeletionDate=(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)\n")))
@@ -52,7 +53,7 @@ void ExpectTrashInfo(const std::string& infoFile, const std::string& encodedPath
 struct TrashFixture : ::testing::Test {
   TempFolder data;
   TempFolder work;
-  ScopedEnv dataHome{"XDG_DATA_HOME", data.str()};
+  ScopedEnv dataHome{"XDG_DATA_HOME", data.Path()};
   std::string trash = data / "Trash";
 };
 }  // namespace
@@ -68,9 +69,9 @@ TEST_F(TrashFixture, FileAndFolderMoveIntoTheTrashWithTheirInfo) {
 
   EXPECT_FALSE(fs::exists(file));
   EXPECT_FALSE(fs::exists(work / "vesk"));
-  EXPECT_EQ(ReadText(trash + "/files/my photo 100%.tif"), "pixels");
-  EXPECT_EQ(ReadText(trash + "/files/vesk/sub/proc.bat"), "@echo off\r\n");
-  std::string folder = fs::canonical(work.path).string();
+  EXPECT_EQ(ReadAll(trash + "/files/my photo 100%.tif"), "pixels");
+  EXPECT_EQ(ReadAll(trash + "/files/vesk/sub/proc.bat"), "@echo off\r\n");
+  std::string folder = fs::canonical(fs::path(work.Path())).string();
   ExpectTrashInfo(trash + "/info/my photo 100%.tif.trashinfo", folder + "/my%20photo%20100%25.tif");
   ExpectTrashInfo(trash + "/info/vesk.trashinfo", folder + "/vesk");
 }
@@ -81,10 +82,10 @@ TEST_F(TrashFixture, NameClashesGetUniqueNames) {
     WriteText(work / sub + "/photo.tif", sub);
     ASSERT_EQ(DeleteToTrash({work / sub + "/photo.tif"}), 0);
   }
-  std::string folder = fs::canonical(work.path).string();
-  EXPECT_EQ(ReadText(trash + "/files/photo.tif"), "a");
-  EXPECT_EQ(ReadText(trash + "/files/photo.2.tif"), "b");
-  EXPECT_EQ(ReadText(trash + "/files/photo.3.tif"), "c");
+  std::string folder = fs::canonical(fs::path(work.Path())).string();
+  EXPECT_EQ(ReadAll(trash + "/files/photo.tif"), "a");
+  EXPECT_EQ(ReadAll(trash + "/files/photo.2.tif"), "b");
+  EXPECT_EQ(ReadAll(trash + "/files/photo.3.tif"), "c");
   ExpectTrashInfo(trash + "/info/photo.2.tif.trashinfo", folder + "/b/photo.tif");
   ExpectTrashInfo(trash + "/info/photo.3.tif.trashinfo", folder + "/c/photo.tif");
 
@@ -92,7 +93,7 @@ TEST_F(TrashFixture, NameClashesGetUniqueNames) {
   WriteText(trash + "/info/left.trashinfo", "");
   WriteText(work / "left", "x");
   ASSERT_EQ(DeleteToTrash({work / "left"}), 0);
-  EXPECT_EQ(ReadText(trash + "/files/left.2"), "x");
+  EXPECT_EQ(ReadAll(trash + "/files/left.2"), "x");
 }
 
 // The folder utilities delete "folder/*.*" first and the folder after it only
@@ -123,7 +124,7 @@ TEST_F(TrashFixture, ErrorsAreReported) {
   EXPECT_TRUE(fs::exists(work / "kept"));
   SHFILEOPSTRUCTA copy;
   copy.wFunc = FO_COPY;
-  copy.pFrom = {work.str()};
+  copy.pFrom = {work.Path()};
   EXPECT_NE(SHFileOperationA(&copy), 0);
 }
 
@@ -131,28 +132,33 @@ TEST_F(TrashFixture, PermanentDeleteNeverFollowsLinks) {
   TempFolder outside;
   WriteText(outside / "keep.txt", "keep");
   fs::create_directories(work / "tree/sub");
-  fs::create_directory_symlink(outside.path, work / "tree/sub/link");
+  fs::create_directory_symlink(fs::path(outside.Path()), work / "tree/sub/link");
   fs::create_symlink(outside / "keep.txt", work / "tree/file-link");
   EXPECT_EQ(DeleteForGood({work / "tree"}), 0);
   EXPECT_FALSE(fs::exists(work / "tree"));
-  EXPECT_EQ(ReadText(outside / "keep.txt"), "keep");
+  EXPECT_EQ(ReadAll(outside / "keep.txt"), "keep");
   EXPECT_FALSE(fs::exists(trash + "/files/tree"));
 }
 
 // An item on another file system goes to that file system's own trash.
 TEST_F(TrashFixture, OtherFileSystemUsesTopdirTrash) {
   struct stat shm {}, tmp {};
-  if (::stat("/dev/shm", &shm) != 0 || ::stat(work.str().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev ||
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(work.Path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev ||
       ::access("/dev/shm", W_OK) != 0) {
     GTEST_SKIP() << "no second writable file system";
   }
-  TempFolder elsewhere("/dev/shm");
-  std::string folder = elsewhere.path.filename().string();
+  std::string pattern = "/dev/shm/vesk-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  std::unique_ptr<std::string, void (*)(std::string*)> elsewhere(new std::string(pattern), [](std::string* path) {
+    fs::remove_all(*path);
+    delete path;
+  });
+  std::string folder = fs::path(*elsewhere).filename().string();
   std::string file = folder + ".icm";  // unique, as the trash is shared
-  WriteText(elsewhere / file, "icc");
-  ASSERT_EQ(DeleteToTrash({elsewhere / file}), 0);
+  WriteText(*elsewhere + "/" + file, "icc");
+  ASSERT_EQ(DeleteToTrash({*elsewhere + "/" + file}), 0);
   std::string topTrash = "/dev/shm/.Trash-" + std::to_string(::getuid());
-  EXPECT_EQ(ReadText(topTrash + "/files/" + file), "icc");
+  EXPECT_EQ(ReadAll(topTrash + "/files/" + file), "icc");
   ExpectTrashInfo(topTrash + "/info/" + file + ".trashinfo", folder + "/" + file);
   fs::remove(topTrash + "/files/" + file);
   fs::remove(topTrash + "/info/" + file + ".trashinfo");
@@ -160,7 +166,7 @@ TEST_F(TrashFixture, OtherFileSystemUsesTopdirTrash) {
 
 TEST(ShellFolders, XdgFoldersAndApplicationData) {
   TempFolder home;
-  ScopedEnv homeVar("HOME", home.str());
+  ScopedEnv homeVar("HOME", home.Path());
   ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
   ScopedEnv pictures("XDG_PICTURES_DIR", std::nullopt);
   ScopedEnv documents("XDG_DOCUMENTS_DIR", std::nullopt);
@@ -170,7 +176,7 @@ TEST(ShellFolders, XdgFoldersAndApplicationData) {
     std::string expected;
   } defaults[] = {
       {CSIDL_APPDATA, home / ".config"},
-      {CSIDL_PERSONAL, home.str()},
+      {CSIDL_PERSONAL, home.Path()},
       {CSIDL_MYPICTURES, home / "Pictures"},
       {CSIDL_DESKTOP, home / "Desktop"},
   };
@@ -203,7 +209,7 @@ namespace {
 struct FakeOpener {
   TempFolder bin;
   std::string log = bin / "log";
-  ScopedEnv path{"PATH", bin.str() + ":/usr/bin:/bin"};
+  ScopedEnv path{"PATH", bin.Path() + ":/usr/bin:/bin"};
   FakeOpener() {
     for (const char* name : {"xdg-open", "browser"}) {
       std::string script = bin / name;
@@ -216,11 +222,11 @@ struct FakeOpener {
   // The log once it holds `lines` lines.
   std::string Wait(size_t lines) {
     for (int i = 0; i < 500; ++i) {
-      std::string text = ReadText(log);
+      std::string text = ReadAll(log);
       if (static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) return text;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return ReadText(log);
+    return ReadAll(log);
   }
 };
 
@@ -272,7 +278,7 @@ TEST(ShellFileInfo, DisplayAndTypeNames) {
   } cases[] = {
       {dir / "shot.tif", 0, 0, "shot.tif", "TIF File"},
       {dir / "README", 0, 0, "README", "File"},
-      {dir.str() + "/", 0, 0, dir.path.filename().string(), "File folder"},
+      {dir.Path() + "/", 0, 0, fs::path(dir.Path()).filename().string(), "File folder"},
       {"/", 0, 0, "/", "Local Disk"},
       {"/nowhere/x.jpg", FILE_ATTRIBUTE_NORMAL, SHGFI_USEFILEATTRIBUTES, "x.jpg", "JPG File"},
       {"/nowhere/folder", FILE_ATTRIBUTE_DIRECTORY, SHGFI_USEFILEATTRIBUTES, "folder", "File folder"},
