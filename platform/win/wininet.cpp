@@ -10,10 +10,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <strings.h>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -54,6 +56,7 @@ struct Connection {
   std::string host;
   INTERNET_PORT port = 0;
   DWORD service = INTERNET_SERVICE_HTTP;
+  DWORD_PTR context = 0;
 };
 
 class Transfer;
@@ -75,7 +78,18 @@ struct Handle {
   Request request;
   std::unique_ptr<Transfer> transfer;
   DWORD_PTR context = 0;
+  INTERNET_STATUS_CALLBACK callback = nullptr;
 };
+
+// Reports a status of `h` (whose key is `key`) when it has a callback and a context.
+void report(HINTERNET key, const Handle& h, DWORD status, const std::string& info = {}) {
+  DWORD_PTR context = h.context;
+  if (context == 0 && h.connection) context = h.connection->context;
+  if (!h.callback || context == 0) return;
+  std::string text = info;
+  h.callback(key, context, status, info.empty() ? nullptr : text.data(),
+             info.empty() ? 0 : static_cast<DWORD>(text.size() + 1));
+}
 
 struct HandleTable {
   std::mutex lock;
@@ -174,6 +188,8 @@ public:
   Transfer& operator=(const Transfer&) = delete;
 
   CURL* Easy() { return easy_; }
+  // Receives the statuses of the transfer.
+  void SetNotify(std::function<void(DWORD, const std::string&)> notify) { notify_ = std::move(notify); }
   // Takes ownership of a header list for the request.
   void SetHeaders(curl_slist* list) {
     headerList_ = list;
@@ -186,8 +202,10 @@ public:
     if (!easy_ || !multi_) return fail(ERROR_INTERNET_CONNECTION_ABORTED, "out of memory");
     curl_multi_add_handle(multi_, easy_);
     added_ = true;
+    notify(INTERNET_STATUS_SENDING_REQUEST);
     pump([this] { return begun_; });
     if (!begun_) return failure();
+    notify(INTERNET_STATUS_RESPONSE_RECEIVED);
     return TRUE;
   }
 
@@ -221,6 +239,10 @@ private:
   BOOL failure() {
     std::string text = errorText_[0] ? std::string(errorText_) : std::string(curl_easy_strerror(result_));
     return fail(timedOut_ ? ERROR_INTERNET_TIMEOUT : errorOf(result_), text);
+  }
+
+  void notify(DWORD status, const std::string& info = {}) {
+    if (notify_) notify_(status, info);
   }
 
   void resume() {
@@ -263,6 +285,11 @@ private:
     t->lastActivity_ = Clock::now();
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     if (line.rfind("HTTP/", 0) == 0) {  // a new answer: a redirect or 1xx came before
+      if (t->status_ >= 300 && t->status_ < 400) {
+        char* url = nullptr;
+        curl_easy_getinfo(t->easy_, CURLINFO_EFFECTIVE_URL, &url);
+        t->notify(INTERNET_STATUS_REDIRECT, url ? url : "");
+      }
       t->statusLine_ = line;
       t->headers_.clear();
       size_t space = line.find(' ');
@@ -293,6 +320,7 @@ private:
                        [](const std::string& h) { return strncasecmp(h.c_str(), "Location:", 9) == 0; });
   }
 
+  std::function<void(DWORD, const std::string&)> notify_;
   CURL* easy_;
   CURLM* multi_;
   curl_slist* headerList_ = nullptr;
@@ -374,15 +402,19 @@ HINTERNET InternetConnectA(HINTERNET internet, const std::string& server, INTERN
   {
     std::lock_guard<std::mutex> guard(parent->lock);
     h->options = parent->options;
+    h->callback = parent->callback;
   }
   if (!userName.empty()) h->options.userName = userName;
   if (!password.empty()) h->options.password = password;
   h->session = parent->session;
   if (port == INTERNET_INVALID_PORT_NUMBER)
     port = service == INTERNET_SERVICE_FTP ? INTERNET_DEFAULT_FTP_PORT : INTERNET_DEFAULT_HTTP_PORT;
-  h->connection = std::make_shared<Connection>(Connection{parent->session, server, port, service});
+  h->connection = std::make_shared<Connection>(Connection{parent->session, server, port, service, context});
   h->context = context;
-  return addHandle(std::move(h));
+  const Handle& created = *h;
+  HINTERNET key = addHandle(std::move(h));
+  report(key, created, INTERNET_STATUS_HANDLE_CREATED);
+  return key;
 }
 
 BOOL InternetCloseHandle(HINTERNET handle) {
@@ -396,8 +428,16 @@ BOOL InternetCloseHandle(HINTERNET handle) {
     t.live.erase(it);
   }
   std::lock_guard<std::mutex> guard(h->lock);
+  report(handle, *h, INTERNET_STATUS_HANDLE_CLOSING);
   h->transfer.reset();
   return TRUE;
+}
+
+INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET handle, INTERNET_STATUS_CALLBACK callback) {
+  auto h = findHandle(handle, {Kind::Session, Kind::Connection, Kind::Request, Kind::FtpFile});
+  if (!h) return INTERNET_INVALID_STATUS_CALLBACK;
+  std::lock_guard<std::mutex> guard(h->lock);
+  return std::exchange(h->callback, callback);
 }
 
 BOOL InternetGoOnline(const std::string&, HWND, DWORD) { return TRUE; }
@@ -418,6 +458,7 @@ HINTERNET HttpOpenRequestA(HINTERNET connect, const std::string& verb, const std
   {
     std::lock_guard<std::mutex> guard(parent->lock);
     h->options = parent->options;
+    h->callback = parent->callback;
   }
   h->session = parent->session;
   h->connection = parent->connection;
@@ -526,6 +567,8 @@ BOOL HttpSendRequestA(HINTERNET request, const std::string& headers, std::string
   if (!(r.flags & INTERNET_FLAG_NO_AUTH)) curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
   applyCredentialsAndProxy(easy, *h->session, h->options);
   t->SetHeaders(requestHeaderList(r, headerLines(headers)));
+  Handle* self = h.get();
+  t->SetNotify([request, self](DWORD status, const std::string& info) { report(request, *self, status, info); });
   BOOL sent = t->Start();
   h->transfer = std::move(t);
   return sent;
@@ -618,6 +661,7 @@ HINTERNET FtpOpenFileA(HINTERNET connect, const std::string& fileName, DWORD, DW
   {
     std::lock_guard<std::mutex> guard(parent->lock);
     h->options = parent->options;
+    h->callback = parent->callback;
   }
   h->session = parent->session;
   h->connection = parent->connection;

@@ -218,6 +218,27 @@ struct URL_COMPONENTSA {
 // ICU_DECODE turn %XX sequences of the path and extra part back into bytes.
 BOOL InternetCrackUrlA(const std::string& url, DWORD flags, URL_COMPONENTSA& components);
 
+// --- Status callbacks -------------------------------------------------------
+
+constexpr DWORD INTERNET_STATUS_SENDING_REQUEST = 30;
+constexpr DWORD INTERNET_STATUS_RESPONSE_RECEIVED = 41;
+constexpr DWORD INTERNET_STATUS_HANDLE_CREATED = 60;
+constexpr DWORD INTERNET_STATUS_HANDLE_CLOSING = 70;
+constexpr DWORD INTERNET_STATUS_REDIRECT = 110;
+
+// Called on the thread that made the call. `info` is the new URL with its
+// terminating zero for INTERNET_STATUS_REDIRECT, else null. The callback must
+// not call back into the handle it is told about.
+using INTERNET_STATUS_CALLBACK = void (*)(HINTERNET handle, DWORD_PTR context, DWORD status, void* info,
+                                          DWORD infoLength);
+inline const INTERNET_STATUS_CALLBACK INTERNET_INVALID_STATUS_CALLBACK =
+    reinterpret_cast<INTERNET_STATUS_CALLBACK>(intptr_t{-1});
+// Sets the callback of a handle; handles opened from it later inherit it.
+// Reports go to handles with a context: a request or file without one
+// reports with the context of its connection. Answers the previous callback,
+// or INTERNET_INVALID_STATUS_CALLBACK for a bad handle.
+INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET handle, INTERNET_STATUS_CALLBACK callback);
+
 // --- Errors -----------------------------------------------------------------
 
 // The error of the calling thread's last failed call and its text (for FTP

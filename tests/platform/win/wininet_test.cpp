@@ -263,6 +263,33 @@ TEST(WinInet, RedirectsAreFollowedUnlessRefused) {
   }
 }
 
+std::vector<std::string> statusLog;
+void logStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info, DWORD length) {
+  std::string entry = std::to_string(context) + ":" + std::to_string(status);
+  if (info) entry += " " + std::string(static_cast<const char*>(info), length - 1);
+  statusLog.push_back(entry);
+}
+
+TEST(WinInet, StatusCallbackReportsTheRequestAndItsRedirects) {
+  LocalHttpServer server([](const std::string& request) {
+    if (request.rfind("GET /old", 0) == 0) return response("301 Moved", "", "Location: /new\r\n");
+    return response("200 OK", "here");
+  });
+  statusLog.clear();
+  HINTERNET internet = InternetOpenA("agent", INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
+  EXPECT_EQ(InternetSetStatusCallback(internet, &logStatus), nullptr);
+  HINTERNET connection = InternetConnectA(internet, "127.0.0.1", server.Port(), "", "", INTERNET_SERVICE_HTTP, 0, 7);
+  HINTERNET request = HttpOpenRequestA(connection, "GET", "/old", "", "", {}, 0, 0);
+  ASSERT_TRUE(HttpSendRequestA(request));
+  InternetCloseHandle(request);
+  InternetCloseHandle(connection);
+  InternetCloseHandle(internet);  // no context: no report
+  const std::string newUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/new";
+  EXPECT_EQ(statusLog, (std::vector<std::string>{"7:60", "7:30", "7:110 " + newUrl, "7:41", "7:70", "7:70"}));
+  int bogus = 0;
+  EXPECT_EQ(InternetSetStatusCallback(&bogus, &logStatus), INTERNET_INVALID_STATUS_CALLBACK);
+}
+
 TEST(WinInet, PostSendsItsBodyAndReadFileExReturnsAsDataArrives) {
   LocalHttpServer server([](const std::string& request) {
     return response("200 OK", request.substr(request.find("\r\n\r\n") + 4));
