@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/rtl/encoding.h"
 #include "platform/win/globalmem.h"
 #include "platform/win/ole.h"
 #include "platform/win/ole_dataobject.h"
@@ -126,37 +127,10 @@ private:
 
 // --- Files dropped from the desktop ---
 
-void appendUtf16(std::u16string& out, const std::string& utf8) {
-  const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
-  size_t n = utf8.size();
-  for (size_t i = 0; i < n;) {
-    unsigned char c = s[i];
-    int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    char32_t cp = extra == 0 ? c : extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
-    bool valid = extra >= 0 && i + static_cast<size_t>(extra) < n;
-    for (int k = 1; valid && k <= extra; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) valid = false;
-      cp = (cp << 6) | (s[i + k] & 0x3F);
-    }
-    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (!valid || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    i += static_cast<size_t>(extra) + 1;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
-}
-
-std::string bytesOf(const std::u16string& s) {
-  return std::string(reinterpret_cast<const char*>(s.data()), s.size() * sizeof(char16_t));
+// A name in UTF-16LE with its terminating NUL character.
+std::string wideName(const std::string& utf8) {
+  std::vector<uint8_t> wide = Utf8ToUtf16LE(utf8);
+  return std::string(wide.begin(), wide.end()) + std::string(2, '\0');
 }
 
 // A CF_HDROP block: the header, then each name in UTF-16 with its NUL, then
@@ -165,14 +139,9 @@ std::string dropFilesBytes(const std::vector<std::string>& files, POINT point) {
   DROPFILES header;
   header.pt = point;
   header.fWide = TRUE;
-  std::u16string names;
-  for (const auto& f : files) {
-    appendUtf16(names, f);
-    names += u'\0';
-  }
-  names += u'\0';
   std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
-  return bytes + bytesOf(names);
+  for (const auto& f : files) bytes += wideName(f);
+  return bytes + std::string(2, '\0');
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/encoding.h"
 #include "platform/win/comimpl.h"
 #include "platform/win/globalmem.h"
 #include "platform/win/ole_dataobject.h"
@@ -27,33 +28,12 @@ std::vector<std::string> namesOfDropFiles(const std::string& block) {
   EXPECT_EQ(header.pFiles, 20u);
   EXPECT_TRUE(header.fWide);
   std::vector<std::string> names;
-  std::string name;
-  for (size_t i = header.pFiles; i + 1 < block.size(); i += 2) {
-    char32_t c = static_cast<unsigned char>(block[i]) | static_cast<unsigned char>(block[i + 1]) << 8;
-    if (c >= 0xD800 && c < 0xDC00 && i + 3 < block.size()) {
-      char32_t low = static_cast<unsigned char>(block[i + 2]) | static_cast<unsigned char>(block[i + 3]) << 8;
-      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-      i += 2;
-    }
-    if (c == 0) {
-      if (name.empty()) break;
-      names.push_back(name);
-      name.clear();
-    } else if (c < 0x80) {
-      name += static_cast<char>(c);
-    } else if (c < 0x800) {
-      name += static_cast<char>(0xC0 | (c >> 6));
-      name += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      name += static_cast<char>(0xE0 | (c >> 12));
-      name += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      name += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      name += static_cast<char>(0xF0 | (c >> 18));
-      name += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      name += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      name += static_cast<char>(0x80 | (c & 0x3F));
-    }
+  for (size_t i = header.pFiles; i + 1 < block.size();) {
+    size_t end = i;
+    while (end + 1 < block.size() && (block[end] || block[end + 1])) end += 2;
+    if (end == i) break;  // the empty name closes the list
+    names.push_back(Utf16LEToUtf8(reinterpret_cast<const uint8_t*>(block.data() + i), end - i));
+    i = end + 2;
   }
   return names;
 }
