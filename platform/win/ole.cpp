@@ -21,3 +21,13 @@ void ReleaseStgMedium(STGMEDIUM* medium) {
   if (medium->pUnkForRelease) medium->pUnkForRelease->Release();
   *medium = STGMEDIUM{};
 }
+
+HRESULT CreateILockBytesOnHGlobal(HGLOBAL, BOOL, ILockBytes** bytes) {
+  if (bytes) *bytes = nullptr;
+  return STG_E_INVALIDFUNCTION;
+}
+
+HRESULT StgCreateDocfileOnILockBytes(ILockBytes*, DWORD, DWORD, IStorage** storage) {
+  if (storage) *storage = nullptr;
+  return STG_E_INVALIDFUNCTION;
+}

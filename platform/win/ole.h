@@ -81,8 +81,21 @@ struct FORMATETC {
   DWORD tymed = TYMED_HGLOBAL;
 };
 
-// Storages exist only as a medium type that is refused.
-class IStorage : public IUnknown {};
+// Compound files (storages) are not available: no storage is ever made
+// here, so IStorage carries only what callers name.
+class IStorage : public IUnknown {
+public:
+  virtual HRESULT CopyTo(DWORD excludeCount, const IID* exclude, const void* excludeNames, IStorage* target) = 0;
+};
+class ILockBytes : public IUnknown {};
+
+constexpr DWORD STGM_READWRITE = 0x00000002;
+constexpr DWORD STGM_SHARE_EXCLUSIVE = 0x00000010;
+constexpr DWORD STGM_CREATE = 0x00001000;
+
+// Both answer STG_E_INVALIDFUNCTION, as on a system without compound files.
+HRESULT CreateILockBytesOnHGlobal(HGLOBAL block, BOOL deleteOnRelease, ILockBytes** bytes);
+HRESULT StgCreateDocfileOnILockBytes(ILockBytes* bytes, DWORD mode, DWORD reserved, IStorage** storage);
 
 struct STGMEDIUM {
   DWORD tymed = TYMED_NULL;

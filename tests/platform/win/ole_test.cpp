@@ -253,6 +253,15 @@ TEST(OleMedium, ReleaseFreesWhatTheMediumOwns) {
   CreateStreamOnHGlobal(nullptr, TRUE, &m.pstm);
   ReleaseStgMedium(&m);  // leak-checked
   ReleaseStgMedium(nullptr);
+
+  // Compound files are not available: callers take their other media.
+  ILockBytes* bytes = reinterpret_cast<ILockBytes*>(1);
+  EXPECT_EQ(CreateILockBytesOnHGlobal(nullptr, FALSE, &bytes), STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(bytes, nullptr);
+  IStorage* storage = reinterpret_cast<IStorage*>(1);
+  EXPECT_EQ(StgCreateDocfileOnILockBytes(nullptr, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &storage),
+            STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(storage, nullptr);
 }
 
 TEST_F(DragDropFixture, RegistrationRules) {
