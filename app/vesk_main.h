@@ -182,7 +182,6 @@ public:
 
   const TProfileOptions& Options() const { return options_; }
   const std::string& SavedProfileName() const { return savedProfileName_; }
-  const TProfileFolders& Folders() const { return folders_; }
 
   // The number format the gamma text is read and the space message is
   // written with (the user's).

@@ -60,9 +60,8 @@ bool MakeDeletable(const std::string& path, bool folder) {
 bool DeleteOneFile(const std::string& fileName, uint32_t attributes, const TDeleteFileCallback& callback) {
   if (callback && !callback(fileName, attributes)) return false;
   // A link carries no permissions of its own; it is removed as it is.
-  bool isLink = (attributes & SUP_FILE_ATTRIBUTE_ARCHIVE) != 0 && fs::is_symlink(fs::symlink_status(fileName));
-  if (!isLink && !MakeDeletable(fileName, false)) return false;
   std::error_code ec;
+  if (!fs::is_symlink(fs::symlink_status(fileName, ec)) && !MakeDeletable(fileName, false)) return false;
   return fs::remove(fileName, ec) && !ec;
 }
 
