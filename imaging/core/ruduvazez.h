@@ -4,14 +4,17 @@
 // system probes.
 //
 // Sections: bits and bytes | geometry | angles and fitting | text | colour |
-// encoders | system
+// encoders | system | streams | temporary files
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/streams.h"
 #include "platform/win/wintypes.h"
 
 // ---- bits and bytes -------------------------------------------------------------
@@ -105,6 +108,9 @@ bool IETextToFloat(const std::string& text, long double& value);
 // The number, trying the other separator (',' <-> '.') when the locale's fails.
 double IEStrToFloatDef(const std::string& text, double defaultValue);
 double IEWideStrToFloatDef(const std::u16string& text, double defaultValue);
+// "YYYY:MM:DD HH:NN:SS" as a date and time; 0 for an empty or zero date and
+// for anything that does not convert.
+TDateTime IEEXIFDateToDateTime(const std::string& text);
 // True when data starts with "Exif" and a zero byte.
 bool IEIsEXIFHeader(const void* data, size_t size);
 void IECopyByteArray(const std::vector<uint8_t>& source, std::vector<uint8_t>& dest);
@@ -143,6 +149,8 @@ size_t IERunLengthCapacity(size_t length);
 
 // ---- system ---------------------------------------------------------------------------
 
+// Physical memory in bytes: what is available now, or all of it.
+uint64_t IEGetPhysicalMemory(bool available);
 // The processor offers CPUID and reports MMX.
 bool IEHasMMX();
 constexpr uint32_t IE_VER_PLATFORM_WIN32_WINDOWS = 1;
@@ -151,3 +159,164 @@ constexpr uint32_t IE_VER_PLATFORM_WIN32_NT = 2;
 uint8_t IEWindowsVersionCode(uint32_t platformId, uint32_t major, uint32_t minor);
 // The version code of the running system.
 uint8_t IEGetWindowsVersion();
+
+// ---- streams ---------------------------------------------------------------------------
+
+// Size of the file found by a directory search for the name; 0 when none.
+int64_t IEGetFileSize64(const std::string& fileName);
+// Writes count bytes; sets failed (never clears it) when fewer were written.
+void IESafeStreamWrite(TStream& stream, bool& failed, const void* buffer, int32_t count);
+// 2, 4 or 8 bytes read as a number, reversed when bigEndian; bytes beyond the
+// end of the stream read as 0.
+uint16_t IEReadWord(TStream& stream, bool bigEndian);
+uint32_t IEReadDWord(TStream& stream, bool bigEndian);
+uint64_t IEReadInt64(TStream& stream, bool bigEndian);
+// Writes a zero byte when the position is odd; returns the position.
+int64_t IEAlignStreamToWord(TStream& stream, bool& failed);
+// The text followed by CR LF, in one write.
+void IEWriteLineCRLF(TStream& stream, const std::string& text);
+void IEWriteLine(TStream& stream, const std::string& text);
+// Copies count bytes (0: the whole source from its start), cut to what the
+// source holds unless it is a zlib stream; raises on a short read or write.
+int64_t IECopyStream(TStream& dest, TStream& source, int64_t count);
+// Offset from the position of the first TIFF header found in the next
+// 128 KB ("II" or "MM", version 42, $4F52 or $5352, a plausible first
+// directory); -1 when none. The position is kept.
+int64_t IEFindTIFFHeader(TStream& stream);
+
+// A read-only stream over a caller's block, which it does not own.
+class TIEMemStream : public TCustomMemoryStream {
+public:
+  TIEMemStream(const void* buffer, int64_t size);
+};
+
+// A file stream opened the library's way: mode $FFFF creates (replacing),
+// any other mode opens by its access (mode and 3) and sharing ((mode and
+// $F0) shr 4) values; EFCreateError or EFOpenError on failure.
+class TIEWideFileStream : public TFileStream {
+public:
+  TIEWideFileStream(const std::string& fileName, uint16_t mode);
+};
+constexpr uint16_t IE_FILE_CREATE = 0xFFFF;
+
+// Reads a stream through a buffer; with relative set, position 0 is where
+// the source stood at creation. Seek from the end counts back from the
+// source's end. Destruction leaves the source just after the last byte read.
+class TIEBufferedReadStream : public TStream {
+public:
+  TIEBufferedReadStream(TStream& source, int32_t bufferSize, bool relative = false);
+  ~TIEBufferedReadStream() override;
+  TIEBufferedReadStream(const TIEBufferedReadStream&) = delete;
+  TIEBufferedReadStream& operator=(const TIEBufferedReadStream&) = delete;
+
+  int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void* buffer, int32_t count) override;  // raises EIEException
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() override { return sourceSize_ - base_; }
+  // The last read or seek was cut at the end of the source.
+  bool EndReached() const { return endReached_; }
+
+private:
+  void Fill();
+
+  TStream& source_;
+  int64_t position_;     // source position of the next byte
+  int64_t bufferStart_;  // source position of buffer_[0]
+  int32_t index_ = 0;
+  int32_t filled_ = 0;
+  std::vector<uint8_t> buffer_;
+  int64_t sourceSize_;
+  int64_t base_;
+  bool endReached_ = false;
+};
+
+// Collects writes into a buffer written to the target whole; Seek (reading
+// the position too) and destruction write what is left first.
+class TIEBufferedWriteStream : public TStream {
+public:
+  TIEBufferedWriteStream(TStream& target, int32_t bufferSize);
+  ~TIEBufferedWriteStream() override;
+  TIEBufferedWriteStream(const TIEBufferedWriteStream&) = delete;
+  TIEBufferedWriteStream& operator=(const TIEBufferedWriteStream&) = delete;
+
+  int32_t Read(void* buffer, int32_t count) override;  // raises EIEException
+  int32_t Write(const void* buffer, int32_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+private:
+  void Flush();
+
+  TStream& target_;
+  std::vector<uint8_t> buffer_;
+  int32_t filled_ = 0;
+};
+
+// ---- temporary files ---------------------------------------------------------------------
+
+// The settings' TempFolder, else the system's temporary folder; ends with a
+// delimiter.
+std::string IETempFolder();
+// folder + prefix + "-" + eight upper-case hex digits + ".tmp", drawn again
+// while an entry of that name (a dangling link too) exists.
+std::string IEMakeUniqueFileName(const std::string& prefix, const std::string& folder);
+// IEMakeUniqueFileName("ietemp", IETempFolder()); the file is not created.
+std::string IEGetTempFileName();
+
+// A new temporary file, created exclusively (an existing name, a planted link
+// included, fails) and readable only by the user. Its name is removed at
+// once, so nothing else can open it and it vanishes when the stream closes,
+// also when the process ends without closing it. EInOutError "Unable to
+// create " + name on failure.
+class TIETemporaryFileStream : public THandleStream {
+public:
+  explicit TIETemporaryFileStream(const std::string& fileName);
+  ~TIETemporaryFileStream() override;
+  TIETemporaryFileStream(const TIETemporaryFileStream&) = delete;
+  TIETemporaryFileStream& operator=(const TIETemporaryFileStream&) = delete;
+};
+
+// Backing store of file-held images: a temporary file (or a memory stream)
+// from which byte ranges are mapped into buffers and written back when
+// released.
+class TIEFileBuffer {
+public:
+  TIEFileBuffer() = default;
+  ~TIEFileBuffer();
+  TIEFileBuffer(const TIEFileBuffer&) = delete;
+  TIEFileBuffer& operator=(const TIEFileBuffer&) = delete;
+
+  bool IsAllocated() const { return stream_ != nullptr; }
+  const std::string& FileName() const { return fileName_; }
+  // Closes what is open, then opens a temporary file named with prefix in
+  // IETempFolder (or a memory stream) of size bytes. False on any failure.
+  bool Allocate(const std::string& prefix, bool useFile, int64_t size);
+  void SetSize(int64_t size);
+  // Releases every mapping (writing back those with write access) and the stream.
+  void Close();
+  // Access bits: 1 read, 2 write.
+  static constexpr uint8_t imRead = 1, imWrite = 2;
+  // A new zero-filled buffer of size bytes, read from position when access
+  // includes reading; null for a negative size or when memory is short.
+  uint8_t* Map(uint8_t access, int64_t size, int64_t position);
+  // Writes the buffer back when it was mapped for writing, then frees it;
+  // EListError for a buffer that was not mapped.
+  void Unmap(const uint8_t* buffer);
+  void UnmapAll();
+  int32_t FindMapping(const uint8_t* buffer) const;
+  // Copies count bytes at position into the same position of dest's stream.
+  void CopyTo(TIEFileBuffer& dest, int64_t count, int64_t position);
+  // Copies count bytes at position into a stream (count 0: the whole own stream).
+  void CopyToStream(TStream& stream, int64_t count, int64_t position);
+
+private:
+  struct TMapping {
+    int64_t position;
+    int64_t size;
+    std::unique_ptr<uint8_t[]> buffer;
+    uint8_t access;
+  };
+
+  std::unique_ptr<TStream> stream_;
+  std::string fileName_;
+  std::vector<TMapping> mappings_;
+};

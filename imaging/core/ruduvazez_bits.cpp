@@ -4,6 +4,8 @@
 
 #include "imaging/core/ruduvazez.h"
 
+#include <unistd.h>
+
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
 #endif
@@ -105,6 +107,12 @@ double IEPower(double base, double exponent) {
   }
   if (base == 0) return 0;
   return std::exp(exponent * std::log(base));
+}
+
+uint64_t IEGetPhysicalMemory(bool available) {
+  const long pages = ::sysconf(available ? _SC_AVPHYS_PAGES : _SC_PHYS_PAGES);
+  const long pageSize = ::sysconf(_SC_PAGESIZE);
+  return pages > 0 && pageSize > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) : 0;
 }
 
 bool IEHasMMX() {

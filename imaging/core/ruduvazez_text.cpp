@@ -66,3 +66,25 @@ bool IEIsEXIFHeader(const void* data, size_t size) {
 }
 
 void IECopyByteArray(const std::vector<uint8_t>& source, std::vector<uint8_t>& dest) { dest = source; }
+
+TDateTime IEEXIFDateToDateTime(const std::string& text) {
+  const std::string t = Trim(text);
+  if (t.empty() || t == "0000:00:00 00:00:00") return 0;
+  // Fixed fields: year 1-4, month 6-7, day 9-10, hour 12-13, minute 15-16, second 18-19.
+  auto field = [&](size_t at, size_t length, int32_t& value) {
+    if (at + length > t.size()) return false;
+    value = 0;
+    for (char c : t.substr(at, length)) {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    return true;
+  };
+  int32_t year, month, day, hour, minute, second;
+  TDateTime date, time;
+  if (!field(0, 4, year) || !field(5, 2, month) || !field(8, 2, day) || !field(11, 2, hour) ||
+      !field(14, 2, minute) || !field(17, 2, second))
+    return 0;
+  if (!TryEncodeDate(year, month, day, date) || !TryEncodeTime(hour, minute, second, 0, time)) return 0;
+  return date + time;
+}

@@ -4,9 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-// The bytes of data/catalogue/english.txt, compiled in by module.cmake.
-extern const uint8_t IEEnglishCatalogueData[];
-extern const size_t IEEnglishCatalogueSize;
+#include "platform/rtl/resources.h"
 
 namespace {
 
@@ -34,9 +32,13 @@ TCatalogue ParseCatalogue(std::string_view data) {
   return texts;
 }
 
+// The English texts: the program's resource RCDATA "IEWORDS", one
+// "key<TAB>text" line per key in UTF-8. Without it every text is empty.
 const TCatalogue& EnglishCatalogue() {
-  static const TCatalogue texts = ParseCatalogue(
-      std::string_view(reinterpret_cast<const char*>(IEEnglishCatalogueData), IEEnglishCatalogueSize));
+  static const TCatalogue texts = [] {
+    TResourceData data = ResourceBytes(FindResourceEntry(HInstance, "IEWORDS", RT_RCDATA));
+    return ParseCatalogue(std::string_view(reinterpret_cast<const char*>(data.data), data.size));
+  }();
   return texts;
 }
 

@@ -92,6 +92,13 @@ TEST(WindowsVersion, CodesOfTheVersionAnswers) {
   EXPECT_EQ(IEGetWindowsVersion(), 8);
 }
 
+TEST(Memory, PhysicalMemory) {
+  const uint64_t total = IEGetPhysicalMemory(false), available = IEGetPhysicalMemory(true);
+  EXPECT_GT(total, uint64_t{64} << 20);
+  EXPECT_GT(available, 0u);
+  EXPECT_LE(available, total);
+}
+
 TEST(Processor, MMXOnThisMachine) {
 #if defined(__x86_64__)
   EXPECT_TRUE(IEHasMMX());  // every x86-64 processor has it

@@ -56,6 +56,15 @@ TEST(NullTerminated, CopiesAndScans) {
   EXPECT_EQ(std::u16string(wideCopy), u"wide");
 }
 
+TEST(ExifDate, FixedFields) {
+  EXPECT_EQ(IEEXIFDateToDateTime("2009:04:12 13:05:59"), EncodeDate(2009, 4, 12) + EncodeTime(13, 5, 59, 0));
+  EXPECT_EQ(IEEXIFDateToDateTime("  2009:04:12 13:05:59 "), EncodeDate(2009, 4, 12) + EncodeTime(13, 5, 59, 0));
+  EXPECT_EQ(IEEXIFDateToDateTime("2009-04-12T13:05:59"), EncodeDate(2009, 4, 12) + EncodeTime(13, 5, 59, 0));
+  for (const char* bad : {"", "0000:00:00 00:00:00", "2009:13:12 13:05:59", "2009:04:12 25:05:59", "2009:04:12",
+                          "20x9:04:12 13:05:59", "    :  :     :  :  "})
+    EXPECT_EQ(IEEXIFDateToDateTime(bad), 0) << bad;
+}
+
 TEST(ExifHeader, Recognised) {
   EXPECT_TRUE(IEIsEXIFHeader("Exif\0\0MM", 8));
   EXPECT_FALSE(IEIsEXIFHeader("Exif", 4));

@@ -46,7 +46,7 @@ inline std::string ReadFile(const std::string& fileName) {
 }
 
 // Runs a shell command; its exit status.
-inline int Run(const std::string& command) { return std::system(command.c_str()); }
+inline int RunCommand(const std::string& command) { return std::system(command.c_str()); }
 
 // Decodes a file through one of Ghostscript's decode filters
 // ("ASCII85Decode", "RunLengthDecode"); the decoded bytes, or "<failed>".
@@ -56,6 +56,6 @@ inline std::string GhostscriptDecode(const TempFolder& folder, const std::string
   std::filesystem::remove(out);
   const std::string program = "/in (" + in + ") (r) file /" + filter + " filter def /out (" + out +
                               ") (w) file def { in read not { exit } if out exch write } loop out closefile quit";
-  if (Run("gs -q -dNOSAFER -dNODISPLAY -dBATCH -c '" + program + "' >/dev/null 2>&1") != 0) return "<failed>";
+  if (RunCommand("gs -q -dNOSAFER -dNODISPLAY -dBATCH -c '" + program + "' >/dev/null 2>&1") != 0) return "<failed>";
   return ReadFile(out);
 }
