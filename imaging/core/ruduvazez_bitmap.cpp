@@ -39,18 +39,15 @@ int64_t InitialThreshold() {
   return static_cast<int64_t>(static_cast<double>(physical) / 1.1);
 }
 
-// The row length of width pixels, or -1 when it cannot be represented: the
-// bit count must fit the 32-bit arithmetic of the row-length routine and the
-// length the 32-bit row length callers read.
-int64_t CheckedRowLength(int32_t width, int32_t bitsPerPixel, int32_t alignment) {
+}  // namespace
+
+int64_t IECheckedRowLength(int32_t width, int32_t bitsPerPixel, int32_t alignment) {
   if (width < 0 || alignment <= 0) return -1;
   const int64_t bits = int64_t{width} * bitsPerPixel;
   if (bits + alignment - 1 > int64_t{UINT32_MAX}) return -1;
   const int64_t length = IEBitmapRowLen(width, bitsPerPixel, alignment);
   return length > INT32_MAX ? -1 : length;
 }
-
-}  // namespace
 
 // ---- construction -------------------------------------------------------------------
 
@@ -93,7 +90,7 @@ bool TIEBitmap::Allocate(int32_t width, int32_t height, TIEPixelFormat format) {
 
 bool TIEBitmap::SetGeometry() {
   if (pixelFormat_ > ie32RGBA) return false;
-  const int64_t length = CheckedRowLength(width_, IEPixelFormatInfo[pixelFormat_].BitsPerPixel, rowAlignment_);
+  const int64_t length = IECheckedRowLength(width_, IEPixelFormatInfo[pixelFormat_].BitsPerPixel, rowAlignment_);
   if (length < 0) return false;
   bitsPerPixel_ = IEPixelFormatInfo[pixelFormat_].BitsPerPixel;
   channels_ = IEPixelFormatInfo[pixelFormat_].Channels;

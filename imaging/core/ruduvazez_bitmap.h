@@ -40,6 +40,11 @@ struct TIEPixelFormatInfo {
 // Bits per pixel and channels, indexed by the format.
 extern const std::array<TIEPixelFormatInfo, ie32RGBA + 1> IEPixelFormatInfo;
 
+// IEBitmapRowLen, or -1 when the length cannot be represented: the bit
+// count must fit the routine's 32-bit arithmetic and the length the 32-bit
+// row length that callers read.
+int64_t IECheckedRowLength(int32_t width, int32_t bitsPerPixel, int32_t alignment);
+
 enum TIELocation : uint8_t { ieInMemory, ieTempFile, ieTBitmap };
 
 // How the single memory block of an image is obtained (and freed).
