@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "platform/win/user_system.h"
 
 namespace {
 
@@ -34,6 +35,11 @@ uint8_t* SystemHeapBlock(size_t bytes) {
   HGLOBAL handle = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes);
   if (!handle) return nullptr;
   return WithHeader(static_cast<uint8_t*>(GlobalLock(handle)), handle, kTagSystemHeap);
+}
+
+// System colours ($FF0000nn) take their current value.
+uint32_t ResolveColor(TIEColor color) {
+  return (color & 0x80000000u) ? GetSysColor(static_cast<int>(color & 0xFF)) : color;
 }
 
 }  // namespace
@@ -72,9 +78,7 @@ void IEAutoFree(void*& block) {
 }
 
 void IEColorToRGB(TIEColor color, TRGB& rgb) {
-  // System colours ($FF0000nn) have no RGB of their own here; they resolve
-  // through the window layer's system colour table.
-  const uint32_t c = color;
+  const uint32_t c = ResolveColor(color);
   rgb.r = static_cast<uint8_t>(c);
   rgb.g = static_cast<uint8_t>(c >> 8);
   rgb.b = static_cast<uint8_t>(c >> 16);
@@ -83,7 +87,8 @@ void IEColorToRGB(TIEColor color, TRGB& rgb) {
 uint32_t IEColorToRGB32(TIEColor color) {
   TRGB rgb;
   IEColorToRGB(color, rgb);
-  return rgb.b | (uint32_t{rgb.g} << 8) | (uint32_t{rgb.r} << 16) | (color & 0xFF000000u);
+  // The fourth byte is the resolved colour's own high byte.
+  return rgb.b | (uint32_t{rgb.g} << 8) | (uint32_t{rgb.r} << 16) | (ResolveColor(color) & 0xFF000000u);
 }
 
 uint32_t IERGBToCMYK(TRGB rgb) {

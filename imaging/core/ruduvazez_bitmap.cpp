@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -170,12 +171,26 @@ void TIEBitmap::AllocateBlock(void*& block, void*& blockStart, int64_t size, TIE
   blockStart = memory + ((kBlockAlign - address % kBlockAlign) % kBlockAlign);
 }
 
-bool TIEBitmap::AllocateSegments() {
-  FreeSegments();
-  if (!IEGetGlobalSettings()->SegmentedAllocation) return false;
+bool TIEBitmap::AllocateSegments() { return segments_.Allocate(height_, rowLength_); }
+
+void TIEBitmap::FreeSegments() { segments_.Free(); }
+
+TIEMemorySegments& TIEMemorySegments::operator=(TIEMemorySegments&& other) noexcept {
+  if (this != &other) {
+    Free();
+    handles_ = std::exchange(other.handles_, {});
+    rows_ = std::exchange(other.rows_, {});
+    rowsPerSegment_ = std::exchange(other.rowsPerSegment_, 0);
+  }
+  return *this;
+}
+
+bool TIEMemorySegments::Allocate(int32_t height, int64_t rowLength) {
+  Free();
+  if (height < 1 || rowLength < 1 || !IEGetGlobalSettings()->SegmentedAllocation) return false;
   for (int64_t count = kFirstSegmentCount;; count *= 2) {
-    const int64_t rows = (height_ + count - 1) / count;
-    const int64_t segmentSize = rows * rowLength_;
+    const int64_t rows = (height + count - 1) / count;
+    const int64_t segmentSize = rows * rowLength;
     if (count > kFirstSegmentCount && segmentSize < kMinSegmentSize) return false;
     bool ok = segmentSize <= INT32_MAX;
     for (int64_t i = 0; ok && i < count; ++i) {
@@ -184,26 +199,26 @@ bool TIEBitmap::AllocateSegments() {
                             : GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, static_cast<size_t>(segmentSize));
       ok = segment != nullptr;
       if (ok) {
-        segments_.push_back(segment);
-        segmentRows_.push_back(static_cast<uint8_t*>(GlobalLock(segment)));
+        handles_.push_back(segment);
+        rows_.push_back(static_cast<uint8_t*>(GlobalLock(segment)));
       }
     }
     if (ok) {
       rowsPerSegment_ = static_cast<int32_t>(rows);
       return true;
     }
-    FreeSegments();
-    if (count * 2 >= height_) return false;
+    Free();
+    if (count * 2 >= height) return false;
   }
 }
 
-void TIEBitmap::FreeSegments() {
-  for (HGLOBAL segment : segments_) {
+void TIEMemorySegments::Free() {
+  for (HGLOBAL segment : handles_) {
     GlobalUnlock(segment);
     GlobalFree(segment);
   }
-  segments_.clear();
-  segmentRows_.clear();
+  handles_.clear();
+  rows_.clear();
   rowsPerSegment_ = 0;
 }
 
@@ -221,7 +236,7 @@ uint8_t* TIEBitmap::VirtualRow(int32_t row, int32_t first, int32_t count) {
 }
 
 uint8_t* TIEBitmap::RowAddress(int32_t row) {
-  if (!segments_.empty()) return segmentRows_[row / rowsPerSegment_] + int64_t{row % rowsPerSegment_} * rowLength_;
+  if (segments_.Count()) return segments_.Row(row, rowLength_);
   if (!blockStart_) return nullptr;
   return blockStart_ + int64_t{height_ - 1 - row} * rowLength_;
 }

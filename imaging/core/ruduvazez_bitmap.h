@@ -79,6 +79,35 @@ void* IEAutoAlloc(int64_t size);
 // Frees a block of IEAutoAlloc and clears the pointer.
 void IEAutoFree(void*& block);
 
+// Rows split over several zero-filled system-heap blocks, for images whose
+// single block cannot be had: 4 segments first, then twice as many while
+// each stays at least 10 MB and there are fewer segments than rows.
+class TIEMemorySegments {
+public:
+  TIEMemorySegments() = default;
+  ~TIEMemorySegments() { Free(); }
+  TIEMemorySegments(TIEMemorySegments&& other) noexcept { *this = std::move(other); }
+  TIEMemorySegments& operator=(TIEMemorySegments&& other) noexcept;
+  TIEMemorySegments(const TIEMemorySegments&) = delete;
+  TIEMemorySegments& operator=(const TIEMemorySegments&) = delete;
+
+  // Frees what is held, then tries the segments (only when the settings
+  // allow segmented allocation); false when none could be had.
+  bool Allocate(int32_t height, int64_t rowLength);
+  void Free();
+  int32_t Count() const { return static_cast<int32_t>(handles_.size()); }
+  int32_t RowsPerSegment() const { return rowsPerSegment_; }
+  // Row row (top-down inside each segment).
+  uint8_t* Row(int32_t row, int64_t rowLength) const {
+    return rows_[row / rowsPerSegment_] + int64_t{row % rowsPerSegment_} * rowLength;
+  }
+
+private:
+  std::vector<HGLOBAL> handles_;
+  std::vector<uint8_t*> rows_;  // the locked address of each segment
+  int32_t rowsPerSegment_ = 0;
+};
+
 // ---- base bitmap ---------------------------------------------------------------------
 
 // The interface every image holder of the library offers.
@@ -163,7 +192,7 @@ public:
   TIEAllocationKind AllocationKind() const { return allocationKind_; }
   void SetAllocationKind(TIEAllocationKind kind) { allocationKind_ = kind; }
   // Number of memory segments holding the rows (0 for a single block or a file).
-  int32_t SegmentCount() const { return static_cast<int32_t>(segments_.size()); }
+  int32_t SegmentCount() const { return segments_.Count(); }
   bool RowFlip() const { return rowFlip_ != 0; }
   bool IsAlphaChannel() const { return isAlphaChannel_ != 0; }
   bool FullFlag() const { return allFull_ != 0; }
@@ -251,8 +280,6 @@ public:
   void FreeSegments();
 
 private:
-  using HGLOBALs = std::vector<HGLOBAL>;
-
   uint8_t* RowAddress(int32_t row);
   int32_t FlipRow(int32_t row) const { return rowFlip_ ? height_ - 1 - row : row; }
   uint8_t* VirtualRow(int32_t row, int32_t first, int32_t count);
@@ -293,9 +320,7 @@ private:
   TIEAllocationKind allocationKind_ = ieakAutoAlloc;
   TIEAllocationKind blockKind_ = ieakAutoAlloc;  // how block_ was obtained
   uint8_t needsAllocation_ = 1;
-  int32_t rowsPerSegment_ = 0;
-  HGLOBALs segments_;
-  std::vector<uint8_t*> segmentRows_;  // the locked address of each segment
+  TIEMemorySegments segments_;
   TIEPixelCallback pixelCallback_;
   std::unique_ptr<TIEVirtualBitmapProvider> rowProvider_;
   std::unique_ptr<uint8_t[]> virtualRow_;

@@ -136,9 +136,7 @@ void TIEBitmap::TransferTo(TIEBitmap& dest) {
   dest.location_ = location_;
   dest.allFull_ = std::exchange(allFull_, 0);
   dest.memoryAttached_ = std::exchange(memoryAttached_, 0);
-  dest.segments_ = std::exchange(segments_, {});
-  dest.segmentRows_ = std::exchange(segmentRows_, {});
-  dest.rowsPerSegment_ = std::exchange(rowsPerSegment_, 0);
+  dest.segments_ = std::move(segments_);
   dest.rowFlip_ = std::exchange(rowFlip_, 0);
   dest.fileBuffer_ = std::exchange(fileBuffer_, std::make_unique<TIEFileBuffer>());
   dest.lockedBuffers_ = std::exchange(lockedBuffers_, {});

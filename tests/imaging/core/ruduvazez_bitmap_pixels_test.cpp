@@ -1,6 +1,7 @@
 // Single pixels, palette, alpha channel, fills and scans of TIEBitmap.
 #include <cstring>
 
+#include "platform/win/user_system.h"
 #include "tests/imaging/core/bitmap_support.h"
 
 namespace {
@@ -316,6 +317,27 @@ TEST_F(BitmapTest, DisplayRangeCoversTheSamples) {
   c.DisplayMin = 1;
   c.ComputeDisplayRange();
   EXPECT_EQ(c.DisplayMin, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BitmapColorTest, ColoursResolveSystemColoursAndConvertToCMYK) {
+  TRGB rgb;
+  IEColorToRGB(0x00123456, rgb);
+  EXPECT_EQ(rgb, (TRGB{0x12, 0x34, 0x56}));
+  const COLORREF face = GetSysColor(15);  // COLOR_BTNFACE
+  IEColorToRGB(0xFF00000F, rgb);
+  EXPECT_EQ(rgb, (TRGB{GetBValue(face), GetGValue(face), GetRValue(face)}));
+  EXPECT_EQ(IEColorToRGB32(0x02123456), 0x02563412u);
+
+  // Stored inverted: 255 = no ink.
+  EXPECT_EQ(IERGBToCMYK(TRGB{255, 255, 255}), 0xFFFFFFFFu);
+  EXPECT_EQ(IERGBToCMYK(TRGB{0, 0, 0}), 0x00FFFFFFu);
+  EXPECT_EQ(IERGBToCMYK(TRGB{0, 0, 200}), 0xC80000FFu);  // red: C full, M and Y none, K 200
+  for (TRGB c : {TRGB{0, 0, 0}, TRGB{10, 200, 30}, TRGB{255, 0, 128}})
+    EXPECT_EQ(IECMYKToRGB(IERGBToCMYK(c)).g, c.g);
 }
 
 }  // namespace
