@@ -8,6 +8,7 @@
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_mask.h"
 
 const std::array<TIEPixelFormatInfo, ie32RGBA + 1> IEPixelFormatInfo = {{
     {0, 0},   // ieNoFormat
@@ -61,6 +62,8 @@ TIEBitmap::TIEBitmap(int32_t width, int32_t height, TIEPixelFormat format) : TIE
 TIEBitmap::TIEBitmap(TIEBitmap& source) : TIEBitmap() { Assign(&source); }
 
 TIEBitmap::~TIEBitmap() { FreeImage(true); }
+
+void TIEBitmap::SetDisplayMask(std::unique_ptr<TIEMask> mask) { displayMask_ = std::move(mask); }
 
 std::unique_ptr<TIEBitmap> TIEBitmap::CreateAlphaChannel(int32_t width, int32_t height, TIELocation location) {
   auto alpha = std::make_unique<TIEBitmap>();

@@ -260,6 +260,9 @@ public:
   std::array<int32_t, 4> DisplayOffsets{};
   bool DisplayAdjustments = false;
   int32_t Contrast = 0;
+  // Where set, the display range and adjustments apply only inside it; owned.
+  TIEMask* DisplayMask() const { return displayMask_.get(); }
+  void SetDisplayMask(std::unique_ptr<TIEMask> mask);
 
   // -- copies, caller storage, storage moves
   void Assign(TObject* source) override;
@@ -324,4 +327,5 @@ private:
   TIEPixelCallback pixelCallback_;
   std::unique_ptr<TIEVirtualBitmapProvider> rowProvider_;
   std::unique_ptr<uint8_t[]> virtualRow_;
+  std::unique_ptr<TIEMask> displayMask_;
 };
