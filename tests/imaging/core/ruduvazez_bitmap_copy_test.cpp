@@ -67,6 +67,16 @@ TEST_F(BitmapTest, TransferToLeavesTheSourceEmpty) {
   ASSERT_TRUE(a->Allocate(2, 2, ie8g));
 }
 
+TEST_F(BitmapTest, LockedRowsTravelWithTheStorage) {
+  auto a = MakeIn(Storage::TempFile, 8, 4, ie8g);
+  uint8_t* row = a->LockScanline(2);
+  std::memset(row, 0x3C, 8);
+  TIEBitmap b;
+  a->TransferTo(b);
+  b.UnlockScanline(2);  // written back into the file that b now holds
+  EXPECT_EQ(b.GetScanline(2)[7], 0x3C);
+}
+
 TEST_F(BitmapTest, AssignCarriesOrDropsTheAlphaChannel) {
   TIEBitmap withAlpha(2, 2, ie24RGB);
   withAlpha.SetAlphaPixel(1, 1, 40);

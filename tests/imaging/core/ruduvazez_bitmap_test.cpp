@@ -274,4 +274,32 @@ TEST_F(BitmapTest, VirtualBitmapsAskTheirCallbackForRows) {
   EXPECT_EQ(b.GetPixelAddress(1, 2, 2)[0], 2);
 }
 
+class RowsOfOneValue : public TIEVirtualBitmapProvider {
+public:
+  uint8_t* GetRow(TIEBitmap*, int32_t row, int32_t count, int32_t first) override {
+    lastFirst = first;
+    lastCount = count;
+    std::memset(row_, row, sizeof row_);
+    return row_;
+  }
+  int32_t lastFirst = -1, lastCount = -1;
+
+private:
+  uint8_t row_[64];
+};
+
+TEST_F(BitmapTest, VirtualBitmapsAskTheirProviderForRows) {
+  TIEBitmap b;
+  auto provider = std::make_unique<RowsOfOneValue>();
+  RowsOfOneValue* p = provider.get();
+  b.SetRowProvider(std::move(provider));
+  ASSERT_TRUE(b.Allocate(16, 4, ie8g));
+  EXPECT_EQ(b.GetScanline(3)[0], 3);
+  EXPECT_EQ(p->lastCount, 16);
+  EXPECT_EQ(b.GetPixel8(5, 2), 2);
+  EXPECT_EQ(p->lastFirst, 5);
+  EXPECT_EQ(p->lastCount, 1);
+  EXPECT_EQ(b.Location(), ieTempFile);  // a virtual bitmap holds no storage
+}
+
 }  // namespace
