@@ -1,12 +1,9 @@
-// The block allocator, the allocation-failure hook and the colour helpers of
-// the bitmap.
-#include <algorithm>
+// The block allocator and the allocation-failure hook of the bitmaps.
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 
 #include "imaging/core/ruduvazez_bitmap.h"
-#include "platform/win/user_system.h"
 
 namespace {
 
@@ -35,11 +32,6 @@ uint8_t* SystemHeapBlock(size_t bytes) {
   HGLOBAL handle = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes);
   if (!handle) return nullptr;
   return WithHeader(static_cast<uint8_t*>(GlobalLock(handle)), handle, kTagSystemHeap);
-}
-
-// System colours ($FF0000nn) take their current value.
-uint32_t ResolveColor(TIEColor color) {
-  return (color & 0x80000000u) ? GetSysColor(static_cast<int>(color & 0xFF)) : color;
 }
 
 }  // namespace
@@ -75,34 +67,4 @@ void IEAutoFree(void*& block) {
     std::free(base);
   }
   block = nullptr;
-}
-
-void IEColorToRGB(TIEColor color, TRGB& rgb) {
-  const uint32_t c = ResolveColor(color);
-  rgb.r = static_cast<uint8_t>(c);
-  rgb.g = static_cast<uint8_t>(c >> 8);
-  rgb.b = static_cast<uint8_t>(c >> 16);
-}
-
-uint32_t IEColorToRGB32(TIEColor color) {
-  TRGB rgb;
-  IEColorToRGB(color, rgb);
-  // The fourth byte is the resolved colour's own high byte.
-  return rgb.b | (uint32_t{rgb.g} << 8) | (uint32_t{rgb.r} << 16) | (ResolveColor(color) & 0xFF000000u);
-}
-
-uint32_t IERGBToCMYK(TRGB rgb) {
-  const int k = std::max({rgb.r, rgb.g, rgb.b});
-  uint32_t c = 255, m = 255, y = 255;
-  if (k > 0) {
-    c = static_cast<uint32_t>(rgb.r * 255 / k);
-    m = static_cast<uint32_t>(rgb.g * 255 / k);
-    y = static_cast<uint32_t>(rgb.b * 255 / k);
-  }
-  return c | (m << 8) | (y << 16) | (static_cast<uint32_t>(k) << 24);
-}
-
-TRGB IECMYKToRGB(uint32_t cmyk) {
-  const uint32_t c = cmyk & 0xFF, m = (cmyk >> 8) & 0xFF, y = (cmyk >> 16) & 0xFF, k = cmyk >> 24;
-  return TRGB{static_cast<uint8_t>(y * k / 255), static_cast<uint8_t>(m * k / 255), static_cast<uint8_t>(c * k / 255)};
 }
