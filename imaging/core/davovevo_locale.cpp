@@ -1,6 +1,7 @@
 #include "imaging/core/davovevo.h"
+#include "platform/win/locale.h"
 
 LCID IEStartupThreadLocale() {
-  static const LCID locale = 0x0409;
+  static const LCID locale = GetThreadLocale();
   return locale;
 }

@@ -74,12 +74,12 @@ public:
   TIEBackgroundStyle DialogBackgroundStyle = iebsSolid;
   TIEColor DialogBackgroundColor = clIEBtnFace;
   std::string VideoExtensions = "mpg,mpeg,wmv,avi";
-  int32_t ScreenBitsPerPixel = 32;
+  int32_t ScreenBitsPerPixel = 0;  // this and the other screen values: read at creation
   bool IsRemoteSession = false;
-  int32_t ScreenDPIX = 96, ScreenDPIY = 96;
+  int32_t ScreenDPIX = 0, ScreenDPIY = 0;
   int32_t DefaultDPIX = 300, DefaultDPIY = 300;
-  int32_t EdgeWidth = 2, EdgeHeight = 2;
-  int32_t BorderWidth = 1, BorderHeight = 1;
+  int32_t EdgeWidth = 0, EdgeHeight = 0;
+  int32_t BorderWidth = 0, BorderHeight = 0;
   int32_t PixelGridZoom = 400;
   TPen* PixelGridPen = nullptr;   // owned by the view unit
   TIEColor GridColor = 0xA0A0A0;

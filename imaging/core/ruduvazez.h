@@ -3,7 +3,7 @@
 // parsing, sRGB <-> CIE L*a*b*, the PostScript text encoders, processor and
 // system probes.
 //
-// Sections: bits and bytes | geometry | angles and fitting | text | colour |
+// Sections: bits and bytes | geometry | angles and fitting | fonts | text | colour |
 // encoders | system | streams | temporary files
 #pragma once
 
@@ -15,6 +15,7 @@
 
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/streams.h"
+#include "platform/win/gdi.h"
 #include "platform/win/wintypes.h"
 
 // ---- bits and bytes -------------------------------------------------------------
@@ -89,6 +90,16 @@ void IEFitSizeWithCrop(int32_t width, int32_t height, int32_t boxWidth, int32_t 
 // True when the 16 bytes are equal.
 bool IEIsEqualGUID(const void* a, const void* b);
 
+// ---- fonts -------------------------------------------------------------------------------
+
+// Font style bits, as the framework's font style set stores them.
+constexpr uint8_t IE_FONT_BOLD = 1, IE_FONT_ITALIC = 2, IE_FONT_UNDERLINE = 4, IE_FONT_STRIKEOUT = 8;
+// The style bits of a font record (bold from weight 700); 0 for null.
+uint8_t IELogFontAToFontStyles(const LOGFONTA* font);
+uint8_t IELogFontWToFontStyles(const LOGFONTW* font);
+// The same record with its face name converted to UTF-16.
+void IELogFontAToW(const LOGFONTA& source, LOGFONTW& dest);
+
 // ---- text ---------------------------------------------------------------------------
 
 size_t IEStrLen(const char* text);
@@ -108,6 +119,9 @@ bool IETextToFloat(const std::string& text, long double& value);
 // The number, trying the other separator (',' <-> '.') when the locale's fails.
 double IEStrToFloatDef(const std::string& text, double defaultValue);
 double IEWideStrToFloatDef(const std::u16string& text, double defaultValue);
+// FloatToStr (15 significant digits) with "." as decimal separator whatever
+// the locale, for the library's files and texts.
+std::string IEFloatToStrDot(double value);
 // "YYYY:MM:DD HH:NN:SS" as a date and time; 0 for an empty or zero date and
 // for anything that does not convert.
 TDateTime IEEXIFDateToDateTime(const std::string& text);
@@ -148,6 +162,9 @@ int32_t IEEncodeRunLength(const uint8_t* source, int32_t length, uint8_t* destin
 size_t IERunLengthCapacity(size_t length);
 
 // ---- system ---------------------------------------------------------------------------
+
+// Opens the clipboard, trying up to 10 times 20 ms apart.
+bool IEOpenClipboard();
 
 // Physical memory in bytes: what is available now, or all of it.
 uint64_t IEGetPhysicalMemory(bool available);

@@ -4,7 +4,7 @@
 
 #include "imaging/core/ruduvazez.h"
 
-#include <unistd.h>
+#include "platform/win/sysinfo.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
@@ -110,9 +110,11 @@ double IEPower(double base, double exponent) {
 }
 
 uint64_t IEGetPhysicalMemory(bool available) {
-  const long pages = ::sysconf(available ? _SC_AVPHYS_PAGES : _SC_PHYS_PAGES);
-  const long pageSize = ::sysconf(_SC_PAGESIZE);
-  return pages > 0 && pageSize > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) : 0;
+  MEMORYSTATUSEX status;
+  if (GlobalMemoryStatusEx(&status)) return available ? status.ullAvailPhys : status.ullTotalPhys;
+  MEMORYSTATUS old;
+  GlobalMemoryStatus(&old);
+  return available ? old.dwAvailPhys : old.dwTotalPhys;
 }
 
 bool IEHasMMX() {
@@ -141,5 +143,8 @@ uint8_t IEWindowsVersionCode(uint32_t platformId, uint32_t major, uint32_t minor
   return 10;
 }
 
-// The platform layer answers Windows 7 (NT 6.1) everywhere.
-uint8_t IEGetWindowsVersion() { return IEWindowsVersionCode(IE_VER_PLATFORM_WIN32_NT, 6, 1); }
+uint8_t IEGetWindowsVersion() {
+  OSVERSIONINFOA info;
+  if (!GetVersionExA(&info)) return 10;
+  return IEWindowsVersionCode(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion);
+}

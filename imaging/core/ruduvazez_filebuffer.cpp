@@ -13,6 +13,7 @@
 
 #include "imaging/core/iesettings.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/win/kernel_files.h"
 #include "imaging/core/ruduvazez.h"
 
 namespace {
@@ -41,12 +42,8 @@ void MoveRange(TStream& stream, int64_t position, int64_t size, Move move) {
 // ---- names ------------------------------------------------------------------------------
 
 std::string IETempFolder() {
-  std::string folder = IEGetGlobalSettings()->TempFolder;
-  if (!folder.empty()) return folder;
-  const char* tmp = std::getenv("TMPDIR");
-  folder = tmp && *tmp ? tmp : "/tmp";
-  if (folder.back() != '/') folder += '/';
-  return folder;
+  const std::string& folder = IEGetGlobalSettings()->TempFolder;
+  return folder.empty() ? GetTempPathA().substr(0, 250) : folder;
 }
 
 std::string IEMakeUniqueFileName(const std::string& prefix, const std::string& folder) {

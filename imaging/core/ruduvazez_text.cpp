@@ -40,6 +40,13 @@ const char* IEAnsiStrScan(const char* text, char c) { return IEStrScan(text, c);
 
 const char* IEStrRScan(const char* text, char c) { return std::strrchr(text, c); }
 
+std::string IEFloatToStrDot(double value) {
+  std::string text = FloatToStr(value);
+  for (char& c : text)
+    if (c == ',' || c == FormatSettings.DecimalSeparator) c = '.';
+  return text;
+}
+
 bool IETextToFloat(const std::string& text, long double& value) { return TextToFloat(text, value); }
 
 double IEStrToFloatDef(const std::string& text, double defaultValue) {

@@ -183,6 +183,31 @@ TEST(ZlibStreams, DamagedDataFails) {
   EXPECT_THROW(ZDecompressBuffer(nullptr, 0), EZDecompressionError);
 }
 
+TEST(ZlibStreams, EveryTruncationAndRandomDamageEndsCleanly) {
+  const std::string data = RandomText(3000, 8, 5);
+  const std::string packed = Compress(data);
+  for (size_t length = 0; length < packed.size(); ++length) {
+    const std::string cut = packed.substr(0, length);
+    std::string partial;
+    EXPECT_NO_THROW(partial = Inflate(cut)) << length;
+    EXPECT_EQ(partial, data.substr(0, partial.size())) << length;
+    EXPECT_THROW(ZDecompressBuffer(cut.data(), cut.size()), EZDecompressionError) << length;
+  }
+  std::mt19937 generator(9);
+  for (int round = 0; round < 300; ++round) {
+    std::string damaged = packed;
+    for (int flips = 0; flips < 3; ++flips) damaged[generator() % damaged.size()] ^= static_cast<char>(1 + generator() % 255);
+    try {
+      ZDecompressBuffer(damaged.data(), damaged.size(), 0, 1 << 20);
+    } catch (const EZDecompressionError&) {
+    }
+    try {
+      Inflate(damaged);
+    } catch (const EZDecompressionError&) {
+    }
+  }
+}
+
 TEST(ZlibStreams, OutputCap) {
   const std::string bomb = Compress(std::string(10 << 20, '\0'));  // 10 MB from a few KB
   EXPECT_THROW(ZDecompressBuffer(bomb.data(), bomb.size(), 0, 1 << 20), EZDecompressionError);

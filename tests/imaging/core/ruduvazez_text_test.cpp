@@ -26,6 +26,29 @@ TEST(FloatParsing, EitherSeparatorUnderEitherLocale) {
   }
 }
 
+TEST(FloatText, DotWhateverTheLocale) {
+  for (char separator : {'.', ','}) {
+    TFormatSettingsOverride guard(WithDecimal(separator));
+    EXPECT_EQ(IEFloatToStrDot(1.5), "1.5");
+    EXPECT_EQ(IEFloatToStrDot(-0.25), "-0.25");
+    EXPECT_EQ(IEFloatToStrDot(1234567.125), "1234567.125");  // no thousand separators
+    EXPECT_EQ(IEFloatToStrDot(1.0 / 3), "0.333333333333333");
+    EXPECT_EQ(IEFloatToStrDot(2e20), "2E20");
+    EXPECT_EQ(IEFloatToStrDot(300), "300");
+  }
+  TFormatSettings odd = WithDecimal(';');
+  TFormatSettingsOverride guard(odd);
+  EXPECT_EQ(IEFloatToStrDot(0.5), "0.5");
+}
+
+TEST(FloatText, GermanLocale) {
+  TFormatSettingsOverride guard(LocaleFormatSettings("de_DE.UTF-8"));
+  ASSERT_EQ(FormatSettings.DecimalSeparator, ',');
+  EXPECT_EQ(IEFloatToStrDot(1234.5), "1234.5");
+  EXPECT_EQ(IEStrToFloatDef("1234.5", 0), 1234.5);
+  EXPECT_EQ(IEStrToFloatDef("1234,5", 0), 1234.5);
+}
+
 TEST(FloatParsing, TextToFloatTakesTheLocaleSeparatorOnly) {
   TFormatSettingsOverride guard(WithDecimal(','));
   long double value = 0;
