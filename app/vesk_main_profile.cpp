@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -40,9 +39,10 @@ std::string Pick(const std::array<const char*, N>& table, int32_t index, const c
 }
 
 // "<option> <value> " with the value written with "." for the toolkit, or
-// nothing when the value is the toolkit's own default.
+// nothing when the value is exactly the toolkit's own default (the spin
+// edits turn red on the same test).
 std::string NumberOption(const char* option, double value, double norm) {
-  if (std::fabs(value - norm) < 1e-9) return {};
+  if (value == norm) return {};
   return std::string(option) + " " + FloatToStr(value, InvariantFormatSettings()) + " ";
 }
 
@@ -160,8 +160,9 @@ std::string ProfileWorkFolder() { return GetTempPathA() + "vesk-" + std::to_stri
 int64_t GetFileSize(const std::string& fileName) { return FileSize64(ExpandFileName(fileName)); }
 
 int64_t GetDriveFreeSpace(const std::string& path) {
-  if (!GlobalDriveInfo.GetDrive(path)->Exists()->Value()) return -1;
-  return GlobalDriveInfo.GetDrive(path)->Space()->FreeToCaller()->Value();
+  const ComPtr<IDriveInfo> drive = GlobalDriveInfo.GetDrive(path);
+  if (!drive->Exists()->Value()) return -1;
+  return drive->Space()->FreeToCaller()->Value();
 }
 
 void FileCopy(const std::string& source, const std::string& destination) {
