@@ -212,16 +212,18 @@ void TProfileCreator::CreateBtnClick(TProfileChoices& choices) {
   IOResult();
 
   const TProfileTexts texts = TakeProfileTexts(choices, messages_);
-  if (PrepareWorkFolder()) {
-    const std::string photoCopy = folders_.WorkFolder + ExtractFileName(choices.ImageFileName);
-    const std::string base = ChangeFileExt(photoCopy, "");
+  const std::string photoCopy = folders_.WorkFolder + ExtractFileName(choices.ImageFileName);
+  const std::string base = ChangeFileExt(photoCopy, "");
+  const std::string scanin = ScaninCommandLine(folders_, options_, photoCopy, choices.ReferenceFileName);
+  const std::string colprof = ColprofCommandLine(folders_, options_, texts, base);
+  if (FitsOneBatchLine({scanin, colprof}) && PrepareWorkFolder()) {
     FileCopy(choices.ImageFileName, photoCopy);
-    WriteBatchFile(ScaninCommandLine(folders_, options_, photoCopy, choices.ReferenceFileName));
+    WriteBatchFile(scanin);
     RunBatchFile();
     if (!IsExistingFile(base + ".ti3")) {
       Message(messages_.ExtractError, pmkInformationDialog);
     } else {
-      WriteBatchFile(ColprofCommandLine(folders_, options_, texts, base));
+      WriteBatchFile(colprof);
       RunBatchFile();
       SaveProfile(base);
     }
@@ -231,6 +233,17 @@ void TProfileCreator::CreateBtnClick(TProfileChoices& choices) {
     RmDir(testFolder);
     if (int32_t code = IOResult()) throw EInOutError(code);
   }
+}
+
+bool TProfileCreator::FitsOneBatchLine(std::initializer_list<std::string> commandLines) {
+  // A line feed in a file name or text would end the line early and make
+  // the rest a command of its own.
+  for (const std::string& line : commandLines)
+    if (line.find('\n') != std::string::npos) {
+      Message(messages_.LineBreak, pmkInformationDialog);
+      return false;
+    }
+  return true;
 }
 
 bool TProfileCreator::PrepareWorkFolder() {

@@ -219,6 +219,31 @@ TEST(ProfileRoad, ChecksStopTheRequestInOrder) {
   }
 }
 
+TEST(ProfileRoad, LineBreaksNeverReachTheBatchFile) {
+  struct Case {
+    const char* name;
+    void (*setup)(FakeRoad&);
+  };
+  const Case cases[] = {
+      {"photo name",
+       [](FakeRoad& r) {
+         r.choices.ImageFileName = WriteBelow(r.t, "photos here/chart\nphoto.tif", TiffBytes());
+       }},
+      {"reference's folder",
+       [](FakeRoad& r) { r.choices.ReferenceFileName = WriteBelow(r.t, "refs/a\n/usr/bin/touch x.cie", "ref"); }},
+      {"profile text", [](FakeRoad& r) { r.choices.Copyright = "(c)\n/usr/bin/touch x"; }},
+  };
+  for (const Case& c : cases) {
+    FakeRoad r;
+    c.setup(r);
+    r.Run();
+    EXPECT_EQ(r.dialogs.Messages, std::vector{Info(TProfileMessages().LineBreak)}) << c.name;
+    EXPECT_FALSE(fs::exists(r.folders.WorkFolder)) << c.name;
+    EXPECT_FALSE(r.Ran("scanin")) << c.name;
+    EXPECT_TRUE(r.TestFolders().empty()) << c.name;
+  }
+}
+
 TEST(ProfileRoad, WorkFolderProblemsStopTheRequest) {
   const TProfileMessages m;
   {
