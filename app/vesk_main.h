@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "platform/rtl/sysutils.h"
@@ -62,6 +63,9 @@ struct TProfileMessages {
   std::string ProfileFailed = "The colour toolkit could not make the profile. Its output is in:";
   std::string WorkFolderRefused =
       "The work folder is a link or belongs to another user, so it is not used. Please remove it:";
+  std::string LineBreak =
+      "A file name or profile text holds a line break, which the colour toolkit's batch file cannot carry. "
+      "Please rename the file or change the text.";
   std::string DefaultDevice = "Camera";
   std::string DefaultModel = "Model";
   std::string DefaultCopyright = "Copyright_free";
@@ -191,6 +195,7 @@ public:
 
 private:
   void Message(const std::string& text, TProfileMessageKind kind);
+  bool FitsOneBatchLine(std::initializer_list<std::string> commandLines);
   bool PrepareWorkFolder();
   void WriteBatchFile(const std::string& commandLine);
   void RunBatchFile();

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -40,9 +39,10 @@ std::string Pick(const std::array<const char*, N>& table, int32_t index, const c
 }
 
 // "<option> <value> " with the value written with "." for the toolkit, or
-// nothing when the value is the toolkit's own default.
+// nothing when the value is exactly the toolkit's own default (the spin
+// edits turn red on the same test).
 std::string NumberOption(const char* option, double value, double norm) {
-  if (std::fabs(value - norm) < 1e-9) return {};
+  if (value == norm) return {};
   return std::string(option) + " " + FloatToStr(value, InvariantFormatSettings()) + " ";
 }
 
@@ -160,8 +160,9 @@ std::string ProfileWorkFolder() { return GetTempPathA() + "vesk-" + std::to_stri
 int64_t GetFileSize(const std::string& fileName) { return FileSize64(ExpandFileName(fileName)); }
 
 int64_t GetDriveFreeSpace(const std::string& path) {
-  if (!GlobalDriveInfo.GetDrive(path)->Exists()->Value()) return -1;
-  return GlobalDriveInfo.GetDrive(path)->Space()->FreeToCaller()->Value();
+  const ComPtr<IDriveInfo> drive = GlobalDriveInfo.GetDrive(path);
+  if (!drive->Exists()->Value()) return -1;
+  return drive->Space()->FreeToCaller()->Value();
 }
 
 void FileCopy(const std::string& source, const std::string& destination) {
@@ -211,16 +212,18 @@ void TProfileCreator::CreateBtnClick(TProfileChoices& choices) {
   IOResult();
 
   const TProfileTexts texts = TakeProfileTexts(choices, messages_);
-  if (PrepareWorkFolder()) {
-    const std::string photoCopy = folders_.WorkFolder + ExtractFileName(choices.ImageFileName);
-    const std::string base = ChangeFileExt(photoCopy, "");
+  const std::string photoCopy = folders_.WorkFolder + ExtractFileName(choices.ImageFileName);
+  const std::string base = ChangeFileExt(photoCopy, "");
+  const std::string scanin = ScaninCommandLine(folders_, options_, photoCopy, choices.ReferenceFileName);
+  const std::string colprof = ColprofCommandLine(folders_, options_, texts, base);
+  if (FitsOneBatchLine({scanin, colprof}) && PrepareWorkFolder()) {
     FileCopy(choices.ImageFileName, photoCopy);
-    WriteBatchFile(ScaninCommandLine(folders_, options_, photoCopy, choices.ReferenceFileName));
+    WriteBatchFile(scanin);
     RunBatchFile();
     if (!IsExistingFile(base + ".ti3")) {
       Message(messages_.ExtractError, pmkInformationDialog);
     } else {
-      WriteBatchFile(ColprofCommandLine(folders_, options_, texts, base));
+      WriteBatchFile(colprof);
       RunBatchFile();
       SaveProfile(base);
     }
@@ -230,6 +233,17 @@ void TProfileCreator::CreateBtnClick(TProfileChoices& choices) {
     RmDir(testFolder);
     if (int32_t code = IOResult()) throw EInOutError(code);
   }
+}
+
+bool TProfileCreator::FitsOneBatchLine(std::initializer_list<std::string> commandLines) {
+  // A line feed in a file name or text would end the line early and make
+  // the rest a command of its own.
+  for (const std::string& line : commandLines)
+    if (line.find('\n') != std::string::npos) {
+      Message(messages_.LineBreak, pmkInformationDialog);
+      return false;
+    }
+  return true;
 }
 
 bool TProfileCreator::PrepareWorkFolder() {

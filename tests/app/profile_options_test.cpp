@@ -66,10 +66,13 @@ TEST(ProfileOptions, NumbersReachTheToolkitWithAPointInEveryLocale) {
       const char *whitePoint, *darkAreas;
     };
     const Tweak tweaks[] = {{1.0, "", ""}, {1.1, "-U 1.1 ", "-V 1.1 "}, {0.95, "-U 0.95 ", "-V 0.95 "},
-                            {2.5, "-U 2.5 ", "-V 2.5 "}, {1.0000000001, "", ""}};
+                            {2.5, "-U 2.5 ", "-V 2.5 "},
+                            // Only exactly 1.0 is the norm, as for the spin edit's red mark.
+                            {1.0000000001, "-U 1.0000000001 ", "-V 1.0000000001 "}};
     for (const Tweak& t : tweaks) {
       EXPECT_EQ(GetWhitePointOption(t.value), t.whitePoint) << separator << t.value;
       EXPECT_EQ(GetDarkAreasOption(t.value), t.darkAreas) << separator << t.value;
+      EXPECT_EQ(TProfileCreator::TweakOffNorm(t.value), *t.whitePoint != '\0') << t.value;
     }
   }
 }

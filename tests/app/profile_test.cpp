@@ -86,6 +86,11 @@ private:
   bool ok_ = false;
 };
 
+// Files in the photo's folder under every name the write test may draw.
+void TakeEveryTestFolderName(FakeRoad& r) {
+  for (int i = 0; i < 10000; ++i) WriteBelow(r.t, "photos here/testdir_" + std::to_string(i), "");
+}
+
 LoggedMessage Info(const std::string& text) { return {text, "", pmkInformationDialog}; }
 LoggedMessage Box(const std::string& text) { return {text, "VeSk - Tundrel", pmkMessageBox}; }
 LoggedMessage Plain(const std::string& text) { return {text, "", pmkPlainMessage}; }
@@ -124,6 +129,7 @@ TEST(ProfileRoad, DefaultRequestWritesBothBatchFilesAndSavesTheProfile) {
 
 TEST(ProfileRoad, FullyOptionedRequestQuotesEveryText) {
   FakeRoad r;
+  r.choices.PhotoHeight = 100;  // the least height taken
   r.choices.GammaText = "1,8";
   r.choices.Perspective = true;
   r.choices.WhitePoint = 1.1;
@@ -165,28 +171,39 @@ TEST(ProfileRoad, ChecksStopTheRequestInOrder) {
     void (*setup)(FakeRoad&);
     std::vector<LoggedMessage> messages;
   };
-  const TProfileMessages m;
+  const LoggedMessage selectTarget = Info("Please select valid target image.");
+  const LoggedMessage selectReference = Info("Please select reference file.");
+  const LoggedMessage noRights =
+      Box("ERROR! Please make sure that the user have sufficient rights to process the image file in the current "
+          "folder or the folder is not read-only.");
   const Case cases[] = {
-      {"photo under 100 pixels", [](FakeRoad& r) { r.choices.PhotoHeight = 99; }, {Info(m.SelectTarget)}},
+      {"photo under 100 pixels", [](FakeRoad& r) { r.choices.PhotoHeight = 99; }, {selectTarget}},
       {"no photo",
        [](FakeRoad& r) {
          r.choices.PhotoHeight = 1;
          r.choices.ImageFileName = "";
          r.choices.ReferenceFileName = "";
        },
-       {Info(m.SelectTarget)}},
+       {selectTarget}},
       {"missing reference", [](FakeRoad& r) { r.choices.ReferenceFileName = r.t / "refs/none.cie"; },
-       {Info(m.SelectReference)}},
-      {"reference is a folder", [](FakeRoad& r) { r.choices.ReferenceFileName = r.t / "refs"; },
-       {Info(m.SelectReference)}},
+       {selectReference}},
+      {"reference is a folder", [](FakeRoad& r) { r.choices.ReferenceFileName = r.t / "refs"; }, {selectReference}},
+      {"missing reference and photo file gone",
+       [](FakeRoad& r) {
+         r.choices.ReferenceFileName = "";
+         fs::remove(r.choices.ImageFileName);
+       },
+       {selectReference}},
       {"photo file gone", [](FakeRoad& r) { fs::remove(r.choices.ImageFileName); }, {}},
       {"photo is no TIFF", [](FakeRoad& r) { WriteBelow(r.t, "photos here/chart photo.tif", "\xFF\xD8\xFF\xE0 JPEG"); },
-       {Info(m.NotTiff)}},
-      {"photo folder takes no new folder",
+       {Info(TProfileMessages().NotTiff)}},
+      {"photo folder takes no new folder", TakeEveryTestFolderName, {noRights}},
+      {"photo file gone and its folder takes no new folder",
        [](FakeRoad& r) {
-         for (int i = 0; i < 10000; ++i) WriteBelow(r.t, "photos here/testdir_" + std::to_string(i), "");
+         fs::remove(r.choices.ImageFileName);
+         TakeEveryTestFolderName(r);
        },
-       {Box(m.NoRights)}},
+       {}},
   };
   for (const Case& c : cases) {
     FakeRoad r;
@@ -199,6 +216,31 @@ TEST(ProfileRoad, ChecksStopTheRequestInOrder) {
     EXPECT_FALSE(fs::exists(r.folders.WorkFolder)) << c.name;
     EXPECT_FALSE(r.Ran("scanin")) << c.name;
     EXPECT_EQ(r.choices.Description, "") << c.name;
+  }
+}
+
+TEST(ProfileRoad, LineBreaksNeverReachTheBatchFile) {
+  struct Case {
+    const char* name;
+    void (*setup)(FakeRoad&);
+  };
+  const Case cases[] = {
+      {"photo name",
+       [](FakeRoad& r) {
+         r.choices.ImageFileName = WriteBelow(r.t, "photos here/chart\nphoto.tif", TiffBytes());
+       }},
+      {"reference's folder",
+       [](FakeRoad& r) { r.choices.ReferenceFileName = WriteBelow(r.t, "refs/a\n/usr/bin/touch x.cie", "ref"); }},
+      {"profile text", [](FakeRoad& r) { r.choices.Copyright = "(c)\n/usr/bin/touch x"; }},
+  };
+  for (const Case& c : cases) {
+    FakeRoad r;
+    c.setup(r);
+    r.Run();
+    EXPECT_EQ(r.dialogs.Messages, std::vector{Info(TProfileMessages().LineBreak)}) << c.name;
+    EXPECT_FALSE(fs::exists(r.folders.WorkFolder)) << c.name;
+    EXPECT_FALSE(r.Ran("scanin")) << c.name;
+    EXPECT_TRUE(r.TestFolders().empty()) << c.name;
   }
 }
 
@@ -285,7 +327,8 @@ TEST(ProfileRoad, OldResultsGoToTheTrash) {
   fs::create_directory(r.bin + "scanin.fail");
   r.Run();
   // The stale patch file went to the trash, so the failed reading shows.
-  EXPECT_EQ(r.dialogs.Messages, std::vector{Info(TProfileMessages().ExtractError)});
+  EXPECT_EQ(r.dialogs.Messages, std::vector{Info("ERROR extracting RGB values. Cannot continue. Check if the target "
+                                                  "type selection is correct.")});
   EXPECT_EQ(ReadAll(r.t / "data/Trash/files/chart photo.ti3"), "stale");
   EXPECT_TRUE(r.Ran("scanin"));
   EXPECT_FALSE(r.Ran("colprof"));
@@ -411,7 +454,6 @@ TEST(ProfileRoad, FreeSpaceOnThePhotosAndTheWorkFoldersFileSystems) {
 TEST(ProfileRoad, TweakRangeChecks) {
   ProfileRoad r;
   TProfileCreator creator(r.dialogs, r.folders);
-  const TProfileMessages m;
   struct Case {
     bool whitePoint;
     double value;
@@ -425,7 +467,9 @@ TEST(ProfileRoad, TweakRangeChecks) {
     r.dialogs.Messages.clear();
     EXPECT_EQ(c.whitePoint ? creator.WP_spinKeyUp(c.value) : creator.dark_spinKeyUp(c.value), c.reset) << c.value;
     std::vector<LoggedMessage> expected;
-    if (c.reset) expected.push_back(Box(c.whitePoint ? m.WhitePointRange : m.DarkAreasRange));
+    if (c.reset)
+      expected.push_back(Box(c.whitePoint ? "White Point value outside valid parameters. Resetting back to 1.00"
+                                          : "Dark Areas emphasis value outside valid parameters. Resetting back to 1.00"));
     EXPECT_EQ(r.dialogs.Messages, expected) << c.value;
   }
   EXPECT_FALSE(TProfileCreator::TweakOffNorm(1.0));
