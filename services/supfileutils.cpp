@@ -129,5 +129,5 @@ bool MatchesFileMask(const std::string& fileName, const std::string& mask, bool 
   if (mask.empty() || mask == "*" || mask == "*.*") return true;
   std::string name = fileName.find('.') == std::string::npos ? fileName + "." : fileName;
   if (caseSensitive) return MatchesWildcard(mask, name);
-  return MatchesWildcard(UpperCase(mask), UpperCase(name));
+  return MatchesWildcard(UpperCaseCopy(mask), UpperCaseCopy(name));
 }

@@ -76,6 +76,8 @@ TEST(SupFileUtils, FileMasks) {
       {"photo.tif", "", true, true},        {"photo", "*.*", true, true},
       {"abb.x", "*?b.x", false, true},      {"photo.tiff", "*.tif", false, false},
       {"photo.tif", "p?oto.*", true, true}, {".hidden", "*", true, true},
+      {"größe.tif", "GRÖSSE.*", false, false}, {"größe.tif", "GRÖßE.*", false, true},
+      {"größe.tif", "GRÖßE.*", true, false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(MatchesFileMask(c.name, c.mask, c.caseSensitive), c.matches) << c.name << " ~ " << c.mask;
