@@ -162,3 +162,32 @@ TEST(SupFileUtils, DeletionToTheTrash) {
   EXPECT_EQ(ShellDeleteFlags({sdFilesOnly}), 0x0080);
   EXPECT_EQ(ShellDeleteFlags({}), 0);
 }
+
+TEST(SupFileUtils, ModulePathAndVersionRecord) {
+  const std::string program = ModuleFileName(nullptr);
+  EXPECT_EQ(program, fs::read_symlink("/proc/self/exe").string());
+
+  VS_FIXEDFILEINFO info;
+  ASSERT_TRUE(ReadFixedVersionInfo(program, info));
+  EXPECT_EQ(info.dwSignature, VS_FFI_SIGNATURE);
+  EXPECT_EQ(info.dwFileType, VFT_APP);
+
+  TempFolder t;
+  VS_FIXEDFILEINFO untouched;
+  untouched.dwFileVersionMS = 0x00010002;
+  for (const std::string& name : {WriteBelow(t, "plain.dll"), t / "missing.exe"}) {
+    VS_FIXEDFILEINFO record = untouched;
+    EXPECT_FALSE(ReadFixedVersionInfo(name, record)) << name;
+    EXPECT_EQ(record.dwFileVersionMS, untouched.dwFileVersionMS);
+    EXPECT_EQ(record.dwSignature, 0u);
+  }
+}
+
+TEST(SupFileUtils, ZeroMemoryBlockFillsExactlyTheBlock) {
+  uint8_t bytes[6] = {1, 2, 3, 4, 5, 6};
+  ZeroMemoryBlock(bytes + 1, 4);
+  EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 6), (std::vector<uint8_t>{1, 0, 0, 0, 0, 6}));
+  ZeroMemoryBlock(bytes, 0);
+  ZeroMemoryBlock(nullptr, 4);
+  EXPECT_EQ(bytes[0], 1);
+}
