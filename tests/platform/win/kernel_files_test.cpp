@@ -106,7 +106,8 @@ TEST(KernelDrives, FeatureFlagsFollowKindAndMountOptions) {
       {"fuse.unknown", "rw", names},
       {"overlay", "rw,lowerdir=/a,upperdir=/b", posix},
   };
-  for (const Case& c : cases) EXPECT_EQ(FileSystemFlagsFor(c.fileSystem, c.options), c.flags) << c.fileSystem << " " << c.options;
+  for (const Case& c : cases)
+    EXPECT_EQ(FileSystemFlagsFor(c.fileSystem, c.options), c.flags) << c.fileSystem << " " << c.options;
 }
 
 TEST(KernelDrives, MountPointsOnceInTableOrder) {
