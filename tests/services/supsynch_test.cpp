@@ -57,6 +57,8 @@ TEST(SupErrors, FamilyCatchesAsItsBase) {
 }
 
 TEST(SupSynch, NamedMutexIsSharedAndReportsItExisted) {
+  TempFolder t;  // holds the named mutex's lock files
+  ScopedEnv runtime("XDG_RUNTIME_DIR", t.Path());
   const std::string name = MutexName("shared");
   TSupMutex first(nullptr, true, name);
   TSupMutex second(nullptr, false, name);
