@@ -1,10 +1,13 @@
 #include "services/cxdrive10.h"
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
 #include "platform/rtl/sysutils.h"
+#include "platform/win/kernel.h"
 #include "platform/win/kernel_files.h"
+#include "platform/win/shell.h"
 
 const TcxDriveInfo GlobalDriveInfo;
 
@@ -44,6 +47,7 @@ auto Make(Args&&... args) {
 const char* const YesNoTexts[] = {"No", "Yes"};
 const char* const OnOffTexts[] = {"Off", "On"};
 const char* const KindNames[] = {"Unknown", "No Drive", "Removable", "Fixed", "Remote", "CdRom", "Ram"};
+const char DriveLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
 class TDiskHugeNumber : public TInterfaced<IDiskHugeNumber> {
 public:
@@ -94,10 +98,19 @@ class TDriveFeatures : public TInterfaced<IDriveFeatures> {
 public:
   using Interface = IDriveFeatures;
   explicit TDriveFeatures(DWORD flags) : flags_(flags) {}
+  ComPtr<IDiskBoolean> NamedStreams() override { return Flag(FILE_NAMED_STREAMS); }
   ComPtr<IDiskBoolean> ReadOnlyVolume() override { return Flag(FILE_READ_ONLY_VOLUME); }
+  ComPtr<IDiskBoolean> ObjectIds() override { return Flag(FILE_SUPPORTS_OBJECT_IDS); }
+  ComPtr<IDiskBoolean> ReparsePoints() override { return Flag(FILE_SUPPORTS_REPARSE_POINTS); }
+  ComPtr<IDiskBoolean> SparseFiles() override { return Flag(FILE_SUPPORTS_SPARSE_FILES); }
+  ComPtr<IDiskBoolean> VolumeQuotas() override { return Flag(FILE_VOLUME_QUOTAS); }
   ComPtr<IDiskBoolean> CasePreservedNames() override { return Flag(FILE_CASE_PRESERVED_NAMES); }
   ComPtr<IDiskBoolean> CaseSensitiveSearch() override { return Flag(FILE_CASE_SENSITIVE_SEARCH); }
+  ComPtr<IDiskBoolean> FileCompression() override { return Flag(FILE_FILE_COMPRESSION); }
+  ComPtr<IDiskBoolean> Encryption() override { return Flag(FILE_SUPPORTS_ENCRYPTION); }
+  ComPtr<IDiskBoolean> PersistentAcls() override { return Flag(FILE_PERSISTENT_ACLS); }
   ComPtr<IDiskBoolean> UnicodeOnDisk() override { return Flag(FILE_UNICODE_ON_DISK); }
+  ComPtr<IDiskBoolean> VolumeIsCompressed() override { return Flag(FILE_VOLUME_IS_COMPRESSED); }
 
 private:
   ComPtr<IDiskBoolean> Flag(DWORD flag) const { return Make<TDiskBoolean>((flags_ & flag) != 0); }
@@ -120,23 +133,66 @@ private:
   uint64_t freeToCaller_ = 0, total_ = 0, totalFree_ = 0;
 };
 
+class TDriveShellInfo : public TInterfaced<IDriveShellInfo> {
+public:
+  using Interface = IDriveShellInfo;
+  // A path without file system gives the empty record.
+  explicit TDriveShellInfo(const std::string& root) {
+    const std::string mountPoint = MountPointOf(root);
+    if (!mountPoint.empty())
+      SHGetFileInfoA(mountPoint, 0, &info_, SHGFI_SYSICONINDEX | SHGFI_TYPENAME | SHGFI_DISPLAYNAME);
+  }
+  HICON IconHandle() override { return info_.hIcon; }
+  int32_t IconIndex() override { return info_.iIcon; }
+  std::string DisplayName() override { return Trim(info_.szDisplayName); }
+  std::string TypeName() override { return Trim(info_.szTypeName); }
+
+private:
+  SHFILEINFOA info_;
+};
+
+// The place of the path's mount point in the mount table; -1 when none.
+int32_t DriveIndexOf(const std::string& path) {
+  const std::string mountPoint = MountPointOf(path);
+  if (mountPoint.empty()) return -1;
+  const std::vector<std::string> points = GetMountPoints();
+  auto it = std::find(points.begin(), points.end(), mountPoint);
+  return it == points.end() ? -1 : static_cast<int32_t>(it - points.begin());
+}
+
 class TDriveInfo : public TInterfaced<IDriveInfo> {
 public:
   using Interface = IDriveInfo;
-  explicit TDriveInfo(std::string root) : root_(std::move(root)) {
+  TDriveInfo(std::string root, int32_t index) : root_(std::move(root)), index_(index) {
+    // There are no critical-error dialogs here, but the mode is the caller's.
+    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
     if (!GetVolumeInformationA(root_, volume_)) volume_ = VolumeInformation{};
+    SetErrorMode(previousMode);
   }
   ComPtr<IDiskBoolean> Exists() override { return Make<TDiskBoolean>(DriveType()->Kind() != dkNoRootDir); }
   ComPtr<IDriveType> DriveType() override { return Make<TDriveType>(root_); }
+  int32_t DriveIndex() override { return index_; }
+  std::string DriveLetter() override {
+    return index_ >= 0 && index_ < 26 ? std::string(1, DriveLetters[index_]) : std::string();
+  }
   std::string RootPath() override { return root_; }
   std::string VolumeLabel() override { return volume_.volumeName; }
   ComPtr<IDriveFeatures> Features() override { return Make<TDriveFeatures>(volume_.fileSystemFlags); }
   ComPtr<IDriveSpace> Space() override { return Make<TDriveSpace>(root_); }
   std::string SerialNumber() override { return std::to_string(volume_.serialNumber); }
+  ComPtr<IDriveShellInfo> ShellInfo() override { return Make<TDriveShellInfo>(root_); }
   std::string FileSystemName() override { return volume_.fileSystemName; }
+  void ShowProperties() override {
+    SHELLEXECUTEINFOA request;
+    request.fMask = SEE_MASK_INVOKEIDLIST;
+    request.lpVerb = "properties";
+    request.lpFile = root_.c_str();
+    ShellExecuteExA(&request);
+  }
 
 private:
   std::string root_;
+  int32_t index_;
   VolumeInformation volume_;
 };
 
@@ -146,5 +202,11 @@ ComPtr<IDiskHugeNumber> NewDiskHugeNumber(int64_t value) { return Make<TDiskHuge
 ComPtr<IDiskBoolean> NewDiskBoolean(bool value) { return Make<TDiskBoolean>(value); }
 
 ComPtr<IDriveInfo> TcxDriveInfo::GetDrive(const std::string& rootPath) const {
-  return Make<TDriveInfo>(rootPath);
+  return Make<TDriveInfo>(rootPath, DriveIndexOf(rootPath));
+}
+
+ComPtr<IDriveInfo> TcxDriveInfo::GetDrive(int32_t driveIndex) const {
+  const std::vector<std::string> points = GetMountPoints();
+  const bool known = driveIndex >= 0 && static_cast<size_t>(driveIndex) < points.size();
+  return Make<TDriveInfo>(known ? points[static_cast<size_t>(driveIndex)] : std::string(), driveIndex);
 }

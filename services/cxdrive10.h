@@ -1,9 +1,11 @@
 // Drive information: whether the file system holding a path exists, its
-// kind, volume data, feature flags and space, each answer a small
-// reference-counted object that takes its snapshot when it is built.
+// kind, volume data, feature flags, space and shell names, each answer a
+// small reference-counted object that takes its snapshot when it is built.
 //
 // A "drive" here is the mount point that holds a path ("/", "/home"); any
-// path inside it may stand for it.
+// path inside it may stand for it. Drive indexes number the mount points in
+// the order of the mount table (GetMountPoints); the first 26 have the
+// letters "A" to "Z".
 #pragma once
 
 #include <cstdint>
@@ -40,10 +42,22 @@ public:
 class IDriveFeatures : public IUnknown {
 public:
   static constexpr IID Iid{0xE94E88F0, 0x74D0, 0x4DB2, {0x87, 0x37, 0x28, 0xF7, 0x6D, 0x32, 0xA2, 0xB6}};
+  // Each is true when the file system has that feature. Symbolic links
+  // count as reparse points and POSIX ACLs as persistent ACLs; named
+  // streams, object ids and encryption are never reported here.
+  virtual ComPtr<IDiskBoolean> NamedStreams() = 0;
   virtual ComPtr<IDiskBoolean> ReadOnlyVolume() = 0;
+  virtual ComPtr<IDiskBoolean> ObjectIds() = 0;
+  virtual ComPtr<IDiskBoolean> ReparsePoints() = 0;
+  virtual ComPtr<IDiskBoolean> SparseFiles() = 0;
+  virtual ComPtr<IDiskBoolean> VolumeQuotas() = 0;
   virtual ComPtr<IDiskBoolean> CasePreservedNames() = 0;
   virtual ComPtr<IDiskBoolean> CaseSensitiveSearch() = 0;
+  virtual ComPtr<IDiskBoolean> FileCompression() = 0;
+  virtual ComPtr<IDiskBoolean> Encryption() = 0;
+  virtual ComPtr<IDiskBoolean> PersistentAcls() = 0;
   virtual ComPtr<IDiskBoolean> UnicodeOnDisk() = 0;
+  virtual ComPtr<IDiskBoolean> VolumeIsCompressed() = 0;
 };
 
 class IDriveSpace : public IUnknown {
@@ -55,12 +69,29 @@ public:
   virtual ComPtr<IDiskHugeNumber> UsedSpace() = 0;
 };
 
+// The shell's names of the drive's mount point. There are no shell icons
+// here: the icon handle is null and the index 0.
+class IDriveShellInfo : public IUnknown {
+public:
+  static constexpr IID Iid{0xCF04F655, 0xB982, 0x4B06, {0x82, 0x16, 0x27, 0x19, 0xE2, 0x9D, 0x9D, 0xDB}};
+  virtual HICON IconHandle() = 0;
+  virtual int32_t IconIndex() = 0;
+  virtual std::string DisplayName() = 0;
+  virtual std::string TypeName() = 0;
+};
+
 class IDriveInfo : public IUnknown {
 public:
   static constexpr IID Iid{0x4300B119, 0x01C0, 0x4140, {0x95, 0xF5, 0x52, 0x1E, 0xD5, 0xF7, 0xBC, 0x9B}};
   // False only when the path has no file system behind it (does not exist).
   virtual ComPtr<IDiskBoolean> Exists() = 0;
   virtual ComPtr<IDriveType> DriveType() = 0;
+  // The mount point's place in the mount table; -1 for a path without file
+  // system. A drive asked for by index keeps that index.
+  virtual int32_t DriveIndex() = 0;
+  // "A" to "Z" for the indexes 0 to 25, else "".
+  virtual std::string DriveLetter() = 0;
+  // The path the drive was asked for (a mount point when asked by index).
   virtual std::string RootPath() = 0;
   virtual std::string VolumeLabel() = 0;
   virtual ComPtr<IDriveFeatures> Features() = 0;
@@ -68,7 +99,11 @@ public:
   // system cannot tell.
   virtual ComPtr<IDriveSpace> Space() = 0;
   virtual std::string SerialNumber() = 0;
+  virtual ComPtr<IDriveShellInfo> ShellInfo() = 0;
   virtual std::string FileSystemName() = 0;
+  // Asks the shell for the drive's properties dialog. There is none here:
+  // the request fails, silently.
+  virtual void ShowProperties() = 0;
 };
 
 // The answer objects for a number and a Boolean, as the others hand them out.
@@ -79,6 +114,9 @@ class TcxDriveInfo {
 public:
   // A new snapshot of the drive that holds rootPath.
   ComPtr<IDriveInfo> GetDrive(const std::string& rootPath) const;
+  // A new snapshot of the drive with that index; one that does not exist
+  // when no mount point has it.
+  ComPtr<IDriveInfo> GetDrive(int32_t driveIndex) const;
 };
 
 extern const TcxDriveInfo GlobalDriveInfo;

@@ -1,5 +1,6 @@
 #include "services/supfileutils.h"
 
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -129,5 +130,25 @@ bool MatchesFileMask(const std::string& fileName, const std::string& mask, bool 
   if (mask.empty() || mask == "*" || mask == "*.*") return true;
   std::string name = fileName.find('.') == std::string::npos ? fileName + "." : fileName;
   if (caseSensitive) return MatchesWildcard(mask, name);
-  return MatchesWildcard(UpperCase(mask), UpperCase(name));
+  return MatchesWildcard(UpperCaseCopy(mask), UpperCaseCopy(name));
+}
+
+std::string ModuleFileName(HMODULE module) { return GetModuleFileNameA(module); }
+
+bool ReadFixedVersionInfo(const std::string& fileName, VS_FIXEDFILEINFO& info) {
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeA(fileName, &handle);
+  if (size == 0) return false;
+  std::vector<uint8_t> block(size);
+  if (!GetFileVersionInfoA(fileName, handle, size, block.data())) return false;
+  void* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(block.data(), "\\", &fixed, &length) || !fixed || length != sizeof(VS_FIXEDFILEINFO))
+    return false;
+  std::memcpy(&info, fixed, sizeof info);
+  return true;
+}
+
+void ZeroMemoryBlock(void* address, uint32_t size) {
+  if (address && size > 0) std::memset(address, 0, size);
 }

@@ -1,11 +1,14 @@
 // File and folder utilities: existence tests, folder deletion (through the
-// shell to the trash, or recursively), the entry lister and file masks.
+// shell to the trash, or recursively), the entry lister and file masks, the
+// module path and the fixed version record.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/win/sysinfo.h"
 
 // Attribute word of an entry, as the lister and the deletion callback see it:
 // read-only 0x01 (no write permission for the owner), hidden 0x02 (a leading
@@ -54,3 +57,12 @@ bool ListFolderEntries(const std::string& pathWithMasks, uint32_t attributeSet,
 // name without "." is matched as name + ".", so "*." matches names without
 // extension.
 bool MatchesFileMask(const std::string& fileName, const std::string& mask, bool caseSensitive);
+
+// The full file name of the module (null: the running program); "" when the
+// platform cannot tell.
+std::string ModuleFileName(HMODULE module);
+// Copies the fixed version record of the file's version resource into info;
+// false, info unchanged, when the file has none or it cannot be read.
+bool ReadFixedVersionInfo(const std::string& fileName, VS_FIXEDFILEINFO& info);
+// Fills size bytes at address with zeros; nothing for size 0 or no address.
+void ZeroMemoryBlock(void* address, uint32_t size);

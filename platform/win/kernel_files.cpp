@@ -111,6 +111,7 @@ namespace {
 struct MountEntry {
   std::string mountPoint;
   std::string fileSystem;
+  std::string options;  // as the mount table writes them: "rw,relatime,..."
 };
 
 // Undoes the octal escapes of the mount table ("\\040" for a space).
@@ -129,19 +130,20 @@ std::string UnescapeMountField(const std::string& field) {
   return out;
 }
 
-// The file-system type mounted last at a mount point (the one that hides the others).
-std::string FileSystemAt(const std::string& mountPoint) {
+// The type and options of the file system mounted last at a mount point (the
+// one that hides the others).
+void ReadMountEntry(MountEntry& entry) {
   std::ifstream mounts("/proc/self/mounts");
-  std::string line, type;
+  std::string line;
   for (int count = 0; count < 100000 && std::getline(mounts, line); ++count) {
     std::istringstream fields(line);
-    std::string device, point, fsType;
+    std::string device, point, fsType, options;
     // Mount points are written with octal escapes ("\040" for a space).
-    if (fields >> device >> point >> fsType && UnescapeMountField(point) == mountPoint) {
-      type = fsType;
+    if (fields >> device >> point >> fsType >> options && UnescapeMountField(point) == entry.mountPoint) {
+      entry.fileSystem = fsType;
+      entry.options = options;
     }
   }
-  return type;
 }
 
 // The mount table's entry that holds an existing path; false when it does not exist.
@@ -151,7 +153,7 @@ bool FindMount(const std::string& path, MountEntry& found) {
   auto canonical = fs::canonical(path, ec);
   if (ec) return false;
   found.mountPoint = ExtractFileDrive(canonical.string());
-  found.fileSystem = FileSystemAt(found.mountPoint);
+  ReadMountEntry(found);
   return !found.mountPoint.empty();
 }
 
@@ -167,7 +169,96 @@ constexpr DriveKind driveKinds[] = {
     {"vfat", DRIVE_REMOVABLE},    {"exfat", DRIVE_REMOVABLE}, {"proc", DRIVE_UNKNOWN},
     {"sysfs", DRIVE_UNKNOWN},
 };
+
+// The features of each kind of file system. Symbolic links count as reparse
+// points and POSIX ACLs as persistent ACLs. Kinds not listed answer
+// PosixNames.
+constexpr DWORD PosixNames = FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
+constexpr DWORD PosixFiles = PosixNames | FILE_SUPPORTS_REPARSE_POINTS | FILE_SUPPORTS_SPARSE_FILES;
+constexpr DWORD PosixAcls = PosixFiles | FILE_PERSISTENT_ACLS;
+struct FileSystemFeatures {
+  const char* fileSystem;
+  DWORD flags;
+};
+constexpr FileSystemFeatures fileSystemFeatures[] = {
+    {"ext2", PosixAcls},
+    {"ext3", PosixAcls},
+    {"ext4", PosixAcls},
+    {"xfs", PosixAcls},
+    {"jfs", PosixAcls},
+    {"reiserfs", PosixAcls},
+    {"tmpfs", PosixAcls},
+    {"nfs4", PosixAcls},
+    {"btrfs", PosixAcls | FILE_FILE_COMPRESSION},
+    {"f2fs", PosixAcls | FILE_FILE_COMPRESSION},
+    {"zfs", PosixAcls | FILE_FILE_COMPRESSION},
+    {"ntfs3", PosixFiles | FILE_FILE_COMPRESSION},
+    {"ramfs", PosixFiles},
+    {"overlay", PosixFiles},
+    {"nfs", PosixFiles},
+    {"9p", PosixFiles},
+    {"squashfs", PosixFiles | FILE_VOLUME_IS_COMPRESSED},
+    {"erofs", PosixFiles | FILE_VOLUME_IS_COMPRESSED},
+    {"vfat", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK},
+    {"exfat", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK},
+    {"msdos", 0},
+};
+
+// Mount options that change the features: the flags each one adds, or
+// removes; an option "name=value" counts by its name, and "=no" removes.
+struct MountOptionFeature {
+  const char* option;
+  DWORD flags;
+  bool adds;
+};
+constexpr MountOptionFeature mountOptionFeatures[] = {
+    {"ro", FILE_READ_ONLY_VOLUME, true},        {"noacl", FILE_PERSISTENT_ACLS, false},
+    {"acl", FILE_PERSISTENT_ACLS, true},        {"quota", FILE_VOLUME_QUOTAS, true},
+    {"usrquota", FILE_VOLUME_QUOTAS, true},     {"grpquota", FILE_VOLUME_QUOTAS, true},
+    {"prjquota", FILE_VOLUME_QUOTAS, true},     {"usrjquota", FILE_VOLUME_QUOTAS, true},
+    {"grpjquota", FILE_VOLUME_QUOTAS, true},    {"uquota", FILE_VOLUME_QUOTAS, true},
+    {"gquota", FILE_VOLUME_QUOTAS, true},       {"pquota", FILE_VOLUME_QUOTAS, true},
+    {"uqnoenforce", FILE_VOLUME_QUOTAS, true},  {"gqnoenforce", FILE_VOLUME_QUOTAS, true},
+    {"pqnoenforce", FILE_VOLUME_QUOTAS, true},  {"qnoenforce", FILE_VOLUME_QUOTAS, true},
+    {"compress", FILE_VOLUME_IS_COMPRESSED, true}, {"compress-force", FILE_VOLUME_IS_COMPRESSED, true},
+};
 }  // namespace
+
+DWORD FileSystemFlagsFor(const std::string& fileSystem, const std::string& mountOptions) {
+  DWORD flags = PosixNames;
+  for (const auto& kind : fileSystemFeatures) {
+    if (fileSystem == kind.fileSystem) flags = kind.flags;
+  }
+  std::istringstream options(mountOptions);
+  std::string option;
+  while (std::getline(options, option, ',')) {
+    const size_t equals = option.find('=');
+    const std::string name = option.substr(0, equals);
+    const bool switchedOff = equals != std::string::npos && option.substr(equals + 1) == "no";
+    for (const auto& feature : mountOptionFeatures) {
+      if (name != feature.option) continue;
+      if (feature.adds && !switchedOff)
+        flags |= feature.flags;
+      else
+        flags &= ~feature.flags;
+    }
+  }
+  return flags;
+}
+
+std::vector<std::string> GetMountPoints() {
+  std::vector<std::string> points;
+  std::ifstream mounts("/proc/self/mounts");
+  std::string line;
+  for (int count = 0; count < 100000 && std::getline(mounts, line); ++count) {
+    std::istringstream fields(line);
+    std::string device, point;
+    if (!(fields >> device >> point)) continue;
+    point = UnescapeMountField(point);
+    if (std::find(points.begin(), points.end(), point) == points.end()) points.push_back(point);
+  }
+  return points;
+}
 
 std::string MountPointOf(const std::string& path) {
   MountEntry entry;
@@ -203,7 +294,7 @@ BOOL GetVolumeInformationA(const std::string& rootPath, VolumeInformation& info)
   info.volumeName = entry.mountPoint == "/" ? "/" : fs::path(entry.mountPoint).filename().string();
   info.serialNumber = static_cast<DWORD>(vst.f_fsid);
   info.maximumComponentLength = static_cast<DWORD>(vst.f_namemax);
-  info.fileSystemFlags = FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
+  info.fileSystemFlags = FileSystemFlagsFor(entry.fileSystem, entry.options);
   if (vst.f_flag & ST_RDONLY) info.fileSystemFlags |= FILE_READ_ONLY_VOLUME;
   info.fileSystemName = entry.fileSystem;
   return TRUE;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/win/wintypes.h"
 
@@ -75,6 +76,8 @@ constexpr DWORD FILE_SUPPORTS_ENCRYPTION = 0x00020000;
 constexpr DWORD FILE_NAMED_STREAMS = 0x00040000;
 constexpr DWORD FILE_READ_ONLY_VOLUME = 0x00080000;
 
+// Every mount point once, in the order of the mount table.
+std::vector<std::string> GetMountPoints();
 // The mount point that holds an existing path ("/", "/home"...); empty when
 // the path does not exist.
 std::string MountPointOf(const std::string& path);
@@ -87,11 +90,19 @@ BOOL GetDiskFreeSpaceExA(const std::string& path, uint64_t* freeToCaller, uint64
 // path does not exist.
 UINT GetDriveTypeA(const std::string& path);
 
+// The FILE_ flags of a file system of that kind ("ext4") mounted with those
+// options ("rw,usrquota"): case and Unicode names by kind, symbolic links as
+// reparse points, sparse files, POSIX ACLs as persistent ACLs (unless
+// "noacl"), per-file compression by kind, quotas and read-only by option, a
+// compressed volume by kind or "compress". Named streams, object ids and
+// encryption are never reported.
+DWORD FileSystemFlagsFor(const std::string& fileSystem, const std::string& mountOptions);
+
 struct VolumeInformation {
   std::string volumeName;      // the mount point's last name ("/" for the root)
   DWORD serialNumber = 0;      // the file system id
   DWORD maximumComponentLength = 0;
-  DWORD fileSystemFlags = 0;   // case sensitive and preserved, Unicode, read-only volume
+  DWORD fileSystemFlags = 0;   // FileSystemFlagsFor the mount, read-only also by statvfs
   std::string fileSystemName;  // "ext4", "tmpfs", ...
 };
 BOOL GetVolumeInformationA(const std::string& rootPath, VolumeInformation& info);

@@ -76,6 +76,8 @@ TEST(SupFileUtils, FileMasks) {
       {"photo.tif", "", true, true},        {"photo", "*.*", true, true},
       {"abb.x", "*?b.x", false, true},      {"photo.tiff", "*.tif", false, false},
       {"photo.tif", "p?oto.*", true, true}, {".hidden", "*", true, true},
+      {"größe.tif", "GRÖSSE.*", false, false}, {"größe.tif", "GRÖßE.*", false, true},
+      {"größe.tif", "GRÖßE.*", true, false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(MatchesFileMask(c.name, c.mask, c.caseSensitive), c.matches) << c.name << " ~ " << c.mask;
@@ -159,4 +161,33 @@ TEST(SupFileUtils, DeletionToTheTrash) {
   EXPECT_EQ(ShellDeleteFlags({sdSilent, sdAllowUndo}), 0x0654);
   EXPECT_EQ(ShellDeleteFlags({sdFilesOnly}), 0x0080);
   EXPECT_EQ(ShellDeleteFlags({}), 0);
+}
+
+TEST(SupFileUtils, ModulePathAndVersionRecord) {
+  const std::string program = ModuleFileName(nullptr);
+  EXPECT_EQ(program, fs::read_symlink("/proc/self/exe").string());
+
+  VS_FIXEDFILEINFO info;
+  ASSERT_TRUE(ReadFixedVersionInfo(program, info));
+  EXPECT_EQ(info.dwSignature, VS_FFI_SIGNATURE);
+  EXPECT_EQ(info.dwFileType, VFT_APP);
+
+  TempFolder t;
+  VS_FIXEDFILEINFO untouched;
+  untouched.dwFileVersionMS = 0x00010002;
+  for (const std::string& name : {WriteBelow(t, "plain.dll"), t / "missing.exe"}) {
+    VS_FIXEDFILEINFO record = untouched;
+    EXPECT_FALSE(ReadFixedVersionInfo(name, record)) << name;
+    EXPECT_EQ(record.dwFileVersionMS, untouched.dwFileVersionMS);
+    EXPECT_EQ(record.dwSignature, 0u);
+  }
+}
+
+TEST(SupFileUtils, ZeroMemoryBlockFillsExactlyTheBlock) {
+  uint8_t bytes[6] = {1, 2, 3, 4, 5, 6};
+  ZeroMemoryBlock(bytes + 1, 4);
+  EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 6), (std::vector<uint8_t>{1, 0, 0, 0, 0, 6}));
+  ZeroMemoryBlock(bytes, 0);
+  ZeroMemoryBlock(nullptr, 4);
+  EXPECT_EQ(bytes[0], 1);
 }

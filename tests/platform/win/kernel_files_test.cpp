@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -82,6 +84,41 @@ TEST(KernelDrives, FreeSpaceAndTypeOfAMountPoint) {
   EXPECT_FALSE(volume.fileSystemName.empty());
   EXPECT_GT(volume.maximumComponentLength, 0u);
   EXPECT_TRUE(volume.fileSystemFlags & FILE_CASE_SENSITIVE_SEARCH);
+}
+
+TEST(KernelDrives, FeatureFlagsFollowKindAndMountOptions) {
+  constexpr DWORD names = FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
+  constexpr DWORD posix = names | FILE_SUPPORTS_REPARSE_POINTS | FILE_SUPPORTS_SPARSE_FILES;
+  struct Case {
+    const char* fileSystem;
+    const char* options;
+    DWORD flags;
+  };
+  const Case cases[] = {
+      {"ext4", "rw,relatime", posix | FILE_PERSISTENT_ACLS},
+      {"ext4", "ro,noacl,usrquota,grpjquota=aquota.group", posix | FILE_READ_ONLY_VOLUME | FILE_VOLUME_QUOTAS},
+      {"xfs", "rw,pquota", posix | FILE_PERSISTENT_ACLS | FILE_VOLUME_QUOTAS},
+      {"btrfs", "rw,compress=zstd:3", posix | FILE_PERSISTENT_ACLS | FILE_FILE_COMPRESSION | FILE_VOLUME_IS_COMPRESSED},
+      {"btrfs", "rw,compress=no", posix | FILE_PERSISTENT_ACLS | FILE_FILE_COMPRESSION},
+      {"squashfs", "ro", posix | FILE_VOLUME_IS_COMPRESSED | FILE_READ_ONLY_VOLUME},
+      {"vfat", "rw,fmask=0022", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK},
+      {"msdos", "rw", 0},
+      {"fuse.unknown", "rw", names},
+      {"overlay", "rw,lowerdir=/a,upperdir=/b", posix},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FileSystemFlagsFor(c.fileSystem, c.options), c.flags) << c.fileSystem << " " << c.options;
+}
+
+TEST(KernelDrives, MountPointsOnceInTableOrder) {
+  TempFolder dir;
+  const std::vector<std::string> points = GetMountPoints();
+  ASSERT_FALSE(points.empty());
+  EXPECT_NE(std::find(points.begin(), points.end(), "/"), points.end());
+  EXPECT_NE(std::find(points.begin(), points.end(), MountPointOf(dir.Path())), points.end());
+  std::vector<std::string> sorted = points;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "a mount point listed twice";
 }
 
 TEST(KernelDrives, MissingPathHasNoRoot) {
