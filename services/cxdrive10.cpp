@@ -1,10 +1,10 @@
 #include "services/cxdrive10.h"
 
 #include <algorithm>
-#include <atomic>
 #include <utility>
 
 #include "platform/rtl/sysutils.h"
+#include "platform/win/comimpl.h"
 #include "platform/win/kernel.h"
 #include "platform/win/kernel_files.h"
 #include "platform/win/shell.h"
@@ -15,33 +15,12 @@ namespace {
 
 // Reference counting and QueryInterface for one interface.
 template <typename Intf>
-class TInterfaced : public Intf {
-public:
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == Intf::Iid) {
-      this->AddRef();
-      *object = static_cast<Intf*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
-private:
-  std::atomic<ULONG> refs_{0};
-};
+using TInterfaced = ComObject<Intf, Intf::Iid>;
 
 template <typename T, typename... Args>
 auto Make(Args&&... args) {
   using Intf = typename T::Interface;
-  return ComPtr<Intf>(new T(std::forward<Args>(args)...));
+  return ComPtr<Intf>::Attach(new T(std::forward<Args>(args)...));
 }
 
 const char* const YesNoTexts[] = {"No", "Yes"};
