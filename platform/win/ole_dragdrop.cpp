@@ -142,7 +142,8 @@ private:
       effect = DROPEFFECT_NONE;
     }
     effect_ = target_ ? effect & (allowed_ | DROPEFFECT_SCROLL) : DROPEFFECT_NONE;
-    source_->GiveFeedback(effect_);
+    if (source_->GiveFeedback(effect_) == DRAGDROP_S_USEDEFAULTCURSORS)
+      SetCursor(LoadCursor(nullptr, (effect_ & ~DROPEFFECT_SCROLL) ? IDC_ARROW : IDC_NO));
   }
 
   void leave() {

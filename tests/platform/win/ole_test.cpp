@@ -308,6 +308,7 @@ TEST_F(DragDropTest, DragLoopFollowsThePointerAndKeysToTheDrop) {
                                            "B over 9 250,20", "B drop 8 250,20"}));
   EXPECT_EQ(source->feedback, (std::vector<DWORD>{DROPEFFECT_MOVE, DROPEFFECT_MOVE, DROPEFFECT_MOVE, DROPEFFECT_COPY}));
   EXPECT_EQ(b->dropped.Get(), data.Get());
+  EXPECT_EQ(display::HeadlessCursorShape(), 32512);  // the arrow while a target accepts
   // The drag took the mouse input: the windows under it saw none of it.
   EXPECT_TRUE(Sent(child, {WM_MOUSEMOVE, WM_LBUTTONUP}).empty());
   EXPECT_TRUE(Sent(second, {WM_MOUSEMOVE, WM_LBUTTONUP}).empty());
@@ -342,6 +343,9 @@ TEST_F(DragDropTest, DragLoopCancels) {
     EXPECT_EQ(DoDragDrop(data.Get(), source.Get(), DROPEFFECT_MOVE, &effect), DRAGDROP_S_CANCEL);
     EXPECT_EQ(effect, DROPEFFECT_NONE);
     EXPECT_EQ(log, c.log);
+    if (c.bRefuses) {
+      EXPECT_EQ(display::HeadlessCursorShape(), 32648);  // the "no" cursor over a refusing target
+    }
     display::InjectMouseUp({20, 20});
     MSG m;
     bool quit = false;
