@@ -174,8 +174,9 @@ void ReleaseStgMedium(STGMEDIUM* medium);
 // --- Drag and drop ----------------------------------------------------------------
 
 // Makes `target` the drop target of `window` (one reference held until
-// revoked). Needs OleInitialize on the calling thread. From the first
-// registration on, files dropped from the desktop go to the targets.
+// revoked). Needs OleInitialize on the calling thread. Registering also
+// makes the window layer hand files dropped from the desktop to
+// DropFilesOnWindow.
 HRESULT RegisterDragDrop(HWND window, IDropTarget* target);
 HRESULT RevokeDragDrop(HWND window);
 
@@ -201,8 +202,9 @@ DWORD DropFilesOnWindow(HWND window, POINT screenPoint, const std::vector<std::s
 
 // --- Clipboard ------------------------------------------------------------------
 
-// Puts the object's formats on the clipboard (null empties it if the OLE
-// clipboard owns it); the object is held until the clipboard changes or is flushed.
+// Empties the clipboard and copies onto it every format the object offers
+// in global memory or a stream (null just empties it). The object is held
+// until the next OleSetClipboard or OleFlushClipboard.
 HRESULT OleSetClipboard(IDataObject* data);
 // A data object over what the clipboard holds now.
 HRESULT OleGetClipboard(IDataObject** data);
