@@ -5,6 +5,8 @@
 // background; presenting and snapshots.
 #include <algorithm>
 
+#include "platform/win/gdi.h"
+#include "platform/win/gdi_text.h"
 #include "platform/win/user_internal.h"
 
 namespace user {
@@ -43,9 +45,6 @@ Surface* SurfaceOf(Window& w) {
 }
 
 }  // namespace
-
-// The region's rectangles (from the drawing layer).
-std::vector<RECT> RegionRects(HRGN region);
 
 // -------------------------------------------------------------- invalidation ---
 
@@ -113,6 +112,25 @@ HWND WindowNeedingPaint(HWND filter) {
 
 // ---------------------------------------------------------- frame and background ---
 
+namespace {
+
+// The title in the caption bar (`bar` in window coordinates).
+void DrawCaptionText(Window& w, RECT bar, bool active) {
+  if (w.text.empty()) return;
+  HDC dc = GetWindowDC(w.handle);
+  if (!dc) return;
+  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+  bar.left += 4;
+  bar.right -= 4;
+  DrawText(dc, w.text, &bar, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+  SelectObject(dc, oldFont);
+  ReleaseDC(w.handle, dc);
+}
+
+}  // namespace
+
 void DrawPlainFrame(Window& w) {
   RECT ins = FrameInsets(w);
   if (ins.left == 0 && ins.top == 0) return;
@@ -140,6 +158,8 @@ void DrawPlainFrame(Window& w) {
     int b = ins.left - ((w.exStyle & WS_EX_CLIENTEDGE) ? GetSystemMetrics(SM_CXEDGE) : 0);
     RECT bar{whole.left + b, whole.top + b, whole.right - b, whole.top + b + GetSystemMetrics(SM_CYCAPTION)};
     band(bar, GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+    OffsetRect(&bar, -o.x, -o.y);
+    DrawCaptionText(w, bar, active);
   }
   if (w.exStyle & WS_EX_CLIENTEDGE) {
     int e = GetSystemMetrics(SM_CXEDGE);
@@ -153,10 +173,14 @@ void DrawPlainFrame(Window& w) {
   if (Window* top = TopLevelOf(&w)) MarkPresent(*top);
 }
 
-void EraseBackground(Window& w, HDC, const RECT& rect) {
+void EraseBackground(Window& w, HDC dc, const RECT& rect) {
   auto brush = reinterpret_cast<uintptr_t>(w.cls->background);
+  if (brush == 0) return;
+  if (brush > 31) {
+    FillRect(dc, &rect, w.cls->background);
+    return;
+  }
   // Class brushes given as a system colour index + 1.
-  if (brush == 0 || brush > 31) return;
   Surface* s = SurfaceOf(w);
   if (!s) return;
   POINT o = WindowOriginInSurface(w);
@@ -252,7 +276,7 @@ BOOL RedrawWindow(HWND window, const RECT* rect, HRGN region, UINT flags) {
   if (!w) return FALSE;
   bool children = !(flags & RDW_NOCHILDREN);
   std::vector<RECT> rects;
-  if (region) rects = RegionRects(region);
+  if (region) rects = GetRegionRects(region);
   else if (rect) rects.push_back(*rect);
   if (flags & RDW_INVALIDATE) {
     if (flags & RDW_FRAME) w->frameDirty = true;
@@ -302,15 +326,6 @@ HDC DeviceContextOn(HWND window, bool wholeWindow, const RECT* area) {
   return CreateSurfaceDC(s, o, clip, window);
 }
 
-Surface& ScreenSurface() {
-  static Surface screen = [] {
-    Surface s;
-    s.Resize(1, 1);
-    return s;
-  }();
-  return screen;
-}
-
 void MarkPresentOf(HWND window) {
   if (Window* w = Find(window))
     if (Window* top = TopLevelOf(w)) MarkPresent(*top);
@@ -348,8 +363,9 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
   return TRUE;
 }
 
+// The screen's device context answers questions (GetDeviceCaps); it draws nowhere.
 HDC GetDC(HWND window) {
-  if (!window) return CreateSurfaceDC(&ScreenSurface(), POINT{0, 0}, RECT{0, 0, 1, 1}, nullptr);
+  if (!window) return CreateCompatibleDC(nullptr);
   return DeviceContextOn(window, false, nullptr);
 }
 
@@ -360,6 +376,7 @@ HDC GetWindowDC(HWND window) {
 
 int ReleaseDC(HWND window, HDC dc) {
   if (!dc) return 0;
+  if (!window) return DeleteDC(dc) ? 1 : 0;
   ReleaseSurfaceDC(dc);
   MarkPresentOf(window);
   PresentSurfaces();
@@ -387,10 +404,3 @@ bool SaveWindowSnapshot(HWND window, const std::string& path) {
   return display::WritePng(path, pixels.data(), width, height);
 }
 
-// The region's rectangles come from the drawing layer once it is built in.
-#if __has_include("platform/win/gdi.h")
-#include "platform/win/gdi.h"
-std::vector<RECT> user::RegionRects(HRGN region) { return GetRegionRects(region); }
-#else
-std::vector<RECT> user::RegionRects(HRGN) { return {}; }
-#endif
