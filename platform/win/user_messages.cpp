@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/rtl/threads.h"
+#include "platform/win/kernel.h"
 #include "platform/win/user_internal.h"
 
 namespace user {
@@ -66,19 +67,10 @@ Queue& Q() {
   return q;
 }
 
-std::function<bool(HANDLE)>& Probe() {
-  static std::function<bool(HANDLE)> probe;
-  return probe;
-}
-
 // The last message retrieved (GUI thread).
 DWORD lastTime = 0;
 POINT lastPos;
 
-constexpr DWORD kWaitObject0 = 0x00000000;
-constexpr DWORD kWaitTimeout = 0x00000102;
-constexpr DWORD kWaitFailed = 0xFFFFFFFF;
-constexpr DWORD kInfinite = 0xFFFFFFFF;
 constexpr DWORD kMaxWaitObjects = 64;
 
 void Notify(Queue& q) {
@@ -305,8 +297,6 @@ void PostQuitMessage(int exitCode) {
 
 DWORD GetGuiThreadId() { return haveGui ? guiTid.load() : 0; }
 
-void SetHandleSignalProbe(std::function<bool(HANDLE)> probe) { Probe() = std::move(probe); }
-
 // ---------------------------------------------------------------- retrieval ---
 
 BOOL GetMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
@@ -360,28 +350,38 @@ bool ProcessPendingMessages() {
 
 // -------------------------------------------------------------------- waits ---
 
+namespace {
+
+// Looks at the handles without waiting: WAIT_OBJECT_0 + index (or
+// WAIT_ABANDONED + index) of the first signalled one, with `all` only when
+// every one is; WAIT_TIMEOUT when not; WAIT_FAILED for a bad handle.
+DWORD SignalledHandle(DWORD count, const HANDLE* handles, bool all) {
+  for (DWORD i = 0; i < count; ++i) {
+    DWORD r = WaitForSingleObject(handles[i], 0);
+    if (r == WAIT_FAILED) return WAIT_FAILED;
+    bool signalled = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+    if (!all && signalled) return r + i;
+    if (all && !signalled) return WAIT_TIMEOUT;
+  }
+  return all && count ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+}
+
+}  // namespace
+
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                 DWORD wakeMask) {
-  if (count > kMaxWaitObjects || (count && !handles)) return kWaitFailed;
+  if (count > kMaxWaitObjects || (count && !handles)) return WAIT_FAILED;
   using Clock = std::chrono::steady_clock;
   std::optional<Clock::time_point> deadline;
-  if (milliseconds != kInfinite) deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-  const auto& probe = Probe();
+  if (milliseconds != INFINITE) deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
     uint64_t seen = Generation();
-    if (count && probe) {
-      DWORD signalled = 0, first = count;
-      for (DWORD i = 0; i < count; ++i)
-        if (probe(handles[i])) {
-          ++signalled;
-          if (first == count) first = i;
-        }
-      if (waitAll ? signalled == count : first < count) return kWaitObject0 + (waitAll ? 0 : first);
-    }
-    if (QueueBits() & wakeMask) return kWaitObject0 + count;
+    DWORD r = SignalledHandle(count, handles, waitAll != FALSE);
+    if (r != WAIT_TIMEOUT) return r;
+    if (QueueBits() & wakeMask) return WAIT_OBJECT_0 + count;
     int64_t left = deadline ? std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count()
                             : int64_t{50};
-    if (deadline && left <= 0) return kWaitTimeout;
+    if (deadline && left <= 0) return WAIT_TIMEOUT;
     // Handles cannot wake us, so look at them again every few milliseconds.
     WaitForChange(seen, count ? std::min<int64_t>(left, 5) : left);
   }

@@ -4,7 +4,6 @@
 // into characters, dispatch, and waits that wake for messages.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "platform/win/winuser_consts.h"
@@ -43,9 +42,10 @@ BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT rem
 BOOL TranslateMessage(const MSG* msg);
 // Calls the window procedure (or the callback of a timer message).
 LRESULT DispatchMessage(const MSG* msg);
-// Waits for one of `handles` (kernel objects), or for queue input of the
-// kinds in `wakeMask` (QS_*). Answers WAIT_OBJECT_0 + index, WAIT_OBJECT_0 +
-// count for input, WAIT_TIMEOUT (0x102) or WAIT_FAILED (0xFFFFFFFF).
+// Waits for one of `handles` (kernel objects, all of them with `waitAll`),
+// or for queue input of the kinds in `wakeMask` (QS_*). Answers
+// WAIT_OBJECT_0 + index (WAIT_ABANDONED + index for an abandoned mutex),
+// WAIT_OBJECT_0 + count for input, WAIT_TIMEOUT or WAIT_FAILED (kernel.h).
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                 DWORD wakeMask);
 // Which kinds of messages wait (QS_* bits, high word: all waiting; low word the same).
@@ -62,7 +62,3 @@ bool ProcessPendingMessages();
 // The GUI thread's id, as the kernel numbers threads; it is the thread that
 // first created a window or looked at the queue.
 DWORD GetGuiThreadId();
-
-// How waits test a kernel handle without blocking (the kernel layer sets
-// it): true when signalled. Without it, handles never count as signalled.
-void SetHandleSignalProbe(std::function<bool(HANDLE)> probe);
