@@ -7,6 +7,7 @@
 #include "platform/win/user_modal.h"
 #include "platform/win/user_paint.h"
 #include "platform/win/user_rect.h"
+#include "platform/win/user_scroll.h"
 #include "platform/win/user_system.h"
 #include "platform/win/user_timers.h"
 #include "platform/win/user_windows.h"

@@ -26,11 +26,17 @@ RECT ParentToChildClient(const Window& child, const RECT& r) {
   return out;
 }
 
+Surface* SurfaceOf(Window& w) {
+  Window* top = TopLevelOf(&w);
+  return top ? top->surface.get() : nullptr;
+}
+
+}  // namespace
+
 uint32_t Pixel(COLORREF c) {
   return 0xFF000000u | (uint32_t{GetRValue(c)} << 16) | (uint32_t{GetGValue(c)} << 8) | GetBValue(c);
 }
 
-// Fills `r` (surface coordinates) clipped to `clip`.
 void FillSurface(Surface& s, RECT r, const RECT& clip, COLORREF color) {
   IntersectRect(&r, &r, &clip);
   RECT bounds{0, 0, s.width, s.height};
@@ -38,13 +44,6 @@ void FillSurface(Surface& s, RECT r, const RECT& clip, COLORREF color) {
   uint32_t p = Pixel(color);
   for (LONG y = r.top; y < r.bottom; ++y) std::fill(s.Row(y) + r.left, s.Row(y) + r.right, p);
 }
-
-Surface* SurfaceOf(Window& w) {
-  Window* top = TopLevelOf(&w);
-  return top ? top->surface.get() : nullptr;
-}
-
-}  // namespace
 
 // -------------------------------------------------------------- invalidation ---
 
@@ -133,7 +132,7 @@ void DrawCaptionText(Window& w, RECT bar, bool active) {
 
 void DrawPlainFrame(Window& w) {
   RECT ins = FrameInsets(w);
-  if (ins.left == 0 && ins.top == 0) return;
+  if (ins.left == 0 && ins.top == 0 && ins.right == 0 && ins.bottom == 0) return;
   Surface* s = SurfaceOf(w);
   if (!s) return;
   POINT o = WindowOriginInSurface(w);
@@ -161,6 +160,7 @@ void DrawPlainFrame(Window& w) {
     OffsetRect(&bar, -o.x, -o.y);
     DrawCaptionText(w, bar, active);
   }
+  DrawScrollBars(w, *s, o, clip);
   if (w.exStyle & WS_EX_CLIENTEDGE) {
     int e = GetSystemMetrics(SM_CXEDGE);
     RECT edge = client;
