@@ -24,6 +24,7 @@
 #include "platform/win/kernel_handles.h"
 #include "platform/win/locale.h"
 #include "platform/win/sysinfo.h"
+#include "platform/win/user_messages.h"
 
 // ---- last error -------------------------------------------------------------
 
@@ -158,6 +159,20 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   }
   return object->Wait(DeadlineAfter(milliseconds));
 }
+
+bool TakeIfSignalled(HANDLE handle) {
+  auto object = FindKernelObject(handle);
+  if (!object) return false;
+  DWORD result = object->Wait(std::chrono::steady_clock::now());
+  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+namespace {
+const bool messageWaitsSeeHandles = [] {
+  SetHandleSignalProbe(TakeIfSignalled);
+  return true;
+}();
+}  // namespace
 
 // ---- mutexes ----------------------------------------------------------------
 //

@@ -76,6 +76,10 @@ constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // Releases the handle; the object lives on while other handles refer to it.
 BOOL CloseHandle(HANDLE handle);
+// A wait that does not block: true when the object is signalled, and then
+// taken as a wait takes it (a mutex owned, an auto-reset event reset). The
+// message loop's waits (MsgWaitForMultipleObjects) test handles with it.
+bool TakeIfSignalled(HANDLE handle);
 
 struct SECURITY_ATTRIBUTES {
   DWORD nLength = sizeof(SECURITY_ATTRIBUTES);

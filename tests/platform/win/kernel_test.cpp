@@ -8,6 +8,8 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/win/process.h"
+#include "platform/win/user_messages.h"
+#include "platform/win/winuser_consts.h"
 #include "tests/platform/win/kernel_test_support.h"
 
 namespace {
@@ -163,4 +165,23 @@ TEST(LastError, IsPerThreadAndMapsErrno) {
   DWORD other = 0;
   std::thread([&] { other = GetCurrentThreadId(); }).join();
   EXPECT_NE(other, GetCurrentThreadId());
+}
+
+// The message loop waits for kernel objects and messages at once.
+TEST(Event, MessageWaitsSeeKernelObjects) {
+  SetHandleSignalProbe(TakeIfSignalled);  // as the kernel layer installs it
+  HANDLE handles[2] = {CreateEventA(nullptr, FALSE, FALSE, nullptr), CreateMutexA(nullptr, FALSE, nullptr)};
+  std::thread([&] { EXPECT_EQ(WaitForSingleObject(handles[1], 0), WAIT_OBJECT_0); }).join();  // abandoned
+  std::thread setter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    SetEvent(handles[0]);
+  });
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, handles, FALSE, 5000, 0), WAIT_OBJECT_0);
+  setter.join();
+  EXPECT_EQ(WaitForSingleObject(handles[0], 0), WAIT_TIMEOUT);  // the auto-reset event was taken
+  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, FALSE, 0, 0), WAIT_OBJECT_0 + 1);
+  EXPECT_EQ(ReleaseMutex(handles[1]), TRUE);  // the wait took the abandoned mutex
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, handles, FALSE, 10, 0), WAIT_TIMEOUT);
+  CloseHandle(handles[0]);
+  CloseHandle(handles[1]);
 }
