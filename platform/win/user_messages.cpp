@@ -398,21 +398,28 @@ bool ProcessPendingMessages() {
 
 namespace {
 
-// Looks at the handles without waiting: WAIT_OBJECT_0 + index (or
-// WAIT_ABANDONED + index) of the first signalled one, with `all` only when
-// every one is; WAIT_TIMEOUT when not; WAIT_FAILED for a bad handle.
+std::function<bool(HANDLE)>& Probe() {
+  static std::function<bool(HANDLE)> probe;
+  return probe;
+}
+
+// Looks at the handles without waiting: WAIT_OBJECT_0 + index of the first
+// signalled one (with `all`, WAIT_OBJECT_0 when every one is); WAIT_TIMEOUT
+// when not.
 DWORD SignalledHandle(DWORD count, const HANDLE* handles, bool all) {
+  const auto& probe = Probe();
+  if (!probe) return WAIT_TIMEOUT;
   for (DWORD i = 0; i < count; ++i) {
-    DWORD r = WaitForSingleObject(handles[i], 0);
-    if (r == WAIT_FAILED) return WAIT_FAILED;
-    bool signalled = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
-    if (!all && signalled) return r + i;
+    bool signalled = probe(handles[i]);
+    if (!all && signalled) return WAIT_OBJECT_0 + i;
     if (all && !signalled) return WAIT_TIMEOUT;
   }
   return all && count ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 }  // namespace
+
+void SetHandleSignalProbe(std::function<bool(HANDLE)> probe) { Probe() = std::move(probe); }
 
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                 DWORD wakeMask) {

@@ -4,6 +4,7 @@
 // into characters, dispatch, and waits that wake for messages.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/win/winuser_consts.h"
@@ -44,8 +45,8 @@ BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessage(const MSG* msg);
 // Waits for one of `handles` (kernel objects, all of them with `waitAll`),
 // or for queue input of the kinds in `wakeMask` (QS_*). Answers
-// WAIT_OBJECT_0 + index (WAIT_ABANDONED + index for an abandoned mutex),
-// WAIT_OBJECT_0 + count for input, WAIT_TIMEOUT or WAIT_FAILED (kernel.h).
+// WAIT_OBJECT_0 + index, WAIT_OBJECT_0 + count for input, WAIT_TIMEOUT, or
+// WAIT_FAILED for more than 64 handles (kernel.h's values).
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                 DWORD wakeMask);
 // Which kinds of messages wait (QS_* bits, high word: all waiting; low word the same).
@@ -55,6 +56,11 @@ DWORD GetMessageTime();
 DWORD GetMessagePos();
 // A message number unique to `name` (case-insensitive), from 0xC000; 0 for an empty name.
 UINT RegisterWindowMessage(const char* name);
+
+// How waits take a kernel handle that is signalled, without blocking (the
+// kernel layer sets it): true when it was signalled (and is now taken, as a
+// wait takes an auto-reset event). Without it, handles never count as signalled.
+void SetHandleSignalProbe(std::function<bool(HANDLE)> probe);
 
 // Dispatches everything waiting (translating keys), without blocking; false
 // when WM_QUIT came (it is posted again for the outer loop).
