@@ -1,6 +1,7 @@
 // The window layer: everything of the user part in one include.
 #pragma once
 
+#include "platform/win/user_chars.h"
 #include "platform/win/user_clipboard.h"
 #include "platform/win/user_input.h"
 #include "platform/win/user_messages.h"
