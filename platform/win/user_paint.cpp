@@ -173,21 +173,18 @@ void DrawPlainFrame(Window& w) {
   if (Window* top = TopLevelOf(&w)) MarkPresent(*top);
 }
 
+// On the device context given (it may be another window's or a memory one),
+// with the class brush or, for a system colour index + 1, that colour.
 void EraseBackground(Window& w, HDC dc, const RECT& rect) {
   auto brush = reinterpret_cast<uintptr_t>(w.cls->background);
-  if (brush == 0) return;
+  if (brush == 0 || !dc) return;
   if (brush > 31) {
     FillRect(dc, &rect, w.cls->background);
     return;
   }
-  // Class brushes given as a system colour index + 1.
-  Surface* s = SurfaceOf(w);
-  if (!s) return;
-  POINT o = WindowOriginInSurface(w);
-  RECT c = ClientInWindow(w);
-  RECT r = rect;
-  OffsetRect(&r, o.x + c.left, o.y + c.top);
-  FillSurface(*s, r, VisibleInSurface(w, false), GetSysColor(static_cast<int>(brush - 1)));
+  HBRUSH colour = CreateSolidBrush(GetSysColor(static_cast<int>(brush - 1)));
+  FillRect(dc, &rect, colour);
+  DeleteObject(colour);
 }
 
 // --------------------------------------------------------- presenting and snapshots ---

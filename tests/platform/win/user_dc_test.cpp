@@ -92,3 +92,24 @@ TEST_F(DeviceContextTest, InvalidateRgnTakesTheRegionsRectangles) {
 }
 
 }  // namespace
+
+namespace {
+
+// A control asks its parent to paint the background into the control's own
+// memory device context; the default erase paints there, not on the window.
+TEST_F(DeviceContextTest, DefaultEraseUsesTheDeviceContextGiven) {
+  HWND w = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 20, 20}, nullptr, 0, kLoggedDbl);
+  Pump();
+  FillClient(w, RECT{0, 0, 20, 20}, 0xFF000000u);
+  HDC memory = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateBitmap(4, 4, 1, 32, nullptr);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  EXPECT_EQ(SendMessage(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0), 1);
+  EXPECT_EQ(GetPixel(memory, 1, 1), GetSysColor(COLOR_WINDOW));
+  EXPECT_EQ(ClientPixel(w, POINT{1, 1}), 0xFF000000u) << "the window itself is left alone";
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+}
+
+}  // namespace
