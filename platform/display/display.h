@@ -6,7 +6,8 @@
 // Back ends: headless (surfaces stay in memory; input comes from the
 // injector in headless.h) and desktop (SDL2 windows). PLATFORM_DISPLAY=
 // headless|desktop chooses; without it desktop is used when DISPLAY or
-// WAYLAND_DISPLAY is set, else headless.
+// WAYLAND_DISPLAY is set, else headless, and always headless under the test
+// runner (VESK_TEST set).
 #pragma once
 
 #include <cstdint>

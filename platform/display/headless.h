@@ -1,6 +1,8 @@
 // Input injection: feeds mouse, keyboard, text and file drops into the
 // active back end's input sink, the path that real input takes, so a test
 // drives the program as a user would. Coordinates are screen coordinates.
+// The messages come when the queue is pumped; file drops reach their
+// handler at once.
 //
 // Also the headless back end's record of what it was asked to show.
 #pragma once

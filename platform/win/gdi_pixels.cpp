@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "platform/win/gdi_internal.h"
+#include "platform/win/user_system.h"
+#include "platform/win/winuser_consts.h"
 
 namespace gdi {
 
@@ -578,10 +580,10 @@ uint32_t SourcePixels::At(int x, int y) const {
 }
 
 COLORREF ClassicColor(SysColor which) {
-  static constexpr COLORREF kColors[] = {RGB(240, 240, 240), RGB(160, 160, 160), RGB(255, 255, 255),
-                                         RGB(105, 105, 105), RGB(227, 227, 227), RGB(255, 255, 255),
-                                         RGB(0, 0, 0),       RGB(109, 109, 109)};
-  return kColors[static_cast<int>(which)];
+  // In the order of SysColor: the window layer's system colours.
+  static constexpr int kIndexes[] = {COLOR_BTNFACE, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW,
+                                     COLOR_3DLIGHT, COLOR_WINDOW,    COLOR_WINDOWTEXT,   COLOR_GRAYTEXT};
+  return GetSysColor(kIndexes[static_cast<int>(which)]);
 }
 
 }  // namespace gdi

@@ -117,13 +117,14 @@ void SetKey(KeyStates& states, BYTE vk, bool down) {
   states[vk] = s;
 }
 
+// Mouse-message key bits as the queue state has them.
 WPARAM MouseKeyState() {
   WPARAM k = 0;
-  if (Down(VK_LBUTTON)) k |= MK_LBUTTON;
-  if (Down(VK_RBUTTON)) k |= MK_RBUTTON;
-  if (Down(VK_MBUTTON)) k |= MK_MBUTTON;
-  if (Down(VK_SHIFT)) k |= MK_SHIFT;
-  if (Down(VK_CONTROL)) k |= MK_CONTROL;
+  if (Down(VK_LBUTTON, queueState)) k |= MK_LBUTTON;
+  if (Down(VK_RBUTTON, queueState)) k |= MK_RBUTTON;
+  if (Down(VK_MBUTTON, queueState)) k |= MK_MBUTTON;
+  if (Down(VK_SHIFT, queueState)) k |= MK_SHIFT;
+  if (Down(VK_CONTROL, queueState)) k |= MK_CONTROL;
   return k;
 }
 
@@ -133,7 +134,11 @@ void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   PostToQueue(MSG{window, message, wParam, lParam, GetClockTime(), CursorPosition()}, true);
 }
 
-// --------------------------------------------------------- routing of mouse input ---
+// ------------------------------------------------------ routing at retrieval ---
+//
+// Input waits in the queue as it came; it becomes messages when its turn
+// comes, so that it goes where the messages before it left things (a capture
+// taken, the focus moved, a window activated), as on Windows.
 
 struct Target {
   HWND window = nullptr;
@@ -149,11 +154,12 @@ Target MouseTarget(POINT screen) {
   return Target{w, SendMessage(w, WM_NCHITTEST, 0, PackPoint(screen))};
 }
 
-void LeaveTracked() {
+// Ends TME_LEAVE tracking; the WM_MOUSELEAVE goes to `out`.
+void LeaveTracked(std::vector<MSG>& out, const RawInput& in) {
   if (!tracked) return;
   HWND h = tracked;
   tracked = nullptr;
-  if (IsWindow(h)) Post(h, WM_MOUSELEAVE, 0, 0);
+  if (IsWindow(h)) out.push_back(MSG{h, WM_MOUSELEAVE, 0, 0, in.time, in.screen});
 }
 
 UINT ButtonMessage(display::MouseButton b, bool down, bool doubleClick, bool client) {
@@ -192,84 +198,78 @@ bool ActivateOnClick(HWND window, LRESULT hit, UINT message) {
   return r != MA_ACTIVATEANDEAT && r != MA_NOACTIVATEANDEAT;
 }
 
-void OnMouseMove(POINT screen) {
-  cursorX = screen.x;
-  cursorY = screen.y;
-  Target t = MouseTarget(screen);
-  if (tracked && (t.window != tracked || t.hit != HTCLIENT)) LeaveTracked();
-  if (!t.window) return;
-  if (!IsWindowEnabled(t.window)) return;
+// A mouse message for the target: client coordinates and key bits in the
+// client area, screen coordinates and the hit code outside it.
+MSG MouseMessage(const Target& t, UINT clientMessage, UINT frameMessage, const RawInput& in) {
+  if (t.hit == HTCLIENT) {
+    POINT p = in.screen;
+    ScreenToClient(t.window, &p);
+    return MSG{t.window, clientMessage, MouseKeyState(), PackPoint(p), in.time, in.screen};
+  }
+  return MSG{t.window, frameMessage, static_cast<WPARAM>(t.hit), PackPoint(in.screen), in.time, in.screen};
+}
+
+void CookMove(const RawInput& in, std::vector<MSG>& out) {
+  Target t = MouseTarget(in.screen);
+  if (tracked && (t.window != tracked || t.hit != HTCLIENT)) LeaveTracked(out, in);
+  if (!t.window || !IsWindowEnabled(t.window)) return;
   if (!S().capture)
     SendMessage(t.window, WM_SETCURSOR, reinterpret_cast<WPARAM>(t.window),
                 MAKELPARAM(static_cast<WORD>(t.hit), static_cast<WORD>(WM_MOUSEMOVE)));
-  if (!IsWindow(t.window)) return;
-  if (t.hit == HTCLIENT) {
-    POINT p = screen;
-    ScreenToClient(t.window, &p);
-    Post(t.window, WM_MOUSEMOVE, MouseKeyState(), PackPoint(p));
-  } else {
-    Post(t.window, WM_NCMOUSEMOVE, static_cast<WPARAM>(t.hit), PackPoint(screen));
-  }
+  if (IsWindow(t.window)) out.push_back(MouseMessage(t, WM_MOUSEMOVE, WM_NCMOUSEMOVE, in));
 }
 
-void OnMouseButton(display::MouseButton button, bool down, POINT screen) {
-  cursorX = screen.x;
-  cursorY = screen.y;
-  SetKey(asyncState, ButtonKey(button), down);
-  Target t = MouseTarget(screen);
+void CookButton(const RawInput& in, std::vector<MSG>& out) {
+  SetKey(queueState, ButtonKey(in.button), in.down);
+  Target t = MouseTarget(in.screen);
   if (!t.window || !IsWindowEnabled(t.window)) return;
   bool client = t.hit == HTCLIENT;
-  UINT message = ButtonMessage(button, down, false, client);
-  if (down && !S().capture && !ActivateOnClick(t.window, t.hit, message)) return;
+  if (in.down && !S().capture && !ActivateOnClick(t.window, t.hit, ButtonMessage(in.button, true, false, client)))
+    return;
   if (!IsWindow(t.window)) return;
-  bool dbl = down && IsDoubleClick(t.window, button, screen, GetClockTime());
-  message = ButtonMessage(button, down, dbl, client);
-  if (client) {
-    POINT p = screen;
-    ScreenToClient(t.window, &p);
-    Post(t.window, message, MouseKeyState(), PackPoint(p));
-  } else {
-    Post(t.window, message, static_cast<WPARAM>(t.hit), PackPoint(screen));
-  }
+  bool dbl = in.down && IsDoubleClick(t.window, in.button, in.screen, in.time);
+  out.push_back(MouseMessage(t, ButtonMessage(in.button, in.down, dbl, true), ButtonMessage(in.button, in.down, dbl, false), in));
 }
 
-void OnWheel(int delta, bool horizontal, POINT screen) {
-  cursorX = screen.x;
-  cursorY = screen.y;
-  HWND target = S().focus ? S().focus : WindowFromPoint(screen);
+void CookWheel(const RawInput& in, std::vector<MSG>& out) {
+  HWND target = S().focus ? S().focus : WindowFromPoint(in.screen);
   if (!target || !IsWindowEnabled(target)) return;
-  WPARAM wp = MAKEWPARAM(static_cast<WORD>(MouseKeyState()), static_cast<WORD>(static_cast<int16_t>(delta)));
-  Post(target, horizontal ? WM_MOUSEHWHEEL : WM_MOUSEWHEEL, wp, PackPoint(screen));
+  WPARAM wp = MAKEWPARAM(static_cast<WORD>(MouseKeyState()), static_cast<WORD>(static_cast<int16_t>(in.delta)));
+  out.push_back(MSG{target, in.horizontal ? WM_MOUSEHWHEEL : WM_MOUSEWHEEL, wp, PackPoint(in.screen), in.time, in.screen});
 }
-
-// ------------------------------------------------------------- keyboard input ---
 
 HWND KeyTarget() { return S().focus ? S().focus : S().active; }
 
-void OnKey(BYTE vk, bool down) {
-  bool wasDown = Down(vk);
-  SetKey(asyncState, vk, down);
+void CookKey(const RawInput& in, std::vector<MSG>& out) {
+  SetKey(queueState, in.vk, in.down);
   HWND target = KeyTarget();
-  if (!target) {
-    SetKey(queueState, vk, down);
-    return;
-  }
-  bool alt = Down(VK_MENU);
-  bool sys = (alt && !Down(VK_CONTROL)) || vk == VK_MENU || vk == VK_F10 || !S().focus;
-  UINT message = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
-  const KeyInfo& k = Keys()[vk];
+  if (!target) return;
+  bool alt = Down(VK_MENU, queueState);
+  bool sys = (alt && !Down(VK_CONTROL, queueState)) || in.vk == VK_MENU || in.vk == VK_F10 || !S().focus;
+  UINT message = in.down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
+  const KeyInfo& k = Keys()[in.vk];
   uint32_t data = 1u | (uint32_t{k.scan} << 16);
   if (k.extended) data |= 1u << 24;
   if (alt) data |= 1u << 29;
-  if (wasDown || !down) data |= 1u << 30;
-  if (!down) data |= 1u << 31;
-  Post(target, message, vk, static_cast<LPARAM>(static_cast<int32_t>(data)));
+  if (in.wasDown || !in.down) data |= 1u << 30;
+  if (!in.down) data |= 1u << 31;
+  out.push_back(MSG{target, message, in.vk, static_cast<LPARAM>(static_cast<int32_t>(data)), in.time, in.screen});
 }
 
-void OnText(const std::string& utf8) {
-  HWND target = KeyTarget();
-  if (!target) return;
-  for (size_t pos = 0; pos < utf8.size();) Post(target, WM_CHAR, NextUtf8Char(utf8, pos), 1);
+void CookChar(const RawInput& in, std::vector<MSG>& out) {
+  if (HWND target = KeyTarget()) out.push_back(MSG{target, WM_CHAR, in.ch, 1, in.time, in.screen});
+}
+
+// ----------------------------------------------------------- arrival of input ---
+
+void Arrived(RawInput in) {
+  in.time = GetClockTime();
+  PostRawInput(in);
+}
+
+void MovedTo(POINT screen) {
+  cursorX = screen.x;
+  cursorY = screen.y;
 }
 
 // ------------------------------------------------------------ the display sink ---
@@ -281,14 +281,37 @@ HWND FromKey(display::WindowKey key) {
 
 class Sink : public display::InputSink {
 public:
-  void MouseMove(POINT screen) override { OnMouseMove(screen); }
-  void MouseButtonEvent(display::MouseButton button, bool down, POINT screen) override {
-    OnMouseButton(button, down, screen);
+  void MouseMove(POINT screen) override {
+    MovedTo(screen);
+    Arrived(RawInput{RawInput::Kind::Move, {}, false, screen});
   }
-  void MouseWheel(int delta, bool horizontal, POINT screen) override { OnWheel(delta, horizontal, screen); }
-  void MouseLeftScreen() override { LeaveTracked(); }
-  void Key(uint8_t virtualKey, bool down) override { OnKey(virtualKey, down); }
-  void Text(const std::string& utf8) override { OnText(utf8); }
+  void MouseButtonEvent(display::MouseButton button, bool down, POINT screen) override {
+    MovedTo(screen);
+    SetKey(asyncState, ButtonKey(button), down);
+    Arrived(RawInput{RawInput::Kind::Button, button, down, screen});
+  }
+  void MouseWheel(int delta, bool horizontal, POINT screen) override {
+    MovedTo(screen);
+    RawInput in{RawInput::Kind::Wheel, {}, false, screen};
+    in.delta = delta;
+    in.horizontal = horizontal;
+    Arrived(in);
+  }
+  void MouseLeftScreen() override { Arrived(RawInput{RawInput::Kind::Leave, {}, false, CursorPosition()}); }
+  void Key(uint8_t virtualKey, bool down) override {
+    RawInput in{RawInput::Kind::Key, {}, down, CursorPosition()};
+    in.vk = virtualKey;
+    in.wasDown = Down(virtualKey);
+    SetKey(asyncState, virtualKey, down);
+    Arrived(in);
+  }
+  void Text(const std::string& utf8) override {
+    for (size_t pos = 0; pos < utf8.size();) {
+      RawInput in{RawInput::Kind::Char, {}, false, CursorPosition()};
+      in.ch = NextUtf8Char(utf8, pos);
+      Arrived(in);
+    }
+  }
   void FilesDropped(POINT screen, const std::vector<std::string>& files) override {
     if (!dropHandler) return;
     if (HWND w = WindowFromPoint(screen)) dropHandler(w, screen, files);
@@ -338,31 +361,29 @@ bool IsSelfOrChild(HWND parent, HWND h) { return h && (h == parent || IsChild(pa
 
 POINT CursorPosition() { return POINT{cursorX.load(), cursorY.load()}; }
 
-void ApplyRetrievedInput(const MSG& m) {
-  switch (m.message) {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-    case WM_KEYUP:
-    case WM_SYSKEYUP:
-      SetKey(queueState, static_cast<BYTE>(m.wParam), m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN);
-      return;
-    default:
+std::vector<MSG> CookInput(const RawInput& in) {
+  std::vector<MSG> out;
+  switch (in.kind) {
+    case RawInput::Kind::Move:
+      CookMove(in, out);
+      break;
+    case RawInput::Kind::Button:
+      CookButton(in, out);
+      break;
+    case RawInput::Kind::Wheel:
+      CookWheel(in, out);
+      break;
+    case RawInput::Kind::Leave:
+      LeaveTracked(out, in);
+      break;
+    case RawInput::Kind::Key:
+      CookKey(in, out);
+      break;
+    case RawInput::Kind::Char:
+      CookChar(in, out);
       break;
   }
-  // Mouse buttons, client and non-client alike.
-  static constexpr struct {
-    UINT down, up, dbl, ncDown, ncUp, ncDbl;
-    BYTE vk;
-  } kButtons[] = {
-      {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, WM_NCLBUTTONDBLCLK, VK_LBUTTON},
-      {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_NCRBUTTONDOWN, WM_NCRBUTTONUP, WM_NCRBUTTONDBLCLK, VK_RBUTTON},
-      {WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK, WM_NCMBUTTONDOWN, WM_NCMBUTTONUP, WM_NCMBUTTONDBLCLK, VK_MBUTTON},
-  };
-  for (const auto& b : kButtons) {
-    UINT x = m.message;
-    if (x == b.down || x == b.dbl || x == b.ncDown || x == b.ncDbl) SetKey(queueState, b.vk, true);
-    if (x == b.up || x == b.ncUp) SetKey(queueState, b.vk, false);
-  }
+  return out;
 }
 
 uint32_t CharOfKey(BYTE vk) {
@@ -460,7 +481,7 @@ BOOL TrackMouseEvent(TRACKMOUSEEVENT* track) {
   bool over = WindowFromPoint(p) == track->hwndTrack &&
               SendMessage(track->hwndTrack, WM_NCHITTEST, 0, MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y))) == HTCLIENT;
   if (over) {
-    if (tracked != track->hwndTrack) LeaveTracked();
+    if (tracked && tracked != track->hwndTrack) Post(tracked, WM_MOUSELEAVE, 0, 0);
     tracked = track->hwndTrack;
   } else {
     Post(track->hwndTrack, WM_MOUSELEAVE, 0, 0);
@@ -563,7 +584,8 @@ HWND SetActiveWindow(HWND window) {
     return t && (t->exStyle & WS_EX_TOPMOST);
   });
   if (w->onDisplay) Display().Raise(reinterpret_cast<display::WindowKey>(window));
-  WORD state = Down(VK_LBUTTON) || Down(VK_RBUTTON) || Down(VK_MBUTTON) ? WA_CLICKACTIVE : WA_ACTIVE;
+  bool clicked = Down(VK_LBUTTON, queueState) || Down(VK_RBUTTON, queueState) || Down(VK_MBUTTON, queueState);
+  WORD state = clicked ? WA_CLICKACTIVE : WA_ACTIVE;
   SendMessage(window, WM_ACTIVATE, MAKEWPARAM(state, 0), reinterpret_cast<LPARAM>(old));
   return old;
 }

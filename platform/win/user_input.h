@@ -1,9 +1,11 @@
 // Input: mouse capture and tracking, cursors, the keyboard state, focus and
 // activation, and the hook that receives files dropped from the desktop.
 // Input arrives from the display back end (or the injector of the headless
-// one) and becomes queued messages: mouse messages go to the capture window
-// or the window under the pointer (wheel messages to the focus window, with
-// screen coordinates), key messages to the focus window.
+// one) and waits in the queue; when its turn comes it becomes messages, as
+// things stand then: mouse messages go to the capture window or the window
+// under the pointer (wheel messages to the focus window, with screen
+// coordinates), key messages to the focus window. GetKeyState follows the
+// input retrieved, GetAsyncKeyState and GetCursorPos the input arrived.
 #pragma once
 
 #include <functional>

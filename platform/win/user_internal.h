@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -30,6 +31,15 @@ struct WindowClass {
   HBRUSH background = nullptr;
 };
 
+struct ScrollBar {
+  int min = 0;
+  int max = 100;
+  UINT page = 0;
+  int pos = 0;
+  int trackPos = 0;
+  UINT disabledArrows = 0;  // ESB_*
+};
+
 struct Window {
   HWND handle = nullptr;
   std::shared_ptr<WindowClass> cls;
@@ -45,6 +55,7 @@ struct Window {
   HINSTANCE instance = nullptr;
   std::vector<uint8_t> extra;  // the class's extra window bytes
   std::vector<HWND> children;  // front first
+  ScrollBar scroll[2];  // SB_HORZ, SB_VERT
   // Painting.
   RECT update;  // client coordinates; empty when nothing to paint
   bool erase = false;
@@ -117,6 +128,10 @@ void DrawPlainFrame(Window& w);
 // Fills the client rectangle `rect` with the class background.
 void EraseBackground(Window& w, HDC dc, const RECT& rect);
 void MarkPresent(Window& w);
+// A surface pixel of a colour.
+uint32_t Pixel(COLORREF color);
+// Fills `r` (surface coordinates) within `clip`.
+void FillSurface(Surface& s, RECT r, const RECT& clip, COLORREF color);
 
 // Timers (timers.cpp).
 bool NextTimerMessage(MSG* msg, HWND filter, bool remove);
@@ -131,8 +146,25 @@ void ForgetWindowInput(HWND window);
 // Shows the caret again after painting on its window, or hides it before.
 void CaretPaintBegin(HWND window);
 void CaretPaintEnd(HWND window);
-// Keeps the queue's key state (GetKeyState) in step with the input messages retrieved.
-void ApplyRetrievedInput(const MSG& msg);
+// Input as it came from the display, waiting in the queue for its turn.
+struct RawInput {
+  enum class Kind { Move, Button, Wheel, Leave, Key, Char } kind = Kind::Move;
+  display::MouseButton button = display::MouseButton::Left;
+  bool down = false;
+  POINT screen;
+  int delta = 0;
+  bool horizontal = false;
+  BYTE vk = 0;
+  bool wasDown = false;  // the key was down before (auto-repeat)
+  uint32_t ch = 0;
+  DWORD time = 0;
+};
+// Queues input (messages.cpp).
+void PostRawInput(const RawInput& input);
+// Turns input into the messages it means now: routes it (capture, window
+// under the pointer, focus), may send WM_NCHITTEST, WM_SETCURSOR and
+// WM_MOUSEACTIVATE, and moves the queue's key state (GetKeyState).
+std::vector<MSG> CookInput(const RawInput& input);
 // The character a key types with the present shift state; 0 for none.
 uint32_t CharOfKey(BYTE virtualKey);
 // Connects the layer to the display back end (once).
@@ -140,9 +172,20 @@ display::Backend& Display();
 // Screen rectangle of a top-level window as the display needs it.
 void DisplayWindowChanged(Window& w);
 
+// Follows the mouse with capture until the button is released: `moved` gets
+// each new screen position, `other` each message that is not a mouse move
+// or release (true ends the loop; otherwise the message is dispatched).
+void TrackMouse(HWND window, const std::function<void(POINT)>& moved, const std::function<bool(const MSG&)>& other);
 // Follows the mouse to move (SC_MOVE) or size (SC_SIZE + WMSZ_* edge) a
 // window from the screen point `start` until the button is released (sizemove.cpp).
 void RunSizeMoveLoop(HWND window, WPARAM command, POINT start);
+
+// Scroll bars (scroll.cpp).
+// The bar's rectangle in window coordinates; empty when the window has none.
+RECT ScrollBarRect(const Window& w, int bar);
+void DrawScrollBars(Window& w, Surface& s, POINT windowOrigin, const RECT& clip);
+// Follows the mouse pressed on a scroll bar (SB_HORZ or SB_VERT) at a screen point.
+void RunScrollLoop(HWND window, int bar, POINT start);
 
 // Caret (system.cpp): removes the caret of a window being destroyed or hidden.
 void ForgetCaret(HWND window);

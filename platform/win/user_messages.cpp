@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/rtl/threads.h"
+#include "platform/win/kernel.h"
 #include "platform/win/user_internal.h"
 
 namespace user {
@@ -40,6 +41,7 @@ void RunSynchronizedCalls() {
 struct Posted {
   MSG msg;
   bool input = false;
+  std::optional<RawInput> raw;  // input not yet made into messages
 };
 
 struct PendingSend {
@@ -66,19 +68,10 @@ Queue& Q() {
   return q;
 }
 
-std::function<bool(HANDLE)>& Probe() {
-  static std::function<bool(HANDLE)> probe;
-  return probe;
-}
-
 // The last message retrieved (GUI thread).
 DWORD lastTime = 0;
 POINT lastPos;
 
-constexpr DWORD kWaitObject0 = 0x00000000;
-constexpr DWORD kWaitTimeout = 0x00000102;
-constexpr DWORD kWaitFailed = 0xFFFFFFFF;
-constexpr DWORD kInfinite = 0xFFFFFFFF;
 constexpr DWORD kMaxWaitObjects = 64;
 
 void Notify(Queue& q) {
@@ -121,36 +114,57 @@ bool InRange(UINT message, UINT low, UINT high) {
   return (low == 0 && high == 0) || (message >= low && message <= high);
 }
 
+// Looks through the posted messages: true with the first that matches.
+// Input met on the way is made into messages first (outside the lock, since
+// that sends messages), then the search starts again.
+bool TakePosted(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
+  Queue& q = Q();
+  for (;;) {
+    size_t rawAt = 0;
+    std::optional<RawInput> raw;
+    {
+      std::lock_guard lock(q.mutex);
+      for (size_t i = 0; i < q.posted.size();) {
+        Posted& e = q.posted[i];
+        if (e.raw) {
+          raw = e.raw;
+          rawAt = i;
+          q.posted.erase(q.posted.begin() + static_cast<ptrdiff_t>(i));
+          break;
+        }
+        const MSG& m = e.msg;
+        if (m.hwnd && !Find(m.hwnd)) {
+          q.posted.erase(q.posted.begin() + static_cast<ptrdiff_t>(i));  // its window is gone
+          continue;
+        }
+        if ((!filter || m.hwnd == filter) && InRange(m.message, low, high)) {
+          *out = m;
+          if (remove) q.posted.erase(q.posted.begin() + static_cast<ptrdiff_t>(i));
+          return true;
+        }
+        ++i;
+      }
+      if (!raw) {
+        if (q.quit && InRange(WM_QUIT, low, high)) {
+          *out = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(q.quitCode), 0);
+          if (remove) q.quit = false;
+          return true;
+        }
+        return false;
+      }
+    }
+    std::vector<MSG> cooked = CookInput(*raw);
+    std::lock_guard lock(q.mutex);
+    auto at = q.posted.begin() + static_cast<ptrdiff_t>(std::min(rawAt, q.posted.size()));
+    for (auto it = cooked.rbegin(); it != cooked.rend(); ++it) at = q.posted.insert(at, Posted{*it, true, std::nullopt});
+  }
+}
+
 // One message in Windows' order, without waiting.
 bool Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
   ProcessIncomingSends();
   RunSynchronizedCalls();
-  Queue& q = Q();
-  {
-    std::lock_guard lock(q.mutex);
-    for (auto it = q.posted.begin(); it != q.posted.end();) {
-      const MSG& m = it->msg;
-      if (m.hwnd && !Find(m.hwnd)) {
-        if (it->input) ApplyRetrievedInput(m);
-        it = q.posted.erase(it);  // its window is gone
-        continue;
-      }
-      if ((!filter || m.hwnd == filter) && InRange(m.message, low, high)) {
-        *out = m;
-        if (remove) {
-          if (it->input) ApplyRetrievedInput(m);
-          q.posted.erase(it);
-        }
-        return true;
-      }
-      ++it;
-    }
-    if (q.quit && InRange(WM_QUIT, low, high)) {
-      *out = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(q.quitCode), 0);
-      if (remove) q.quit = false;
-      return true;
-    }
-  }
+  if (TakePosted(out, filter, low, high, remove)) return true;
   if (InRange(WM_PAINT, low, high)) {
     if (HWND p = WindowNeedingPaint(filter)) {
       *out = MakeMessage(p, WM_PAINT, 0, 0);
@@ -199,6 +213,27 @@ std::optional<int64_t> TimerLimit() {
   return std::max<int64_t>(left, 0);
 }
 
+// The QS_* kind of a waiting message or input.
+DWORD KindBits(const Posted& p) {
+  if (p.raw) {
+    switch (p.raw->kind) {
+      case RawInput::Kind::Move:
+      case RawInput::Kind::Leave:
+        return QS_MOUSEMOVE;
+      case RawInput::Kind::Button:
+      case RawInput::Kind::Wheel:
+        return QS_MOUSEBUTTON;
+      default:
+        return QS_KEY;
+    }
+  }
+  if (!p.input) return QS_POSTMESSAGE;
+  UINT m = p.msg.message;
+  if (m == WM_MOUSEMOVE || m == WM_NCMOUSEMOVE) return QS_MOUSEMOVE;
+  if ((m >= WM_MOUSEFIRST && m <= WM_MOUSELAST) || (m >= WM_NCMOUSEMOVE && m <= WM_NCMBUTTONDBLCLK)) return QS_MOUSEBUTTON;
+  return QS_KEY;
+}
+
 DWORD QueueBits() {
   DWORD bits = 0;
   Queue& q = Q();
@@ -206,11 +241,7 @@ DWORD QueueBits() {
     std::lock_guard lock(q.mutex);
     if (!q.sends.empty() || synchronizePending) bits |= QS_SENDMESSAGE;
     if (q.quit) bits |= QS_POSTMESSAGE;
-    for (const Posted& p : q.posted) bits |= p.input ? (p.msg.message == WM_MOUSEMOVE ? QS_MOUSEMOVE
-                                                         : p.msg.message >= WM_MOUSEFIRST && p.msg.message <= WM_MOUSELAST
-                                                             ? QS_MOUSEBUTTON
-                                                             : QS_KEY)
-                                                      : QS_POSTMESSAGE;
+    for (const Posted& p : q.posted) bits |= KindBits(p);
   }
   if (IsGuiThread()) {
     if (WindowNeedingPaint(nullptr)) bits |= QS_PAINT;
@@ -241,14 +272,21 @@ void EnsureGuiThread() {
 void PostToQueue(const MSG& msg, bool input) {
   Queue& q = Q();
   std::lock_guard lock(q.mutex);
-  q.posted.push_back(Posted{msg, input});
+  q.posted.push_back(Posted{msg, input, std::nullopt});
+  Notify(q);
+}
+
+void PostRawInput(const RawInput& input) {
+  Queue& q = Q();
+  std::lock_guard lock(q.mutex);
+  q.posted.push_back(Posted{MSG{}, true, input});
   Notify(q);
 }
 
 void PostAtFront(const MSG& msg) {
   Queue& q = Q();
   std::lock_guard lock(q.mutex);
-  q.posted.push_front(Posted{msg, true});
+  q.posted.push_front(Posted{msg, true, std::nullopt});
   Notify(q);
 }
 
@@ -305,8 +343,6 @@ void PostQuitMessage(int exitCode) {
 
 DWORD GetGuiThreadId() { return haveGui ? guiTid.load() : 0; }
 
-void SetHandleSignalProbe(std::function<bool(HANDLE)> probe) { Probe() = std::move(probe); }
-
 // ---------------------------------------------------------------- retrieval ---
 
 BOOL GetMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
@@ -360,28 +396,45 @@ bool ProcessPendingMessages() {
 
 // -------------------------------------------------------------------- waits ---
 
+namespace {
+
+std::function<bool(HANDLE)>& Probe() {
+  static std::function<bool(HANDLE)> probe;
+  return probe;
+}
+
+// Looks at the handles without waiting: WAIT_OBJECT_0 + index of the first
+// signalled one (with `all`, WAIT_OBJECT_0 when every one is); WAIT_TIMEOUT
+// when not.
+DWORD SignalledHandle(DWORD count, const HANDLE* handles, bool all) {
+  const auto& probe = Probe();
+  if (!probe) return WAIT_TIMEOUT;
+  for (DWORD i = 0; i < count; ++i) {
+    bool signalled = probe(handles[i]);
+    if (!all && signalled) return WAIT_OBJECT_0 + i;
+    if (all && !signalled) return WAIT_TIMEOUT;
+  }
+  return all && count ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+}
+
+}  // namespace
+
+void SetHandleSignalProbe(std::function<bool(HANDLE)> probe) { Probe() = std::move(probe); }
+
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                 DWORD wakeMask) {
-  if (count > kMaxWaitObjects || (count && !handles)) return kWaitFailed;
+  if (count > kMaxWaitObjects || (count && !handles)) return WAIT_FAILED;
   using Clock = std::chrono::steady_clock;
   std::optional<Clock::time_point> deadline;
-  if (milliseconds != kInfinite) deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-  const auto& probe = Probe();
+  if (milliseconds != INFINITE) deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
     uint64_t seen = Generation();
-    if (count && probe) {
-      DWORD signalled = 0, first = count;
-      for (DWORD i = 0; i < count; ++i)
-        if (probe(handles[i])) {
-          ++signalled;
-          if (first == count) first = i;
-        }
-      if (waitAll ? signalled == count : first < count) return kWaitObject0 + (waitAll ? 0 : first);
-    }
-    if (QueueBits() & wakeMask) return kWaitObject0 + count;
+    DWORD r = SignalledHandle(count, handles, waitAll != FALSE);
+    if (r != WAIT_TIMEOUT) return r;
+    if (QueueBits() & wakeMask) return WAIT_OBJECT_0 + count;
     int64_t left = deadline ? std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count()
                             : int64_t{50};
-    if (deadline && left <= 0) return kWaitTimeout;
+    if (deadline && left <= 0) return WAIT_TIMEOUT;
     // Handles cannot wake us, so look at them again every few milliseconds.
     WaitForChange(seen, count ? std::min<int64_t>(left, 5) : left);
   }

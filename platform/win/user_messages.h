@@ -43,9 +43,10 @@ BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT rem
 BOOL TranslateMessage(const MSG* msg);
 // Calls the window procedure (or the callback of a timer message).
 LRESULT DispatchMessage(const MSG* msg);
-// Waits for one of `handles` (kernel objects), or for queue input of the
-// kinds in `wakeMask` (QS_*). Answers WAIT_OBJECT_0 + index, WAIT_OBJECT_0 +
-// count for input, WAIT_TIMEOUT (0x102) or WAIT_FAILED (0xFFFFFFFF).
+// Waits for one of `handles` (kernel objects, all of them with `waitAll`),
+// or for queue input of the kinds in `wakeMask` (QS_*). Answers
+// WAIT_OBJECT_0 + index, WAIT_OBJECT_0 + count for input, WAIT_TIMEOUT, or
+// WAIT_FAILED for more than 64 handles (kernel.h's values).
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                 DWORD wakeMask);
 // Which kinds of messages wait (QS_* bits, high word: all waiting; low word the same).
@@ -56,13 +57,14 @@ DWORD GetMessagePos();
 // A message number unique to `name` (case-insensitive), from 0xC000; 0 for an empty name.
 UINT RegisterWindowMessage(const char* name);
 
+// How waits take a kernel handle that is signalled, without blocking (the
+// kernel layer sets it): true when it was signalled (and is now taken, as a
+// wait takes an auto-reset event). Without it, handles never count as signalled.
+void SetHandleSignalProbe(std::function<bool(HANDLE)> probe);
+
 // Dispatches everything waiting (translating keys), without blocking; false
 // when WM_QUIT came (it is posted again for the outer loop).
 bool ProcessPendingMessages();
 // The GUI thread's id, as the kernel numbers threads; it is the thread that
 // first created a window or looked at the queue.
 DWORD GetGuiThreadId();
-
-// How waits test a kernel handle without blocking (the kernel layer sets
-// it): true when signalled. Without it, handles never count as signalled.
-void SetHandleSignalProbe(std::function<bool(HANDLE)> probe);

@@ -5,6 +5,8 @@
 // background; presenting and snapshots.
 #include <algorithm>
 
+#include "platform/win/gdi.h"
+#include "platform/win/gdi_text.h"
 #include "platform/win/user_internal.h"
 
 namespace user {
@@ -24,19 +26,6 @@ RECT ParentToChildClient(const Window& child, const RECT& r) {
   return out;
 }
 
-uint32_t Pixel(COLORREF c) {
-  return 0xFF000000u | (uint32_t{GetRValue(c)} << 16) | (uint32_t{GetGValue(c)} << 8) | GetBValue(c);
-}
-
-// Fills `r` (surface coordinates) clipped to `clip`.
-void FillSurface(Surface& s, RECT r, const RECT& clip, COLORREF color) {
-  IntersectRect(&r, &r, &clip);
-  RECT bounds{0, 0, s.width, s.height};
-  if (!IntersectRect(&r, &r, &bounds)) return;
-  uint32_t p = Pixel(color);
-  for (LONG y = r.top; y < r.bottom; ++y) std::fill(s.Row(y) + r.left, s.Row(y) + r.right, p);
-}
-
 Surface* SurfaceOf(Window& w) {
   Window* top = TopLevelOf(&w);
   return top ? top->surface.get() : nullptr;
@@ -44,8 +33,17 @@ Surface* SurfaceOf(Window& w) {
 
 }  // namespace
 
-// The region's rectangles (from the drawing layer).
-std::vector<RECT> RegionRects(HRGN region);
+uint32_t Pixel(COLORREF c) {
+  return 0xFF000000u | (uint32_t{GetRValue(c)} << 16) | (uint32_t{GetGValue(c)} << 8) | GetBValue(c);
+}
+
+void FillSurface(Surface& s, RECT r, const RECT& clip, COLORREF color) {
+  IntersectRect(&r, &r, &clip);
+  RECT bounds{0, 0, s.width, s.height};
+  if (!IntersectRect(&r, &r, &bounds)) return;
+  uint32_t p = Pixel(color);
+  for (LONG y = r.top; y < r.bottom; ++y) std::fill(s.Row(y) + r.left, s.Row(y) + r.right, p);
+}
 
 // -------------------------------------------------------------- invalidation ---
 
@@ -113,9 +111,28 @@ HWND WindowNeedingPaint(HWND filter) {
 
 // ---------------------------------------------------------- frame and background ---
 
+namespace {
+
+// The title in the caption bar (`bar` in window coordinates).
+void DrawCaptionText(Window& w, RECT bar, bool active) {
+  if (w.text.empty()) return;
+  HDC dc = GetWindowDC(w.handle);
+  if (!dc) return;
+  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+  bar.left += 4;
+  bar.right -= 4;
+  DrawText(dc, w.text, &bar, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+  SelectObject(dc, oldFont);
+  ReleaseDC(w.handle, dc);
+}
+
+}  // namespace
+
 void DrawPlainFrame(Window& w) {
   RECT ins = FrameInsets(w);
-  if (ins.left == 0 && ins.top == 0) return;
+  if (ins.left == 0 && ins.top == 0 && ins.right == 0 && ins.bottom == 0) return;
   Surface* s = SurfaceOf(w);
   if (!s) return;
   POINT o = WindowOriginInSurface(w);
@@ -140,7 +157,10 @@ void DrawPlainFrame(Window& w) {
     int b = ins.left - ((w.exStyle & WS_EX_CLIENTEDGE) ? GetSystemMetrics(SM_CXEDGE) : 0);
     RECT bar{whole.left + b, whole.top + b, whole.right - b, whole.top + b + GetSystemMetrics(SM_CYCAPTION)};
     band(bar, GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+    OffsetRect(&bar, -o.x, -o.y);
+    DrawCaptionText(w, bar, active);
   }
+  DrawScrollBars(w, *s, o, clip);
   if (w.exStyle & WS_EX_CLIENTEDGE) {
     int e = GetSystemMetrics(SM_CXEDGE);
     RECT edge = client;
@@ -153,17 +173,18 @@ void DrawPlainFrame(Window& w) {
   if (Window* top = TopLevelOf(&w)) MarkPresent(*top);
 }
 
-void EraseBackground(Window& w, HDC, const RECT& rect) {
+// On the device context given (it may be another window's or a memory one),
+// with the class brush or, for a system colour index + 1, that colour.
+void EraseBackground(Window& w, HDC dc, const RECT& rect) {
   auto brush = reinterpret_cast<uintptr_t>(w.cls->background);
-  // Class brushes given as a system colour index + 1.
-  if (brush == 0 || brush > 31) return;
-  Surface* s = SurfaceOf(w);
-  if (!s) return;
-  POINT o = WindowOriginInSurface(w);
-  RECT c = ClientInWindow(w);
-  RECT r = rect;
-  OffsetRect(&r, o.x + c.left, o.y + c.top);
-  FillSurface(*s, r, VisibleInSurface(w, false), GetSysColor(static_cast<int>(brush - 1)));
+  if (brush == 0 || !dc) return;
+  if (brush > 31) {
+    FillRect(dc, &rect, w.cls->background);
+    return;
+  }
+  HBRUSH colour = CreateSolidBrush(GetSysColor(static_cast<int>(brush - 1)));
+  FillRect(dc, &rect, colour);
+  DeleteObject(colour);
 }
 
 // --------------------------------------------------------- presenting and snapshots ---
@@ -252,7 +273,7 @@ BOOL RedrawWindow(HWND window, const RECT* rect, HRGN region, UINT flags) {
   if (!w) return FALSE;
   bool children = !(flags & RDW_NOCHILDREN);
   std::vector<RECT> rects;
-  if (region) rects = RegionRects(region);
+  if (region) rects = GetRegionRects(region);
   else if (rect) rects.push_back(*rect);
   if (flags & RDW_INVALIDATE) {
     if (flags & RDW_FRAME) w->frameDirty = true;
@@ -302,15 +323,6 @@ HDC DeviceContextOn(HWND window, bool wholeWindow, const RECT* area) {
   return CreateSurfaceDC(s, o, clip, window);
 }
 
-Surface& ScreenSurface() {
-  static Surface screen = [] {
-    Surface s;
-    s.Resize(1, 1);
-    return s;
-  }();
-  return screen;
-}
-
 void MarkPresentOf(HWND window) {
   if (Window* w = Find(window))
     if (Window* top = TopLevelOf(w)) MarkPresent(*top);
@@ -348,8 +360,9 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
   return TRUE;
 }
 
+// The screen's device context answers questions (GetDeviceCaps); it draws nowhere.
 HDC GetDC(HWND window) {
-  if (!window) return CreateSurfaceDC(&ScreenSurface(), POINT{0, 0}, RECT{0, 0, 1, 1}, nullptr);
+  if (!window) return CreateCompatibleDC(nullptr);
   return DeviceContextOn(window, false, nullptr);
 }
 
@@ -360,6 +373,7 @@ HDC GetWindowDC(HWND window) {
 
 int ReleaseDC(HWND window, HDC dc) {
   if (!dc) return 0;
+  if (!window) return DeleteDC(dc) ? 1 : 0;
   ReleaseSurfaceDC(dc);
   MarkPresentOf(window);
   PresentSurfaces();
@@ -387,10 +401,3 @@ bool SaveWindowSnapshot(HWND window, const std::string& path) {
   return display::WritePng(path, pixels.data(), width, height);
 }
 
-// The region's rectangles come from the drawing layer once it is built in.
-#if __has_include("platform/win/gdi.h")
-#include "platform/win/gdi.h"
-std::vector<RECT> user::RegionRects(HRGN region) { return GetRegionRects(region); }
-#else
-std::vector<RECT> user::RegionRects(HRGN) { return {}; }
-#endif

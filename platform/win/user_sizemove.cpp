@@ -51,14 +51,8 @@ bool IsRelease(UINT m) { return m == WM_LBUTTONUP || m == WM_NCLBUTTONUP; }
 
 }  // namespace
 
-void RunSizeMoveLoop(HWND window, WPARAM command, POINT start) {
-  bool moving = (command & 0xFFF0) == SC_MOVE;
-  WPARAM wmsz = command & 0x000F;
-  Edges edges = EdgesOf(wmsz);
-  RECT original;
-  if (!GetWindowRect(window, &original)) return;
+void TrackMouse(HWND window, const std::function<void(POINT)>& moved, const std::function<bool(const MSG&)>& other) {
   SetCapture(window);
-  SendMessage(window, WM_ENTERSIZEMOVE, 0, 0);
   MSG m;
   while (IsWindow(window) && GetCapture() == window) {
     if (!GetMessage(&m, nullptr, 0, 0)) {
@@ -66,20 +60,36 @@ void RunSizeMoveLoop(HWND window, WPARAM command, POINT start) {
       break;
     }
     if (IsRelease(m.message)) break;
-    if ((m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) && m.wParam == VK_ESCAPE) {
-      PlaceAt(window, original);
-      break;
-    }
-    if (!IsMove(m.message)) {
-      TranslateMessage(&m);
-      DispatchMessage(&m);
+    if (IsMove(m.message)) {
+      moved(m.pt);
       continue;
     }
-    RECT r = Proposed(original, POINT{m.pt.x - start.x, m.pt.y - start.y}, moving, edges);
-    SendMessage(window, moving ? WM_MOVING : WM_SIZING, moving ? 0 : wmsz, reinterpret_cast<LPARAM>(&r));
-    if (IsWindow(window)) PlaceAt(window, r);
+    if (other && other(m)) break;
+    TranslateMessage(&m);
+    DispatchMessage(&m);
   }
   if (GetCapture() == window) ReleaseCapture();
+}
+
+void RunSizeMoveLoop(HWND window, WPARAM command, POINT start) {
+  bool moving = (command & 0xFFF0) == SC_MOVE;
+  WPARAM wmsz = command & 0x000F;
+  Edges edges = EdgesOf(wmsz);
+  RECT original;
+  if (!GetWindowRect(window, &original)) return;
+  SendMessage(window, WM_ENTERSIZEMOVE, 0, 0);
+  TrackMouse(
+      window,
+      [&](POINT p) {
+        RECT r = Proposed(original, POINT{p.x - start.x, p.y - start.y}, moving, edges);
+        SendMessage(window, moving ? WM_MOVING : WM_SIZING, moving ? 0 : wmsz, reinterpret_cast<LPARAM>(&r));
+        if (IsWindow(window)) PlaceAt(window, r);
+      },
+      [&](const MSG& m) {
+        bool escape = (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) && m.wParam == VK_ESCAPE;
+        if (escape && IsWindow(window)) PlaceAt(window, original);
+        return escape;
+      });
   if (IsWindow(window)) SendMessage(window, WM_EXITSIZEMOVE, 0, 0);
 }
 

@@ -43,7 +43,9 @@ RECT FrameInsets(const Window& w) {
   if (w.exStyle & WS_EX_CLIENTEDGE) b += GetSystemMetrics(SM_CXEDGE);
   if (w.exStyle & WS_EX_STATICEDGE) b += GetSystemMetrics(SM_CXBORDER);
   int caption = (w.style & WS_CAPTION) == WS_CAPTION ? GetSystemMetrics(SM_CYCAPTION) : 0;
-  return RECT{b, b + caption, b, b};
+  int vscroll = (w.style & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0;
+  int hscroll = (w.style & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0;
+  return RECT{b, b + caption, b + vscroll, b + hscroll};
 }
 
 RECT ClientInWindow(const Window& w) {
@@ -866,6 +868,9 @@ LRESULT HitTest(Window& w, POINT screen) {
   POINT p{screen.x - wr.left, screen.y - wr.top};
   RECT client = ClientInWindow(w);
   if (PtInRect(&client, p)) return HTCLIENT;
+  RECT vbar = ScrollBarRect(w, SB_VERT), hbar = ScrollBarRect(w, SB_HORZ);
+  if (PtInRect(&vbar, p)) return HTVSCROLL;
+  if (PtInRect(&hbar, p)) return HTHSCROLL;
   RECT ins = FrameInsets(w);
   int width = wr.right - wr.left, height = wr.bottom - wr.top;
   int border = ins.left;
@@ -967,6 +972,8 @@ LRESULT DefWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCLBUTTONDOWN: {
       // The caption moves the window, the sizing edges size it.
       auto hit = static_cast<LRESULT>(wParam);
+      if (hit == HTVSCROLL || hit == HTHSCROLL)
+        RunScrollLoop(h, hit == HTVSCROLL ? SB_VERT : SB_HORZ, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       if (hit == HTCAPTION) SendMessage(h, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
       if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT) SendMessage(h, WM_SYSCOMMAND, SC_SIZE | static_cast<WPARAM>(hit - HTLEFT + WMSZ_LEFT), lParam);
       return 0;

@@ -1,5 +1,5 @@
-// Opens one window on the desktop and draws into it: a gradient, a frame,
-// and a square wherever the mouse is clicked. Keys: Esc closes, Space clears.
+// Opens one window on the desktop and draws into it: bands of colour, a
+// frame, a line of text, and a disc wherever the mouse is clicked. Keys: Esc closes, Space clears.
 //
 //   windemo [--seconds N] [--snapshot file.png]
 //
@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "platform/display/display.h"
+#include "platform/win/gdi.h"
+#include "platform/win/gdi_text.h"
 #include "platform/win/user.h"
 
 namespace {
@@ -20,44 +22,37 @@ std::vector<POINT> clicks;
 std::string snapshotPath;
 constexpr UINT_PTR kCloseTimer = 1;
 
-uint32_t Pixel(uint8_t r, uint8_t g, uint8_t b) { return 0xFF000000u | (r << 16) | (g << 8) | b; }
-
-// Paints straight into the window's part of its surface.
-void Paint(HWND window) {
-  Surface* s = GetWindowSurface(window);
+// Bands of colour, a frame, a line of text, and a disc at every click.
+void Paint(HDC dc, HWND window) {
   RECT client;
   GetClientRect(window, &client);
-  POINT origin{0, 0};
-  ClientToScreen(window, &origin);
-  RECT frame;
-  GetWindowRect(window, &frame);
-  int ox = origin.x - frame.left, oy = origin.y - frame.top;
-  auto put = [&](int x, int y, uint32_t p) {
-    if (x >= 0 && y >= 0 && x < client.right && y < client.bottom) s->Row(oy + y)[ox + x] = p;
-  };
-  for (int y = 0; y < client.bottom; ++y)
-    for (int x = 0; x < client.right; ++x)
-      put(x, y, Pixel(static_cast<uint8_t>(255 * x / std::max<LONG>(1, client.right)),
-                      static_cast<uint8_t>(255 * y / std::max<LONG>(1, client.bottom)), 160));
-  for (int x = 20; x < client.right - 20; ++x) {
-    put(x, 20, Pixel(255, 255, 255));
-    put(x, client.bottom - 21, Pixel(255, 255, 255));
+  const int bands = 16;
+  for (int i = 0; i < bands; ++i) {
+    RECT band{client.right * i / bands, 0, client.right * (i + 1) / bands, client.bottom};
+    HBRUSH b = CreateSolidBrush(RGB(static_cast<uint8_t>(255 * i / bands), 60, static_cast<uint8_t>(200 - 10 * i)));
+    FillRect(dc, &band, b);
+    DeleteObject(b);
   }
-  for (int y = 20; y < client.bottom - 20; ++y) {
-    put(20, y, Pixel(255, 255, 255));
-    put(client.right - 21, y, Pixel(255, 255, 255));
-  }
-  for (POINT c : clicks)
-    for (int y = -6; y <= 6; ++y)
-      for (int x = -6; x <= 6; ++x) put(c.x + x, c.y + y, Pixel(250, 220, 40));
+  RECT frame{20, 20, client.right - 20, client.bottom - 20};
+  FrameRect(dc, &frame, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(255, 255, 255));
+  RECT line{30, 30, client.right - 30, 60};
+  DrawText(dc, "Click to place a disc; Space clears, Esc closes.", &line, DT_SINGLELINE | DT_LEFT | DT_VCENTER);
+  HBRUSH yellow = CreateSolidBrush(RGB(250, 220, 40));
+  HGDIOBJ old = SelectObject(dc, yellow);
+  for (POINT c : clicks) Ellipse(dc, c.x - 8, c.y - 8, c.x + 8, c.y + 8);
+  SelectObject(dc, old);
+  DeleteObject(yellow);
 }
 
 LRESULT DemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
-      BeginPaint(window, &ps);
-      Paint(window);
+      HDC dc = BeginPaint(window, &ps);
+      Paint(dc, window);
       EndPaint(window, &ps);
       return 0;
     }
@@ -88,11 +83,6 @@ LRESULT DemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
-
-// Device contexts come from the drawing layer; until it is part of the
-// build, painting here goes straight to the surface and needs none.
-__attribute__((weak)) HDC CreateSurfaceDC(Surface*, POINT, const RECT&, HWND) { return nullptr; }
-__attribute__((weak)) void ReleaseSurfaceDC(HDC) {}
 
 // The desktop's own libraries (D-Bus, display drivers) keep some memory to
 // the end of the process; that is not this program's to report.

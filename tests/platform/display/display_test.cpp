@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/display/display.h"
 
@@ -55,24 +58,48 @@ TEST_F(DisplayTest, DamagedPngsFailCleanly) {
   EXPECT_FALSE(display::ReadPng(Path("none.png"), out, w, h));
 }
 
+// Sets environment variables for one test and puts them back afterwards.
+class Environment {
+public:
+  void Set(const char* name, const char* value) {
+    Keep(name);
+    if (value) setenv(name, value, 1);
+    else unsetenv(name);
+  }
+  ~Environment() {
+    for (auto& [name, value] : saved_) {
+      if (value) setenv(name.c_str(), value->c_str(), 1);
+      else unsetenv(name.c_str());
+    }
+  }
+
+private:
+  void Keep(const char* name) {
+    const char* v = std::getenv(name);
+    saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+  }
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
 TEST_F(DisplayTest, EnvironmentChoosesTheBackEnd) {
-  const char* saved = std::getenv("PLATFORM_DISPLAY");
-  std::string keep = saved ? saved : "";
-  setenv("PLATFORM_DISPLAY", "headless", 1);
-  display::SetActiveBackend(nullptr);
-  EXPECT_STREQ(display::ActiveBackend().Name(), "headless");
-  // Without the variable and without a display server: headless as well.
-  unsetenv("PLATFORM_DISPLAY");
-  const char* x = std::getenv("DISPLAY");
-  const char* wl = std::getenv("WAYLAND_DISPLAY");
-  std::string keepX = x ? x : "", keepWl = wl ? wl : "";
-  unsetenv("DISPLAY");
-  unsetenv("WAYLAND_DISPLAY");
-  display::SetActiveBackend(nullptr);
-  EXPECT_STREQ(display::ActiveBackend().Name(), "headless");
-  if (x) setenv("DISPLAY", keepX.c_str(), 1);
-  if (wl) setenv("WAYLAND_DISPLAY", keepWl.c_str(), 1);
-  if (saved) setenv("PLATFORM_DISPLAY", keep.c_str(), 1);
+  struct Case {
+    const char* choice;
+    const char* test;
+    const char* x;
+  } cases[] = {
+      {"headless", nullptr, ":0"},  // the explicit choice wins
+      {nullptr, nullptr, nullptr},  // no display server
+      {nullptr, "1", ":0"},         // tests stay headless
+  };
+  for (const Case& c : cases) {
+    Environment env;
+    env.Set("PLATFORM_DISPLAY", c.choice);
+    env.Set("VESK_TEST", c.test);
+    env.Set("DISPLAY", c.x);
+    env.Set("WAYLAND_DISPLAY", nullptr);
+    display::SetActiveBackend(nullptr);
+    EXPECT_STREQ(display::ActiveBackend().Name(), "headless");
+  }
   display::SetActiveBackend(nullptr);
 }
 

@@ -96,10 +96,12 @@ TEST_F(ClipboardTest, TextFromTheDesktopIsSeen) {
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
   CloseClipboard();
-  display::ActiveBackend().SetClipboardText("from elsewhere ✓");
+  static int run = 0;
+  const std::string text = "from elsewhere ✓ " + std::to_string(++run);
+  display::ActiveBackend().SetClipboardText(text);
   EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
   ASSERT_TRUE(OpenClipboard(nullptr));
-  EXPECT_EQ(Bytes(GetClipboardData(CF_TEXT)), std::string("from elsewhere ✓") + '\0');
+  EXPECT_EQ(Bytes(GetClipboardData(CF_TEXT)), text + '\0');
   EXPECT_EQ(GetClipboardOwner(), nullptr);
   CloseClipboard();
 }

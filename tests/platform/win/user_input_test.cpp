@@ -308,6 +308,7 @@ TEST_F(InputTest, FocusAndActivationMessages) {
   // A click activates the window clicked on, and keys follow the focus.
   ClearLog();
   display::InjectClick(ScreenPoint(a, 10, 10));
+  Pump();
   EXPECT_EQ(GetActiveWindow(), a);
   EXPECT_EQ(LOWORD(Of(a, WM_ACTIVATE)[0].wParam), WA_CLICKACTIVE);
   EXPECT_EQ(GetFocus(), a);
@@ -337,6 +338,7 @@ TEST_F(InputTest, CursorsComeFromTheClassOrTheParent) {
   HWND top = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
   HWND edit = Make(WS_VISIBLE, RECT{0, 0, 50, 50}, top, 0, kLoggedDbl);
   display::InjectMouseMove(ScreenPoint(edit, 5, 5));
+  Pump();
   EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_IBEAM));
   EXPECT_EQ(display::HeadlessCursorShape(), 32513);
   // A parent that answers WM_SETCURSOR decides for its children.
@@ -348,6 +350,7 @@ TEST_F(InputTest, CursorsComeFromTheClassOrTheParent) {
     return std::nullopt;
   };
   display::InjectMouseMove(ScreenPoint(edit, 6, 6));
+  Pump();
   EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_WAIT));
   EXPECT_EQ(display::HeadlessCursorShape(), 32514);
   POINT pos;
@@ -409,6 +412,7 @@ TEST_F(InputTest, CaptionAndCornerPressesMoveAndSizeTheWindow) {
     return r;
   };
   display::InjectMouseMove(ScreenPoint(panel, 95, 75));
+  Pump();
   EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_SIZENWSE)) << "the sizing corner shows its cursor";
   POINT grip = ScreenPoint(panel, 50, 5);
   display::InjectMouseDown(grip);
@@ -448,6 +452,31 @@ TEST_F(InputTest, CaptionAndCornerPressesMoveAndSizeTheWindow) {
   Pump();
   EXPECT_EQ(placeInTop(), (RECT{30, 40, 130, 140}));
   EXPECT_EQ(Sent(panel, {WM_EXITSIZEMOVE}).size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// Input is routed when its turn comes: a capture taken while handling the
+// press already holds for the moves queued behind it.
+TEST_F(InputTest, QueuedInputFollowsACaptureTakenBeforeItsTurn) {
+  HWND top = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 300, 100});
+  HWND button = Make(WS_VISIBLE, RECT{10, 10, 60, 40}, top);
+  HWND other = Make(WS_VISIBLE, RECT{200, 10, 290, 90}, top);
+  handler = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (h == button && m == WM_LBUTTONDOWN) SetCapture(h);
+    if (h == button && m == WM_LBUTTONUP) ReleaseCapture();
+    return std::nullopt;
+  };
+  display::InjectMouseDown(ScreenPoint(button, 5, 5));
+  display::InjectMouseMove(ScreenPoint(other, 5, 5));
+  display::InjectMouseUp(ScreenPoint(other, 5, 5));
+  display::InjectMouseMove(ScreenPoint(other, 6, 6));
+  Pump();
+  EXPECT_EQ(Sent(button, {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}),
+            (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
+  EXPECT_EQ(Sent(other, {WM_MOUSEMOVE, WM_LBUTTONUP}), (std::vector<UINT>{WM_MOUSEMOVE})) << "after the release";
 }
 
 }  // namespace

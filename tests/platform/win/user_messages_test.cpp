@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/rtl/threads.h"
+#include "platform/win/kernel.h"
 #include "tests/platform/win/user_test_support.h"
 
 namespace {
@@ -154,27 +155,29 @@ TEST_F(MessagesTest, ThreadMessagesReachOnlyTheGuiThread) {
 
 TEST_F(MessagesTest, MsgWaitReportsHandlesInputAndTimeouts) {
   HWND w = Make(WS_POPUP, RECT{0, 0, 10, 10});
-  std::atomic<bool> signalled{false};
-  HANDLE handles[2] = {reinterpret_cast<HANDLE>(uintptr_t{0x100}), reinterpret_cast<HANDLE>(uintptr_t{0x200})};
-  SetHandleSignalProbe([&](HANDLE h) { return signalled && h == handles[1]; });
-  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, FALSE, 20, QS_ALLINPUT), 0x102u) << "nothing happened";
+  HANDLE handles[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, FALSE, 20, QS_ALLINPUT), WAIT_TIMEOUT) << "nothing happened";
   std::thread worker([&] {
     std::this_thread::sleep_for(10ms);
-    signalled = true;
+    SetEvent(handles[1]);
   });
-  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, FALSE, 5000, QS_ALLINPUT), 1u);
+  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0 + 1);
   worker.join();
-  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, TRUE, 0, 0), 0x102u) << "not all of them";
-  signalled = false;
+  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, TRUE, 0, 0), WAIT_TIMEOUT) << "not all of them";
+  SetEvent(handles[0]);
+  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, TRUE, 0, 0), WAIT_OBJECT_0);
+  ResetEvent(handles[0]);
+  ResetEvent(handles[1]);
   std::thread poster([&] {
     std::this_thread::sleep_for(10ms);
     PostMessage(w, WM_USER, 0, 0);
   });
-  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, FALSE, 5000, QS_ALLINPUT), 2u) << "input came";
+  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0 + 2) << "input came";
   poster.join();
-  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, FALSE, 0, QS_SENDMESSAGE), 0x102u) << "a post is no send";
-  EXPECT_EQ(MsgWaitForMultipleObjects(65, handles, FALSE, 0, QS_ALLINPUT), 0xFFFFFFFFu);
-  SetHandleSignalProbe(nullptr);
+  EXPECT_EQ(MsgWaitForMultipleObjects(2, handles, FALSE, 0, QS_SENDMESSAGE), WAIT_TIMEOUT) << "a post is no send";
+  EXPECT_EQ(MsgWaitForMultipleObjects(65, handles, FALSE, 0, QS_ALLINPUT), WAIT_FAILED);
+  CloseHandle(handles[0]);
+  CloseHandle(handles[1]);
 }
 
 TEST_F(MessagesTest, GetMessageWakesForAWorkerPost) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/win/gdi.h"
 #include "tests/platform/win/user_test_support.h"
 
 namespace {
@@ -125,16 +126,21 @@ TEST_F(PaintTest, ParentRepaintsReachTheChildrenBelow) {
 TEST_F(PaintTest, SnapshotHoldsThePaintedPixels) {
   HWND top = Make(WS_POPUP | WS_BORDER | WS_VISIBLE, RECT{30, 40, 94, 88});
   HWND child = Make(WS_VISIBLE, RECT{8, 8, 24, 24}, top, 0, kLoggedDbl);
+  HBRUSH navy = CreateSolidBrush(RGB(0x20, 0x40, 0x80));
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
   handler = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
     if (m != WM_PAINT) return std::nullopt;
     PAINTSTRUCT ps;
-    BeginPaint(h, &ps);
-    if (h == top) FillClient(h, RECT{0, 0, 62, 46}, 0xFF204080u);
-    if (h == child) FillClient(h, RECT{4, 4, 12, 12}, 0xFFFF0000u);
+    HDC dc = BeginPaint(h, &ps);
+    RECT all{0, 0, 62, 46}, square{4, 4, 12, 12};
+    if (h == top) FillRect(dc, &all, navy);
+    if (h == child) FillRect(dc, &square, red);
     EndPaint(h, &ps);
     return 0;
   };
   Pump();
+  DeleteObject(navy);
+  DeleteObject(red);
   // The child's class brush (COLOR_WINDOW) erased its background first.
   EXPECT_EQ(ClientPixel(child, POINT{0, 0}), 0xFFFFFFFFu);
   EXPECT_EQ(ClientPixel(child, POINT{5, 5}), 0xFFFF0000u);

@@ -3,11 +3,6 @@
 std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> UserTest::handler;
 std::vector<Logged> UserTest::log;
 
-// Until the drawing layer is linked in, device contexts are plain tokens;
-// the drawing layer's own definitions take precedence over these.
-__attribute__((weak)) HDC CreateSurfaceDC(Surface*, POINT, const RECT&, HWND) { return reinterpret_cast<HDC>(new int(0)); }
-__attribute__((weak)) void ReleaseSurfaceDC(HDC dc) { delete reinterpret_cast<int*>(dc); }
-
 LRESULT UserTest::LogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   log.push_back(Logged{window, message, wParam, lParam});
   if (handler)

@@ -219,6 +219,7 @@ LRESULT Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 TEST_F(WindowsTest, SubclassingChainsToThePreviousProcedure) {
+  subclassCalls = 0;
   HWND w = Make(WS_POPUP, RECT{0, 0, 10, 10});
   previousProc = reinterpret_cast<WNDPROC>(SetWindowLong(w, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&Subclass)));
   ASSERT_NE(previousProc, nullptr);
