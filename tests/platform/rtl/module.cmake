@@ -13,3 +13,7 @@ set_target_properties(rtltestlib_beside PROPERTIES LIBRARY_OUTPUT_DIRECTORY $<TA
 set_target_properties(rtltestlib_subfolder PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${rtl_plugin_subdir})
 target_compile_definitions(test_${name} PRIVATE RTL_TEST_PLUGIN_DIR="${rtl_plugin_subdir}")
 # ---- end of the library loader's part ----------------------------------------
+
+# ---- Resources: the tests' own, in a table of their own beside the program's ----
+include(${CMAKE_SOURCE_DIR}/cmake/VeskResources.cmake)
+vesk_embed_resources(test_${name} TestRtlResources ${CMAKE_SOURCE_DIR}/tests/platform/rtl/resources)
