@@ -8,3 +8,12 @@ if(sources)
 else()
   target_link_libraries(${name} INTERFACE PkgConfig::WIN_DEPS)
 endif()
+
+# The version resource of the executable answers the project's version.
+if(NOT PROJECT_VERSION_TWEAK)
+  set(vesk_version_tweak 0)
+else()
+  set(vesk_version_tweak ${PROJECT_VERSION_TWEAK})
+endif()
+set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win/sysinfo.cpp PROPERTIES COMPILE_DEFINITIONS
+  "VESK_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};VESK_VERSION_MINOR=${PROJECT_VERSION_MINOR};VESK_VERSION_PATCH=${PROJECT_VERSION_PATCH};VESK_VERSION_TWEAK=${vesk_version_tweak}")

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "platform/win/wintypes.h"
@@ -96,6 +97,10 @@ public:
   }
   ComPtr(const ComPtr& o) : ComPtr(o.p_) {}
   ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  // From a pointer to a derived class (an object to one of its interfaces).
+  template <typename U>
+    requires(!std::is_same_v<U, T> && std::is_convertible_v<U*, T*>)
+  ComPtr(const ComPtr<U>& o) : ComPtr(static_cast<T*>(o.Get())) {}
   ~ComPtr() { Reset(); }
   ComPtr& operator=(ComPtr o) noexcept {
     std::swap(p_, o.p_);

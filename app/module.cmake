@@ -1,0 +1,10 @@
+# The colour toolkit beside the executables: argyll/bin, argyll/ref and
+# argyll/doc in the build folder, where the program and the test programs
+# land, are links to Debian's argyll, argyll-ref and argyll-doc packages.
+set(vesk_argyll ${CMAKE_BINARY_DIR}/argyll)
+file(MAKE_DIRECTORY ${vesk_argyll}/bin)
+foreach(tool scanin colprof profcheck)
+  file(CREATE_LINK /usr/bin/${tool} ${vesk_argyll}/bin/${tool} SYMBOLIC)
+endforeach()
+file(CREATE_LINK /usr/share/color/argyll/ref ${vesk_argyll}/ref SYMBOLIC)
+file(CREATE_LINK /usr/share/doc/argyll-doc ${vesk_argyll}/doc SYMBOLIC)

@@ -1,0 +1,210 @@
+// The main window's unit. This part holds profile creation: the choices the
+// Create Profile button reads from the window, the pieces derived from them,
+// the checks, the two toolkit runs through "proc.bat" and the save of the
+// profile; and the range checks of the two tweak spin edits.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <string>
+
+#include "platform/rtl/sysutils.h"
+
+// ---- what the window gives ----------------------------------------------------
+
+// The window's choices at the moment Create Profile is pressed.
+struct TProfileChoices {
+  std::string ImageFileName;      // the photo
+  std::string ReferenceFileName;  // the chart's reference file
+  int32_t PhotoHeight = 1;        // height of the view's bitmap; a blank view is 1 x 1
+  std::string GammaText = "2.2";  // GammaSpin's text, in the user's locale
+  bool Perspective = false;       // perspectiveBox
+  double WhitePoint = 1.0;        // WP_spin
+  double DarkAreas = 1.0;         // dark_spin
+  std::string Device = "Camera";  // scanner_edit
+  std::string Model = "Model";    // model_edit
+  std::string Description = "VeSk";  // descr_edit; an empty one is filled in
+  std::string Copyright = "Copyright_free";  // copy_edit
+  int32_t TypeIndex = 0;          // typeList, -1 for no selection
+  int32_t AlgorithmIndex = 2;     // algList
+  int32_t IntentIndex = 0;        // intent_list
+  int32_t QualityIndex = 2;       // qualList
+};
+
+// The folders and title the request works with (the unit's state).
+struct TProfileFolders {
+  std::string ProgramFolder;  // with trailing delimiter; holds argyll/bin and argyll/ref
+  std::string WorkFolder;     // with trailing delimiter; see ProfileWorkFolder
+  std::string ColorFolder;    // initial folder of the save dialog
+  std::string ApplicationTitle = "VeSk - Tundrel";
+};
+
+// The texts of the request's messages, in the user's language.
+struct TProfileMessages {
+  std::string SelectTarget = "Please select valid target image.";
+  std::string SelectReference = "Please select reference file.";
+  std::string ProfileFilter = "ICC Profile File (*.icm)|*.icm";
+  std::string SaveProfileTitle = "Save Profile";
+  std::string ProfileSaved = "ICC Profile saved to:";
+  std::string ExtractError =
+      "ERROR extracting RGB values. Cannot continue. Check if the target type selection is correct.";
+  std::string NoRights =
+      "ERROR! Please make sure that the user have sufficient rights to process the image file in the current "
+      "folder or the folder is not read-only.";
+  std::string RunError = "Unable to run program.";
+  std::string NoSpace = "Not enough space on the disk. Free space: ";
+  std::string NoSpaceRequired = "MB. Required minimum space: ";
+  std::string DarkAreasRange = "Dark Areas emphasis value outside valid parameters. Resetting back to 1.00";
+  std::string WhitePointRange = "White Point value outside valid parameters. Resetting back to 1.00";
+  // Fixed English texts of the checks this system adds.
+  std::string NotTiff =
+      "The colour toolkit reads TIFF photos only. Please save the photo as a TIFF file and select it again.";
+  std::string ProfileFailed = "The colour toolkit could not make the profile. Its output is in:";
+  std::string WorkFolderRefused =
+      "The work folder is a link or belongs to another user, so it is not used. Please remove it:";
+  std::string LineBreak =
+      "A file name or profile text holds a line break, which the colour toolkit's batch file cannot carry. "
+      "Please rename the file or change the text.";
+  std::string DefaultDevice = "Camera";
+  std::string DefaultModel = "Model";
+  std::string DefaultCopyright = "Copyright_free";
+};
+
+// How a message is shown: the framework's information dialog with an OK
+// button, the application message box (titled with the application title,
+// information icon 0x40), or the framework's plain message.
+enum TProfileMessageKind { pmkInformationDialog, pmkMessageBox, pmkPlainMessage };
+
+// What the profile request's save dialog is prepared with.
+struct TProfileSaveDialog {
+  std::string FileName;
+  std::string InitialDir;
+  std::string DefaultExt;
+  std::string Filter;
+  std::string Title;
+};
+
+// The window's dialogs as the request uses them; the main window implements
+// them with its message boxes and SaveDialog1, tests script them.
+class IProfileDialogs {
+public:
+  virtual ~IProfileDialogs() = default;
+  // Shows a message and returns the button pressed (IDOK = 1).
+  virtual int32_t ShowProfileMessage(const std::string& text, const std::string& title,
+                                     TProfileMessageKind kind) = 0;
+  // Runs the save dialog; true with the chosen name, false when cancelled.
+  virtual bool ExecuteSaveDialog(const TProfileSaveDialog& dialog, std::string& fileName) = 0;
+};
+
+// ---- derived pieces -------------------------------------------------------------
+
+// The options and names built from the choices at every press.
+struct TProfileOptions {
+  std::string GammaOption;       // "" or "-G <value> "
+  std::string PerspectiveOption; // "" or "-p "
+  std::string WhitePointOption;  // "" or "-U <value> "
+  std::string DarkAreasOption;   // "" or "-V <value> "
+  std::string ChartFileName;
+  std::string QualityLetter;
+  std::string AlgorithmLetter;
+  std::string IntentOption;      // "" or "-Z <letter> "
+};
+
+// Number of chart types of typeList.
+constexpr int32_t ChartTypeCount = 15;
+
+std::string GetChartFileName(int32_t typeIndex);
+std::string GetQualityLetter(int32_t qualityIndex);
+std::string GetAlgorithmLetter(int32_t algorithmIndex);
+std::string GetIntentOption(int32_t intentIndex);
+// The gamma text is read with the user's number format; the option is empty
+// when its value is 2.2, else carries the value with "." as separator.
+std::string GetGammaOption(const std::string& gammaText, const TFormatSettings& userFormat);
+std::string GetWhitePointOption(double whitePoint);
+std::string GetDarkAreasOption(double darkAreas);
+TProfileOptions BuildProfileOptions(const TProfileChoices& choices, const TFormatSettings& userFormat);
+
+// The four profile texts, defaults put in for empty ones.
+struct TProfileTexts {
+  std::string Device, Model, Description, Copyright;
+};
+// An empty description becomes "VeSk" and is written back into choices.
+TProfileTexts TakeProfileTexts(TProfileChoices& choices, const TProfileMessages& messages);
+
+// Quotes one argument of a "proc.bat" line so that the batch interpreter
+// hands it on unchanged: a double quote inside stays part of the text.
+std::string QuoteArgument(const std::string& text);
+
+// The second line of each content of "proc.bat".
+std::string ScaninCommandLine(const TProfileFolders& folders, const TProfileOptions& options,
+                              const std::string& photoCopy, const std::string& referenceFileName);
+std::string ColprofCommandLine(const TProfileFolders& folders, const TProfileOptions& options,
+                               const TProfileTexts& texts, const std::string& base);
+
+// ---- the work folder ---------------------------------------------------------------
+
+// The temporary folder + "vesk-" + the numeric user id + "/".
+std::string ProfileWorkFolder();
+
+// ---- files ----------------------------------------------------------------------------
+
+// Size of the file, -1 when it cannot be found.
+int64_t GetFileSize(const std::string& fileName);
+// Bytes free for the user on the file system that holds path, -1 when the
+// path has none.
+int64_t GetDriveFreeSpace(const std::string& path);
+// Copies all bytes; raises the framework's stream errors when the source
+// cannot be opened or the destination created.
+void FileCopy(const std::string& source, const std::string& destination);
+// True when the file is a complete ICC profile: at least 128 bytes, "acsp"
+// at offset 36 and a size field equal to the file's size.
+bool IsValidIccProfile(const std::string& fileName);
+// True when the file begins like a TIFF file.
+bool IsTiffFile(const std::string& fileName);
+
+// ---- the request ----------------------------------------------------------------------
+
+class TProfileCreator {
+public:
+  TProfileCreator(IProfileDialogs& dialogs, TProfileFolders folders, TProfileMessages messages = {});
+
+  // The Create Profile button: checks, two toolkit runs, save.
+  void CreateBtnClick(TProfileChoices& choices);
+  // Whether the photo's file system and the work folder's have room for
+  // twice the photo; shows the shortage, or nothing for a missing photo.
+  bool CheckFreeSpace(const std::string& imageFileName);
+  // Starts the command line; with wait, returns when it has ended.
+  void RunAndWait(const std::string& commandLine, bool wait);
+
+  // Key release in the tweak spin edits: true when the value was out of
+  // range (the message is shown) and the spin edit must take the value 1.0.
+  bool WP_spinKeyUp(double value);
+  bool dark_spinKeyUp(double value);
+  // The spin edit's colour after focus leaves it: red when off the norm.
+  static bool TweakOffNorm(double value) { return value != 1.0; }
+
+  const TProfileOptions& Options() const { return options_; }
+  const std::string& SavedProfileName() const { return savedProfileName_; }
+
+  // The number format the gamma text is read and the space message is
+  // written with (the user's).
+  TFormatSettings UserFormat;
+  // Bytes free for the user on a drive (a mount point), -1 for none.
+  std::function<int64_t(const std::string&)> DriveFreeSpace = GetDriveFreeSpace;
+
+private:
+  void Message(const std::string& text, TProfileMessageKind kind);
+  bool FitsOneBatchLine(std::initializer_list<std::string> commandLines);
+  bool PrepareWorkFolder();
+  void WriteBatchFile(const std::string& commandLine);
+  void RunBatchFile();
+  void SaveProfile(const std::string& base);
+  bool TweakOutOfRange(double value, double low, double high, const std::string& text);
+
+  IProfileDialogs& dialogs_;
+  TProfileFolders folders_;
+  TProfileMessages messages_;
+  TProfileOptions options_;
+  std::string savedProfileName_;
+};

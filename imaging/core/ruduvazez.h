@@ -1,0 +1,339 @@
+// Shared routines of the image core: bits and byte order, row lengths,
+// geometry and angles, fitting, null-terminated text, number and date
+// parsing, sRGB <-> CIE L*a*b*, the PostScript text encoders, processor and
+// system probes.
+//
+// Sections: bits and bytes | geometry | angles and fitting | fonts | text | colour |
+// encoders | system | streams | temporary files
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/streams.h"
+#include "platform/win/gdi.h"
+#include "platform/win/wintypes.h"
+
+// ---- bits and bytes -------------------------------------------------------------
+
+// Row length in bytes of Width pixels of BitsPerPixel, padded to AlignBits.
+int64_t IEBitmapRowLen(int32_t width, int32_t bitsPerPixel, int32_t alignBits);
+// Consecutive set bits from the lowest set one (0 for 0).
+int32_t IEBitMaskWidth(uint32_t mask);
+// Bits needed for n values; -1 for 0.
+int32_t IECeilLog2(uint32_t n);
+// (2^bitsPerSample)^samplesPerPixel in 32-bit arithmetic; 1 for no samples.
+uint32_t IEColorsFromBits(int32_t bitsPerSample, int32_t samplesPerPixel);
+void IEReverseBits8(uint8_t& value);
+void IEReverseBits32(uint32_t& value);
+// The low two bytes exchanged; the upper 16 bits pass through.
+uint32_t IESwapWord(uint32_t value);
+uint32_t IESwapDWord(uint32_t value);
+uint64_t IESwapInt64(uint64_t value);
+void IESwapWordArray(void* buffer, size_t count);
+void IESwapDWordArray(void* buffer, size_t count);
+// The value reversed when swap is set.
+inline uint16_t IESwapWordIf(uint16_t value, bool swap) { return swap ? static_cast<uint16_t>(IESwapWord(value)) : value; }
+inline uint32_t IESwapDWordIf(uint32_t value, bool swap) { return swap ? IESwapDWord(value) : value; }
+inline uint64_t IESwapInt64If(bool swap, uint64_t value) { return swap ? IESwapInt64(value) : value; }
+// Base to the power exponent; integral exponents by repeated squaring.
+double IEPower(double base, double exponent);
+
+// ---- geometry (edges included) --------------------------------------------------
+
+bool IEPointInRect(int32_t x, int32_t y, int32_t left, int32_t top, int32_t right, int32_t bottom);
+bool IEPointInTRect(int32_t x, int32_t y, const RECT& rect);
+// As IEPointInRect with the corners ordered first.
+bool IEPointInBox(int32_t x, int32_t y, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+// True when the box spanned by (x1, y1), (x2, y2) shares a point with the rectangle.
+bool IEBoxesOverlap(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t left, int32_t top, int32_t right,
+                    int32_t bottom);
+// 2: all four corners of the second rectangle lie in the first; 1: some; 0: none.
+int32_t IERectContainment(int32_t left1, int32_t top1, int32_t right1, int32_t bottom1, int32_t left2, int32_t top2,
+                          int32_t right2, int32_t bottom2);
+// Constrains the line to vertical, horizontal or 45 degrees by moving (x2, y2).
+void IESnapLineAngle(int32_t x1, int32_t y1, int32_t& x2, int32_t& y2);
+double IEDistance(double x1, double y1, double x2, double y2);
+double IEPointToLineDistance(double x, double y, double x1, double y1, double x2, double y2);
+// Distance to the segment; 1,000,000 for a far end point or a fault.
+double IEPointToSegmentDistance(double x, double y, double x1, double y1, double x2, double y2);
+// Hit-test distance to a polyline mapped to the screen by origin, offset and zoom.
+double IEPointToPolylineDistance(int32_t x, int32_t y, const POINT* points, int32_t count, double orgX, double orgY,
+                                 double offX, double offY, double zoomX, double zoomY, int32_t penWidth, bool closed);
+// The rectangle widened to contain (x, y).
+void IEExtendRectToPoint(RECT& rect, int32_t x, int32_t y);
+
+// ---- angles and fitting (radians) -------------------------------------------------
+
+// Arc cosine; 0 for 1 and for -1.
+long double IEArcCos(long double x);
+// Angle between the segments P1P2 and P2P3.
+double IEVectorAngle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3);
+// Direction of P1 -> P2, 0..2 pi, counter-clockwise on screen (y downwards).
+double IELineAngle(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+// 1, -1 or 0: the turn from P1P2 to P1P3 and, for collinear points, their order.
+int32_t IEPointsOrientation(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3);
+// Angle at P2, 0..2 pi.
+double IEAngleFromThreePoints(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3);
+// The angle brought into 0 <= r < 360 (or -360 < r <= 0 for negative angles).
+double IENormalizeDegrees(double angle);
+// Fits a picture into a box keeping its aspect; each side at least 1.
+void IEFitSize(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight, int32_t& outWidth,
+               int32_t& outHeight);
+// Fits (0 percent) or fills (100 percent) the box; the visible size is cut to the box.
+void IEFitSizeWithCrop(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight, int32_t& visibleWidth,
+                       int32_t& visibleHeight, int32_t cropPercent, int32_t& outWidth, int32_t& outHeight);
+// True when the 16 bytes are equal.
+bool IEIsEqualGUID(const void* a, const void* b);
+
+// ---- fonts -------------------------------------------------------------------------------
+
+// Font style bits, as the framework's font style set stores them.
+constexpr uint8_t IE_FONT_BOLD = 1, IE_FONT_ITALIC = 2, IE_FONT_UNDERLINE = 4, IE_FONT_STRIKEOUT = 8;
+// The style bits of a font record (bold from weight 700); 0 for null.
+uint8_t IELogFontAToFontStyles(const LOGFONTA* font);
+uint8_t IELogFontWToFontStyles(const LOGFONTW* font);
+// The same record with its face name converted to UTF-16.
+void IELogFontAToW(const LOGFONTA& source, LOGFONTW& dest);
+
+// ---- text ---------------------------------------------------------------------------
+
+size_t IEStrLen(const char* text);
+size_t IEWideStrLen(const char16_t* text);
+char* IEStrCopy(char* dest, const char* source);
+char16_t* IEWideStrCopy(char16_t* dest, const char16_t* source);
+char* IEStrPCopy(char* dest, const std::string& text);
+char16_t* IEWideStrPCopy(char16_t* dest, const std::u16string& text);
+// Copies count characters; the buffers may overlap.
+char* IEStrMove(char* dest, const char* source, size_t count);
+// First (IEStrScan, IEAnsiStrScan) or last (IEStrRScan) occurrence; null when absent.
+const char* IEStrScan(const char* text, char c);
+const char* IEAnsiStrScan(const char* text, char c);
+const char* IEStrRScan(const char* text, char c);
+// The number in text with the locale's decimal separator; false when none.
+bool IETextToFloat(const std::string& text, long double& value);
+// The number, trying the other separator (',' <-> '.') when the locale's fails.
+double IEStrToFloatDef(const std::string& text, double defaultValue);
+double IEWideStrToFloatDef(const std::u16string& text, double defaultValue);
+// FloatToStr (15 significant digits) with "." as decimal separator whatever
+// the locale, for the library's files and texts.
+std::string IEFloatToStrDot(double value);
+// "YYYY:MM:DD HH:NN:SS" as a date and time; 0 for an empty or zero date and
+// for anything that does not convert.
+TDateTime IEEXIFDateToDateTime(const std::string& text);
+// True when data starts with "Exif" and a zero byte.
+bool IEIsEXIFHeader(const void* data, size_t size);
+void IECopyByteArray(const std::vector<uint8_t>& source, std::vector<uint8_t>& dest);
+
+// ---- colour -----------------------------------------------------------------------
+
+// The library's three-byte pixel, stored blue, green, red.
+struct TRGB {
+  uint8_t b = 0, g = 0, r = 0;
+  bool operator==(const TRGB&) const = default;
+};
+// L scaled to 0..255, a and b as signed bytes.
+struct TCIELab {
+  uint8_t l = 0;
+  int8_t a = 0, b = 0;
+  bool operator==(const TCIELab&) const = default;
+};
+// sRGB (D65) to CIE L*a*b* and back, in extended precision.
+TCIELab IERGBToCIELab(TRGB rgb);
+TRGB IECIELabToRGB(TCIELab lab);
+
+// ---- encoders -------------------------------------------------------------------------
+
+// One ASCII85 group of count (1..4) bytes; advances both pointers and
+// returns the characters written.
+int32_t IEEncodeASCII85Group(const uint8_t*& source, int32_t count, char*& output);
+// All bytes in groups, lines broken after 75..79 characters, then "~>" CR LF.
+// groupChars grows by the group characters; returns every character written.
+int32_t IEEncodeASCII85(const uint8_t*& source, int32_t count, char*& output, int32_t& groupChars);
+// Room IEEncodeASCII85 needs for count bytes.
+size_t IEASCII85Capacity(size_t count);
+// The PostScript RunLengthDecode encoding, ended by 128; returns the bytes written.
+int32_t IEEncodeRunLength(const uint8_t* source, int32_t length, uint8_t* destination);
+// Room IEEncodeRunLength needs for length bytes.
+size_t IERunLengthCapacity(size_t length);
+
+// ---- system ---------------------------------------------------------------------------
+
+// Opens the clipboard, trying up to 10 times 20 ms apart.
+bool IEOpenClipboard();
+
+// Physical memory in bytes: what is available now, or all of it.
+uint64_t IEGetPhysicalMemory(bool available);
+// The processor offers CPUID and reports MMX.
+bool IEHasMMX();
+constexpr uint32_t IE_VER_PLATFORM_WIN32_WINDOWS = 1;
+constexpr uint32_t IE_VER_PLATFORM_WIN32_NT = 2;
+// Version code 0..10 of a Windows version answer.
+uint8_t IEWindowsVersionCode(uint32_t platformId, uint32_t major, uint32_t minor);
+// The version code of the running system.
+uint8_t IEGetWindowsVersion();
+
+// ---- streams ---------------------------------------------------------------------------
+
+// Size of the file found by a directory search for the name; 0 when none.
+int64_t IEGetFileSize64(const std::string& fileName);
+// Writes count bytes; sets failed (never clears it) when fewer were written.
+void IESafeStreamWrite(TStream& stream, bool& failed, const void* buffer, int32_t count);
+// 2, 4 or 8 bytes read as a number, reversed when bigEndian; bytes beyond the
+// end of the stream read as 0.
+uint16_t IEReadWord(TStream& stream, bool bigEndian);
+uint32_t IEReadDWord(TStream& stream, bool bigEndian);
+uint64_t IEReadInt64(TStream& stream, bool bigEndian);
+// Writes a zero byte when the position is odd; returns the position.
+int64_t IEAlignStreamToWord(TStream& stream, bool& failed);
+// The text followed by CR LF, in one write.
+void IEWriteLineCRLF(TStream& stream, const std::string& text);
+void IEWriteLine(TStream& stream, const std::string& text);
+// Copies count bytes (0: the whole source from its start), cut to what the
+// source holds unless it is a zlib stream; raises on a short read or write.
+int64_t IECopyStream(TStream& dest, TStream& source, int64_t count);
+// Offset from the position of the first TIFF header found in the next
+// 128 KB ("II" or "MM", version 42, $4F52 or $5352, a plausible first
+// directory); -1 when none. The position is kept.
+int64_t IEFindTIFFHeader(TStream& stream);
+
+// A read-only stream over a caller's block, which it does not own.
+class TIEMemStream : public TCustomMemoryStream {
+public:
+  TIEMemStream(const void* buffer, int64_t size);
+};
+
+// A file stream opened the library's way: mode $FFFF creates (replacing),
+// any other mode opens by its access (mode and 3) and sharing ((mode and
+// $F0) shr 4) values; EFCreateError or EFOpenError on failure.
+class TIEWideFileStream : public TFileStream {
+public:
+  TIEWideFileStream(const std::string& fileName, uint16_t mode);
+};
+constexpr uint16_t IE_FILE_CREATE = 0xFFFF;
+
+// Reads a stream through a buffer; with relative set, position 0 is where
+// the source stood at creation. Seek from the end counts back from the
+// source's end. Destruction leaves the source just after the last byte read.
+class TIEBufferedReadStream : public TStream {
+public:
+  TIEBufferedReadStream(TStream& source, int32_t bufferSize, bool relative = false);
+  ~TIEBufferedReadStream() override;
+  TIEBufferedReadStream(const TIEBufferedReadStream&) = delete;
+  TIEBufferedReadStream& operator=(const TIEBufferedReadStream&) = delete;
+
+  int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void* buffer, int32_t count) override;  // raises EIEException
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() override { return sourceSize_ - base_; }
+  // The last read or seek was cut at the end of the source.
+  bool EndReached() const { return endReached_; }
+
+private:
+  void Fill();
+
+  TStream& source_;
+  int64_t position_;     // source position of the next byte
+  int64_t bufferStart_;  // source position of buffer_[0]
+  int32_t index_ = 0;
+  int32_t filled_ = 0;
+  std::vector<uint8_t> buffer_;
+  int64_t sourceSize_;
+  int64_t base_;
+  bool endReached_ = false;
+};
+
+// Collects writes into a buffer written to the target whole; Seek (reading
+// the position too) and destruction write what is left first.
+class TIEBufferedWriteStream : public TStream {
+public:
+  TIEBufferedWriteStream(TStream& target, int32_t bufferSize);
+  ~TIEBufferedWriteStream() override;
+  TIEBufferedWriteStream(const TIEBufferedWriteStream&) = delete;
+  TIEBufferedWriteStream& operator=(const TIEBufferedWriteStream&) = delete;
+
+  int32_t Read(void* buffer, int32_t count) override;  // raises EIEException
+  int32_t Write(const void* buffer, int32_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+private:
+  void Flush();
+
+  TStream& target_;
+  std::vector<uint8_t> buffer_;
+  int32_t filled_ = 0;
+};
+
+// ---- temporary files ---------------------------------------------------------------------
+
+// The settings' TempFolder, else the system's temporary folder; ends with a
+// delimiter.
+std::string IETempFolder();
+// folder + prefix + "-" + eight upper-case hex digits + ".tmp", drawn again
+// while an entry of that name (a dangling link too) exists.
+std::string IEMakeUniqueFileName(const std::string& prefix, const std::string& folder);
+// IEMakeUniqueFileName("ietemp", IETempFolder()); the file is not created.
+std::string IEGetTempFileName();
+
+// A new temporary file, created exclusively (an existing name, a planted link
+// included, fails) and readable only by the user. Its name is removed at
+// once, so nothing else can open it and it vanishes when the stream closes,
+// also when the process ends without closing it. EInOutError "Unable to
+// create " + name on failure.
+class TIETemporaryFileStream : public THandleStream {
+public:
+  explicit TIETemporaryFileStream(const std::string& fileName);
+  ~TIETemporaryFileStream() override;
+  TIETemporaryFileStream(const TIETemporaryFileStream&) = delete;
+  TIETemporaryFileStream& operator=(const TIETemporaryFileStream&) = delete;
+};
+
+// Backing store of file-held images: a temporary file (or a memory stream)
+// from which byte ranges are mapped into buffers and written back when
+// released.
+class TIEFileBuffer {
+public:
+  TIEFileBuffer() = default;
+  ~TIEFileBuffer();
+  TIEFileBuffer(const TIEFileBuffer&) = delete;
+  TIEFileBuffer& operator=(const TIEFileBuffer&) = delete;
+
+  bool IsAllocated() const { return stream_ != nullptr; }
+  const std::string& FileName() const { return fileName_; }
+  // Closes what is open, then opens a temporary file named with prefix in
+  // IETempFolder (or a memory stream) of size bytes. False on any failure.
+  bool Allocate(const std::string& prefix, bool useFile, int64_t size);
+  void SetSize(int64_t size);
+  // Releases every mapping (writing back those with write access) and the stream.
+  void Close();
+  // Access bits: 1 read, 2 write.
+  static constexpr uint8_t imRead = 1, imWrite = 2;
+  // A new zero-filled buffer of size bytes, read from position when access
+  // includes reading; null for a negative size or when memory is short.
+  uint8_t* Map(uint8_t access, int64_t size, int64_t position);
+  // Writes the buffer back when it was mapped for writing, then frees it;
+  // EListError for a buffer that was not mapped.
+  void Unmap(const uint8_t* buffer);
+  void UnmapAll();
+  int32_t FindMapping(const uint8_t* buffer) const;
+  // Copies count bytes at position into the same position of dest's stream.
+  void CopyTo(TIEFileBuffer& dest, int64_t count, int64_t position);
+  // Copies count bytes at position into a stream (count 0: the whole own stream).
+  void CopyToStream(TStream& stream, int64_t count, int64_t position);
+
+private:
+  struct TMapping {
+    int64_t position;
+    int64_t size;
+    std::unique_ptr<uint8_t[]> buffer;
+    uint8_t access;
+  };
+
+  std::unique_ptr<TStream> stream_;
+  std::string fileName_;
+  std::vector<TMapping> mappings_;
+};

@@ -1,0 +1,331 @@
+// The library's image: TIEBitmap and its abstract base, pixel formats,
+// storage locations (memory block or segments, temporary file), row access,
+// single pixels, palette, alpha channel, fills and scans, copies and storage
+// moves; the block allocator and the allocation-failure hook behind them.
+//
+// Sections: formats | allocator | base bitmap | bitmap
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "imaging/core/iesettings.h"
+#include "imaging/core/ruduvazez.h"
+#include "platform/rtl/object.h"
+#include "platform/win/globalmem.h"
+
+// ---- formats ---------------------------------------------------------------------
+
+enum TIEPixelFormat : uint8_t {
+  ieNoFormat,
+  ie1g,
+  ie8p,
+  ie8g,
+  ie16Gray,
+  ie24RGB,
+  ie32f,
+  ieCMYK,
+  ieRGB48,
+  ieCIELab,
+  ie32RGBA,
+};
+
+struct TIEPixelFormatInfo {
+  int32_t BitsPerPixel;
+  int32_t Channels;
+};
+// Bits per pixel and channels, indexed by the format.
+extern const std::array<TIEPixelFormatInfo, ie32RGBA + 1> IEPixelFormatInfo;
+
+// IEBitmapRowLen, or -1 when the length cannot be represented: the bit
+// count must fit the routine's 32-bit arithmetic and the length the 32-bit
+// row length that callers read.
+int64_t IECheckedRowLength(int32_t width, int32_t bitsPerPixel, int32_t alignment);
+
+enum TIELocation : uint8_t { ieInMemory, ieTempFile, ieTBitmap };
+
+// How the single memory block of an image is obtained (and freed).
+enum TIEAllocationKind : uint8_t { ieakMemoryManager, ieakGlobalAlloc, ieakAutoAlloc };
+
+// Access mode bits of the temporary-file storage.
+constexpr uint8_t iemRead = 1, iemWrite = 2, iemReadWrite = 3;
+
+// The colour as blue, green, red (system colours resolved to their RGB).
+void IEColorToRGB(TIEColor color, TRGB& rgb);
+// The colour as a 32-bit pixel: blue, green, red, then its own high byte.
+uint32_t IEColorToRGB32(TIEColor color);
+// Four bytes cyan, magenta, yellow, black stored inverted (255 = no ink) and back.
+uint32_t IERGBToCMYK(TRGB rgb);
+TRGB IECMYKToRGB(uint32_t cmyk);
+
+// ---- allocator ---------------------------------------------------------------------
+
+// What an image asks memory or a file for; the failure hook sees it.
+enum class TIEAllocRequest { Block, Segment, TempFile };
+// Returns true to make that request fail (tests exercise the fall-backs with it).
+using TIEAllocFailHook = std::function<bool(TIEAllocRequest request, int64_t size)>;
+// Sets (or, with an empty hook, clears) the process-wide hook.
+void IESetAllocFailHook(TIEAllocFailHook hook);
+// True when the hook asks this request to fail.
+bool IEAllocShouldFail(TIEAllocRequest request, int64_t size);
+
+// A block of size bytes with a one-byte tag before it: under 1 MB from the
+// memory manager (falling back to the system heap), larger zero-filled from
+// the system heap. Null when neither gives it.
+void* IEAutoAlloc(int64_t size);
+// Frees a block of IEAutoAlloc and clears the pointer.
+void IEAutoFree(void*& block);
+
+// Rows split over several zero-filled system-heap blocks, for images whose
+// single block cannot be had: 4 segments first, then twice as many while
+// each stays at least 10 MB and there are fewer segments than rows.
+class TIEMemorySegments {
+public:
+  TIEMemorySegments() = default;
+  ~TIEMemorySegments() { Free(); }
+  TIEMemorySegments(TIEMemorySegments&& other) noexcept { *this = std::move(other); }
+  TIEMemorySegments& operator=(TIEMemorySegments&& other) noexcept;
+  TIEMemorySegments(const TIEMemorySegments&) = delete;
+  TIEMemorySegments& operator=(const TIEMemorySegments&) = delete;
+
+  // Frees what is held, then tries the segments (only when the settings
+  // allow segmented allocation); false when none could be had.
+  bool Allocate(int32_t height, int64_t rowLength);
+  void Free();
+  int32_t Count() const { return static_cast<int32_t>(handles_.size()); }
+  int32_t RowsPerSegment() const { return rowsPerSegment_; }
+  // Row row (top-down inside each segment).
+  uint8_t* Row(int32_t row, int64_t rowLength) const {
+    return rows_[row / rowsPerSegment_] + int64_t{row % rowsPerSegment_} * rowLength;
+  }
+
+private:
+  std::vector<HGLOBAL> handles_;
+  std::vector<uint8_t*> rows_;  // the locked address of each segment
+  int32_t rowsPerSegment_ = 0;
+};
+
+// ---- base bitmap ---------------------------------------------------------------------
+
+// The interface every image holder of the library offers.
+class TIEBaseBitmap : public TObject {
+public:
+  // 1 read, 2 write, 3 both: whether a mapped row is read from and written
+  // back to file-held storage.
+  uint8_t AccessMode = iemReadWrite;
+
+  virtual uint8_t* GetScanline(int32_t row) = 0;
+  virtual int32_t GetBitCount() = 0;
+  virtual int32_t GetHeight() = 0;
+  virtual int32_t GetWidth() = 0;
+  virtual void SetWidth(int32_t value) = 0;
+  virtual void SetHeight(int32_t value) = 0;
+  virtual TIEPixelFormat GetPixelFormat() = 0;
+  virtual int32_t GetRowLength() = 0;
+  virtual TRGB* GetPaletteBuffer() = 0;
+  virtual void GetPaletteColor(int32_t index, TRGB& color) = 0;
+  virtual void SetPaletteColor(int32_t index, TRGB color) = 0;
+  virtual int32_t GetPaletteLength() = 0;
+  virtual int32_t GetPaletteUsed() = 0;
+  virtual void SetPaletteUsed(int32_t count) = 0;
+  virtual bool Allocate(int32_t width, int32_t height, TIEPixelFormat format) = 0;
+  virtual void Assign(TObject* source) = 0;
+  virtual void AssignImage(TObject* source) = 0;
+  virtual void CopyPaletteTo(TObject* dest) = 0;
+};
+
+// ---- bitmap ---------------------------------------------------------------------------
+
+class TIEBitmap;
+
+// Supplies the rows of a virtual bitmap.
+class TIEVirtualBitmapProvider : public TObject {
+public:
+  // Address of count pixels of the row starting at column first.
+  virtual uint8_t* GetRow(TIEBitmap* bitmap, int32_t row, int32_t count, int32_t first) = 0;
+};
+
+// Fills one three-byte pixel of a virtual bitmap's row.
+using TIEPixelCallback = std::function<void(TIEBitmap* bitmap, int32_t x, TRGB* pixel, int32_t y)>;
+
+class TIEMask;
+
+// The image of the library: width x height pixels of one format, stored in
+// memory (one 64-byte-aligned block, bottom-up, or several segments,
+// top-down) or in a temporary file (one row mapped at a time). Row 0 is the
+// top row for every caller.
+class TIEBitmap : public TIEBaseBitmap {
+public:
+  TIEBitmap();
+  TIEBitmap(int32_t width, int32_t height, TIEPixelFormat format);  // CreateSized
+  explicit TIEBitmap(TIEBitmap& source);                            // CreateCopy
+  ~TIEBitmap() override;
+  TIEBitmap(const TIEBitmap&) = delete;
+  TIEBitmap& operator=(const TIEBitmap&) = delete;
+  // An alpha channel: ie8g, all 255, in the given location (memory for ieTBitmap).
+  static std::unique_ptr<TIEBitmap> CreateAlphaChannel(int32_t width, int32_t height, TIELocation location);
+
+  // -- storage
+  bool Allocate(int32_t width, int32_t height, TIEPixelFormat format) override;
+  void FreeImage(bool freeAlpha);
+  bool IsEmpty() const;
+  bool IsVirtual() const;
+  uint8_t* GetScanline(int32_t row) override;
+  // As GetScanline, but in a temporary file any number of locked rows stay valid together.
+  uint8_t* LockScanline(int32_t row);
+  void UnlockScanline(int32_t row);
+  int32_t GetBitCount() override { return bitsPerPixel_; }
+  int32_t GetHeight() override { return height_; }
+  int32_t GetWidth() override { return width_; }
+  void SetWidth(int32_t value) override;
+  void SetHeight(int32_t value) override;
+  TIEPixelFormat GetPixelFormat() override { return pixelFormat_; }
+  int32_t GetRowLength() override { return static_cast<int32_t>(rowLength_); }
+  int64_t RowLength64() const { return rowLength_; }
+  int32_t GetChannelCount() const { return channels_; }
+  TIELocation Location() const { return location_; }
+  int64_t MemoryThreshold() const { return memoryThreshold_; }
+  int32_t RowAlignment() const { return rowAlignment_; }
+  TIEAllocationKind AllocationKind() const { return allocationKind_; }
+  void SetAllocationKind(TIEAllocationKind kind) { allocationKind_ = kind; }
+  // Number of memory segments holding the rows (0 for a single block or a file).
+  int32_t SegmentCount() const { return segments_.Count(); }
+  bool RowFlip() const { return rowFlip_ != 0; }
+  bool IsAlphaChannel() const { return isAlphaChannel_ != 0; }
+  bool FullFlag() const { return allFull_ != 0; }
+  void SetFullFlag(bool full) { allFull_ = full ? 1 : 0; }
+  uint8_t BilevelMethod() const { return bilevelMethod_; }
+  void SetBilevelMethod(uint8_t method) { bilevelMethod_ = method; }
+  TIEFileBuffer& FileBuffer() { return *fileBuffer_; }
+
+  // -- virtual bitmaps
+  void SetPixelCallback(TIEPixelCallback callback) { pixelCallback_ = std::move(callback); }
+  void SetRowProvider(std::unique_ptr<TIEVirtualBitmapProvider> provider) { rowProvider_ = std::move(provider); }
+
+  // -- pixels (no bounds checks)
+  uint8_t* GetPixelAddress(int32_t y, int32_t x, int32_t count = 1);
+  uint8_t* GetPixelAddress24(int32_t x, int32_t y);
+  uint8_t GetPixel8(int32_t x, int32_t y);
+  void SetPixel8(int32_t x, int32_t y, uint8_t value);
+  uint16_t GetPixel16(int32_t x, int32_t y);
+  void SetPixel16(int32_t x, int32_t y, uint16_t value);
+  float GetPixel32f(int32_t x, int32_t y);
+  void SetPixel32f(int32_t x, int32_t y, float value);
+  uint32_t GetPixelCMYK(int32_t x, int32_t y);
+  void SetPixelCMYK(int32_t x, int32_t y, uint32_t value);
+  TRGB GetPixel24(int32_t x, int32_t y);
+  void SetPixel24(int32_t x, int32_t y, TRGB value);
+  uint32_t GetPixel32RGBA(int32_t x, int32_t y);
+  void SetPixel32RGBA(int32_t x, int32_t y, uint32_t value);
+  // Red, green, blue.
+  std::array<uint16_t, 3> GetPixel48(int32_t x, int32_t y);
+  void SetPixel48(int32_t x, int32_t y, const std::array<uint16_t, 3>& value);
+  uint8_t GetAlphaPixel(int32_t x, int32_t y);
+  void SetAlphaPixel(int32_t x, int32_t y, uint8_t value);
+  void GetPixelRGB(int32_t x, int32_t y, TRGB& rgb);
+
+  // -- palette
+  TRGB* GetPaletteBuffer() override { return palette_.get(); }
+  void GetPaletteColor(int32_t index, TRGB& color) override;
+  void SetPaletteColor(int32_t index, TRGB color) override;
+  int32_t GetPaletteLength() override { return paletteLength_; }
+  int32_t GetPaletteUsed() override { return paletteUsed_; }
+  void SetPaletteUsed(int32_t count) override { paletteUsed_ = count; }
+  void CopyPaletteTo(TObject* dest) override;
+  void UpdateTBitmapPalette();
+
+  // -- alpha channel
+  TIEBitmap* GetAlphaChannel();
+  TIEBitmap* PeekAlphaChannel() const { return alphaChannel_; }
+  bool HasAlphaChannel() const { return alphaChannel_ != nullptr; }
+  // The given bitmap becomes the alpha channel; the previous one is not
+  // freed: the caller holds it and puts it back the same way.
+  void ReplaceAlphaChannel(TIEBitmap* bitmap);
+  void RemoveAlphaChannel(bool merge = false, TIEColor background = 0xFFFFFF);
+  void SoftenAlphaEdges(int32_t width);
+
+  // -- fills and scans
+  void Fill(double value);
+  void FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, double value);
+  void UpdateAllFull();
+  bool IsAllZero();
+  bool IsGrayscale();
+  void ComputeDisplayRange();
+
+  // -- display settings (stored and copied here, used by the renderers)
+  double DisplayMin = 0, DisplayMax = 0;
+  std::array<int32_t, 4> DisplayOffsets{};
+  bool DisplayAdjustments = false;
+  int32_t Contrast = 0;
+  // Where set, the display range and adjustments apply only inside it; owned.
+  TIEMask* DisplayMask() const { return displayMask_.get(); }
+  void SetDisplayMask(std::unique_ptr<TIEMask> mask);
+
+  // -- copies, caller storage, storage moves
+  void Assign(TObject* source) override;
+  void AssignImage(TObject* source) override;
+  void SetLocation(TIELocation location);
+  // Uses the caller's buffer of height rows of this library's row length;
+  // rowFlip 0: rows bottom-up like a DIB, 1: top-down.
+  void AttachMemoryBuffer(void* buffer, int32_t width, int32_t height, TIEPixelFormat format, bool freeFirst,
+                          uint8_t rowFlip);
+  // Hands the whole storage to dest and leaves this bitmap empty.
+  void TransferTo(TIEBitmap& dest);
+  void SetRowAlignment(int32_t bits);
+
+  // -- steps of Allocate, also used by the copies
+  bool AllocateStorage();
+  static void AllocateBlock(void*& block, void*& blockStart, int64_t size, TIEAllocationKind kind);
+  bool AllocateSegments();
+  void FreeSegments();
+
+private:
+  uint8_t* RowAddress(int32_t row);
+  int32_t FlipRow(int32_t row) const { return rowFlip_ ? height_ - 1 - row : row; }
+  uint8_t* VirtualRow(int32_t row, int32_t first, int32_t count);
+  void ReleaseCurrentRow();
+  void ReleaseMappedRows();
+  void ReleaseStorage();
+  bool SetGeometry();
+  bool AllocateInMemory(int64_t size);
+  bool AllocateTempFile(int64_t size);
+  void FreeBlock();
+  void CopyRowsFrom(TIEBitmap& source);
+  void TakeAlphaChannelFrom(TIEBitmap& source);
+  bool Reshape(int32_t width, int32_t height);
+  int64_t PixelBytesPerRow() const;
+
+  std::unique_ptr<TIEFileBuffer> fileBuffer_;
+  uint8_t* currentRow_ = nullptr;
+  std::unique_ptr<TRGB[]> palette_;
+  int32_t paletteLength_ = 0;
+  int32_t paletteUsed_ = 256;
+  TIEBitmap* alphaChannel_ = nullptr;  // owned
+  uint8_t* blockStart_ = nullptr;
+  void* block_ = nullptr;
+  std::vector<uint8_t*> lockedBuffers_;
+  std::vector<int32_t> lockedRows_;
+  uint8_t rowFlip_ = 0;
+  int32_t width_ = 0, height_ = 0;
+  int32_t bitsPerPixel_ = 0, channels_ = 0;
+  int64_t rowLength_ = 0;
+  TIEPixelFormat pixelFormat_ = ieNoFormat;
+  uint8_t isAlphaChannel_ = 0;
+  TIELocation location_ = ieTempFile;
+  uint8_t allFull_ = 0;
+  uint8_t memoryAttached_ = 0;
+  int64_t memoryThreshold_ = 0;
+  uint8_t bilevelMethod_ = 1;
+  int32_t rowAlignment_ = 32;
+  TIEAllocationKind allocationKind_ = ieakAutoAlloc;
+  TIEAllocationKind blockKind_ = ieakAutoAlloc;  // how block_ was obtained
+  uint8_t needsAllocation_ = 1;
+  TIEMemorySegments segments_;
+  TIEPixelCallback pixelCallback_;
+  std::unique_ptr<TIEVirtualBitmapProvider> rowProvider_;
+  std::unique_ptr<uint8_t[]> virtualRow_;
+  std::unique_ptr<TIEMask> displayMask_;
+};

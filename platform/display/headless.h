@@ -1,0 +1,49 @@
+// Input injection: feeds mouse, keyboard, text and file drops into the
+// active back end's input sink, the path that real input takes, so a test
+// drives the program as a user would. Coordinates are screen coordinates.
+// The messages come when the queue is pumped; file drops reach their
+// handler at once.
+//
+// Also the headless back end's record of what it was asked to show.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/display/display.h"
+
+namespace display {
+
+void InjectMouseMove(POINT screen);
+void InjectMouseDown(POINT screen, MouseButton button = MouseButton::Left);
+void InjectMouseUp(POINT screen, MouseButton button = MouseButton::Left);
+// Move, press and release.
+void InjectClick(POINT screen, MouseButton button = MouseButton::Left);
+// Two clicks at the same place and time.
+void InjectDoubleClick(POINT screen, MouseButton button = MouseButton::Left);
+void InjectWheel(POINT screen, int delta, bool horizontal = false);
+void InjectMouseLeave();
+void InjectKeyDown(uint8_t virtualKey);
+void InjectKeyUp(uint8_t virtualKey);
+// Press and release.
+void InjectKey(uint8_t virtualKey);
+void InjectText(const std::string& utf8);
+void InjectFileDrop(POINT screen, const std::vector<std::string>& files);
+
+// What the headless back end holds for a top-level window.
+struct HeadlessWindowState {
+  bool shown = false;
+  RECT rect;
+  std::string title;
+  int presents = 0;  // how often its surface was presented
+};
+
+// The state of `window` when the active back end is headless; false otherwise.
+bool HeadlessWindow(WindowKey window, HeadlessWindowState& state);
+// Beeps asked of the headless back end since start.
+int HeadlessBeepCount();
+// Standard cursor id last set (0 before any).
+int HeadlessCursorShape();
+
+}  // namespace display

@@ -1,0 +1,63 @@
+// What the profile tests share: dialogs that log messages and answer from a
+// script, and a road laid in a test folder (photo, reference, program and
+// work folders, with TMPDIR and XDG_DATA_HOME pointed inside it).
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/vesk_main.h"
+#include "tests/services/test_folder.h"
+
+struct LoggedMessage {
+  std::string text, title;
+  TProfileMessageKind kind;
+  bool operator==(const LoggedMessage&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const LoggedMessage& m) {
+  return out << "{" << m.kind << ", \"" << m.title << "\", \"" << m.text << "\"}";
+}
+
+class ScriptedDialogs : public IProfileDialogs {
+public:
+  int32_t ShowProfileMessage(const std::string& text, const std::string& title, TProfileMessageKind kind) override {
+    Messages.push_back({text, title, kind});
+    return 1;
+  }
+  bool ExecuteSaveDialog(const TProfileSaveDialog& dialog, std::string& fileName) override {
+    SaveDialogs.push_back(dialog);
+    if (SaveAnswer.empty()) return false;
+    fileName = SaveAnswer;
+    return true;
+  }
+
+  std::vector<LoggedMessage> Messages;
+  std::vector<TProfileSaveDialog> SaveDialogs;
+  std::string SaveAnswer;  // "" cancels
+};
+
+// The start of a TIFF file, enough for the photo checks.
+inline std::string TiffBytes() { return std::string("II*\0\x08\0\0\0", 8) + std::string(992, '\0'); }
+
+struct ProfileRoad {
+  explicit ProfileRoad(const std::string& programFolder = "") {
+    std::filesystem::create_directories(t / "tmp");
+    std::filesystem::create_directories(t / "color");
+    folders.ProgramFolder = programFolder.empty() ? t / "program folder/" : programFolder;
+    folders.WorkFolder = ProfileWorkFolder();
+    folders.ColorFolder = t / "color";
+    choices.ImageFileName = WriteBelow(t, "photos here/chart photo.tif", TiffBytes());
+    choices.ReferenceFileName = WriteBelow(t, "refs/Color Checker.cie", "reference");
+    choices.PhotoHeight = 240;
+  }
+
+  TempFolder t;
+  ScopedEnv tmp{"TMPDIR", t / "tmp"};
+  ScopedEnv data{"XDG_DATA_HOME", t / "data"};
+  ScriptedDialogs dialogs;
+  TProfileFolders folders;
+  TProfileChoices choices;
+};

@@ -1,0 +1,121 @@
+// The profile road with the real colour toolkit, on a chart photo. The
+// photo, chart type, reference and perspective option may be changed with
+// VESK_TEST_PHOTO, VESK_TEST_CHART (index of the chart list),
+// VESK_TEST_REFERENCE and VESK_TEST_PERSPECTIVE (1 = ticked).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <regex>
+
+#include "platform/rtl/files.h"
+#include "platform/win/kernel_files.h"
+#include "tests/app/profile_road.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : fallback;
+}
+
+std::string ProgramFolder() { return ExtractFilePath(GetModuleFileNameA()); }
+
+// Runs a command line of the shell's and returns what it printed.
+std::string Output(const std::string& command) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+  std::string text;
+  std::array<char, 4096> buffer;
+  size_t count;
+  while (pipe && (count = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0) text.append(buffer.data(), count);
+  return text;
+}
+
+// The text of a profile's "desc" or "cprt" tag (v2 text description or
+// text type, as the toolkit writes them).
+std::string TagText(const std::string& profile, const char* signature) {
+  auto u32 = [&](size_t at) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<uint8_t>(profile.at(at + i));
+    return v;
+  };
+  const uint32_t count = u32(128);
+  for (uint32_t i = 0; i < count; ++i) {
+    const size_t entry = 132 + 12 * i;
+    if (profile.compare(entry, 4, signature) != 0) continue;
+    const size_t at = u32(entry + 4);
+    const std::string type = profile.substr(at, 4);
+    if (type == "desc") return std::string(profile.c_str() + at + 12);
+    if (type == "text") return std::string(profile.c_str() + at + 8);
+  }
+  return {};
+}
+
+struct RealRoad : ProfileRoad {
+  RealRoad() : ProfileRoad(ProgramFolder()) {
+    choices.ImageFileName =
+        EnvOr("VESK_TEST_PHOTO", VESK_SHARED_DIR "/fixtures/charts/colorchecker24-handheld-crop.tif");
+    choices.ReferenceFileName =
+        EnvOr("VESK_TEST_REFERENCE", folders.ProgramFolder + "argyll/ref/ColorChecker.cie");
+    choices.TypeIndex = std::atoi(EnvOr("VESK_TEST_CHART", "0").c_str());
+    choices.Perspective = EnvOr("VESK_TEST_PERSPECTIVE", "0") == "1";
+    // The photo's folder must take the write test: work on a copy.
+    const std::string copy = t / "photo dir/" + ExtractFileName(choices.ImageFileName);
+    fs::create_directories(t / "photo dir");
+    fs::copy_file(choices.ImageFileName, copy);
+    choices.ImageFileName = copy;
+  }
+};
+
+}  // namespace
+
+TEST(ProfileRoadEndToEnd, ChartPhotoBecomesAProfile) {
+  RealRoad r;
+  r.choices.Description = "Handheld \"24\" test";
+  r.choices.Copyright = "No copyright, test data";
+  r.dialogs.SaveAnswer = r.t / "color/handheld.icm";
+  fs::create_directories(r.t / "color");
+  TProfileCreator creator(r.dialogs, r.folders);
+  creator.CreateBtnClick(r.choices);
+
+  ASSERT_EQ(r.dialogs.Messages, std::vector<LoggedMessage>({{"ICC Profile saved to:\r\r" + r.t / "color/", "",
+                                                             pmkInformationDialog}}));
+  const std::string profile = ReadAll(r.dialogs.SaveAnswer);
+  ASSERT_TRUE(IsValidIccProfile(r.dialogs.SaveAnswer));
+  EXPECT_EQ(TagText(profile, "desc"), "Handheld \"24\" test");
+  EXPECT_EQ(TagText(profile, "cprt"), "No copyright, test data");
+
+  const std::string base = r.folders.WorkFolder + fs::path(r.choices.ImageFileName).stem().string();
+  const std::string report = Output("'" + r.folders.ProgramFolder + "argyll/bin/profcheck' '" + base + ".ti3' '" +
+                                    r.dialogs.SaveAnswer + "' 2>&1");
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(report, match, std::regex(R"(avg[.a-z ]*=\s*([0-9.]+))"))) << report;
+  EXPECT_LT(std::stod(match[1]), 8.0) << report;
+}
+
+TEST(ProfileRoadEndToEnd, WrongChartTypeGivesTheExtractError) {
+  // An IT8.7 chart for a 24-patch photo; a chart type whose recognition file
+  // the toolkit's data lacks.
+  for (int32_t typeIndex : {11, 12}) {
+    RealRoad r;
+    r.choices.TypeIndex = typeIndex;
+    r.dialogs.SaveAnswer = r.t / "color/never.icm";
+    TProfileCreator creator(r.dialogs, r.folders);
+    creator.CreateBtnClick(r.choices);
+
+    EXPECT_EQ(r.dialogs.Messages, std::vector<LoggedMessage>({{TProfileMessages().ExtractError, "",
+                                                               pmkInformationDialog}}))
+        << typeIndex;
+    EXPECT_TRUE(r.dialogs.SaveDialogs.empty());
+    EXPECT_FALSE(fs::exists(r.dialogs.SaveAnswer));
+    for (const auto& e : fs::directory_iterator(r.folders.WorkFolder)) {
+      const std::string ext = e.path().extension().string();
+      EXPECT_TRUE(ext != ".icc" && ext != ".icm" && ext != ".ti3") << e.path();
+    }
+  }
+}

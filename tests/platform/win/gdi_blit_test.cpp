@@ -1,0 +1,426 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "tests/platform/win/gdi_test_canvas.h"
+
+namespace {
+
+// Each ternary code against independent pattern, source and destination bits.
+TEST(GdiBlit, RasterOperationsCombineSourcePatternAndDestination) {
+  const COLORREF S = RGB(0xF0, 0xCC, 0x0F), D = RGB(0xAA, 0x33, 0x5A), P = RGB(0x0F, 0x99, 0xF5);
+  const struct {
+    const char* name;
+    DWORD rop;
+    std::function<uint32_t(uint32_t, uint32_t, uint32_t)> f;
+  } cases[] = {
+      {"SRCCOPY", SRCCOPY, [](uint32_t s, uint32_t, uint32_t) { return s; }},
+      {"SRCPAINT", SRCPAINT, [](uint32_t s, uint32_t d, uint32_t) { return s | d; }},
+      {"SRCAND", SRCAND, [](uint32_t s, uint32_t d, uint32_t) { return s & d; }},
+      {"SRCINVERT", SRCINVERT, [](uint32_t s, uint32_t d, uint32_t) { return s ^ d; }},
+      {"SRCERASE", SRCERASE, [](uint32_t s, uint32_t d, uint32_t) { return s & ~d; }},
+      {"NOTSRCCOPY", NOTSRCCOPY, [](uint32_t s, uint32_t, uint32_t) { return ~s; }},
+      {"DSTINVERT", DSTINVERT, [](uint32_t, uint32_t d, uint32_t) { return ~d; }},
+      {"PATCOPY", PATCOPY, [](uint32_t, uint32_t, uint32_t p) { return p; }},
+      {"PATINVERT", PATINVERT, [](uint32_t, uint32_t d, uint32_t p) { return p ^ d; }},
+      {"BLACKNESS", BLACKNESS, [](uint32_t, uint32_t, uint32_t) { return 0u; }},
+      {"WHITENESS", WHITENESS, [](uint32_t, uint32_t, uint32_t) { return 0xFFFFFFu; }},
+  };
+  TestCanvas src(4, 4, S);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestCanvas dst(4, 4, D);
+    HBRUSH brush = CreateSolidBrush(P);
+    HGDIOBJ old = SelectObject(dst.dc, brush);
+    EXPECT_TRUE(BitBlt(dst.dc, 1, 1, 2, 2, src.dc, 0, 0, c.rop));
+    EXPECT_EQ(dst.At(1, 1), c.f(S, D, P) & 0xFFFFFF);
+    EXPECT_EQ(dst.At(2, 2), c.f(S, D, P) & 0xFFFFFF);
+    EXPECT_EQ(dst.At(0, 0), D);
+    EXPECT_EQ(dst.At(3, 3), D);
+    SelectObject(dst.dc, old);
+    DeleteObject(brush);
+  }
+}
+
+TEST(GdiBlit, BlitOntoItselfAndMonochromeConversions) {
+  TestCanvas c(8, 1);
+  for (int x = 0; x < 8; ++x) c.bits[x] = 0xFF000000u | static_cast<uint32_t>(x);
+  BitBlt(c.dc, 1, 0, 6, 1, c.dc, 0, 0, SRCCOPY);  // overlapping scroll to the right
+  for (int x = 1; x < 7; ++x) EXPECT_EQ(c.bits[x] & 0xFF, static_cast<uint32_t>(x - 1));
+
+  // Colour to monochrome: the source's background colour becomes white.
+  TestCanvas colour(4, 1, kRed);
+  colour.bits[2] = 0xFF0000FFu;
+  HDC monoDC = CreateCompatibleDC(nullptr);
+  HBITMAP mono = CreateBitmap(4, 1, 1, 1, nullptr);
+  HGDIOBJ old = SelectObject(monoDC, mono);
+  SetBkColor(colour.dc, kRed);
+  BitBlt(monoDC, 0, 0, 4, 1, colour.dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(GetPixel(monoDC, 0, 0), kWhite);
+  EXPECT_EQ(GetPixel(monoDC, 2, 0), kBlack);
+  // Monochrome to colour: 0 bits take the text colour, 1 bits the background colour.
+  TestCanvas out(4, 1);
+  SetTextColor(out.dc, kGreen);
+  SetBkColor(out.dc, kBlue);
+  BitBlt(out.dc, 0, 0, 4, 1, monoDC, 0, 0, SRCCOPY);
+  EXPECT_EQ(out.At(0, 0), kBlue);
+  EXPECT_EQ(out.At(2, 0), kGreen);
+  SelectObject(monoDC, old);
+  DeleteObject(mono);
+  DeleteDC(monoDC);
+}
+
+TEST(GdiBlit, StretchModesAndMirroring) {
+  // A 1-pixel black and white checkerboard shrunk by two.
+  TestCanvas src(8, 8);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) src.bits[y * 8 + x] = ((x + y) & 1) ? 0xFF000000u : 0xFFFFFFFFu;
+  TestCanvas dst(4, 4);
+  SetStretchBltMode(dst.dc, HALFTONE);
+  StretchBlt(dst.dc, 0, 0, 4, 4, src.dc, 0, 0, 8, 8, SRCCOPY);
+  COLORREF grey = dst.At(1, 1);
+  EXPECT_NEAR(GetRValue(grey), 128, 2);
+  SetStretchBltMode(dst.dc, COLORONCOLOR);
+  StretchBlt(dst.dc, 0, 0, 4, 4, src.dc, 0, 0, 8, 8, SRCCOPY);
+  EXPECT_TRUE(dst.At(1, 1) == kWhite || dst.At(1, 1) == kBlack);
+
+  // Doubling repeats each pixel; a negative width mirrors.
+  TestCanvas row(3, 1);
+  row.bits[0] = 0xFFFF0000u;
+  row.bits[1] = 0xFF00FF00u;
+  row.bits[2] = 0xFF0000FFu;
+  TestCanvas big(6, 2);
+  StretchBlt(big.dc, 0, 0, 6, 2, row.dc, 0, 0, 3, 1, SRCCOPY);
+  EXPECT_EQ(big.At(0, 0), kRed);
+  EXPECT_EQ(big.At(1, 1), kRed);
+  EXPECT_EQ(big.At(2, 0), kGreen);
+  EXPECT_EQ(big.At(5, 1), kBlue);
+  StretchBlt(big.dc, 5, 0, -6, 1, row.dc, 0, 0, 3, 1, SRCCOPY);
+  EXPECT_EQ(big.At(0, 0), kBlue);
+  EXPECT_EQ(big.At(5, 0), kRed);
+}
+
+// A 1-bit bottom-up mask drawn with SRCINVERT, its source rectangle given
+// in bottom-up rows as the image library passes it.
+TEST(GdiBlit, StretchDIBitsInvertsThroughABottomUpMask) {
+  const int w = 8, h = 4;
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[2];
+  } info{};
+  info.header.biWidth = w;
+  info.header.biHeight = h;  // bottom-up
+  info.header.biBitCount = 1;
+  info.colors[0] = {0, 0, 0, 0};
+  info.colors[1] = {255, 255, 255, 0};
+  // Picture rows from the top: row 0 = 0xF0, rows 1..3 = 0x00. Memory holds the bottom row first.
+  uint32_t bits[h] = {0, 0, 0, 0xF0};
+  TestCanvas c(w, h, RGB(0x12, 0x34, 0x56));
+  int srcX = 0, srcY = 0, srcW = w, srcH = 2;
+  StretchDIBits(c.dc, 0, 0, srcW, srcH, srcX, h - srcH - srcY, srcW, srcH, bits,
+                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCINVERT);
+  EXPECT_EQ(c.At(0, 0), RGB(0xED, 0xCB, 0xA9));  // mask bit set: inverted
+  EXPECT_EQ(c.At(3, 0), RGB(0xED, 0xCB, 0xA9));
+  EXPECT_EQ(c.At(4, 0), RGB(0x12, 0x34, 0x56));  // clear bit: unchanged
+  EXPECT_EQ(c.At(0, 1), RGB(0x12, 0x34, 0x56));
+  EXPECT_EQ(c.At(0, 2), RGB(0x12, 0x34, 0x56));  // outside the destination
+
+  // A header that lies about its bit count is refused.
+  info.header.biBitCount = 3;
+  EXPECT_EQ(StretchDIBits(c.dc, 0, 0, w, h, 0, 0, w, h, bits, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                          SRCCOPY),
+            0);
+}
+
+TEST(GdiBlit, AlphaBlendConstantAndPerPixel) {
+  TestCanvas src(2, 1, kRed);
+  TestCanvas dst(2, 1, kBlue);
+  BLENDFUNCTION half{AC_SRC_OVER, 0, 128, 0};
+  EXPECT_TRUE(AlphaBlend(dst.dc, 0, 0, 2, 1, src.dc, 0, 0, 2, 1, half));
+  COLORREF mixed = dst.At(0, 0);
+  EXPECT_NEAR(GetRValue(mixed), 128, 1);
+  EXPECT_NEAR(GetBValue(mixed), 127, 1);
+
+  // Premultiplied per-pixel alpha: opaque, half (premultiplied red 128) and clear.
+  TestCanvas pp(3, 1);
+  pp.bits[0] = 0xFFFF0000u;
+  pp.bits[1] = 0x80800000u;
+  pp.bits[2] = 0x00000000u;
+  TestCanvas back(3, 1, kBlue);
+  BLENDFUNCTION perPixel{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  EXPECT_TRUE(AlphaBlend(back.dc, 0, 0, 3, 1, pp.dc, 0, 0, 3, 1, perPixel));
+  EXPECT_EQ(back.At(0, 0), kRed);
+  EXPECT_NEAR(GetRValue(back.At(1, 0)), 128, 1);
+  EXPECT_NEAR(GetBValue(back.At(1, 0)), 127, 1);
+  EXPECT_EQ(back.At(2, 0), kBlue);
+
+  // A source rectangle outside the source fails.
+  EXPECT_FALSE(AlphaBlend(dst.dc, 0, 0, 2, 1, src.dc, 1, 0, 2, 1, half));
+}
+
+TEST(GdiBlit, TransparentBltSkipsTheKeyColour) {
+  TestCanvas src(3, 1, kRed);
+  src.bits[1] = 0xFF00FF00u;
+  TestCanvas dst(6, 2, kBlue);
+  EXPECT_TRUE(TransparentBlt(dst.dc, 0, 0, 6, 2, src.dc, 0, 0, 3, 1, kGreen));
+  EXPECT_EQ(dst.At(0, 0), kRed);
+  EXPECT_EQ(dst.At(2, 1), kBlue);
+  EXPECT_EQ(dst.At(3, 0), kBlue);
+  EXPECT_EQ(dst.At(5, 1), kRed);
+}
+
+TEST(GdiBlit, GradientFillEndColoursBothDirections) {
+  for (ULONG mode : {GRADIENT_FILL_RECT_H, GRADIENT_FILL_RECT_V}) {
+    TestCanvas c(20, 20);
+    TRIVERTEX v[2];
+    v[0] = {2, 2, 0xFF00, 0, 0, 0};
+    v[1] = {18, 18, 0, 0, 0xFF00, 0};
+    GRADIENT_RECT g{0, 1};
+    EXPECT_TRUE(GradientFill(c.dc, v, 2, &g, 1, mode));
+    EXPECT_EQ(c.At(2, 2), kRed) << mode;
+    EXPECT_EQ(c.At(17, 17), kBlue) << mode;
+    COLORREF mid = mode == GRADIENT_FILL_RECT_H ? c.At(10, 5) : c.At(5, 10);
+    EXPECT_NEAR(GetRValue(mid), 128, 10) << mode;
+    EXPECT_EQ(c.At(18, 10), kWhite);
+    EXPECT_EQ(c.At(1, 10), kWhite);
+    GRADIENT_RECT bad{0, 5};
+    EXPECT_FALSE(GradientFill(c.dc, v, 2, &bad, 1, mode));
+  }
+}
+
+// Drawing on DIB sections of every depth: pixels land in the caller's memory.
+TEST(GdiDib, SectionsOfEveryDepthTakeDrawing) {
+  for (int bpp : {1, 4, 8, 16, 24, 32}) {
+    SCOPED_TRACE(bpp);
+    struct {
+      BITMAPINFOHEADER header;
+      RGBQUAD colors[256];
+    } info{};
+    info.header.biWidth = 10;
+    info.header.biHeight = 6;  // bottom-up
+    info.header.biBitCount = static_cast<WORD>(bpp);
+    info.colors[0] = {0, 0, 0, 0};
+    info.colors[1] = {255, 255, 255, 0};
+    info.colors[2] = {0, 0, 255, 0};
+    void* bits = nullptr;
+    HBITMAP bm = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(bm, nullptr);
+    ASSERT_NE(bits, nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bm);
+    COLORREF ink = bpp == 1 ? kWhite : kRed;
+    HBRUSH brush = CreateSolidBrush(ink);
+    RECT top{0, 0, 10, 1};
+    FillRect(dc, &top, brush);
+    EXPECT_EQ(GetPixel(dc, 5, 0), ink);
+    EXPECT_EQ(GetPixel(dc, 5, 5), kBlack);
+    // Bottom-up: the top row is the last row in memory.
+    int stride = ((10 * bpp + 31) / 32) * 4;
+    const auto* last = static_cast<const uint8_t*>(bits) + 5 * stride;
+    const auto* first = static_cast<const uint8_t*>(bits);
+    EXPECT_NE(std::vector<uint8_t>(last, last + stride), std::vector<uint8_t>(stride));
+    EXPECT_EQ(std::vector<uint8_t>(first, first + stride), std::vector<uint8_t>(stride));
+    DIBSECTION ds{};
+    ASSERT_EQ(GetObject(bm, sizeof ds, &ds), static_cast<int>(sizeof ds));
+    EXPECT_EQ(ds.dsBm.bmBits, bits);
+    EXPECT_EQ(ds.dsBmih.biBitCount, bpp);
+    SelectObject(dc, old);
+    DeleteObject(brush);
+    DeleteObject(bm);
+    DeleteDC(dc);
+  }
+}
+
+TEST(GdiDib, GetDIBitsAndSetDIBitsConvertDepths) {
+  TestCanvas colourDC(1, 1);
+  HBITMAP bm = CreateCompatibleBitmap(colourDC.dc, 4, 2);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bm);
+  SetPixel(dc, 0, 0, kWhite);
+  SetPixel(dc, 3, 1, kRed);
+  SelectObject(dc, old);
+
+  // Ask for the bitmap's own description first.
+  BITMAPINFO probe{};
+  probe.bmiHeader.biBitCount = 0;
+  EXPECT_EQ(GetDIBits(dc, bm, 0, 2, nullptr, &probe, DIB_RGB_COLORS), 2);
+  EXPECT_EQ(probe.bmiHeader.biWidth, 4);
+  EXPECT_EQ(probe.bmiHeader.biBitCount, 32);
+
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[256];
+  } info{};
+  info.header.biWidth = 4;
+  info.header.biHeight = 2;
+  info.header.biBitCount = 8;
+  uint8_t rows[2][4] = {};
+  EXPECT_EQ(GetDIBits(dc, bm, 0, 2, rows, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS), 2);
+  // Bottom-up: scan 0 is the picture's lower row.
+  const RGBQUAD& white = info.colors[rows[1][0]];
+  EXPECT_EQ(white.rgbRed + white.rgbGreen + white.rgbBlue, 765);
+  const RGBQUAD& red = info.colors[rows[0][3]];
+  EXPECT_EQ(red.rgbRed, 255);
+  EXPECT_EQ(red.rgbBlue, 0);
+
+  info.header.biBitCount = 1;
+  uint32_t maskRows[2] = {};
+  EXPECT_EQ(GetDIBits(dc, bm, 0, 2, maskRows, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS), 2);
+  EXPECT_EQ(maskRows[1] & 0x80, 0x80u);  // the white pixel, top row
+  EXPECT_EQ(maskRows[0] & 0x80, 0u);
+
+  // SetDIBits writes a 24-bit top-down DIB into the bitmap.
+  info.header.biBitCount = 24;
+  info.header.biHeight = -2;
+  uint8_t rgb[2][12] = {};
+  rgb[1][0] = 255;  // blue at (0, 1)
+  EXPECT_EQ(SetDIBits(dc, bm, 0, 2, rgb, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS), 2);
+  SelectObject(dc, bm);
+  EXPECT_EQ(GetPixel(dc, 0, 1), kBlue);
+  EXPECT_EQ(GetPixel(dc, 0, 0), kBlack);
+  SelectObject(dc, old);
+  DeleteObject(bm);
+  DeleteDC(dc);
+}
+
+TEST(GdiBlit, PatternBrushesTileFromTheBrushOrigin) {
+  HBITMAP pattern = CreateBitmap(8, 8, 1, 1, nullptr);
+  HDC pdc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(pdc, pattern);
+  PatBlt(pdc, 0, 0, 8, 8, WHITENESS);
+  SetPixel(pdc, 0, 0, kBlack);
+  SelectObject(pdc, old);
+  HBRUSH brush = CreatePatternBrush(pattern);
+  TestCanvas c(16, 16);
+  SetTextColor(c.dc, kRed);  // 0 bits of a monochrome pattern
+  SetBkColor(c.dc, kWhite);
+  RECT all{0, 0, 16, 16};
+  FillRect(c.dc, &all, brush);
+  EXPECT_EQ(c.Count(kRed), 4);
+  EXPECT_EQ(c.At(8, 8), kRed);
+  DeleteObject(brush);
+  DeleteObject(pattern);
+  DeleteDC(pdc);
+}
+
+}  // namespace
+
+namespace {
+
+// Drawing on a 24-bit DIB converts only what it touches; the rest of the
+// caller's memory stays byte for byte.
+TEST(GdiDib, DrawingOnIndirectDepthsKeepsOtherBytes) {
+  BITMAPINFO info{};
+  info.bmiHeader.biWidth = 30;
+  info.bmiHeader.biHeight = 20;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bm = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(bm, nullptr);
+  const int stride = ((30 * 24 + 31) / 32) * 4;
+  auto* bytes = static_cast<uint8_t*>(bits);
+  for (int i = 0; i < stride * 20; ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+  std::vector<uint8_t> before(bytes, bytes + stride * 20);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bm);
+  HBRUSH red = CreateSolidBrush(kRed);
+  RECT r{5, 5, 8, 7};
+  FillRect(dc, &r, red);
+  Ellipse(dc, 10, 2, 20, 12);
+  EXPECT_EQ(GetPixel(dc, 6, 6), kRed);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x) {
+      bool touched = (x >= 5 && x < 8 && y >= 5 && y < 7) || (x >= 10 && x < 20 && y >= 2 && y < 12);
+      if (touched) continue;
+      const uint8_t* now = bytes + (19 - y) * stride + 3 * x;
+      const uint8_t* was = before.data() + (19 - y) * stride + 3 * x;
+      ASSERT_TRUE(now[0] == was[0] && now[1] == was[1] && now[2] == was[2]) << x << "," << y;
+    }
+  SelectObject(dc, old);
+  DeleteObject(red);
+  DeleteObject(bm);
+  DeleteDC(dc);
+}
+
+TEST(GdiBlit, PlgBltMapsOntoAParallelogram) {
+  // 4 x 2 source: top row red, bottom row blue; rotated a quarter turn.
+  TestCanvas src(4, 2, kRed);
+  for (int x = 0; x < 4; ++x) src.bits[4 + x] = 0xFF0000FFu;
+  TestCanvas dst(10, 10);
+  // Top-left at (6, 1), top-right below it at (6, 5), bottom-left at (4, 1).
+  const POINT plg[3] = {{6, 1}, {6, 5}, {4, 1}};
+  EXPECT_TRUE(PlgBlt(dst.dc, plg, src.dc, 0, 0, 4, 2, nullptr, 0, 0));
+  EXPECT_EQ(dst.At(5, 2), kRed);   // the source's top row lies along x = 5
+  EXPECT_EQ(dst.At(4, 2), kBlue);  // its bottom row along x = 4
+  EXPECT_EQ(dst.At(7, 2), kWhite);
+  EXPECT_EQ(dst.At(5, 6), kWhite);
+}
+
+TEST(GdiObjects, PalettesKeepTheirEntries) {
+  struct {
+    LOGPALETTE header;
+    PALETTEENTRY more[3];
+  } pal{};
+  pal.header.palNumEntries = 4;
+  pal.header.palPalEntry[0] = {10, 20, 30, 0};
+  HPALETTE h = CreatePalette(&pal.header);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(GetPaletteEntries(h, 0, 0, nullptr), 4u);
+  const PALETTEENTRY set[2] = {{1, 2, 3, 0}, {4, 5, 6, 0}};
+  EXPECT_EQ(SetPaletteEntries(h, 3, 2, set), 1u);  // only one fits
+  PALETTEENTRY got[4];
+  EXPECT_EQ(GetPaletteEntries(h, 0, 4, got), 4u);
+  EXPECT_EQ(got[0].peGreen, 20);
+  EXPECT_EQ(got[3].peBlue, 3);
+  EXPECT_EQ(GetPaletteEntries(h, 9, 1, got), 0u);
+  DeleteObject(h);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GdiBlit, CopiesHonourClipAndSourceEdges) {
+  TestCanvas src(6, 6);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 6; ++x) src.bits[y * 6 + x] = 0xFF000000u | static_cast<uint32_t>(y * 16 + x);
+  TestCanvas dst(10, 10, kRed);
+  IntersectClipRect(dst.dc, 3, 3, 7, 7);
+  // Source rectangle runs past the source's right and bottom edges.
+  BitBlt(dst.dc, 2, 2, 8, 8, src.dc, 2, 2, SRCCOPY);
+  EXPECT_EQ(dst.At(2, 2), kRed);                   // clipped away
+  EXPECT_EQ(dst.At(3, 3), RGB(0, 0, 3 * 16 + 3));  // source (3, 3)
+  EXPECT_EQ(dst.At(5, 5), RGB(0, 0, 5 * 16 + 5));
+  EXPECT_EQ(dst.At(6, 6), kRed);                   // beyond the source
+  EXPECT_EQ(dst.At(7, 4), kRed);                   // outside the clip
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GdiDib, SetDIBitsToDevicePlacesBottomUpRows) {
+  // 2 x 2, bottom-up: the first row in memory is the picture's bottom row.
+  BITMAPINFO info{};
+  info.bmiHeader.biWidth = 2;
+  info.bmiHeader.biHeight = 2;
+  info.bmiHeader.biBitCount = 24;
+  const uint8_t rows[2][8] = {{255, 0, 0, 0, 255, 0, 0, 0},    // bottom: blue, green
+                              {0, 0, 255, 255, 255, 255, 0, 0}};  // top: red, white
+  TestCanvas c(6, 6, kBlack);
+  EXPECT_EQ(SetDIBitsToDevice(c.dc, 3, 1, 2, 2, 0, 0, 0, 2, rows, &info, DIB_RGB_COLORS), 2);
+  EXPECT_EQ(c.At(3, 1), kRed);
+  EXPECT_EQ(c.At(4, 1), kWhite);
+  EXPECT_EQ(c.At(3, 2), kBlue);
+  EXPECT_EQ(c.At(4, 2), kGreen);
+  EXPECT_EQ(c.At(2, 1), kBlack);
+  EXPECT_EQ(c.At(3, 3), kBlack);
+  // Only the top row: the source rectangle counts up from the bottom row.
+  c.Fill(kBlack);
+  SetDIBitsToDevice(c.dc, 0, 0, 2, 1, 0, 1, 0, 2, rows, &info, DIB_RGB_COLORS);
+  EXPECT_EQ(c.At(0, 0), kRed);
+  EXPECT_EQ(c.At(0, 1), kBlack);
+}
+
+}  // namespace
