@@ -357,6 +357,8 @@ public:
   void Loaded() override;
   // Paints the graphic children of this control on `dc` (in client coordinates).
   void PaintControls(HDC dc, TControl* first = nullptr);
+  // CM_SHOWINGCHANGED to this control and its windowed descendants.
+  void NotifyShowingChanged();
   // Sends the message to every child control (CM_* broadcasts).
   void Broadcast(TMessage& message);
 

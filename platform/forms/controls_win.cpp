@@ -236,9 +236,16 @@ bool TWinControl::Showing() const {
 void TWinControl::UpdateShowing() {
   if (!handle_) {
     if (Visible() && Parent() && Parent()->HandleAllocated()) CreateHandle();
-    return;
+    if (!handle_) return;
   }
   ShowWindow(handle_, Visible() ? SW_SHOWNA : SW_HIDE);
+  NotifyShowingChanged();
+}
+
+void TWinControl::NotifyShowingChanged() {
+  Perform(CM_SHOWINGCHANGED);
+  for (TControl* c : std::vector<TControl*>(controls_))
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Visible()) w->NotifyShowingChanged();
 }
 
 void TWinControl::WndProc(TMessage& m) {

@@ -266,12 +266,10 @@ void TSpeedButton::SetDown(bool v) {
     if (!otherDown) return;
   }
   down_ = v;
-  if (v && Parent())
-    for (int32_t i = 0; i < Parent()->ControlCount(); ++i)
-      if (auto* b = dynamic_cast<TSpeedButton*>(Parent()->Controls(i)); b && b != this && b->groupIndex_ == groupIndex_) {
-        b->down_ = false;
-        b->Invalidate();
-      }
+  if (v && Parent()) {  // the others of the group come up
+    TMessage pressed{CM_BUTTONPRESSED, static_cast<WPARAM>(groupIndex_), reinterpret_cast<LPARAM>(this), 0};
+    Parent()->Broadcast(pressed);
+  }
   Invalidate();
 }
 

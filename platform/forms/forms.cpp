@@ -184,6 +184,7 @@ void TCustomForm::WndProc(TMessage& m) {
       return;
     case CM_RELEASE: delete this; return;
     case CM_DIALOGKEY: DialogKey(m); return;
+    case WM_SYSCOLORCHANGE: Perform(CM_SYSCOLORCHANGE); break;
     case WM_SETFOCUS:
       // The form itself got the keyboard: hand it on to the active control.
       if (activeControl_ && activeControl_ != this && activeControl_->CanFocus()) {
@@ -235,6 +236,9 @@ void TCustomForm::SetFocusedControl(TWinControl* control) {
   // Exits from the old control up to the common parent, then enters down to the new one.
   std::vector<TWinControl*> entered;
   for (TWinControl* c = control; c && c != this; c = c->Parent()) entered.push_back(c);
+  // The control losing the focus ends what it was doing (a dropped list, a drag).
+  if (old) old->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(control));
+  if (focusedControl_ != control) return;
   for (TWinControl* c = old; c && c != this; c = c->Parent()) {
     if (std::find(entered.begin(), entered.end(), c) != entered.end()) break;
     c->Perform(CM_EXIT);
@@ -396,6 +400,23 @@ void TCustomForm::Close() {
 }
 
 void TCustomForm::Release() { PostMessage(Handle(), CM_RELEASE, 0, 0); }
+
+// ---- task windows ----
+
+TTaskWindowList DisableTaskWindows(HWND activeWindow) {
+  TTaskWindowList list;
+  for (HWND w = FindWindowEx(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowEx(nullptr, w, nullptr, nullptr))
+    if (w != activeWindow && IsWindowVisible(w) && IsWindowEnabled(w)) {
+      EnableWindow(w, FALSE);
+      list.push_back(w);
+    }
+  return list;
+}
+
+void EnableTaskWindows(const TTaskWindowList& list) {
+  for (HWND w : list)
+    if (IsWindow(w)) EnableWindow(w, TRUE);
+}
 
 // ---- TDataModule ----
 

@@ -346,3 +346,11 @@ private:
 
 extern TApplication* Application;
 extern TScreen* Screen;
+
+// The windows of the program disabled around a modal window of its own.
+using TTaskWindowList = std::vector<HWND>;
+// Disables every visible, enabled top-level window except `activeWindow`; answers them.
+TTaskWindowList DisableTaskWindows(HWND activeWindow);
+void EnableTaskWindows(const TTaskWindowList& list);
+// The controls of this system are all new-style (no old 3-D emulation).
+constexpr bool NewStyleControls = true;

@@ -385,6 +385,35 @@ private:
   std::unique_ptr<TBitmap> bitmap_;
 };
 
+// A Windows metafile (WMF, with or without its placeable header) or an
+// enhanced metafile (EMF): read for its header and size only; drawing it
+// leaves the canvas as it is.
+class TMetafile : public TGraphic {
+  FORMS_CLASS(TMetafile)
+
+public:
+  bool Empty() const override { return data_.empty(); }
+  // Pixels at 96 per inch; the size in 0.01 mm is MMWidth and MMHeight.
+  int32_t Width() const override { return width_; }
+  int32_t Height() const override { return height_; }
+  void SetWidth(int32_t width) override { width_ = width; }
+  void SetHeight(int32_t height) override { height_ = height; }
+  int32_t MMWidth() const { return mmWidth_; }
+  int32_t MMHeight() const { return mmHeight_; }
+  bool Enhanced() const { return enhanced_; }
+  void Draw(TCanvas* canvas, const RECT& rect) override;
+  // EInvalidGraphic "Metafile is not valid" for anything that is not one.
+  void LoadFromStream(TStream& stream) override;
+  void SaveToStream(TStream& stream) override;
+  std::unique_ptr<TGraphic> NewOfSameClass() const override { return std::make_unique<TMetafile>(); }
+  void Assign(const TPersistent* source) override;
+
+private:
+  std::vector<uint8_t> data_;
+  int32_t width_ = 0, height_ = 0, mmWidth_ = 0, mmHeight_ = 0;
+  bool enhanced_ = false;
+};
+
 // Holds one graphic; loads a file by its extension.
 class TPicture : public TPersistent {
   FORMS_CLASS(TPicture)
@@ -402,7 +431,7 @@ public:
   TIcon* Icon();
   int32_t Width() const { return graphic_ ? graphic_->Width() : 0; }
   int32_t Height() const { return graphic_ ? graphic_->Height() : 0; }
-  // .bmp, .png, .jpg/.jpeg, .gif, .ico; EInvalidGraphic "Unknown picture file extension (.xyz)".
+  // .bmp, .png, .jpg/.jpeg, .gif, .ico, .wmf, .emf; EInvalidGraphic "Unknown picture file extension (.xyz)".
   void LoadFromFile(const std::string& fileName);
   void SaveToFile(const std::string& fileName);
   void Assign(const TPersistent* source) override;

@@ -1,6 +1,6 @@
 // Graphics drawn on a canvas: the bitmap, the icon and the picture.
 //
-// Sections: TGraphic | TBitmap storage | TBitmap files | TIcon | TPicture
+// Sections: TGraphic | TBitmap storage | TBitmap files | TIcon | TMetafile | TPicture
 #include <algorithm>
 #include <cstring>
 
@@ -452,6 +452,65 @@ void TIcon::Assign(const TPersistent* source) {
   TGraphic::Assign(source);
 }
 
+// ---- TMetafile ----
+
+const TClassInfo& TMetafile::StaticClassInfo() {
+  static const TClassInfo info = PublishClass<TMetafile>("TMetafile", &TGraphic::StaticClassInfo());
+  return info;
+}
+
+void TMetafile::Draw(TCanvas*, const RECT&) {}
+
+void TMetafile::LoadFromStream(TStream& stream) {
+  std::vector<uint8_t> data = ReadRest(stream);
+  auto le32 = [&](size_t at) { return static_cast<int32_t>(Le32(data.data() + at)); };
+  auto le16 = [&](size_t at) { return static_cast<int16_t>(data[at] | (data[at + 1] << 8)); };
+  int32_t mmW = 0, mmH = 0;
+  bool enhanced = false;
+  if (data.size() >= 88 && le32(0) == 1 && Le32(data.data() + 40) == 0x464D4520u) {
+    // ENHMETAHEADER: the frame in 0.01 mm at offset 24.
+    enhanced = true;
+    mmW = le32(32) - le32(24);
+    mmH = le32(36) - le32(28);
+  } else if (data.size() >= 22 + 18 && Le32(data.data()) == 0x9AC6CDD7u) {
+    // Placeable header: bounding box and units per inch.
+    const int inch = static_cast<uint16_t>(le16(14));
+    if (inch == 0) throw EInvalidGraphic("Metafile is not valid");
+    mmW = static_cast<int32_t>(int64_t{le16(10) - le16(6)} * 2540 / inch);
+    mmH = static_cast<int32_t>(int64_t{le16(12) - le16(8)} * 2540 / inch);
+  } else if (data.size() >= 18 && (le16(0) == 1 || le16(0) == 2) && le16(2) == 9) {
+    // A plain Windows metafile carries no size.
+  } else {
+    throw EInvalidGraphic("Metafile is not valid");
+  }
+  if (mmW < 0 || mmH < 0) throw EInvalidGraphic("Metafile is not valid");
+  data_ = std::move(data);
+  enhanced_ = enhanced;
+  mmWidth_ = mmW;
+  mmHeight_ = mmH;
+  width_ = static_cast<int32_t>((int64_t{mmW} * 96 + 1270) / 2540);
+  height_ = static_cast<int32_t>((int64_t{mmH} * 96 + 1270) / 2540);
+  Changed();
+}
+
+void TMetafile::SaveToStream(TStream& stream) {
+  if (!data_.empty()) stream.WriteBuffer(data_.data(), static_cast<int32_t>(data_.size()));
+}
+
+void TMetafile::Assign(const TPersistent* source) {
+  if (const auto* other = dynamic_cast<const TMetafile*>(source)) {
+    data_ = other->data_;
+    width_ = other->width_;
+    height_ = other->height_;
+    mmWidth_ = other->mmWidth_;
+    mmHeight_ = other->mmHeight_;
+    enhanced_ = other->enhanced_;
+    Changed();
+    return;
+  }
+  TGraphic::Assign(source);
+}
+
 // ---- TPicture ----
 
 const TClassInfo& TPicture::StaticClassInfo() {
@@ -495,6 +554,8 @@ void TPicture::LoadFromFile(const std::string& fileName) {
   std::unique_ptr<TGraphic> graphic;
   if (ext == ".ico")
     graphic = std::make_unique<TIcon>();
+  else if (ext == ".wmf" || ext == ".emf")
+    graphic = std::make_unique<TMetafile>();
   else if (ext == ".bmp" || ext == ".png" || ext == ".jpg" || ext == ".jpeg" || ext == ".jpe" || ext == ".gif")
     graphic = std::make_unique<TBitmap>();
   else

@@ -323,7 +323,7 @@ TEST_F(NotificationTest, ControlsHearTheFrameworksNotifications) {
        }, {CM_PARENTFONTCHANGED, CM_FONTCHANGED}},
       {"key", [&] { Key('A'); }, {CN_KEYDOWN, CN_COMMAND, CN_KEYUP}},
       // The release goes to the control that has the focus by then.
-      {"special key", [&] { Key(VK_TAB); }, {CN_KEYDOWN, CM_WANTSPECIALKEY, CM_EXIT}},
+      {"special key", [&] { Key(VK_TAB); }, {CN_KEYDOWN, CM_WANTSPECIALKEY, CM_CANCELMODE, CM_EXIT}},
       {"enter again", [&] { spy->SetFocus(); Pump(); }, {CM_ENTER}},
       {"mouse", [&] {
          display::InjectMouseMove(At(spy));
@@ -337,6 +337,13 @@ TEST_F(NotificationTest, ControlsHearTheFrameworksNotifications) {
     c.act();
     EXPECT_EQ(spy->seen, c.expected) << c.what;
   }
+
+  // Hiding and showing the form tells its controls.
+  spy->seen.clear();
+  form->Hide();
+  form->Show();
+  Pump();
+  EXPECT_EQ(std::count(spy->seen.begin(), spy->seen.end(), CM_SHOWINGCHANGED), 2);
 
   // A control that wants Return keeps it from the form's default button.
   auto* ok = Add<TButton>(form, "OK", {10, 100, 85, 125});
@@ -407,6 +414,24 @@ TEST_F(HintTest, HintShowsAfterThePauseAndHidesAfterTheHidePause) {
   EXPECT_EQ(hints, (std::vector<std::string>{"Create the profile", "", "no show"})) << "empty between controls";
   Application->OnHint = nullptr;
   UseRealClock();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FormTest, TaskWindowsAreDisabledAndEnabledAgain) {
+  TForm* a = MakeForm();
+  TForm* b = MakeForm();
+  TForm* hidden = MakeForm();
+  a->Show();
+  b->Show();
+  hidden->HandleNeeded();
+  const TTaskWindowList list = DisableTaskWindows(b->Handle());
+  EXPECT_EQ(list, TTaskWindowList{a->Handle()}) << "the active window and hidden ones are left alone";
+  EXPECT_FALSE(IsWindowEnabled(a->Handle()));
+  EnableTaskWindows(list);
+  EXPECT_TRUE(IsWindowEnabled(a->Handle()));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 #include "platform/rtl/streams.h"
 #include "platform/win/user_system.h"
@@ -175,6 +177,53 @@ TEST(Icons, SavedIconsLoadAgainWithTheirTransparency) {
   junk.WriteBuffer("\0\0\1\0\5\0", 6);
   junk.SetPosition(0);
   EXPECT_THROW(back.LoadFromStream(junk), EInvalidGraphic);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Metafiles, SizeComesFromTheHeader) {
+  auto stream = [](std::vector<uint8_t> bytes) {
+    auto s = std::make_unique<TMemoryStream>();
+    s->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    s->SetPosition(0);
+    return s;
+  };
+  auto put32 = [](std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  // An enhanced metafile whose frame is 50.8 mm x 25.4 mm.
+  std::vector<uint8_t> emf(88, 0);
+  put32(emf, 0, 1);
+  put32(emf, 32, 5080);
+  put32(emf, 36, 2540);
+  put32(emf, 40, 0x464D4520);
+  TMetafile meta;
+  meta.LoadFromStream(*stream(emf));
+  EXPECT_TRUE(meta.Enhanced());
+  EXPECT_EQ(meta.MMWidth(), 5080);
+  EXPECT_EQ(meta.Width(), 192);
+  EXPECT_EQ(meta.Height(), 96);
+
+  // A placeable Windows metafile of 2 x 1 inches at 1440 units per inch.
+  std::vector<uint8_t> wmf(40, 0);
+  put32(wmf, 0, 0x9AC6CDD7);
+  wmf[10] = 2880 & 0xFF, wmf[11] = 2880 >> 8;
+  wmf[12] = 1440 & 0xFF, wmf[13] = 1440 >> 8;
+  wmf[14] = 1440 & 0xFF, wmf[15] = 1440 >> 8;
+  meta.LoadFromStream(*stream(wmf));
+  EXPECT_FALSE(meta.Enhanced());
+  EXPECT_EQ(meta.Width(), 192);
+  EXPECT_EQ(meta.Height(), 96);
+
+  for (const std::vector<uint8_t>& bad : {std::vector<uint8_t>{}, std::vector<uint8_t>(30, 7), wmf}) {
+    std::vector<uint8_t> data = bad;
+    if (data.size() == 40) data[14] = data[15] = 0;  // no units per inch
+    TMetafile broken;
+    EXPECT_THROW(broken.LoadFromStream(*stream(data)), EInvalidGraphic);
+    EXPECT_TRUE(broken.Empty());
+  }
 }
 
 }  // namespace
