@@ -435,3 +435,51 @@ TEST_F(FormTest, TaskWindowsAreDisabledAndEnabledAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FormTest, RunShowsTheMainFormAndEndsWhenItCloses) {
+  TForm* main = nullptr;
+  TCustomForm* previous = Application->MainForm();
+  Application->SetMainForm(nullptr);
+  Application->CreateForm(main);
+  EXPECT_EQ(Application->MainForm(), main);
+  bool shown = false;
+  main->OnShow = [&](TObject*) { shown = true; };
+  main->OnActivate = [&](TObject*) { PostMessage(main->Handle(), WM_CLOSE, 0, 0); };
+  Application->Run();
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(Application->Terminated()) << "closing the main form ends the program";
+  MSG m;
+  while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  delete main;
+  EXPECT_EQ(Application->MainForm(), nullptr);
+  Application->SetMainForm(previous);
+}
+
+TEST_F(FormTest, ScreenKnowsFormsMonitorsAndFonts) {
+  TForm* a = MakeForm();
+  TForm* b = MakeForm();
+  a->Show();
+  b->Show();
+  Pump();
+  EXPECT_EQ(Screen->ActiveForm(), b);
+  EXPECT_EQ(Screen->Forms(0), b) << "the active form comes first";
+  a->Show();
+  Pump();
+  EXPECT_EQ(Screen->ActiveForm(), a);
+  EXPECT_GE(Screen->MonitorCount(), 1);
+  const TMonitor primary = Screen->Monitors(0);
+  EXPECT_TRUE(primary.Primary);
+  EXPECT_EQ(primary.Width(), Screen->Width());
+  const RECT work = Screen->WorkAreaRect();
+  EXPECT_LE(work.bottom, primary.BoundsRect.bottom);
+  EXPECT_GT(Screen->Fonts()->Count(), 0);
+  EXPECT_THROW(Screen->Monitors(Screen->MonitorCount()), EListError);
+  Screen->SetCursors(1778, LoadCursor(nullptr, IDC_HAND));
+  EXPECT_EQ(Screen->Cursors(1778), LoadCursor(nullptr, IDC_HAND));
+  EXPECT_EQ(Screen->Cursors(crIBeam), LoadCursor(nullptr, IDC_IBEAM));
+}
+
+}  // namespace

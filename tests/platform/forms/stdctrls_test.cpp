@@ -282,3 +282,27 @@ TEST_F(StdCtrlsTest, LabelSizesToItsCaptionAndFocusesItsControl) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StdCtrlsTest, OwnerDrawListsAskForEachVisibleItem) {
+  auto* list = Add<TListBox>(form, "List", {10, 10, 150, 70});
+  list->SetStyle(lbOwnerDrawFixed);
+  list->SetItemHeight(20);
+  for (const char* s : {"a", "b", "c", "d", "e"}) list->Items()->Add(s);
+  list->SetItemIndex(1);
+  std::vector<std::pair<int, bool>> drawn;
+  list->OnDrawItem = [&](TWinControl*, int32_t index, RECT rect, TOwnerDrawState state) {
+    drawn.emplace_back(index, state.Contains(odSelected));
+    EXPECT_EQ(rect.bottom - rect.top, 20);
+  };
+  form->Show();
+  Pump();
+  list->Update();
+  ASSERT_GE(drawn.size(), 3u);
+  EXPECT_EQ(drawn[0], (std::pair<int, bool>{0, false}));
+  EXPECT_EQ(drawn[1], (std::pair<int, bool>{1, true}));
+  EXPECT_LE(drawn.size(), 4u) << "only what fits is drawn";
+}
+
+}  // namespace
