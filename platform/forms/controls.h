@@ -388,6 +388,8 @@ protected:
   virtual void DoExit();
   // True when the control handles this key itself instead of dialog navigation.
   bool WantsKey(WORD key);
+  // Runs the menu item whose shortcut this is (popup menus up the parents, the form's menu).
+  bool IsMenuKey(WORD key);
   // Takes the focus on a mouse press (standard controls do).
   bool FocusOnClick() const { return focusOnClick_; }
   void SetFocusOnClick(bool v) { focusOnClick_ = v; }

@@ -8,6 +8,7 @@
 
 #include "platform/forms/controls.h"
 #include "platform/forms/forms.h"
+#include "platform/forms/menus.h"
 #include "platform/rtl/sysutils.h"
 
 // ---- window class ----
@@ -268,6 +269,10 @@ void TWinControl::WndProc(TMessage& m) {
     case CN_KEYDOWN: {
       const WORD key = static_cast<WORD>(m.WParam);
       TCustomForm* form = GetParentForm();
+      if (IsMenuKey(key)) {
+        m.Result = 1;
+        return;
+      }
       m.Result = !WantsKey(key) && form && form->Perform(CM_DIALOGKEY, key, m.LParam) != 0;
       return;
     }
@@ -442,6 +447,15 @@ void TWinControl::Update() {
 }
 
 // ---- keyboard ----
+
+bool TWinControl::IsMenuKey(WORD key) {
+  // The popup menus of the control and its parents, then the form's main menu.
+  const TShiftState shift = GetShiftState();
+  for (TControl* c = this; c; c = c->Parent())
+    if (c->PopupMenu() && c->PopupMenu()->IsShortCut(key, shift)) return true;
+  TCustomForm* form = GetParentForm();
+  return form && form->Menu() && form->Menu()->IsShortCut(key, shift);
+}
 
 bool TWinControl::WantsKey(WORD key) {
   LRESULT mask = 0;

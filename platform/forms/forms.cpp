@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/rtl/sysutils.h"
+#include "platform/forms/menus.h"
 #include "platform/rtl/files.h"
 #include "platform/win/fonts.h"
 
@@ -119,6 +120,11 @@ void TCustomForm::CreateParams(TCreateParams& p) {
   if (!Enabled()) p.Style |= WS_DISABLED;
 }
 
+void TCustomForm::SetMenu(TMainMenu* menu) {
+  menu_ = menu;
+  if (menu) menu->FreeNotification(this);
+}
+
 void TCustomForm::SetBorderStyle(TFormBorderStyle style) {
   if (style == borderStyle_) return;
   borderStyle_ = style;
@@ -162,7 +168,7 @@ void TCustomForm::Notification(TComponent* component, TOperation operation) {
   if (operation != opRemove) return;
   if (component == activeControl_) activeControl_ = nullptr;
   if (component == focusedControl_) focusedControl_ = nullptr;
-  if (component == reinterpret_cast<TComponent*>(menu_)) menu_ = nullptr;
+  if (component == static_cast<TComponent*>(menu_)) menu_ = nullptr;
 }
 
 void TCustomForm::WndProc(TMessage& m) {

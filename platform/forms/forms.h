@@ -72,7 +72,8 @@ public:
   void SetTransparentColorValue(TColor c) { transparentColorValue_ = c; }
   TIcon* Icon() const { return icon_.get(); }
   TMainMenu* Menu() const { return menu_; }
-  void SetMenu(TMainMenu* menu) { menu_ = menu; }
+  // The form's main menu: its shortcuts work on the form (it draws no menu bar).
+  void SetMenu(TMainMenu* menu);
   int32_t PixelsPerInch() const { return 96; }
   bool Active() const { return active_; }
   bool Modal() const { return modal_; }

@@ -452,6 +452,7 @@ void TPopupWindow::MouseMove(TShiftState shift, int x, int y) {
   const int32_t row = x >= 0 && x < Width() ? RowAt(y) : -1;
   if (row != selected_) {
     selected_ = row;
+    if (row >= 0) Application->SetHint(rows_[row]->Hint());
     Invalidate();
   }
 }
@@ -471,6 +472,7 @@ void TPopupWindow::KeyDown(WORD& key, TShiftState shift) {
       const int32_t i = ((selected_ < 0 ? (dir > 0 ? -1 : n) : selected_) + dir * k % n + n) % n;
       if (!rows_[i]->IsLine() && rows_[i]->Enabled()) {
         selected_ = i;
+        Application->SetHint(rows_[i]->Hint());
         Invalidate();
         return;
       }

@@ -81,6 +81,7 @@ TEST_F(PopupTest, PopupRunsTheChosenItemByMouseOrKeys) {
 
   menu->Popup(200, 200);
   Key(VK_DOWN);
+  EXPECT_EQ(Application->Hint(), "en") << "the highlighted item's hint";
   Key(VK_DOWN);
   Key(VK_DOWN);  // past the disabled item, round to the first
   Key(VK_UP);    // and back over it
@@ -105,6 +106,42 @@ TEST_F(PopupTest, PopupRunsTheChosenItemByMouseOrKeys) {
   EXPECT_FALSE(menu->IsShowing());
   delete menu;
   EXPECT_EQ(form->PopupMenu(), nullptr) << "the form heard of the menu's end";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PopupTest, ShortcutsRunTheirItemsFromTheKeyboard) {
+  TForm* form = MakeForm();
+  auto* edit = Add<TEdit>(form, "Edit", {10, 10, 100, 31});
+  auto* popup = new TPopupMenu(form);
+  auto* mainMenu = new TMainMenu(form);
+  int saves = 0, opens = 0;
+  auto* save = new TMenuItem(form);
+  save->SetShortCut(TextToShortCut("Ctrl+S"));
+  save->OnClick = [&](TObject*) { ++saves; };
+  popup->Items()->Add(save);
+  auto* open = new TMenuItem(form);
+  open->SetShortCut(TextToShortCut("Ctrl+O"));
+  open->OnClick = [&](TObject*) { ++opens; };
+  mainMenu->Items()->Add(open);
+  edit->SetPopupMenu(popup);
+  form->SetMenu(mainMenu);
+  form->Show();
+  Pump();
+  edit->SetFocus();
+  Pump();
+  Chord({VK_CONTROL}, 'S');
+  Chord({VK_CONTROL}, 'O');
+  EXPECT_EQ(saves, 1) << "the focused control's popup menu";
+  EXPECT_EQ(opens, 1) << "the form's main menu";
+  EXPECT_EQ(edit->Text(), "") << "a shortcut types nothing";
+  open->SetEnabled(false);
+  Chord({VK_CONTROL}, 'O');
+  EXPECT_EQ(opens, 1) << "a disabled item does not run";
+  delete mainMenu;
+  EXPECT_EQ(form->Menu(), nullptr);
 }
 
 }  // namespace
