@@ -158,7 +158,11 @@ TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_uniqu
 }
 
 TControl::~TControl() {
-  if (mouseControl == this) SetMouseControl(nullptr);
+  // A control going away hears nothing more.
+  if (mouseControl == this) {
+    mouseControl = nullptr;
+    Application->HintMouseMessage(nullptr);
+  }
   if (captureControl == this) SetCaptureControl(nullptr);
   if (parent_) parent_->RemoveControl(this);
 }

@@ -95,7 +95,7 @@ TWinControl::~TWinControl() {
 }
 
 void TWinControl::CreateParams(TCreateParams& p) {
-  p.Caption = text_;
+  p.Caption = GetText();
   p.Style = WS_CHILD | WS_CLIPSIBLINGS;
   if (ControlStyle().Contains(csAcceptsControls)) p.Style |= WS_CLIPCHILDREN;
   if (Visible()) p.Style |= WS_VISIBLE;

@@ -458,7 +458,9 @@ void TCustomEdit::UpdateCaret() {
 
 void TCustomEdit::PaintWindow(HDC dc) {
   RECT r = ClientRect();
-  auto brush = reinterpret_cast<HBRUSH>(Perform(CN_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+  // A read-only or disabled edit is coloured as static text, as the system's edit is.
+  const UINT colorMessage = readOnly_ || !Enabled() ? CN_CTLCOLORSTATIC : CN_CTLCOLOREDIT;
+  auto brush = reinterpret_cast<HBRUSH>(Perform(colorMessage, reinterpret_cast<WPARAM>(dc),
                                                 reinterpret_cast<LPARAM>(Handle())));
   if (!Enabled()) SetTextColor(dc, ColorToRGB(clGrayText));
   if (brush) FillRect(dc, &r, brush);

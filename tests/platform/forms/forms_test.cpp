@@ -338,6 +338,14 @@ TEST_F(NotificationTest, ControlsHearTheFrameworksNotifications) {
     EXPECT_EQ(spy->seen, c.expected) << c.what;
   }
 
+  // Painting asks the control for its colours: a read-only edit as static text.
+  spy->seen.clear();
+  spy->SetReadOnly(true);
+  spy->Repaint();
+  EXPECT_EQ(std::count(spy->seen.begin(), spy->seen.end(), CN_CTLCOLORSTATIC), 1);
+  spy->SetReadOnly(false);
+  EXPECT_EQ(GetWindowText(spy->Handle()), spy->Text()) << "the window holds the edit's text";
+
   // Hiding and showing the form tells its controls.
   spy->seen.clear();
   form->Hide();
