@@ -444,6 +444,7 @@ enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, cs
 
 class TComboEdit;
 class TComboDropDown;
+class TComboList;
 
 class TCustomComboBox : public TWinControl {
   FORMS_CLASS(TCustomComboBox)
@@ -497,6 +498,7 @@ protected:
 private:
   friend class TComboDropDown;
   friend class TComboEdit;
+  friend class TComboList;
   // The user chose an item: text, ItemIndex, OnChange and OnSelect.
   void ChooseItem(int32_t index);
   void LayoutEdit();
@@ -511,6 +513,7 @@ private:
   std::string text_;
   TComboEdit* edit_ = nullptr;
   TComboDropDown* dropDown_ = nullptr;
+  TComboList* list_ = nullptr;  // csSimple
 };
 
 class TComboBox : public TCustomComboBox {

@@ -294,6 +294,24 @@ private:
   TCustomComboBox* combo_;
 };
 
+// The list that a simple combo box shows all the time under its edit.
+class TComboList : public TCustomListBox {
+public:
+  explicit TComboList(TCustomComboBox* combo) : TCustomListBox(nullptr), combo_(combo) {
+    SetTabStop(false);
+    SetParent(combo);
+  }
+
+protected:
+  void Select(int32_t index) override {
+    TCustomListBox::Select(index);
+    combo_->ChooseItem(index);
+  }
+
+private:
+  TCustomComboBox* combo_;
+};
+
 // ---- TCustomComboBox ----
 
 const TClassInfo& TCustomComboBox::StaticClassInfo() {
@@ -326,6 +344,7 @@ TCustomComboBox::TCustomComboBox(TComponent* owner)
   SetControlStyle(ControlStyle() - csClickEvents);
   items_->OnChange = [this](TObject*) {
     if (itemIndex_ >= items_->Count()) itemIndex_ = -1;
+    if (list_) list_->Items()->Assign(*items_);
     Invalidate();
   };
   edit_ = new TComboEdit(this);
@@ -345,6 +364,13 @@ TCustomListBox* TCustomComboBox::DropDownList() const { return dropDown_; }
 
 void TCustomComboBox::SetStyle(TComboBoxStyle s) {
   style_ = s;
+  if (s == csSimple && !list_) {
+    list_ = new TComboList(this);
+    list_->Items()->Assign(*items_);
+  } else if (s != csSimple && list_) {
+    delete list_;
+    list_ = nullptr;
+  }
   LayoutEdit();
   Invalidate();
 }
@@ -359,7 +385,13 @@ void TCustomComboBox::LayoutEdit() {
   const bool editable = style_ == csDropDown || style_ == csSimple;
   edit_->SetVisible(editable);
   const RECT b = ButtonRect();
-  edit_->SetBounds(3, 3, std::max<int>(b.left - 4, 0), std::max(Height() - 6, 0));
+  if (list_) {
+    // A simple combo box: the edit on top, the list under it.
+    edit_->SetBounds(3, 3, std::max(Width() - 6, 0), itemHeight_ + 2);
+    list_->SetBounds(0, itemHeight_ + 8, Width(), std::max(Height() - itemHeight_ - 8, 0));
+  } else {
+    edit_->SetBounds(3, 3, std::max<int>(b.left - 4, 0), std::max(Height() - 6, 0));
+  }
   edit_->SetReadOnly(!editable);
 }
 
@@ -383,6 +415,7 @@ void TCustomComboBox::SetItemIndex(int32_t index) {
   text_ = index >= 0 ? items_->Strings(index) : std::string();
   if (edit_) edit_->SetTextQuietly(text_);
   if (dropDown_) dropDown_->SetItemIndex(index);
+  if (list_) list_->SetItemIndex(index);
   Invalidate();
 }
 
@@ -537,6 +570,16 @@ void TCustomComboBox::PaintWindow(HDC dc) {
   canvas_->Brush()->SetStyle(bsSolid);
   canvas_->FillRect(r);
   DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
+  if (list_) {
+    RECT editFrame{0, 0, r.right, itemHeight_ + 8};
+    canvas_->Brush()->SetColor(clBtnFace);
+    canvas_->FillRect(r);
+    canvas_->Brush()->SetColor(Color());
+    canvas_->FillRect(editFrame);
+    DrawEdge(dc, &editFrame, EDGE_SUNKEN, BF_RECT);
+    canvas_->SetHandle(nullptr);
+    return;
+  }
   if (style_ != csSimple) {
     RECT b = ButtonRect();
     DrawFrameControl(dc, &b, DFC_SCROLL,

@@ -204,6 +204,25 @@ TEST_F(ComboTest, DropDownStyleTakesTypedText) {
   Key(VK_ESCAPE);
 }
 
+TEST_F(ComboTest, SimpleStyleShowsItsListUnderTheEdit) {
+  TComboBox* combo = MakeCombo(csSimple);
+  combo->SetBounds(10, 10, 190, 120);
+  form->Show();
+  Pump();
+  auto* list = dynamic_cast<TCustomListBox*>(combo->Controls(combo->ControlCount() - 1));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->Count(), 4);
+  EXPECT_EQ(list->ItemIndex(), 1);
+  const RECT high = list->ItemRect(2);
+  Click(list, 20, (high.top + high.bottom) / 2);
+  EXPECT_EQ(combo->ItemIndex(), 2);
+  EXPECT_EQ(combo->Text(), "High");
+  EXPECT_FALSE(combo->DroppedDown()) << "a simple combo box never drops down";
+  combo->SetDroppedDown(true);
+  EXPECT_FALSE(combo->DroppedDown());
+  EXPECT_EQ(log, std::vector<std::string>{"change 2"});
+}
+
 TEST_F(StdCtrlsTest, CheckAndRadioButtonsToggleByMouseAndSpace) {
   auto* check = Add<TCheckBox>(form, "Check", {10, 10, 150, 27});
   check->SetCaption("&Perspective");
