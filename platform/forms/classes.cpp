@@ -161,7 +161,8 @@ void TComponent::DestroyComponents() {
   // Last first; each leaves the list itself when its owner link is cut.
   while (!components_.empty()) {
     TComponent* c = components_.back();
-    Remove(c);
+    c->BeforeDestruction();
+    if (!components_.empty() && components_.back() == c) Remove(c);
     delete c;
   }
 }

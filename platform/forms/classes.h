@@ -98,6 +98,14 @@ public:
   TComponentState ComponentState() const { return state_; }
   // Sets csDestroying here and on the owned components.
   void Destroying();
+  // Runs while the whole object still exists, before it is deleted by its
+  // owner, by Free or by a form's Release (forms fire OnDestroy here).
+  virtual void BeforeDestruction() { Destroying(); }
+  // BeforeDestruction, then delete.
+  void Free() {
+    BeforeDestruction();
+    delete this;
+  }
 
   // Both components hear of each other's destruction through Notification.
   void FreeNotification(TComponent* component);

@@ -75,8 +75,18 @@ TCustomForm::TCustomForm(TComponent* owner)
   Screen->AddForm(this);
 }
 
-TCustomForm::~TCustomForm() {
+void TCustomForm::BeforeDestruction() {
+  TWinControl::BeforeDestruction();
+  if (destroyFired_) return;
+  destroyFired_ = true;
   if (OnDestroy) OnDestroy(this);
+}
+
+TCustomForm::~TCustomForm() {
+  if (!destroyFired_) {
+    destroyFired_ = true;
+    if (OnDestroy) OnDestroy(this);
+  }
   Screen->RemoveForm(this);
   if (Application->mainForm_ == this) Application->mainForm_ = nullptr;
 }
@@ -188,7 +198,7 @@ void TCustomForm::WndProc(TMessage& m) {
         Deactivate();
       }
       return;
-    case CM_RELEASE: delete this; return;
+    case CM_RELEASE: Free(); return;
     case CM_DIALOGKEY: DialogKey(m); return;
     case WM_SYSCOLORCHANGE: Perform(CM_SYSCOLORCHANGE); break;
     case WM_SETFOCUS:

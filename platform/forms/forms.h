@@ -103,8 +103,12 @@ public:
   void SelectFirst();
 
   void Notification(TComponent* component, TOperation operation) override;
+  // Fires OnDestroy while the form's own class still exists.
+  void BeforeDestruction() override;
 
   TNotifyEvent OnCreate;
+  // Fired once: before the form is freed by its owner, Free or Release; a
+  // form deleted directly fires it from its destructor.
   TNotifyEvent OnDestroy;
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
@@ -148,6 +152,7 @@ private:
   bool active_ = false;
   bool modal_ = false;
   bool shownOnce_ = false;
+  bool destroyFired_ = false;
 };
 
 class TForm : public TCustomForm {

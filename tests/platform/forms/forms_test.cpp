@@ -491,3 +491,37 @@ TEST_F(FormTest, ScreenKnowsFormsMonitorsAndFonts) {
 }
 
 }  // namespace
+
+namespace {
+
+// A form whose OnDestroy handler uses its own members, as programs' do.
+class TNotesForm : public TForm {
+public:
+  explicit TNotesForm(TComponent* owner, std::vector<std::string>& saved) : TForm(owner) {
+    notes = "notes long enough to live on the heap, not inside the string";
+    OnDestroy = [this, &saved](TObject*) { saved.push_back(notes); };
+  }
+  std::string notes;
+};
+
+TEST_F(FormTest, OnDestroySeesTheWholeFormWhenItsOwnerOrReleaseFreesIt) {
+  std::vector<std::string> saved;
+  {
+    TComponent owner(nullptr);
+    new TNotesForm(&owner, saved);
+  }
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].substr(0, 5), "notes");
+
+  auto* released = new TNotesForm(Application, saved);
+  released->Show();
+  released->Release();
+  Pump();
+  EXPECT_EQ(saved.size(), 2u) << "Release frees the form, OnDestroy first";
+
+  auto* freed = new TNotesForm(nullptr, saved);
+  freed->Free();
+  EXPECT_EQ(saved.size(), 3u);
+}
+
+}  // namespace
