@@ -89,7 +89,7 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 TWinControl::~TWinControl() {
   Destroying();
   // Children go with their parent, whoever owns them.
-  while (!controls_.empty()) delete controls_.back();
+  while (!controls_.empty()) controls_.back()->Free();
   DestroyHandle();
   if (Parent()) Parent()->RemoveControl(this);
 }
