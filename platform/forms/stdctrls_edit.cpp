@@ -427,17 +427,16 @@ int TCustomEdit::XFromChar(int32_t index) {
 }
 
 int32_t TCustomEdit::CharFromX(int x) {
-  const int32_t n = static_cast<int32_t>(text32_.size());
-  int32_t best = 0;
-  int bestDistance = INT32_MAX;
-  for (int32_t i = 0; i <= n; ++i) {
-    const int d = std::abs(XFromChar(i) - x);
-    if (d < bestDistance) {
-      bestDistance = d;
-      best = i;
-    }
+  // Positions grow with the index: find the first whose x is not left of the
+  // point, then take the nearer of it and the one before.
+  int32_t lo = 0, hi = static_cast<int32_t>(text32_.size());
+  while (lo < hi) {
+    const int32_t mid = lo + (hi - lo) / 2;
+    if (XFromChar(mid) < x) lo = mid + 1;
+    else hi = mid;
   }
-  return best;
+  if (lo > 0 && std::abs(XFromChar(lo - 1) - x) <= std::abs(XFromChar(lo) - x)) return lo - 1;
+  return lo;
 }
 
 void TCustomEdit::ScrollToCaret() {
