@@ -1,0 +1,207 @@
+// Message dialogs: their composition, the script that answers them, the log
+// of what was shown, and a real dialog answered through the injector.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "tests/platform/forms/forms_test_support.h"
+
+namespace {
+
+using DialogTest = FormsTest;
+
+TEST_F(DialogTest, MessageDialogNamesItsPartsForCallers) {
+  std::unique_ptr<TForm> dialog(
+      CreateMessageDialog("Overwrite the file?", mtConfirmation, TMsgDlgButtons{mbYes, mbNo, mbCancel}));
+  EXPECT_EQ(dialog->Caption(), "Confirm");
+  auto* message = dynamic_cast<TLabel*>(dialog->FindComponent("message"));
+  ASSERT_NE(message, nullptr);
+  EXPECT_EQ(message->Caption(), "Overwrite the file?");
+  struct Case {
+    const char* name;
+    const char* caption;
+    TModalResult result;
+    bool isDefault, isCancel;
+  } cases[] = {{"Yes", "&Yes", mrYes, true, false},
+               {"No", "&No", mrNo, false, false},
+               {"Cancel", "Cancel", mrCancel, false, true}};
+  int previousLeft = -1;
+  for (const Case& c : cases) {
+    auto* button = dynamic_cast<TButton*>(dialog->FindComponent(c.name));
+    ASSERT_NE(button, nullptr) << c.name;
+    EXPECT_EQ(button->Caption(), c.caption);
+    EXPECT_EQ(button->ModalResult(), c.result);
+    EXPECT_EQ(button->Default(), c.isDefault) << c.name;
+    EXPECT_EQ(button->Cancel(), c.isCancel) << c.name;
+    EXPECT_GT(button->Left(), previousLeft) << "buttons in the order of their kinds";
+    previousLeft = button->Left();
+  }
+  EXPECT_EQ(dialog->FindComponent("OK"), nullptr);
+
+  // Without OK or Yes the default is Retry; without Cancel, No answers Escape.
+  std::unique_ptr<TForm> retry(CreateMessageDialog("x", mtWarning, mbAbortRetryIgnore));
+  EXPECT_TRUE(static_cast<TButton*>(retry->FindComponent("Retry"))->Default());
+  std::unique_ptr<TForm> yesNo(CreateMessageDialog("x", mtWarning, mbYesNo));
+  EXPECT_TRUE(static_cast<TButton*>(yesNo->FindComponent("No"))->Cancel());
+}
+
+TEST_F(DialogTest, ScriptedAnswersAreLoggedWithTextTitleAndKind) {
+  Application->SetTitle("VeSk");
+  ScriptMessageBoxAnswer(mrNo);
+  ScriptMessageBoxAnswer(mrOk);
+  ScriptMessageBoxAnswer(IDCANCEL);
+  EXPECT_EQ(MessageDlg("Save changes?", mtConfirmation, mbYesNoCancel, 0), mrNo);
+  ShowMessage("Done");
+  EXPECT_EQ(Application->MessageBox("Disk full", "ERROR", MB_OKCANCEL | MB_ICONERROR), IDCANCEL);
+  ASSERT_EQ(MessageBoxLog().size(), 3u);
+  const TMessageBoxRecord& first = MessageBoxLog()[0];
+  EXPECT_EQ(first.Text, "Save changes?");
+  EXPECT_EQ(first.Title, "Confirm");
+  EXPECT_EQ(first.Type, mtConfirmation);
+  EXPECT_EQ(first.Answer, mrNo);
+  EXPECT_EQ(MessageBoxLog()[1].Title, "VeSk") << "ShowMessage is titled with the application";
+  EXPECT_EQ(MessageBoxLog()[1].Type, mtCustom);
+  EXPECT_EQ(MessageBoxLog()[2].Title, "ERROR");
+  EXPECT_EQ(MessageBoxLog()[2].Type, mtError);
+  Application->SetTitle("");
+}
+
+TEST_F(DialogTest, UnscriptedDialogIsShownAndAnsweredByTheUser) {
+  // A dialog built by the caller and retitled, as localised dialogs do.
+  std::unique_ptr<TForm> dialog(CreateMessageDialog("Really quit?", mtWarning, TMsgDlgButtons{mbOK, mbCancel}));
+  static_cast<TButton*>(dialog->FindComponent("Cancel"))->SetCaption("Abbrechen");
+  dialog->OnActivate = [&](TObject*) {
+    display::InjectClick(At(static_cast<TControl*>(dialog->FindComponent("Cancel"))));
+  };
+  EXPECT_EQ(dialog->ShowModal(), mrCancel);
+  ASSERT_EQ(MessageBoxLog().size(), 1u);
+  EXPECT_EQ(MessageBoxLog()[0].Answer, mrCancel);
+
+  dialog.reset(CreateMessageDialog("Again?", mtInformation, TMsgDlgButtons{mbOK, mbCancel}));
+  dialog->OnActivate = [](TObject*) { display::InjectKey(VK_RETURN); };
+  EXPECT_EQ(dialog->ShowModal(), mrOk) << "Return answers with the default button";
+}
+
+}  // namespace
+
+namespace {
+
+class FileDialogTest : public FormsTest {
+protected:
+  void SetUp() override {
+    FormsTest::SetUp();
+    dir = std::filesystem::temp_directory_path() / ("forms_file_dialog_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir / "sub");
+    for (const char* name : {"a.png", "b.txt", "sub/c.png", "sub/d.PNG"}) std::ofstream(dir / name) << "x";
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(dir);
+    FormsTest::TearDown();
+  }
+  std::string Path(const char* name) const { return (dir / name).string(); }
+  std::filesystem::path dir;
+};
+
+TEST_F(FileDialogTest, ScriptedAnswersPassTheOptions) {
+  TSaveDialog save(nullptr);
+  save.SetInitialDir(dir.string());
+  save.SetDefaultExt("*.icm");
+  save.SetOptions(TOpenOptions{ofOverwritePrompt, ofHideReadOnly});
+  ScriptFileDialogAnswer("profile");
+  ASSERT_TRUE(save.Execute());
+  EXPECT_EQ(save.FileName(), Path("profile.icm")) << "relative to the folder, with the default extension";
+  EXPECT_EQ(save.Files()->Count(), 1);
+
+  // An existing file asks before it is replaced.
+  ScriptFileDialogAnswer(Path("a.png"));
+  ScriptMessageBoxAnswer(mrNo);
+  EXPECT_FALSE(save.Execute());
+  ASSERT_EQ(MessageBoxLog().size(), 1u);
+  EXPECT_EQ(MessageBoxLog()[0].Text, "a.png already exists.\nDo you want to replace it?");
+  ScriptFileDialogAnswer(Path("a.png"));
+  ScriptMessageBoxAnswer(mrYes);
+  EXPECT_TRUE(save.Execute());
+  EXPECT_TRUE(save.Options().Contains(ofExtensionDifferent));
+
+  TOpenDialog open(nullptr);
+  open.SetOptions(TOpenOptions{ofFileMustExist, ofPathMustExist});
+  ScriptFileDialogAnswer(Path("missing.png"));
+  ScriptMessageBoxAnswer(mrOk);
+  EXPECT_FALSE(open.Execute()) << "a file that must exist but does not";
+  ScriptFileDialogAnswer("");
+  EXPECT_FALSE(open.Execute()) << "an empty answer cancels";
+  open.OnCanClose = [](TObject*, bool& canClose) { canClose = false; };
+  ScriptFileDialogAnswer(Path("a.png"));
+  EXPECT_FALSE(open.Execute()) << "OnCanClose refuses";
+}
+
+TEST_F(FileDialogTest, UserNavigatesFiltersAndChooses) {
+  TOpenDialog open(nullptr);
+  open.SetInitialDir(dir.string());
+  open.SetFilter("Images (*.png)|*.png|All files|*");
+  open.SetOptions(TOpenOptions{ofFileMustExist});
+  std::vector<std::string> events;
+  std::vector<std::string> shown;
+  open.OnShow = [&](TObject*) {
+    TForm* form = open.DialogForm();
+    ASSERT_NE(form, nullptr);
+    ASSERT_NE(open.CustomPanel(), nullptr) << "room for a preview";
+    auto* list = static_cast<TListBox*>(form->FindComponent("FileList"));
+    for (int i = 0; i < list->Count(); ++i) shown.push_back(list->Items()->Strings(i));
+    form->OnActivate = [form, list](TObject*) {
+      const RECT first = list->ItemRect(0);
+      display::InjectDoubleClick(At(list, 20, (first.top + first.bottom) / 2));  // into [sub]
+      display::InjectClick(At(list, 20, (first.top + first.bottom) / 2));        // c.png
+      display::InjectKey(VK_RETURN);
+      form->OnActivate = nullptr;
+    };
+  };
+  open.OnFolderChange = [&](TObject*) { events.push_back("folder " + open.CurrentFolder()); };
+  open.OnSelectionChange = [&](TObject*) { events.push_back("select " + open.SelectedFile()); };
+  ASSERT_TRUE(open.Execute());
+  EXPECT_EQ(shown, (std::vector<std::string>{"[sub]", "a.png"})) << "folders first, files by the filter";
+  EXPECT_EQ(open.FileName(), Path("sub/c.png"));
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events[events.size() - 2], "folder " + Path("sub/"));
+  EXPECT_EQ(events.back(), "select " + Path("sub/c.png"));
+  EXPECT_EQ(open.DialogForm(), nullptr) << "the form lives only while the dialog runs";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DialogTest, ColorDialogPicksFromTheGridOrTheBoxes) {
+  TColorDialog dialog(nullptr);
+  dialog.SetColor(clRed);
+  dialog.OnShow = [&](TObject*) {
+    TForm* form = dialog.DialogForm();
+    auto* red = static_cast<TEdit*>(form->FindComponent("RedEdit"));
+    EXPECT_EQ(red->Text(), "255");
+    auto* grid = static_cast<TControl*>(form->FindComponent("ColorGrid"));
+    form->OnActivate = [form, grid](TObject*) {
+      display::InjectClick(At(grid, 7 * 22 + 10, 5 * 22 + 10));  // the last cell: white
+      display::InjectKey(VK_RETURN);
+      form->OnActivate = nullptr;
+    };
+  };
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(dialog.Color(), clWhite);
+
+  dialog.OnShow = [&](TObject*) {
+    TForm* form = dialog.DialogForm();
+    static_cast<TEdit*>(form->FindComponent("GreenEdit"))->SetText("128");
+    form->OnActivate = [form](TObject*) {
+      display::InjectKey(VK_ESCAPE);
+      form->OnActivate = nullptr;
+    };
+  };
+  EXPECT_FALSE(dialog.Execute());
+  EXPECT_EQ(dialog.Color(), clWhite) << "Cancel keeps the colour";
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// Menus: shortcut texts, items, and the popup menu used by mouse and keys.
+#include "platform/forms/menus.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/platform/forms/forms_test_support.h"
+
+namespace {
+
+TEST(ShortCuts, TextAndKeysConvertBothWays) {
+  struct Case {
+    const char* text;
+    TShortCut shortCut;
+  } cases[] = {{"Ctrl+S", static_cast<TShortCut>(scCtrl | 'S')},
+               {"Shift+Ctrl+Del", static_cast<TShortCut>(scShift | scCtrl | VK_DELETE)},
+               {"F1", VK_F1},
+               {"Alt+F12", static_cast<TShortCut>(scAlt | VK_F12)},
+               {"Num 5", VK_NUMPAD5},
+               {"Enter", VK_RETURN}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextToShortCut(c.text), c.shortCut) << c.text;
+    EXPECT_EQ(ShortCutToText(c.shortCut), c.text);
+  }
+  EXPECT_EQ(TextToShortCut("ctrl+shift+s"), static_cast<TShortCut>(scCtrl | scShift | 'S'));
+  EXPECT_EQ(TextToShortCut("Ctrl+"), 0);
+  EXPECT_EQ(TextToShortCut("Hyper+Q"), 0);
+  EXPECT_EQ(ShortCutToText(0), "");
+
+  TMenuItem item(nullptr);
+  SetPropText(item, "ShortCut", "Ctrl+O");
+  EXPECT_EQ(item.ShortCut(), scCtrl | 'O');
+  EXPECT_EQ(GetPropText(item, "ShortCut"), "Ctrl+O");
+  EXPECT_THROW(SetPropText(item, "ShortCut", "Ctrl+Nothing"), EPropertyError);
+}
+
+TEST(MenuItems, TreeFindAndRadioGroups) {
+  TPopupMenu menu(nullptr);
+  auto* en = new TMenuItem(&menu);
+  en->SetCaption("&English");
+  auto* de = new TMenuItem(&menu);
+  de->SetCaption("&Deutsch");
+  for (TMenuItem* item : {en, de}) {
+    item->SetRadioItem(true);
+    menu.Items()->Add(item);
+  }
+  EXPECT_EQ(menu.Items()->Find("deutsch"), de);
+  EXPECT_EQ(de->MenuIndex(), 1);
+  EXPECT_EQ(de->GetParentMenu(), &menu);
+  EXPECT_THROW(menu.Items()->Add(de), EMenuError);
+  en->SetChecked(true);
+  de->SetChecked(true);
+  EXPECT_FALSE(en->Checked());
+  delete en;  // leaves its parent item
+  EXPECT_EQ(menu.Items()->Count(), 1);
+}
+
+using PopupTest = FormsTest;
+
+TEST_F(PopupTest, PopupRunsTheChosenItemByMouseOrKeys) {
+  TForm* form = MakeForm();
+  auto* menu = new TPopupMenu(form);
+  std::vector<std::string> chosen;
+  for (const char* code : {"en", "de", "fr"}) {
+    auto* item = new TMenuItem(form);
+    item->SetCaption(std::string("Language ") + code);
+    item->SetHint(code);
+    item->OnClick = [&chosen](TObject* sender) { chosen.push_back(static_cast<TMenuItem*>(sender)->Hint()); };
+    menu->Items()->Add(item);
+  }
+  menu->Items()->Items(2)->SetEnabled(false);
+  form->Show();
+  Pump();
+
+  menu->Popup(200, 200);
+  ASSERT_TRUE(menu->IsShowing());
+  TPopupWindow* window = menu->Window();
+  const RECT second = window->RowRect(1);
+  Click(window, 20, (second.top + second.bottom) / 2);
+  EXPECT_FALSE(menu->IsShowing());
+  EXPECT_EQ(chosen, std::vector<std::string>{"de"});
+
+  menu->Popup(200, 200);
+  Key(VK_DOWN);
+  EXPECT_EQ(Application->Hint(), "en") << "the highlighted item's hint";
+  Key(VK_DOWN);
+  Key(VK_DOWN);  // past the disabled item, round to the first
+  Key(VK_UP);    // and back over it
+  Key(VK_RETURN);
+  EXPECT_EQ(chosen, (std::vector<std::string>{"de", "de"}));
+
+  menu->Popup(200, 200);
+  const RECT third = menu->Window()->RowRect(2);
+  Click(menu->Window(), 20, (third.top + third.bottom) / 2);
+  EXPECT_TRUE(menu->IsShowing()) << "a disabled item does nothing";
+  Key(VK_ESCAPE);
+  EXPECT_FALSE(menu->IsShowing());
+  EXPECT_EQ(chosen.size(), 2u);
+
+  // A right click on a control shows its popup menu; a click elsewhere closes it.
+  form->SetPopupMenu(menu);
+  display::InjectClick(At(form, 30, 30), display::MouseButton::Right);
+  Pump();
+  EXPECT_TRUE(menu->IsShowing());
+  EXPECT_EQ(menu->PopupComponent(), form);
+  Click(form, 390, 290);
+  EXPECT_FALSE(menu->IsShowing());
+  delete menu;
+  EXPECT_EQ(form->PopupMenu(), nullptr) << "the form heard of the menu's end";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PopupTest, ShortcutsRunTheirItemsFromTheKeyboard) {
+  TForm* form = MakeForm();
+  auto* edit = Add<TEdit>(form, "Edit", {10, 10, 100, 31});
+  auto* popup = new TPopupMenu(form);
+  auto* mainMenu = new TMainMenu(form);
+  int saves = 0, opens = 0;
+  auto* save = new TMenuItem(form);
+  save->SetShortCut(TextToShortCut("Ctrl+S"));
+  save->OnClick = [&](TObject*) { ++saves; };
+  popup->Items()->Add(save);
+  auto* open = new TMenuItem(form);
+  open->SetShortCut(TextToShortCut("Ctrl+O"));
+  open->OnClick = [&](TObject*) { ++opens; };
+  mainMenu->Items()->Add(open);
+  edit->SetPopupMenu(popup);
+  form->SetMenu(mainMenu);
+  form->Show();
+  Pump();
+  edit->SetFocus();
+  Pump();
+  Chord({VK_CONTROL}, 'S');
+  Chord({VK_CONTROL}, 'O');
+  EXPECT_EQ(saves, 1) << "the focused control's popup menu";
+  EXPECT_EQ(opens, 1) << "the form's main menu";
+  EXPECT_EQ(edit->Text(), "") << "a shortcut types nothing";
+  open->SetEnabled(false);
+  Chord({VK_CONTROL}, 'O');
+  EXPECT_EQ(opens, 1) << "a disabled item does not run";
+  delete mainMenu;
+  EXPECT_EQ(form->Menu(), nullptr);
+}
+
+}  // namespace

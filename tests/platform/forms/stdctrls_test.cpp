@@ -1,0 +1,327 @@
+// Standard controls driven by the injector: the edit (typing, selection,
+// clipboard, undo, edit messages), the combo box (mouse and keys), check
+// and radio buttons, the list box, labels.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/rtl/sysutils.h"
+#include "tests/platform/forms/forms_test_support.h"
+
+namespace {
+
+class StdCtrlsTest : public FormsTest {
+protected:
+  void SetUp() override {
+    FormsTest::SetUp();
+    form = MakeForm();
+  }
+  void ShowAndFocus(TWinControl* control) {
+    form->Show();
+    Pump();
+    control->SetFocus();
+    Pump();
+  }
+  TForm* form = nullptr;
+};
+
+TEST_F(StdCtrlsTest, EditTypesSelectsAndEditsByKeys) {
+  auto* edit = Add<TEdit>(form, "Edit", {10, 10, 200, 31});
+  int changes = 0;
+  edit->OnChange = [&](TObject*) { ++changes; };
+  ShowAndFocus(edit);
+  Type("hello world");
+  EXPECT_EQ(edit->Text(), "hello world");
+  EXPECT_EQ(edit->SelStart(), 11);
+  EXPECT_EQ(changes, 11);
+
+  Chord({VK_CONTROL, VK_SHIFT}, VK_LEFT);  // select the last word
+  EXPECT_EQ(edit->SelText(), "world");
+  Type("there");
+  EXPECT_EQ(edit->Text(), "hello there");
+  Key(VK_HOME);
+  Chord({VK_SHIFT}, VK_RIGHT);
+  Key(VK_DELETE);
+  EXPECT_EQ(edit->Text(), "ello there");
+  Key(VK_END);
+  Key(VK_BACK);
+  EXPECT_EQ(edit->Text(), "ello ther");
+
+  Chord({VK_CONTROL}, 'Z');
+  EXPECT_EQ(edit->Text(), "ello there") << "undo restores the last change";
+  Chord({VK_CONTROL}, 'Z');
+  EXPECT_EQ(edit->Text(), "ello ther") << "undoing again redoes it";
+
+  edit->SetText("");
+  edit->SetMaxLength(4);
+  Type("abcdef");
+  EXPECT_EQ(edit->Text(), "abcd") << "MaxLength stops typing";
+  edit->SetReadOnly(true);
+  Type("x");
+  Key(VK_BACK);
+  EXPECT_EQ(edit->Text(), "abcd");
+}
+
+TEST_F(StdCtrlsTest, EditClipboardAndEditMessages) {
+  auto* edit = Add<TEdit>(form, "Edit", {10, 10, 200, 31});
+  auto* other = Add<TEdit>(form, "Other", {10, 40, 200, 61});
+  ShowAndFocus(edit);
+  edit->SetText("copy me");
+  edit->Perform(EM_SETSEL, 0, 4);
+  EXPECT_EQ(edit->SelText(), "copy");
+  Chord({VK_CONTROL}, 'C');
+  other->SetFocus();
+  Pump();
+  other->SetText("[]");
+  other->Perform(EM_SETSEL, 1, 1);
+  Chord({VK_CONTROL}, 'V');
+  EXPECT_EQ(other->Text(), "[copy]");
+
+  edit->SetFocus();
+  Pump();
+  edit->Perform(EM_SETSEL, 4, 7);
+  edit->Perform(WM_CUT);
+  EXPECT_EQ(edit->Text(), "copy");
+  edit->Perform(EM_SETSEL, 0, -1);
+  EXPECT_EQ(edit->SelLength(), 4) << "an end of -1 selects to the end";
+  edit->Perform(WM_PASTE);
+  EXPECT_EQ(edit->Text(), " me");
+  edit->Perform(WM_UNDO);
+  EXPECT_EQ(edit->Text(), "copy");
+
+  // A password edit keeps its text out of the clipboard.
+  other->SetPasswordChar(U'*');
+  other->Perform(EM_SETSEL, 0, -1);
+  other->Perform(WM_COPY);
+  edit->Perform(EM_SETSEL, 4, 4);
+  edit->Perform(WM_PASTE);
+  EXPECT_EQ(edit->Text(), "copy me");
+
+  // Positions and characters map both ways; the formatting rectangle can be moved.
+  const LRESULT pos = edit->Perform(EM_POSFROMCHAR, 2);
+  EXPECT_EQ(edit->Perform(EM_CHARFROMPOS, 0, MAKELPARAM(LOWORD(pos), HIWORD(pos))), 2);
+  EXPECT_EQ(edit->Perform(EM_POSFROMCHAR, 99), -1);
+  RECT r{};
+  edit->Perform(EM_GETRECT, 0, reinterpret_cast<LPARAM>(&r));
+  RECT narrower{r.left + 10, r.top, r.right, r.bottom};
+  edit->Perform(EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&narrower));
+  RECT now{};
+  edit->Perform(EM_GETRECT, 0, reinterpret_cast<LPARAM>(&now));
+  EXPECT_EQ(now.left, r.left + 10);
+  EXPECT_EQ(LOWORD(edit->Perform(EM_POSFROMCHAR, 0)), now.left);
+
+  // A click places the caret at the character under the pointer.
+  Click(edit, LOWORD(edit->Perform(EM_POSFROMCHAR, 3)), 10);
+  EXPECT_EQ(edit->SelStart(), 3);
+  EXPECT_EQ(edit->SelLength(), 0);
+}
+
+class ComboTest : public StdCtrlsTest {
+protected:
+  TComboBox* MakeCombo(TComboBoxStyle style) {
+    auto* combo = Add<TComboBox>(form, "Combo", {10, 10, 200, 31});
+    combo->SetStyle(style);
+    for (const char* s : {"Low", "Medium", "High", "Ultra High"}) combo->Items()->Add(s);
+    combo->SetItemIndex(1);
+    combo->OnChange = [this](TObject*) { log.push_back("change " + IntToStr(lastCombo->ItemIndex())); };
+    combo->OnDropDown = [this](TObject*) { log.push_back("drop"); };
+    combo->OnCloseUp = [this](TObject*) { log.push_back("close"); };
+    lastCombo = combo;
+    return combo;
+  }
+  std::vector<std::string> log;
+  TComboBox* lastCombo = nullptr;
+};
+
+TEST_F(ComboTest, MousePicksFromTheDroppedList) {
+  TComboBox* combo = MakeCombo(csDropDownList);
+  form->Show();
+  Pump();
+  Click(combo);
+  ASSERT_TRUE(combo->DroppedDown());
+  TCustomListBox* list = combo->DropDownList();
+  const RECT third = list->ItemRect(2);
+  Click(list, third.left + 5, (third.top + third.bottom) / 2);
+  EXPECT_FALSE(combo->DroppedDown());
+  EXPECT_EQ(combo->ItemIndex(), 2);
+  EXPECT_EQ(combo->Text(), "High");
+  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close", "change 2"}));
+
+  // A click outside the list closes it without a choice.
+  log.clear();
+  Click(combo);
+  Click(form, 350, 250);
+  EXPECT_FALSE(combo->DroppedDown());
+  EXPECT_EQ(combo->ItemIndex(), 2);
+  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close"}));
+}
+
+TEST_F(ComboTest, KeysStepOpenAndChoose) {
+  TComboBox* combo = MakeCombo(csDropDownList);
+  ShowAndFocus(combo);
+  Key(VK_DOWN);
+  EXPECT_EQ(combo->ItemIndex(), 2);
+  Key(VK_UP);
+  Key(VK_UP);
+  Key(VK_UP);
+  EXPECT_EQ(combo->ItemIndex(), 0) << "stops at the first item";
+  Key(VK_END);
+  EXPECT_EQ(combo->ItemIndex(), 3);
+  Type("m");
+  EXPECT_EQ(combo->Text(), "Medium") << "a letter selects the next item starting with it";
+  EXPECT_EQ(log, (std::vector<std::string>{"change 2", "change 1", "change 0", "change 3", "change 1"}));
+
+  log.clear();
+  Key(VK_F4);
+  EXPECT_TRUE(combo->DroppedDown());
+  Key(VK_DOWN);
+  EXPECT_EQ(combo->ItemIndex(), 1) << "moving in the open list changes nothing yet";
+  Key(VK_RETURN);
+  EXPECT_FALSE(combo->DroppedDown());
+  EXPECT_EQ(combo->ItemIndex(), 2);
+  Chord({VK_MENU}, VK_DOWN);
+  EXPECT_TRUE(combo->DroppedDown());
+  Key(VK_ESCAPE);
+  EXPECT_FALSE(combo->DroppedDown());
+  EXPECT_EQ(combo->ItemIndex(), 2);
+  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close", "change 2", "drop", "close"}));
+  EXPECT_TRUE(form->Visible()) << "Return and Escape went to the list, not to the form";
+}
+
+TEST_F(ComboTest, DropDownStyleTakesTypedText) {
+  TComboBox* combo = MakeCombo(csDropDown);
+  ShowAndFocus(combo);
+  Type("High");
+  EXPECT_EQ(combo->Text(), "High");
+  EXPECT_EQ(combo->ItemIndex(), 2) << "typed text that names an item selects it";
+  Type("er");
+  EXPECT_EQ(combo->ItemIndex(), -1);
+  combo->Perform(CB_SETDROPPEDWIDTH, 300);
+  Key(VK_F4);
+  ASSERT_TRUE(combo->DroppedDown());
+  EXPECT_EQ(combo->DropDownList()->Width(), 300);
+  Key(VK_ESCAPE);
+}
+
+TEST_F(ComboTest, SimpleStyleShowsItsListUnderTheEdit) {
+  TComboBox* combo = MakeCombo(csSimple);
+  combo->SetBounds(10, 10, 190, 120);
+  form->Show();
+  Pump();
+  auto* list = dynamic_cast<TCustomListBox*>(combo->Controls(combo->ControlCount() - 1));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->Count(), 4);
+  EXPECT_EQ(list->ItemIndex(), 1);
+  const RECT high = list->ItemRect(2);
+  Click(list, 20, (high.top + high.bottom) / 2);
+  EXPECT_EQ(combo->ItemIndex(), 2);
+  EXPECT_EQ(combo->Text(), "High");
+  EXPECT_FALSE(combo->DroppedDown()) << "a simple combo box never drops down";
+  combo->SetDroppedDown(true);
+  EXPECT_FALSE(combo->DroppedDown());
+  EXPECT_EQ(log, std::vector<std::string>{"change 2"});
+}
+
+TEST_F(StdCtrlsTest, CheckAndRadioButtonsToggleByMouseAndSpace) {
+  auto* check = Add<TCheckBox>(form, "Check", {10, 10, 150, 27});
+  check->SetCaption("&Perspective");
+  auto* radio1 = Add<TRadioButton>(form, "Radio1", {10, 40, 150, 57});
+  auto* radio2 = Add<TRadioButton>(form, "Radio2", {10, 60, 150, 77});
+  int clicks = 0;
+  check->OnClick = [&](TObject*) { ++clicks; };
+  form->Show();
+  Pump();
+  Click(check);
+  EXPECT_TRUE(check->Checked());
+  EXPECT_TRUE(check->Focused());
+  Key(VK_SPACE);
+  EXPECT_FALSE(check->Checked());
+  Chord({VK_MENU}, 'P');
+  EXPECT_TRUE(check->Checked()) << "the accelerator toggles it";
+  check->SetChecked(false);
+  EXPECT_EQ(clicks, 4) << "a change by the program runs OnClick too";
+  check->SetAllowGrayed(true);
+  Key(VK_SPACE);
+  EXPECT_EQ(check->State(), cbGrayed);
+
+  Click(radio1);
+  EXPECT_TRUE(radio1->Checked());
+  Click(radio2);
+  EXPECT_TRUE(radio2->Checked());
+  EXPECT_FALSE(radio1->Checked()) << "one radio button of a parent is checked";
+}
+
+TEST_F(StdCtrlsTest, ListBoxSelectsByMouseAndKeys) {
+  auto* list = Add<TListBox>(form, "List", {10, 10, 150, 110});
+  for (int i = 0; i < 20; ++i) list->Items()->Add("Item " + std::to_string(i));
+  int clicks = 0;
+  list->OnClick = [&](TObject*) { ++clicks; };
+  form->Show();
+  Pump();
+  const RECT second = list->ItemRect(1);
+  Click(list, 20, (second.top + second.bottom) / 2);
+  EXPECT_EQ(list->ItemIndex(), 1);
+  EXPECT_TRUE(list->Focused());
+  Key(VK_DOWN);
+  Key(VK_END);
+  EXPECT_EQ(list->ItemIndex(), 19);
+  EXPECT_GT(list->TopIndex(), 0) << "the list scrolls to show the selection";
+  Key(VK_HOME);
+  EXPECT_EQ(list->TopIndex(), 0);
+  EXPECT_EQ(clicks, 4);
+  list->Items()->Clear();
+  EXPECT_EQ(list->ItemIndex(), -1);
+}
+
+TEST_F(StdCtrlsTest, LabelSizesToItsCaptionAndFocusesItsControl) {
+  auto* label = Add<TLabel>(form, "Label", {10, 10, 20, 20});
+  auto* edit = Add<TEdit>(form, "Edit", {100, 10, 200, 31});
+  auto* button = Add<TButton>(form, "Button", {10, 60, 85, 85});
+  label->SetCaption("&Name of the device");
+  const int wide = label->Width();
+  label->SetCaption("&Nm");
+  EXPECT_LT(label->Width(), wide) << "AutoSize follows the caption";
+  EXPECT_GT(label->Height(), 5);
+  label->SetFocusControl(edit);
+  form->Show();
+  Pump();
+  button->SetFocus();
+  Pump();
+  Chord({VK_MENU}, 'N');
+  EXPECT_TRUE(edit->Focused());
+  delete edit;  // the label forgets its focus control
+  EXPECT_EQ(label->FocusControl(), nullptr);
+
+  label->SetAutoSize(false);
+  label->SetEllipsisPosition(epEndEllipsis);
+  EXPECT_NE(label->DrawTextFlags() & DT_END_ELLIPSIS, 0u);
+  label->SetShowAccelChar(false);
+  EXPECT_NE(label->DrawTextFlags() & DT_NOPREFIX, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StdCtrlsTest, OwnerDrawListsAskForEachVisibleItem) {
+  auto* list = Add<TListBox>(form, "List", {10, 10, 150, 70});
+  list->SetStyle(lbOwnerDrawFixed);
+  list->SetItemHeight(20);
+  for (const char* s : {"a", "b", "c", "d", "e"}) list->Items()->Add(s);
+  list->SetItemIndex(1);
+  std::vector<std::pair<int, bool>> drawn;
+  list->OnDrawItem = [&](TWinControl*, int32_t index, RECT rect, TOwnerDrawState state) {
+    drawn.emplace_back(index, state.Contains(odSelected));
+    EXPECT_EQ(rect.bottom - rect.top, 20);
+  };
+  form->Show();
+  Pump();
+  list->Update();
+  ASSERT_GE(drawn.size(), 3u);
+  EXPECT_EQ(drawn[0], (std::pair<int, bool>{0, false}));
+  EXPECT_EQ(drawn[1], (std::pair<int, bool>{1, true}));
+  EXPECT_LE(drawn.size(), 4u) << "only what fits is drawn";
+}
+
+}  // namespace
