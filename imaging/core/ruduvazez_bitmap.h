@@ -181,15 +181,33 @@ public:
   uint8_t* LockScanline(int32_t row);
   void UnlockScanline(int32_t row);
   // The getters first take over what was changed on a framework bitmap directly.
-  int32_t GetBitCount() override { return SyncIfTBitmap(), bitsPerPixel_; }
-  int32_t GetHeight() override { return SyncIfTBitmap(), height_; }
-  int32_t GetWidth() override { return SyncIfTBitmap(), width_; }
+  int32_t GetBitCount() override {
+    SyncIfTBitmap();
+    return bitsPerPixel_;
+  }
+  int32_t GetHeight() override {
+    SyncIfTBitmap();
+    return height_;
+  }
+  int32_t GetWidth() override {
+    SyncIfTBitmap();
+    return width_;
+  }
   void SetWidth(int32_t value) override;
   void SetHeight(int32_t value) override;
-  TIEPixelFormat GetPixelFormat() override { return SyncIfTBitmap(), pixelFormat_; }
-  int32_t GetRowLength() override { return SyncIfTBitmap(), static_cast<int32_t>(rowLength_); }
+  TIEPixelFormat GetPixelFormat() override {
+    SyncIfTBitmap();
+    return pixelFormat_;
+  }
+  int32_t GetRowLength() override {
+    SyncIfTBitmap();
+    return static_cast<int32_t>(rowLength_);
+  }
   int64_t RowLength64() const { return rowLength_; }
-  int32_t GetChannelCount() { return SyncIfTBitmap(), channels_; }
+  int32_t GetChannelCount() {
+    SyncIfTBitmap();
+    return channels_;
+  }
   // Re-reads size and format from the framework bitmap when they were changed on it.
   void SyncWithTBitmap();
   TIELocation Location() const { return location_; }
