@@ -79,7 +79,13 @@ std::unique_ptr<TIEBitmap> TIEBitmap::CreateAlphaChannel(int32_t width, int32_t 
 
 bool TIEBitmap::Allocate(int32_t width, int32_t height, TIEPixelFormat format) {
   if (!needsAllocation_ && width == width_ && height == height_ && format == pixelFormat_) return true;
-  FreeImage(true);
+  // An attached framework bitmap is resized in place.
+  if (tbitmapAttached_) {
+    delete alphaChannel_;
+    alphaChannel_ = nullptr;
+  } else {
+    FreeImage(true);
+  }
   width_ = width;
   height_ = height;
   pixelFormat_ = format;
@@ -120,7 +126,7 @@ bool TIEBitmap::AllocateStorage() {
     if (!ok) location_ = ieInMemory;
   }
   if (location_ == ieInMemory) ok = AllocateInMemory(size);
-  // A framework bitmap cannot be had here: the allocation fails.
+  if (location_ == ieTBitmap) ok = AllocateTBitmap(size);
   if (!ok) return false;
   allFull_ = 0;
   return true;
@@ -247,6 +253,7 @@ uint8_t* TIEBitmap::RowAddress(int32_t row) {
 uint8_t* TIEBitmap::GetScanline(int32_t row) {
   row = FlipRow(row);
   if (IsVirtual()) return VirtualRow(row, 0, width_);
+  if (location_ == ieTBitmap) return row >= 0 && row < static_cast<int32_t>(rowTable_.size()) ? rowTable_[row] : nullptr;
   if (location_ == ieTempFile) {
     ReleaseCurrentRow();
     currentRow_ = fileBuffer_->Map(AccessMode, rowLength_, int64_t{row} * rowLength_);
@@ -333,6 +340,7 @@ void TIEBitmap::FreeImage(bool freeAlpha) {
   }
   palette_.reset();
   ReleaseStorage();
+  FreeTBitmap();
   virtualRow_.reset();
   width_ = height_ = 0;
   rowLength_ = 0;

@@ -1,7 +1,8 @@
 // The library's image: TIEBitmap and its abstract base, pixel formats,
-// storage locations (memory block or segments, temporary file), row access,
-// single pixels, palette, alpha channel, fills and scans, copies and storage
-// moves; the block allocator and the allocation-failure hook behind them.
+// storage locations (memory block or segments, temporary file, framework
+// bitmap), row access, single pixels, palette, alpha channel, fills and
+// scans, copies and storage moves; the block allocator and the
+// allocation-failure hook behind them.
 //
 // Sections: formats | allocator | base bitmap | bitmap
 #pragma once
@@ -152,11 +153,13 @@ public:
 using TIEPixelCallback = std::function<void(TIEBitmap* bitmap, int32_t x, TRGB* pixel, int32_t y)>;
 
 class TIEMask;
+class TBitmap;
+class TCanvas;
 
 // The image of the library: width x height pixels of one format, stored in
 // memory (one 64-byte-aligned block, bottom-up, or several segments,
-// top-down) or in a temporary file (one row mapped at a time). Row 0 is the
-// top row for every caller.
+// top-down), in a temporary file (one row mapped at a time) or in a
+// framework bitmap. Row 0 is the top row for every caller.
 class TIEBitmap : public TIEBaseBitmap {
 public:
   TIEBitmap();
@@ -177,15 +180,36 @@ public:
   // As GetScanline, but in a temporary file any number of locked rows stay valid together.
   uint8_t* LockScanline(int32_t row);
   void UnlockScanline(int32_t row);
-  int32_t GetBitCount() override { return bitsPerPixel_; }
-  int32_t GetHeight() override { return height_; }
-  int32_t GetWidth() override { return width_; }
+  // The getters first take over what was changed on a framework bitmap directly.
+  int32_t GetBitCount() override {
+    SyncIfTBitmap();
+    return bitsPerPixel_;
+  }
+  int32_t GetHeight() override {
+    SyncIfTBitmap();
+    return height_;
+  }
+  int32_t GetWidth() override {
+    SyncIfTBitmap();
+    return width_;
+  }
   void SetWidth(int32_t value) override;
   void SetHeight(int32_t value) override;
-  TIEPixelFormat GetPixelFormat() override { return pixelFormat_; }
-  int32_t GetRowLength() override { return static_cast<int32_t>(rowLength_); }
+  TIEPixelFormat GetPixelFormat() override {
+    SyncIfTBitmap();
+    return pixelFormat_;
+  }
+  int32_t GetRowLength() override {
+    SyncIfTBitmap();
+    return static_cast<int32_t>(rowLength_);
+  }
   int64_t RowLength64() const { return rowLength_; }
-  int32_t GetChannelCount() const { return channels_; }
+  int32_t GetChannelCount() {
+    SyncIfTBitmap();
+    return channels_;
+  }
+  // Re-reads size and format from the framework bitmap when they were changed on it.
+  void SyncWithTBitmap();
   TIELocation Location() const { return location_; }
   int64_t MemoryThreshold() const { return memoryThreshold_; }
   int32_t RowAlignment() const { return rowAlignment_; }
@@ -235,7 +259,10 @@ public:
   int32_t GetPaletteUsed() override { return paletteUsed_; }
   void SetPaletteUsed(int32_t count) override { paletteUsed_ = count; }
   void CopyPaletteTo(TObject* dest) override;
+  // Writes the palette into the framework bitmap's colour table (ieTBitmap only).
   void UpdateTBitmapPalette();
+  // Reads count entries of a framework bitmap's colour table into the palette.
+  void CopyPaletteFromTBitmap(TBitmap* bitmap, int32_t count);
 
   // -- alpha channel
   TIEBitmap* GetAlphaChannel();
@@ -270,6 +297,13 @@ public:
   void SetLocation(TIELocation location);
   // Uses the caller's buffer of height rows of this library's row length;
   // rowFlip 0: rows bottom-up like a DIB, 1: top-down.
+  // The framework bitmap that holds the pixels (moved there first) and its canvas.
+  TBitmap* GetTBitmap();
+  TCanvas* GetTBitmapCanvas();
+  // With the row flip, drawing on the canvas lands in this bitmap's row order.
+  void SetupTBitmapTransform();
+  // Uses the caller's framework bitmap, which must outlive the attachment.
+  void AttachTBitmap(TBitmap* bitmap, bool freeFirst);
   void AttachMemoryBuffer(void* buffer, int32_t width, int32_t height, TIEPixelFormat format, bool freeFirst,
                           uint8_t rowFlip);
   // Hands the whole storage to dest and leaves this bitmap empty.
@@ -297,6 +331,15 @@ private:
   void TakeAlphaChannelFrom(TIEBitmap& source);
   bool Reshape(int32_t width, int32_t height);
   int64_t PixelBytesPerRow() const;
+  void SyncIfTBitmap() {
+    if (location_ == ieTBitmap) SyncWithTBitmap();
+  }
+  bool AllocateTBitmap(int64_t size);
+  bool ShapeTBitmap(bool resetToDevice);
+  void BuildRowTable();
+  void ResizeTBitmap(int32_t value, bool width);
+  void FreeTBitmap();
+  void AssignToTBitmap(TIEBitmap& source, bool resetToDevice);
 
   std::unique_ptr<TIEFileBuffer> fileBuffer_;
   uint8_t* currentRow_ = nullptr;
@@ -328,4 +371,10 @@ private:
   std::unique_ptr<TIEVirtualBitmapProvider> rowProvider_;
   std::unique_ptr<uint8_t[]> virtualRow_;
   std::unique_ptr<TIEMask> displayMask_;
+  TBitmap* tbitmap_ = nullptr;  // owned unless attached
+  uint8_t tbitmapAttached_ = 0;
+  std::vector<uint8_t*> rowTable_;  // the framework bitmap's address of each row
 };
+
+// A 256-entry grey ramp (i, i, i) as the colour table of a framework bitmap.
+void IESetGrayPalette(TBitmap* bitmap);

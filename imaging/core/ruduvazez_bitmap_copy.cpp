@@ -65,22 +65,25 @@ void TIEBitmap::Assign(TObject* source) {
   needsAllocation_ = 1;
   auto* src = dynamic_cast<TIEBitmap*>(source);
   if (!src || src == this) return;
-  FreeImage(true);
-  width_ = src->width_;
-  height_ = src->height_;
-  pixelFormat_ = src->pixelFormat_;
-  allFull_ = src->allFull_;
+  if (location_ == ieTBitmap && src->IsEmpty()) return;
+  if (location_ != ieTBitmap) FreeImage(true);
   rowAlignment_ = src->rowAlignment_;
   // The flag describes how the rows lie; it comes first so that the rows
   // keep their order.
   rowFlip_ = src->rowFlip_;
-  if (AllocateStorage()) {
-    allFull_ = src->allFull_;
-    CopyRowsFrom(*src);
+  if (location_ == ieTBitmap) {
+    AssignToTBitmap(*src, false);
   } else {
-    width_ = height_ = 0;
-    rowLength_ = 0;
+    width_ = src->width_;
+    height_ = src->height_;
+    pixelFormat_ = src->pixelFormat_;
+    if (!AllocateStorage()) {
+      width_ = height_ = 0;
+      rowLength_ = 0;
+    }
   }
+  allFull_ = src->allFull_;
+  CopyRowsFrom(*src);
   if (!isAlphaChannel_) {
     if (src->alphaChannel_)
       GetAlphaChannel()->Assign(src->alphaChannel_);
@@ -100,16 +103,19 @@ void TIEBitmap::AssignImage(TObject* source) {
   auto* src = dynamic_cast<TIEBitmap*>(source);
   if (!src || src == this || src->IsEmpty()) return;
   needsAllocation_ = 1;
-  FreeImage(false);
-  width_ = src->width_;
-  height_ = src->height_;
-  pixelFormat_ = src->pixelFormat_;
-  if (AllocateStorage()) {
-    CopyRowsFrom(*src);
+  if (location_ == ieTBitmap) {
+    AssignToTBitmap(*src, true);
   } else {
-    width_ = height_ = 0;
-    rowLength_ = 0;
+    FreeImage(false);
+    width_ = src->width_;
+    height_ = src->height_;
+    pixelFormat_ = src->pixelFormat_;
+    if (!AllocateStorage()) {
+      width_ = height_ = 0;
+      rowLength_ = 0;
+    }
   }
+  CopyRowsFrom(*src);
   allFull_ = 0;
   src->CopyPaletteTo(this);
 }
@@ -147,6 +153,9 @@ void TIEBitmap::TransferTo(TIEBitmap& dest) {
   dest.pixelCallback_ = std::exchange(pixelCallback_, nullptr);
   dest.rowProvider_ = std::move(rowProvider_);
   dest.virtualRow_ = std::move(virtualRow_);
+  dest.tbitmap_ = std::exchange(tbitmap_, nullptr);
+  dest.tbitmapAttached_ = std::exchange(tbitmapAttached_, 0);
+  dest.rowTable_ = std::exchange(rowTable_, {});
   needsAllocation_ = 1;
 }
 
@@ -156,8 +165,9 @@ void TIEBitmap::SetLocation(TIELocation location) {
   TIEBitmap scratch;
   TransferTo(scratch);
   location_ = location;
+  const bool allocated = Allocate(scratch.width_, scratch.height_, scratch.pixelFormat_);
   // A failed allocation keeps the pixels where they were.
-  if (!Allocate(scratch.width_, scratch.height_, scratch.pixelFormat_) || location_ == scratch.location_) {
+  if ((!allocated && !scratch.IsEmpty()) || location_ == scratch.location_) {
     scratch.TransferTo(*this);
     return;
   }
@@ -210,6 +220,10 @@ void TIEBitmap::SetRowAlignment(int32_t bits) {
 void TIEBitmap::SetWidth(int32_t value) {
   if (value == width_) return;
   if (alphaChannel_) alphaChannel_->SetWidth(value);
+  if (!IsVirtual() && location_ == ieTBitmap && tbitmap_) {
+    ResizeTBitmap(value, true);
+    return;
+  }
   if (!IsVirtual() && location_ != ieTBitmap && pixelFormat_ != ieNoFormat && height_ >= 1) {
     Reshape(value, height_);
     allFull_ = 0;
@@ -221,6 +235,10 @@ void TIEBitmap::SetWidth(int32_t value) {
 void TIEBitmap::SetHeight(int32_t value) {
   if (value == height_) return;
   if (alphaChannel_) alphaChannel_->SetHeight(value);
+  if (!IsVirtual() && location_ == ieTBitmap && tbitmap_) {
+    ResizeTBitmap(value, false);
+    return;
+  }
   if (!IsVirtual() && location_ != ieTBitmap && pixelFormat_ != ieNoFormat && width_ >= 1) {
     Reshape(width_, value);
     allFull_ = 0;
@@ -237,6 +255,7 @@ void TIEBitmap::AttachMemoryBuffer(void* buffer, int32_t width, int32_t height, 
   if (!buffer) return;
   // Whatever storage was held is released: the buffer replaces it.
   ReleaseStorage();
+  FreeTBitmap();
   width_ = width;
   height_ = height;
   pixelFormat_ = format;

@@ -250,9 +250,6 @@ void TIEBitmap::CopyPaletteTo(TObject* dest) {
   target->UpdateTBitmapPalette();
 }
 
-// Only a framework-bitmap image mirrors its palette; none is held here.
-void TIEBitmap::UpdateTBitmapPalette() {}
-
 // ---- alpha channel --------------------------------------------------------------------------
 
 TIEBitmap* TIEBitmap::GetAlphaChannel() {

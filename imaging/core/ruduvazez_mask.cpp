@@ -51,6 +51,10 @@ void TIEMask::Allocate(int32_t width, int32_t height, int32_t bitsPerPixel) {
 
 void TIEMask::FreeBits() {
   std::vector<uint8_t>().swap(bits_);
+  std::vector<uint8_t>().swap(stretchBits_);
+  stretchRows_.clear();
+  stretchWidth_ = stretchHeight_ = 0;
+  stretchRowLen_ = 0;
   Width = Height = BitsPerPixel = 0;
   RowLen = 0;
 }

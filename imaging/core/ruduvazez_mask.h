@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_dibbitmap.h"
 #include "platform/rtl/object.h"
 #include "platform/win/wintypes.h"
 
@@ -19,8 +20,16 @@ void IECopyBits(uint8_t* dest, const uint8_t* source, int32_t destBit, int32_t s
 // X of the point that separates polygons in FillPolygons.
 constexpr LONG IEPolygonSeparator = 0xFFFFF;
 
+class TBitmap;
+class TCanvas;
+
 class TIEMask : public TObject {
 public:
+  TIEMask();
+  ~TIEMask() override;
+  TIEMask(const TIEMask&) = delete;
+  TIEMask& operator=(const TIEMask&) = delete;
+
   // Geometry; changed only through Allocate, Resize and FreeBits.
   int32_t Width = 0, Height = 0;
   int32_t BitsPerPixel = 0;  // 1 or 8; anything else makes the pixel operations do nothing
@@ -59,6 +68,21 @@ public:
   void CopyBitmap(TIEBitmap& dest, TIEBitmap& source, bool destRelative, bool sourceRelative, bool copyAlpha);
   void CopyAlphaChannel(TIEBitmap& dest, TIEBitmap& source, bool destRelative, bool sourceRelative);
 
+  // -- drawing: the source rectangle of the mask shown at the destination
+  // rectangle, stretched (nearest pixel, 14-bit fixed-point steps).
+  // A non-empty 1-bit mask inverts the canvas where it is selected.
+  void DrawFilled(TCanvas* canvas, int32_t dstX, int32_t dstY, int32_t dstWidth, int32_t dstHeight, int32_t srcX,
+                  int32_t srcY, int32_t srcWidth, int32_t srcHeight);
+  // The border pixels of the selection in diagonal bands of the two colours
+  // that move with phase; outRect, when given, receives the part drawn.
+  void DrawOutline(TCanvas* canvas, int32_t dstX, int32_t dstY, int32_t dstWidth, int32_t dstHeight, int32_t srcX,
+                   int32_t srcY, int32_t srcWidth, int32_t srcHeight, int32_t phase, TIEColor color1,
+                   TIEColor color2, RECT* outRect = nullptr);
+  // Marks the unselected area of a pf24bit bitmap that shows the mask at
+  // (dstX, dstY): blended with color by alpha, or a grey chequer for alpha -1.
+  void DrawMarkOuter(TBitmap* bitmap, int32_t dstX, int32_t dstY, int32_t dstWidth, int32_t dstHeight, int32_t srcX,
+                     int32_t srcY, int32_t srcWidth, int32_t srcHeight, TIEColor color, int32_t alpha);
+
 private:
   struct TArea {
     int32_t x1, y1, x2, y2;
@@ -69,6 +93,21 @@ private:
   void KeepFull(int32_t value);
   bool ValidDepth() const { return BitsPerPixel == 1 || BitsPerPixel == 8; }
   bool CopyArea(TIEBitmap& dest, TIEBitmap& source, bool destRelative, bool sourceRelative, TArea& area);
+  // The display steps and the stretched rows covering the box.
+  struct TStretch {
+    int64_t xStep, yStep;
+    int32_t x1, y1, x2, y2;  // destination range that covers the box
+  };
+  TStretch Stretch(int32_t dstWidth, int32_t dstHeight, int32_t srcX, int32_t srcY, int32_t srcWidth,
+                   int32_t srcHeight);
+  bool StretchedPixel(int32_t x, int32_t y) const;
 
   std::vector<uint8_t> bits_;
+  TIEBitmapInfo2 dibInfo_;
+  // Stretched copy for display, rows stored bottom-up like the bits.
+  std::vector<uint8_t> stretchBits_;
+  int32_t stretchWidth_ = 0, stretchHeight_ = 0;
+  int64_t stretchRowLen_ = 0;
+  std::vector<uint8_t*> stretchRows_;  // top row first
+  TBitmap* dotBitmap_ = nullptr;      // 1 x 1, pf24bit, created on first outline
 };

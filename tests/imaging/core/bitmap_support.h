@@ -12,7 +12,7 @@
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "tests/imaging/core/test_support.h"
 
-enum class Storage { Memory, Segments, TempFile };
+enum class Storage { Memory, Segments, TempFile, TBitmap };
 
 inline std::string StorageName(Storage s) {
   switch (s) {
@@ -22,6 +22,8 @@ inline std::string StorageName(Storage s) {
       return "Segments";
     case Storage::TempFile:
       return "TempFile";
+    case Storage::TBitmap:
+      return "TBitmap";
   }
   return "?";
 }
@@ -50,6 +52,7 @@ protected:
     if (storage == Storage::TempFile) s->MemoryThreshold = 0;
     auto bitmap = std::make_unique<TIEBitmap>();
     s->MemoryThreshold = -1;
+    if (storage == Storage::TBitmap) bitmap->SetLocation(ieTBitmap);
     if (storage == Storage::Segments)
       IESetAllocFailHook([](TIEAllocRequest request, int64_t) { return request == TIEAllocRequest::Block; });
     EXPECT_TRUE(bitmap->Allocate(width, height, format));

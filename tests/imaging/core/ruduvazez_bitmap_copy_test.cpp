@@ -7,7 +7,7 @@
 
 namespace {
 
-const Storage kStorages[] = {Storage::Memory, Storage::Segments, Storage::TempFile};
+const Storage kStorages[] = {Storage::Memory, Storage::Segments, Storage::TempFile, Storage::TBitmap};
 
 TEST_F(BitmapTest, AssignAndTransferKeepThePixelsBetweenEveryPairOfLocations) {
   for (Storage from : kStorages) {
@@ -146,13 +146,20 @@ TEST_F(BitmapTest, SetLocationMovesThePixels) {
   EXPECT_TRUE(HasPattern(b));
   EXPECT_EQ(b.GetAlphaPixel(0, 0), 1);
 
-  // A location that cannot be had keeps the image where it was.
   b.SetLocation(ieTBitmap);
-  EXPECT_EQ(b.Location(), ieInMemory);
+  EXPECT_EQ(b.Location(), ieTBitmap);
   EXPECT_TRUE(HasPattern(b));
   TRGB c;
   b.GetPaletteColor(3, c);
   EXPECT_EQ(c, (TRGB{3, 3, 3}));
+  EXPECT_EQ(b.GetAlphaPixel(0, 0), 1);
+
+  // A location that cannot hold the format keeps the image where it was.
+  TIEBitmap f(3, 3, ie32f);
+  f.SetPixel32f(2, 2, 0.75f);
+  f.SetLocation(ieTBitmap);
+  EXPECT_EQ(f.Location(), ieInMemory);
+  EXPECT_EQ(f.GetPixel32f(2, 2), 0.75f);
 }
 
 TEST_F(BitmapTest, SetRowAlignmentRepacksInMemoryRows) {
