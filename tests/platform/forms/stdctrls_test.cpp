@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/rtl/sysutils.h"
+#include "platform/forms/menus.h"
 #include "tests/platform/forms/forms_test_support.h"
 
 namespace {
@@ -347,6 +348,34 @@ TEST_F(StdCtrlsTest, OwnerDrawListsAskForEachVisibleItem) {
   EXPECT_EQ(drawn[0], (std::pair<int, bool>{0, false}));
   EXPECT_EQ(drawn[1], (std::pair<int, bool>{1, true}));
   EXPECT_LE(drawn.size(), 4u) << "only what fits is drawn";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ComboTest, FreeingWhatIsOpenLeavesNothingBehind) {
+  TComboBox* combo = MakeCombo(csDropDownList);
+  form->Show();
+  Pump();
+  Click(combo);
+  ASSERT_TRUE(combo->DroppedDown());
+  HWND list = combo->DropDownList()->Handle();
+  delete combo;  // with its list open
+  Pump();
+  EXPECT_FALSE(IsWindow(list));
+  EXPECT_EQ(GetCapture(), nullptr);
+
+  auto* menu = new TPopupMenu(form);
+  auto* item = new TMenuItem(form);
+  item->SetCaption("Item");
+  menu->Items()->Add(item);
+  menu->Popup(100, 100);
+  HWND window = menu->Window()->Handle();
+  delete menu;
+  Pump();
+  EXPECT_FALSE(IsWindow(window));
+  Click(form, 10, 10);  // the form still works
 }
 
 }  // namespace
