@@ -6,7 +6,6 @@
 // drag and drop - desktop file drops - clipboard.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -175,36 +174,20 @@ void ReleaseStgMedium(STGMEDIUM* medium);
 // --- Drag and drop ----------------------------------------------------------------
 
 // Makes `target` the drop target of `window` (one reference held until
-// revoked). Needs OleInitialize on the calling thread.
+// revoked). Needs OleInitialize on the calling thread. Registering also
+// makes the window layer hand files dropped from the desktop to
+// DropFilesOnWindow.
 HRESULT RegisterDragDrop(HWND window, IDropTarget* target);
 HRESULT RevokeDragDrop(HWND window);
 
-// Runs the drag loop until the source drops or cancels: follows the mouse
-// and the keys, asks the source whether to go on, and calls the drop target
-// of the window under the pointer (or of its nearest registered parent).
+// Runs the drag loop until the source drops or cancels: takes the mouse and
+// key input off the message queue (dispatching everything else), asks the
+// source whether to go on, and calls the drop target of the window under the
+// pointer (or of its nearest registered parent).
 // Answers DRAGDROP_S_DROP with the target's effect (masked by `allowed`) or
 // DRAGDROP_S_CANCEL with DROPEFFECT_NONE. A target whose last answer was
 // DROPEFFECT_NONE is left (DragLeave), not dropped on.
 HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD allowed, DWORD* effect);
-
-// What the drag loop needs of the window layer.
-struct DragInput {
-  POINT point;           // pointer in screen coordinates
-  DWORD keyState = 0;    // MK_* flags of buttons and modifier keys
-  bool escape = false;   // Escape was pressed since the last input
-};
-struct DragDropWindowing {
-  std::function<bool(HWND)> isWindow;
-  std::function<HWND(POINT)> windowFromPoint;
-  std::function<HWND(HWND)> parentOf;
-  // The pointer and keys now.
-  std::function<DragInput()> currentInput;
-  // Waits for the next change of pointer or keys during a drag; false when
-  // the loop must end (the program quits).
-  std::function<bool(DragInput&)> nextInput;
-};
-// Replaces the window layer's services (tests use stand-ins); answers the previous ones.
-DragDropWindowing SetDragDropWindowing(DragDropWindowing windowing);
 
 // --- Desktop file drops -------------------------------------------------------
 
@@ -219,8 +202,9 @@ DWORD DropFilesOnWindow(HWND window, POINT screenPoint, const std::vector<std::s
 
 // --- Clipboard ------------------------------------------------------------------
 
-// Puts the object's formats on the clipboard (null empties it if the OLE
-// clipboard owns it); the object is held until the clipboard changes or is flushed.
+// Empties the clipboard and copies onto it every format the object offers
+// in global memory or a stream (null just empties it). The object is held
+// until the next OleSetClipboard or OleFlushClipboard.
 HRESULT OleSetClipboard(IDataObject* data);
 // A data object over what the clipboard holds now.
 HRESULT OleGetClipboard(IDataObject** data);

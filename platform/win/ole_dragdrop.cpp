@@ -1,48 +1,96 @@
-// Drag and drop: drop targets registered per window, the drag loop, and
-// files dropped from the desktop.
-#include <cstring>
+// Drag and drop: drop targets registered per window, the drag loop over the
+// message queue, and files dropped from the desktop.
 #include <map>
 #include <mutex>
 
 #include "platform/rtl/encoding.h"
-#include "platform/win/globalmem.h"
 #include "platform/win/ole.h"
 #include "platform/win/ole_dataobject.h"
+#include "platform/win/user.h"
 
 namespace {
 
-constexpr DWORD kLeftButton = 0x0001;  // MK_LBUTTON
-constexpr CLIPFORMAT kHDrop = 15;      // CF_HDROP
 constexpr DWORD kDesktopEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
 
-// --- Registered targets and the window layer's services ---
+// --- Registered targets ---
 
-struct DragDropState {
+struct Targets {
   std::mutex lock;
-  std::map<HWND, ComPtr<IDropTarget>> targets;
-  DragDropWindowing windowing;
+  std::map<HWND, ComPtr<IDropTarget>> byWindow;
 };
-DragDropState& state() {
-  static DragDropState s;
-  return s;
-}
-
-DragDropWindowing windowing() {
-  std::lock_guard<std::mutex> guard(state().lock);
-  return state().windowing;
+Targets& targets() {
+  static Targets t;
+  return t;
 }
 
 // The target of `window` or of its nearest registered parent.
-ComPtr<IDropTarget> targetFor(HWND window, const DragDropWindowing& w) {
-  for (int depth = 0; window && depth < 256; ++depth) {
-    {
-      std::lock_guard<std::mutex> guard(state().lock);
-      auto it = state().targets.find(window);
-      if (it != state().targets.end()) return it->second;
-    }
-    window = w.parentOf ? w.parentOf(window) : nullptr;
+ComPtr<IDropTarget> targetFor(HWND window) {
+  for (; window; window = GetParent(window)) {
+    std::lock_guard<std::mutex> guard(targets().lock);
+    auto it = targets().byWindow.find(window);
+    if (it != targets().byWindow.end()) return it->second;
   }
   return nullptr;
+}
+
+// --- Pointer and keys ---
+
+// Where the pointer is and which buttons and keys are held.
+struct DragInput {
+  POINT point;
+  DWORD keyState = 0;   // MK_* flags
+  bool escape = false;  // this input pressed Escape
+};
+
+// The MK_* flags of the buttons and modifier keys, as the queue last saw them.
+DWORD keysNow() {
+  struct Key {
+    int virtualKey;
+    DWORD flag;
+  };
+  static constexpr Key kKeys[] = {
+      {VK_LBUTTON, MK_LBUTTON}, {VK_RBUTTON, MK_RBUTTON}, {VK_MBUTTON, MK_MBUTTON},
+      {VK_SHIFT, MK_SHIFT},     {VK_CONTROL, MK_CONTROL}, {VK_MENU, MK_ALT},
+  };
+  DWORD keys = 0;
+  for (const Key& k : kKeys)
+    if (GetKeyState(k.virtualKey) < 0) keys |= static_cast<DWORD>(k.flag);
+  return keys;
+}
+
+// The pointer and keys as of the message last taken off the queue (the
+// drag starts from the input that began it, whatever is still queued).
+DragInput inputNow() {
+  DragInput in;
+  DWORD pos = GetMessagePos();
+  in.point = POINT{GET_X_LPARAM(static_cast<LPARAM>(pos)), GET_Y_LPARAM(static_cast<LPARAM>(pos))};
+  in.keyState = keysNow();
+  return in;
+}
+
+bool isMouseInput(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MOUSELAST && m != WM_MOUSEWHEEL; }
+bool isKeyInput(UINT m) { return m == WM_KEYDOWN || m == WM_KEYUP || m == WM_SYSKEYDOWN || m == WM_SYSKEYUP; }
+
+// Takes messages off the queue until one moves the pointer or changes the
+// buttons or keys: the drag owns mouse and keyboard, while other messages
+// (painting, timers) are dispatched as usual. False when the program quits
+// (WM_QUIT is posted again for the outer loop).
+bool nextInput(DragInput& in) {
+  MSG msg;
+  for (;;) {
+    if (!GetMessage(&msg, nullptr, 0, 0)) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    if (isMouseInput(msg.message) || isKeyInput(msg.message)) {
+      in.point = msg.pt;
+      in.keyState = keysNow();
+      in.escape = msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE;
+      return true;
+    }
+    TranslateMessage(&msg);
+    DispatchMessage(&msg);
+  }
 }
 
 POINTL pointl(POINT p) { return {p.x, p.y}; }
@@ -51,15 +99,15 @@ POINTL pointl(POINT p) { return {p.x, p.y}; }
 
 class DragLoop {
 public:
-  DragLoop(IDataObject* data, IDropSource* source, DWORD allowed, DragDropWindowing w)
-      : data_(data), source_(source), allowed_(allowed), w_(std::move(w)) {}
+  DragLoop(IDataObject* data, IDropSource* source, DWORD allowed)
+      : data_(data), source_(source), allowed_(allowed) {}
 
   // Asks the source about every input before following it; a drop at a
   // point not yet followed (the first input, or a release elsewhere) is
   // followed first so that the target under it gets the drop.
   HRESULT Run(DWORD* effect) {
     *effect = DROPEFFECT_NONE;
-    DragInput input = w_.currentInput();
+    DragInput input = inputNow();
     for (bool first = true;; first = false) {
       HRESULT hr = source_->QueryContinueDrag(input.escape ? TRUE : FALSE, input.keyState);
       if (hr == DRAGDROP_S_DROP) {
@@ -71,7 +119,7 @@ public:
         return hr;
       }
       if (first || !(input.point == lastPoint_) || input.keyState != lastKeys_) track(input);
-      if (!w_.nextInput(input)) {
+      if (!nextInput(input)) {
         leave();
         return DRAGDROP_S_CANCEL;
       }
@@ -84,7 +132,7 @@ private:
   void track(const DragInput& input) {
     lastKeys_ = input.keyState;
     lastPoint_ = input.point;
-    ComPtr<IDropTarget> under = w_.windowFromPoint ? targetFor(w_.windowFromPoint(input.point), w_) : nullptr;
+    ComPtr<IDropTarget> under = targetFor(WindowFromPoint(input.point));
     DWORD effect = allowed_;
     if (under.Get() != target_.Get()) {
       leave();
@@ -94,7 +142,8 @@ private:
       effect = DROPEFFECT_NONE;
     }
     effect_ = target_ ? effect & (allowed_ | DROPEFFECT_SCROLL) : DROPEFFECT_NONE;
-    source_->GiveFeedback(effect_);
+    if (source_->GiveFeedback(effect_) == DRAGDROP_S_USEDEFAULTCURSORS)
+      SetCursor(LoadCursor(nullptr, (effect_ & ~DROPEFFECT_SCROLL) ? IDC_ARROW : IDC_NO));
   }
 
   void leave() {
@@ -118,7 +167,6 @@ private:
   IDataObject* data_;
   IDropSource* source_;
   DWORD allowed_;
-  DragDropWindowing w_;
   ComPtr<IDropTarget> target_;
   DWORD effect_ = DROPEFFECT_NONE;
   DWORD lastKeys_ = 0;
@@ -149,10 +197,10 @@ std::string dropFilesBytes(const std::vector<std::string>& files, POINT point) {
 HRESULT RegisterDragDrop(HWND window, IDropTarget* target) {
   if (!OleIsInitialized()) return E_OUTOFMEMORY;  // as Windows answers without OleInitialize
   if (!target) return E_INVALIDARG;
-  DragDropWindowing w = windowing();
-  if (!window || (w.isWindow && !w.isWindow(window))) return DRAGDROP_E_INVALIDHWND;
-  std::lock_guard<std::mutex> guard(state().lock);
-  auto [it, added] = state().targets.try_emplace(window, nullptr);
+  if (!IsWindow(window)) return DRAGDROP_E_INVALIDHWND;
+  SetFileDropHandler([](HWND w, POINT p, const std::vector<std::string>& files) { DropFilesOnWindow(w, p, files); });
+  std::lock_guard<std::mutex> guard(targets().lock);
+  auto [it, added] = targets().byWindow.try_emplace(window, nullptr);
   if (!added) return DRAGDROP_E_ALREADYREGISTERED;
   it->second = ComPtr<IDropTarget>(target);
   return S_OK;
@@ -160,42 +208,34 @@ HRESULT RegisterDragDrop(HWND window, IDropTarget* target) {
 
 HRESULT RevokeDragDrop(HWND window) {
   ComPtr<IDropTarget> released;  // let go after the lock
-  std::lock_guard<std::mutex> guard(state().lock);
-  auto it = state().targets.find(window);
-  if (it == state().targets.end()) return DRAGDROP_E_NOTREGISTERED;
+  std::lock_guard<std::mutex> guard(targets().lock);
+  auto it = targets().byWindow.find(window);
+  if (it == targets().byWindow.end()) return DRAGDROP_E_NOTREGISTERED;
   released = std::move(it->second);
-  state().targets.erase(it);
+  targets().byWindow.erase(it);
   return S_OK;
-}
-
-DragDropWindowing SetDragDropWindowing(DragDropWindowing windowing) {
-  std::lock_guard<std::mutex> guard(state().lock);
-  std::swap(state().windowing, windowing);
-  return windowing;
 }
 
 HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD allowed, DWORD* effect) {
   if (!data || !source || !effect) return E_INVALIDARG;
-  DragDropWindowing w = windowing();
-  if (!w.currentInput || !w.nextInput) return E_UNEXPECTED;
   ComPtr<IDataObject> keepData(data);
   ComPtr<IDropSource> keepSource(source);
-  return DragLoop(data, source, allowed, std::move(w)).Run(effect);
+  return DragLoop(data, source, allowed).Run(effect);
 }
 
 DWORD DropFilesOnWindow(HWND window, POINT screenPoint, const std::vector<std::string>& files) {
-  DragDropWindowing w = windowing();
-  ComPtr<IDropTarget> target = targetFor(window, w);
+  ComPtr<IDropTarget> target = targetFor(window);
   if (!target || files.empty()) return DROPEFFECT_NONE;
-  std::vector<StoredFormat> formats{{kHDrop, dropFilesBytes(files, {})}};
+  static const CLIPFORMAT fileNameW = static_cast<CLIPFORMAT>(RegisterClipboardFormat("FileNameW"));
+  std::vector<StoredFormat> formats{{CF_HDROP, dropFilesBytes(files, {})}, {fileNameW, wideName(files.front())}};
   ComPtr<IDataObject> data = CreateStoredDataObject(std::move(formats));
 
-  DWORD keys = w.currentInput ? w.currentInput().keyState & ~kLeftButton : 0;
+  DWORD keys = keysNow() & ~static_cast<DWORD>(MK_LBUTTON);
   POINTL point = pointl(screenPoint);
   DWORD effect = kDesktopEffects;
-  if (FAILED(target->DragEnter(data.Get(), keys | kLeftButton, point, &effect))) return DROPEFFECT_NONE;
+  if (FAILED(target->DragEnter(data.Get(), keys | static_cast<DWORD>(MK_LBUTTON), point, &effect))) return DROPEFFECT_NONE;
   effect = kDesktopEffects;
-  if (FAILED(target->DragOver(keys | kLeftButton, point, &effect)) || !(effect & kDesktopEffects)) {
+  if (FAILED(target->DragOver(keys | static_cast<DWORD>(MK_LBUTTON), point, &effect)) || !(effect & kDesktopEffects)) {
     target->DragLeave();
     return DROPEFFECT_NONE;
   }

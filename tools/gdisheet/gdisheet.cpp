@@ -13,6 +13,7 @@
 #include "platform/win/gdi.h"
 #include "platform/win/gdi_text.h"
 #include "platform/win/gdiplus.h"
+#include "platform/win/shlwapi.h"
 
 namespace {
 
@@ -21,35 +22,10 @@ using namespace Gdiplus;
 constexpr int kCellW = 240, kCellH = 150, kCols = 4, kRows = 6;
 constexpr int kW = kCellW * kCols, kH = kCellH * kRows;
 
-// A read-only stream over bytes, for loading a picture through GDI+.
-class BytesStream : public IStream {
-public:
-  explicit BytesStream(std::vector<uint8_t> b) : bytes_(std::move(b)) {}
-  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG AddRef() override { return 1; }
-  ULONG Release() override { return 1; }
-  HRESULT Read(void* out, ULONG n, ULONG* got) override {
-    size_t k = std::min<size_t>(n, bytes_.size() - pos_);
-    std::memcpy(out, bytes_.data() + pos_, k);
-    pos_ += k;
-    if (got) *got = static_cast<ULONG>(k);
-    return k == n ? S_OK : S_FALSE;
-  }
-  HRESULT Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
-  HRESULT Seek(int64_t, DWORD, uint64_t*) override { return E_NOTIMPL; }
-  HRESULT SetSize(uint64_t) override { return E_NOTIMPL; }
-  HRESULT CopyTo(IStream*, uint64_t, uint64_t*, uint64_t*) override { return E_NOTIMPL; }
-  HRESULT Commit(DWORD) override { return S_OK; }
-  HRESULT Revert() override { return E_NOTIMPL; }
-  HRESULT LockRegion(uint64_t, uint64_t, DWORD) override { return E_NOTIMPL; }
-  HRESULT UnlockRegion(uint64_t, uint64_t, DWORD) override { return E_NOTIMPL; }
-  HRESULT Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
-  HRESULT Clone(IStream**) override { return E_NOTIMPL; }
-
-private:
-  std::vector<uint8_t> bytes_;
-  size_t pos_ = 0;
-};
+// A stream over a copy of the bytes, for loading a picture through GDI+.
+ComPtr<IStream> BytesStream(const std::vector<uint8_t>& bytes) {
+  return ComPtr<IStream>::Attach(SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
+}
 
 HGDIOBJ Use(HDC dc, HGDIOBJ o) { return SelectObject(dc, o); }
 
@@ -414,10 +390,10 @@ const std::vector<Entry>& Cells() {
        [](HDC, GpGraphics* g) {
          uint32_t* px = nullptr;
          HBITMAP ramp = Ramp(16, 16, &px);
-         BytesStream stream(PngBytes(16, 16, px));
+         ComPtr<IStream> stream = BytesStream(PngBytes(16, 16, px));
          DeleteObject(ramp);
          GpImage* img = nullptr;
-         if (GdipLoadImageFromStream(&stream, &img) != Ok) return;
+         if (GdipLoadImageFromStream(stream.Get(), &img) != Ok) return;
          GdipDrawImageRect(g, img, 10, 10, 90, 90);
          GpImageAttributes* attrs = nullptr;
          GdipCreateImageAttributes(&attrs);
@@ -430,10 +406,10 @@ const std::vector<Entry>& Cells() {
        [](HDC, GpGraphics* g) {
          uint32_t* px = nullptr;
          HBITMAP ramp = Ramp(8, 8, &px);
-         BytesStream stream(PngBytes(8, 8, px));
+         ComPtr<IStream> stream = BytesStream(PngBytes(8, 8, px));
          DeleteObject(ramp);
          GpImage* img = nullptr;
-         if (GdipLoadImageFromStream(&stream, &img) != Ok) return;
+         if (GdipLoadImageFromStream(stream.Get(), &img) != Ok) return;
          GpTexture* tex = nullptr;
          GdipCreateTexture(img, WrapModeTile, &tex);
          GdipFillEllipse(g, tex, 10, 10, 100, 80);

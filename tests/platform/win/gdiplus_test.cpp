@@ -1,4 +1,5 @@
 #include "platform/win/gdiplus.h"
+#include "platform/win/shlwapi.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -16,35 +17,10 @@ namespace {
 
 using namespace Gdiplus;
 
-// A read-only IStream over bytes.
-class BytesStream : public IStream {
-public:
-  explicit BytesStream(std::vector<uint8_t> b) : bytes_(std::move(b)) {}
-  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG AddRef() override { return 1; }
-  ULONG Release() override { return 1; }
-  HRESULT Read(void* out, ULONG n, ULONG* got) override {
-    size_t k = std::min<size_t>(n, bytes_.size() - pos_);
-    std::memcpy(out, bytes_.data() + pos_, k);
-    pos_ += k;
-    if (got) *got = static_cast<ULONG>(k);
-    return k == n ? S_OK : S_FALSE;
-  }
-  HRESULT Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
-  HRESULT Seek(int64_t, DWORD, uint64_t*) override { return E_NOTIMPL; }
-  HRESULT SetSize(uint64_t) override { return E_NOTIMPL; }
-  HRESULT CopyTo(IStream*, uint64_t, uint64_t*, uint64_t*) override { return E_NOTIMPL; }
-  HRESULT Commit(DWORD) override { return S_OK; }
-  HRESULT Revert() override { return E_NOTIMPL; }
-  HRESULT LockRegion(uint64_t, uint64_t, DWORD) override { return E_NOTIMPL; }
-  HRESULT UnlockRegion(uint64_t, uint64_t, DWORD) override { return E_NOTIMPL; }
-  HRESULT Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
-  HRESULT Clone(IStream**) override { return E_NOTIMPL; }
-
-private:
-  std::vector<uint8_t> bytes_;
-  size_t pos_ = 0;
-};
+// A stream over a copy of the bytes, for loading a picture through GDI+.
+ComPtr<IStream> BytesStream(const std::vector<uint8_t>& bytes) {
+  return ComPtr<IStream>::Attach(SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
+}
 
 // A PNG of the given 0xAARRGGBB pixels.
 std::vector<uint8_t> Png(int w, int h, const std::vector<uint32_t>& px) {
@@ -340,9 +316,9 @@ TEST_F(GdiPlus, StringsDrawInsideTheirLayoutAndMeasureAsGdi) {
 
 TEST_F(GdiPlus, ImagesLoadFromStreamsAndDrawScaled) {
   // 2 x 2: red, green / blue, white.
-  BytesStream stream(Png(2, 2, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}));
+  ComPtr<IStream> stream = BytesStream(Png(2, 2, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}));
   GpBitmap* image = nullptr;
-  ASSERT_EQ(GdipCreateBitmapFromStream(&stream, &image), Ok);
+  ASSERT_EQ(GdipCreateBitmapFromStream(stream.Get(), &image), Ok);
   UINT w = 0, h = 0;
   GdipGetImageWidth(image, &w);
   GdipGetImageHeight(image, &h);
@@ -378,14 +354,14 @@ TEST_F(GdiPlus, ImagesLoadFromStreamsAndDrawScaled) {
   GdipDisposeImageAttributes(attrs);
   GdipDisposeImage(image);
 
-  BytesStream junk({1, 2, 3, 4, 5});
+  ComPtr<IStream> junk = BytesStream({1, 2, 3, 4, 5});
   GpImage* bad = nullptr;
-  EXPECT_EQ(GdipLoadImageFromStream(&junk, &bad), UnknownImageFormat);
+  EXPECT_EQ(GdipLoadImageFromStream(junk.Get(), &bad), UnknownImageFormat);
   EXPECT_EQ(bad, nullptr);
   std::vector<uint8_t> truncated = Png(2, 2, {0, 0, 0, 0});
   truncated.resize(truncated.size() / 2);
-  BytesStream half(truncated);
-  EXPECT_NE(GdipLoadImageFromStream(&half, &bad), Ok);
+  ComPtr<IStream> half = BytesStream(truncated);
+  EXPECT_NE(GdipLoadImageFromStream(half.Get(), &bad), Ok);
 }
 
 TEST_F(GdiPlus, WorldTranslationAndClipRegion) {

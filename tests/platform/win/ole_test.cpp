@@ -12,12 +12,13 @@
 #include "platform/win/comimpl.h"
 #include "platform/win/globalmem.h"
 #include "platform/win/ole_dataobject.h"
+#include "tests/platform/win/user_test_support.h"
 
 namespace {
 
-constexpr DWORD kLeft = 0x0001;     // MK_LBUTTON
-constexpr DWORD kControl = 0x0008;  // MK_CONTROL
-constexpr CLIPFORMAT kHDrop = 15;   // CF_HDROP
+constexpr DWORD kLeft = MK_LBUTTON;
+constexpr DWORD kControl = MK_CONTROL;
+constexpr CLIPFORMAT kHDrop = CF_HDROP;
 
 // The names of a CF_HDROP block, read as the layout says (UTF-16 names when
 // fWide is set), converted to UTF-8.
@@ -92,49 +93,29 @@ private:
   std::string name_;
 };
 
-// Stand-in windows: a parent 1 holding child 2 on x < 100, window 3 on x >= 100.
-HWND win(intptr_t id) { return reinterpret_cast<HWND>(id); }
-
-struct FakeWindowing {
-  std::deque<DragInput> inputs;
-  DragInput now;
-  DragDropWindowing previous;
-
-  FakeWindowing() {
-    DragDropWindowing w;
-    w.isWindow = [](HWND h) { return h == win(1) || h == win(2) || h == win(3); };
-    w.windowFromPoint = [](POINT p) { return p.x < 100 ? win(2) : win(3); };
-    w.parentOf = [](HWND h) { return h == win(2) ? win(1) : nullptr; };
-    w.currentInput = [this] { return now; };
-    w.nextInput = [this](DragInput& in) {
-      if (inputs.empty()) return false;
-      in = now = inputs.front();
-      inputs.pop_front();
-      return true;
-    };
-    previous = SetDragDropWindowing(w);
-  }
-  ~FakeWindowing() { SetDragDropWindowing(previous); }
-};
-
-// OLE initialised on this thread and two recording targets: A on window 1
-// (so also under its child 2), B on window 3.
-struct DragDropFixture : ::testing::Test {
-  FakeWindowing windows;
+// Two top-level windows side by side: the first (with a child window) has
+// target A, the second target B. OLE is initialised for the test.
+struct DragDropTest : UserTest {
   std::vector<std::string> log;
   ComPtr<RecordingTarget> a = MakeComObject<RecordingTarget>("A");
   ComPtr<RecordingTarget> b = MakeComObject<RecordingTarget>("B");
+  HWND first = nullptr, child = nullptr, second = nullptr;
 
   void SetUp() override {
+    UserTest::SetUp();
     OleInitialize();
     a->log = b->log = &log;
-    ASSERT_EQ(RegisterDragDrop(win(1), a.Get()), S_OK);
-    ASSERT_EQ(RegisterDragDrop(win(3), b.Get()), S_OK);
+    first = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 100});
+    child = Make(WS_VISIBLE, RECT{10, 10, 90, 90}, first);
+    second = Make(WS_POPUP | WS_VISIBLE, RECT{200, 0, 400, 100});
+    ASSERT_EQ(RegisterDragDrop(first, a.Get()), S_OK);
+    ASSERT_EQ(RegisterDragDrop(second, b.Get()), S_OK);
   }
   void TearDown() override {
-    RevokeDragDrop(win(1));
-    RevokeDragDrop(win(3));
+    RevokeDragDrop(first);
+    RevokeDragDrop(second);
     OleUninitialize();
+    UserTest::TearDown();
   }
 };
 
@@ -264,80 +245,184 @@ TEST(OleMedium, ReleaseFreesWhatTheMediumOwns) {
   EXPECT_EQ(storage, nullptr);
 }
 
-TEST_F(DragDropFixture, RegistrationRules) {
-  EXPECT_EQ(RegisterDragDrop(win(1), b.Get()), DRAGDROP_E_ALREADYREGISTERED);
-  EXPECT_EQ(RegisterDragDrop(win(99), b.Get()), DRAGDROP_E_INVALIDHWND);
-  EXPECT_EQ(RegisterDragDrop(win(2), nullptr), E_INVALIDARG);
-  EXPECT_EQ(RevokeDragDrop(win(2)), DRAGDROP_E_NOTREGISTERED);
+TEST_F(DragDropTest, RegistrationRules) {
+  EXPECT_EQ(RegisterDragDrop(first, b.Get()), DRAGDROP_E_ALREADYREGISTERED);
+  EXPECT_EQ(RegisterDragDrop(child, nullptr), E_INVALIDARG);
+  EXPECT_EQ(RevokeDragDrop(child), DRAGDROP_E_NOTREGISTERED);
+  HWND gone = Make(WS_POPUP, RECT{0, 0, 10, 10});
+  DestroyWindow(gone);
+  EXPECT_EQ(RegisterDragDrop(gone, b.Get()), DRAGDROP_E_INVALIDHWND);
   OleUninitialize();
-  EXPECT_EQ(RegisterDragDrop(win(2), b.Get()), E_OUTOFMEMORY);  // OLE not initialised
+  EXPECT_EQ(RegisterDragDrop(child, b.Get()), E_OUTOFMEMORY);  // OLE not initialised
   OleInitialize();
 }
 
-TEST_F(DragDropFixture, DesktopFilesReachTheTargetAsNamesAndTheEffectComesBack) {
+TEST_F(DragDropTest, DesktopFilesReachTheTargetAsNamesAndTheEffectComesBack) {
   const std::vector<std::string> files = {"/home/anna/Bilder/Farbkarte ü.tif", "/tmp/日本語/チャート.jpg",
                                           "/tmp/emoji 😀.png", "/tmp/plain"};
-  windows.now.keyState = kControl;  // Control held: the target copies
-  EXPECT_EQ(DropFilesOnWindow(win(2), {40, 50}, files), DROPEFFECT_COPY);
-  EXPECT_EQ(log, (std::vector<std::string>{"A enter 9 40,50", "A over 9 40,50", "A drop 8 40,50"}));
+  display::InjectKeyDown(VK_CONTROL);  // Control held: the target copies
+  Pump();
+  POINT p = ScreenPoint(child, 30, 40);
+  const std::string at = std::to_string(p.x) + "," + std::to_string(p.y);
+  display::InjectFileDrop(p, files);
+  EXPECT_EQ(log, (std::vector<std::string>{"A enter 9 " + at, "A over 9 " + at, "A drop 8 " + at}));
   ASSERT_TRUE(a->dropped);
   EXPECT_EQ(namesOfDropFiles(getBytes(a->dropped.Get(), kHDrop)), files);
   EXPECT_EQ(namesOfDropFiles(getBytes(a->dropped.Get(), kHDrop, TYMED_ISTREAM)), files);
+  std::string single = getBytes(a->dropped.Get(), static_cast<CLIPFORMAT>(RegisterClipboardFormat("FileNameW")));
+  EXPECT_EQ(Utf16LEToUtf8(reinterpret_cast<const uint8_t*>(single.data()), single.size()),
+            files[0] + std::string(1, '\0'));
+  display::InjectKeyUp(VK_CONTROL);
+  Pump();
+
+  // Without Control the target moves; the effect comes back to the caller.
+  log.clear();
+  EXPECT_EQ(DropFilesOnWindow(second, {250, 50}, files), DROPEFFECT_MOVE);
+  EXPECT_EQ(log, (std::vector<std::string>{"B enter 1 250,50", "B over 1 250,50", "B drop 0 250,50"}));
 
   // A target that refuses is left; a window without a target takes nothing.
   log.clear();
   b->refuse = true;
-  EXPECT_EQ(DropFilesOnWindow(win(3), {140, 50}, files), DROPEFFECT_NONE);
-  EXPECT_EQ(log, (std::vector<std::string>{"B enter 9 140,50", "B over 9 140,50", "B leave"}));
-  RevokeDragDrop(win(1));
-  EXPECT_EQ(DropFilesOnWindow(win(2), {40, 50}, files), DROPEFFECT_NONE);
+  EXPECT_EQ(DropFilesOnWindow(second, {250, 50}, files), DROPEFFECT_NONE);
+  EXPECT_EQ(log, (std::vector<std::string>{"B enter 1 250,50", "B over 1 250,50", "B leave"}));
+  RevokeDragDrop(first);
+  log.clear();
+  display::InjectFileDrop(ScreenPoint(child, 5, 5), files);
+  EXPECT_TRUE(log.empty());
 }
 
-TEST_F(DragDropFixture, DragLoopFollowsThePointerAndKeysToTheDrop) {
-  ComPtr<IDataObject> data = CreateStoredDataObject({{1, "text"}});
+TEST_F(DragDropTest, DragLoopFollowsThePointerAndKeysToTheDrop) {
+  ComPtr<IDataObject> data = CreateStoredDataObject({{CF_TEXT, "text"}});
   ComPtr<ScriptedSource> source = MakeComObject<ScriptedSource>();
-  windows.now = {{10, 10}, kLeft, false};
-  windows.inputs = {
-      {{50, 10}, kLeft, false},             // still over A
-      {{150, 10}, kLeft, false},            // into B
-      {{150, 10}, kLeft | kControl, false}, // Control pressed
-      {{150, 10}, kControl, false},         // released: drop
-  };
+  display::InjectMouseDown({20, 20});  // the press that starts the drag, seen by the source window
+  Pump();
+  ClearLog();
+  display::InjectMouseMove({50, 20});   // still over A (through the child)
+  display::InjectMouseMove({250, 20});  // into B
+  display::InjectKeyDown(VK_CONTROL);
+  display::InjectMouseUp({250, 20});
   DWORD effect = 77;
   EXPECT_EQ(DoDragDrop(data.Get(), source.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect), DRAGDROP_S_DROP);
   EXPECT_EQ(effect, DROPEFFECT_COPY);
-  EXPECT_EQ(log, (std::vector<std::string>{"A enter 1 10,10", "A over 1 50,10", "A leave", "B enter 1 150,10",
-                                           "B over 9 150,10", "B drop 8 150,10"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"A enter 1 20,20", "A over 1 50,20", "A leave", "B enter 1 250,20",
+                                           "B over 9 250,20", "B drop 8 250,20"}));
   EXPECT_EQ(source->feedback, (std::vector<DWORD>{DROPEFFECT_MOVE, DROPEFFECT_MOVE, DROPEFFECT_MOVE, DROPEFFECT_COPY}));
   EXPECT_EQ(b->dropped.Get(), data.Get());
+  EXPECT_EQ(display::HeadlessCursorShape(), 32512);  // the arrow while a target accepts
+  // The drag took the mouse input: the windows under it saw none of it.
+  EXPECT_TRUE(Sent(child, {WM_MOUSEMOVE, WM_LBUTTONUP}).empty());
+  EXPECT_TRUE(Sent(second, {WM_MOUSEMOVE, WM_LBUTTONUP}).empty());
 }
 
-TEST_F(DragDropFixture, DragLoopCancels) {
-  ComPtr<IDataObject> data = CreateStoredDataObject({{1, "text"}});
+TEST_F(DragDropTest, DragLoopCancels) {
+  ComPtr<IDataObject> data = CreateStoredDataObject({{CF_TEXT, "text"}});
   ComPtr<ScriptedSource> source = MakeComObject<ScriptedSource>();
   struct Case {
     const char* name;
     bool bRefuses;
-    std::deque<DragInput> inputs;
+    std::function<void()> input;
     std::vector<std::string> log;
   };
   const Case cases[] = {
-      {"escape", false, {{{150, 10}, kLeft, false}, {{150, 10}, kLeft, true}},
-       {"A enter 1 10,10", "A leave", "B enter 1 150,10", "B leave"}},
-      {"released where nobody accepts", true, {{{150, 10}, kLeft, false}, {{150, 10}, 0, false}},
-       {"A enter 1 10,10", "A leave", "B enter 1 150,10", "B leave"}},
-      {"input ends", false, {{{50, 10}, kLeft, false}}, {"A enter 1 10,10", "A over 1 50,10", "A leave"}},
+      {"escape", false, [] { display::InjectMouseMove({250, 20}); display::InjectKey(VK_ESCAPE); },
+       {"A enter 1 20,20", "A leave", "B enter 1 250,20", "B leave"}},
+      {"released where nobody accepts", true,
+       [] { display::InjectMouseMove({250, 20}); display::InjectMouseUp({250, 20}); },
+       {"A enter 1 20,20", "A leave", "B enter 1 250,20", "B leave"}},
+      {"program quits", false, [] { display::InjectMouseMove({50, 20}); PostQuitMessage(3); },
+       {"A enter 1 20,20", "A over 1 50,20", "A leave"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    display::InjectMouseDown({20, 20});
+    Pump();
     log.clear();
     b->refuse = c.bRefuses;
-    windows.now = {{10, 10}, kLeft, false};
-    windows.inputs = c.inputs;
+    c.input();
     DWORD effect = 77;
     EXPECT_EQ(DoDragDrop(data.Get(), source.Get(), DROPEFFECT_MOVE, &effect), DRAGDROP_S_CANCEL);
     EXPECT_EQ(effect, DROPEFFECT_NONE);
     EXPECT_EQ(log, c.log);
+    if (c.bRefuses) {
+      EXPECT_EQ(display::HeadlessCursorShape(), 32648);  // the "no" cursor over a refusing target
+    }
+    display::InjectMouseUp({20, 20});
+    MSG m;
+    bool quit = false;
+    while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) quit = quit || m.message == WM_QUIT;
+    EXPECT_EQ(quit, std::string(c.name) == "program quits");  // posted again for the outer loop
   }
   EXPECT_EQ(DoDragDrop(nullptr, source.Get(), DROPEFFECT_MOVE, nullptr), E_INVALIDARG);
+}
+
+// --- Clipboard ---
+
+namespace {
+
+std::string clipboardBytes(UINT format) {
+  if (!OpenClipboard(nullptr)) return "<closed>";
+  HANDLE h = GetClipboardData(format);
+  std::string bytes = h ? std::string(static_cast<const char*>(GlobalLock(h)), GlobalSize(h)) : "<none>";
+  if (h) GlobalUnlock(h);
+  CloseClipboard();
+  return bytes;
+}
+
+int liveObjects = 0;
+// A data object that counts its instances.
+class CountedDataObject final : public ComObject<IDataObject, IID_IDataObject> {
+public:
+  explicit CountedDataObject(std::vector<StoredFormat> formats) : inner_(CreateStoredDataObject(std::move(formats))) {
+    ++liveObjects;
+  }
+  ~CountedDataObject() override { --liveObjects; }
+  HRESULT GetData(FORMATETC* f, STGMEDIUM* m) override { return inner_->GetData(f, m); }
+  HRESULT GetDataHere(FORMATETC* f, STGMEDIUM* m) override { return inner_->GetDataHere(f, m); }
+  HRESULT QueryGetData(FORMATETC* f) override { return inner_->QueryGetData(f); }
+  HRESULT GetCanonicalFormatEtc(FORMATETC* i, FORMATETC* o) override { return inner_->GetCanonicalFormatEtc(i, o); }
+  HRESULT SetData(FORMATETC* f, STGMEDIUM* m, BOOL r) override { return inner_->SetData(f, m, r); }
+  HRESULT EnumFormatEtc(DWORD d, IEnumFORMATETC** e) override { return inner_->EnumFormatEtc(d, e); }
+  HRESULT DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+  ComPtr<IDataObject> inner_;
+};
+
+}  // namespace
+
+TEST_F(UserTest, OleClipboardTakesAndGivesDataObjects) {
+  const UINT effectFormat = RegisterClipboardFormat("Preferred DropEffect");
+  {
+    ComPtr<CountedDataObject> data = MakeComObject<CountedDataObject>(std::vector<StoredFormat>{
+        {CF_TEXT, std::string("copied\0", 7)}, {static_cast<CLIPFORMAT>(effectFormat), std::string("\1\0\0\0", 4)}});
+    ASSERT_EQ(OleSetClipboard(data.Get()), S_OK);
+  }
+  EXPECT_EQ(liveObjects, 1);  // held by the clipboard
+  EXPECT_EQ(clipboardBytes(CF_TEXT), std::string("copied\0", 7));
+  EXPECT_EQ(clipboardBytes(effectFormat), std::string("\1\0\0\0", 4));
+
+  ComPtr<IDataObject> pasted;
+  ASSERT_EQ(OleGetClipboard(pasted.GetAddressOf()), S_OK);
+  EXPECT_EQ(getBytes(pasted.Get(), CF_TEXT), std::string("copied\0", 7));
+  EXPECT_EQ(getBytes(pasted.Get(), static_cast<CLIPFORMAT>(effectFormat), TYMED_ISTREAM), std::string("\1\0\0\0", 4));
+  std::string wide = getBytes(pasted.Get(), CF_UNICODETEXT);  // made from the text
+  EXPECT_EQ(Utf16LEToUtf8(reinterpret_cast<const uint8_t*>(wide.data()), wide.size()), std::string("copied\0", 7));
+
+  ASSERT_EQ(OleFlushClipboard(), S_OK);
+  EXPECT_EQ(liveObjects, 0);
+  EXPECT_EQ(clipboardBytes(CF_TEXT), std::string("copied\0", 7));  // the data stays
+
+  ASSERT_EQ(OleSetClipboard(nullptr), S_OK);
+  EXPECT_EQ(clipboardBytes(CF_TEXT), "<none>");
+
+  // Another window holding the clipboard open keeps OLE out.
+  HWND other = Make(WS_POPUP, RECT{0, 0, 10, 10});
+  ASSERT_TRUE(OpenClipboard(other));
+  IDataObject* none = reinterpret_cast<IDataObject*>(1);
+  EXPECT_EQ(OleGetClipboard(&none), CLIPBRD_E_CANT_OPEN);
+  EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(OleSetClipboard(nullptr), CLIPBRD_E_CANT_OPEN);
+  CloseClipboard();
 }

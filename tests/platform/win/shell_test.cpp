@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/rtl/files.h"
 #include "platform/win/kernel.h"
 #include "platform/win/kernel_files.h"
 #include "tests/platform/win/kernel_test_support.h"
@@ -157,9 +158,12 @@ TEST_F(TrashFixture, OtherFileSystemUsesTopdirTrash) {
   std::string file = folder + ".icm";  // unique, as the trash is shared
   WriteText(*elsewhere + "/" + file, "icc");
   ASSERT_EQ(DeleteToTrash({*elsewhere + "/" + file}), 0);
-  std::string topTrash = "/dev/shm/.Trash-" + std::to_string(::getuid());
+  // The top of that file system: /dev/shm itself, or /dev where it is no mount of its own.
+  std::string topdir = IncludeTrailingPathDelimiter(MountPointOf(*elsewhere));
+  std::string topTrash = topdir + ".Trash-" + std::to_string(::getuid());
   EXPECT_EQ(ReadAll(topTrash + "/files/" + file), "icc");
-  ExpectTrashInfo(topTrash + "/info/" + file + ".trashinfo", folder + "/" + file);
+  std::string relative = (*elsewhere + "/" + file).substr(topdir.size());
+  ExpectTrashInfo(topTrash + "/info/" + file + ".trashinfo", relative);
   fs::remove(topTrash + "/files/" + file);
   fs::remove(topTrash + "/info/" + file + ".trashinfo");
 }
