@@ -538,20 +538,54 @@ const TClassInfo& TGraphicControl::StaticClassInfo() {
   return info;
 }
 
-TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), canvas_(std::make_unique<TCanvas>()) {}
+TControlCanvas::~TControlCanvas() {
+  SetHandle(nullptr);
+  FreeOwned();
+}
+
+void TControlCanvas::CreateHandle() {
+  auto* windowed = dynamic_cast<TWinControl*>(control_);
+  if (windowed && windowed->HandleAllocated()) {
+    ownedWindow_ = windowed->Handle();
+    owned_ = GetDC(ownedWindow_);
+  } else {
+    owned_ = CreateCompatibleDC(nullptr);
+  }
+  SetHandle(owned_);
+}
+
+void TControlCanvas::FreeOwned() {
+  if (!owned_) return;
+  SetHandle(nullptr);
+  if (ownedWindow_) ReleaseDC(ownedWindow_, owned_);
+  else DeleteDC(owned_);
+  owned_ = nullptr;
+  ownedWindow_ = nullptr;
+}
+
+void TControlCanvas::BeginPaintOn(HDC dc) {
+  SetHandle(nullptr);
+  FreeOwned();
+  SetHandle(dc);
+}
+
+void TControlCanvas::EndPaint() { SetHandle(nullptr); }
+
+TGraphicControl::TGraphicControl(TComponent* owner)
+    : TControl(owner), canvas_(std::make_unique<TControlCanvas>(this)) {}
 
 TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::WndProc(TMessage& m) {
   if (m.Msg == WM_PAINT && m.WParam) {
-    canvas_->SetHandle(reinterpret_cast<HDC>(m.WParam));
+    canvas_->BeginPaintOn(reinterpret_cast<HDC>(m.WParam));
     try {
       Paint();
     } catch (...) {
-      canvas_->SetHandle(nullptr);
+      canvas_->EndPaint();
       throw;
     }
-    canvas_->SetHandle(nullptr);
+    canvas_->EndPaint();
     return;
   }
   TControl::WndProc(m);
@@ -564,19 +598,25 @@ const TClassInfo& TCustomControl::StaticClassInfo() {
   return info;
 }
 
-TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner), canvas_(std::make_unique<TCanvas>()) {}
+TCustomControl::TCustomControl(TComponent* owner)
+    : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>(this)) {}
 
 TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(HDC dc) {
-  canvas_->SetHandle(dc);
+  canvas_->BeginPaintOn(dc);
   try {
     Paint();
   } catch (...) {
-    canvas_->SetHandle(nullptr);
+    canvas_->EndPaint();
     throw;
   }
-  canvas_->SetHandle(nullptr);
+  canvas_->EndPaint();
+}
+
+void TCustomControl::DestroyWnd() {
+  canvas_->BeginPaintOn(nullptr);  // a window DC must not outlive its window
+  TWinControl::DestroyWnd();
 }
 
 // ---- helpers ----

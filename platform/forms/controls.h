@@ -423,6 +423,27 @@ private:
 
 // ---- TGraphicControl, TCustomControl ----
 
+// The canvas of a control. While the control paints it draws on the paint
+// DC; asked for at other times (to measure text, say) it makes a DC of its
+// own: the window's for a windowed control, else a memory DC.
+class TControlCanvas : public TCanvas {
+public:
+  explicit TControlCanvas(TControl* control) : control_(control) {}
+  ~TControlCanvas() override;
+  // Draws on `dc` (a paint DC) after letting go of a DC of its own.
+  void BeginPaintOn(HDC dc);
+  void EndPaint();
+
+protected:
+  void CreateHandle() override;
+
+private:
+  void FreeOwned();
+  TControl* control_;
+  HDC owned_ = nullptr;
+  HWND ownedWindow_ = nullptr;
+};
+
 // A control without a window; it paints on its parent's window.
 class TGraphicControl : public TControl {
   FORMS_CLASS(TGraphicControl)
@@ -437,7 +458,7 @@ protected:
   virtual void Paint() {}
 
 private:
-  std::unique_ptr<TCanvas> canvas_;
+  std::unique_ptr<TControlCanvas> canvas_;
 };
 
 // A window with a canvas: subclasses draw in Paint.
@@ -452,9 +473,10 @@ public:
 protected:
   virtual void Paint() {}
   void PaintWindow(HDC dc) override;
+  void DestroyWnd() override;
 
 private:
-  std::unique_ptr<TCanvas> canvas_;
+  std::unique_ptr<TControlCanvas> canvas_;
 };
 
 // ---- helpers ----

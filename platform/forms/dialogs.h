@@ -104,6 +104,7 @@ public:
 
   const std::string& FileName() const { return fileName_; }
   void SetFileName(const std::string& name) { fileName_ = name; }
+  // Every chosen name (several with ofAllowMultiSelect); FileName is the first.
   TStrings* Files() const { return files_.get(); }
   const std::string& Filter() const { return filter_; }
   void SetFilter(const std::string& filter) { filter_ = filter; }

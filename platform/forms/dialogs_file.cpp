@@ -86,6 +86,7 @@ public:
     upButton_->OnClick = [this](TObject*) { ChangeFolder(ExtractFilePath(ExcludeTrailingPathDelimiter(folder_))); };
 
     list_ = Make<TListBox>("FileList", 8, 38, 528, 240);
+    list_->SetMultiSelect(dialog->Options().Contains(ofAllowMultiSelect));
     list_->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
     list_->OnClick = [this](TObject*) { ListSelected(); };
     list_->OnDblClick = [this](TObject*) { Accept(); };
@@ -201,14 +202,52 @@ private:
   void ListSelected() {
     const int i = list_->ItemIndex();
     if (i < 0 || i >= static_cast<int>(entries_.size())) return;
-    if (!entries_[i].folder) nameEdit_->SetText(entries_[i].name);
+    if (list_->MultiSelect()) {
+      // Several files show in the name box as "a" "b".
+      std::string names;
+      int count = 0;
+      for (int k = 0; k < static_cast<int>(entries_.size()); ++k)
+        if (!entries_[k].folder && list_->Selected(k)) {
+          names += (count++ ? " \"" : "\"") + entries_[k].name + "\"";
+        }
+      if (count == 1) names = names.substr(1, names.size() - 2);
+      if (count > 0) nameEdit_->SetText(names);
+    } else if (!entries_[i].folder) {
+      nameEdit_->SetText(entries_[i].name);
+    }
     dialog_->DoSelectionChange();
+  }
+
+  // The quoted names of a multiple selection; empty for a single name.
+  static std::vector<std::string> QuotedNames(const std::string& text) {
+    std::vector<std::string> names;
+    size_t at = 0;
+    while ((at = text.find('"', at)) != std::string::npos) {
+      const size_t end = text.find('"', at + 1);
+      if (end == std::string::npos) break;
+      names.push_back(text.substr(at + 1, end - at - 1));
+      at = end + 1;
+    }
+    return names;
   }
 
   // The name box or the selected entry: a folder opens, a file is checked and closes the dialog.
   void Accept() {
     std::string typed = Trim(nameEdit_->Text());
     const int i = list_->ItemIndex();
+    const std::vector<std::string> several = list_->MultiSelect() ? QuotedNames(typed) : std::vector<std::string>{};
+    if (several.size() > 1) {
+      std::vector<std::string> chosen;
+      for (const std::string& name : several) {
+        const std::string confirmed = dialog_->Confirm(name, folder_);
+        if (confirmed.empty()) return;
+        chosen.push_back(confirmed);
+      }
+      dialog_->fileName_ = chosen.front();
+      for (const std::string& name : chosen) dialog_->files_->Add(name);
+      SetModalResult(mrOk);
+      return;
+    }
     if (ActiveControl() == list_ && i >= 0 && i < static_cast<int>(entries_.size())) typed = entries_[i].name;
     if (typed.empty()) return;
     const std::string full = IsAbsolute(typed) ? typed : folder_ + typed;
@@ -369,6 +408,7 @@ bool TOpenDialog::Execute() {
   filterIndex_ = form->TypeIndex() + 1;
   form_ = nullptr;
   DoClose();
-  if (ok) files_->Add(fileName_);
+  if (!ok) files_->Clear();
+  else if (files_->Count() == 0) files_->Add(fileName_);
   return ok;
 }

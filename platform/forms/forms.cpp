@@ -131,8 +131,15 @@ void TCustomForm::CreateParams(TCreateParams& p) {
 }
 
 void TCustomForm::SetMenu(TMainMenu* menu) {
+  if (menu == menu_) return;
+  delete menuBar_;
+  menuBar_ = nullptr;
   menu_ = menu;
-  if (menu) menu->FreeNotification(this);
+  if (!menu) return;
+  menu->FreeNotification(this);
+  menuBar_ = new TMenuBar(nullptr, menu);
+  menuBar_->SetParent(this);
+  menuBar_->SendToBack();
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle style) {
@@ -178,7 +185,13 @@ void TCustomForm::Notification(TComponent* component, TOperation operation) {
   if (operation != opRemove) return;
   if (component == activeControl_) activeControl_ = nullptr;
   if (component == focusedControl_) focusedControl_ = nullptr;
-  if (component == static_cast<TComponent*>(menu_)) menu_ = nullptr;
+  if (component == static_cast<TComponent*>(menu_)) {
+    menu_ = nullptr;
+    if (menuBar_ && !ComponentState().Contains(csDestroying)) {
+      menuBar_->Free();
+    }
+    menuBar_ = nullptr;
+  }
 }
 
 void TCustomForm::WndProc(TMessage& m) {

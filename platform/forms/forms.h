@@ -39,6 +39,7 @@ using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
 using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
 
 class TMainMenu;
+class TMenuBar;
 
 class TCustomForm : public TWinControl {
   FORMS_CLASS(TCustomForm)
@@ -72,8 +73,9 @@ public:
   void SetTransparentColorValue(TColor c) { transparentColorValue_ = c; }
   TIcon* Icon() const { return icon_.get(); }
   TMainMenu* Menu() const { return menu_; }
-  // The form's main menu: its shortcuts work on the form (it draws no menu bar).
+  // The form's main menu: a bar along the top of the client area, and its shortcuts.
   void SetMenu(TMainMenu* menu);
+  TMenuBar* MenuBar() const { return menuBar_; }
   int32_t PixelsPerInch() const { return 96; }
   bool Active() const { return active_; }
   bool Modal() const { return modal_; }
@@ -149,6 +151,7 @@ private:
   std::unique_ptr<TIcon> icon_;
   std::unique_ptr<TCanvas> canvas_;
   TMainMenu* menu_ = nullptr;
+  TMenuBar* menuBar_ = nullptr;
   bool active_ = false;
   bool modal_ = false;
   bool shownOnce_ = false;

@@ -1,6 +1,6 @@
 // Menu items, menus, popup menus and their window; shortcut texts.
 //
-// Sections: shortcuts | TMenuItem | TMenu | TPopupMenu | TPopupWindow
+// Sections: shortcuts | TMenuItem | TMenu | TPopupMenu | TMenuBar | TPopupWindow
 #include "platform/forms/menus.h"
 
 #include <algorithm>
@@ -286,11 +286,13 @@ TPopupMenu::~TPopupMenu() {
   }
 }
 
-void TPopupMenu::Popup(int x, int y) {
+void TPopupMenu::Popup(int x, int y) { PopupItems(Items(), x, y); }
+
+void TPopupMenu::PopupItems(TMenuItem* items, int x, int y) {
   CloseMenu();
   popupPoint_ = POINT{x, y};
   if (OnPopup) OnPopup(this);
-  window_ = new TPopupWindow(this, Items());
+  window_ = new TPopupWindow(this, items);
   const int w = window_->Width();
   int left = alignment_ == paRight ? x - w : alignment_ == paCenter ? x - w / 2 : x;
   int top = y;
@@ -313,6 +315,125 @@ void TPopupMenu::CloseMenu() {
   window->TControl::SetVisible(false);
   PostMessage(window->Handle(), CM_RELEASE, 0, 0);
   if (OnClose) OnClose(this);
+}
+
+// ---- TMenuBar ----
+
+const TClassInfo& TMenuBar::StaticClassInfo() {
+  static const TClassInfo info = PublishClass<TMenuBar>("TMenuBar", &TCustomControl::StaticClassInfo());
+  return info;
+}
+
+TMenuBar::TMenuBar(TComponent* owner, TMainMenu* menu)
+    : TCustomControl(owner), menu_(menu), drop_(new TPopupMenu(nullptr)) {
+  SetControlStyle(ControlStyle() - csClickEvents);
+  SetColor(clMenuBar);
+  SetHeight(20);
+  SetAlign(alTop);
+  menu->FreeNotification(this);
+  drop_->OnClose = [this](TObject*) {
+    open_ = -1;
+    Invalidate();
+  };
+}
+
+TMenuBar::~TMenuBar() { delete drop_; }
+
+void TMenuBar::Notification(TComponent* component, TOperation operation) {
+  TCustomControl::Notification(component, operation);
+  if (operation == opRemove && component == menu_) {
+    menu_ = nullptr;
+    drop_->CloseMenu();
+  }
+}
+
+RECT TMenuBar::ItemRect(int32_t index) const {
+  if (!menu_) return RECT{};
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, Font()->Handle());
+  int x = 0;
+  RECT result{};
+  TMenuItem* root = menu_->Items();
+  for (int32_t i = 0; i < root->Count(); ++i) {
+    if (!root->Items(i)->Visible()) continue;
+    SIZE size{};
+    GetTextExtentPoint32(dc, StripHotkey(root->Items(i)->Caption()), &size);
+    const RECT r{x, 0, x + size.cx + 16, Height()};
+    if (i == index) {
+      result = r;
+      break;
+    }
+    x = r.right;
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return result;
+}
+
+void TMenuBar::OpenItem(int32_t index) {
+  if (!menu_ || index < 0 || index >= menu_->Items()->Count()) return;
+  TMenuItem* item = menu_->Items()->Items(index);
+  if (!item->Enabled() || !item->Visible()) return;
+  if (item->Count() == 0) {
+    item->Click();
+    return;
+  }
+  const RECT r = ItemRect(index);
+  const POINT below = ClientToScreen(POINT{r.left, r.bottom});
+  open_ = index;
+  Invalidate();
+  drop_->PopupItems(item, below.x, below.y);
+  open_ = index;  // PopupItems closed any earlier drop-down first
+  Invalidate();
+}
+
+void TMenuBar::WndProc(TMessage& m) {
+  if (m.Msg == CM_DIALOGCHAR && menu_ && GetKeyState(VK_MENU) < 0) {
+    const char32_t ch = static_cast<char32_t>(m.WParam);
+    for (int32_t i = 0; i < menu_->Items()->Count(); ++i)
+      if (ch < 128 && HotKey(menu_->Items()->Items(i)->Caption()) == std::toupper(static_cast<int>(ch))) {
+        OpenItem(i);
+        m.Result = 1;
+        return;
+      }
+  }
+  TCustomControl::WndProc(m);
+}
+
+void TMenuBar::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseDown(button, shift, x, y);
+  if (button != mbLeft || !menu_) return;
+  for (int32_t i = 0; i < menu_->Items()->Count(); ++i) {
+    const RECT r = ItemRect(i);
+    if (x >= r.left && x < r.right) {
+      if (open_ == i) drop_->CloseMenu();
+      else OpenItem(i);
+      return;
+    }
+  }
+}
+
+void TMenuBar::Paint() {
+  TCanvas* c = Canvas();
+  c->Brush()->SetColor(clMenuBar);
+  c->Brush()->SetStyle(bsSolid);
+  c->FillRect(ClientRect());
+  if (!menu_) return;
+  c->Font()->Assign(Font());
+  for (int32_t i = 0; i < menu_->Items()->Count(); ++i) {
+    TMenuItem* item = menu_->Items()->Items(i);
+    if (!item->Visible()) continue;
+    RECT r = ItemRect(i);
+    if (i == open_) {
+      c->Brush()->SetColor(clHighlight);
+      c->Brush()->SetStyle(bsSolid);
+      c->FillRect(r);
+    }
+    c->Font()->SetColor(!item->Enabled() ? clGrayText : i == open_ ? clHighlightText : clMenuText);
+    c->Brush()->SetStyle(bsClear);
+    std::string caption = item->Caption();
+    c->TextRect(r, caption, TTextFormat{tfCenter, tfVerticalCenter, tfSingleLine});
+  }
 }
 
 // ---- TPopupWindow ----

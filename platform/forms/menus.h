@@ -133,6 +133,8 @@ public:
 
   // Shows the menu at a screen point (OnPopup first); returns at once.
   virtual void Popup(int x, int y);
+  // Shows the sub-items of `items` instead of the menu's own (a menu bar's drop-down).
+  void PopupItems(TMenuItem* items, int x, int y);
   // Closes the menu if it shows.
   void CloseMenu();
   bool IsShowing() const { return window_ != nullptr; }
@@ -157,6 +159,32 @@ private:
   TComponent* popupComponent_ = nullptr;
   POINT popupPoint_{};
   TPopupWindow* window_ = nullptr;
+};
+
+// The bar of a form's main menu: one cell per visible top-level item; a
+// click or Alt with the item's accelerator drops its sub-items down.
+class TMenuBar : public TCustomControl {
+  FORMS_CLASS(TMenuBar)
+
+public:
+  TMenuBar(TComponent* owner, TMainMenu* menu);
+  ~TMenuBar() override;
+  void WndProc(TMessage& message) override;
+  TMainMenu* Menu() const { return menu_; }
+  // The cell of a top-level item in client coordinates (empty when hidden).
+  RECT ItemRect(int32_t index) const;
+  // Opens (or runs) the top-level item.
+  void OpenItem(int32_t index);
+  void Notification(TComponent* component, TOperation operation) override;
+
+protected:
+  void Paint() override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+
+private:
+  TMainMenu* menu_;
+  TPopupMenu* drop_;
+  int32_t open_ = -1;
 };
 
 // The window of an open popup menu: one row per visible item.

@@ -402,6 +402,12 @@ public:
   void SetStyle(TListBoxStyle s);
   bool Sorted() const { return items_->Sorted(); }
   void SetSorted(bool v) { items_->SetSorted(v); }
+  // With MultiSelect, Ctrl+click toggles an item and Shift+click selects a range.
+  bool MultiSelect() const { return multiSelect_; }
+  void SetMultiSelect(bool v);
+  bool Selected(int32_t index) const;
+  void SetSelected(int32_t index, bool selected);
+  int32_t SelCount() const;
   TCanvas* Canvas() const { return canvas_.get(); }
   RECT ItemRect(int32_t index) const;
   // The item at a client point; -1 when none.
@@ -429,6 +435,9 @@ private:
   int32_t topIndex_ = 0;
   int32_t itemHeight_ = 16;
   TListBoxStyle style_ = lbStandard;
+  bool multiSelect_ = false;
+  std::vector<bool> selected_;
+  int32_t anchor_ = -1;
 };
 
 class TListBox : public TCustomListBox {

@@ -59,6 +59,7 @@ TCustomListBox::~TCustomListBox() { items_->OnChange = nullptr; }
 
 void TCustomListBox::ItemsChanged() {
   if (itemIndex_ >= Count()) itemIndex_ = Count() - 1;
+  selected_.assign(static_cast<size_t>(Count()), false);
   topIndex_ = std::clamp(topIndex_, 0, std::max(Count() - 1, 0));
   Invalidate();
 }
@@ -69,6 +70,35 @@ void TCustomListBox::SetItemIndex(int32_t index) {
   itemIndex_ = index;
   if (index >= 0) MakeVisible(index);
   Invalidate();
+}
+
+void TCustomListBox::SetMultiSelect(bool v) {
+  multiSelect_ = v;
+  selected_.assign(static_cast<size_t>(Count()), false);
+  Invalidate();
+}
+
+bool TCustomListBox::Selected(int32_t index) const {
+  if (index < 0 || index >= Count()) RaiseListIndexError(index);
+  if (!multiSelect_) return index == itemIndex_;
+  return index < static_cast<int32_t>(selected_.size()) && selected_[index];
+}
+
+void TCustomListBox::SetSelected(int32_t index, bool selected) {
+  if (index < 0 || index >= Count()) RaiseListIndexError(index);
+  if (!multiSelect_) {
+    if (selected) SetItemIndex(index);
+    else if (index == itemIndex_) SetItemIndex(-1);
+    return;
+  }
+  selected_.resize(static_cast<size_t>(Count()), false);
+  selected_[index] = selected;
+  Invalidate();
+}
+
+int32_t TCustomListBox::SelCount() const {
+  if (!multiSelect_) return -1;
+  return static_cast<int32_t>(std::count(selected_.begin(), selected_.end(), true));
 }
 
 void TCustomListBox::SetTopIndex(int32_t index) {
@@ -133,7 +163,7 @@ void TCustomListBox::PaintWindow(HDC dc) {
   IntersectClipRect(dc, 2, 2, r.right - 2, r.bottom - 2);
   for (int32_t i = topIndex_; i < Count() && i < topIndex_ + VisibleRows() + 1; ++i) {
     TOwnerDrawState state;
-    if (i == itemIndex_) state.Include(odSelected);
+    if (multiSelect_ ? Selected(i) : i == itemIndex_) state.Include(odSelected);
     if (i == itemIndex_ && Focused()) state.Include(odFocused);
     if (!Enabled()) state.Include(odDisabled);
     canvas_->Font()->Assign(Font());
@@ -171,12 +201,30 @@ void TCustomListBox::KeyDown(WORD& key, TShiftState shift) {
 }
 
 void TCustomListBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  if (button == mbLeft) Select(ItemAtPos(POINT{x, y}, true));
+  const int32_t index = ItemAtPos(POINT{x, y}, true);
+  if (button == mbLeft && multiSelect_ && index >= 0) {
+    selected_.resize(static_cast<size_t>(Count()), false);
+    if (shift.Contains(ssShift) && anchor_ >= 0) {
+      if (!shift.Contains(ssCtrl)) selected_.assign(selected_.size(), false);
+      for (int32_t i = std::min(anchor_, index); i <= std::max(anchor_, index); ++i) selected_[i] = true;
+    } else if (shift.Contains(ssCtrl)) {
+      selected_[index] = !selected_[index];
+      anchor_ = index;
+    } else {
+      selected_.assign(selected_.size(), false);
+      selected_[index] = true;
+      anchor_ = index;
+    }
+    itemIndex_ = -1;  // Select reports the change
+    Select(index);
+  } else if (button == mbLeft) {
+    Select(index);
+  }
   TWinControl::MouseDown(button, shift, x, y);
 }
 
 void TCustomListBox::MouseMove(TShiftState shift, int x, int y) {
-  if (shift.Contains(ssLeft) && ControlState().Contains(csLButtonDown)) {
+  if (!multiSelect_ && shift.Contains(ssLeft) && ControlState().Contains(csLButtonDown)) {
     const int32_t index = ItemAtPos(POINT{x, y}, true);
     if (index >= 0) Select(index);
   }

@@ -31,9 +31,19 @@ private:
     SetCaption("Forms demo");
     SetBorderStyle(bsSingle);
     SetPosition(poScreenCenter);
-    SetBounds(0, 0, 640, 470);
+    SetBounds(0, 0, 640, 490);
     Font()->SetName("MS Sans Serif");
     Font()->SetSize(8);
+
+    auto* mainMenu = new TMainMenu(this);
+    auto* fileMenu = AddItem(mainMenu->Items(), "&File", "");
+    AddItem(fileMenu, "&Open...", "Ctrl+O");
+    AddItem(fileMenu, "&Save", "Ctrl+S");
+    AddItem(fileMenu, "-", "");
+    AddItem(fileMenu, "E&xit", "")->OnClick = [this](TObject*) { Close(); };
+    auto* helpMenu = AddItem(mainMenu->Items(), "&Help", "");
+    AddItem(helpMenu, "&About", "F1")->OnClick = [](TObject*) { ShowMessage("Forms demo"); };
+    SetMenu(mainMenu);
 
     auto* top = Make<TPanel>(this, "TopPanel", 0, 0, 100, 34);
     top->SetAlign(alTop);
@@ -50,7 +60,12 @@ private:
     status->SetAlignment(taLeftJustify);
     status->SetCaption("Ready");
 
-    auto* group = Make<TGroupBox>(this, "ProfileGroup", 10, 44, 300, 200);
+    // The body below the menu bar and the tool bar holds the rest.
+    auto* body = Make<TPanel>(this, "BodyPanel", 0, 0, 100, 100);
+    body->SetAlign(alClient);
+    body->SetBevelOuter(bvNone);
+    body->SetCaption("");
+    auto* group = Make<TGroupBox>(body, "ProfileGroup", 10, 10, 300, 200);
     group->SetCaption("Profile information");
     auto* l1 = Make<TLabel>(group, "DeviceLabel", 12, 26, 80, 13);
     l1->SetCaption("&Device");
@@ -82,7 +97,7 @@ private:
     track->SetMax(20);
     track->SetPosition(10);
 
-    auto* pages = Make<TPageControl>(this, "Pages", 320, 44, 310, 200);
+    auto* pages = Make<TPageControl>(body, "Pages", 320, 10, 310, 200);
     const char* captions[] = {"&Chart", "&Targets", "&Notes"};
     TTabSheet* sheets[3];
     for (int i = 0; i < 3; ++i) {
@@ -115,14 +130,14 @@ private:
     auto* notes = Make<TEdit>(sheets[2], "NotesEdit", 10, 10, 280, 21);
     notes->SetText("Shoot the chart in even light");
 
-    auto* ok = Make<TButton>(this, "CreateButton", 384, 390, 115, 25);
+    auto* ok = Make<TButton>(body, "CreateButton", 384, 340, 115, 25);
     ok->SetCaption("Create &Profile");
     ok->SetDefault(true);
     ok->OnClick = [](TObject*) { ShowMessage("The profile was written."); };
-    auto* close = Make<TBitBtn>(this, "CloseButton", 510, 390, 115, 25);
+    auto* close = Make<TBitBtn>(body, "CloseButton", 510, 340, 115, 25);
     close->SetKind(bkClose);
     close->OnClick = [this](TObject*) { Close(); };
-    auto* lang = Make<TButton>(this, "LanguageButton", 10, 390, 100, 25);
+    auto* lang = Make<TButton>(body, "LanguageButton", 10, 340, 100, 25);
     lang->SetCaption("&Language");
     menu_ = new TPopupMenu(this);
     for (const char* name : {"English", "Deutsch", "Fran\xC3\xA7" "ais"}) {
@@ -136,12 +151,20 @@ private:
       const POINT p = lang->ClientToScreen(POINT{0, lang->Height()});
       menu_->Popup(p.x, p.y);
     };
-    auto* hint = Make<TLabel>(this, "HintLabel", 10, 254, 610, 120);
+    auto* hint = Make<TLabel>(body, "HintLabel", 10, 222, 610, 100);
     hint->SetAutoSize(false);
     hint->SetWordWrap(true);
     hint->SetCaption(
         "Photograph the chart, choose the picture and its type, check the corrections and create the profile. "
         "Every control on this form can be reached with Tab and used from the keyboard.");
+  }
+
+  TMenuItem* AddItem(TMenuItem* parent, const char* caption, const char* shortCut) {
+    auto* item = new TMenuItem(this);
+    item->SetCaption(caption);
+    item->SetShortCut(TextToShortCut(shortCut));
+    parent->Add(item);
+    return item;
   }
 
   TPopupMenu* menu_ = nullptr;

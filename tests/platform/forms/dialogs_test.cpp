@@ -139,6 +139,30 @@ TEST_F(FileDialogTest, ScriptedAnswersPassTheOptions) {
   EXPECT_FALSE(open.Execute()) << "OnCanClose refuses";
 }
 
+TEST_F(FileDialogTest, SeveralFilesCanBeChosen) {
+  TOpenDialog open(nullptr);
+  open.SetInitialDir((dir / "sub").string());
+  open.SetOptions(TOpenOptions{ofAllowMultiSelect, ofFileMustExist});
+  open.OnShow = [&](TObject*) {
+    TForm* form = open.DialogForm();
+    auto* list = static_cast<TListBox*>(form->FindComponent("FileList"));
+    form->OnActivate = [form, list](TObject*) {
+      const RECT first = list->ItemRect(0), second = list->ItemRect(1);
+      display::InjectClick(At(list, 20, (first.top + first.bottom) / 2));
+      display::InjectKeyDown(VK_CONTROL);
+      display::InjectClick(At(list, 20, (second.top + second.bottom) / 2));
+      display::InjectKeyUp(VK_CONTROL);
+      display::InjectClick(At(static_cast<TControl*>(form->FindComponent("OKButton"))));
+      form->OnActivate = nullptr;
+    };
+  };
+  ASSERT_TRUE(open.Execute());
+  ASSERT_EQ(open.Files()->Count(), 2);
+  EXPECT_EQ(open.Files()->Strings(0), Path("sub/c.png"));
+  EXPECT_EQ(open.Files()->Strings(1), Path("sub/d.PNG"));
+  EXPECT_EQ(open.FileName(), Path("sub/c.png"));
+}
+
 TEST_F(FileDialogTest, UserNavigatesFiltersAndChooses) {
   TOpenDialog open(nullptr);
   open.SetInitialDir(dir.string());

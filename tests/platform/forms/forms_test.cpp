@@ -525,3 +525,36 @@ TEST_F(FormTest, OnDestroySeesTheWholeFormWhenItsOwnerOrReleaseFreesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Measures its caption outside Paint, as controls that size themselves do.
+class TMeasuring : public TCustomControl {
+public:
+  using TCustomControl::TCustomControl;
+  int Measure() { return Canvas()->TextWidth("Measure me"); }
+  int painted = 0;
+
+protected:
+  void Paint() override {
+    ++painted;
+    Canvas()->Brush()->SetColor(clRed);
+    Canvas()->FillRect(ClientRect());
+  }
+};
+
+TEST_F(FormTest, CanvasMeasuresOutsidePaintBeforeAndAfterTheWindowExists) {
+  TForm* form = MakeForm();
+  auto* control = Add<TMeasuring>(form, "Measuring", {10, 10, 110, 40});
+  const int before = control->Measure();
+  EXPECT_GT(before, 20) << "without a window the canvas measures on a memory DC";
+  form->Show();
+  Pump();
+  form->Update();
+  EXPECT_GT(control->painted, 0);
+  EXPECT_EQ(control->Measure(), before) << "on the window's DC between paints";
+  control->Repaint();
+  EXPECT_EQ(control->Measure(), before);
+}
+
+}  // namespace

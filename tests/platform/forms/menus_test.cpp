@@ -145,3 +145,49 @@ TEST_F(PopupTest, ShortcutsRunTheirItemsFromTheKeyboard) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PopupTest, MainMenuBarDropsItsItemsDown) {
+  TForm* form = MakeForm();
+  auto* menu = new TMainMenu(form);
+  std::vector<std::string> ran;
+  auto add = [&](TMenuItem* parent, const char* caption) {
+    auto* item = new TMenuItem(form);
+    item->SetCaption(caption);
+    item->OnClick = [&ran, caption](TObject*) { ran.push_back(caption); };
+    parent->Add(item);
+    return item;
+  };
+  TMenuItem* file = add(menu->Items(), "&File");
+  add(file, "&Open");
+  add(file, "&Save");
+  add(menu->Items(), "&Help");
+  auto* body = Add<TPanel>(form, "Body", {0, 0, 10, 10});
+  body->SetAlign(alClient);
+  form->SetMenu(menu);
+  form->Show();
+  Pump();
+  TMenuBar* bar = form->MenuBar();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(body->Top(), bar->Height()) << "the bar takes the top of the client area";
+
+  const RECT fileCell = bar->ItemRect(0);
+  Click(bar, fileCell.left + 5, 5);
+  // The drop-down shows File's items; pick Save.
+  TPopupWindow* drop = nullptr;
+  for (HWND w = FindWindowEx(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowEx(nullptr, w, nullptr, nullptr))
+    if (auto* p = dynamic_cast<TPopupWindow*>(TWinControl::FindControl(w)); p && IsWindowVisible(w)) drop = p;
+  ASSERT_NE(drop, nullptr);
+  ASSERT_EQ(drop->Rows().size(), 2u);
+  const RECT save = drop->RowRect(1);
+  Click(drop, 20, (save.top + save.bottom) / 2);
+  Chord({VK_MENU}, 'H');
+  EXPECT_EQ(ran, (std::vector<std::string>{"&Save", "&Help"}));
+
+  delete menu;
+  EXPECT_EQ(form->MenuBar(), nullptr);
+  EXPECT_EQ(body->Top(), 0);
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/rtl/sysutils.h"
+#include "platform/forms/menus.h"
 #include "tests/platform/forms/forms_test_support.h"
 
 namespace {
@@ -274,6 +275,31 @@ TEST_F(StdCtrlsTest, ListBoxSelectsByMouseAndKeys) {
   EXPECT_EQ(list->ItemIndex(), -1);
 }
 
+TEST_F(StdCtrlsTest, MultiSelectListTakesCtrlAndShiftClicks) {
+  auto* list = Add<TListBox>(form, "List", {10, 10, 150, 150});
+  for (int i = 0; i < 6; ++i) list->Items()->Add("Item " + std::to_string(i));
+  list->SetMultiSelect(true);
+  form->Show();
+  Pump();
+  auto row = [&](int i) { return (list->ItemRect(i).top + list->ItemRect(i).bottom) / 2; };
+  Click(list, 20, row(1));
+  display::InjectKeyDown(VK_SHIFT);
+  Click(list, 20, row(3));
+  display::InjectKeyUp(VK_SHIFT);
+  display::InjectKeyDown(VK_CONTROL);
+  Click(list, 20, row(5));
+  Click(list, 20, row(2));
+  display::InjectKeyUp(VK_CONTROL);
+  Pump();
+  std::vector<bool> selected;
+  for (int i = 0; i < 6; ++i) selected.push_back(list->Selected(i));
+  EXPECT_EQ(selected, (std::vector<bool>{false, true, false, true, false, true}));
+  EXPECT_EQ(list->SelCount(), 3);
+  Click(list, 20, row(0));
+  EXPECT_EQ(list->SelCount(), 1) << "a plain click selects one again";
+  EXPECT_THROW(list->Selected(6), EListError);
+}
+
 TEST_F(StdCtrlsTest, LabelSizesToItsCaptionAndFocusesItsControl) {
   auto* label = Add<TLabel>(form, "Label", {10, 10, 20, 20});
   auto* edit = Add<TEdit>(form, "Edit", {100, 10, 200, 31});
@@ -322,6 +348,34 @@ TEST_F(StdCtrlsTest, OwnerDrawListsAskForEachVisibleItem) {
   EXPECT_EQ(drawn[0], (std::pair<int, bool>{0, false}));
   EXPECT_EQ(drawn[1], (std::pair<int, bool>{1, true}));
   EXPECT_LE(drawn.size(), 4u) << "only what fits is drawn";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ComboTest, FreeingWhatIsOpenLeavesNothingBehind) {
+  TComboBox* combo = MakeCombo(csDropDownList);
+  form->Show();
+  Pump();
+  Click(combo);
+  ASSERT_TRUE(combo->DroppedDown());
+  HWND list = combo->DropDownList()->Handle();
+  delete combo;  // with its list open
+  Pump();
+  EXPECT_FALSE(IsWindow(list));
+  EXPECT_EQ(GetCapture(), nullptr);
+
+  auto* menu = new TPopupMenu(form);
+  auto* item = new TMenuItem(form);
+  item->SetCaption("Item");
+  menu->Items()->Add(item);
+  menu->Popup(100, 100);
+  HWND window = menu->Window()->Handle();
+  delete menu;
+  Pump();
+  EXPECT_FALSE(IsWindow(window));
+  Click(form, 10, 10);  // the form still works
 }
 
 }  // namespace
