@@ -2,6 +2,8 @@
 #include "imaging/core/ruduvazez_icc.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 #include <cstring>
 #include <vector>
 
@@ -295,6 +297,128 @@ int32_t TIEICC::TransformBitmap(TIEBitmap& bitmap, int32_t targetFormat, const T
   if (!done) return 0;
   bitmap.AssignImage(&converted);
   return 1;
+}
+
+// ---- built-in profiles -----------------------------------------------------------
+
+namespace {
+
+// The wide-gamut RGB display profile of 1998 (version 2.1, RGB to XYZ):
+// gamma 563/256 on every channel, primaries adapted to D50, written from
+// these numbers.
+struct XYZ {
+  double x, y, z;
+};
+constexpr XYZ kD50 = {0.9642, 1.0, 0.8249};
+constexpr XYZ kD65 = {0.95045, 1.0, 1.08905};
+constexpr XYZ kRed = {0.60974, 0.31111, 0.01947};
+constexpr XYZ kGreen = {0.20528, 0.62567, 0.06087};
+constexpr XYZ kBlue = {0.14919, 0.06322, 0.74457};
+constexpr uint16_t kGamma = 563;  // u8Fixed8
+constexpr const char* kWideRGBDescription = "Compatible with Adobe RGB (1998)";
+constexpr const char* kWideRGBCopyright = "Public domain";
+
+class ProfileWriter {
+public:
+  void U32(uint32_t v) {
+    for (int i = 3; i >= 0; --i) bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  void U16(uint16_t v) {
+    bytes_.push_back(static_cast<uint8_t>(v >> 8));
+    bytes_.push_back(static_cast<uint8_t>(v));
+  }
+  void Chars(const char* text, size_t count) { bytes_.insert(bytes_.end(), text, text + count); }
+  void Fixed(double v) { U32(static_cast<uint32_t>(static_cast<int32_t>(std::lround(v * 65536)))); }
+  void Point(const XYZ& p) {
+    Fixed(p.x);
+    Fixed(p.y);
+    Fixed(p.z);
+  }
+  void Zeros(size_t count) { bytes_.insert(bytes_.end(), count, 0); }
+  void Align() { Zeros((4 - bytes_.size() % 4) % 4); }
+  size_t Size() const { return bytes_.size(); }
+  void PatchU32(size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes_[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+  }
+  std::vector<uint8_t>& Bytes() { return bytes_; }
+
+private:
+  std::vector<uint8_t> bytes_;
+};
+
+std::vector<uint8_t> WideRGBProfile() {
+  ProfileWriter w;
+  w.U32(0);  // size, patched below
+  w.Zeros(4);
+  w.U32(0x02100000);
+  w.Chars("mntrRGB XYZ ", 12);
+  w.Zeros(12);  // date
+  w.Chars("acsp", 4);
+  w.Zeros(24);  // platform, flags, device maker and model, attributes
+  w.Zeros(8);
+  w.U32(0);  // perceptual
+  w.Point(kD50);
+  w.Zeros(128 - w.Size());
+  struct Entry {
+    const char* signature;
+    int data;  // index into the data blocks; the three curves share one
+  };
+  static constexpr Entry kTags[] = {{"cprt", 0}, {"desc", 1}, {"wtpt", 2}, {"bkpt", 3}, {"rTRC", 4},
+                                    {"gTRC", 4}, {"bTRC", 4}, {"rXYZ", 5}, {"gXYZ", 6}, {"bXYZ", 7}};
+  w.U32(static_cast<uint32_t>(std::size(kTags)));
+  const size_t table = w.Size();
+  w.Zeros(12 * std::size(kTags));
+  std::vector<std::pair<size_t, size_t>> blocks;  // offset and size of each data block
+  auto block = [&](auto write) {
+    const size_t start = w.Size();
+    write();
+    blocks.emplace_back(start, w.Size() - start);
+    w.Align();
+  };
+  block([&] {
+    w.Chars("text", 4);
+    w.Zeros(4);
+    w.Chars(kWideRGBCopyright, std::strlen(kWideRGBCopyright) + 1);
+  });
+  block([&] {
+    const auto length = static_cast<uint32_t>(std::strlen(kWideRGBDescription) + 1);
+    w.Chars("desc", 4);
+    w.Zeros(4);
+    w.U32(length);
+    w.Chars(kWideRGBDescription, length);
+    w.Zeros(8 + 3 + 67);  // no Unicode or script-code text
+  });
+  for (const XYZ& p : {kD65, XYZ{0, 0, 0}}) block([&] {
+      w.Chars("XYZ ", 4);
+      w.Zeros(4);
+      w.Point(p);
+    });
+  block([&] {
+    w.Chars("curv", 4);
+    w.Zeros(4);
+    w.U32(1);
+    w.U16(kGamma);
+  });
+  for (const XYZ& p : {kRed, kGreen, kBlue}) block([&] {
+      w.Chars("XYZ ", 4);
+      w.Zeros(4);
+      w.Point(p);
+    });
+  for (size_t i = 0; i < std::size(kTags); ++i) {
+    const auto [offset, size] = blocks[kTags[i].data];
+    std::memcpy(&w.Bytes()[table + 12 * i], kTags[i].signature, 4);
+    w.PatchU32(table + 12 * i + 4, static_cast<uint32_t>(offset));
+    w.PatchU32(table + 12 * i + 8, static_cast<uint32_t>(size));
+  }
+  w.PatchU32(0, static_cast<uint32_t>(w.Size()));
+  return std::move(w.Bytes());
+}
+
+}  // namespace
+
+void TIEICC::LoadAdobeRGBProfile() {
+  static const std::vector<uint8_t> bytes = WideRGBProfile();
+  LoadFromBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
 void TIEICC::LoadSRGBProfile() {

@@ -66,6 +66,8 @@ public:
 
   // The system sRGB profile, opened by name: no bytes and no header.
   void LoadSRGBProfile();
+  // The wide-gamut RGB display profile of 1998, built into the library.
+  void LoadAdobeRGBProfile();
 
   const uint8_t* Raw() const { return data_.get(); }
   int32_t RawLength() const { return size_; }

@@ -307,3 +307,29 @@ TEST_F(BitmapTest, TheImageProfileTravelsWithTheImage) {
 }
 
 }  // namespace
+
+namespace {
+
+// The built-in wide-gamut profile: greys stay grey, its pure green lies
+// outside sRGB (no red at all after clipping), white stays white.
+TEST(IEICC, TheBuiltInWideGamutProfileOpensAndTranslates) {
+  TIEICC wide, display;
+  wide.LoadAdobeRGBProfile();
+  display.LoadSRGBProfile();
+  ASSERT_TRUE(wide.IsValid());
+  EXPECT_EQ(wide.ColorSpace(), "RGB ");
+  EXPECT_EQ(wide.ConnectionSpace(), "XYZ ");
+  EXPECT_EQ(wide.Description(), "Compatible with Adobe RGB (1998)");
+  EXPECT_EQ(wide.Copyright(), "Public domain");
+  const uint8_t rgb[] = {255, 255, 255, 128, 128, 128, 0, 255, 0};
+  uint8_t bgr[9] = {};
+  ASSERT_TRUE(wide.TransformPixels(display, iepRGB, 3, bgr, rgb, iepBGR));
+  for (int ch = 0; ch < 3; ++ch) EXPECT_GE(bgr[ch], 253);
+  EXPECT_NEAR(bgr[3], bgr[4], 1);
+  EXPECT_NEAR(bgr[4], bgr[5], 1);
+  EXPECT_NEAR(bgr[4], 128, 3);
+  EXPECT_EQ(bgr[8], 0);
+  EXPECT_GE(bgr[7], 250);
+}
+
+}  // namespace
