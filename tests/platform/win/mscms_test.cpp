@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -162,6 +164,41 @@ TEST(Mscms, DamagedProfilesFailCleanly) {
     EXPECT_EQ(t, nullptr) << c.what;
     if (t) DeleteColorTransform(t);
     CloseColorProfile(p);
+  }
+  CloseColorProfile(srgb);
+}
+
+uint32_t GetBE32(const std::vector<uint8_t>& b, size_t at) {
+  return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
+}
+
+// Profiles cut short whose header states the cut size: a transform is made
+// only while every colorant and curve tag lies inside the bytes.
+TEST(Mscms, ProfilesCutShortGiveTransformsOnlyWithAllTheirTags) {
+  const auto good = icc_test::SRGBProfile();
+  size_t needed = 0;
+  for (uint32_t i = 0, n = GetBE32(good, 128); i < n; ++i) {
+    const std::string signature(reinterpret_cast<const char*>(&good[132 + 12 * i]), 4);
+    if (std::string("rXYZ gXYZ bXYZ rTRC gTRC bTRC").find(signature) != std::string::npos)
+      needed = std::max<size_t>(needed, GetBE32(good, 136 + 12 * i) + GetBE32(good, 140 + 12 * i));
+  }
+  ASSERT_GT(needed, 200u);
+  HPROFILE srgb = OpenByName(kSystemSRGBProfileName);
+  for (size_t length = 128; length < good.size(); length += 37) {
+    std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(length));
+    PutBE32(cut, 0, static_cast<uint32_t>(length));
+    HPROFILE p = OpenBytes(cut);
+    HTRANSFORM t = p ? Chain(p, srgb) : nullptr;
+    if (length < needed) {
+      EXPECT_EQ(t, nullptr) << length;
+    }
+    if (t) {
+      COLOR white = Rgb8(255, 255, 255), out{};
+      EXPECT_TRUE(TranslateColors(t, &white, 1, COLOR_RGB, &out, COLOR_RGB));
+      EXPECT_GE(out.rgb.green, 0xFD00) << length;
+      DeleteColorTransform(t);
+    }
+    if (p) CloseColorProfile(p);
   }
   CloseColorProfile(srgb);
 }
