@@ -11,10 +11,10 @@ namespace {
 constexpr uint8_t kGrey = 200;
 constexpr TColor kBackground = static_cast<TColor>(RGB(kGrey, kGrey, kGrey));
 
-// A 30 x 30 pf24bit bitmap filled with grey 200.
-std::unique_ptr<TBitmap> GreyBitmap() {
+// A 30 x 30 bitmap filled with grey 200.
+std::unique_ptr<TBitmap> GreyBitmap(TPixelFormat format = pf24bit) {
   auto bitmap = std::make_unique<TBitmap>();
-  bitmap->SetPixelFormat(pf24bit);
+  bitmap->SetPixelFormat(format);
   bitmap->SetSize(30, 30);
   bitmap->Canvas()->Brush()->SetColor(kBackground);
   bitmap->Canvas()->FillRect(RECT{0, 0, 30, 30});
@@ -58,6 +58,7 @@ TEST(Painters, SoftShadowStripsDarkenTheirColumnsAndRows) {
     bool right;
     bool throughCanvas;
     std::vector<Probe> probes;
+    TPixelFormat format = pf24bit;
   };
   // Right strip x 10..15 beside rows 5..20: column f runs over rows 11 .. 17 + f.
   const std::vector<Probe> right = {{10, 11, Grey(40)},     {10, 17, Grey(40)},     {10, 10, kBackground},
@@ -70,9 +71,10 @@ TEST(Painters, SoftShadowStripsDarkenTheirColumnsAndRows) {
   const Case cases[] = {{"right, bitmap rows", true, false, right},
                         {"right, canvas pixels", true, true, right},
                         {"bottom, bitmap rows", false, false, bottom},
-                        {"bottom, canvas pixels", false, true, bottom}};
+                        {"bottom, canvas pixels", false, true, bottom},
+                        {"right, 32-bit bitmap through the canvas", true, false, right, pf32bit}};
   for (const Case& c : cases) {
-    auto bitmap = GreyBitmap();
+    auto bitmap = GreyBitmap(c.format);
     TBitmap* target = c.throughCanvas ? nullptr : bitmap.get();
     if (c.right)
       IEDrawRightShadow(bitmap->Canvas(), target, 10, 5, 15, 20, 2, kBackground);
