@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "imaging/core/ruduvazez.h"
+#include "platform/forms/graphics.h"
 #include "platform/win/gdi.h"
 #include "platform/win/user_paint.h"
 #include "platform/win/user_system.h"
@@ -17,7 +18,9 @@ std::unique_ptr<TIEImageryGlobalSettings>& SettingsInstance() {
 }  // namespace
 
 TIEImageryGlobalSettings::TIEImageryGlobalSettings()
-    : WindowsVersion(IEGetWindowsVersion()), IsWindowsNT(IEIsWindowsNTVersion(WindowsVersion)) {
+    : WindowsVersion(IEGetWindowsVersion()),
+      IsWindowsNT(IEIsWindowsNTVersion(WindowsVersion)),
+      PixelGridPen(new TPen) {
   HDC screen = GetDC(nullptr);
   ScreenBitsPerPixel = GetDeviceCaps(screen, BITSPIXEL);
   ScreenDPIX = GetDeviceCaps(screen, LOGPIXELSX);
@@ -29,6 +32,8 @@ TIEImageryGlobalSettings::TIEImageryGlobalSettings()
   BorderWidth = GetSystemMetrics(SM_CXBORDER);
   BorderHeight = GetSystemMetrics(SM_CYBORDER);
 }
+
+TIEImageryGlobalSettings::~TIEImageryGlobalSettings() { delete PixelGridPen; }
 
 TIEImageryGlobalSettings* IEGetGlobalSettings() {
   auto& instance = SettingsInstance();

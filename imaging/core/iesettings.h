@@ -57,6 +57,9 @@ struct TIEWordTransitionParams {
 class TIEImageryGlobalSettings {
 public:
   TIEImageryGlobalSettings();
+  ~TIEImageryGlobalSettings();
+  TIEImageryGlobalSettings(const TIEImageryGlobalSettings&) = delete;
+  TIEImageryGlobalSettings& operator=(const TIEImageryGlobalSettings&) = delete;
 
   uint8_t LanguageIndex = 0;  // 0 automatic, 1 English, 2..26 other rows
   int32_t CoreCount = -1;
@@ -81,7 +84,9 @@ public:
   int32_t EdgeWidth = 0, EdgeHeight = 0;
   int32_t BorderWidth = 0, BorderHeight = 0;
   int32_t PixelGridZoom = 400;
-  TPen* PixelGridPen = nullptr;   // owned by the view unit
+  // Made here; the view unit sets its look. Freed with the settings unless
+  // a stop routine freed it first and cleared the field.
+  TPen* PixelGridPen;
   TIEColor GridColor = 0xA0A0A0;
   std::string VideoFileFilter =
       "*.AVI;*.MPG;*.MPE;*.MPEG;*.WMV;*.ASF;*.IVF;*.WM;*.MP4;*.MOV;*.QT;*.RM;*.M2TS;*.MTS;*.MOD;";

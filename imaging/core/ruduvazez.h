@@ -3,8 +3,9 @@
 // parsing, sRGB <-> CIE L*a*b*, the PostScript text encoders, processor and
 // system probes.
 //
-// Sections: bits and bytes | geometry | angles and fitting | fonts | text | colour |
-// encoders | system | streams | temporary files
+// Sections: bits and bytes | framework pixel formats | geometry | angles and fitting |
+// fonts | text | colour | frames and shadows | encoders | system | windows and dialogs |
+// streams | temporary files
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/forms/graphics.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/streams.h"
 #include "platform/win/gdi.h"
@@ -42,6 +44,16 @@ inline uint32_t IESwapDWordIf(uint32_t value, bool swap) { return swap ? IESwapD
 inline uint64_t IESwapInt64If(bool swap, uint64_t value) { return swap ? IESwapInt64(value) : value; }
 // Base to the power exponent; integral exponents by repeated squaring.
 double IEPower(double base, double exponent);
+
+// ---- framework pixel formats ---------------------------------------------------------
+
+enum TIEPixelFormat : uint8_t;
+// Bits per pixel of a framework bitmap format; 0 for pfDevice and pfCustom.
+int32_t IEPixelFormatToBitCount(TPixelFormat format);
+// Row length in bytes of a framework bitmap, rows padded to 32 bits.
+int64_t IETBitmapRowLen(int32_t width, TPixelFormat format);
+// The library's format for a framework bitmap: ie1g, ie8p (4 and 8 bits), else ie24RGB.
+TIEPixelFormat IEPixelFormatFromVCL(TPixelFormat format);
 
 // ---- geometry (edges included) --------------------------------------------------
 
@@ -146,6 +158,21 @@ struct TCIELab {
 TCIELab IERGBToCIELab(TRGB rgb);
 TRGB IECIELabToRGB(TCIELab lab);
 
+// ---- frames and shadows -------------------------------------------------------------
+
+// A one-pixel frame in copy mode: color1 on the left and top edges, color2
+// on the bottom and right edges.
+void IEDraw3DFrame(TCanvas* canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor color1, TColor color2);
+// Shadow strips beside a displayed image: kind 1 fills the strip with the
+// canvas brush, kind 2 darkens it softly (other kinds paint nothing). The
+// strip starts one strip width past the image's top (right strip) or left
+// (bottom strip). Pixels inside the pf24bit bitmap (null: none) are changed
+// in its rows, others through the canvas. The background is not read.
+void IEDrawRightShadow(TCanvas* canvas, TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                       int32_t kind, TColor background);
+void IEDrawBottomShadow(TCanvas* canvas, TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                        int32_t kind, TColor background);
+
 // ---- encoders -------------------------------------------------------------------------
 
 // One ASCII85 group of count (1..4) bytes; advances both pointers and
@@ -176,6 +203,20 @@ constexpr uint32_t IE_VER_PLATFORM_WIN32_NT = 2;
 uint8_t IEWindowsVersionCode(uint32_t platformId, uint32_t major, uint32_t minor);
 // The version code of the running system.
 uint8_t IEGetWindowsVersion();
+
+// ---- windows and dialogs ---------------------------------------------------------------
+
+// Places a dialog: through the settings' OnPlaceWindow when set, else
+// centred horizontally and a third of the free height from the top of the
+// monitor of the active form (else the main form, else the first monitor).
+void IECenterWindow(HWND window);
+// The window of the first windowed control in the owner chain from
+// component (itself included); null when there is none or it has no window yet.
+HWND IEFindOwnerWindow(TComponent* component);
+// The colour dialog with color selected and the settings' CustomColors (or
+// sixteen defaults); the custom colours are stored back however it closes.
+// True, with color updated, when the user confirmed.
+bool IEPromptForColor(TColor& color);
 
 // ---- streams ---------------------------------------------------------------------------
 

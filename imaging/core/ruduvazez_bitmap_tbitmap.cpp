@@ -79,14 +79,6 @@ void SetColorTable(TBitmap* bitmap, const std::vector<PALETTEENTRY>& entries) {
   DeleteObject(palette);
 }
 
-// The format a framework bitmap's pixel format reads as: 1 bit ie1g, 4 and
-// 8 bits ie8p, anything else ie24RGB.
-TIEPixelFormat IEPixelFormatFromVCL(TPixelFormat format) {
-  if (format == pf1bit) return ie1g;
-  if (format == pf4bit || format == pf8bit) return ie8p;
-  return ie24RGB;
-}
-
 }  // namespace
 
 void IESetGrayPalette(TBitmap* bitmap) {

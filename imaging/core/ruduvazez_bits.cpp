@@ -1,9 +1,11 @@
-// Bits, byte order, powers and the system probes.
+// Bits, byte order, framework pixel formats, powers and the system probes.
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "imaging/core/ruduvazez.h"
 
+#include "imaging/core/ruduvazez_bitmap.h"
 #include "platform/win/sysinfo.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -18,6 +20,29 @@ int64_t IEBitmapRowLen(int32_t width, int32_t bitsPerPixel, int32_t alignBits) {
   if (alignBits <= 0) return 0;
   int64_t bits = int64_t{width} * bitsPerPixel;
   return (bits + alignBits - 1) / alignBits * (alignBits / 8);
+}
+
+int32_t IEPixelFormatToBitCount(TPixelFormat format) {
+  // Indexed by TPixelFormat: pfDevice, pf1bit .. pf32bit, pfCustom.
+  static constexpr int32_t kBits[] = {0, 1, 4, 8, 15, 16, 24, 32, 0};
+  const auto index = static_cast<size_t>(format);
+  return index < std::size(kBits) ? kBits[index] : 0;
+}
+
+int64_t IETBitmapRowLen(int32_t width, TPixelFormat format) {
+  return IEBitmapRowLen(width, IEPixelFormatToBitCount(format), 32);
+}
+
+TIEPixelFormat IEPixelFormatFromVCL(TPixelFormat format) {
+  switch (format) {
+    case pf1bit:
+      return ie1g;
+    case pf4bit:
+    case pf8bit:
+      return ie8p;
+    default:
+      return ie24RGB;
+  }
 }
 
 int32_t IEBitMaskWidth(uint32_t mask) {

@@ -1,5 +1,7 @@
 #include "imaging/core/iesettings.h"
 
+#include "platform/forms/graphics.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -46,6 +48,10 @@ TEST(GlobalSettings, Defaults) {
   EXPECT_EQ(s.ShortcutColor, 0x4000 | 'G');
   EXPECT_EQ(s.UnitNames[ieuMETERS], "mt");
   EXPECT_EQ(s.UnitNames[ieuMILES], "miles");
+  ASSERT_NE(s.PixelGridPen, nullptr) << "the settings make the pixel-grid pen";
+  EXPECT_EQ(s.PixelGridPen->Mode(), pmCopy) << "its look is the view unit's";
+  EXPECT_EQ(s.SharedFont, nullptr) << "made on first use by the font routine";
+  EXPECT_EQ(s.FileFormats, nullptr) << "built by the format registry";
 }
 
 TEST(GlobalSettings, NTFamilyFromVersionCode) {

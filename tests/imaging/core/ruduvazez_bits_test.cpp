@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_bitmap.h"
 
 namespace {
 
@@ -15,6 +16,23 @@ TEST(RowLength, ByAlignment) {
   const Case cases[] = {{10, 24, 32, 32}, {10, 1, 32, 4}, {10, 24, 8, 30}, {3, 12, 16, 6},
                         {0, 24, 32, 0},   {1, 1, 8, 1},   {65536, 48, 32, 393216}};
   for (const auto& c : cases) EXPECT_EQ(IEBitmapRowLen(c.width, c.bits, c.align), c.bytes) << c.width << "x" << c.bits;
+}
+
+TEST(RowLength, FrameworkPixelFormats) {
+  struct Case {
+    TPixelFormat format;
+    int32_t bits;
+    int64_t rowOf10;
+    TIEPixelFormat library;
+  };
+  const Case cases[] = {{pfDevice, 0, 0, ie24RGB}, {pf1bit, 1, 4, ie1g},     {pf4bit, 4, 8, ie8p},
+                        {pf8bit, 8, 12, ie8p},     {pf15bit, 15, 20, ie24RGB}, {pf16bit, 16, 20, ie24RGB},
+                        {pf24bit, 24, 32, ie24RGB}, {pf32bit, 32, 40, ie24RGB}, {pfCustom, 0, 0, ie24RGB}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(IEPixelFormatToBitCount(c.format), c.bits) << c.format;
+    EXPECT_EQ(IETBitmapRowLen(10, c.format), c.rowOf10) << c.format;
+    EXPECT_EQ(IEPixelFormatFromVCL(c.format), c.library) << c.format;
+  }
 }
 
 TEST(Bits, CountsAndLogs) {
