@@ -8,6 +8,7 @@
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_icc.h"
 #include "imaging/core/ruduvazez_mask.h"
 
 const std::array<TIEPixelFormatInfo, ie32RGBA + 1> IEPixelFormatInfo = {{
@@ -53,7 +54,10 @@ int64_t IECheckedRowLength(int32_t width, int32_t bitsPerPixel, int32_t alignmen
 
 // ---- construction -------------------------------------------------------------------
 
-TIEBitmap::TIEBitmap() : fileBuffer_(std::make_unique<TIEFileBuffer>()), memoryThreshold_(InitialThreshold()) {}
+TIEBitmap::TIEBitmap()
+    : fileBuffer_(std::make_unique<TIEFileBuffer>()),
+      memoryThreshold_(InitialThreshold()),
+      imageProfile_(std::make_unique<TIEICC>()) {}
 
 TIEBitmap::TIEBitmap(int32_t width, int32_t height, TIEPixelFormat format) : TIEBitmap() {
   Allocate(width, height, format);
@@ -348,4 +352,13 @@ void TIEBitmap::FreeImage(bool freeAlpha) {
   paletteLength_ = 0;
   allFull_ = 0;
   memoryAttached_ = 0;
+  imageProfile_->Clear();
+}
+
+TIEICC& TIEBitmap::DisplayProfile() {
+  if (!displayProfile_) {
+    displayProfile_ = std::make_unique<TIEICC>();
+    displayProfile_->LoadSRGBProfile();
+  }
+  return *displayProfile_;
 }

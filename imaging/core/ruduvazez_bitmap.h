@@ -153,6 +153,7 @@ public:
 using TIEPixelCallback = std::function<void(TIEBitmap* bitmap, int32_t x, TRGB* pixel, int32_t y)>;
 
 class TIEMask;
+class TIEICC;
 class TBitmap;
 class TCanvas;
 
@@ -291,6 +292,13 @@ public:
   TIEMask* DisplayMask() const { return displayMask_.get(); }
   void SetDisplayMask(std::unique_ptr<TIEMask> mask);
 
+  // -- colour profiles
+  // The profile the pixels are in: empty until a codec or caller loads one;
+  // cleared when the image is freed; copied by Assign and AssignImage.
+  TIEICC& ImageProfile() { return *imageProfile_; }
+  // The profile of the screen: the system sRGB profile, opened on first use.
+  TIEICC& DisplayProfile();
+
   // -- copies, caller storage, storage moves
   void Assign(TObject* source) override;
   void AssignImage(TObject* source) override;
@@ -329,6 +337,7 @@ private:
   void FreeBlock();
   void CopyRowsFrom(TIEBitmap& source);
   void TakeAlphaChannelFrom(TIEBitmap& source);
+  void TakeImageProfileFrom(TIEBitmap& source);
   bool Reshape(int32_t width, int32_t height);
   int64_t PixelBytesPerRow() const;
   void SyncIfTBitmap() {
@@ -371,6 +380,8 @@ private:
   std::unique_ptr<TIEVirtualBitmapProvider> rowProvider_;
   std::unique_ptr<uint8_t[]> virtualRow_;
   std::unique_ptr<TIEMask> displayMask_;
+  std::unique_ptr<TIEICC> imageProfile_;
+  std::unique_ptr<TIEICC> displayProfile_;  // made by DisplayProfile()
   TBitmap* tbitmap_ = nullptr;  // owned unless attached
   uint8_t tbitmapAttached_ = 0;
   std::vector<uint8_t*> rowTable_;  // the framework bitmap's address of each row

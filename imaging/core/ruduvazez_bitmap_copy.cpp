@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_icc.h"
 
 namespace {
 
@@ -97,6 +98,7 @@ void TIEBitmap::Assign(TObject* source) {
   DisplayOffsets = src->DisplayOffsets;
   DisplayAdjustments = src->DisplayAdjustments;
   Contrast = src->Contrast;
+  imageProfile_->Assign(*src->imageProfile_);
 }
 
 void TIEBitmap::AssignImage(TObject* source) {
@@ -118,6 +120,7 @@ void TIEBitmap::AssignImage(TObject* source) {
   CopyRowsFrom(*src);
   allFull_ = 0;
   src->CopyPaletteTo(this);
+  imageProfile_->Assign(*src->imageProfile_);
 }
 
 // ---- storage moves ----------------------------------------------------------------------------
@@ -156,7 +159,14 @@ void TIEBitmap::TransferTo(TIEBitmap& dest) {
   dest.tbitmap_ = std::exchange(tbitmap_, nullptr);
   dest.tbitmapAttached_ = std::exchange(tbitmapAttached_, 0);
   dest.rowTable_ = std::exchange(rowTable_, {});
+  dest.TakeImageProfileFrom(*this);
   needsAllocation_ = 1;
+}
+
+// Moves the image profile here; the source's is left empty.
+void TIEBitmap::TakeImageProfileFrom(TIEBitmap& source) {
+  std::swap(imageProfile_, source.imageProfile_);
+  source.imageProfile_->Clear();
 }
 
 void TIEBitmap::SetLocation(TIELocation location) {
@@ -175,6 +185,7 @@ void TIEBitmap::SetLocation(TIELocation location) {
   scratch.CopyPaletteTo(this);
   UpdateTBitmapPalette();
   TakeAlphaChannelFrom(scratch);
+  TakeImageProfileFrom(scratch);
 }
 
 bool TIEBitmap::Reshape(int32_t width, int32_t height) {
@@ -189,6 +200,7 @@ bool TIEBitmap::Reshape(int32_t width, int32_t height) {
   CopyRowsFrom(scratch);
   scratch.CopyPaletteTo(this);
   TakeAlphaChannelFrom(scratch);
+  TakeImageProfileFrom(scratch);
   return ok;
 }
 
@@ -215,6 +227,7 @@ void TIEBitmap::SetRowAlignment(int32_t bits) {
   CopyRowsFrom(scratch);
   scratch.CopyPaletteTo(this);
   TakeAlphaChannelFrom(scratch);
+  TakeImageProfileFrom(scratch);
 }
 
 void TIEBitmap::SetWidth(int32_t value) {

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/rtl/dynlib.h"
+#include "platform/win/mscms.h"
 #include "platform/win/gdi_internal.h"
 
 namespace gdi {
@@ -814,8 +815,8 @@ int GetObjectW(HGDIOBJ object, int size, void* buffer) { return ObjectInfo(objec
 
 // ------------------------------------------------ libraries by name ---
 //
-// Callers bind "gdiplus.dll" and "msimg32.dll" at run time; both are built
-// in. They are registered here, with the device contexts every drawing
+// Callers bind "gdiplus.dll", "msimg32.dll" and "mscms.dll" at run time;
+// all are built in. They are registered here, with the device contexts every drawing
 // program uses, so that a program which only binds them by name has them.
 
 namespace {
@@ -826,6 +827,7 @@ void* Export(F* function) {
 
 const bool kLibrariesRegistered = [] {
   RegisterBuiltinLibrary("gdiplus.dll", GdiplusExports());
+  RegisterBuiltinLibrary("mscms.dll", MscmsExports());
   RegisterBuiltinLibrary("msimg32.dll", {{"AlphaBlend", Export(&AlphaBlend)},
                                          {"GradientFill", Export(&GradientFill)},
                                          {"TransparentBlt", Export(&TransparentBlt)}});
