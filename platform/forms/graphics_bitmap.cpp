@@ -2,6 +2,7 @@
 //
 // Sections: TGraphic | TBitmap storage | TBitmap files | TIcon | TMetafile | TPicture
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/forms/graphics.h"
@@ -465,31 +466,31 @@ void TMetafile::LoadFromStream(TStream& stream) {
   std::vector<uint8_t> data = ReadRest(stream);
   auto le32 = [&](size_t at) { return static_cast<int32_t>(Le32(data.data() + at)); };
   auto le16 = [&](size_t at) { return static_cast<int16_t>(data[at] | (data[at + 1] << 8)); };
-  int32_t mmW = 0, mmH = 0;
+  int64_t mmW = 0, mmH = 0;  // wide enough for the difference of any two edges
   bool enhanced = false;
   if (data.size() >= 88 && le32(0) == 1 && Le32(data.data() + 40) == 0x464D4520u) {
     // ENHMETAHEADER: the frame in 0.01 mm at offset 24.
     enhanced = true;
-    mmW = le32(32) - le32(24);
-    mmH = le32(36) - le32(28);
+    mmW = int64_t{le32(32)} - le32(24);
+    mmH = int64_t{le32(36)} - le32(28);
   } else if (data.size() >= 22 + 18 && Le32(data.data()) == 0x9AC6CDD7u) {
     // Placeable header: bounding box and units per inch.
     const int inch = static_cast<uint16_t>(le16(14));
     if (inch == 0) throw EInvalidGraphic("Metafile is not valid");
-    mmW = static_cast<int32_t>(int64_t{le16(10) - le16(6)} * 2540 / inch);
-    mmH = static_cast<int32_t>(int64_t{le16(12) - le16(8)} * 2540 / inch);
+    mmW = int64_t{le16(10) - le16(6)} * 2540 / inch;
+    mmH = int64_t{le16(12) - le16(8)} * 2540 / inch;
   } else if (data.size() >= 18 && (le16(0) == 1 || le16(0) == 2) && le16(2) == 9) {
     // A plain Windows metafile carries no size.
   } else {
     throw EInvalidGraphic("Metafile is not valid");
   }
-  if (mmW < 0 || mmH < 0) throw EInvalidGraphic("Metafile is not valid");
+  if (mmW < 0 || mmH < 0 || mmW > INT32_MAX || mmH > INT32_MAX) throw EInvalidGraphic("Metafile is not valid");
   data_ = std::move(data);
   enhanced_ = enhanced;
-  mmWidth_ = mmW;
-  mmHeight_ = mmH;
-  width_ = static_cast<int32_t>((int64_t{mmW} * 96 + 1270) / 2540);
-  height_ = static_cast<int32_t>((int64_t{mmH} * 96 + 1270) / 2540);
+  mmWidth_ = static_cast<int32_t>(mmW);
+  mmHeight_ = static_cast<int32_t>(mmH);
+  width_ = static_cast<int32_t>((mmW * 96 + 1270) / 2540);
+  height_ = static_cast<int32_t>((mmH * 96 + 1270) / 2540);
   Changed();
 }
 

@@ -224,6 +224,13 @@ TEST(Metafiles, SizeComesFromTheHeader) {
     EXPECT_THROW(broken.LoadFromStream(*stream(data)), EInvalidGraphic);
     EXPECT_TRUE(broken.Empty());
   }
+
+  // A frame from -2 to the largest edge is wider than any size can hold.
+  std::vector<uint8_t> wide = emf;
+  put32(wide, 24, static_cast<uint32_t>(-2));
+  put32(wide, 32, 0x7FFFFFFF);
+  TMetafile tooWide;
+  EXPECT_THROW(tooWide.LoadFromStream(*stream(wide)), EInvalidGraphic);
 }
 
 }  // namespace
