@@ -358,8 +358,14 @@ bool DecodeIconDib(const uint8_t* data, size_t size, DecodedPicture& out) {
   if (size < sizeof(BITMAPINFOHEADER)) return false;
   BITMAPINFOHEADER h;
   std::memcpy(&h, data, sizeof h);
-  if (h.biSize < sizeof h || h.biHeight <= 0 || h.biWidth <= 0) return false;
+  if (h.biSize < sizeof h || h.biHeight <= 0 || h.biWidth <= 0 || h.biBitCount == 0) return false;
   const int32_t height = h.biHeight / 2;
+  // The colour rows must lie inside the image's data: a header claiming
+  // more pixels than the data holds is damaged, not a picture to allocate.
+  const uint64_t colorEntries = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount) : 0;
+  const uint64_t pixelsAt = uint64_t{h.biSize} + colorEntries * 4;
+  const uint64_t rowBytes = ((uint64_t(h.biWidth) * h.biBitCount + 31) / 32) * 4;
+  if (pixelsAt > size || uint64_t(height) > (size - pixelsAt) / rowBytes) return false;
   std::vector<uint8_t> file(14 + size);
   file[0] = 'B';
   file[1] = 'M';
