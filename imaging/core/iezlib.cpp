@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <string>
 
 namespace {
 
 const char* const kInvalidOperation = "Invalid ZStream operation!";
 constexpr int32_t kSkipChunk = 8192;
+constexpr size_t kMaxDeflateRatio = 1032;
 
 // zlib's error texts by negative code.
 std::string ZErrorText(int code) {
@@ -180,7 +182,10 @@ int64_t TZDecompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 std::vector<uint8_t> ZDecompressBuffer(const void* inBuf, size_t inBytes, size_t outEstimate, size_t outLimit) {
   const size_t delta = std::max<size_t>(256, (inBytes + 255) / 256 * 256);
-  std::vector<uint8_t> out(std::min(outEstimate ? outEstimate : delta, std::max<size_t>(outLimit, 1)));
+  // Deflate expands at most 1032 times: a larger estimate (read from a
+  // damaged header, say) cannot be needed.
+  const size_t most = inBytes > (SIZE_MAX - 64) / kMaxDeflateRatio ? SIZE_MAX : inBytes * kMaxDeflateRatio + 64;
+  std::vector<uint8_t> out(std::min({outEstimate ? outEstimate : delta, most, std::max<size_t>(outLimit, 1)}));
   z_stream z{};
   DecompressCheck(inflateInit(&z));
   struct TEnd {

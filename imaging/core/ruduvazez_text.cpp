@@ -1,5 +1,7 @@
 // Null-terminated text, number parsing and small byte routines.
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "imaging/core/ruduvazez.h"
 #include "platform/rtl/encoding.h"
@@ -49,9 +51,19 @@ std::string IEFloatToStrDot(double value) {
 
 bool IETextToFloat(const std::string& text, long double& value) { return TextToFloat(text, value); }
 
-double IEStrToFloatDef(const std::string& text, double defaultValue) {
+namespace {
+// The number as a double; false when it lies beyond a double's range.
+bool ToDouble(const std::string& text, double& result) {
   long double value;
-  if (IETextToFloat(text, value)) return static_cast<double>(value);
+  if (!IETextToFloat(text, value) || std::fabs(value) > std::numeric_limits<double>::max()) return false;
+  result = static_cast<double>(value);
+  return true;
+}
+}  // namespace
+
+double IEStrToFloatDef(const std::string& text, double defaultValue) {
+  double result;
+  if (ToDouble(text, result)) return result;
   std::string other = text;
   size_t comma = other.find(',');
   if (comma != std::string::npos) {
@@ -61,7 +73,7 @@ double IEStrToFloatDef(const std::string& text, double defaultValue) {
     if (dot == std::string::npos) return defaultValue;
     other[dot] = ',';
   }
-  return IETextToFloat(other, value) ? static_cast<double>(value) : defaultValue;
+  return ToDouble(other, result) ? result : defaultValue;
 }
 
 double IEWideStrToFloatDef(const std::u16string& text, double defaultValue) {

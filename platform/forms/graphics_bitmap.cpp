@@ -2,6 +2,7 @@
 //
 // Sections: TGraphic | TBitmap storage | TBitmap files | TIcon | TMetafile | TPicture
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/forms/graphics.h"
@@ -357,8 +358,14 @@ bool DecodeIconDib(const uint8_t* data, size_t size, DecodedPicture& out) {
   if (size < sizeof(BITMAPINFOHEADER)) return false;
   BITMAPINFOHEADER h;
   std::memcpy(&h, data, sizeof h);
-  if (h.biSize < sizeof h || h.biHeight <= 0 || h.biWidth <= 0) return false;
+  if (h.biSize < sizeof h || h.biHeight <= 0 || h.biWidth <= 0 || h.biBitCount == 0) return false;
   const int32_t height = h.biHeight / 2;
+  // The colour rows must lie inside the image's data: a header claiming
+  // more pixels than the data holds is damaged, not a picture to allocate.
+  const uint64_t colorEntries = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount) : 0;
+  const uint64_t pixelsAt = uint64_t{h.biSize} + colorEntries * 4;
+  const uint64_t rowBytes = ((uint64_t(h.biWidth) * h.biBitCount + 31) / 32) * 4;
+  if (pixelsAt > size || uint64_t(height) > (size - pixelsAt) / rowBytes) return false;
   std::vector<uint8_t> file(14 + size);
   file[0] = 'B';
   file[1] = 'M';
@@ -465,31 +472,31 @@ void TMetafile::LoadFromStream(TStream& stream) {
   std::vector<uint8_t> data = ReadRest(stream);
   auto le32 = [&](size_t at) { return static_cast<int32_t>(Le32(data.data() + at)); };
   auto le16 = [&](size_t at) { return static_cast<int16_t>(data[at] | (data[at + 1] << 8)); };
-  int32_t mmW = 0, mmH = 0;
+  int64_t mmW = 0, mmH = 0;  // wide enough for the difference of any two edges
   bool enhanced = false;
   if (data.size() >= 88 && le32(0) == 1 && Le32(data.data() + 40) == 0x464D4520u) {
     // ENHMETAHEADER: the frame in 0.01 mm at offset 24.
     enhanced = true;
-    mmW = le32(32) - le32(24);
-    mmH = le32(36) - le32(28);
+    mmW = int64_t{le32(32)} - le32(24);
+    mmH = int64_t{le32(36)} - le32(28);
   } else if (data.size() >= 22 + 18 && Le32(data.data()) == 0x9AC6CDD7u) {
     // Placeable header: bounding box and units per inch.
     const int inch = static_cast<uint16_t>(le16(14));
     if (inch == 0) throw EInvalidGraphic("Metafile is not valid");
-    mmW = static_cast<int32_t>(int64_t{le16(10) - le16(6)} * 2540 / inch);
-    mmH = static_cast<int32_t>(int64_t{le16(12) - le16(8)} * 2540 / inch);
+    mmW = int64_t{le16(10) - le16(6)} * 2540 / inch;
+    mmH = int64_t{le16(12) - le16(8)} * 2540 / inch;
   } else if (data.size() >= 18 && (le16(0) == 1 || le16(0) == 2) && le16(2) == 9) {
     // A plain Windows metafile carries no size.
   } else {
     throw EInvalidGraphic("Metafile is not valid");
   }
-  if (mmW < 0 || mmH < 0) throw EInvalidGraphic("Metafile is not valid");
+  if (mmW < 0 || mmH < 0 || mmW > INT32_MAX || mmH > INT32_MAX) throw EInvalidGraphic("Metafile is not valid");
   data_ = std::move(data);
   enhanced_ = enhanced;
-  mmWidth_ = mmW;
-  mmHeight_ = mmH;
-  width_ = static_cast<int32_t>((int64_t{mmW} * 96 + 1270) / 2540);
-  height_ = static_cast<int32_t>((int64_t{mmH} * 96 + 1270) / 2540);
+  mmWidth_ = static_cast<int32_t>(mmW);
+  mmHeight_ = static_cast<int32_t>(mmH);
+  width_ = static_cast<int32_t>((mmW * 96 + 1270) / 2540);
+  height_ = static_cast<int32_t>((mmH * 96 + 1270) / 2540);
   Changed();
 }
 

@@ -184,7 +184,12 @@ const TFormatSettings& InvariantFormatSettings() {
 // Holds the invariant values from the start, so that code running before
 // this unit's initialisation still reads valid settings; the locale's values
 // are filled in when the unit initialises.
-constinit TFormatSettings FormatSettings{};
+// (clang cannot evaluate std::string at compile time: there it is initialised
+// dynamically.)
+#if !defined(__clang__)
+constinit
+#endif
+    TFormatSettings FormatSettings{};
 namespace {
 const bool kFormatSettingsRead = (ResetFormatSettings(), true);
 }  // namespace

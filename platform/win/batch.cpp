@@ -58,10 +58,13 @@ private:
   void RunLine(std::string_view raw) {
     std::string line = Trim(raw);
     bool quiet = false;
-    while (!line.empty() && line[0] == '@') {
+    size_t at = 0;  // past the "@" marks and the blanks after each
+    while (at < line.size() && line[at] == '@') {
       quiet = true;
-      line = Trim(std::string_view(line).substr(1));
+      ++at;
+      while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
     }
+    line.erase(0, at);
     if (line.empty() || StartsWithWord(line, "rem", " \t")) return;
     if (echo_ && !quiet) WriteAll(options_.outputFd, line + "\n");
     if (StartsWithWord(line, "echo", " \t.:;,=")) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -161,9 +162,10 @@ void BmpRle(const uint8_t* d, size_t size, size_t pos, bool four, const std::vec
             DecodedPicture& out) {
   const int w = out.width, h = out.height;
   int x = 0, row = 0;
+  // x stops at the row's end, however many pixels and moves the codes add.
   auto put = [&](unsigned index) {
-    if (x < w && row < h)
-      out.pixels[static_cast<size_t>(h - 1 - row) * w + x] = palette[std::min<size_t>(index, palette.size() - 1)];
+    if (x >= w) return;
+    out.pixels[static_cast<size_t>(h - 1 - row) * w + x] = palette[std::min<size_t>(index, palette.size() - 1)];
     ++x;
   };
   auto nibble = [](uint8_t b, int i) { return static_cast<unsigned>((i & 1) ? b & 15 : b >> 4); };
@@ -181,7 +183,7 @@ void BmpRle(const uint8_t* d, size_t size, size_t pos, bool four, const std::vec
       return;
     } else if (value == 2) {  // move right and up
       if (pos + 1 >= size) return;
-      x += d[pos];
+      x = std::min(x + d[pos], w);
       row += d[pos + 1];
       pos += 2;
     } else {  // `value` literal pixels, padded to a word

@@ -30,6 +30,8 @@ namespace fs = std::filesystem;
 namespace {
 constexpr size_t maxValueSize = 1 << 20;
 constexpr std::streamoff maxHiveFileSize = 64 << 20;
+// Longer key paths in a hive file are ignored (this also bounds the depth).
+constexpr size_t maxKeyPathSize = 1024;
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -189,15 +191,33 @@ void AddBuiltIns(Hive& hive) {
   }
 }
 
+// A key named in a hive file: null when its path is damaged or too long.
+// Creating a key creates its parents too, so one short line can ask for
+// many keys; `budget` (bytes of key paths still allowed) keeps a hostile
+// file from making the hive's memory grow with the square of its size.
+Key* KeyOfHeader(Hive& hive, const std::string& escaped, int64_t& budget) {
+  std::string text;
+  if (!Unescape(escaped, text)) return nullptr;
+  std::string path = NormalPath(text);
+  if (path.size() > maxKeyPathSize) return nullptr;
+  size_t before = hive.keys.size();
+  Key& key = EnsureKey(hive, path);
+  budget -= static_cast<int64_t>((hive.keys.size() - before) * path.size());
+  return &key;
+}
+
 void ParseHive(Hive& hive, std::istream& in) {
   std::string line;
   Key* current = nullptr;
-  while (std::getline(in, line)) {
+  // Our own files name every key on a line of its own, so they never use
+  // more key-path bytes than they hold.
+  int64_t budget = int64_t{1} << 20;
+  while (budget > 0 && std::getline(in, line)) {
+    budget += static_cast<int64_t>(line.size()) + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == ';') continue;
-    std::string text;
     if (line.front() == '[' && line.back() == ']') {
-      current = Unescape(line.substr(1, line.size() - 2), text) ? &EnsureKey(hive, NormalPath(text)) : nullptr;
+      current = KeyOfHeader(hive, line.substr(1, line.size() - 2), budget);
       continue;
     }
     size_t equals = line.find('=');

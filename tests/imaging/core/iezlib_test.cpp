@@ -212,6 +212,12 @@ TEST(ZlibStreams, OutputCap) {
   const std::string bomb = Compress(std::string(10 << 20, '\0'));  // 10 MB from a few KB
   EXPECT_THROW(ZDecompressBuffer(bomb.data(), bomb.size(), 0, 1 << 20), EZDecompressionError);
   EXPECT_EQ(ZDecompressBuffer(bomb.data(), bomb.size(), 0, 10 << 20).size(), size_t{10} << 20);
+
+  // An estimate far beyond what the data can expand to is not allocated.
+  const std::string tiny = Compress("tiny");
+  const std::vector<uint8_t> out = ZDecompressBuffer(tiny.data(), tiny.size(), size_t{1} << 30);
+  EXPECT_EQ(out, Bytes("tiny"));
+  EXPECT_LT(out.capacity(), size_t{1} << 20);
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ TEST(FloatParsing, EitherSeparatorUnderEitherLocale) {
     EXPECT_EQ(IEStrToFloatDef("abc", 7), 7);
     EXPECT_EQ(IEStrToFloatDef("", 7), 7);
     EXPECT_EQ(IEStrToFloatDef("1.2.3", 7), 7);
+    EXPECT_EQ(IEStrToFloatDef("1e400", 7), 7);  // beyond a double
+    EXPECT_EQ(IEStrToFloatDef("-1,5e400", 7), 7);
     EXPECT_EQ(IEWideStrToFloatDef(u"3,25", 0), 3.25);
   }
 }

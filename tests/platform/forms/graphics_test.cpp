@@ -179,6 +179,27 @@ TEST(Icons, SavedIconsLoadAgainWithTheirTransparency) {
   EXPECT_THROW(back.LoadFromStream(junk), EInvalidGraphic);
 }
 
+// A small icon whose image header claims 60000 x 2048 pixels: the data
+// cannot hold them, so the icon is refused instead of allocated and painted.
+TEST(Icons, ImageHeaderClaimingMorePixelsThanItsDataIsRefused) {
+  TIcon icon;
+  icon.Bitmap()->SetPixelFormat(pf32bit);
+  icon.Bitmap()->SetSize(4, 4);
+  TMemoryStream saved;
+  icon.SaveToStream(saved);
+  std::vector<uint8_t> bytes(static_cast<const uint8_t*>(saved.Memory()),
+                             static_cast<const uint8_t*>(saved.Memory()) + saved.Size());
+  const int32_t width = 60000, doubledHeight = 4096;
+  std::memcpy(&bytes[22 + 4], &width, 4);  // the image header follows the one-entry directory
+  std::memcpy(&bytes[22 + 8], &doubledHeight, 4);
+  TMemoryStream stream;
+  stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  stream.SetPosition(0);
+  TIcon back;
+  EXPECT_THROW(back.LoadFromStream(stream), EInvalidGraphic);
+  EXPECT_TRUE(back.Empty());
+}
+
 }  // namespace
 
 namespace {
@@ -224,6 +245,13 @@ TEST(Metafiles, SizeComesFromTheHeader) {
     EXPECT_THROW(broken.LoadFromStream(*stream(data)), EInvalidGraphic);
     EXPECT_TRUE(broken.Empty());
   }
+
+  // A frame from -2 to the largest edge is wider than any size can hold.
+  std::vector<uint8_t> wide = emf;
+  put32(wide, 24, static_cast<uint32_t>(-2));
+  put32(wide, 32, 0x7FFFFFFF);
+  TMetafile tooWide;
+  EXPECT_THROW(tooWide.LoadFromStream(*stream(wide)), EInvalidGraphic);
 }
 
 }  // namespace

@@ -77,7 +77,7 @@ TEST(Batch, EchoRemAndBlankLines) {
   TempFolder dir;
   std::string out = dir / "console.txt";
   struct Case {
-    const char* script;
+    std::string script;
     const char* output;
     int code;
   } cases[] = {
@@ -86,6 +86,8 @@ TEST(Batch, EchoRemAndBlankLines) {
       {"@echo off\nsh -c \"echo from child; exit 4\"\necho after\n", "from child\nafter\n", 4},
       {"@echo off\nvesk-no-such-program-here a b\n", "", BatchCommandNotFound},
       {"", "", 0},
+      // A line of a million "@" marks is read once, not once per mark.
+      {std::string(1000000, '@') + " @ echo quiet\n", "quiet\n", 0},
   };
   for (const auto& c : cases) {
     int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

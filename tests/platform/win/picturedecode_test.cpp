@@ -164,9 +164,8 @@ TEST(PictureDecode, OversizedHeadersAreRefusedBeforeAllocating) {
 
 namespace {
 
-// A 4 x 2 RLE4 bitmap made by hand: a run, an end of line, literal pixels
-// and an end of bitmap; what the codes skip stays black.
-TEST(PictureDecode, RunLengthFourBitBitmap) {
+// A bitmap of two colours (black, white), run-length coded by `codes`.
+std::vector<uint8_t> RleBitmap(int32_t w, int32_t h, uint32_t compression, const std::vector<uint8_t>& codes) {
   std::vector<uint8_t> f(14 + 40 + 8, 0);
   auto put32 = [&](size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) f[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -175,22 +174,44 @@ TEST(PictureDecode, RunLengthFourBitBitmap) {
   f[1] = 'M';
   put32(10, 14 + 40 + 8);  // pixel data after two palette entries
   put32(14, 40);
-  put32(18, 4);
-  put32(22, 2);
+  put32(18, static_cast<uint32_t>(w));
+  put32(22, static_cast<uint32_t>(h));
   f[26] = 1;
-  f[28] = 4;
-  put32(30, 2);  // BI_RLE4
+  f[28] = compression == 2 ? 4 : 8;
+  put32(30, compression);
   put32(46, 2);  // two colours
   const uint8_t palette[8] = {0, 0, 0, 0, 255, 255, 255, 0};
   std::copy(std::begin(palette), std::end(palette), f.begin() + 54);
-  const uint8_t codes[] = {4, 0x10, 0, 0, 0, 3, 0x11, 0x10, 0, 1};
-  f.insert(f.end(), std::begin(codes), std::end(codes));
+  f.insert(f.end(), codes.begin(), codes.end());
+  return f;
+}
+
+// A 4 x 2 RLE4 bitmap made by hand: a run, an end of line, literal pixels
+// and an end of bitmap; what the codes skip stays black.
+TEST(PictureDecode, RunLengthFourBitBitmap) {
+  const std::vector<uint8_t> f = RleBitmap(4, 2, 2, {4, 0x10, 0, 0, 0, 3, 0x11, 0x10, 0, 1});
   DecodedPicture pic;
   ASSERT_TRUE(DecodeBmp(f.data(), f.size(), pic));
   const uint32_t W = 0xFFFFFFFFu, B = 0xFF000000u;
   const std::vector<uint32_t> want = {W, W, W, B,   // top row: literal pixels, one skipped
                                       W, B, W, B};  // bottom row: the run
   EXPECT_EQ(pic.pixels, want);
+}
+
+// Millions of "move right" codes on one row carry the position far past the
+// picture (once past the range of an int): later pixels of that row are
+// dropped, never written before the picture.
+TEST(PictureDecode, RunLengthMovesFarPastTheRowAreClipped) {
+  std::vector<uint8_t> codes;
+  const uint8_t move[] = {0, 2, 255, 0};
+  for (int i = 0; i < 8500000; ++i) codes.insert(codes.end(), std::begin(move), std::end(move));
+  const uint8_t tail[] = {4, 1, 0, 0, 1, 1, 0, 1};  // four white pixels; next row: one white pixel; end
+  codes.insert(codes.end(), std::begin(tail), std::end(tail));
+  const std::vector<uint8_t> f = RleBitmap(2, 2, 1, codes);
+  DecodedPicture pic;
+  ASSERT_TRUE(DecodeBmp(f.data(), f.size(), pic));
+  const uint32_t W = 0xFFFFFFFFu, B = 0xFF000000u;
+  EXPECT_EQ(pic.pixels, (std::vector<uint32_t>{W, B, B, B}));
 }
 
 }  // namespace

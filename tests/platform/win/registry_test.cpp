@@ -140,6 +140,20 @@ TEST_F(RegistryFixture, DamagedHiveFileKeepsItsGoodLines) {
   RegCloseKey(key);
 }
 
+// One header line naming a key a million levels deep (each level is a key
+// of its own) must neither exhaust the stack nor the memory; the rest of the
+// file still loads.
+TEST_F(RegistryFixture, HiveFileWithAbsurdlyDeepKeyLoadsTheRest) {
+  std::string file = RegistryHiveFile(HKEY_LOCAL_MACHINE);
+  fs::create_directories(fs::path(file).parent_path());
+  std::string deep;
+  for (int i = 0; i < 1000000; ++i) deep += "k\\";
+  WriteText(file, "[" + deep + "]\nv=4:01000000\n[Good]\nok=1:4F4B00\n");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, "Good", "ok"), "OK");
+  HKEY key = nullptr;
+  EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "k\\k\\k", 0, KEY_READ, &key), ERROR_SUCCESS);
+}
+
 TEST_F(RegistryFixture, TRegistryTypedValues) {
   TRegistry reg;
   EXPECT_EQ(reg.RootKey(), HKEY_CURRENT_USER);
