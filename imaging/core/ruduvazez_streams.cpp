@@ -1,5 +1,6 @@
 // Stream routines, the memory and file streams and the buffered streams.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -168,7 +169,12 @@ int32_t TIEBufferedReadStream::Write(const void*, int32_t) {
 
 int64_t TIEBufferedReadStream::Seek(int64_t offset, TSeekOrigin origin) {
   endReached_ = false;
-  int64_t target = origin == soBeginning ? base_ + offset : origin == soCurrent ? position_ + offset : sourceSize_ - offset;
+  // Offsets read from a damaged file may be anything: the sum saturates.
+  const int64_t from = origin == soBeginning ? base_ : origin == soCurrent ? position_ : sourceSize_;
+  const bool back = origin == soEnd;
+  int64_t target;
+  if (back ? __builtin_sub_overflow(from, offset, &target) : __builtin_add_overflow(from, offset, &target))
+    target = (offset > 0) != back ? INT64_MAX : INT64_MIN;
   if (target < base_) target = base_;
   if (target >= sourceSize_) {
     target = sourceSize_;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
@@ -260,17 +261,12 @@ public:
   }
 
   void ListSections(TStrings& strings) {
-    std::vector<std::string> seen;
+    std::unordered_set<std::string> seen;  // names as SameText compares them
     strings.BeginUpdate();
     strings.Clear();
     for (const std::string& raw : lines) {
       Line line = Classify(raw);
-      if (line.kind != Line::kSection) continue;
-      bool known = false;
-      for (const std::string& s : seen) known = known || SameText(s, line.name);
-      if (known) continue;
-      seen.push_back(line.name);
-      strings.Add(line.name);
+      if (line.kind == Line::kSection && seen.insert(UpperCase(line.name)).second) strings.Add(line.name);
     }
     strings.EndUpdate();
   }

@@ -129,9 +129,10 @@ public:
       case STREAM_SEEK_END: base = static_cast<int64_t>(store_->Size()); break;
       default: return STG_E_INVALIDFUNCTION;
     }
-    if ((move < 0 && base + move < 0) || (move > 0 && static_cast<uint64_t>(base + move) > kMaxStreamSize))
+    int64_t target;
+    if (__builtin_add_overflow(base, move, &target) || target < 0 || static_cast<uint64_t>(target) > kMaxStreamSize)
       return STG_E_INVALIDFUNCTION;
-    position_ = static_cast<uint64_t>(base + move);
+    position_ = static_cast<uint64_t>(target);
     if (newPosition) *newPosition = position_;
     return S_OK;
   }

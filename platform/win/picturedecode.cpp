@@ -45,6 +45,14 @@ bool PngInto(const uint8_t* data, size_t size, DecodedPicture& out) {
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, data, size)) return false;
+  // Every row holds a filter byte and at least a bit per pixel, and deflate
+  // expands at most 1032 times: a header claiming more than the data can
+  // hold belongs to a damaged file, refused before allocating.
+  const uint64_t leastRaw = uint64_t{image.height} * (1 + (uint64_t{image.width} + 7) / 8);
+  if (leastRaw / 1032 > size) {
+    png_image_free(&image);
+    return false;
+  }
   out.indexed = image.format & PNG_FORMAT_FLAG_COLORMAP;
   out.hasAlpha = image.format & PNG_FORMAT_FLAG_ALPHA;
   out.bitsPerPixel = static_cast<int>(PNG_IMAGE_PIXEL_CHANNELS(image.format) * 8);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -205,6 +206,11 @@ TEST(BufferedRead, SeekPastTheEnd) {
   EXPECT_EQ(reader.Read(out, 100), 45);  // cut at the end
   EXPECT_TRUE(reader.EndReached());
   EXPECT_THROW(reader.Write(out, 1), EIEException);
+  // Offsets too large for any sum (from a damaged file) stop at the ends.
+  EXPECT_EQ(reader.Seek(INT64_MAX, soCurrent), 50);
+  EXPECT_EQ(reader.Seek(INT64_MIN, soEnd), 50);
+  EXPECT_EQ(reader.Seek(INT64_MIN, soCurrent), 0);
+  EXPECT_EQ(reader.Seek(INT64_MAX, soBeginning), 50);
 }
 
 TEST(BufferedRead, SourceStandsAfterTheBytesConsumed) {

@@ -333,6 +333,22 @@ TEST(MemIniFile, LanguageFileTextThroughStrings) {
   EXPECT_EQ(sections.Count(), 0);
 }
 
+// Listing the sections of a file with very many of them takes time in
+// proportion to the file, and still names each once, without case.
+TEST(MemIniFile, ManySectionsAreListedOnce) {
+  std::string text;
+  for (int i = 0; i < 300000; ++i) text += "[s" + std::to_string(i) + "]\n";
+  text += "[S7]\n[s299999]\n";
+  TStringList lines;
+  lines.SetText(text);
+  TMemIniFile ini("");
+  ini.SetStrings(lines);
+  TStringList sections;
+  ini.ReadSections(sections);
+  ASSERT_EQ(sections.Count(), 300000);
+  EXPECT_EQ(sections.Strings(7), "s7");
+}
+
 TEST(IniFile, AnyFileCanBeReadAndWrittenTo) {
   // Random text of the bytes that matter to the format: reading never fails,
   // and a value written is read back while every other entry stays readable.

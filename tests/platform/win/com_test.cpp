@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -189,6 +190,9 @@ TEST(HGlobalStream, ReadsWritesSeeksAndReportsItsSize) {
   EXPECT_EQ(s->Seek(-1, STREAM_SEEK_SET, &pos), STG_E_INVALIDFUNCTION);
   EXPECT_EQ(pos, 99u);  // unchanged on failure
   EXPECT_EQ(s->Seek(0, 7, nullptr), STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(s->Seek(INT64_MAX, STREAM_SEEK_END, &pos), STG_E_INVALIDFUNCTION);  // no sum overflows
+  EXPECT_EQ(s->Seek(INT64_MIN, STREAM_SEEK_END, &pos), STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(pos, 99u);
 
   // Writing past the end leaves a zero-filled gap.
   EXPECT_EQ(seek(s.Get(), 14, STREAM_SEEK_SET), 14u);
