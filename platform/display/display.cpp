@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include <sys/stat.h>
+
 namespace display {
 
 namespace {
@@ -41,6 +43,12 @@ using File = std::unique_ptr<FILE, FileCloser>;
 
 // Pixels larger than this are refused on reading (a PNG header may claim anything).
 constexpr uint64_t kMaxPngPixels = uint64_t{1} << 28;
+
+// The size of an open file; 0 when unknown.
+uint64_t FileBytes(FILE* f) {
+  struct stat st {};
+  return fstat(fileno(f), &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
 
 }  // namespace
 
@@ -88,6 +96,11 @@ bool WritePng(const std::string& path, const uint32_t* pixels, int32_t width, in
   return std::fflush(f.get()) == 0;
 }
 
+bool PngSizeFits(uint64_t width, uint64_t height, uint64_t fileBytes) {
+  const uint64_t leastRaw = height * (1 + (width + 7) / 8);
+  return leastRaw / 1032 <= fileBytes;
+}
+
 bool ReadPng(const std::string& path, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
   File f(std::fopen(path.c_str(), "rb"));
   if (!f) return false;
@@ -108,7 +121,7 @@ bool ReadPng(const std::string& path, std::vector<uint32_t>& pixels, int32_t& wi
   png_read_info(png, info);
   png_uint_32 w = png_get_image_width(png, info);
   png_uint_32 h = png_get_image_height(png, info);
-  if (w == 0 || h == 0 || uint64_t{w} * h > kMaxPngPixels) {
+  if (w == 0 || h == 0 || uint64_t{w} * h > kMaxPngPixels || !PngSizeFits(w, h, FileBytes(f.get()))) {
     png_destroy_read_struct(&png, &info, nullptr);
     return false;
   }

@@ -101,6 +101,11 @@ std::unique_ptr<Backend> CreateDesktopBackend();
 // Writes 32-bit pixels (0xAARRGGBB) as an RGBA PNG; false on failure.
 bool WritePng(const std::string& path, const uint32_t* pixels, int32_t width, int32_t height);
 // Reads a PNG into 0xAARRGGBB pixels; false for a missing or damaged file.
+// Headers claiming more pixels than the file could hold are refused first.
 bool ReadPng(const std::string& path, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height);
+// Whether `fileBytes` of PNG could hold a width x height picture at all:
+// every row needs a filter byte and at least a bit per pixel, and deflate
+// expands at most 1032 times.
+bool PngSizeFits(uint64_t width, uint64_t height, uint64_t fileBytes);
 
 }  // namespace display

@@ -2,10 +2,13 @@
 // jumping error handler), BMP and GIF (our own, bounds-checked at every read).
 #include "platform/win/picturedecode.h"
 
+#include "platform/display/display.h"
+
 #include <png.h>
 // jpeglib.h needs size_t and FILE declared first.
 #include <cstdio>
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -45,11 +48,9 @@ bool PngInto(const uint8_t* data, size_t size, DecodedPicture& out) {
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, data, size)) return false;
-  // Every row holds a filter byte and at least a bit per pixel, and deflate
-  // expands at most 1032 times: a header claiming more than the data can
-  // hold belongs to a damaged file, refused before allocating.
-  const uint64_t leastRaw = uint64_t{image.height} * (1 + (uint64_t{image.width} + 7) / 8);
-  if (leastRaw / 1032 > size) {
+  // A header claiming more than the data can hold belongs to a damaged
+  // file, refused before allocating.
+  if (!display::PngSizeFits(image.width, image.height, size)) {
     png_image_free(&image);
     return false;
   }
@@ -73,10 +74,45 @@ bool PngInto(const uint8_t* data, size_t size, DecodedPicture& out) {
 struct JpegError {
   jpeg_error_mgr mgr;
   jmp_buf jump;
+  bool dataEnded = false;  // the coded data ran out and libjpeg padded the rest
 };
 
 void JpegFail(j_common_ptr cinfo) { longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1); }
-void JpegQuiet(j_common_ptr, int) {}
+void JpegNote(j_common_ptr cinfo, int level) {
+  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+  if (level < 0 && (err->mgr.msg_code == JWRN_JPEG_EOF || err->mgr.msg_code == JWRN_HIT_MARKER))
+    err->dataEnded = true;
+}
+
+// Makes room for `rows` rows of the picture, growing geometrically so that
+// a file whose data ends early costs memory for the rows it really held.
+bool GrowRows(DecodedPicture& out, size_t rows) {
+  const size_t w = static_cast<size_t>(out.width), need = rows * w;
+  try {
+    if (need > out.pixels.capacity())
+      out.pixels.reserve(std::min(static_cast<size_t>(out.height) * w, std::max(need, 2 * out.pixels.capacity())));
+    out.pixels.resize(need);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+void JpegRow(const uint8_t* p, int comps, bool cmyk, uint32_t* dst, int w) {
+  for (int x = 0; x < w; ++x, p += comps) {
+    uint32_t r, g, b;
+    if (cmyk) {  // Adobe files store CMYK inverted
+      r = p[0] * p[3] / 255;
+      g = p[1] * p[3] / 255;
+      b = p[2] * p[3] / 255;
+    } else {
+      r = p[0];
+      g = p[1];
+      b = p[2];
+    }
+    dst[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
+  }
+}
 
 // No object with a destructor lives in this function: longjmp may leave it.
 bool JpegInto(const uint8_t* data, size_t size, DecodedPicture& out, uint8_t* volatile* rowOut) {
@@ -84,7 +120,7 @@ bool JpegInto(const uint8_t* data, size_t size, DecodedPicture& out, uint8_t* vo
   JpegError err;
   cinfo.err = jpeg_std_error(&err.mgr);
   err.mgr.error_exit = JpegFail;
-  err.mgr.emit_message = JpegQuiet;
+  err.mgr.emit_message = JpegNote;
   if (setjmp(err.jump)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
@@ -103,36 +139,33 @@ bool JpegInto(const uint8_t* data, size_t size, DecodedPicture& out, uint8_t* vo
     return false;
   }
   jpeg_start_decompress(&cinfo);
+  // Multi-scan files are read whole by now; what they lack is theirs to pad.
+  err.dataEnded = false;
   int w = static_cast<int>(cinfo.output_width), h = static_cast<int>(cinfo.output_height);
   int comps = cinfo.output_components;
-  if (!Allocate(out, w, h) || (comps != 3 && comps != 4)) {
+  if (!SizeOk(w, h) || (comps != 3 && comps != 4)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
+  out.width = w;
+  out.height = h;
   *rowOut = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(w) * comps));
   if (!*rowOut) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
+  // The last band of rows may read a little past the data (a missing end
+  // marker); data ending before it leaves the rest of the picture unknown.
+  const int lastBand = h - cinfo.max_v_samp_factor * DCTSIZE;
   while (cinfo.output_scanline < cinfo.output_height) {
     JSAMPROW row = *rowOut;
     int y = static_cast<int>(cinfo.output_scanline);
-    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) break;
-    uint32_t* dst = out.pixels.data() + static_cast<size_t>(y) * w;
-    for (int x = 0; x < w; ++x) {
-      const uint8_t* p = *rowOut + x * comps;
-      uint32_t r, g, b;
-      if (cmyk) {  // Adobe files store CMYK inverted
-        r = p[0] * p[3] / 255;
-        g = p[1] * p[3] / 255;
-        b = p[2] * p[3] / 255;
-      } else {
-        r = p[0];
-        g = p[1];
-        b = p[2];
-      }
-      dst[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
+    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1 || (err.dataEnded && y < lastBand) ||
+        !GrowRows(out, static_cast<size_t>(y) + 1)) {
+      jpeg_destroy_decompress(&cinfo);
+      return false;
     }
+    JpegRow(*rowOut, comps, cmyk, out.pixels.data() + static_cast<size_t>(y) * w, w);
   }
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
@@ -358,8 +391,7 @@ size_t Lzw(const std::vector<uint8_t>& in, int minSize, std::vector<uint8_t>& ou
   uint32_t bits = 0;
   int nbits = 0;
   size_t at = 0;
-  out.clear();
-  out.reserve(count);
+  out.clear();  // grows with what the codes really give, not with `count`
   while (out.size() < count) {
     while (nbits < size) {
       if (at >= in.size()) return out.size();
@@ -462,7 +494,9 @@ bool GifInto(const uint8_t* d, size_t size, DecodedPicture& out) {
     std::vector<uint8_t> coded, indices;
     r.SubBlocks(&coded);
     size_t count = static_cast<size_t>(iw) * static_cast<size_t>(ih);
-    Lzw(coded, minSize, indices, count);
+    // Image data ending before its last pixel leaves the picture unknown:
+    // refused before the canvas is taken.
+    if (Lzw(coded, minSize, indices, count) < count) return false;
     out.indexed = true;
     out.bitsPerPixel = 8;
     out.hasAlpha = transparent >= 0;
@@ -478,7 +512,6 @@ bool GifInto(const uint8_t* d, size_t size, DecodedPicture& out) {
     size_t at = 0;
     for (int y : rows) {
       for (int x = 0; x < iw; ++x, ++at) {
-        if (at >= indices.size()) return true;  // truncated data: the rest stays background
         int px = ix + x, py = iy + y;
         uint8_t idx = indices[at];
         if (px >= sw || py >= sh || idx == transparent) continue;

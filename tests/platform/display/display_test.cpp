@@ -1,5 +1,6 @@
 // The display module: PNG files and the choice of back end.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -38,6 +39,16 @@ TEST_F(DisplayTest, PngRoundTripKeepsEveryChannel) {
   EXPECT_FALSE(display::WritePng((dir / "missing" / "c.png").string(), pixels.data(), 3, 2));
 }
 
+// The checksum of a PNG's header chunk (its type and 13 data bytes).
+uint32_t HeaderCrc(const std::string& png) {
+  uint32_t c = 0xFFFFFFFFu;
+  for (size_t i = 12; i < 29; ++i) {
+    c ^= static_cast<unsigned char>(png[i]);
+    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+  }
+  return ~c;
+}
+
 TEST_F(DisplayTest, DamagedPngsFailCleanly) {
   std::vector<uint32_t> pixels(64 * 64, 0xFF336699u);
   ASSERT_TRUE(display::WritePng(Path("whole.png"), pixels.data(), 64, 64));
@@ -49,12 +60,26 @@ TEST_F(DisplayTest, DamagedPngsFailCleanly) {
     std::ofstream(Path("cut.png"), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(keep));
     EXPECT_FALSE(display::ReadPng(Path("cut.png"), out, w, h)) << keep;
   }
+  // Copies of the file whose header (checksum mended) claims another size.
+  auto resized = [&](const char* name, const unsigned char (&size)[8]) {
+    std::string png = bytes;
+    std::copy(size, size + 8, png.begin() + 16);
+    uint32_t crc = HeaderCrc(png);
+    for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
+    std::ofstream(Path(name), std::ios::binary).write(png.data(), static_cast<std::streamsize>(png.size()));
+    return Path(name);
+  };
   // A header that claims a huge image is refused before anything is allocated.
-  std::string huge = bytes;
-  const unsigned char size[8] = {0x00, 0x10, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00};
-  std::copy(size, size + 8, huge.begin() + 16);
-  std::ofstream(Path("huge.png"), std::ios::binary).write(huge.data(), static_cast<std::streamsize>(huge.size()));
-  EXPECT_FALSE(display::ReadPng(Path("huge.png"), out, w, h));
+  EXPECT_FALSE(display::ReadPng(resized("huge.png", {0x00, 0x10, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00}), out, w, h));
+  // One within the pixel bound (16384 x 16384) that its few bytes of data
+  // cannot fill is refused too, without taking the gigabyte it declares.
+  std::string big = resized("big.png", {0x00, 0x00, 0x40, 0x00, 0x00, 0x00, 0x40, 0x00});
+  std::ofstream("/proc/self/clear_refs") << "5";  // reset the peak measured below
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  EXPECT_FALSE(display::ReadPng(big, out, w, h));
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes";
   EXPECT_FALSE(display::ReadPng(Path("none.png"), out, w, h));
 }
 

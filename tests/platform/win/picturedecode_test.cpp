@@ -175,6 +175,59 @@ TEST(PictureDecode, OversizedHeadersAreRefusedBeforeAllocating) {
   EXPECT_EQ(SniffPicture(junk, sizeof junk), PictureFormat::Unknown);
 }
 
+// How much the process's peak memory grows while `decode` runs, in
+// kilobytes (the peak is reset first, so earlier cases cannot hide it).
+template <typename F>
+long PeakGrowthKb(F decode) {
+  std::ofstream("/proc/self/clear_refs") << "5";
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  decode();
+  getrusage(RUSAGE_SELF, &after);
+  return after.ru_maxrss - before.ru_maxrss;
+}
+
+// Small files whose headers declare 16384 x 8192 pixels (the most allowed)
+// but whose data ends after a few rows: refused without taking the half
+// gigabyte the whole picture would need.
+TEST(PictureDecode, DataEndingEarlyCostsOnlyTheRowsItHolds) {
+  Fixtures f;
+  std::vector<uint8_t> jpeg = Bytes(f, kCases[4]);
+  ASSERT_GT(jpeg.size(), 200u);
+  // The frame header gives height and width after its length and precision.
+  size_t sof = 2;
+  while (sof + 9 < jpeg.size() && !(jpeg[sof] == 0xFF && jpeg[sof + 1] == 0xC0)) ++sof;
+  ASSERT_LT(sof + 9, jpeg.size());
+  std::vector<uint8_t> hugeJpeg = jpeg;
+  const uint8_t dims[4] = {0x20, 0x00, 0x40, 0x00};
+  std::copy(dims, dims + 4, hugeJpeg.begin() + static_cast<std::ptrdiff_t>(sof + 5));
+
+  const std::vector<uint8_t> hugeGif = {'G', 'I', 'F', '8', '9', 'a', 0x00, 0x40, 0x00, 0x20, 0x80, 0, 0,
+                                        0, 0, 0, 255, 255, 255, 0x2C, 0, 0, 0, 0, 0x00, 0x40, 0x00,
+                                        0x20, 0, 2, 2, 0x44, 0x01, 0, 0x3B};
+  struct Hostile {
+    const char* name;
+    const std::vector<uint8_t>& bytes;
+    bool (*decode)(const uint8_t*, size_t, DecodedPicture&);
+  };
+  for (const Hostile& c : {Hostile{"jpeg", hugeJpeg, DecodeJpeg}, Hostile{"gif", hugeGif, DecodeGif}}) {
+    SCOPED_TRACE(c.name);
+    DecodedPicture pic;
+    bool ok = true;
+    EXPECT_LT(PeakGrowthKb([&] { ok = c.decode(c.bytes.data(), c.bytes.size(), pic); }), 64 * 1024);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(pic.pixels.empty());
+  }
+
+  // A JPEG lacking only its end marker still gives every row; one cut in
+  // the middle of its data does not.
+  DecodedPicture pic;
+  ASSERT_EQ(jpeg[jpeg.size() - 2], 0xFF);
+  EXPECT_TRUE(DecodeJpeg(jpeg.data(), jpeg.size() - 2, pic));
+  EXPECT_EQ(pic.pixels.size(), static_cast<size_t>(kW) * kH);
+  EXPECT_FALSE(DecodeJpeg(jpeg.data(), sof + (jpeg.size() - sof) / 2, pic));
+}
+
 }  // namespace
 
 namespace {
