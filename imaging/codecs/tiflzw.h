@@ -13,7 +13,8 @@ class TStream;
 // Decodes the next row of rowBytes bytes of a strip and returns it (inside
 // the state, valid until the next call), or nil when the data is corrupt.
 // - with no state: makes one over data[0 .. dataSize) and decodes the first
-//   row; the data must stay in place until the state is freed;
+//   row; the data must stay in place until the state is freed; the state
+//   holds a row buffer of about rowBytes (nil when that cannot be had);
 // - with a state and data: decodes the following row (data and dataSize
 //   are not looked at again; rowBytes must be the first call's);
 // - with a state and nil data: frees the state and returns nil.
