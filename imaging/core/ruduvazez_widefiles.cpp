@@ -1,13 +1,12 @@
 // Opening and creating files by UTF-16 names.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
 #include "imaging/core/ruduvazez.h"
 #include "platform/rtl/encoding.h"
+#include "platform/rtl/files.h"
 #include "platform/win/kernel.h"
 
 namespace {
@@ -33,7 +32,7 @@ bool FileSystemName(const std::u16string& name, std::string& result) {
 // disposition, or truncation without write access.
 int OpenFlags(uint32_t access, uint32_t disposition) {
   const bool read = (access & IE_GENERIC_READ) != 0, write = (access & IE_GENERIC_WRITE) != 0;
-  const int flags = O_CLOEXEC | (write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY);
+  const int flags = write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
   switch (disposition) {
     case IE_CREATE_NEW:
       return flags | O_CREAT | O_EXCL;
@@ -56,10 +55,15 @@ int ShareLock(uint32_t share) {
   return 0;
 }
 
-int Fail(int handle, DWORD error) {
-  if (handle >= 0) ::close(handle);
+int Fail(DWORD error) {
   SetLastError(error);
   return -1;
+}
+
+DWORD OpenError(int error) {
+  if (error == EWOULDBLOCK) return ERROR_SHARING_VIOLATION;
+  if (error == EISDIR) return ERROR_ACCESS_DENIED;
+  return ErrorFromErrno(error);
 }
 
 }  // namespace
@@ -67,21 +71,13 @@ int Fail(int handle, DWORD error) {
 int IECreateFileW(const std::u16string& fileName, uint32_t access, uint32_t share, const void*,
                   uint32_t disposition, uint32_t, int) {
   std::string name;
-  if (!FileSystemName(fileName, name)) return Fail(-1, ERROR_INVALID_NAME);
+  if (!FileSystemName(fileName, name)) return Fail(ERROR_INVALID_NAME);
   const int flags = OpenFlags(access, disposition);
-  if (flags < 0) return Fail(-1, ERROR_INVALID_PARAMETER);
-
-  const int handle = ::open(name.c_str(), flags, 0666);
-  if (handle < 0) return Fail(-1, ErrorFromErrno(errno));
-  struct stat info {};
-  if (::fstat(handle, &info) != 0) return Fail(handle, ErrorFromErrno(errno));
-  if (S_ISDIR(info.st_mode)) return Fail(handle, ERROR_ACCESS_DENIED);
-  const int lock = ShareLock(share);
-  if (lock != 0 && ::flock(handle, lock | LOCK_NB) != 0)
-    return Fail(handle, errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno));
-  // Emptied only once the lock is held, so that a refused open leaves the file alone.
+  if (flags < 0) return Fail(ERROR_INVALID_PARAMETER);
   const bool truncate = disposition == IE_CREATE_ALWAYS || disposition == IE_TRUNCATE_EXISTING;
-  if (truncate && ::ftruncate(handle, 0) != 0) return Fail(handle, ErrorFromErrno(errno));
+  int error = 0;
+  const int handle = FileOpenLocked(name, flags, ShareLock(share), truncate, error);
+  if (handle < 0) return Fail(OpenError(error));
   SetLastError(ERROR_SUCCESS);
   return handle;
 }
