@@ -6,9 +6,9 @@
 
 #include "imaging/core/davovevo.h"
 #include "imaging/core/iesettings.h"
+#include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_icc.h"
 #include "imaging/messages/iewords.h"
-#include "platform/forms/graphics.h"
 #include "platform/rtl/dynlib.h"
 
 std::array<int32_t, 256> IECosineRamp{};
@@ -71,9 +71,7 @@ void IEInitializeUtils() {
 }
 
 void IEFinalizeUtils() {
-  TIEImageryGlobalSettings* settings = IEGetGlobalSettings();
-  delete settings->SharedFont;
-  settings->SharedFont = nullptr;
+  IEFreeDefaultFont();
   IEFreeColorSystem();
 }
 
