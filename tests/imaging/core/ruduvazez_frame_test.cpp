@@ -59,7 +59,6 @@ TEST(Painters, ThreeDFrameThroughALibraryCanvasMatchesTheFrameworkCanvas) {
     {
       TIECanvas canvas(actual->Canvas(), false, true);
       EXPECT_EQ(canvas.UseGDIPlus(), c.gdiPlus);
-      canvas.Pen()->SetAlpha(255);
       IEDraw3DFrameIE(&canvas, f.left, f.top, f.right, f.bottom, clRed, clBlue);
       EXPECT_EQ(canvas.Pen()->Color(), clBlue);
       EXPECT_EQ(canvas.Pen()->Width(), 1.0f);
