@@ -164,6 +164,28 @@ TRGB IECIELabToRGB(TCIELab lab);
 // A one-pixel frame in copy mode: color1 on the left and top edges, color2
 // on the bottom and right edges.
 void IEDraw3DFrame(TCanvas* canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor color1, TColor color2);
+// The same frame drawn with the pen of a library canvas (iegdiplus.h), through
+// GDI+ when that canvas uses it.
+class TIECanvas;
+void IEDraw3DFrameIE(TIECanvas* canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor color1,
+                     TColor color2);
+// The frame's lines on either canvas: its pen made solid, 1 wide, copy mode.
+template <class Canvas>
+void IEDraw3DFrameLines(Canvas& canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor color1,
+                        TColor color2) {
+  auto* pen = canvas.Pen();
+  pen->SetStyle(psSolid);
+  pen->SetWidth(1);
+  pen->SetMode(pmCopy);
+  pen->SetColor(color1);
+  canvas.MoveTo(x1, y2);
+  canvas.LineTo(x1, y1);
+  canvas.LineTo(x2, y1);
+  pen->SetColor(color2);
+  canvas.MoveTo(x1, y2);
+  canvas.LineTo(x2, y2);
+  canvas.LineTo(x2, y1);
+}
 // Shadow strips beside a displayed image: kind 1 fills the strip with the
 // canvas brush, kind 2 darkens it softly (other kinds paint nothing). The
 // strip starts one strip width past the image's top (right strip) or left
