@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "imaging/core/davovevo.h"
+#include "imaging/core/iegdiplus.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_icc.h"
@@ -24,6 +25,7 @@ int32_t unitCount = 0;  // RuduvazezUnitInitialize calls not yet finalised
 HMODULE gestureModule = nullptr;
 
 void RunStartRoutines() {
+  IEGDIPlusResetGlobals();
   IEDavovevoStart();
   IEInitializeUtils();
   IELoadGestureFunctions();
