@@ -2,10 +2,12 @@
 // fields, created on first use and reached through IEGetGlobalSettings. A
 // caller changes a field directly; every later reader sees the new value.
 //
-// Sections: shared enumerations | word transition parameters | settings
+// Sections: shared enumerations | word transition parameters | LZW routine
+// types | settings
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +16,7 @@
 class TFont;
 class TPen;
 class TList;
+class TStream;
 
 // ---- shared enumerations ------------------------------------------------------
 
@@ -51,6 +54,18 @@ struct TIEWordTransitionParams {
   uint8_t FontStyle = 1;  // bold
   uint16_t MaxHeight = 200;
 };
+
+// ---- LZW routine types -----------------------------------------------------------
+
+// The shapes of the four LZW slots; the codecs' own routines are in
+// imaging/codecs/tiflzw.h and imaging/codecs/giflzw.h, which say how they are
+// called. State is the caller's handle, nil before the first call.
+using TIETIFFLZWDecoder = uint8_t* (*)(const uint8_t* data, size_t dataSize, int32_t rowBytes, void*& state,
+                                       int32_t fillOrder);
+using TIETIFFLZWEncoder = void (*)(const uint8_t* data, int32_t count, TStream& stream, void*& state);
+using TIEGIFLZWDecoder = void (*)(TStream& stream, int32_t height, int32_t width, bool interlaced, uint8_t* pixels);
+using TIEGIFLZWEncoder = void (*)(TStream& stream, int32_t height, int32_t width, bool interlaced,
+                                  const uint8_t* pixels, int32_t bitsPerPixel);
 
 // ---- settings -------------------------------------------------------------------
 
@@ -90,6 +105,12 @@ public:
   TIEColor GridColor = 0xA0A0A0;
   std::string VideoFileFilter =
       "*.AVI;*.MPG;*.MPE;*.MPEG;*.WMV;*.ASF;*.IVF;*.WM;*.MP4;*.MOV;*.QT;*.RM;*.M2TS;*.MTS;*.MOD;";
+  // The LZW codecs; empty until the I/O start-up fills them. Every new
+  // parameter set copies them; empty means that LZW data cannot be coded.
+  TIEGIFLZWDecoder GIFLZWDecoder = nullptr;
+  TIEGIFLZWEncoder GIFLZWEncoder = nullptr;
+  TIETIFFLZWDecoder TIFFLZWDecoder = nullptr;
+  TIETIFFLZWEncoder TIFFLZWEncoder = nullptr;
   TList* FileFormats = nullptr;   // owned by the format registry
   bool CMYKThroughICC = true;
   bool FileExistsByRTL = false;

@@ -52,6 +52,8 @@ TEST(GlobalSettings, Defaults) {
   EXPECT_EQ(s.PixelGridPen->Mode(), pmCopy) << "its look is the view unit's";
   EXPECT_EQ(s.SharedFont, nullptr) << "made on first use by the font routine";
   EXPECT_EQ(s.FileFormats, nullptr) << "built by the format registry";
+  EXPECT_TRUE(!s.GIFLZWDecoder && !s.GIFLZWEncoder && !s.TIFFLZWDecoder && !s.TIFFLZWEncoder)
+      << "the LZW slots are filled by the I/O start-up";
 }
 
 TEST(GlobalSettings, NTFamilyFromVersionCode) {
