@@ -347,6 +347,8 @@ private:
   bool ShapeTBitmap(bool resetToDevice);
   void BuildRowTable();
   void ResizeTBitmap(int32_t value, bool width);
+  // One side changes (width or height); the pixels follow the storage's rules.
+  void ChangeSide(int32_t value, bool width);
   void FreeTBitmap();
   void AssignToTBitmap(TIEBitmap& source, bool resetToDevice);
 

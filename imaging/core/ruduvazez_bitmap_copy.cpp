@@ -231,33 +231,26 @@ void TIEBitmap::SetRowAlignment(int32_t bits) {
 }
 
 void TIEBitmap::SetWidth(int32_t value) {
-  if (value == width_) return;
-  if (alphaChannel_) alphaChannel_->SetWidth(value);
-  if (!IsVirtual() && location_ == ieTBitmap && tbitmap_) {
-    ResizeTBitmap(value, true);
-    return;
-  }
-  if (!IsVirtual() && location_ != ieTBitmap && pixelFormat_ != ieNoFormat && height_ >= 1) {
-    Reshape(value, height_);
-    allFull_ = 0;
-    return;
-  }
-  width_ = value;
+  if (value != width_) ChangeSide(value, true);
 }
 
 void TIEBitmap::SetHeight(int32_t value) {
-  if (value == height_) return;
-  if (alphaChannel_) alphaChannel_->SetHeight(value);
+  if (value != height_) ChangeSide(value, false);
+}
+
+void TIEBitmap::ChangeSide(int32_t value, bool width) {
+  if (alphaChannel_) width ? alphaChannel_->SetWidth(value) : alphaChannel_->SetHeight(value);
   if (!IsVirtual() && location_ == ieTBitmap && tbitmap_) {
-    ResizeTBitmap(value, false);
+    ResizeTBitmap(value, width);
     return;
   }
-  if (!IsVirtual() && location_ != ieTBitmap && pixelFormat_ != ieNoFormat && width_ >= 1) {
-    Reshape(width_, value);
+  const int32_t newWidth = width ? value : width_, newHeight = width ? height_ : value;
+  if (!IsVirtual() && location_ != ieTBitmap && pixelFormat_ != ieNoFormat && (width ? height_ : width_) >= 1) {
+    Reshape(newWidth, newHeight);
     allFull_ = 0;
     return;
   }
-  height_ = value;
+  (width ? width_ : height_) = value;
 }
 
 // ---- caller storage -------------------------------------------------------------------------------
