@@ -1,7 +1,9 @@
 // The frame and shadow painters, checked at probe points of a 24-bit bitmap.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "imaging/core/ruduvazez.h"
@@ -156,7 +158,8 @@ std::unique_ptr<TBitmap> PatternBitmap(int width, int height, int shift = 0) {
   bitmap->SetSize(width, height);
   for (int y = 0; y < height; ++y) {
     auto* row = static_cast<uint8_t*>(bitmap->ScanLine(y));
-    for (int x = 0; x < width * 3; ++x) row[x] = static_cast<uint8_t>(150 + ((x - shift * 3) * 7 + (y - shift) * 13) % 100);
+    for (int x = 0; x < width * 3; ++x)
+      row[x] = static_cast<uint8_t>(150 + ((x - shift * 3) * 7 + (y - shift) * 13) % 100);
   }
   return bitmap;
 }

@@ -2,12 +2,15 @@
 // reference, the rectangle variant, progress, and the shadow margin.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <numbers>
+#include <string>
 #include <vector>
 
 #include "imaging/processing/imageryproc.h"
@@ -53,9 +56,9 @@ TEST(GaussKernelTest, WeightsAreTheNormalisedSamples) {
   EXPECT_DOUBLE_EQ(kernel.Samples[100], 1.0);
   EXPECT_DOUBLE_EQ(kernel.Samples[101], std::exp(-0.5));
   EXPECT_DOUBLE_EQ(kernel.Samples[102], std::exp(-2.0));
-  // The samples sum to sqrt(2 pi) (to double precision for sigma 1).
-  const double sum = std::sqrt(2 * M_PI);
-  EXPECT_EQ(kernel.Weight(0), std::lround(65536 / sum));              // 26145
+  // For sigma 1 the samples sum to sqrt(2 pi) within 1e-8.
+  const double sum = std::sqrt(2 * std::numbers::pi);
+  EXPECT_EQ(kernel.Weight(0), std::lround(65536 / sum));                   // 26145
   EXPECT_EQ(kernel.Weight(1), std::lround(65536 * std::exp(-0.5) / sum));  // 15858
   EXPECT_EQ(kernel.Weight(4), 9);
 }
@@ -200,7 +203,9 @@ TEST_F(BlurTest, ConstantImagesStayAndTheSumIsKept) {
     }
   // A block far enough from the edges that no weight falls outside.
   auto block = MakeIn(Storage::Memory, 80, 80, ie8g);
-  Paint(*block, [](int x, int y, int) { return static_cast<uint8_t>(x >= 28 && x < 52 && y >= 28 && y < 52 ? 200 : 0); });
+  Paint(*block, [](int x, int y, int) {
+    return static_cast<uint8_t>(x >= 28 && x < 52 && y >= 28 && y < 52 ? 200 : 0);
+  });
   IEGaussianBlur(block.get(), nullptr, 3, {});
   int64_t sum = 0;
   for (uint8_t v : Pixels(*block)) sum += v;
