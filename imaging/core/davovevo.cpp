@@ -7,6 +7,11 @@
 const std::string IEImageryVersion = "6.0.0";
 uint8_t IEPreviewBackgroundKind = 0;
 
+void IEDavovevoStart() {
+  IEPreviewBackgroundKind = 0;
+  IEStartupThreadLocale();
+}
+
 namespace {
 
 constexpr uint8_t DEFAULT_CHARSET = 1;

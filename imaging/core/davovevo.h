@@ -52,3 +52,7 @@ extern const std::array<TIELANGUAGECHARINFO, IE_LANGUAGE_ROWS> IELanguageCharInf
 
 // Background of the parameters preview dialog: 0 plain, 1 striped, 2 noise.
 extern uint8_t IEPreviewBackgroundKind;
+
+// The unit's start routine, run by the library start-up: a plain preview
+// background, and the thread locale taken for the automatic language choice.
+void IEDavovevoStart();

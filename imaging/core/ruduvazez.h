@@ -5,7 +5,8 @@
 //
 // Sections: bits and bytes | framework pixel formats | geometry | angles and fitting |
 // fonts | text | colour | frames and shadows | encoders | system | windows and dialogs |
-// streams | temporary files
+// streams | temporary files | thread pool, system queries and wide strings |
+// wide-name files
 #pragma once
 
 #include <cstddef>
@@ -163,6 +164,28 @@ TRGB IECIELabToRGB(TCIELab lab);
 // A one-pixel frame in copy mode: color1 on the left and top edges, color2
 // on the bottom and right edges.
 void IEDraw3DFrame(TCanvas* canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor color1, TColor color2);
+// The same frame drawn with the pen of a library canvas (iegdiplus.h), through
+// GDI+ when that canvas uses it.
+class TIECanvas;
+void IEDraw3DFrameIE(TIECanvas* canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor color1,
+                     TColor color2);
+// The frame's lines on either canvas: its pen made solid, 1 wide, copy mode.
+template <class Canvas>
+void IEDraw3DFrameLines(Canvas& canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor color1,
+                        TColor color2) {
+  auto* pen = canvas.Pen();
+  pen->SetStyle(psSolid);
+  pen->SetWidth(1);
+  pen->SetMode(pmCopy);
+  pen->SetColor(color1);
+  canvas.MoveTo(x1, y2);
+  canvas.LineTo(x1, y1);
+  canvas.LineTo(x2, y1);
+  pen->SetColor(color2);
+  canvas.MoveTo(x1, y2);
+  canvas.LineTo(x2, y2);
+  canvas.LineTo(x2, y1);
+}
 // Shadow strips beside a displayed image, x1..x2, y1..y2 with edges
 // included: kind 1 fills the strip with the canvas brush, kind 2 darkens it
 // softly, kind 3 paints a grey gradient through the canvas, from 255 beside
@@ -386,3 +409,80 @@ private:
   std::string fileName_;
   std::vector<TMapping> mappings_;
 };
+
+// ---- thread pool, system queries and wide strings -----------------------------------
+
+class TThread;
+
+// Runs worker threads and joins them. One owner thread adds and joins; the
+// workers never touch the pool. Threads must not free themselves.
+class TIEThreadPool {
+public:
+  TIEThreadPool() = default;
+  // Joins and frees every thread still held.
+  ~TIEThreadPool();
+  TIEThreadPool(const TIEThreadPool&) = delete;
+  TIEThreadPool& operator=(const TIEThreadPool&) = delete;
+
+  // Takes a thread that has not been started yet, keeps it and starts it.
+  void Add(TThread* thread);
+  // Waits for each thread in the order added and frees it. When a wait
+  // raises, the threads not yet joined stay in the pool.
+  void WaitAll();
+
+private:
+  std::vector<std::unique_ptr<TThread>> threads_;
+};
+
+// The number of physical processor cores, from "GetLogicalProcessorInformation"
+// of "Kernel32.dll"; 1 when that is missing or fails. Cached in the settings'
+// CoreCount.
+int32_t IEGetProcessorCoreCount();
+// The settings' WindowsVersion is Vista or later (codes 7..10).
+bool IEIsWindowsVistaOrLater();
+// The library's user-interface font, made on first use and kept in the
+// settings' SharedFont: "Segoe UI" -12 on Vista or later when installed,
+// else "Tahoma" -11.
+TFont* IEGetDefaultFont();
+// Frees the shared font and clears the field (the library's shut-down).
+void IEFreeDefaultFont();
+
+// A list of wide strings, each kept as its own copy.
+class TIEWideStrings {
+public:
+  void Clear();
+  void Add(const std::u16string& text);
+  // EListError for an index outside the list.
+  void GetString(int32_t index, std::u16string& text) const;
+
+private:
+  std::vector<std::u16string> strings_;
+};
+
+// ---- wide-name files ----------------------------------------------------------------------
+
+// Access, sharing, creation and attribute values of IECreateFileW.
+constexpr uint32_t IE_GENERIC_READ = 0x80000000, IE_GENERIC_WRITE = 0x40000000;
+constexpr uint32_t IE_FILE_SHARE_READ = 1, IE_FILE_SHARE_WRITE = 2;
+constexpr uint32_t IE_CREATE_NEW = 1, IE_CREATE_ALWAYS = 2, IE_OPEN_EXISTING = 3, IE_OPEN_ALWAYS = 4,
+                   IE_TRUNCATE_EXISTING = 5;
+constexpr uint32_t IE_FILE_ATTRIBUTE_NORMAL = 0x80;
+
+// Opens or creates a file the CreateFile way and answers its handle (a file
+// descriptor for THandleStream; the caller closes it), -1 with the last
+// error set on failure. The file system takes the name in UTF-8, so the NT
+// and the older family open the same file. Sharing binds other openers that share the same way
+// (TFileStream included): no sharing takes an exclusive lock, read sharing
+// alone a shared one, write sharing none; a refused lock fails with
+// ERROR_SHARING_VIOLATION and leaves an existing file untouched. Names with
+// a NUL or an unpaired surrogate fail with ERROR_INVALID_NAME. Directories
+// are not opened. The security, flags (beyond attributes) and template
+// arguments have no counterpart here.
+int IECreateFileW(const std::u16string& fileName, uint32_t access, uint32_t share, const void* security,
+                  uint32_t disposition, uint32_t flagsAndAttributes, int templateFile);
+// Creates (replacing) a file for reading and writing, shared with nobody.
+int IEFileCreateW(const std::u16string& fileName);
+// Opens an existing file by a framework open mode: access mode & 3 (0 read,
+// 1 write, 2 both), sharing mode >> 4 (0 or 1 exclusive, 2 deny write,
+// 3 deny read, 4 deny none); -1 without trying for any other mode.
+int IEFileOpenW(const std::u16string& fileName, uint32_t mode);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "imaging/core/iegdiplus.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/processing/imageryproc.h"
@@ -121,18 +122,7 @@ void DarkenByMask(uint8_t* pixel, uint8_t mask) {
 }  // namespace
 
 void IEDraw3DFrame(TCanvas* canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor color1, TColor color2) {
-  TPen* pen = canvas->Pen();
-  pen->SetStyle(psSolid);
-  pen->SetWidth(1);
-  pen->SetMode(pmCopy);
-  pen->SetColor(color1);
-  canvas->MoveTo(x1, y2);
-  canvas->LineTo(x1, y1);
-  canvas->LineTo(x2, y1);
-  pen->SetColor(color2);
-  canvas->MoveTo(x1, y2);
-  canvas->LineTo(x2, y2);
-  canvas->LineTo(x2, y1);
+  IEDraw3DFrameLines(*canvas, x1, y1, x2, y2, color1, color2);
 }
 
 void IEDrawRightShadow(TCanvas* canvas, TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
@@ -143,6 +133,11 @@ void IEDrawRightShadow(TCanvas* canvas, TBitmap* bitmap, int32_t x1, int32_t y1,
 void IEDrawBottomShadow(TCanvas* canvas, TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                         int32_t kind, TColor /*background*/) {
   DrawShadowStrip(canvas, bitmap, y1, x1, y2, x2, kind, true);
+}
+
+void IEDraw3DFrameIE(TIECanvas* canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TColor color1,
+                     TColor color2) {
+  IEDraw3DFrameLines(*canvas, x1, y1, x2, y2, color1, color2);
 }
 
 void IEDrawSoftShadowAround(TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -212,6 +213,21 @@ void RmDir(const std::string& dir) {
 
 bool RenameFile(const std::string& oldName, const std::string& newName) {
   return !oldName.empty() && !newName.empty() && rename(oldName.c_str(), newName.c_str()) == 0;
+}
+
+int FileOpenLocked(const std::string& fileName, int openFlags, int lock, bool truncate, int& error) {
+  const int handle = ::open(fileName.c_str(), openFlags | O_CLOEXEC, 0666);
+  if (handle < 0) {
+    error = errno;
+    return -1;
+  }
+  struct stat info {};
+  error = ::fstat(handle, &info) != 0 ? errno : (S_ISDIR(info.st_mode) ? EISDIR : 0);
+  if (error == 0 && lock != 0 && ::flock(handle, lock | LOCK_NB) != 0) error = errno;
+  if (error == 0 && truncate && ::ftruncate(handle, 0) != 0) error = errno;
+  if (error == 0) return handle;
+  ::close(handle);
+  return -1;
 }
 
 int64_t FileSize64(const std::string& fileName) {

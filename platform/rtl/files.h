@@ -65,6 +65,12 @@ void SetIOResult(int32_t code);
 // (Deleting a file is the kernel layer's DeleteFile.)
 // Moves or renames; an existing destination file is replaced.
 bool RenameFile(const std::string& oldName, const std::string& newName);
+// Opens a file with open(2) flags and takes the lock that stands for a share
+// mode (0 none, LOCK_SH shuts out writers, LOCK_EX everybody else; without
+// waiting). Folders are refused with EISDIR. With truncate the file is emptied
+// only once the lock is held, so a refused open leaves it alone. The
+// descriptor, or -1 with an errno-style code in error.
+int FileOpenLocked(const std::string& fileName, int openFlags, int lock, bool truncate, int& error);
 // Size in bytes, -1 when the file cannot be read.
 int64_t FileSize64(const std::string& fileName);
 // The last write time as a DOS date-time in local time, -1 when missing.

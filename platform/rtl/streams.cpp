@@ -125,27 +125,20 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : THandleSt
   };
   if (!create && (access > 2 || share > 4)) fail(EINVAL);
 
-  int flags = O_CLOEXEC;
+  int flags = 0;
   if (create)
-    flags |= O_RDWR | O_CREAT;
+    flags = O_RDWR | O_CREAT;
   else
-    flags |= access == 0 ? O_RDONLY : (access == 1 ? O_WRONLY : O_RDWR);
-  handle_ = ::open(fileName.c_str(), flags, 0666);
-  if (handle_ < 0) fail(errno);
-
-  struct stat info {};
-  if (::fstat(handle_, &info) != 0) fail(errno);
-  if (S_ISDIR(info.st_mode)) fail(EISDIR);
-
+    flags = access == 0 ? O_RDONLY : (access == 1 ? O_WRONLY : O_RDWR);
   // fmCreate alone (and the old create value 0xFFFF) shares nothing.
   int lock = 0;
   if (share <= 1 || (create && share > 4))
     lock = LOCK_EX;
   else if (share == 2)
     lock = LOCK_SH;
-  if (lock != 0 && ::flock(handle_, lock | LOCK_NB) != 0) fail(errno);
-  // Emptied only once the lock is held, so a refused create leaves the file alone.
-  if (create && ::ftruncate(handle_, 0) != 0) fail(errno);
+  int error = 0;
+  handle_ = FileOpenLocked(fileName, flags, lock, create, error);
+  if (handle_ < 0) fail(error);
 }
 
 TFileStream::~TFileStream() {

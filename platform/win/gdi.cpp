@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/rtl/dynlib.h"
+#include "platform/win/gdiplus.h"
 #include "platform/win/mscms.h"
 #include "platform/win/gdi_internal.h"
 

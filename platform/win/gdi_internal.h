@@ -319,6 +319,3 @@ enum class SysColor { Face, Shadow, Highlight, DarkShadow, Light, Window, Window
 COLORREF ClassicColor(SysColor which);
 
 }  // namespace gdi
-
-// The GDI+ flat API's exports by name, for the built-in "gdiplus.dll".
-TLibraryExports GdiplusExports();

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "platform/rtl/dynlib.h"
 #include "platform/win/unknwn.h"
 #include "platform/win/wintypes.h"
 
@@ -140,6 +141,10 @@ struct GdiplusStartupOutput {
   void* NotificationHook = nullptr;
   void* NotificationUnhook = nullptr;
 };
+
+// What the built-in "gdiplus.dll" exports to callers that bind it by name
+// (tests that put a stand-in library in its place restore it with this).
+TLibraryExports GdiplusExports();
 
 // Start-up is counted; GdipAlloc answers null while GDI+ is not started.
 GpStatus GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input, GdiplusStartupOutput* output);
