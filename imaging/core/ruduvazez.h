@@ -188,10 +188,9 @@ void IEDraw3DFrameLines(Canvas& canvas, int32_t x1, int32_t y1, int32_t x2, int3
 }
 // Shadow strips beside a displayed image, x1..x2, y1..y2 with edges
 // included: kind 1 fills the strip with the canvas brush, kind 2 darkens it
-// softly, kind 3 paints a grey gradient through the canvas, from 255 beside
-// the image to 255 / e at the strip's outer edge and from 255 / e at the
-// strip's start to that over its first strip width (other kinds paint
-// nothing). The strip starts one strip width past the image's top (right
+// softly, kind 3 paints a grey gradient through the canvas, from 255 / e
+// beside the image to 255 at the strip's outer edge, darkening to 255 / e
+// toward the strip's end (other kinds paint nothing). The strip starts one strip width past the image's top (right
 // strip) or left (bottom strip).
 // Kind 2 changes pixels inside the pf24bit bitmap (null: none) in its rows,
 // others through the canvas. The background is not read.

@@ -32,18 +32,20 @@ uint8_t GradientLevel(double ratio) {
 }
 
 // Kind 3, over the pixels that kind 1 fills. Across the strip the ratio
-// falls evenly from 1 in the column beside the image to 0 in the outermost
-// one; along the strip it rises from 0 at the strip's start to 1 one strip
-// width in, and stays 1. Each pixel takes the smaller (darker) of the two
-// levels, written as grey on the canvas.
+// rises evenly from 0 in the column beside the image to 1 in the outermost
+// one; along the strip it falls from 1 at the strip's start to 0 at its end.
+// Each pixel takes the smaller (darker) of the two levels, written as grey on
+// the canvas: dark beside the image, lighter outward, and darkest where the
+// right and bottom strips meet.
 void DrawGradientStrip(TCanvas* canvas, int32_t across1, int32_t along1, int32_t along2, int32_t width,
                        bool transposed) {
   const double span = std::max(width - 1, 1);
   const int32_t start = along1 + width;
+  const double length = std::max(along2 - start, 1);
   for (int32_t f = 0; f < width; ++f) {
-    const uint8_t acrossLevel = GradientLevel((width - 1 - f) / span);
+    const uint8_t acrossLevel = GradientLevel(f / span);
     for (int32_t along = start; along <= along2; ++along) {
-      const uint8_t alongLevel = GradientLevel(std::min(along - start, width - 1) / span);
+      const uint8_t alongLevel = GradientLevel((along2 - along) / length);
       const uint8_t level = std::min(acrossLevel, alongLevel);
       const auto grey = static_cast<TColor>(RGB(level, level, level));
       if (transposed)

@@ -114,16 +114,16 @@ TEST(Painters, BrushStripAndUnknownKinds) {
 // The gradient strip: grey exp(ratio - 1) x 255, truncated: 255 for ratio 1
 // and 93 for ratio 0. Across the strip the level falls from the image
 // outward; along it, it rises over the first strip width from the start.
-TEST(Painters, GradientStripsFallOutwardAndRiseFromTheirStart) {
+TEST(Painters, GradientStripsLightenOutwardAndDarkenTowardTheirEnd) {
   for (bool right : {true, false}) {
     auto bitmap = GreyBitmap();
-    // Right strip x 10..15 beside rows 5..20 (painted from row 11); the
+    // Right strip x 10..15 beside rows 5..20 (painted from row 11 to 20); the
     // bottom strip is the same with x and y exchanged.
     if (right)
       IEDrawRightShadow(bitmap->Canvas(), nullptr, 10, 5, 15, 20, 3, kBackground);
     else
       IEDrawBottomShadow(bitmap->Canvas(), nullptr, 5, 10, 20, 15, 3, kBackground);
-    // level(across, along): across 0..5 from the image, along from the strip's start.
+    // level(across, along): across 0..5 from the image, along 0..9 from the strip's start.
     const auto level = [&](int across, int along) {
       const TColor color = right ? bitmap->Canvas()->Pixels(10 + across, 11 + along)
                                  : bitmap->Canvas()->Pixels(11 + along, 10 + across);
@@ -131,15 +131,16 @@ TEST(Painters, GradientStripsFallOutwardAndRiseFromTheirStart) {
       return static_cast<int>(GetGValue(color));
     };
     const char* name = right ? "right" : "bottom";
-    for (int along = 5; along <= 9; ++along) {  // past the start: the across profile alone
-      EXPECT_EQ(level(0, along), 255) << name;
-      EXPECT_EQ(level(5, along), 93) << name;
-      for (int across = 1; across < 6; ++across) EXPECT_LT(level(across, along), level(across - 1, along)) << name;
-    }
+    // At the start only the across profile counts: 93 beside the image, 255 outermost.
     EXPECT_EQ(level(0, 0), 93) << name;
-    for (int along = 1; along < 6; ++along) EXPECT_GT(level(0, along), level(0, along - 1)) << name;
-    for (int across = 0; across < 6; ++across)
-      for (int along = 0; along < 10; ++along) EXPECT_GE(level(across, along), 93) << name;
+    EXPECT_EQ(level(5, 0), 255) << name;
+    for (int across = 1; across < 6; ++across) EXPECT_GT(level(across, 0), level(across - 1, 0)) << name;
+    // Toward the end every column darkens, down to 93 all across.
+    for (int across = 0; across < 6; ++across) {
+      for (int along = 1; along < 10; ++along) EXPECT_LE(level(across, along), level(across, along - 1)) << name;
+      EXPECT_EQ(level(across, 9), 93) << name;
+    }
+    EXPECT_LT(level(5, 5), level(5, 0)) << name;
     // Nothing before the start, past the end or beyond the strip's outer edge.
     std::vector<Probe> outside = {{10, 10, kBackground}, {15, 10, kBackground}, {12, 21, kBackground},
                                   {16, 15, kBackground}, {9, 15, kBackground}};
