@@ -186,15 +186,22 @@ void IEDraw3DFrameLines(Canvas& canvas, int32_t x1, int32_t y1, int32_t x2, int3
   canvas.LineTo(x2, y2);
   canvas.LineTo(x2, y1);
 }
-// Shadow strips beside a displayed image: kind 1 fills the strip with the
-// canvas brush, kind 2 darkens it softly (other kinds paint nothing). The
-// strip starts one strip width past the image's top (right strip) or left
-// (bottom strip). Pixels inside the pf24bit bitmap (null: none) are changed
-// in its rows, others through the canvas. The background is not read.
+// Shadow strips beside a displayed image, x1..x2, y1..y2 with edges
+// included: kind 1 fills the strip with the canvas brush, kind 2 darkens it
+// softly, kind 3 paints a grey gradient through the canvas, from 255 / e
+// beside the image to 255 at the strip's outer edge, darkening to 255 / e
+// toward the strip's end (other kinds paint nothing). The strip starts one strip width past the image's top (right
+// strip) or left (bottom strip).
+// Kind 2 changes pixels inside the pf24bit bitmap (null: none) in its rows,
+// others through the canvas. The background is not read.
 void IEDrawRightShadow(TCanvas* canvas, TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                        int32_t kind, TColor background);
 void IEDrawBottomShadow(TCanvas* canvas, TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                         int32_t kind, TColor background);
+// A blurred shadow around the rectangle x1..x2, y1..y2 (edges included) of
+// a pf24bit bitmap: the pixels of the bitmap within 5 pixels outside the
+// rectangle are darkened, most next to it. Other formats are left alone.
+void IEDrawSoftShadowAround(TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 
 // ---- encoders -------------------------------------------------------------------------
 
