@@ -13,6 +13,7 @@
 #include "imaging/core/davovevo.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
+#include "imaging/processing/imageryproc.h"
 #include "platform/rtl/dynlib.h"
 #include "platform/win/gdi_text.h"
 
@@ -108,17 +109,10 @@ void IEGDIPlusResetGlobals() {
 
 namespace {
 
-// The colour (system colours resolved) with alpha, as GDI+ takes it.
-ARGB ColorToARGB(TColor color, uint32_t alpha) {
-  const COLORREF rgb = ColorToRGB(color);
-  return (static_cast<ARGB>(alpha & 0xFF) << 24) | (static_cast<ARGB>(GetRValue(rgb)) << 16) |
-         (static_cast<ARGB>(GetGValue(rgb)) << 8) | GetBValue(rgb);
-}
-
 // The rectangle with left <= right and top <= bottom.
-RECT Ordered(const RECT& r) {
-  return {std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
-          std::max(r.top, r.bottom)};
+RECT Ordered(RECT r) {
+  IEOrderCoords(r.left, r.top, r.right, r.bottom);
+  return r;
 }
 
 std::vector<GpPoint> ToGpPoints(const POINT* points, int32_t high) {
@@ -186,7 +180,7 @@ void TIEPen::DeleteHandle() {
   handle_ = nullptr;
 }
 
-ARGB TIEPen::GetARGB() const { return ColorToARGB(color_, style_ == psClear ? 0 : alpha_); }
+ARGB TIEPen::GetARGB() const { return IEColorToARGB(color_, style_ == psClear ? 0 : static_cast<uint8_t>(alpha_)); }
 
 void TIEPen::Recreate() {
   if (!IEGDIPlusEnabled()) return;
@@ -251,7 +245,7 @@ void TIEBrush::DeleteHandle() {
   handle_ = nullptr;
 }
 
-ARGB TIEBrush::GetARGB() const { return ColorToARGB(color_, style_ == bsClear ? 0 : alpha_); }
+ARGB TIEBrush::GetARGB() const { return IEColorToARGB(color_, style_ == bsClear ? 0 : static_cast<uint8_t>(alpha_)); }
 
 void TIEBrush::Recreate() {
   if (!IEGDIPlusEnabled()) return;
@@ -263,7 +257,7 @@ void TIEBrush::Recreate() {
   }
   // bsHorizontal .. bsDiagCross are GDI+'s hatch styles 0 .. 5.
   Gdip().GdipCreateHatchBrush(static_cast<int>(style_) - bsHorizontal, GetARGB(),
-                              ColorToARGB(backColor_, backAlpha_), &handle_);
+                              IEColorToARGB(backColor_, static_cast<uint8_t>(backAlpha_)), &handle_);
   if (!handle_) throw EIEException("Cannot create TIEBrush. GdipCreateHatchBrush failed.");
 }
 

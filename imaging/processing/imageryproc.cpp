@@ -1,5 +1,5 @@
-// The gaussian blur (rows, then columns gathered into a contiguous run, in
-// 16.16 fixed point) and the soft-shadow margin.
+// Colour conversions, the gaussian blur (rows, then columns gathered into a
+// contiguous run, in 16.16 fixed point) and the soft-shadow margin.
 #include "imaging/processing/imageryproc.h"
 
 #include <algorithm>
@@ -8,6 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+uint32_t IEColorToARGB(TColor color, uint8_t alpha) {
+  const COLORREF rgb = ColorToRGB(color);
+  return (static_cast<uint32_t>(alpha) << 24) | (static_cast<uint32_t>(GetRValue(rgb)) << 16) |
+         (static_cast<uint32_t>(GetGValue(rgb)) << 8) | GetBValue(rgb);
+}
 
 namespace {
 

@@ -1,15 +1,17 @@
 // Free routines of the processing unit: minimum, maximum and clamping, the
 // separable gaussian blur in 16.16 fixed point and the soft-shadow margin.
 //
-// Sections: progress | arithmetic | blur
+// Sections: progress | arithmetic | colours | blur
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "platform/rtl/object.h"
+#include "platform/forms/graphics.h"
 
 // ---- progress -------------------------------------------------------------------------
 
@@ -27,6 +29,17 @@ inline int32_t IEMax(int32_t a, int32_t b) { return a < b ? b : a; }
 inline int32_t IEClamp(int32_t value, int32_t low, int32_t high) {
   return value <= low ? low : (value < high ? value : high);
 }
+
+// Exchanges x1 and x2 when x2 < x1, and y1 and y2 when y2 < y1.
+inline void IEOrderCoords(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2) {
+  if (x2 < x1) std::swap(x1, x2);
+  if (y2 < y1) std::swap(y1, y2);
+}
+
+// ---- colours ------------------------------------------------------------------------------
+
+// The colour with system colours resolved, as $AARRGGBB (the GDI+ layout).
+uint32_t IEColorToARGB(TColor color, uint8_t alpha);
 
 // ---- blur -------------------------------------------------------------------------------
 

@@ -303,3 +303,18 @@ TEST(ShadowMarginTest, Values) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ColoursAndCoordinates, ARGBResolvesSystemColoursAndOrderCoordsSorts) {
+  EXPECT_EQ(IEColorToARGB(clRed, 128), 0x80FF0000u);
+  EXPECT_EQ(IEColorToARGB(static_cast<TColor>(RGB(1, 2, 3)), 255), 0xFF010203u);
+  const COLORREF window = ColorToRGB(clWindow);
+  EXPECT_EQ(IEColorToARGB(clWindow, 0), (uint32_t{GetRValue(window)} << 16) | (GetGValue(window) << 8) | GetBValue(window));
+
+  int32_t x1 = 5, y1 = -2, x2 = 1, y2 = 7;
+  IEOrderCoords(x1, y1, x2, y2);
+  EXPECT_EQ((std::array{x1, y1, x2, y2}), (std::array{1, -2, 5, 7}));
+}
+
+}  // namespace
