@@ -268,8 +268,9 @@ void IEWriteLine(TStream& stream, const std::string& text);
 // source holds unless it is a zlib stream; raises on a short read or write.
 int64_t IECopyStream(TStream& dest, TStream& source, int64_t count);
 // Offset from the position of the first TIFF header found in the next
-// 128 KB ("II" or "MM", version 42, $4F52 or $5352, a plausible first
-// directory); -1 when none. The position is kept.
+// 128 KB ("II" or "MM", version 42, $4F52 or $5352, a first directory,
+// counted from the header, inside the stream with 1..32767 entries); -1 when
+// none. The position is kept.
 int64_t IEFindTIFFHeader(TStream& stream);
 
 // A read-only stream over a caller's block, which it does not own.

@@ -94,8 +94,10 @@ int64_t IEFindTIFFHeader(TStream& stream) {
     std::memcpy(&offset, &data[i + 4], 4);
     version = IESwapWordIf(version, !intel);
     offset = IESwapDWordIf(offset, !intel);
-    if (offset >= size || (version != 42 && version != 0x4F52 && version != 0x5352)) continue;
-    stream.SetPosition(offset);
+    // The directory offset counts from the header, as the reader counts it.
+    const int64_t directory = start + static_cast<int64_t>(i) + offset;
+    if (directory >= size || (version != 42 && version != 0x4F52 && version != 0x5352)) continue;
+    stream.SetPosition(directory);
     uint8_t countBytes[2];
     if (stream.Read(countBytes, 2) != 2) continue;
     uint16_t entries;

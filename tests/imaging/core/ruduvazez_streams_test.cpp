@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -292,8 +293,8 @@ TEST(TIFFHeaderSearch, FindsAPlausibleHeader) {
   std::string data(300, '\0');
   data.replace(10, 8, std::string("II\x2B\0\x20\0\0\0", 8));   // wrong version
   data.replace(20, 8, std::string("MM\0\x2A\0\0\x03\xE8", 8));  // directory beyond the end
-  data.replace(50, 8, std::string("MM\0\x2A\0\0\0\x64", 8));    // directory at 100
-  data.replace(100, 2, std::string("\0\x05", 2));
+  data.replace(50, 8, std::string("MM\0\x2A\0\0\0\x64", 8));    // directory 100 bytes on
+  data.replace(150, 2, std::string("\0\x05", 2));
   TMemoryStream stream;
   stream.Write(data.data(), static_cast<int32_t>(data.size()));
   stream.SetPosition(0);
@@ -303,13 +304,41 @@ TEST(TIFFHeaderSearch, FindsAPlausibleHeader) {
   EXPECT_EQ(IEFindTIFFHeader(stream), 20);  // relative to the position
   EXPECT_EQ(stream.Position(), 30);
 
-  data.replace(100, 2, std::string("\0\0", 2));  // an empty directory is not plausible
+  data.replace(150, 2, std::string("\0\0", 2));  // an empty directory is not plausible
   TMemoryStream none;
   none.Write(data.data(), static_cast<int32_t>(data.size()));
   none.SetPosition(0);
   EXPECT_EQ(IEFindTIFFHeader(none), -1);
   TMemoryStream empty;
   EXPECT_EQ(IEFindTIFFHeader(empty), -1);
+}
+
+TEST(TIFFHeaderSearch, DirectoryCountsFromTheHeaderNotFromTheStreamStart) {
+  // A header at 1000 whose directory 8 bytes on holds 5 entries; the
+  // stream's position 8 holds an empty count.
+  std::string data(1100, '\0');
+  data.replace(1000, 8, std::string("II\x2A\0\x08\0\0\0", 8));
+  data.replace(1008, 2, std::string("\x05\0", 2));
+  TMemoryStream stream;
+  stream.Write(data.data(), static_cast<int32_t>(data.size()));
+  stream.SetPosition(0);
+  EXPECT_EQ(IEFindTIFFHeader(stream), 1000);
+  stream.SetPosition(200);
+  EXPECT_EQ(IEFindTIFFHeader(stream), 800);
+}
+
+TEST(TIFFHeaderSearch, FindsTheHeaderOfAFileLibtiffWrote) {
+  TempFolder folder;
+  const std::string tiff = folder.File("chart.tif");
+  const std::string command =
+      "tiffcp -c none " VESK_SHARED_DIR "/fixtures/charts/colorchecker24-handheld-crop.tif " + tiff + " 2>/dev/null";
+  if (std::system(command.c_str()) != 0) GTEST_SKIP() << "tiffcp is not installed";
+  TFileStream file(tiff, fmOpenRead);
+  TMemoryStream stream;
+  stream.WriteBuffer("raw-file-prefix!", 16);
+  stream.CopyFrom(file, 0);
+  stream.SetPosition(0);
+  EXPECT_EQ(IEFindTIFFHeader(stream), 16);
 }
 
 }  // namespace
