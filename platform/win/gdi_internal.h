@@ -5,7 +5,9 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -265,6 +267,29 @@ struct Mask {
     if (x >= 0 && y >= 0 && x < width && y < height) bits[static_cast<size_t>(y) * width + x] = v;
   }
 };
+// Visits every pixel of the line from a up to b (b itself excluded), as GDI
+// steps a thin line.
+template <class Visit>
+void WalkLine(POINT a, POINT b, Visit visit) {
+  const long dx = std::labs(static_cast<long>(b.x) - a.x), dy = -std::labs(static_cast<long>(b.y) - a.y);
+  const int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
+  long err = dx + dy, x = a.x, y = a.y;
+  for (long i = 0, n = std::max(dx, -dy); i < n; ++i) {
+    visit(static_cast<int>(x), static_cast<int>(y));
+    const long e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
+  }
+}
+// A rounded rectangle path (a plain one when a radius is not positive); the
+// radii are cut to half the sides.
+void RoundRectPath(cairo_t* cr, double l, double t, double r, double b, double rx, double ry);
 // Paints the mask through the clip rectangles.
 void ApplyMask(const PixelView& view, const std::vector<RECT>& clip, const Mask& mask, const Paint& paint);
 // Fills or strokes a cairo path without anti-aliasing into a mask over `area`.

@@ -493,25 +493,8 @@ void RasterThinLine(Mask& mask, POINT a, POINT b, const PenObj* pen, int& step) 
     b.y += b.y > a.y ? 1 : b.y < a.y ? -1 : 0;
   }
   std::vector<int> pattern = CosmeticPattern(pen);
-  long dx = std::labs(static_cast<long>(b.x) - a.x), dy = -std::labs(static_cast<long>(b.y) - a.y);
-  int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
-  long err = dx + dy;
-  long x = a.x, y = a.y;
   // Lines far outside the mask are walked only as far as needed.
-  long limit = std::max(dx, -dy);
-  for (long i = 0; i < limit; ++i) {
-    mask.Set(static_cast<int>(x), static_cast<int>(y), PatternOn(pattern, step) ? 255 : 128);
-    ++step;
-    long e2 = 2 * err;
-    if (e2 >= dy) {
-      err += dy;
-      x += sx;
-    }
-    if (e2 <= dx) {
-      err += dx;
-      y += sy;
-    }
-  }
+  WalkLine(a, b, [&](int x, int y) { mask.Set(x, y, PatternOn(pattern, step++) ? 255 : 128); });
 }
 
 // ------------------------------------------------------------ cairo ---

@@ -294,23 +294,7 @@ HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ew, int eh
   double rx = std::min(std::abs(ew), static_cast<int>(box.right - box.left)) / 2.0;
   double ry = std::min(std::abs(eh), static_cast<int>(box.bottom - box.top)) / 2.0;
   return PathRegion(box, [&](cairo_t* cr) {
-    double l = box.left, t = box.top, r = box.right, b = box.bottom;
-    if (rx <= 0 || ry <= 0) {
-      cairo_rectangle(cr, l, t, r - l, b - t);
-      return;
-    }
-    auto corner = [&](double cx, double cy, double a0) {
-      cairo_save(cr);
-      cairo_translate(cr, cx, cy);
-      cairo_scale(cr, rx, ry);
-      cairo_arc(cr, 0, 0, 1, a0, a0 + M_PI / 2);
-      cairo_restore(cr);
-    };
-    corner(r - rx, t + ry, -M_PI / 2);
-    corner(r - rx, b - ry, 0);
-    corner(l + rx, b - ry, M_PI / 2);
-    corner(l + rx, t + ry, M_PI);
-    cairo_close_path(cr);
+    RoundRectPath(cr, box.left, box.top, box.right, box.bottom, rx, ry);
   }, true);
 }
 

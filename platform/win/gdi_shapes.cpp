@@ -123,28 +123,6 @@ void EllipsePath(cairo_t* cr, double cx, double cy, double rx, double ry) {
   cairo_restore(cr);
 }
 
-void RoundRectPath(cairo_t* cr, double l, double t, double r, double b, double rx, double ry) {
-  rx = std::min(rx, (r - l) / 2);
-  ry = std::min(ry, (b - t) / 2);
-  if (rx <= 0 || ry <= 0) {
-    cairo_rectangle(cr, l, t, r - l, b - t);
-    return;
-  }
-  auto corner = [&](double cx, double cy, double a0) {
-    cairo_save(cr);
-    cairo_translate(cr, cx, cy);
-    cairo_scale(cr, rx, ry);
-    cairo_arc(cr, 0, 0, 1, a0, a0 + M_PI / 2);
-    cairo_restore(cr);
-  };
-  cairo_new_sub_path(cr);
-  corner(r - rx, t + ry, -M_PI / 2);
-  corner(r - rx, b - ry, 0);
-  corner(l + rx, b - ry, M_PI / 2);
-  corner(l + rx, t + ry, M_PI);
-  cairo_close_path(cr);
-}
-
 enum class ArcKind { Arc, Pie, Chord };
 
 void ArcPath(cairo_t* cr, double cx, double cy, double rx, double ry, double a0, double a1, ArcKind kind,
@@ -265,6 +243,28 @@ BOOL PatternRect(DCObj* dc, RECT target, const BrushObj* brush, DWORD rop) {
 
 }  // namespace
 
+void gdi::RoundRectPath(cairo_t* cr, double l, double t, double r, double b, double rx, double ry) {
+  rx = std::min(rx, (r - l) / 2);
+  ry = std::min(ry, (b - t) / 2);
+  if (rx <= 0 || ry <= 0) {
+    cairo_rectangle(cr, l, t, r - l, b - t);
+    return;
+  }
+  auto corner = [&](double cx, double cy, double a0) {
+    cairo_save(cr);
+    cairo_translate(cr, cx, cy);
+    cairo_scale(cr, rx, ry);
+    cairo_arc(cr, 0, 0, 1, a0, a0 + M_PI / 2);
+    cairo_restore(cr);
+  };
+  cairo_new_sub_path(cr);
+  corner(r - rx, t + ry, -M_PI / 2);
+  corner(r - rx, b - ry, 0);
+  corner(l + rx, b - ry, M_PI / 2);
+  corner(l + rx, t + ry, M_PI);
+  cairo_close_path(cr);
+}
+
 // ---------------------------------------------------------- lines ---
 
 BOOL MoveToEx(HDC h, int x, int y, POINT* old) {
@@ -298,21 +298,7 @@ BOOL Polyline(HDC h, const POINT* points, int count) {
 
 BOOL LineDDA(int x1, int y1, int x2, int y2, LINEDDAPROC proc, LPARAM data) {
   if (!proc) return FALSE;
-  long dx = std::labs(static_cast<long>(x2) - x1), dy = -std::labs(static_cast<long>(y2) - y1);
-  int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
-  long err = dx + dy, x = x1, y = y1;
-  for (long i = 0, n = std::max(dx, -dy); i < n; ++i) {
-    proc(static_cast<int>(x), static_cast<int>(y), data);
-    long e2 = 2 * err;
-    if (e2 >= dy) {
-      err += dy;
-      x += sx;
-    }
-    if (e2 <= dx) {
-      err += dx;
-      y += sy;
-    }
-  }
+  WalkLine(POINT{x1, y1}, POINT{x2, y2}, [&](int x, int y) { proc(x, y, data); });
   return TRUE;
 }
 
