@@ -330,3 +330,23 @@ std::string Utf8ToCodePage(const std::string& text, uint32_t codePage) {
     return next - pos;
   });
 }
+
+// ---------------------------------------------------------------------------
+// Percent encoding
+// ---------------------------------------------------------------------------
+
+std::string PercentEncode(const std::string& text, bool (*keep)(unsigned char c)) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (keep(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}

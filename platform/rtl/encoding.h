@@ -6,6 +6,7 @@
 //   1. Code points: reading and writing UTF-8 one character at a time
 //   2. UTF-16
 //   3. Code pages (874, 932, 936, 949, 950, 1250..1258; 65001 is UTF-8)
+//   4. Percent encoding
 //
 // No conversion fails: input that is not valid in its encoding is replaced
 // (U+FFFD when decoding, "?" when a character has no byte in a code page),
@@ -71,3 +72,10 @@ char32_t Win1252ToUnicode(uint8_t byte);
 int32_t UnicodeToWin1252(char32_t c);
 std::string AnsiToUtf8(const std::string& bytes);
 std::string Utf8ToAnsi(const std::string& text);
+
+// ---------------------------------------------------------------------------
+// 4. Percent encoding
+// ---------------------------------------------------------------------------
+
+// Every byte for which keep answers false written as "%XX" (upper-case hex).
+std::string PercentEncode(const std::string& text, bool (*keep)(unsigned char c));

@@ -1,4 +1,5 @@
 // Sections: last error | handle table | mutexes | events | ids | kernel32.dll
+#include "platform/rtl/encoding.h"
 #include "platform/win/kernel.h"
 
 #include <fcntl.h>
@@ -311,18 +312,7 @@ MutexNames& NamedMutexes() {
 // A file name for a mutex name: characters other than letters, digits, "-", "_"
 // and "." are written as %XX.
 std::string EncodeMutexName(const std::string& name) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : name) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
+  return PercentEncode(name, [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '_' || c == '.'; });
 }
 
 std::string MutexFolder() {

@@ -1,5 +1,6 @@
 // Sections: the store (hives, files, built-in answers) | key handles |
 // the API | TRegistry | TRegIniFile | TRegistryIniFile
+#include "platform/rtl/encoding.h"
 #include "platform/win/registry.h"
 
 #include <fcntl.h>
@@ -56,18 +57,9 @@ std::string JoinPath(const std::string& base, const std::string& sub) {
 }
 
 std::string Escape(const std::string& s) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : s) {
-    if (c < 0x20 || c == 0x7F || c == '%' || c == '=' || c == '[' || c == ']') {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
+  return PercentEncode(s, [](unsigned char c) {
+    return !(c < 0x20 || c == 0x7F || c == '%' || c == '=' || c == '[' || c == ']');
+  });
 }
 
 int HexDigit(char c) {

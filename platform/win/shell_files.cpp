@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/rtl/encoding.h"
 #include "platform/rtl/files.h"
 #include "platform/win/kernel.h"
 #include "platform/win/kernel_files.h"
@@ -66,19 +67,10 @@ std::optional<TrashCan> TrashFor(const std::string& parent, dev_t device) {
 }
 
 // Escapes a path for a .trashinfo file: everything but unreserved characters and "/".
-std::string PercentEncode(const std::string& path) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : path) {
-    if (std::isalnum(c) || std::string_view("-_.~/!*'()").find(static_cast<char>(c)) != std::string_view::npos) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
+std::string EncodeTrashPath(const std::string& path) {
+  return PercentEncode(path, [](unsigned char c) {
+    return std::isalnum(c) || std::string_view("-_.~/!*'()").find(static_cast<char>(c)) != std::string_view::npos;
+  });
 }
 
 std::string LocalTimeNow() {
@@ -117,7 +109,7 @@ bool MoveToTrash(const std::string& item, dev_t device) {
   std::string recorded = item;
   if (!can->topdir.empty() && can->topdir != "/") recorded = item.substr(can->topdir.size() + 1);
   if (can->topdir == "/") recorded = item.substr(1);
-  std::string info = "[Trash Info]\nPath=" + PercentEncode(recorded) + "\nDeletionDate=" + LocalTimeNow() + "\n";
+  std::string info = "[Trash Info]\nPath=" + EncodeTrashPath(recorded) + "\nDeletionDate=" + LocalTimeNow() + "\n";
 
   for (int n = 1; n < 100000; ++n) {
     std::string name = TrashName(path.filename().string(), n);

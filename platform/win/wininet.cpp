@@ -2,6 +2,7 @@
 //
 // Sections: last error - handles - transfers (curl) - sessions and
 // connections - HTTP - FTP - reading - options - URLs.
+#include "platform/rtl/encoding.h"
 #include "platform/win/wininet.h"
 
 #include <curl/curl.h>
@@ -339,19 +340,9 @@ private:
 
 // Percent-encodes what may not stand in a URL path as it is.
 std::string escapePath(const std::string& path) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : path) {
-    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
-        c == '{' || c == '|' || c == '}') {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
+  return PercentEncode(path, [](unsigned char c) {
+    return c > 0x20 && c < 0x7F && std::string_view("\"<>\\^`{|}").find(static_cast<char>(c)) == std::string_view::npos;
+  });
 }
 
 std::string hostForUrl(const std::string& host) {

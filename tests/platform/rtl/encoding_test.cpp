@@ -2,6 +2,8 @@
 // replacement of damaged input.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "platform/rtl/encoding.h"
 
 namespace {
@@ -120,6 +122,13 @@ TEST(Win1252Test, EveryByteHasACharacterAndBack) {
   for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
   EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all);
   EXPECT_EQ(CodePageToUtf8(all, 1252), AnsiToUtf8(all));
+}
+
+TEST(PercentEncoding, KeepsWhatThePredicateKeepsAndEncodesEveryOtherByte) {
+  const auto lettersOnly = [](unsigned char c) { return std::isalpha(c) != 0; };
+  EXPECT_EQ(PercentEncode("ab c/\xC3\xA9%", lettersOnly), "ab%20c%2F%C3%A9%25");
+  EXPECT_EQ(PercentEncode(std::string("\0\xFF", 2), lettersOnly), "%00%FF");
+  EXPECT_EQ(PercentEncode("", lettersOnly), "");
 }
 
 }  // namespace
