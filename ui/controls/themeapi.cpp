@@ -1,0 +1,91 @@
+#include "ui/controls/themeapi.h"
+
+#include <cstdio>
+
+#include "platform/rtl/dynlib.h"
+
+namespace {
+
+const char* const kEntryPoints[] = {
+    "OpenThemeData", "CloseThemeData", "DrawThemeBackground", "DrawThemeText", "GetThemeBackgroundContentRect",
+    "GetThemeBackgroundExtent", "GetThemeTextExtent", "GetThemeTextMetrics", "GetThemeBackgroundRegion",
+    "HitTestThemeBackground", "DrawThemeEdge", "DrawThemeIcon", "IsThemePartDefined",
+    "IsThemeBackgroundPartiallyTransparent", "GetThemeColor", "GetThemeMetric", "GetThemeString", "GetThemeBool",
+    "GetThemeInt", "GetThemeEnumValue", "GetThemePosition", "GetThemeFont", "GetThemeRect", "GetThemeMargins",
+    "GetThemeIntList", "SetWindowTheme", "GetThemeFilename", "GetThemeSysColor", "GetThemeSysColorBrush",
+    "GetThemeSysBool", "GetThemeSysSize", "GetThemeSysFont", "GetThemeSysString", "GetThemeSysInt", "IsThemeActive",
+    "IsAppThemed", "GetWindowTheme", "EnableThemeDialogTexture", "IsThemeDialogTextureEnabled",
+    "GetThemeAppProperties", "SetThemeAppProperties", "GetCurrentThemeName", "GetThemeDocumentationProperty",
+    "DrawThemeParentBackground", "EnableTheming"};
+
+}  // namespace
+
+TThemeApiLoader::TThemeApiLoader(std::string source, int32_t firstLine, bool withPartSize)
+    : source_(std::move(source)), firstLine_(firstLine), clearHandleOnFailure_(withPartSize) {
+  for (const char* name : kEntryPoints) {
+    if (withPartSize && std::string(name) == "DrawThemeParentBackground") names_.push_back("GetThemePartSize");
+    names_.push_back(name);
+  }
+  entries_.assign(names_.size(), nullptr);
+}
+
+void TThemeApiLoader::LoadThemeApi() {
+  if (loaded_) return;
+  library_ = LoadLibraryA("UXTHEME.DLL");
+  if (!library_) {
+    if (clearHandleOnFailure_) library_ = nullptr;
+    return;
+  }
+  loaded_ = true;
+  for (size_t i = 0; i < names_.size(); ++i) {
+    entries_[i] = GetProcAddress(library_, names_[i].c_str());
+    if (!entries_[i]) {
+      char message[160];
+      std::snprintf(message, sizeof(message), "%s (%s, line %d)", "Assertion failure", source_.c_str(),
+                    firstLine_ + 3 * static_cast<int>(i));
+      throw EAssertionFailed(message);
+    }
+  }
+}
+
+void TThemeApiLoader::UnloadThemeApi() {
+  if (!loaded_) return;
+  FreeLibrary(library_);
+  loaded_ = false;
+}
+
+void* TThemeApiLoader::Entry(const std::string& name) const {
+  for (size_t i = 0; i < names_.size(); ++i)
+    if (names_[i] == name) return entries_[i];
+  return nullptr;
+}
+
+bool TThemeApiLoader::ThemeAvailable() const {
+  TIsThemeActive active = IsThemeActive();
+  return loaded_ && active && active();
+}
+
+namespace {
+// Binds at first use and unbinds at program end.
+struct LoaderHolder {
+  TThemeApiLoader loader;
+  LoaderHolder(const char* source, int32_t firstLine, bool withPartSize) : loader(source, firstLine, withPartSize) {
+    try {
+      loader.LoadThemeApi();
+    } catch (const EAssertionFailed&) {
+      // Left partly bound; the availability test fails without IsThemeActive.
+    }
+  }
+  ~LoaderHolder() { loader.UnloadThemeApi(); }
+};
+}  // namespace
+
+TThemeApiLoader& APXPVS() {
+  static LoaderHolder holder("APXPVS", 1552, true);
+  return holder.loader;
+}
+
+TThemeApiLoader& AOBXPVS() {
+  static LoaderHolder holder("AOBXPVS", 1533, false);
+  return holder.loader;
+}
