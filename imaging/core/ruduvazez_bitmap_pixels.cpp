@@ -201,7 +201,7 @@ void TIEBitmap::GetPixelRGB(int32_t x, int32_t y, TRGB& rgb) {
       rgb = GetPixel24(x, y);
       break;
     case ie32f:
-      grey(static_cast<uint8_t>(TruncValue(GetPixel32f(x, y) * 255.0) & 0xFF));
+      grey(static_cast<uint8_t>(std::clamp<int64_t>(TruncValue(GetPixel32f(x, y) * 255.0), 0, 255)));
       break;
     case ieCMYK:
       rgb = IECMYKToRGB(GetPixelCMYK(x, y));
