@@ -16,6 +16,7 @@
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_markers.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/object.h"
 
@@ -283,6 +284,9 @@ public:
   TImageryIO* Owner;
   // The EXIF thumbnail, when a reader decoded it.
   std::unique_ptr<TIEBitmap> EXIFThumbnail;
+  // The markers of the JPEG file read, kept for writing back, and its IPTC records.
+  TIEMarkerList JPEGMarkers;
+  TIEIPTCInfoList IPTC;
   int32_t COLORMAPCOUNT() const { return static_cast<int32_t>(ColorMap.size()); }
 
   // ---- operations
