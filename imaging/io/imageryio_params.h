@@ -323,6 +323,13 @@ public:
   TIEICC* DefaultICCProfileOrNull() const { return defaultICC_.get(); }
   void FreeICCProfiles();
 
+  // ---- access by key (imageryio_keys.cpp)
+  // The value of the key's parameter as text, or "INVALID PROPERTY". Keys
+  // are compared in upper case, control characters removed.
+  std::string GetByName(const std::string& key);
+  // Sets the key's parameter from the text; unknown and read-only keys do nothing.
+  void SetByName(const std::string& key, const std::string& value);
+
   // ---- EXIF and GPS operations
   void ResetEXIF();
   void MarkEXIFTag(int32_t tag);
