@@ -73,11 +73,15 @@ void TIOParamsVals::SetDefaultParams() {
   JPEGMarkers.Clear();
   IPTC.Clear();
   ResetEXIF();
+  imagingAnnot_.reset();
+  Annotations.Clear();
   FreeICCProfiles();
 }
 
 void TIOParamsVals::ResetForLoad() {
   IPTC.Clear();
+  imagingAnnot_.reset();
+  Annotations.Clear();
   JPEGMarkers.Clear();
   ResetEXIF();
   GIFComments.clear();
@@ -110,6 +114,11 @@ void TIOParamsVals::Assign(const TIOParamsVals& source) {
   CopyProfile(source.defaultICC_.get(), defaultICC_);
   JPEGMarkers.Assign(&source.JPEGMarkers);
   IPTC.Assign(&source.IPTC);
+  if (source.imagingAnnot_)
+    GetImagingAnnot().Assign(source.imagingAnnot_.get());
+  else
+    imagingAnnot_.reset();
+  Annotations.Assign(&source.Annotations);
   IECopyEXIF(source, *this, true);
   SetTIFF_Orientation(source.TIFF_ORIENTATION);
 }
@@ -226,6 +235,11 @@ TIEICC& TIOParamsVals::GetOutputICCProfile() {
 TIEICC& TIOParamsVals::GetDefaultICCProfile() {
   if (!defaultICC_) defaultICC_ = std::make_unique<TIEICC>();
   return *defaultICC_;
+}
+
+TIEImagingAnnot& TIOParamsVals::GetImagingAnnot() {
+  if (!imagingAnnot_) imagingAnnot_ = std::make_unique<TIEImagingAnnot>(this);
+  return *imagingAnnot_;
 }
 
 void TIOParamsVals::FreeICCProfiles() {
