@@ -186,3 +186,33 @@ TEST_F(LanguageManagerTest, TranslateSetsTextPropertiesOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// The program's own language files: each loads cleanly and translates the
+// same keys as the English one.
+TEST(ProgramLanguageFiles, EveryLanguageLoadsWithTheKeysOfEnglish) {
+  TLanguageManager manager;
+  manager.SetFolder(VESK_SOURCE_DIR "/data/Langs");
+  TStringList languages;
+  ASSERT_TRUE(manager.GetLanguages(languages));
+  languages.Sort();
+  EXPECT_EQ(languages.CommaText(),
+            "cs=Čeština,de=Deutsch,en=English,es=Español,fr=Français,\"in=Bahasa Indonesia\",pl=Polski");
+  manager.SetLanguageCode("en");
+  ASSERT_EQ(manager.LastError(), "");
+  const TLanguageStore englishProps = manager.Properties();
+  const TLanguageStore englishConsts = manager.Constants();
+  for (int32_t i = 0; i < languages.Count(); ++i) {
+    const std::string code = languages.Names(i);
+    SCOPED_TRACE(code);
+    manager.SetLanguageCode(code);
+    ASSERT_EQ(manager.LastError(), "");
+    ASSERT_EQ(manager.Properties().size(), englishProps.size());
+    for (auto p = manager.Properties().begin(), e = englishProps.begin(); e != englishProps.end(); ++p, ++e)
+      EXPECT_EQ(p->first, e->first);
+    EXPECT_EQ(manager.Constants().size(), englishConsts.size());
+  }
+}
+
+}  // namespace

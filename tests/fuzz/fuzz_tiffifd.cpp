@@ -1,11 +1,14 @@
 // The TIFF and BigTIFF directory reader on arbitrary bytes: every directory
-// of the chain, every entry read in every typed way.
+// of the chain, every entry read in every typed way; then the in-memory tag
+// editor loads the same bytes and writes them again.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_tiffhandler.h"
+#include "platform/rtl/exceptions.h"
 #include "imaging/core/ruduvazez_tiffifd.h"
 
 namespace {
@@ -52,6 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int32_t index = 0; index < 8; ++index) {
     if (reader.ReadIFD(index, count, first)) ReadEverything(reader);
     if (index + 1 >= count) break;
+  }
+  TIETIFFHandler handler;
+  try {
+    if (handler.ReadStream(stream)) {
+      TMemoryStream out;
+      handler.WriteStream(out, -1);
+    }
+  } catch (const Exception&) {  // a short read of a block the stream promised
   }
   return 0;
 }
