@@ -89,8 +89,8 @@ void IEBlurRow24(const GaussKernel& kernel, const uint8_t* source, uint8_t* dest
 void IEBlurRow8(const GaussKernel& kernel, const uint8_t* source, uint8_t* destination, int32_t count);
 // Blurs a whole ie8g or ie24RGB image in place, rows then columns, in bands
 // of rows on the processor cores; other formats and a sigma not above 0 are
-// left alone. onProgress, when assigned, hears (sender, percent) on the
-// calling thread as the rows of each pass are done (2 x height steps).
+// left alone. onProgress, when assigned, hears (sender, Trunc(rows done x
+// 100 / (height + 0.5))) on the calling thread.
 void IEGaussianBlur(TIEBitmap* bitmap, TObject* sender, double sigma, const TIEProgressEvent& onProgress);
 // Blurs the rectangle x1..x2, y1..y2 (edges included, cut to the image) of an
 // ie8g image in place; the rectangle's border repeats, pixels outside it are
