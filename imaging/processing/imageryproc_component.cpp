@@ -3,6 +3,7 @@
 #include "imaging/processing/imageryproc_component.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -350,6 +351,28 @@ void TImageryProc::Clear() {
   if (!CheckAndConvert({})) return;
   UndoImage("Clear");
   bitmap_->Fill(background_);
+  NotifyImageChanged();
+  DoFinishWork();
+}
+
+void TImageryProc::Rotate(uint8_t antialiasMode, int64_t background, double angle) {
+  if (angle == 0 || !CheckAndConvert({})) return;
+  if (AutoUndo) {
+    char caption[64];
+    std::snprintf(caption, sizeof caption, "Rotate %f", angle);
+    SaveUndoWithCaption(caption, ieuImage);
+  }
+  const TColor color = background == -1 ? background_ : static_cast<TColor>(background);
+  const bool exact = angle == std::trunc(angle) && std::fmod(angle, 90) == 0;
+  TIEBitmap* alpha = bitmap_->PeekAlphaChannel();
+  if (antialiasMode == 0 || exact || bitmap_->GetPixelFormat() != ie24RGB) {
+    IERotateNearest(bitmap_, color, this, angle, OnProgress);
+    if (alpha) IERotateNearest(alpha, 0, nullptr, angle, {});
+  } else {
+    const int32_t interpolation = antialiasMode == 3 ? 3 : 2;
+    IERotateInterpolated(bitmap_, color, interpolation, angle, OnProgress, this);
+    if (alpha) IERotateInterpolated8(alpha, 0, interpolation, angle);
+  }
   NotifyImageChanged();
   DoFinishWork();
 }

@@ -108,6 +108,11 @@ public:
   void CropSel(bool alphaOnly);
   void Fill(TRGB color);
   void Clear();
+  // Turns the image and its alpha channel by angle degrees (counter-clockwise);
+  // background -1 is Background(). Mode 0, formats other than ie24RGB and whole
+  // multiples of 90 go by nearest pixel (keeping the format); modes 1 and 2
+  // interpolate bilinearly, 3 bicubically. An angle of 0 does nothing.
+  void Rotate(uint8_t antialiasMode, int64_t background, double angle);
 
 private:
   struct TEntry {

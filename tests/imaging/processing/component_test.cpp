@@ -73,6 +73,8 @@ TEST(ProcUndoTest, UndoRestoresThePixelsAfterEveryOperation) {
       {"crop to rect", ie8p, [](TImageryProc& p) { p.CropToRect(RECT{1, 1, 5, 5}); }, "Crop 1, 1, 5, 5"},
       {"fill", ie24RGB, [](TImageryProc& p) { p.Fill(TRGB{0, 128, 255}); }, "Fill (255, 128, 0)"},
       {"clear", ie8g, [](TImageryProc& p) { p.Clear(); }, "Clear"},
+      {"rotate", ie24RGB, [](TImageryProc& p) { p.Rotate(2, -1, 30); }, "Rotate 30.000000"},
+      {"rotate grey", ie8g, [](TImageryProc& p) { p.Rotate(1, 0, -90); }, "Rotate -90.000000"},
       {"crop selection", ie24RGB, [](TImageryProc& p) { static_cast<TSelectingProc&>(p).CropSel(false); }, "CropSel"},
   };
   for (const Case& c : cases) {
