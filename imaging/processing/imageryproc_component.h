@@ -26,6 +26,25 @@ using TIEBeforeUndoRedoEvent = std::function<void(TObject* sender, bool isUndo, 
 void IEFillBitmapRect(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TRGB color,
                       const TIEProgressEvent& onProgress, TObject* sender);
 
+// Grey level (R x wr + G x wg + B x wb) div 100 with the settings' weights.
+int32_t IERGBToGray(TRGB c);
+// Integer HSV: H 0..359 degrees, S and V 0..99.
+void IERGBToHSV(TRGB c, int32_t& h, int32_t& s, int32_t& v);
+void IEHSVToRGB(TRGB& c, int32_t h, int32_t s, int32_t v);
+
+// Histogram channels, one bit each.
+using THistogramKind = uint8_t;
+constexpr THistogramKind hkRed = 1, hkGreen = 2, hkBlue = 4, hkGray = 8, hkHue = 16;
+struct TIEHistogramEntry {
+  uint32_t Red = 0, Green = 0, Blue = 0, Gray = 0, Hue = 0;
+};
+// 360 entries for hkHue alone, else 2 ^ (bits per channel).
+using TIEHistogram = std::vector<TIEHistogramEntry>;
+// Counts rows y1..y2 - 1, columns x1..x2 - 1 of an ie8g, ie16Gray or ie24RGB
+// bitmap (other formats: all zero) where the mask (when given and not empty) is set.
+void IEComputeHistogram(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TIEMask* mask,
+                        THistogramKind kinds, TIEHistogram& histogram);
+
 class TImageryProc : public TComponent {
 public:
   // AutoUndo is set exactly when an owner is given.
@@ -108,6 +127,10 @@ public:
   void CropSel(bool alphaOnly);
   void Fill(TRGB color);
   void Clear();
+  // The histograms of the image or its selection; other formats than ie8g,
+  // ie16Gray and ie24RGB are counted on a 24-bit copy (with AutoConvertFormat),
+  // never converted. No undo, no finish.
+  void GetHistogram(THistogramKind kinds, TIEHistogram& histogram);
   // Turns the image and its alpha channel by angle degrees (counter-clockwise);
   // background -1 is Background(). Mode 0, formats other than ie24RGB and whole
   // multiples of 90 go by nearest pixel (keeping the format); modes 1 and 2
