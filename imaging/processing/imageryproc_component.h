@@ -3,6 +3,7 @@
 // resampling, cropping and filling.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -44,6 +45,17 @@ using TIEHistogram = std::vector<TIEHistogramEntry>;
 // bitmap (other formats: all zero) where the mask (when given and not empty) is set.
 void IEComputeHistogram(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TIEMask* mask,
                         THistogramKind kinds, TIEHistogram& histogram);
+
+// The mean colour: per row sums div width, then the totals div height
+// (128, 128, 128 for an empty bitmap).
+void IEGetAverageColor(TIEBitmap* bitmap, int32_t& red, int32_t& green, int32_t& blue);
+// Counts of the grey levels of every pixel.
+void IEGrayHistogram(TIEBitmap* source, std::array<int64_t, 256>& counts);
+// dest becomes ie1g: a pixel is white when its grey is at least threshold
+// (0..255; -1 the grey of the mean colour; -2 the maximum-entropy threshold,
+// all white when none exists). An ie1g source is copied.
+void IEThresholdTo1Bit(TIEBitmap* source, TIEBitmap* dest, int32_t threshold, const TIEProgressEvent& onProgress,
+                       TObject* sender);
 
 class TImageryProc : public TComponent {
 public:

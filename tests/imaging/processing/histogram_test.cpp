@@ -86,3 +86,43 @@ TEST(HistogramTest, OnlySelectedPixelsCount) {
 }
 
 }  // namespace
+
+namespace {
+
+int32_t WhiteCount(TIEBitmap& bits) {
+  int32_t count = 0;
+  for (int32_t y = 0; y < bits.GetHeight(); ++y)
+    for (int32_t x = 0; x < bits.GetWidth(); ++x) count += (bits.GetScanline(y)[x >> 3] >> (7 - (x & 7))) & 1;
+  return count;
+}
+
+TEST(ThresholdTest, FixedMeanAndEntropyThresholds) {
+  TIEBitmap uniform(5, 3, ie24RGB), bits;
+  uniform.Fill(0x808080);
+  struct Case {
+    int32_t threshold;
+    int32_t white;
+  };
+  for (const Case& c : {Case{0, 15}, Case{256, 0}, Case{-1, 15}, Case{-2, 15}}) {
+    IEThresholdTo1Bit(&uniform, &bits, c.threshold, {}, nullptr);
+    EXPECT_EQ(WhiteCount(bits), c.white) << c.threshold;
+  }
+  // Two grey populations split between them.
+  TIEBitmap two(10, 10, ie8g);
+  for (int32_t y = 0; y < 10; ++y)
+    for (int32_t x = 0; x < 10; ++x) two.SetPixel8(x, y, uint8_t(y < 3 ? 40 + x : 200 + x));
+  IEThresholdTo1Bit(&two, &bits, -2, {}, nullptr);
+  EXPECT_EQ(WhiteCount(bits), 70);
+  // 16-bit samples count by their high byte; progress ends just under 100.
+  TIEBitmap deep(4, 4, ie16Gray);
+  deep.Fill(0x80FF);
+  std::vector<int32_t> seen;
+  IEThresholdTo1Bit(&deep, &bits, 128, [&](TObject*, int32_t per) { seen.push_back(per); }, nullptr);
+  EXPECT_EQ(WhiteCount(bits), 16);
+  IEThresholdTo1Bit(&deep, &bits, 129, {}, nullptr);
+  EXPECT_EQ(WhiteCount(bits), 0);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), 88);  // Trunc(4 x 100 / 4.5)
+}
+
+}  // namespace
