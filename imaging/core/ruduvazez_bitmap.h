@@ -468,6 +468,12 @@ private:
   void ConvertTBitmapPixels(TIEPixelFormat format);
 };
 
+// Combines the source pixel into the destination pixel by blend operator op
+// (0 copy, 1 add, ... 43 luminance; others leave it); row matters to 41 and 42.
+void IECombinePixels(const TRGB& source, TRGB& dest, uint8_t op, int32_t row);
+// The same on the first three bytes of pixels of any width (the rest is kept).
+void IECombinePixelsCopy(const uint8_t* source, uint8_t* dest, uint8_t op, int32_t row);
+
 // The library's 8 x 8 ordered-dither matrix, first index the column's remainder.
 extern const uint8_t IEBayer8[8][8];
 
