@@ -8,3 +8,9 @@ foreach(tool scanin colprof profcheck)
 endforeach()
 file(CREATE_LINK /usr/share/color/argyll/ref ${vesk_argyll}/ref SYMBOLIC)
 file(CREATE_LINK /usr/share/doc/argyll-doc ${vesk_argyll}/doc SYMBOLIC)
+
+# The language files beside the executables, as the program looks for them.
+add_custom_target(vesk_langs ALL
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/data/Langs ${CMAKE_BINARY_DIR}/Langs
+  COMMENT "Language files")
+add_dependencies(${name} vesk_langs)

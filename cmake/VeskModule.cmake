@@ -27,8 +27,7 @@ function(vesk_module name dir)
       target_link_libraries(test_${name} PRIVATE ${name} GTest::gtest GTest::gmock GTest::gtest_main)
       target_compile_definitions(test_${name} PRIVATE
         VESK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-        VESK_BINARY_DIR="${CMAKE_BINARY_DIR}"
-        VESK_SHARED_DIR="${CMAKE_SOURCE_DIR}/../shared")
+        VESK_BINARY_DIR="${CMAKE_BINARY_DIR}")
       set(extra_tests ${CMAKE_SOURCE_DIR}/tests/${dir}/module.cmake)
       if(EXISTS ${extra_tests})
         include(${extra_tests})

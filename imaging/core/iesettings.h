@@ -17,6 +17,7 @@ class TFont;
 class TPen;
 class TList;
 class TStream;
+class TIOParamsVals;
 
 // ---- shared enumerations ------------------------------------------------------
 
@@ -67,6 +68,12 @@ using TIEGIFLZWDecoder = void (*)(TStream& stream, int32_t height, int32_t width
 using TIEGIFLZWEncoder = void (*)(TStream& stream, int32_t height, int32_t width, bool interlaced,
                                   const uint8_t* pixels, int32_t bitsPerPixel);
 
+// The row converter of the codecs: count pixels of source in sourceLayout
+// into dest in destLayout (the layout codes of ruduvazez_icc.h), with the
+// image's parameters (embedded profiles) or null.
+using TIEConvertColorFunction = void (*)(const void* source, int32_t sourceLayout, void* dest,
+                                         TIOParamsVals* params, int32_t count, int32_t destLayout);
+
 // ---- settings -------------------------------------------------------------------
 
 class TIEImageryGlobalSettings {
@@ -112,6 +119,8 @@ public:
   TIETIFFLZWDecoder TIFFLZWDecoder = nullptr;
   TIETIFFLZWEncoder TIFFLZWEncoder = nullptr;
   TList* FileFormats = nullptr;   // owned by the format registry
+  // Set by the I/O start-up to its IEConvertColorFormat; empty before.
+  TIEConvertColorFunction ColorConvertProc = nullptr;
   bool CMYKThroughICC = true;
   bool FileExistsByRTL = false;
   int32_t MetafileMaxSize = 8000;

@@ -2,6 +2,7 @@
 #include "imaging/core/ruduvazez_icc.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <utility>
 #include <cstring>
@@ -111,6 +112,9 @@ void StorePixel(int32_t layout, const COLOR& c, uint8_t* p) {
   }
 }
 
+// The destination layouts that translated pixels are stored in.
+bool IsWrittenLayout(int32_t layout) { return layout == iepBGR || layout == iepCMYKInverted; }
+
 // The layout of a bitmap pixel format, -1 for none.
 int32_t FormatLayout(int32_t format) {
   switch (format) {
@@ -143,7 +147,15 @@ constexpr size_t kMaxText = 1000;
 
 // ---- TIEICC ----------------------------------------------------------------------
 
+namespace {
+std::atomic<uint64_t> generations{0};
+}  // namespace
+
+TIEICC::TIEICC() { NewGeneration(); }
+
 TIEICC::~TIEICC() { Clear(); }
+
+void TIEICC::NewGeneration() { generation_ = ++generations; }
 
 void TIEICC::CloseProfile() {
   if (profile_ && colorSystem.closeProfile) colorSystem.closeProfile(profile_);
@@ -159,6 +171,8 @@ void TIEICC::Clear() {
   colorSpace_.clear();
   connectionSpace_.clear();
   sourceLayout_ = destinationLayout_ = -1;
+  destinationGeneration_ = 0;
+  NewGeneration();
   data_.reset();
   size_ = 0;
   used_ = false;
@@ -255,7 +269,9 @@ void TIEICC::FreeTransform() {
 }
 
 bool TIEICC::PrepareTransform(const TIEICC& destination, int32_t sourceLayout, int32_t destinationLayout) {
-  if (transform_ && sourceLayout == sourceLayout_ && destinationLayout == destinationLayout_) return true;
+  if (transform_ && sourceLayout == sourceLayout_ && destinationLayout == destinationLayout_ &&
+      destination.generation_ == destinationGeneration_)
+    return true;
   FreeTransform();
   if (profile_ && destination.profile_ && colorSystem.createTransform) {
     HPROFILE chain[2] = {profile_, destination.profile_};
@@ -264,6 +280,7 @@ bool TIEICC::PrepareTransform(const TIEICC& destination, int32_t sourceLayout, i
   }
   sourceLayout_ = sourceLayout;
   destinationLayout_ = destinationLayout;
+  destinationGeneration_ = destination.generation_;
   return transform_ != nullptr;
 }
 
@@ -271,7 +288,9 @@ bool TIEICC::TransformPixels(const TIEICC& destination, int32_t sourceLayout, in
                              const void* sourceBuffer, int32_t destinationLayout) {
   const LayoutInfo* in = Layout(sourceLayout);
   const LayoutInfo* out = Layout(destinationLayout);
-  if (!in || !out || !PrepareTransform(destination, sourceLayout, destinationLayout)) return false;
+  if (!in || !out || !IsWrittenLayout(destinationLayout) ||
+      !PrepareTransform(destination, sourceLayout, destinationLayout))
+    return false;
   if (count <= 0) return true;
   std::vector<COLOR> input(static_cast<size_t>(count)), output(static_cast<size_t>(count));
   const auto* src = static_cast<const uint8_t*>(sourceBuffer);
@@ -287,7 +306,7 @@ bool TIEICC::TransformPixels(const TIEICC& destination, int32_t sourceLayout, in
 int32_t TIEICC::TransformBitmap(TIEBitmap& bitmap, int32_t targetFormat, const TIEICC& destination) {
   const int32_t sourceLayout = FormatLayout(bitmap.GetPixelFormat());
   const int32_t destinationLayout = FormatLayout(targetFormat);
-  if (sourceLayout < 0 || destinationLayout < 0) return 0;
+  if (sourceLayout < 0 || !IsWrittenLayout(destinationLayout)) return 0;
   TIEBitmap converted(bitmap.GetWidth(), bitmap.GetHeight(), static_cast<TIEPixelFormat>(targetFormat));
   bool done = true;
   for (int32_t row = 0; done && row < bitmap.GetHeight(); ++row)

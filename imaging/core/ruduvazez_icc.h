@@ -31,7 +31,7 @@ enum TIEICCLayout : int32_t {
 
 class TIEICC : public TObject {
 public:
-  TIEICC() = default;
+  TIEICC();
   ~TIEICC() override;
   TIEICC(const TIEICC&) = delete;
   TIEICC& operator=(const TIEICC&) = delete;
@@ -51,15 +51,19 @@ public:
   bool IsValid() const { return profile_ != nullptr; }
   bool IsCompatibleLayout(int32_t layout) const;
 
-  // A transform from this profile to destination for the two layouts; an
-  // existing transform for the same layouts stays, whatever the destination.
+  // A transform from this profile to destination for the two layouts; the
+  // transform made last stays while the destination holds the same profile
+  // and the layouts are the same.
   bool PrepareTransform(const TIEICC& destination, int32_t sourceLayout, int32_t destinationLayout);
-  // Translates count pixels; false when no transform could be made or the
+  // Translates count pixels into iepBGR or iepCMYKInverted; false for any
+  // other destination layout, when no transform could be made or the
   // colour system refused the pixels (the caller converts without profiles).
   bool TransformPixels(const TIEICC& destination, int32_t sourceLayout, int32_t count, void* destBuffer,
                        const void* sourceBuffer, int32_t destinationLayout);
-  // Converts the bitmap to targetFormat through a transform to destination:
-  // 1 done, 0 when either format has no layout or the colour system fails.
+  // Converts the bitmap to targetFormat (ie24RGB or ieCMYK) through a
+  // transform to destination: 1 done, 0, with the bitmap unchanged, when
+  // the source format has no layout, the target is another format or the
+  // colour system fails.
   int32_t TransformBitmap(TIEBitmap& bitmap, int32_t targetFormat, const TIEICC& destination);
   bool IsTransformReady() const { return transform_ != nullptr; }
   void FreeTransform();
@@ -81,6 +85,7 @@ public:
 
 private:
   void OpenBytes();
+  void NewGeneration();
   void ParseHeader();
   void CloseProfile();
 
@@ -89,6 +94,10 @@ private:
   HPROFILE profile_ = nullptr;
   bool systemSRGB_ = false;  // opened by name, so copies open it the same way
   bool used_ = false;
+  // Changes with every profile loaded, so that a cached transform knows the
+  // destination it was made for.
+  uint64_t generation_;
+  uint64_t destinationGeneration_ = 0;
   int32_t sourceLayout_ = -1, destinationLayout_ = -1;
   HTRANSFORM transform_ = nullptr;
   std::string rights_, description_;

@@ -1,14 +1,18 @@
-// Free routines of the processing unit: minimum, maximum and clamping, the
-// separable gaussian blur in 16.16 fixed point and the soft-shadow margin.
+// Free routines of the processing unit: minimum, maximum and clamping, work
+// split over threads, the separable gaussian blur in 16.16 fixed point and
+// the soft-shadow margin, and the resampler with its simple stretches and
+// interpolating cores.
 //
-// Sections: progress | arithmetic | colours | blur
+// Sections: progress | arithmetic | colours | bands | blur | resample | stretch | interpolate
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <utility>
 
+#include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "platform/rtl/object.h"
 #include "platform/forms/graphics.h"
@@ -30,6 +34,12 @@ inline int32_t IEClamp(int32_t value, int32_t low, int32_t high) {
   return value <= low ? low : (value < high ? value : high);
 }
 
+// value limited to 0..255 and to 0..65535.
+inline uint8_t IEClampByte(int32_t value) { return static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value)); }
+inline uint16_t IEClampWord(int32_t value) {
+  return static_cast<uint16_t>(value < 0 ? 0 : (value > 65535 ? 65535 : value));
+}
+
 // Exchanges x1 and x2 when x2 < x1, and y1 and y2 when y2 < y1.
 inline void IEOrderCoords(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2) {
   if (x2 < x1) std::swap(x1, x2);
@@ -40,6 +50,18 @@ inline void IEOrderCoords(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2) {
 
 // The colour with system colours resolved, as $AARRGGBB (the GDI+ layout).
 uint32_t IEColorToARGB(TColor color, uint8_t alpha);
+
+// ---- bands ------------------------------------------------------------------------------
+
+// Runs work(first, count, band) over rows 0 .. rows - 1 split into bands
+// bands of rows div bands rows (the last band takes the rest). Band 0 runs
+// on the calling thread, the others on worker threads joined before the
+// call returns; an exception of any band is raised again here.
+void IERunInBands(int32_t rows, int32_t bands, const std::function<void(int32_t first, int32_t count, int32_t band)>& work);
+// The number of bands for work on these bitmaps: 1 when any of them keeps
+// its rows in a temporary file or makes them on demand (one row at a time
+// is valid), else the processor cores.
+int32_t IEBandCount(std::initializer_list<TIEBitmap*> bitmaps);
 
 // ---- blur -------------------------------------------------------------------------------
 
@@ -65,9 +87,10 @@ void IEMakeGaussKernel(GaussKernel& kernel, double sigma);
 // repeat the end pixel.
 void IEBlurRow24(const GaussKernel& kernel, const uint8_t* source, uint8_t* destination, int32_t count);
 void IEBlurRow8(const GaussKernel& kernel, const uint8_t* source, uint8_t* destination, int32_t count);
-// Blurs a whole ie8g or ie24RGB image in place, rows then columns; other
-// formats and a sigma not above 0 are left alone. onProgress, when assigned,
-// hears (sender, percent) after every row and column.
+// Blurs a whole ie8g or ie24RGB image in place, rows then columns, in bands
+// of rows on the processor cores; other formats and a sigma not above 0 are
+// left alone. onProgress, when assigned, hears (sender, percent) on the
+// calling thread as the rows of each pass are done (2 x height steps).
 void IEGaussianBlur(TIEBitmap* bitmap, TObject* sender, double sigma, const TIEProgressEvent& onProgress);
 // Blurs the rectangle x1..x2, y1..y2 (edges included, cut to the image) of an
 // ie8g image in place; the rectangle's border repeats, pixels outside it are
@@ -76,3 +99,107 @@ void IEGaussianBlurGray8(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, 
 // The room a soft shadow needs beyond the shape on every side:
 // max(2 x max(|offsetX|, |offsetY|) + Trunc(5 x sigma), 1), at most INT32_MAX.
 int32_t IEGetShadowMargin(int32_t offsetX, int32_t offsetY, double sigma);
+
+// ---- resample ------------------------------------------------------------------------
+
+// A filter kernel: its value at the signed distance x in source pixels.
+using TIEFilterKernel = double (*)(double x);
+struct TIEResampleFilterEntry {
+  TIEFilterKernel Kernel;
+  double Support;  // the kernel is 0 at and beyond this distance
+};
+
+double IETriangleFilter(double x);
+double IEHermiteFilter(double x);
+double IEBellFilter(double x);
+double IEBSplineFilter(double x);
+double IESinc(double x);
+double IELanczos3Filter(double x);
+double IEMitchellFilter(double x);  // B = C = 1/3
+double IEBoxFilter(double x);       // 1 on -0.5 < x <= 0.5
+double IELinearFilter(double x);
+
+// The kernel filters rfTriangle .. rfLinear, indexed by filter - rfTriangle.
+extern const std::array<TIEResampleFilterEntry, rfLinear - rfTriangle + 1> IEResampleFilterTable;
+// True for the filters of the table.
+inline bool IEIsKernelFilter(TResampleFilter filter) { return filter >= rfTriangle && filter <= rfLinear; }
+
+// Dest (already at the wanted size and, for the colour paths, in the
+// source's format) receives the resampled source, and its alpha channel
+// the resampled alpha channel when the source has one. Equal sizes copy.
+void IEResampleBitmap(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filter, const TIEProgressEvent& onProgress,
+                      TObject* sender);
+// Resamples the bitmap to the new size in place.
+void IEResampleBitmapInPlace(TIEBitmap* bitmap, TResampleFilter filter, int32_t newWidth, int32_t newHeight,
+                             const TIEProgressEvent& onProgress, TObject* sender);
+// The engine: routes by filter and format. The kernel filters run as two
+// separable passes (rows, then columns) with integer weights out of 16384
+// that sum to exactly 16384 for every output, corner-aligned (the first and
+// last output pixels fall on the first and last source pixels) and mirrored
+// at the edges; an axis whose size does not change is copied. Alpha is the
+// source's alpha channel for the bilinear core, or null. Progress, below
+// 100, is reported on the calling thread.
+void IEResample(TIEBitmap* source, TIEBitmap* dest, TIEBitmap* alpha, TResampleFilter filter,
+                const TIEProgressEvent& onProgress, TObject* sender);
+// Fills dest with the source's pixel (0, 0).
+void IEResampleFromSinglePixel(TIEBitmap* source, TIEBitmap* dest);
+// ie24RGB only: every pixel whose alpha is 0 becomes color.
+void IEFillTransparentPixels(TIEBitmap* bitmap, TRGB color);
+// The size rules of TImageryProc.Resample: -1 follows the other side's
+// aspect, 0 keeps the side, other values count by their magnitude, each at
+// least 1; with fitInside (and both sides positive) the largest size of the
+// image's aspect inside the box. Products in 64 bits, results at most
+// INT32_MAX. Both sides negative are left as passed.
+void IECalcResampleSize(int32_t& newWidth, int32_t& newHeight, int32_t width, int32_t height, bool fitInside);
+
+// ---- stretch ---------------------------------------------------------------------------
+
+// Nearest pixel by index scaling, for every pixel format (dest already
+// sized, in the source's format; an ie8p palette is copied).
+void IEStretchNearest(TIEBitmap* source, TIEBitmap* dest, TObject* sender, const TIEProgressEvent& onProgress);
+// Linear interpolation along a growing axis, a box average along a
+// shrinking one; an axis whose size does not change is copied.
+void IEResampleFastLinear24(TIEBitmap* source, TIEBitmap* dest, TObject* sender, const TIEProgressEvent& onProgress);
+void IEResampleFastLinearGray8(TIEBitmap* source, TIEBitmap* dest, TObject* sender,
+                               const TIEProgressEvent& onProgress);
+void IEResampleFastLinearGray16(TIEBitmap* source, TIEBitmap* dest, TObject* sender,
+                                const TIEProgressEvent& onProgress);
+// An ie1g source into an ie24RGB grey dest.
+void IEResampleFastLinear1Bit(TIEBitmap* source, TIEBitmap* dest, TObject* sender,
+                              const TIEProgressEvent& onProgress);
+// An ie24RGB (IEProject24To1Bit) or ie1g (IEProject1Bit) source into an ie1g
+// dest: a single dark pixel of a block (or light one, lightWins) decides it.
+void IEProject24To1Bit(TIEBitmap* source, TIEBitmap* dest, bool lightWins, TObject* sender,
+                       const TIEProgressEvent& onProgress);
+void IEProject1Bit(TIEBitmap* source, TIEBitmap* dest, bool lightWins, TObject* sender,
+                   const TIEProgressEvent& onProgress);
+// The ie1g rectangle x1..x2, y1..y2 (inclusive) into all of the ie24RGB dest
+// as grey: 255 x set bits div pixels of each window.
+void IEStretch1BitAveraged(TIEBitmap* source, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TIEBitmap* dest);
+// Grey and 1-bit resampling by filter (rfNone is the caller's: IEStretchNearest).
+// IEResample1Bit writes ie1g for the projections and ie24RGB grey otherwise.
+void IEResampleGray8(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filter);
+void IEResampleGray16(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filter);
+void IEResample1Bit(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filter);
+
+// ---- interpolate -----------------------------------------------------------------------
+
+// Area-weighted resampling of an ie24RGB or ie8g source into a dest of the
+// same format and its own size: every output pixel is the exact mean of the
+// source area it covers, interpolated (bilinear or bicubic) along a growing
+// axis. Alpha (ie8g, the source's size) keeps transparent colours out of
+// bilinear mixes. Other formats: nothing.
+void IEInterpolatingResample(TIEBitmap* source, TIEBitmap* dest, TIEBitmap* alpha, bool bicubic,
+                             const TIEProgressEvent& onProgress, TObject* sender);
+// The same for ieRGB48 and ie16Gray, without alpha.
+void IEInterpolatingResample16(TIEBitmap* source, TIEBitmap* dest, bool bicubic, const TIEProgressEvent& onProgress,
+                               TObject* sender);
+// The cubic convolution (parameter -1) of p0..p3 at t between p1 (0) and p2 (1).
+double IECubicInterpolate(double p0, double p1, double p2, double p3, double t);
+// Draws the ie24RGB source onto the quadrilateral (x0, y0) top-left, (x1, y1)
+// top-right, (x2, y2) bottom-right, (x3, y3) bottom-left of the ie24RGB dest
+// by nearest pixel through a projective mapping; see the unit for the blend,
+// gradient and opacity rules. Degenerate corners draw nothing.
+void IEPerspectiveDraw(TIEBitmap* source, TIEBitmap* dest, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2,
+                       int32_t y2, int32_t x3, int32_t y3, int32_t gradientMin, int32_t gradientMax, bool blend,
+                       int32_t opacity);

@@ -17,6 +17,16 @@ namespace {
 
 constexpr const char* kWindowClass = "TFormsWindow";
 std::unordered_map<HWND, TWinControl*> windowControls;
+// Windows whose control is handling a message, with how deep; a release asked
+// meanwhile waits until the outermost handler has returned, so that no
+// handler returns into a freed control (a menu command that runs a modal
+// loop, for one, lets the menu's release through while the menu's own
+// button-up handler is still on the stack).
+struct Dispatching {
+  int depth = 0;
+  bool releaseLater = false;
+};
+std::unordered_map<HWND, Dispatching> dispatching;
 // A dialog key consumed by navigation must not type its character too.
 char32_t swallowChar = 0;
 
@@ -25,6 +35,15 @@ char32_t swallowChar = 0;
 LRESULT FormsWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
 namespace {
+
+// After a handler returned: the release that waited for it is asked again.
+void EndDispatch(HWND window) {
+  auto it = dispatching.find(window);
+  if (it == dispatching.end() || --it->second.depth > 0) return;
+  const bool release = it->second.releaseLater;
+  dispatching.erase(it);
+  if (release && IsWindow(window)) PostMessage(window, CM_RELEASE, 0, 0);
+}
 
 void RegisterWindowClass() {
   static bool done = false;
@@ -51,6 +70,17 @@ LRESULT FormsWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     control = TWinControl::FindControl(window);
   }
   if (!control) return DefWindowProc(window, msg, wParam, lParam);
+  if (msg == CM_RELEASE) {
+    if (auto busy = dispatching.find(window); busy != dispatching.end()) {
+      busy->second.releaseLater = true;
+      return 0;
+    }
+  }
+  ++dispatching[window].depth;
+  struct End {
+    HWND window;
+    ~End() { EndDispatch(window); }
+  } end{window};
   TMessage m{msg, wParam, lParam, 0};
   try {
     control->WndProc(m);

@@ -136,7 +136,7 @@ cmsHTRANSFORM BuildTransform(const TransformObject& t, cmsUInt32Number inFormat,
 cmsUInt32Number PrecisionFlags(DWORD flags) {
   switch (flags & 3) {
     case PROOF_MODE: return cmsFLAGS_LOWRESPRECALC;
-    case BEST_MODE: return cmsFLAGS_HIGHRESPRECALC;
+    case BEST_MODE: return cmsFLAGS_NOOPTIMIZE;  // every pixel through the full pipeline: no grid error
     default: return 0;
   }
 }

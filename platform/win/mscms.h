@@ -68,8 +68,10 @@ constexpr DWORD INTENT_RELATIVE_COLORIMETRIC = 1;
 constexpr DWORD INTENT_SATURATION = 2;
 constexpr DWORD INTENT_ABSOLUTE_COLORIMETRIC = 3;
 
-// Transform flags: the low two bits choose the precision; the others are
-// accepted and change nothing here.
+// Transform flags: the low two bits choose the precision (best mode
+// translates every colour through the whole profile chain, the others
+// through a precalculated grid); the others are accepted and change nothing
+// here.
 constexpr DWORD PROOF_MODE = 0x1;
 constexpr DWORD NORMAL_MODE = 0x2;
 constexpr DWORD BEST_MODE = 0x3;

@@ -59,7 +59,7 @@ std::string TagText(const std::string& profile, const char* signature) {
 struct RealRoad : ProfileRoad {
   RealRoad() : ProfileRoad(ProgramFolder()) {
     choices.ImageFileName =
-        EnvOr("VESK_TEST_PHOTO", VESK_SHARED_DIR "/fixtures/charts/colorchecker24-handheld-crop.tif");
+        EnvOr("VESK_TEST_PHOTO", VESK_SOURCE_DIR "/tests/fixtures/charts/colorchecker24-handheld-crop.tif");
     choices.ReferenceFileName =
         EnvOr("VESK_TEST_REFERENCE", folders.ProgramFolder + "argyll/ref/ColorChecker.cie");
     choices.TypeIndex = std::atoi(EnvOr("VESK_TEST_CHART", "0").c_str());

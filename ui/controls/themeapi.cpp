@@ -1,8 +1,7 @@
 #include "ui/controls/themeapi.h"
 
-#include <cstdio>
-
 #include "platform/rtl/dynlib.h"
+#include "platform/rtl/sysutils.h"
 
 namespace {
 
@@ -21,7 +20,7 @@ const char* const kEntryPoints[] = {
 }  // namespace
 
 TThemeApiLoader::TThemeApiLoader(std::string source, int32_t firstLine, bool withPartSize)
-    : source_(std::move(source)), firstLine_(firstLine), clearHandleOnFailure_(withPartSize) {
+    : source_(std::move(source)), firstLine_(firstLine) {
   for (const char* name : kEntryPoints) {
     if (withPartSize && std::string(name) == "DrawThemeParentBackground") names_.push_back("GetThemePartSize");
     names_.push_back(name);
@@ -29,28 +28,34 @@ TThemeApiLoader::TThemeApiLoader(std::string source, int32_t firstLine, bool wit
   entries_.assign(names_.size(), nullptr);
 }
 
+void TThemeApiLoader::Unbind() {
+  entries_.assign(names_.size(), nullptr);
+  if (library_) FreeLibrary(library_);
+  library_ = nullptr;
+  loaded_ = false;
+}
+
 void TThemeApiLoader::LoadThemeApi() {
   if (loaded_) return;
   library_ = LoadLibraryA("UXTHEME.DLL");
-  if (!library_) {
-    if (clearHandleOnFailure_) library_ = nullptr;
+  if (reinterpret_cast<uintptr_t>(library_) < 32) {
+    library_ = nullptr;
     return;
   }
   loaded_ = true;
   for (size_t i = 0; i < names_.size(); ++i) {
     entries_[i] = GetProcAddress(library_, names_[i].c_str());
-    if (!entries_[i]) {
-      char message[160];
-      std::snprintf(message, sizeof(message), "%s (%s, line %d)", "Assertion failure", source_.c_str(),
-                    firstLine_ + 3 * static_cast<int>(i));
-      throw EAssertionFailed(message);
-    }
+    if (entries_[i]) continue;
+    // All or none: a library without this entry point is not used at all.
+    Unbind();
+    throw EAssertionFailed(Format("%s (%s, line %d)", {"Assertion failure", source_, firstLine_ + 3 * static_cast<int>(i)}));
   }
 }
 
 void TThemeApiLoader::UnloadThemeApi() {
   if (!loaded_) return;
   FreeLibrary(library_);
+  library_ = nullptr;
   loaded_ = false;
 }
 
@@ -65,6 +70,16 @@ bool TThemeApiLoader::ThemeAvailable() const {
   return loaded_ && active && active();
 }
 
+bool DrawThemedPart(const TThemeApiLoader& api, HWND window, const wchar_t* themeClass, HDC dc, int part, int state,
+                    const RECT& rect) {
+  if (!api.ThemeAvailable()) return false;
+  HTHEME theme = api.OpenThemeData()(window, themeClass);
+  if (!theme) return false;
+  api.DrawThemeBackground()(theme, dc, part, state, &rect, nullptr);
+  api.CloseThemeData()(theme);
+  return true;
+}
+
 namespace {
 // Binds at first use and unbinds at program end.
 struct LoaderHolder {
@@ -73,7 +88,7 @@ struct LoaderHolder {
     try {
       loader.LoadThemeApi();
     } catch (const EAssertionFailed&) {
-      // Left partly bound; the availability test fails without IsThemeActive.
+      // Nothing bound: the controls draw classically.
     }
   }
   ~LoaderHolder() { loader.UnloadThemeApi(); }
@@ -87,5 +102,15 @@ TThemeApiLoader& APXPVS() {
 
 TThemeApiLoader& AOBXPVS() {
   static LoaderHolder holder("AOBXPVS", 1533, false);
+  return holder.loader;
+}
+
+TThemeApiLoader& ComboThemeApi() {
+  static LoaderHolder holder("ACXPVS", 1533, false);
+  return holder.loader;
+}
+
+TThemeApiLoader& SpinThemeApi() {
+  static LoaderHolder holder("ASXPVS", 1533, false);
   return holder.loader;
 }

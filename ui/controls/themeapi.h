@@ -1,9 +1,12 @@
-// The visual-style API, bound at run time by name. Each control unit that
-// draws themed parts has its own loader with its own entry points: the
-// check box's ("AOBXPVS", 45 entry points) and the panels' ("APXPVS", 46).
-// Without the library nothing is bound and the controls take their
-// classic path; an entry point missing from the library raises an
-// assertion failure from LoadThemeApi.
+// The visual-style API ("UXTHEME.DLL"), bound at run time by name. Each
+// control family that draws themed parts has its own loader with its own
+// entry points: the check box's ("AOBXPVS") and the combo box's and spin
+// button's ("ACXPVS", "ASXPVS", acxpvs.h and asxpvs.h) bind 45, the
+// panels' ("APXPVS") 46. Without the library nothing is bound and the
+// controls take their classic path. A loader binds every entry point or
+// none: one missing from the library raises an assertion failure from
+// LoadThemeApi and leaves the library released and every entry null, so a
+// half-bound style is never called.
 #pragma once
 
 #include <array>
@@ -14,6 +17,7 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/win/wintypes.h"
 
+// The framework's assertion failure: "%s (%s, line %d)" (message, file, line).
 RTL_DECLARE_EXCEPTION(EAssertionFailed, Exception);
 
 using HTHEME = void*;
@@ -30,7 +34,9 @@ public:
   // entry point (3 lines apart); withPartSize: binds GetThemePartSize too.
   TThemeApiLoader(std::string source, int32_t firstLine, bool withPartSize);
 
+  // Loads the library and binds every entry; nothing when already loaded.
   void LoadThemeApi();
+  // Releases the library when loaded.
   void UnloadThemeApi();
   bool Loaded() const { return loaded_; }
   HMODULE Library() const { return library_; }
@@ -49,9 +55,9 @@ public:
   bool ThemeAvailable() const;
 
 private:
+  void Unbind();
   std::string source_;
   int32_t firstLine_;
-  bool clearHandleOnFailure_;
   bool loaded_ = false;
   HMODULE library_ = nullptr;
   std::vector<std::string> names_;
@@ -61,3 +67,8 @@ private:
 // The panels' loader and the check box's; each binds once at start-up.
 TThemeApiLoader& APXPVS();
 TThemeApiLoader& AOBXPVS();
+
+// Draws one part of a theme class over `rect` through `api`; false when no
+// visual style is available or the class has no theme data.
+bool DrawThemedPart(const TThemeApiLoader& api, HWND window, const wchar_t* themeClass, HDC dc, int part, int state,
+                    const RECT& rect);

@@ -50,7 +50,8 @@ TEST_F(BitmapTest, PixelsReadAsRGB) {
   EXPECT_EQ(rgb, (TRGB{0x12, 0x12, 0x12}));
 
   TIEBitmap f(1, 1, ie32f);
-  for (auto [value, expected] : {std::pair{0.5f, 127}, {1.0f, 255}, {0.0f, 0}, {2.0f, 254}}) {
+  // Samples outside 0..1 are clamped, not wrapped to a byte.
+  for (auto [value, expected] : {std::pair{0.5f, 127}, {1.0f, 255}, {0.0f, 0}, {2.0f, 255}, {1.5f, 255}, {-0.5f, 0}}) {
     f.SetPixel32f(0, 0, value);
     f.GetPixelRGB(0, 0, rgb);
     EXPECT_EQ(rgb.r, expected) << value;

@@ -187,7 +187,7 @@ TEST(IEICC, RGBToCMYKMatchesTheReferenceCalculator) {
   }
 }
 
-TEST(IEICC, TheTransformIsMadeOncePerPairOfLayouts) {
+TEST(IEICC, TheTransformIsMadeOncePerDestinationAndPairOfLayouts) {
   TIEICC source, display, press;
   Load(source, icc_test::SRGBProfile());
   display.LoadSRGBProfile();
@@ -196,15 +196,21 @@ TEST(IEICC, TheTransformIsMadeOncePerPairOfLayouts) {
   uint8_t out[4] = {};
   ASSERT_TRUE(source.TransformPixels(display, iepRGB, 1, out, red, iepBGR));
   ASSERT_TRUE(source.TransformPixels(display, iepRGB, 1, out, red, iepBGR));
-  EXPECT_FALSE(source.Used());  // nothing deleted yet
-  // The cache looks at the layouts only: another destination with the same
-  // layouts keeps the transform made for the first.
-  ASSERT_TRUE(source.TransformPixels(press, iepRGB, 1, out, red, iepBGR));
-  EXPECT_EQ(out[2], 255);
-  EXPECT_FALSE(source.Used());
-  // New layouts replace it, and the deleted transform marks the profile.
-  ASSERT_TRUE(source.TransformPixels(press, iepRGB, 1, out, red, iepCMYKInverted));
+  EXPECT_FALSE(source.Used());  // made once, nothing deleted yet
+  EXPECT_NEAR(out[2], 255, 1);
+  // Another destination with the same layouts gets a transform of its own:
+  // sRGB red lies inside the wide gamut, with less red there.
+  TIEICC wide;
+  wide.LoadAdobeRGBProfile();
+  ASSERT_TRUE(source.TransformPixels(wide, iepRGB, 1, out, red, iepBGR));
   EXPECT_TRUE(source.Used());
+  EXPECT_NEAR(out[2], 219, 3);
+  // So does the same destination object once it holds another profile.
+  wide.LoadSRGBProfile();
+  ASSERT_TRUE(source.TransformPixels(wide, iepRGB, 1, out, red, iepBGR));
+  EXPECT_NEAR(out[2], 255, 1);
+  // New layouts replace it.
+  ASSERT_TRUE(source.TransformPixels(press, iepRGB, 1, out, red, iepCMYKInverted));
   EXPECT_NEAR(out[1], 21, 1);
   source.FreeTransform();
   EXPECT_FALSE(source.IsTransformReady());
@@ -214,6 +220,22 @@ TEST(IEICC, TheTransformIsMadeOncePerPairOfLayouts) {
   // Loading again clears the mark.
   Load(source, icc_test::SRGBProfile());
   EXPECT_FALSE(source.Used());
+}
+
+// Only B, G, R and inverted C, M, Y, K are written: any other destination
+// layout reports failure and leaves the buffer alone.
+TEST(IEICC, DestinationLayoutsThatAreNotWrittenFail) {
+  TIEICC source, display, gray;
+  Load(source, icc_test::SRGBProfile());
+  display.LoadSRGBProfile();
+  const uint8_t red[3] = {255, 0, 0};
+  for (int32_t layout : {iepRGB, iepCMYK, iepLab, iepGray, iepRGB48, iepRGB48BigEndian, iep3Channel}) {
+    SCOPED_TRACE(layout);
+    uint8_t out[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_FALSE(source.TransformPixels(display, iepRGB, 1, out, red, layout));
+    EXPECT_EQ(out[0], 1);
+    EXPECT_EQ(out[7], 8);
+  }
 }
 
 // a and b are signed bytes; -128 is the greenest a, not a wrap to the reddest.
@@ -272,6 +294,14 @@ TEST_F(BitmapTest, TransformBitmapConvertsTheSupportedFormats) {
     EXPECT_TRUE(HasPattern(*other));
   }
   EXPECT_EQ(source.TransformBitmap(*bitmap, ie32RGBA, press), 0);
+  // Targets whose layout is not written leave the bitmap as it was.
+  auto rgb = MakeIn(Storage::Memory, 3, 2, ie24RGB);
+  WritePattern(*rgb);
+  for (TIEPixelFormat target : {ie8g, ieRGB48, ieCIELab}) {
+    EXPECT_EQ(source.TransformBitmap(*rgb, target, source), 0);
+    EXPECT_EQ(rgb->GetPixelFormat(), ie24RGB);
+    EXPECT_TRUE(HasPattern(*rgb));
+  }
 }
 
 TEST_F(BitmapTest, TheImageProfileTravelsWithTheImage) {

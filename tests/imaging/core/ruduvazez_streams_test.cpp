@@ -331,7 +331,7 @@ TEST(TIFFHeaderSearch, FindsTheHeaderOfAFileLibtiffWrote) {
   TempFolder folder;
   const std::string tiff = folder.File("chart.tif");
   const std::string command =
-      "tiffcp -c none " VESK_SHARED_DIR "/fixtures/charts/colorchecker24-handheld-crop.tif " + tiff + " 2>/dev/null";
+      "tiffcp -c none " VESK_SOURCE_DIR "/tests/fixtures/charts/colorchecker24-handheld-crop.tif " + tiff + " 2>/dev/null";
   if (std::system(command.c_str()) != 0) GTEST_SKIP() << "tiffcp is not installed";
   TFileStream file(tiff, fmOpenRead);
   TMemoryStream stream;

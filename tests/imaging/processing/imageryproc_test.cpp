@@ -239,16 +239,18 @@ TEST_F(BlurTest, OtherFormatsAndNoSigmaAreLeftAlone) {
   IEGaussianBlur(nullptr, nullptr, 2, {});
 }
 
-TEST_F(BlurTest, ProgressCountsRowsThenColumns) {
+TEST_F(BlurTest, ProgressCountsTheRowsOfBothPasses) {
   auto bitmap = MakeIn(Storage::Memory, 3, 2, ie8g);
   TObject sender;
   std::vector<int> seen;
+  IEGetGlobalSettings()->CoreCount = 1;
   IEGaussianBlur(bitmap.get(), &sender, 1, [&](TObject* from, int per) {
     EXPECT_EQ(from, &sender);
     seen.push_back(per);
   });
-  // Rows 0, 1 then columns 0..2 of 5 steps.
-  EXPECT_EQ(seen, (std::vector<int>{0, 20, 40, 60, 80}));
+  IEGetGlobalSettings()->CoreCount = -1;
+  // Rows 0, 1 of the row pass, then rows 0, 1 of the column pass: 4 steps.
+  EXPECT_EQ(seen, (std::vector<int>{0, 25, 50, 75}));
 }
 
 // ---- rectangles ---------------------------------------------------------------------------

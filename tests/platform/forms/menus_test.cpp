@@ -191,3 +191,50 @@ TEST_F(PopupTest, MainMenuBarDropsItsItemsDown) {
 }
 
 }  // namespace
+
+namespace {
+
+// A command that runs a modal loop (a message box here) lets the menu's
+// release through while the menu's own button-up handler is still on the
+// stack: the menu must outlive that handler, and no message may reach it
+// after it is gone.
+TEST_F(PopupTest, ModalCommandChosenByMouseOrKeyLeavesNoFreedMenuBehind) {
+  TForm* form = MakeForm();
+  auto* menu = new TPopupMenu(form);
+  auto* about = new TMenuItem(form);
+  about->SetCaption("&About");
+  int closedBy = 0;
+  about->OnClick = [&](TObject*) {
+    // Queued behind the menu's release: the box closes only after the menu was asked to go.
+    display::InjectKey(VK_RETURN);
+    ShowMessage("About");
+    ++closedBy;
+  };
+  menu->Items()->Add(about);
+  form->Show();
+  Pump();
+  for (bool byMouse : {true, false}) {
+    menu->Popup(100, 100);
+    TPopupWindow* window = menu->Window();
+    ASSERT_NE(window, nullptr);
+    const HWND handle = window->Handle();
+    if (byMouse) {
+      const RECT row = window->RowRect(0);
+      Click(window, 20, (row.top + row.bottom) / 2);
+    } else {
+      Key(VK_DOWN);
+      Key(VK_RETURN);
+    }
+    Pump();
+    EXPECT_FALSE(IsWindow(handle)) << "the menu's window went once its handler returned";
+    EXPECT_EQ(TWinControl::FindControl(handle), nullptr);
+    EXPECT_NE(GetCapture(), handle);
+  }
+  EXPECT_EQ(closedBy, 2);
+  ASSERT_EQ(MessageBoxLog().size(), 2u);
+  // Input after the box closed reaches the form, not the freed menu.
+  Click(form, 10, 10);
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+}  // namespace

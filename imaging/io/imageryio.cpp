@@ -1,0 +1,394 @@
+// The I/O component: attachment, events, workers, and the read and write
+// sequences around a codec row.
+#include "imaging/io/imageryio.h"
+
+#include <cstring>
+
+#include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_bitmap.h"
+#include "platform/win/user_messages.h"
+
+// ---- workers ----------------------------------------------------------------------------
+
+// Runs one operation of its component on its own thread. It joins the
+// component's worker list before it runs and leaves it after, then frees
+// itself.
+class TIEIOThread : public TThread {
+public:
+  TIEIOThread(TImageryIO* owner, std::function<void()> call) : owner_(owner), call_(std::move(call)) {
+    FreeOnTerminate = true;
+    owner_->workerLock_.Enter();
+    owner_->workers_.Add(this);
+    owner_->workersGone_.ResetEvent();
+    owner_->workerLock_.Leave();
+  }
+
+protected:
+  void Execute() override {
+    try {
+      call_();
+    } catch (...) {
+      owner_->SetAborting(true);
+    }
+    call_ = nullptr;
+    owner_->RemoveWorker(this);  // the owner may be gone after this
+  }
+
+private:
+  TImageryIO* owner_;
+  std::function<void()> call_;
+};
+
+// ---- construction and attachment -----------------------------------------------------
+
+TImageryIO::TOperation::TOperation(TImageryIO& io) : lock_(io.operationLock_, std::defer_lock) {
+  // On the main thread the wait runs the calls that workers hand to it, so
+  // a worker that waits for the main thread can finish and release the lock.
+  if (!IsMainThread()) {
+    lock_.lock();
+    return;
+  }
+  while (!lock_.try_lock()) CheckSynchronize(10);
+}
+
+TImageryIO::TImageryIO(TComponent* owner) : TComponent(owner) {
+  bitmap_ = new TIEBitmap;
+  ownsBitmap_ = true;
+  params_ = std::make_unique<TIOParamsVals>(this);
+}
+
+TImageryIO* TImageryIO::CreateFromBitmap(TIEBitmap* bitmap) {
+  auto* io = new TImageryIO(nullptr);
+  io->SetAttachedIEBitmap(bitmap);
+  return io;
+}
+
+TImageryIO::~TImageryIO() {
+  WaitForWorkers(false);
+  params_.reset();
+  if (ownsBitmap_) delete bitmap_;
+}
+
+void TImageryIO::SetIEBitmap(TIEBitmap* bitmap) {
+  if (ownsBitmap_) delete bitmap_;
+  bitmap_ = bitmap;
+  ownsBitmap_ = false;
+}
+
+void TImageryIO::SetAttachedIEBitmap(TIEBitmap* bitmap) {
+  if (!bitmap && view_) return;
+  SetIEBitmap(bitmap);
+  if (bitmap) view_ = nullptr;
+}
+
+void TImageryIO::SetAttachedImagery(TIEIOViewLink* view) {
+  TOperation operation(*this);
+  view_ = view;
+  if (!view) {
+    SetIEBitmap(new TIEBitmap);
+    ownsBitmap_ = true;
+    return;
+  }
+  SetIEBitmap(view->GetIEBitmap());
+}
+
+TIEColor TImageryIO::Background() const { return view_ ? view_->Background() : background_; }
+
+// ---- workers and the inline rule ------------------------------------------------------
+
+bool TImageryIO::RunsInline() { return ownsBitmap_ || !AsyncMode || IsIOThread(); }
+
+void TImageryIO::StartWorker(std::function<void()> call) { (new TIEIOThread(this, std::move(call)))->Start(); }
+
+void TImageryIO::RemoveWorker(TIEIOThread* worker) {
+  workerLock_.Enter();
+  workers_.Remove(worker);
+  if (workers_.Count() == 0) workersGone_.SetEvent();
+  workerLock_.Leave();
+}
+
+bool TImageryIO::IsIOThread() {
+  const uint32_t self = CurrentThreadID();
+  workerLock_.Enter();
+  bool found = false;
+  for (int32_t i = 0; i < workers_.Count() && !found; ++i)
+    found = static_cast<TIEIOThread*>(workers_.Items(i))->ThreadID() == self;
+  workerLock_.Leave();
+  return found;
+}
+
+void TImageryIO::WaitForWorkers(bool abortFirst) {
+  for (;;) {
+    workerLock_.Enter();
+    if (abortFirst) SetAborting(true);
+    const int32_t count = workers_.Count();
+    workerLock_.Leave();
+    if (count == 0) return;
+    // The main thread keeps serving the workers' calls while it waits.
+    if (IsMainThread())
+      CheckSynchronize(10);
+    else
+      workersGone_.WaitFor(10);
+  }
+}
+
+// ---- events --------------------------------------------------------------------------------
+
+void TImageryIO::PostToView(UINT message, WPARAM wParam) {
+  HWND window = nullptr;
+  TThread::Synchronize(nullptr, [&] { window = view_->HandleNeeded(); });
+  if (window) PostMessage(window, message, wParam, 0);
+}
+
+void TImageryIO::DoProgress(TObject* sender, int32_t percent) {
+  if (!OnProgress) return;
+  if (view_ && view_->HasParent() && IsIOThread())
+    PostToView(IEM_PROGRESS, static_cast<WPARAM>(percent));
+  else
+    OnProgress(sender, percent);
+}
+
+void TImageryIO::DoFinishWork() {
+  DoProgress(this, 100);
+  if (!OnFinishWork) return;
+  if (view_ && view_->HasParent() && IsIOThread())
+    PostToView(IEM_FINISHWORK, 0);
+  else
+    OnFinishWork(this);
+}
+
+void TImageryIO::ViewUpdate() {
+  if (!view_) return;
+  if (!IsIOThread()) {
+    view_->Update();
+    view_->ImageChange();
+  } else if (view_->HasParent()) {
+    PostToView(IEM_UPDATE, 0);
+  }
+}
+
+void TImageryIO::SetViewDPI(int32_t, int32_t) {
+  if (view_) view_->SetDpi(params_->DPIX, params_->DPIY);
+}
+
+void TImageryIO::ParamsDpiChanged(bool, int32_t) {
+  // The parameter set is being made: nothing to hand over yet.
+  if (!params_ || !view_ || IsIOThread()) return;
+  view_->SetDpi(params_->DPIX, params_->DPIY);
+}
+
+bool TImageryIO::BitmapCheck() { return bitmap_ != nullptr; }
+
+TIEProgressRecord TImageryIO::MakeProgress(bool withCallback) {
+  TIEProgressRecord progress;
+  if (withCallback) progress.fOnProgress = [this](TObject* sender, int32_t percent) { DoProgress(sender, percent); };
+  progress.Sender = this;
+  progress.Aborting = &aborting_;
+  return progress;
+}
+
+void TImageryIO::ApplyDefaultDPI() {
+  const auto* settings = IEGetGlobalSettings();
+  if (params_->DPIX < 2) params_->SetDpiX(settings->DefaultDPIX);
+  if (params_->DPIY < 2) params_->SetDpiY(settings->DefaultDPIY);
+}
+
+void TImageryIO::AdjustDPI() {
+  TIOParamsVals& p = *params_;
+  if (!BitmapCheck() || p.DPIX == p.DPIY || p.DPIX <= 0 || p.DPIY <= 0 || bitmap_->IsEmpty() || p.WIDTH <= 0 ||
+      p.HEIGHT <= 0)
+    return;
+  int32_t width = p.WIDTH, height = p.HEIGHT;
+  if (p.HEIGHT < p.WIDTH) {
+    height = static_cast<int32_t>(static_cast<long double>(p.HEIGHT) / p.DPIY * p.DPIX);
+    p.SetDpiY(p.DPIX);
+    p.HEIGHT = height;
+  } else {
+    width = static_cast<int32_t>(static_cast<long double>(p.WIDTH) / p.DPIX * p.DPIY);
+    p.SetDpiX(p.DPIY);
+    p.WIDTH = width;
+  }
+  const int32_t bits = bitmap_->GetBitCount();
+  if (bits < 8 || width <= 0 || height <= 0) return;  // bilevel images keep their pixels
+  const int32_t bytes = bits / 8;
+  const int32_t sourceWidth = bitmap_->GetWidth(), sourceHeight = bitmap_->GetHeight();
+  TIEBitmap stretched(width, height, bitmap_->GetPixelFormat());
+  bitmap_->CopyPaletteTo(&stretched);
+  for (int32_t y = 0; y < height; ++y) {
+    const int32_t sy = static_cast<int32_t>(int64_t{y} * sourceHeight / height);
+    uint8_t* dest = stretched.GetScanline(y);
+    const uint8_t* source = bitmap_->GetScanline(sy);
+    for (int32_t x = 0; x < width; ++x)
+      std::memcpy(dest + int64_t{x} * bytes, source + int64_t{x} * sourceWidth / width * bytes,
+                  static_cast<size_t>(bytes));
+  }
+  bitmap_->Assign(&stretched);
+}
+
+// ---- read and write sequences -----------------------------------------------------------
+
+namespace {
+
+uint32_t LoadLE32(const uint8_t* p) {
+  return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+// A copy of the image in ie24RGB, through the bitmap's own colour reading.
+std::unique_ptr<TIEBitmap> CopyAsRGB24(TIEBitmap& image) {
+  const int32_t width = image.GetWidth(), height = image.GetHeight();
+  auto copy = std::make_unique<TIEBitmap>(width, height, ie24RGB);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      TRGB rgb;
+      image.GetPixelRGB(x, y, rgb);
+      copy->SetPixel24(x, y, rgb);
+    }
+  return copy;
+}
+
+}  // namespace
+
+int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers) {
+  SetAborting(false);
+  if (!BitmapCheck()) {
+    DoFinishWork();
+    return -1;
+  }
+  params_->ResetForLoad();
+  TIEProgressRecord progress = MakeProgress(true);
+  bitmap_->RemoveAlphaChannel();
+  int64_t end = -1;
+  int64_t size = stream.Size() - stream.Position();
+  if (headers) {
+    uint8_t header[12];
+    const int64_t start = stream.Position() + 12;
+    const int64_t length = stream.Read(header, 12) == 12 ? int64_t{LoadLE32(header + 8)} : -1;
+    if (length < 0 || std::memcmp(header, codec.HeaderTag, 4) != 0 || length > stream.Size() - start) {
+      SetAborting(true);
+      DoFinishWork();
+      return -1;
+    }
+    size = length;
+    end = start + length;
+  }
+  TIECodecRead read{stream, bitmap_, *params_, progress};
+  read.Size = size;
+  try {
+    if (codec.Read)
+      codec.Read(read);
+    else
+      SetAborting(true);
+  } catch (...) {
+    DoFinishWork();
+    throw;
+  }
+  if (end >= 0) stream.SetPosition(end);
+  if (codec.DefaultDPI) ApplyDefaultDPI();
+  if (AutoAdjustDPI && !Aborting()) AdjustDPI();
+  params_->FILENAME.clear();
+  params_->FILETYPE = codec.FileTypeId;
+  if (codec.SetViewDPI) SetViewDPI(params_->DPIX, params_->DPIY);
+  ViewUpdate();
+  DoFinishWork();
+  return Aborting() ? -1 : std::max(read.PageCount, 1);
+}
+
+void TImageryIO::WriteCodec(const TIECodecEntry& codec, TStream& stream, bool headers) {
+  if (!BitmapCheck()) {
+    DoFinishWork();
+    return;
+  }
+  // The caller's image is never changed: a format the writer does not take
+  // is converted in a copy.
+  TIEBitmap* image = bitmap_;
+  std::unique_ptr<TIEBitmap> converted;
+  const TIEPixelFormat format = bitmap_->GetPixelFormat();
+  if (codec.SaveFormats == TIESaveFormats::RGB24OrBilevel && format != ie24RGB && format != ie1g) {
+    converted = CopyAsRGB24(*bitmap_);
+    image = converted.get();
+  }
+  TIEProgressRecord progress = MakeProgress(true);
+  const int64_t headerPosition = stream.Position();
+  uint8_t header[12] = {};
+  if (headers) stream.WriteBuffer(header, 12);
+  try {
+    if (codec.Write)
+      codec.Write(stream, *image, *params_, progress);
+    else
+      SetAborting(true);
+  } catch (...) {
+    DoFinishWork();
+    throw;
+  }
+  if (headers) {
+    const int64_t end = stream.Position();
+    const auto length = static_cast<uint32_t>(end - headerPosition - 12);
+    std::memcpy(header, codec.HeaderTag, 4);
+    for (int i = 0; i < 4; ++i) header[8 + i] = static_cast<uint8_t>(length >> (8 * i));
+    stream.SetPosition(headerPosition);
+    stream.WriteBuffer(header, 12);
+    stream.SetPosition(end);
+  }
+  params_->FILETYPE = codec.FileTypeId;
+  DoFinishWork();
+}
+
+int32_t TImageryIO::LoadFromStreamCodec(const TIECodecEntry& codec, TStream& stream) {
+  if (!RunsInline()) {
+    StartWorker([this, &codec, &stream] { LoadFromStreamCodec(codec, stream); });
+    return -1;
+  }
+  TOperation operation(*this);
+  bool headers = StreamHeaders && codec.HeaderTag && codec.FileTypeId != 3;
+  if (codec.FileTypeId == 3 && codec.HeaderTag) {
+    // A JPEG stream header is recognised whether or not headers are on.
+    uint8_t tag[4] = {};
+    const int64_t position = stream.Position();
+    headers = stream.Read(tag, 4) == 4 && std::memcmp(tag, codec.HeaderTag, 4) == 0;
+    stream.SetPosition(position);
+  }
+  return ReadCodec(codec, stream, headers);
+}
+
+int32_t TImageryIO::LoadFromFileCodec(const TIECodecEntry& codec, const std::string& fileName) {
+  if (!RunsInline()) {
+    StartWorker([this, &codec, fileName] { LoadFromFileCodec(codec, fileName); });
+    return -1;
+  }
+  TOperation operation(*this);
+  SetAborting(true);
+  int32_t result;
+  {
+    TIEWideFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
+    TIEBufferedReadStream buffered(file, codec.FileTypeId == 3 ? 65536 : 8192, true);
+    result = ReadCodec(codec, buffered, false);
+  }
+  params_->FILENAME = fileName;
+  return result;
+}
+
+void TImageryIO::SaveToStreamCodec(const TIECodecEntry& codec, TStream& stream) {
+  if (!RunsInline()) {
+    StartWorker([this, &codec, &stream] { SaveToStreamCodec(codec, stream); });
+    return;
+  }
+  TOperation operation(*this);
+  SetAborting(false);
+  WriteCodec(codec, stream, StreamHeaders && codec.HeaderTag);
+}
+
+void TImageryIO::SaveToFileCodec(const TIECodecEntry& codec, const std::string& fileName) {
+  if (!RunsInline()) {
+    StartWorker([this, &codec, fileName] { SaveToFileCodec(codec, fileName); });
+    return;
+  }
+  TOperation operation(*this);
+  SetAborting(true);
+  {
+    TIEWideFileStream file(fileName, IE_FILE_CREATE);
+    SetAborting(false);
+    WriteCodec(codec, file, false);
+  }
+  params_->FILENAME = fileName;
+  params_->FILETYPE = codec.FileTypeId;
+}

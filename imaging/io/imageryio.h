@@ -1,0 +1,189 @@
+// The I/O component: every image of the library is read and written through
+// a TImageryIO. It works on one TIEBitmap (its own, a caller's, or an
+// attached view's), owns the parameter set of the last image, reports
+// progress and completion, honours an abort flag that the codecs poll, and
+// runs each operation on the calling thread or, for an attached view in
+// AsyncMode, on a worker thread that posts its messages to the view's window.
+//
+// Sections: view link and messages | component (construction and attachment |
+// events and state | dispatch | per-codec members | parameters only | pages)
+// | unit routines
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "imaging/io/imageryio_codecs.h"
+#include "imaging/io/imageryio_detect.h"
+#include "imaging/io/imageryio_params.h"
+#include "imaging/io/imageryio_registry.h"
+#include "platform/forms/classes.h"
+#include "platform/rtl/lists.h"
+#include "platform/rtl/threads.h"
+#include "platform/win/wintypes.h"
+
+// ---- view link and messages -------------------------------------------------------
+
+// Posted by workers to the attached view's window: the image changed, the
+// progress (percentage in wParam), the operation finished.
+constexpr UINT IEM_UPDATE = 0x1F58;
+constexpr UINT IEM_PROGRESS = 0x1F5B;
+constexpr UINT IEM_FINISHWORK = 0x1F5C;
+
+// What the component needs of an attached view; the viewers implement it.
+class TIEIOViewLink {
+public:
+  virtual ~TIEIOViewLink() = default;
+  virtual TIEBitmap* GetIEBitmap() = 0;
+  // The view's window, made when it does not exist yet (called on the main
+  // thread only); null when the view has no window.
+  virtual HWND HandleNeeded() = 0;
+  virtual bool HasParent() = 0;
+  virtual void Update() = 0;
+  virtual void ImageChange() = 0;
+  virtual void SetDpi(int32_t dpiX, int32_t dpiY) = 0;
+  virtual TIEColor Background() = 0;
+};
+
+class TIEIOThread;
+
+// ---- component -----------------------------------------------------------------------
+
+class TImageryIO : public TComponent {
+public:
+  explicit TImageryIO(TComponent* owner);
+  // A component without owner working on the caller's bitmap.
+  static TImageryIO* CreateFromBitmap(TIEBitmap* bitmap);
+  // Waits for every worker (running the main thread's queued calls
+  // meanwhile, so a worker waiting for it finishes), then frees.
+  ~TImageryIO() override;
+
+  // -- attachment
+  TIEBitmap* IEBitmap() const { return bitmap_; }
+  // Works on the caller's bitmap, which stays the caller's.
+  void SetIEBitmap(TIEBitmap* bitmap);
+  void SetAttachedIEBitmap(TIEBitmap* bitmap);
+  TIEIOViewLink* AttachedImagery() const { return view_; }
+  // A view, or null for a fresh own bitmap.
+  void SetAttachedImagery(TIEIOViewLink* view);
+  bool OwnsBitmap() const { return ownsBitmap_; }
+
+  // -- events and state
+  TIOParamsVals& Params() { return *params_; }
+  std::function<void(TObject* sender, int32_t percent)> OnProgress;
+  TNotifyEvent OnFinishWork;
+  bool AsyncMode = false;
+  bool StreamHeaders = false;
+  bool AutoAdjustDPI = false;
+  bool FilteredAdjustDPI = false;
+  bool NativePixelFormat() const { return params_->ISNATIVEPIXELFORMAT; }
+  void SetNativePixelFormat(bool value) { params_->ISNATIVEPIXELFORMAT = value; }
+  static std::string ImageryVersion() { return "6.0.0"; }
+  TIEColor Background() const;
+  void SetBackground(TIEColor color) { background_ = color; }
+  bool Aborting() const { return aborting_.load(); }
+  void SetAborting(bool value) { aborting_.store(value); }
+  // Waits until no worker runs; AbortFirst sets the abort flag first.
+  void WaitForWorkers(bool abortFirst);
+  // The calling thread is one of this component's workers.
+  bool IsIOThread();
+
+  virtual void DoProgress(TObject* sender, int32_t percent);
+  virtual void DoFinishWork();
+  virtual void SetViewDPI(int32_t dpiX, int32_t dpiY);
+  // Makes the pixels square by stretching the shorter side (nearest pixel).
+  void AdjustDPI();
+  // The parameter set's resolution changed (its setters call this).
+  void ParamsDpiChanged(bool horizontal, int32_t value);
+
+  // -- dispatch (by extension, id and content)
+  virtual bool LoadFromFile(const std::string& fileName, int32_t fileFormat = -1);
+  bool LoadFromFileAnyFormat(const std::string& fileName) { return LoadFromFile(fileName, -9); }
+  virtual bool LoadFromFileAuto(const std::string& fileName);
+  virtual bool LoadFromFileFormat(const std::string& fileName, int32_t fileFormat);
+  virtual bool LoadFromStream(TStream& stream);
+  virtual bool LoadFromStreamFormat(TStream& stream, int32_t fileFormat);
+  virtual void LoadFromBuffer(const void* buffer, int32_t bufferSize, int32_t fileFormat);
+  virtual void SaveToFile(const std::string& fileName, int32_t fileFormat = -1);
+  virtual void SaveToStream(TStream& stream, int32_t fileFormat);
+
+  // -- per-codec members: the read and write sequences around a codec row.
+  // Loads return the page count for the counting formats (TIFF, GIF) and 1
+  // for the others, -1 when handed to a worker or aborted.
+  int32_t LoadFromFileCodec(const TIECodecEntry& codec, const std::string& fileName);
+  int32_t LoadFromStreamCodec(const TIECodecEntry& codec, TStream& stream);
+  void SaveToFileCodec(const TIECodecEntry& codec, const std::string& fileName);
+  void SaveToStreamCodec(const TIECodecEntry& codec, TStream& stream);
+
+  // -- parameters only (FILETYPE 0 when reading failed)
+  virtual void ParamsFromFile(const std::string& fileName);
+  virtual void ParamsFromFileFormat(const std::string& fileName, int32_t fileFormat);
+  virtual void ParamsFromStream(TStream& stream);
+  virtual void ParamsFromStreamFormat(TStream& stream, int32_t fileFormat);
+  virtual void ParamsFromBuffer(const void* buffer, int32_t bufferSize, int32_t fileFormat);
+
+  // -- pages: kind 0 first, 1 prior, 2 next, 3 last; returns the new index.
+  int32_t SeekImage(uint8_t kind, const std::string& fileName);
+
+private:
+  friend class TIEIOThread;
+  // Holds the component's operation lock for one whole operation.
+  class TOperation {
+  public:
+    explicit TOperation(TImageryIO& io);
+
+  private:
+    std::unique_lock<std::recursive_mutex> lock_;
+  };
+
+  bool RunsInline();
+  void StartWorker(std::function<void()> call);
+  void RemoveWorker(TIEIOThread* worker);
+  bool BitmapCheck();
+  TIEProgressRecord MakeProgress(bool withCallback);
+  void ViewUpdate();
+  void PostToView(UINT message, WPARAM wParam);
+  void ApplyDefaultDPI();
+  int32_t ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers);
+  void WriteCodec(const TIECodecEntry& codec, TStream& stream, bool headers);
+  bool ReadRegistryFile(const TIEFileFormatInfo& entry, const std::string& fileName, bool catchReader);
+  bool ReadRegistryStream(const TIEFileFormatInfo& entry, TStream& stream);
+  void WriteRegistry(const TIEFileFormatInfo& entry, TStream* stream, const std::string& fileName);
+  bool LoadInternalFile(int32_t id, const std::string& fileName);
+  void ReadParams(TStream& stream, int32_t fileFormat);
+
+  TIEBitmap* bitmap_ = nullptr;
+  bool ownsBitmap_ = false;
+  TIEIOViewLink* view_ = nullptr;
+  TIEColor background_ = 0;
+  std::unique_ptr<TIOParamsVals> params_;
+  std::atomic<bool> aborting_{false};
+  // Whole operations run one after the other.
+  std::recursive_mutex operationLock_;
+  TCriticalSection workerLock_;
+  TList workers_;
+  TEvent workersGone_{false, false};
+};
+
+// ---- unit routines ------------------------------------------------------------------
+
+// The I/O start-up: fills the settings' LZW slots and ColorConvertProc,
+// builds the format registry. The shut-down frees the registry and the
+// CMYK profiles and closes the log.
+void IEInitializeImageryIO();
+void IEFinalizeImageryIO();
+
+// The number of images (pages, frames) in a file; 1 for single-image
+// formats, 0 for files nothing can count.
+int32_t IEGetFileImageCount(const std::string& fileName);
+// The registry's id for an extension; 23 and 22 for the MPEG and WMV video
+// extensions without an entry, else 0.
+int32_t IEFileFormatFromExtension(const std::string& extension);
+// The log: an existing file that IEWriteLog appends dated lines to; an
+// empty name (the default) writes nothing.
+void IESetLogFileName(const std::string& fileName);
+void IEWriteLog(const std::string& message);

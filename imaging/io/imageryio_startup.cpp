@@ -1,0 +1,80 @@
+// The I/O unit's start-up and shut-down, image counts and the log.
+#include <memory>
+
+#include "imaging/codecs/giflzw.h"
+#include "imaging/codecs/tiflzw.h"
+#include "imaging/core/iesettings.h"
+#include "imaging/core/ruduvazez.h"
+#include "imaging/io/imageryio.h"
+#include "imaging/io/imageryio_cmyk.h"
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/textfile.h"
+
+namespace {
+
+std::string logFileName;
+std::unique_ptr<TextFile> logFile;
+
+void CloseLog() {
+  if (logFile && logFile->IsOpen()) logFile->Close();
+  logFile.reset();
+}
+
+}  // namespace
+
+void IEInitializeImageryIO() {
+  auto* settings = IEGetGlobalSettings();
+  settings->GIFLZWDecoder = DecodeGIFLZW;
+  settings->GIFLZWEncoder = EncodeGIFLZW;
+  settings->TIFFLZWDecoder = DecodeTIFFLZW;
+  settings->TIFFLZWEncoder = EncodeTIFFLZW;
+  settings->ColorConvertProc = IEConvertColorFormat;
+  IERegisterBuiltinFormats();
+}
+
+void IEFinalizeImageryIO() {
+  IEFreeCMYKTransforms();
+  IEFreeFileFormats();
+  CloseLog();
+  logFileName.clear();
+}
+
+int32_t IEFileFormatFromExtension(const std::string& extension) {
+  if (const TIEFileFormatInfo* entry = IEFindFormatByExtension(extension)) return entry->FileTypeId;
+  std::string dotted = extension;
+  if (dotted.empty() || dotted[0] != '.') dotted.insert(0, ".");
+  if (IEExtInList(dotted, "*.mpe;*.mpg;*.mpeg;")) return 23;
+  if (IEExtInList(dotted, "*.wmv;")) return 22;
+  return 0;
+}
+
+int32_t IEGetFileImageCount(const std::string& fileName) {
+  const TIEFileFormatInfo* entry = IEFindFormatByExtension(IELowerExtension(fileName));
+  if (!entry || entry->FileTypeId == 15) return 0;  // no media-file reader in this build
+  const TIECodecEntry* codec = IEFindCodec(entry->FileTypeId);
+  if (codec && codec->ImageCount) {
+    TIEWideFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
+    return codec->ImageCount(file);
+  }
+  switch (entry->FileTypeId) {
+    case 1: case 2: case 6: case 18: case 19: case 28: case 29:
+      return 0;  // a multi-image format that this build cannot count
+    default:
+      return 1;
+  }
+}
+
+void IESetLogFileName(const std::string& fileName) {
+  CloseLog();
+  logFileName = fileName;
+}
+
+void IEWriteLog(const std::string& message) {
+  if (logFileName.empty()) return;
+  CloseLog();
+  logFile = std::make_unique<TextFile>(logFileName);
+  logFile->Append();
+  const TDateTime now = Now();
+  logFile->Writeln(DateToStr(now) + " " + TimeToStr(now) + " : " + message);
+  logFile->Flush();
+}

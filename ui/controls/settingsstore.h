@@ -1,0 +1,16 @@
+// Where the edits keep their lists between runs: an INI file in the user's
+// settings folder, or the registry under the current user.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/rtl/inifiles.h"
+
+// The file an INI store named `key` lives in: a relative name (and the
+// default, the program's name with ".INI", for an empty one) is placed in
+// the user's settings folder, never beside the program.
+std::string SettingsIniFileName(const std::string& key);
+
+// Opens the store: the INI file (SettingsIniFileName) or the registry key.
+std::unique_ptr<TCustomIniFile> OpenSettingsStore(bool registry, const std::string& key);
