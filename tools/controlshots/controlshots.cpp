@@ -11,6 +11,7 @@
 #include "platform/rtl/files.h"
 #include "platform/win/user_paint.h"
 #include "ui/controls/advedit.h"
+#include "ui/controls/advglassbutton.h"
 #include "ui/controls/advspin.h"
 #include "ui/controls/lucombo.h"
 
@@ -39,7 +40,45 @@ void Press(TControl* control) {
 }
 
 std::vector<Shot> Shots() {
+  auto glass = [](TForm* f, const char* caption) {
+    f->SetColor(static_cast<TColor>(0x804020));
+    auto* b = Place<TAdvGlassButton>(f, 40, 20, 140, 36);
+    b->SetCaption(caption);
+    b->Font()->SetColor(clWhite);
+    return b;
+  };
   return {
+      {"glass_normal", [glass](TForm* f) { glass(f, "Open &photo"); }},
+      {"glass_down_glow", [glass](TForm* f) {
+         auto* b = glass(f, "Latched");
+         b->SetGroupIndex(1);
+         b->SetDown(true);
+       }},
+      {"glass_pressed_focus", [glass](TForm* f) {
+         auto* b = glass(f, "Pressed");
+         b->SetShowFocusRect(true);
+         f->Show();
+         Settle();
+         Press(b);
+       }},
+      {"glass_disabled", [glass](TForm* f) { glass(f, "Disabled")->SetEnabled(false); }},
+      {"glass_curved_red_border", [glass](TForm* f) {
+         auto* b = glass(f, "Curved");
+         b->SetButtonShape(btsCurvedRectangle);
+         b->SetOuterBorderColor(static_cast<TColor>(255));
+       }},
+      {"glass_symbol_play", [glass](TForm* f) {
+         auto* b = glass(f, "");
+         b->SetBackGroundSymbol(AdvGlassButton::bsPlay);
+         b->SetBackColor(clGreen);
+       }},
+      {"glass_shortcut_hint", [glass](TForm* f) {
+         auto* b = glass(f, "Save");
+         b->SetShortCutHint("S");
+         f->Show();
+         Settle();
+         b->Perform(CM_HINTSHOW, 1, 1);
+       }},
       {"spin_float", [](TForm* f) {
          auto* s = Place<TAdvSpinEdit>(f, 60, 20, 100, 22);
          s->SetSpinType(sptFloat);
