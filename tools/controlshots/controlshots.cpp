@@ -12,6 +12,7 @@
 #include "platform/win/user_paint.h"
 #include "ui/controls/advedit.h"
 #include "ui/controls/advglassbutton.h"
+#include "ui/controls/advofficebuttons.h"
 #include "ui/controls/advspin.h"
 #include "ui/controls/lucombo.h"
 
@@ -78,6 +79,21 @@ std::vector<Shot> Shots() {
          f->Show();
          Settle();
          b->Perform(CM_HINTSHOW, 1, 1);
+       }},
+      {"checkbox_unchecked", [](TForm* f) {
+         Place<TAdvOfficeCheckBox>(f, 20, 20, 200, 20)->SetCaption("Perspective <b>correction</b>");
+       }},
+      {"checkbox_checked_link", [](TForm* f) {
+         auto* c = Place<TAdvOfficeCheckBox>(f, 20, 20, 200, 20);
+         c->SetCaption("Read <a href=\"https://example.org\">more</a>");
+         c->SetTabStop(true);
+         c->SetChecked(true);
+       }},
+      {"checkbox_disabled", [](TForm* f) {
+         auto* c = Place<TAdvOfficeCheckBox>(f, 20, 20, 200, 20);
+         c->SetCaption("Disabled");
+         c->SetChecked(true);
+         c->SetEnabled(false);
        }},
       {"spin_float", [](TForm* f) {
          auto* s = Place<TAdvSpinEdit>(f, 60, 20, 100, 22);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "ui/controls/setproperty.h"
 #include "platform/forms/controls.h"
 #include "ui/controls/advhintinfo.h"
 #include "ui/render/advgdip.h"
@@ -132,15 +133,12 @@ protected:
 private:
   template <class T>
   void SetAndPaint(T& field, T value) {
-    if (field == value) return;
-    field = value;
-    Invalidate();
+    SetAndInvalidate(this, field, value);
   }
   void NotifyGroup();
   void ButtonPressed(TAdvCustomGlassButton* sender);
   void Release(int x, int y);
   bool Inside(int x, int y) const { return x >= 0 && x < ClientWidth() && y >= 0 && y <= ClientHeight(); }
-  void PaintParentBackground();
   TGlassFace Face() const;
   AdvGDIP::TGDIPPicture* ChosenPicture() const;
   void DrawGlassBody(AdvGDIP::TGPGraphics& g);

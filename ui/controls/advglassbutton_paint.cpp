@@ -7,6 +7,7 @@
 
 #include "platform/rtl/sysutils.h"
 #include "ui/controls/advglassbutton.h"
+#include "ui/controls/parentbackground.h"
 
 using namespace AdvGDIP;
 
@@ -105,18 +106,6 @@ AdvGDIP::TGDIPPicture* TAdvCustomGlassButton::ChosenPicture() const {
   return picture_.get();
 }
 
-void TAdvCustomGlassButton::PaintParentBackground() {
-  TWinControl* parent = Parent();
-  HDC dc = Canvas()->Handle();
-  if (!parent) return;
-  const int saved = SaveDC(dc);
-  const POINT origin = parent->ScreenToClient(ClientToScreen(POINT{0, 0}));
-  SetWindowOrgEx(dc, origin.x, origin.y, nullptr);
-  parent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-  parent->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
-  RestoreDC(dc, saved);
-}
-
 void TAdvCustomGlassButton::Paint() {
   if (!Enabled()) {
     state_ = gbsDisabled;
@@ -125,7 +114,7 @@ void TAdvCustomGlassButton::Paint() {
     state_ = down_ && groupIndex_ != 0 ? gbsExclusive : gbsUp;
   }
   if (style_ == tasCheck && down_) state_ = gbsDown;
-  PaintParentBackground();
+  PaintParentBackground(this, Canvas()->Handle());
   DrawButton(Canvas());
 }
 
