@@ -5,7 +5,7 @@
 
 #include "platform/forms/forms.h"
 #include "platform/forms/properties.h"
-#include "ui/controls/versiontext.h"
+#include "ui/render/gdippicturecontainer.h"
 
 const TClassInfo& TAdvCustomGlassButton::StaticClassInfo() {
   static const TClassInfo info = PublishClass<TAdvCustomGlassButton>(
@@ -73,7 +73,7 @@ TAdvCustomGlassButton::TAdvCustomGlassButton(TComponent* owner)
 
 TAdvCustomGlassButton::~TAdvCustomGlassButton() { HideShortCutHint(); }
 
-std::string TAdvCustomGlassButton::Version() const { return VersionText(GetVersionNumber()); }
+std::string TAdvCustomGlassButton::Version() const { return VersionString(GetVersionNumber()); }
 
 void TAdvCustomGlassButton::SetPicture(const AdvGDIP::TGDIPPicture* p) {
   picture_->Assign(p);

@@ -11,7 +11,7 @@
 #include "platform/win/sysinfo.h"
 #include "ui/controls/parentbackground.h"
 #include "ui/controls/themeapi.h"
-#include "ui/controls/versiontext.h"
+#include "ui/render/gdippicturecontainer.h"
 #include "ui/render/htmlengine.h"
 
 // ---- box looks ----
@@ -91,7 +91,7 @@ TCustomAdvOfficeCheckBox::TCustomAdvOfficeCheckBox(TComponent* owner)
 
 TCustomAdvOfficeCheckBox::~TCustomAdvOfficeCheckBox() = default;
 
-std::string TCustomAdvOfficeCheckBox::Version() const { return VersionText(GetVersionNumber()); }
+std::string TCustomAdvOfficeCheckBox::Version() const { return VersionString(GetVersionNumber()); }
 
 void TCustomAdvOfficeCheckBox::SetState(TCheckBoxState s) {
   if (s == state_) return;

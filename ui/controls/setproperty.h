@@ -2,10 +2,9 @@
 #pragma once
 
 #include "platform/forms/controls.h"
+#include "ui/render/storechanged.h"
 
 template <class T>
 void SetAndInvalidate(TControl* control, T& field, T value) {
-  if (field == value) return;
-  field = value;
-  control->Invalidate();
+  if (StoreChanged(field, value)) control->Invalidate();
 }
