@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_detect.h"
@@ -143,6 +144,8 @@ private:
   bool RunsInline();
   void StartWorker(std::function<void()> call);
   void RemoveWorker(TIEIOThread* worker);
+  // Joins and frees the workers that have finished.
+  void ReapWorkers();
   bool BitmapCheck();
   TIEProgressRecord MakeProgress(bool withCallback);
   void ViewUpdate();
@@ -166,6 +169,7 @@ private:
   std::recursive_mutex operationLock_;
   TCriticalSection workerLock_;
   TList workers_;
+  std::vector<TIEIOThread*> finishedWorkers_;
   TEvent workersGone_{false, false};
 };
 
