@@ -142,14 +142,10 @@ void BuildGreenIndex(TIENeuQuant& q) {
   for (int32_t j = previous + 1; j < 256; ++j) q.NetIndex[j] = q.MaxNetPos;
 }
 
-// Rows of another format as an ie24RGB copy.
+// Another format's pixels as an ie24RGB copy.
 std::unique_ptr<TIEBitmap> ConvertedCopy(TIEBitmap& bitmap) {
-  const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
-  auto copy = std::make_unique<TIEBitmap>(width, height, ie24RGB);
-  for (int32_t y = 0; y < height; ++y) {
-    auto* row = reinterpret_cast<TRGB*>(copy->GetScanline(y));
-    for (int32_t x = 0; x < width; ++x) bitmap.GetPixelRGB(x, y, row[x]);
-  }
+  auto copy = std::make_unique<TIEBitmap>(bitmap.GetWidth(), bitmap.GetHeight(), ie24RGB);
+  copy->ConvertFrom(bitmap);
   return copy;
 }
 

@@ -16,6 +16,7 @@
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "platform/rtl/object.h"
+#include "platform/rtl/set.h"
 #include "platform/win/globalmem.h"
 
 // ---- formats ---------------------------------------------------------------------
@@ -154,8 +155,11 @@ using TIEPixelCallback = std::function<void(TIEBitmap* bitmap, int32_t x, TRGB* 
 
 class TIEMask;
 class TIEICC;
+class TIEDibbitmap;
+class TIECanvas;
 class TBitmap;
 class TCanvas;
+class TStream;
 
 // The image of the library: width x height pixels of one format, stored in
 // memory (one 64-byte-aligned block, bottom-up, or several segments,
@@ -318,6 +322,76 @@ public:
   void TransferTo(TIEBitmap& dest);
   void SetRowAlignment(int32_t bits);
 
+  // -- pixel-format conversion (ruduvazez_convert.cpp)
+  // Fills this bitmap, already allocated in the target format with the
+  // source's size (and not in ieTBitmap), with the source's pixels
+  // converted; the source's alpha channel is copied. The source is left as
+  // it was.
+  void ConvertFrom(TIEBitmap& source);
+  // Converts the pixels in place.
+  void ConvertToPixelFormat(TIEPixelFormat format);
+  // Nothing for the current format; a virtual bitmap only records it.
+  void SetPixelFormat(TIEPixelFormat format);
+  // Converts to an allowed format by the current format's preferences when
+  // autoConvert is set; false when the format is not allowed (and, with
+  // autoConvert, no format is).
+  bool EnsureAllowedPixelFormat(Set<TIEPixelFormat> allowed, bool autoConvert);
+  // Copies of the other image holders (1-bit keeps ie1g, palettes ie8p,
+  // 15/16/24 bits ie24RGB, 32 bits ie32RGBA).
+  void CopyFromTBitmap(TBitmap* bitmap);
+  // Nil fills with 255; a 1-bit mask gives ie1g, an 8-bit one ie8g.
+  void CopyFromMask(TIEMask* mask);
+  void CopyFromDibBitmap(TIEDibbitmap* dib);
+  // ie1g and ie8g give a mask of the same depth, ie24RGB an 8-bit one of grey8 shr 2.
+  void CopyToMask(TIEMask& mask);
+
+  // -- rectangles and geometry (ruduvazez_rects.cpp)
+  // Copies a clipped rectangle into dest: same formats, ie1g into ie1g or
+  // ie24RGB, and a pixel callback into ie24RGB; other pairs copy nothing.
+  void CopyRectToBitmap(TIEBitmap& dest, int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t w, int32_t h);
+  // The larger of both alpha values in the clipped rectangle of dest's alpha channel.
+  void MergeAlphaRectTo(TIEBitmap& dest, int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t w, int32_t h);
+  // Moves the rectangle x1..x2, y1..y2 so that its corner lands on (dx, dy);
+  // with fill, the rectangle's old place gets the value first.
+  void MoveRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dx, int32_t dy, double fillValue, bool fill);
+  // New size with the content kept at the placement (0 left/top, 1
+  // centred, 2 right/bottom); new area filled (alpha channel: alphaFill).
+  void ResizeKeepingContent(int32_t width, int32_t height, double fillValue, double alphaFill, int32_t horizontal,
+                            int32_t vertical);
+  // A new bitmap holding the rectangle (edges included) of the source, with
+  // its palette and alpha.
+  static std::unique_ptr<TIEBitmap> CreateFromRect(TIEBitmap& source, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+  // The rectangle of a framework bitmap: ie1g, ie8p (4 and 8 bits) or ie24RGB.
+  static std::unique_ptr<TIEBitmap> CreateFromTBitmapRect(TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2,
+                                                          int32_t y2);
+  // A bitmap standing for a rectangle of parent, written back into it when
+  // freed (ie32RGBA composited by its fourth bytes when transparent).
+  static std::unique_ptr<TIEBitmap> CreateRegionBitmap(TIEBitmap& parent, int32_t x1, int32_t y1, int32_t x2,
+                                                       int32_t y2, TIEPixelFormat format, bool transparent);
+  // A canvas on a region bitmap, in the parent's coordinates; freeing the
+  // canvas writes the region back.
+  static TIECanvas* CreateRegionCanvas(TIEBitmap& parent, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                                       bool antiAlias, bool useGDIPlus, bool transparent);
+  TIEBitmap* RegionParent() const { return regionParent_; }
+  void WriteBackRegion();
+
+  // -- raw stream format (ruduvazez_raw.cpp)
+  // The "TIEBITMAPRAW" record into buffer (when not nil; it must hold
+  // RawSize() bytes), else into stream (when not nil).
+  void SaveRaw(uint8_t* buffer, TStream* stream, bool preSize);
+  int64_t RawSize();
+  // Reads a record from buffer (bufferSize bytes, when not nil), else from
+  // stream; false, with this bitmap left as it was, for any record that is
+  // not whole and sound.
+  bool LoadRaw(const uint8_t* buffer, int64_t bufferSize, TStream* stream);
+
+  // -- compositing (ruduvazez_combine.cpp)
+  // Composes source (ie24RGB with its alpha channel, or ie32RGBA) over this
+  // ie24RGB bitmap and its alpha channel; -1 sizes are the source's.
+  void CompositeFrom(TIEBitmap& source, int32_t x, int32_t y, int32_t width, int32_t height, int32_t alphaCap,
+                     TResampleFilter filter, uint8_t combineOperator, bool stretch, int32_t sourceX, int32_t sourceY,
+                     double opacity);
+
   // -- steps of Allocate, also used by the copies
   bool AllocateStorage();
   static void AllocateBlock(void*& block, void*& blockStart, int64_t size, TIEAllocationKind kind);
@@ -387,7 +461,17 @@ private:
   TBitmap* tbitmap_ = nullptr;  // owned unless attached
   uint8_t tbitmapAttached_ = 0;
   std::vector<uint8_t*> rowTable_;  // the framework bitmap's address of each row
+  TIEBitmap* regionParent_ = nullptr;  // not owned
+  RECT regionRect_{};
+  // The conversion of the source's pixels, whatever this bitmap's location.
+  void ConvertPixels(TIEBitmap& source);
+  void ConvertTBitmapPixels(TIEPixelFormat format);
 };
+
+// The library's 8 x 8 ordered-dither matrix, first index the column's remainder.
+extern const uint8_t IEBayer8[8][8];
 
 // A 256-entry grey ramp (i, i, i) as the colour table of a framework bitmap.
 void IESetGrayPalette(TBitmap* bitmap);
+// dest becomes an 8-bit grey-ramp bitmap of the 24-bit source's size holding grey8 of each pixel.
+void IEConvertTBitmapToGray(TBitmap* source, TBitmap* dest);

@@ -6,6 +6,7 @@
 
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_icc.h"
+#include "platform/forms/graphics.h"
 
 namespace {
 
@@ -64,6 +65,10 @@ void TIEBitmap::TakeAlphaChannelFrom(TIEBitmap& source) {
 
 void TIEBitmap::Assign(TObject* source) {
   needsAllocation_ = 1;
+  if (auto* framework = dynamic_cast<TBitmap*>(source)) {
+    CopyFromTBitmap(framework);
+    return;
+  }
   auto* src = dynamic_cast<TIEBitmap*>(source);
   if (!src || src == this) return;
   if (location_ == ieTBitmap && src->IsEmpty()) return;

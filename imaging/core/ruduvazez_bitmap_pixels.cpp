@@ -6,23 +6,9 @@
 #include <vector>
 
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_bitmap_rows.h"
 
 namespace {
-
-// Sets a bitmap's access mode for the duration of a bulk pass.
-class TAccessScope {
-public:
-  TAccessScope(TIEBitmap& bitmap, uint8_t mode) : bitmap_(bitmap), saved_(bitmap.AccessMode) {
-    bitmap.AccessMode = mode;
-  }
-  ~TAccessScope() { bitmap_.AccessMode = saved_; }
-  TAccessScope(const TAccessScope&) = delete;
-  TAccessScope& operator=(const TAccessScope&) = delete;
-
-private:
-  TIEBitmap& bitmap_;
-  uint8_t saved_;
-};
 
 // A double truncated toward zero; 0 for what no 64-bit integer holds.
 int64_t TruncValue(double value) {
@@ -32,13 +18,11 @@ int64_t TruncValue(double value) {
 
 template <typename T>
 T Load(const uint8_t* p) {
-  T value;
-  std::memcpy(&value, p, sizeof value);
-  return value;
+  return IELoadPixel<T>(p);
 }
 template <typename T>
 void Store(uint8_t* p, T value) {
-  std::memcpy(p, &value, sizeof value);
+  IEStorePixel(p, value);
 }
 
 bool IsWhite(TRGB rgb) { return rgb.r == 255 && rgb.g == 255 && rgb.b == 255; }
@@ -268,7 +252,7 @@ void TIEBitmap::RemoveAlphaChannel(bool merge, TIEColor background) {
   if (merge && pixelFormat_ == ie24RGB) {
     TRGB bg;
     IEColorToRGB(background, bg);
-    TAccessScope alphaRead(*alphaChannel_, iemRead);
+    TIEAccessScope alphaRead(*alphaChannel_, iemRead);
     for (int32_t y = 0; y < height_; ++y) {
       const uint8_t* alpha = alphaChannel_->GetScanline(y);
       auto* pixel = reinterpret_cast<TRGB*>(GetScanline(y));
@@ -288,7 +272,7 @@ void TIEBitmap::SoftenAlphaEdges(int32_t width) {
   const int64_t w = width_, h = height_;
   std::vector<uint8_t> a(static_cast<size_t>(w * h));
   {
-    TAccessScope read(*alphaChannel_, iemRead);
+    TIEAccessScope read(*alphaChannel_, iemRead);
     for (int64_t y = 0; y < h; ++y) std::memcpy(&a[y * w], alphaChannel_->GetScanline(static_cast<int32_t>(y)), w);
   }
   // One ramp along a line of count pixels, stride apart, from first.
@@ -320,7 +304,7 @@ void TIEBitmap::SoftenAlphaEdges(int32_t width) {
       v = static_cast<uint8_t>((left + right + a[up * w + x] + a[down * w + x]) >> 2);
     }
   }
-  TAccessScope write(*alphaChannel_, iemWrite);
+  TIEAccessScope write(*alphaChannel_, iemWrite);
   for (int64_t y = 0; y < h; ++y) std::memcpy(alphaChannel_->GetScanline(static_cast<int32_t>(y)), &a[y * w], w);
   alphaChannel_->UpdateAllFull();
 }
@@ -329,7 +313,7 @@ void TIEBitmap::SoftenAlphaEdges(int32_t width) {
 
 void TIEBitmap::Fill(double value) {
   if (pixelFormat_ == ieNoFormat || IsEmpty()) return;
-  TAccessScope write(*this, iemWrite);
+  TIEAccessScope write(*this, iemWrite);
   const int64_t v = TruncValue(value);
   if (bitsPerPixel_ <= 8) {
     const uint8_t byte = pixelFormat_ == ie1g ? (v != 0 ? 255 : 0) : static_cast<uint8_t>(v);
@@ -351,7 +335,7 @@ void TIEBitmap::FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, double 
   x2 = std::min(x2, width_ - 1);
   y2 = std::min(y2, height_ - 1);
   if (x2 < x1 || y2 < y1) return;
-  TAccessScope readWrite(*this, iemReadWrite);
+  TIEAccessScope readWrite(*this, iemReadWrite);
   const int64_t v = TruncValue(value);
   const TFillPixel pixel = ColorPixel(pixelFormat_, value, true);
   for (int32_t y = y1; y <= y2; ++y) {
@@ -371,7 +355,7 @@ void TIEBitmap::FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, double 
 int64_t TIEBitmap::PixelBytesPerRow() const { return (int64_t{width_} * bitsPerPixel_ + 7) / 8; }
 
 void TIEBitmap::UpdateAllFull() {
-  TAccessScope read(*this, iemRead);
+  TIEAccessScope read(*this, iemRead);
   const int64_t bytes = PixelBytesPerRow();
   allFull_ = 0;
   for (int32_t y = 0; y < height_; ++y) {
@@ -382,7 +366,7 @@ void TIEBitmap::UpdateAllFull() {
 }
 
 bool TIEBitmap::IsAllZero() {
-  TAccessScope read(*this, iemRead);
+  TIEAccessScope read(*this, iemRead);
   const int64_t bytes = PixelBytesPerRow();
   for (int32_t y = 0; y < height_; ++y) {
     const uint8_t* row = GetScanline(y);
@@ -398,7 +382,7 @@ bool TIEBitmap::IsGrayscale() {
     return true;
   }
   if (pixelFormat_ != ie24RGB && pixelFormat_ != ie32RGBA && pixelFormat_ != ieRGB48) return true;
-  TAccessScope read(*this, iemRead);
+  TIEAccessScope read(*this, iemRead);
   const int32_t stride = bitsPerPixel_ / 8;
   for (int32_t y = 0; y < height_; ++y) {
     const uint8_t* row = GetScanline(y);
@@ -431,7 +415,7 @@ void TIEBitmap::ComputeDisplayRange() {
     default:
       return;
   }
-  TAccessScope read(*this, iemRead);
+  TIEAccessScope read(*this, iemRead);
   const int64_t samples = int64_t{width_} * channels_;
   for (int32_t y = 0; y < height_; ++y) {
     const uint8_t* row = GetScanline(y);
