@@ -6,6 +6,7 @@
 
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "platform/forms/properties.h"
 #include "platform/win/user_messages.h"
 
 // ---- workers ----------------------------------------------------------------------------
@@ -48,6 +49,23 @@ TImageryIO::TOperation::TOperation(TImageryIO& io) : lock_(io.operationLock_, st
     return;
   }
   while (!lock_.try_lock()) CheckSynchronize(10);
+}
+
+const TClassInfo& TImageryIO::StaticClassInfo() {
+  static const TClassInfo info =
+      PublishClass<TImageryIO>("TImageryIO", &TComponent::StaticClassInfo(), [](TPublished<TImageryIO>& p) {
+        using C = TImageryIO;
+        p.Integer("Background", &C::Background, &C::SetBackground)
+            .Event("OnProgress", &C::OnProgress)
+            .Boolean("StreamHeaders", &C::StreamHeaders, [](C& io, bool v) { io.StreamHeaders = v; })
+            .Boolean("AutoAdjustDPI", &C::AutoAdjustDPI, [](C& io, bool v) { io.AutoAdjustDPI = v; })
+            .Boolean("FilteredAdjustDPI", &C::FilteredAdjustDPI, [](C& io, bool v) { io.FilteredAdjustDPI = v; })
+            .Event("OnFinishWork", &C::OnFinishWork)
+            .Boolean("NativePixelFormat", &C::NativePixelFormat, &C::SetNativePixelFormat)
+            .String("ImageryVersion", [](const C&) { return C::ImageryVersion(); },
+                    [](C&, const std::string&) {});
+      });
+  return info;
 }
 
 TImageryIO::TImageryIO(TComponent* owner) : TComponent(owner) {

@@ -55,6 +55,8 @@ class TIEIOThread;
 // ---- component -----------------------------------------------------------------------
 
 class TImageryIO : public TComponent {
+  FORMS_CLASS(TImageryIO)
+
 public:
   explicit TImageryIO(TComponent* owner);
   // A component without owner working on the caller's bitmap.
@@ -83,6 +85,7 @@ public:
   bool FilteredAdjustDPI = false;
   bool NativePixelFormat() const { return params_->ISNATIVEPIXELFORMAT; }
   void SetNativePixelFormat(bool value) { params_->ISNATIVEPIXELFORMAT = value; }
+  // Always "6.0.0"; assigning it by name changes nothing.
   static std::string ImageryVersion() { return "6.0.0"; }
   TIEColor Background() const;
   void SetBackground(TIEColor color) { background_ = color; }
