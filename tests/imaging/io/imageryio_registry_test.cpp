@@ -164,3 +164,18 @@ TEST_F(Detection, FilesMadeByImageMagick) {
 }
 
 }  // namespace
+
+#include "imaging/core/ruduvazez_startup.h"
+
+namespace {
+
+TEST_F(Registry, TheLibraryStartUpRunsTheIOStartUp) {
+  IELibraryFinalize();
+  ASSERT_FALSE(IELibraryStarted());
+  EXPECT_EQ(IEGetGlobalSettings()->FileFormats, nullptr);
+  IELibraryInitialize();
+  EXPECT_NE(IEFindFormatById(8), nullptr);
+  EXPECT_NE(IEGetGlobalSettings()->ColorConvertProc, nullptr);
+}
+
+}  // namespace
