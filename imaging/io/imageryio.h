@@ -158,7 +158,7 @@ private:
   void ViewUpdate();
   void PostToView(UINT message, WPARAM wParam);
   void ApplyDefaultDPI();
-  int32_t ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers);
+  int32_t ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers, int32_t bufferSize);
   void WriteCodec(const TIECodecEntry& codec, TStream& stream, bool headers);
   bool ReadRegistryFile(const TIEFileFormatInfo& entry, const std::string& fileName, bool catchReader);
   bool ReadRegistryStream(const TIEFileFormatInfo& entry, TStream& stream);
