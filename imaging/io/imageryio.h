@@ -195,6 +195,12 @@ int32_t IEGetFileImageCount(const std::string& fileName);
 // The registry's id for an extension; 23 and 22 for the MPEG and WMV video
 // extensions without an entry, else 0.
 int32_t IEFileFormatFromExtension(const std::string& extension);
+// Brings the parameters' marker list up to date before a JPEG save: the
+// resolution resource of the first APP13 marker (left alone when it does not
+// fit the marker), the IPTC records (when changed, or when there are no
+// markers), the XMP packet and the annotation block. The EXIF block is the
+// JPEG writer's to add when EXIF_HASEXIF is set.
+void IEPrepareJPEGMarkers(TIOParamsVals& params);
 // The log: an existing file that IEWriteLog appends dated lines to; an
 // empty name (the default) writes nothing.
 void IESetLogFileName(const std::string& fileName);
