@@ -35,30 +35,24 @@ public:
   // Copies every setting (LineColor included) from another caption and repaints once.
   void Assign(const TPersistent* source) override;
 
-#define SMOOTHCAPTION_PROPERTY(Type, Name, field) \
-  Type Name() const { return field; }             \
-  void Set##Name(Type value) {                    \
-    if (StoreChanged(field, value)) Changed();    \
-  }
-  SMOOTHCAPTION_PROPERTY(const std::string&, Text, text_)
-  SMOOTHCAPTION_PROPERTY(TAdvSmoothPanelLocation, Location, location_)
-  SMOOTHCAPTION_PROPERTY(int32_t, HatchStyle, hatchStyle_)
-  SMOOTHCAPTION_PROPERTY(const std::string&, HTMLText, htmlText_)
-  SMOOTHCAPTION_PROPERTY(TAdvSmoothPanelLocation, HTMLLocation, htmlLocation_)
-  SMOOTHCAPTION_PROPERTY(int32_t, HTMLLeft, htmlLeft_)
-  SMOOTHCAPTION_PROPERTY(int32_t, HTMLTop, htmlTop_)
-  SMOOTHCAPTION_PROPERTY(TColor, HTMLURLColor, htmlURLColor_)
-  SMOOTHCAPTION_PROPERTY(TColor, HTMLShadowColor, htmlShadowColor_)
-  SMOOTHCAPTION_PROPERTY(int32_t, HTMLShadowOffset, htmlShadowOffset_)
-  SMOOTHCAPTION_PROPERTY(int32_t, Left, left_)
-  SMOOTHCAPTION_PROPERTY(int32_t, Top, top_)
-  SMOOTHCAPTION_PROPERTY(TColor, ColorStart, colorStart_)
-  SMOOTHCAPTION_PROPERTY(TColor, ColorEnd, colorEnd_)
-  SMOOTHCAPTION_PROPERTY(uint8_t, OpacityStart, opacityStart_)
-  SMOOTHCAPTION_PROPERTY(uint8_t, OpacityEnd, opacityEnd_)
-  SMOOTHCAPTION_PROPERTY(TAdvGradientType, GradientType, gradientType_)
-  SMOOTHCAPTION_PROPERTY(bool, Line, line_)
-#undef SMOOTHCAPTION_PROPERTY
+  VESK_SETTING(const std::string&, Text, text_, Changed)
+  VESK_SETTING(TAdvSmoothPanelLocation, Location, location_, Changed)
+  VESK_SETTING(int32_t, HatchStyle, hatchStyle_, Changed)
+  VESK_SETTING(const std::string&, HTMLText, htmlText_, Changed)
+  VESK_SETTING(TAdvSmoothPanelLocation, HTMLLocation, htmlLocation_, Changed)
+  VESK_SETTING(int32_t, HTMLLeft, htmlLeft_, Changed)
+  VESK_SETTING(int32_t, HTMLTop, htmlTop_, Changed)
+  VESK_SETTING(TColor, HTMLURLColor, htmlURLColor_, Changed)
+  VESK_SETTING(TColor, HTMLShadowColor, htmlShadowColor_, Changed)
+  VESK_SETTING(int32_t, HTMLShadowOffset, htmlShadowOffset_, Changed)
+  VESK_SETTING(int32_t, Left, left_, Changed)
+  VESK_SETTING(int32_t, Top, top_, Changed)
+  VESK_SETTING(TColor, ColorStart, colorStart_, Changed)
+  VESK_SETTING(TColor, ColorEnd, colorEnd_, Changed)
+  VESK_SETTING(uint8_t, OpacityStart, opacityStart_, Changed)
+  VESK_SETTING(uint8_t, OpacityEnd, opacityEnd_, Changed)
+  VESK_SETTING(TAdvGradientType, GradientType, gradientType_, Changed)
+  VESK_SETTING(bool, Line, line_, Changed)
   TColor LineColor() const { return lineColor_; }
   virtual void SetLineColor(TColor color) {
     if (StoreChanged(lineColor_, color)) Changed();

@@ -8,3 +8,11 @@ bool StoreChanged(T& field, const V& value) {
   field = value;
   return true;
 }
+
+// A published setting: its reader, and a writer that runs `effect` (a
+// member function of no arguments) only when the value changes.
+#define VESK_SETTING(Type, Name, field, effect) \
+  Type Name() const { return field; }           \
+  void Set##Name(Type value) {                  \
+    if (StoreChanged(field, value)) effect();   \
+  }
