@@ -65,7 +65,14 @@ TIEBitmap::TIEBitmap(int32_t width, int32_t height, TIEPixelFormat format) : TIE
 
 TIEBitmap::TIEBitmap(TIEBitmap& source) : TIEBitmap() { Assign(&source); }
 
-TIEBitmap::~TIEBitmap() { FreeImage(true); }
+TIEBitmap::~TIEBitmap() {
+  // A region bitmap goes back into its parent; a failure there loses only the region.
+  try {
+    WriteBackRegion();
+  } catch (...) {
+  }
+  FreeImage(true);
+}
 
 void TIEBitmap::SetDisplayMask(std::unique_ptr<TIEMask> mask) { displayMask_ = std::move(mask); }
 
