@@ -557,3 +557,9 @@ extern const uint8_t IEBayer8[8][8];
 void IESetGrayPalette(TBitmap* bitmap);
 // dest becomes an 8-bit grey-ramp bitmap of the 24-bit source's size holding grey8 of each pixel.
 void IEConvertTBitmapToGray(TBitmap* source, TBitmap* dest);
+
+// Turns the image (and its alpha channel) upright by an EXIF orientation:
+// 2 mirror, 3 half turn, 4 upside down, 5 transposed, 6 clockwise quarter
+// turn, 7 transversed, 8 counter-clockwise quarter turn; other values
+// leave it unchanged.
+void IEApplyExifOrientation(TIEBitmap& bitmap, int32_t orientation);
