@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "imaging/processing/imageryproc_canvas.h"
 #include "imaging/processing/imageryproc_internal.h"
 
 namespace {
@@ -375,4 +376,14 @@ void TImageryProc::Rotate(uint8_t antialiasMode, int64_t background, double angl
   }
   NotifyImageChanged();
   DoFinishWork();
+}
+
+void TImageryProc::CropToAlphaBounds() {
+  if (!CheckAndConvert({})) return;
+  const RECT bounds = IEGetAlphaBounds(bitmap_);
+  if (bounds.right < 0 || bounds.bottom < 0) return;
+  const bool autoUndo = AutoUndo;
+  AutoUndo = false;
+  CropToRect(bounds);
+  AutoUndo = autoUndo;
 }

@@ -139,6 +139,8 @@ public:
   void CropSel(bool alphaOnly);
   void Fill(TRGB color);
   void Clear();
+  // Crops to the pixels whose alpha is not 0 (no undo entry); nothing when all are transparent.
+  void CropToAlphaBounds();
   // The histograms of the image or its selection; other formats than ie8g,
   // ie16Gray and ie24RGB are counted on a 24-bit copy (with AutoConvertFormat),
   // never converted. No undo, no finish.
