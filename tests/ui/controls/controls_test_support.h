@@ -22,10 +22,18 @@ protected:
       Pump();
     }
   }
+  // Shows the control's form and gives the control the focus.
+  static void Focus(TWinControl* control) {
+    control->GetParentForm()->Show();
+    Pump();
+    control->SetFocus();
+    Pump();
+  }
   // The colour at a client point of a painted control (its form's surface).
   static COLORREF Probe(TControl* control, int x, int y) {
     TCustomForm* form = control->GetParentForm();
     form->Update();
+    control->Update();
     HDC dc = GetDC(form->Handle());
     const POINT p = form->ScreenToClient(control->ClientToScreen(POINT{x, y}));
     const COLORREF c = GetPixel(dc, p.x, p.y);
