@@ -87,12 +87,7 @@ void TImageryProc::SetAttachedBitmap(TIEBitmap* bitmap) {
 
 bool TImageryProc::CheckAndConvert(std::initializer_list<TIEPixelFormat> allowed) {
   if (!bitmap_) return false;
-  const TIEPixelFormat format = bitmap_->GetPixelFormat();
-  if (allowed.size() == 0 || std::find(allowed.begin(), allowed.end(), format) != allowed.end()) return true;
-  if (!AutoConvertFormat || std::find(allowed.begin(), allowed.end(), ie24RGB) == allowed.end()) return false;
-  std::unique_ptr<TIEBitmap> converted = iep::ConvertedCopy(bitmap_, ie24RGB);
-  bitmap_->AssignImage(converted.get());
-  return true;
+  return bitmap_->EnsureAllowedPixelFormat(Set<TIEPixelFormat>(allowed), AutoConvertFormat);
 }
 
 bool TImageryProc::GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask) {

@@ -82,7 +82,7 @@ public:
 
   // -- the frame
   // True when the bitmap's format is in allowed (an empty list allows all),
-  // or was converted to ie24RGB when that is allowed and AutoConvertFormat is set.
+  // or was converted to an allowed one when AutoConvertFormat is set.
   bool CheckAndConvert(std::initializer_list<TIEPixelFormat> allowed);
   // The selection: rectangle with exclusive ends and the mask; false and the
   // whole image when nothing is selected. Without a view nothing is; a
