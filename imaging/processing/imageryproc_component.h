@@ -146,9 +146,10 @@ public:
   // never converted. No undo, no finish.
   void GetHistogram(THistogramKind kinds, TIEHistogram& histogram);
   // Turns the image and its alpha channel by angle degrees (counter-clockwise);
-  // background -1 is Background(). Mode 0, formats other than ie24RGB and whole
-  // multiples of 90 go by nearest pixel (keeping the format); modes 1 and 2
-  // interpolate bilinearly, 3 bicubically. An angle of 0 does nothing.
+  // background -1 is Background(). Mode 0 and formats other than ie24RGB go
+  // by nearest pixel (keeping the format); mode 1 and whole multiples of 90
+  // by the three-shear rotation, mode 2 bilinearly, 3 bicubically. An angle
+  // of 0 does nothing.
   void Rotate(uint8_t antialiasMode, int64_t background, double angle);
 
 private:
