@@ -209,3 +209,25 @@ int32_t IEAddSoftShadowRect(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY,
               clampX(int64_t{x2} + margin), clampY(int64_t{y2} + margin), color, k, false);
   return margin;
 }
+
+void IEAddSoftShadow(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY, double sigma, int32_t intensity,
+                     bool enlarge, TColor shadowColor, const TIEProgressEvent& onProgress, TObject* sender) {
+  if (!bitmap || bitmap->IsEmpty()) return;
+  TIEBitmap* alpha = bitmap->GetAlphaChannel();
+  alpha->SetFullFlag(false);
+  if (enlarge) {
+    const int64_t margin = IEGetShadowMargin(offsetX, offsetY, sigma);
+    const int64_t width = bitmap->GetWidth() + margin, height = bitmap->GetHeight() + margin;
+    if (width > INT32_MAX || height > INT32_MAX) return;
+    bitmap->ResizeKeepingContent(static_cast<int32_t>(width), static_cast<int32_t>(height), 0, 0, 1, 1);
+    alpha = bitmap->GetAlphaChannel();
+  }
+  const int32_t width = bitmap->GetWidth(), height = bitmap->GetHeight();
+  TIEBitmap shape(*alpha);
+  IEGaussianBlur(alpha, sender, sigma, onProgress);
+  MovePlane(alpha, 0, 0, width - 1, height - 1, offsetX, offsetY);
+  TRGB color;
+  IEColorToRGB(shadowColor, color);
+  const double k = 3 - 2 * std::clamp(intensity, 0, 100) / 100.0;
+  BlendShadow(bitmap, &shape, alpha, 0, 0, width - 1, height - 1, color, k, true);
+}

@@ -33,3 +33,9 @@ void IEMatchHistogram(TIEBitmap* reference, TIEBitmap* bitmap);
 // and blended under the shape in shadowColor. Returns the margin.
 int32_t IEAddSoftShadowRect(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY, double sigma, int32_t intensity,
                             TColor shadowColor, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+// A soft shadow under the whole image: with enlarge the image first grows by
+// the shadow margin (old content centred, new pixels black and transparent);
+// the alpha channel is blurred, moved by the offset and blended under the
+// shape in shadowColor, its shadow-only alpha divided by 3 - 2 x intensity / 100.
+void IEAddSoftShadow(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY, double sigma, int32_t intensity,
+                     bool enlarge, TColor shadowColor, const TIEProgressEvent& onProgress, TObject* sender);

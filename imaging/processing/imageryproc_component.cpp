@@ -387,3 +387,14 @@ void TImageryProc::CropToAlphaBounds() {
   CropToRect(bounds);
   AutoUndo = autoUndo;
 }
+
+void TImageryProc::ImageResize(int32_t newWidth, int32_t newHeight, int32_t hAlign, int32_t vAlign, int32_t alpha) {
+  if (!CheckAndConvert({}) || newWidth <= 0 || newHeight <= 0) return;
+  if (newWidth == bitmap_->GetWidth() && newHeight == bitmap_->GetHeight()) return;
+  UndoImage(Formatted("ImageResize %d, %d", newWidth, newHeight));
+  if (bitmap_->GetWidth() < 2 && bitmap_->GetHeight() < 2) Clear();
+  if (alpha < 255) bitmap_->GetAlphaChannel();
+  bitmap_->ResizeKeepingContent(newWidth, newHeight, background_, std::clamp(alpha, 0, 255), hAlign, vAlign);
+  NotifyImageChanged();
+  DoFinishWork();
+}

@@ -139,6 +139,10 @@ public:
   void CropSel(bool alphaOnly);
   void Fill(TRGB color);
   void Clear();
+  // A canvas of the new size (0 sizes or the same size: nothing); the old
+  // content placed by the alignments (0 left/top, 1 centre, 2 right/bottom),
+  // the new area in the background and, in the alpha channel, alpha.
+  void ImageResize(int32_t newWidth, int32_t newHeight, int32_t hAlign, int32_t vAlign, int32_t alpha);
   // Crops to the pixels whose alpha is not 0 (no undo entry); nothing when all are transparent.
   void CropToAlphaBounds();
   // The histograms of the image or its selection; other formats than ie8g,

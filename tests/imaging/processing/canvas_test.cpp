@@ -82,3 +82,51 @@ TEST(SoftShadowTest, SigmaZeroShadowIsSymmetric) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SoftShadowTest, IntensityDividesTheShadowOnly) {
+  for (const int32_t intensity : {100, 0}) {
+    TIEBitmap bitmap(16, 16, ie24RGB);
+    bitmap.Fill(0x00FF00);
+    for (int32_t y = 0; y < 16; ++y)
+      for (int32_t x = 0; x < 16; ++x) bitmap.SetAlphaPixel(x, y, x >= 4 && x < 8 && y >= 4 && y < 8 ? 255 : 0);
+    TIEBitmap blurred(*bitmap.GetAlphaChannel());
+    IEGaussianBlur(&blurred, nullptr, 1.5, {});
+    IEAddSoftShadow(&bitmap, 0, 0, 1.5, intensity, false, 0x0000FF, {}, nullptr);
+    const int32_t expected = intensity == 100 ? blurred.GetPixel8(9, 5) : int32_t(blurred.GetPixel8(9, 5) / 3);
+    EXPECT_EQ(bitmap.GetAlphaPixel(9, 5), expected) << intensity;
+    EXPECT_EQ(bitmap.GetPixel24(9, 5), (TRGB{0, 0, 255}));   // shadow colour
+    EXPECT_EQ(bitmap.GetPixel24(5, 5), (TRGB{0, 255, 0}));   // the opaque shape keeps its colour
+    EXPECT_EQ(bitmap.GetAlphaPixel(5, 5), 255);
+    EXPECT_EQ(bitmap.GetAlphaPixel(15, 15), 0);
+  }
+  TIEBitmap grown(10, 6, ie24RGB);
+  grown.Fill(0);
+  IEAddSoftShadow(&grown, 3, -5, 2.5, 50, true, 0, {}, nullptr);
+  EXPECT_EQ(grown.GetWidth(), 32);  // margin 22
+  EXPECT_EQ(grown.GetHeight(), 28);
+}
+
+TEST(ImageResizeTest, PlacesTheContentAndUndoes) {
+  TIEBitmap bitmap(4, 3, ie24RGB);
+  bitmap.Fill(0x0000FF);
+  TImageryProc proc(nullptr);
+  proc.SetAttachedBitmap(&bitmap);
+  proc.AutoUndo = true;
+  proc.SetBackground(0x00FF00);
+  proc.ImageResize(4, 3, 0, 0, 255);
+  proc.ImageResize(0, 9, 0, 0, 255);
+  EXPECT_EQ(proc.UndoCount(), 0);
+  proc.ImageResize(8, 5, 2, 1, 0);
+  ASSERT_EQ(bitmap.GetWidth(), 8);
+  EXPECT_EQ(bitmap.GetPixel24(0, 0), (TRGB{0, 255, 0}));
+  EXPECT_EQ(bitmap.GetPixel24(7, 2), (TRGB{0, 0, 255}));
+  EXPECT_EQ(bitmap.GetAlphaPixel(0, 0), 0);
+  EXPECT_EQ(bitmap.GetAlphaPixel(7, 2), 255);
+  EXPECT_EQ(proc.GetUndoCaption(0), "ImageResize 8, 5");
+  proc.Undo(false);
+  EXPECT_EQ(bitmap.GetWidth(), 4);
+}
+
+}  // namespace
