@@ -246,5 +246,14 @@ void IERotateInterpolated(TIEBitmap* bitmap, TColor background, int32_t interpol
 void IERotateInterpolated8To(TIEBitmap* source, TIEBitmap* dest, uint8_t background, double angle,
                              int32_t interpolation);
 void IERotateInterpolated8(TIEBitmap* bitmap, uint8_t background, int32_t interpolation, double angle);
+// The three-shear rotation in place with blending out of 4096 (antialias)
+// or plain copies; whole multiples of 90 are exact. The image grows to hold
+// the turned picture, background around it. Formats other than ie24RGB keep
+// their format (nearest pixel).
+void IERotate24Bit(TIEBitmap* bitmap, bool antialias, TObject* sender, double angle, TRGB background,
+                   const TIEProgressEvent& onProgress);
+// The same for ie8g and ie8p; other formats are left alone.
+void IERotate8Bit(TIEBitmap* bitmap, bool antialias, uint8_t background, double angle,
+                  const TIEProgressEvent& onProgress, TObject* sender);
 // Mirrors in place, alpha channel too: direction 0 left-right, 1 upside down.
 void IEFlipBitmap(TIEBitmap* bitmap, int32_t direction);
