@@ -524,7 +524,7 @@ private:
   TIEMemorySegments segments_;
   TIEPixelCallback pixelCallback_;
   std::unique_ptr<TIEVirtualBitmapProvider> rowProvider_;
-  std::unique_ptr<uint8_t[]> virtualRow_;
+  std::vector<uint8_t> virtualRow_;  // the pixel callback's row, grown with the width
   std::unique_ptr<TIEMask> displayMask_;
   std::unique_ptr<TIEICC> imageProfile_;
   std::unique_ptr<TIEICC> displayProfile_;  // made by DisplayProfile()

@@ -19,6 +19,8 @@ constexpr uint16_t kStripOffsets = 273, kStripByteCounts = 279, kCompression = 2
                    kJPEGInterchangeLength = 514;
 // Nesting of sub-directories read (EXIF -> interoperability needs two).
 constexpr int32_t kMaxSubIFDDepth = 8;
+// What a block costs the read's allocation budget beside its bytes.
+constexpr uint64_t kBlockCost = 64;
 
 void ReverseItems(uint8_t* data, size_t size, uint16_t fieldType) {
   const int32_t itemSize = IETIFFTypeSize(fieldType);
@@ -102,7 +104,7 @@ std::vector<uint32_t> TIETIFFHandler::StripBlocks(const TIETIFFHandlerEntry& ent
   std::vector<uint32_t> blocks;
   if (const TBlock* table = Block(Swap32(entry.Value))) {
     blocks.resize(table->Bytes.size() / 4);
-    std::memcpy(blocks.data(), table->Bytes.data(), blocks.size() * 4);
+    if (!blocks.empty()) std::memcpy(blocks.data(), table->Bytes.data(), blocks.size() * 4);
   }
   return blocks;
 }
@@ -115,7 +117,7 @@ void TIETIFFHandler::SetStripBlocks(TIETIFFHandlerEntry& entry, const std::vecto
   }
   auto table = std::make_unique<TBlock>();
   table->Bytes.resize(blocks.size() * 4);
-  std::memcpy(table->Bytes.data(), blocks.data(), table->Bytes.size());
+  if (!blocks.empty()) std::memcpy(table->Bytes.data(), blocks.data(), table->Bytes.size());
   entry.Value = Swap32(AddBlock(std::move(table)));
 }
 
@@ -244,7 +246,9 @@ void TIETIFFHandler::ReadStrips(TStream& stream, TReadState& state, TIETIFFEntri
   for (TIETIFFHandlerEntry& entry : entries) {
     uint16_t offsetsTag = 0, countsTag = 0;
     if (!GetOffsetTagPair(Swap16(entry.Tag), offsetsTag, countsTag)) continue;
-    const uint32_t count = Swap32(entry.Count);
+    const uint16_t type = Swap16(entry.FieldType);
+    // Offsets are SHORT or LONG items; anything else has no blocks to read.
+    const uint32_t count = type == IE_TIFF_SHORT || type == IE_TIFF_LONG ? Swap32(entry.Count) : 0;
     std::vector<uint32_t> blocks(count);
     for (uint32_t k = 0; k < count; ++k) {
       const uint64_t offset = static_cast<uint64_t>(GetTagInteger(entries, offsetsTag, static_cast<int32_t>(k)));
@@ -254,6 +258,10 @@ void TIETIFFHandler::ReadStrips(TStream& stream, TReadState& state, TIETIFFEntri
           offset < static_cast<uint64_t>(state.streamSize))
         length = static_cast<uint64_t>(state.streamSize) - offset;
       auto block = std::make_unique<TBlock>();
+      if (!state.Take(kBlockCost)) {
+        blocks.resize(k);
+        break;
+      }
       if (offset + length <= static_cast<uint64_t>(state.streamSize) && state.Take(length)) {
         block->Bytes.resize(static_cast<size_t>(length));
         stream.Seek(static_cast<int64_t>(offset), soBeginning);
@@ -348,7 +356,8 @@ int64_t TIETIFFHandler::WriteIFD(TStream& stream, TIETIFFEntries& entries, int64
     if (addStrip && Swap16(out.Tag) == kJPEGInterchange) {
       // An old-style JPEG page: StripOffsets points at the start of scan
       // inside the interchange block.
-      const TBlock* block = Block(StripBlocks(entries[i]).front());
+      const std::vector<uint32_t> blocks = StripBlocks(entries[i]);
+      const TBlock* block = blocks.empty() ? nullptr : Block(blocks.front());
       const std::vector<uint8_t> none;
       const std::vector<uint8_t>& bytes = block ? block->Bytes : none;
       const int64_t length = GetTagInteger(entries, kJPEGInterchangeLength, 0);

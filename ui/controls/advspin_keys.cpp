@@ -2,6 +2,7 @@
 // Enter characters, and the keys that step the value.
 #include "platform/rtl/sysutils.h"
 #include "ui/controls/advspin.h"
+#include "ui/controls/editkeys.h"
 
 namespace {
 
@@ -98,15 +99,9 @@ void TAdvSpinEdit::HandleChar(TMessage& m) {
 void TAdvSpinEdit::KeyDown(WORD& key, TShiftState shift) {
   const int32_t start = SelStart(), length = SelLength();
   const std::string before = GetText();
-  const bool ctrl = shift.Contains(ssCtrl), shifted = shift.Contains(ssShift);
-  // The edit's own clipboard keys go through WM_CUT and WM_PASTE.
-  if ((ctrl && key == 'X') || (shifted && key == VK_DELETE)) {
-    Perform(WM_CUT);
-    key = 0;
-    return;
-  }
-  if ((ctrl && key == 'V') || (shifted && key == VK_INSERT)) {
-    Perform(WM_PASTE);
+  // The edit's own clipboard keys go through WM_CUT, WM_COPY and WM_PASTE.
+  if (const UINT message = ClipboardMessageOfKey(key, shift)) {
+    Perform(message);
     key = 0;
     return;
   }

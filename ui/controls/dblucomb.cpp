@@ -2,6 +2,7 @@
 #include "ui/controls/dblucomb.h"
 
 #include "platform/forms/dialogs.h"
+#include "ui/controls/editkeys.h"
 #include "platform/forms/properties.h"
 #include "platform/rtl/sysutils.h"
 
@@ -122,12 +123,9 @@ void TDBLUEdit::WndProc(TMessage& m) {
 void TDBLUEdit::KeyDown(WORD& key, TShiftState shift) {
   if (dataLink_->ReadOnly() && key == VK_DELETE) key = 0;
   // The edit's own clipboard keys go through the messages above.
-  const bool ctrl = shift.Contains(ssCtrl), shifted = shift.Contains(ssShift);
-  if ((ctrl && key == 'X') || (shifted && key == VK_DELETE)) {
-    Perform(WM_CUT);
-    key = 0;
-  } else if ((ctrl && key == 'V') || (shifted && key == VK_INSERT)) {
-    Perform(WM_PASTE);
+  const bool shifted = shift.Contains(ssShift);
+  if (const UINT message = ClipboardMessageOfKey(key, shift)) {
+    Perform(message);
     key = 0;
   } else if (key == VK_BACK && dataLink_->ReadOnly()) {
     MessageBeep(0);

@@ -35,12 +35,6 @@ protected:
     ControlsTest::TearDown();
     FormatSettings = saved;
   }
-  void ShowAndFocus() {
-    form->Show();
-    Pump();
-    spin->SetFocus();
-    Pump();
-  }
   void Caret(int32_t at) {
     spin->SetSelStart(at);
     spin->SetSelLength(0);
@@ -184,7 +178,7 @@ TEST_F(SpinEditTest, SpinButtonStepsOnClickAndRepeatsWhileHeld) {
   spin->SetValue(0);
   int ups = 0;
   spin->OnUpClick = [&](TObject*) { ++ups; };
-  ShowAndFocus();
+  Focus(spin);
   TAdvTimerSpeedButton* up = spin->Button()->UpButton();
   Click(up);
   EXPECT_EQ(spin->Value(), 1);
@@ -234,7 +228,7 @@ TEST_F(SpinEditTest, KeyFilterByKind) {
   spin->SetSpinType(sptFloat);
   spin->SetPrecision(2);
   spin->SetText("1.25");
-  ShowAndFocus();
+  Focus(spin);
   const int beeps = display::HeadlessBeepCount();
   Key(VK_END);
   Type("7");
@@ -284,7 +278,7 @@ TEST_F(SpinEditTest, KeysStepAndEnter) {
   auto* next = Add<TEdit>(form, "Next", {20, 60, 120, 81});
   std::vector<char32_t> pressed;
   spin->OnKeyPress = [&](TObject*, char32_t& key) { pressed.push_back(key); };
-  ShowAndFocus();
+  Focus(spin);
   Key(VK_UP);
   EXPECT_EQ(spin->Value(), 6);
   Key(VK_NEXT);
@@ -313,7 +307,7 @@ TEST_F(SpinEditTest, KeysStepAndEnter) {
 TEST_F(SpinEditTest, LeavingAnEmptyFloatFieldWritesItsMinimum) {
   MakeGamma();
   auto* next = Add<TEdit>(form, "Next", {20, 60, 120, 81});
-  ShowAndFocus();
+  Focus(spin);
   spin->SetText("");
   next->SetFocus();
   Pump();
@@ -338,7 +332,7 @@ TEST_F(SpinEditTest, LooksAndLabel) {
   EXPECT_EQ(label->Left(), spin->Left());
   EXPECT_EQ(label->Top(), spin->Top() - label->Height() - 4);
   auto* next = Add<TEdit>(form, "Next", {20, 80, 120, 101});
-  ShowAndFocus();
+  Focus(spin);
   EXPECT_EQ(spin->Color(), clYellow);
   EXPECT_TRUE(label->Font()->Style().Contains(fsBold));
   next->SetFocus();

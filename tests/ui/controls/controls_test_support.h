@@ -22,6 +22,13 @@ protected:
       Pump();
     }
   }
+  // Shows the control's form and gives the control the focus.
+  static void Focus(TWinControl* control) {
+    control->GetParentForm()->Show();
+    Pump();
+    control->SetFocus();
+    Pump();
+  }
   // The colour at a client point of a painted control (its form's surface).
   static COLORREF Probe(TControl* control, int x, int y) {
     TCustomForm* form = control->GetParentForm();

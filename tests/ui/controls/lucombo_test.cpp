@@ -26,12 +26,6 @@ protected:
     ControlsTest::TearDown();
     unsetenv("XDG_CONFIG_HOME");
   }
-  void Focus(TWinControl* control) {
-    form->Show();
-    Pump();
-    control->SetFocus();
-    Pump();
-  }
   void SetItems(TLUEdit* e, const std::string& commaText) { e->LookupItems()->SetCommaText(commaText); }
   TempFolder home;
   TForm* form = nullptr;

@@ -1,9 +1,11 @@
-// The visual-style loaders against built-in test doubles of the library.
+// The visual-style loaders bind every entry point by name, or nothing when
+// the library is absent or lacks an entry point (an assertion failure).
 #include <gtest/gtest.h>
 
 #include "platform/rtl/dynlib.h"
 #include "ui/controls/acxpvs.h"
 #include "ui/controls/asxpvs.h"
+#include "ui/controls/themeapi.h"
 
 namespace {
 
@@ -23,60 +25,74 @@ HRESULT FakeDraw(HTHEME, HDC, int, int, const RECT*, const RECT*) {
   return 0;
 }
 BOOL FakeActive() { return themeActive; }
-void FakeOther() {}
+int Dummy() { return 0; }
 
-// A library exporting every entry but `missing`.
-TLibraryExports Exports(const char* missing = nullptr) {
+// A stand-in library exporting every name of `shape` but `missing`.
+void RegisterStandIn(const TThemeApiLoader& shape, const std::string& missing = {}) {
   TLibraryExports exports;
-  for (const char* name : ThemeEntryNames()) {
-    if (missing && std::string(name) == missing) continue;
-    void* address = reinterpret_cast<void*>(&FakeOther);
-    if (std::string(name) == "OpenThemeData") address = reinterpret_cast<void*>(&FakeOpen);
-    if (std::string(name) == "CloseThemeData") address = reinterpret_cast<void*>(&FakeClose);
-    if (std::string(name) == "DrawThemeBackground") address = reinterpret_cast<void*>(&FakeDraw);
-    if (std::string(name) == "IsThemeActive") address = reinterpret_cast<void*>(&FakeActive);
+  for (const std::string& name : shape.EntryNames()) {
+    if (name == missing) continue;
+    void* address = reinterpret_cast<void*>(&Dummy);
+    if (name == "OpenThemeData") address = reinterpret_cast<void*>(&FakeOpen);
+    if (name == "CloseThemeData") address = reinterpret_cast<void*>(&FakeClose);
+    if (name == "DrawThemeBackground") address = reinterpret_cast<void*>(&FakeDraw);
+    if (name == "IsThemeActive") address = reinterpret_cast<void*>(&FakeActive);
     exports.emplace_back(name, address);
   }
-  return exports;
+  RegisterBuiltinLibrary("uxtheme.dll", exports);
 }
 
-class ThemeApiTest : public ::testing::Test {
+class ThemeApiLoaderTest : public ::testing::Test {
 protected:
   void TearDown() override {
     ComboThemeApi().UnloadThemeApi();
     SpinThemeApi().UnloadThemeApi();
-    UnregisterBuiltinLibrary("UXTHEME.DLL");
+    UnregisterBuiltinLibrary("uxtheme.dll");
   }
 };
 
 }  // namespace
 
-TEST_F(ThemeApiTest, WithoutTheLibraryNothingIsBoundAndNothingRaised) {
-  TThemeApiLoader loader("ACXPVS", 1533);
-  EXPECT_NO_THROW(loader.LoadThemeApi());
-  EXPECT_FALSE(loader.Loaded());
-  EXPECT_EQ(loader.Library(), nullptr);
-  for (int i = 0; i < kThemeEntryCount; ++i) EXPECT_EQ(loader.Entry(static_cast<TThemeEntry>(i)), nullptr);
-  EXPECT_FALSE(loader.ThemeActive());
-  loader.UnloadThemeApi();
-  EXPECT_FALSE(loader.Loaded());
+TEST_F(ThemeApiLoaderTest, WithoutTheLibraryNothingIsBound) {
+  TThemeApiLoader panels("APXPVS", 1552, true);
+  EXPECT_NO_THROW(panels.LoadThemeApi());
+  EXPECT_FALSE(panels.Loaded());
+  EXPECT_EQ(panels.Library(), nullptr);
+  for (const std::string& name : panels.EntryNames()) EXPECT_EQ(panels.Entry(name), nullptr) << name;
+  EXPECT_FALSE(panels.ThemeAvailable());
+  panels.UnloadThemeApi();  // frees nothing
+  EXPECT_EQ(panels.EntryNames().size(), 46u);
+  EXPECT_EQ(TThemeApiLoader("AOBXPVS", 1533, false).EntryNames().size(), 45u);
+  EXPECT_FALSE(APXPVS().ThemeAvailable());
+  EXPECT_FALSE(SpinThemeApi().ThemeAvailable());
 }
 
-TEST_F(ThemeApiTest, BindsEveryEntryOnceAndTheFamiliesStayApart) {
-  RegisterBuiltinLibrary("UXTHEME.DLL", Exports());
-  TThemeApiLoader& combo = ComboThemeApi();
-  TThemeApiLoader& spin = SpinThemeApi();
-  combo.LoadThemeApi();
-  HMODULE first = combo.Library();
-  combo.LoadThemeApi();
-  EXPECT_EQ(combo.Library(), first) << "a second load changes nothing";
-  for (int i = 0; i < kThemeEntryCount; ++i) EXPECT_NE(combo.Entry(static_cast<TThemeEntry>(i)), nullptr) << i;
-  spin.LoadThemeApi();
-  combo.UnloadThemeApi();
-  combo.UnloadThemeApi();
-  EXPECT_FALSE(combo.Loaded());
-  EXPECT_TRUE(spin.ThemeActive()) << "unloading one family leaves the other usable";
+TEST_F(ThemeApiLoaderTest, BindsEveryEntryPointOnceAndLoadersStayIndependent) {
+  TThemeApiLoader panels("APXPVS", 1552, true), boxes("AOBXPVS", 1533, false);
+  RegisterStandIn(panels);
+  panels.LoadThemeApi();
+  boxes.LoadThemeApi();
+  ASSERT_TRUE(panels.Loaded());
+  EXPECT_TRUE(panels.ThemeAvailable());
+  EXPECT_NE(panels.Entry("GetThemePartSize"), nullptr);
+  for (const std::string& name : boxes.EntryNames()) EXPECT_NE(boxes.Entry(name), nullptr) << name;
+  HMODULE first = panels.Library();
+  panels.LoadThemeApi();
+  EXPECT_EQ(panels.Library(), first);
+  boxes.UnloadThemeApi();
+  boxes.UnloadThemeApi();
+  EXPECT_FALSE(boxes.Loaded());
+  EXPECT_TRUE(panels.ThemeAvailable());
+  panels.UnloadThemeApi();
+  boxes.LoadThemeApi();
+  EXPECT_TRUE(boxes.Loaded()) << "a later load binds the library again";
+  boxes.UnloadThemeApi();
+}
 
+TEST_F(ThemeApiLoaderTest, ThemedPartsAreDrawnOnlyWhileAStyleIsActive) {
+  TThemeApiLoader& spin = SpinThemeApi();
+  RegisterStandIn(spin);
+  spin.LoadThemeApi();
   openCalls = drawCalls = closeCalls = 0;
   RECT r{0, 0, 10, 10};
   EXPECT_TRUE(DrawThemedPart(spin, nullptr, L"spin", nullptr, 1, 1, r));
@@ -84,22 +100,34 @@ TEST_F(ThemeApiTest, BindsEveryEntryOnceAndTheFamiliesStayApart) {
   themeActive = FALSE;
   EXPECT_FALSE(DrawThemedPart(spin, nullptr, L"spin", nullptr, 1, 1, r)) << "no style active: classic drawing";
   themeActive = TRUE;
-  combo.LoadThemeApi();
-  EXPECT_TRUE(combo.Loaded()) << "a later load binds the library again";
 }
 
-TEST_F(ThemeApiTest, AMissingEntryBindsNothing) {
-  RegisterBuiltinLibrary("UXTHEME.DLL", Exports("GetThemeFont"));
-  TThemeApiLoader& spin = SpinThemeApi();
-  try {
-    spin.LoadThemeApi();
-    FAIL() << "no assertion failure";
-  } catch (const EAssertionFailed& e) {
-    EXPECT_EQ(e.Message(), "Assertion failure (ASXPVS, line 1596)");
+TEST_F(ThemeApiLoaderTest, AMissingEntryPointBindsNothing) {
+  struct Case {
+    const char* source;
+    int32_t firstLine;
+    bool partSize;
+    const char* missing;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"APXPVS", 1552, true, "EnableTheming", "Assertion failure (APXPVS, line 1687)"},
+      {"AOBXPVS", 1533, false, "CloseThemeData", "Assertion failure (AOBXPVS, line 1536)"},
+      {"ASXPVS", 1533, false, "GetThemeFont", "Assertion failure (ASXPVS, line 1596)"},
+  };
+  for (const Case& c : cases) {
+    TThemeApiLoader loader(c.source, c.firstLine, c.partSize);
+    RegisterStandIn(loader, c.missing);
+    try {
+      loader.LoadThemeApi();
+      ADD_FAILURE() << "no assertion failure";
+    } catch (const EAssertionFailed& e) {
+      EXPECT_EQ(e.Message(), c.message);
+    }
+    EXPECT_FALSE(loader.Loaded());
+    EXPECT_EQ(loader.Library(), nullptr);
+    for (const std::string& name : loader.EntryNames()) EXPECT_EQ(loader.Entry(name), nullptr) << name;
+    RECT r{0, 0, 10, 10};
+    EXPECT_FALSE(DrawThemedPart(loader, nullptr, L"spin", nullptr, 1, 1, r)) << "a half-bound style is never called";
   }
-  EXPECT_FALSE(spin.Loaded());
-  EXPECT_EQ(spin.Library(), nullptr);
-  for (int i = 0; i < kThemeEntryCount; ++i) EXPECT_EQ(spin.Entry(static_cast<TThemeEntry>(i)), nullptr) << i;
-  RECT r{0, 0, 10, 10};
-  EXPECT_FALSE(DrawThemedPart(spin, nullptr, L"spin", nullptr, 1, 1, r)) << "a half-bound style is never called";
 }

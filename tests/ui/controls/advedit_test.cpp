@@ -1,0 +1,453 @@
+// The enhanced edit: values and formats by edit type, typing and caret keys,
+// the clipboard, links, the stored text, and drag and drop of text.
+#include <cstring>
+
+#include "platform/rtl/inifiles.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/win/globalmem.h"
+#include "tests/platform/rtl/temp_folder.h"
+#include "tests/ui/controls/controls_test_support.h"
+#include "ui/controls/adveddd.h"
+#include "ui/controls/advedit.h"
+#include "ui/controls/settingsstore.h"
+
+TEST(AdvEditConversions, ClassifyText) {
+  const std::pair<const char*, TTextClass> cases[] = {
+      {"12", tcInteger}, {"-12", tcInteger}, {"1.5", tcFloat},  {"1,234", tcFloat}, {"1,23,4", tcFloat},
+      {"1,2,3", tcInvalid}, {",12", tcInvalid}, {"1F", tcHex}, {"--1", tcInvalid}, {"1.2.3", tcInvalid},
+      {"", tcInvalid},
+  };
+  for (auto [text, kind] : cases) EXPECT_EQ(ClassifyText(text), kind) << text;
+}
+
+TEST(AdvEditConversions, MixedCaseHexAndLinks) {
+  const std::pair<const char*, const char*> names[] = {{"john mcdonald", "John McDonald"},
+                                                       {"mary-ann o'neil", "Mary-Ann O'Neil"},
+                                                       {"henry iii", "Henry III"},
+                                                       {"macarthur", "MacArthur"}};
+  for (auto [from, to] : names) EXPECT_EQ(ToMixedCase(from), to);
+  EXPECT_EQ(HexToInt("ff"), 255);
+  EXPECT_EQ(HexToInt("1g"), 16);
+  EXPECT_DOUBLE_EQ(ValueToFloat("1,234.5"), 1234.5);
+  EXPECT_DOUBLE_EQ(ValueToFloat("abc"), 0);
+
+  // Only web and mail addresses go to the desktop's opener, never a program.
+  const std::pair<const char*, const char*> links[] = {
+      {"http://example.org/a", "http://example.org/a"},
+      {"HTTPS://example.org", "HTTPS://example.org"},
+      {"www.example.org", "http://www.example.org"},
+      {"someone@example.org", "mailto:someone@example.org"},
+      {"mailto:a@b.c", "mailto:a@b.c"},
+      {"file:///bin/sh", ""},
+      {"/usr/bin/xterm", ""},
+      {"calc", ""},
+      {"javascript://x", ""},
+      {"smb://server/share", ""},
+      {"http://a b", ""},
+      {"-e@x", "mailto:-e@x"},
+  };
+  for (auto [value, target] : links) EXPECT_EQ(SafeLinkTarget(value), target) << value;
+}
+
+namespace {
+
+class AdvEditTest : public ControlsTest {
+protected:
+  void SetUp() override {
+    ControlsTest::SetUp();
+    saved = FormatSettings;
+    FormatSettings = InvariantFormatSettings();
+    form = MakeForm();
+    edit = Add<TAdvEdit>(form, "Edit1", {20, 20, 220, 41});
+    other = Add<TAdvEdit>(form, "Edit2", {20, 60, 220, 81});
+  }
+  void TearDown() override {
+    ControlsTest::TearDown();
+    FormatSettings = saved;
+  }
+  void Caret(int32_t at) {
+    edit->SetSelStart(at);
+    edit->SetSelLength(0);
+  }
+  static void PutOnClipboard(const std::string& text) {
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    std::memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
+    GlobalUnlock(block);
+    SetClipboardData(CF_TEXT, block);
+    CloseClipboard();
+  }
+  static std::string ClipboardText() {
+    std::string text;
+    OpenClipboard(nullptr);
+    if (HANDLE block = GetClipboardData(CF_TEXT)) {
+      const auto* p = static_cast<const char*>(GlobalLock(block));
+      text.assign(p, strnlen(p, GlobalSize(block)));
+      GlobalUnlock(block);
+    }
+    CloseClipboard();
+    return text;
+  }
+  TFormatSettings saved;
+  TForm* form = nullptr;
+  TAdvEdit* edit = nullptr;
+  TAdvEdit* other = nullptr;
+};
+
+}  // namespace
+
+TEST_F(AdvEditTest, TextIsFramedAndFormattedByType) {
+  struct Case {
+    TAdvEditType type;
+    int16_t precision;
+    const char* written;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {etString, 0, "123", "123"},      {etNumeric, 0, "", "0"},       {etFloat, 2, "1,234.5", "1234.50"},
+      {etMoney, 2, "1,234.5", "1,234.50"}, {etFloat, 2, "", "0.00"},   {etHex, 0, "ff", "FF"},
+  };
+  for (const Case& c : cases) {
+    edit->SetEditType(etString);
+    edit->SetPrecision(c.precision);
+    edit->SetEditType(c.type);
+    edit->SetText(c.written);
+    EXPECT_EQ(edit->ShownText(), c.shown) << c.written;
+    EXPECT_FALSE(edit->Modified());
+  }
+  edit->SetEditType(etFloat);
+  edit->SetPrecisionDisplay(pdShortest);
+  edit->SetText("2.50");
+  EXPECT_EQ(edit->ShownText(), "2.5");
+
+  edit->SetEditType(etString);
+  edit->SetPrefix("$");
+  edit->SetSuffix(" kg");
+  edit->SetText("12");
+  EXPECT_EQ(edit->ShownText(), "$12 kg");
+  EXPECT_EQ(edit->Text(), "12");
+  edit->TCustomEdit::SetText("$ab");
+  EXPECT_EQ(edit->Text(), "ab") << "the suffix is stripped only when the text ends with it";
+  EXPECT_EQ(edit->Version(), "2.8.5.0");
+}
+
+TEST_F(AdvEditTest, NumbersReadAndTypeChangesReplaceMisfits) {
+  edit->SetEditType(etMoney);
+  edit->TCustomEdit::SetText("1,234.");
+  EXPECT_DOUBLE_EQ(edit->FloatValue(), 1234);
+  edit->TCustomEdit::SetText("-");
+  EXPECT_DOUBLE_EQ(edit->FloatValue(), 0);
+  edit->SetEditType(etHex);
+  edit->SetIntValue(255);
+  EXPECT_EQ(edit->ShownText(), "FF");
+  EXPECT_TRUE(edit->Modified());
+
+  const std::tuple<const char*, TAdvEditType, const char*> changes[] = {
+      {"abc", etNumeric, "0"}, {"abc", etHex, "abc"}, {"xyz", etHex, "0"}};
+  for (auto [value, type, shown] : changes) {
+    edit->SetEditType(etString);
+    edit->SetText(value);
+    edit->SetEditType(type);
+    EXPECT_EQ(edit->ShownText(), shown) << value;
+  }
+  edit->SetEditType(etNumeric);
+  edit->SetPrecision(3);
+  EXPECT_EQ(edit->Precision(), 0) << "Precision is not taken by a numeric edit";
+}
+
+TEST_F(AdvEditTest, ValidationDoesNotRecurse) {
+  int calls = 0;
+  edit->OnValueValidate = [&](TObject*, const std::string& value, bool& valid) {
+    ++calls;
+    EXPECT_TRUE(edit->ValidateValue(value));
+    valid = value != "bad";
+  };
+  EXPECT_FALSE(edit->ValidateValue("bad"));
+  EXPECT_EQ(calls, 1);
+  edit->SetShowError(true);
+  edit->SetText("bad");
+  EXPECT_TRUE(edit->Error());
+  EXPECT_EQ(edit->Color(), clRed);
+  edit->SetText("good");
+  EXPECT_EQ(edit->Color(), clWindow);
+}
+
+TEST_F(AdvEditTest, TypingFollowsTheEditType) {
+  Focus(edit);
+  edit->SetEditType(etNumeric);
+  edit->SetText("12");
+  Caret(0);
+  Type("-");
+  EXPECT_EQ(edit->Text(), "12") << "no sign without Signed";
+  edit->SetSigned(true);
+  Caret(2);
+  Type("-");
+  EXPECT_EQ(edit->Text(), "-12");
+  EXPECT_EQ(edit->SelStart(), 3);
+  Type("-");
+  EXPECT_EQ(edit->Text(), "12");
+  EXPECT_EQ(edit->SelStart(), 2);
+  edit->SetText("");
+  edit->SetAllowNumericNullValue(true);
+  edit->SetText("");
+  Type("-");
+  EXPECT_EQ(edit->Text(), "-");
+
+  edit->SetEditType(etFloat);
+  edit->SetAllowNumericNullValue(true);
+  edit->SetPrecision(2);
+  edit->SetText("");
+  Caret(0);
+  Type(".");
+  EXPECT_EQ(edit->Text(), "0.");
+  edit->SetText("1.25");
+  Caret(4);
+  Type("7");
+  EXPECT_EQ(edit->Text(), "1.25") << "the decimals are full";
+  Caret(3);
+  Type("9");
+  EXPECT_EQ(edit->Text(), "1.29") << "a digit replaces the one after the caret";
+  Caret(0);
+  Type(".");
+  EXPECT_EQ(edit->SelStart(), 2) << "the separator moves the caret after the existing one";
+
+  edit->SetEditType(etMoney);
+  edit->SetPrecision(0);
+  edit->SetText("");
+  Type("1234");
+  EXPECT_EQ(edit->Text(), "1,234");
+  EXPECT_EQ(edit->SelStart(), 5);
+
+  edit->SetEditType(etRange);
+  edit->SetText("");
+  Type(";1-3;5");
+  EXPECT_EQ(edit->Text(), "1-3;5");
+  Type("-;");
+  EXPECT_EQ(edit->Text(), "1-3;5-");
+
+  edit->SetEditType(etHex);
+  edit->SetText("");
+  Type("1gf");
+  EXPECT_EQ(edit->Text(), "1f");
+  edit->SetEditType(etMixedCase);
+  edit->SetText("");
+  Type("john mcdonald");
+  EXPECT_EQ(edit->Text(), "John McDonald");
+  edit->SetEditType(etNumeric);
+  edit->SetLengthLimit(3);
+  edit->SetText("123");
+  Caret(3);
+  Type("4");
+  EXPECT_EQ(edit->Text(), "123");
+  Key(VK_BACK);
+  EXPECT_EQ(edit->Text(), "12");
+}
+
+TEST_F(AdvEditTest, CaretKeysStayOutOfPrefixAndSuffix) {
+  edit->SetPrefix("$");
+  edit->SetSuffix("kg");
+  edit->SetText("12");
+  Focus(edit);
+  Caret(1);
+  Key(VK_BACK);
+  EXPECT_EQ(edit->ShownText(), "$12kg");
+  Key(VK_END);
+  EXPECT_EQ(edit->SelStart(), 3);
+  Key(VK_RIGHT);
+  EXPECT_EQ(edit->SelStart(), 3);
+  Key(VK_HOME);
+  EXPECT_EQ(edit->SelStart(), 1);
+  Key(VK_END);
+  Chord({VK_SHIFT}, VK_HOME);
+  EXPECT_EQ(edit->SelText(), "12");
+  Key(VK_END);
+  Key(VK_DELETE);
+  EXPECT_EQ(edit->ShownText(), "$12kg");
+  Click(edit, 1, 5);
+  EXPECT_GE(edit->SelStart(), 1) << "a click before the value puts the caret after the prefix";
+}
+
+TEST_F(AdvEditTest, EscapeUndoesAndReturnMovesOn) {
+  edit->SetText("first");
+  Focus(edit);
+  Key(VK_END);
+  Type("X");
+  EXPECT_EQ(edit->Text(), "firstX");
+  Key(VK_ESCAPE);
+  EXPECT_EQ(edit->Text(), "first");
+  EXPECT_FALSE(edit->Modified());
+  edit->SetReturnIsTab(true);
+  Key(VK_RETURN);
+  EXPECT_TRUE(other->Focused());
+}
+
+TEST_F(AdvEditTest, ClipboardCutCopyPaste) {
+  edit->SetText("hello world");
+  Focus(edit);
+  std::vector<std::string> events;
+  edit->OnClipboardCopy = [&](TObject*, const std::string& v, bool&) { events.push_back("copy " + v); };
+  edit->OnClipboardCut = [&](TObject*, const std::string& v, bool&) { events.push_back("cut " + v); };
+  edit->OnClipboardPaste = [&](TObject*, const std::string& v, bool&) { events.push_back("paste " + v); };
+  edit->SetSelStart(0);
+  edit->SetSelLength(5);
+  Chord({VK_CONTROL}, 'C');
+  EXPECT_EQ(ClipboardText(), "hello");
+  Chord({VK_CONTROL}, 'X');
+  EXPECT_EQ(edit->Text(), " world");
+  Key(VK_END);
+  Chord({VK_CONTROL}, 'V');
+  EXPECT_EQ(edit->Text(), " worldhello");
+  EXPECT_EQ(events, (std::vector<std::string>{"copy hello", "cut hello", "paste  worldhello"}));
+
+  edit->OnClipboardPaste = [](TObject*, const std::string&, bool& allow) { allow = false; };
+  Chord({VK_CONTROL}, 'V');
+  EXPECT_EQ(edit->Text(), " worldhello") << "a refused paste inserts nothing";
+  edit->OnClipboardPaste = nullptr;
+
+  PutOnClipboard("one\r\ntwo");
+  edit->SetText("");
+  Chord({VK_CONTROL}, 'V');
+  EXPECT_EQ(edit->Text(), "one") << "a single-line edit takes the first line";
+
+  edit->SetPrefix("$");
+  edit->SetText("5");
+  Caret(0);
+  PutOnClipboard("12");
+  Chord({VK_CONTROL}, 'V');
+  EXPECT_EQ(edit->ShownText(), "$125") << "a caret inside the prefix pastes at the value's start";
+
+  edit->SetPrefix("");
+  edit->SetEditType(etNumeric);
+  edit->SetText("7");
+  Key(VK_END);
+  PutOnClipboard("12a");
+  Chord({VK_CONTROL}, 'V');
+  EXPECT_EQ(edit->Text(), "7") << "not an integer: refused";
+  EXPECT_EQ(edit->SelStart(), 1) << "the caret goes where the paste would have ended, within the text";
+  edit->SetEditType(etHex);
+  PutOnClipboard("1F");
+  Chord({VK_CONTROL}, 'V');
+  EXPECT_EQ(edit->Text(), "7");
+}
+
+TEST_F(AdvEditTest, FocusColoursComeBackForAnEditMadeInCode) {
+  edit->SetFocusColor(clYellow);
+  edit->SetLabelCaption("Name");
+  edit->SetFocusLabel(true);
+  Focus(edit);
+  EXPECT_EQ(edit->Color(), clYellow);
+  EXPECT_TRUE(edit->EditLabel().Label()->Font()->Style().Contains(fsBold));
+  Focus(other);
+  EXPECT_EQ(edit->Color(), clWindow) << "never black after losing the focus";
+  EXPECT_EQ(Probe(edit, 150, 10), ColorToRGB(clWindow));
+}
+
+TEST_F(AdvEditTest, LinkLookFollowsTheValue) {
+  edit->SetShowURL(true);
+  edit->SetText("www.example.org");
+  EXPECT_TRUE(edit->IsURL());
+  EXPECT_TRUE(edit->Font()->Style().Contains(fsUnderline));
+  EXPECT_EQ(edit->Font()->Color(), clBlue);
+  Focus(edit);
+  Key(VK_HOME);
+  Key(VK_DELETE);
+  Key(VK_DELETE);
+  Key(VK_DELETE);
+  Key(VK_DELETE);
+  EXPECT_EQ(edit->Text(), "example.org");
+  EXPECT_FALSE(edit->Font()->Style().Contains(fsUnderline));
+  edit->SetText("@home");
+  EXPECT_FALSE(edit->IsURL());
+}
+
+TEST_F(AdvEditTest, PersistenceUsesTheSettingsFolder) {
+  TempFolder home;
+  setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
+  edit->Persistence()->SetEnable(true);
+  edit->Lookup()->SetEnabled(true);
+  edit->Lookup()->SetHistory(true);
+  edit->Lookup()->DisplayList()->SetCommaText("a,b,c");
+  edit->Lookup()->ValueList()->SetCommaText("1,2");
+  edit->SetPrefix("$");
+  edit->SetText("5");
+  edit->SavePersistence();
+  const std::string file = SettingsIniFileName("");
+  EXPECT_EQ(file.rfind(home.Path(), 0), 0u) << file;
+  TIniFile ini(file);
+  EXPECT_EQ(ini.ReadString("Edit1", "Edit1", ""), "$5");
+  EXPECT_EQ(ini.ReadInteger("Edit1", "LOOKUPCOUNT", 0), 3);
+  EXPECT_EQ(ini.ReadString("Edit1", "LOOKUPVAL2", ""), "2");
+  EXPECT_FALSE(ini.ValueExists("Edit1", "LOOKUPVAL3"));
+  other->Persistence()->SetEnable(true);
+  other->Persistence()->SetSection("Edit1");
+  other->SetName("Edit1x");
+  ini.WriteString("Edit1", "Edit1x", "restored");
+  other->LoadPersistence();
+  EXPECT_EQ(other->ShownText(), "restored");
+  unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(AdvEditTest, DragMovesTextWithinOneEditAndBetweenTwo) {
+  edit->SetOleDropSource(true);
+  edit->SetOleDropTarget(true);
+  other->SetOleDropTarget(true);
+  edit->SetText("abc def");
+  other->SetText("xyz");
+  Focus(edit);
+  edit->SetSelStart(0);
+  edit->SetSelLength(3);
+  auto dragTo = [&](TControl* target, int x) {
+    const LRESULT at = edit->Perform(EM_POSFROMCHAR, edit->SelStart() + 1, 0);
+    const POINT from = At(edit, static_cast<int16_t>(LOWORD(at)), 10);
+    display::InjectMouseDown(from);
+    display::InjectMouseMove(POINT{from.x + 4, from.y});
+    display::InjectMouseMove(At(target, x, 10));
+    display::InjectMouseMove(At(target, x, 10));
+    display::InjectMouseUp(At(target, x, 10));
+    Pump();
+  };
+  dragTo(edit, edit->Width() - 10);
+  EXPECT_EQ(edit->Text(), " defabc") << "the place is found before the selection goes";
+
+  edit->SetSelStart(4);
+  edit->SetSelLength(3);
+  dragTo(other, other->Width() - 10);
+  EXPECT_EQ(other->Text(), "xyzabc");
+  EXPECT_EQ(edit->Text(), " def") << "a move takes the text out of the source";
+
+  edit->SetText("keep");
+  Focus(edit);
+  edit->SetSelStart(0);
+  edit->SetSelLength(4);
+  display::InjectKeyDown(VK_CONTROL);
+  dragTo(other, other->Width() - 10);
+  display::InjectKeyUp(VK_CONTROL);
+  Pump();
+  EXPECT_EQ(other->Text(), "xyzabckeep");
+  EXPECT_EQ(edit->Text(), "keep") << "a copy leaves the source alone";
+}
+
+TEST(AdvEditDataObject, OffersTextAndReadsBlocksWithinTheirSize) {
+  ComPtr<TSourceDataObject> data = MakeComObject<TSourceDataObject>("héllo");
+  ComPtr<IEnumFORMATETC> formats;
+  ASSERT_EQ(data->EnumFormatEtc(DATADIR_GET, formats.GetAddressOf()), S_OK);
+  FORMATETC three[3];
+  ULONG fetched = 0;
+  EXPECT_EQ(formats->Next(3, three, &fetched), S_OK);
+  EXPECT_EQ(fetched, 3u);
+  EXPECT_EQ(three[0].cfFormat, CF_TEXT);
+  EXPECT_EQ(three[1].cfFormat, CF_UNICODETEXT);
+  EXPECT_EQ(three[2].cfFormat, RichTextFormat());
+  EXPECT_EQ(formats->Next(1, three, nullptr), S_FALSE);
+  FORMATETC rich;
+  rich.cfFormat = RichTextFormat();
+  STGMEDIUM medium;
+  EXPECT_EQ(data->GetData(&rich, &medium), DV_E_FORMATETC);
+  FORMATETC stream;
+  stream.cfFormat = CF_TEXT;
+  stream.tymed = TYMED_ISTREAM;
+  EXPECT_EQ(data->QueryGetData(&stream), DV_E_FORMATETC);
+  TEnumFormats reader(data.Get());
+  EXPECT_EQ(reader.GetText(CF_TEXT), "héllo");
+}
