@@ -369,14 +369,25 @@ TGPFont* CreateGPFont(TGPGraphics*, const TFont* font) {
   return gpFont;
 }
 
+// What the layer's MeasureString adds around a text: the width of an empty
+// string's box (0 for a tight measure).
+float MeasurePadding(TGPGraphics* graphics, const TGPFont* font) {
+  GpRectF bounds;
+  graphics->MeasureStringBounds(L"", 0, font, GpRectF{0, 0, 1000, 1000}, bounds);
+  return bounds.Width;
+}
+
 int32_t DrawTextGDIP(TGPGraphics* graphics, const std::string& text, int length, RECT& r, const TFont* font,
                      UINT flags, TColor background) {
   std::unique_ptr<TGPFont> gpFont(CreateGPFont(graphics, font));
   std::wstring wide = WideText(text.substr(0, length < 0 ? text.size() : static_cast<size_t>(length)));
   int wideLength = static_cast<int>(wide.size());
   if ((flags & kDrawTextCalcRect) || background != clNone) {
-    float margin = 2;
-    if (font->Size() > 8) margin += std::nearbyint((font->Size() - 8) / 1.5f);
+    // GDI+ pads a measured string by about a sixth of an em on each side,
+    // and a margin of 2 (more above 8 points) takes that padding off. This
+    // layer measures the text box tight, so only the padding it reports
+    // itself (none) comes off.
+    float margin = MeasurePadding(graphics, gpFont.get());
     graphics->SetTextRenderingHint(TextRenderingHintClearTypeGridFit);
     std::wstring measured = wide;
     if (measured.size() > 1 && measured.back() == L' ') measured.back() = L'i';

@@ -120,7 +120,6 @@ private:
       canvas_->Brush()->SetColor(b.background);
       canvas_->FillRect(b.rect);
     }
-    SetBkMode(dc_, TRANSPARENT);
     if (b.shadow) {
       FontSpec shadow = b.font;
       shadow.color = args_.ShadowColor;
@@ -133,6 +132,7 @@ private:
 
   void DrawRun(const FontSpec& font, int32_t rotation, const std::string& text, RECT r) {
     SelectedFont selected(dc_, font, rotation);
+    SetBkMode(dc_, TRANSPARENT);
     SetTextColor(dc_, ColorToRGB(font.color));
     DrawTextEx(dc_, text, &r, flags_, nullptr);
   }
@@ -169,6 +169,7 @@ private:
 
   void Bullet(const Box& b) {
     SelectedFont selected(dc_, b.font);
+    SetBkMode(dc_, TRANSPARENT);
     SetTextColor(dc_, ColorToRGB(b.font.color));
     RECT r = b.rect;
     DrawTextEx(dc_, b.text, &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOCLIP, nullptr);

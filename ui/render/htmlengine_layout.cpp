@@ -193,7 +193,9 @@ bool Layouter::PlaceRun(const Token& token, const Token* next) {
     out_.plainText += run;
     return true;
   }
-  int32_t w = (gdip_ && run == " ") ? 0 : size.cx;
+  // A lone blank between tags keeps its width (the measured boxes here
+  // carry no padding that would stand in for it).
+  int32_t w = size.cx;
   int32_t room = Room();
   bool fits = lineWidth_ + w < room || !lineHasRuns_ || !args_.WordWrap;
   // A word that continues across a tag stays whole.

@@ -1,0 +1,441 @@
+// The captioned panel's settings objects, construction and painting.
+#include "ui/controls/advpanel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/forms/properties.h"
+#include "platform/win/gdi.h"
+#include "ui/render/gdippicturecontainer.h"
+
+TColor BlendColor(TColor color1, TColor color2, int32_t percent) {
+  if (percent == 100) return color1;
+  COLORREF a = ColorToRGB(color1), b = ColorToRGB(color2);
+  double p = percent / 100.0;
+  auto mix = [&](int shift) {
+    return static_cast<int>(std::nearbyint(p * ((a >> shift) & 0xFF) + (1 - p) * ((b >> shift) & 0xFF)));
+  };
+  return static_cast<TColor>(mix(0) | (mix(8) << 8) | (mix(16) << 16));
+}
+
+void DrawBandedGradient(TCanvas* canvas, TColor from, TColor to, bool horizontal, const RECT& r, int32_t bands) {
+  bands = std::clamp(bands, 1, 32);
+  COLORREF a = ColorToRGB(from), b = ColorToRGB(to);
+  double step = static_cast<double>(horizontal ? r.right - r.left : r.bottom - r.top) / bands;
+  for (int n = 0; n < bands; ++n) {
+    auto channel = [&](int shift) {
+      int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+      return ca + static_cast<int>(std::nearbyint(n * static_cast<double>(cb - ca) / bands));
+    };
+    TColor c = static_cast<TColor>(channel(0) | (channel(8) << 8) | (channel(16) << 16));
+    canvas->Pen()->SetColor(c);
+    canvas->Brush()->SetColor(c);
+    canvas->Brush()->SetStyle(bsSolid);
+    int p = static_cast<int>(std::nearbyint(n * step));
+    int size = static_cast<int>(step) + 1;
+    if (horizontal)
+      canvas->Rectangle(r.left + p, r.top, std::min<LONG>(r.left + p + size, r.right), r.bottom);
+    else
+      canvas->Rectangle(r.left, r.top + p, r.right, std::min<LONG>(r.top + p + size, r.bottom));
+  }
+}
+
+// ---- caption bar ----
+
+const TClassInfo& TPanelCaption::StaticClassInfo() {
+  static const TClassInfo info =
+      PublishClass<TPanelCaption>("TPanelCaption", &TPersistent::StaticClassInfo(), [](TPublished<TPanelCaption>& p) {
+        using C = TPanelCaption;
+        const TIntegerIdents* colors = &ColorIdents();
+        p.Boolean("Visible", &C::Visible, &C::SetVisible)
+            .Integer("Height", &C::Height, &C::SetHeight)
+            .Integer("Color", &C::Color, &C::SetColor, colors)
+            .Integer("ColorTo", &C::ColorTo, &C::SetColorTo, colors)
+            .Integer("CloseColor", &C::CloseColor, &C::SetCloseColor, colors)
+            .Boolean("CloseButton", &C::CloseButton, &C::SetCloseButton)
+            .Boolean("MinMaxButton", &C::MinMaxButton, &C::SetMinMaxButton)
+            .String("Text", &C::Text, &C::SetText)
+            .Object("Font", &C::Font)
+            .Integer("ShadeLight", &C::ShadeLight, &C::SetShadeLight)
+            .Integer("ShadeGrain", &C::ShadeGrain, &C::SetShadeGrain)
+            .Integer("Indent", &C::Indent, &C::SetIndent)
+            .Integer("TopIndent", &C::TopIndent, &C::SetTopIndent);
+      });
+  return info;
+}
+
+TPanelCaption::TPanelCaption() : font_(new TFont()) {
+  font_->SetName("Tahoma");
+  font_->SetColor(clHighlightText);
+  font_->OnChange = [this](TObject*) { Changed(); };
+}
+
+void TPanelCaption::SetVisible(bool visible) {
+  visible_ = visible;
+  Changed();
+  if (OnStateChange) OnStateChange(this);
+}
+
+void TPanelCaption::SetShadeLight(int32_t light) {
+  shadeLight_ = std::max(light, 200);
+  ShadeAndChange();
+}
+
+void TPanelCaption::Assign(const TPersistent* source) {
+  auto* s = dynamic_cast<const TPanelCaption*>(source);
+  if (!s) {
+    TPersistent::Assign(source);
+    return;
+  }
+  buttonPosition_ = s->buttonPosition_;
+  SetColor(s->color_);
+  SetColorTo(s->colorTo_);
+  SetCloseColor(s->closeColor_);
+  SetCloseButton(s->closeButton_);
+  SetCloseButtonColor(s->closeButtonColor_);
+  closeButtonHoverColor_ = s->closeButtonHoverColor_;
+  SetFlat(s->flat_);
+  font_->Assign(s->font_.get());
+  SetHeight(s->height_);
+  SetIndent(s->indent_);
+  SetMinMaxButton(s->minMaxButton_);
+  SetMinMaxButtonColor(s->minMaxButtonColor_);
+  minMaxButtonHoverColor_ = s->minMaxButtonHoverColor_;
+  SetShadeLight(s->shadeLight_);
+  SetShadeGrain(s->shadeGrain_);
+  SetShadeType(s->shadeType_);
+  SetShape(s->shape_);
+  SetGradientDirection(s->gradientDirection_);
+  shadeSeed_ = s->shadeSeed_;
+}
+
+// ---- status bar ----
+
+const TClassInfo& TPanelStatusBar::StaticClassInfo() {
+  static const TClassInfo info = PublishClass<TPanelStatusBar>(
+      "TPanelStatusBar", &TPersistent::StaticClassInfo(), [](TPublished<TPanelStatusBar>& p) {
+        using S = TPanelStatusBar;
+        p.Boolean("Visible", &S::Visible, &S::SetVisible)
+            .Integer("Height", &S::Height, &S::SetHeight)
+            .String("Text", &S::Text, &S::SetText)
+            .Object("Font", &S::Font);
+      });
+  return info;
+}
+
+TPanelStatusBar::TPanelStatusBar() : font_(new TFont()) {
+  font_->SetName("Tahoma");
+  font_->OnChange = [this](TObject*) { Changed(); };
+}
+
+void TPanelStatusBar::Assign(const TPersistent* source) {
+  auto* s = dynamic_cast<const TPanelStatusBar*>(source);
+  if (!s) return;
+  SetColor(s->color_);
+  SetColorTo(s->colorTo_);
+  SetGradientDirection(s->gradientDirection_);
+  SetBorderStyle(s->borderStyle_);
+  SetBorderColor(s->borderColor_);
+  font_->Assign(s->font_.get());
+}
+
+// ---- position ----
+
+const TClassInfo& TPanelPosition::StaticClassInfo() {
+  static const TClassInfo info = PublishClass<TPanelPosition>(
+      "TPanelPosition", &TPersistent::StaticClassInfo(), [](TPublished<TPanelPosition>& p) {
+        p.Boolean("Save", &TPanelPosition::Save, &TPanelPosition::SetSave)
+            .String("Key", &TPanelPosition::Key, &TPanelPosition::SetKey)
+            .String("Section", &TPanelPosition::Section, &TPanelPosition::SetSection);
+      });
+  return info;
+}
+
+void TPanelPosition::Assign(const TPersistent* source) {
+  auto* s = dynamic_cast<const TPanelPosition*>(source);
+  if (!s) return;
+  key_ = s->key_;
+  section_ = s->section_;
+  save_ = s->save_;
+  location_ = s->location_;
+}
+
+// ---- panel ----
+
+const TClassInfo& TCustomAdvPanel::StaticClassInfo() {
+  static const TClassInfo info = PublishClass<TCustomAdvPanel>(
+      "TCustomAdvPanel", &TCustomPanel::StaticClassInfo(), [](TPublished<TCustomAdvPanel>& p) {
+        using P = TCustomAdvPanel;
+        const TIntegerIdents* colors = &ColorIdents();
+        p.Object("Caption", &P::Caption)
+            .Object("StatusBar", &P::StatusBar)
+            .Object("Position", &P::Position)
+            .Object("Background", &P::Background)
+            .String("Text", &P::PanelText, &P::SetPanelText)
+            .Integer("ColorTo", &P::ColorTo, &P::SetColorTo, colors)
+            .Integer("ColorMirror", &P::ColorMirror, &P::SetColorMirror, colors)
+            .Integer("ColorMirrorTo", &P::ColorMirrorTo, &P::SetColorMirrorTo, colors)
+            .Integer("BorderColor", &P::BorderColor, &P::SetBorderColor, colors)
+            .Boolean("BorderShadow", &P::BorderShadow, &P::SetBorderShadow)
+            .Boolean("CanMove", &P::CanMove, &P::SetCanMove)
+            .Boolean("CanSize", &P::CanSize, &P::SetCanSize)
+            .Boolean("Collaps", &P::Collaps, &P::SetCollaps)
+            .Integer("CollapsSteps", &P::CollapsSteps, &P::SetCollapsSteps)
+            .Integer("CollapsDelay", &P::CollapsDelay, &P::SetCollapsDelay)
+            .Boolean("FreeOnClose", &P::FreeOnClose, &P::SetFreeOnClose)
+            .Boolean("Hover", &P::Hover, &P::SetHover)
+            .String("Version", &P::Version, &P::SetVersion);
+      });
+  return info;
+}
+
+const TClassInfo& TAdvPanel::StaticClassInfo() {
+  static const TClassInfo info = PublishClass<TAdvPanel>("TAdvPanel", &TCustomAdvPanel::StaticClassInfo());
+  return info;
+}
+
+TCustomAdvPanel::TCustomAdvPanel(TComponent* owner)
+    : TCustomPanel(owner), caption_(new TPanelCaption()), statusBar_(new TPanelStatusBar()),
+      position_(new TPanelPosition()), background_(new TAdvImage()), headerBitmap_(new TBitmap()),
+      pictureCache_(new THTMLPictureCache()) {
+  SetShowCaption(false);
+  SetBevelOuter(bvRaised);
+  background_->OnChange = [this](TObject*) { Invalidate(); };
+  caption_->OnChange = [this](TObject*) { Invalidate(); };
+  caption_->OnShadeChange = [this](TObject*) { BuildShadedHeader(); };
+  caption_->OnStateChange = [this](TObject*) { StateChanged(); };
+  statusBar_->OnChange = [this](TObject*) { Invalidate(); };
+  SetDoubleBuffered(true);
+  savedColor_ = Color();
+  fullHeight_ = Height();
+}
+
+TCustomAdvPanel::~TCustomAdvPanel() {
+  if (OnGroupNotify) OnGroupNotify(this, true);
+}
+
+std::string TCustomAdvPanel::Version() const { return VersionString(GetVersionNumber()); }
+
+void TCustomAdvPanel::SetPanelText(const std::string& text) {
+  text_ = text;
+  pictureCache_->FreeAll();
+  Invalidate();
+}
+
+void TCustomAdvPanel::Assign(const TPersistent* source) {
+  auto* s = dynamic_cast<const TCustomAdvPanel*>(source);
+  if (!s) {
+    TCustomPanel::Assign(source);
+    return;
+  }
+  background_->Assign(s->background_.get());
+  SetBevelInner(s->BevelInner());
+  SetBevelOuter(s->BevelOuter());
+  SetBevelWidth(s->BevelWidth());
+  borderColor_ = s->borderColor_;
+  borderShadow_ = s->borderShadow_;
+  canMove_ = s->canMove_;
+  canSize_ = s->canSize_;
+  caption_->Assign(s->caption_.get());
+  collapsColor_ = s->collapsColor_;
+  collapsDelay_ = s->collapsDelay_;
+  collapsSteps_ = s->collapsSteps_;
+  SetColor(s->Color());
+  colorTo_ = s->colorTo_;
+  colorMirror_ = s->colorMirror_;
+  colorMirrorTo_ = s->colorMirrorTo_;
+  freeOnClose_ = s->freeOnClose_;
+  SetBounds(Left(), Top(), Width(), s->Height());
+  hover_ = s->hover_;
+  hoverColor_ = s->hoverColor_;
+  hoverFontColor_ = s->hoverFontColor_;
+  images_ = s->images_;
+  pictureContainer_ = s->pictureContainer_;
+  position_->Assign(s->position_.get());
+  statusBar_->Assign(s->statusBar_.get());
+  shadowColor_ = s->shadowColor_;
+  shadowOffset_ = s->shadowOffset_;
+  text_ = s->text_;
+  textVAlign_ = s->textVAlign_;
+  urlColor_ = s->urlColor_;
+  Invalidate();
+}
+
+void TCustomAdvPanel::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+  bool resized = width != Width();
+  TCustomPanel::SetBounds(left, top, width, height);
+  if (!collaps_ && !collapsing_) fullHeight_ = Height();
+  if (resized || headerBitmap_->Width() != Width()) BuildShadedHeader();
+  Invalidate();
+}
+
+TMarkupArgs TCustomAdvPanel::TextArgs() const {
+  TMarkupArgs args;
+  args.Images = images_;
+  args.X = args.Y = 0;
+  args.HoverLink = hoverLinkIndex_;
+  args.ShadowOffset = shadowOffset_;
+  args.HoverStyle = hover_;
+  args.WordWrap = !ellipsis_;
+  args.URLColor = urlColor_;
+  args.HoverColor = hoverColor_;
+  args.HoverFontColor = hoverFontColor_;
+  args.ShadowColor = shadowColor_;
+  args.PictureCache = pictureCache_.get();
+  args.PictureContainer = pictureContainer_;
+  args.LineSpacing = lineSpacing_;
+  return args;
+}
+
+RECT TCustomAdvPanel::BodyTextRect() const {
+  RECT r = ClientRect();
+  if (BevelInner() != bvNone || BevelOuter() != bvNone) InflateRect(&r, -BevelWidth(), -BevelWidth());
+  if (borderShadow_) {
+    r.right -= 2;
+    r.bottom -= 2;
+  }
+  InflateRect(&r, -BorderWidth() - 1, -BorderWidth() - 1);
+  if (caption_->Visible()) r.top += caption_->Height();
+  r.left += indent_;
+  r.top += topIndent_;
+  if (statusBar_->Visible()) r.bottom -= statusBar_->Height();
+  return r;
+}
+
+void TCustomAdvPanel::PaintBody(TCanvas* c, RECT& r) {
+  bool horizontal = gradientDirection_ == gdHorizontal;
+  if (colorTo_ == clNone) {
+    c->Pen()->SetColor(Color());
+    c->Brush()->SetColor(Color());
+    c->Brush()->SetStyle(bsSolid);
+    c->FillRect(r);
+  } else if (colorMirror_ == clNone) {
+    DrawBandedGradient(c, Color(), colorTo_, horizontal, r, 64);
+  } else {
+    RECT first = r, second = r;
+    if (horizontal) first.right = second.left = r.left + (r.right - r.left) / 2;
+    else first.bottom = second.top = r.top + (r.bottom - r.top) / 2;
+    DrawBandedGradient(c, Color(), colorTo_, horizontal, first, 32);
+    DrawBandedGradient(c, colorMirror_, colorMirrorTo_, horizontal, second, 32);
+  }
+  if (borderColor_ != clNone && BorderWidth() != 0) {
+    c->Brush()->SetStyle(bsClear);
+    c->Pen()->SetColor(borderColor_);
+    if (borderShadow_) {
+      r.right -= 2;
+      r.bottom -= 2;
+    }
+    c->Rectangle(r);
+    if (borderShadow_) {
+      c->Pen()->SetColor(BlendColor(borderColor_, clBtnFace, 50));
+      c->Polyline({{r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}});
+      c->Pen()->SetColor(BlendColor(borderColor_, clBtnFace, 20));
+      c->Polyline({{r.right + 1, r.top}, {r.right + 1, r.bottom + 1}, {r.left, r.bottom + 1}});
+    }
+    c->Brush()->SetStyle(bsSolid);
+  }
+  auto frame = [&](TBevelCut cut) {
+    if (cut == bvNone) return;
+    TColor topLeft = cut == bvLowered ? clBtnShadow : clBtnHighlight;
+    TColor bottomRight = cut == bvLowered ? clBtnHighlight : clBtnShadow;
+    for (int i = 0; i < BevelWidth(); ++i) {
+      c->Pen()->SetColor(topLeft);
+      c->Polyline({{r.left, r.bottom - 1}, {r.left, r.top}, {r.right - 1, r.top}});
+      c->Pen()->SetColor(bottomRight);
+      c->Polyline({{r.right - 1, r.top}, {r.right - 1, r.bottom - 1}, {r.left - 1, r.bottom - 1}});
+      InflateRect(&r, -1, -1);
+    }
+  };
+  frame(BevelOuter());
+  if (borderColor_ == clNone) {
+    c->Pen()->SetColor(Color());
+    c->Brush()->SetStyle(bsClear);
+    c->Rectangle(r);
+    c->Brush()->SetStyle(bsSolid);
+    InflateRect(&r, -1, -1);
+  }
+  frame(BevelInner());
+}
+
+void TCustomAdvPanel::PaintText(TCanvas* c) {
+  RECT r = BodyTextRect();
+  c->Font()->Assign(Font());
+  TMarkupArgs args = TextArgs();
+  if (textVAlign_ != tvaTop) {
+    TMarkupArgs measure = args;
+    measure.CheckHotSpot = true;
+    int32_t t = RenderMarkup(c, text_, r, measure).MeasuredHeight;
+    if (t < r.bottom - r.top) r.top = textVAlign_ == tvaCenter ? r.top + (r.bottom - r.top - t) / 2 : r.bottom - t;
+  }
+  RenderMarkup(c, text_, r, args);
+}
+
+void TCustomAdvPanel::PaintStatusBar(TCanvas* c) {
+  RECT s{1, Height() - statusBar_->Height() - 1, Width() - 1, Height() - 1};
+  if (statusBar_->Color() != clNone && statusBar_->ColorTo() != clNone) {
+    DrawBandedGradient(c, statusBar_->Color(), statusBar_->ColorTo(), statusBar_->GradientDirection() == gdHorizontal,
+                       s, 40);
+  } else if (statusBar_->Color() != clNone) {
+    c->Pen()->SetColor(statusBar_->Color());
+    c->Brush()->SetColor(statusBar_->Color());
+    c->Rectangle(s);
+  }
+  if (statusBar_->ImageIndex() >= 0 && images_) {
+    images_->Draw(c, s.left + 1, s.top + 2, statusBar_->ImageIndex());
+    s.left += images_->Width() + 2;
+  }
+  c->Font()->Assign(statusBar_->Font());
+  TMarkupArgs args = TextArgs();
+  args.WordWrap = false;
+  args.HoverLink = captionHoverLinkIndex_;
+  RenderMarkup(c, statusBar_->Text(), RECT{s.left + 2, s.top, s.right + 2, s.bottom}, args);
+  if (statusBar_->BorderStyle() != bsNone && statusBar_->BorderColor() != clNone) {
+    c->Pen()->SetColor(statusBar_->BorderColor());
+    c->Brush()->SetStyle(bsClear);
+    c->Rectangle(0, s.top, s.right + 1, s.bottom + 1);
+    c->Brush()->SetStyle(bsSolid);
+  }
+}
+
+void TCustomAdvPanel::PaintSizeGrip(TCanvas* c) {
+  RECT r = ClientRect();
+  if (BevelInner() != bvNone || BevelOuter() != bvNone) InflateRect(&r, -2 * BevelWidth(), -2 * BevelWidth());
+  if (borderShadow_) {
+    r.right -= 4;
+    r.bottom -= 4;
+  }
+  c->Pen()->SetWidth(2);
+  c->Pen()->SetColor(clGray);
+  for (auto [a, b] : {std::pair{11, 11}, std::pair{6, 7}, std::pair{3, 3}}) {
+    c->MoveTo(r.right, r.bottom - a);
+    c->LineTo(r.right - b, r.bottom);
+  }
+  c->Pen()->SetWidth(1);
+  c->Pen()->SetColor(clWhite);
+  for (int k : {12, 8, 4}) {
+    c->MoveTo(r.right, r.bottom - k);
+    c->LineTo(r.right - k, r.bottom);
+  }
+}
+
+void TCustomAdvPanel::Paint() {
+  RECT client = ClientRect();
+  TBitmap buffer;
+  buffer.SetPixelFormat(pf32bit);
+  buffer.SetSize(std::max<int32_t>(client.right, 1), std::max<int32_t>(client.bottom, 1));
+  TCanvas* c = buffer.Canvas();
+  RECT r = client;
+  PaintBody(c, r);
+  if (!background_->Empty()) {
+    RECT area = client;
+    if (caption_->Visible()) area.top += caption_->Height() - 2 * BevelWidth();
+    int32_t w = background_->Width(), h = background_->Height();
+    background_->Draw(c, RECT{area.left, area.top, area.left + w, area.top + h});
+  }
+  PaintText(c);
+  if (caption_->Visible()) PaintCaption(c);
+  if (statusBar_->Visible()) PaintStatusBar(c);
+  if (!collaps_ && canSize_) PaintSizeGrip(c);
+  if (OnPaint) OnPaint(this, c, client);
+  Canvas()->Draw(0, 0, &buffer);
+}

@@ -1,0 +1,345 @@
+// The captioned panel under the mouse and over time: the close and
+// collapse buttons, caption clicks, the animated collapse, moving and
+// sizing, anchor hover, and the saved position.
+#include <algorithm>
+
+#include "platform/rtl/files.h"
+#include "platform/rtl/inifiles.h"
+#include "platform/win/registry.h"
+#include "platform/win/shell.h"
+#include "platform/win/user_input.h"
+#include "ui/controls/advpanel.h"
+
+namespace {
+constexpr int32_t kButton = 12;
+bool Inside(const RECT& r, int32_t x, int32_t y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+}  // namespace
+
+// ---- buttons and strips ----
+
+RECT TCustomAdvPanel::CloseSquare() const {
+  RECT c = ClientRect();
+  if (caption_->ButtonPosition() == cbpRight)
+    return RECT{c.right - kButton - 2, c.top + 2, c.right - 2, c.top + kButton + 2};
+  return RECT{c.left + 2, c.top + 2, c.left + kButton + 2, c.top + kButton + 2};
+}
+
+RECT TCustomAdvPanel::MinMaxSquare() const {
+  RECT r = CloseSquare();
+  if (!caption_->CloseButton()) return r;
+  int32_t shift = caption_->ButtonPosition() == cbpRight ? -kButton : kButton;
+  OffsetRect(&r, shift, 0);
+  return r;
+}
+
+RECT TCustomAdvPanel::CaptionStrip() const {
+  RECT c = ClientRect();
+  if (caption_->CloseButton()) (caption_->ButtonPosition() == cbpRight ? c.right : c.left) +=
+      caption_->ButtonPosition() == cbpRight ? -kButton : kButton;
+  return RECT{c.left, c.top, c.right - 2, c.top + caption_->Height()};
+}
+
+void TCustomAdvPanel::NotifyParentGroup() {
+  if (OnGroupNotify) OnGroupNotify(this, false);
+}
+
+void TCustomAdvPanel::SetChildrenVisible(bool show) {
+  if (!show) {
+    hiddenChildren_.clear();
+    for (int32_t i = 0; i < ControlCount(); ++i) {
+      if (!Controls(i)->Visible()) hiddenChildren_.push_back(Controls(i));
+      Controls(i)->SetVisible(false);
+    }
+    return;
+  }
+  for (int32_t i = 0; i < ControlCount(); ++i)
+    if (std::find(hiddenChildren_.begin(), hiddenChildren_.end(), Controls(i)) == hiddenChildren_.end())
+      Controls(i)->SetVisible(true);
+  hiddenChildren_.clear();
+}
+
+// ---- mouse ----
+
+void TCustomAdvPanel::Close() {
+  SetVisible(false);
+  if (OnClose) OnClose(this);
+  NotifyParentGroup();
+  if (freeOnClose_ && !closing_) {
+    // Freed once the mouse handling that closed it has returned.
+    closing_ = true;
+    PostMessage(Handle(), CM_RELEASE, 0, 0);
+  }
+}
+
+void TCustomAdvPanel::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  bool dragged = drag_ != Drag::None;
+  if (dragged) {
+    drag_ = Drag::None;
+    if (OnEndMoveSize) OnEndMoveSize(this);
+    NotifyParentGroup();
+  }
+  TCustomPanel::MouseUp(button, shift, x, y);
+  if (dragged || !caption_->Visible() || ComponentState().Contains(csDesigning)) return;
+  bool toggle = caption_->MinMaxCaption();
+  if (caption_->CloseButton() && Inside(CloseSquare(), x, y)) {
+    Close();
+    return;
+  }
+  if (caption_->MinMaxButton() && Inside(MinMaxSquare(), x, y)) {
+    toggle = false;
+    SetCollaps(!collaps_);
+  }
+  if (Inside(CaptionStrip(), x, y)) {
+    if (toggle) SetCollaps(!collaps_);
+    if (OnCaptionClick) OnCaptionClick(this);
+  }
+}
+
+void TCustomAdvPanel::DblClick() {
+  TCustomPanel::DblClick();
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  POINT p = ScreenToClient(cursor);
+  RECT strip = ClientRect();
+  strip.right -= 2;
+  strip.bottom = strip.top + caption_->Height();
+  if (caption_->Visible() && Inside(strip, p.x, p.y) && OnCaptionDBlClick) OnCaptionDBlClick(this);
+}
+
+void TCustomAdvPanel::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomPanel::MouseDown(button, shift, x, y);
+  RECT q;
+  std::string anchor = AnchorAt(x, y, q);
+  if (!anchor.empty()) {
+    if (!OpenAnchor(anchor) && OnAnchorClick) OnAnchorClick(this, anchor);
+    return;
+  }
+  if (button != mbLeft) return;
+  POINT screen = ClientToScreen(POINT{x, y});
+  bool inButtons = (caption_->CloseButton() && Inside(CloseSquare(), x, y)) ||
+                   (caption_->MinMaxButton() && Inside(MinMaxSquare(), x, y));
+  if (canSize_ && !collaps_ && x > Width() - 8 && y > Height() - 8) {
+    drag_ = Drag::Size;
+  } else if (canMove_ && caption_->Visible() && y < caption_->Height() && !inButtons) {
+    drag_ = Drag::Move;
+    BringToFront();
+  } else {
+    return;
+  }
+  dragStart_ = screen;
+  dragBounds_ = BoundsRect();
+}
+
+void TCustomAdvPanel::MouseMove(TShiftState shift, int x, int y) {
+  TCustomPanel::MouseMove(shift, x, y);
+  if (drag_ != Drag::None) {
+    POINT screen = ClientToScreen(POINT{x, y});
+    int32_t dx = screen.x - dragStart_.x, dy = screen.y - dragStart_.y;
+    const RECT& b = dragBounds_;
+    if (drag_ == Drag::Move) SetBounds(b.left + dx, b.top + dy, b.right - b.left, b.bottom - b.top);
+    else SetBounds(b.left, b.top, std::max(b.right - b.left + dx, 20), std::max(b.bottom - b.top + dy, 20));
+    return;
+  }
+  if (caption_->Visible()) {
+    bool closeHot = caption_->CloseButtonHoverColor() != clNone && caption_->CloseButton() && Inside(CloseSquare(), x, y);
+    bool minMaxHot =
+        caption_->MinMaxButtonHoverColor() != clNone && caption_->MinMaxButton() && Inside(MinMaxSquare(), x, y);
+    if (closeHot != closeButtonHot_ || minMaxHot != minMaxButtonHot_) {
+      closeButtonHot_ = closeHot;
+      minMaxButtonHot_ = minMaxHot;
+      Invalidate();
+    }
+  }
+  RECT q;
+  std::string anchor = AnchorAt(x, y, q);
+  if (!anchor.empty()) {
+    if (Cursor() != crHandPoint || anchor != lastAnchor_) {
+      savedCursor_ = Cursor() == crHandPoint ? savedCursor_ : Cursor();
+      SetCursor(crHandPoint);
+      if (OnAnchorEnter) OnAnchorEnter(this, anchor);
+      if (hover_) Invalidate();
+    }
+    lastAnchor_ = anchor;
+    hoverLinkRect_ = q;
+  } else if (Cursor() == crHandPoint) {
+    SetCursor(savedCursor_);
+    if (OnAnchorExit) OnAnchorExit(this, "");
+    hoverLinkIndex_ = captionHoverLinkIndex_ = -1;
+    lastAnchor_.clear();
+    if (hover_) Invalidate();
+  }
+}
+
+std::string TCustomAdvPanel::AnchorAt(int32_t x, int32_t y, RECT& rect) {
+  TMarkupArgs args = TextArgs();
+  args.X = x;
+  args.Y = y;
+  args.CheckHotSpot = true;
+  args.HoverLink = -1;
+  args.HoverStyle = false;
+  args.WordWrap = true;
+  args.ShadowOffset = 2;
+  bool inCaption = caption_->Visible() && y < caption_->Height();
+  RECT t = BodyTextRect();
+  std::string text = text_;
+  Canvas()->Font()->Assign(Font());
+  if (inCaption) {
+    t = ClientRect();
+    t.bottom = t.top + caption_->Height();
+    t.left += caption_->Indent();
+    t.top += caption_->TopIndent();
+    Canvas()->Font()->Assign(caption_->Font());
+    text = caption_->Text();
+    args.WordWrap = false;
+  } else {
+    if (textVAlign_ != tvaTop) {
+      int32_t h = RenderMarkup(Canvas(), text, t, args).MeasuredHeight;
+      if (h < t.bottom - t.top) t.top = textVAlign_ == tvaCenter ? t.top + (t.bottom - t.top - h) / 2 : t.bottom - h;
+    }
+    t.bottom += 20;
+  }
+  TMarkupResult r = RenderMarkup(Canvas(), text, t, args);
+  (inCaption ? captionHoverLinkIndex_ : hoverLinkIndex_) = r.PointLink;
+  rect = r.LinkRect;
+  return r.Hit ? r.AnchorTarget : std::string();
+}
+
+// ---- collapse and expand ----
+
+void TCustomAdvPanel::SetCollaps(bool collapse) {
+  if (collaps_ && !collapse && OnMaximize) OnMaximize(this);
+  if (!collaps_ && collapse && OnMinimize) OnMinimize(this);
+  if (collapsing_) return;
+  if (collapse != collaps_) {
+    collapsing_ = true;
+    collaps_ = collapse;
+    if (ComponentState().Contains(csLoading)) {
+      collapsing_ = false;
+      if (collapse) fullHeight_ = Height();
+      return;
+    }
+    int32_t status = statusBar_->Visible() ? statusBar_->Height() : 0;
+    int32_t extra = BorderWidth() > 0 && borderShadow_ ? BorderWidth() + 4 : 0;
+    expanding_ = !collapse;
+    if (expanding_) {
+      if (collapsSteps_ > 0 && collapsColor_ != clNone) SetColor(savedColor_);
+      targetHeight_ = fullHeight_;
+      stepSize_ = collapsSteps_ > 0 ? (fullHeight_ - caption_->Height() - status) / collapsSteps_ : 0;
+    } else {
+      fullHeight_ = Height();
+      if (autoHideChildren_) SetChildrenVisible(false);
+      savedColor_ = Color();
+      if (collapsSteps_ > 0 && collapsColor_ != clNone) SetColor(collapsColor_);
+      targetHeight_ = extra + caption_->Height() + status - 2;
+      stepSize_ = collapsSteps_ > 0 ? -(Height() - caption_->Height() - status - 2 * BorderWidth()) / collapsSteps_ : 0;
+    }
+    stepsLeft_ = collapsSteps_;
+    if (stepsLeft_ > 0) {
+      // The steps run on a timer; the message loop keeps running between them.
+      if (!collapseTimer_) {
+        collapseTimer_ = std::make_unique<TTimer>(nullptr);
+        collapseTimer_->SetOnTimer([this](TObject*) { CollapseStep(); });
+      }
+      collapseTimer_->SetInterval(static_cast<uint32_t>(std::max(collapsDelay_, 1)));
+      collapseTimer_->SetEnabled(true);
+      return;
+    }
+    FinishCollapse();
+    return;
+  }
+  StateChanged();
+  if (OnEndCollapsExpand) OnEndCollapsExpand(this);
+}
+
+void TCustomAdvPanel::CollapseStep() {
+  if (stepsLeft_ <= 0) return;
+  --stepsLeft_;
+  SetBounds(Left(), Top(), Width(), Height() + stepSize_);
+  NotifyParentGroup();
+  if (stepsLeft_ == 0) {
+    collapseTimer_->SetEnabled(false);
+    FinishCollapse();
+  }
+}
+
+void TCustomAdvPanel::FinishCollapse() {
+  SetBounds(Left(), Top(), Width(), targetHeight_);
+  if (expanding_ && autoHideChildren_) SetChildrenVisible(true);
+  NotifyParentGroup();
+  collapsing_ = false;
+  StateChanged();
+  if (OnEndCollapsExpand) OnEndCollapsExpand(this);
+}
+
+// ---- position ----
+
+std::string PanelPositionFile(const std::string& key) {
+  std::string folder;
+  SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, folder);
+  std::string name = ExtractFileName(key);
+  if (name.empty()) name = "panels.ini";
+  return IncludeTrailingPathDelimiter(folder) + name;
+}
+
+std::unique_ptr<TCustomIniFile> TCustomAdvPanel::OpenPositionStore() const {
+  if (position_->Key().empty() || position_->Section().empty() || ComponentState().Contains(csDesigning))
+    return nullptr;
+  if (position_->Location() == clInifile) return std::make_unique<TIniFile>(PanelPositionFile(position_->Key()));
+  return std::make_unique<TRegistryIniFile>(position_->Key());
+}
+
+void TCustomAdvPanel::SavePosition() {
+  std::unique_ptr<TCustomIniFile> store = OpenPositionStore();
+  if (!store) return;
+  const std::string& s = position_->Section();
+  store->WriteInteger(s, "Top", Top());
+  store->WriteInteger(s, "Left", Left());
+  store->WriteInteger(s, "Height", Height());
+  store->WriteInteger(s, "FullHeight", fullHeight_);
+  store->WriteInteger(s, "Width", Width());
+  store->WriteInteger(s, "Collaps", collaps_ ? 1 : 0);
+  store->UpdateFile();
+}
+
+void TCustomAdvPanel::LoadPosition() {
+  std::unique_ptr<TCustomIniFile> store = OpenPositionStore();
+  if (!store) return;
+  const std::string& s = position_->Section();
+  int32_t top = store->ReadInteger(s, "Top", Top());
+  int32_t left = store->ReadInteger(s, "Left", Left());
+  int32_t height = store->ReadInteger(s, "Height", Height());
+  int32_t width = store->ReadInteger(s, "Width", Width());
+  SetBounds(left, top, width, height);
+  bool collapsed = store->ReadInteger(s, "Collaps", 0) == 1;
+  if (collapsed != collaps_) SetCollaps(collapsed);
+  fullHeight_ = store->ReadInteger(s, "FullHeight", Height());
+}
+
+void TCustomAdvPanel::Loaded() {
+  TCustomPanel::Loaded();
+  if (position_->Save()) LoadPosition();
+  savedCursor_ = Cursor();
+  savedColor_ = Color();
+}
+
+void TCustomAdvPanel::BeforeDestruction() {
+  if (position_->Save()) SavePosition();
+  TCustomPanel::BeforeDestruction();
+}
+
+void TCustomAdvPanel::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case CM_RELEASE:
+      Free();
+      return;
+    case CM_MOUSELEAVE:
+      if (closeButtonHot_ || minMaxButtonHot_) {
+        closeButtonHot_ = minMaxButtonHot_ = false;
+        Invalidate();
+      }
+      hoverLinkIndex_ = captionHoverLinkIndex_ = -1;
+      break;
+    default: break;
+  }
+  TCustomPanel::WndProc(m);
+}
