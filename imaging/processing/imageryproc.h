@@ -99,6 +99,18 @@ void IEGaussianBlurGray8(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, 
 // The room a soft shadow needs beyond the shape on every side:
 // max(2 x max(|offsetX|, |offsetY|) + Trunc(5 x sigma), 1), at most INT32_MAX.
 int32_t IEGetShadowMargin(int32_t offsetX, int32_t offsetY, double sigma);
+// A soft drop shadow under the opaque parts of an ie24RGB (or ie1g) image:
+// its alpha channel blurred by sigma, moved by the offset and painted in
+// shadowColor where the image is transparent; intensity 0..100 (100 keeps
+// the blurred alpha, 0 divides it by 3). With enlarge, the image first grows
+// by the shadow's margin, centred. Other formats only get the shadow alpha.
+void IEAddSoftShadow(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY, double sigma, int32_t intensity,
+                     bool enlarge, TColor shadowColor, const TIEProgressEvent& onProgress, TObject* sender);
+// The same for the part of the image inside x1..x2, y1..y2 (edges
+// included); a sigma of 0 blurs with a 3 x 3 box over the margin of sigma 2.
+// Returns the margin the shadow reaches on each side.
+int32_t IEAddSoftShadowRect(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY, double sigma, int32_t intensity,
+                            TColor shadowColor, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 
 // ---- resample ------------------------------------------------------------------------
 
