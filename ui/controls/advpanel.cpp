@@ -211,7 +211,7 @@ TCustomAdvPanel::TCustomAdvPanel(TComponent* owner)
 }
 
 TCustomAdvPanel::~TCustomAdvPanel() {
-  if (OnGroupNotify) OnGroupNotify(this, true);
+  if (auto* group = dynamic_cast<TCustomAdvPanel*>(Parent())) group->ChildPanelChanged(this, true);
 }
 
 std::string TCustomAdvPanel::Version() const { return VersionString(GetVersionNumber()); }

@@ -260,8 +260,9 @@ public:
       OnEndCollapsExpand;
   TAnchorEvent OnAnchorClick, OnAnchorEnter, OnAnchorExit;
   TPaintEvent OnPaint;
-  // Tells an enclosing group (set by the group) that the panel changed or is going.
-  std::function<void(TCustomAdvPanel* panel, bool leaving)> OnGroupNotify;
+
+  // A contained panel changed its size or state, or is going (a group re-arranges).
+  virtual void ChildPanelChanged(TCustomAdvPanel*, bool /*leaving*/) {}
 
 protected:
   void Paint() override;

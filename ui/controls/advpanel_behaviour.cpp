@@ -40,7 +40,7 @@ RECT TCustomAdvPanel::CaptionStrip() const {
 }
 
 void TCustomAdvPanel::NotifyParentGroup() {
-  if (OnGroupNotify) OnGroupNotify(this, false);
+  if (auto* group = dynamic_cast<TCustomAdvPanel*>(Parent())) group->ChildPanelChanged(this, false);
 }
 
 void TCustomAdvPanel::SetChildrenVisible(bool show) {
