@@ -24,6 +24,8 @@
 #include "ui/render/storechanged.h"
 
 class TCustomAdvPanel;
+class TAdvPanelSettings;
+class TAdvPanelStyler;
 
 enum TShadeType {
   stNormal, stNoise, stDiagShade, stHShade, stVShade, stHBump, stVBump, stSoftBump, stHardBump, stLMetal,
@@ -247,6 +249,13 @@ public:
   bool MinMaxButtonHot() const { return minMaxButtonHot_; }
   int32_t HoverLinkIndex() const { return hoverLinkIndex_; }
 
+  TAdvPanelStyler* Styler() const { return styler_; }
+  // Takes the styler's settings (unless the form is loading).
+  virtual void SetStyler(TAdvPanelStyler* styler);
+  // Takes the look of the settings; the panel keeps its own close and collapse buttons.
+  virtual void ApplySettings(TAdvPanelSettings* settings);
+  void Notification(TComponent* component, TOperation operation) override;
+
   // Rebuilds the caption's shading into HeaderBitmap.
   virtual void BuildShadedHeader();
   // Re-arranges an enclosing group (the group overrides nothing here).
@@ -305,6 +314,7 @@ private:
   int32_t collapsDelay_ = 20, collapsSteps_ = 0, fullHeight_ = 0;
   TCustomImageList* images_ = nullptr;
   TPictureContainer* pictureContainer_ = nullptr;
+  TAdvPanelStyler* styler_ = nullptr;
   std::unique_ptr<TPanelCaption> caption_;
   std::unique_ptr<TPanelStatusBar> statusBar_;
   std::unique_ptr<TPanelPosition> position_;

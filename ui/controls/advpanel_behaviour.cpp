@@ -9,6 +9,7 @@
 #include "platform/win/shell.h"
 #include "platform/win/user_input.h"
 #include "ui/controls/advpanel.h"
+#include "ui/controls/advpanelstyler.h"
 
 namespace {
 constexpr int32_t kButton = 12;
@@ -320,6 +321,7 @@ void TCustomAdvPanel::Loaded() {
   if (position_->Save()) LoadPosition();
   savedCursor_ = Cursor();
   savedColor_ = Color();
+  if (styler_) ApplySettings(styler_->Settings());
 }
 
 void TCustomAdvPanel::BeforeDestruction() {
