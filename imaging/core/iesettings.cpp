@@ -20,7 +20,7 @@ std::unique_ptr<TIEImageryGlobalSettings>& SettingsInstance() {
 TIEImageryGlobalSettings::TIEImageryGlobalSettings()
     : WindowsVersion(IEGetWindowsVersion()),
       IsWindowsNT(IEIsWindowsNTVersion(WindowsVersion)),
-      PixelGridPen(new TPen) {
+      PixelGridPen(std::make_unique<TPen>()) {
   HDC screen = GetDC(nullptr);
   ScreenBitsPerPixel = GetDeviceCaps(screen, BITSPIXEL);
   ScreenDPIX = GetDeviceCaps(screen, LOGPIXELSX);
@@ -33,7 +33,7 @@ TIEImageryGlobalSettings::TIEImageryGlobalSettings()
   BorderHeight = GetSystemMetrics(SM_CYBORDER);
 }
 
-TIEImageryGlobalSettings::~TIEImageryGlobalSettings() { delete PixelGridPen; }
+TIEImageryGlobalSettings::~TIEImageryGlobalSettings() = default;
 
 TIEImageryGlobalSettings* IEGetGlobalSettings() {
   auto& instance = SettingsInstance();

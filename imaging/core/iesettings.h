@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/win/wintypes.h"
@@ -106,9 +107,10 @@ public:
   int32_t EdgeWidth = 0, EdgeHeight = 0;
   int32_t BorderWidth = 0, BorderHeight = 0;
   int32_t PixelGridZoom = 400;
-  // Made here; the view unit sets its look. Freed with the settings unless
-  // a stop routine freed it first and cleared the field.
-  TPen* PixelGridPen;
+  // Made here; the view unit sets its look and its stop routine frees it
+  // (PixelGridPen.reset()). One owner, so the pen cannot be freed twice; a
+  // pen still held when the settings go is freed with them.
+  std::unique_ptr<TPen> PixelGridPen;
   TIEColor GridColor = 0xA0A0A0;
   std::string VideoFileFilter =
       "*.AVI;*.MPG;*.MPE;*.MPEG;*.WMV;*.ASF;*.IVF;*.WM;*.MP4;*.MOV;*.QT;*.RM;*.M2TS;*.MTS;*.MOD;";

@@ -65,7 +65,14 @@ TIEBitmap::TIEBitmap(int32_t width, int32_t height, TIEPixelFormat format) : TIE
 
 TIEBitmap::TIEBitmap(TIEBitmap& source) : TIEBitmap() { Assign(&source); }
 
-TIEBitmap::~TIEBitmap() { FreeImage(true); }
+TIEBitmap::~TIEBitmap() {
+  // A region bitmap goes back into its parent; a failure there loses only the region.
+  try {
+    WriteBackRegion();
+  } catch (...) {
+  }
+  FreeImage(true);
+}
 
 void TIEBitmap::SetDisplayMask(std::unique_ptr<TIEMask> mask) { displayMask_ = std::move(mask); }
 
@@ -241,11 +248,13 @@ uint8_t* TIEBitmap::VirtualRow(int32_t row, int32_t first, int32_t count) {
   if (rowProvider_) return rowProvider_->GetRow(this, row, count, first);
   if (!pixelCallback_) return nullptr;
   // The callback writes three-byte pixels whatever the format.
-  if (!virtualRow_) virtualRow_ = std::make_unique<uint8_t[]>(static_cast<size_t>(std::max(rowLength_, int64_t{width_} * 3)));
+  // The width may have grown since the last row.
+  const auto needed = static_cast<size_t>(std::max(rowLength_, int64_t{width_} * 3));
+  if (virtualRow_.size() < needed) virtualRow_.resize(needed);
   count = std::clamp(count, 0, std::max(width_ - first, 0));
-  auto* pixels = reinterpret_cast<TRGB*>(virtualRow_.get());
+  auto* pixels = reinterpret_cast<TRGB*>(virtualRow_.data());
   for (int32_t i = 0; i < count; ++i) pixelCallback_(this, first + i, pixels + i, row);
-  return virtualRow_.get();
+  return virtualRow_.data();
 }
 
 uint8_t* TIEBitmap::RowAddress(int32_t row) {
@@ -345,7 +354,7 @@ void TIEBitmap::FreeImage(bool freeAlpha) {
   palette_.reset();
   ReleaseStorage();
   FreeTBitmap();
-  virtualRow_.reset();
+  virtualRow_ = {};
   width_ = height_ = 0;
   rowLength_ = 0;
   bitsPerPixel_ = channels_ = 0;

@@ -155,6 +155,29 @@ using TIEPixelCallback = std::function<void(TIEBitmap* bitmap, int32_t x, TRGB* 
 
 class TIEMask;
 class TIEICC;
+class TIEBitmap;
+
+// What the row renderers draw: destination rows FirstRow..LastRow and
+// columns FirstCol..LastCol; the source pixel of destination column x is
+// ColIndex[x - DestX], of row y RowIndex[y - DestY]; Step (16384 = 1.0)
+// per direction. The blending renderers also take the opacity, the alpha
+// row (AlphaCap x opacity per source column, or nil), whether the source's
+// alpha channel applies and the cap of every alpha value.
+struct TIERenderRows {
+  uint8_t* const* RowTable = nullptr;
+  TIEBitmap* Dest = nullptr;
+  int32_t FirstRow = 0, LastRow = -1, FirstCol = 0, LastCol = -1;
+  int32_t DestX = 0, DestY = 0, SourceX = 0, SourceY = 0;
+  const int32_t* ColIndex = nullptr;
+  const int32_t* RowIndex = nullptr;
+  int32_t StepX = 16384, StepY = 16384;
+  bool ReuseRows = false;
+  uint8_t CombineOperator = 0;
+  double Opacity = 1;
+  const uint8_t* AlphaRow = nullptr;
+  bool UseAlphaChannel = false;
+  int32_t AlphaCap = 255;
+};
 class TIEDibbitmap;
 class TIECanvas;
 class TBitmap;
@@ -385,6 +408,53 @@ public:
   // not whole and sound.
   bool LoadRaw(const uint8_t* buffer, int64_t bufferSize, TStream* stream);
 
+  // -- rendering (ruduvazez_render.cpp)
+  // Draws the source rectangle onto the destination rectangle of an
+  // ie24RGB destination held in memory or a framework bitmap: clipped with
+  // the scale kept, resampled by filter when the sizes differ, through the
+  // display settings, the combine operator, opacity and alpha. Tables given
+  // (non-empty) are used; empty ones are filled and, without freeTables,
+  // kept for the caller; nil ones are made for the call.
+  void RenderToTIEBitmapEx(TIEBitmap& dest, std::vector<uint8_t*>* rowTable, std::vector<int32_t>* colIndex,
+                           std::vector<int32_t>* rowIndex, const RECT* clip, int32_t dx, int32_t dy, int32_t dw,
+                           int32_t dh, int32_t sx, int32_t sy, int32_t sw, int32_t sh, bool useAlpha, bool reuseRows,
+                           int32_t alphaCap, TResampleFilter filter, bool freeTables, uint8_t combineOperator,
+                           double opacity);
+  void RenderToTIEBitmap(TIEBitmap& dest, int32_t dx, int32_t dy, int32_t dw, int32_t dh, int32_t sx, int32_t sy,
+                         int32_t sw, int32_t sh, bool useAlpha, int32_t alphaCap, TResampleFilter filter,
+                         uint8_t combineOperator, double opacity);
+  // The same into a 24-bit framework bitmap (attached for the call).
+  void RenderToTBitmap(TBitmap* dest, int32_t dx, int32_t dy, int32_t dw, int32_t dh, int32_t sx, int32_t sy,
+                       int32_t sw, int32_t sh, bool useAlpha, int32_t alphaCap, TResampleFilter filter,
+                       uint8_t combineOperator, double opacity);
+  // Copies and scales pixels and alpha into an ie24RGB destination: its alpha
+  // becomes opacity x min(source alpha, cap), or opacity x cap without source alpha.
+  void StretchRectTo(TIEBitmap& dest, int32_t dx, int32_t dy, int32_t dw, int32_t dh, int32_t sx, int32_t sy,
+                     int32_t sw, int32_t sh, TResampleFilter filter, int32_t alphaCap, double opacity);
+  // The row renderers, a plain and a blending one per source format.
+  virtual void RenderRows24RGB(const TIERenderRows& p);
+  virtual void RenderRows24RGBBlend(const TIERenderRows& p);
+  virtual void RenderRows32RGBA(const TIERenderRows& p);
+  virtual void RenderRows32RGBABlend(const TIERenderRows& p);
+  virtual void RenderRows1g(const TIERenderRows& p);
+  virtual void RenderRows1gBlend(const TIERenderRows& p);
+  virtual void RenderRows8g(const TIERenderRows& p);
+  virtual void RenderRows8gBlend(const TIERenderRows& p);
+  virtual void RenderRows8p(const TIERenderRows& p);
+  virtual void RenderRows8pBlend(const TIERenderRows& p);
+  virtual void RenderRows16Gray(const TIERenderRows& p);
+  virtual void RenderRows16GrayBlend(const TIERenderRows& p);
+  virtual void RenderRows32f(const TIERenderRows& p);
+  virtual void RenderRows32fBlend(const TIERenderRows& p);
+  virtual void RenderRowsCMYK(const TIERenderRows& p);
+  virtual void RenderRowsCMYKBlend(const TIERenderRows& p);
+  virtual void RenderRowsCIELab(const TIERenderRows& p);
+  virtual void RenderRowsCIELabBlend(const TIERenderRows& p);
+  virtual void RenderRowsRGB48(const TIERenderRows& p);
+  virtual void RenderRowsRGB48Blend(const TIERenderRows& p);
+  virtual void RenderRowsVirtual(const TIERenderRows& p);
+  virtual void RenderRowsVirtualBlend(const TIERenderRows& p);
+
   // -- compositing (ruduvazez_combine.cpp)
   // Composes source (ie24RGB with its alpha channel, or ie32RGBA) over this
   // ie24RGB bitmap and its alpha channel; -1 sizes are the source's.
@@ -454,7 +524,7 @@ private:
   TIEMemorySegments segments_;
   TIEPixelCallback pixelCallback_;
   std::unique_ptr<TIEVirtualBitmapProvider> rowProvider_;
-  std::unique_ptr<uint8_t[]> virtualRow_;
+  std::vector<uint8_t> virtualRow_;  // the pixel callback's row, grown with the width
   std::unique_ptr<TIEMask> displayMask_;
   std::unique_ptr<TIEICC> imageProfile_;
   std::unique_ptr<TIEICC> displayProfile_;  // made by DisplayProfile()
@@ -466,7 +536,19 @@ private:
   // The conversion of the source's pixels, whatever this bitmap's location.
   void ConvertPixels(TIEBitmap& source);
   void ConvertTBitmapPixels(TIEPixelFormat format);
+  // The row renderer of the format, plain or blending.
+  void DispatchRenderRows(const TIERenderRows& p, bool blend);
+  void RenderResampled(TIEBitmap& dest, std::vector<uint8_t*>* rowTable, const RECT* clip, int32_t dx, int32_t dy,
+                       int32_t dw, int32_t dh, int32_t sx, int32_t sy, int32_t sw, int32_t sh, bool useAlpha,
+                       bool reuseRows, int32_t alphaCap, TResampleFilter filter, uint8_t combineOperator,
+                       double opacity);
 };
+
+// Combines the source pixel into the destination pixel by blend operator op
+// (0 copy, 1 add, ... 43 luminance; others leave it); row matters to 41 and 42.
+void IECombinePixels(const TRGB& source, TRGB& dest, uint8_t op, int32_t row);
+// The same on the first three bytes of pixels of any width (the rest is kept).
+void IECombinePixelsCopy(const uint8_t* source, uint8_t* dest, uint8_t op, int32_t row);
 
 // The library's 8 x 8 ordered-dither matrix, first index the column's remainder.
 extern const uint8_t IEBayer8[8][8];

@@ -160,7 +160,7 @@ void TIEBitmap::TransferTo(TIEBitmap& dest) {
   dest.allocationKind_ = allocationKind_;
   dest.pixelCallback_ = std::exchange(pixelCallback_, nullptr);
   dest.rowProvider_ = std::move(rowProvider_);
-  dest.virtualRow_ = std::move(virtualRow_);
+  dest.virtualRow_ = std::exchange(virtualRow_, {});
   dest.tbitmap_ = std::exchange(tbitmap_, nullptr);
   dest.tbitmapAttached_ = std::exchange(tbitmapAttached_, 0);
   dest.rowTable_ = std::exchange(rowTable_, {});

@@ -96,7 +96,7 @@ void TIEMask::Resize(int32_t width, int32_t height) {
   RowLen = rowLen;
   Width = width;
   Height = height;
-  if (X1 < X2) ClampBox();
+  if (!IsEmpty()) ClampBox();  // a one-column or one-row box too
 }
 
 // ---- box and flag -------------------------------------------------------------------------------
@@ -247,9 +247,13 @@ void TIEMask::FillPolygon(int32_t value, const POINT* points, int32_t count) {
       written += FillSpan(value, static_cast<int32_t>(left), static_cast<int32_t>(right), static_cast<int32_t>(y));
     }
   }
-  // A polygon that selected nothing leaves the box alone: pixels selected
-  // before keep their box.
-  if (value == 0 || written == 0) return;
+  // A polygon that wrote nothing empties the box (it is found again from
+  // the pixels when needed); clearing pixels leaves it as it was.
+  if (written == 0) {
+    EmptyBox();
+    return;
+  }
+  if (value == 0) return;
   int64_t xMin = points[0].x, xMax = points[0].x;
   for (int32_t i = 0; i < count; ++i) {
     xMin = std::min<int64_t>(xMin, points[i].x);

@@ -75,6 +75,7 @@ void IEInitializeUtils() {
 void IEFinalizeUtils() {
   IEFreeDefaultFont();
   IEFreeColorSystem();
+  IEClearLanguageTexts();  // no texts answer once the library has stopped
 }
 
 void IELoadGestureFunctions() {

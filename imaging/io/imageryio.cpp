@@ -11,12 +11,11 @@
 // ---- workers ----------------------------------------------------------------------------
 
 // Runs one operation of its component on its own thread. It joins the
-// component's worker list before it runs and leaves it after, then frees
-// itself.
+// component's worker list before it runs and leaves it after; the component
+// then joins and frees the finished thread.
 class TIEIOThread : public TThread {
 public:
   TIEIOThread(TImageryIO* owner, std::function<void()> call) : owner_(owner), call_(std::move(call)) {
-    FreeOnTerminate = true;
     owner_->workerLock_.Enter();
     owner_->workers_.Add(this);
     owner_->workersGone_.ResetEvent();
@@ -31,7 +30,7 @@ protected:
       owner_->SetAborting(true);
     }
     call_ = nullptr;
-    owner_->RemoveWorker(this);  // the owner may be gone after this
+    owner_->RemoveWorker(this);  // the owner may be freeing this thread from now on
   }
 
 private:
@@ -65,6 +64,7 @@ TImageryIO* TImageryIO::CreateFromBitmap(TIEBitmap* bitmap) {
 
 TImageryIO::~TImageryIO() {
   WaitForWorkers(false);
+  ReapWorkers();
   params_.reset();
   if (ownsBitmap_) delete bitmap_;
 }
@@ -98,13 +98,31 @@ TIEColor TImageryIO::Background() const { return view_ ? view_->Background() : b
 
 bool TImageryIO::RunsInline() { return ownsBitmap_ || !AsyncMode || IsIOThread(); }
 
-void TImageryIO::StartWorker(std::function<void()> call) { (new TIEIOThread(this, std::move(call)))->Start(); }
+void TImageryIO::StartWorker(std::function<void()> call) {
+  ReapWorkers();
+  (new TIEIOThread(this, std::move(call)))->Start();
+}
 
 void TImageryIO::RemoveWorker(TIEIOThread* worker) {
   workerLock_.Enter();
   workers_.Remove(worker);
+  finishedWorkers_.push_back(worker);
   if (workers_.Count() == 0) workersGone_.SetEvent();
   workerLock_.Leave();
+}
+
+void TImageryIO::ReapWorkers() {
+  std::vector<TIEIOThread*> done;
+  workerLock_.Enter();
+  // A worker never joins itself: it stays for a later reaping.
+  const uint32_t self = CurrentThreadID();
+  std::erase_if(finishedWorkers_, [&](TIEIOThread* worker) {
+    if (worker->ThreadID() == self) return false;
+    done.push_back(worker);
+    return true;
+  });
+  workerLock_.Leave();
+  for (TIEIOThread* worker : done) delete worker;  // joins the ended thread
 }
 
 bool TImageryIO::IsIOThread() {
@@ -123,7 +141,7 @@ void TImageryIO::WaitForWorkers(bool abortFirst) {
     if (abortFirst) SetAborting(true);
     const int32_t count = workers_.Count();
     workerLock_.Leave();
-    if (count == 0) return;
+    if (count == 0) return ReapWorkers();
     // The main thread keeps serving the workers' calls while it waits.
     if (IsMainThread())
       CheckSynchronize(10);

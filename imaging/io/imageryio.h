@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_detect.h"
@@ -110,6 +111,10 @@ public:
   virtual void LoadFromBuffer(const void* buffer, int32_t bufferSize, int32_t fileFormat);
   virtual void SaveToFile(const std::string& fileName, int32_t fileFormat = -1);
   virtual void SaveToStream(TStream& stream, int32_t fileFormat);
+  // The image encoded in fileFormat as text lines: kind 0 a Pascal byte
+  // array, 1 C bytes, 2 Base64; kind 3 draws the image itself as ASCII art.
+  virtual void SaveToFileAsText(const std::string& fileName, int32_t fileFormat, uint8_t textKind);
+  virtual void SaveToStreamAsText(TStream& stream, int32_t fileFormat, uint8_t textKind);
 
   // -- per-codec members: the read and write sequences around a codec row.
   // Loads return the page count for the counting formats (TIFF, GIF) and 1
@@ -143,6 +148,8 @@ private:
   bool RunsInline();
   void StartWorker(std::function<void()> call);
   void RemoveWorker(TIEIOThread* worker);
+  // Joins and frees the workers that have finished.
+  void ReapWorkers();
   bool BitmapCheck();
   TIEProgressRecord MakeProgress(bool withCallback);
   void ViewUpdate();
@@ -155,6 +162,7 @@ private:
   void WriteRegistry(const TIEFileFormatInfo& entry, TStream* stream, const std::string& fileName);
   bool LoadInternalFile(int32_t id, const std::string& fileName);
   void ReadParams(TStream& stream, int32_t fileFormat);
+  void WriteASCIIArt(TStream& stream);
 
   TIEBitmap* bitmap_ = nullptr;
   bool ownsBitmap_ = false;
@@ -166,6 +174,7 @@ private:
   std::recursive_mutex operationLock_;
   TCriticalSection workerLock_;
   TList workers_;
+  std::vector<TIEIOThread*> finishedWorkers_;
   TEvent workersGone_{false, false};
 };
 

@@ -7,12 +7,14 @@
 //   their signatures before the table is asked.
 #include "imaging/io/imageryio_codecs.h"
 
+#include "imaging/codecs/jpegfilt.h"
 #include "imaging/io/imageryio_detect.h"
 
 namespace {
 
 const TIECodecEntry kBuiltinCodecs[] = {
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
+    {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},
 };
 
 std::span<const TIECodecEntry> activeTable = kBuiltinCodecs;

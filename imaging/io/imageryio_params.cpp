@@ -70,11 +70,19 @@ void TIOParamsVals::SetDefaultParams() {
   GIFLZWDecoder = settings->GIFLZWDecoder, GIFLZWEncoder = settings->GIFLZWEncoder;
   SetDICOMCompression(1);
   TGA_DATE = std::floor(Now());
+  JPEGMarkers.Clear();
+  IPTC.Clear();
   ResetEXIF();
+  imagingAnnot_.reset();
+  Annotations.Clear();
   FreeICCProfiles();
 }
 
 void TIOParamsVals::ResetForLoad() {
+  IPTC.Clear();
+  imagingAnnot_.reset();
+  Annotations.Clear();
+  JPEGMarkers.Clear();
   ResetEXIF();
   GIFComments.clear();
   DICOMRescaleIntercept = 0;
@@ -104,6 +112,13 @@ void TIOParamsVals::Assign(const TIOParamsVals& source) {
   CopyProfile(source.inputICC_.get(), inputICC_);
   CopyProfile(source.outputICC_.get(), outputICC_);
   CopyProfile(source.defaultICC_.get(), defaultICC_);
+  JPEGMarkers.Assign(&source.JPEGMarkers);
+  IPTC.Assign(&source.IPTC);
+  if (source.imagingAnnot_)
+    GetImagingAnnot().Assign(source.imagingAnnot_.get());
+  else
+    imagingAnnot_.reset();
+  Annotations.Assign(&source.Annotations);
   IECopyEXIF(source, *this, true);
   SetTIFF_Orientation(source.TIFF_ORIENTATION);
 }
@@ -222,6 +237,11 @@ TIEICC& TIOParamsVals::GetDefaultICCProfile() {
   return *defaultICC_;
 }
 
+TIEImagingAnnot& TIOParamsVals::GetImagingAnnot() {
+  if (!imagingAnnot_) imagingAnnot_ = std::make_unique<TIEImagingAnnot>(this);
+  return *imagingAnnot_;
+}
+
 void TIOParamsVals::FreeICCProfiles() {
   inputICC_.reset();
   outputICC_.reset();
@@ -233,6 +253,14 @@ void TIOParamsVals::FreeICCProfiles() {
 void TIOParamsVals::ResetEXIF() {
   static_cast<TIEEXIFFields&>(*this) = TIEEXIFFields{};
   EXIFThumbnail.reset();
+  // The EXIF block of the file read goes with the values: the first APP1
+  // marker that holds one.
+  for (int32_t i = 0; i < JPEGMarkers.GetCount(); ++i)
+    if (JPEGMarkers.GetMarkerType(i) == IE_JPEG_APP1 &&
+        IEIsEXIFHeader(JPEGMarkers.GetMarkerData(i), static_cast<size_t>(JPEGMarkers.GetMarkerLength(i)))) {
+      JPEGMarkers.Delete(i);
+      break;
+    }
 }
 
 void TIOParamsVals::MarkEXIFTag(int32_t tag) {

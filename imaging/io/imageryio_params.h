@@ -16,6 +16,8 @@
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_annot.h"
+#include "imaging/core/ruduvazez_markers.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/object.h"
 
@@ -283,6 +285,14 @@ public:
   TImageryIO* Owner;
   // The EXIF thumbnail, when a reader decoded it.
   std::unique_ptr<TIEBitmap> EXIFThumbnail;
+  // The markers of the JPEG file read, kept for writing back, and its IPTC records.
+  TIEMarkerList JPEGMarkers;
+  TIEIPTCInfoList IPTC;
+  // The library's own annotation block.
+  TIEImageryAnnot Annotations{this};
+  // The TIFF image annotations, made on first request.
+  TIEImagingAnnot& GetImagingAnnot();
+  TIEImagingAnnot* ImagingAnnotationsOrNull() const { return imagingAnnot_.get(); }
   int32_t COLORMAPCOUNT() const { return static_cast<int32_t>(ColorMap.size()); }
 
   // ---- operations
@@ -318,6 +328,21 @@ public:
   TIEICC* OutputICCProfileOrNull() const { return outputICC_.get(); }
   TIEICC* DefaultICCProfileOrNull() const { return defaultICC_.get(); }
   void FreeICCProfiles();
+
+  // ---- the parameter stream (imageryio_stream.cpp)
+  // Writes the set, version 52.
+  void SaveToStream(TStream& stream);
+  // Reads a set of any version; fields the stream does not carry keep their
+  // values. EReadError for a stream that ends early or whose counts and
+  // lengths exceed what it holds.
+  void LoadFromStream(TStream& stream);
+
+  // ---- access by key (imageryio_keys.cpp)
+  // The value of the key's parameter as text, or "INVALID PROPERTY". Keys
+  // are compared in upper case, control characters removed.
+  std::string GetByName(const std::string& key);
+  // Sets the key's parameter from the text; unknown and read-only keys do nothing.
+  void SetByName(const std::string& key, const std::string& value);
 
   // ---- EXIF and GPS operations
   void ResetEXIF();
@@ -382,6 +407,7 @@ private:
   void CopyEXIFFrom(const TIOParamsVals& source);
 
   std::unique_ptr<TIEICC> inputICC_, outputICC_, defaultICC_;
+  std::unique_ptr<TIEImagingAnnot> imagingAnnot_;
 };
 
 // Degrees from a reference letter and degrees, minutes, seconds: negative

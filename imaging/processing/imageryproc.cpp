@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <barrier>
 #include <cstring>
 #include <vector>
 
@@ -88,10 +89,35 @@ __attribute__((target_clones("avx2", "default"))) void SymmetricColumn(const Gau
   for (int32_t f = 0; f < count; ++f) out[f] = static_cast<uint8_t>(sums[f] >> kFractionBits);
 }
 
+// The horizontal blur of one row of the rectangle into out.
+class TRowBlur {
+public:
+  TRowBlur(const GaussKernel& kernel, int32_t samples, int32_t channels)
+      : kernel_(kernel), samples_(samples), channels_(channels), pad_(kernel.HalfWidth * channels),
+        padded_(static_cast<size_t>(samples + 2 * pad_)), sums_(static_cast<size_t>(samples)) {}
+  void Run(const uint8_t* row, uint8_t* out) {
+    std::memcpy(&padded_[pad_], row, static_cast<size_t>(samples_));
+    for (int32_t k = 0; k < kernel_.HalfWidth; ++k) {
+      std::memcpy(&padded_[static_cast<size_t>(k) * channels_], row, static_cast<size_t>(channels_));
+      std::memcpy(&padded_[static_cast<size_t>(pad_ + samples_ + k * channels_)], row + samples_ - channels_,
+                  static_cast<size_t>(channels_));
+    }
+    SymmetricRun(kernel_, &padded_[pad_], sums_.data(), out, samples_, channels_);
+  }
+
+private:
+  const GaussKernel& kernel_;
+  int32_t samples_, channels_, pad_;
+  std::vector<uint8_t> padded_;
+  std::vector<int32_t> sums_;
+};
+
 // Blurs the rows y1..y2 over the columns x1..x2 (all inside the image), then
 // those columns over those rows, the rectangle's border repeating outward.
-// Rows go through a scratch copy of the rectangle, in bands of rows on the
-// thread pool. step(n) follows n of the 2 x rows steps, on the calling thread.
+// Each band of rows streams its rows through a ring of 2 x HalfWidth + 1
+// row-blurred rows and writes its output in place; the rows it needs from
+// the neighbouring bands are blurred before any band writes. step(n) follows
+// n of the rows, on the calling thread.
 void BlurRect(TIEBitmap& bitmap, int32_t channels, double sigma, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
               const std::function<void(int64_t)>& step) {
   GaussKernel kernel;
@@ -99,37 +125,52 @@ void BlurRect(TIEBitmap& bitmap, int32_t channels, double sigma, int32_t x1, int
   const int32_t half = kernel.HalfWidth;
   const int32_t columns = x2 - x1 + 1, rows = y2 - y1 + 1;
   const int32_t samples = columns * channels;
-  const int32_t bands = IEBandCount({&bitmap});
-  std::vector<uint8_t> scratch(static_cast<size_t>(samples) * static_cast<size_t>(rows));
-  const auto scratchRow = [&](int32_t r) { return &scratch[static_cast<size_t>(r) * static_cast<size_t>(samples)]; };
-  const auto sourceRow = [&](int32_t y) { return bitmap.GetScanline(y) + ptrdiff_t{x1} * channels; };
+  const int32_t bands = IEMin(IEBandCount({&bitmap}), rows);
+  const auto sourceRow = [&](int32_t r) { return bitmap.GetScanline(y1 + r) + ptrdiff_t{x1} * channels; };
+  std::barrier<> readDone(bands);
 
   IERunInBands(rows, bands, [&](int32_t first, int32_t count, int32_t band) {
-    const int32_t pad = half * channels;
-    std::vector<uint8_t> padded(static_cast<size_t>(samples + 2 * pad));
-    std::vector<int32_t> sums(static_cast<size_t>(samples));
-    for (int32_t r = first; r < first + count; ++r) {
-      const uint8_t* row = sourceRow(y1 + r);
-      std::memcpy(&padded[pad], row, static_cast<size_t>(samples));
-      for (int32_t k = 0; k < half; ++k) {
-        std::memcpy(&padded[static_cast<size_t>(k) * channels], row, static_cast<size_t>(channels));
-        std::memcpy(&padded[static_cast<size_t>(pad + samples + k * channels)], row + samples - channels,
-                    static_cast<size_t>(channels));
-      }
-      SymmetricRun(kernel, &padded[pad], sums.data(), scratchRow(r), samples, channels);
-      if (band == 0 && step) step(int64_t{r} * bands);
-    }
-  });
-  IERunInBands(rows, bands, [&](int32_t first, int32_t count, int32_t band) {
-    std::vector<int32_t> sums(static_cast<size_t>(samples));
-    std::vector<const uint8_t*> above(static_cast<size_t>(half)), below(static_cast<size_t>(half));
-    for (int32_t r = first; r < first + count; ++r) {
+    const size_t rowBytes = static_cast<size_t>(samples);
+    const int32_t ringRows = 2 * half + 1;
+    // Row-blurred rows: the ring for this band's rows and the clamped rows
+    // above and below it; blurred[r] says where row r is.
+    std::vector<uint8_t> ring(rowBytes * static_cast<size_t>(ringRows));
+    std::vector<uint8_t> edges(rowBytes * static_cast<size_t>(2 * half));
+    TRowBlur rowBlur(kernel, samples, channels);
+    const auto ringRow = [&](int32_t r) { return &ring[rowBytes * static_cast<size_t>(r % ringRows)]; };
+    const auto edgeRow = [&](int32_t r) {  // r outside first .. first + count - 1, clamped into the image
+      const int32_t slot = r < first ? first - 1 - r : half + (r - (first + count));
+      return &edges[rowBytes * static_cast<size_t>(slot)];
+    };
+    const auto blurred = [&](int32_t r) -> const uint8_t* {
+      return r >= first && r < first + count ? ringRow(r) : edgeRow(r);
+    };
+    try {
       for (int32_t k = 1; k <= half; ++k) {
-        above[k - 1] = scratchRow(IEMax(r - k, 0));
-        below[k - 1] = scratchRow(IEMin(r + k, rows - 1));
+        rowBlur.Run(sourceRow(IEMax(first - k, 0)), edgeRow(first - k));
+        rowBlur.Run(sourceRow(IEMin(first + count - 1 + k, rows - 1)), edgeRow(first + count - 1 + k));
       }
-      SymmetricColumn(kernel, above.data(), below.data(), scratchRow(r), sums.data(), sourceRow(y1 + r), samples);
-      if (band == 0 && step) step(int64_t{rows} + int64_t{r} * bands);
+      // Rows clamped into this band are read from the ring instead.
+    } catch (...) {
+      readDone.arrive_and_drop();
+      throw;
+    }
+    readDone.arrive_and_wait();
+
+    std::vector<int32_t> sums(rowBytes);
+    std::vector<const uint8_t*> above(static_cast<size_t>(half)), below(static_cast<size_t>(half));
+    const int32_t last = first + count - 1;
+    int32_t ready = first - 1;  // rows first .. ready are row-blurred into the ring
+    for (int32_t r = first; r <= last; ++r) {
+      for (; ready < IEMin(r + half, last); ++ready) rowBlur.Run(sourceRow(ready + 1), ringRow(ready + 1));
+      for (int32_t k = 1; k <= half; ++k) {
+        // Clamped at the rectangle's edges; inside this band from the ring.
+        const int32_t up = IEMax(r - k, 0), down = IEMin(r + k, rows - 1);
+        above[k - 1] = up >= first ? ringRow(up) : blurred(up);
+        below[k - 1] = down <= last ? ringRow(down) : blurred(down);
+      }
+      SymmetricColumn(kernel, above.data(), below.data(), ringRow(r), sums.data(), sourceRow(r), samples);
+      if (band == 0 && step) step(int64_t{r - first} * bands + 1);
     }
   });
 }
@@ -171,9 +212,10 @@ void IEGaussianBlur(TIEBitmap* bitmap, TObject* sender, double sigma, const TIEP
   const int32_t channels = BlurChannels(bitmap->GetPixelFormat());
   const int32_t width = bitmap->GetWidth(), height = bitmap->GetHeight();
   if (channels == 0 || width < 1 || height < 1) return;
-  const int64_t steps = 2 * int64_t{height};
+  // Rows done x 100 / (rows + 0.5), so that the last row stays below 100.
   std::function<void(int64_t)> step;
-  if (onProgress) step = [&](int64_t done) { onProgress(sender, static_cast<int32_t>(done * 100 / steps)); };
+  if (onProgress)
+    step = [&](int64_t done) { onProgress(sender, static_cast<int32_t>(done * 100 / (height + 0.5))); };
   BlurRect(*bitmap, channels, sigma, 0, 0, width - 1, height - 1, step);
 }
 

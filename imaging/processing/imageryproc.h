@@ -3,7 +3,7 @@
 // the soft-shadow margin, and the resampler with its simple stretches and
 // interpolating cores.
 //
-// Sections: progress | arithmetic | colours | bands | blur | resample | stretch | interpolate
+// Sections: progress | arithmetic | colours | bands | blur | resample | stretch | interpolate | dib | rotate
 #pragma once
 
 #include <array>
@@ -89,8 +89,8 @@ void IEBlurRow24(const GaussKernel& kernel, const uint8_t* source, uint8_t* dest
 void IEBlurRow8(const GaussKernel& kernel, const uint8_t* source, uint8_t* destination, int32_t count);
 // Blurs a whole ie8g or ie24RGB image in place, rows then columns, in bands
 // of rows on the processor cores; other formats and a sigma not above 0 are
-// left alone. onProgress, when assigned, hears (sender, percent) on the
-// calling thread as the rows of each pass are done (2 x height steps).
+// left alone. onProgress, when assigned, hears (sender, Trunc(rows done x
+// 100 / (height + 0.5))) on the calling thread.
 void IEGaussianBlur(TIEBitmap* bitmap, TObject* sender, double sigma, const TIEProgressEvent& onProgress);
 // Blurs the rectangle x1..x2, y1..y2 (edges included, cut to the image) of an
 // ie8g image in place; the rectangle's border repeats, pixels outside it are
@@ -203,3 +203,48 @@ double IECubicInterpolate(double p0, double p1, double p2, double p3, double t);
 void IEPerspectiveDraw(TIEBitmap* source, TIEBitmap* dest, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2,
                        int32_t y2, int32_t x3, int32_t y3, int32_t gradientMin, int32_t gradientMax, bool blend,
                        int32_t opacity);
+
+// ---- dib ---------------------------------------------------------------------------------
+
+// Reads the packed DIB of size bytes (header, colour table, rows; bits, when
+// given, holds the rows instead, bitsSize bytes) into the bitmap: ie1g for
+// 1-bit DIBs, ie24RGB for the others (1, 4, 8, 16, 24, 32 bits, bit fields,
+// and the YUV formats UYVY, UYNV, cyuv, YVYU, YUY2, YUNV, IYU2, YVU9, YV12,
+// I420, IYUV). Returns the bit count; 0, with the bitmap untouched, for a
+// header, colour count, mask or size that the data does not hold, for
+// run-length data and for formats it does not know.
+int32_t IECopyDIBToBitmap(const uint8_t* dib, size_t size, TIEBitmap* bitmap, const uint8_t* bits, size_t bitsSize);
+// The same for a global memory block (its size is the block's).
+int32_t IECopyDIBToBitmap(HGLOBAL dib, TIEBitmap* bitmap);
+// The rectangle x1..x2 - 1, y1..y2 - 1 (x2, y2 = 0: the width, the height)
+// as a packed DIB in a movable global block the caller frees; ie1g, ie8p,
+// ie8g and ie24RGB keep their bits, other formats go as 24 bits. Null when
+// the block cannot be had.
+HGLOBAL _CopyBitmaptoDIBEx(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dpiX,
+                           int32_t dpiY);
+
+// ---- rotate ------------------------------------------------------------------------------
+
+// Angles in degrees, positive counter-clockwise as displayed. Whole
+// multiples of 90 are exact copies (dest H x W for quarter turns); other
+// angles give a dest of Round(|cos| W + |sin| H) x Round(|sin| W + |cos| H)
+// around the same centre, by nearest pixel, in the source's format (the
+// palette travels along) and filled with background (Fill's value; 0 for
+// ie1g) where no source pixel lands.
+void IERotateNearestTo(TIEBitmap* source, TIEBitmap* dest, double background, double angle,
+                       const TIEProgressEvent& onProgress, TObject* sender);
+void IERotateNearest(TIEBitmap* bitmap, double background, TObject* sender, double angle,
+                     const TIEProgressEvent& onProgress);
+// ie24RGB with interpolation 2 (bilinear, truncated) or 3 (bicubic): a
+// one-pixel border around the source repeats its edge, beyond it is the
+// background colour.
+void IERotateInterpolatedTo(TIEBitmap* source, TIEBitmap* dest, TColor background, double angle,
+                            int32_t interpolation, const TIEProgressEvent& onProgress, TObject* sender);
+void IERotateInterpolated(TIEBitmap* bitmap, TColor background, int32_t interpolation, double angle,
+                          const TIEProgressEvent& onProgress, TObject* sender);
+// The same for one byte per pixel (ie8g, ie8p); outside the source is background.
+void IERotateInterpolated8To(TIEBitmap* source, TIEBitmap* dest, uint8_t background, double angle,
+                             int32_t interpolation);
+void IERotateInterpolated8(TIEBitmap* bitmap, uint8_t background, int32_t interpolation, double angle);
+// Mirrors in place, alpha channel too: direction 0 left-right, 1 upside down.
+void IEFlipBitmap(TIEBitmap* bitmap, int32_t direction);

@@ -13,6 +13,9 @@
 
 namespace {
 
+using iep::GetBit;
+using iep::PutBit;
+
 // Puts the row access modes back when a pass ends.
 class TAccessModes {
 public:
@@ -33,15 +36,6 @@ private:
   TIEBitmap* dest_;
   uint8_t sourceMode_, destMode_;
 };
-
-bool GetBit(const uint8_t* row, int32_t x) { return (row[x >> 3] & (0x80 >> (x & 7))) != 0; }
-
-void PutBit(uint8_t* row, int32_t x, bool set) {
-  if (set)
-    row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-  else
-    row[x >> 3] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
-}
 
 int32_t PixelBytes(TIEPixelFormat format) {
   switch (format) {

@@ -1,9 +1,12 @@
-// The desktop back end: one SDL2 window per visible top-level window. Its
-// surface is copied to the SDL window on present; SDL's mouse, keyboard,
-// text, drop and window events go to the input sink in screen coordinates.
+// The desktop back end: one SDL2 window per top-level window, undecorated
+// (the layer draws frames and captions; SDL's hit test hands moving and
+// sizing to the window manager). Its surface is copied to the SDL window on
+// present; SDL's mouse, keyboard, text, drop, window and quit events go to
+// the input sink in screen coordinates.
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 
 #include "platform/display/display.h"
@@ -85,8 +88,42 @@ bool TypedByLayerAlone(const char* s) {
   return true;
 }
 
+// SDL window flags of a window kind. Every kind is undecorated: the layer draws the frames.
+Uint32 FlagsOf(const WindowShape& shape) {
+  Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS;
+  switch (shape.kind) {
+    case WindowKind::PopupMenu:
+      return flags | SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_ALWAYS_ON_TOP;
+    case WindowKind::Tooltip:
+      return flags | SDL_WINDOW_TOOLTIP | SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_ALWAYS_ON_TOP;
+    case WindowKind::Normal:
+    case WindowKind::Dialog:
+      break;
+  }
+  return shape.resizable ? flags | SDL_WINDOW_RESIZABLE : flags;
+}
+
+bool IsPopupKind(WindowKind kind) { return kind == WindowKind::PopupMenu || kind == WindowKind::Tooltip; }
+
+SDL_HitTestResult HitResult(WindowPart part) {
+  switch (part) {
+    case WindowPart::Caption: return SDL_HITTEST_DRAGGABLE;
+    case WindowPart::Left: return SDL_HITTEST_RESIZE_LEFT;
+    case WindowPart::Right: return SDL_HITTEST_RESIZE_RIGHT;
+    case WindowPart::Top: return SDL_HITTEST_RESIZE_TOP;
+    case WindowPart::Bottom: return SDL_HITTEST_RESIZE_BOTTOM;
+    case WindowPart::TopLeft: return SDL_HITTEST_RESIZE_TOPLEFT;
+    case WindowPart::TopRight: return SDL_HITTEST_RESIZE_TOPRIGHT;
+    case WindowPart::BottomLeft: return SDL_HITTEST_RESIZE_BOTTOMLEFT;
+    case WindowPart::BottomRight: return SDL_HITTEST_RESIZE_BOTTOMRIGHT;
+    case WindowPart::Client: break;
+  }
+  return SDL_HITTEST_NORMAL;
+}
+
 class DesktopBackend : public Backend {
 public:
+  DesktopBackend() : wakeEvent_(SDL_RegisterEvents(1)) {}
   ~DesktopBackend() override {
     for (auto& [key, w] : windows_) SDL_DestroyWindow(w.window);
     for (auto& [id, c] : cursors_) SDL_FreeCursor(c);
@@ -94,32 +131,51 @@ public:
   }
   const char* Name() const override { return "desktop"; }
 
-  void ShowWindow(WindowKey key, const RECT& r, const std::string& title) override {
+  void ShowWindow(WindowKey key, const RECT& r, const std::string& title, const WindowShape& shape) override {
     Entry* e = Find(key);
+    if (e && FlagsOf(e->shape) != FlagsOf(shape)) {
+      DestroyWindow(key);  // a window changing kind is made again
+      e = nullptr;
+    }
     if (!e) {
-      SDL_Window* w = SDL_CreateWindow(title.c_str(), r.left, r.top, Width(r), Height(r), SDL_WINDOW_HIDDEN);
+      SDL_Window* w = SDL_CreateWindow(title.c_str(), r.left, r.top, Width(r), Height(r), FlagsOf(shape));
       if (!w) return;
       e = &windows_[key];
       e->window = w;
+      e->shape = shape;
       e->rect = r;
+      if (!IsPopupKind(shape.kind)) SDL_SetWindowHitTest(w, &DesktopBackend::HitTest, this);
+    } else {
+      // Shown again: it takes what the layer has now.
+      SDL_SetWindowTitle(e->window, title.c_str());
+      Place(*e, r);
     }
+    e->shape = shape;
+    if (Entry* owner = Find(shape.owner); owner && shape.kind == WindowKind::Dialog)
+      SDL_SetWindowModalFor(e->window, owner->window);
     SDL_ShowWindow(e->window);
   }
   void HideWindow(WindowKey key) override {
     if (Entry* e = Find(key)) SDL_HideWindow(e->window);
   }
+  void DestroyWindow(WindowKey key) override {
+    auto it = windows_.find(key);
+    if (it == windows_.end()) return;
+    SDL_DestroyWindow(it->second.window);
+    windows_.erase(it);
+  }
+  void Minimize(WindowKey key) override {
+    if (Entry* e = Find(key)) SDL_MinimizeWindow(e->window);
+  }
   void MoveWindow(WindowKey key, const RECT& r) override {
-    Entry* e = Find(key);
-    if (!e) return;
-    e->rect = r;
-    SDL_SetWindowPosition(e->window, r.left, r.top);
-    SDL_SetWindowSize(e->window, Width(r), Height(r));
+    if (Entry* e = Find(key)) Place(*e, r);
   }
   void SetTitle(WindowKey key, const std::string& title) override {
     if (Entry* e = Find(key)) SDL_SetWindowTitle(e->window, title.c_str());
   }
   void Raise(WindowKey key) override {
-    if (Entry* e = Find(key)) SDL_RaiseWindow(e->window);
+    Entry* e = Find(key);
+    if (e && !IsPopupKind(e->shape.kind)) SDL_RaiseWindow(e->window);
   }
   void Present(WindowKey key, const Surface& s) override {
     Entry* e = Find(key);
@@ -130,6 +186,8 @@ public:
     SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(s.pixels.data()), s.width, s.height,
                                                           32, s.width * 4, SDL_PIXELFORMAT_ARGB8888);
     if (!src) return;
+    // The surface's pixels replace what was there; nothing is blended.
+    SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_NONE);
     SDL_Rect area{0, 0, w, h};
     SDL_BlitSurface(src, &area, target, &area);
     SDL_FreeSurface(src);
@@ -148,9 +206,18 @@ public:
   bool NeedsPumping() const override { return true; }
   void PumpEvents(int timeoutMs) override {
     SDL_Event ev;
-    if (!SDL_WaitEventTimeout(&ev, timeoutMs)) return;
+    if (!(timeoutMs < 0 ? SDL_WaitEvent(&ev) : SDL_WaitEventTimeout(&ev, timeoutMs))) return;
+    focusLost_ = focusGained_ = false;
     do Handle(ev);
     while (SDL_PollEvent(&ev));
+    // The keyboard went to another program, not to another of our windows.
+    if (focusLost_ && !focusGained_ && !OwnsKeyboardFocus())
+      if (InputSink* sink = Sink()) sink->ApplicationDeactivated();
+  }
+  void Wake() override {
+    SDL_Event ev{};
+    ev.type = wakeEvent_;
+    SDL_PushEvent(&ev);
   }
 
   std::vector<Monitor> Monitors() override {
@@ -179,19 +246,42 @@ public:
 private:
   struct Entry {
     SDL_Window* window = nullptr;
+    WindowShape shape;
     RECT rect;
   };
   static int Width(const RECT& r) { return std::max<int>(1, r.right - r.left); }
   static int Height(const RECT& r) { return std::max<int>(1, r.bottom - r.top); }
   static RECT ToRect(const SDL_Rect& r) { return RECT{r.x, r.y, r.x + r.w, r.y + r.h}; }
 
+  // Moves and sizes the SDL window where it differs from what the layer asks.
+  static void Place(Entry& e, const RECT& r) {
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(e.window, &x, &y);
+    SDL_GetWindowSize(e.window, &w, &h);
+    e.rect = r;
+    if (x != r.left || y != r.top) SDL_SetWindowPosition(e.window, r.left, r.top);
+    if (w != Width(r) || h != Height(r)) SDL_SetWindowSize(e.window, Width(r), Height(r));
+  }
+
+  static SDL_HitTestResult SDLCALL HitTest(SDL_Window* window, const SDL_Point* area, void* data) {
+    auto* self = static_cast<DesktopBackend*>(data);
+    WindowKey key = 0;
+    Entry* e = self->FromWindow(window, &key);
+    InputSink* sink = self->Sink();
+    if (!e || !sink) return SDL_HITTEST_NORMAL;
+    return HitResult(sink->PartAt(key, POINT{e->rect.left + area->x, e->rect.top + area->y}));
+  }
+
+  bool OwnsKeyboardFocus() {
+    SDL_Window* focus = SDL_GetKeyboardFocus();
+    return focus && FromWindow(focus, nullptr);
+  }
+
   Entry* Find(WindowKey key) {
     auto it = windows_.find(key);
     return it == windows_.end() ? nullptr : &it->second;
   }
-  // The window of an SDL window id, with its key.
-  Entry* FromId(Uint32 id, WindowKey* key) {
-    SDL_Window* w = SDL_GetWindowFromID(id);
+  Entry* FromWindow(SDL_Window* w, WindowKey* key) {
     for (auto& [k, e] : windows_)
       if (e.window == w) {
         if (key) *key = k;
@@ -199,6 +289,8 @@ private:
       }
     return nullptr;
   }
+  // The window of an SDL window id, with its key.
+  Entry* FromId(Uint32 id, WindowKey* key) { return FromWindow(SDL_GetWindowFromID(id), key); }
   POINT ToScreen(Uint32 id, int x, int y) {
     Entry* e = FromId(id, nullptr);
     return e ? POINT{e->rect.left + x, e->rect.top + y} : POINT{x, y};
@@ -209,8 +301,11 @@ private:
 
   void Handle(const SDL_Event& ev) {
     InputSink* sink = Sink();
-    if (!sink) return;
+    if (!sink || ev.type == wakeEvent_) return;
     switch (ev.type) {
+      case SDL_QUIT:
+        sink->QuitRequested();
+        break;
       case SDL_MOUSEMOTION:
         last_ = ToScreen(ev.motion.windowID, ev.motion.x, ev.motion.y);
         sink->MouseMove(last_);
@@ -239,12 +334,23 @@ private:
       case SDL_TEXTINPUT:
         if (!TypedByLayerAlone(ev.text.text)) sink->Text(ev.text.text);
         break;
+      case SDL_DROPBEGIN:
+        dropped_.clear();
+        break;
       case SDL_DROPFILE:
         if (ev.drop.file) {
+          dropped_.emplace_back(ev.drop.file);
+          SDL_free(ev.drop.file);
+        }
+        break;
+      case SDL_DROPCOMPLETE:
+        // The files dropped together arrive as one drop.
+        if (!dropped_.empty()) {
           int x = 0, y = 0;
           SDL_GetGlobalMouseState(&x, &y);
-          sink->FilesDropped(POINT{x, y}, {std::string(ev.drop.file)});
-          SDL_free(ev.drop.file);
+          std::vector<std::string> files;
+          files.swap(dropped_);
+          sink->FilesDropped(POINT{x, y}, files);
         }
         break;
       case SDL_WINDOWEVENT:
@@ -264,10 +370,27 @@ private:
         sink.CloseRequested(key);
         break;
       case SDL_WINDOWEVENT_MOVED:
-        if (we.data1 != e->rect.left || we.data2 != e->rect.top) sink.WindowMoved(key, POINT{we.data1, we.data2});
+        if (we.data1 != e->rect.left || we.data2 != e->rect.top) {
+          e->rect = RECT{we.data1, we.data2, we.data1 + Width(e->rect), we.data2 + Height(e->rect)};
+          sink.WindowMoved(key, POINT{we.data1, we.data2});
+        }
+        break;
+      case SDL_WINDOWEVENT_SIZE_CHANGED:
+        if (we.data1 != Width(e->rect) || we.data2 != Height(e->rect)) {
+          e->rect.right = e->rect.left + we.data1;
+          e->rect.bottom = e->rect.top + we.data2;
+          sink.WindowResized(key, SIZE{we.data1, we.data2});
+        }
+        break;
+      case SDL_WINDOWEVENT_EXPOSED:
+        sink.WindowExposed(key);
         break;
       case SDL_WINDOWEVENT_FOCUS_GAINED:
+        focusGained_ = true;
         sink.WindowActivated(key);
+        break;
+      case SDL_WINDOWEVENT_FOCUS_LOST:
+        focusLost_ = true;
         break;
       case SDL_WINDOWEVENT_LEAVE:
         sink.MouseLeftScreen();
@@ -277,14 +400,22 @@ private:
     }
   }
 
+  Uint32 wakeEvent_;
   std::map<WindowKey, Entry> windows_;
   std::map<int, SDL_Cursor*> cursors_;
+  std::vector<std::string> dropped_;
+  bool focusLost_ = false, focusGained_ = false;
   POINT last_;
 };
 
 }  // namespace
 
 std::unique_ptr<Backend> CreateDesktopBackend() {
+  // Surfaces are copied by the processor: no GL renderer (and its threads) behind the window surface.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Pop-up menus and tooltips are X11 window kinds: under X, take its driver unless told otherwise.
+  const char* x = std::getenv("DISPLAY");
+  if (x && *x && !std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
   SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
   return std::make_unique<DesktopBackend>();

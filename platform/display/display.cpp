@@ -1,5 +1,6 @@
 // Choosing the back end, and PNG snapshots.
 #include "platform/display/display.h"
+#include "platform/display/headless.h"
 
 #include <png.h>
 
@@ -33,6 +34,7 @@ std::unique_ptr<Backend> ChooseBackend() {
   if (desktop) {
     if (auto b = CreateDesktopBackend()) return b;
   }
+  if (!EnvSet("VESK_TEST")) CloseOnSignals();
   return CreateHeadlessBackend();
 }
 

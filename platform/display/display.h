@@ -26,6 +26,24 @@ using WindowKey = uintptr_t;
 
 enum class MouseButton { Left, Right, Middle };
 
+// What a top-level window is to the window system. The layer draws every
+// frame itself, so no kind gets a frame from the window manager.
+enum class WindowKind {
+  Normal,     // a main or tool window: in the task bar
+  Dialog,     // a window owned by another (kept above its owner)
+  PopupMenu,  // menus and drop-down lists: unmanaged, placed exactly, out of the task bar
+  Tooltip,    // hints: like pop-up menus, and never given the keyboard
+};
+
+struct WindowShape {
+  WindowKind kind = WindowKind::Normal;
+  WindowKey owner = 0;     // the window a dialog belongs to; 0 for none
+  bool resizable = false;  // the user may size it by its edges
+};
+
+// Parts of a window under a point, as the window system handles them.
+enum class WindowPart { Client, Caption, Left, Right, Top, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
+
 // Where input goes. All coordinates are screen coordinates. Called on the
 // GUI thread only.
 class InputSink {
@@ -48,6 +66,18 @@ public:
   virtual void WindowMoved(WindowKey window, POINT topLeft) = 0;
   // The desktop gave the window the keyboard.
   virtual void WindowActivated(WindowKey window) = 0;
+  // The window system changed the window's size (whole window).
+  virtual void WindowResized(WindowKey window, SIZE size) = 0;
+  // The window's pixels on screen were lost and must be presented again.
+  virtual void WindowExposed(WindowKey window) = 0;
+  // Another program took the keyboard from every window of this one.
+  virtual void ApplicationDeactivated() = 0;
+  // The user or the system asked the program to end (SIGINT, SIGTERM, the
+  // session). The one call that may come from any thread.
+  virtual void QuitRequested() = 0;
+  // Which part of the window is at a screen point: the window system moves
+  // the window by its caption and sizes it by its edges itself.
+  virtual WindowPart PartAt(WindowKey window, POINT screen) = 0;
 };
 
 struct Monitor {
@@ -63,9 +93,14 @@ public:
   void SetSink(InputSink* sink) { sink_ = sink; }
   InputSink* Sink() const { return sink_; }
 
-  // A top-level window became visible at `screenRect` (whole window).
-  virtual void ShowWindow(WindowKey window, const RECT& screenRect, const std::string& title) = 0;
+  // A top-level window became visible at `screenRect` (whole window); a
+  // window shown again takes the rectangle, title and shape given.
+  virtual void ShowWindow(WindowKey window, const RECT& screenRect, const std::string& title,
+                          const WindowShape& shape) = 0;
   virtual void HideWindow(WindowKey window) = 0;
+  // The window is gone for good.
+  virtual void DestroyWindow(WindowKey window) { HideWindow(window); }
+  virtual void Minimize(WindowKey) {}
   virtual void MoveWindow(WindowKey window, const RECT& screenRect) = 0;
   virtual void SetTitle(WindowKey window, const std::string& title) = 0;
   virtual void Raise(WindowKey window) = 0;
@@ -77,8 +112,12 @@ public:
   // True when the back end has events of its own that the GUI thread must
   // collect with PumpEvents; false when waiting on the message queue alone suffices.
   virtual bool NeedsPumping() const = 0;
-  // Delivers pending events to the sink, waiting up to `timeoutMs` for one.
+  // Delivers pending events to the sink, waiting up to `timeoutMs` for one
+  // (a negative time: until one comes or Wake is called).
   virtual void PumpEvents(int timeoutMs) = 0;
+  // Ends a wait in PumpEvents; callable from any thread. Back ends that
+  // need no pumping have nothing to wake.
+  virtual void Wake() {}
 
   virtual std::vector<Monitor> Monitors() = 0;
   virtual void SetClipboardText(const std::string& utf8) = 0;

@@ -1,7 +1,13 @@
 // The headless back end and the input injector.
 #include "platform/display/headless.h"
 
+#include <cerrno>
+#include <csignal>
 #include <map>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace display {
 
@@ -11,13 +17,23 @@ class HeadlessBackend : public Backend {
 public:
   const char* Name() const override { return "headless"; }
 
-  void ShowWindow(WindowKey window, const RECT& screenRect, const std::string& title) override {
+  void ShowWindow(WindowKey window, const RECT& screenRect, const std::string& title,
+                  const WindowShape& shape) override {
     auto& w = windows_[window];
     w.shown = true;
     w.rect = screenRect;
     w.title = title;
+    w.shape = shape;
+    w.minimized = false;
+    ++w.shows;
   }
   void HideWindow(WindowKey window) override { windows_[window].shown = false; }
+  void DestroyWindow(WindowKey window) override {
+    auto& w = windows_[window];
+    w.shown = false;
+    w.destroyed = true;
+  }
+  void Minimize(WindowKey window) override { windows_[window].minimized = true; }
   void MoveWindow(WindowKey window, const RECT& screenRect) override { windows_[window].rect = screenRect; }
   void SetTitle(WindowKey window, const std::string& title) override { windows_[window].title = title; }
   void Raise(WindowKey) override {}
@@ -56,7 +72,39 @@ void ToSink(F&& f) {
   if (InputSink* sink = ActiveBackend().Sink()) f(*sink);
 }
 
+// The write end of the pipe that carries signals to the watcher thread.
+int signalPipe = -1;
+
+void OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] ssize_t n = write(signalPipe, &byte, 1);
+}
+
 }  // namespace
+
+void CloseOnSignals() {
+  static bool installed = false;
+  if (installed) return;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return;
+  installed = true;
+  signalPipe = fds[1];
+  std::thread([readEnd = fds[0]] {
+    for (;;) {
+      char byte;
+      const ssize_t n = read(readEnd, &byte, 1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n != 1) return;
+      if (InputSink* sink = ActiveBackend().Sink()) sink->QuitRequested();
+    }
+  }).detach();
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
 
 std::unique_ptr<Backend> CreateHeadlessBackend() { return std::make_unique<HeadlessBackend>(); }
 
@@ -100,6 +148,23 @@ void InjectText(const std::string& utf8) {
 }
 void InjectFileDrop(POINT screen, const std::vector<std::string>& files) {
   ToSink([&](InputSink& s) { s.FilesDropped(screen, files); });
+}
+
+void InjectWindowResized(WindowKey window, SIZE size) {
+  ToSink([&](InputSink& s) { s.WindowResized(window, size); });
+}
+void InjectWindowExposed(WindowKey window) {
+  ToSink([&](InputSink& s) { s.WindowExposed(window); });
+}
+void InjectApplicationDeactivated() {
+  ToSink([](InputSink& s) { s.ApplicationDeactivated(); });
+}
+void InjectQuitRequested() {
+  ToSink([](InputSink& s) { s.QuitRequested(); });
+}
+WindowPart QueryWindowPart(WindowKey window, POINT screen) {
+  InputSink* sink = ActiveBackend().Sink();
+  return sink ? sink->PartAt(window, screen) : WindowPart::Client;
 }
 
 bool HeadlessWindow(WindowKey window, HeadlessWindowState& state) {

@@ -30,13 +30,24 @@ void InjectKeyUp(uint8_t virtualKey);
 void InjectKey(uint8_t virtualKey);
 void InjectText(const std::string& utf8);
 void InjectFileDrop(POINT screen, const std::vector<std::string>& files);
+// What the window system may do on its own.
+void InjectWindowResized(WindowKey window, SIZE size);
+void InjectWindowExposed(WindowKey window);
+void InjectApplicationDeactivated();
+void InjectQuitRequested();
+// The part of a window at a screen point as the window system would ask it.
+WindowPart QueryWindowPart(WindowKey window, POINT screen);
 
 // What the headless back end holds for a top-level window.
 struct HeadlessWindowState {
   bool shown = false;
   RECT rect;
   std::string title;
+  WindowShape shape;
+  int shows = 0;     // how often it was shown
   int presents = 0;  // how often its surface was presented
+  bool minimized = false;
+  bool destroyed = false;
 };
 
 // The state of `window` when the active back end is headless; false otherwise.
@@ -45,5 +56,9 @@ bool HeadlessWindow(WindowKey window, HeadlessWindowState& state);
 int HeadlessBeepCount();
 // Standard cursor id last set (0 before any).
 int HeadlessCursorShape();
+
+// SIGINT and SIGTERM close the main window as its close button does (the
+// headless back end chosen for a program; the desktop one gets them from SDL).
+void CloseOnSignals();
 
 }  // namespace display

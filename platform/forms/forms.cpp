@@ -584,7 +584,8 @@ THintWindow::THintWindow(TComponent* owner) : TCustomControl(owner) {
 void THintWindow::CreateParams(TCreateParams& p) {
   TCustomControl::CreateParams(p);
   p.Style = WS_POPUP | WS_BORDER;
-  p.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+  // The mouse passes through a hint: it is a tooltip to the window system.
+  p.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT;
   p.WndParent = nullptr;
 }
 

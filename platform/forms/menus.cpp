@@ -467,7 +467,7 @@ TPopupWindow::~TPopupWindow() {
 void TPopupWindow::CreateParams(TCreateParams& p) {
   TCustomControl::CreateParams(p);
   p.Style = WS_POPUP | WS_BORDER;
-  p.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+  p.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
   p.WndParent = nullptr;
 }
 

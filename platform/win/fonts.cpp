@@ -13,17 +13,21 @@
 
 namespace {
 
-// Windows faces and the installed families that stand in for them.
+// Windows faces and the installed families that stand in for them. The
+// faces of the user interface (an empty family here) all take one sans
+// family, so forms, menus, lists and message boxes look alike; faces that
+// documents name keep metric-compatible families, serif and monospace
+// faces stay serif and monospace.
 struct Substitute {
   const char* face;
   const char* family;
 };
 constexpr Substitute kSubstitutes[] = {
-    {"ms sans serif", "Liberation Sans"},     {"microsoft sans serif", "Liberation Sans"},
-    {"ms shell dlg", "Liberation Sans"},      {"ms shell dlg 2", "Liberation Sans"},
+    {"ms sans serif", ""},                    {"microsoft sans serif", ""},
+    {"ms shell dlg", ""},                     {"ms shell dlg 2", ""},
+    {"system", ""},                           {"segoe ui", ""},
+    {"tahoma", ""},                           {"verdana", ""},
     {"arial", "Liberation Sans"},             {"helvetica", "Liberation Sans"},
-    {"system", "Liberation Sans"},            {"segoe ui", "DejaVu Sans"},
-    {"tahoma", "DejaVu Sans"},                {"verdana", "DejaVu Sans"},
     {"calibri", "Liberation Sans"},           {"arial narrow", "Liberation Sans Narrow"},
     {"times new roman", "Liberation Serif"},  {"times", "Liberation Serif"},
     {"ms serif", "Liberation Serif"},         {"georgia", "DejaVu Serif"},
@@ -31,7 +35,26 @@ constexpr Substitute kSubstitutes[] = {
     {"consolas", "DejaVu Sans Mono"},         {"lucida console", "DejaVu Sans Mono"},
     {"fixedsys", "DejaVu Sans Mono"},         {"terminal", "DejaVu Sans Mono"},
 };
-constexpr const char* kDefaultFamily = "DejaVu Sans";
+
+// The sans family fontconfig chooses for "sans-serif", once.
+const std::string& InterfaceFamily() {
+  static const std::string family = [] {
+    std::string out = "DejaVu Sans";
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif"));
+    if (!pattern) return out;
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcChar8* name = nullptr;
+    if (match && FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch && name)
+      out = reinterpret_cast<const char*>(name);
+    if (match) FcPatternDestroy(match);
+    FcPatternDestroy(pattern);
+    return out;
+  }();
+  return family;
+}
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -109,9 +132,9 @@ std::string ResolveFontFamily(std::string_view face) {
   std::string key = Lower(face);
   while (!key.empty() && key.back() == ' ') key.pop_back();
   for (const Substitute& s : kSubstitutes)
-    if (key == s.face) return s.family;
+    if (key == s.face) return *s.family ? std::string(s.family) : InterfaceFamily();
   if (!key.empty() && InstalledLower().count(key)) return std::string(face);
-  return kDefaultFamily;
+  return InterfaceFamily();
 }
 
 bool FontFaceAvailable(std::string_view face) {

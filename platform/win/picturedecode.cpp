@@ -10,6 +10,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "platform/win/jpegglue.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
@@ -71,19 +73,6 @@ bool PngInto(const uint8_t* data, size_t size, DecodedPicture& out) {
 
 // --------------------------------------------------------------- JPEG ---
 
-struct JpegError {
-  jpeg_error_mgr mgr;
-  jmp_buf jump;
-  bool dataEnded = false;  // the coded data ran out and libjpeg padded the rest
-};
-
-void JpegFail(j_common_ptr cinfo) { longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1); }
-void JpegNote(j_common_ptr cinfo, int level) {
-  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
-  if (level < 0 && (err->mgr.msg_code == JWRN_JPEG_EOF || err->mgr.msg_code == JWRN_HIT_MARKER))
-    err->dataEnded = true;
-}
-
 // Makes room for `rows` rows of the picture, growing geometrically so that
 // a file whose data ends early costs memory for the rows it really held.
 bool GrowRows(DecodedPicture& out, size_t rows) {
@@ -117,10 +106,8 @@ void JpegRow(const uint8_t* p, int comps, bool cmyk, uint32_t* dst, int w) {
 // No object with a destructor lives in this function: longjmp may leave it.
 bool JpegInto(const uint8_t* data, size_t size, DecodedPicture& out, uint8_t* volatile* rowOut) {
   jpeg_decompress_struct cinfo;
-  JpegError err;
-  cinfo.err = jpeg_std_error(&err.mgr);
-  err.mgr.error_exit = JpegFail;
-  err.mgr.emit_message = JpegNote;
+  JpegErrorJump err;
+  cinfo.err = JpegInitErrors(err);
   if (setjmp(err.jump)) {
     jpeg_destroy_decompress(&cinfo);
     return false;

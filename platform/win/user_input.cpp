@@ -190,7 +190,7 @@ bool IsDoubleClick(HWND window, display::MouseButton button, POINT screen, DWORD
 // Activates the top-level window clicked on; false when the click is to be eaten.
 bool ActivateOnClick(HWND window, LRESULT hit, UINT message) {
   Window* top = TopLevelOf(Find(window));
-  if (!top || top->handle == S().active) return true;
+  if (!top || top->handle == S().active || (top->exStyle & WS_EX_NOACTIVATE)) return true;
   LRESULT r = SendMessage(window, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top->handle),
                           MAKELPARAM(static_cast<WORD>(hit), static_cast<WORD>(message)));
   if ((r == MA_ACTIVATE || r == MA_ACTIVATEANDEAT) && IsWindow(top->handle) && IsWindowEnabled(top->handle))
@@ -232,7 +232,9 @@ void CookButton(const RawInput& in, std::vector<MSG>& out) {
 }
 
 void CookWheel(const RawInput& in, std::vector<MSG>& out) {
-  HWND target = S().focus ? S().focus : WindowFromPoint(in.screen);
+  // The control under the pointer scrolls; with the pointer off every window, the focused one.
+  HWND target = WindowFromPoint(in.screen);
+  if (!target) target = S().focus;
   if (!target || !IsWindowEnabled(target)) return;
   WPARAM wp = MAKEWPARAM(static_cast<WORD>(MouseKeyState()), static_cast<WORD>(static_cast<int16_t>(in.delta)));
   out.push_back(MSG{target, in.horizontal ? WM_MOUSEHWHEEL : WM_MOUSEWHEEL, wp, PackPoint(in.screen), in.time, in.screen});
@@ -258,6 +260,25 @@ void CookKey(const RawInput& in, std::vector<MSG>& out) {
 
 void CookChar(const RawInput& in, std::vector<MSG>& out) {
   if (HWND target = KeyTarget()) out.push_back(MSG{target, WM_CHAR, in.ch, 1, in.time, in.screen});
+}
+
+// The program's main window: the first made of the visible top-level windows that no other owns.
+HWND MainWindow() {
+  HWND best = nullptr;
+  for (HWND t : S().topLevels) {
+    Window* w = Find(t);
+    if (!w || w->owner || !IsShown(*w) || (w->exStyle & WS_EX_TOOLWINDOW)) continue;
+    if (!best || reinterpret_cast<uintptr_t>(t) < reinterpret_cast<uintptr_t>(best)) best = t;
+  }
+  return best;
+}
+
+// An asked end closes the main window as its close button does; with none, the loop ends.
+void CookQuit(const RawInput& in, std::vector<MSG>& out) {
+  if (HWND main = MainWindow())
+    out.push_back(MSG{main, WM_SYSCOMMAND, SC_CLOSE, 0, in.time, in.screen});
+  else
+    PostQuitMessage(0);
 }
 
 // ----------------------------------------------------------- arrival of input ---
@@ -326,6 +347,44 @@ public:
   void WindowActivated(display::WindowKey window) override {
     if (HWND h = FromKey(window); h && IsWindowEnabled(h)) SetActiveWindow(h);
   }
+  void WindowResized(display::WindowKey window, SIZE size) override {
+    if (HWND h = FromKey(window))
+      SetWindowPos(h, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  void WindowExposed(display::WindowKey window) override {
+    if (Window* w = Find(FromKey(window))) MarkPresent(*w);
+    WakeQueue();
+  }
+  void ApplicationDeactivated() override {
+    // Menus and drop-downs close as their windows lose the keyboard; capture ends.
+    if (HWND c = S().capture) SendMessage(c, WM_CANCELMODE, 0, 0);
+    if (S().capture) ReleaseCapture();
+    SetActiveWindow(nullptr);
+  }
+  void QuitRequested() override { PostRawInput(RawInput{RawInput::Kind::Quit, {}, false, CursorPosition()}); }
+  display::WindowPart PartAt(display::WindowKey window, POINT screen) override {
+    HWND h = FromKey(window);
+    Window* w = Find(h);
+    if (!w || (w->style & WS_DISABLED)) return display::WindowPart::Client;
+    return PartOfHit(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(static_cast<WORD>(screen.x), static_cast<WORD>(screen.y))));
+  }
+
+private:
+  static display::WindowPart PartOfHit(LRESULT hit) {
+    using display::WindowPart;
+    switch (hit) {
+      case HTCAPTION: return WindowPart::Caption;
+      case HTLEFT: return WindowPart::Left;
+      case HTRIGHT: return WindowPart::Right;
+      case HTTOP: return WindowPart::Top;
+      case HTBOTTOM: return WindowPart::Bottom;
+      case HTTOPLEFT: return WindowPart::TopLeft;
+      case HTTOPRIGHT: return WindowPart::TopRight;
+      case HTBOTTOMLEFT: return WindowPart::BottomLeft;
+      case HTBOTTOMRIGHT: return WindowPart::BottomRight;
+      default: return WindowPart::Client;
+    }
+  }
 };
 
 struct StandardCursor {
@@ -382,6 +441,9 @@ std::vector<MSG> CookInput(const RawInput& in) {
     case RawInput::Kind::Char:
       CookChar(in, out);
       break;
+    case RawInput::Kind::Quit:
+      CookQuit(in, out);
+      break;
   }
   return out;
 }
@@ -411,13 +473,37 @@ display::Backend& Display() {
   return b;
 }
 
+namespace {
+
+// What a top-level window is to the window system, from its styles: pop-ups
+// without a caption that stay out of the task bar are menus and drop-downs
+// (hints, which the mouse passes through, are tooltips); owned windows and
+// those a modal loop runs on are dialogs.
+display::WindowShape ShapeOf(const Window& w) {
+  display::WindowShape shape;
+  shape.resizable = (w.style & WS_THICKFRAME) != 0;
+  const bool bare = (w.style & WS_POPUP) && (w.style & WS_CAPTION) != WS_CAPTION;
+  if (bare && (w.exStyle & WS_EX_TOOLWINDOW)) {
+    shape.kind = (w.exStyle & WS_EX_TRANSPARENT) ? display::WindowKind::Tooltip : display::WindowKind::PopupMenu;
+    return shape;
+  }
+  if (HWND owner = w.modalFor ? w.modalFor : w.owner) {
+    shape.kind = display::WindowKind::Dialog;
+    shape.owner = reinterpret_cast<display::WindowKey>(owner);
+  }
+  return shape;
+}
+
+}  // namespace
+
 void DisplayWindowChanged(Window& w) {
   if (w.parent) return;
   auto key = reinterpret_cast<display::WindowKey>(w.handle);
   bool shown = (w.style & WS_VISIBLE) != 0;
   if (shown && !w.onDisplay) {
-    Display().ShowWindow(key, w.rect, w.text);
+    Display().ShowWindow(key, w.rect, w.text, ShapeOf(w));
     w.onDisplay = true;
+    w.knownToDisplay = true;
     w.needsPresent = true;
   } else if (!shown && w.onDisplay) {
     Display().HideWindow(key);
@@ -426,6 +512,18 @@ void DisplayWindowChanged(Window& w) {
     Display().MoveWindow(key, w.rect);
     w.needsPresent = true;
   }
+}
+
+void DisplayWindowReshaped(Window& w) {
+  if (w.parent || !w.onDisplay) return;
+  Display().ShowWindow(reinterpret_cast<display::WindowKey>(w.handle), w.rect, w.text, ShapeOf(w));
+}
+
+void DisplayWindowGone(Window& w) {
+  if (w.parent || !w.knownToDisplay) return;
+  Display().DestroyWindow(reinterpret_cast<display::WindowKey>(w.handle));
+  w.onDisplay = false;
+  w.knownToDisplay = false;
 }
 
 void ForgetWindowInput(HWND window) {
@@ -438,7 +536,11 @@ void ForgetWindowInput(HWND window) {
   if (IsSelfOrChild(window, tracked)) tracked = nullptr;
   if (IsSelfOrChild(window, lastPress.window)) lastPress.valid = false;
   if (s.active == window) SetActiveWindow(NextToActivate(window));
-  if (IsSelfOrChild(window, s.focus)) SetFocus(nullptr);
+  if (IsSelfOrChild(window, s.focus)) {
+    // A pop-up that had the keyboard without being active gives it back to the active window.
+    HWND back = s.active;
+    SetFocus(back && !IsSelfOrChild(window, back) && IsWindowVisible(back) ? back : nullptr);
+  }
   ForgetCaret(window);
 }
 
@@ -538,7 +640,8 @@ HWND SetFocus(HWND window) {
     if (!w) return nullptr;
     if (window == old) return old;
     Window* top = TopLevelOf(w);
-    if (top->handle != s.active) SetActiveWindow(top->handle);
+    // Menus and drop-downs take the keyboard and leave the active window active.
+    if (top->handle != s.active && !(top->exStyle & WS_EX_NOACTIVATE)) SetActiveWindow(top->handle);
     if (!IsWindow(window)) return nullptr;
     old = s.focus;
     if (window == old) return old;
@@ -575,6 +678,7 @@ HWND SetActiveWindow(HWND window) {
   Window* w = Find(window);
   if (!w || s.active != window) return old;
   w->frameDirty = true;
+  w->activeBefore = old;
   // The active window comes to the front (behind topmost windows).
   auto& list = s.topLevels;
   list.erase(std::remove(list.begin(), list.end(), window), list.end());

@@ -65,7 +65,11 @@ struct Window {
   // Top-level windows only.
   std::unique_ptr<Surface> surface;
   bool onDisplay = false;
+  bool knownToDisplay = false;  // shown once: the display holds it until it is destroyed
   bool needsPresent = false;
+  HWND modalFor = nullptr;  // the window a modal loop on this one keeps disabled
+  HWND activeBefore = nullptr;  // the window that was active when this one was activated
+  RECT restored;            // where a maximised window goes back to
 };
 
 struct State {
@@ -91,6 +95,9 @@ void EnsureGuiThread();
 RECT FrameInsets(const Window& w);
 // The client area in the window's own coordinates.
 RECT ClientInWindow(const Window& w);
+// A caption button (HTCLOSE, HTMAXBUTTON, HTMINBUTTON) in window
+// coordinates; empty when the window's style has none.
+RECT CaptionButtonRect(const Window& w, LRESULT button);
 POINT WindowOriginOnScreen(const Window& w);
 POINT ClientOriginOnScreen(const Window& w);
 Window* TopLevelOf(Window* w);
@@ -148,7 +155,7 @@ void CaretPaintBegin(HWND window);
 void CaretPaintEnd(HWND window);
 // Input as it came from the display, waiting in the queue for its turn.
 struct RawInput {
-  enum class Kind { Move, Button, Wheel, Leave, Key, Char } kind = Kind::Move;
+  enum class Kind { Move, Button, Wheel, Leave, Key, Char, Quit } kind = Kind::Move;
   display::MouseButton button = display::MouseButton::Left;
   bool down = false;
   POINT screen;
@@ -171,6 +178,10 @@ uint32_t CharOfKey(BYTE virtualKey);
 display::Backend& Display();
 // Screen rectangle of a top-level window as the display needs it.
 void DisplayWindowChanged(Window& w);
+// The display learns a new shape of a shown window (a dialog's owner).
+void DisplayWindowReshaped(Window& w);
+// A top-level window being freed leaves the display.
+void DisplayWindowGone(Window& w);
 
 // Follows the mouse with capture until the button is released: `moved` gets
 // each new screen position, `other` each message that is not a mouse move

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <deque>
 #include <sys/syscall.h>
@@ -61,6 +62,7 @@ struct Queue {
   bool quit = false;
   int quitCode = 0;
   uint64_t generation = 0;  // counts every change that may end a wait
+  display::Backend* pumping = nullptr;  // the back end the GUI thread waits in, if any
 };
 
 Queue& Q() {
@@ -77,6 +79,7 @@ constexpr DWORD kMaxWaitObjects = 64;
 void Notify(Queue& q) {
   ++q.generation;
   q.changed.notify_all();
+  if (q.pumping) q.pumping->Wake();
 }
 
 MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -189,12 +192,24 @@ uint64_t Generation() {
 // Waits until the queue changes since `seen`, or `limitMs` passes (none: no limit).
 void WaitForChange(uint64_t seen, std::optional<int64_t> limitMs) {
   display::Backend& backend = Display();
+  Queue& q = Q();
   if (backend.NeedsPumping()) {
-    int slice = static_cast<int>(std::clamp<int64_t>(limitMs.value_or(10), 0, 10));
-    backend.PumpEvents(slice);
+    // The back end's own wait serves; a change to the queue wakes it.
+    {
+      std::lock_guard lock(q.mutex);
+      if (q.generation != seen) return;
+      q.pumping = &backend;
+    }
+    struct Done {
+      Queue& q;
+      ~Done() {
+        std::lock_guard lock(q.mutex);
+        q.pumping = nullptr;
+      }
+    } done{q};
+    backend.PumpEvents(limitMs ? static_cast<int>(std::clamp<int64_t>(*limitMs, 0, INT32_MAX)) : -1);
     return;
   }
-  Queue& q = Q();
   std::unique_lock lock(q.mutex);
   auto changed = [&] { return q.generation != seen; };
   if (limitMs)
@@ -432,11 +447,15 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
     DWORD r = SignalledHandle(count, handles, waitAll != FALSE);
     if (r != WAIT_TIMEOUT) return r;
     if (QueueBits() & wakeMask) return WAIT_OBJECT_0 + count;
-    int64_t left = deadline ? std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count()
-                            : int64_t{50};
-    if (deadline && left <= 0) return WAIT_TIMEOUT;
+    std::optional<int64_t> limit = (wakeMask & QS_TIMER) ? TimerLimit() : std::nullopt;
+    if (deadline) {
+      int64_t left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      if (left <= 0) return WAIT_TIMEOUT;
+      limit = std::min(limit.value_or(left), left);
+    }
     // Handles cannot wake us, so look at them again every few milliseconds.
-    WaitForChange(seen, count ? std::min<int64_t>(left, 5) : left);
+    if (count) limit = std::min<int64_t>(limit.value_or(5), 5);
+    WaitForChange(seen, limit);
   }
 }
 

@@ -4,8 +4,12 @@
 bool RunModalLoop(HWND window, const std::function<bool()>& finished) {
   if (!IsWindow(window)) return true;
   HWND previous = GetActiveWindow();
-  // The window shown for the loop may already be the active one: its owner comes back then.
-  if (previous == window) previous = GetWindow(window, GW_OWNER);
+  // The window shown for the loop may already be the active one: the one
+  // active before it (else its owner) comes back then.
+  if (previous == window) {
+    user::Window* w = user::Find(window);
+    previous = w && IsWindow(w->activeBefore) ? w->activeBefore : GetWindow(window, GW_OWNER);
+  }
   std::vector<HWND> disabled;
   std::vector<HWND> tops = user::S().topLevels;
   for (HWND t : tops)
@@ -13,6 +17,11 @@ bool RunModalLoop(HWND window, const std::function<bool()>& finished) {
       EnableWindow(t, FALSE);
       disabled.push_back(t);
     }
+  // The window system keeps the window above the one it came from.
+  if (user::Window* w = user::Find(window); w && !w->parent && previous && !w->owner) {
+    w->modalFor = previous;
+    user::DisplayWindowReshaped(*w);
+  }
   if (IsWindowVisible(window)) SetActiveWindow(window);
   bool quit = false;
   MSG m;
@@ -25,6 +34,7 @@ bool RunModalLoop(HWND window, const std::function<bool()>& finished) {
     TranslateMessage(&m);
     DispatchMessage(&m);
   }
+  if (user::Window* w = user::Find(window)) w->modalFor = nullptr;
   for (auto it = disabled.rbegin(); it != disabled.rend(); ++it)
     if (IsWindow(*it)) EnableWindow(*it, TRUE);
   if (previous && IsWindowVisible(previous) && IsWindowEnabled(previous)) SetActiveWindow(previous);

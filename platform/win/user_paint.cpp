@@ -128,6 +128,54 @@ void DrawCaptionText(Window& w, RECT bar, bool active) {
   ReleaseDC(w.handle, dc);
 }
 
+// The glyph of a caption button, in the text colour, inside `r` (surface coordinates).
+void DrawButtonGlyph(Surface& s, LRESULT button, const RECT& r, const RECT& clip, COLORREF ink) {
+  const int size = std::min(r.right - r.left, r.bottom - r.top) / 2;
+  const int left = (r.left + r.right - size) / 2, top = (r.top + r.bottom - size) / 2;
+  auto dot = [&](LONG x, LONG y) { FillSurface(s, RECT{x, y, x + 2, y + 1}, clip, ink); };
+  switch (button) {
+    case HTCLOSE:
+      for (int i = 0; i < size; ++i) {
+        dot(left + i, top + i);
+        dot(left + size - 2 - i, top + i);
+      }
+      break;
+    case HTMAXBUTTON:
+      FillSurface(s, RECT{left, top, left + size, top + 2}, clip, ink);
+      FillSurface(s, RECT{left, top + size - 1, left + size, top + size}, clip, ink);
+      FillSurface(s, RECT{left, top, left + 1, top + size}, clip, ink);
+      FillSurface(s, RECT{left + size - 1, top, left + size, top + size}, clip, ink);
+      break;
+    default:
+      FillSurface(s, RECT{left, top + size - 2, left + size, top + size}, clip, ink);
+      break;
+  }
+}
+
+// The close, maximise and minimise buttons the style asks for; `o` is the
+// window's origin in the surface.
+void DrawCaptionButtons(Window& w, Surface& s, POINT o, const RECT& clip) {
+  for (LRESULT button : {HTCLOSE, HTMAXBUTTON, HTMINBUTTON}) {
+    RECT r = CaptionButtonRect(w, button);
+    if (IsRectEmpty(&r)) continue;
+    OffsetRect(&r, o.x, o.y);
+    FillSurface(s, r, clip, GetSysColor(COLOR_BTNSHADOW));
+    FillSurface(s, RECT{r.left, r.top, r.right - 1, r.bottom - 1}, clip, GetSysColor(COLOR_BTNHIGHLIGHT));
+    RECT inner{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+    FillSurface(s, inner, clip, GetSysColor(COLOR_BTNFACE));
+    DrawButtonGlyph(s, button, inner, clip, GetSysColor(COLOR_BTNTEXT));
+  }
+}
+
+// Where the caption text may go: left of the leftmost button.
+LONG CaptionTextRight(const Window& w, LONG barRight) {
+  for (LRESULT button : {HTMINBUTTON, HTMAXBUTTON, HTCLOSE}) {
+    RECT r = CaptionButtonRect(w, button);
+    if (!IsRectEmpty(&r)) return r.left - 2;
+  }
+  return barRight;
+}
+
 }  // namespace
 
 void DrawPlainFrame(Window& w) {
@@ -158,7 +206,9 @@ void DrawPlainFrame(Window& w) {
     RECT bar{whole.left + b, whole.top + b, whole.right - b, whole.top + b + GetSystemMetrics(SM_CYCAPTION)};
     band(bar, GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
     OffsetRect(&bar, -o.x, -o.y);
+    bar.right = CaptionTextRight(w, bar.right);
     DrawCaptionText(w, bar, active);
+    DrawCaptionButtons(w, *s, o, clip);
   }
   DrawScrollBars(w, *s, o, clip);
   if (w.exStyle & WS_EX_CLIENTEDGE) {

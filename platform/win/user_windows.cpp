@@ -55,6 +55,26 @@ RECT ClientInWindow(const Window& w) {
   return r;
 }
 
+RECT CaptionButtonRect(const Window& w, LRESULT button) {
+  if ((w.style & WS_CAPTION) != WS_CAPTION || !(w.style & WS_SYSMENU)) return RECT{};
+  // Right to left: close, maximise, minimise; each only where the style asks it.
+  const LRESULT order[] = {HTCLOSE, HTMAXBUTTON, HTMINBUTTON};
+  const DWORD wanted[] = {WS_SYSMENU, WS_MAXIMIZEBOX, WS_MINIMIZEBOX};
+  RECT ins = FrameInsets(w);
+  int border = ins.left;
+  if (w.exStyle & WS_EX_CLIENTEDGE) border -= GetSystemMetrics(SM_CXEDGE);
+  const int height = GetSystemMetrics(SM_CYCAPTION) - 4;
+  const int width = GetSystemMetrics(SM_CXSIZE);
+  int right = (w.rect.right - w.rect.left) - border - 2;
+  for (int i = 0; i < 3; ++i) {
+    if (!(w.style & wanted[i])) continue;
+    RECT r{right - width, border + 2, right, border + 2 + height};
+    if (order[i] == button) return r;
+    right = r.left - 2;
+  }
+  return RECT{};
+}
+
 POINT WindowOriginOnScreen(const Window& w) {
   if (Window* p = Find(w.parent)) {
     POINT o = ClientOriginOnScreen(*p);
@@ -313,7 +333,7 @@ void FreeTree(HWND h) {
   w = Find(h);
   if (!w) return;
   KillWindowTimers(h);
-  if (w->onDisplay) Display().HideWindow(reinterpret_cast<display::WindowKey>(h));
+  DisplayWindowGone(*w);
   Unlink(*w);
   std::unique_ptr<Window> gone;
   {
@@ -691,9 +711,16 @@ BOOL ShowWindow(HWND h, int command) {
   if (command == SW_MAXIMIZE && !w->parent && !(w->style & WS_MAXIMIZE)) {
     MONITORINFO mi;
     GetMonitorInfo(MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST), &mi);
+    w->restored = w->rect;
     w->style |= WS_MAXIMIZE;
     SetWindowPos(h, nullptr, mi.rcWork.left, mi.rcWork.top, mi.rcWork.right - mi.rcWork.left,
                  mi.rcWork.bottom - mi.rcWork.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!(w = Find(h))) return FALSE;
+  }
+  if (command == SW_RESTORE && !w->parent && (w->style & WS_MAXIMIZE)) {
+    w->style &= ~WS_MAXIMIZE;
+    const RECT r = w->restored;
+    SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (!(w = Find(h))) return FALSE;
   }
   if (show != was) {
@@ -882,7 +909,13 @@ LRESULT HitTest(Window& w, POINT screen) {
     if (left) return HTLEFT;
     if (right) return HTRIGHT;
   }
-  if ((w.style & WS_CAPTION) == WS_CAPTION && p.y >= border && p.y < ins.top) return HTCAPTION;
+  if ((w.style & WS_CAPTION) == WS_CAPTION && p.y >= border && p.y < ins.top) {
+    for (LRESULT button : {HTCLOSE, HTMAXBUTTON, HTMINBUTTON}) {
+      RECT r = CaptionButtonRect(w, button);
+      if (PtInRect(&r, p)) return button;
+    }
+    return HTCAPTION;
+  }
   return HTBORDER;
 }
 
@@ -904,6 +937,23 @@ const char* FrameCursor(LRESULT hit) {
     default:
       return IDC_ARROW;
   }
+}
+
+// The system command of a caption button.
+WPARAM ButtonCommand(const Window& w, LRESULT button) {
+  if (button == HTCLOSE) return SC_CLOSE;
+  if (button == HTMINBUTTON) return SC_MINIMIZE;
+  return (w.style & WS_MAXIMIZE) ? SC_RESTORE : SC_MAXIMIZE;
+}
+
+// A caption button acts when the mouse is released over it.
+void PressCaptionButton(HWND h, LRESULT button) {
+  TrackMouse(h, [](POINT) {}, nullptr);
+  Window* w = Find(h);
+  if (!w) return;
+  POINT p = CursorPosition();
+  if (SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y))) != button) return;
+  if ((w = Find(h))) SendMessage(h, WM_SYSCOMMAND, ButtonCommand(*w, button), 0);
 }
 
 void SendPositionMessages(HWND h, const WINDOWPOS& wp) {
@@ -965,6 +1015,15 @@ LRESULT DefWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
         case SC_SIZE:
           RunSizeMoveLoop(h, wParam, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
           break;
+        case SC_MINIMIZE:
+          if (!w->parent && w->onDisplay) Display().Minimize(reinterpret_cast<display::WindowKey>(h));
+          break;
+        case SC_MAXIMIZE:
+          ShowWindow(h, SW_MAXIMIZE);
+          break;
+        case SC_RESTORE:
+          ShowWindow(h, SW_RESTORE);
+          break;
         default:
           break;
       }
@@ -975,6 +1034,7 @@ LRESULT DefWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
       if (hit == HTVSCROLL || hit == HTHSCROLL)
         RunScrollLoop(h, hit == HTVSCROLL ? SB_VERT : SB_HORZ, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       if (hit == HTCAPTION) SendMessage(h, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
+      if (hit == HTCLOSE || hit == HTMINBUTTON || hit == HTMAXBUTTON) PressCaptionButton(h, hit);
       if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT) SendMessage(h, WM_SYSCOMMAND, SC_SIZE | static_cast<WPARAM>(hit - HTLEFT + WMSZ_LEFT), lParam);
       return 0;
     }

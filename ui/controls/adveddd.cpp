@@ -73,20 +73,20 @@ std::string TEnumFormats::GetText(CLIPFORMAT format) {
   return std::string(p, strnlen(p, bytes.size()));
 }
 
-bool TEnumFormats::GetFiles(std::vector<std::string>& files) {
+bool ParseDropFiles(const uint8_t* data, size_t size, std::vector<std::string>& files) {
   files.clear();
-  std::vector<uint8_t> bytes;
-  if (!HasFormat(CF_HDROP) || !GetBlock(bytes) || bytes.size() < sizeof(DROPFILES)) return false;
+  if (size < sizeof(DROPFILES)) return false;
   DROPFILES header;
-  std::memcpy(&header, bytes.data(), sizeof header);
+  std::memcpy(&header, data, sizeof header);
+  // Every name is read within the block, whatever offset the header gives.
   uint64_t at = header.pFiles;
-  const uint64_t end = bytes.size();
-  const int unit = header.fWide ? 2 : 1;
+  const uint64_t end = size;
+  const uint64_t unit = header.fWide ? 2 : 1;
   while (at + unit <= end) {
     std::u16string wide;
     std::string narrow;
     while (at + unit <= end) {
-      const uint16_t c = unit == 2 ? static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8) : bytes[at];
+      const uint16_t c = unit == 2 ? static_cast<uint16_t>(data[at] | data[at + 1] << 8) : data[at];
       at += unit;
       if (c == 0) break;
       if (unit == 2) wide += static_cast<char16_t>(c);
@@ -97,6 +97,13 @@ bool TEnumFormats::GetFiles(std::vector<std::string>& files) {
     files.push_back(name);
   }
   return !files.empty();
+}
+
+bool TEnumFormats::GetFiles(std::vector<std::string>& files) {
+  files.clear();
+  std::vector<uint8_t> bytes;
+  if (!HasFormat(CF_HDROP) || !GetBlock(bytes)) return false;
+  return ParseDropFiles(bytes.data(), bytes.size(), files);
 }
 
 // ---- drop target ----

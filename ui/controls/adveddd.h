@@ -14,6 +14,10 @@ class TAdvEdit;
 // The rich-text format id (registered as "Rich Text Format"; only listed).
 CLIPFORMAT RichTextFormat();
 
+// The names of a CF_HDROP block (a DROPFILES header, then names ended by
+// NUL and the list by an empty name), read within the block's size.
+bool ParseDropFiles(const uint8_t* data, size_t size, std::vector<std::string>& files);
+
 // Walks a data object's formats and reads their global memory.
 class TEnumFormats {
 public:

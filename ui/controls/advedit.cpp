@@ -10,7 +10,7 @@
 
 #include "platform/forms/properties.h"
 #include "platform/rtl/sysutils.h"
-#include "ui/controls/versiontext.h"
+#include "ui/render/gdippicturecontainer.h"
 
 // ---- conversions ----
 
@@ -224,7 +224,7 @@ TAdvEdit::~TAdvEdit() {
   if (HandleAllocated() && !ComponentState().Contains(csDesigning)) SavePersistence();
 }
 
-std::string TAdvEdit::Version() const { return VersionText(GetVersionNumber()); }
+std::string TAdvEdit::Version() const { return VersionString(GetVersionNumber()); }
 
 void TAdvEdit::Loaded() {
   TCustomEdit::Loaded();

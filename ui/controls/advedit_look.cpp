@@ -1,14 +1,10 @@
 // The enhanced edit's looks: the error look, the link look and its click,
 // the grey empty-text prompt and the focus border.
 #include "platform/forms/forms.h"
-#include "platform/win/shell.h"
+#include "ui/render/htmlengine.h"
 #include "ui/controls/advedit.h"
 
-bool OpenLink(const std::string& value) {
-  const std::string target = SafeLinkTarget(value);
-  if (target.empty()) return false;
-  return reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
-}
+bool OpenLink(const std::string& value) { return OpenAnchor(SafeLinkTarget(value)); }
 
 void TAdvEdit::SetError(bool v) {
   if (ComponentState().Contains(csDesigning) || ComponentState().Contains(csLoading) || v == error_) return;

@@ -11,7 +11,7 @@
 #include "platform/rtl/sysutils.h"
 #include "platform/win/sysinfo.h"
 #include "ui/controls/asxpvs.h"
-#include "ui/controls/versiontext.h"
+#include "ui/render/gdippicturecontainer.h"
 
 // ---- float text ----
 
@@ -419,7 +419,7 @@ TAdvSpinEdit::TAdvSpinEdit(TComponent* owner) : TCustomMaskEdit(owner), label_(t
 
 TAdvSpinEdit::~TAdvSpinEdit() = default;
 
-std::string TAdvSpinEdit::Version() const { return VersionText(GetVersionNumber()); }
+std::string TAdvSpinEdit::Version() const { return VersionString(GetVersionNumber()); }
 
 bool TAdvSpinEdit::Loading() const { return ComponentState().Contains(csLoading); }
 

@@ -9,7 +9,7 @@
 #include "platform/rtl/files.h"
 #include "platform/rtl/sysutils.h"
 #include "ui/controls/settingsstore.h"
-#include "ui/controls/versiontext.h"
+#include "ui/render/gdippicturecontainer.h"
 
 // ---- persistence settings ----
 
@@ -74,7 +74,7 @@ TLUEdit::~TLUEdit() {
   if (HandleAllocated() && !Designing()) SaveLookupList();
 }
 
-std::string TLUEdit::Version() const { return VersionText(GetVersionNumber()); }
+std::string TLUEdit::Version() const { return VersionString(GetVersionNumber()); }
 
 void TLUEdit::SetLookupItems(const TStrings* items) {
   if (items) lookupItems_->Assign(*items);

@@ -272,6 +272,12 @@ TEST_F(BitmapTest, VirtualBitmapsAskTheirCallbackForRows) {
   EXPECT_EQ(row[9], 3);
   EXPECT_EQ(row[10], 2);
   EXPECT_EQ(b.GetPixelAddress(1, 2, 2)[0], 2);
+  // A wider bitmap after the first row needs a wider row buffer (ASan
+  // reports the write past the first one otherwise).
+  b.SetWidth(40);
+  row = b.GetScanline(1);
+  EXPECT_EQ(row[3 * 39], 39);
+  EXPECT_EQ(row[3 * 39 + 1], 1);
 }
 
 class RowsOfOneValue : public TIEVirtualBitmapProvider {

@@ -127,6 +127,13 @@ TEST(MaskTest, PolygonsFillEachInsidePixelOnce) {
   c.FillPolygons(255, huge, 4);
   EXPECT_TRUE(c.Full);
   EXPECT_EQ((std::vector<int32_t>{c.X1, c.Y1, c.X2, c.Y2}), (std::vector<int32_t>{0, 0, 3, 3}));
+  // A polygon that writes nothing empties the box; the next move finds it
+  // again from the pixels.
+  c.FillPolygons(255, above, 4);
+  EXPECT_TRUE(c.IsEmpty());
+  int32_t dx = 0, dy = 0;
+  c.Offset(dx, dy, false);
+  EXPECT_EQ((std::vector<int32_t>{c.X1, c.Y1, c.X2, c.Y2}), (std::vector<int32_t>{0, 0, 3, 3}));
 }
 
 TEST(MaskTest, OffsetMovesTheSelection) {
@@ -171,6 +178,28 @@ TEST(MaskTest, ResizeKeepsTheTopLeftPart) {
   EXPECT_EQ(m.GetPixel(0, 0), 0x80);
   EXPECT_NE(m.GetPixel(2, 1), 0);
   EXPECT_EQ((std::vector<int32_t>{m.X1, m.Y1, m.X2, m.Y2}), (std::vector<int32_t>{0, 0, 9, 1}));
+}
+
+// A box one column wide is clamped like any other: left outside a narrower
+// mask, the next move would read before its saved copy (ASan).
+TEST(MaskTest, ResizeClampsABoxOfOneColumnOrRow) {
+  for (int32_t depth : {1, 8}) {
+    SCOPED_TRACE(depth);
+    TIEMask m;
+    m.Allocate(40, 6, depth);
+    m.SetPixel(30, 1, 255);
+    m.SetPixel(30, 4, 255);
+    m.Resize(10, 6);
+    EXPECT_EQ((std::vector<int32_t>{m.X1, m.Y1, m.X2, m.Y2}), (std::vector<int32_t>{9, 1, 9, 4}));
+    int32_t dx = -2, dy = 0;
+    m.Offset(dx, dy, true);
+    m.Resize(10, 3);
+    EXPECT_LE(m.Y2, 2);
+  }
+  TIEMask empty;
+  empty.Allocate(8, 8, 8);
+  empty.Resize(4, 4);
+  EXPECT_TRUE(empty.IsEmpty());
 }
 
 TEST(MaskTest, GeometriesThatCannotBeHeldRaise) {

@@ -35,6 +35,7 @@ TEST_F(LibraryStartup, CountedPairsStartOnceAndStopOnce) {
   EXPECT_EQ(IEGetGlobalSettings()->DefaultDPIX, 123);
   IELibraryFinalize();
   EXPECT_FALSE(IELibraryStarted());
+  EXPECT_EQ(IEGetLanguageText(4), "");  // the message table went with it
   // The settings object went with the last stop; a new one has the defaults.
   EXPECT_EQ(IEGetGlobalSettings()->DefaultDPIX, 300);
   IEFreeGlobalSettings();

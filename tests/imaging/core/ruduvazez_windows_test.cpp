@@ -8,30 +8,19 @@
 #include "imaging/core/ruduvazez.h"
 #include "platform/forms/extctrls.h"
 #include "platform/win/user_windows.h"
+#include "tests/platform/display/stub_backend.h"
 #include "tests/platform/forms/forms_test_support.h"
 
 namespace {
 
 // A full-HD screen with a task bar (primary) and a smaller one to its right.
-class TwoMonitorBackend : public display::Backend {
+class TwoMonitorBackend : public StubBackend {
 public:
   const char* Name() const override { return "two monitors"; }
-  void ShowWindow(display::WindowKey, const RECT&, const std::string&) override {}
-  void HideWindow(display::WindowKey) override {}
-  void MoveWindow(display::WindowKey, const RECT&) override {}
-  void SetTitle(display::WindowKey, const std::string&) override {}
-  void Raise(display::WindowKey) override {}
-  void Present(display::WindowKey, const Surface&) override {}
-  void SetCursorShape(int) override {}
-  bool NeedsPumping() const override { return false; }
-  void PumpEvents(int) override {}
   std::vector<display::Monitor> Monitors() override {
     return {display::Monitor{RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040}, true},
             display::Monitor{RECT{1920, 0, 3200, 1024}, RECT{1920, 0, 3200, 1024}, false}};
   }
-  void SetClipboardText(const std::string&) override {}
-  std::optional<std::string> ClipboardText() override { return std::nullopt; }
-  void Beep() override {}
 };
 
 HWND placedWindow = nullptr;

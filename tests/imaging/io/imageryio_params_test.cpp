@@ -129,3 +129,28 @@ TEST_F(Params, GPSCoordinatesAndDICOMChoice) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Params, ResetEXIFDropsOnlyTheFirstEXIFBlock) {
+  TIOParamsVals p(nullptr);
+  const char exif[] = "Exif\0\0data";
+  const char xmp[] = "http://ns.adobe.com/xap/1.0/";
+  p.JPEGMarkers.AddMarker(IE_JPEG_APP1, xmp, sizeof xmp);
+  p.JPEGMarkers.AddMarker(IE_JPEG_APP1, exif, sizeof exif);
+  p.JPEGMarkers.AddMarker(IE_JPEG_APP1, exif, sizeof exif);
+  p.ResetEXIF();
+  ASSERT_EQ(p.JPEGMarkers.GetCount(), 2);
+  EXPECT_EQ(p.JPEGMarkers.GetMarkerLength(0), static_cast<int32_t>(sizeof xmp));
+
+  TIOParamsVals copy(nullptr);
+  p.IPTC.AddItem(2, 5, 3, "abc");
+  copy.Assign(p);
+  EXPECT_EQ(copy.JPEGMarkers.GetCount(), 2);
+  EXPECT_EQ(copy.IPTC.GetCount(), 1);
+  copy.ResetForLoad();  // nothing of the previous file stays
+  EXPECT_EQ(copy.JPEGMarkers.GetCount(), 0);
+  EXPECT_EQ(copy.IPTC.GetCount(), 0);
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/iesettings.h"
 #include "imaging/processing/imageryproc.h"
 #include "tests/imaging/core/test_support.h"
 
@@ -41,6 +42,37 @@ TEST(BlurMagickTest, AgreesWithGaussianBlurWithinOneLevel) {
         worst = std::max(worst, std::abs(int(bitmap.GetScanline(y)[x]) -
                                          int(uint8_t(theirs[header.size() + size_t(y) * width * 3 + x]))));
     EXPECT_LE(worst, 1) << "sigma " << sigma;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Bands of rows share their edge rows: any band count gives the one-band
+// result, also when the kernel reaches past several bands.
+TEST(BlurBandsTest, AnyBandCountGivesTheSameImage) {
+  for (const double sigma : {0.8, 3.0, 10.0}) {
+    for (const TIEPixelFormat format : {ie24RGB, ie8g}) {
+      TIEBitmap one(37, 50, format), many(37, 50, format);
+      std::mt19937 random(3);
+      for (int32_t y = 0; y < 50; ++y)
+        for (int32_t x = 0; x < one.GetRowLength(); ++x) one.GetScanline(y)[x] = many.GetScanline(y)[x] = uint8_t(random());
+      IEGetGlobalSettings()->CoreCount = 1;
+      IEGaussianBlur(&one, nullptr, sigma, {});
+      IEGetGlobalSettings()->CoreCount = 7;
+      IEGaussianBlur(&many, nullptr, sigma, {});
+      if (format == ie8g) {
+        IEGetGlobalSettings()->CoreCount = 1;
+        IEGaussianBlurGray8(&one, 3, 5, 30, 44, sigma);
+        IEGetGlobalSettings()->CoreCount = 5;
+        IEGaussianBlurGray8(&many, 3, 5, 30, 44, sigma);
+      }
+      IEGetGlobalSettings()->CoreCount = -1;
+      for (int32_t y = 0; y < 50; ++y)
+        EXPECT_TRUE(std::equal(one.GetScanline(y), one.GetScanline(y) + one.GetRowLength(), many.GetScanline(y)))
+            << "sigma " << sigma << " row " << y;
+    }
   }
 }
 

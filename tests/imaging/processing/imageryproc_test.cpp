@@ -239,7 +239,7 @@ TEST_F(BlurTest, OtherFormatsAndNoSigmaAreLeftAlone) {
   IEGaussianBlur(nullptr, nullptr, 2, {});
 }
 
-TEST_F(BlurTest, ProgressCountsTheRowsOfBothPasses) {
+TEST_F(BlurTest, ProgressCountsTheRows) {
   auto bitmap = MakeIn(Storage::Memory, 3, 2, ie8g);
   TObject sender;
   std::vector<int> seen;
@@ -249,8 +249,8 @@ TEST_F(BlurTest, ProgressCountsTheRowsOfBothPasses) {
     seen.push_back(per);
   });
   IEGetGlobalSettings()->CoreCount = -1;
-  // Rows 0, 1 of the row pass, then rows 0, 1 of the column pass: 4 steps.
-  EXPECT_EQ(seen, (std::vector<int>{0, 25, 50, 75}));
+  // After each of the 2 rows: Trunc(k x 100 / 2.5).
+  EXPECT_EQ(seen, (std::vector<int>{40, 80}));
 }
 
 // ---- rectangles ---------------------------------------------------------------------------

@@ -238,3 +238,83 @@ TEST_F(PopupTest, ModalCommandChosenByMouseOrKeyLeavesNoFreedMenuBehind) {
 }
 
 }  // namespace
+
+namespace {
+
+display::HeadlessWindowState ShownState(HWND h) {
+  display::HeadlessWindowState state;
+  EXPECT_TRUE(display::HeadlessWindow(reinterpret_cast<display::WindowKey>(h), state));
+  return state;
+}
+
+// Menus, drop-downs and message boxes as the window system gets them, and
+// where the keyboard goes when they close.
+TEST_F(PopupTest, PopUpsArePlacedExactlyAndGiveTheKeyboardBack) {
+  TForm* form = MakeForm();
+  auto* edit = Add<TEdit>(form, "Edit", {10, 10, 100, 31});
+  auto* combo = Add<TComboBox>(form, "Combo", {10, 50, 150, 71});
+  combo->SetStyle(csDropDownList);
+  for (const char* s : {"Low", "High"}) combo->Items()->Add(s);
+  auto* menu = new TPopupMenu(form);
+  auto* item = new TMenuItem(form);
+  item->SetCaption("Message");
+  item->OnClick = [](TObject*) {
+    display::InjectKey(VK_RETURN);
+    ShowMessage("Done");
+  };
+  menu->Items()->Add(item);
+  form->Show();
+  Pump();
+  edit->SetFocus();
+  Pump();
+  const HWND formWindow = form->Handle();
+
+  menu->Popup(300, 200);
+  HWND popup = menu->Window()->Handle();
+  display::HeadlessWindowState s = ShownState(popup);
+  EXPECT_EQ(s.shape.kind, display::WindowKind::PopupMenu);
+  EXPECT_EQ(s.rect.left, 300);
+  EXPECT_EQ(s.rect.top, 200);
+  EXPECT_EQ(GetActiveWindow(), formWindow) << "the form stays active while its menu is open";
+  Key(VK_ESCAPE);
+  EXPECT_TRUE(ShownState(popup).destroyed);
+  EXPECT_TRUE(edit->Focused()) << "Escape gives the keyboard back";
+
+  combo->SetFocus();
+  Pump();
+  combo->SetDroppedDown(true);
+  HWND list = nullptr;
+  for (HWND w = FindWindowEx(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowEx(nullptr, w, nullptr, nullptr))
+    if (w != formWindow && IsWindowVisible(w)) list = w;
+  ASSERT_NE(list, nullptr);
+  s = ShownState(list);
+  EXPECT_EQ(s.shape.kind, display::WindowKind::PopupMenu);
+  const POINT below = combo->ClientToScreen(POINT{0, combo->Height()});
+  EXPECT_EQ(s.rect.left, below.x);
+  EXPECT_EQ(s.rect.top, below.y) << "right below the combo";
+  Key(VK_ESCAPE);
+  Pump();
+  EXPECT_TRUE(ShownState(list).destroyed);
+  EXPECT_TRUE(combo->Focused());
+
+  edit->SetFocus();
+  Pump();
+  HWND box = nullptr;
+  Screen->OnActiveFormChange = [&](TObject*) {
+    if (Screen->ActiveForm() && Screen->ActiveForm() != form) box = Screen->ActiveForm()->Handle();
+  };
+  menu->Popup(300, 200);
+  Key(VK_DOWN);
+  Key(VK_RETURN);
+  Pump();
+  Screen->OnActiveFormChange = nullptr;
+  ASSERT_NE(box, nullptr);
+  s = ShownState(box);
+  EXPECT_EQ(s.shape.kind, display::WindowKind::Dialog);
+  EXPECT_EQ(s.shape.owner, reinterpret_cast<display::WindowKey>(formWindow)) << "kept above the form";
+  EXPECT_TRUE(s.destroyed);
+  EXPECT_EQ(GetActiveWindow(), formWindow);
+  EXPECT_TRUE(edit->Focused()) << "the keyboard is back where it was";
+}
+
+}  // namespace

@@ -42,6 +42,12 @@ TEST(GdiFonts, WindowsFacesResolveToInstalledFamilies) {
   }
   EXPECT_EQ(ResolveFontFamily("courier new"), ResolveFontFamily("Courier New"));
   EXPECT_EQ(ResolveFontFamily("DejaVu Serif"), "DejaVu Serif");  // installed faces stay
+  // The faces of the user interface share one sans family; serif and monospace faces keep their kind.
+  const std::string ui = ResolveFontFamily("MS Sans Serif");
+  for (const char* face : {"Tahoma", "Segoe UI", "MS Shell Dlg 2", "Microsoft Sans Serif"})
+    EXPECT_EQ(ResolveFontFamily(face), ui) << face;
+  for (const char* face : {"Times New Roman", "Georgia"}) EXPECT_NE(ResolveFontFamily(face).find("Serif"), std::string::npos) << face;
+  for (const char* face : {"Courier New", "Consolas"}) EXPECT_NE(ResolveFontFamily(face).find("Mono"), std::string::npos) << face;
 }
 
 TEST(GdiText, HeightsMetricsAndExtents) {

@@ -144,19 +144,19 @@ TEST_F(InputTest, DoubleClicksNeedTheClassStyleAndCloseTimeAndPlace) {
             (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK}));
 }
 
-TEST_F(InputTest, WheelGoesToTheFocusWithScreenCoordinates) {
+TEST_F(InputTest, WheelGoesToTheWindowUnderThePointerWithScreenCoordinates) {
   HWND top = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 200});
   HWND view = Make(WS_VISIBLE, RECT{50, 50, 150, 150}, top);
   HWND other = Make(WS_VISIBLE, RECT{0, 0, 40, 40}, top);
-  SetFocus(view);
-  POINT p = ScreenPoint(other, 5, 5);
+  SetFocus(other);
+  POINT p = ScreenPoint(view, 5, 5);
   display::InjectKeyDown(VK_CONTROL);
   display::InjectWheel(p, -WHEEL_DELTA);
   display::InjectWheel(p, 2 * WHEEL_DELTA, true);
   display::InjectKeyUp(VK_CONTROL);
   Pump();
   auto wheel = Of(view, WM_MOUSEWHEEL);
-  ASSERT_EQ(wheel.size(), 1u);
+  ASSERT_EQ(wheel.size(), 1u) << "the window under the pointer scrolls, not the focused one";
   EXPECT_EQ(static_cast<int16_t>(HIWORD(wheel[0].wParam)), -WHEEL_DELTA);
   EXPECT_EQ(LOWORD(wheel[0].wParam), MK_CONTROL);
   EXPECT_EQ(Client(wheel[0].lParam), p);
@@ -164,6 +164,11 @@ TEST_F(InputTest, WheelGoesToTheFocusWithScreenCoordinates) {
   EXPECT_EQ(static_cast<int16_t>(HIWORD(Of(view, WM_MOUSEHWHEEL)[0].wParam)), 2 * WHEEL_DELTA);
   EXPECT_TRUE(Sent(other, {WM_MOUSEWHEEL}).empty());
   EXPECT_EQ(Sent(top, {WM_MOUSEWHEEL}).size(), 1u) << "unhandled wheel goes up to the parent";
+
+  // Off every window, the focused one scrolls.
+  display::InjectWheel(POINT{500, 500}, WHEEL_DELTA);
+  Pump();
+  EXPECT_EQ(Of(other, WM_MOUSEWHEEL).size(), 1u);
 }
 
 TEST_F(InputTest, KeysCarryWindowsKeyDataAndTypeCharacters) {

@@ -33,6 +33,7 @@ protected:
   static COLORREF Probe(TControl* control, int x, int y) {
     TCustomForm* form = control->GetParentForm();
     form->Update();
+    control->Update();
     HDC dc = GetDC(form->Handle());
     const POINT p = form->ScreenToClient(control->ClientToScreen(POINT{x, y}));
     const COLORREF c = GetPixel(dc, p.x, p.y);

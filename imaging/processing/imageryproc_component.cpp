@@ -1,0 +1,378 @@
+// The processing component: its bitmap, the frame of its operations, the
+// undo and redo lists of image copies, resampling, cropping and filling.
+#include "imaging/processing/imageryproc_component.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "imaging/processing/imageryproc_internal.h"
+
+namespace {
+
+// The caption of an undo entry: a fixed format and the operation's integers.
+template <typename... Args>
+std::string Formatted(const char* format, Args... args) {
+  char text[160];
+  std::snprintf(text, sizeof text, format, static_cast<int>(args)...);
+  return text;
+}
+
+}  // namespace
+
+// ---- fill ------------------------------------------------------------------------------------
+
+void IEFillBitmapRect(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TRGB color,
+                      const TIEProgressEvent& onProgress, TObject* sender) {
+  if (!bitmap) return;
+  x1 = std::max(x1, 0);
+  y1 = std::max(y1, 0);
+  x2 = IEMin(x2, bitmap->GetWidth());
+  y2 = IEMin(y2, bitmap->GetHeight());
+  if (x2 <= x1 || y2 <= y1) return;
+  const TIEPixelFormat format = bitmap->GetPixelFormat();
+  if (format != ie1g && format != ie8g && format != ie24RGB) {
+    bitmap->FillRect(x1, y1, x2 - 1, y2 - 1, (uint32_t{color.b} << 16) | (uint32_t{color.g} << 8) | color.r);
+    return;
+  }
+  const auto* settings = IEGetGlobalSettings();
+  const uint8_t grey = static_cast<uint8_t>(
+      (color.r * settings->GrayWeightRed + color.g * settings->GrayWeightGreen + color.b * settings->GrayWeightBlue) /
+      100);
+  iep::TProgress progress(onProgress, sender, y2 - y1);
+  for (int32_t y = y1; y < y2; ++y) {
+    uint8_t* row = bitmap->GetScanline(y);
+    for (int32_t x = x1; x < x2; ++x) {
+      if (format == ie1g) {
+        const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
+        row[x >> 3] = color.r ? row[x >> 3] | bit : row[x >> 3] & static_cast<uint8_t>(~bit);
+      } else if (format == ie8g) {
+        row[x] = grey;
+      } else {
+        reinterpret_cast<TRGB*>(row)[x] = color;
+      }
+    }
+    progress.Report(y - y1 + 1);
+  }
+}
+
+// ---- life and bitmap ---------------------------------------------------------------------------
+
+TImageryProc::TImageryProc(TComponent* owner)
+    : TComponent(owner), AutoUndo(owner != nullptr), ownBitmap_(std::make_unique<TIEBitmap>()) {
+  bitmap_ = ownBitmap_.get();
+}
+
+TImageryProc* TImageryProc::CreateFromBitmap(TIEBitmap* bitmap) {
+  auto* proc = new TImageryProc(nullptr);
+  proc->SetAttachedBitmap(bitmap);
+  return proc;
+}
+
+TImageryProc::~TImageryProc() = default;
+
+void TImageryProc::SetAttachedBitmap(TIEBitmap* bitmap) {
+  if (bitmap) {
+    bitmap_ = bitmap;
+    ownBitmap_.reset();
+  } else if (!ownBitmap_) {
+    ownBitmap_ = std::make_unique<TIEBitmap>();
+    bitmap_ = ownBitmap_.get();
+  }
+}
+
+// ---- frame -----------------------------------------------------------------------------------------
+
+bool TImageryProc::CheckAndConvert(std::initializer_list<TIEPixelFormat> allowed) {
+  if (!bitmap_) return false;
+  const TIEPixelFormat format = bitmap_->GetPixelFormat();
+  if (allowed.size() == 0 || std::find(allowed.begin(), allowed.end(), format) != allowed.end()) return true;
+  if (!AutoConvertFormat || std::find(allowed.begin(), allowed.end(), ie24RGB) == allowed.end()) return false;
+  std::unique_ptr<TIEBitmap> converted = iep::ConvertedCopy(bitmap_, ie24RGB);
+  bitmap_->AssignImage(converted.get());
+  return true;
+}
+
+bool TImageryProc::GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask) {
+  x1 = y1 = 0;
+  x2 = bitmap_ ? bitmap_->GetWidth() : 0;
+  y2 = bitmap_ ? bitmap_->GetHeight() : 0;
+  mask = nullptr;
+  return false;
+}
+
+bool TImageryProc::BeginImageWork(std::initializer_list<TIEPixelFormat> allowed, int32_t& x1, int32_t& y1,
+                                  int32_t& x2, int32_t& y2, const std::string& caption, TIEBitmap*& work,
+                                  TIEMask*& mask) {
+  if (AutoUndo) SaveUndoWithCaption(caption, ieuImage);
+  if (!CheckAndConvert(allowed)) return false;
+  GetSelectionArea(x1, y1, x2, y2, mask);
+  work = bitmap_;
+  if (!mask || mask->IsEmpty()) return true;
+  // The bounding box of the selection, cut to the image.
+  const int32_t left = std::max(mask->X1, 0), top = std::max(mask->Y1, 0);
+  const int32_t right = std::min(mask->X2, bitmap_->GetWidth() - 1), bottom = std::min(mask->Y2, bitmap_->GetHeight() - 1);
+  if (right < left || bottom < top) return true;
+  auto copy = std::make_unique<TIEBitmap>(right - left + 1, bottom - top + 1, bitmap_->GetPixelFormat());
+  const size_t bytes = static_cast<size_t>((int64_t{copy->GetWidth()} * copy->GetBitCount() + 7) / 8);
+  const int64_t offset = int64_t{left} * bitmap_->GetBitCount();
+  for (int32_t y = top; y <= bottom; ++y) {
+    if (offset % 8 == 0)
+      std::memcpy(copy->GetScanline(y - top), bitmap_->GetScanline(y) + offset / 8, bytes);
+    else
+      IECopyBits(copy->GetScanline(y - top), bitmap_->GetScanline(y), 0, left, copy->GetWidth(),
+                 bitmap_->GetRowLength());
+  }
+  if (TIEBitmap* alpha = bitmap_->PeekAlphaChannel())
+    for (int32_t y = top; y <= bottom; ++y)
+      std::memcpy(copy->GetAlphaChannel()->GetScanline(y - top), alpha->GetScanline(y) + left,
+                  static_cast<size_t>(copy->GetWidth()));
+  x1 = y1 = 0;
+  x2 = copy->GetWidth();
+  y2 = copy->GetHeight();
+  work = copy.release();
+  return true;
+}
+
+void TImageryProc::EndImageWork(TIEBitmap* work, TIEMask* mask) {
+  if (work && work != bitmap_) {
+    std::unique_ptr<TIEBitmap> owned(work);
+    if (mask) {
+      mask->CopyBitmap(*bitmap_, *work, false, true, false);
+      TIEBitmap* alpha = work->PeekAlphaChannel();
+      if (alpha && !alpha->FullFlag()) {
+        mask->CopyAlphaChannel(*bitmap_, *work, false, true);
+        bitmap_->GetAlphaChannel()->SetFullFlag(false);
+      }
+    }
+  }
+  NotifyImageChanged();
+}
+
+void TImageryProc::DoFinishWork() {
+  if (OnProgress) OnProgress(this, 100);
+  if (OnFinishWork) OnFinishWork(this);
+}
+
+// ---- undo and redo ---------------------------------------------------------------------------------
+
+void TImageryProc::SetUndoLimit(int32_t limit) {
+  if (limit < 0) return;
+  undoLimit_ = limit;
+  while (static_cast<int32_t>(undo_.size()) > limit) undo_.erase(undo_.begin());
+  while (static_cast<int32_t>(redo_.size()) > limit) redo_.erase(redo_.begin());
+}
+
+std::string TImageryProc::CaptionAt(const TEntries& list, int32_t position) {
+  if (position < 0 || position >= static_cast<int32_t>(list.size())) return {};
+  return list[list.size() - 1 - static_cast<size_t>(position)].Caption;
+}
+
+void TImageryProc::ClearAt(TEntries& list, int32_t position) {
+  if (position < 0 || position >= static_cast<int32_t>(list.size())) return;
+  list.erase(list.end() - 1 - position);
+}
+
+TIEUndoSource TImageryProc::GetUndoSource(int32_t listIndex) const {
+  if (listIndex < 0 || listIndex >= UndoCount()) return ieuUnknown;
+  return undo_[static_cast<size_t>(listIndex)].Source;
+}
+
+int32_t TImageryProc::GetUndoTag(int32_t position) const {
+  return position >= 0 && position < UndoCount() ? undo_[undo_.size() - 1 - static_cast<size_t>(position)].Tag : 0;
+}
+
+int32_t TImageryProc::GetRedoTag(int32_t position) const {
+  return position >= 0 && position < RedoCount() ? redo_[redo_.size() - 1 - static_cast<size_t>(position)].Tag : 0;
+}
+
+bool TImageryProc::Save(TEntries& list, TIEUndoSource source, bool fireEvent) {
+  if (undoLimit_ == 0) return false;
+  bool made = false;
+  // Only image copies can be kept without a view; the view's state sources make no entry here.
+  if (source == ieuImage) {
+    if (!CheckAndConvert({})) return false;
+    if (bitmap_->GetWidth() >= 2 && bitmap_->GetHeight() >= 2) {
+      TEntry entry;
+      entry.Image = std::make_unique<TIEBitmap>();
+      entry.Image->SetLocation(ieTempFile);
+      entry.Image->Assign(bitmap_);
+      entry.Source = source;
+      entry.Tag = UndoTag;
+      while (static_cast<int32_t>(list.size()) >= undoLimit_) list.erase(list.begin());
+      list.push_back(std::move(entry));
+      made = true;
+    }
+  }
+  if (fireEvent && OnSaveUndo) OnSaveUndo(this, source);
+  return made;
+}
+
+void TImageryProc::SaveWithCaption(TEntries& list, const std::string& caption, TIEUndoSource source,
+                                   bool undoSide) {
+  if (!CheckAndConvert({}) || bitmap_->GetWidth() < 2 || bitmap_->GetHeight() < 2) return;
+  if (Save(list, source, undoSide)) list.back().Caption = caption;
+}
+
+void TImageryProc::SaveUndoWithCaption(const std::string& caption, TIEUndoSource source) {
+  SaveWithCaption(undo_, caption, source, true);
+}
+
+void TImageryProc::SaveRedoWithCaption(const std::string& caption, TIEUndoSource source) {
+  SaveWithCaption(redo_, caption, source, false);
+}
+
+void TImageryProc::Apply(TEntries& list, int32_t position, bool isUndo, bool saveRedo) {
+  if (!CheckAndConvert({}) || position < 0 || position >= static_cast<int32_t>(list.size())) return;
+  const size_t index = list.size() - 1 - static_cast<size_t>(position);
+  const TIEUndoSource source = list[index].Source;
+  const int32_t tag = list[index].Tag;
+  if (saveRedo && Save(redo_, source, false)) redo_.back().Tag = tag;
+  // The redo recording may not touch the undo list, so the entry is still at index.
+  TEntry& entry = list[index];
+  if (OnBeforeUndoRedo) {
+    bool handled = false;
+    OnBeforeUndoRedo(this, isUndo, source, entry.Image.get(), tag, handled);
+    if (handled) return;
+  }
+  if (source == ieuImage && entry.Image) {
+    bitmap_->Assign(entry.Image.get());
+    NotifyImageChanged();
+  }
+}
+
+// ---- operations -------------------------------------------------------------------------------------
+
+void TImageryProc::UndoImage(const std::string& caption) {
+  if (AutoUndo) SaveUndoWithCaption(caption, ieuImage);
+}
+
+bool TImageryProc::ResampleInto(TIEBitmap* dest, int32_t newWidth, int32_t newHeight, TResampleFilter filter,
+                                bool fitInside) {
+  if (!dest || !CheckAndConvert({})) return false;
+  const int32_t width = bitmap_->GetWidth(), height = bitmap_->GetHeight();
+  if (width < 1 || height < 1) return false;
+  IECalcResampleSize(newWidth, newHeight, width, height, fitInside);
+  if (newWidth < 1 || newHeight < 1) return false;  // both sides negative: no size to make
+  if (!dest->Allocate(newWidth, newHeight, bitmap_->GetPixelFormat())) return false;
+  IEResampleBitmap(bitmap_, dest, filter, OnProgress, this);
+  return true;
+}
+
+void TImageryProc::ResampleTo(TIEBitmap* dest, int32_t newWidth, int32_t newHeight, TResampleFilter filter,
+                              bool fitInside) {
+  if (ResampleInto(dest, newWidth, newHeight, filter, fitInside)) DoFinishWork();
+}
+
+void TImageryProc::Resample(int32_t newWidth, int32_t newHeight, TResampleFilter filter, bool fitInside) {
+  if (!CheckAndConvert({}) || bitmap_->IsEmpty()) return;
+  if (newWidth == bitmap_->GetWidth() && newHeight == bitmap_->GetHeight()) return;
+  if (newWidth < 0 && newHeight < 0) return;
+  UndoImage(Formatted("Resample %d, %d", newWidth, newHeight));
+  TIEBitmap result;
+  if (!ResampleInto(&result, newWidth, newHeight, filter, fitInside)) return;
+  bitmap_->Assign(&result);
+  NotifyImageChanged();
+  DoFinishWork();
+}
+
+void TImageryProc::Crop(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  if (!CheckAndConvert({})) return;
+  const int32_t width = bitmap_->GetWidth(), height = bitmap_->GetHeight();
+  if (x1 == 0 && y1 == 0 && x2 == width - 1 && y2 == height - 1) return;
+  if (x2 < x1 || y2 < y1) return;
+  UndoImage(Formatted("Crop %d, %d, %d, %d", x1, y1, x2, y2));
+  // The part outside the image, when the rectangle reaches beyond it, takes the background.
+  const int64_t cropW = int64_t{x2} - x1 + 1, cropH = int64_t{y2} - y1 + 1;
+  if (cropW > INT32_MAX || cropH > INT32_MAX) return;
+  TIEBitmap result(static_cast<int32_t>(cropW), static_cast<int32_t>(cropH), bitmap_->GetPixelFormat());
+  if (result.IsEmpty()) return;
+  result.Fill(background_);
+  const bool withAlpha = bitmap_->HasAlphaChannel();
+  if (withAlpha) result.GetAlphaChannel()->Fill(0);
+  const int32_t left = std::max(x1, 0), right = std::min(x2, width - 1);
+  const int32_t bits = bitmap_->GetBitCount();
+  for (int32_t y = std::max(y1, 0); y <= std::min(y2, height - 1) && left <= right; ++y) {
+    const int32_t count = right - left + 1;
+    IECopyBits(result.GetScanline(y - y1), bitmap_->GetScanline(y), (left - x1) * bits, left * bits, count * bits,
+               bitmap_->GetRowLength());
+    if (withAlpha)
+      std::memcpy(result.GetAlphaChannel()->GetScanline(y - y1) + (left - x1),
+                  bitmap_->GetAlphaChannel()->GetScanline(y) + left, static_cast<size_t>(count));
+  }
+  if (bitmap_->GetPixelFormat() == ie8p) bitmap_->CopyPaletteTo(&result);
+  if (withAlpha) result.GetAlphaChannel()->UpdateAllFull();
+  else result.RemoveAlphaChannel();
+  bitmap_->Assign(&result);
+  NotifyImageChanged();
+  DoFinishWork();
+}
+
+void TImageryProc::CropSel(bool alphaOnly) {
+  if (!CheckAndConvert({})) return;
+  UndoImage("CropSel");
+  int32_t x1, y1, x2, y2;
+  TIEMask* mask = nullptr;
+  if (GetSelectionArea(x1, y1, x2, y2, mask) && mask && !mask->IsEmpty()) {
+    if (alphaOnly) {
+      TIEBitmap* alpha = bitmap_->GetAlphaChannel();
+      for (int32_t y = 0; y < bitmap_->GetHeight(); ++y)
+        for (int32_t x = 0; x < bitmap_->GetWidth(); ++x)
+          alpha->SetPixel8(x, y, mask->IsPointInside(x, y) ? 255 : 0);
+      alpha->UpdateAllFull();
+    } else {
+      TIEBitmap result(mask->X2 - mask->X1 + 1, mask->Y2 - mask->Y1 + 1, bitmap_->GetPixelFormat());
+      result.Fill(background_);
+      if (bitmap_->GetPixelFormat() == ie8p) bitmap_->CopyPaletteTo(&result);
+      mask->CopyBitmap(result, *bitmap_, true, false, true);
+      bitmap_->Assign(&result);
+      TIEBitmap* alpha = bitmap_->GetAlphaChannel();
+      alpha->UpdateAllFull();
+      if (alpha->FullFlag()) bitmap_->RemoveAlphaChannel();
+    }
+  }
+  NotifyImageChanged();
+  DoFinishWork();
+}
+
+void TImageryProc::Fill(TRGB color) {
+  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  TIEBitmap* work = nullptr;
+  TIEMask* mask = nullptr;
+  if (!BeginImageWork({}, x1, y1, x2, y2, Formatted("Fill (%d, %d, %d)", color.r, color.g, color.b), work, mask))
+    return;
+  IEFillBitmapRect(work, x1, y1, x2, y2, color, OnProgress, this);
+  EndImageWork(work, mask);
+  DoFinishWork();
+}
+
+void TImageryProc::Clear() {
+  if (!CheckAndConvert({})) return;
+  UndoImage("Clear");
+  bitmap_->Fill(background_);
+  NotifyImageChanged();
+  DoFinishWork();
+}
+
+void TImageryProc::Rotate(uint8_t antialiasMode, int64_t background, double angle) {
+  if (angle == 0 || !CheckAndConvert({})) return;
+  if (AutoUndo) {
+    char caption[64];
+    std::snprintf(caption, sizeof caption, "Rotate %f", angle);
+    SaveUndoWithCaption(caption, ieuImage);
+  }
+  const TColor color = background == -1 ? background_ : static_cast<TColor>(background);
+  const bool exact = angle == std::trunc(angle) && std::fmod(angle, 90) == 0;
+  TIEBitmap* alpha = bitmap_->PeekAlphaChannel();
+  if (antialiasMode == 0 || exact || bitmap_->GetPixelFormat() != ie24RGB) {
+    IERotateNearest(bitmap_, color, this, angle, OnProgress);
+    if (alpha) IERotateNearest(alpha, 0, nullptr, angle, {});
+  } else {
+    const int32_t interpolation = antialiasMode == 3 ? 3 : 2;
+    IERotateInterpolated(bitmap_, color, interpolation, angle, OnProgress, this);
+    if (alpha) IERotateInterpolated8(alpha, 0, interpolation, angle);
+  }
+  NotifyImageChanged();
+  DoFinishWork();
+}

@@ -1,0 +1,176 @@
+// The processing component TImageryProc: the one bitmap it works on, the
+// frame of its operations, its undo and redo lists and the operations of
+// resampling, cropping and filling.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_mask.h"
+#include "imaging/processing/imageryproc.h"
+#include "platform/forms/classes.h"
+
+enum TIEUndoSource : uint8_t {
+  ieuUnknown, ieuImage, ieuSelection, ieuObject, ieuLayer, ieuFullLayer, ieuObjectsAndLayers
+};
+using TIESaveUndoEvent = std::function<void(TObject* sender, TIEUndoSource source)>;
+using TIEBeforeUndoRedoEvent = std::function<void(TObject* sender, bool isUndo, TIEUndoSource source,
+                                                  TObject* undoObj, int32_t tag, bool& handled)>;
+
+// Fills rows y1 .. y2 - 1 and columns x1 .. x2 - 1 (ends cut to the image) with color:
+// ie1g by the red byte (0 clears), ie8g with its grey, ie24RGB directly, other formats through FillRect.
+void IEFillBitmapRect(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TRGB color,
+                      const TIEProgressEvent& onProgress, TObject* sender);
+
+// Grey level (R x wr + G x wg + B x wb) div 100 with the settings' weights.
+int32_t IERGBToGray(TRGB c);
+// Integer HSV: H 0..359 degrees, S and V 0..99.
+void IERGBToHSV(TRGB c, int32_t& h, int32_t& s, int32_t& v);
+void IEHSVToRGB(TRGB& c, int32_t h, int32_t s, int32_t v);
+
+// Histogram channels, one bit each.
+using THistogramKind = uint8_t;
+constexpr THistogramKind hkRed = 1, hkGreen = 2, hkBlue = 4, hkGray = 8, hkHue = 16;
+struct TIEHistogramEntry {
+  uint32_t Red = 0, Green = 0, Blue = 0, Gray = 0, Hue = 0;
+};
+// 360 entries for hkHue alone, else 2 ^ (bits per channel).
+using TIEHistogram = std::vector<TIEHistogramEntry>;
+// Counts rows y1..y2 - 1, columns x1..x2 - 1 of an ie8g, ie16Gray or ie24RGB
+// bitmap (other formats: all zero) where the mask (when given and not empty) is set.
+void IEComputeHistogram(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TIEMask* mask,
+                        THistogramKind kinds, TIEHistogram& histogram);
+
+// The mean colour: per row sums div width, then the totals div height
+// (128, 128, 128 for an empty bitmap).
+void IEGetAverageColor(TIEBitmap* bitmap, int32_t& red, int32_t& green, int32_t& blue);
+// Counts of the grey levels of every pixel.
+void IEGrayHistogram(TIEBitmap* source, std::array<int64_t, 256>& counts);
+// dest becomes ie1g: a pixel is white when its grey is at least threshold
+// (0..255; -1 the grey of the mean colour; -2 the maximum-entropy threshold,
+// all white when none exists). An ie1g source is copied.
+void IEThresholdTo1Bit(TIEBitmap* source, TIEBitmap* dest, int32_t threshold, const TIEProgressEvent& onProgress,
+                       TObject* sender);
+
+class TImageryProc : public TComponent {
+public:
+  // AutoUndo is set exactly when an owner is given.
+  explicit TImageryProc(TComponent* owner);
+  // Without owner and AutoUndo, working on the caller's bitmap (not owned).
+  static TImageryProc* CreateFromBitmap(TIEBitmap* bitmap);
+  ~TImageryProc() override;
+
+  // -- the bitmap
+  TIEBitmap* GetBitmap() const { return bitmap_; }
+  // The caller's bitmap (kept, not owned); null gives a new own empty one.
+  void SetAttachedBitmap(TIEBitmap* bitmap);
+  TColor Background() const { return background_; }
+  void SetBackground(TColor color) { background_ = color; }
+
+  bool AutoUndo = false;
+  bool AutoConvertFormat = true;
+  int32_t UndoTag = 0;
+  TIEProgressEvent OnProgress;
+  TNotifyEvent OnFinishWork;
+  TIESaveUndoEvent OnSaveUndo;
+  TIEBeforeUndoRedoEvent OnBeforeUndoRedo;
+
+  // -- the frame
+  // True when the bitmap's format is in allowed (an empty list allows all),
+  // or was converted to ie24RGB when that is allowed and AutoConvertFormat is set.
+  bool CheckAndConvert(std::initializer_list<TIEPixelFormat> allowed);
+  // The selection: rectangle with exclusive ends and the mask; false and the
+  // whole image when nothing is selected. Without a view nothing is; a
+  // descendant that owns a selection answers here.
+  virtual bool GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask);
+  bool BeginImageWork(std::initializer_list<TIEPixelFormat> allowed, int32_t& x1, int32_t& y1, int32_t& x2,
+                      int32_t& y2, const std::string& caption, TIEBitmap*& work, TIEMask*& mask);
+  void EndImageWork(TIEBitmap* work, TIEMask* mask);
+  void NotifyImageChanged() {}
+  // Progress 100, then OnFinishWork.
+  virtual void DoFinishWork();
+
+  // -- undo and redo; positions count from the newest entry (0)
+  int32_t UndoLimit() const { return undoLimit_; }
+  // A negative limit is refused (the limit stays).
+  void SetUndoLimit(int32_t limit);
+  virtual bool CanUndo() const { return !undo_.empty(); }
+  virtual bool CanRedo() const { return !redo_.empty(); }
+  virtual int32_t UndoCount() const { return static_cast<int32_t>(undo_.size()); }
+  virtual int32_t RedoCount() const { return static_cast<int32_t>(redo_.size()); }
+  // "" for a position out of range.
+  virtual std::string GetUndoCaption(int32_t position) const { return CaptionAt(undo_, position); }
+  virtual std::string GetRedoCaption(int32_t position) const { return CaptionAt(redo_, position); }
+  // By list index (0 = oldest); ieuUnknown out of range.
+  TIEUndoSource GetUndoSource(int32_t listIndex) const;
+  int32_t GetUndoTag(int32_t position) const;
+  int32_t GetRedoTag(int32_t position) const;
+  virtual void SaveUndo(TIEUndoSource source) { Save(undo_, source, true); }
+  virtual void SaveUndoWithCaption(const std::string& caption, TIEUndoSource source);
+  virtual void SaveRedo(TIEUndoSource source) { Save(redo_, source, false); }
+  virtual void SaveRedoWithCaption(const std::string& caption, TIEUndoSource source);
+  virtual void ClearUndo() { ClearUndoAt(0); }
+  void ClearUndoAt(int32_t position) { ClearAt(undo_, position); }
+  virtual void ClearRedo() { ClearAt(redo_, 0); }
+  virtual void ClearAllUndo() { undo_.clear(); }
+  virtual void ClearAllRedo() { redo_.clear(); }
+  virtual void Undo(bool saveRedo) { UndoAt(0, saveRedo); }
+  virtual void UndoAt(int32_t position, bool saveRedo) { Apply(undo_, position, true, saveRedo); }
+  virtual void Redo() { RedoAt(0); }
+  virtual void RedoAt(int32_t position) { Apply(redo_, position, false, false); }
+
+  // -- operations
+  // Resamples to the size IECalcResampleSize gives; the same size, or both
+  // sizes negative, change nothing and record nothing.
+  void Resample(int32_t newWidth, int32_t newHeight, TResampleFilter filter, bool fitInside);
+  // Resamples into dest, leaving the image alone.
+  void ResampleTo(TIEBitmap* dest, int32_t newWidth, int32_t newHeight, TResampleFilter filter, bool fitInside);
+  // Keeps x1..x2, y1..y2 (inclusive) of the image and its alpha channel.
+  void Crop(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+  // Right and bottom inclusive.
+  void CropToRect(const RECT& rect) { Crop(rect.left, rect.top, rect.right, rect.bottom); }
+  // Cuts the image to the selection's bounding box; unselected pixels of the
+  // box become transparent. alphaOnly: only the alpha channel becomes the mask.
+  void CropSel(bool alphaOnly);
+  void Fill(TRGB color);
+  void Clear();
+  // The histograms of the image or its selection; other formats than ie8g,
+  // ie16Gray and ie24RGB are counted on a 24-bit copy (with AutoConvertFormat),
+  // never converted. No undo, no finish.
+  void GetHistogram(THistogramKind kinds, TIEHistogram& histogram);
+  // Turns the image and its alpha channel by angle degrees (counter-clockwise);
+  // background -1 is Background(). Mode 0, formats other than ie24RGB and whole
+  // multiples of 90 go by nearest pixel (keeping the format); modes 1 and 2
+  // interpolate bilinearly, 3 bicubically. An angle of 0 does nothing.
+  void Rotate(uint8_t antialiasMode, int64_t background, double angle);
+
+private:
+  struct TEntry {
+    std::unique_ptr<TIEBitmap> Image;  // ieuImage; the other sources keep view state
+    TIEUndoSource Source = ieuUnknown;
+    std::string Caption;
+    int32_t Tag = 0;
+  };
+  using TEntries = std::vector<TEntry>;
+
+  static std::string CaptionAt(const TEntries& list, int32_t position);
+  static void ClearAt(TEntries& list, int32_t position);
+  // Records an entry; true when one was made.
+  bool Save(TEntries& list, TIEUndoSource source, bool fireEvent);
+  void SaveWithCaption(TEntries& list, const std::string& caption, TIEUndoSource source, bool undoSide);
+  void Apply(TEntries& list, int32_t position, bool isUndo, bool saveRedo);
+  // ResampleTo without the finish report.
+  bool ResampleInto(TIEBitmap* dest, int32_t newWidth, int32_t newHeight, TResampleFilter filter, bool fitInside);
+  void UndoImage(const std::string& caption);
+
+  TIEBitmap* bitmap_ = nullptr;
+  std::unique_ptr<TIEBitmap> ownBitmap_;
+  TColor background_ = 0;
+  int32_t undoLimit_ = 1;
+  TEntries undo_, redo_;
+};

@@ -1,0 +1,249 @@
+// Rotation by any angle: exact quarter and half turns, the nearest-pixel
+// rotation for every pixel format, the bilinear and bicubic rotations of
+// 3-byte and one-byte pictures, and the mirror.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_mask.h"
+#include "imaging/processing/imageryproc.h"
+#include "imaging/processing/imageryproc_internal.h"
+
+namespace {
+
+using iep::GetBit;
+using iep::PutBit;
+
+// Copies pixel sx of source row to pixel dx of dest row, bits or bytes.
+void CopyPixel(const uint8_t* source, int64_t sx, uint8_t* dest, int64_t dx, int32_t bits) {
+  if (bits == 1)
+    PutBit(dest, dx, GetBit(source, sx));
+  else
+    std::memcpy(dest + dx * (bits / 8), source + sx * (bits / 8), static_cast<size_t>(bits / 8));
+}
+
+// Copies of the source rows, so that any storage can be read freely.
+std::vector<std::vector<uint8_t>> SourceRows(TIEBitmap* source) {
+  std::vector<std::vector<uint8_t>> rows(static_cast<size_t>(source->GetHeight()));
+  const size_t length = static_cast<size_t>(source->RowLength64());
+  for (int32_t y = 0; y < source->GetHeight(); ++y) rows[y].assign(source->GetScanline(y), source->GetScanline(y) + length);
+  return rows;
+}
+
+// Allocates dest for source's format (palette included) at width x height.
+bool Prepare(TIEBitmap* source, TIEBitmap* dest, int32_t width, int32_t height) {
+  if (!dest->Allocate(width, height, source->GetPixelFormat())) return false;
+  if (source->GetPixelFormat() == ie8p) source->CopyPaletteTo(dest);
+  return true;
+}
+
+// An exact turn by quarter turns (1 counter-clockwise, 2 half, 3 clockwise).
+void Turn(TIEBitmap* source, TIEBitmap* dest, int32_t quarters) {
+  const int32_t w = source->GetWidth(), h = source->GetHeight();
+  const int32_t bits = source->GetBitCount();
+  const bool sideways = quarters % 2 == 1;
+  if (!Prepare(source, dest, sideways ? h : w, sideways ? w : h)) return;
+  if (bits == 1) dest->Fill(0);
+  const auto rows = SourceRows(source);
+  for (int32_t dy = 0; dy < dest->GetHeight(); ++dy) {
+    uint8_t* out = dest->GetScanline(dy);
+    for (int32_t dx = 0; dx < dest->GetWidth(); ++dx) {
+      int32_t sx, sy;
+      if (quarters == 1) {  // counter-clockwise: dest (y, W - 1 - x) = source (x, y)
+        sx = w - 1 - dy;
+        sy = dx;
+      } else if (quarters == 3) {  // clockwise: dest (H - 1 - y, x) = source (x, y)
+        sx = dy;
+        sy = h - 1 - dx;
+      } else {
+        sx = w - 1 - dx;
+        sy = h - 1 - dy;
+      }
+      CopyPixel(rows[sy].data(), sx, out, dx, bits);
+    }
+  }
+}
+
+// The quarter turns of a whole multiple of 90 degrees; -1 for other angles.
+int32_t QuarterTurns(double angle) {
+  if (angle != std::trunc(angle) || std::fmod(angle, 90) != 0) return -1;
+  const int64_t degrees = static_cast<int64_t>(angle) % 360;
+  return static_cast<int32_t>(((degrees + 360) % 360) / 90);
+}
+
+// The rotated geometry: destination size and the source position of
+// destination pixel (i, j).
+struct TRotation {
+  double Cos, Sin, CxS, CyS, CxD, CyD;
+  int32_t Width, Height;
+  TRotation(double angle, int32_t w, int32_t h) {
+    const double theta = angle * std::numbers::pi / 180;
+    Cos = std::cos(theta);
+    Sin = std::sin(theta);
+    Width = static_cast<int32_t>(std::nearbyint(std::fabs(Cos) * w + std::fabs(Sin) * h));
+    Height = static_cast<int32_t>(std::nearbyint(std::fabs(Sin) * w + std::fabs(Cos) * h));
+    Width = std::max(Width, 1);
+    Height = std::max(Height, 1);
+    CxS = (w - 1) / 2.0;
+    CyS = (h - 1) / 2.0;
+    CxD = (Width - 1) / 2.0;
+    CyD = (Height - 1) / 2.0;
+  }
+};
+
+// Bilinear (truncated) or bicubic (rounded, clamped) sample of channel c of
+// Channels-byte pixels; sample(x, y, c) reads with the caller's edge rule.
+template <typename Sample>
+uint8_t Interpolate(double sx, double sy, int32_t interpolation, int32_t c, const Sample& sample) {
+  const double fx0 = std::floor(sx), fy0 = std::floor(sy);
+  const int32_t x0 = static_cast<int32_t>(fx0), y0 = static_cast<int32_t>(fy0);
+  const double fx = sx - fx0, fy = sy - fy0;
+  if (interpolation == 2) {
+    const double p00 = sample(x0, y0, c), p10 = sample(x0 + 1, y0, c);
+    const double p01 = sample(x0, y0 + 1, c), p11 = sample(x0 + 1, y0 + 1, c);
+    const double top = p00 + (p10 - p00) * fx, bottom = p01 + (p11 - p01) * fx;
+    return static_cast<uint8_t>(std::clamp(std::trunc(top + (bottom - top) * fy), 0.0, 255.0));
+  }
+  const auto weights = [](double t, double* w) {
+    w[0] = -t * (1 - t) * (1 - t);
+    w[1] = 1 - 2 * t * t + t * t * t;
+    w[2] = t + t * t - t * t * t;
+    w[3] = -t * t * (1 - t);
+  };
+  double wx[4], wy[4];
+  weights(fx, wx);
+  weights(fy, wy);
+  double sum = 0;
+  for (int32_t r = 0; r < 4; ++r) {
+    double row = 0;
+    for (int32_t k = 0; k < 4; ++k) row += wx[k] * sample(x0 - 1 + k, y0 - 1 + r, c);
+    sum += wy[r] * row;
+  }
+  return static_cast<uint8_t>(std::clamp(std::nearbyint(sum), 0.0, 255.0));
+}
+
+template <int32_t Channels>
+void RotateInterpolated(TIEBitmap* source, TIEBitmap* dest, const uint8_t* background, double angle,
+                        int32_t interpolation, bool repeatEdge, const TIEProgressEvent& onProgress, TObject* sender) {
+  const int32_t w = source->GetWidth(), h = source->GetHeight();
+  const TRotation rot(angle, w, h);
+  if (!dest->Allocate(rot.Width, rot.Height, Channels == 3 ? ie24RGB : source->GetPixelFormat())) return;
+  if (interpolation != 2 && interpolation != 3) return;
+  const auto rows = SourceRows(source);
+  const auto sample = [&](int32_t x, int32_t y, int32_t c) -> double {
+    if (repeatEdge && x >= -1 && x <= w && y >= -1 && y <= h) {
+      x = std::clamp(x, 0, w - 1);
+      y = std::clamp(y, 0, h - 1);
+    }
+    if (x < 0 || x >= w || y < 0 || y >= h) return background[c];
+    return rows[y][static_cast<size_t>(x) * Channels + c];
+  };
+  iep::TProgress progress(onProgress, sender, rot.Height);
+  std::vector<double> colX(static_cast<size_t>(rot.Width)), colY(static_cast<size_t>(rot.Width));
+  for (int32_t i = 0; i < rot.Width; ++i) {
+    colX[i] = (i - rot.CxD) * rot.Cos + rot.CxS;
+    colY[i] = (i - rot.CxD) * rot.Sin + rot.CyS;
+  }
+  std::vector<uint8_t> out(static_cast<size_t>(rot.Width) * Channels);
+  for (int32_t j = 0; j < rot.Height; ++j) {
+    const double rowX = -(j - rot.CyD) * rot.Sin, rowY = (j - rot.CyD) * rot.Cos;
+    for (int32_t i = 0; i < rot.Width; ++i)
+      for (int32_t c = 0; c < Channels; ++c)
+        out[static_cast<size_t>(i) * Channels + c] = Interpolate(colX[i] + rowX, colY[i] + rowY, interpolation, c, sample);
+    std::memcpy(dest->GetScanline(j), out.data(), out.size());
+    progress.Report(j);
+  }
+}
+
+}  // namespace
+
+void IERotateNearestTo(TIEBitmap* source, TIEBitmap* dest, double background, double angle,
+                       const TIEProgressEvent& onProgress, TObject* sender) {
+  if (!source || !dest || source == dest || source->IsEmpty()) return;
+  const int32_t quarters = QuarterTurns(angle);
+  if (quarters == 0) {
+    dest->Assign(source);
+    return;
+  }
+  if (quarters > 0) {
+    Turn(source, dest, quarters);
+    return;
+  }
+  const int32_t w = source->GetWidth(), h = source->GetHeight(), bits = source->GetBitCount();
+  const TRotation rot(angle, w, h);
+  if (!Prepare(source, dest, rot.Width, rot.Height)) return;
+  dest->Fill(bits == 1 ? 0 : background);
+  const auto rows = SourceRows(source);
+  std::vector<int64_t> colX(static_cast<size_t>(rot.Width)), colY(static_cast<size_t>(rot.Width));
+  for (int32_t i = 0; i < rot.Width; ++i) {
+    colX[i] = std::llround((i - rot.CxD) * rot.Cos + rot.CxS);
+    colY[i] = std::llround((i - rot.CxD) * rot.Sin + rot.CyS);
+  }
+  iep::TProgress progress(onProgress, sender, rot.Height);
+  for (int32_t j = 0; j < rot.Height; ++j) {
+    const int64_t rowX = std::llround((j - rot.CyD) * rot.Sin), rowY = std::llround((j - rot.CyD) * rot.Cos);
+    uint8_t* out = dest->GetScanline(j);
+    for (int32_t i = 0; i < rot.Width; ++i) {
+      const int64_t sx = colX[i] - rowX, sy = colY[i] + rowY;
+      if (sx >= 0 && sx < w && sy >= 0 && sy < h) CopyPixel(rows[sy].data(), sx, out, i, bits);
+    }
+    progress.Report(j);
+  }
+}
+
+void IERotateNearest(TIEBitmap* bitmap, double background, TObject* sender, double angle,
+                     const TIEProgressEvent& onProgress) {
+  if (!bitmap || bitmap->IsEmpty()) return;
+  TIEBitmap rotated;
+  IERotateNearestTo(bitmap, &rotated, background, angle, onProgress, sender);
+  if (!rotated.IsEmpty()) bitmap->AssignImage(&rotated);
+}
+
+void IERotateInterpolatedTo(TIEBitmap* source, TIEBitmap* dest, TColor background, double angle,
+                            int32_t interpolation, const TIEProgressEvent& onProgress, TObject* sender) {
+  if (!source || !dest || source == dest || source->IsEmpty() || source->GetPixelFormat() != ie24RGB) return;
+  TRGB rgb;
+  IEColorToRGB(background, rgb);
+  const uint8_t channels[3] = {rgb.b, rgb.g, rgb.r};
+  RotateInterpolated<3>(source, dest, channels, angle, interpolation, true, onProgress, sender);
+}
+
+void IERotateInterpolated(TIEBitmap* bitmap, TColor background, int32_t interpolation, double angle,
+                          const TIEProgressEvent& onProgress, TObject* sender) {
+  if (!bitmap || bitmap->IsEmpty() || bitmap->GetPixelFormat() != ie24RGB) return;
+  TIEBitmap rotated;
+  IERotateInterpolatedTo(bitmap, &rotated, background, angle, interpolation, onProgress, sender);
+  if (!rotated.IsEmpty()) bitmap->AssignImage(&rotated);
+}
+
+void IERotateInterpolated8To(TIEBitmap* source, TIEBitmap* dest, uint8_t background, double angle,
+                             int32_t interpolation) {
+  if (!source || !dest || source == dest || source->IsEmpty() || source->GetBitCount() != 8) return;
+  RotateInterpolated<1>(source, dest, &background, angle, interpolation, false, {}, nullptr);
+}
+
+void IERotateInterpolated8(TIEBitmap* bitmap, uint8_t background, int32_t interpolation, double angle) {
+  if (!bitmap || bitmap->IsEmpty() || bitmap->GetBitCount() != 8) return;
+  TIEBitmap rotated;
+  IERotateInterpolated8To(bitmap, &rotated, background, angle, interpolation);
+  if (!rotated.IsEmpty()) bitmap->Assign(&rotated);
+}
+
+void IEFlipBitmap(TIEBitmap* bitmap, int32_t direction) {
+  if (!bitmap || bitmap->IsEmpty()) return;
+  const int32_t w = bitmap->GetWidth(), h = bitmap->GetHeight(), bits = bitmap->GetBitCount();
+  if (bits % 8 != 0 && bits != 1) return;
+  const auto rows = SourceRows(bitmap);
+  for (int32_t y = 0; y < h; ++y) {
+    uint8_t* out = bitmap->GetScanline(y);
+    if (direction == 1) {
+      std::memcpy(out, rows[h - 1 - y].data(), rows[y].size());
+    } else {
+      for (int32_t x = 0; x < w; ++x) CopyPixel(rows[y].data(), w - 1 - x, out, x, bits);
+    }
+  }
+  if (TIEBitmap* alpha = bitmap->PeekAlphaChannel()) IEFlipBitmap(alpha, direction);
+}

@@ -1,0 +1,16 @@
+// The packed-DIB reader on arbitrary bytes: as a block holding everything,
+// and with the second half of the input as separate pixel bits.
+#include <cstddef>
+#include <cstdint>
+
+#include "imaging/processing/imageryproc.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (1 << 20)) return 0;
+  TIEBitmap bitmap;
+  IECopyDIBToBitmap(data, size, &bitmap, nullptr, 0);
+  const size_t half = size / 2;
+  TIEBitmap split;
+  IECopyDIBToBitmap(data, half, &split, data + half, size - half);
+  return 0;
+}

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "imaging/core/ruduvazez_mask.h"
+#include "tests/imaging/core/bitmap_support.h"
+
+namespace {
+
+class RenderTest : public BitmapTest {
+protected:
+  // An ie24RGB image whose pixel (x, y) is (red x, green y, blue 7).
+  static std::unique_ptr<TIEBitmap> Ramp(int w, int h) {
+    auto b = std::make_unique<TIEBitmap>(w, h, ie24RGB);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) b->SetPixel24(x, y, TRGB{7, uint8_t(y), uint8_t(x)});
+    return b;
+  }
+  static std::unique_ptr<TIEBitmap> Canvas(int w, int h) {
+    auto b = std::make_unique<TIEBitmap>();
+    b->SetLocation(ieInMemory);
+    b->Allocate(w, h, ie24RGB);
+    b->Fill(0);
+    return b;
+  }
+};
+
+TEST_F(RenderTest, ClippingKeepsTheScale) {
+  auto source = Ramp(100, 100);
+  auto dest = Canvas(100, 100);
+  source->RenderToTIEBitmap(*dest, -50, 0, 100, 100, 0, 0, 100, 100, false, 255, rfNone, 0, 1.0);
+  EXPECT_EQ(dest->GetPixel24(0, 3).r, 50);
+  EXPECT_EQ(dest->GetPixel24(49, 3).r, 99);
+  EXPECT_EQ(dest->GetPixel24(50, 3), (TRGB{0, 0, 0}));
+  // Source rectangles reaching past the source are cut to it.
+  auto other = Canvas(20, 20);
+  source->RenderToTIEBitmap(*other, 0, 0, 20, 20, 90, 90, 20, 20, false, 255, rfNone, 0, 1.0);
+  EXPECT_EQ(other->GetPixel24(9, 9), (TRGB{7, 99, 99}));
+  EXPECT_EQ(other->GetPixel24(19, 19), (TRGB{7, 99, 99}));  // the edge pixel, never one past it
+  // A clip rectangle limits the drawing.
+  auto clipped = Canvas(40, 40);
+  RECT clip{10, 10, 19, 19};
+  source->RenderToTIEBitmapEx(*clipped, nullptr, nullptr, nullptr, &clip, 0, 0, 40, 40, 0, 0, 40, 40, false, false, 255,
+                              rfNone, true, 0, 1.0);
+  EXPECT_EQ(clipped->GetPixel24(10, 19).r, 10);
+  EXPECT_EQ(clipped->GetPixel24(20, 19), (TRGB{0, 0, 0}));
+  EXPECT_EQ(clipped->GetPixel24(9, 10), (TRGB{0, 0, 0}));
+}
+
+TEST_F(RenderTest, ScalingByIndexTablesAndKeptTables) {
+  auto source = Ramp(50, 50);
+  auto dest = Canvas(100, 100);
+  std::vector<uint8_t*> rows;
+  std::vector<int32_t> cols, rowIndex;
+  source->RenderToTIEBitmapEx(*dest, &rows, &cols, &rowIndex, nullptr, 0, 0, 100, 100, 0, 0, 50, 50, false, true, 255,
+                              rfNone, false, 0, 1.0);
+  for (int x : {0, 1, 37, 99}) EXPECT_EQ(dest->GetPixel24(x, 5).r, x / 2);
+  EXPECT_EQ(dest->GetPixel24(4, 7).g, 3);
+  ASSERT_EQ(cols.size(), 100u);
+  EXPECT_EQ(cols[37], 18);
+  // The kept tables serve the next call; tables pointing outside the source are not followed.
+  dest->Fill(0);
+  source->RenderToTIEBitmapEx(*dest, &rows, &cols, &rowIndex, nullptr, 0, 0, 100, 100, 0, 0, 50, 50, false, false, 255,
+                              rfNone, false, 0, 1.0);
+  EXPECT_EQ(dest->GetPixel24(99, 99), (TRGB{7, 49, 49}));
+  cols[10] = 5000;
+  dest->Fill(0);
+  source->RenderToTIEBitmapEx(*dest, &rows, &cols, &rowIndex, nullptr, 0, 0, 100, 100, 0, 0, 50, 50, false, false, 255,
+                              rfNone, false, 0, 1.0);
+  EXPECT_EQ(dest->GetPixel24(50, 50), (TRGB{0, 0, 0}));
+}
+
+TEST_F(RenderTest, DisplaySettings) {
+  TIEBitmap grey(2, 1, ie8g);
+  grey.SetPixel8(0, 0, 150);
+  grey.SetPixel8(1, 0, 150);
+  grey.DisplayMin = 100, grey.DisplayMax = 200;
+  auto mask = std::make_unique<TIEMask>();
+  mask->Allocate(2, 1, 8);
+  mask->SetPixel(0, 0, 255);
+  mask->RecalcBoundingBox();
+  grey.SetDisplayMask(std::move(mask));
+  auto dest = Canvas(2, 1);
+  grey.RenderToTIEBitmap(*dest, 0, 0, 2, 1, 0, 0, 2, 1, false, 255, rfNone, 0, 1.0);
+  EXPECT_EQ(dest->GetPixel24(0, 0), (TRGB{127, 127, 127}));
+  EXPECT_EQ(dest->GetPixel24(1, 0), (TRGB{150, 150, 150}));
+
+  // Contrast 10 doubles the distance from 128; large offsets and contrasts never wrap.
+  TIEBitmap rgb(1, 1, ie24RGB);
+  rgb.SetPixel24(0, 0, TRGB{192, 192, 192});
+  rgb.Contrast = 10;
+  rgb.RenderToTIEBitmap(*dest, 0, 0, 1, 1, 0, 0, 1, 1, false, 255, rfNone, 0, 1.0);
+  EXPECT_EQ(dest->GetPixel24(0, 0), (TRGB{255, 255, 255}));
+  rgb.Contrast = 100000;
+  rgb.DisplayOffsets = {2000000000, 0, 0, 0};
+  rgb.SetPixel24(0, 0, TRGB{0, 130, 255});
+  rgb.RenderToTIEBitmap(*dest, 0, 0, 1, 1, 0, 0, 1, 1, false, 255, rfNone, 0, 1.0);
+  EXPECT_EQ(dest->GetPixel24(0, 0), (TRGB{0, 255, 255}));
+}
+
+TEST_F(RenderTest, OpacityAlphaAndOperators) {
+  TIEBitmap white(2, 2, ie24RGB);
+  white.Fill(0xFFFFFF);
+  auto dest = Canvas(2, 2);
+  // Opacity 0.5 without alpha: 127 in the alpha row, weight 63, white over black 62.
+  white.RenderToTIEBitmap(*dest, 0, 0, 2, 2, 0, 0, 2, 2, false, 255, rfNone, 0, 0.5);
+  EXPECT_EQ(dest->GetPixel24(1, 1), (TRGB{62, 62, 62}));
+  // The alpha channel weighs each pixel.
+  dest->Fill(0);
+  white.GetAlphaChannel()->SetPixel8(0, 0, 0);
+  white.RenderToTIEBitmap(*dest, 0, 0, 2, 2, 0, 0, 2, 2, true, 255, rfNone, 0, 1.0);
+  EXPECT_EQ(dest->GetPixel24(0, 0), (TRGB{0, 0, 0}));
+  EXPECT_EQ(dest->GetPixel24(1, 0), (TRGB{254, 254, 254}));
+  // The combine operator: add.
+  dest->Fill(0x101010);
+  TIEBitmap grey(2, 2, ie24RGB);
+  grey.Fill(0x202020);
+  grey.RenderToTIEBitmap(*dest, 0, 0, 2, 2, 0, 0, 2, 2, false, 255, rfNone, 1, 1.0);
+  EXPECT_EQ(dest->GetPixel24(1, 1), (TRGB{0x30, 0x30, 0x30}));
+}
+
+TEST_F(RenderTest, EveryFormatDrawsItsColours) {
+  auto rgb = Ramp(6, 5);
+  for (TIEPixelFormat format : {ie1g, ie8p, ie8g, ie16Gray, ie32f, ieCMYK, ieRGB48, ieCIELab, ie32RGBA}) {
+    SCOPED_TRACE(int(format));
+    TIEBitmap source(6, 5, format);
+    source.SetBilevelMethod(1);
+    source.ConvertFrom(*rgb);
+    TIEBitmap expected(6, 5, ie24RGB);
+    expected.ConvertFrom(source);
+    for (TResampleFilter filter : {rfNone, rfFastLinear}) {
+      for (double opacity : {1.0, 0.999}) {
+        auto dest = Canvas(6, 5);
+        source.RenderToTIEBitmap(*dest, 0, 0, 6, 5, 0, 0, 6, 5, false, 255, filter, 0, opacity);
+        // Opacity 0.999 weighs 253 / 256 (applied to the cap and again to the pixel).
+        const int tolerance = opacity < 1 ? 3 : 0;
+        for (int y = 0; y < 5; ++y)
+          for (int x = 0; x < 6; ++x) {
+            const TRGB e = expected.GetPixel24(x, y), a = dest->GetPixel24(x, y);
+            EXPECT_NEAR(a.r, e.r, tolerance) << x << "," << y;
+            EXPECT_NEAR(a.g, e.g, tolerance) << x << "," << y;
+            EXPECT_NEAR(a.b, e.b, tolerance) << x << "," << y;
+          }
+      }
+    }
+  }
+}
+
+TEST_F(RenderTest, ResampledDrawing) {
+  TIEBitmap uniform(64, 48, ie24RGB);
+  uniform.Fill(0x336699);
+  auto dest = Canvas(20, 20);
+  for (TResampleFilter filter : {rfFastLinear, rfLanczos3, rfBilinear}) {
+    dest->Fill(0);
+    uniform.RenderToTIEBitmap(*dest, 2, 2, 16, 12, 0, 0, 64, 48, false, 255, filter, 0, 1.0);
+    EXPECT_EQ(dest->GetPixel24(10, 10), uniform.GetPixel24(0, 0)) << int(filter);
+    EXPECT_EQ(dest->GetPixel24(1, 1), (TRGB{0, 0, 0}));
+  }
+  TIEBitmap bits(40, 40, ie1g);
+  bits.Fill(1);
+  dest->Fill(0);
+  bits.RenderToTIEBitmap(*dest, 0, 0, 10, 10, 0, 0, 40, 40, false, 255, rfFastLinear, 0, 1.0);
+  EXPECT_EQ(dest->GetPixel24(5, 5), (TRGB{255, 255, 255}));
+}
+
+TEST_F(RenderTest, StretchRectToSetsAlpha) {
+  TIEBitmap source(4, 4, ie24RGB);
+  source.Fill(0x0000FF);
+  TIEBitmap dest(8, 8, ie24RGB);
+  dest.Fill(0);
+  source.StretchRectTo(dest, 0, 0, 8, 8, 0, 0, 4, 4, rfNone, 128, 1.0);
+  EXPECT_EQ(dest.GetPixel24(7, 7), (TRGB{0, 0, 255}));
+  EXPECT_EQ(dest.GetAlphaPixel(7, 7), 128);
+  source.GetAlphaChannel()->SetPixel8(0, 0, 50);
+  source.StretchRectTo(dest, 0, 0, 8, 8, 0, 0, 4, 4, rfNone, 255, 0.5);
+  EXPECT_EQ(dest.GetAlphaPixel(1, 1), 25);
+  EXPECT_EQ(dest.GetAlphaPixel(2, 2), 127);
+  source.StretchRectTo(dest, 0, 0, 2, 2, 0, 0, 4, 4, rfFastLinear, 255, 1.0);
+  EXPECT_EQ(dest.GetPixel24(1, 1), (TRGB{0, 0, 255}));
+}
+
+}  // namespace

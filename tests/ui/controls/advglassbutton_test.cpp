@@ -1,0 +1,185 @@
+// The glass button driven by injected mouse and keys, with probes of its
+// painted face; the shortcut hint window and the hint record.
+#include "tests/ui/controls/controls_test_support.h"
+#include "ui/controls/advglassbutton.h"
+
+namespace {
+
+class GlassButtonTest : public ControlsTest {
+protected:
+  void SetUp() override {
+    ControlsTest::SetUp();
+    form = MakeForm();
+    form->SetColor(clWhite);
+  }
+  TAdvGlassButton* Button(const char* name, RECT r, const char* caption = nullptr) {
+    auto* b = Add<TAdvGlassButton>(form, name, r);
+    b->SetCaption(caption ? caption : name);
+    b->OnClick = [this, b](TObject*) { clicks.push_back(b->Name()); };
+    return b;
+  }
+  void Show() {
+    form->Show();
+    Pump();
+  }
+  TForm* form = nullptr;
+  std::vector<std::string> clicks;
+};
+
+int Red(COLORREF c) { return GetRValue(c); }
+int Green(COLORREF c) { return GetGValue(c); }
+
+}  // namespace
+
+TEST_F(GlassButtonTest, ClicksOnReleaseInsideOnly) {
+  auto* b = Button("Ok", {10, 10, 110, 42});
+  Show();
+  Click(b);
+  EXPECT_EQ(clicks.size(), 1u);
+  EXPECT_EQ(b->State(), gbsUp);
+  display::InjectMouseDown(At(b));
+  Pump();
+  EXPECT_EQ(b->State(), gbsDown);
+  EXPECT_TRUE(b->Pressed());
+  display::InjectMouseMove(At(b, 150, 10));
+  Pump();
+  EXPECT_EQ(b->State(), gbsUp) << "moving out while tracking";
+  display::InjectMouseUp(At(b, 150, 10));
+  Pump();
+  EXPECT_EQ(clicks.size(), 1u) << "released outside: no click";
+  EXPECT_FALSE(b->Pressed());
+  b->SetDown(true);
+  EXPECT_FALSE(b->Down()) << "a plain push button never stays down";
+  EXPECT_EQ(b->Version(), "1.2.3.0");
+  b->SetCornerRadius(-1);
+  EXPECT_EQ(b->CornerRadius(), 4);
+}
+
+TEST_F(GlassButtonTest, ToggleAndGroupExclusion) {
+  auto* check = Button("Check", {10, 10, 110, 42});
+  check->SetStyle(tasCheck);
+  auto* a = Button("A", {10, 50, 110, 82});
+  auto* b = Button("B", {120, 50, 220, 82});
+  auto* other = Add<TPanel>(form, "Other", {10, 100, 300, 160});
+  auto* c = new TAdvGlassButton(form);
+  c->SetParent(other);
+  c->SetBounds(5, 5, 80, 30);
+  for (auto* g : {a, b, c}) g->SetGroupIndex(1);
+  Show();
+  Click(check);
+  EXPECT_TRUE(check->Down());
+  Click(check);
+  EXPECT_FALSE(check->Down());
+
+  c->SetDown(true);
+  Click(a);
+  EXPECT_TRUE(a->Down());
+  EXPECT_EQ(a->State(), gbsExclusive);
+  Click(b);
+  EXPECT_TRUE(b->Down());
+  EXPECT_FALSE(a->Down()) << "one of a group goes up when another goes down";
+  EXPECT_TRUE(c->Down()) << "buttons of another parent are not touched";
+  Click(b);
+  EXPECT_TRUE(b->Down()) << "without AllowAllUp the down button stays down";
+  b->SetDown(false);
+  EXPECT_TRUE(b->Down());
+  b->SetAllowAllUp(true);
+  Click(b);
+  EXPECT_FALSE(b->Down());
+}
+
+TEST_F(GlassButtonTest, KeysAndAccelerator) {
+  auto* a = Button("Apply", {10, 10, 110, 42}, "&Apply");
+  auto* b = Button("Other", {120, 10, 220, 42});
+  Show();
+  a->SetFocus();
+  Pump();
+  Key(VK_RETURN);
+  Key(VK_SPACE);
+  EXPECT_EQ(clicks, (std::vector<std::string>{"Apply", "Apply"}));
+  b->SetFocus();
+  Pump();
+  Chord({VK_SHIFT}, VK_RETURN);
+  EXPECT_EQ(clicks.size(), 2u) << "Enter with a modifier does not click";
+  Type("a");
+  EXPECT_EQ(clicks.back(), "Apply") << "the caption's accelerator clicks";
+}
+
+TEST_F(GlassButtonTest, HoverFollowsThePointerOntoAnOverlappingSibling) {
+  auto* a = Button("A", {10, 10, 110, 42});
+  auto* b = Button("B", {60, 20, 160, 52});
+  int leaves = 0;
+  a->OnMouseLeave = [&](TObject*) { ++leaves; };
+  Show();
+  display::InjectMouseMove(At(a, 10, 5));
+  Pump();
+  EXPECT_TRUE(a->Hot());
+  display::InjectMouseMove(At(b, 60, 20));  // inside both; b lies on top
+  Pump();
+  EXPECT_FALSE(a->Hot());
+  EXPECT_TRUE(b->Hot());
+  EXPECT_GE(leaves, 1);
+  display::InjectMouseMove(POINT{5, 5});
+  Pump();
+  EXPECT_FALSE(b->Hot());
+}
+
+TEST_F(GlassButtonTest, FaceIsTintedGlassWithAGlowWhenDown) {
+  auto* b = Button("", {10, 10, 110, 42});
+  b->SetShowCaption(false);
+  b->SetBackColor(clRed);
+  b->SetInnerBorderColor(clRed);
+  b->SetGroupIndex(3);
+  Show();
+  const COLORREF body = Probe(b, 50, 27);
+  EXPECT_NEAR(Red(body), 255, 3);
+  EXPECT_NEAR(Green(body), 128, 6) << "half-transparent red over white";
+  const COLORREF shine = Probe(b, 50, 3);
+  EXPECT_GT(Green(shine), Green(body)) << "the shine lightens the upper half";
+  EXPECT_EQ(Probe(b, 0, 16), ColorToRGB(clWhite)) << "the outer border in white";
+  b->SetGlowColor(clBlue);
+  b->SetDown(true);
+  const COLORREF glow = Probe(b, 50, 29);
+  EXPECT_GT(GetBValue(glow), GetBValue(Probe(b, 50, 27)) - 1);
+  EXPECT_GT(GetBValue(glow), GetBValue(body) + 20) << "the glow rises from the bottom";
+}
+
+TEST_F(GlassButtonTest, ShortCutHintPaintsWithTheInfoColours) {
+  auto* b = Button("Save", {50, 50, 150, 82});
+  b->SetShortCutHint("S");
+  Show();
+  b->Perform(CM_HINTSHOW, 1, 1);
+  Pump();
+  TShortCutHintWindow* hint = b->ShortCutHintWindow();
+  ASSERT_NE(hint, nullptr);
+  EXPECT_GE(hint->Width(), hint->Canvas()->TextWidth("O") + 8);
+  const POINT centre = b->ClientToScreen(POINT{b->Width() / 2, 0});
+  EXPECT_NEAR(hint->Left() + hint->Width() / 2, centre.x, 1);
+  HDC dc = GetDC(hint->Handle());
+  EXPECT_EQ(GetPixel(dc, 2, hint->Height() / 2), ColorToRGB(clInfoBk)) << "never black on black";
+  ReleaseDC(hint->Handle(), dc);
+  b->Perform(CM_HINTSHOW, 1, 0);
+  EXPECT_EQ(b->ShortCutHintWindow(), nullptr);
+}
+
+TEST(AdvHintInfo, AssignsFromItsOwnKindOnly) {
+  TAdvHintInfo a, b;
+  a.SetTitle("Title");
+  a.Notes()->Add("note");
+  b.Assign(&a);
+  EXPECT_EQ(b.Title(), "Title");
+  EXPECT_EQ(b.Notes()->Count(), 1);
+  TFont font;
+  EXPECT_NO_THROW(b.Assign(&font));
+  EXPECT_EQ(b.Title(), "Title");
+}
+
+TEST(DrawHintGradient, BandsRunFromOneColourTowardsTheOther) {
+  TBitmap bitmap;
+  bitmap.SetSize(10, 16);
+  DrawHintGradient(bitmap.Canvas(), clBlack, clWhite, 0, RECT{0, 0, 10, 16}, false);
+  EXPECT_EQ(bitmap.Canvas()->Pixels(5, 8), clBlack) << "no steps count as one band of the start colour";
+  DrawHintGradient(bitmap.Canvas(), clBlack, clWhite, 4, RECT{0, 0, 10, 16}, false);
+  EXPECT_EQ(bitmap.Canvas()->Pixels(5, 0), clBlack);
+  EXPECT_EQ(bitmap.Canvas()->Pixels(5, 15), static_cast<TColor>(RGB(191, 191, 191))) << "the last band stops short";
+}

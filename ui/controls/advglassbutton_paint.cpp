@@ -1,0 +1,306 @@
+// What the glass button paints: the parent's background, the glass body
+// (outer border, translucent body, glow, shine, symbol, inner border) and
+// the content (focus outline, caption, picture), all GDI+ paths through
+// the wrapper classes.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/rtl/sysutils.h"
+#include "ui/controls/advglassbutton.h"
+#include "ui/controls/parentbackground.h"
+
+using namespace AdvGDIP;
+
+namespace {
+
+constexpr int kSmoothingAntiAlias = 4;
+constexpr int kCombineReplace = 0;
+constexpr int kLineCapArrowAnchor = 20;
+constexpr int kGradientVertical = 1;
+
+// Alpha `a` with the low, middle and high bytes of `c` as red, green and blue
+// as they stand (system colours are not resolved).
+ARGB RawARGB(uint8_t a, TColor c) {
+  const auto v = static_cast<uint32_t>(c);
+  return GDIPMakeARGB(a, v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
+}
+ARGB ResolvedARGB(TColor c) { return AdvSmoothGDIP::GDIPColorToARGB(c); }
+
+int Nearest(double v) { return static_cast<int>(std::nearbyint(v)); }
+
+struct Box {
+  int x, y, w, h;
+};
+
+void AddRoundRect(TGPGraphicsPath& p, Box b, int r) {
+  p.AddArc(b.x, b.y, 2 * r, 2 * r, 180, 90);
+  p.AddLine(b.x + r, b.y, b.x + b.w - r, b.y);
+  p.AddArc(b.x + b.w - 2 * r, b.y, 2 * r, 2 * r, 270, 90);
+  p.AddLine(b.x + b.w, b.y + r, b.x + b.w, b.y + b.h - r);
+  p.AddArc(b.x + b.w - 2 * r, b.y + b.h - 2 * r, 2 * r, 2 * r, 0, 90);
+  p.AddLine(b.x + b.w - r, b.y + b.h, b.x + r, b.y + b.h);
+  p.AddArc(b.x, b.y + b.h - 2 * r, 2 * r, 2 * r, 90, 90);
+  p.AddLine(b.x, b.y + b.h - r, b.x, b.y + r);
+  p.CloseFigure();
+}
+
+void AddRoundTop(TGPGraphicsPath& p, Box b, int r) {
+  p.AddArc(b.x, b.y, 2 * r, 2 * r, 180, 90);
+  p.AddLine(b.x + r, b.y, b.x + b.w - r, b.y);
+  p.AddArc(b.x + b.w - 2 * r, b.y, 2 * r, 2 * r, 270, 90);
+  p.AddLine(b.x + b.w, b.y + r, b.x + b.w, b.y + b.h);
+  p.AddLine(b.x + b.w, b.y + b.h, b.x, b.y + b.h);
+  p.AddLine(b.x, b.y + b.h, b.x, b.y + r);
+  p.CloseFigure();
+}
+
+void AddCurve5(TGPGraphicsPath& p, std::initializer_list<GpPoint> points) {
+  std::vector<GpPoint> v(points);
+  p.AddCurve(v.data(), static_cast<int>(v.size()));
+}
+
+void AddCurved(TGPGraphicsPath& p, Box b, TButtonDirection d) {
+  const int x = b.x, y = b.y, w = b.w, h = b.h;
+  if (d == bdRight) {
+    AddCurve5(p, {{x, y}, {x + h / 6, y + h / 4}, {Nearest(x + h / 4.85), y + h / 2}, {x + h / 6, y + 3 * h / 4}, {x, y + h}});
+    p.AddLine(x, y + h, x + w - h, y + h);
+    p.AddArc(x + w - h, y, h, h, 90, -180);
+    p.AddLine(x + w - h, y, x, y);
+  } else {
+    p.AddArc(x, y, h, h, 90, 180);
+    p.AddLine(x + h, y, x + w, y);
+    AddCurve5(p, {{x + w, y}, {x + w - h / 6, y + h / 4}, {Nearest(x + w - h / 4.7), y + h / 2}, {x + w - h / 6, y + 3 * h / 4}, {x + w, y + h}});
+    p.AddLine(x + w, y + h, x + h, y + h);
+  }
+  p.CloseFigure();
+}
+
+void AddCurvedShine(TGPGraphicsPath& p, Box b, TButtonDirection d) {
+  const int x = b.x, y = b.y, w = b.w, h = b.h;
+  if (d == bdRight) {
+    std::vector<GpPoint> v{{x, y}, {x + h / 3, y + h / 2}, {Nearest(x + h / 2.35), y + h}};
+    p.AddCurve(v.data(), 3);
+    p.AddLine(Nearest(x + h / 2.35), y + h, x + w - h, y + h);
+    p.AddArc(x + w - 2 * h, y, 2 * h, 2 * h, 0, -90);
+  } else {
+    p.AddArc(x, y, 2 * h, 2 * h, 180, 90);
+    p.AddLine(x + h, y, x + w, y);
+    std::vector<GpPoint> v{{x + w, y}, {x + w - h / 3, y + h / 2}, {Nearest(x + w - h / 2.35), y + h}};
+    p.AddCurve(v.data(), 3);
+  }
+  p.CloseFigure();
+}
+
+}  // namespace
+
+TGlassFace TAdvCustomGlassButton::Face() const {
+  TGlassFace face;
+  face.Glow = pressed_ || down_ || state_ == gbsDown || state_ == gbsExclusive;
+  face.Enabled = Enabled();
+  return face;
+}
+
+AdvGDIP::TGDIPPicture* TAdvCustomGlassButton::ChosenPicture() const {
+  if (!Enabled() && !pictureDisabled_->Empty()) return pictureDisabled_.get();
+  if (((pressed_ && hot_) || down_) && !pictureDown_->Empty()) return pictureDown_.get();
+  return picture_.get();
+}
+
+void TAdvCustomGlassButton::Paint() {
+  if (!Enabled()) {
+    state_ = gbsDisabled;
+    tracking_ = false;
+  } else if (state_ == gbsDisabled) {
+    state_ = down_ && groupIndex_ != 0 ? gbsExclusive : gbsUp;
+  }
+  if (style_ == tasCheck && down_) state_ = gbsDown;
+  PaintParentBackground(this, Canvas()->Handle());
+  DrawButton(Canvas());
+}
+
+void TAdvCustomGlassButton::DrawButton(TCanvas* canvas) {
+  AdvGDIP::TGDIPPicture* picture = ChosenPicture();
+  {
+    TGPGraphics g(canvas->Handle());
+    g.SetSmoothingMode(kSmoothingAntiAlias);
+    DrawGlassBody(g);
+  }
+  const bool focus = HandleAllocated() && GetFocus() == Handle() && showFocusRect_;
+  DrawButtonContent(canvas, picture, focus);
+}
+
+void TAdvCustomGlassButton::DrawGlassBody(TGPGraphics& g) {
+  const int w = ClientWidth(), h = ClientHeight();
+  const Box outer{0, 0, w - 1, h - 1}, inner{1, 1, w - 3, h - 3};
+  auto shapePath = [&](TGPGraphicsPath& p, Box b) {
+    if (shape_ == btsCurvedRectangle) AddCurved(p, b, direction_);
+    else AddRoundRect(p, b, cornerRadius_);
+  };
+  auto outline = [&](Box b, TColor c) {
+    TGPGraphicsPath p;
+    shapePath(p, b);
+    TGPPen pen(ResolvedARGB(c), 1);
+    g.DrawPath(&pen, &p);
+  };
+  outline(outer, outerBorderColor_);
+  {
+    TGPGraphicsPath body;
+    shapePath(body, inner);
+    TGPSolidBrush brush(RawARGB(127, backColor_));
+    g.FillPath(&brush, &body);
+    if (Face().Glow) {
+      TGPRegion clip(&body);
+      g.SetClip(&clip, kCombineReplace);
+      const double a = w - 4, b = h - 4;
+      TGPGraphicsPath glow;
+      glow.AddEllipse(static_cast<float>(1 - 0.35 * a), static_cast<float>(1 - 0.15 * b), static_cast<float>(1.7 * a),
+                      static_cast<float>(2.3 * b));
+      TGPPathGradientBrush glowBrush(&glow);
+      glowBrush.SetCenterColor(RawARGB(173, glowColor_));
+      ARGB surround = RawARGB(0, glowColor_);
+      int count = 1;
+      glowBrush.SetSurroundColors(&surround, count);
+      g.FillPath(&glowBrush, &glow);
+      g.ResetClip();
+    }
+  }
+  const int half = (h - 3) / 2;
+  if (w - 3 > 0 && half > 0) {
+    TGPGraphicsPath shine;
+    const Box s{1, 1, w - 3, half + 1};
+    if (shape_ == btsCurvedRectangle) AddCurvedShine(shine, s, direction_);
+    else AddRoundTop(shine, s, cornerRadius_);
+    std::unique_ptr<TGPLinearGradientBrush> brush(TGPLinearGradientBrush::CreateFromRect(
+        GDIPMakeRectF(1, 1, w - 4, half + 1), RawARGB(153, shineColor_), RawARGB(51, shineColor_), kGradientVertical));
+    g.FillPath(brush.get(), &shine);
+  }
+  if (symbolColor_ != clNone && symbol_ != AdvGlassButton::bsNone) DrawSymbol(g);
+  outline(inner, innerBorderColor_);
+}
+
+void TAdvCustomGlassButton::DrawSymbol(TGPGraphics& g) {
+  using namespace AdvGlassButton;
+  const double W = ClientWidth() - 1, H = ClientHeight() - 1;
+  const int Wi = ClientWidth() - 1, Hi = ClientHeight() - 1;
+  const ARGB colour = RawARGB(160, symbolColor_);
+  TGPSolidBrush brush(colour);
+  auto arrow = [&](double x1, double y1, double x2, double y2) {
+    TGPPen pen(colour, static_cast<float>(H / 4));
+    pen.SetEndCap(kLineCapArrowAnchor);
+    g.DrawLine(&pen, x1, y1, x2, y2);
+  };
+  auto triangle = [&](GpPoint a, GpPoint b, GpPoint c) {
+    TGPGraphicsPath p;
+    GpPoint points[] = {a, b, c};
+    p.AddPolygon(points, 3);
+    g.FillPath(&brush, &p);
+  };
+  auto bar = [&](double x, double y, double w, double h) { g.FillRectangle(&brush, x, y, w, h); };
+  const int d = Wi / 12;
+  switch (symbol_) {
+    case bsArrowLeft: arrow(W - W / 5, H / 2, W / 8, H / 2); break;
+    case bsArrowRight: arrow(W / 6, H / 2, W - W / 8, H / 2); break;
+    case bsArrowUp: arrow(W / 2, H - H / 5, W / 2, H / 8); break;
+    case bsArrowDown: arrow(W / 2, H / 5, W / 2, H - H / 8); break;
+    case bsPlay:
+      triangle({Wi / 20 + Wi / 4, Hi / 4}, {Wi / 20 + Wi - Wi / 4, Hi / 2}, {Wi / 20 + Wi / 4, Hi - Hi / 4});
+      break;
+    case bsPause:
+      bar(W / 4, H / 4, (W / 2 - W / 10) / 2, H / 2);
+      bar(W / 2 + W / 20, H / 4, (W / 2 - W / 10) / 2, H / 2);
+      break;
+    case bsStop: bar(W / 4 + W / 20, H / 4 + H / 20, W / 2 - W / 10, H / 2 - H / 10); break;
+    case bsFastForward:
+      triangle({Wi / 4, Hi / 4}, {Wi / 2, Hi / 2}, {Wi / 4, Hi - Hi / 4});
+      triangle({Wi / 2, Hi / 4}, {3 * Wi / 4, Hi / 2}, {Wi / 2, Hi - Hi / 4});
+      bar(3 * W / 4, H / 4, W / 12, H / 2);
+      break;
+    case bsForward:
+      triangle({d + Wi / 4, Hi / 4}, {d + Wi / 2, Hi / 2}, {d + Wi / 4, Hi - Hi / 4});
+      triangle({d + Wi / 2, Hi / 4}, {d + 3 * Wi / 4, Hi / 2}, {d + Wi / 2, Hi - Hi / 4});
+      break;
+    case bsBackward:
+      triangle({Wi / 4 - d, Hi / 2}, {Wi / 2 - d, Hi / 4}, {Wi / 2 - d, Hi - Hi / 4});
+      triangle({Wi / 2 - d, Hi / 2}, {3 * Wi / 4 - d, Hi / 4}, {3 * Wi / 4 - d, Hi - Hi / 4});
+      break;
+    case bsFastBackward:
+      triangle({Wi / 4, Hi / 2}, {Wi / 2, Hi / 4}, {Wi / 2, Hi - Hi / 4});
+      triangle({Wi / 2, Hi / 2}, {3 * Wi / 4, Hi / 4}, {3 * Wi / 4, Hi - Hi / 4});
+      bar(W / 4 - W / 12, H / 4, W / 12, H / 2);
+      break;
+    case bsRecord: {
+      const double dia = std::min(W, H) / 2;
+      TGPGraphicsPath p;
+      p.AddEllipse((W - dia) / 2, (H - dia) / 2, dia, dia);
+      g.FillPath(&brush, &p);
+      break;
+    }
+    case bsSpeaker:
+    case bsNoSpeaker: {
+      TGPPen pen(colour, static_cast<float>(W / 20));
+      const int k = Wi / 15, m = Wi / 2, t = Hi / 10 + Hi / 4, b = 3 * Hi / 4 - Hi / 10;
+      GpPoint body[] = {{m - Wi / 6 - k, t}, {m - k, t}, {Wi / 5 + m - k, Hi / 4}, {Wi / 5 + m - k, 3 * Hi / 4},
+                        {m - k, b}, {m - Wi / 6 - k, b}};
+      TGPGraphicsPath p;
+      p.AddPolygon(body, 6);
+      g.DrawPath(&pen, &p);
+      const double e = H / 4 + H / 10 + W / 40;
+      g.DrawLine(&pen, W / 2 - W / 15, e, W / 2 - W / 15, H - e);
+      if (symbol_ == bsNoSpeaker)
+        g.DrawLine(&pen, Nearest(W / 2 - W / 3.5 - W / 15), 3 * H / 4 - H / 10, W / 2 + W / 3 - W / 15,
+                   H / 4 + H / 12 + W / 40);
+      break;
+    }
+    case AdvGlassButton::bsNone: break;
+  }
+}
+
+void TAdvCustomGlassButton::DrawButtonContent(TCanvas* canvas, AdvGDIP::TGDIPPicture* picture, bool focus) {
+  const int rw = ClientWidth(), rh = ClientHeight();
+  std::string text = showCaption_ ? Caption() : std::string();
+  TGPGraphics g(canvas->Handle());
+  g.SetSmoothingMode(kSmoothingAntiAlias);
+  if (focus) {
+    TGPGraphicsPath p;
+    if (shape_ == btsCurvedRectangle) AddCurved(p, Box{6, 5, rw - 12, rh - 10}, direction_);
+    else AddRoundRect(p, Box{4, 4, rw - 8, rh - 8}, cornerRadius_ - 2);
+    TGPPen pen(ResolvedARGB(static_cast<TColor>(0x808080)), 1);
+    g.DrawPath(&pen, &p);
+  }
+  int pw = 0, ph = 0;
+  if (picture && !picture->Empty()) {
+    picture->ReadImageSize();
+    pw = picture->Width();
+    ph = picture->Height();
+  }
+  if (!text.empty() && pw > 0) pw += 2;
+  int px = std::max(0, (rw - pw) / 2), py = std::max(0, (rh - ph) / 2);
+  if (!text.empty()) {
+    for (const char* mark : {"\\n", "\\N"})
+      for (size_t at; (at = text.find(mark)) != std::string::npos;) text.replace(at, 2, "\n\r");
+    const int e = shape_ == btsCurvedRectangle ? rh / 4 : 0;
+    RECT r{0, 0, rw, rh};
+    switch (layout_) {
+      case blGlyphLeft_: r.left = pw + 2; px = std::max(2, (rw - pw) / 2 - pw / 2); break;
+      case blGlyphTop_: r.top = ph; r.bottom = rh - 2; py = 2; break;
+      case blGlyphRight_: r.left = 2; r.right = rw - pw - 4; px = rw - pw - 2; break;
+      case blGlyphBottom_: r.top = 2; r.bottom = rh - ph - 2; py = rh - ph - 2; break;
+      case blGlyphLeftAdjusted: r.left = pw + 2 + e; px = std::max(2, 2 + e); break;
+      case blGlyphRightAdjusted: r.left = 2; r.right = rw - pw - 4 - e; px = rw - pw - 2 - e; break;
+      case blGlyphTopAdjusted: r.top = ph; r.bottom = rh - 2; py = 2; break;
+      case blGlyphBottomAdjusted: r.top = 2; r.bottom = rh - ph - 2; py = rh - ph - 2; break;
+    }
+    if (pw == 0 && layout_ == blGlyphLeft_) r.left = 2, r.right = rw - 2;
+    std::unique_ptr<TGPFont> font(AdvSmoothGDIP::CreateGPFont(&g, Font()));
+    TGPStringFormat format(0);
+    format.SetAlignment(layout_ == blGlyphLeftAdjusted ? 0 : layout_ == blGlyphRightAdjusted ? 2 : 1);
+    format.SetLineAlignment(layout_ == blGlyphTopAdjusted ? 0 : layout_ == blGlyphBottomAdjusted ? 2 : 1);
+    format.SetHotkeyPrefix(1);
+    TGPSolidBrush brush(ResolvedARGB(Enabled() ? Font()->Color() : static_cast<TColor>(0x808080)));
+    g.SetTextRenderingHint(antiAlias_ == aaClearType ? 5 : antiAlias_ == aaAntiAlias ? 4 : 0);
+    g.DrawAnsiString(text, -1, font.get(),
+                     GDIPMakeRectF(r.left, r.top, r.right - r.left, r.bottom - r.top), &format, &brush);
+  }
+  if (picture && !picture->Empty()) canvas->Draw(px, py, picture);
+  canvas->Brush()->SetStyle(bsClear);
+}
