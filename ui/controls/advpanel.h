@@ -35,7 +35,6 @@ enum TShadeType {
 enum TCaptionShape { csRectangle, csRounded, csSemiRounded };
 enum TCaptionButtonPosition { cbpLeft, cbpRight };
 enum TGradientDirection { gdVertical, gdHorizontal };
-enum TTextVAlignment { tvaTop, tvaCenter, tvaBottom };
 enum TPanelPositionLocation { clRegistry, clInifile };
 
 // Resolves both colours and mixes them channel by channel, Percent of the
