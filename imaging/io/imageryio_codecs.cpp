@@ -8,11 +8,13 @@
 #include "imaging/io/imageryio_codecs.h"
 
 #include "imaging/codecs/jpegfilt.h"
+#include "imaging/codecs/tiffilt.h"
 #include "imaging/io/imageryio_detect.h"
 
 namespace {
 
 const TIECodecEntry kBuiltinCodecs[] = {
+    {1, IETiffCodecRead, nullptr, IEIsTIFFStream, TIESaveFormats::Any, true, true, IEGetTIFFImageCount, "TIFF"},
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},
 };
