@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include <zlib.h>
+
 #include "imaging/codecs/tiflzw.h"
 #include "imaging/core/iezlib.h"
 #include "imaging/core/ruduvazez.h"
@@ -47,6 +49,9 @@ enum : uint16_t {
 
 enum : int32_t { kNone = 1, kLZW = 5, kDeflate = 8, kAdobeDeflate = 32946, kPackBits = 32773 };
 enum : int32_t { kWhiteIsZero = 0, kBlackIsZero = 1, kRGB = 2, kPalette = 3, kSeparated = 5 };
+
+// The parameters' compression choices (TIFF_COMPRESSION) handled here.
+enum : uint8_t { kChoiceNone = 0, kChoiceLZW = 5, kChoicePackBits = 8, kChoiceZip = 9, kChoiceDeflate = 10 };
 
 // The most bytes one compressed byte can stand for in the decoders here
 // (LZW reaches about 2,700; deflate about 1,030): what a file can claim.
@@ -411,12 +416,24 @@ bool DecodeStrips(TStream& stream, int64_t base, const TIETIFFIFDReader& r, cons
   return !progress.Aborted();
 }
 
+// The parameters' compression choice of a Compression tag value.
+uint8_t CompressionChoice(int32_t compression) {
+  switch (compression) {
+    case kLZW: return kChoiceLZW;
+    case kPackBits: return kChoicePackBits;
+    case kDeflate: return kChoiceZip;
+    case kAdobeDeflate: return kChoiceDeflate;
+    default: return kChoiceNone;
+  }
+}
+
 void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params) {
   params.WIDTH = l.width;
   params.HEIGHT = l.height;
   params.BITSPERSAMPLE = l.bps;
   params.SAMPLESPERPIXEL = l.spp;
   params.TIFF_PHOTOMETINTEPRET = static_cast<uint8_t>(l.photometric);
+  params.TIFF_COMPRESSION = CompressionChoice(l.compression);
   params.TIFF_PLANARCONF = l.planar;
   params.TIFF_FILLORDER = l.fillOrder;
   params.TIFF_BYTEORDER = l.intel ? 1 : 2;
@@ -499,4 +516,220 @@ void IETiffCodecRead(TIECodecRead& read) {
   int32_t pages = 0;
   IEReadTIFFStream(read.Stream, read.Bitmap, pages, read.Params, read.Progress, options);
   read.PageCount = pages;
+}
+
+void IETiffCodecWrite(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress) {
+  IEWriteTIFFStream(stream, bitmap, params, progress);
+}
+
+// ---- writing ----------------------------------------------------------------------
+
+namespace {
+
+// How a bitmap's rows become TIFF samples.
+struct WriteLayout {
+  int32_t bps = 8, spp = 1, photometric = kBlackIsZero;
+  bool alpha = false;
+  int64_t rowBytes = 0;
+};
+
+bool ChooseWriteLayout(TIEBitmap& bitmap, WriteLayout& w) {
+  switch (bitmap.GetPixelFormat()) {
+    case ie1g: w.bps = 1; break;
+    case ie8g: break;
+    case ie16Gray: w.bps = 16; break;
+    case ie8p: w.photometric = kPalette; break;
+    case ie24RGB: w.photometric = kRGB; w.spp = 3; break;
+    case ieRGB48: w.photometric = kRGB; w.spp = 3; w.bps = 16; break;
+    case ieCMYK: w.photometric = kSeparated; w.spp = 4; break;
+    default: return false;
+  }
+  w.alpha = bitmap.HasAlphaChannel() && w.photometric != kPalette && w.bps == 8;
+  if (w.alpha) ++w.spp;
+  w.rowBytes = (static_cast<int64_t>(bitmap.GetWidth()) * w.spp * w.bps + 7) / 8;
+  return true;
+}
+
+// One row of the bitmap as TIFF samples (16-bit little-endian).
+void LoadRow(TIEBitmap& bitmap, const WriteLayout& w, int32_t y, uint8_t* out) {
+  const uint8_t* src = bitmap.GetScanline(y);
+  const int32_t width = bitmap.GetWidth();
+  const uint8_t* alpha = w.alpha ? bitmap.GetAlphaChannel()->GetScanline(y) : nullptr;
+  const int32_t colours = w.alpha ? w.spp - 1 : w.spp;
+  switch (bitmap.GetPixelFormat()) {
+    case ie24RGB:
+      for (int32_t x = 0; x < width; ++x)
+        for (int c = 0; c < 3; ++c) out[int64_t{x} * w.spp + c] = src[3 * x + 2 - c];
+      break;
+    case ieCMYK:
+      for (int64_t k = 0; k < int64_t{width} * 4; ++k) out[k / 4 * w.spp + k % 4] = static_cast<uint8_t>(255 - src[k]);
+      break;
+    case ie8g:
+      for (int32_t x = 0; x < width; ++x) out[int64_t{x} * w.spp] = src[x];
+      break;
+    default:  // 1-bit, palette and 16-bit layouts are stored as they are
+      std::memcpy(out, src, static_cast<size_t>(w.rowBytes));
+      break;
+  }
+  if (alpha)
+    for (int32_t x = 0; x < width; ++x) out[int64_t{x} * w.spp + colours] = alpha[x];
+}
+
+std::vector<uint8_t> PackBits(const uint8_t* data, int64_t size) {
+  std::vector<uint8_t> out;
+  int64_t i = 0;
+  while (i < size) {
+    int64_t run = 1;
+    while (i + run < size && run < 128 && data[i + run] == data[i]) ++run;
+    if (run > 1) {
+      out.push_back(static_cast<uint8_t>(1 - run));
+      out.push_back(data[i]);
+      i += run;
+      continue;
+    }
+    int64_t lit = 1;
+    while (i + lit < size && lit < 128 && !(i + lit + 1 < size && data[i + lit] == data[i + lit + 1])) ++lit;
+    out.push_back(static_cast<uint8_t>(lit - 1));
+    out.insert(out.end(), data + i, data + i + lit);
+    i += lit;
+  }
+  return out;
+}
+
+// The strip compressed as the choice says; false when the library fails.
+bool CompressStrip(uint8_t choice, const std::vector<uint8_t>& rows, std::vector<uint8_t>& out) {
+  switch (choice) {
+    case kChoiceNone:
+      out = rows;
+      return true;
+    case kChoicePackBits:
+      out = PackBits(rows.data(), static_cast<int64_t>(rows.size()));
+      return true;
+    case kChoiceZip:
+    case kChoiceDeflate: {
+      uLongf size = compressBound(static_cast<uLong>(rows.size()));
+      out.resize(size);
+      if (compress2(out.data(), &size, rows.data(), static_cast<uLong>(rows.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
+        return false;
+      out.resize(size);
+      return true;
+    }
+    default: {
+      TMemoryStream packed;
+      void* state = nullptr;
+      EncodeTIFFLZW(rows.data(), static_cast<int32_t>(rows.size()), packed, state);
+      EncodeTIFFLZW(nullptr, 0, packed, state);
+      const auto* bytes = static_cast<const uint8_t*>(packed.Memory());
+      out.assign(bytes, bytes + packed.Size());
+      return true;
+    }
+  }
+}
+
+int32_t CompressionTag(uint8_t choice) {
+  switch (choice) {
+    case kChoiceNone: return kNone;
+    case kChoicePackBits: return kPackBits;
+    case kChoiceZip:
+    case kChoiceDeflate: return kDeflate;
+    default: return kLZW;
+  }
+}
+
+void WriteColourMap(TIEBitmap& bitmap, TIETIFFIFDWriter& ifd, TStream& out, bool& failed) {
+  std::vector<uint16_t> map(768, 0);
+  for (int32_t k = 0; k < 256; ++k) {
+    TRGB c;
+    bitmap.GetPaletteColor(k, c);
+    map[static_cast<size_t>(k)] = static_cast<uint16_t>(c.r * 257);
+    map[static_cast<size_t>(256 + k)] = static_cast<uint16_t>(c.g * 257);
+    map[static_cast<size_t>(512 + k)] = static_cast<uint16_t>(c.b * 257);
+  }
+  ifd.WriteShortArray(out, kColorMap, failed, map);
+}
+
+// The directory's entries (sorted) and the end of the chain, at out's end;
+// the header's link points at it.
+void WriteDirectory(TIETIFFIFDWriter& ifd, TStream& out, bool& failed) {
+  ifd.SortEntries();
+  const int64_t at = IEAlignStreamToWord(out, failed);
+  const auto count = static_cast<uint16_t>(ifd.GetCount());
+  IESafeStreamWrite(out, failed, &count, 2);
+  for (int32_t k = 0; k < count; ++k) {
+    const TIETIFFEntry* e = ifd.GetEntry(k);
+    uint8_t raw[12];
+    std::memcpy(raw, &e->Tag, 2);
+    std::memcpy(raw + 2, &e->FieldType, 2);
+    std::memcpy(raw + 4, &e->Count, 4);
+    std::memcpy(raw + 8, &e->Value, 4);
+    IESafeStreamWrite(out, failed, raw, 12);
+  }
+  const uint32_t next = 0, link = static_cast<uint32_t>(at);
+  IESafeStreamWrite(out, failed, &next, 4);
+  out.SetPosition(4);
+  IESafeStreamWrite(out, failed, &link, 4);
+}
+
+}  // namespace
+
+int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress) {
+  WriteLayout w;
+  const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
+  if (width <= 0 || height <= 0 || !ChooseWriteLayout(bitmap, w)) {
+    progress.Abort();
+    return 0;
+  }
+  // The file is built in memory, where the directory writer's offsets are
+  // the file's own, then copied to the stream.
+  TMemoryStream out;
+  bool failed = false;
+  const uint8_t header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
+  IESafeStreamWrite(out, failed, header, 8);
+  const int64_t rowsPerStrip = std::clamp<int64_t>(8192 / std::max<int64_t>(w.rowBytes, 1), 1, height);
+  const uint8_t choice = params.TIFF_COMPRESSION;
+  std::vector<int32_t> offsets, counts;
+  std::vector<uint8_t> rows, packed;
+  for (int64_t first = 0; first < height && !failed && !progress.Aborted(); first += rowsPerStrip) {
+    const int64_t n = std::min<int64_t>(rowsPerStrip, height - first);
+    rows.assign(static_cast<size_t>(w.rowBytes * n), 0);
+    for (int64_t y = 0; y < n; ++y) LoadRow(bitmap, w, static_cast<int32_t>(first + y), rows.data() + y * w.rowBytes);
+    if (!CompressStrip(choice, rows, packed)) failed = true;
+    offsets.push_back(static_cast<int32_t>(out.Position()));
+    counts.push_back(static_cast<int32_t>(packed.size()));
+    IESafeStreamWrite(out, failed, packed.data(), static_cast<int32_t>(packed.size()));
+    progress.Report(static_cast<int32_t>((first + n) * 100 / height));
+  }
+  TIETIFFIFDWriter ifd;
+  ifd.AddLong(kImageWidth, static_cast<uint32_t>(width));
+  ifd.AddLong(kImageLength, static_cast<uint32_t>(height));
+  if (w.spp <= 2) ifd.AddShort(kBitsPerSample, static_cast<uint16_t>(w.bps));
+  else ifd.WriteShortArray(out, kBitsPerSample, failed, std::vector<uint16_t>(static_cast<size_t>(w.spp), static_cast<uint16_t>(w.bps)));
+  ifd.AddShort(kCompression, static_cast<uint16_t>(CompressionTag(choice)));
+  ifd.AddShort(kPhotometric, static_cast<uint16_t>(w.photometric));
+  ifd.AddShort(kSamplesPerPixel, static_cast<uint16_t>(w.spp));
+  ifd.AddLong(kRowsPerStrip, static_cast<uint32_t>(rowsPerStrip));
+  if (offsets.size() == 1) {
+    ifd.AddLong(kStripOffsets, static_cast<uint32_t>(offsets[0]));
+    ifd.AddLong(kStripByteCounts, static_cast<uint32_t>(counts[0]));
+  } else {
+    ifd.WriteLongArray(out, kStripOffsets, failed, static_cast<int32_t>(offsets.size()), offsets);
+    ifd.WriteLongArray(out, kStripByteCounts, failed, static_cast<int32_t>(counts.size()), counts);
+  }
+  ifd.AddShort(kPlanarConfig, 1);
+  ifd.AddShort(kResolutionUnit, 2);
+  ifd.WriteRational(out, kXResolution, params.DPIX > 0 ? params.DPIX : 72, failed);
+  ifd.WriteRational(out, kYResolution, params.DPIY > 0 ? params.DPIY : 72, failed);
+  // Unassociated alpha: the colours are not premultiplied.
+  if (w.alpha) ifd.AddShort(kExtraSamples, 2);
+  if (w.photometric == kPalette) WriteColourMap(bitmap, ifd, out, failed);
+  ifd.WriteAscii(out, kImageDescription, failed, params.TIFF_IMAGEDESCRIPTION);
+  ifd.WriteAscii(out, kDocumentName, failed, params.TIFF_DOCUMENTNAME);
+  WriteDirectory(ifd, out, failed);
+  if (!failed && !progress.Aborted())
+    IESafeStreamWrite(stream, failed, out.Memory(), static_cast<int32_t>(out.Size()));
+  if (failed || progress.Aborted()) {
+    progress.Abort();
+    return 0;
+  }
+  return 1;
 }

@@ -40,3 +40,13 @@ int32_t IEGetTIFFImageCount(TStream& stream);
 // ---- the I/O component's entry points ------------------------------------------------
 
 void IETiffCodecRead(TIECodecRead& read);
+void IETiffCodecWrite(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress);
+
+// ---- writing ----------------------------------------------------------------------
+
+// Writes the bitmap as a new little-endian TIFF of one page at the stream's
+// position, compressed as params.TIFF_COMPRESSION says (0 none, 5 LZW,
+// 8 PackBits, 9 and 10 deflate; others write LZW). Returns the pages
+// written (1), or 0 with the abort flag set when the pixel format cannot
+// be written or a write fails.
+int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress);

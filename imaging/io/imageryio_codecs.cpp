@@ -14,7 +14,7 @@
 namespace {
 
 const TIECodecEntry kBuiltinCodecs[] = {
-    {1, IETiffCodecRead, nullptr, IEIsTIFFStream, TIESaveFormats::Any, true, true, IEGetTIFFImageCount, "TIFF"},
+    {1, IETiffCodecRead, IETiffCodecWrite, IEIsTIFFStream, TIESaveFormats::Any, true, true, IEGetTIFFImageCount, "TIFF"},
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},
 };

@@ -37,6 +37,16 @@ void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()),
 // How the decoded bitmap is compared with the reference.
 enum class Kind { RGB, Grey16, CMYK, RGBA };
 
+// ImageMagick's options writing the reference samples of the kind to ref.raw.
+std::string RawOutput(Kind kind) {
+  switch (kind) {
+    case Kind::Grey16: return "-depth 16 -endian LSB gray:ref.raw";
+    case Kind::CMYK: return "-depth 8 cmyk:ref.raw";
+    case Kind::RGBA: return "-depth 8 rgba:ref.raw";
+    default: return "-depth 8 rgb:ref.raw";
+  }
+}
+
 class TiffReadTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -143,14 +153,7 @@ TEST_F(TiffReadTest, FilesOfOtherToolsDecodeToTheirPixels) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.source) + " " + c.tiffcp);
     InDir(std::string("tiffcp ") + c.tiffcp + " " + c.source + " out.tif");
-    std::string magick;
-    switch (c.kind) {
-      case Kind::Grey16: magick = "-depth 16 -endian LSB gray:ref.raw"; break;
-      case Kind::CMYK: magick = "-depth 8 cmyk:ref.raw"; break;
-      case Kind::RGBA: magick = "-depth 8 rgba:ref.raw"; break;
-      case Kind::RGB: magick = "-depth 8 rgb:ref.raw"; break;
-    }
-    InDir("/usr/bin/convert out.tif " + magick);
+    InDir("/usr/bin/convert out.tif " + RawOutput(c.kind));
     ASSERT_TRUE(Read("out.tif"));
     EXPECT_EQ(pages_, 1);
     EXPECT_EQ(bitmap_.GetWidth(), 41);
@@ -277,6 +280,46 @@ TEST_F(TiffReadTest, DamagedAndUnsupportedFilesFail) {
   EXPECT_EQ(pages_, 1);
   // Every truncation of the file fails cleanly or reads.
   for (size_t size = 0; size < good.size(); size += 97) ReadBytes(good.substr(0, size));
+}
+
+// What we write passes tiffinfo with an empty error stream, and
+// ImageMagick decodes it to the pixels of the bitmap, in each compression.
+TEST_F(TiffReadTest, WrittenFilesAreReadByOtherTools) {
+  InDir("/usr/bin/convert -size 45x31 gradient:red-blue -swirl 120 -depth 8 src.ppm");
+  InDir("/usr/bin/convert src.ppm -depth 8 -compress none rgb.tif");
+  InDir("/usr/bin/convert src.ppm -colorspace gray -type grayscale -depth 16 -compress none g16.tif");
+  InDir("/usr/bin/convert src.ppm -monochrome -type bilevel -depth 1 -compress none bw.tif");
+  InDir("/usr/bin/convert src.ppm -type palette -colors 200 -depth 8 -compress none pal.tif");
+  InDir("/usr/bin/convert src.ppm -colorspace cmyk -depth 8 -compress none cmyk.tif");
+  InDir("/usr/bin/convert src.ppm \\( +clone -colorspace gray \\) -alpha off -compose copy_opacity -composite "
+        "-depth 8 -compress none rgba.tif");
+  const struct {
+    const char* source;
+    Kind kind;
+  } sources[] = {{"rgb.tif", Kind::RGB},   {"g16.tif", Kind::Grey16}, {"bw.tif", Kind::RGB},
+                 {"pal.tif", Kind::RGB},   {"cmyk.tif", Kind::CMYK},  {"rgba.tif", Kind::RGBA}};
+  for (const auto& src : sources)
+    for (uint8_t compression : {0, 5, 8, 9}) {
+      SCOPED_TRACE(std::string(src.source) + " compression " + std::to_string(compression));
+      ASSERT_TRUE(Read(src.source));
+      params_.TIFF_COMPRESSION = compression;
+      {
+        TFileStream out(Path("ours.tif"), fmCreate);
+        EXPECT_EQ(IEWriteTIFFStream(out, bitmap_, params_, progress_), 1);
+      }
+      InDir("tiffinfo ours.tif > info.txt 2> err.txt");
+      EXPECT_EQ(ReadAll(Path("err.txt")), "");
+      InDir("/usr/bin/convert ours.tif " + RawOutput(src.kind));
+      EXPECT_TRUE(Samples(src.kind) == ReadAll(Path("ref.raw")));
+      ASSERT_TRUE(Read("ours.tif"));
+    }
+  // A format the writer has no layout for fails the save.
+  TIEBitmap lab(4, 4, ieCIELab);
+  TMemoryStream sink;
+  abort_ = false;
+  EXPECT_EQ(IEWriteTIFFStream(sink, lab, params_, progress_), 0);
+  EXPECT_TRUE(abort_);
+  EXPECT_EQ(sink.Size(), 0);
 }
 
 TEST_F(TiffReadTest, IsReachedThroughTheCodecTable) {
