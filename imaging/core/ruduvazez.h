@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -458,6 +459,56 @@ public:
 private:
   std::vector<std::u16string> strings_;
 };
+
+// ---- Base64, fitting, YCbCr, file sizes, sorting, polygons and small helpers ----------------
+
+// One Base64 group of count (1..3) bytes: four characters, "=" for each missing byte.
+void IEBase64EncodeGroup(const uint8_t* source, char* out, int32_t count);
+// From the source's position to its end, lines of ceil(lineLength / 4)
+// groups, each line (the last too) ended by CR LF; nothing for no bytes.
+void IEStreamToBase64(TStream& source, TStream& dest, int32_t lineLength);
+// The picture fitted (or, with fill, covering) the box, keeping its aspect;
+// scaled only where shrinking or enlarging is allowed; (box left, box top,
+// 0, 0) when any size is 0.
+RECT IEGetFitRect(int32_t imageWidth, int32_t imageHeight, const RECT& box, bool fill, bool centreVertically,
+                  bool centreHorizontally, bool allowShrink, bool allowEnlarge);
+void IEGetFitSize(int32_t imageWidth, int32_t imageHeight, int32_t boxWidth, int32_t boxHeight, int32_t& width,
+                  int32_t& height, bool fill, bool allowEnlarge);
+// Red in bits 16-23; each result truncated, then clamped to 0..255.
+void IERGBToYCbCr(uint32_t color, uint8_t& y, uint8_t& cb, uint8_t& cr);
+// Stored blue, green, red.
+void IEYCbCrToBGR(uint8_t* bgr, int32_t y, int32_t cb, int32_t cr);
+// Trailing zeros, then a trailing ".", removed from a text holding ".".
+std::string IEFloatToStrTrim(const std::string& text);
+// The size in bytes below limit, else in KB (size div 1024), with thousands separators.
+std::string IEBytesToStr(int64_t size, int64_t limit);
+// Bytes or KB below 10 MB, else MB below 1 GB, else GB (two decimals, trimmed).
+std::string IEFileSizeToStr(int64_t size);
+// Sorts the indexes 0..count-1 of a caller's list through its callbacks
+// (middle pivot, which follows its element when swapped).
+void IEQuickSort(int32_t count, const std::function<void(int32_t, int32_t)>& swap,
+                 const std::function<int32_t(int32_t, int32_t)>& compare);
+// Even-odd rule over the polygon closed from the last point to the first.
+bool IEPointInPolygon(int32_t x, int32_t y, const POINT* points, int32_t lastIndex);
+// Each point turned about (cx, cy) by minus angle degrees, offsets truncated.
+void IERotatePoints(POINT* points, int32_t lastIndex, int32_t cx, int32_t cy, double angle);
+// n points of the cubic curve at t = 1/n .. 1, rounded; p0 is not among them.
+std::vector<POINT> IEBezierPoints(POINT p0, POINT p1, POINT p2, POINT p3, int32_t n);
+// n values of a Gauss bell over t = 2k/n - 1, scaled to low..high by the largest.
+std::vector<double> IEGaussRamp(int32_t n, double low, double high, double s);
+// The index of the nearest colour (squared RGB distance), the first of equals; 0 for none.
+int32_t IENearestPaletteIndex(const TRGB* palette, int32_t count, TRGB color);
+// Each of the three 8-bit channels differs by at most tolerance.
+bool IEColorWithinTolerance(int32_t tolerance, uint32_t color1, uint32_t color2);
+// The text without characters below 32 and without 127.
+std::string IEStripControlChars(const std::string& text);
+// 1 http, 2 https, 3 ftp (any case), else 0.
+int32_t IEGetURLType(const std::string& text);
+// "1", "TRUE" or "T" in any case.
+bool IEStrToBool(const std::string& text);
+// "r, g, b" of a colour with red in bits 16-23, and back (parts trimmed, 0 where not a number).
+std::string IERGBToStr(uint32_t color);
+TRGB IEStrToRGB(const std::string& text);
 
 // ---- wide-name files ----------------------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "imaging/core/iesettings.h"
@@ -183,6 +184,8 @@ class TIECanvas;
 class TBitmap;
 class TCanvas;
 class TStream;
+class TIOParamsVals;
+class TResourceName;
 
 // The image of the library: width x height pixels of one format, stored in
 // memory (one 64-byte-aligned block, bottom-up, or several segments,
@@ -381,6 +384,17 @@ public:
   // centred, 2 right/bottom); new area filled (alpha channel: alphaFill).
   void ResizeKeepingContent(int32_t width, int32_t height, double fillValue, double alphaFill, int32_t horizontal,
                             int32_t vertical);
+  // Rotates image and alpha channel together by angle degrees: antialias 0,
+  // formats other than ie24RGB and quarter turns by nearest pixel (exact),
+  // 2 bilinear, 3 bicubic; 1 takes the bilinear rotation.
+  void RotateByAngle(int32_t antialias, TIEColor background, double angle,
+                     const std::function<void(TObject*, int32_t)>& onProgress, TObject* sender);
+  // Decodes the stream in the given file format into this bitmap through an
+  // I/O component (params, when given, are used and filled); true unless the
+  // reader aborted.
+  bool LoadFromStreamFormat(TStream& stream, int32_t fileFormat, TIOParamsVals* params);
+  bool LoadFromResource(HINSTANCE instance, const TResourceName& resource, const TResourceName& type,
+                        int32_t fileFormat);
   // A new bitmap holding the rectangle (edges included) of the source, with
   // its palette and alpha.
   static std::unique_ptr<TIEBitmap> CreateFromRect(TIEBitmap& source, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
@@ -544,6 +558,15 @@ private:
                        double opacity);
 };
 
+// A hint box with text at (x, y) (moved to stay inside the canvas), framed
+// light and dark; background receives what the box covers.
+void IEDrawHintBox(TCanvas* canvas, int32_t& x, int32_t& y, const std::string& text, TFont* font, TBrush* brush,
+                   std::unique_ptr<TBitmap>& background, int32_t canvasWidth, int32_t canvasHeight, TColor light,
+                   TColor dark);
+// A light-yellow half-transparent hint box as wide as the wider of both texts.
+void IEDrawTranslucentHintBox(TCanvas* canvas, int32_t& x, int32_t& y, const std::string& text,
+                              const std::string& sizingText);
+
 // Combines the source pixel into the destination pixel by blend operator op
 // (0 copy, 1 add, ... 43 luminance; others leave it); row matters to 41 and 42.
 void IECombinePixels(const TRGB& source, TRGB& dest, uint8_t op, int32_t row);
@@ -557,3 +580,9 @@ extern const uint8_t IEBayer8[8][8];
 void IESetGrayPalette(TBitmap* bitmap);
 // dest becomes an 8-bit grey-ramp bitmap of the 24-bit source's size holding grey8 of each pixel.
 void IEConvertTBitmapToGray(TBitmap* source, TBitmap* dest);
+
+// Turns the image (and its alpha channel) upright by an EXIF orientation:
+// 2 mirror, 3 half turn, 4 upside down, 5 transposed, 6 clockwise quarter
+// turn, 7 transversed, 8 counter-clockwise quarter turn; other values
+// leave it unchanged.
+void IEApplyExifOrientation(TIEBitmap& bitmap, int32_t orientation);

@@ -175,13 +175,16 @@ void TIETagsHandler::ReadFromStream(TStream& stream, int32_t size, bool defaultI
   }
 }
 
-int32_t TIETagsHandler::WriteToStream(TStream& stream, int32_t dataBase) {
+int32_t TIETagsHandler::WriteToStream(TStream& stream, int32_t dataBase, bool exifIntel) {
   const int64_t blockSize = block_.Size();
   if (blockSize < 2) return 0;
   const uint8_t* block = static_cast<const uint8_t*>(block_.Memory());
   const int64_t start = stream.Position();
   const int64_t signatureLength = static_cast<int64_t>(device_.Signature.size());
-  const bool intel = reader_.Intel;  // the note keeps its own byte order
+  // A note in the EXIF's order takes the order of the EXIF it goes into;
+  // the others keep the order their layout fixes. Items change order with it.
+  const bool intel = device_.ByteOrderRule == 0 ? exifIntel : reader_.Intel;
+  const bool swap = intel != reader_.Intel;
   stream.WriteBuffer(device_.Signature.data(), static_cast<int32_t>(signatureLength));
   int64_t headerBase = 0;
   if (device_.HeaderKind == 1) {
@@ -217,7 +220,10 @@ int32_t TIETagsHandler::WriteToStream(TStream& stream, int32_t dataBase) {
     Store32(out + 4, itemCount, intel);
     std::memcpy(out + 8, entry + 8, 4);
     const uint64_t size = EntryDataSize(type, itemCount);
-    if (size <= 4) continue;
+    if (size <= 4) {
+      if (swap) IETIFFSwapItems(out + 8, static_cast<size_t>(size), type);
+      continue;
+    }
     // Offsets land where the note's rule counts them from.
     int64_t offset = dataPos;
     if (device_.OffsetRule == 1) offset = dataPos - start - headerBase;
@@ -228,6 +234,7 @@ int32_t TIETagsHandler::WriteToStream(TStream& stream, int32_t dataBase) {
     data.resize(first + static_cast<size_t>(std::min<uint64_t>(size, kMaxNoteLength + 1)), 0);
     if (from <= static_cast<uint64_t>(blockSize) && size <= static_cast<uint64_t>(blockSize) - from)
       std::memcpy(data.data() + first, block + from, static_cast<size_t>(size));
+    if (swap) IETIFFSwapItems(data.data() + first, data.size() - first, type);
     if (data.size() % 2 == 1) data.push_back(0);  // the next value starts on a word boundary
     dataPos = dirPos + static_cast<int64_t>(directory.size() + data.size());
     if (dataPos - start > kMaxNoteLength) break;

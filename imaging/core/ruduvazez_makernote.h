@@ -55,10 +55,12 @@ public:
   // tag and type with count and offset 0.
   void ReadFromStream(TStream& stream, int32_t size, bool defaultIntel, int64_t offsetBase,
                       const TIEMakerNoteEntryCallback& callback = nullptr);
-  // Writes the note at the stream's position in its own byte order; its
-  // length, or 0 (and the position back at the start) when longer than 65000
-  // bytes or empty.
-  int32_t WriteToStream(TStream& stream, int32_t dataBase);
+  // Writes the note at the stream's position; its length, or 0 (and the
+  // position back at the start) when longer than 65000 bytes or empty. A
+  // note whose layout takes the EXIF's byte order is written in exifIntel's
+  // order (the library writes Intel EXIF), its items swapped when that
+  // differs from the order it was read in; other notes keep their own order.
+  int32_t WriteToStream(TStream& stream, int32_t dataBase, bool exifIntel = true);
   // Loads the reader's entries from the rebuilt note.
   void ReloadEntries();
   // Answers the note's tags; its stream is the rebuilt note.

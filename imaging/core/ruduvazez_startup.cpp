@@ -9,6 +9,7 @@
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_icc.h"
+#include "imaging/io/imageryio.h"
 #include "imaging/messages/iewords.h"
 #include "platform/rtl/dynlib.h"
 
@@ -28,11 +29,13 @@ void RunStartRoutines() {
   IEGDIPlusResetGlobals();
   IEDavovevoStart();
   IEInitializeUtils();
+  IEInitializeImageryIO();
   IELoadGestureFunctions();
 }
 
 void RunStopRoutines() {
   IEUnloadGestureFunctions();
+  IEFinalizeImageryIO();
   IEFinalizeUtils();
   IEFreeGlobalSettings();
 }

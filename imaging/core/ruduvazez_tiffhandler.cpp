@@ -22,15 +22,6 @@ constexpr int32_t kMaxSubIFDDepth = 8;
 // What a block costs the read's allocation budget beside its bytes.
 constexpr uint64_t kBlockCost = 64;
 
-void ReverseItems(uint8_t* data, size_t size, uint16_t fieldType) {
-  const int32_t itemSize = IETIFFTypeSize(fieldType);
-  const bool halves = fieldType == IE_TIFF_RATIONAL || fieldType == IE_TIFF_SRATIONAL;
-  const int32_t unit = halves ? 4 : itemSize;
-  if (unit <= 1) return;
-  for (size_t at = 0; at + static_cast<size_t>(unit) <= size; at += static_cast<size_t>(unit))
-    std::reverse(data + at, data + at + unit);
-}
-
 }  // namespace
 
 // What one read keeps: the stream size, the bytes it may still allocate for
@@ -579,10 +570,10 @@ void TIETIFFHandler::CopyEntry(const TIETIFFEntries& sourceEntries, int32_t inde
   } else if (source.DataSize(from) > 4) {
     auto block = std::make_unique<TBlock>();
     if (const TBlock* original = source.Block(source.Swap32(from.Value))) block->Bytes = original->Bytes;
-    if (swap) ReverseItems(block->Bytes.data(), block->Bytes.size(), fieldType);
+    if (swap) IETIFFSwapItems(block->Bytes.data(), block->Bytes.size(), fieldType);
     entry.Value = Swap32(AddBlock(std::move(block)));
   } else if (swap) {
-    ReverseItems(reinterpret_cast<uint8_t*>(&entry.Value), source.DataSize(from), fieldType);
+    IETIFFSwapItems(reinterpret_cast<uint8_t*>(&entry.Value), source.DataSize(from), fieldType);
   }
   destEntries.push_back(entry);
 }

@@ -55,6 +55,15 @@ int64_t DataSize(uint64_t count, int32_t size) {
 
 int32_t IETIFFTypeSize(int32_t fieldType) { return fieldType >= 1 && fieldType <= 18 ? kTypeSizes[fieldType] : 0; }
 
+void IETIFFSwapItems(uint8_t* data, size_t size, uint16_t fieldType) {
+  const int32_t itemSize = IETIFFTypeSize(fieldType);
+  const bool halves = fieldType == IE_TIFF_RATIONAL || fieldType == IE_TIFF_SRATIONAL;
+  const int32_t unit = halves ? 4 : itemSize;
+  if (unit <= 1) return;
+  for (size_t at = 0; at + static_cast<size_t>(unit) <= size; at += static_cast<size_t>(unit))
+    std::reverse(data + at, data + at + unit);
+}
+
 // ---- reader --------------------------------------------------------------------------------
 
 void TIETIFFIFDReader::Clear() { entries_.clear(); }

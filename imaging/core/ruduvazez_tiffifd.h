@@ -6,6 +6,7 @@
 // Sections: field types | reader | writer | rational approximation
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,6 +37,9 @@ enum : uint16_t {
 
 // Size in bytes of one item of a field type; 0 for a type outside 1..18.
 int32_t IETIFFTypeSize(int32_t fieldType);
+// Reverses the bytes of every item of size bytes of data in place (each half
+// of a rational on its own): the data in the other byte order.
+void IETIFFSwapItems(uint8_t* data, size_t size, uint16_t fieldType);
 
 // ---- reader --------------------------------------------------------------------------------
 

@@ -6,6 +6,7 @@
 
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "platform/forms/properties.h"
 #include "platform/win/user_messages.h"
 
 // ---- workers ----------------------------------------------------------------------------
@@ -48,6 +49,23 @@ TImageryIO::TOperation::TOperation(TImageryIO& io) : lock_(io.operationLock_, st
     return;
   }
   while (!lock_.try_lock()) CheckSynchronize(10);
+}
+
+const TClassInfo& TImageryIO::StaticClassInfo() {
+  static const TClassInfo info =
+      PublishClass<TImageryIO>("TImageryIO", &TComponent::StaticClassInfo(), [](TPublished<TImageryIO>& p) {
+        using C = TImageryIO;
+        p.Integer("Background", &C::Background, &C::SetBackground)
+            .Event("OnProgress", &C::OnProgress)
+            .Boolean("StreamHeaders", &C::StreamHeaders, [](C& io, bool v) { io.StreamHeaders = v; })
+            .Boolean("AutoAdjustDPI", &C::AutoAdjustDPI, [](C& io, bool v) { io.AutoAdjustDPI = v; })
+            .Boolean("FilteredAdjustDPI", &C::FilteredAdjustDPI, [](C& io, bool v) { io.FilteredAdjustDPI = v; })
+            .Event("OnFinishWork", &C::OnFinishWork)
+            .Boolean("NativePixelFormat", &C::NativePixelFormat, &C::SetNativePixelFormat)
+            .String("ImageryVersion", [](const C&) { return C::ImageryVersion(); },
+                    [](C&, const std::string&) {});
+      });
+  return info;
 }
 
 TImageryIO::TImageryIO(TComponent* owner) : TComponent(owner) {
@@ -247,6 +265,8 @@ void TImageryIO::AdjustDPI() {
 
 namespace {
 
+constexpr int32_t kReadAhead = 8192, kJPEGFileReadAhead = 65536;
+
 uint32_t LoadLE32(const uint8_t* p) {
   return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
@@ -266,7 +286,7 @@ std::unique_ptr<TIEBitmap> CopyAsRGB24(TIEBitmap& image) {
 
 }  // namespace
 
-int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers) {
+int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers, int32_t bufferSize) {
   SetAborting(false);
   if (!BitmapCheck()) {
     DoFinishWork();
@@ -289,13 +309,17 @@ int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool 
     size = length;
     end = start + length;
   }
-  TIECodecRead read{stream, bitmap_, *params_, progress};
-  read.Size = size;
+  int32_t pageCount = 0;
   try {
+    // The codec counts its offsets from where the image starts.
+    TIEBufferedReadStream image(stream, bufferSize, true);
+    TIECodecRead read{image, bitmap_, *params_, progress};
+    read.Size = size;
     if (codec.Read)
       codec.Read(read);
     else
       SetAborting(true);
+    pageCount = read.PageCount;
   } catch (...) {
     DoFinishWork();
     throw;
@@ -308,7 +332,7 @@ int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool 
   if (codec.SetViewDPI) SetViewDPI(params_->DPIX, params_->DPIY);
   ViewUpdate();
   DoFinishWork();
-  return Aborting() ? -1 : std::max(read.PageCount, 1);
+  return Aborting() ? -1 : std::max(pageCount, 1);
 }
 
 void TImageryIO::WriteCodec(const TIECodecEntry& codec, TStream& stream, bool headers) {
@@ -365,7 +389,7 @@ int32_t TImageryIO::LoadFromStreamCodec(const TIECodecEntry& codec, TStream& str
     headers = stream.Read(tag, 4) == 4 && std::memcmp(tag, codec.HeaderTag, 4) == 0;
     stream.SetPosition(position);
   }
-  return ReadCodec(codec, stream, headers);
+  return ReadCodec(codec, stream, headers, kReadAhead);
 }
 
 int32_t TImageryIO::LoadFromFileCodec(const TIECodecEntry& codec, const std::string& fileName) {
@@ -378,8 +402,7 @@ int32_t TImageryIO::LoadFromFileCodec(const TIECodecEntry& codec, const std::str
   int32_t result;
   {
     TIEWideFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
-    TIEBufferedReadStream buffered(file, codec.FileTypeId == 3 ? 65536 : 8192, true);
-    result = ReadCodec(codec, buffered, false);
+    result = ReadCodec(codec, file, false, codec.FileTypeId == 3 ? kJPEGFileReadAhead : kReadAhead);
   }
   params_->FILENAME = fileName;
   return result;

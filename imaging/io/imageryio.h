@@ -55,6 +55,8 @@ class TIEIOThread;
 // ---- component -----------------------------------------------------------------------
 
 class TImageryIO : public TComponent {
+  FORMS_CLASS(TImageryIO)
+
 public:
   explicit TImageryIO(TComponent* owner);
   // A component without owner working on the caller's bitmap.
@@ -83,6 +85,7 @@ public:
   bool FilteredAdjustDPI = false;
   bool NativePixelFormat() const { return params_->ISNATIVEPIXELFORMAT; }
   void SetNativePixelFormat(bool value) { params_->ISNATIVEPIXELFORMAT = value; }
+  // Always "6.0.0"; assigning it by name changes nothing.
   static std::string ImageryVersion() { return "6.0.0"; }
   TIEColor Background() const;
   void SetBackground(TIEColor color) { background_ = color; }
@@ -155,7 +158,7 @@ private:
   void ViewUpdate();
   void PostToView(UINT message, WPARAM wParam);
   void ApplyDefaultDPI();
-  int32_t ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers);
+  int32_t ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers, int32_t bufferSize);
   void WriteCodec(const TIECodecEntry& codec, TStream& stream, bool headers);
   bool ReadRegistryFile(const TIEFileFormatInfo& entry, const std::string& fileName, bool catchReader);
   bool ReadRegistryStream(const TIEFileFormatInfo& entry, TStream& stream);
@@ -192,6 +195,12 @@ int32_t IEGetFileImageCount(const std::string& fileName);
 // The registry's id for an extension; 23 and 22 for the MPEG and WMV video
 // extensions without an entry, else 0.
 int32_t IEFileFormatFromExtension(const std::string& extension);
+// Brings the parameters' marker list up to date before a JPEG save: the
+// resolution resource of the first APP13 marker (left alone when it does not
+// fit the marker), the IPTC records (when changed, or when there are no
+// markers), the XMP packet and the annotation block. The EXIF block is the
+// JPEG writer's to add when EXIF_HASEXIF is set.
+void IEPrepareJPEGMarkers(TIOParamsVals& params);
 // The log: an existing file that IEWriteLog appends dated lines to; an
 // empty name (the default) writes nothing.
 void IESetLogFileName(const std::string& fileName);

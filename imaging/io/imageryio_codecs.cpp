@@ -5,9 +5,14 @@
 //   layers 26, layers and objects 27; JPEG 3 last (its test searches a
 //   range of positions). GIF, PCX, BMP and the header tags are recognised by
 //   their signatures before the table is asked.
+// A JPEG writer brings the marker list up to date with IEPrepareJPEGMarkers
+// and adds the EXIF block itself. A GIF load that composes frames allocates
+// each frame clipped to the logical screen, never the declared screen ahead
+// of the frames that fill it.
 #include "imaging/io/imageryio_codecs.h"
 
 #include "imaging/codecs/jpegfilt.h"
+#include "imaging/codecs/pngfilt.h"
 #include "imaging/codecs/tiffilt.h"
 #include "imaging/io/imageryio_detect.h"
 
@@ -15,6 +20,7 @@ namespace {
 
 const TIECodecEntry kBuiltinCodecs[] = {
     {1, IETiffCodecRead, IETiffCodecWrite, IEIsTIFFStream, TIESaveFormats::Any, true, true, IEGetTIFFImageCount, "TIFF"},
+    {8, IEPngCodecRead, IEPngCodecWrite, IEIsPNGStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},
 };

@@ -11,8 +11,9 @@
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/io/imageryio_registry.h"
 
-// What a reader gets and returns. Offsets count from the stream's position
-// at the call; transparency goes into the bitmap's alpha channel. Bitmap is null for parameters-only reads of codecs that
+// What a reader gets and returns. The stream is a read-ahead view whose
+// position 0 is where the image starts (offsets inside the file count from
+// there); transparency goes into the bitmap's alpha channel. Bitmap is null for parameters-only reads of codecs that
 // cannot take one.
 struct TIECodecRead {
   TStream& Stream;

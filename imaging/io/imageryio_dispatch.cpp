@@ -362,7 +362,7 @@ void TImageryIO::ParamsFromFileFormat(const std::string& fileName, int32_t fileF
     params_->ResetForLoad();
     SetAborting(true);
     TIEWideFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
-    TIEBufferedReadStream buffered(file, 8192, IEGetGlobalSettings()->RelativeStreamPositions);
+    TIEBufferedReadStream buffered(file, 8192, true);
     SetAborting(false);
     ReadParams(buffered, fileFormat);
   } catch (...) {
@@ -383,7 +383,7 @@ void TImageryIO::ParamsFromStream(TStream& stream) {
 
 void TImageryIO::ParamsFromStreamFormat(TStream& stream, int32_t fileFormat) {
   TOperation operation(*this);
-  TIEBufferedReadStream buffered(stream, 8192, IEGetGlobalSettings()->RelativeStreamPositions);
+  TIEBufferedReadStream buffered(stream, 8192, true);
   try {
     params_->FILETYPE = fileFormat;
     params_->ResetForLoad();

@@ -99,6 +99,18 @@ void IEGaussianBlurGray8(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, 
 // The room a soft shadow needs beyond the shape on every side:
 // max(2 x max(|offsetX|, |offsetY|) + Trunc(5 x sigma), 1), at most INT32_MAX.
 int32_t IEGetShadowMargin(int32_t offsetX, int32_t offsetY, double sigma);
+// A soft drop shadow under the opaque parts of an ie24RGB (or ie1g) image:
+// its alpha channel blurred by sigma, moved by the offset and painted in
+// shadowColor where the image is transparent; intensity 0..100 (100 keeps
+// the blurred alpha, 0 divides it by 3). With enlarge, the image first grows
+// by the shadow's margin, centred. Other formats only get the shadow alpha.
+void IEAddSoftShadow(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY, double sigma, int32_t intensity,
+                     bool enlarge, TColor shadowColor, const TIEProgressEvent& onProgress, TObject* sender);
+// The same for the part of the image inside x1..x2, y1..y2 (edges
+// included); a sigma of 0 blurs with a 3 x 3 box over the margin of sigma 2.
+// Returns the margin the shadow reaches on each side.
+int32_t IEAddSoftShadowRect(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY, double sigma, int32_t intensity,
+                            TColor shadowColor, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 
 // ---- resample ------------------------------------------------------------------------
 
@@ -246,5 +258,14 @@ void IERotateInterpolated(TIEBitmap* bitmap, TColor background, int32_t interpol
 void IERotateInterpolated8To(TIEBitmap* source, TIEBitmap* dest, uint8_t background, double angle,
                              int32_t interpolation);
 void IERotateInterpolated8(TIEBitmap* bitmap, uint8_t background, int32_t interpolation, double angle);
+// The three-shear rotation in place with blending out of 4096 (antialias)
+// or plain copies; whole multiples of 90 are exact. The image grows to hold
+// the turned picture, background around it. Formats other than ie24RGB keep
+// their format (nearest pixel).
+void IERotate24Bit(TIEBitmap* bitmap, bool antialias, TObject* sender, double angle, TRGB background,
+                   const TIEProgressEvent& onProgress);
+// The same for ie8g and ie8p; other formats are left alone.
+void IERotate8Bit(TIEBitmap* bitmap, bool antialias, uint8_t background, double angle,
+                  const TIEProgressEvent& onProgress, TObject* sender);
 // Mirrors in place, alpha channel too: direction 0 left-right, 1 upside down.
 void IEFlipBitmap(TIEBitmap* bitmap, int32_t direction);

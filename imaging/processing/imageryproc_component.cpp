@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "imaging/processing/imageryproc_canvas.h"
 #include "imaging/processing/imageryproc_internal.h"
 
 namespace {
@@ -86,12 +87,7 @@ void TImageryProc::SetAttachedBitmap(TIEBitmap* bitmap) {
 
 bool TImageryProc::CheckAndConvert(std::initializer_list<TIEPixelFormat> allowed) {
   if (!bitmap_) return false;
-  const TIEPixelFormat format = bitmap_->GetPixelFormat();
-  if (allowed.size() == 0 || std::find(allowed.begin(), allowed.end(), format) != allowed.end()) return true;
-  if (!AutoConvertFormat || std::find(allowed.begin(), allowed.end(), ie24RGB) == allowed.end()) return false;
-  std::unique_ptr<TIEBitmap> converted = iep::ConvertedCopy(bitmap_, ie24RGB);
-  bitmap_->AssignImage(converted.get());
-  return true;
+  return bitmap_->EnsureAllowedPixelFormat(Set<TIEPixelFormat>(allowed), AutoConvertFormat);
 }
 
 bool TImageryProc::GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask) {
@@ -365,14 +361,40 @@ void TImageryProc::Rotate(uint8_t antialiasMode, int64_t background, double angl
   const TColor color = background == -1 ? background_ : static_cast<TColor>(background);
   const bool exact = angle == std::trunc(angle) && std::fmod(angle, 90) == 0;
   TIEBitmap* alpha = bitmap_->PeekAlphaChannel();
-  if (antialiasMode == 0 || exact || bitmap_->GetPixelFormat() != ie24RGB) {
+  if (antialiasMode == 0 || bitmap_->GetPixelFormat() != ie24RGB) {
     IERotateNearest(bitmap_, color, this, angle, OnProgress);
     if (alpha) IERotateNearest(alpha, 0, nullptr, angle, {});
+  } else if (antialiasMode == 1 || exact) {
+    TRGB rgb;
+    IEColorToRGB(color, rgb);
+    IERotate24Bit(bitmap_, true, this, angle, rgb, OnProgress);
+    if (alpha) IERotate8Bit(alpha, true, 0, angle, {}, nullptr);
   } else {
     const int32_t interpolation = antialiasMode == 3 ? 3 : 2;
     IERotateInterpolated(bitmap_, color, interpolation, angle, OnProgress, this);
     if (alpha) IERotateInterpolated8(alpha, 0, interpolation, angle);
   }
+  NotifyImageChanged();
+  DoFinishWork();
+}
+
+void TImageryProc::CropToAlphaBounds() {
+  if (!CheckAndConvert({})) return;
+  const RECT bounds = IEGetAlphaBounds(bitmap_);
+  if (bounds.right < 0 || bounds.bottom < 0) return;
+  const bool autoUndo = AutoUndo;
+  AutoUndo = false;
+  CropToRect(bounds);
+  AutoUndo = autoUndo;
+}
+
+void TImageryProc::ImageResize(int32_t newWidth, int32_t newHeight, int32_t hAlign, int32_t vAlign, int32_t alpha) {
+  if (!CheckAndConvert({}) || newWidth <= 0 || newHeight <= 0) return;
+  if (newWidth == bitmap_->GetWidth() && newHeight == bitmap_->GetHeight()) return;
+  UndoImage(Formatted("ImageResize %d, %d", newWidth, newHeight));
+  if (bitmap_->GetWidth() < 2 && bitmap_->GetHeight() < 2) Clear();
+  if (alpha < 255) bitmap_->GetAlphaChannel();
+  bitmap_->ResizeKeepingContent(newWidth, newHeight, background_, std::clamp(alpha, 0, 255), hAlign, vAlign);
   NotifyImageChanged();
   DoFinishWork();
 }

@@ -82,7 +82,7 @@ public:
 
   // -- the frame
   // True when the bitmap's format is in allowed (an empty list allows all),
-  // or was converted to ie24RGB when that is allowed and AutoConvertFormat is set.
+  // or was converted to an allowed one when AutoConvertFormat is set.
   bool CheckAndConvert(std::initializer_list<TIEPixelFormat> allowed);
   // The selection: rectangle with exclusive ends and the mask; false and the
   // whole image when nothing is selected. Without a view nothing is; a
@@ -139,14 +139,21 @@ public:
   void CropSel(bool alphaOnly);
   void Fill(TRGB color);
   void Clear();
+  // A canvas of the new size (0 sizes or the same size: nothing); the old
+  // content placed by the alignments (0 left/top, 1 centre, 2 right/bottom),
+  // the new area in the background and, in the alpha channel, alpha.
+  void ImageResize(int32_t newWidth, int32_t newHeight, int32_t hAlign, int32_t vAlign, int32_t alpha);
+  // Crops to the pixels whose alpha is not 0 (no undo entry); nothing when all are transparent.
+  void CropToAlphaBounds();
   // The histograms of the image or its selection; other formats than ie8g,
   // ie16Gray and ie24RGB are counted on a 24-bit copy (with AutoConvertFormat),
   // never converted. No undo, no finish.
   void GetHistogram(THistogramKind kinds, TIEHistogram& histogram);
   // Turns the image and its alpha channel by angle degrees (counter-clockwise);
-  // background -1 is Background(). Mode 0, formats other than ie24RGB and whole
-  // multiples of 90 go by nearest pixel (keeping the format); modes 1 and 2
-  // interpolate bilinearly, 3 bicubically. An angle of 0 does nothing.
+  // background -1 is Background(). Mode 0 and formats other than ie24RGB go
+  // by nearest pixel (keeping the format); mode 1 and whole multiples of 90
+  // by the three-shear rotation, mode 2 bilinearly, 3 bicubically. An angle
+  // of 0 does nothing.
   void Rotate(uint8_t antialiasMode, int64_t background, double angle);
 
 private:

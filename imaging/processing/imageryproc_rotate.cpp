@@ -247,3 +247,135 @@ void IEFlipBitmap(TIEBitmap* bitmap, int32_t direction) {
   }
   if (TIEBitmap* alpha = bitmap->PeekAlphaChannel()) IEFlipBitmap(alpha, direction);
 }
+
+// ---- three-shear rotation ----------------------------------------------------------------------
+
+namespace {
+
+constexpr int32_t kShearOne = 4096;
+
+int32_t RoundEven(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
+
+// Pixels of Channels bytes in a plain buffer of width x height.
+template <int32_t Channels>
+struct TPlane {
+  int32_t Width = 0, Height = 0;
+  std::vector<uint8_t> Pixels;
+  TPlane(int32_t width, int32_t height, const uint8_t* background) : Width(width), Height(height) {
+    Pixels.resize(static_cast<size_t>(width) * height * Channels);
+    for (size_t i = 0; i < Pixels.size(); i += Channels) std::memcpy(&Pixels[i], background, Channels);
+  }
+  uint8_t* At(int32_t x, int32_t y) { return &Pixels[(static_cast<size_t>(y) * Width + x) * Channels]; }
+};
+
+// Writes count pixels read by source(k) along a line, the first at place
+// offset (places outside 0 .. limit - 1 are skipped), each blended with the
+// one before by the fraction (out of 4096; the offset rounds down, so it is
+// never negative), and the pixel after the last with the background.
+template <int32_t Channels, typename Source, typename Target>
+void ShearLine(int32_t offset, int32_t fraction, int32_t count, int32_t limit, bool antialias,
+               const uint8_t* background, Source source, Target target) {
+  uint8_t prev[Channels];
+  std::memcpy(prev, background, Channels);
+  const int32_t keep = kShearOne - fraction;
+  for (int32_t k = 0; k < count; ++k) {
+    const int32_t place = offset + k;
+    if (place < 0 || place >= limit) continue;
+    const uint8_t* cur = source(k);
+    uint8_t* out = target(place);
+    for (int32_t c = 0; c < Channels; ++c)
+      out[c] = antialias ? IEClampByte((prev[c] * fraction + cur[c] * keep + kShearOne / 2) / kShearOne) : cur[c];
+    std::memcpy(prev, cur, Channels);
+  }
+  const int32_t trailing = offset + count;
+  if (antialias && fraction > 0 && trailing >= 0 && trailing < limit) {
+    uint8_t* out = target(trailing);
+    for (int32_t c = 0; c < Channels; ++c)
+      out[c] = IEClampByte((prev[c] * fraction + background[c] * keep + kShearOne / 2) / kShearOne);
+  }
+}
+
+// The whole offset and the fraction of a shear position.
+void Split(double position, int32_t& whole, int32_t& fraction) {
+  const double down = std::floor(position);
+  whole = static_cast<int32_t>(down);
+  fraction = static_cast<int32_t>(std::trunc((position - down) * kShearOne));
+}
+
+template <int32_t Channels>
+void ShearRotate(TIEBitmap* bitmap, bool antialias, double angle, const uint8_t* background,
+                 const TIEProgressEvent& onProgress, TObject* sender) {
+  if (angle == 0) return;
+  angle = static_cast<double>(static_cast<int64_t>(std::trunc(angle * 1000)) % 360000) / 1000;
+  TIEBitmap turned;
+  turned.Assign(bitmap);
+  while (angle > 45 || angle < -45) {
+    TIEBitmap next;
+    Turn(&turned, &next, angle > 45 ? 1 : 3);
+    angle += angle > 45 ? -90 : 90;
+    turned.AssignImage(&next);
+  }
+  if (angle == 0) {
+    bitmap->AssignImage(&turned);
+    return;
+  }
+  const double th = angle * std::numbers::pi / 180, t = std::fabs(std::tan(th / 2)), s = std::fabs(std::sin(th));
+  const int32_t W = turned.GetWidth(), H = turned.GetHeight();
+  const int32_t W1 = RoundEven(H * t + W + 1), m = RoundEven((W1 - W) * s), H2 = RoundEven(s * W1 + H + 1);
+  const int32_t H2p = RoundEven(H2 - 2.0 * m), w = RoundEven(t * (H2 - H - m)), W3 = RoundEven(t * H2p + W1 + 1 - 2.0 * w);
+  if (W1 < 1 || H2p < 1 || W3 < 1) return;
+  iep::TProgress progress(onProgress, sender, int64_t{H} + W1 + H2p);
+  const bool positive = th > 0;
+  int32_t whole, fraction;
+
+  TPlane<Channels> a(W1, H, background);
+  for (int32_t i = 0; i < H; ++i) {
+    Split(positive ? i * t : (H - i) * t, whole, fraction);
+    const uint8_t* row = turned.GetScanline(i);
+    ShearLine<Channels>(whole, fraction, W, W1, antialias, background,
+                        [&](int32_t k) { return row + static_cast<ptrdiff_t>(k) * Channels; },
+                        [&](int32_t place) { return a.At(place, i); });
+    progress.Report(i);
+  }
+  TPlane<Channels> b(W1, H2p, background);
+  for (int32_t c = 0; c < W1; ++c) {
+    Split(positive ? (W1 - c) * s : c * s, whole, fraction);
+    ShearLine<Channels>(whole - m, fraction, H, H2p, antialias, background, [&](int32_t r) { return a.At(c, r); },
+                        [&](int32_t place) { return b.At(c, place); });
+    progress.Report(int64_t{H} + c);
+  }
+  TIEBitmap result(W3, H2p, bitmap->GetPixelFormat());
+  if (bitmap->GetPixelFormat() == ie8p) bitmap->CopyPaletteTo(&result);
+  std::vector<uint8_t> out(static_cast<size_t>(W3) * Channels);
+  for (int32_t r = 0; r < H2p; ++r) {
+    for (size_t i = 0; i < out.size(); i += Channels) std::memcpy(&out[i], background, Channels);
+    Split(positive ? r * t : (H2p - r) * t, whole, fraction);
+    ShearLine<Channels>(whole - w, fraction, W1, W3, antialias, background, [&](int32_t c) { return b.At(c, r); },
+                        [&](int32_t place) { return &out[static_cast<size_t>(place) * Channels]; });
+    std::memcpy(result.GetScanline(r), out.data(), out.size());
+    progress.Report(int64_t{H} + W1 + r);
+  }
+  bitmap->AssignImage(&result);
+}
+
+}  // namespace
+
+void IERotate24Bit(TIEBitmap* bitmap, bool antialias, TObject* sender, double angle, TRGB background,
+                   const TIEProgressEvent& onProgress) {
+  if (!bitmap || bitmap->IsEmpty() || angle == 0) return;
+  if (bitmap->GetPixelFormat() != ie24RGB) {
+    // Other formats keep their format: nearest pixel, the background as a colour.
+    IERotateNearest(bitmap, (uint32_t{background.b} << 16) | (uint32_t{background.g} << 8) | background.r, sender,
+                    angle, onProgress);
+    return;
+  }
+  const uint8_t bytes[3] = {background.b, background.g, background.r};
+  ShearRotate<3>(bitmap, antialias, angle, bytes, onProgress, sender);
+}
+
+void IERotate8Bit(TIEBitmap* bitmap, bool antialias, uint8_t background, double angle,
+                  const TIEProgressEvent& onProgress, TObject* sender) {
+  if (!bitmap || bitmap->IsEmpty() || angle == 0) return;
+  if (bitmap->GetPixelFormat() != ie8g && bitmap->GetPixelFormat() != ie8p) return;
+  ShearRotate<1>(bitmap, antialias, angle, &background, onProgress, sender);
+}

@@ -83,7 +83,9 @@ const TClassInfo& TMessageForm::StaticClassInfo() {
 
 TMessageForm::TMessageForm(TComponent* owner, const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons)
     : TForm(owner), type_(type) {
-  constexpr int kMargin = 12, kButtonWidth = 75, kButtonHeight = 25, kGap = 8, kIcon = 32;
+  // Margins around the whole, a gap between icon and text, a wider one above the buttons.
+  constexpr int kMargin = 16, kButtonWidth = 75, kButtonHeight = 25, kGap = 8, kIcon = 32, kAboveButtons = 18,
+                kBelowButtons = 12;
   SetBorderStyle(bsDialog);
   SetPosition(poScreenCenter);
   SetCaption(type == mtCustom ? Application->Title() : MsgDlgTypeCaption(type));
@@ -108,10 +110,14 @@ TMessageForm::TMessageForm(TComponent* owner, const std::string& msg, TMsgDlgTyp
   HGDIOBJ old = SelectObject(dc, Font()->Handle());
   RECT text{0, 0, std::max(Screen->Width() * 2 / 3, 200), 0};
   DrawText(dc, msg.empty() ? " " : msg, &text, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+  SIZE title{};
+  GetTextExtentPoint32(dc, Caption(), &title);
   SelectObject(dc, old);
   DeleteDC(dc);
   label->SetCaption(msg);
-  label->SetBounds(textLeft, kMargin, text.right + 2, text.bottom);
+  // Text shorter than the icon stands beside its middle.
+  const int textTop = type != mtCustom && text.bottom < kIcon ? kMargin + (kIcon - text.bottom) / 2 : kMargin;
+  label->SetBounds(textLeft, textTop, text.right + 2, text.bottom);
 
   std::vector<TMsgDlgBtn> kinds;
   for (int b = mbYes; b <= mbHelp; ++b)
@@ -121,9 +127,11 @@ TMessageForm::TMessageForm(TComponent* owner, const std::string& msg, TMsgDlgTyp
   const TMsgDlgBtn cancelButton = buttons.Contains(mbCancel) ? mbCancel : buttons.Contains(mbNo) ? mbNo : mbOK;
 
   const int buttonsWidth = static_cast<int>(kinds.size()) * (kButtonWidth + kGap) - kGap;
-  const int clientWidth = std::max(textLeft + text.right + kMargin, buttonsWidth + 2 * kMargin);
-  const int textBottom = std::max<int>(kMargin + text.bottom, type != mtCustom ? kMargin + kIcon : 0);
-  SetClientSize(clientWidth, textBottom + kMargin + kButtonHeight + kMargin);
+  // Wide enough for the text, the buttons, and the title beside the close button.
+  const int clientWidth = std::max({textLeft + static_cast<int>(text.right) + kMargin, buttonsWidth + 2 * kMargin,
+                                    static_cast<int>(title.cx) + 2 * GetSystemMetrics(SM_CXSIZE) + kMargin, 200});
+  const int textBottom = std::max<int>(textTop + text.bottom, type != mtCustom ? kMargin + kIcon : 0);
+  SetClientSize(clientWidth, textBottom + kAboveButtons + kButtonHeight + kBelowButtons);
   int x = (clientWidth - buttonsWidth) / 2;
   for (TMsgDlgBtn kind : kinds) {
     auto* button = new TButton(this);
@@ -131,7 +139,7 @@ TMessageForm::TMessageForm(TComponent* owner, const std::string& msg, TMsgDlgTyp
     button->SetParent(this);
     button->SetCaption(kButtons[kind].caption);
     button->SetModalResult(kButtons[kind].result);
-    button->SetBounds(x, textBottom + kMargin, kButtonWidth, kButtonHeight);
+    button->SetBounds(x, textBottom + kAboveButtons, kButtonWidth, kButtonHeight);
     if (kind == defaultButton) {
       button->SetDefault(true);
       SetActiveControl(button);
@@ -155,9 +163,23 @@ TModalResult TMessageForm::ShowModal() {
   }
   messageLog.push_back(record);
   const size_t index = messageLog.size() - 1;
+  CentreOnActiveForm();
   const TModalResult result = TForm::ShowModal();
   if (index < messageLog.size()) messageLog[index].Answer = result;
   return result;
+}
+
+// A box placed by default stands in the middle of the form the user works in.
+void TMessageForm::CentreOnActiveForm() {
+  TCustomForm* active = Screen->ActiveForm();
+  if (Position() != poScreenCenter || !active || active == this || !active->Visible()) return;
+  const RECT owner = active->BoundsRect(), area = Screen->WorkAreaRect();
+  const int left = std::clamp<int>(owner.left + (owner.right - owner.left - Width()) / 2, area.left,
+                                   std::max<int>(area.left, area.right - Width()));
+  const int top = std::clamp<int>(owner.top + (owner.bottom - owner.top - Height()) / 2, area.top,
+                                  std::max<int>(area.top, area.bottom - Height()));
+  SetPosition(poDesigned);
+  SetBounds(left, top, Width(), Height());
 }
 
 // ---- functions ----

@@ -38,12 +38,14 @@ public:
   std::string HelpFile;
 
 private:
+  void CentreOnActiveForm();
   TMsgDlgType type_;
 };
 
 // A message dialog (owned by the application) that the caller shows and frees.
 TForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons);
-// Shows a message dialog centred on the screen; answers the button's modal result.
+// Shows a message dialog centred on the active form (on the screen when
+// there is none); answers the button's modal result.
 TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int32_t helpContext);
 // The same at a screen position (x or y negative: centred that way).
 TModalResult MessageDlgPos(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int32_t helpContext,

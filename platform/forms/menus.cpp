@@ -335,6 +335,36 @@ TMenuBar::TMenuBar(TComponent* owner, TMainMenu* menu)
     open_ = -1;
     Invalidate();
   };
+  // With a menu open, the pointer over another cell or Left and Right open that cell's menu.
+  drop_->OnPointerOutside = [this](POINT screen) {
+    const POINT p = ScreenToClient(screen);
+    if (p.y < 0 || p.y >= Height()) return;
+    const int32_t index = ItemAtX(p.x);
+    if (index >= 0 && index != open_ && menu_->Items()->Items(index)->Count() > 0) OpenItem(index);
+  };
+  drop_->OnStepAside = [this](int step) { StepAside(step); };
+}
+
+int32_t TMenuBar::ItemAtX(int x) const {
+  if (!menu_) return -1;
+  for (int32_t i = 0; i < menu_->Items()->Count(); ++i) {
+    const RECT r = ItemRect(i);
+    if (x >= r.left && x < r.right) return i;
+  }
+  return -1;
+}
+
+void TMenuBar::StepAside(int step) {
+  if (!menu_ || open_ < 0) return;
+  const int32_t n = menu_->Items()->Count();
+  for (int32_t k = 1; k < n; ++k) {
+    const int32_t i = ((open_ + step * k) % n + n) % n;
+    TMenuItem* item = menu_->Items()->Items(i);
+    if (item->Visible() && item->Enabled() && item->Count() > 0) {
+      OpenItem(i);
+      return;
+    }
+  }
 }
 
 TMenuBar::~TMenuBar() { delete drop_; }
@@ -403,14 +433,10 @@ void TMenuBar::WndProc(TMessage& m) {
 void TMenuBar::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TCustomControl::MouseDown(button, shift, x, y);
   if (button != mbLeft || !menu_) return;
-  for (int32_t i = 0; i < menu_->Items()->Count(); ++i) {
-    const RECT r = ItemRect(i);
-    if (x >= r.left && x < r.right) {
-      if (open_ == i) drop_->CloseMenu();
-      else OpenItem(i);
-      return;
-    }
-  }
+  const int32_t i = ItemAtX(x);
+  if (i < 0) return;
+  if (open_ == i) drop_->CloseMenu();
+  else OpenItem(i);
 }
 
 void TMenuBar::Paint() {
@@ -570,6 +596,10 @@ void TPopupWindow::WndProc(TMessage& m) {
 
 void TPopupWindow::MouseMove(TShiftState shift, int x, int y) {
   TCustomControl::MouseMove(shift, x, y);
+  if ((x < 0 || y < 0 || x >= Width() || y >= Height()) && menu_ && menu_->OnPointerOutside) {
+    menu_->OnPointerOutside(ClientToScreen(POINT{x, y}));
+    if (!menu_ || menu_->window_ != this) return;  // another menu opened
+  }
   const int32_t row = x >= 0 && x < Width() ? RowAt(y) : -1;
   if (row != selected_) {
     selected_ = row;
@@ -607,6 +637,10 @@ void TPopupWindow::KeyDown(WORD& key, TShiftState shift) {
       break;
     case VK_ESCAPE:
       if (menu_) menu_->CloseMenu();
+      break;
+    case VK_LEFT:
+    case VK_RIGHT:
+      if (menu_ && menu_->OnStepAside) menu_->OnStepAside(key == VK_LEFT ? -1 : 1);
       break;
     default: return;
   }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,10 @@ public:
 
   TNotifyEvent OnPopup;
   TNotifyEvent OnClose;
+  // A menu bar's drop-down hears of the pointer moving outside the open menu
+  // (a screen point) and of Left (-1) and Right (+1), to move along the bar.
+  std::function<void(POINT)> OnPointerOutside;
+  std::function<void(int)> OnStepAside;
 
 private:
   friend class TPopupWindow;
@@ -182,6 +187,10 @@ protected:
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
 
 private:
+  // The top-level item whose cell holds client x; -1 when none.
+  int32_t ItemAtX(int x) const;
+  // Opens the next top-level item with sub-items in the direction `step`.
+  void StepAside(int step);
   TMainMenu* menu_;
   TPopupMenu* drop_;
   int32_t open_ = -1;

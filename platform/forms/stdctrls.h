@@ -429,6 +429,10 @@ protected:
 private:
   void ItemsChanged();
   void MakeVisible(int32_t index);
+  // Shows the vertical scroll bar while the items overflow, at the top row.
+  void UpdateScrollBar();
+  // WM_VSCROLL: the row the scroll bar asks for.
+  int32_t ScrolledTop(WORD code, int thumb) const;
   std::unique_ptr<TStringList> items_;
   std::unique_ptr<TCanvas> canvas_;
   int32_t itemIndex_ = -1;

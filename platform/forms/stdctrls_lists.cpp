@@ -61,7 +61,33 @@ void TCustomListBox::ItemsChanged() {
   if (itemIndex_ >= Count()) itemIndex_ = Count() - 1;
   selected_.assign(static_cast<size_t>(Count()), false);
   topIndex_ = std::clamp(topIndex_, 0, std::max(Count() - 1, 0));
+  UpdateScrollBar();
   Invalidate();
+}
+
+void TCustomListBox::UpdateScrollBar() {
+  if (!HandleAllocated()) return;
+  SCROLLINFO info;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  info.nMin = 0;
+  info.nMax = std::max(Count() - 1, 0);
+  info.nPage = static_cast<UINT>(VisibleRows());
+  info.nPos = topIndex_;
+  SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+}
+
+int32_t TCustomListBox::ScrolledTop(WORD code, int thumb) const {
+  switch (code) {
+    case SB_LINEUP: return topIndex_ - 1;
+    case SB_LINEDOWN: return topIndex_ + 1;
+    case SB_PAGEUP: return topIndex_ - VisibleRows();
+    case SB_PAGEDOWN: return topIndex_ + VisibleRows();
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: return thumb;
+    case SB_TOP: return 0;
+    case SB_BOTTOM: return Count();
+    default: return topIndex_;
+  }
 }
 
 void TCustomListBox::SetItemIndex(int32_t index) {
@@ -69,6 +95,7 @@ void TCustomListBox::SetItemIndex(int32_t index) {
   if (index == itemIndex_) return;
   itemIndex_ = index;
   if (index >= 0) MakeVisible(index);
+  UpdateScrollBar();
   Invalidate();
 }
 
@@ -103,11 +130,13 @@ int32_t TCustomListBox::SelCount() const {
 
 void TCustomListBox::SetTopIndex(int32_t index) {
   topIndex_ = std::clamp(index, 0, std::max(Count() - VisibleRows(), 0));
+  UpdateScrollBar();
   Invalidate();
 }
 
 void TCustomListBox::SetItemHeight(int32_t h) {
   itemHeight_ = std::max(h, 1);
+  UpdateScrollBar();
   Invalidate();
 }
 
@@ -178,6 +207,13 @@ void TCustomListBox::WndProc(TMessage& m) {
     case WM_GETDLGCODE: m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS; return;
     case WM_SETFOCUS:
     case WM_KILLFOCUS: Invalidate(); break;
+    case WM_VSCROLL:
+      SetTopIndex(ScrolledTop(LOWORD(m.WParam), static_cast<int16_t>(HIWORD(m.WParam))));
+      return;
+    case WM_SIZE:
+      TWinControl::WndProc(m);
+      UpdateScrollBar();
+      return;
     default: break;
   }
   TWinControl::WndProc(m);

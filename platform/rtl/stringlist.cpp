@@ -29,12 +29,12 @@ std::string ReadToEnd(TStream& stream) {
   int64_t size = stream.Size();
   try {
     if (position >= 0 && size > position) bytes.reserve(static_cast<size_t>(size - position));
+    // Read through a small buffer of its own: nothing is cleared that the stream then overwrites.
+    char piece[64 * 1024];
     for (;;) {
-      size_t used = bytes.size();
-      bytes.resize(used + kChunk);
-      int32_t got = stream.Read(bytes.data() + used, kChunk);
-      bytes.resize(used + static_cast<size_t>(got > 0 ? got : 0));
+      const int32_t got = stream.Read(piece, static_cast<int32_t>(sizeof piece));
       if (got <= 0) break;
+      bytes.append(piece, static_cast<size_t>(got));
     }
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory("Out of memory");

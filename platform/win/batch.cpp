@@ -4,11 +4,17 @@
 
 #include <cerrno>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 #include "platform/win/process.h"
 
 namespace {
+BatchProgramRunner& ProgramRunner() {
+  static BatchProgramRunner runner;
+  return runner;
+}
+
 std::string Trim(std::string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
@@ -94,13 +100,24 @@ private:
       if (code < 0) NotFound(argv[0]);
       return;
     }
-    pid_t pid = SpawnProgram(argv, {options_.newProcessGroup, options_.outputFd, options_.currentDirectory});
-    if (pid < 0) {
+    const std::optional<int> code = Start(argv);
+    if (!code) {
       NotFound(argv[0]);
       exitCode_ = BatchCommandNotFound;
       return;
     }
-    exitCode_ = WaitForChild(pid);
+    exitCode_ = *code;
+  }
+
+  // Runs a program and waits for it: its exit code, none when it could not start.
+  std::optional<int> Start(const std::vector<std::string>& argv) {
+    if (const BatchProgramRunner& runner = ProgramRunner()) {
+      const int code = runner(argv);
+      return code < 0 ? std::nullopt : std::optional<int>(code);
+    }
+    pid_t pid = SpawnProgram(argv, {options_.newProcessGroup, options_.outputFd, options_.currentDirectory});
+    if (pid < 0) return std::nullopt;
+    return WaitForChild(pid);
   }
 
   void NotFound(const std::string& program) {
@@ -113,6 +130,8 @@ private:
   int exitCode_ = 0;
 };
 }  // namespace
+
+void SetBatchProgramRunner(BatchProgramRunner runner) { ProgramRunner() = std::move(runner); }
 
 int RunBatchScript(std::string_view script, const BatchOptions& options) {
   return Interpreter(options).Run(script);

@@ -4,8 +4,10 @@
 // (never through a shell), each waited for before the next.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct BatchOptions {
   int outputFd = 1;  // where "echo" and the commands write
@@ -16,6 +18,12 @@ struct BatchOptions {
 // The exit code of a program that cannot be found, as the Windows command
 // interpreter reports it.
 constexpr int BatchCommandNotFound = 9009;
+
+// What runs a command's program in place of starting a process (tests and
+// fuzzing stop at the process boundary): answers its exit code, or a
+// negative number when there is no such program. Empty: processes start.
+using BatchProgramRunner = std::function<int(const std::vector<std::string>& argv)>;
+void SetBatchProgramRunner(BatchProgramRunner runner);
 
 // Runs the script's lines (CR LF or LF line ends); answers the exit code of
 // the last command run, 0 when none ran.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/win/gdi_internal.h"
+#include "platform/win/user_system.h"
 
 using namespace gdi;
 
@@ -51,10 +52,15 @@ RingColors InnerColors(UINT edge, UINT flags) {
   return {ClassicColor(SysColor::DarkShadow), ClassicColor(SysColor::Light)};
 }
 
-// A filled triangle pointing `dir` (0 up, 1 down, 2 left, 3 right) centred in `r`.
+// A filled triangle pointing `dir` (0 up, 1 down, 2 left, 3 right) centred
+// in `r`: as large as on a scroll bar of the system's width (4 rows, 7
+// pixels across for 17), smaller only where the box is too small for it.
 void Arrow(HDC dc, const RECT& r, int dir, COLORREF color) {
   int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
-  int size = std::max(2, static_cast<int>(std::min(r.right - r.left, r.bottom - r.top)) / 4);
+  const int w = static_cast<int>(r.right - r.left), h = static_cast<int>(r.bottom - r.top);
+  // Rows run along the arrow's direction; each is two pixels wider than the one before.
+  const int room = dir < 2 ? std::min(h, (w + 1) / 2) - 1 : std::min(w, (h + 1) / 2) - 1;
+  int size = std::clamp(GetSystemMetrics(SM_CXVSCROLL) / 4, 2, std::max(2, room));
   for (int i = 0; i < size; ++i) {
     int half = i;
     int along = i - size / 2;

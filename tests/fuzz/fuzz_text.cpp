@@ -32,6 +32,29 @@ void Ini(const std::string& text) {
   ini.GetStrings(lines);
 }
 
+// Hostile text as an ini file, values written into it from the same text
+// (names and values with brackets, "=", line ends), written back and read again.
+void IniWriteBack(const std::string& text) {
+  const size_t third = text.size() / 3;
+  const std::string section = text.substr(0, third), ident = text.substr(third, third), value = text.substr(2 * third);
+  TStringList lines;
+  lines.SetText(text);
+  TMemIniFile ini("");
+  ini.SetStrings(lines);
+  ini.WriteString(section, ident, value);
+  ini.WriteInteger(value, section, static_cast<int32_t>(text.size()));
+  ini.WriteBool(ident, value, true);
+  TStringList sections;
+  ini.ReadSections(sections);
+  if (sections.Count() > 0) ini.EraseSection(sections.Strings(0));
+  ini.DeleteKey(section, ident);
+  ini.GetStrings(lines);
+  TMemIniFile again("");
+  again.SetStrings(lines);
+  again.ReadString(section, ident, "");
+  again.ReadInteger(value, section, 0);
+}
+
 void Strings(const uint8_t* data, size_t size) {
   TMemoryStream stream;
   stream.Write(data, static_cast<int32_t>(size));
@@ -115,7 +138,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   try {
     switch (kind % 7) {
-      case 0: Ini(text); break;
+      case 0:
+        Ini(text);
+        IniWriteBack(text);
+        break;
       case 1: Strings(data, size); break;
       case 2: Numbers(text); break;
       case 3: Formats(text); break;

@@ -10,6 +10,7 @@
 #include "platform/forms/forms.h"
 #include "platform/rtl/files.h"
 #include "platform/win/user_paint.h"
+#include "ui/controls/advcombo.h"
 #include "ui/controls/advedit.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/advofficebuttons.h"
@@ -94,6 +95,32 @@ std::vector<Shot> Shots() {
          c->SetCaption("Disabled");
          c->SetChecked(true);
          c->SetEnabled(false);
+       }},
+      {"combo_normal_label", [](TForm* f) {
+         auto* c = Place<TAdvComboBox>(f, 80, 20, 130, 22);
+         c->SetStyle(csDropDownList);
+         c->Items()->SetCommaText("Perceptual,Relative,Saturation");
+         c->SetItemIndex(0);
+         c->SetLabelPosition(lpLeftCenter);
+         c->SetLabelCaption("Intent");
+       }},
+      {"combo_flat", [](TForm* f) {
+         f->SetColor(clWhite);
+         auto* c = Place<TAdvComboBox>(f, 40, 20, 150, 22);
+         c->Items()->SetCommaText("Low,Medium,High");
+         c->SetItemIndex(1);
+         c->SetFlatLineColor(clBlue);
+         c->SetFlat(true);
+       }},
+      {"combo_focus_colour", [](TForm* f) {
+         auto* c = Place<TAdvComboBox>(f, 40, 20, 150, 22);
+         c->SetStyle(csDropDownList);
+         c->Items()->SetCommaText("Low,Medium,High");
+         c->SetItemIndex(2);
+         c->SetFocusColor(clYellow);
+         c->SetFocusBorderColor(clRed);
+         f->Show();
+         c->SetFocus();
        }},
       {"spin_float", [](TForm* f) {
          auto* s = Place<TAdvSpinEdit>(f, 60, 20, 100, 22);

@@ -1,6 +1,14 @@
 // A form with one of each standard control. With a file name argument it
 // writes a snapshot of the window to that PNG file once shown, and ends.
+// With --trace it runs as usual and prints, one line each, where its parts
+// are (relative to the form's top-left corner) and what the user did, for a
+// script to drive it through a real desktop:
+//   at <part> <left> <top> <right> <bottom>     help, combo, create
+//   item-height <pixels>                        the combo list's rows
+//   ready | command about | quality <text> | box-open <ok-x> <ok-y> | box-closed | resized <width> <height>
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/forms/comctrls.h"
@@ -9,6 +17,26 @@
 #include "platform/forms/menus.h"
 
 namespace {
+
+bool tracing = false;
+
+void Trace(const char* format, ...) {
+  if (!tracing) return;
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+// A control's rectangle relative to its form's top-left corner.
+void TraceAt(const char* part, TForm* form, const TControl* control, RECT r) {
+  const POINT a = control->ClientToScreen(POINT{r.left, r.top});
+  const POINT b = control->ClientToScreen(POINT{r.right, r.bottom});
+  Trace("at %s %d %d %d %d", part, static_cast<int>(a.x - form->Left()), static_cast<int>(a.y - form->Top()),
+        static_cast<int>(b.x - form->Left()), static_cast<int>(b.y - form->Top()));
+}
 
 class TDemoForm : public TForm {
 public:
@@ -29,7 +57,7 @@ private:
   void Build() {
     SetName("DemoForm");
     SetCaption("Forms demo");
-    SetBorderStyle(bsSingle);
+    SetBorderStyle(bsSizeable);
     SetPosition(poScreenCenter);
     SetBounds(0, 0, 640, 490);
     Font()->SetName("MS Sans Serif");
@@ -42,7 +70,11 @@ private:
     AddItem(fileMenu, "-", "");
     AddItem(fileMenu, "E&xit", "")->OnClick = [this](TObject*) { Close(); };
     auto* helpMenu = AddItem(mainMenu->Items(), "&Help", "");
-    AddItem(helpMenu, "&About", "F1")->OnClick = [](TObject*) { ShowMessage("Forms demo"); };
+    AddItem(helpMenu, "&About", "F1")->OnClick = [](TObject*) {
+      Trace("command about");
+      ShowMessage("Forms demo");
+      Trace("box-closed");
+    };
     SetMenu(mainMenu);
 
     auto* top = Make<TPanel>(this, "TopPanel", 0, 0, 100, 34);
@@ -78,6 +110,8 @@ private:
     combo->SetStyle(csDropDownList);
     for (const char* s : {"Low", "Medium", "High", "Ultra High"}) combo->Items()->Add(s);
     combo->SetItemIndex(1);
+    combo->OnChange = [combo](TObject*) { Trace("quality %s", combo->Text().c_str()); };
+    combo_ = combo;
     l2->SetFocusControl(combo);
     auto* l3 = Make<TLabel>(group, "GammaLabel", 12, 86, 80, 13);
     l3->SetCaption("&Gamma");
@@ -133,7 +167,12 @@ private:
     auto* ok = Make<TButton>(body, "CreateButton", 384, 340, 115, 25);
     ok->SetCaption("Create &Profile");
     ok->SetDefault(true);
-    ok->OnClick = [](TObject*) { ShowMessage("The profile was written."); };
+    ok->OnClick = [](TObject*) {
+      ShowMessage("The profile was written.");
+      Trace("box-closed");
+    };
+    create_ = ok;
+    OnResize = [this](TObject*) { Trace("resized %d %d", Width(), Height()); };
     auto* close = Make<TBitBtn>(body, "CloseButton", 510, 340, 115, 25);
     close->SetKind(bkClose);
     close->OnClick = [this](TObject*) { Close(); };
@@ -168,7 +207,32 @@ private:
   }
 
   TPopupMenu* menu_ = nullptr;
+
+public:
+  // Where the script finds the parts it uses.
+  void TraceLayout() {
+    TraceAt("help", this, MenuBar(), MenuBar()->ItemRect(1));
+    TraceAt("combo", this, combo_, combo_->ClientRect());
+    TraceAt("create", this, create_, create_->ClientRect());
+    Trace("item-height %d", static_cast<int>(combo_->ItemHeight()));
+  }
+
+private:
+  TComboBox* combo_ = nullptr;
+  TButton* create_ = nullptr;
 };
+
+// A message box that becomes active tells where its OK button is.
+void TraceMessageBoxes() {
+  Screen->OnActiveFormChange = [](TObject*) {
+    TCustomForm* form = Screen->ActiveForm();
+    if (!form || !dynamic_cast<TMessageForm*>(form)) return;
+    if (auto* ok = dynamic_cast<TControl*>(form->FindComponent("OK"))) {
+      const POINT c = ok->ClientToScreen(POINT{ok->Width() / 2, ok->Height() / 2});
+      Trace("box-open %d %d", static_cast<int>(c.x - form->Left()), static_cast<int>(c.y - form->Top()));
+    }
+  };
+}
 
 }  // namespace
 
@@ -177,6 +241,18 @@ int main(int argc, char** argv) {
   Application->SetTitle("Forms demo");
   TDemoForm* form = nullptr;
   Application->CreateForm(form);
+  if (argc > 1 && std::strcmp(argv[1], "--trace") == 0) {
+    tracing = true;
+    TraceMessageBoxes();
+    form->Show();
+    Application->ProcessMessages();
+    form->TraceLayout();
+    Trace("ready");
+    Application->Run();
+    Screen->OnActiveFormChange = nullptr;
+    delete form;
+    return 0;
+  }
   if (argc > 1) {
     form->Show();
     // Let the first paint happen, then snapshot the whole window.

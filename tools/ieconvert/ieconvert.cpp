@@ -91,7 +91,6 @@ int Convert(const std::string& in, const std::string& out) {
 int main(int argc, char** argv) {
   if (argc != 3) return Fail("usage: ieconvert IN OUT");
   IELibraryInitialize();
-  IEInitializeImageryIO();
   int status;
   try {
     status = Convert(argv[1], argv[2]);
@@ -100,7 +99,6 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     status = Fail(e.what());
   }
-  IEFinalizeImageryIO();
   IELibraryFinalize();
   return status;
 }

@@ -9,6 +9,7 @@
 
 #include "platform/forms/forms.h"
 #include "platform/win/user_paint.h"
+#include "ui/controls/advpanel.h"
 #include "ui/controls/advsmoothpanel.h"
 #include "ui/render/htmlengine.h"
 
@@ -78,6 +79,34 @@ TAdvSmoothPanel* SmoothPanel(TForm* form, RECT r, int preset, const char* captio
   return panel;
 }
 
+TAdvPanel* CaptionedPanel(TForm* form, RECT r, TShadeType shade, const char* caption, const char* text) {
+  auto* panel = new TAdvPanel(form);
+  panel->SetParent(form);
+  panel->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  panel->SetColor(0xF9EADB);
+  panel->SetColorTo(0xE0C8B0);
+  panel->SetBorderColor(0x8B5A2B);
+  panel->SetBorderWidth(1);
+  panel->SetBorderShadow(true);
+  panel->SetBevelOuter(bvNone);
+  panel->Caption()->SetVisible(true);
+  panel->Caption()->SetColor(0xA0522D);
+  panel->Caption()->SetShadeSeed(7);
+  panel->Caption()->SetShadeType(shade);
+  panel->Caption()->SetCloseButton(true);
+  panel->Caption()->SetMinMaxButton(true);
+  panel->Caption()->SetCloseButtonColor(clWhite);
+  panel->Caption()->SetMinMaxButtonColor(clWhite);
+  panel->Caption()->Font()->SetStyle(TFontStyles{fsBold});
+  panel->Caption()->SetIndent(4);
+  panel->Caption()->SetTopIndent(2);
+  panel->Caption()->SetText(caption);
+  panel->SetIndent(6);
+  panel->SetTopIndent(4);
+  panel->SetPanelText(text);
+  return panel;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,6 +127,24 @@ int main(int argc, char** argv) {
     vista->Caption()->SetLocation(plTopCenter);
     auto* mirror = SmoothPanel(form, RECT{285, 160, 540, 295}, 9, "Silver, mirrored", "");
     mirror->Fill()->SetBorderWidth(2);
+  });
+  ok &= Shot(folder + "/advpanel.png", 640, 400, 0xF0F0F0, [](TForm* form) {
+    CaptionedPanel(form, RECT{10, 10, 210, 180}, stNormal, "Plain caption",
+                   "A <B>captioned</B> panel with a gradient body and <A href=\"http://example.com\">an anchor</A>.");
+    CaptionedPanel(form, RECT{220, 10, 420, 180}, stVBump, "Bump shading", "<I>Vertical bump</I> caption.");
+    CaptionedPanel(form, RECT{430, 10, 630, 180}, stLMetal, "Metal shading", "Brushed metal, seeded.");
+    auto* grip = CaptionedPanel(form, RECT{10, 190, 210, 360}, stSoftBump, "Status and grip", "Sizeable panel.");
+    grip->SetCanSize(true);
+    grip->StatusBar()->SetVisible(true);
+    grip->StatusBar()->SetColor(0xF0E0D0);
+    grip->StatusBar()->SetColorTo(0xC0A080);
+    grip->StatusBar()->SetText("status <B>text</B>");
+    auto* collapsed = CaptionedPanel(form, RECT{220, 190, 420, 360}, stHShade, "Collapsed", "hidden");
+    collapsed->SetCollaps(true);
+    auto* mirror = CaptionedPanel(form, RECT{430, 190, 630, 360}, stNoise, "Noise, mirrored body",
+                                  "<P align=\"center\">Mirrored gradient body</P>");
+    mirror->SetColorMirror(0xD0B090);
+    mirror->SetColorMirrorTo(0xF9EADB);
   });
   return ok ? 0 : 1;
 }

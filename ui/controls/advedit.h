@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/forms/forms.h"
 #include "platform/forms/stdctrls.h"
 #include "platform/rtl/stringlist.h"
 #include "ui/controls/editlabel.h"
@@ -103,6 +104,18 @@ private:
 // ---- TAdvEdit ----
 
 class TEditDropTarget;
+
+// The drop-down list of the lookup: a hint window holding a list box.
+class TListHintWindow : public THintWindow {
+  FORMS_CLASS(TListHintWindow)
+
+public:
+  explicit TListHintWindow(TComponent* owner);
+  TListBox* ListControl() const { return list_; }
+
+private:
+  TListBox* list_;
+};
 
 class TAdvEdit : public TCustomEdit {
   FORMS_CLASS(TAdvEdit)
@@ -203,6 +216,13 @@ public:
 
   // Lookup and persistence (advedit_store.cpp).
   TLookupSettings* Lookup() const { return lookup_.get(); }
+  // Refills the lookup list for the value and shows or hides it.
+  void UpdateLookup();
+  // Takes the list's selected entry into the edit.
+  void SelectLookupItem();
+  // The lookup list's window while it exists (null before the first lookup).
+  TListHintWindow* LookupWindow() const { return listWindow_; }
+  bool LookupVisible() const { return listWindow_ && listWindow_->Visible(); }
   TPersistence* Persistence() const { return persistence_.get(); }
 
   // Drag and drop (adveddd.cpp).
@@ -222,6 +242,8 @@ public:
   TClipboardEvent OnClipboardCopy;
   TClipboardEvent OnClipboardCut;
   TClipboardEvent OnClipboardPaste;
+  TLookupSelectEvent OnLookupSelect;
+  std::function<void(TObject* sender, int32_t index, std::string& value)> OnLookupIndexSelect;
 
 protected:
   void Change() override;
@@ -262,6 +284,9 @@ private:
   void LinkClick();
   // Lookup history (advedit_store.cpp).
   void AddToHistory();
+  void HideLookup();
+  // Home, End, page and arrow keys move the list's selection.
+  bool NavigateLookup(WORD key);
   // Drag and drop (adveddd.cpp).
   bool DragMouseDown(TMessage& m);
   void DragMouseMove();
@@ -307,6 +332,7 @@ private:
   // Lookup and persistence.
   std::unique_ptr<TLookupSettings> lookup_;
   std::unique_ptr<TPersistence> persistence_;
+  TListHintWindow* listWindow_ = nullptr;
   // Drag and drop.
   bool oleDropTarget_ = false, oleDropSource_ = false;
   bool dropTargetRegistered_ = false;

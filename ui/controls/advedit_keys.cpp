@@ -259,6 +259,7 @@ void TAdvEdit::CharStep(TMessage& m) {
   if (c == '-' && !signed_ && (editType_ == etNumeric || editType_ == etFloat || editType_ == etMoney)) return stop();
   if (!TypeRule(c, m)) swallowNextChange_ = false;
   AfterStep();
+  UpdateLookup();
 }
 
 // ---- key-down step ----
@@ -273,7 +274,15 @@ bool TAdvEdit::KeyDownStep(TMessage& m) {
     m.Result = 0;
     return true;
   };
+  if (k == VK_RETURN && LookupVisible()) {
+    SelectLookupItem();
+    return swallow();
+  }
   if ((k == VK_TAB || k == VK_RETURN) && ControlDown()) return false;
+  if (LookupVisible() && NavigateLookup(k)) {
+    m.Result = 1;
+    return true;
+  }
   if (k == VK_RETURN && returnIsTab_) {
     k = VK_TAB;
     if (IsWindowVisible(Handle())) PostMessage(Handle(), WM_KEYDOWN, VK_TAB, 0);
@@ -435,6 +444,7 @@ void TAdvEdit::Paste() {
         editType_ == etPassword)
       SetModified(true);
   }
+  UpdateLookup();
   if (tabOnFullLength_ && lengthLimit_ > 0 && static_cast<int32_t>(GetText().size()) == lengthLimit_ && Parent())
     Parent()->SelectNext(this, true, true);
 }
@@ -458,7 +468,13 @@ void TAdvEdit::WndProc(TMessage& m) {
       TCustomEdit::WndProc(m);
       if (!ComponentState().Contains(csLoading)) FocusArrived();
       return;
+    case CM_CANCELMODE:
+      TCustomEdit::WndProc(m);
+      HideLookup();
+      return;
     case WM_KILLFOCUS:
+      if (listWindow_ && reinterpret_cast<HWND>(m.WParam) != (listWindow_->HandleAllocated() ? listWindow_->ListControl()->Handle() : nullptr))
+        HideLookup();
       if (!ComponentState().Contains(csLoading)) FocusLeaving();
       TCustomEdit::WndProc(m);
       return;

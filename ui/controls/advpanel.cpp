@@ -19,25 +19,7 @@ TColor BlendColor(TColor color1, TColor color2, int32_t percent) {
 }
 
 void DrawBandedGradient(TCanvas* canvas, TColor from, TColor to, bool horizontal, const RECT& r, int32_t bands) {
-  bands = std::clamp(bands, 1, 32);
-  COLORREF a = ColorToRGB(from), b = ColorToRGB(to);
-  double step = static_cast<double>(horizontal ? r.right - r.left : r.bottom - r.top) / bands;
-  for (int n = 0; n < bands; ++n) {
-    auto channel = [&](int shift) {
-      int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-      return ca + static_cast<int>(std::nearbyint(n * static_cast<double>(cb - ca) / bands));
-    };
-    TColor c = static_cast<TColor>(channel(0) | (channel(8) << 8) | (channel(16) << 16));
-    canvas->Pen()->SetColor(c);
-    canvas->Brush()->SetColor(c);
-    canvas->Brush()->SetStyle(bsSolid);
-    int p = static_cast<int>(std::nearbyint(n * step));
-    int size = static_cast<int>(step) + 1;
-    if (horizontal)
-      canvas->Rectangle(r.left + p, r.top, std::min<LONG>(r.left + p + size, r.right), r.bottom);
-    else
-      canvas->Rectangle(r.left, r.top + p, r.right, std::min<LONG>(r.top + p + size, r.bottom));
-  }
+  MarkupGradientRect(canvas, from, to, std::clamp(bands, 1, 32), r, horizontal);
 }
 
 // ---- caption bar ----
@@ -211,7 +193,7 @@ TCustomAdvPanel::TCustomAdvPanel(TComponent* owner)
 }
 
 TCustomAdvPanel::~TCustomAdvPanel() {
-  if (OnGroupNotify) OnGroupNotify(this, true);
+  if (auto* group = dynamic_cast<TCustomAdvPanel*>(Parent())) group->ChildPanelChanged(this, true);
 }
 
 std::string TCustomAdvPanel::Version() const { return VersionString(GetVersionNumber()); }
@@ -270,21 +252,10 @@ void TCustomAdvPanel::SetBounds(int32_t left, int32_t top, int32_t width, int32_
 }
 
 TMarkupArgs TCustomAdvPanel::TextArgs() const {
-  TMarkupArgs args;
-  args.Images = images_;
-  args.X = args.Y = 0;
-  args.HoverLink = hoverLinkIndex_;
-  args.ShadowOffset = shadowOffset_;
-  args.HoverStyle = hover_;
-  args.WordWrap = !ellipsis_;
-  args.URLColor = urlColor_;
-  args.HoverColor = hoverColor_;
-  args.HoverFontColor = hoverFontColor_;
-  args.ShadowColor = shadowColor_;
-  args.PictureCache = pictureCache_.get();
-  args.PictureContainer = pictureContainer_;
-  args.LineSpacing = lineSpacing_;
-  return args;
+  return TMarkupLook{images_,      hoverLinkIndex_, shadowOffset_,         hover_,
+                     !ellipsis_,   urlColor_,       hoverColor_,           hoverFontColor_,
+                     shadowColor_, pictureCache_.get(), pictureContainer_, lineSpacing_}
+      .Args();
 }
 
 RECT TCustomAdvPanel::BodyTextRect() const {
@@ -336,15 +307,8 @@ void TCustomAdvPanel::PaintBody(TCanvas* c, RECT& r) {
   }
   auto frame = [&](TBevelCut cut) {
     if (cut == bvNone) return;
-    TColor topLeft = cut == bvLowered ? clBtnShadow : clBtnHighlight;
-    TColor bottomRight = cut == bvLowered ? clBtnHighlight : clBtnShadow;
-    for (int i = 0; i < BevelWidth(); ++i) {
-      c->Pen()->SetColor(topLeft);
-      c->Polyline({{r.left, r.bottom - 1}, {r.left, r.top}, {r.right - 1, r.top}});
-      c->Pen()->SetColor(bottomRight);
-      c->Polyline({{r.right - 1, r.top}, {r.right - 1, r.bottom - 1}, {r.left - 1, r.bottom - 1}});
-      InflateRect(&r, -1, -1);
-    }
+    bool lowered = cut == bvLowered;
+    Frame3D(c, r, lowered ? clBtnShadow : clBtnHighlight, lowered ? clBtnHighlight : clBtnShadow, BevelWidth());
   };
   frame(BevelOuter());
   if (borderColor_ == clNone) {

@@ -24,6 +24,8 @@
 #include "ui/render/storechanged.h"
 
 class TCustomAdvPanel;
+class TAdvPanelSettings;
+class TAdvPanelStyler;
 
 enum TShadeType {
   stNormal, stNoise, stDiagShade, stHShade, stVShade, stHBump, stVBump, stSoftBump, stHardBump, stLMetal,
@@ -33,7 +35,6 @@ enum TShadeType {
 enum TCaptionShape { csRectangle, csRounded, csSemiRounded };
 enum TCaptionButtonPosition { cbpLeft, cbpRight };
 enum TGradientDirection { gdVertical, gdHorizontal };
-enum TTextVAlignment { tvaTop, tvaCenter, tvaBottom };
 enum TPanelPositionLocation { clRegistry, clInifile };
 
 // Resolves both colours and mixes them channel by channel, Percent of the
@@ -247,6 +248,13 @@ public:
   bool MinMaxButtonHot() const { return minMaxButtonHot_; }
   int32_t HoverLinkIndex() const { return hoverLinkIndex_; }
 
+  TAdvPanelStyler* Styler() const { return styler_; }
+  // Takes the styler's settings (unless the form is loading).
+  virtual void SetStyler(TAdvPanelStyler* styler);
+  // Takes the look of the settings; the panel keeps its own close and collapse buttons.
+  virtual void ApplySettings(TAdvPanelSettings* settings);
+  void Notification(TComponent* component, TOperation operation) override;
+
   // Rebuilds the caption's shading into HeaderBitmap.
   virtual void BuildShadedHeader();
   // Re-arranges an enclosing group (the group overrides nothing here).
@@ -260,8 +268,9 @@ public:
       OnEndCollapsExpand;
   TAnchorEvent OnAnchorClick, OnAnchorEnter, OnAnchorExit;
   TPaintEvent OnPaint;
-  // Tells an enclosing group (set by the group) that the panel changed or is going.
-  std::function<void(TCustomAdvPanel* panel, bool leaving)> OnGroupNotify;
+
+  // A contained panel changed its size or state, or is going (a group re-arranges).
+  virtual void ChildPanelChanged(TCustomAdvPanel*, bool /*leaving*/) {}
 
 protected:
   void Paint() override;
@@ -304,6 +313,7 @@ private:
   int32_t collapsDelay_ = 20, collapsSteps_ = 0, fullHeight_ = 0;
   TCustomImageList* images_ = nullptr;
   TPictureContainer* pictureContainer_ = nullptr;
+  TAdvPanelStyler* styler_ = nullptr;
   std::unique_ptr<TPanelCaption> caption_;
   std::unique_ptr<TPanelStatusBar> statusBar_;
   std::unique_ptr<TPanelPosition> position_;

@@ -9,6 +9,7 @@
 #include "platform/win/shell.h"
 #include "platform/win/user_input.h"
 #include "ui/controls/advpanel.h"
+#include "ui/controls/advpanelstyler.h"
 
 namespace {
 constexpr int32_t kButton = 12;
@@ -40,7 +41,7 @@ RECT TCustomAdvPanel::CaptionStrip() const {
 }
 
 void TCustomAdvPanel::NotifyParentGroup() {
-  if (OnGroupNotify) OnGroupNotify(this, false);
+  if (auto* group = dynamic_cast<TCustomAdvPanel*>(Parent())) group->ChildPanelChanged(this, false);
 }
 
 void TCustomAdvPanel::SetChildrenVisible(bool show) {
@@ -320,6 +321,7 @@ void TCustomAdvPanel::Loaded() {
   if (position_->Save()) LoadPosition();
   savedCursor_ = Cursor();
   savedColor_ = Color();
+  if (styler_) ApplySettings(styler_->Settings());
 }
 
 void TCustomAdvPanel::BeforeDestruction() {

@@ -22,6 +22,9 @@ namespace AdvSmoothGDIP {
 class TGPGraphics;
 }
 
+// Vertical placement of a markup text in its rectangle.
+enum TTextVAlignment { tvaTop, tvaCenter, tvaBottom };
+
 // Arguments 4 to 21 and 30 to 32 of a render call.
 struct TMarkupArgs {
   TCustomImageList* Images = nullptr;
@@ -82,6 +85,25 @@ std::string StripMarkup(const std::string& text);
 TColor MarkupHexToColor(const std::string& value);
 TColor MarkupColorByName(const std::string& name);
 
+// Bands of a gradient from one colour to the other over r, each a filled
+// rectangle in pen and brush (0 bands count as 1).
+void MarkupGradientRect(TCanvas* canvas, TColor from, TColor to, int32_t bands, const RECT& r, bool horizontal);
+
+// What the controls with a markup text pass for drawing it: their images,
+// pictures, colours and hover state.
+struct TMarkupLook {
+  TCustomImageList* Images = nullptr;
+  int32_t HoverLink = -1;
+  int32_t ShadowOffset = 2;
+  bool Hover = false;
+  bool WordWrap = true;
+  TColor URLColor = clBlue, HoverColor = clNone, HoverFontColor = clNone, ShadowColor = clGray;
+  THTMLPictureCache* PictureCache = nullptr;
+  TPictureContainer* PictureContainer = nullptr;
+  int32_t LineSpacing = 0;
+  TMarkupArgs Args() const;
+};
+
 // Whether an anchor target may be opened by the desktop: http, https and
 // mailto addresses only.
 bool IsOpenableAnchor(const std::string& target);
@@ -90,6 +112,6 @@ bool IsOpenableAnchor(const std::string& target);
 bool OpenAnchor(const std::string& target);
 
 namespace Markup {
-// Replaces what opens anchors (tests watch it); null restores nothing.
+// Replaces what opens anchors (tests watch it); null restores the desktop opener.
 void SetAnchorOpener(std::function<bool(const std::string&)> opener);
 }  // namespace Markup

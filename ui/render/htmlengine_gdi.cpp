@@ -66,28 +66,6 @@ private:
   UINT flags_;
 };
 
-// Bands of a gradient from one colour to another, drawn as rectangles.
-void MarkupGradientRect(TCanvas* canvas, TColor from, TColor to, int32_t bands, const RECT& r, bool horizontal) {
-  if (bands <= 0) bands = 1;
-  COLORREF a = ColorToRGB(from), b = ColorToRGB(to);
-  double step = static_cast<double>(horizontal ? r.right - r.left : r.bottom - r.top) / bands;
-  auto channel = [&](int shift, int n) {
-    int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-    return static_cast<int>(std::nearbyint(ca + n * static_cast<double>(cb - ca) / bands));
-  };
-  for (int n = 0; n < bands; ++n) {
-    TColor c = static_cast<TColor>(channel(0, n) | (channel(8, n) << 8) | (channel(16, n) << 16));
-    canvas->Pen()->SetColor(c);
-    canvas->Brush()->SetColor(c);
-    canvas->Brush()->SetStyle(bsSolid);
-    int start = static_cast<int>(std::nearbyint(n * step));
-    int size = static_cast<int>(step + 1);
-    RECT band = horizontal ? RECT{r.left + start, r.top, std::min<LONG>(r.left + start + size, r.right), r.bottom}
-                           : RECT{r.left, r.top + start, r.right, std::min<LONG>(r.top + start + size, r.bottom)};
-    canvas->Rectangle(band);
-  }
-}
-
 class GdiPainter {
 public:
   GdiPainter(TCanvas* canvas, const RECT& rect, const TMarkupArgs& args, UINT flags)
@@ -177,7 +155,7 @@ private:
 
   void Band(const Box& b) {
     if (b.background2 != clNone) {
-      MarkupGradientRect(canvas_, b.background, b.background2, 64, b.rect, b.horizontal);
+      ::MarkupGradientRect(canvas_, b.background, b.background2, 64, b.rect, b.horizontal);
       return;
     }
     if (b.background == clNone) return;
@@ -216,11 +194,14 @@ private:
   UINT flags_;
 };
 
+// The desktop's opener, given the target as one argument.
+bool DesktopOpen(const std::string& target) {
+  return reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) >
+         32;
+}
+
 std::function<bool(const std::string&)>& Opener() {
-  static std::function<bool(const std::string&)> opener = [](const std::string& target) {
-    return reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr,
-                                                   SW_SHOWNORMAL)) > 32;
-  };
+  static std::function<bool(const std::string&)> opener = DesktopOpen;
   return opener;
 }
 
@@ -228,7 +209,7 @@ std::function<bool(const std::string&)>& Opener() {
 
 // Lets tests watch what would be opened.
 void SetAnchorOpener(std::function<bool(const std::string&)> opener) {
-  Opener() = opener ? std::move(opener) : nullptr;
+  Opener() = opener ? std::move(opener) : std::function<bool(const std::string&)>(DesktopOpen);
 }
 
 }  // namespace Markup
@@ -303,6 +284,45 @@ bool RenderMarkup(TCanvas* Canvas, const std::string& Text, const RECT& Rect, TC
   return r.Hit;
 }
 
+void MarkupGradientRect(TCanvas* canvas, TColor from, TColor to, int32_t bands, const RECT& r, bool horizontal) {
+  if (bands <= 0) bands = 1;
+  COLORREF a = ColorToRGB(from), b = ColorToRGB(to);
+  double step = static_cast<double>(horizontal ? r.right - r.left : r.bottom - r.top) / bands;
+  auto channel = [&](int shift, int n) {
+    int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+    return static_cast<int>(std::nearbyint(ca + n * static_cast<double>(cb - ca) / bands));
+  };
+  for (int n = 0; n < bands; ++n) {
+    TColor c = static_cast<TColor>(channel(0, n) | (channel(8, n) << 8) | (channel(16, n) << 16));
+    canvas->Pen()->SetColor(c);
+    canvas->Brush()->SetColor(c);
+    canvas->Brush()->SetStyle(bsSolid);
+    int start = static_cast<int>(std::nearbyint(n * step));
+    int size = static_cast<int>(step + 1);
+    RECT band = horizontal ? RECT{r.left + start, r.top, std::min<LONG>(r.left + start + size, r.right), r.bottom}
+                           : RECT{r.left, r.top + start, r.right, std::min<LONG>(r.top + start + size, r.bottom)};
+    canvas->Rectangle(band);
+  }
+}
+
+TMarkupArgs TMarkupLook::Args() const {
+  TMarkupArgs args;
+  args.Images = Images;
+  args.X = args.Y = 0;
+  args.HoverLink = HoverLink;
+  args.ShadowOffset = ShadowOffset;
+  args.HoverStyle = Hover;
+  args.WordWrap = WordWrap;
+  args.URLColor = URLColor;
+  args.HoverColor = HoverColor;
+  args.HoverFontColor = HoverFontColor;
+  args.ShadowColor = ShadowColor;
+  args.PictureCache = PictureCache;
+  args.PictureContainer = PictureContainer;
+  args.LineSpacing = LineSpacing;
+  return args;
+}
+
 bool IsOpenableAnchor(const std::string& target) {
   std::string lower = LowerCase(target);
   for (const char* scheme : {"http://", "https://", "mailto:"})
@@ -311,6 +331,6 @@ bool IsOpenableAnchor(const std::string& target) {
 }
 
 bool OpenAnchor(const std::string& target) {
-  if (!IsOpenableAnchor(target) || !Markup::Opener()) return false;
+  if (!IsOpenableAnchor(target)) return false;
   return Markup::Opener()(target);
 }

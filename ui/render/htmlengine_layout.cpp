@@ -44,6 +44,9 @@ namespace {
 
 constexpr int32_t kListIndent = 12;
 
+// Positions and sizes from the markup, kept where sums of them cannot overflow.
+int32_t Coordinate(const std::string& text) { return std::clamp(MarkupNumber(text), -32767, 32767); }
+
 void SetStyle(FontSpec& f, TFontStyle s, bool on) {
   if (on) f.style.Include(s);
   else f.style.Exclude(s);
@@ -286,13 +289,13 @@ bool Layouter::HandleTag(const Token& t) {
     case TagKind::Image: return on && PlaceImage(t);
     case TagKind::Indent:
       if (on) {
-        int32_t n = MarkupNumber(LetterValue(t.upper, 'X'));
+        int32_t n = Coordinate(LetterValue(t.upper, 'X'));
         if (lineWidth_ < n) lineWidth_ = x_ = n;
       }
       return false;
     case TagKind::Offset:
       if (on) {
-        offsetShift_ = lineWidth_ = x_ = MarkupNumber(LetterValue(t.upper, 'X'));
+        offsetShift_ = lineWidth_ = x_ = Coordinate(LetterValue(t.upper, 'X'));
       } else {
         offsetShift_ = 0;
       }
@@ -312,7 +315,7 @@ bool Layouter::HandleTag(const Token& t) {
       return overflow;
     }
     case TagKind::Rotate:
-      if (on) rotation_ = MarkupNumber(LetterValue(t.upper, 'A')) * 10;
+      if (on) rotation_ = (MarkupNumber(LetterValue(t.upper, 'A')) % 360) * 10;
       else rotation_ = 0;
       return false;
     case TagKind::Unknown: return false;
@@ -382,7 +385,7 @@ void Layouter::HandleFont(const Token& t) {
       int32_t n = MarkupNumber(rest);
       static const int32_t kSizes[] = {8, 10, 12, 14, 16};
       if (n >= 1 && n <= 5) n = kSizes[n - 1];
-      if (n > 0) font_.SetPoints(n);
+      if (n > 0) font_.SetPoints(std::min(n, 1000));
     }
   }
 }
@@ -399,7 +402,7 @@ void Layouter::HandlePara(const Token& t) {
     if (value.find("LEFT") != std::string::npos) align_ = 0;
     if (value.find("CENTER") != std::string::npos) align_ = 2;
   }
-  if (AttributeValue(t.upper, "INDENT", value)) indent_ = MarkupNumber(value);
+  if (AttributeValue(t.upper, "INDENT", value)) indent_ = Coordinate(value);
   std::string c1, c2;
   bool hasC1 = AttributeValue(t.upper, "BGCOLOR", c1);
   bool hasC2 = AttributeValue(t.upper, "BGCOLORTO", c2);
@@ -555,8 +558,8 @@ bool Layouter::PlaceImage(const Token& t) {
   AttributeValue(t.upper, "SRC", src);
   std::string source = src.empty() ? std::string() : FirstQuoted(t.text.substr(t.upper.find("SRC")));
   bool hasAlt = AttributeValue(t.upper, "ALT", alt);
-  int32_t wantW = AttributeValue(t.upper, "WIDTH", width) ? MarkupNumber(width) : 0;
-  int32_t wantH = AttributeValue(t.upper, "HEIGHT", height) ? MarkupNumber(height) : 0;
+  int32_t wantW = AttributeValue(t.upper, "WIDTH", width) ? Coordinate(width) : 0;
+  int32_t wantH = AttributeValue(t.upper, "HEIGHT", height) ? Coordinate(height) : 0;
   int32_t w = 0, h = 0;
   ImageRef ref = FindImage(source, w, h);
   if ((ref.html || ref.gdip) && wantW >= 1 && wantH >= 1) {

@@ -253,7 +253,7 @@ TEST_P(MakerNoteRoundTrip, ExiftoolReadsTheNoteUnchanged) {
   auto editor = TIETIFFHandler::CreateFromFile(original);
   editor->SetTag(*editor->IFD(0), 305, std::string("VeSk maker-note round trip"), IE_TIFF_ASCII);
   TMemoryStream rewritten;
-  const int32_t length = note.WriteToStream(rewritten, 0);
+  const int32_t length = note.WriteToStream(rewritten, 0, layout.intel);  // the editor keeps the file's order
   ASSERT_GT(length, 0);
   const uint8_t* bytes = static_cast<const uint8_t*>(rewritten.Memory());
   editor->SetTagData(*editor->SubIFD(*editor->IFD(0), 34665), 0x927C, IE_TIFF_UNDEFINED,
@@ -276,6 +276,31 @@ TEST_P(MakerNoteRoundTrip, ExiftoolReadsTheNoteUnchanged) {
   EXPECT_EQ(after.err, "");
   EXPECT_EQ(after.out, before.out);
   EXPECT_EQ(RunCapture(folder, "exiftool -s -s -s -Software " + edited).out, "VeSk maker-note round trip\n");
+}
+
+// A note in the EXIF's byte order read from a Motorola file and written for
+// the Intel EXIF the library writes: its entries and items change order, and
+// exiftool reads in the Intel file what it read in the Motorola one.
+TEST(MakerNote, NotesInTheExifOrderFollowTheNewExif) {
+  TempFolder folder;
+  const std::string motorola = folder.File("mm.tif"), intel = folder.File("ii.tif");
+  WriteFile(motorola, TiffWithMakerNote(false, "SONY", [](uint32_t position) { return SonyNote(false, position); }));
+  WriteFile(intel, TiffWithMakerNote(true, "SONY", [](uint32_t position) {
+              const std::string original = SonyNote(false, 100);
+              LoadedNote note(original, false, 100);
+              EXPECT_FALSE(note.handler.Reader().Intel);
+              TMemoryStream out;
+              const std::string before(position, '\0');  // offsets count from the file's origin
+              out.Write(before.data(), static_cast<int32_t>(before.size()));
+              const int32_t length = note.handler.WriteToStream(out, 0, true);
+              EXPECT_GE(length, static_cast<int32_t>(original.size()));  // and a pad byte
+              return std::string(static_cast<const char*>(out.Memory()) + position, static_cast<size_t>(length));
+            }));
+  const std::string listing = "exiftool -a -G1 -s -n -MakerNotes:All ";
+  const CommandResult expected = RunCapture(folder, listing + motorola), got = RunCapture(folder, listing + intel);
+  EXPECT_EQ(got.err, "");
+  EXPECT_NE(expected.out.find("5500"), std::string::npos) << expected.out;
+  EXPECT_EQ(got.out, expected.out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, MakerNoteRoundTrip,

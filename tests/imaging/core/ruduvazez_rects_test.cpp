@@ -168,3 +168,33 @@ TEST_F(RectsTest, RegionsWriteThemselvesBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RectsTest, RotationTurnsTheAlphaChannelAlong) {
+  for (int32_t antialias : {0, 2}) {
+    TIEBitmap b(3, 2, ie24RGB);
+    b.Fill(0);
+    b.SetPixel24(2, 0, TRGB{255, 255, 255});
+    b.GetAlphaChannel()->Fill(255);
+    b.GetAlphaChannel()->SetPixel8(2, 0, 10);
+    b.RotateByAngle(antialias, 0, 90, {}, nullptr);
+    ASSERT_EQ(b.GetWidth(), 2) << antialias;
+    ASSERT_EQ(b.GetHeight(), 3);
+    ASSERT_EQ(b.GetAlphaChannel()->GetWidth(), 2);
+    // A quarter turn counter-clockwise takes the top-right corner to the top-left.
+    EXPECT_EQ(b.GetPixel24(0, 0), (TRGB{255, 255, 255})) << antialias;
+    EXPECT_EQ(b.GetAlphaPixel(0, 0), 10) << antialias;
+    EXPECT_EQ(b.GetAlphaPixel(1, 2), 255) << antialias;
+  }
+  // Other angles interpolate image and alpha alike.
+  TIEBitmap b(20, 20, ie24RGB);
+  b.Fill(0xFFFFFF);
+  b.GetAlphaChannel()->Fill(200);
+  b.RotateByAngle(2, 0, 30, {}, nullptr);
+  ASSERT_EQ(b.GetAlphaChannel()->GetWidth(), b.GetWidth());
+  EXPECT_EQ(b.GetAlphaPixel(b.GetWidth() / 2, b.GetHeight() / 2), 200);
+  EXPECT_EQ(b.GetAlphaPixel(0, 0), 0);
+}
+
+}  // namespace

@@ -180,3 +180,34 @@ TEST_F(RenderTest, StretchRectToSetsAlpha) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HintBox, StaysInsideAndKeepsWhatItCovers) {
+  TBitmap target;
+  target.SetPixelFormat(pf24bit);
+  target.SetSize(200, 100);
+  target.Canvas()->Brush()->SetColor(RGB(10, 20, 30));
+  target.Canvas()->FillRect(RECT{0, 0, 200, 100});
+  TFont font;
+  TBrush brush;
+  brush.SetColor(RGB(255, 255, 200));
+  std::unique_ptr<TBitmap> background;
+  int32_t x = 190, y = -20;
+  IEDrawHintBox(target.Canvas(), x, y, "42 %", &font, &brush, background, 200, 100, RGB(255, 255, 255), RGB(0, 0, 0));
+  const int32_t width = target.Canvas()->TextWidth("42 %") + 12;
+  EXPECT_EQ(x, 200 - width - 1);
+  EXPECT_EQ(y, 0);
+  ASSERT_TRUE(background);
+  EXPECT_EQ(background->Width(), width);
+  EXPECT_EQ(background->Canvas()->Pixels(7, 7), RGB(10, 20, 30));
+  EXPECT_EQ(target.Canvas()->Pixels(x + 6, y + 6), RGB(255, 255, 255));  // the light edge
+  EXPECT_EQ(target.Canvas()->Pixels(x + 3, y + 3), RGB(10, 20, 30));     // the box starts 6 pixels in
+
+  int32_t tx = -5, ty = 4;
+  IEDrawTranslucentHintBox(target.Canvas(), tx, ty, "a", "a longer text");
+  EXPECT_EQ(tx, 0);
+  EXPECT_EQ(ty, 4);
+}
+
+}  // namespace

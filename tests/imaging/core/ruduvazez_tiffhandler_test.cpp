@@ -156,6 +156,26 @@ TEST(TagEditor, ChainsThatComeBackEnd) {
   }
 }
 
+TEST(TagEditor, FilesAndPages) {
+  TempFolder folder;
+  TIETIFFHandler handler;
+  EXPECT_FALSE(handler.ReadFile(folder.File("missing.tif")));
+  WriteFile(folder.File("text.tif"), "not a TIFF at all");
+  EXPECT_FALSE(handler.ReadFile(folder.File("text.tif")));
+  ByteWriter w(true);
+  w.Text("II").U16(42).U32(8);
+  w.U16(1).Entry(256, IE_TIFF_SHORT, 1, 11).U32(26);
+  w.U16(1).Entry(256, IE_TIFF_SHORT, 1, 22).U32(0);
+  WriteFile(folder.File("two.tif"), w.Bytes());
+  ASSERT_TRUE(handler.ReadFile(folder.File("two.tif")));
+  ASSERT_EQ(handler.IFDCount(), 2);
+  handler.DeleteIFD(0);
+  handler.DeleteIFD(5);
+  ASSERT_EQ(handler.IFDCount(), 1);
+  EXPECT_EQ(handler.GetTagInteger(*handler.IFD(0), 256, 0), 22);
+  EXPECT_EQ(handler.FindTag(1, 256), -1);
+}
+
 TEST(TagEditor, SubDirectoriesThatPointBackAreReadOnce) {
   // The EXIF directory (at 26) links to the main directory and to itself.
   ByteWriter w(false);

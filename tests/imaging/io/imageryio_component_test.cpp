@@ -266,3 +266,20 @@ TEST_F(Workers, AWorkerExceptionBecomesTheAbortFlag) {
 }
 
 }  // namespace
+
+#include "platform/forms/properties.h"
+
+namespace {
+
+TEST_F(Component, PublishedPropertiesByName) {
+  SetPropText(*io, "StreamHeaders", "True");
+  EXPECT_TRUE(io->StreamHeaders);
+  SetPropText(*io, "NativePixelFormat", "True");
+  EXPECT_TRUE(io->Params().ISNATIVEPIXELFORMAT);
+  SetPropText(*io, "ImageryVersion", "1.0");
+  EXPECT_EQ(GetPropText(*io, "ImageryVersion"), "6.0.0");
+  SetPropText(*io, "Background", "255");
+  EXPECT_EQ(io->Background(), 255u);
+}
+
+}  // namespace

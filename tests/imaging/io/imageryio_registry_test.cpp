@@ -148,19 +148,36 @@ TEST_F(Detection, FileFormatWeighsContentAgainstTheExtension) {
   EXPECT_EQ(IEFindFileFormat("/nonexistent/file.tif", false), 0);
 }
 
-// Files written by ImageMagick: the formats this unit recognises by signature.
+// Files written by ImageMagick: the formats recognised by signature and by
+// the content tests of the codecs in the built-in table.
 TEST_F(Detection, FilesMadeByImageMagick) {
+  IESetCodecTable({});
   const std::string folder = ::testing::TempDir();
   struct Case {
     const char* name;
     int32_t id;
   };
-  for (const Case& c : {Case{"im.gif", 2}, Case{"im.bmp", 5}, Case{"im.pcx", 4}}) {
+  for (const Case& c : {Case{"im.gif", 2}, Case{"im.bmp", 5}, Case{"im.pcx", 4}, Case{"im.jpg", 3}}) {
     const std::string path = folder + "/" + c.name;
     const std::string command = "/usr/bin/convert -size 8x6 -depth 8 gradient:red-blue " + path + " 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     EXPECT_EQ(IEFindFileFormat(path, true), c.id) << c.name;
   }
+}
+
+}  // namespace
+
+#include "imaging/core/ruduvazez_startup.h"
+
+namespace {
+
+TEST_F(Registry, TheLibraryStartUpRunsTheIOStartUp) {
+  IELibraryFinalize();
+  ASSERT_FALSE(IELibraryStarted());
+  EXPECT_EQ(IEGetGlobalSettings()->FileFormats, nullptr);
+  IELibraryInitialize();
+  EXPECT_NE(IEFindFormatById(8), nullptr);
+  EXPECT_NE(IEGetGlobalSettings()->ColorConvertProc, nullptr);
 }
 
 }  // namespace

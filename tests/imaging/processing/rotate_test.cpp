@@ -158,3 +158,59 @@ TEST(RotateProcTest, RotationKeepsTheFormatAndZeroDoesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Centre of the pixels brighter than 128, relative to the image's centre.
+std::pair<double, double> BrightCentre(TIEBitmap& b) {
+  double sx = 0, sy = 0, n = 0;
+  for (int32_t y = 0; y < b.GetHeight(); ++y)
+    for (int32_t x = 0; x < b.GetWidth(); ++x)
+      if (b.GetPixel24(x, y).g > 128) sx += x, sy += y, ++n;
+  return {sx / n - (b.GetWidth() - 1) / 2.0, sy / n - (b.GetHeight() - 1) / 2.0};
+}
+
+TEST(ShearRotateTest, QuarterTurnsExactAndReductions) {
+  auto source = Noise(9, 5, ie24RGB, 11);
+  for (const double angle : {90.0, -90.0, 180.0, 360.0004}) {
+    TIEBitmap shear(*source), nearest;
+    IERotate24Bit(&shear, true, nullptr, angle, TRGB{}, {});
+    IERotateNearestTo(source.get(), &nearest, 0, angle == 360.0004 ? 0 : angle, {}, nullptr);
+    ASSERT_EQ(shear.GetWidth(), nearest.GetWidth()) << angle;
+    for (int32_t y = 0; y < shear.GetHeight(); ++y)
+      for (int32_t x = 0; x < shear.GetWidth(); ++x) EXPECT_EQ(shear.GetPixel24(x, y), nearest.GetPixel24(x, y));
+  }
+}
+
+// Blends never leave the range of the two pixels they mix: a grey 200 square
+// on a black background stays within 0..200, corners stay background, and
+// the picture turns the same way as the interpolating rotation.
+TEST(ShearRotateTest, BlendsStayBetweenNeighboursAndTurnCounterClockwise) {
+  for (const double angle : {30.0, -20.0, 41.0}) {
+    TIEBitmap square(40, 40, ie24RGB);
+    square.Fill(0);
+    for (int32_t y = 2; y < 14; ++y)
+      for (int32_t x = 26; x < 38; ++x) square.SetPixel24(x, y, TRGB{200, 200, 200});
+    TIEBitmap shear(square), plain(square), bilinear;
+    IERotate24Bit(&shear, true, nullptr, angle, TRGB{}, {});
+    IERotate24Bit(&plain, false, nullptr, angle, TRGB{}, {});
+    IERotateInterpolatedTo(&square, &bilinear, 0, angle, 2, {}, nullptr);
+    EXPECT_EQ(shear.GetPixel24(0, 0), (TRGB{0, 0, 0}));
+    for (int32_t y = 0; y < shear.GetHeight(); ++y)
+      for (int32_t x = 0; x < shear.GetWidth(); ++x) {
+        EXPECT_LE(shear.GetPixel24(x, y).g, 200) << angle;
+        const uint8_t v = plain.GetPixel24(x, y).g;
+        EXPECT_TRUE(v == 0 || v == 200) << angle;
+      }
+    const auto [sx, sy] = BrightCentre(shear);
+    const auto [bx, by] = BrightCentre(bilinear);
+    EXPECT_NEAR(sx, bx, 2) << angle;
+    EXPECT_NEAR(sy, by, 2) << angle;
+  }
+  TIEBitmap wide(3, 3, ie16Gray);
+  wide.Fill(7);
+  IERotate8Bit(&wide, true, 0, 30, {}, nullptr);
+  EXPECT_EQ(wide.GetWidth(), 3);
+}
+
+}  // namespace

@@ -49,6 +49,40 @@ TEST_F(DialogTest, MessageDialogNamesItsPartsForCallers) {
   EXPECT_TRUE(static_cast<TButton*>(yesNo->FindComponent("No"))->Cancel());
 }
 
+// The box keeps its margins around the icon, the text and the buttons, and
+// stands in the middle of the form the user works in.
+TEST_F(DialogTest, MessageBoxIsLaidOutWithItsIconAndCentredOnTheActiveForm) {
+  std::unique_ptr<TForm> dialog(CreateMessageDialog("Saved.", mtInformation, TMsgDlgButtons{mbOK}));
+  auto* icon = dynamic_cast<TControl*>(dialog->FindComponent("Image"));
+  auto* text = dynamic_cast<TControl*>(dialog->FindComponent("Message"));
+  auto* ok = dynamic_cast<TControl*>(dialog->FindComponent("OK"));
+  ASSERT_TRUE(icon && text && ok);
+  EXPECT_GE(icon->Left(), 12);
+  EXPECT_GE(icon->Top(), 12);
+  EXPECT_GE(text->Left(), icon->Left() + icon->Width() + 8) << "a gap between icon and text";
+  EXPECT_NEAR(text->Top() + text->Height() / 2, icon->Top() + icon->Height() / 2, 1) << "a short text beside the icon";
+  EXPECT_GE(ok->Top(), icon->Top() + icon->Height() + 12) << "room above the buttons";
+  EXPECT_GE(dialog->ClientHeight(), ok->Top() + ok->Height() + 8) << "and below them";
+  EXPECT_GE(dialog->ClientWidth(), 200);
+
+  TForm* form = MakeForm(600, 400);
+  form->SetBounds(300, 200, 600, 400);
+  form->Show();
+  Pump();
+  ASSERT_EQ(Screen->ActiveForm(), form);
+  RECT shown{};
+  Screen->OnActiveFormChange = [&](TObject*) {
+    if (Screen->ActiveForm() && Screen->ActiveForm() != form) {
+      shown = Screen->ActiveForm()->BoundsRect();
+      display::InjectKey(VK_RETURN);
+    }
+  };
+  EXPECT_EQ(MessageDlg("Saved.", mtInformation, TMsgDlgButtons{mbOK}, 0), mrOk);
+  Screen->OnActiveFormChange = nullptr;
+  EXPECT_NEAR((shown.left + shown.right) / 2, 600, 1);
+  EXPECT_NEAR((shown.top + shown.bottom) / 2, 400, 1);
+}
+
 TEST_F(DialogTest, ScriptedAnswersAreLoggedWithTextTitleAndKind) {
   Application->SetTitle("VeSk");
   ScriptMessageBoxAnswer(mrNo);

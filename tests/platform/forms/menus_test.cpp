@@ -318,3 +318,50 @@ TEST_F(PopupTest, PopUpsArePlacedExactlyAndGiveTheKeyboardBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// With a menu of the bar open, the pointer over another cell and the Left
+// and Right keys open the other menus; the form stays active throughout.
+TEST_F(PopupTest, OpenMenuMovesAlongTheBarByPointerAndArrows) {
+  TForm* form = MakeForm();
+  auto* menu = new TMainMenu(form);
+  std::vector<TMenuItem*> tops;
+  for (const char* caption : {"&File", "&Edit", "&Help"}) {
+    auto* top = new TMenuItem(form);
+    top->SetCaption(caption);
+    auto* sub = new TMenuItem(form);
+    sub->SetCaption(std::string(caption + 1) + " item");
+    top->Add(sub);
+    menu->Items()->Add(top);
+    tops.push_back(top);
+  }
+  form->SetMenu(menu);
+  form->Show();
+  Pump();
+  TMenuBar* bar = form->MenuBar();
+  auto openRows = [&]() -> std::string {
+    for (HWND w = FindWindowEx(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowEx(nullptr, w, nullptr, nullptr))
+      if (auto* p = dynamic_cast<TPopupWindow*>(TWinControl::FindControl(w)); p && IsWindowVisible(w))
+        return p->Rows().at(0)->Caption();
+    return "";
+  };
+  const RECT file = bar->ItemRect(0), help = bar->ItemRect(2);
+  Click(bar, file.left + 5, 5);
+  EXPECT_EQ(openRows(), "File item");
+  display::InjectMouseMove(At(bar, help.left + 5, 5));
+  Pump();
+  EXPECT_EQ(openRows(), "Help item") << "the pointer moved along the bar";
+  Key(VK_RIGHT);
+  EXPECT_EQ(openRows(), "File item") << "Right wraps round to the first menu";
+  Key(VK_LEFT);
+  EXPECT_EQ(openRows(), "Help item");
+  Key(VK_LEFT);
+  EXPECT_EQ(openRows(), "Edit item");
+  EXPECT_EQ(GetActiveWindow(), form->Handle());
+  Key(VK_ESCAPE);
+  EXPECT_EQ(openRows(), "");
+  delete menu;
+}
+
+}  // namespace

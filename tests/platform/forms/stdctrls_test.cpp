@@ -379,3 +379,44 @@ TEST_F(ComboTest, FreeingWhatIsOpenLeavesNothingBehind) {
 }
 
 }  // namespace
+
+namespace {
+
+// A list whose items overflow shows a scroll bar that scrolls it; the wheel
+// scrolls the list under the pointer even while another control has the keyboard.
+TEST_F(StdCtrlsTest, OverflowingListShowsAScrollBarAndScrollsUnderThePointer) {
+  auto* edit = Add<TEdit>(form, "Edit", {10, 10, 100, 31});
+  auto* list = Add<TListBox>(form, "List", {10, 40, 130, 110});
+  for (const char* s : {"one", "two", "three"}) list->Items()->Add(s);
+  form->Show();
+  Pump();
+  auto hasBar = [&] { return (GetWindowLongPtr(list->Handle(), GWL_STYLE) & WS_VSCROLL) != 0; };
+  EXPECT_FALSE(hasBar()) << "everything fits";
+  for (int i = 0; i < 20; ++i) list->Items()->Add("item " + IntToStr(i));
+  EXPECT_TRUE(hasBar());
+  EXPECT_LT(list->ClientWidth(), list->Width() - GetSystemMetrics(SM_CXVSCROLL) + 1) << "the bar takes its width";
+
+  RECT window;
+  GetWindowRect(list->Handle(), &window);
+  const int arrow = GetSystemMetrics(SM_CYVSCROLL);
+  display::InjectClick(POINT{window.right - arrow / 2 - 1, window.bottom - arrow / 2 - 1});
+  Pump();
+  EXPECT_EQ(list->TopIndex(), 1) << "the down arrow scrolls a row";
+  SCROLLINFO info;
+  info.fMask = SIF_POS;
+  GetScrollInfo(list->Handle(), SB_VERT, &info);
+  EXPECT_EQ(info.nPos, 1);
+
+  edit->SetFocus();
+  Pump();
+  display::InjectWheel(At(list), -WHEEL_DELTA);
+  Pump();
+  EXPECT_EQ(list->TopIndex(), 4) << "three rows a notch, though the edit has the keyboard";
+  list->SetItemIndex(22);
+  GetScrollInfo(list->Handle(), SB_VERT, &info);
+  EXPECT_EQ(info.nPos, list->TopIndex()) << "the bar follows the list";
+  list->Items()->Clear();
+  EXPECT_FALSE(hasBar());
+}
+
+}  // namespace

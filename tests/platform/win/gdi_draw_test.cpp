@@ -433,6 +433,17 @@ TEST(GdiFrames, EdgesAndFrameControls) {
   DrawFrameControl(c.dc, &arrow, DFC_SCROLL, DFCS_SCROLLUP);
   EXPECT_EQ(c.At(8, 28), kBlack);  // arrow glyph in the middle
   EXPECT_NE(c.At(3, 23), kBlack);  // button face around it
+  // Arrows take the size of a scroll bar's, in a full button and in half an up-down control.
+  for (RECT a : {RECT{0, 20, 17, 37}, RECT{20, 0, 37, 10}}) {
+    DrawFrameControl(c.dc, &a, DFC_SCROLL, DFCS_SCROLLDOWN);
+    int widest = 0;
+    for (int y = a.top; y < a.bottom; ++y) {
+      int run = 0;
+      for (int x = a.left; x < a.right; ++x) run += c.At(x, y) == kBlack;
+      widest = std::max(widest, run);
+    }
+    EXPECT_GE(widest, 7) << a.left;
+  }
 }
 
 }  // namespace

@@ -451,3 +451,39 @@ TEST(AdvEditDataObject, OffersTextAndReadsBlocksWithinTheirSize) {
   TEnumFormats reader(data.Get());
   EXPECT_EQ(reader.GetText(CF_TEXT), "héllo");
 }
+
+TEST_F(AdvEditTest, LookupListOffersMatchesAndTakesOne) {
+  edit->Lookup()->SetEnabled(true);
+  edit->Lookup()->DisplayList()->SetCommaText("ABC,abd,abe,abf,abg,abh,abi,xyz");
+  edit->Lookup()->ValueList()->SetCommaText("value-of-ABC");
+  Focus(edit);
+  Type("a");
+  EXPECT_FALSE(edit->LookupVisible()) << "fewer than NumChars characters show no list";
+  Type("b");
+  ASSERT_TRUE(edit->LookupVisible());
+  TListBox* list = edit->LookupWindow()->ListControl();
+  EXPECT_EQ(list->Count(), 7) << "without case: ABC and the ab entries";
+  EXPECT_EQ(edit->LookupWindow()->Height(), 4 * 12 + 4);
+  Key(VK_END);
+  EXPECT_EQ(list->ItemIndex(), 6);
+  Key(VK_HOME);
+  Key(VK_DOWN);
+  EXPECT_EQ(list->ItemIndex(), 1);
+  Key(VK_UP);
+  Key(VK_RETURN);
+  EXPECT_FALSE(edit->LookupVisible());
+  EXPECT_EQ(edit->Text(), "value-of-ABC") << "an entry with a value puts the value in the edit";
+
+  edit->SetText("");
+  edit->Lookup()->SetCaseSensitive(true);
+  Type("ab");
+  ASSERT_TRUE(edit->LookupVisible());
+  EXPECT_EQ(list->Count(), 6);
+  Type("d");
+  EXPECT_EQ(list->Count(), 1);
+  EXPECT_EQ(edit->LookupWindow()->Height(), 12 + 4);
+  Key(VK_RETURN);
+  EXPECT_EQ(edit->Text(), "abd");
+  Type("q");
+  EXPECT_FALSE(edit->LookupVisible()) << "no match hides the list";
+}

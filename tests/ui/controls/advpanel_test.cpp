@@ -15,6 +15,7 @@
 #include "platform/forms/stdctrls.h"
 #include "tests/ui/controls/panel_test_support.h"
 #include "ui/controls/advpanel.h"
+#include "ui/controls/advpanelgroup.h"
 
 namespace {
 
@@ -136,16 +137,56 @@ TEST_F(AdvPanelTest, CloseHidesOrFreesThePanelAfterItsMouseHandling) {
   EXPECT_EQ(log_, "close ");
   log_.clear();
 
-  TAdvPanel* freed = MakePanel(form, "Freed");
+  // In a group: freed after the click's handling, taken out of the group,
+  // and the panel below closes up.
+  TAdvPanelGroup* group = nullptr;
+  TAdvPanel* freed = nullptr;
+  TAdvPanel* below = nullptr;
+  LoadComponents(*form, [&] {
+    group = Add<TAdvPanelGroup>(form, "Group", RECT{230, 10, 390, 290});
+    group->SetBevelOuter(bvNone);
+    freed = Add<TAdvPanel>(group, "Freed", RECT{8, 8, 150, 108});
+    below = Add<TAdvPanel>(group, "Below", RECT{8, 116, 150, 176});
+    for (TAdvPanel* p : {freed, below}) {
+      p->Caption()->SetVisible(true);
+      p->Caption()->SetCloseButton(true);
+    }
+  });
   freed->SetFreeOnClose(true);
   Record(freed);
-  bool left = false;
-  freed->OnGroupNotify = [&](TCustomAdvPanel*, bool leaving) { left |= leaving; };
+  ASSERT_EQ(group->Panels().size(), 2u);
   Pump();
-  Click(freed, 200 - 8, 8);
+  Click(freed, freed->Width() - 8, 8);
   EXPECT_EQ(log_, "close ");  // no caption click after the close
   EXPECT_EQ(form->FindComponent("Freed"), nullptr);
-  EXPECT_TRUE(left);
+  EXPECT_EQ(group->Panels(), std::vector<TCustomAdvPanel*>{below});
+  EXPECT_EQ(below->Top(), 8);
+}
+
+TEST_F(AdvPanelTest, GroupStacksPanelsInColumnsAndFreesOwnerlessPanelsOnce) {
+  TForm* form = MakeForm();
+  auto* group = Add<TAdvPanelGroup>(form, "Group", RECT{0, 0, 300, 280});
+  std::vector<TAdvPanel*> panels;
+  for (int h : {50, 80, 60}) {
+    auto* p = new TAdvPanel(nullptr);  // owned by nobody: the group frees it
+    p->SetParent(group);
+    p->SetBounds(0, static_cast<int>(panels.size()) * 100, 100, h);
+    panels.push_back(p);
+  }
+  LoadComponents(*group, [] {});
+  group->SetColumns(2);
+  EXPECT_EQ(panels[0]->Top(), 8);
+  EXPECT_EQ(panels[1]->Top(), 8);
+  EXPECT_EQ(panels[2]->Top(), 96);  // the row takes its second panel's height
+  EXPECT_EQ(panels[1]->Left(), (300 - 8) / 2 + 8);
+  group->SetColumns(0);
+  EXPECT_EQ(group->Columns(), 2);
+  group->SetColumns(1);
+  panels[0]->SetCollaps(true);
+  EXPECT_EQ(panels[1]->Top(), 8 + panels[0]->Height() + 8);
+  EXPECT_EQ(group->Panels().size(), 3u);
+  delete form;  // the group frees the three panels once each
+  forms_.clear();
 }
 
 TEST_F(AdvPanelTest, MovesByItsCaptionAndSizesByItsGrip) {

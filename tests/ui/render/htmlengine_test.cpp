@@ -277,3 +277,14 @@ TEST(MarkupAnchors, OnlyWebAndMailAddressesAreOpenedAsOneArgument) {
   EXPECT_EQ(opened, (std::vector<std::string>{"http://a.example/x y", "HTTPS://b.example", "mailto:me@example.com"}));
   Markup::SetAnchorOpener(nullptr);
 }
+
+TEST(RenderMarkup, HugeNumbersInTagsStayInRange) {
+  MarkupCanvas c;
+  for (const char* t : {"<R a=\"8455555555555555555555\">turned</R>", "<IN x=\"2147483647\">a b",
+                        "<OF x=\"2147483000\">a</OF>b", "<P indent=\"2147483647\">c",
+                        "<FONT size=\"2000000000\">big</FONT>"}) {
+    TMarkupResult r = c.Render(t);
+    EXPECT_LT(r.MeasuredWidth, 40000) << t;
+    EXPECT_GE(r.MeasuredWidth, 0) << t;
+  }
+}

@@ -1,0 +1,7 @@
+echo:one
+echo;two
+ECHO
+rem
+@
+
+   	prog "unterminated

@@ -1,0 +1,111 @@
+// The HTML label on a headless form: joined text, sizing to the text, a
+// gradient line, and anchors under the injected mouse that open only web
+// and mail addresses.
+#include <gtest/gtest.h>
+
+#include "platform/win/gdi.h"
+#include "platform/win/user_paint.h"
+#include "tests/platform/forms/forms_test_support.h"
+#include "ui/render/htmlabel.h"
+
+namespace {
+class HTMLabelTest : public FormsTest {
+protected:
+  THTMLabel* MakeLabel(TForm* form, const std::vector<std::string>& lines) {
+    auto* label = new THTMLabel(form);
+    label->SetParent(form);
+    label->SetBounds(10, 10, 300, 40);
+    label->Font()->SetName("Tahoma");
+    label->Font()->SetHeight(-13);
+    for (const std::string& l : lines) label->HTMLText()->Add(l);
+    return label;
+  }
+  static TColor Shown(TForm* form, int x, int y) {
+    form->Update();
+    HDC dc = GetDC(form->Handle());
+    COLORREF p = GetPixel(dc, x, y);
+    ReleaseDC(form->Handle(), dc);
+    return static_cast<TColor>(p);
+  }
+};
+}  // namespace
+
+TEST_F(HTMLabelTest, JoinsLinesAndSizesToItsText) {
+  TForm* form = MakeForm();
+  THTMLabel* label = MakeLabel(form, {"Hello", "<B>World</B>"});
+  EXPECT_EQ(label->GetDisplayText(), "Hello <B>World</B>");
+  TStringList lines;
+  lines.Add("a");
+  lines.Add("b");
+  label->SetHTMLText(&lines);
+  EXPECT_EQ(label->HTMLText()->Count(), 1);
+  EXPECT_EQ(label->HTMLText()->Strings(0), "ab");
+  label->HTMLText()->Clear();
+  label->HTMLText()->Add("one<BR>two");
+  label->SetAutoSizing(true);
+  form->Show();
+  Pump();
+  label->Repaint();
+  TBitmap probe;
+  probe.Canvas()->Font()->Assign(label->Font());
+  int twoLines = RenderMarkup(probe.Canvas(), "one<BR>two", RECT{0, 0, 300, 100}, TMarkupArgs{.MeasureOnly = true}).MeasuredHeight;
+  EXPECT_EQ(label->Height(), twoLines + 6);
+  EXPECT_EQ(label->Version(), "1.8.0.2");
+}
+
+TEST_F(HTMLabelTest, GradientLineAtTheBottom) {
+  TForm* form = MakeForm();
+  form->SetColor(clWhite);
+  THTMLabel* label = MakeLabel(form, {"text"});
+  label->SetColor(clRed);
+  label->SetGradientType(gtBottomLine);
+  label->SetLineWidth(2);
+  label->SetTransparent(true);
+  form->Show();
+  Pump();
+  POINT origin = label->ClientToScreen(POINT{0, 0});
+  POINT formOrigin = form->ClientToScreen(POINT{0, 0});
+  int x = origin.x - formOrigin.x, y = origin.y - formOrigin.y;
+  EXPECT_EQ(Shown(form, x + 1, y + 39), clRed);          // starts in Color
+  EXPECT_EQ(Shown(form, x + 1, y + 36), clWhite);        // above the line
+  TColor end = Shown(form, x + 298, y + 39);
+  EXPECT_GT((end >> 8) & 0xFF, 0xE0);                    // fades toward white
+}
+
+TEST_F(HTMLabelTest, AnchorsFireEventsAndOpenOnlyWebAndMailAddresses) {
+  std::vector<std::string> opened;
+  Markup::SetAnchorOpener([&](const std::string& t) {
+    opened.push_back(t);
+    return true;
+  });
+  TForm* form = MakeForm();
+  THTMLabel* label = MakeLabel(form, {"<A href=\"notes.txt\">file</A> and <A href=\"http://example.com/a b\">web</A>"});
+  std::vector<std::string> clicked;
+  std::string log;
+  label->OnAnchorClick = [&](TObject*, const std::string& a) { clicked.push_back(a); };
+  label->OnAnchorEnter = [&](TObject*, const std::string& a) { log += "enter:" + a + " "; };
+  label->OnAnchorExit = [&](TObject*, const std::string& a) { log += "exit:" + a + " "; };
+  form->Show();
+  Pump();
+  RECT q;
+  int fileX = -1, webX = -1;
+  for (int x = 0; x < 300; ++x) {
+    std::string a = label->AnchorAt(x, 7, q);
+    if (a == "notes.txt" && fileX < 0) fileX = x + 3;
+    if (a == "http://example.com/a b" && webX < 0) webX = x + 3;
+  }
+  ASSERT_GT(fileX, -1);
+  ASSERT_GT(webX, fileX);
+  display::InjectMouseMove(At(label, fileX, 7));
+  Pump();
+  EXPECT_EQ(label->Cursor(), crHandPoint);
+  Click(label, fileX, 7);
+  Click(label, webX, 7);
+  display::InjectMouseMove(At(label, 295, 30));
+  Pump();
+  EXPECT_EQ(label->Cursor(), crDefault);
+  EXPECT_EQ(clicked, (std::vector<std::string>{"notes.txt", "http://example.com/a b"}));
+  EXPECT_EQ(opened, std::vector<std::string>{"http://example.com/a b"});
+  EXPECT_EQ(log, "enter:notes.txt enter:http://example.com/a b exit: ");
+  Markup::SetAnchorOpener(nullptr);
+}
