@@ -4,6 +4,7 @@
 #include "imaging/codecs/tiffilt.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -439,8 +440,13 @@ void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params)
   params.TIFF_BYTEORDER = l.intel ? 1 : 2;
   params.SetTIFF_Orientation(static_cast<int32_t>(r.ReadInteger(kOrientation, 0, 1)));
   const double factor = r.ReadInteger(kResolutionUnit, 0, 2) == 3 ? 2.54 : 1.0;
-  params.SetDpiX(static_cast<int32_t>(r.ReadRational(kXResolution, 0, 0) * factor + 0.5));
-  params.SetDpiY(static_cast<int32_t>(r.ReadRational(kYResolution, 0, 0) * factor + 0.5));
+  // Any rational may stand in the file: the resolution is kept in range.
+  auto dpi = [&](uint16_t tag) {
+    const double value = r.ReadRational(tag, 0, 0) * factor + 0.5;
+    return static_cast<int32_t>(std::isfinite(value) ? std::clamp(value, 0.0, 1e6) : 0.0);
+  };
+  params.SetDpiX(dpi(kXResolution));
+  params.SetDpiY(dpi(kYResolution));
   r.ReadString(kDocumentName, true, params.TIFF_DOCUMENTNAME);
   r.ReadString(kImageDescription, true, params.TIFF_IMAGEDESCRIPTION);
   r.ReadString(kPageName, true, params.TIFF_PAGENAME);
