@@ -386,31 +386,57 @@ bool ClaimFits(TStream& stream, int64_t base, const TIETIFFIFDReader& r, const L
   return claimed <= static_cast<double>(held + 1024) * kMaxExpansion;
 }
 
+// Strip s of the file decoded into out (rows of l.rowBytes), samples in
+// host order with the predictor undone.
+bool DecodeOneStrip(TStream& stream, int64_t base, const Layout& l, int64_t offset, int64_t count, int64_t rows,
+                    std::vector<uint8_t>& raw, std::vector<uint8_t>& out) {
+  if (!ReadStrip(stream, base, offset, count, raw)) return false;
+  if (l.rowBytes * rows > (static_cast<int64_t>(raw.size()) + 64) * kMaxExpansion) return false;
+  out.assign(static_cast<size_t>(l.rowBytes * rows) + 1, 0);
+  return Decompress(l, raw, out.data(), rows) && PrepareSamples(l, out.data(), rows);
+}
+
 bool DecodeStrips(TStream& stream, int64_t base, const TIETIFFIFDReader& r, const Layout& l, TIEBitmap& bitmap,
                   TIEProgressRecord& progress) {
   std::vector<int64_t> offsets, counts;
   r.ReadIntegerArray(offsets, kStripOffsets);
   r.ReadIntegerArray(counts, kStripByteCounts);
+  // Separate planes: one strip per plane for each band of rows, each plane
+  // decoded as a one-sample image and its samples put in place.
+  const int32_t planes = l.planar == 2 ? l.spp : 1;
+  Layout plane = l;
+  if (planes > 1) {
+    plane.spp = 1;
+    plane.rowBytes = (static_cast<int64_t>(l.width) * l.bps + 7) / 8;
+  }
   const int64_t strips = (l.height + l.rowsPerStrip - 1) / l.rowsPerStrip;
-  if (static_cast<int64_t>(offsets.size()) < strips) return false;
+  if (static_cast<int64_t>(offsets.size()) < strips * planes) return false;
   if (l.compression == kNone && counts.size() < offsets.size())
-    counts.assign(offsets.size(), l.rowBytes * l.rowsPerStrip);
-  if (static_cast<int64_t>(counts.size()) < strips) return false;
+    counts.assign(offsets.size(), plane.rowBytes * l.rowsPerStrip);
+  if (static_cast<int64_t>(counts.size()) < strips * planes) return false;
   const TIEPixelFormat format = bitmap.GetPixelFormat();
   TIEBitmap* alpha = l.alpha ? bitmap.GetAlphaChannel() : nullptr;
-  std::vector<uint8_t> raw, decoded;
+  const int32_t sampleBytes = l.bps / 8;
+  std::vector<uint8_t> raw, decoded, chunky;
   for (int64_t s = 0; s < strips && !progress.Aborted(); ++s) {
     const int64_t first = s * l.rowsPerStrip, rows = std::min<int64_t>(l.rowsPerStrip, l.height - first);
-    if (!ReadStrip(stream, base, offsets[static_cast<size_t>(s)], counts[static_cast<size_t>(s)], raw)) return false;
-    if (l.rowBytes * rows > (static_cast<int64_t>(raw.size()) + 64) * kMaxExpansion) return false;
-    decoded.assign(static_cast<size_t>(l.rowBytes * rows) + 1, 0);
-    if (!Decompress(l, raw, decoded.data(), rows) || !PrepareSamples(l, decoded.data(), rows)) return false;
+    if (planes > 1) chunky.assign(static_cast<size_t>(l.rowBytes * rows), 0);
+    for (int32_t p = 0; p < planes; ++p) {
+      const auto index = static_cast<size_t>(p * strips + s);
+      if (!DecodeOneStrip(stream, base, plane, offsets[index], counts[index], rows, raw, decoded)) return false;
+      if (planes == 1) break;
+      const int64_t samples = int64_t{l.width} * rows;
+      for (int64_t k = 0; k < samples; ++k)
+        std::memcpy(chunky.data() + (k * l.spp + p) * sampleBytes, decoded.data() + k * sampleBytes,
+                    static_cast<size_t>(sampleBytes));
+    }
+    const uint8_t* source = planes > 1 ? chunky.data() : decoded.data();
     for (int64_t y = 0; y < rows; ++y) {
       const auto row = static_cast<int32_t>(first + y);
       uint8_t* dst = bitmap.GetScanline(row);
       uint8_t* a = alpha ? alpha->GetScanline(row) : nullptr;
       if (!dst) return false;
-      StoreRow(l, format, decoded.data() + y * l.rowBytes, dst, a);
+      StoreRow(l, format, source + y * l.rowBytes, dst, a);
     }
     progress.Report(static_cast<int32_t>((first + rows) * 100 / l.height));
   }
@@ -476,7 +502,9 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   ReadTags(reader, layout, params);
   if (options.ParamsOnly) return;
   const TIEPixelFormat format = TargetFormat(layout);
-  if (!bitmap || format == ieNoFormat || layout.planar != 1) return progress.Abort();
+  // Separate planes are read at whole bytes per sample.
+  const bool planesFit = layout.planar == 1 || (layout.planar == 2 && layout.bps >= 8);
+  if (!bitmap || format == ieNoFormat || !planesFit) return progress.Abort();
   if (!ClaimFits(stream, base, reader, layout)) return progress.Abort();
   if (!bitmap->Allocate(layout.width, layout.height, format)) return progress.Abort();
   if (format == ie8p && !LoadPalette(reader, layout, *bitmap, params)) return progress.Abort();

@@ -149,6 +149,9 @@ TEST_F(TiffReadTest, FilesOfOtherToolsDecodeToTheirPixels) {
       {"rgb16.tif", "-B -c zip:2", Kind::RGB, ieRGB48},
       {"cmyk.tif", "-c lzw:2", Kind::CMYK, ieCMYK},
       {"rgba.tif", "-c zip:2", Kind::RGBA, ie24RGB},
+      {"rgb.tif", "-p separate -c lzw:2 -r 4", Kind::RGB, ie24RGB},
+      {"cmyk.tif", "-p separate -c packbits", Kind::CMYK, ieCMYK},
+      {"rgba.tif", "-p separate -c none -r 7", Kind::RGBA, ie24RGB},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.source) + " " + c.tiffcp);
