@@ -204,6 +204,10 @@ void IEDrawBottomShadow(TCanvas* canvas, TBitmap* bitmap, int32_t x1, int32_t y1
 // rectangle are darkened, most next to it. Other formats are left alone.
 void IEDrawSoftShadowAround(TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 
+// A two-colour gradient over the rectangle (vertical: top to bottom) by
+// "GradientFill" of "MSIMG32.DLL"; false when that cannot be bound or fails.
+bool IEGradientFillRect(const RECT& rect, HDC dc, TColor color1, bool vertical, TColor color2);
+
 // ---- encoders -------------------------------------------------------------------------
 
 // One ASCII85 group of count (1..4) bytes; advances both pointers and

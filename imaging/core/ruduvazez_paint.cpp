@@ -1,11 +1,13 @@
-// Frames, the shadow strips beside displayed images and the soft shadow
-// around them.
+// Frames, the shadow strips beside displayed images, the soft shadow
+// around them and the gradient fill.
 #include <algorithm>
 #include <cmath>
 
 #include "imaging/core/iegdiplus.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_startup.h"
+#include "platform/rtl/dynlib.h"
 #include "imaging/processing/imageryproc.h"
 
 namespace {
@@ -170,4 +172,45 @@ void IEDrawSoftShadowAround(TBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2,
       darken(std::max<int64_t>(h.paint1, int64_t{x2} + 1), h.paint2);
     }
   }
+}
+
+// ---- gradient fill ----------------------------------------------------------------------------
+
+namespace {
+
+using TGradientFill = BOOL (*)(HDC, const TRIVERTEX*, ULONG, const void*, ULONG, ULONG);
+HMODULE gradientModule = nullptr;
+TGradientFill gradientFill = nullptr;
+
+TRIVERTEX Vertex(LONG x, LONG y, TColor color) {
+  const auto rgb = static_cast<uint32_t>(ColorToRGB(color));
+  TRIVERTEX v;
+  v.x = x;
+  v.y = y;
+  v.Red = static_cast<uint16_t>((rgb & 0xFF) << 8);
+  v.Green = static_cast<uint16_t>((rgb >> 8 & 0xFF) << 8);
+  v.Blue = static_cast<uint16_t>((rgb >> 16 & 0xFF) << 8);
+  return v;
+}
+
+}  // namespace
+
+bool IELoadGradientFill() {
+  if (gradientFill) return true;
+  if (!gradientModule) gradientModule = LoadLibrary("MSIMG32.DLL");
+  if (gradientModule) gradientFill = reinterpret_cast<TGradientFill>(GetProcAddress(gradientModule, "GradientFill"));
+  return gradientFill != nullptr;
+}
+
+void IEFreeGradientFill() {
+  if (gradientModule) FreeLibrary(gradientModule);
+  gradientModule = nullptr;
+  gradientFill = nullptr;
+}
+
+bool IEGradientFillRect(const RECT& rect, HDC dc, TColor color1, bool vertical, TColor color2) {
+  if (!IELoadGradientFill()) return false;
+  const TRIVERTEX vertices[2] = {Vertex(rect.left, rect.top, color1), Vertex(rect.right, rect.bottom, color2)};
+  const GRADIENT_RECT mesh{0, 1};
+  return gradientFill(dc, vertices, 2, &mesh, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H) != FALSE;
 }

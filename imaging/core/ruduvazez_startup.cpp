@@ -49,6 +49,7 @@ void RuduvazezUnitInitialize() {
 void RuduvazezUnitFinalize() {
   if (unitCount == 0 || --unitCount > 0) return;
   IELibraryFinalize();
+  IEFreeGradientFill();
 }
 
 void IELibraryInitialize() {

@@ -32,6 +32,11 @@ void IEFinalizeUtils();
 // IEInitializeUtils; the blending combine operator reads it.
 extern std::array<int32_t, 256> IECosineRamp;
 
+// "GradientFill" of "MSIMG32.DLL", bound once on first use; false when the
+// module or the function is missing. The unit's finalisation releases it.
+bool IELoadGradientFill();
+void IEFreeGradientFill();
+
 // The touch-gesture functions of "User32.dll", bound by name. Without the
 // module, or without "GetGestureInfo" in it, gestures are unavailable.
 void IELoadGestureFunctions();

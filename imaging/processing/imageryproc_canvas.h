@@ -1,5 +1,5 @@
 // The 3 x 3 convolution of grey planes and its presets, the bounds of the
-// opaque pixels, histogram matching and the soft shadow around a rectangle.
+// opaque pixels and histogram matching (the soft shadows are in imageryproc.h).
 #pragma once
 
 #include <array>
@@ -27,15 +27,3 @@ void IEConvolve3x3Gray8(TIEBitmap* bitmap, const TIEConvolveKernel& kernel, int3
 RECT IEGetAlphaBounds(TIEBitmap* bitmap);
 // Gives the ie24RGB or ieRGB48 bitmap the channel histograms of the ie24RGB reference.
 void IEMatchHistogram(TIEBitmap* reference, TIEBitmap* bitmap);
-// A soft shadow for the part of the image inside x1..x2, y1..y2: its alpha
-// blurred (sigma 0: the 3 x 3 Blur preset over the whole rectangle, last
-// row and column included, with the margin of sigma 2), moved by the offset
-// and blended under the shape in shadowColor. Returns the margin.
-int32_t IEAddSoftShadowRect(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY, double sigma, int32_t intensity,
-                            TColor shadowColor, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
-// A soft shadow under the whole image: with enlarge the image first grows by
-// the shadow margin (old content centred, new pixels black and transparent);
-// the alpha channel is blurred, moved by the offset and blended under the
-// shape in shadowColor, its shadow-only alpha divided by 3 - 2 x intensity / 100.
-void IEAddSoftShadow(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY, double sigma, int32_t intensity,
-                     bool enlarge, TColor shadowColor, const TIEProgressEvent& onProgress, TObject* sender);

@@ -45,11 +45,25 @@ uint32_t Le32(const uint8_t* p) { return Le16(p) | (Le16(p + 2) << 16); }
 
 // ---------------------------------------------------------------- PNG ---
 
+// Every chunk's declared length fits in the data: libpng allocates what a
+// chunk declares before it reads it, so a 44-byte file could cost 2 GiB.
+bool PngChunksFit(const uint8_t* data, size_t size) {
+  size_t at = 8;
+  while (at + 8 <= size) {
+    const size_t length = static_cast<size_t>(data[at]) << 24 | static_cast<size_t>(data[at + 1]) << 16 |
+                          static_cast<size_t>(data[at + 2]) << 8 | data[at + 3];
+    if (length > size - at - 8 || size - at - 8 - length < 4) return false;
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    at += 12 + length;
+  }
+  return at == size;
+}
+
 bool PngInto(const uint8_t* data, size_t size, DecodedPicture& out) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&image, data, size)) return false;
+  if (!PngChunksFit(data, size) || !png_image_begin_read_from_memory(&image, data, size)) return false;
   // A header claiming more than the data can hold belongs to a damaged
   // file, refused before allocating.
   if (!display::PngSizeFits(image.width, image.height, size)) {
@@ -279,6 +293,11 @@ bool BmpInto(const uint8_t* d, size_t size, DecodedPicture& out) {
   }
   size_t stride = ((static_cast<size_t>(w) * bpp + 31) / 32) * 4;
   if (offset > size) return false;
+  // Uncompressed rows must all be there (the last one may lack its padding):
+  // a header alone never costs the memory of the picture it claims.
+  if (compression != 1 && compression != 2 &&
+      offset + stride * static_cast<size_t>(hgt - 1) + (static_cast<size_t>(w) * bpp + 7) / 8 > size)
+    return false;
   out.bitsPerPixel = bpp;
   out.indexed = bpp <= 8;
   if (!Allocate(out, static_cast<int>(w), static_cast<int>(hgt), 0xFF000000u)) return false;
@@ -472,10 +491,16 @@ bool GifInto(const uint8_t* d, size_t size, DecodedPicture& out) {
     std::vector<uint32_t> palette = global;
     if (iflags & 0x80) palette = ReadPalette(r, 2 << (iflags & 7));
     if (palette.empty()) return false;
+    if (iw == 0 || ih == 0) return false;
     if (sw == 0 || sh == 0) {
       sw = ix + iw;
       sh = iy + ih;
     }
+    // The picture is the screen as far as the image reaches into it: what
+    // lies beyond would only be background, and a tiny image on a huge
+    // screen must not cost the screen's memory.
+    sw = std::min(sw, ix + iw);
+    sh = std::min(sh, iy + ih);
     if (!SizeOk(sw, sh) || !SizeOk(std::max(iw, 1), std::max(ih, 1))) return false;
     int minSize = r.Byte();
     std::vector<uint8_t> coded, indices;

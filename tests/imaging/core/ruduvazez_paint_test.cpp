@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_startup.h"
+#include "platform/rtl/dynlib.h"
 
 namespace {
 
@@ -250,6 +252,31 @@ TEST(SoftShadowAround, HugeRectanglesAndOtherBitmapsChangeNothingTheyShouldNot) 
             << "rectangle " << c.x1 << ", " << c.y1 << ", " << c.x2 << ", " << c.y2 << " at " << x << ", " << y;
   }
   IEDrawSoftShadowAround(nullptr, 0, 0, 5, 5);
+}
+
+}  // namespace
+
+namespace {
+
+// Red at the top, blue at the bottom; across, every column alike.
+TEST(GradientFill, FillsFromTheFirstColourToTheSecond) {
+  auto bitmap = GreyBitmap();
+  ASSERT_TRUE(IEGradientFillRect(RECT{0, 0, 30, 30}, bitmap->Canvas()->Handle(), clRed, true, clBlue));
+  const auto* top = static_cast<const uint8_t*>(bitmap->ScanLine(0));
+  const auto* bottom = static_cast<const uint8_t*>(bitmap->ScanLine(29));
+  EXPECT_GE(top[2], 240);
+  EXPECT_LE(top[0], 15);
+  EXPECT_GE(bottom[0], 240);
+  EXPECT_LE(bottom[2], 15);
+  EXPECT_EQ(top[2], top[3 * 29 + 2]);
+  // Without the module there is nothing to draw with.
+  IEFreeGradientFill();
+  UnregisterBuiltinLibrary("msimg32.dll");
+  EXPECT_FALSE(IEGradientFillRect(RECT{0, 0, 30, 30}, bitmap->Canvas()->Handle(), clRed, false, clBlue));
+  RegisterBuiltinLibrary("msimg32.dll", {{"AlphaBlend", reinterpret_cast<void*>(&AlphaBlend)},
+                                         {"GradientFill", reinterpret_cast<void*>(&GradientFill)},
+                                         {"TransparentBlt", reinterpret_cast<void*>(&TransparentBlt)}});
+  IEFreeGradientFill();
 }
 
 }  // namespace
