@@ -13,11 +13,13 @@
 
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/pngfilt.h"
+#include "imaging/codecs/tiffilt.h"
 #include "imaging/io/imageryio_detect.h"
 
 namespace {
 
 const TIECodecEntry kBuiltinCodecs[] = {
+    {1, IETiffCodecRead, IETiffCodecWrite, IEIsTIFFStream, TIESaveFormats::Any, true, true, IEGetTIFFImageCount, "TIFF"},
     {8, IEPngCodecRead, IEPngCodecWrite, IEIsPNGStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},

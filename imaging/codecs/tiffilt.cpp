@@ -1,0 +1,769 @@
+// The TIFF reader: header, directory choice, tags into the parameters, and
+// the strip decoders (uncompressed, LZW, deflate, PackBits) with the
+// horizontal predictor, storing grey, palette, RGB, CMYK and alpha rows.
+#include "imaging/codecs/tiffilt.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include <zlib.h>
+
+#include "imaging/codecs/tiflzw.h"
+#include "imaging/core/iezlib.h"
+#include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_tiffifd.h"
+#include "imaging/io/imageryio_codecs.h"
+#include "imaging/io/imageryio_params.h"
+#include "imaging/io/imageryio_registry.h"
+#include "platform/rtl/streams.h"
+
+namespace {
+
+enum : uint16_t {
+  kImageWidth = 256,
+  kImageLength = 257,
+  kBitsPerSample = 258,
+  kCompression = 259,
+  kPhotometric = 262,
+  kFillOrder = 266,
+  kDocumentName = 269,
+  kImageDescription = 270,
+  kStripOffsets = 273,
+  kOrientation = 274,
+  kSamplesPerPixel = 277,
+  kRowsPerStrip = 278,
+  kStripByteCounts = 279,
+  kXResolution = 282,
+  kYResolution = 283,
+  kPlanarConfig = 284,
+  kPageName = 285,
+  kResolutionUnit = 296,
+  kPageNumber = 297,
+  kPredictor = 317,
+  kColorMap = 320,
+  kExtraSamples = 338,
+  kSampleFormat = 339,
+};
+
+enum : int32_t { kNone = 1, kLZW = 5, kDeflate = 8, kAdobeDeflate = 32946, kPackBits = 32773 };
+enum : int32_t { kWhiteIsZero = 0, kBlackIsZero = 1, kRGB = 2, kPalette = 3, kSeparated = 5 };
+
+// The parameters' compression choices (TIFF_COMPRESSION) handled here.
+enum : uint8_t { kChoiceNone = 0, kChoiceLZW = 5, kChoicePackBits = 8, kChoiceZip = 9, kChoiceDeflate = 10 };
+
+// The most bytes one compressed byte can stand for in the decoders here
+// (LZW reaches about 2,700; deflate about 1,030): what a file can claim.
+constexpr int64_t kMaxExpansion = 4096;
+
+// The header at the base: byte order, layout and the first directory offset.
+struct TiffHeader {
+  bool intel = true;
+  bool bigTIFF = false;
+  int64_t firstIFD = 0;
+};
+
+bool ReadHeader(TStream& stream, int64_t base, TiffHeader& header) {
+  uint8_t raw[16] = {};
+  stream.SetPosition(base);
+  if (stream.Read(raw, 16) < 8) return false;
+  if (raw[0] != raw[1] || (raw[0] != 'I' && raw[0] != 'M')) return false;
+  header.intel = raw[0] == 'I';
+  auto get = [&](int at, int size) {
+    uint64_t v = 0;
+    for (int k = 0; k < size; ++k) {
+      const int byte = header.intel ? at + size - 1 - k : at + k;
+      v = (v << 8) | raw[byte];
+    }
+    return v;
+  };
+  const uint64_t magic = get(2, 2);
+  if (magic == 42) {
+    header.firstIFD = static_cast<int64_t>(get(4, 4));
+  } else if (magic == 43) {
+    if (get(4, 2) != 8 || get(6, 2) != 0) return false;
+    header.bigTIFF = true;
+    const uint64_t first = get(8, 8);
+    if (first > static_cast<uint64_t>(INT64_MAX)) return false;
+    header.firstIFD = static_cast<int64_t>(first);
+  } else {
+    return false;
+  }
+  return header.firstIFD >= 8;
+}
+
+void SetupReader(TIETIFFIFDReader& reader, TStream& stream, int64_t base, const TiffHeader& header) {
+  reader.Intel = header.intel;
+  reader.Stream = &stream;
+  reader.BaseOffset = base;
+  reader.BigTIFF = header.bigTIFF;
+  reader.OffsetSize = header.bigTIFF ? 8 : 4;
+}
+
+// What the strip decoders need, read from the directory.
+struct Layout {
+  int32_t width = 0, height = 0;
+  int32_t bps = 1, spp = 1;
+  int32_t compression = kNone, photometric = kBlackIsZero, predictor = 1, planar = 1, fillOrder = 1;
+  int64_t rowsPerStrip = 0;
+  int32_t extraSamples = 0;
+  bool alpha = false;  // the first extra sample is loaded as alpha
+  int32_t colourSamples = 1;
+  int64_t rowBytes = 0;  // one row of chunky samples
+  bool intel = true;
+};
+
+bool ReadLayout(const TIETIFFIFDReader& r, Layout& l, bool noAlpha) {
+  const int64_t width = r.ReadInteger(kImageWidth, 0, 0), height = r.ReadInteger(kImageLength, 0, 0);
+  if (width <= 0 || height <= 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
+  l.width = static_cast<int32_t>(width);
+  l.height = static_cast<int32_t>(height);
+  l.bps = static_cast<int32_t>(r.ReadInteger(kBitsPerSample, 0, 1));
+  l.spp = static_cast<int32_t>(r.ReadInteger(kSamplesPerPixel, 0, 1));
+  l.compression = static_cast<int32_t>(r.ReadInteger(kCompression, 0, kNone));
+  l.photometric = static_cast<int32_t>(r.ReadInteger(kPhotometric, 0, kBlackIsZero));
+  l.predictor = static_cast<int32_t>(r.ReadInteger(kPredictor, 0, 1));
+  l.planar = static_cast<int32_t>(r.ReadInteger(kPlanarConfig, 0, 1));
+  l.fillOrder = static_cast<int32_t>(r.ReadInteger(kFillOrder, 0, 1));
+  l.rowsPerStrip = r.ReadInteger(kRowsPerStrip, 0, height);
+  if (l.rowsPerStrip <= 0 || l.rowsPerStrip > height) l.rowsPerStrip = height;
+  if (l.spp < 1 || l.spp > 16) return false;
+  if (l.bps != 1 && l.bps != 2 && l.bps != 4 && l.bps != 8 && l.bps != 16) return false;
+  if (r.ReadInteger(kSampleFormat, 0, 1) != 1) return false;
+  l.colourSamples = l.photometric == kRGB ? 3 : l.photometric == kSeparated ? 4 : 1;
+  if (l.spp < l.colourSamples) return false;
+  l.extraSamples = l.spp - l.colourSamples;
+  const int32_t extraTag = r.FindTag(kExtraSamples);
+  l.alpha = !noAlpha && l.extraSamples > 0 && extraTag >= 0 && r.ReadInteger(kExtraSamples, 0, 0) != 0;
+  l.rowBytes = (static_cast<int64_t>(l.width) * l.spp * l.bps + 7) / 8;
+  return l.rowBytes < 0x7FFFFFFF;
+}
+
+TIEPixelFormat TargetFormat(const Layout& l) {
+  switch (l.photometric) {
+    case kWhiteIsZero:
+    case kBlackIsZero:
+      return l.bps == 1 ? ie1g : l.bps == 16 ? ie16Gray : ie8g;
+    case kPalette:
+      return l.bps <= 8 ? ie8p : ieNoFormat;
+    case kRGB:
+      return l.bps == 16 ? ieRGB48 : l.bps == 8 ? ie24RGB : ieNoFormat;
+    case kSeparated:
+      return l.bps >= 8 ? ieCMYK : ieNoFormat;
+    default:
+      return ieNoFormat;
+  }
+}
+
+// ---- decompression --------------------------------------------------------------------
+
+bool UnpackBits(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
+  size_t i = 0;
+  int64_t o = 0;
+  while (o < wanted && i < in.size()) {
+    const auto n = static_cast<int8_t>(in[i++]);
+    if (n >= 0) {
+      const int64_t len = n + 1;
+      if (static_cast<int64_t>(in.size() - i) < len || wanted - o < len) return false;
+      std::memcpy(out + o, in.data() + i, static_cast<size_t>(len));
+      i += static_cast<size_t>(len);
+      o += len;
+    } else if (n != -128) {
+      const int64_t len = 1 - n;
+      if (i >= in.size() || wanted - o < len) return false;
+      std::memset(out + o, in[i++], static_cast<size_t>(len));
+      o += len;
+    }
+  }
+  return o == wanted;
+}
+
+bool Inflate(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
+  try {
+    const std::vector<uint8_t> data =
+        ZDecompressBuffer(in.data(), in.size(), static_cast<size_t>(wanted), static_cast<size_t>(wanted));
+    if (static_cast<int64_t>(data.size()) < wanted) return false;
+    std::memcpy(out, data.data(), static_cast<size_t>(wanted));
+    return true;
+  } catch (const EZLibError&) {
+    return false;
+  }
+}
+
+bool DecodeLZW(const std::vector<uint8_t>& in, uint8_t* out, int64_t rowBytes, int64_t rows, int32_t fillOrder) {
+  void* state = nullptr;
+  bool ok = true;
+  for (int64_t y = 0; y < rows && ok; ++y) {
+    const uint8_t* row = DecodeTIFFLZW(in.data(), in.size(), static_cast<int32_t>(rowBytes), state, fillOrder);
+    if (!row) ok = false;
+    else std::memcpy(out + y * rowBytes, row, static_cast<size_t>(rowBytes));
+  }
+  if (state) DecodeTIFFLZW(nullptr, 0, 0, state, fillOrder);
+  return ok;
+}
+
+void ReverseBits(std::vector<uint8_t>& data) {
+  for (uint8_t& b : data) {
+    uint8_t r = 0;
+    for (int k = 0; k < 8; ++k) r = static_cast<uint8_t>(r | (((b >> k) & 1) << (7 - k)));
+    b = r;
+  }
+}
+
+bool Decompress(const Layout& l, std::vector<uint8_t>& raw, uint8_t* out, int64_t rows) {
+  const int64_t wanted = l.rowBytes * rows;
+  if (l.fillOrder == 2 && l.compression != kLZW) ReverseBits(raw);
+  switch (l.compression) {
+    case kNone:
+      if (static_cast<int64_t>(raw.size()) < wanted) return false;
+      std::memcpy(out, raw.data(), static_cast<size_t>(wanted));
+      return true;
+    case kLZW:
+      return DecodeLZW(raw, out, l.rowBytes, rows, l.fillOrder);
+    case kDeflate:
+    case kAdobeDeflate:
+      return Inflate(raw, out, wanted);
+    case kPackBits:
+      return UnpackBits(raw, out, wanted);
+    default:
+      return false;
+  }
+}
+
+// 16-bit samples into host order, then the horizontal predictor undone.
+bool PrepareSamples(const Layout& l, uint8_t* data, int64_t rows) {
+  if (l.bps == 16) {
+    const int64_t words = l.rowBytes * rows / 2;
+    for (int64_t k = 0; k < words; ++k) {
+      uint8_t* p = data + 2 * k;
+      const auto v = static_cast<uint16_t>(l.intel ? p[0] | (p[1] << 8) : (p[0] << 8) | p[1]);
+      std::memcpy(p, &v, 2);
+    }
+  }
+  if (l.predictor == 1) return true;
+  if (l.predictor != 2 || (l.bps != 8 && l.bps != 16)) return false;
+  const int64_t count = static_cast<int64_t>(l.width) * l.spp;
+  for (int64_t y = 0; y < rows; ++y) {
+    uint8_t* row = data + y * l.rowBytes;
+    if (l.bps == 8) {
+      for (int64_t i = l.spp; i < count; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - l.spp]);
+    } else {
+      auto* w = reinterpret_cast<uint16_t*>(row);
+      for (int64_t i = l.spp; i < count; ++i) w[i] = static_cast<uint16_t>(w[i] + w[i - l.spp]);
+    }
+  }
+  return true;
+}
+
+// ---- storing rows --------------------------------------------------------------------------
+
+// Sample index of a chunky row at 1, 2, 4, 8 or 16 bits (16-bit in host order).
+uint32_t Sample(const uint8_t* row, int64_t index, int32_t bps) {
+  switch (bps) {
+    case 16: {
+      uint16_t v;
+      std::memcpy(&v, row + 2 * index, 2);
+      return v;
+    }
+    case 8:
+      return row[index];
+    default: {
+      const int64_t bit = index * bps;
+      return (row[bit >> 3] >> (8 - bps - (bit & 7))) & ((1u << bps) - 1);
+    }
+  }
+}
+
+uint8_t To8(uint32_t v, int32_t bps) {
+  switch (bps) {
+    case 16: return static_cast<uint8_t>(v >> 8);
+    case 8: return static_cast<uint8_t>(v);
+    default: return static_cast<uint8_t>(v * 255 / ((1u << bps) - 1));
+  }
+}
+
+void StoreRow(const Layout& l, TIEPixelFormat format, const uint8_t* src, uint8_t* dst, uint8_t* alpha) {
+  const int32_t w = l.width, spp = l.spp, bps = l.bps;
+  const bool invert = l.photometric == kWhiteIsZero;
+  switch (format) {
+    case ie1g: {
+      const int64_t bytes = (w + 7) / 8;
+      if (spp == 1) {
+        for (int64_t k = 0; k < bytes; ++k) dst[k] = invert ? static_cast<uint8_t>(~src[k]) : src[k];
+      } else {
+        std::memset(dst, 0, static_cast<size_t>(bytes));
+        for (int32_t x = 0; x < w; ++x)
+          if ((Sample(src, int64_t{x} * spp, 1) != 0) != invert) dst[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+      }
+      break;
+    }
+    case ie8g:
+      for (int32_t x = 0; x < w; ++x) {
+        const uint8_t v = To8(Sample(src, int64_t{x} * spp, bps), bps);
+        dst[x] = invert ? static_cast<uint8_t>(255 - v) : v;
+      }
+      break;
+    case ie16Gray: {
+      auto* d = reinterpret_cast<uint16_t*>(dst);
+      for (int32_t x = 0; x < w; ++x) {
+        const auto v = static_cast<uint16_t>(Sample(src, int64_t{x} * spp, 16));
+        d[x] = invert ? static_cast<uint16_t>(65535 - v) : v;
+      }
+      break;
+    }
+    case ie8p:
+      for (int32_t x = 0; x < w; ++x) dst[x] = static_cast<uint8_t>(Sample(src, int64_t{x} * spp, bps));
+      break;
+    case ie24RGB:
+      for (int32_t x = 0; x < w; ++x) {
+        const uint8_t* p = src + int64_t{x} * spp;
+        dst[3 * x] = p[2];
+        dst[3 * x + 1] = p[1];
+        dst[3 * x + 2] = p[0];
+      }
+      break;
+    case ieRGB48: {
+      auto* d = reinterpret_cast<uint16_t*>(dst);
+      for (int32_t x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c) d[3 * x + c] = static_cast<uint16_t>(Sample(src, int64_t{x} * spp + c, 16));
+      break;
+    }
+    case ieCMYK:
+      for (int32_t x = 0; x < w; ++x)
+        for (int c = 0; c < 4; ++c)
+          dst[4 * x + c] = static_cast<uint8_t>(255 - To8(Sample(src, int64_t{x} * spp + c, bps), bps));
+      break;
+    default:
+      break;
+  }
+  if (alpha)
+    for (int32_t x = 0; x < w; ++x) alpha[x] = To8(Sample(src, int64_t{x} * spp + l.colourSamples, bps), bps);
+}
+
+bool LoadPalette(const TIETIFFIFDReader& r, const Layout& l, TIEBitmap& bitmap, TIOParamsVals& params) {
+  std::vector<int64_t> map;
+  const int32_t count = r.ReadIntegerArray(map, kColorMap);
+  const int32_t entries = 1 << l.bps;
+  if (count < 3 * entries) return false;
+  params.ColorMap.assign(static_cast<size_t>(entries), TRGB{});
+  for (int32_t k = 0; k < entries; ++k) {
+    TRGB& c = params.ColorMap[static_cast<size_t>(k)];
+    c.r = static_cast<uint8_t>(map[static_cast<size_t>(k)] >> 8);
+    c.g = static_cast<uint8_t>(map[static_cast<size_t>(entries + k)] >> 8);
+    c.b = static_cast<uint8_t>(map[static_cast<size_t>(2 * entries + k)] >> 8);
+    bitmap.SetPaletteColor(k, c);
+  }
+  bitmap.SetPaletteUsed(entries);
+  return true;
+}
+
+// The strip's bytes, cut at the end of the stream.
+bool ReadStrip(TStream& stream, int64_t base, int64_t offset, int64_t count, std::vector<uint8_t>& raw) {
+  const int64_t size = stream.Size();
+  if (offset < 0 || count < 0 || base + offset > size) return false;
+  count = std::min(count, size - base - offset);
+  raw.resize(static_cast<size_t>(count));
+  stream.SetPosition(base + offset);
+  return count == 0 || stream.Read(raw.data(), static_cast<int32_t>(count)) == count;
+}
+
+// What the file holds bounds what it may claim to decode to: false when
+// the strips' bytes present cannot make the image.
+bool ClaimFits(TStream& stream, int64_t base, const TIETIFFIFDReader& r, const Layout& l) {
+  std::vector<int64_t> offsets, counts;
+  r.ReadIntegerArray(offsets, kStripOffsets);
+  r.ReadIntegerArray(counts, kStripByteCounts);
+  const int64_t room = stream.Size() - base;
+  int64_t held = 0;
+  for (size_t s = 0; s < offsets.size(); ++s) {
+    const int64_t count = s < counts.size() ? counts[s] : l.rowBytes * l.rowsPerStrip;
+    if (offsets[s] >= 0 && offsets[s] < room) held += std::clamp<int64_t>(count, 0, room - offsets[s]);
+    held = std::min<int64_t>(held, int64_t{1} << 40);
+  }
+  const double claimed = static_cast<double>(l.rowBytes) * l.height;
+  return claimed <= static_cast<double>(held + 1024) * kMaxExpansion;
+}
+
+// Strip s of the file decoded into out (rows of l.rowBytes), samples in
+// host order with the predictor undone.
+bool DecodeOneStrip(TStream& stream, int64_t base, const Layout& l, int64_t offset, int64_t count, int64_t rows,
+                    std::vector<uint8_t>& raw, std::vector<uint8_t>& out) {
+  if (!ReadStrip(stream, base, offset, count, raw)) return false;
+  if (l.rowBytes * rows > (static_cast<int64_t>(raw.size()) + 64) * kMaxExpansion) return false;
+  out.assign(static_cast<size_t>(l.rowBytes * rows) + 1, 0);
+  return Decompress(l, raw, out.data(), rows) && PrepareSamples(l, out.data(), rows);
+}
+
+bool DecodeStrips(TStream& stream, int64_t base, const TIETIFFIFDReader& r, const Layout& l, TIEBitmap& bitmap,
+                  TIEProgressRecord& progress) {
+  std::vector<int64_t> offsets, counts;
+  r.ReadIntegerArray(offsets, kStripOffsets);
+  r.ReadIntegerArray(counts, kStripByteCounts);
+  // Separate planes: one strip per plane for each band of rows, each plane
+  // decoded as a one-sample image and its samples put in place.
+  const int32_t planes = l.planar == 2 ? l.spp : 1;
+  Layout plane = l;
+  if (planes > 1) {
+    plane.spp = 1;
+    plane.rowBytes = (static_cast<int64_t>(l.width) * l.bps + 7) / 8;
+  }
+  const int64_t strips = (l.height + l.rowsPerStrip - 1) / l.rowsPerStrip;
+  if (static_cast<int64_t>(offsets.size()) < strips * planes) return false;
+  if (l.compression == kNone && counts.size() < offsets.size())
+    counts.assign(offsets.size(), plane.rowBytes * l.rowsPerStrip);
+  if (static_cast<int64_t>(counts.size()) < strips * planes) return false;
+  const TIEPixelFormat format = bitmap.GetPixelFormat();
+  TIEBitmap* alpha = l.alpha ? bitmap.GetAlphaChannel() : nullptr;
+  const int32_t sampleBytes = l.bps / 8;
+  std::vector<uint8_t> raw, decoded, chunky;
+  for (int64_t s = 0; s < strips && !progress.Aborted(); ++s) {
+    const int64_t first = s * l.rowsPerStrip, rows = std::min<int64_t>(l.rowsPerStrip, l.height - first);
+    if (planes > 1) chunky.assign(static_cast<size_t>(l.rowBytes * rows), 0);
+    for (int32_t p = 0; p < planes; ++p) {
+      const auto index = static_cast<size_t>(p * strips + s);
+      if (!DecodeOneStrip(stream, base, plane, offsets[index], counts[index], rows, raw, decoded)) return false;
+      if (planes == 1) break;
+      const int64_t samples = int64_t{l.width} * rows;
+      for (int64_t k = 0; k < samples; ++k)
+        std::memcpy(chunky.data() + (k * l.spp + p) * sampleBytes, decoded.data() + k * sampleBytes,
+                    static_cast<size_t>(sampleBytes));
+    }
+    const uint8_t* source = planes > 1 ? chunky.data() : decoded.data();
+    for (int64_t y = 0; y < rows; ++y) {
+      const auto row = static_cast<int32_t>(first + y);
+      uint8_t* dst = bitmap.GetScanline(row);
+      uint8_t* a = alpha ? alpha->GetScanline(row) : nullptr;
+      if (!dst) return false;
+      StoreRow(l, format, source + y * l.rowBytes, dst, a);
+    }
+    progress.Report(static_cast<int32_t>((first + rows) * 100 / l.height));
+  }
+  return !progress.Aborted();
+}
+
+// The parameters' compression choice of a Compression tag value.
+uint8_t CompressionChoice(int32_t compression) {
+  switch (compression) {
+    case kLZW: return kChoiceLZW;
+    case kPackBits: return kChoicePackBits;
+    case kDeflate: return kChoiceZip;
+    case kAdobeDeflate: return kChoiceDeflate;
+    default: return kChoiceNone;
+  }
+}
+
+void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params) {
+  params.WIDTH = l.width;
+  params.HEIGHT = l.height;
+  params.BITSPERSAMPLE = l.bps;
+  params.SAMPLESPERPIXEL = l.spp;
+  params.TIFF_PHOTOMETINTEPRET = static_cast<uint8_t>(l.photometric);
+  params.TIFF_COMPRESSION = CompressionChoice(l.compression);
+  params.TIFF_PLANARCONF = l.planar;
+  params.TIFF_FILLORDER = l.fillOrder;
+  params.TIFF_BYTEORDER = l.intel ? 1 : 2;
+  params.SetTIFF_Orientation(static_cast<int32_t>(r.ReadInteger(kOrientation, 0, 1)));
+  const double factor = r.ReadInteger(kResolutionUnit, 0, 2) == 3 ? 2.54 : 1.0;
+  // Any rational may stand in the file: the resolution is kept in range.
+  auto dpi = [&](uint16_t tag) {
+    const double value = r.ReadRational(tag, 0, 0) * factor + 0.5;
+    return static_cast<int32_t>(std::isfinite(value) ? std::clamp(value, 0.0, 1e6) : 0.0);
+  };
+  params.SetDpiX(dpi(kXResolution));
+  params.SetDpiY(dpi(kYResolution));
+  r.ReadString(kDocumentName, true, params.TIFF_DOCUMENTNAME);
+  r.ReadString(kImageDescription, true, params.TIFF_IMAGEDESCRIPTION);
+  r.ReadString(kPageName, true, params.TIFF_PAGENAME);
+  params.TIFF_PAGENUMBER = static_cast<int32_t>(r.ReadInteger(kPageNumber, 0, -1));
+  params.TIFF_PAGECOUNT = static_cast<int32_t>(r.ReadInteger(kPageNumber, 1, -1));
+}
+
+}  // namespace
+
+// ---- reading ----------------------------------------------------------------------
+
+void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TIOParamsVals& params,
+                      TIEProgressRecord& progress, const TIETIFFReadOptions& options) {
+  pageCount = 0;
+  const int64_t base = options.RelativeToPosition ? stream.Position() : 0;
+  TiffHeader header;
+  if (!ReadHeader(stream, base, header)) return progress.Abort();
+  TIETIFFIFDReader reader;
+  SetupReader(reader, stream, base, header);
+  int32_t count = 0;
+  const bool found = reader.ReadIFD(std::max(params.TIFF_IMAGEINDEX, 0), count, header.firstIFD);
+  pageCount = count;
+  params.TIFF_IMAGECOUNT = count;
+  Layout layout;
+  layout.intel = header.intel;
+  if (!found || !ReadLayout(reader, layout, options.NoAlpha)) return progress.Abort();
+  ReadTags(reader, layout, params);
+  if (options.ParamsOnly) return;
+  const TIEPixelFormat format = TargetFormat(layout);
+  // Separate planes are read at whole bytes per sample.
+  const bool planesFit = layout.planar == 1 || (layout.planar == 2 && layout.bps >= 8);
+  if (!bitmap || format == ieNoFormat || !planesFit) return progress.Abort();
+  if (!ClaimFits(stream, base, reader, layout)) return progress.Abort();
+  if (!bitmap->Allocate(layout.width, layout.height, format)) return progress.Abort();
+  if (format == ie8p && !LoadPalette(reader, layout, *bitmap, params)) return progress.Abort();
+  if (!layout.alpha && bitmap->HasAlphaChannel()) bitmap->RemoveAlphaChannel();
+  if (!DecodeStrips(stream, base, reader, layout, *bitmap, progress)) progress.Abort();
+}
+
+// ---- format test and page count ------------------------------------------------------
+
+bool IEIsTIFFStream(TStream& stream) {
+  const int64_t position = stream.Position();
+  bool ok = false;
+  TiffHeader header;
+  if (stream.Size() - position > 20 && ReadHeader(stream, position, header)) {
+    TIETIFFIFDReader reader;
+    SetupReader(reader, stream, position, header);
+    int32_t count = 0;
+    ok = reader.ReadIFD(0, count, header.firstIFD) && reader.FindTag(kImageWidth) >= 0 &&
+         reader.FindTag(kImageLength) >= 0;
+  }
+  stream.SetPosition(position);
+  return ok;
+}
+
+int32_t IEGetTIFFImageCount(TStream& stream) {
+  const int64_t position = stream.Position();
+  int32_t count = 0;
+  TiffHeader header;
+  if (ReadHeader(stream, position, header)) {
+    TIETIFFIFDReader reader;
+    SetupReader(reader, stream, position, header);
+    reader.ReadIFD(0, count, header.firstIFD);
+  }
+  stream.SetPosition(position);
+  return count;
+}
+
+// ---- the I/O component's entry points ------------------------------------------------
+
+void IETiffCodecRead(TIECodecRead& read) {
+  TIETIFFReadOptions options;
+  options.ParamsOnly = read.ParamsOnly;
+  int32_t pages = 0;
+  IEReadTIFFStream(read.Stream, read.Bitmap, pages, read.Params, read.Progress, options);
+  read.PageCount = pages;
+}
+
+void IETiffCodecWrite(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress) {
+  IEWriteTIFFStream(stream, bitmap, params, progress);
+}
+
+// ---- writing ----------------------------------------------------------------------
+
+namespace {
+
+// How a bitmap's rows become TIFF samples.
+struct WriteLayout {
+  int32_t bps = 8, spp = 1, photometric = kBlackIsZero;
+  bool alpha = false;
+  int64_t rowBytes = 0;
+};
+
+bool ChooseWriteLayout(TIEBitmap& bitmap, WriteLayout& w) {
+  switch (bitmap.GetPixelFormat()) {
+    case ie1g: w.bps = 1; break;
+    case ie8g: break;
+    case ie16Gray: w.bps = 16; break;
+    case ie8p: w.photometric = kPalette; break;
+    case ie24RGB: w.photometric = kRGB; w.spp = 3; break;
+    case ieRGB48: w.photometric = kRGB; w.spp = 3; w.bps = 16; break;
+    case ieCMYK: w.photometric = kSeparated; w.spp = 4; break;
+    default: return false;
+  }
+  w.alpha = bitmap.HasAlphaChannel() && w.photometric != kPalette && w.bps == 8;
+  if (w.alpha) ++w.spp;
+  w.rowBytes = (static_cast<int64_t>(bitmap.GetWidth()) * w.spp * w.bps + 7) / 8;
+  return true;
+}
+
+// One row of the bitmap as TIFF samples (16-bit little-endian).
+void LoadRow(TIEBitmap& bitmap, const WriteLayout& w, int32_t y, uint8_t* out) {
+  const uint8_t* src = bitmap.GetScanline(y);
+  const int32_t width = bitmap.GetWidth();
+  const uint8_t* alpha = w.alpha ? bitmap.GetAlphaChannel()->GetScanline(y) : nullptr;
+  const int32_t colours = w.alpha ? w.spp - 1 : w.spp;
+  switch (bitmap.GetPixelFormat()) {
+    case ie24RGB:
+      for (int32_t x = 0; x < width; ++x)
+        for (int c = 0; c < 3; ++c) out[int64_t{x} * w.spp + c] = src[3 * x + 2 - c];
+      break;
+    case ieCMYK:
+      for (int64_t k = 0; k < int64_t{width} * 4; ++k) out[k / 4 * w.spp + k % 4] = static_cast<uint8_t>(255 - src[k]);
+      break;
+    case ie8g:
+      for (int32_t x = 0; x < width; ++x) out[int64_t{x} * w.spp] = src[x];
+      break;
+    default:  // 1-bit, palette and 16-bit layouts are stored as they are
+      std::memcpy(out, src, static_cast<size_t>(w.rowBytes));
+      break;
+  }
+  if (alpha)
+    for (int32_t x = 0; x < width; ++x) out[int64_t{x} * w.spp + colours] = alpha[x];
+}
+
+std::vector<uint8_t> PackBits(const uint8_t* data, int64_t size) {
+  std::vector<uint8_t> out;
+  int64_t i = 0;
+  while (i < size) {
+    int64_t run = 1;
+    while (i + run < size && run < 128 && data[i + run] == data[i]) ++run;
+    if (run > 1) {
+      out.push_back(static_cast<uint8_t>(1 - run));
+      out.push_back(data[i]);
+      i += run;
+      continue;
+    }
+    int64_t lit = 1;
+    while (i + lit < size && lit < 128 && !(i + lit + 1 < size && data[i + lit] == data[i + lit + 1])) ++lit;
+    out.push_back(static_cast<uint8_t>(lit - 1));
+    out.insert(out.end(), data + i, data + i + lit);
+    i += lit;
+  }
+  return out;
+}
+
+// The strip compressed as the choice says; false when the library fails.
+bool CompressStrip(uint8_t choice, const std::vector<uint8_t>& rows, std::vector<uint8_t>& out) {
+  switch (choice) {
+    case kChoiceNone:
+      out = rows;
+      return true;
+    case kChoicePackBits:
+      out = PackBits(rows.data(), static_cast<int64_t>(rows.size()));
+      return true;
+    case kChoiceZip:
+    case kChoiceDeflate: {
+      uLongf size = compressBound(static_cast<uLong>(rows.size()));
+      out.resize(size);
+      if (compress2(out.data(), &size, rows.data(), static_cast<uLong>(rows.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
+        return false;
+      out.resize(size);
+      return true;
+    }
+    default: {
+      TMemoryStream packed;
+      void* state = nullptr;
+      EncodeTIFFLZW(rows.data(), static_cast<int32_t>(rows.size()), packed, state);
+      EncodeTIFFLZW(nullptr, 0, packed, state);
+      const auto* bytes = static_cast<const uint8_t*>(packed.Memory());
+      out.assign(bytes, bytes + packed.Size());
+      return true;
+    }
+  }
+}
+
+int32_t CompressionTag(uint8_t choice) {
+  switch (choice) {
+    case kChoiceNone: return kNone;
+    case kChoicePackBits: return kPackBits;
+    case kChoiceZip:
+    case kChoiceDeflate: return kDeflate;
+    default: return kLZW;
+  }
+}
+
+void WriteColourMap(TIEBitmap& bitmap, TIETIFFIFDWriter& ifd, TStream& out, bool& failed) {
+  std::vector<uint16_t> map(768, 0);
+  for (int32_t k = 0; k < 256; ++k) {
+    TRGB c;
+    bitmap.GetPaletteColor(k, c);
+    map[static_cast<size_t>(k)] = static_cast<uint16_t>(c.r * 257);
+    map[static_cast<size_t>(256 + k)] = static_cast<uint16_t>(c.g * 257);
+    map[static_cast<size_t>(512 + k)] = static_cast<uint16_t>(c.b * 257);
+  }
+  ifd.WriteShortArray(out, kColorMap, failed, map);
+}
+
+// The directory's entries (sorted) and the end of the chain, at out's end;
+// the header's link points at it.
+void WriteDirectory(TIETIFFIFDWriter& ifd, TStream& out, bool& failed) {
+  ifd.SortEntries();
+  const int64_t at = IEAlignStreamToWord(out, failed);
+  const auto count = static_cast<uint16_t>(ifd.GetCount());
+  IESafeStreamWrite(out, failed, &count, 2);
+  for (int32_t k = 0; k < count; ++k) {
+    const TIETIFFEntry* e = ifd.GetEntry(k);
+    uint8_t raw[12];
+    std::memcpy(raw, &e->Tag, 2);
+    std::memcpy(raw + 2, &e->FieldType, 2);
+    std::memcpy(raw + 4, &e->Count, 4);
+    std::memcpy(raw + 8, &e->Value, 4);
+    IESafeStreamWrite(out, failed, raw, 12);
+  }
+  const uint32_t next = 0, link = static_cast<uint32_t>(at);
+  IESafeStreamWrite(out, failed, &next, 4);
+  out.SetPosition(4);
+  IESafeStreamWrite(out, failed, &link, 4);
+}
+
+}  // namespace
+
+int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress) {
+  WriteLayout w;
+  const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
+  if (width <= 0 || height <= 0 || !ChooseWriteLayout(bitmap, w)) {
+    progress.Abort();
+    return 0;
+  }
+  // The file is built in memory, where the directory writer's offsets are
+  // the file's own, then copied to the stream.
+  TMemoryStream out;
+  bool failed = false;
+  const uint8_t header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
+  IESafeStreamWrite(out, failed, header, 8);
+  const int64_t rowsPerStrip = std::clamp<int64_t>(8192 / std::max<int64_t>(w.rowBytes, 1), 1, height);
+  const uint8_t choice = params.TIFF_COMPRESSION;
+  std::vector<int32_t> offsets, counts;
+  std::vector<uint8_t> rows, packed;
+  for (int64_t first = 0; first < height && !failed && !progress.Aborted(); first += rowsPerStrip) {
+    const int64_t n = std::min<int64_t>(rowsPerStrip, height - first);
+    rows.assign(static_cast<size_t>(w.rowBytes * n), 0);
+    for (int64_t y = 0; y < n; ++y) LoadRow(bitmap, w, static_cast<int32_t>(first + y), rows.data() + y * w.rowBytes);
+    if (!CompressStrip(choice, rows, packed)) failed = true;
+    offsets.push_back(static_cast<int32_t>(out.Position()));
+    counts.push_back(static_cast<int32_t>(packed.size()));
+    IESafeStreamWrite(out, failed, packed.data(), static_cast<int32_t>(packed.size()));
+    progress.Report(static_cast<int32_t>((first + n) * 100 / height));
+  }
+  TIETIFFIFDWriter ifd;
+  ifd.AddLong(kImageWidth, static_cast<uint32_t>(width));
+  ifd.AddLong(kImageLength, static_cast<uint32_t>(height));
+  if (w.spp <= 2) ifd.AddShort(kBitsPerSample, static_cast<uint16_t>(w.bps));
+  else ifd.WriteShortArray(out, kBitsPerSample, failed, std::vector<uint16_t>(static_cast<size_t>(w.spp), static_cast<uint16_t>(w.bps)));
+  ifd.AddShort(kCompression, static_cast<uint16_t>(CompressionTag(choice)));
+  ifd.AddShort(kPhotometric, static_cast<uint16_t>(w.photometric));
+  ifd.AddShort(kSamplesPerPixel, static_cast<uint16_t>(w.spp));
+  ifd.AddLong(kRowsPerStrip, static_cast<uint32_t>(rowsPerStrip));
+  if (offsets.size() == 1) {
+    ifd.AddLong(kStripOffsets, static_cast<uint32_t>(offsets[0]));
+    ifd.AddLong(kStripByteCounts, static_cast<uint32_t>(counts[0]));
+  } else {
+    ifd.WriteLongArray(out, kStripOffsets, failed, static_cast<int32_t>(offsets.size()), offsets);
+    ifd.WriteLongArray(out, kStripByteCounts, failed, static_cast<int32_t>(counts.size()), counts);
+  }
+  ifd.AddShort(kPlanarConfig, 1);
+  ifd.AddShort(kResolutionUnit, 2);
+  ifd.WriteRational(out, kXResolution, params.DPIX > 0 ? params.DPIX : 72, failed);
+  ifd.WriteRational(out, kYResolution, params.DPIY > 0 ? params.DPIY : 72, failed);
+  // Unassociated alpha: the colours are not premultiplied.
+  if (w.alpha) ifd.AddShort(kExtraSamples, 2);
+  if (w.photometric == kPalette) WriteColourMap(bitmap, ifd, out, failed);
+  ifd.WriteAscii(out, kImageDescription, failed, params.TIFF_IMAGEDESCRIPTION);
+  ifd.WriteAscii(out, kDocumentName, failed, params.TIFF_DOCUMENTNAME);
+  WriteDirectory(ifd, out, failed);
+  if (!failed && !progress.Aborted())
+    IESafeStreamWrite(stream, failed, out.Memory(), static_cast<int32_t>(out.Size()));
+  if (failed || progress.Aborted()) {
+    progress.Abort();
+    return 0;
+  }
+  return 1;
+}
