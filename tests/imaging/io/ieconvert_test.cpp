@@ -11,7 +11,7 @@ namespace {
 
 const std::string kTool = std::string(VESK_BINARY_DIR) + "/tools/ieconvert/ieconvert";
 
-std::string Folder() { return std::string(::testing::TempDir()) + "/"; }
+std::string Folder() { return iotest::TempFolder(); }
 
 // Runs a command; its exit status and the first line it wrote to stderr.
 int RunCommand(const std::string& command, std::string* firstLine = nullptr) {

@@ -152,7 +152,7 @@ TEST_F(Detection, FileFormatWeighsContentAgainstTheExtension) {
 // the content tests of the codecs in the built-in table.
 TEST_F(Detection, FilesMadeByImageMagick) {
   IESetCodecTable({});
-  const std::string folder = ::testing::TempDir();
+  const std::string folder = iotest::TempFolder();
   struct Case {
     const char* name;
     int32_t id;

@@ -1,6 +1,9 @@
 #include "tests/imaging/io/io_test_support.h"
 
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -90,9 +93,17 @@ std::string MakeImage(int32_t width, int32_t height) {
   return s;
 }
 
+std::string TempFolder() {
+  // One folder per test process: tests run in parallel processes.
+  std::string folder = std::string(::testing::TempDir());
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  folder += "vesk-io-" + std::to_string(::getpid()) + "/";
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
 std::string WriteTempFile(const std::string& name, const std::string& contents) {
-  const std::string folder = std::string(::testing::TempDir());
-  const std::string path = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + name;
+  const std::string path = TempFolder() + name;
   std::ofstream(path, std::ios::binary) << contents;
   return path;
 }

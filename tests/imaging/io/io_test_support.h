@@ -22,6 +22,8 @@ extern std::atomic<bool> readerRaises;
 
 // The test format's bytes for an image of that size, pixel (x, y) = (x, y, x + y).
 std::string MakeImage(int32_t width, int32_t height);
+// The test process's own temporary folder, with a trailing "/".
+std::string TempFolder();
 // A file under the test's temporary folder with the contents.
 std::string WriteTempFile(const std::string& name, const std::string& contents);
 std::string ReadFile(const std::string& fileName);
