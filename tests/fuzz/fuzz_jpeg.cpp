@@ -1,25 +1,16 @@
 // The JPEG codec's reader on arbitrary bytes, once as an image and once for
 // its parameters only; the first byte chooses the options.
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/core/ruduvazez_bitmap.h"
-#include "imaging/core/ruduvazez_startup.h"
-#include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_params.h"
-#include "imaging/io/imageryio_registry.h"
 #include "platform/rtl/streams.h"
+#include "tests/fuzz/fuzz_imaging.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  IELibraryInitialize();
-  IEInitializeImageryIO();
-  std::atexit([] {
-    IEFinalizeImageryIO();
-    IELibraryFinalize();
-  });
+  StartImagingLibrary();
   return 0;
 }
 
@@ -33,16 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TIEBitmap bitmap;
     TIOParamsVals params(nullptr);
     params.JPEG_SCALE = mode & 3;
-    std::atomic<bool> abort{false};
-    TIEProgressRecord progress;
-    progress.Aborting = &abort;
+    FuzzProgress progress;
     TIEJpegReadOptions options;
     options.ParamsOnly = paramsOnly;
     options.NativePixelFormat = mode & 4;
     options.KeepYCbCr = mode & 8;
     options.InvertCMYK = mode & 16;
     options.MaxRows = (mode & 32) ? 3 : -1;
-    IEReadJPEGStream(stream, &bitmap, params, progress, options);
+    IEReadJPEGStream(stream, &bitmap, params, progress.record, options);
   }
   return 0;
 }

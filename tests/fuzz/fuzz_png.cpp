@@ -1,25 +1,16 @@
 // The PNG codec's reader on arbitrary bytes, as an image and for its
 // parameters only; the first byte chooses native pixel formats.
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 #include "imaging/codecs/pngfilt.h"
 #include "imaging/core/ruduvazez_bitmap.h"
-#include "imaging/core/ruduvazez_startup.h"
-#include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_params.h"
-#include "imaging/io/imageryio_registry.h"
 #include "platform/rtl/streams.h"
+#include "tests/fuzz/fuzz_imaging.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  IELibraryInitialize();
-  IEInitializeImageryIO();
-  std::atexit([] {
-    IEFinalizeImageryIO();
-    IELibraryFinalize();
-  });
+  StartImagingLibrary();
   return 0;
 }
 
@@ -32,10 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TIEBitmap bitmap;
     TIOParamsVals params(nullptr);
     params.ISNATIVEPIXELFORMAT = data[0] & 1;
-    std::atomic<bool> abort{false};
-    TIEProgressRecord progress;
-    progress.Aborting = &abort;
-    IEReadPNGStream(stream, &bitmap, params, paramsOnly, progress);
+    FuzzProgress progress;
+    IEReadPNGStream(stream, &bitmap, params, paramsOnly, progress.record);
   }
   return 0;
 }

@@ -1,25 +1,16 @@
 // The TIFF reader on arbitrary bytes: the image of the page the first byte
 // chooses, its parameters only, the content test and the page count.
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 #include "imaging/codecs/tiffilt.h"
 #include "imaging/core/ruduvazez_bitmap.h"
-#include "imaging/core/ruduvazez_startup.h"
-#include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_params.h"
-#include "imaging/io/imageryio_registry.h"
 #include "platform/rtl/streams.h"
+#include "tests/fuzz/fuzz_imaging.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  IELibraryInitialize();
-  IEInitializeImageryIO();
-  std::atexit([] {
-    IEFinalizeImageryIO();
-    IELibraryFinalize();
-  });
+  StartImagingLibrary();
   return 0;
 }
 
@@ -33,14 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TIEBitmap bitmap;
     TIOParamsVals params(nullptr);
     params.TIFF_IMAGEINDEX = mode & 1;
-    std::atomic<bool> abort{false};
-    TIEProgressRecord progress;
-    progress.Aborting = &abort;
+    FuzzProgress progress;
     TIETIFFReadOptions options;
     options.ParamsOnly = paramsOnly;
     options.NoAlpha = mode & 2;
     int32_t pages = 0;
-    IEReadTIFFStream(stream, &bitmap, pages, params, progress, options);
+    IEReadTIFFStream(stream, &bitmap, pages, params, progress.record, options);
   }
   stream.SetPosition(0);
   IEIsTIFFStream(stream);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/imaging/codecs/codec_test_support.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -27,14 +29,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
+using codectest::ReadAll;
+using codectest::Shell;
 
 // A binary PNM (P5 or P6) as its header values and samples.
 struct Pnm {
@@ -55,25 +51,12 @@ Pnm ReadPnm(const std::string& file) {
   return p;
 }
 
-class JpegTest : public ::testing::Test {
+class JpegTest : public codectest::CodecTest {
 protected:
-  void SetUp() override {
-    IELibraryInitialize();
-    IEInitializeImageryIO();
-    dir_ = fs::temp_directory_path() /
-           ("vesk-jpeg-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    progress_.Aborting = &abort_;
-  }
   void TearDown() override {
-    fs::remove_all(dir_);
     params_.FreeICCProfiles();
-    IEFinalizeImageryIO();
-    IELibraryFinalize();
+    CodecTest::TearDown();
   }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   // Reads the file with the codec; the bitmap and parameters stay for the test.
   int32_t Read(const std::string& file, TIEJpegReadOptions options = {}) {
@@ -106,11 +89,8 @@ protected:
     return out;
   }
 
-  fs::path dir_;
   TIEBitmap bitmap_;
   TIOParamsVals params_{nullptr};
-  std::atomic<bool> abort_{false};
-  TIEProgressRecord progress_;
 };
 
 // Each kind of file decodes to exactly what djpeg decodes (the same library

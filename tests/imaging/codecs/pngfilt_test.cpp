@@ -4,6 +4,8 @@
 #include "imaging/codecs/pngfilt.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/imaging/codecs/codec_test_support.h"
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -26,14 +28,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
+using codectest::ReadAll;
+using codectest::Shell;
 
 // ImageMagick's decoding as 8-bit RGBA samples.
 std::string MagickRGBA(const std::string& file) {
@@ -42,24 +38,8 @@ std::string MagickRGBA(const std::string& file) {
   return ReadAll(out);
 }
 
-class PngTest : public ::testing::Test {
+class PngTest : public codectest::CodecTest {
 protected:
-  void SetUp() override {
-    IELibraryInitialize();
-    IEInitializeImageryIO();
-    dir_ = fs::temp_directory_path() /
-           ("vesk-png-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    progress_.Aborting = &abort_;
-  }
-  void TearDown() override {
-    fs::remove_all(dir_);
-    IEFinalizeImageryIO();
-    IELibraryFinalize();
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   void ReadBytes(const std::string& bytes, bool paramsOnly = false) {
     abort_ = false;
     TMemoryStream s;
@@ -84,11 +64,8 @@ protected:
     return out;
   }
 
-  fs::path dir_;
   TIEBitmap bitmap_;
   TIOParamsVals params_{nullptr};
-  std::atomic<bool> abort_{false};
-  TIEProgressRecord progress_;
 };
 
 TEST_F(PngTest, FilesOfEveryKindDecodeAsImageMagickDecodesThem) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/imaging/codecs/codec_test_support.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -25,14 +27,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
+using codectest::ReadAll;
+using codectest::Shell;
 
 // How the decoded bitmap is compared with the reference.
 enum class Kind { RGB, Grey16, CMYK, RGBA };
@@ -47,24 +43,8 @@ std::string RawOutput(Kind kind) {
   }
 }
 
-class TiffReadTest : public ::testing::Test {
+class TiffReadTest : public codectest::CodecTest {
 protected:
-  void SetUp() override {
-    IELibraryInitialize();
-    IEInitializeImageryIO();
-    dir_ = fs::temp_directory_path() / ("vesk-tiff-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    progress_.Aborting = &abort_;
-  }
-  void TearDown() override {
-    fs::remove_all(dir_);
-    IEFinalizeImageryIO();
-    IELibraryFinalize();
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void InDir(const std::string& command) { Shell("cd " + dir_.string() + " && " + command); }
 
   // Reads the bytes with the codec; true when the abort flag stayed clear.
   bool ReadBytes(const std::string& bytes, bool paramsOnly = false) {
@@ -103,11 +83,8 @@ protected:
     return out;
   }
 
-  fs::path dir_;
   TIEBitmap bitmap_;
   TIOParamsVals params_{nullptr};
-  std::atomic<bool> abort_{false};
-  TIEProgressRecord progress_;
   int32_t pages_ = 0;
 };
 
