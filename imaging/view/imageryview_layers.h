@@ -14,6 +14,7 @@
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/view/imageryview_select.h"
 #include "platform/rtl/object.h"
 #include "platform/win/unknwn.h"
 #include "platform/win/wintypes.h"
@@ -29,12 +30,7 @@ enum TIELayerEvent : uint8_t {
   ielBeginMoving
 };
 
-// A grip of the current layer's frame; the hit test answers these values,
-// the grip painters receive the value minus one (0..8).
-enum TIEGrip : uint8_t {
-  ieNone, ieTopLeft, ieTopRight, ieBottomRight, ieBottomLeft, ieLeftSide, ieRightSide, ieTopSide, ieBottomSide,
-  ieRotationCenter
-};
+// TIEGrip (the grips of a layer's frame as of a selection) is the selections' enumeration.
 constexpr int32_t IELayerGripCount = 9;
 
 // ---- layer ------------------------------------------------------------------------------
