@@ -193,6 +193,25 @@ TEST_F(ViewGeometryTest, MappingMatchesTheDocumentedSmallCases) {
   EXPECT_EQ(view->ClientToBitmapX(1), 2);
 }
 
+TEST_F(ViewGeometryTest, ZoomAtKeepsThePointUnderTheCursorOrCentresIt) {
+  PlainAreaTopLeft();
+  MakeImage(400, 300, Grey);
+  view->SetViewXY(0, 0);
+  const int32_t bx = view->ClientToBitmapX(60), by = view->ClientToBitmapY(40);
+  view->ZoomAt(60, 40, false, 300);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 300);
+  // The origin is placed one bitmap pixel on: the point or its right neighbour.
+  EXPECT_GE(view->ClientToBitmapX(60), bx);
+  EXPECT_LE(view->ClientToBitmapX(60), bx + 1);
+  EXPECT_GE(view->ClientToBitmapY(40), by);
+  EXPECT_LE(view->ClientToBitmapY(40), by + 1);
+  view->ZoomAt(60, 40, true, 400);
+  const int32_t centreX = view->ClientToBitmapX(view->GetViewWidth() / 2);
+  const int32_t centreY = view->ClientToBitmapY(view->GetViewHeight() / 2);
+  EXPECT_NEAR(centreX, bx, 1);
+  EXPECT_NEAR(centreY, by, 1);
+}
+
 TEST_F(ViewGeometryTest, ScrollBarsCoverTheRangeAndScrollCommandsMoveTheOrigin) {
   MakeImage(1000, 800, Grey);
   const int32_t viewWidth = view->GetViewWidth();
