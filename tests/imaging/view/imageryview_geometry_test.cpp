@@ -70,6 +70,39 @@ TEST_F(ViewGeometryTest, BlankViewIsEmptyAndKeepsZoom100UnderAutoFit) {
   EXPECT_DOUBLE_EQ(view->Zoom(), 100);
 }
 
+// Blank: an image of the control's size whose first pixel is the background.
+TEST_F(ViewGeometryTest, BlankDependsOnSizeFirstPixelAndImageChanges) {
+  view->SetBackground(RGB(10, 20, 30));
+  struct {
+    const char* name;
+    int32_t width, height;
+    TRGB first;
+    bool blank;
+  } cases[] = {{"control's size, background pixel", 200, 150, TRGB{30, 20, 10}, true},
+               {"control's size, other pixel", 200, 150, TRGB{31, 20, 10}, false},
+               {"other size", 199, 150, TRGB{30, 20, 10}, false},
+               {"one row", 50, 1, TRGB{0, 0, 0}, true}};
+  for (auto c : cases) {
+    SCOPED_TRACE(c.name);
+    MakeImage(c.width, c.height, [&](int32_t x, int32_t y) { return x == 0 && y == 0 ? c.first : TRGB{}; });
+    EXPECT_EQ(view->IsBlank(), c.blank);
+  }
+  view->ImageChange();  // content changed by a component: never blank
+  EXPECT_FALSE(view->IsBlank());
+  view->Blank();
+  EXPECT_TRUE(view->IsBlank());
+}
+
+TEST_F(ViewGeometryTest, UnneededScrollBarIsHiddenOrShownDisabled) {
+  MakeImage(1000, 100, Grey);  // wider than the view, not higher
+  const LONG_PTR style = GetWindowLong(view->Handle(), GWL_STYLE);
+  EXPECT_NE(style & WS_HSCROLL, 0);
+  EXPECT_EQ(style & WS_VSCROLL, 0);
+  view->ShowDisabledBars = true;
+  view->Update();
+  EXPECT_NE(GetWindowLong(view->Handle(), GWL_STYLE) & WS_VSCROLL, 0);
+}
+
 TEST_F(ViewGeometryTest, SmallImageIsPlacedByCenter) {
   PlainArea();
   MakeImage(101, 51, Grey);
