@@ -327,12 +327,20 @@ void IERotateInterpolated8To(TIEBitmap* source, TIEBitmap* dest, uint8_t backgro
 void IERotateInterpolated8(TIEBitmap* bitmap, uint8_t background, int32_t interpolation, double angle);
 // The three-shear rotation in place with blending out of 4096 (antialias)
 // or plain copies; whole multiples of 90 are exact. The image grows to hold
-// the turned picture, background around it. Formats other than ie24RGB keep
+// the turned picture, background around it. ie1g goes to IERotate1Bit
+// (white when every background channel is non-zero); other formats keep
 // their format (nearest pixel).
 void IERotate24Bit(TIEBitmap* bitmap, bool antialias, TObject* sender, double angle, TRGB background,
                    const TIEProgressEvent& onProgress);
 // The same for ie8g and ie8p; other formats are left alone.
 void IERotate8Bit(TIEBitmap* bitmap, bool antialias, uint8_t background, double angle,
                   const TIEProgressEvent& onProgress, TObject* sender);
+struct TIEProgressRecord;
+// Nearest-pixel rotation of an ie1g image: exact turns at 90, -90 or 270 and
+// 180 or -180, else sizes and positions in ten-thousandths; what the turned
+// image does not cover is set (white) or clear.
+void IERotate1Bit(TIEBitmap* bitmap, bool whiteBackground, TIEProgressRecord& progress, double angle);
+// The same for ie8g and ie8p with a background byte; no progress.
+void IERotate8BitNearest(TIEBitmap* bitmap, uint8_t background, double angle);
 // Mirrors in place, alpha channel too: direction 0 left-right, 1 upside down.
 void IEFlipBitmap(TIEBitmap* bitmap, int32_t direction);
