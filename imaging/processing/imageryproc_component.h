@@ -13,6 +13,7 @@
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_mask.h"
 #include "imaging/processing/imageryproc.h"
+#include "imaging/processing/imageryproc_dialogparams.h"
 #include "platform/forms/classes.h"
 
 enum TIEUndoSource : uint8_t {
@@ -93,6 +94,9 @@ public:
   void SetAttachedBitmap(TIEBitmap* bitmap);
   TColor Background() const { return background_; }
   void SetBackground(TColor color) { background_ = color; }
+
+  // The last settings of the processing dialog.
+  TIPDialogParams& IPDialogParams() { return *dialogParams_; }
 
   bool AutoUndo = false;
   bool AutoConvertFormat = true;
@@ -210,6 +214,7 @@ private:
 
   TIEBitmap* bitmap_ = nullptr;
   std::unique_ptr<TIEBitmap> ownBitmap_;
+  std::unique_ptr<TIPDialogParams> dialogParams_;
   TColor background_ = 0;
   int32_t undoLimit_ = 1;
   TEntries undo_, redo_;
