@@ -103,6 +103,11 @@ TEST_F(MouseTest, TheWheelZoomsOrScrolls) {
   EXPECT_DOUBLE_EQ(view->Zoom(), fitted) << "the wheel does nothing while the view fits the image";
 }
 
+TEST_F(MouseTest, TheViewCursorsAreInTheScreenTable) {
+  for (TCursor index = 1778; index <= 1814; ++index) EXPECT_NE(::Screen->Cursors(index), nullptr) << index;
+  EXPECT_EQ(view->Cursor(), crIECrossHair) << "the view's default cursor";
+}
+
 TEST_F(MouseTest, ShiftShowsThePlusCursorOverTheView) {
   view->SetMouseInteract({miSelect});
   view->SetFocus();

@@ -198,6 +198,11 @@ TEST_F(SelectionTest, EllipsesPolygonsAndTheMagicWand) {
 TEST_F(SelectionTest, TheOutlineMarchesOnTheTimer) {
   view->Select(kOriginX + 10, kOriginY + 10, kOriginX + 40, kOriginY + 30);
   view->Repaint();
+  const auto dash = [](COLORREF c) { return c == RGB(0, 0, 0) || c == RGB(255, 255, 255); };
+  for (int32_t x = 12; x < 38; x += 5) EXPECT_TRUE(dash(Probe(kOriginX + x, kOriginY + 10))) << "top edge at " << x;
+  EXPECT_TRUE(dash(Probe(kOriginX + 10, kOriginY + 20))) << "left edge";
+  EXPECT_EQ(Probe(kOriginX + 20, kOriginY + 20), RGB(20, 20, 7)) << "the image inside stays";
+  EXPECT_EQ(Probe(kOriginX + 20, kOriginY + 35), RGB(20, 35, 7)) << "and outside";
   const TIESelectionPolygon* polygon = view->MainSelectionPolygon();
   const int32_t before = view->SelectionState().AnimationCounter;
   Advance(500);

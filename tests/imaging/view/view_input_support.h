@@ -67,6 +67,14 @@ protected:
     return RECT{view->GetSelectionLeft(), view->GetSelectionTop(), view->GetSelectionRight(),
                 view->GetSelectionBottom()};
   }
+  // Paints what is invalid and answers the colour at a client point of the view.
+  COLORREF Probe(int32_t x, int32_t y) {
+    view->PaintNow();
+    HDC dc = GetDC(view->Handle());
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(view->Handle(), dc);
+    return c;
+  }
   bool MaskAt(int32_t x, int32_t y) { return view->SelectionMask()->IsPointInside(x, y); }
 
   TForm* form = nullptr;
