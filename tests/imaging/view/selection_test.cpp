@@ -181,7 +181,7 @@ TEST_F(SelectionTest, EllipsesPolygonsAndTheMagicWand) {
   view->SetMouseInteract({miSelectMagicWand});
   TIEBitmap* bitmap = view->GetIEBitmap();
   for (int32_t y = 0; y < 80; ++y)
-    for (int32_t x = 0; x < 100; ++x) Pixel(bitmap, x, y) = x < 30 ? TRGB{0, 0, 0} : TRGB{255, 255, 255};
+    for (int32_t x = 0; x < 100; ++x) bitmap->SetPixel24(x, y, x < 30 ? TRGB{0, 0, 0} : TRGB{255, 255, 255});
   view->Update();
   ClickAt(kOriginX + 10, kOriginY + 10);
   EXPECT_EQ(SelectionBox(), (RECT{10, 10, 59, 59})) << "a click inside a selection grabs it to move it";
