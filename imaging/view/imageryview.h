@@ -291,6 +291,7 @@ public:
   bool PlayLoop = true;
   void StartPlayTimer();
   void StopPlayTimer();
+  bool PlayTimerRunning() const { return playTimer_ != 0; }
   bool ImageChanged() const { return imageChanged_; }
 
   // ======== services (imageryview_services.cpp)
