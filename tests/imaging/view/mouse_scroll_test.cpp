@@ -240,3 +240,38 @@ TEST_F(MouseTest, TheNavigatorFollowsAndScrollsTheMainView) {
   view->SetViewXY(0, 0);
   view->SetZoom(200);
 }
+
+TEST_F(MouseTest, ZoomSelectionLassoAndMovingScroll) {
+  view->SetMouseInteract({miSelectZoom});
+  view->Select(kOriginX + 60, kOriginY + 60, kOriginX + 70, kOriginY + 70);
+  Drag({{kOriginX + 10, kOriginY + 10}, {kOriginX + 30, kOriginY + 20}, {kOriginX + 60, kOriginY + 40}});
+  EXPECT_DOUBLE_EQ(view->Zoom(), std::min(view->ClientWidth() / 0.5, view->ClientHeight() / 0.3))
+      << "the dragged 50 x 30 box fills the view";
+  EXPECT_EQ(view->ClientToBitmapX(view->ClientWidth() / 2), 35) << "centred on the box";
+  EXPECT_EQ(SelectionBox(), (RECT{60, 60, 69, 69})) << "the selection before the drag comes back";
+
+  view->Deselect();
+  view->SetZoom(100);
+  view->SetViewXY(0, 0);
+  kOriginX = view->BitmapToClientX(0);
+  kOriginY = view->BitmapToClientY(0);
+  view->SetMouseInteract({miSelectLasso});
+  Drag({{kOriginX + 10, kOriginY + 10}, {kOriginX + 60, kOriginY + 10}, {kOriginX + 60, kOriginY + 60},
+        {kOriginX + 10, kOriginY + 60}});
+  EXPECT_FALSE(view->SelectionState().PolygonInProgress) << "releasing the button ends a lasso";
+  EXPECT_TRUE(MaskAt(35, 35));
+  EXPECT_FALSE(MaskAt(70, 35));
+  ClickAt(kOriginX + 80, kOriginY + 70);
+  EXPECT_FALSE(view->Selected()) << "a click without drag removes it";
+
+  view->SetMouseInteract({miMovingScroll});
+  view->SetZoom(400);
+  view->SetViewXY(0, 0);
+  view->SmoothScrollDivisor = 0;
+  int32_t maxX = 0, maxY = 0;
+  view->GetMaxViewXY(maxX, maxY);
+  display::InjectMouseMove(Screen(view->ClientWidth() / 2, view->ClientHeight() / 2));
+  Pump();
+  EXPECT_EQ(view->ViewX(), static_cast<int32_t>((static_cast<double>(view->ClientWidth() / 2) / view->ClientWidth() - 0.02) * 1.05 * maxX))
+      << "the pointer's place in the view picks the place in the image";
+}
