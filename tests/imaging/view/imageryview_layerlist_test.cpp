@@ -310,3 +310,78 @@ TEST_F(ViewLayersTest, LayerFilesRoundTripThroughTheView) {
   EXPECT_EQ(loaded.Bitmap->GetAlphaPixel(1, 1), 70);
   EXPECT_EQ(view->GetLayer(0)->Bitmap->GetPixel24(7, 5), kRed);
 }
+
+TEST_F(ViewLayersTest, SameSizeLayersGrowWithTransparentMargins) {
+  view->LayersSameSize = true;
+  Add("small", 3, 2, 0, 0, kWhite);
+  Add("large", 10, 4, 0, 0, kBlue);
+  view->Update();
+  EXPECT_EQ(view->ImageWidth(), 10);
+  EXPECT_EQ(view->ImageHeight(), 6);
+  for (int32_t i = 0; i < view->GetLayerCount(); ++i) {
+    TIEBitmap& b = *view->GetLayer(i)->Bitmap;
+    SCOPED_TRACE(i);
+    EXPECT_EQ(b.GetWidth(), 10);
+    EXPECT_EQ(b.GetHeight(), 6);
+    ASSERT_TRUE(b.HasAlphaChannel());
+    EXPECT_EQ(b.GetAlphaChannel()->GetWidth(), 10);
+  }
+  TIEBitmap& small = *view->GetLayer(1)->Bitmap;
+  EXPECT_EQ(small.GetPixel24(2, 1), kWhite);
+  EXPECT_EQ(small.GetAlphaPixel(2, 1), 255);
+  EXPECT_EQ(small.GetAlphaPixel(3, 1), 0);  // the new margin is transparent
+  EXPECT_EQ(small.GetAlphaPixel(0, 2), 0);
+  ExpectSound();
+}
+
+TEST_F(ViewLayersTest, SwapAndExternalBitmapsKeepTheCurrentBitmapSound) {
+  // A free-standing layer (as a reader makes it) swapped into the current layer.
+  auto incoming = layertest::PatternLayer(5, 3, 7, true);
+  incoming->Name = "incoming";
+  TIELayer& current = Add("current", 2, 2, 0, 0, kWhite);
+  current.SwapWith(*incoming);
+  ExpectSound();
+  EXPECT_EQ(view->GetIEBitmap()->GetWidth(), 5);
+  EXPECT_EQ(current.Name, "incoming");
+  EXPECT_TRUE(incoming->Bitmap->IsEmpty());
+
+  // A foreign bitmap shown in the current layer stays the caller's.
+  TIEBitmap foreign(4, 4, ie24RGB);
+  view->SetExternalBitmap(&foreign);
+  EXPECT_EQ(view->GetIEBitmap(), &foreign);
+  EXPECT_FALSE(current.OwnsBitmap);
+  ExpectSound();
+  view->SetExternalBitmap(nullptr);  // an empty bitmap of the layer's own again
+  EXPECT_NE(view->GetIEBitmap(), &foreign);
+  EXPECT_TRUE(current.OwnsBitmap);
+  ExpectSound();
+  view->RemoveLayer(1);  // frees the layer's own bitmap only
+  EXPECT_EQ(foreign.GetWidth(), 4);
+  ExpectSound();
+}
+
+TEST_F(ViewLayersTest, BakingSizesAndRotationsKeepsTheCurrentLayer) {
+  TIELayer& wide = Add("wide", 2, 2, 1, 1, kWhite);
+  wide.Width = 6;
+  wide.Height = 4;
+  TIELayer& turned = Add("turned", 4, 2, 3, 3, kBlue);
+  turned.SetAngle(90);
+  view->SetCurrentLayer(0);
+  view->ApplyLayerSizes(1);
+  EXPECT_EQ(wide.Bitmap->GetWidth(), 6);
+  EXPECT_EQ(wide.Bitmap->GetHeight(), 4);
+  EXPECT_EQ(wide.Width, 0);
+  EXPECT_EQ(view->CurrentLayerIndex(), 0);
+  ExpectSound();
+
+  view->SetCurrentLayer(1);
+  view->ApplyLayerRotations(-1);
+  // A quarter turn of 4 x 2 about its centre (2, 1): 2 x 4, moved by the smallest corner.
+  EXPECT_EQ(turned.Angle(), 0);
+  EXPECT_EQ(turned.Bitmap->GetWidth(), 2);
+  EXPECT_EQ(turned.Bitmap->GetHeight(), 4);
+  EXPECT_EQ(turned.PosX, 3 + 1);
+  EXPECT_EQ(turned.PosY, 3 - 1);
+  EXPECT_EQ(view->CurrentLayerIndex(), 1);
+  ExpectSound();
+}
