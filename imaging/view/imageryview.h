@@ -524,6 +524,8 @@ protected:
   void ShadeOutsideBackground(TIEBitmap& dest);
   void DrawLayerFrames(TIEBitmap& dest);
   void DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& layer, int32_t index);
+  void DrawSelectionOverlay(TCanvas* canvas);
+  void DrawPixelGrid(TCanvas* canvas);
 
   // ---- refresh helpers
   void DiscardLayerCaches();

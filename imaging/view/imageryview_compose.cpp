@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_mask.h"
 #include "imaging/processing/imageryproc.h"
@@ -421,6 +422,47 @@ void TImageryView::DrawLayerFrames(TIEBitmap& dest) {
       }
     if (rotate) canvas->Ellipse(grips[8]);
   }
+  DrawSelectionOverlay(canvas);
+  DrawPixelGrid(canvas);
+}
+
+void TImageryView::DrawSelectionOverlay(TCanvas* canvas) {
+  if (!sel_.Exists || polygons_.empty() || !polygons_.front()->Visible || currentLayerIndex_ < 0) return;
+  if (!sel_.Options.Contains(iesoFilled)) return;
+  const std::array<int32_t, 8>& r = layers_[static_cast<size_t>(currentLayerIndex_)]->DrawnRects;
+  mask_->DrawFilled(canvas, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);
+}
+
+void TImageryView::DrawPixelGrid(TCanvas* canvas) {
+  if (!ShowPixelGrid || GetLayerCount() == 0) return;
+  const int32_t index = PixelGridLayer == -1 ? currentLayerIndex_ : std::min(PixelGridLayer, GetLayerCount() - 1);
+  if (index < 0) return;
+  TIELayer& layer = *layers_[static_cast<size_t>(index)];
+  const TIEImageryGlobalSettings& settings = *IEGetGlobalSettings();
+  if (!layer.Visible || (zoomX_ < settings.PixelGridZoom && zoomY_ < settings.PixelGridZoom)) return;
+  if (imageWidth_ <= 1 && imageHeight_ <= 1) return;
+  const std::array<int32_t, 8>& r = layer.DrawnRects;
+  if (settings.PixelGridPen) canvas->Pen()->Assign(settings.PixelGridPen.get());
+  if (r[6] > 0)
+    for (int32_t i = 0; i <= r[6]; ++i) {
+      const auto x = static_cast<int32_t>(std::round(double(i) * r[2] / r[6] + r[0]));
+      canvas->MoveTo(x, r[1]);
+      canvas->LineTo(x, r[1] + r[3]);
+    }
+  if (r[7] > 0)
+    for (int32_t j = 0; j <= r[7]; ++j) {
+      const auto y = static_cast<int32_t>(std::round(double(j) * r[3] / r[7] + r[1]));
+      canvas->MoveTo(r[0], y);
+      canvas->LineTo(r[0] + r[2], y);
+    }
+  if (HighlightedPixel.x < 0 || HighlightedPixel.y < 0) return;
+  canvas->Pen()->SetStyle(psSolid);
+  canvas->Pen()->SetMode(pmCopy);
+  canvas->Pen()->SetWidth(2);
+  canvas->Pen()->SetColor(PixelHighlightColor);
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->RoundRect(layer.LayerToClientX(HighlightedPixel.x), layer.LayerToClientY(HighlightedPixel.y),
+                    layer.LayerToClientX(HighlightedPixel.x + 1), layer.LayerToClientY(HighlightedPixel.y + 1), 5, 5);
 }
 
 void TImageryView::DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& layer, int32_t index) {

@@ -385,3 +385,40 @@ TEST_F(ViewLayersTest, BakingSizesAndRotationsKeepsTheCurrentLayer) {
   EXPECT_EQ(view->CurrentLayerIndex(), 1);
   ExpectSound();
 }
+
+TEST_F(ViewLayersTest, OverlaysDimGridAndShadeAroundTheLayers) {
+  view->SetScrollBars(ssNone);
+  view->FixedViewSize = true;
+  view->SetCenter(false);
+  // The pixel grid from 400 %: a line every 4 client pixels.
+  view->ShowPixelGrid = true;
+  view->SetZoom(200);
+  EXPECT_EQ(Probe(4, 1), Ref(kRed));
+  view->SetZoom(400);
+  view->InvalidateBackBuffer();
+  EXPECT_NE(Probe(4, 1), Ref(kRed));
+  EXPECT_EQ(Probe(2, 1), Ref(kRed));
+  view->ShowPixelGrid = false;
+  view->SetZoom(100);
+
+  // Dimming outside the current layer: a chequer of (97, 97, 97).
+  TIELayer& top = Add("top", 2, 2, 2, 2, kWhite);
+  top.DimOutside = true;
+  view->InvalidateBackBuffer();
+  EXPECT_EQ(Probe(0, 0), Ref(TRGB{97, 97, 97}));
+  EXPECT_EQ(Probe(1, 0), Ref(kRed));
+  EXPECT_EQ(Probe(3, 3), Ref(kWhite));
+  top.DimOutside = false;
+
+  // Outside the background image: style 2 a grey chequer, style 3 lighter by the amount.
+  view->OutsideBackgroundStyle = 2;
+  view->InvalidateBackBuffer();
+  EXPECT_EQ(Probe(20, 20), Ref(TRGB{128, 128, 128}));
+  EXPECT_EQ(Probe(21, 20), Ref(TRGB{0, 255, 0}));
+  EXPECT_EQ(Probe(7, 5), Ref(kRed));
+  view->OutsideBackgroundStyle = 3;
+  view->InvalidateBackBuffer();
+  EXPECT_EQ(Probe(21, 20), Ref(TRGB{60, 255, 60}));
+  EXPECT_EQ(Probe(8, 5), Ref(TRGB{60, 255, 60}));
+  EXPECT_EQ(Probe(7, 5), Ref(kRed));
+}
