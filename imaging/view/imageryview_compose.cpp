@@ -35,8 +35,10 @@ namespace {
 // ---- masks and softening --------------------------------------------------------------------------------
 
 // The layer's alpha limited by its mask layer: mask pixel found through both
-// layers' geometry, 0 outside the mask.
-std::unique_ptr<TIEBitmap> MaskedAlpha(TIELayer& layer, TIELayer& mask) {
+// layers' geometry, 0 outside the mask. With an outside cap (0 or more),
+// pixels that lie outside the background (0..width, 0..height) are limited to it.
+std::unique_ptr<TIEBitmap> MaskedAlpha(TIELayer& layer, TIELayer& mask, int32_t outsideCap, int32_t backgroundWidth,
+                                       int32_t backgroundHeight) {
   TIEBitmap& bitmap = *layer.Bitmap;
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   TIEBitmap grey;
@@ -59,7 +61,13 @@ std::unique_ptr<TIEBitmap> MaskedAlpha(TIELayer& layer, TIELayer& mask) {
       const uint8_t m = mx >= 0 && mx < mw && my >= 0 && my < mh
                             ? maskBitmap->GetPixel8(static_cast<int32_t>(mx), static_cast<int32_t>(my))
                             : 0;
-      result->SetPixel8(i, j, std::min(alpha.GetPixel8(i, j), m));
+      int32_t value = std::min(alpha.GetPixel8(i, j), m);
+      if (outsideCap >= 0) {
+        const int64_t bx = std::llround(msx * mx) + layer.PosX, by = std::llround(msy * my) + layer.PosY;
+        if (bx < 0 || bx > backgroundWidth || by < 0 || by > backgroundHeight)
+          value = std::min(int32_t{alpha.GetPixel8(i, j)}, outsideCap);
+      }
+      result->SetPixel8(i, j, static_cast<uint8_t>(std::clamp(value, 0, 255)));
     }
   }
   result->SetFullFlag(false);
@@ -283,7 +291,23 @@ void TImageryView::ComposeLayers(TIEBitmap& dest, std::vector<uint8_t*>* rowCach
     if (i + 1 < count && layers_[static_cast<size_t>(i + 1)]->MaskOfPrevious && !layer.MaskOfPrevious &&
         layer.Angle() == 0)
       mask = layers_[static_cast<size_t>(i + 1)];
-    if (mask && !layer.MaskedAlphaCache) layer.MaskedAlphaCache = MaskedAlpha(layer, *mask).release();
+    // Parts of upper layers outside the background shown faint: a mask of the layer's own geometry.
+    std::unique_ptr<TIELayer> outsideMask;
+    if (!mask && i > 0 && OutsideBackgroundStyle == 1) {
+      outsideMask = std::make_unique<TIELayer>(nullptr, true, new TIEBitmap(bitmap.GetWidth(), bitmap.GetHeight(), ie8g));
+      outsideMask->Bitmap->Fill(255);
+      outsideMask->PosX = layer.PosX;
+      outsideMask->PosY = layer.PosY;
+      outsideMask->Width = layer.Width;
+      outsideMask->Height = layer.Height;
+      mask = outsideMask.get();
+    }
+    if (mask && !layer.MaskedAlphaCache) {
+      TIEBitmap& background = *layers_.front()->Bitmap;
+      layer.MaskedAlphaCache = MaskedAlpha(layer, *mask, OutsideBackgroundStyle == 1 ? OutsideBackgroundAmount : -1,
+                                           background.GetWidth(), background.GetHeight())
+                                   .release();
+    }
     TAlphaSwap masked(bitmap, mask ? layer.MaskedAlphaCache : nullptr);
 
     if (drawBackground && first) {

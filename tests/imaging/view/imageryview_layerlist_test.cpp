@@ -422,3 +422,27 @@ TEST_F(ViewLayersTest, OverlaysDimGridAndShadeAroundTheLayers) {
   EXPECT_EQ(Probe(8, 5), Ref(TRGB{60, 255, 60}));
   EXPECT_EQ(Probe(7, 5), Ref(kRed));
 }
+
+TEST_F(ViewLayersTest, OutsideStyleOneShowsUpperLayersFaintBeyondTheBackground) {
+  view->OutsideBackgroundStyle = 1;
+  Add("top", 4, 2, 6, 0, kWhite);
+  auto merged = Merged();
+  ASSERT_EQ(merged->GetWidth(), 10);
+  // Over the image and on its right edge (column 8, over the background
+  // colour) at full alpha; beyond it at alpha 60.
+  EXPECT_EQ(merged->GetPixel24(7, 0), (TRGB{254, 254, 255}));
+  EXPECT_EQ(merged->GetPixel24(8, 1), (TRGB{254, 255, 254}));
+  EXPECT_EQ(merged->GetPixel24(9, 0), (TRGB{59, 255, 59}));
+}
+
+TEST_F(ViewLayersTest, EdgeSofteningDoesNotAccumulate) {
+  TIELayer& top = Add("top", 8, 6, 0, 0, kWhite);
+  top.Bitmap->GetAlphaChannel()->Fill(255);
+  top.Bitmap->GetAlphaChannel()->FillRect(0, 0, 1, 5, 0);
+  top.EdgeSoftening = 3;
+  const auto first = Merged();
+  const auto second = Merged();
+  layertest::ExpectSamePixels(*first, *second);
+  EXPECT_EQ(top.Bitmap->GetAlphaPixel(2, 2), 255);  // the layer's own alpha is left alone
+  EXPECT_NE(first->GetPixel24(2, 2), (TRGB{254, 254, 255}));  // but drawn softened
+}
