@@ -17,6 +17,7 @@
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_mask.h"
 #include "imaging/processing/imageryproc.h"
+#include "imaging/processing/imageryproc_component.h"
 #include "imaging/view/imageryview.h"
 #include "imaging/view/imageryview_layers.h"
 
@@ -241,6 +242,64 @@ int32_t TImageryView::ClientOriginY(const TIELayerMapping& map) const {
   return map.ViewGeometry ? offsetY_ - viewY_ : map.OriginY;
 }
 
+// ---- magnifier ----------------------------------------------------------------------------------------
+
+namespace {
+
+// The alpha channel of a lens: all opaque (shape 0) or an opaque ellipse (shape 1).
+void ShapeLens(TIEBitmap& bitmap, uint8_t shape) {
+  TIEBitmap& alpha = *bitmap.GetAlphaChannel();
+  if (shape == 0) {
+    alpha.Fill(255);
+    return;
+  }
+  alpha.Fill(0);
+  alpha.SetFullFlag(false);
+  const int32_t w = alpha.GetWidth(), h = alpha.GetHeight();
+  const double rx = (w - 1) / 2.0, ry = (h - 1) / 2.0;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const double u = rx > 0 ? (x - rx) / rx : 0, v = ry > 0 ? (y - ry) / ry : 0;
+      if (u * u + v * v <= 1.0) alpha.SetPixel8(x, y, 255);
+    }
+}
+
+}  // namespace
+
+void TImageryView::FillMagnifier(TIELayer& layer, TIEBitmap& dest, const TIELayerMapping& map,
+                                 TResampleFilter filter) {
+  TIEBitmap& bitmap = *layer.Bitmap;
+  if (layerResizeGrip_ == ieNone && (layer.Width != 0 || layer.Height != 0) &&
+      (layer.GetWidth() != bitmap.GetWidth() || layer.GetHeight() != bitmap.GetHeight()))
+    std::unique_ptr<TImageryProc>(TImageryProc::CreateFromBitmap(&bitmap))
+        ->Resample(layer.GetWidth(), layer.GetHeight(), rfNone, false);
+  const int32_t bw = bitmap.GetWidth(), bh = bitmap.GetHeight();
+  if (bw < 1 || bh < 1) return;
+  if (bitmap.GetPixelFormat() != ie24RGB) bitmap.ConvertToPixelFormat(ie24RGB);
+  const auto c = static_cast<int32_t>(std::trunc(bw / (layer.Magnifier.Rate / map.ZoomX)));
+  const auto d = static_cast<int32_t>(std::trunc(bh / (layer.Magnifier.Rate / map.ZoomY)));
+  const int32_t cx = map.ToDestX(layer.PosX) + static_cast<int32_t>(std::trunc(bw * map.ZoomX / 2));
+  const int32_t cy = map.ToDestY(layer.PosY) + static_cast<int32_t>(std::trunc(bh * map.ZoomY / 2));
+  const RECT lens{cx - c / 2, cy - d / 2, cx + c - c / 2, cy + d - d / 2};
+  if (layer.Magnifier.Source == 1) {
+    // What has been drawn so far, enlarged.
+    dest.RenderToTIEBitmapEx(bitmap, nullptr, nullptr, nullptr, nullptr, 0, 0, bw, bh, lens.left, lens.top,
+                             lens.right - lens.left, lens.bottom - lens.top, false, false, 255, rfNone, true, 0, 1.0);
+  } else {
+    // The background image, only while the lens lies wholly inside it.
+    TIEBitmap& background = *layers_.front()->Bitmap;
+    const int32_t left = map.ToBitmapX(lens.left), top = map.ToBitmapY(lens.top);
+    const int32_t width = map.ToBitmapX(lens.right) - left + 1, height = map.ToBitmapY(lens.bottom) - top + 1;
+    const int32_t gw = background.GetWidth(), gh = background.GetHeight();
+    if (left >= 0 && top >= 0 && left < gw - width && top < gh - height && width < gw && height < gh) {
+      bitmap.Fill(0);
+      background.RenderToTIEBitmapEx(bitmap, nullptr, nullptr, nullptr, nullptr, 0, 0, bw, bh, left, top, width,
+                                     height, false, false, 255, filter, true, 0, 1.0);
+    }
+  }
+  ShapeLens(bitmap, layer.Magnifier.Shape);
+}
+
 // ---- the stack ----------------------------------------------------------------------------------------
 
 void TImageryView::PaintLayerBackground(TIEBitmap& dest) {
@@ -321,6 +380,8 @@ void TImageryView::ComposeLayers(TIEBitmap& dest, std::vector<uint8_t*>* rowCach
     TResampleFilter filter = layer.UseOwnFilter ? layer.ResampleFilter : zoomFilter_;
     if (delayedFilterCount_ > 0 || (layer.Width == 0 && layer.Height == 0 && map.ZoomX == 1 && map.ZoomY == 1))
       filter = rfNone;
+
+    if (i > 0 && layer.Magnifier.Enabled && layer.Magnifier.Rate >= 1) FillMagnifier(layer, dest, map, filter);
 
     const bool ownGeometry = !map.ViewGeometry || (!LayersSameSize && (count > 1 || layer.Width != 0 ||
                                                                        layer.Height != 0 || layer.PosX != 0 ||

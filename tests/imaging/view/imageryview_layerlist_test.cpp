@@ -446,3 +446,36 @@ TEST_F(ViewLayersTest, EdgeSofteningDoesNotAccumulate) {
   EXPECT_EQ(top.Bitmap->GetAlphaPixel(2, 2), 255);  // the layer's own alpha is left alone
   EXPECT_NE(first->GetPixel24(2, 2), (TRGB{254, 254, 255}));  // but drawn softened
 }
+
+TEST_F(ViewLayersTest, MagnifierEnlargesWhatLiesUnderIt) {
+  const auto pattern = [](int32_t x, int32_t y) { return TRGB{static_cast<uint8_t>(x * 30), static_cast<uint8_t>(y * 40), 9}; };
+  MakeImage(8, 6, pattern);
+  // A 4 x 2 lens at rate 2 over the 2 x 1 pixels around its centre (2, 1).
+  TIELayer& lens = Add("lens", 4, 2, 0, 0, kBlue);
+  lens.Magnifier = TIEMagnifier{true, 2.0, 0, 1};
+  auto merged = Merged();
+  EXPECT_EQ(merged->GetPixel24(0, 0), pattern(1, 1));
+  EXPECT_EQ(merged->GetPixel24(1, 1), pattern(1, 1));
+  EXPECT_EQ(merged->GetPixel24(2, 0), pattern(2, 1));
+  EXPECT_EQ(merged->GetPixel24(3, 1), pattern(2, 1));
+
+  // From the background image, as an ellipse: its corners stay transparent.
+  // A 4 x 4 lens at (2, 1) shows background pixels 3..5, 2..4.
+  lens.Magnifier = TIEMagnifier{true, 2.0, 1, 0};
+  lens.Height = 4;
+  lens.PosX = 2;
+  lens.PosY = 1;
+  merged = Merged();
+  EXPECT_EQ(lens.Bitmap->GetHeight(), 4);  // resized to its display size for good
+  EXPECT_EQ(merged->GetPixel24(3, 2), pattern(3, 2));
+  EXPECT_EQ(merged->GetPixel24(5, 4), pattern(5, 4));
+  EXPECT_EQ(merged->GetPixel24(2, 1), pattern(2, 1));  // a corner of the ellipse
+
+  // Near the border the lens keeps what it showed last.
+  lens.Magnifier = TIEMagnifier{true, 2.0, 0, 0};
+  lens.PosX = 6;
+  lens.Bitmap->Fill(0xFF0000);
+  merged = Merged();
+  EXPECT_EQ(merged->GetPixel24(6, 2), kBlue);
+  EXPECT_EQ(merged->GetPixel24(7, 4), kBlue);
+}
