@@ -479,3 +479,31 @@ TEST_F(ViewLayersTest, MagnifierEnlargesWhatLiesUnderIt) {
   EXPECT_EQ(merged->GetPixel24(6, 2), kBlue);
   EXPECT_EQ(merged->GetPixel24(7, 4), kBlue);
 }
+
+TEST_F(ViewLayersTest, TinyAndRotatedLayers) {
+  // A 1 x 1 layer is not drawn (the library's empty image), a 1 x 2 one is.
+  TIELayer& dot = Add("dot", 1, 1, 0, 0, kWhite);
+  EXPECT_EQ(Merged()->GetPixel24(0, 0), kRed);
+  dot.Bitmap->Allocate(1, 2, ie24RGB);
+  dot.Bitmap->Fill(0xFFFFFF);
+  EXPECT_EQ(Merged()->GetPixel24(0, 1), kWhite);
+  dot.Visible = false;
+
+  // A quarter turn of a 4 x 2 white bar at (2, 2) about its centre stands
+  // 2 x 4 at (3, 1); its mask above is ignored while it is rotated.
+  TIELayer& bar = Add("bar", 4, 2, 2, 2, kWhite);
+  TIELayer& mask = Add("mask", 4, 2, 2, 2, TRGB{});
+  mask.MaskOfPrevious = true;
+  mask.Visible = false;
+  mask.Bitmap->ConvertToPixelFormat(ie8g);
+  bar.SetAngle(90);
+  auto merged = Merged();
+  EXPECT_EQ(merged->GetPixel24(3, 1), kWhite);  // the rotated alpha is all opaque: copied as is
+  EXPECT_EQ(merged->GetPixel24(4, 4), kWhite);
+  EXPECT_EQ(merged->GetPixel24(2, 2), kRed);
+  EXPECT_EQ(merged->GetPixel24(5, 2), kRed);
+  EXPECT_EQ(bar.PosX, 2);  // the layer's own geometry is back after drawing
+  EXPECT_EQ(bar.Width, 0);
+  bar.SetAngle(0);
+  EXPECT_EQ(Merged()->GetPixel24(3, 2), kRed);  // unrotated, the empty mask hides it
+}
