@@ -171,9 +171,11 @@ void TImageryView::RenderLayer(TIELayer& layer, TIEBitmap& dest, std::vector<uin
     holder.ReplaceAlphaChannel(nullptr);
   }
   TAlphaSwap swap(bitmap, softened.get());
+  // Opacity as read from a file may be anything: 0..1, and 0 for what is not a number.
+  const double opacity = std::isnan(layer.Opacity) ? 0.0 : std::clamp(layer.Opacity, 0.0, 1.0);
   bitmap.RenderToTIEBitmapEx(dest, rowCache, nullptr, nullptr, nullptr, p.dx, p.dy, p.dw, p.dh, p.sx, p.sy, p.sw,
                              p.sh, enableAlphaChannel_, false, std::clamp(layer.Alpha, 0, 255), filter, true,
-                             layer.BlendOperator, layer.Opacity);
+                             layer.BlendOperator, opacity);
   layer.DrawnRects = {p.dx, p.dy, p.dw, p.dh, p.sx, p.sy, p.sw, p.sh};
 }
 

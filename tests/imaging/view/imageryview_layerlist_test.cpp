@@ -3,6 +3,7 @@
 // view, and the pixels the stack composes to.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -169,6 +170,8 @@ TEST_F(ViewLayersTest, OpacityWeighsOnceWithOrWithoutAlpha) {
       {"layer alpha, no alpha channel", 1.0, 128, false, 127},
       {"layer alpha, opaque alpha channel", 1.0, 128, true, 127},
       {"both", 0.5, 128, false, 63},
+      {"above 1 counts as 1", 7.0, 255, false, 255},
+      {"not a number (a damaged file) draws nothing", std::nan(""), 255, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
