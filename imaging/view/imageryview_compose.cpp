@@ -589,9 +589,19 @@ void TImageryView::DrawLayersToBitmap(TIEBitmap& dest) {
   map.ToDestY = [ey](int32_t y) { return y + ey; };
   map.ToBitmapX = [ex](int32_t x) { return x - ex; };
   map.ToBitmapY = [ey](int32_t y) { return y - ey; };
-  // The screen boxes belong to the view's paint: kept as they were.
-  std::vector<RECT> boxes;
-  for (TIELayer* layer : layers_) boxes.push_back(layer->ScreenBox);
+  // Where the layers lie on screen belongs to the view's paint (hit tests,
+  // grips): kept as it was.
+  struct TOnScreen {
+    RECT box;
+    std::array<POINT, 4> corners;
+    std::array<int32_t, 8> drawn;
+  };
+  std::vector<TOnScreen> onScreen;
+  for (TIELayer* layer : layers_) onScreen.push_back({layer->ScreenBox, layer->Corners, layer->DrawnRects});
   ComposeLayers(dest, nullptr, map, false, false, nullptr);
-  for (size_t i = 0; i < layers_.size(); ++i) layers_[i]->ScreenBox = boxes[i];
+  for (size_t i = 0; i < layers_.size(); ++i) {
+    layers_[i]->ScreenBox = onScreen[i].box;
+    layers_[i]->Corners = onScreen[i].corners;
+    layers_[i]->DrawnRects = onScreen[i].drawn;
+  }
 }

@@ -244,6 +244,8 @@ TEST_F(ViewLayersTest, PaintedLayersAreFoundUnderThePointer) {
   top.Bitmap->GetAlphaChannel()->SetPixel8(0, 0, 0);
   view->PaintNow();
   EXPECT_EQ(top.ScreenBox, (RECT{2, 2, 6, 6}));
+  Merged();  // merging leaves where the layers lie on screen alone
+  EXPECT_EQ(top.ScreenBox, (RECT{2, 2, 6, 6}));
   EXPECT_EQ(view->FindLayerAt(3, 3, true), 1);
   EXPECT_EQ(view->FindLayerAt(2, 2, true), 0);  // transparent pixel: the layer below
   view->SetSelectionOptions(view->SelectionOptions() + iesoSelectTranspLayers);
