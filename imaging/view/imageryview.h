@@ -291,6 +291,7 @@ public:
   bool PlayLoop = true;
   void StartPlayTimer();
   void StopPlayTimer();
+  bool PlayTimerRunning() const { return playTimer_ != 0; }
   bool ImageChanged() const { return imageChanged_; }
 
   // ======== services (imageryview_services.cpp)
@@ -417,6 +418,26 @@ public:
   void DoBeforeSelectionChange();
   void DoSelectionChanging();
   void DoSelectionChange();
+  void SelectRectDrag(int32_t x, int32_t y, TShiftState shift);
+  void SelectEllipseDrag(int32_t x, int32_t y, TShiftState shift);
+  // Scrolls while the cursor is outside the drawn image during a drag; true when it scrolled.
+  bool AutoScrollWhileDragging();
+  int32_t MoveSelection(int32_t state, int32_t dx, int32_t dy, bool cut);
+  // Returns the grip after the drag (it changes when the rectangle flips).
+  TIEGrip ResizeSelectionByGrip(TIEGrip grip, int32_t x, bool keep, int32_t y);
+  TIEGrip GetSelectionGripAt(int32_t x, int32_t y);
+  TIEGrip HitSelectionGrip(int32_t x, int32_t y, TShiftState shift);
+  int32_t HitSelectionMove(int32_t x, int32_t y, TShiftState shift);
+  void DropLastPolygonPoint();
+  void FinishPolygonOnDoubleClick(bool shift);
+  const POINT* GetSelectionPoints();
+  int32_t GetSelectionPointCount();
+  void SetSelectionColor1(TColor color);
+  void SetSelectionColor2(TColor color);
+  void EnsureSelectionTimer();
+  void SelectionTimerTick(TObject* sender);
+  // The selection settings and state (aspect, fixed size, magic wand, grips...).
+  TIEViewSelectionState& SelectionState() { return sel_; }
 
   // ======== mouse and keys (imageryview_mouse.cpp)
   TIEMouseInteract MouseInteract() const { return mouseInteract_; }
@@ -432,6 +453,9 @@ public:
   void StopSmoothScroll();
   int32_t SmoothScrollDivisor = 8;
   TIEViewerGestures& Gestures() { return *gestures_; }
+  // Acts on one decoded system gesture (flags, id and arguments as the system
+  // gives them); true when it was handled.
+  bool HandleGesture(uint32_t systemFlags, uint32_t systemId, POINT location, uint64_t arguments);
 
   // ======== navigator (imageryview_navigator.cpp)
   void SetNavigator(TImageryView* navigator, uint8_t options);
@@ -592,6 +616,48 @@ protected:
   void EnsureComponentsHandler();
   void FreeComponents();
   void AssignView(TImageryView& source);
+
+  // ---- selection helpers
+  TIESelectionPolygon& MainPolygon();
+  // Client coordinates to the current layer's bitmap and back.
+  int32_t ClientToLayerX(int32_t x);
+  int32_t ClientToLayerY(int32_t y);
+  int32_t SelectionToBitmapX(int32_t x);
+  int32_t SelectionToBitmapY(int32_t y);
+  POINT BitmapToClientPoint(POINT p);
+  bool SelectionInProgress() const;
+  bool UsePolygonBox() const;
+  void RepaintSelection();
+  void RemoveRubberSubPolygon();
+  void DrawSelectionGrips(const TIESelectionPolygon& polygon);
+  void DrawMaskOutline();
+  void DrawPolygonOutline(int32_t index, TIESelectionPolygon& polygon, TCanvas* canvas);
+
+  // ---- mouse helpers
+  // The mouse handlers work in client coordinates; the scope restores the caller's base.
+  struct TClientBaseScope {
+    TImageryView* View;
+    bool Outer;
+    ~TClientBaseScope();
+  };
+  TClientBaseScope ForceClientSelectionBase();
+  POINT ClampToLayerBox(int32_t x, int32_t y);
+  bool NewSelectionBlocked() const;
+  void LeftButtonDown(TShiftState shift, int32_t x, int32_t y);
+  void LayerButtonDown(int32_t x, int32_t y);
+  void DragMove(TShiftState shift, int32_t x, int32_t y, POINT p);
+  void MoveLayerByMouse(int32_t x, int32_t y);
+  void HoverCursor(TShiftState shift, int32_t x, int32_t y);
+  void RubberMove(TShiftState shift, POINT p);
+  void ClickZoom(bool zoomIn, int32_t x, int32_t y);
+  void RebuildMask(TShiftState shift);
+  void EndSelectionDrag();
+
+  // ---- smooth scrolling and navigator helpers
+  bool SmoothScrolling() const;
+  void SmoothScrollStep();
+  void ScrollFromNavigator();
+  void ZoomFromNavigatorWheel(int32_t delta, POINT screen);
 
   // ======== data model
   // -- image and layers
