@@ -349,6 +349,12 @@ public:
   void CropLayersToAlpha(int32_t index);
   void ApplyLayerRotations(int32_t index);
   void SetExternalBitmap(TIEBitmap* bitmap);
+  // The layer file (imageryview_layerfile.cpp): image format -1 raw through
+  // zlib, -2 raw, else an I/O file type.
+  void SaveLayersToStream(TStream& stream, int32_t imageFormat);
+  bool LoadLayersFromStream(TStream& stream);
+  void SaveLayersToFile(const std::string& fileName, int32_t imageFormat);
+  bool LoadLayersFromFile(const std::string& fileName);
   bool LayersHonourSelectable = true;
   bool LayersSameSize = false;
   bool LayersAutoUndo = false;
@@ -517,6 +523,33 @@ protected:
     field = value;
     UpdateWithReason(reason);
   }
+
+  // ---- layer helpers
+  // The current bitmap stored into the current layer.
+  void StoreCurrentBitmap();
+  // Appends the layer and makes it current.
+  void SwitchToNewLayer(TIELayer* layer);
+  // Runs work(i) on every layer (index -1) or that one, each made current,
+  // then makes the previously current layer current again.
+  void ForEachLayer(int32_t index, const std::function<void(int32_t)>& work);
+  void BakeLayerRotation(TIELayer& layer, bool background);
+
+  // ---- compositing helpers (imageryview_compose.cpp)
+  void ComposeLayers(TIEBitmap& dest, std::vector<uint8_t*>* rowCache, const TIELayerMapping& map,
+                     bool drawBackground, bool drawOverlays, const RECT* updateRect);
+  TIELayerPlacement PlaceLayer(TIELayer& layer, const TIELayerMapping& map);
+  void RenderLayer(TIELayer& layer, TIEBitmap& dest, std::vector<uint8_t*>* rowCache, const TIELayerPlacement& p,
+                   TResampleFilter filter);
+  void DrawRotatedLayer(TIELayer& layer, TIEBitmap& dest, std::vector<uint8_t*>* rowCache,
+                        const TIELayerMapping& map, TResampleFilter filter);
+  // Where background pixel 0 lands in the destination (before zooming).
+  int32_t ClientOriginX(const TIELayerMapping& map) const;
+  int32_t ClientOriginY(const TIELayerMapping& map) const;
+  void PaintLayerBackground(TIEBitmap& dest);
+  void DimOutsideBox(TIEBitmap& dest, const RECT& box);
+  void ShadeOutsideBackground(TIEBitmap& dest);
+  void DrawLayerFrames(TIEBitmap& dest);
+  void DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& layer, int32_t index);
 
   // ---- refresh helpers
   void DiscardLayerCaches();

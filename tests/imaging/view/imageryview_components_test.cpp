@@ -180,6 +180,27 @@ TEST_F(ViewComponentsTest, AssignImageCopiesBitmapsAndKeepsOneBitImages) {
   EXPECT_EQ(view->GetIEBitmap()->GetPixel24(0, 0), (TRGB{7, 8, 9}));
 }
 
+TEST_F(ViewComponentsTest, AssigningAViewCopiesItsLayersAndItsCurrentLayer) {
+  auto* source = Add<TImageryView>(form, "Source", {220, 10, 320, 110});
+  source->GetIEBitmap()->Allocate(30, 20, ie24RGB);
+  source->GetIEBitmap()->Fill(static_cast<double>(RGB(200, 0, 0)));
+  source->SetDpi(150, 75);
+  source->AddLayer(10, 8, ie24RGB, 4, 5);
+  source->GetIEBitmap()->Fill(static_cast<double>(RGB(0, 200, 0)));
+  source->AddLayer(6, 6, ie24RGB, 1, 2);
+  source->SetCurrentLayer(1);
+  view->AssignImage(source);
+  ASSERT_EQ(view->GetLayerCount(), 3);
+  EXPECT_EQ(view->CurrentLayerIndex(), 1);
+  EXPECT_EQ(view->GetIEBitmap(), view->GetLayer(1)->Bitmap);
+  EXPECT_EQ(view->GetLayer(1)->PosX, 4);
+  EXPECT_EQ(view->GetLayer(2)->Bitmap->GetWidth(), 6);
+  EXPECT_EQ(view->GetLayer(0)->Bitmap->GetPixel24(29, 19), (TRGB{0, 0, 200}));
+  EXPECT_EQ(view->GetIEBitmap()->GetPixel24(0, 0), (TRGB{0, 200, 0}));
+  EXPECT_EQ(view->DpiX(), 150);
+  EXPECT_EQ(view->DpiY(), 75);
+}
+
 TEST_F(ViewComponentsTest, PlayingASingleImageStartsNoTimer) {
   MakeImage(8, 8, [](int32_t, int32_t) { return TRGB{}; });
   view->GetIO();
