@@ -445,6 +445,8 @@ public:
   TIEMouseInteract GetMouseInteract() const { return mouseInteract_; }
   virtual void ShiftMouseAnchors(int32_t dx, int32_t dy);
   void HandleMouseWheel(int32_t delta, int32_t x, bool ctrl, int32_t y);
+  // Resizes the current layer by its grip being dragged to the client point.
+  void ResizeLayerByGrip(int32_t x, int32_t y, bool keep);
 
   // ======== smooth scrolling and gestures (imageryview_scroll.cpp)
   virtual void DoImageryGesture(TIEGestureFlags flags, TIEGestureID id, POINT location, int32_t value,
@@ -647,7 +649,16 @@ protected:
   void LayerButtonDown(int32_t x, int32_t y);
   void DragMove(TShiftState shift, int32_t x, int32_t y, POINT p);
   void MoveLayerByMouse(int32_t x, int32_t y);
+  void LayerDragMove(TShiftState shift, int32_t x, int32_t y);
+  bool FirstLayerDragMove(TIEUndoSource source);
+  void ResizeLayerByMouse(TShiftState shift, int32_t x, int32_t y);
+  void RotateLayerByMouse(TShiftState shift, int32_t x, int32_t y);
+  void MoveRotationCentreByMouse(int32_t x, int32_t y);
+  void EndLayerDrags(bool moved, int32_t x, int32_t y);
+  static int32_t LayerDisplayWidth(const TIELayer& layer);
+  static int32_t LayerDisplayHeight(const TIELayer& layer);
   void HoverCursor(TShiftState shift, int32_t x, int32_t y);
+  void HoverLayerCursor(int32_t x, int32_t y);
   void RubberMove(TShiftState shift, POINT p);
   void ClickZoom(bool zoomIn, int32_t x, int32_t y);
   void RebuildMask(TShiftState shift);

@@ -237,14 +237,32 @@ void TImageryView::LeftButtonDown(TShiftState shift, int32_t x, int32_t y) {
 
 void TImageryView::LayerButtonDown(int32_t x, int32_t y) {
   undoSaved_ = false;
-  if (!mouseInteract_.Contains(miMoveLayers)) return;
-  const int32_t index = FindLayerAt(x, y, true);
-  movingLayer_ = index;
-  if (index < 0) return;
-  SetCurrentLayer(index);
-  DoLayerNotify(index, ielSelected);
-  DoLayerNotify(index, ielBeginMoving);
-  if (!GetLayer(index)->Locked) SetTempCursor(crIEMove, true);
+  const bool rotate = mouseInteract_.Contains(miRotateLayers);
+  TIELayer* current = GetCurrentLayer();
+  layerResizeGrip_ = mouseInteract_.Contains(miResizeLayers) ? HitTestLayerGrip(x, y) : ieNone;
+  if (layerResizeGrip_ == ieRotationCenter) layerResizeGrip_ = ieNone;
+  if (layerResizeGrip_ != ieNone) {
+    ApplyLayerRotations(-1);
+    layerBoxAtMouseDown_ = current->ScreenBox;
+    layerCornersAtMouseDown_ = current->Corners;
+    DoLayerNotify(currentLayerIndex_, ielBeginResizing);
+    return;
+  }
+  if (!mouseInteract_.Contains(miMoveLayers) && !rotate) return;
+  if (rotate && HitTestLayerGrip(x, y) == ieRotationCenter) {
+    centerDragLayer_ = currentLayerIndex_;
+  } else if (rotate && !IsPointInLayer(x, y, currentLayerIndex_)) {
+    rotatingLayer_ = currentLayerIndex_;
+    accumulatedAngle_ = current->Angle();
+    if (LayerRotationFastWhileEditing) delayedFilterCount_ = kDelayedFilterTicks;
+  } else {
+    movingLayer_ = FindLayerAt(x, y, true);
+    if (movingLayer_ < 0) return;
+    SetCurrentLayer(movingLayer_);
+    DoLayerNotify(movingLayer_, ielSelected);
+    DoLayerNotify(movingLayer_, ielBeginMoving);
+    if (!GetLayer(movingLayer_)->Locked) SetTempCursor(crIEMove, true);
+  }
 }
 
 // ---- mouse move -------------------------------------------------------------------------
@@ -290,8 +308,8 @@ void TImageryView::DragMove(TShiftState shift, int32_t x, int32_t y, POINT p) {
       DoSelectionChanging();
     } else if (sel_.EllipseInProgress) {
       SelectEllipseDrag(p.x, p.y, shift);
-    } else if (movingLayer_ >= 0) {
-      MoveLayerByMouse(x, y);
+    } else {
+      LayerDragMove(shift, x, y);
     }
   } else {
     if (sel_.Options.Contains(iesoCanScroll)) AutoScrollWhileDragging();
@@ -305,10 +323,7 @@ void TImageryView::DragMove(TShiftState shift, int32_t x, int32_t y, POINT p) {
 void TImageryView::MoveLayerByMouse(int32_t x, int32_t y) {
   TIELayer* layer = GetLayer(movingLayer_);
   if (!layer || layer->Locked) return;
-  if (!undoSaved_ && LayersAutoUndo) {
-    GetProc()->SaveUndo(ieuLayer);
-    undoSaved_ = true;
-  }
+  FirstLayerDragMove(ieuLayer);
   if (sel_.Options.Contains(iesoCanScroll)) AutoScrollWhileDragging();
   const int32_t dx = ClientToBitmapX(x) - ClientToBitmapX(lastMouseRaw_.x);
   const int32_t dy = ClientToBitmapY(y) - ClientToBitmapY(lastMouseRaw_.y);
@@ -321,36 +336,185 @@ void TImageryView::MoveLayerByMouse(int32_t x, int32_t y) {
   if (layerMoved_) DoLayerNotify(movingLayer_, ielMoving);
 }
 
+void TImageryView::LayerDragMove(TShiftState shift, int32_t x, int32_t y) {
+  if (movingLayer_ >= 0) MoveLayerByMouse(x, y);
+  else if (layerResizeGrip_ != ieNone) ResizeLayerByMouse(shift, x, y);
+  else if (rotatingLayer_ >= 0) RotateLayerByMouse(shift, x, y);
+  else if (centerDragLayer_ >= 0) MoveRotationCentreByMouse(x, y);
+}
+
+// True on the first move of a layer drag, after saving undo when the view does it itself.
+bool TImageryView::FirstLayerDragMove(TIEUndoSource source) {
+  if (undoSaved_) return false;
+  if (LayersAutoUndo) GetProc()->SaveUndo(source);
+  undoSaved_ = true;
+  return true;
+}
+
+void TImageryView::ResizeLayerByMouse(TShiftState shift, int32_t x, int32_t y) {
+  TIELayer* layer = GetCurrentLayer();
+  if (layer->Locked) return;
+  if (FirstLayerDragMove(ieuLayer))
+    layerAspect_ = static_cast<double>(LayerDisplayHeight(*layer)) / std::max(LayerDisplayWidth(*layer), 1);
+  if (sel_.Options.Contains(iesoCanScroll)) AutoScrollWhileDragging();
+  ResizeLayerByGrip(x, y, shift.Contains(ssAlt) || sel_.Constrain);
+  SetInteractionHint(IntToStr(LayerDisplayWidth(*layer)) + " x " + IntToStr(LayerDisplayHeight(*layer)), x, y,
+                     "0000 x 0000");
+  layerCacheIndex_ = currentLayerIndex_;
+  Update();
+  DoLayerNotify(currentLayerIndex_, ielResizing);
+}
+
+int32_t TImageryView::LayerDisplayWidth(const TIELayer& layer) {
+  return layer.Width != 0 ? layer.Width : layer.Bitmap->GetWidth();
+}
+
+int32_t TImageryView::LayerDisplayHeight(const TIELayer& layer) {
+  return layer.Height != 0 ? layer.Height : layer.Bitmap->GetHeight();
+}
+
+void TImageryView::ResizeLayerByGrip(int32_t x, int32_t y, bool keep) {
+  TIELayer* layer = GetCurrentLayer();
+  TIEGrip grip = layerResizeGrip_;
+  const bool corner = grip >= ieTopLeft && grip <= ieBottomLeft;
+  const bool aspect = ResizeAspectMode == 1 ? keep : ResizeAspectMode == 2 ? true : ResizeAspectMode == 3 && corner;
+  int32_t bx = ClientToBitmapX(x), by = ClientToBitmapY(y);
+  const int32_t dx = bx - ClientToBitmapX(lastMouseRaw_.x), dy = by - ClientToBitmapY(lastMouseRaw_.y);
+  if (aspect) {
+    static constexpr TIEGrip asCorner[] = {ieNone,       ieTopLeft,     ieTopRight,    ieBottomRight, ieBottomLeft,
+                                           ieBottomLeft, ieBottomRight, ieTopLeft,     ieBottomRight, ieNone};
+    grip = asCorner[grip];
+    // The height follows the width from the rectangle at mouse down, on the grip's side.
+    const int32_t left0 = ClientToBitmapX(layerBoxAtMouseDown_.left), right0 = ClientToBitmapX(layerBoxAtMouseDown_.right);
+    const int32_t top0 = ClientToBitmapY(layerBoxAtMouseDown_.top), bottom0 = ClientToBitmapY(layerBoxAtMouseDown_.bottom);
+    const bool leftGrip = grip == ieTopLeft || grip == ieBottomLeft, topGrip = grip == ieTopLeft || grip == ieTopRight;
+    const int32_t width = leftGrip ? right0 - bx : bx - left0;
+    const auto height = static_cast<int32_t>(std::nearbyint(width * layerAspect_));
+    by = topGrip ? bottom0 - height : top0 + height;
+  }
+  int32_t w = LayerDisplayWidth(*layer), h = LayerDisplayHeight(*layer);
+  const int32_t right = layer->PosX + w, bottom = layer->PosY + h;
+  const auto leftEdge = [&](int32_t to) {
+    w = std::max(right - to, 1);
+    if (w > 1) layer->PosX = to;
+  };
+  const auto topEdge = [&](int32_t to) {
+    h = std::max(bottom - to, 1);
+    if (h > 1) layer->PosY = to;
+  };
+  switch (grip) {
+    case ieTopLeft: leftEdge(bx), topEdge(by); break;
+    case ieTopRight: w = std::max(bx - layer->PosX, 1), topEdge(by); break;
+    case ieBottomRight: w = std::max(bx - layer->PosX, 1), h = std::max(by - layer->PosY, 1); break;
+    case ieBottomLeft: leftEdge(bx), h = std::max(by - layer->PosY, 1); break;
+    case ieLeftSide: leftEdge(layer->PosX + dx); break;
+    case ieRightSide: w = std::max(bx - layer->PosX, 1); break;
+    case ieTopSide: topEdge(by); break;
+    case ieBottomSide: h = std::max(h + dy, 1); break;
+    default: return;
+  }
+  layer->Width = w;
+  layer->Height = h;
+  if (!aspect) layerAspect_ = static_cast<double>(h) / w;
+}
+
+void TImageryView::RotateLayerByMouse(TShiftState shift, int32_t x, int32_t y) {
+  TIELayer* layer = GetLayer(rotatingLayer_);
+  if (layer->Locked) return;
+  FirstLayerDragMove(ieuFullLayer);
+  double horizontal = (ClientToBitmapX(x) - ClientToBitmapX(lastMouseRaw_.x)) / 4.0;
+  double vertical = (ClientToBitmapY(y) - ClientToBitmapY(lastMouseRaw_.y)) / 4.0;
+  const RECT& box = layer->ScreenBox;
+  const double centreX = box.left + layer->RotateCenterX * (box.right - box.left);
+  const double centreY = box.top + layer->RotateCenterY * (box.bottom - box.top);
+  if (x > centreX) vertical = -vertical;
+  if (y < centreY) horizontal = -horizontal;
+  accumulatedAngle_ += horizontal + vertical;
+  const double angle = shift.Contains(ssShift) && RotationSnap > 0
+                           ? std::trunc(accumulatedAngle_ / RotationSnap) * RotationSnap
+                           : accumulatedAngle_;
+  layer->SetAngle(angle);
+  SetInteractionHint(FloatToStrF(angle, ffFixed, 15, 1, InvariantFormatSettings()) + "\u00B0", x, y,
+                     "0000\u00B0");
+  layerCacheIndex_ = rotatingLayer_;
+  if (LayerRotationFastWhileEditing) delayedFilterCount_ = kDelayedFilterTicks;
+  Update();
+  DoLayerNotify(rotatingLayer_, ielRotating);
+}
+
+void TImageryView::MoveRotationCentreByMouse(int32_t x, int32_t y) {
+  TIELayer* layer = GetLayer(centerDragLayer_);
+  if (layer->Locked) return;
+  const int32_t w = std::max(LayerDisplayWidth(*layer), 1), h = std::max(LayerDisplayHeight(*layer), 1);
+  layer->RotateCenterX = static_cast<double>(ClientToBitmapX(x) - layer->PosX) / w;
+  layer->RotateCenterY = static_cast<double>(ClientToBitmapY(y) - layer->PosY) / h;
+  SetInteractionHint("X=" + IntToStr(static_cast<int64_t>(layer->RotateCenterX * w)) +
+                         " Y=" + IntToStr(static_cast<int64_t>(layer->RotateCenterY * h)),
+                     x, y, "X=000 Y=000");
+  layerCacheIndex_ = centerDragLayer_;
+  Update();
+}
+
+namespace {
+
+TCursor GripCursor(TIEGrip grip) {
+  switch (grip) {
+    case ieTopRight:
+    case ieBottomLeft: return crIESizeNESW;
+    case ieLeftSide:
+    case ieRightSide: return crIESizeWE;
+    case ieTopSide:
+    case ieBottomSide: return crIESizeNS;
+    default: return crIESizeNWSE;
+  }
+}
+
+}  // namespace
+
 void TImageryView::HoverCursor(TShiftState shift, int32_t x, int32_t y) {
   if ((mouseInteract_ * (kSelectionModes - miSelectZoom)).Empty()) {
-    if (mouseInteract_.Contains(miMoveLayers)) {
-      const int32_t index = FindLayerAt(x, y, true);
-      TIELayer* layer = index >= 0 ? GetLayer(index) : nullptr;
-      if (layer && layer->Selectable && !layer->Locked) SetTempCursor(crIEMove, false);
-      else RestoreCursor();
-    }
+    HoverLayerCursor(x, y);
     return;
   }
   const TIEGrip grip = HitSelectionGrip(x, y, shift);
   if (OnMouseInResizingGrip) WithUserSelectionBase([&] { OnMouseInResizingGrip(this, grip); });
-  switch (grip) {
-    case ieNone:
-      if (HitSelectionMove(x, y, shift) == 0) {
-        SetTempCursor(crIEMove, false);
-      } else if (shift.Contains(ssShift) && sel_.AddWithShift && (cursor_ == crIECrossHair || cursor_ == crIECrossHair2)) {
-        SetTempCursor(cursor_ == crIECrossHair ? crIECrossHairPlus : crIECrossHair2Plus, false);
-      } else {
-        RestoreCursor();
-      }
-      break;
-    case ieTopRight:
-    case ieBottomLeft: SetTempCursor(crIESizeNESW, false); break;
-    case ieLeftSide:
-    case ieRightSide: SetTempCursor(crIESizeWE, false); break;
-    case ieTopSide:
-    case ieBottomSide: SetTempCursor(crIESizeNS, false); break;
-    default: SetTempCursor(crIESizeNWSE, false); break;
+  if (grip != ieNone) {
+    SetTempCursor(GripCursor(grip), false);
+  } else if (HitSelectionMove(x, y, shift) == 0) {
+    SetTempCursor(crIEMove, false);
+  } else if (shift.Contains(ssShift) && sel_.AddWithShift && (cursor_ == crIECrossHair || cursor_ == crIECrossHair2)) {
+    SetTempCursor(cursor_ == crIECrossHair ? crIECrossHairPlus : crIECrossHair2Plus, false);
+  } else {
+    RestoreCursor();
   }
+}
+
+void TImageryView::HoverLayerCursor(int32_t x, int32_t y) {
+  TIELayer* current = GetCurrentLayer();
+  if (mouseInteract_.Contains(miRotateLayers)) {
+    if (IsPointInLayer(x, y, currentLayerIndex_)) {
+      RestoreCursor();
+      return;
+    }
+    const RECT& box = current->ScreenBox;
+    const double centreX = box.left + current->RotateCenterX * (box.right - box.left);
+    const double centreY = box.top + current->RotateCenterY * (box.bottom - box.top);
+    if (x == centreX || y == centreY) return;
+    if (x < centreX) SetTempCursor(y < centreY ? crIERotateTopLeft : crIERotateBottomLeft, false);
+    else SetTempCursor(y < centreY ? crIERotateTopRight : crIERotateBottomRight, false);
+    return;
+  }
+  if (!mouseInteract_.Contains(miResizeLayers) && !mouseInteract_.Contains(miMoveLayers)) return;
+  const TIEGrip grip =
+      mouseInteract_.Contains(miResizeLayers) && !current->Locked ? HitTestLayerGrip(x, y) : ieNone;
+  if (grip != ieNone && grip != ieRotationCenter) {
+    SetTempCursor(GripCursor(grip), false);
+    return;
+  }
+  const int32_t index = FindLayerAt(x, y, true);
+  const TIELayer* layer = index >= 0 ? GetLayer(index) : nullptr;
+  if (mouseInteract_.Contains(miMoveLayers) && layer && layer->Selectable && !layer->Locked) SetTempCursor(crIEMove, false);
+  else RestoreCursor();
 }
 
 void TImageryView::RubberMove(TShiftState shift, POINT p) {
@@ -434,12 +598,7 @@ void TImageryView::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
       InvalidateBackBuffer();
       Invalidate();
     }
-    if (movingLayer_ >= 0) {
-      RestoreCursor();
-      if (layerMoved_) DoLayerNotify(movingLayer_, ielMoved);
-      movingLayer_ = -1;
-      Invalidate();
-    }
+    EndLayerDrags(moved, x, y);
     sel_.RectInProgress = sel_.EllipseInProgress = false;
     sel_.DraggedGrip = ieNone;
     sel_.MoveState = -1;
@@ -448,6 +607,33 @@ void TImageryView::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
   if (button == mbRight && sel_.Options.Contains(iesoRightButtonTerminatePolySelect) && sel_.PolygonInProgress)
     EndPolygonSelection(shift.Contains(ssShift), false);
   zoomFilter_ = baseZoomFilter_;
+}
+
+void TImageryView::EndLayerDrags(bool moved, int32_t x, int32_t y) {
+  if (movingLayer_ >= 0) {
+    RestoreCursor();
+    if (layerMoved_) DoLayerNotify(movingLayer_, ielMoved);
+    movingLayer_ = -1;
+    Invalidate();
+  }
+  if (rotatingLayer_ >= 0) {
+    if (moved) DoLayerNotify(rotatingLayer_, ielRotated);
+    rotatingLayer_ = -1;
+    Invalidate();
+  }
+  centerDragLayer_ = -1;
+  if (mouseInteract_.Contains(miRotateLayers) && !moved) {
+    const int32_t index = FindLayerAt(x, y, true);
+    if (index >= 0) {
+      SetCurrentLayer(index);
+      DoLayerNotify(index, ielSelected);
+    }
+  }
+  if (layerResizeGrip_ != ieNone) {
+    if (moved) DoLayerNotify(currentLayerIndex_, ielResized);
+    layerResizeGrip_ = ieNone;
+    Update();
+  }
 }
 
 void TImageryView::ClickZoom(bool zoomIn, int32_t x, int32_t y) {

@@ -183,8 +183,8 @@ void DrawGripShape(TIECanvas& canvas, int32_t x, int32_t y, int32_t size, int32_
 
 TIESelectionPolygon& TImageryView::MainPolygon() { return *polygons_.front(); }
 
-int32_t TImageryView::ClientToLayerX(int32_t x) { return ClientToBitmapX(x) - GetCurrentLayer()->PosX; }
-int32_t TImageryView::ClientToLayerY(int32_t y) { return ClientToBitmapY(y) - GetCurrentLayer()->PosY; }
+int32_t TImageryView::ClientToLayerX(int32_t x) { return GetCurrentLayer()->ClientToLayerX(x); }
+int32_t TImageryView::ClientToLayerY(int32_t y) { return GetCurrentLayer()->ClientToLayerY(y); }
 
 int32_t TImageryView::SelectionToBitmapX(int32_t x) {
   return sel_.Base == iesbClientArea ? ClientToLayerX(x) : x;
@@ -195,8 +195,8 @@ int32_t TImageryView::SelectionToBitmapY(int32_t y) {
 }
 
 POINT TImageryView::BitmapToClientPoint(POINT p) {
-  const TIELayer* layer = GetCurrentLayer();
-  return POINT{BitmapToClientX(p.x + layer->PosX), BitmapToClientY(p.y + layer->PosY)};
+  TIELayer* layer = GetCurrentLayer();
+  return POINT{layer->LayerToClientX(p.x), layer->LayerToClientY(p.y)};
 }
 
 bool TImageryView::SelectionInProgress() const {

@@ -275,3 +275,47 @@ TEST_F(MouseTest, ZoomSelectionLassoAndMovingScroll) {
   EXPECT_EQ(view->ViewX(), static_cast<int32_t>((static_cast<double>(view->ClientWidth() / 2) / view->ClientWidth() - 0.02) * 1.05 * maxX))
       << "the pointer's place in the view picks the place in the image";
 }
+
+TEST_F(MouseTest, LayersAreMovedResizedAndTurnedWithTheMouse) {
+  const int32_t index = view->AddLayer(20, 20, ie24RGB, 10, 10);
+  std::vector<TIELayerEvent> events;
+  view->OnLayerNotify = [&](TObject*, int32_t layer, TIELayerEvent event) {
+    EXPECT_EQ(layer, index);
+    events.push_back(event);
+  };
+  TIELayer* layer = view->GetLayer(index);
+
+  view->SetMouseInteract({miMoveLayers});
+  view->PaintNow();
+  Drag({{kOriginX + 20, kOriginY + 20}, {kOriginX + 30, kOriginY + 22}, {kOriginX + 35, kOriginY + 25}});
+  EXPECT_EQ(layer->PosX, 25);
+  EXPECT_EQ(layer->PosY, 15);
+  EXPECT_EQ(events, (std::vector<TIELayerEvent>{ielSelected, ielBeginMoving, ielMoving, ielMoving, ielMoved}));
+
+  events.clear();
+  view->SetMouseInteract({miResizeLayers});
+  view->PaintNow();
+  const RECT box = layer->ScreenBox;
+  Drag({{box.right, box.bottom}, {box.right + 5, box.bottom + 2}, {box.right + 10, box.bottom + 4}});
+  EXPECT_EQ(layer->Width, 30);
+  EXPECT_EQ(layer->Height, 24);
+  EXPECT_EQ(events.front(), ielBeginResizing);
+  EXPECT_EQ(events.back(), ielResized);
+
+  view->PaintNow();
+  display::InjectKeyDown(VK_MENU);  // Alt keeps the aspect ratio
+  Pump();
+  const RECT box2 = layer->ScreenBox;
+  Drag({{box2.right, box2.bottom}, {box2.right + 10, box2.bottom}});
+  display::InjectKeyUp(VK_MENU);
+  Pump();
+  EXPECT_EQ(layer->Width, 40);
+  EXPECT_EQ(layer->Height, 32) << "the height follows the width at 24 / 30";
+
+  view->SetMouseInteract({miRotateLayers});
+  view->PaintNow();
+  const RECT box3 = layer->ScreenBox;
+  // Above the layer and moving right: the horizontal movement turns it (negated above the centre).
+  Drag({{box3.left, box3.top - 10}, {box3.left + 40, box3.top - 10}, {box3.left + 80, box3.top - 10}});
+  EXPECT_DOUBLE_EQ(layer->Angle(), -20) << "80 pixels / 4, negated above the centre";
+}
