@@ -60,9 +60,10 @@ public:
       failed_ = true;
       return nullptr;
     }
+    // The codes ended before the row was whole: the strip is short.
     if (fill_ < rowBytes_) {
-      std::memset(buffer_.data() + fill_, 0, rowBytes_ - fill_);
-      fill_ = rowBytes_;
+      failed_ = true;
+      return nullptr;
     }
     return buffer_.data();
   }
@@ -91,8 +92,7 @@ private:
       if (!AddString(previous_, FirstByte(previous_))) return false;
       Emit(code);
     } else {
-      ended_ = true;  // a code that no string has: nothing after it can be trusted
-      return true;
+      return false;  // a code that no string has yet
     }
     previous_ = code;
     return true;
