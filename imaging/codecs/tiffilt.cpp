@@ -171,7 +171,10 @@ bool ReadLayout(const TIETIFFIFDReader& r, Layout& l, bool noAlpha) {
     l.tileLength = static_cast<int32_t>(tl);
   }
   if (l.spp < 1 || l.spp > 16) return false;
-  if (l.bps != 1 && l.bps != 2 && l.bps != 4 && l.bps != 8 && l.bps != 16) return false;
+  // 12-bit samples only as single grey samples.
+  const bool grey12 = l.bps == 12 && l.spp == 1 && l.predictor == 1 &&
+                      (l.photometric == kWhiteIsZero || l.photometric == kBlackIsZero);
+  if (l.bps != 1 && l.bps != 2 && l.bps != 4 && l.bps != 8 && l.bps != 16 && !grey12) return false;
   if (r.ReadInteger(kSampleFormat, 0, 1) != 1) return false;
   if (IsCCITT(l.compression) && (l.bps != 1 || l.spp != 1)) return false;
   const bool lab = l.photometric == kCIELab || l.photometric == kICCLab;
@@ -202,7 +205,7 @@ TIEPixelFormat TargetFormat(const Layout& l) {
   switch (l.photometric) {
     case kWhiteIsZero:
     case kBlackIsZero:
-      return l.bps == 1 ? ie1g : l.bps == 16 ? ie16Gray : ie8g;
+      return l.bps == 1 ? ie1g : l.bps >= 12 ? ie16Gray : ie8g;
     case kPalette:
       return l.bps <= 8 ? ie8p : ieNoFormat;
     case kRGB:
@@ -360,6 +363,10 @@ uint32_t Sample(const uint8_t* row, int64_t index, int32_t bps) {
     }
     case 8:
       return row[index];
+    case 12: {  // two samples in three bytes
+      const uint8_t* p = row + index / 2 * 3;
+      return index % 2 ? ((p[1] & 0x0F) << 8) | p[2] : (p[0] << 4) | (p[1] >> 4);
+    }
     default: {
       const int64_t bit = index * bps;
       return (row[bit >> 3] >> (8 - bps - (bit & 7))) & ((1u << bps) - 1);
@@ -399,8 +406,9 @@ void StoreRow(const Layout& l, TIEPixelFormat format, const uint8_t* src, uint8_
     case ie16Gray: {
       auto* d = reinterpret_cast<uint16_t*>(dst);
       for (int32_t x = 0; x < w; ++x) {
-        const auto v = static_cast<uint16_t>(Sample(src, int64_t{x} * spp, 16));
-        d[x] = invert ? static_cast<uint16_t>(65535 - v) : v;
+        const uint32_t sample = Sample(src, int64_t{x} * spp, bps);
+        const auto v = static_cast<uint16_t>(bps == 12 ? sample * 16 : sample);
+        d[x] = invert ? static_cast<uint16_t>((bps == 12 ? 65520 : 65535) - v) : v;
       }
       break;
     }
