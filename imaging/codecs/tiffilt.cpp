@@ -1,6 +1,7 @@
 // The TIFF reader: header, directory choice, tags into the parameters, and
-// the strip decoders (uncompressed, LZW, deflate, PackBits) with the
-// horizontal predictor, storing grey, palette, RGB, CMYK and alpha rows.
+// the strip and tile decoders (uncompressed, LZW, deflate, PackBits, fax
+// codes; JPEG through tiffilt_jpeg.cpp) with the horizontal predictor,
+// storing grey, palette, RGB, CMYK, Lab, YCbCr and alpha rows; the writer.
 #include "imaging/codecs/tiffilt.h"
 
 #include <algorithm>
@@ -8,12 +9,12 @@
 #include <cstring>
 #include <vector>
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include "imaging/codecs/tifccitt.h"
 #include "imaging/codecs/tiffilt_internal.h"
 #include "imaging/codecs/tiflzw.h"
-#include "imaging/core/iezlib.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_tiffifd.h"
@@ -245,16 +246,32 @@ bool UnpackBits(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
   return o == wanted;
 }
 
+// zlib's inflate capped at the rows: for streams that hold more than them.
+bool InflateCapped(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
+  if (wanted > UINT32_MAX || in.size() > UINT32_MAX) return false;
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return false;
+  z.next_in = const_cast<Bytef*>(in.data());
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = out;
+  z.avail_out = static_cast<uInt>(wanted);
+  const int result = inflate(&z, Z_FINISH);
+  const bool full = z.avail_out == 0 && (result == Z_STREAM_END || result == Z_OK || result == Z_BUF_ERROR);
+  inflateEnd(&z);
+  return full;
+}
+
+// Inflates straight into the rows, never past them; false when the data
+// ends or breaks before they are full.
 bool Inflate(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
-  try {
-    const std::vector<uint8_t> data =
-        ZDecompressBuffer(in.data(), in.size(), static_cast<size_t>(wanted), static_cast<size_t>(wanted));
-    if (static_cast<int64_t>(data.size()) < wanted) return false;
-    std::memcpy(out, data.data(), static_cast<size_t>(wanted));
-    return true;
-  } catch (const EZLibError&) {
-    return false;
-  }
+  libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+  if (!d) return false;
+  size_t made = 0;
+  const libdeflate_result result = libdeflate_zlib_decompress(d, in.data(), in.size(), out,
+                                                              static_cast<size_t>(wanted), &made);
+  libdeflate_free_decompressor(d);
+  if (result == LIBDEFLATE_INSUFFICIENT_SPACE) return InflateCapped(in, out, wanted);
+  return result == LIBDEFLATE_SUCCESS && static_cast<int64_t>(made) == wanted;
 }
 
 bool DecodeLZW(const std::vector<uint8_t>& in, uint8_t* out, int64_t rowBytes, int64_t rows, int32_t fillOrder) {
@@ -515,7 +532,15 @@ bool DecodeOneStrip(TStream& stream, int64_t base, const Layout& l, int64_t offs
                     std::vector<uint8_t>& raw, std::vector<uint8_t>& out) {
   if (!IETIFFReadBlock(stream, base, offset, count, raw)) return false;
   if (l.rowBytes * rows > (static_cast<int64_t>(raw.size()) + 64) * MaxExpansion(l)) return false;
-  out.assign(static_cast<size_t>(l.rowBytes * rows) + 1, 0);
+  const int64_t wanted = l.rowBytes * rows;
+  if (l.compression == kNone && static_cast<int64_t>(raw.size()) >= wanted) {
+    // Uncompressed rows are used where they were read.
+    if (l.fillOrder == 2) ReverseBits(raw);
+    out.swap(raw);
+    out.resize(std::max(out.size(), static_cast<size_t>(wanted) + 1));
+    return PrepareSamples(l, out.data(), rows);
+  }
+  out.resize(static_cast<size_t>(wanted) + 1);  // every decoder fills it whole or fails
   return Decompress(l, raw, out.data(), rows) && PrepareSamples(l, out.data(), rows);
 }
 
