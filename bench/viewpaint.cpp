@@ -148,6 +148,20 @@ void BM_ViewRepaint(benchmark::State& state) {
   }
 }
 
+// The background painter alone over the whole buffer (solid style).
+void BM_Background(benchmark::State& state) {
+  TIEBitmap buffer;
+  buffer.SetLocation(ieTBitmap);
+  buffer.Allocate(kBufferW, kBufferH, ie24RGB);
+  for (auto _ : state) {
+    IEDrawBackground(TComponentState(), buffer.GetTBitmapCanvas(), buffer.GetTBitmap(), iebsSolid, clBtnFace, 0, 0,
+                     kBufferW, kBufferH, kDestX, 0, kDestX + kDestW, kDestH, 16, bsSolid, clBlue, nullptr,
+                     iewoNormal);
+    benchmark::DoNotOptimize(buffer.GetScanline(kBufferH / 2));
+  }
+}
+
+BENCHMARK(BM_Background)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OursNearest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanNearest24)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanNearest32)->Unit(benchmark::kMillisecond);

@@ -13,9 +13,11 @@
 #include <functional>
 #include <memory>
 
+#include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_mask.h"
 #include "imaging/processing/imageryproc.h"
+#include "imaging/processing/imageryproc_component.h"
 #include "imaging/view/imageryview.h"
 #include "imaging/view/imageryview_layers.h"
 
@@ -34,8 +36,10 @@ namespace {
 // ---- masks and softening --------------------------------------------------------------------------------
 
 // The layer's alpha limited by its mask layer: mask pixel found through both
-// layers' geometry, 0 outside the mask.
-std::unique_ptr<TIEBitmap> MaskedAlpha(TIELayer& layer, TIELayer& mask) {
+// layers' geometry, 0 outside the mask. With an outside cap (0 or more),
+// pixels that lie outside the background (0..width, 0..height) are limited to it.
+std::unique_ptr<TIEBitmap> MaskedAlpha(TIELayer& layer, TIELayer& mask, int32_t outsideCap, int32_t backgroundWidth,
+                                       int32_t backgroundHeight) {
   TIEBitmap& bitmap = *layer.Bitmap;
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   TIEBitmap grey;
@@ -58,7 +62,13 @@ std::unique_ptr<TIEBitmap> MaskedAlpha(TIELayer& layer, TIELayer& mask) {
       const uint8_t m = mx >= 0 && mx < mw && my >= 0 && my < mh
                             ? maskBitmap->GetPixel8(static_cast<int32_t>(mx), static_cast<int32_t>(my))
                             : 0;
-      result->SetPixel8(i, j, std::min(alpha.GetPixel8(i, j), m));
+      int32_t value = std::min(alpha.GetPixel8(i, j), m);
+      if (outsideCap >= 0) {
+        const int64_t bx = std::llround(msx * mx) + layer.PosX, by = std::llround(msy * my) + layer.PosY;
+        if (bx < 0 || bx > backgroundWidth || by < 0 || by > backgroundHeight)
+          value = std::min(int32_t{alpha.GetPixel8(i, j)}, outsideCap);
+      }
+      result->SetPixel8(i, j, static_cast<uint8_t>(std::clamp(value, 0, 255)));
     }
   }
   result->SetFullFlag(false);
@@ -161,9 +171,11 @@ void TImageryView::RenderLayer(TIELayer& layer, TIEBitmap& dest, std::vector<uin
     holder.ReplaceAlphaChannel(nullptr);
   }
   TAlphaSwap swap(bitmap, softened.get());
+  // Opacity as read from a file may be anything: 0..1, and 0 for what is not a number.
+  const double opacity = std::isnan(layer.Opacity) ? 0.0 : std::clamp(layer.Opacity, 0.0, 1.0);
   bitmap.RenderToTIEBitmapEx(dest, rowCache, nullptr, nullptr, nullptr, p.dx, p.dy, p.dw, p.dh, p.sx, p.sy, p.sw,
                              p.sh, enableAlphaChannel_, false, std::clamp(layer.Alpha, 0, 255), filter, true,
-                             layer.BlendOperator, layer.Opacity);
+                             layer.BlendOperator, opacity);
   layer.DrawnRects = {p.dx, p.dy, p.dw, p.dh, p.sx, p.sy, p.sw, p.sh};
 }
 
@@ -232,6 +244,64 @@ int32_t TImageryView::ClientOriginY(const TIELayerMapping& map) const {
   return map.ViewGeometry ? offsetY_ - viewY_ : map.OriginY;
 }
 
+// ---- magnifier ----------------------------------------------------------------------------------------
+
+namespace {
+
+// The alpha channel of a lens: all opaque (shape 0) or an opaque ellipse (shape 1).
+void ShapeLens(TIEBitmap& bitmap, uint8_t shape) {
+  TIEBitmap& alpha = *bitmap.GetAlphaChannel();
+  if (shape == 0) {
+    alpha.Fill(255);
+    return;
+  }
+  alpha.Fill(0);
+  alpha.SetFullFlag(false);
+  const int32_t w = alpha.GetWidth(), h = alpha.GetHeight();
+  const double rx = (w - 1) / 2.0, ry = (h - 1) / 2.0;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const double u = rx > 0 ? (x - rx) / rx : 0, v = ry > 0 ? (y - ry) / ry : 0;
+      if (u * u + v * v <= 1.0) alpha.SetPixel8(x, y, 255);
+    }
+}
+
+}  // namespace
+
+void TImageryView::FillMagnifier(TIELayer& layer, TIEBitmap& dest, const TIELayerMapping& map,
+                                 TResampleFilter filter) {
+  TIEBitmap& bitmap = *layer.Bitmap;
+  if (layerResizeGrip_ == ieNone && (layer.Width != 0 || layer.Height != 0) &&
+      (layer.GetWidth() != bitmap.GetWidth() || layer.GetHeight() != bitmap.GetHeight()))
+    std::unique_ptr<TImageryProc>(TImageryProc::CreateFromBitmap(&bitmap))
+        ->Resample(layer.GetWidth(), layer.GetHeight(), rfNone, false);
+  const int32_t bw = bitmap.GetWidth(), bh = bitmap.GetHeight();
+  if (bw < 1 || bh < 1) return;
+  if (bitmap.GetPixelFormat() != ie24RGB) bitmap.ConvertToPixelFormat(ie24RGB);
+  const auto c = static_cast<int32_t>(std::trunc(bw / (layer.Magnifier.Rate / map.ZoomX)));
+  const auto d = static_cast<int32_t>(std::trunc(bh / (layer.Magnifier.Rate / map.ZoomY)));
+  const int32_t cx = map.ToDestX(layer.PosX) + static_cast<int32_t>(std::trunc(bw * map.ZoomX / 2));
+  const int32_t cy = map.ToDestY(layer.PosY) + static_cast<int32_t>(std::trunc(bh * map.ZoomY / 2));
+  const RECT lens{cx - c / 2, cy - d / 2, cx + c - c / 2, cy + d - d / 2};
+  if (layer.Magnifier.Source == 1) {
+    // What has been drawn so far, enlarged.
+    dest.RenderToTIEBitmapEx(bitmap, nullptr, nullptr, nullptr, nullptr, 0, 0, bw, bh, lens.left, lens.top,
+                             lens.right - lens.left, lens.bottom - lens.top, false, false, 255, rfNone, true, 0, 1.0);
+  } else {
+    // The background image, only while the lens lies wholly inside it.
+    TIEBitmap& background = *layers_.front()->Bitmap;
+    const int32_t left = map.ToBitmapX(lens.left), top = map.ToBitmapY(lens.top);
+    const int32_t width = map.ToBitmapX(lens.right) - left + 1, height = map.ToBitmapY(lens.bottom) - top + 1;
+    const int32_t gw = background.GetWidth(), gh = background.GetHeight();
+    if (left >= 0 && top >= 0 && left < gw - width && top < gh - height && width < gw && height < gh) {
+      bitmap.Fill(0);
+      background.RenderToTIEBitmapEx(bitmap, nullptr, nullptr, nullptr, nullptr, 0, 0, bw, bh, left, top, width,
+                                     height, false, false, 255, filter, true, 0, 1.0);
+    }
+  }
+  ShapeLens(bitmap, layer.Magnifier.Shape);
+}
+
 // ---- the stack ----------------------------------------------------------------------------------------
 
 void TImageryView::PaintLayerBackground(TIEBitmap& dest) {
@@ -282,7 +352,23 @@ void TImageryView::ComposeLayers(TIEBitmap& dest, std::vector<uint8_t*>* rowCach
     if (i + 1 < count && layers_[static_cast<size_t>(i + 1)]->MaskOfPrevious && !layer.MaskOfPrevious &&
         layer.Angle() == 0)
       mask = layers_[static_cast<size_t>(i + 1)];
-    if (mask && !layer.MaskedAlphaCache) layer.MaskedAlphaCache = MaskedAlpha(layer, *mask).release();
+    // Parts of upper layers outside the background shown faint: a mask of the layer's own geometry.
+    std::unique_ptr<TIELayer> outsideMask;
+    if (!mask && i > 0 && OutsideBackgroundStyle == 1) {
+      outsideMask = std::make_unique<TIELayer>(nullptr, true, new TIEBitmap(bitmap.GetWidth(), bitmap.GetHeight(), ie8g));
+      outsideMask->Bitmap->Fill(255);
+      outsideMask->PosX = layer.PosX;
+      outsideMask->PosY = layer.PosY;
+      outsideMask->Width = layer.Width;
+      outsideMask->Height = layer.Height;
+      mask = outsideMask.get();
+    }
+    if (mask && !layer.MaskedAlphaCache) {
+      TIEBitmap& background = *layers_.front()->Bitmap;
+      layer.MaskedAlphaCache = MaskedAlpha(layer, *mask, OutsideBackgroundStyle == 1 ? OutsideBackgroundAmount : -1,
+                                           background.GetWidth(), background.GetHeight())
+                                   .release();
+    }
     TAlphaSwap masked(bitmap, mask ? layer.MaskedAlphaCache : nullptr);
 
     if (drawBackground && first) {
@@ -296,6 +382,8 @@ void TImageryView::ComposeLayers(TIEBitmap& dest, std::vector<uint8_t*>* rowCach
     TResampleFilter filter = layer.UseOwnFilter ? layer.ResampleFilter : zoomFilter_;
     if (delayedFilterCount_ > 0 || (layer.Width == 0 && layer.Height == 0 && map.ZoomX == 1 && map.ZoomY == 1))
       filter = rfNone;
+
+    if (i > 0 && layer.Magnifier.Enabled && layer.Magnifier.Rate >= 1) FillMagnifier(layer, dest, map, filter);
 
     const bool ownGeometry = !map.ViewGeometry || (!LayersSameSize && (count > 1 || layer.Width != 0 ||
                                                                        layer.Height != 0 || layer.PosX != 0 ||
@@ -421,6 +509,47 @@ void TImageryView::DrawLayerFrames(TIEBitmap& dest) {
       }
     if (rotate) canvas->Ellipse(grips[8]);
   }
+  DrawSelectionOverlay(canvas);
+  DrawPixelGrid(canvas);
+}
+
+void TImageryView::DrawSelectionOverlay(TCanvas* canvas) {
+  if (!sel_.Exists || polygons_.empty() || !polygons_.front()->Visible || currentLayerIndex_ < 0) return;
+  if (!sel_.Options.Contains(iesoFilled)) return;
+  const std::array<int32_t, 8>& r = layers_[static_cast<size_t>(currentLayerIndex_)]->DrawnRects;
+  mask_->DrawFilled(canvas, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);
+}
+
+void TImageryView::DrawPixelGrid(TCanvas* canvas) {
+  if (!ShowPixelGrid || GetLayerCount() == 0) return;
+  const int32_t index = PixelGridLayer == -1 ? currentLayerIndex_ : std::min(PixelGridLayer, GetLayerCount() - 1);
+  if (index < 0) return;
+  TIELayer& layer = *layers_[static_cast<size_t>(index)];
+  const TIEImageryGlobalSettings& settings = *IEGetGlobalSettings();
+  if (!layer.Visible || (zoomX_ < settings.PixelGridZoom && zoomY_ < settings.PixelGridZoom)) return;
+  if (imageWidth_ <= 1 && imageHeight_ <= 1) return;
+  const std::array<int32_t, 8>& r = layer.DrawnRects;
+  if (settings.PixelGridPen) canvas->Pen()->Assign(settings.PixelGridPen.get());
+  if (r[6] > 0)
+    for (int32_t i = 0; i <= r[6]; ++i) {
+      const auto x = static_cast<int32_t>(std::round(double(i) * r[2] / r[6] + r[0]));
+      canvas->MoveTo(x, r[1]);
+      canvas->LineTo(x, r[1] + r[3]);
+    }
+  if (r[7] > 0)
+    for (int32_t j = 0; j <= r[7]; ++j) {
+      const auto y = static_cast<int32_t>(std::round(double(j) * r[3] / r[7] + r[1]));
+      canvas->MoveTo(r[0], y);
+      canvas->LineTo(r[0] + r[2], y);
+    }
+  if (HighlightedPixel.x < 0 || HighlightedPixel.y < 0) return;
+  canvas->Pen()->SetStyle(psSolid);
+  canvas->Pen()->SetMode(pmCopy);
+  canvas->Pen()->SetWidth(2);
+  canvas->Pen()->SetColor(PixelHighlightColor);
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->RoundRect(layer.LayerToClientX(HighlightedPixel.x), layer.LayerToClientY(HighlightedPixel.y),
+                    layer.LayerToClientX(HighlightedPixel.x + 1), layer.LayerToClientY(HighlightedPixel.y + 1), 5, 5);
 }
 
 void TImageryView::DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& layer, int32_t index) {
@@ -460,9 +589,19 @@ void TImageryView::DrawLayersToBitmap(TIEBitmap& dest) {
   map.ToDestY = [ey](int32_t y) { return y + ey; };
   map.ToBitmapX = [ex](int32_t x) { return x - ex; };
   map.ToBitmapY = [ey](int32_t y) { return y - ey; };
-  // The screen boxes belong to the view's paint: kept as they were.
-  std::vector<RECT> boxes;
-  for (TIELayer* layer : layers_) boxes.push_back(layer->ScreenBox);
+  // Where the layers lie on screen belongs to the view's paint (hit tests,
+  // grips): kept as it was.
+  struct TOnScreen {
+    RECT box;
+    std::array<POINT, 4> corners;
+    std::array<int32_t, 8> drawn;
+  };
+  std::vector<TOnScreen> onScreen;
+  for (TIELayer* layer : layers_) onScreen.push_back({layer->ScreenBox, layer->Corners, layer->DrawnRects});
   ComposeLayers(dest, nullptr, map, false, false, nullptr);
-  for (size_t i = 0; i < layers_.size(); ++i) layers_[i]->ScreenBox = boxes[i];
+  for (size_t i = 0; i < layers_.size(); ++i) {
+    layers_[i]->ScreenBox = onScreen[i].box;
+    layers_[i]->Corners = onScreen[i].corners;
+    layers_[i]->DrawnRects = onScreen[i].drawn;
+  }
 }

@@ -318,6 +318,7 @@ bool TIELayer::LoadFromStream(TStream& stream) {
     scratch.Guid = ReadGuid(stream);
     scratch.Width = IEReadLE<int32_t>(stream);
     scratch.Height = IEReadLE<int32_t>(stream);
+    if (scratch.Width < 0 || scratch.Height < 0) return false;
     scratch.Visible = IEReadBool(stream);
     scratch.ShowBox = IEReadBool(stream);
     scratch.Selectable = IEReadBool(stream);

@@ -126,6 +126,32 @@ TEST_F(ViewComponentsTest, AttachedIOComponentLoadsTheChartPhotoIntoTheView) {
   EXPECT_EQ(view->ExtentX(), 200);
 }
 
+// In asynchronous mode the load runs on a worker, which reaches the view
+// only through posted messages: the view updates, reports progress and the
+// end of the work on its own thread.
+TEST_F(ViewComponentsTest, WorkerThreadLoadReachesTheViewThroughItsMessages) {
+  const std::string crop = std::string(VESK_SOURCE_DIR) + "/tests/fixtures/charts/colorchecker24-handheld-crop.tif";
+  std::vector<int32_t> progress;
+  int finished = 0;
+  TObject* finishedBy = nullptr;
+  view->SetOnProgress([&](TObject*, int32_t percent) { progress.push_back(percent); });
+  view->SetOnFinishWork([&](TObject* sender) {
+    ++finished;
+    finishedBy = sender;
+  });
+  TImageryIO* io = view->GetIO();
+  io->AsyncMode = true;
+  io->LoadFromFile(crop);
+  io->WaitForWorkers(false);
+  Pump();
+  EXPECT_EQ(finished, 1);
+  EXPECT_EQ(finishedBy, view);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_EQ(view->ImageWidth(), 340);
+  EXPECT_EQ(view->ImageHeight(), 240);
+}
+
 TEST_F(ViewComponentsTest, ProcessingComponentWorksOnTheViewsBitmap) {
   MakeImage(40, 30, [](int32_t, int32_t) { return TRGB{10, 20, 30}; });
   TImageryProc* proc = view->GetProc();

@@ -3,6 +3,7 @@
 // view, and the pixels the stack composes to.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -169,6 +170,8 @@ TEST_F(ViewLayersTest, OpacityWeighsOnceWithOrWithoutAlpha) {
       {"layer alpha, no alpha channel", 1.0, 128, false, 127},
       {"layer alpha, opaque alpha channel", 1.0, 128, true, 127},
       {"both", 0.5, 128, false, 63},
+      {"above 1 counts as 1", 7.0, 255, false, 255},
+      {"not a number (a damaged file) draws nothing", std::nan(""), 255, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -241,6 +244,8 @@ TEST_F(ViewLayersTest, PaintedLayersAreFoundUnderThePointer) {
   top.Bitmap->GetAlphaChannel()->SetPixel8(0, 0, 0);
   view->PaintNow();
   EXPECT_EQ(top.ScreenBox, (RECT{2, 2, 6, 6}));
+  Merged();  // merging leaves where the layers lie on screen alone
+  EXPECT_EQ(top.ScreenBox, (RECT{2, 2, 6, 6}));
   EXPECT_EQ(view->FindLayerAt(3, 3, true), 1);
   EXPECT_EQ(view->FindLayerAt(2, 2, true), 0);  // transparent pixel: the layer below
   view->SetSelectionOptions(view->SelectionOptions() + iesoSelectTranspLayers);
@@ -309,4 +314,201 @@ TEST_F(ViewLayersTest, LayerFilesRoundTripThroughTheView) {
   EXPECT_EQ(loaded.BlendOperator, 3);
   EXPECT_EQ(loaded.Bitmap->GetAlphaPixel(1, 1), 70);
   EXPECT_EQ(view->GetLayer(0)->Bitmap->GetPixel24(7, 5), kRed);
+}
+
+TEST_F(ViewLayersTest, SameSizeLayersGrowWithTransparentMargins) {
+  view->LayersSameSize = true;
+  Add("small", 3, 2, 0, 0, kWhite);
+  Add("large", 10, 4, 0, 0, kBlue);
+  view->Update();
+  EXPECT_EQ(view->ImageWidth(), 10);
+  EXPECT_EQ(view->ImageHeight(), 6);
+  for (int32_t i = 0; i < view->GetLayerCount(); ++i) {
+    TIEBitmap& b = *view->GetLayer(i)->Bitmap;
+    SCOPED_TRACE(i);
+    EXPECT_EQ(b.GetWidth(), 10);
+    EXPECT_EQ(b.GetHeight(), 6);
+    ASSERT_TRUE(b.HasAlphaChannel());
+    EXPECT_EQ(b.GetAlphaChannel()->GetWidth(), 10);
+  }
+  TIEBitmap& small = *view->GetLayer(1)->Bitmap;
+  EXPECT_EQ(small.GetPixel24(2, 1), kWhite);
+  EXPECT_EQ(small.GetAlphaPixel(2, 1), 255);
+  EXPECT_EQ(small.GetAlphaPixel(3, 1), 0);  // the new margin is transparent
+  EXPECT_EQ(small.GetAlphaPixel(0, 2), 0);
+  ExpectSound();
+}
+
+TEST_F(ViewLayersTest, SwapAndExternalBitmapsKeepTheCurrentBitmapSound) {
+  // A free-standing layer (as a reader makes it) swapped into the current layer.
+  auto incoming = layertest::PatternLayer(5, 3, 7, true);
+  incoming->Name = "incoming";
+  TIELayer& current = Add("current", 2, 2, 0, 0, kWhite);
+  current.SwapWith(*incoming);
+  ExpectSound();
+  EXPECT_EQ(view->GetIEBitmap()->GetWidth(), 5);
+  EXPECT_EQ(current.Name, "incoming");
+  EXPECT_TRUE(incoming->Bitmap->IsEmpty());
+
+  // A foreign bitmap shown in the current layer stays the caller's.
+  TIEBitmap foreign(4, 4, ie24RGB);
+  view->SetExternalBitmap(&foreign);
+  EXPECT_EQ(view->GetIEBitmap(), &foreign);
+  EXPECT_FALSE(current.OwnsBitmap);
+  ExpectSound();
+  view->SetExternalBitmap(nullptr);  // an empty bitmap of the layer's own again
+  EXPECT_NE(view->GetIEBitmap(), &foreign);
+  EXPECT_TRUE(current.OwnsBitmap);
+  ExpectSound();
+  view->RemoveLayer(1);  // frees the layer's own bitmap only
+  EXPECT_EQ(foreign.GetWidth(), 4);
+  ExpectSound();
+}
+
+TEST_F(ViewLayersTest, BakingSizesAndRotationsKeepsTheCurrentLayer) {
+  TIELayer& wide = Add("wide", 2, 2, 1, 1, kWhite);
+  wide.Width = 6;
+  wide.Height = 4;
+  TIELayer& turned = Add("turned", 4, 2, 3, 3, kBlue);
+  turned.SetAngle(90);
+  view->SetCurrentLayer(0);
+  view->ApplyLayerSizes(1);
+  EXPECT_EQ(wide.Bitmap->GetWidth(), 6);
+  EXPECT_EQ(wide.Bitmap->GetHeight(), 4);
+  EXPECT_EQ(wide.Width, 0);
+  EXPECT_EQ(view->CurrentLayerIndex(), 0);
+  ExpectSound();
+
+  view->SetCurrentLayer(1);
+  view->ApplyLayerRotations(-1);
+  // A quarter turn of 4 x 2 about its centre (2, 1): 2 x 4, moved by the smallest corner.
+  EXPECT_EQ(turned.Angle(), 0);
+  EXPECT_EQ(turned.Bitmap->GetWidth(), 2);
+  EXPECT_EQ(turned.Bitmap->GetHeight(), 4);
+  EXPECT_EQ(turned.PosX, 3 + 1);
+  EXPECT_EQ(turned.PosY, 3 - 1);
+  EXPECT_EQ(view->CurrentLayerIndex(), 1);
+  ExpectSound();
+}
+
+TEST_F(ViewLayersTest, OverlaysDimGridAndShadeAroundTheLayers) {
+  view->SetScrollBars(ssNone);
+  view->FixedViewSize = true;
+  view->SetCenter(false);
+  // The pixel grid from 400 %: a line every 4 client pixels.
+  view->ShowPixelGrid = true;
+  view->SetZoom(200);
+  EXPECT_EQ(Probe(4, 1), Ref(kRed));
+  view->SetZoom(400);
+  view->InvalidateBackBuffer();
+  EXPECT_NE(Probe(4, 1), Ref(kRed));
+  EXPECT_EQ(Probe(2, 1), Ref(kRed));
+  view->ShowPixelGrid = false;
+  view->SetZoom(100);
+
+  // Dimming outside the current layer: a chequer of (97, 97, 97).
+  TIELayer& top = Add("top", 2, 2, 2, 2, kWhite);
+  top.DimOutside = true;
+  view->InvalidateBackBuffer();
+  EXPECT_EQ(Probe(0, 0), Ref(TRGB{97, 97, 97}));
+  EXPECT_EQ(Probe(1, 0), Ref(kRed));
+  EXPECT_EQ(Probe(3, 3), Ref(kWhite));
+  top.DimOutside = false;
+
+  // Outside the background image: style 2 a grey chequer, style 3 lighter by the amount.
+  view->OutsideBackgroundStyle = 2;
+  view->InvalidateBackBuffer();
+  EXPECT_EQ(Probe(20, 20), Ref(TRGB{128, 128, 128}));
+  EXPECT_EQ(Probe(21, 20), Ref(TRGB{0, 255, 0}));
+  EXPECT_EQ(Probe(7, 5), Ref(kRed));
+  view->OutsideBackgroundStyle = 3;
+  view->InvalidateBackBuffer();
+  EXPECT_EQ(Probe(21, 20), Ref(TRGB{60, 255, 60}));
+  EXPECT_EQ(Probe(8, 5), Ref(TRGB{60, 255, 60}));
+  EXPECT_EQ(Probe(7, 5), Ref(kRed));
+}
+
+TEST_F(ViewLayersTest, OutsideStyleOneShowsUpperLayersFaintBeyondTheBackground) {
+  view->OutsideBackgroundStyle = 1;
+  Add("top", 4, 2, 6, 0, kWhite);
+  auto merged = Merged();
+  ASSERT_EQ(merged->GetWidth(), 10);
+  // Over the image and on its right edge (column 8, over the background
+  // colour) at full alpha; beyond it at alpha 60.
+  EXPECT_EQ(merged->GetPixel24(7, 0), (TRGB{254, 254, 255}));
+  EXPECT_EQ(merged->GetPixel24(8, 1), (TRGB{254, 255, 254}));
+  EXPECT_EQ(merged->GetPixel24(9, 0), (TRGB{59, 255, 59}));
+}
+
+TEST_F(ViewLayersTest, EdgeSofteningDoesNotAccumulate) {
+  TIELayer& top = Add("top", 8, 6, 0, 0, kWhite);
+  top.Bitmap->GetAlphaChannel()->Fill(255);
+  top.Bitmap->GetAlphaChannel()->FillRect(0, 0, 1, 5, 0);
+  top.EdgeSoftening = 3;
+  const auto first = Merged();
+  const auto second = Merged();
+  layertest::ExpectSamePixels(*first, *second);
+  EXPECT_EQ(top.Bitmap->GetAlphaPixel(2, 2), 255);  // the layer's own alpha is left alone
+  EXPECT_NE(first->GetPixel24(2, 2), (TRGB{254, 254, 255}));  // but drawn softened
+}
+
+TEST_F(ViewLayersTest, MagnifierEnlargesWhatLiesUnderIt) {
+  const auto pattern = [](int32_t x, int32_t y) { return TRGB{static_cast<uint8_t>(x * 30), static_cast<uint8_t>(y * 40), 9}; };
+  MakeImage(8, 6, pattern);
+  // A 4 x 2 lens at rate 2 over the 2 x 1 pixels around its centre (2, 1).
+  TIELayer& lens = Add("lens", 4, 2, 0, 0, kBlue);
+  lens.Magnifier = TIEMagnifier{true, 2.0, 0, 1};
+  auto merged = Merged();
+  EXPECT_EQ(merged->GetPixel24(0, 0), pattern(1, 1));
+  EXPECT_EQ(merged->GetPixel24(1, 1), pattern(1, 1));
+  EXPECT_EQ(merged->GetPixel24(2, 0), pattern(2, 1));
+  EXPECT_EQ(merged->GetPixel24(3, 1), pattern(2, 1));
+
+  // From the background image, as an ellipse: its corners stay transparent.
+  // A 4 x 4 lens at (2, 1) shows background pixels 3..5, 2..4.
+  lens.Magnifier = TIEMagnifier{true, 2.0, 1, 0};
+  lens.Height = 4;
+  lens.PosX = 2;
+  lens.PosY = 1;
+  merged = Merged();
+  EXPECT_EQ(lens.Bitmap->GetHeight(), 4);  // resized to its display size for good
+  EXPECT_EQ(merged->GetPixel24(3, 2), pattern(3, 2));
+  EXPECT_EQ(merged->GetPixel24(5, 4), pattern(5, 4));
+  EXPECT_EQ(merged->GetPixel24(2, 1), pattern(2, 1));  // a corner of the ellipse
+
+  // Near the border the lens keeps what it showed last.
+  lens.Magnifier = TIEMagnifier{true, 2.0, 0, 0};
+  lens.PosX = 6;
+  lens.Bitmap->Fill(0xFF0000);
+  merged = Merged();
+  EXPECT_EQ(merged->GetPixel24(6, 2), kBlue);
+  EXPECT_EQ(merged->GetPixel24(7, 4), kBlue);
+}
+
+TEST_F(ViewLayersTest, TinyAndRotatedLayers) {
+  // A 1 x 1 layer is not drawn (the library's empty image), a 1 x 2 one is.
+  TIELayer& dot = Add("dot", 1, 1, 0, 0, kWhite);
+  EXPECT_EQ(Merged()->GetPixel24(0, 0), kRed);
+  dot.Bitmap->Allocate(1, 2, ie24RGB);
+  dot.Bitmap->Fill(0xFFFFFF);
+  EXPECT_EQ(Merged()->GetPixel24(0, 1), kWhite);
+  dot.Visible = false;
+
+  // A quarter turn of a 4 x 2 white bar at (2, 2) about its centre stands
+  // 2 x 4 at (3, 1); its mask above is ignored while it is rotated.
+  TIELayer& bar = Add("bar", 4, 2, 2, 2, kWhite);
+  TIELayer& mask = Add("mask", 4, 2, 2, 2, TRGB{});
+  mask.MaskOfPrevious = true;
+  mask.Visible = false;
+  mask.Bitmap->ConvertToPixelFormat(ie8g);
+  bar.SetAngle(90);
+  auto merged = Merged();
+  EXPECT_EQ(merged->GetPixel24(3, 1), kWhite);  // the rotated alpha is all opaque: copied as is
+  EXPECT_EQ(merged->GetPixel24(4, 4), kWhite);
+  EXPECT_EQ(merged->GetPixel24(2, 2), kRed);
+  EXPECT_EQ(merged->GetPixel24(5, 2), kRed);
+  EXPECT_EQ(bar.PosX, 2);  // the layer's own geometry is back after drawing
+  EXPECT_EQ(bar.Width, 0);
+  bar.SetAngle(0);
+  EXPECT_EQ(Merged()->GetPixel24(3, 2), kRed);  // unrotated, the empty mask hides it
 }
