@@ -328,7 +328,7 @@ public:
   // Fires an event with the user's selection base exposed.
   void WithUserSelectionBase(const std::function<void()>& fire);
 
-  // ======== layers (imageryview_layers.cpp)
+  // ======== layers (imageryview_layerlist.cpp; layer files in imageryview_layerfile.cpp)
   int32_t GetLayerCount() const { return static_cast<int32_t>(layers_.size()); }
   TIELayer* GetLayer(int32_t index) const;
   TIELayer* GetCurrentLayer() const { return GetLayer(currentLayerIndex_); }
