@@ -27,7 +27,7 @@
 #include "platform/win/gdi.h"
 #include "platform/win/gdi_text.h"
 #include "platform/win/locale.h"
-#include "tests/services/test_folder.h"
+#include "tests/app/program_fixture.h"
 #include "ui/controls/advcombo.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/advofficebuttons.h"
@@ -40,42 +40,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::vector<std::string> kLanguageCodes = {"en", "cs", "pl", "fr", "de", "in", "es"};
-
-// The program started headless in a folder of its own: settings, temporary
-// and data folders inside it, the user's locale as given.
-class Program {
-public:
-  explicit Program(const std::string& locale, const std::string& settings = "")
-      : locale_(locale), config_("XDG_CONFIG_HOME", t / "config"), tmp_("TMPDIR", t / "tmp"),
-        data_("XDG_DATA_HOME", t / "data") {
-    display::SetActiveBackend(display::CreateHeadlessBackend());
-    ClearDialogScript();
-    fs::create_directories(t / "tmp");
-    if (!settings.empty()) WriteBelow(t, "config/vesk/vesk.ini", settings);
-  }
-  ~Program() { Stop(); }
-
-  void Start() {
-    VeskUnitsInitialize();
-    started_ = true;
-    VeskCreateWindows();
-  }
-  void Stop() {
-    if (!started_) return;
-    VeskFreeWindows();
-    VeskUnitsFinalize();
-    Application->ResetTerminated();
-    started_ = false;
-  }
-  std::string SettingsFile() const { return t / "config/vesk/vesk.ini"; }
-
-  TempFolder t;
-
-private:
-  ScopedUserLocale locale_;
-  ScopedEnv config_, tmp_, data_;
-  bool started_ = false;
-};
 
 TMenuItem* MenuItemOf(const std::string& code) {
   TMenuItem* items = Form1->pumLanguages->Items();
