@@ -1,0 +1,211 @@
+// The components the image view owns: the I/O and processing components,
+// made on first use and attached to the view's current bitmap, the events the
+// view forwards to them and the messages their workers post; copying an
+// image from another view or bitmap; the alpha channel of the view
+// interface; frame playing of multi-image files.
+#include "imaging/io/imageryio.h"
+#include "imaging/processing/imageryproc_component.h"
+#include "imaging/view/imageryview.h"
+#include "platform/win/user_timers.h"
+
+// ---- the view as the I/O component sees it -------------------------------------------------------
+
+class TIEViewIOLink : public TIEIOViewLink {
+public:
+  explicit TIEViewIOLink(TImageryView& view) : view_(view) {}
+  TIEBitmap* GetIEBitmap() override { return view_.GetIEBitmap(); }
+  HWND HandleNeeded() override { return view_.HasParentWindow() ? view_.Handle() : nullptr; }
+  bool HasParent() override { return view_.HasParentWindow(); }
+  void Update() override { view_.Update(); }
+  void ImageChange() override { view_.ImageChange(); }
+  void SetDpi(int32_t dpiX, int32_t dpiY) override { view_.SetDpi(dpiX, dpiY); }
+  TIEColor Background() override { return view_.Background(); }
+
+private:
+  TImageryView& view_;
+};
+
+namespace {
+
+// The processing component of a view: works on the view's current bitmap
+// and restricts its operations to the view's selection.
+class TIEViewProc : public TImageryProc {
+public:
+  TIEViewProc(TImageryView* view) : TImageryProc(view), view_(view) {}
+  bool GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask) override {
+    TIEMask* selection = view_->SelectionMask();
+    if (!view_->Selected() || !selection || selection->IsEmpty())
+      return TImageryProc::GetSelectionArea(x1, y1, x2, y2, mask);
+    x1 = selection->X1;
+    y1 = selection->Y1;
+    x2 = selection->X2 + 1;
+    y2 = selection->Y2 + 1;
+    mask = selection;
+    return true;
+  }
+
+private:
+  TImageryView* view_;
+};
+
+}  // namespace
+
+TIEViewIOLink* TImageryView::IOLink() {
+  if (!ioLink_) ioLink_ = new TIEViewIOLink(*this);
+  return ioLink_;
+}
+
+// The view replaced its bitmap object: the components follow it.
+void TImageryView::ComponentsBitmapChanged(void* owner, TIEView*, int32_t flag) {
+  auto* view = static_cast<TImageryView*>(owner);
+  if (flag != 0) return;
+  if (view->io_) view->io_->SetAttachedImagery(view->IOLink());
+  if (view->proc_) view->proc_->SetAttachedBitmap(view->ieBitmap_);
+}
+
+void TImageryView::EnsureComponentsHandler() {
+  if (!componentsHandler_) componentsHandler_ = RegisterBitmapChangeHandler(&ComponentsBitmapChanged, this);
+}
+
+TImageryIO* TImageryView::GetIO() {
+  if (io_) return io_;
+  io_ = new TImageryIO(this);
+  io_->SetAttachedImagery(IOLink());
+  EnsureComponentsHandler();
+  io_->OnProgress = onProgress_;
+  io_->OnFinishWork = onFinishWork_;
+  return io_;
+}
+
+TImageryProc* TImageryView::GetProc() {
+  if (proc_) return proc_;
+  proc_ = new TIEViewProc(this);
+  proc_->SetAttachedBitmap(ieBitmap_);
+  proc_->SetBackground(static_cast<TColor>(background_));
+  EnsureComponentsHandler();
+  proc_->OnProgress = onProgress_;
+  proc_->OnFinishWork = onFinishWork_;
+  proc_->OnSaveUndo = onSaveUndo_;
+  return proc_;
+}
+
+void TImageryView::FreeComponents() {
+  UnregisterBitmapChangeHandler(componentsHandler_);
+  componentsHandler_ = nullptr;
+  delete io_;
+  io_ = nullptr;
+  delete proc_;
+  proc_ = nullptr;
+  delete ioLink_;
+  ioLink_ = nullptr;
+}
+
+void TImageryView::SetOnProgress(TIEProgressEventView event) {
+  onProgress_ = std::move(event);
+  if (io_) io_->OnProgress = onProgress_;
+  if (proc_) proc_->OnProgress = onProgress_;
+}
+
+void TImageryView::SetOnFinishWork(TNotifyEvent event) {
+  onFinishWork_ = std::move(event);
+  if (io_) io_->OnFinishWork = onFinishWork_;
+  if (proc_) proc_->OnFinishWork = onFinishWork_;
+}
+
+// The I/O component takes no acquisition event yet: the view keeps it.
+void TImageryView::SetOnAcquireBitmap(TIEAcquireBitmapEvent event) { onAcquireBitmap_ = std::move(event); }
+
+void TImageryView::SetOnSaveUndo(TIESaveUndoEventView event) {
+  onSaveUndo_ = std::move(event);
+  if (proc_) proc_->OnSaveUndo = onSaveUndo_;
+}
+
+// ---- image content ------------------------------------------------------------------------------
+
+void TImageryView::ImageChange() {
+  if (OnImageChange) OnImageChange(this);
+  StartPlayTimer();
+  if (updateReason_ != ieurBackground) imageChanged_ = true;
+}
+
+void TImageryView::AssignView(TImageryView& source) {
+  if (source.navigator_ == this) source.SetNavigator(nullptr, 0);
+  SetBackground(source.Background());
+  SetDpi(source.DpiX(), source.DpiY());
+  GetIO()->Params().Assign(source.GetIO()->Params());
+  ClearLayers();
+  for (int32_t i = 0; i < source.GetLayerCount(); ++i) {
+    TIELayer* target = i == 0 ? GetLayer(0) : GetLayer(AddLayer());
+    target->CopyFrom(*source.GetLayer(i));
+  }
+  SetCurrentLayer(source.CurrentLayerIndex());
+}
+
+void TImageryView::AssignImage(TObject* source) {
+  if (!source) return FillWithBackground();
+  if (auto* view = dynamic_cast<TImageryView*>(source)) {
+    AssignView(*view);
+  } else if (auto* bitmap = dynamic_cast<TBitmap*>(source)) {
+    ieBitmap_->CopyFromTBitmap(bitmap);
+    const TIEPixelFormat format = ieBitmap_->GetPixelFormat();
+    if (format != ie1g && format != ie24RGB) ieBitmap_->ConvertToPixelFormat(ie24RGB);
+  } else if (auto* image = dynamic_cast<TIEBitmap*>(source)) {
+    ieBitmap_->Assign(image);
+  } else {
+    return;
+  }
+  Update();
+  ImageChange();
+}
+
+// ---- alpha channel of the view interface --------------------------------------------------------
+
+TIEBitmap* TImageryView::GetAlphaChannel() { return ieBitmap_->GetAlphaChannel(); }
+
+bool TImageryView::HasAlphaChannel() { return ieBitmap_->HasAlphaChannel(); }
+
+// ---- frame playing ----------------------------------------------------------------------------------
+
+void TImageryView::SetPlaying(bool value) {
+  if (value == playing_) return;
+  playing_ = value;
+  if (playing_)
+    StartPlayTimer();
+  else
+    StopPlayTimer();
+}
+
+void TImageryView::StartPlayTimer() {
+  StopPlayTimer();
+  if (!playing_) return;
+  int32_t delay = 0;
+  if (io_ && io_->Params().IMAGECOUNT >= 2) {
+    delay = io_->Params().GetImageDelayTime();
+    if (delay <= 0) delay = 100;
+  }
+  if (delay > 0 && HasParentWindow()) playTimer_ = SetTimer(Handle(), 1, static_cast<UINT>(delay), nullptr);
+}
+
+void TImageryView::StopPlayTimer() {
+  if (playTimer_ == 0) return;
+  if (HandleAllocated()) KillTimer(Handle(), playTimer_);
+  playTimer_ = 0;
+}
+
+void TImageryView::WMTimer(TMessage& message) {
+  if (message.WParam != 1 || playTimer_ == 0) return TIEView::WndProc(message);
+  StopPlayTimer();
+  if (!io_) return;
+  TIOParamsVals& params = io_->Params();
+  const std::string fileName = params.FILENAME;
+  if (params.IMAGEINDEX < params.IMAGECOUNT - 1) {
+    io_->SeekImage(2, fileName);
+  } else {
+    io_->SeekImage(0, fileName);
+    if (!PlayLoop) {
+      playing_ = false;
+      return;
+    }
+  }
+  if (!io_->Aborting()) StartPlayTimer();
+}

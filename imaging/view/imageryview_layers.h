@@ -1,0 +1,183 @@
+// Layers of the image view: the layer object (an image with a position over
+// the background image, a display size, a rotation, opacity, blend operator
+// and interaction flags), its record in streams (undo steps), the grips of
+// its frame, and the layer file that stores a whole stack.
+//
+// Sections: enumerations | layer | layer file
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/core/iesettings.h"
+#include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/view/imageryview_select.h"
+#include "platform/rtl/object.h"
+#include "platform/win/unknwn.h"
+#include "platform/win/wintypes.h"
+
+class TImageryView;
+class TImageryIO;
+class TStream;
+
+// ---- enumerations ---------------------------------------------------------------------
+
+// What happened to a layer (raised by the mouse code, reported by OnLayerNotify).
+enum TIELayerEvent : uint8_t {
+  ielSelected, ielMoved, ielResized, ielMoving, ielResizing, ielRotating, ielRotated, ielBeginResizing,
+  ielBeginMoving
+};
+
+// TIEGrip (the grips of a layer's frame as of a selection) is the selections' enumeration.
+constexpr int32_t IELayerGripCount = 9;
+
+// ---- layer ------------------------------------------------------------------------------
+
+// The layer as a magnifying lens.
+struct TIEMagnifier {
+  bool Enabled = false;
+  double Rate = 2.0;
+  uint8_t Shape = 0;   // 0 rectangle, 1 ellipse
+  uint8_t Source = 1;  // 0 the background layer's image, 1 what is already drawn
+  bool operator==(const TIEMagnifier&) const = default;
+};
+
+// One layer of an image view. Layer 0 of a view is the background image;
+// free-standing layers (Owner nil) are made by readers before they join a view.
+class TIELayer : public TObject {
+public:
+  // adopt: bitmap becomes the layer's own; else a new bitmap, empty (bitmap
+  // nil) or patterned on bitmap (size, pixel format, storage; pixels not copied).
+  TIELayer(TImageryView* owner, bool adopt, TIEBitmap* bitmap);
+  ~TIELayer() override;
+  TIELayer(const TIELayer&) = delete;
+  TIELayer& operator=(const TIELayer&) = delete;
+
+  // Display size in background-image pixels; 0 = the bitmap's.
+  int32_t Width = 0, Height = 0;
+  // Alpha channel combined with a mask layer, kept between paints; owned.
+  TIEBitmap* MaskedAlphaCache = nullptr;
+  TImageryView* Owner = nullptr;
+  TIEBitmap* Bitmap = nullptr;
+  bool Visible = true;
+  bool ShowBox = true;
+  int32_t Alpha = 255;     // overall opacity as a byte value
+  double Opacity = 1.0;    // multiplied with Alpha
+  int32_t EdgeSoftening = 0;
+  int32_t PosX = 0, PosY = 0;
+  RECT ScreenBox{};        // where it was last drawn, client coordinates
+  bool ClipToBackground = false;
+  bool Locked = false;
+  bool Selectable = true;
+  TIEMagnifier Magnifier;
+  uint8_t BlendOperator = 0;
+  // Caller's bytes; a block with UserDataLen > 0 belongs to the layer
+  // (allocated with std::malloc) and is freed with it.
+  void* UserData = nullptr;
+  int32_t UserDataLen = 0;
+  bool OwnsBitmap = true;
+  TResampleFilter ResampleFilter = rfNone;
+  bool UseOwnFilter = false;
+  std::string Name;
+  bool MaskOfPrevious = false;
+  // Destination x, y, width, height and source x, y, width, height of the last draw.
+  std::array<int32_t, 8> DrawnRects{};
+  // Corners of a rotated layer in client coordinates, from the last draw.
+  std::array<POINT, 4> Corners{};
+  bool DimOutside = false;
+  GUID Guid{};
+  double RotateCenterX = 0.5, RotateCenterY = 0.5;
+
+  // Rotation in degrees about the rotation centre.
+  double Angle() const { return angle_; }
+  // Whole multiples of 360 give 0; other angles are kept as they are.
+  void SetAngle(double angle);
+  // The defaults of every property except Name, the filter fields,
+  // EdgeSoftening, Guid, ownership, the cache, the bitmap and the owner.
+  void Reset();
+  // The display size, or the bitmap's where it is 0.
+  int32_t GetWidth();
+  int32_t GetHeight();
+  // Pixels and properties of source, not its rotation, identity or cache;
+  // its user data is duplicated.
+  void CopyFrom(TIELayer& source);
+  // Takes other's pixel storage (other's bitmap is left empty) and exchanges
+  // every property, identity and bitmap ownership with it.
+  void SwapWith(TIELayer& other);
+
+  // The layer record: properties, then the pixels when withBitmap. The
+  // stream is left at the end of the record.
+  void SaveToStream(TStream& stream, bool withBitmap);
+  // Reads a record of SaveToStream. False, with this layer left as it was,
+  // for a record that is short, inconsistent or not sound.
+  bool LoadFromStream(TStream& stream);
+
+  // Client coordinates to layer pixels and back, through the owner's zoom.
+  int32_t ClientToLayerX(int32_t x);
+  int32_t ClientToLayerY(int32_t y);
+  int32_t LayerToClientX(int32_t x);
+  int32_t LayerToClientY(int32_t y);
+
+  // Frees the owned user data and clears it.
+  void FreeUserData();
+  // Frees MaskedAlphaCache.
+  void FreeMaskedAlphaCache();
+
+private:
+  double angle_ = 0;
+  void FreeBitmap();
+  // The properties CopyFrom copies, without pixels and user data.
+  void CopyProperties(const TIELayer& source);
+};
+
+// A new process-unique identity for a layer.
+GUID IENewLayerGuid();
+
+// ---- layer file ---------------------------------------------------------------------------
+
+// The stack file: "IMAGERYLAYERS", version, image format, layer count, one
+// property record per layer with the absolute stream position of its image,
+// then the images.
+constexpr char IELayersMagic[] = "IMAGERYLAYERS";
+constexpr int32_t IELayersMagicLen = 13;
+constexpr int32_t IELayersHeaderSize = 25;
+constexpr int32_t IELayersVersion = 8;
+// Image formats of the file besides the I/O component's file types.
+constexpr int32_t IELayersRawZip = -1;
+constexpr int32_t IELayersRaw = -2;
+// File type of layer files in the I/O component.
+constexpr int32_t ioLYR = 26;
+
+struct TIELayersHeader {
+  int32_t Version = IELayersVersion;
+  int32_t ImageFormat = IELayersRawZip;
+  int32_t LayerCount = 0;
+};
+
+// True when the stream holds the magic and a version above 0; the position is restored.
+bool IEIsLayersStream(TStream& stream);
+// Reads the 25 header bytes; false (position after what was read) when the magic differs or the stream is short.
+bool IEReadLayersHeader(TStream& stream, TIELayersHeader& header);
+void IEWriteLayersHeader(TStream& stream, const TIELayersHeader& header);
+// The property record of one layer without its image offset.
+void IEWriteLayerFileRecord(TStream& stream, const TIELayer& layer);
+// Reads a property record of the given file version into layer (fields the
+// version lacks keep their values) and returns the image offset. Raises
+// EReadError for a short or unsound record, leaving layer as it was.
+int64_t IEReadLayerFileRecord(TStream& stream, TIELayer& layer, int32_t version);
+// One image block in the file's image format (io writes other formats; a
+// private one is made when nil).
+void IEWriteLayerImage(TStream& stream, TIEBitmap& bitmap, int32_t imageFormat, TImageryIO* io);
+// Reads one image block into bitmap; raises for damaged data.
+void IEReadLayerImage(TStream& stream, TIEBitmap& bitmap, int32_t imageFormat, bool nativePixelFormat,
+                      TImageryIO* io);
+// Reads a whole layer file into free-standing layers. Layer 0 of the result
+// starts as a copy of firstLayer's properties when given (so fields an old
+// version lacks keep them), later ones with the defaults. False with layers
+// untouched when the magic differs or the version is 0 or less; damaged
+// content raises, again with layers untouched.
+bool IELoadLayerFile(TStream& stream, std::vector<std::unique_ptr<TIELayer>>& layers, TIELayer* firstLayer,
+                     TImageryIO* io);

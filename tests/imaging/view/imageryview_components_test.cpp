@@ -1,0 +1,191 @@
+// The view base control and the components the image view owns: change
+// handlers, resolution, border style, the I/O and processing components,
+// worker messages and copying images into the view.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/core/ruduvazez_startup.h"
+#include "imaging/io/imageryio.h"
+#include "imaging/processing/imageryproc_component.h"
+#include "platform/forms/graphics.h"
+#include "tests/imaging/view/view_test_support.h"
+
+namespace {
+
+const std::string kChartPhoto = std::string(VESK_SOURCE_DIR) + "/tests/fixtures/charts/colorchecker24-handheld.jpg";
+
+// The colour ImageMagick decodes at a pixel of an image file.
+TRGB OutsidePixel(const std::string& file, int x, int y) {
+  const std::string command = "/usr/bin/convert '" + file + "' -crop 1x1+" + std::to_string(x) + "+" +
+                              std::to_string(y) + " -depth 8 rgb:-";
+  FILE* pipe = popen(command.c_str(), "r");
+  unsigned char rgb[3] = {};
+  const size_t got = pipe ? fread(rgb, 1, 3, pipe) : 0;
+  if (pipe) pclose(pipe);
+  EXPECT_EQ(got, 3u) << "ImageMagick is needed: " << command;
+  return TRGB{rgb[2], rgb[1], rgb[0]};
+}
+
+// ---- the base control -----------------------------------------------------------------------
+
+struct HandlerLog {
+  std::vector<std::pair<int, int32_t>> calls;  // (handler number, flag)
+};
+template <int N>
+void LogHandler(void* owner, TIEView*, int32_t flag) {
+  static_cast<HandlerLog*>(owner)->calls.emplace_back(N, flag);
+}
+
+TEST(IEViewTest, ChangeHandlersAreCalledInOrderAndToldOnceOfTheDestruction) {
+  HandlerLog log;
+  auto* view = new TImageryView(nullptr);
+  view->RegisterBitmapChangeHandler(&LogHandler<1>, &log);
+  TIEChangeHandlerEntry* second = view->RegisterBitmapChangeHandler(&LogHandler<2>, &log);
+  TIEChangeHandlerEntry* third = view->RegisterBitmapChangeHandler(&LogHandler<3>, &log);
+  view->UnregisterBitmapChangeHandler(third);
+  view->UnregisterBitmapChangeHandler(third);    // already gone: ignored
+  view->UnregisterBitmapChangeHandler(nullptr);  // ignored
+  view->NotifyBitmapChangeHandlers();
+  EXPECT_EQ(log.calls, (std::vector<std::pair<int, int32_t>>{{1, 0}, {2, 0}}));
+  log.calls.clear();
+  EXPECT_EQ(view->ChangeHandlerCount(), 2);
+  (void)second;
+  delete view;
+  EXPECT_EQ(log.calls, (std::vector<std::pair<int, int32_t>>{{1, 1}, {2, 1}}));
+}
+
+TEST(IEViewTest, ResolutionOfZeroKeepsThePreviousValue) {
+  TImageryView view(nullptr);
+  EXPECT_EQ(view.DpiX(), 300);  // the library's default
+  view.SetDpi(72, 96);
+  view.SetDpiX(0);
+  view.SetDpiY(0);
+  EXPECT_EQ(view.DpiX(), 72);
+  EXPECT_EQ(view.DpiY(), 96);
+}
+
+class ViewComponentsTest : public ViewTest {
+protected:
+  void SetUp() override {
+    IELibraryInitialize();
+    IEInitializeImageryIO();
+    ViewTest::SetUp();
+  }
+  void TearDown() override {
+    ViewTest::TearDown();
+    IEFinalizeImageryIO();
+    IELibraryFinalize();
+  }
+  LONG_PTR Style(int index) { return GetWindowLong(view->Handle(), index); }
+};
+
+TEST_F(ViewComponentsTest, BorderStyleChoosesTheClientEdgeOrTheBorder) {
+  struct {
+    TBorderStyle border;
+    bool ctl3D;
+    bool clientEdge, plainBorder;
+  } cases[] = {{bsSingle, true, true, false}, {bsSingle, false, false, true}, {bsNone, true, false, false},
+               {bsNone, false, false, false}};
+  for (auto c : cases) {
+    view->SetBorderStyle(c.border);
+    view->SetCtl3D(c.ctl3D);
+    EXPECT_EQ((Style(GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, c.clientEdge);
+    EXPECT_EQ((Style(GWL_STYLE) & WS_BORDER) != 0, c.plainBorder);
+  }
+}
+
+// ---- attached components ------------------------------------------------------------------------
+
+TEST_F(ViewComponentsTest, AttachedIOComponentLoadsTheChartPhotoIntoTheView) {
+  view->SetScrollBars(ssNone);
+  view->SetAutoFit(true);
+  std::vector<int32_t> progress;
+  TImageryIO* io = view->GetIO();
+  EXPECT_EQ(view->GetIO(), io);
+  // An event set after the component exists still reaches it.
+  view->SetOnProgress([&](TObject*, int32_t percent) { progress.push_back(percent); });
+  ASSERT_TRUE(io->LoadFromFile(kChartPhoto));
+  TIEBitmap* bitmap = view->GetIEBitmap();
+  ASSERT_EQ(bitmap->GetWidth(), 1024);
+  ASSERT_EQ(bitmap->GetHeight(), 768);
+  EXPECT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_TRUE(view->ImageChanged());
+  // The decoded pixels agree with an outside decoder.
+  for (POINT p : {POINT{0, 0}, POINT{512, 384}, POINT{300, 320}}) {
+    const TRGB ours = bitmap->GetPixel24(p.x, p.y), theirs = OutsidePixel(kChartPhoto, p.x, p.y);
+    EXPECT_NEAR(ours.r, theirs.r, 3);
+    EXPECT_NEAR(ours.g, theirs.g, 3);
+    EXPECT_NEAR(ours.b, theirs.b, 3);
+  }
+  // Fitted into the 200 x 150 view: the width decides.
+  EXPECT_NEAR(view->Zoom(), 200.0 * 100 / 1024, 1e-9);
+  EXPECT_EQ(view->ExtentX(), 200);
+}
+
+TEST_F(ViewComponentsTest, ProcessingComponentWorksOnTheViewsBitmap) {
+  MakeImage(40, 30, [](int32_t, int32_t) { return TRGB{10, 20, 30}; });
+  TImageryProc* proc = view->GetProc();
+  EXPECT_EQ(view->GetProc(), proc);
+  EXPECT_EQ(proc->GetBitmap(), view->GetIEBitmap());
+  proc->Resample(20, 15, rfNone, false);
+  EXPECT_EQ(view->GetIEBitmap()->GetWidth(), 20);
+}
+
+TEST_F(ViewComponentsTest, WorkerMessagesBecomeViewEvents) {
+  std::vector<int32_t> progress;
+  int finished = 0;
+  view->SetOnProgress([&](TObject* sender, int32_t percent) {
+    EXPECT_EQ(sender, view);
+    progress.push_back(percent);
+  });
+  view->SetOnFinishWork([&](TObject*) { ++finished; });
+  PostMessage(view->Handle(), IEM_PROGRESS, 42, 0);
+  PostMessage(view->Handle(), IEM_FINISHWORK, 0, 0);
+  Pump();
+  EXPECT_EQ(progress, std::vector<int32_t>{42});
+  EXPECT_EQ(finished, 1);
+}
+
+TEST_F(ViewComponentsTest, AssignImageCopiesBitmapsAndKeepsOneBitImages) {
+  struct {
+    TPixelFormat source;
+    TIEPixelFormat result;
+  } cases[] = {{pf4bit, ie24RGB}, {pf1bit, ie1g}, {pf24bit, ie24RGB}, {pf32bit, ie24RGB}};
+  for (auto c : cases) {
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(c.source);
+    bitmap.SetSize(12, 8);
+    bitmap.Canvas()->Brush()->SetColor(clBlack);
+    bitmap.Canvas()->FillRect(RECT{0, 0, 6, 8});
+    view->AssignImage(&bitmap);
+    TIEBitmap* current = view->GetIEBitmap();
+    EXPECT_EQ(current->GetPixelFormat(), c.result) << c.source;
+    EXPECT_EQ(current->GetWidth(), 12);
+    TRGB left{}, right{};
+    current->GetPixelRGB(0, 0, left);
+    current->GetPixelRGB(11, 0, right);
+    EXPECT_EQ(left, (TRGB{0, 0, 0}));
+    EXPECT_EQ(right, (TRGB{255, 255, 255}));
+  }
+  TIEBitmap image(5, 4, ie24RGB);
+  image.Fill(static_cast<double>(RGB(1, 2, 3)));
+  view->AssignImage(&image);
+  EXPECT_EQ(view->GetIEBitmap()->GetPixel24(4, 3), (TRGB{3, 2, 1}));
+  view->SetBackground(RGB(9, 8, 7));
+  view->AssignImage(nullptr);
+  EXPECT_EQ(view->GetIEBitmap()->GetPixel24(0, 0), (TRGB{7, 8, 9}));
+}
+
+TEST_F(ViewComponentsTest, PlayingASingleImageStartsNoTimer) {
+  MakeImage(8, 8, [](int32_t, int32_t) { return TRGB{}; });
+  view->GetIO();
+  view->SetPlaying(true);
+  EXPECT_TRUE(view->Playing());
+  EXPECT_FALSE(view->PlayTimerRunning());
+}
+
+}  // namespace
