@@ -11,6 +11,8 @@
 #include "app/locdialogs.h"
 #include "app/vesk_main.h"
 #include "app/vesk_main_settings.h"
+#include "imaging/io/imageryio.h"
+#include "imaging/view/imageryview.h"
 #include "platform/rtl/files.h"
 #include "platform/win/kernel.h"
 #include "platform/win/kernel_files.h"
@@ -93,9 +95,8 @@ void TForm1::FormCreate(TObject*) {
   ChooseFinalLanguage();
 }
 
-void TForm1::FormActivate(TObject*) {
-  // The photo lives in the image library's own storage from now on.
-}
+// The photo lives in the image library's own storage from now on.
+void TForm1::FormActivate(TObject*) { image1->SetLegacyBitmap(false); }
 
 // ---- language -------------------------------------------------------------------------
 
@@ -114,7 +115,7 @@ void TForm1::RunLanguageHandler() {
   if (!LanguageManager->TranslateComponent(*this))
     locMessageDlg(Caption(), LanguageManager->LastError(), mtWarning, {mbOK}, 0, -1, -1, "");
   Application->SetTitle(Caption());
-  Invalidate();
+  image1->Invalidate();
 }
 
 void TForm1::BuildLanguageMenu() {
@@ -158,9 +159,9 @@ void TForm1::pumLanguagesClick(TObject* sender) {
 
 // ---- photo and reference ----------------------------------------------------------------
 
-void TForm1::BlankView() {}
+void TForm1::BlankView() { image1->Blank(); }
 
-int32_t TForm1::PhotoHeight() const { return 1; }
+int32_t TForm1::PhotoHeight() const { return image1->GetIEBitmap() ? image1->GetIEBitmap()->GetHeight() : 1; }
 
 void TForm1::TargetBtnClick(TObject*) {
   OpenDialog1->SetInitialDir(TargetFolder);
@@ -182,7 +183,16 @@ void TForm1::TargetBtnClick(TObject*) {
   prog1->SetVisible(false);
 }
 
-void TForm1::OpenImg(const std::string&) {}
+void TForm1::OpenImg(const std::string& fileName) {
+  try {
+    image1->GetIO()->LoadFromFile(fileName, -1);
+  } catch (const std::exception&) {
+    BlankView();
+    Screen->SetCursor(crDefault);
+    Application->MessageBox(msgOpenImageError.empty() ? std::string("Error opening the image.") : msgOpenImageError,
+                            Application->Title(), MB_ICONINFORMATION);
+  }
+}
 
 void TForm1::image1Progress(TObject*, int32_t per) { prog1->StepBy(per); }
 

@@ -7,6 +7,7 @@
 
 #include "app/loccontroller.h"
 #include "app/vesk_main.h"
+#include "imaging/view/imageryview.h"
 #include "ui/controls/advcombo.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/advofficebuttons.h"
@@ -192,6 +193,15 @@ void TForm1::BuildTargetPanel() {
   Panel_2 = Group(this, Target_Panel, "Panel_2", " 2. Visual Check", 266, 26, 196, 190);
   AdvPanel1 = Place<TAdvPanel>(this, Panel_2, "AdvPanel1", 6, 24, 184, 140);
   AdvPanel1->SetCaption("");
+  image1 = Place<TImageryView>(this, AdvPanel1, "image1", 0, 0, AdvPanel1->ClientWidth(), AdvPanel1->ClientHeight());
+  image1->SetAlign(alClient);
+  image1->SetHint("Click to Enlarge");
+  image1->SetShowHint(true);
+  image1->SetBackground(clBlack);
+  image1->SetAutoFit(true);
+  image1->SetAutoShrink(true);
+  image1->SetLegacyBitmap(true);
+  image1->SetOnProgress([this](TObject* s, int32_t per) { image1Progress(s, per); });
   prog1 = Place<TProgressBar>(this, Panel_2, "prog1", 6, 170, 184, 12);
   prog1->SetMin(0);
   prog1->SetMax(100);

@@ -68,8 +68,7 @@ std::map<std::string, std::string> WindowEntries(const std::string& code) {
 
 std::map<std::string, std::string> CurrentTexts(const std::map<std::string, std::string>& entries) {
   std::map<std::string, std::string> texts;
-  for (const auto& [path, value] : entries)
-    texts[path] = !Form1->image1 && path.starts_with("image1.") ? value : GetPropertyByPath(*Form1, path);
+  for (const auto& [path, value] : entries) texts[path] = GetPropertyByPath(*Form1, path);
   return texts;
 }
 

@@ -1,5 +1,7 @@
 // Takes a PNG screenshot of the main window in English and in each language
-// whose code is given (German when none is), as OUTPUT/main_<code>.png. The
+// whose code is given (German when none is), as OUTPUT/main_<code>.png, with
+// the photo given by --photo=FILE in its view (the chart crop of the test
+// fixtures when none is given and it is found beside the sources). The
 // program starts as usual but headless, with its settings in a folder of
 // its own, so the user's settings are neither read nor written.
 #include <cstdio>
@@ -42,8 +44,15 @@ int main(int argc, char** argv) {
   }
   const std::string folder = argv[1];
   std::vector<std::string> codes{"en"};
-  for (int i = 2; i < argc; ++i) codes.push_back(argv[i]);
-  if (argc == 2) codes.push_back("de");
+  std::string photo = VESK_SOURCE_DIR "/tests/fixtures/charts/colorchecker24-handheld-crop.tif";
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.starts_with("--photo="))
+      photo = arg.substr(8);
+    else
+      codes.push_back(arg);
+  }
+  if (codes.size() == 1) codes.push_back("de");
   setenv("PLATFORM_DISPLAY", "headless", 1);
   const std::string config = IncludeTrailingPathDelimiter(folder) + ".mainshots-config";
   ForceDirectories(config);
@@ -53,6 +62,11 @@ int main(int argc, char** argv) {
   VeskUnitsInitialize();
   VeskCreateWindows();
   Form1->Show();
+  if (FileExists(photo)) {
+    Form1->ImageFileName = photo;
+    Form1->ImgLabel->SetCaption(ExtractFileName(photo));
+    Form1->OpenImg(photo);
+  }
   bool ok = true;
   for (const std::string& code : codes) ok = Shoot(code, folder) && ok;
   VeskFreeWindows();
