@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -207,6 +208,41 @@ TEST(MainWindowLanguage, ChoosingALanguageWithoutFilesShowsErrorAndKeepsTexts) {
   ASSERT_EQ(MessageBoxLog().size(), 1u);
   EXPECT_EQ(MessageBoxLog()[0].Text, "ERROR");
   EXPECT_EQ(Form1->CreateBtn->Caption(), caption);
+}
+
+namespace {
+
+void Settle() {
+  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+}
+
+POINT CentreOf(const TControl* control, RECT r) {
+  return control->ClientToScreen(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+}
+
+}  // namespace
+
+TEST(MainWindowLanguage, LanguageButtonOpensTheMenuAtTheMouseAndARowSwitches) {
+  Program program("en_US.UTF-8");
+  program.Start();
+  Form1->Show();
+  Settle();
+  const POINT button = CentreOf(Form1->LangBtn, Form1->LangBtn->ClientRect());
+  display::InjectClick(button);
+  Settle();
+  TPopupWindow* menu = Form1->pumLanguages->Window();
+  ASSERT_NE(menu, nullptr);
+  ASSERT_TRUE(menu->Visible());
+  // Centred on the pointer, as far as the screen allows.
+  const RECT r = menu->BoundsRect();
+  EXPECT_LE(std::abs((r.left + r.right) / 2 - button.x), 1);
+  int32_t row = 0;
+  while (row < static_cast<int32_t>(menu->Rows().size()) && menu->Rows()[row]->Hint() != "de") ++row;
+  ASSERT_LT(row, static_cast<int32_t>(menu->Rows().size()));
+  display::InjectClick(CentreOf(menu, menu->RowRect(row)));
+  Settle();
+  EXPECT_EQ(LanguageManager->LanguageCode(), "de");
+  EXPECT_EQ(Form1->CreateBtn->Caption(), WindowEntries("de").at("CreateBtn.Caption"));
 }
 
 namespace {
@@ -449,4 +485,18 @@ TEST(MainWindowChoices, CreateProfileTakesEveryControl) {
   ASSERT_EQ(MessageBoxLog().size(), 1u);
   EXPECT_EQ(MessageBoxLog()[0].Text, msgSelectTarget);
   EXPECT_NE(msgSelectTarget, TProfileMessages().SelectTarget);
+}
+
+TEST(MainWindowChoices, PhotoThatCannotBeOpenedBlanksTheViewWithAMessage) {
+  Program program("en_US.UTF-8");
+  program.Start();
+  const std::string photo = VESK_SOURCE_DIR "/tests/fixtures/charts/colorchecker24-handheld-crop.tif";
+  Form1->OpenImg(photo);
+  ASSERT_EQ(Form1->CollectChoices().PhotoHeight, 240);
+  EXPECT_TRUE(MessageBoxLog().empty());
+  ScriptMessageBoxAnswer(mrOk);
+  Form1->OpenImg(program.t / "missing.tif");
+  ASSERT_EQ(MessageBoxLog().size(), 1u);
+  EXPECT_EQ(MessageBoxLog()[0].Text, "Error opening the image.");
+  EXPECT_EQ(Form1->CollectChoices().PhotoHeight, 1);
 }
