@@ -95,8 +95,9 @@ void RenderLoop(TIEBitmap& source, const TIERenderRows& p, bool blend, bool reus
         IEStorePixel(out, q);
         continue;
       }
-      const int32_t sourceAlpha = a ? a[c] : (p.AlphaRow ? p.AlphaRow[c] : 255);
-      const auto w = static_cast<int32_t>(std::min(cap, sourceAlpha) * p.Opacity);
+      // The alpha row already holds cap x opacity: opacity weighs once either way.
+      const auto w = a ? static_cast<int32_t>(std::min<int32_t>(cap, a[c]) * p.Opacity)
+                       : (p.AlphaRow ? p.AlphaRow[c] : static_cast<int32_t>(cap * p.Opacity));
       // v + floor((p - v) x w / 256)
       auto mix = [w](int32_t v, int32_t t) { return static_cast<uint8_t>(v + (((t - v) * w) >> 8)); };
       IEStorePixel(out, TRGB{mix(dest.b, q.b), mix(dest.g, q.g), mix(dest.r, q.r)});

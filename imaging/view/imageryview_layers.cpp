@@ -113,7 +113,13 @@ void* DuplicateUserData(const void* data, int32_t length) {
 
 }  // namespace
 
-void TIELayer::CopyProperties(const TIELayer& source) {
+void TIELayer::AssignProperties(const TIELayer& source) {
+  if (&source == this) return;
+  // Both layers free a positive-length block: each gets its own.
+  void* userData = source.UserDataLen > 0 ? DuplicateUserData(source.UserData, source.UserDataLen) : source.UserData;
+  FreeUserData();
+  UserData = userData;
+  UserDataLen = source.UserDataLen;
   Width = source.Width;
   Height = source.Height;
   Visible = source.Visible;
@@ -138,13 +144,8 @@ void TIELayer::CopyProperties(const TIELayer& source) {
 
 void TIELayer::CopyFrom(TIELayer& source) {
   if (&source == this) return;
-  // Both layers free a positive-length block: each gets its own.
-  void* userData = source.UserDataLen > 0 ? DuplicateUserData(source.UserData, source.UserDataLen) : source.UserData;
   Bitmap->Assign(source.Bitmap);
-  CopyProperties(source);
-  FreeUserData();
-  UserData = userData;
-  UserDataLen = source.UserDataLen;
+  AssignProperties(source);
 }
 
 void TIELayer::SwapWith(TIELayer& other) {
@@ -331,7 +332,7 @@ bool TIELayer::LoadFromStream(TStream& stream) {
     return false;
   }
   // Sound: take it all over.
-  CopyProperties(scratch);
+  AssignProperties(scratch);
   FreeUserData();
   UserData = std::exchange(userData.Data, nullptr);
   UserDataLen = userData.Length;

@@ -20,7 +20,6 @@
 #include "platform/win/wintypes.h"
 
 class TImageryView;
-class TImageryIO;
 class TStream;
 
 // ---- enumerations ---------------------------------------------------------------------
@@ -104,6 +103,8 @@ public:
   // Pixels and properties of source, not its rotation, identity or cache;
   // its user data is duplicated.
   void CopyFrom(TIELayer& source);
+  // CopyFrom without the pixels.
+  void AssignProperties(const TIELayer& source);
   // Takes other's pixel storage (other's bitmap is left empty) and exchanges
   // every property, identity and bitmap ownership with it.
   void SwapWith(TIELayer& other);
@@ -129,8 +130,6 @@ public:
 private:
   double angle_ = 0;
   void FreeBitmap();
-  // The properties CopyFrom copies, without pixels and user data.
-  void CopyProperties(const TIELayer& source);
 };
 
 // A new process-unique identity for a layer.
@@ -168,16 +167,18 @@ void IEWriteLayerFileRecord(TStream& stream, const TIELayer& layer);
 // version lacks keep their values) and returns the image offset. Raises
 // EReadError for a short or unsound record, leaving layer as it was.
 int64_t IEReadLayerFileRecord(TStream& stream, TIELayer& layer, int32_t version);
-// One image block in the file's image format (io writes other formats; a
-// private one is made when nil).
-void IEWriteLayerImage(TStream& stream, TIEBitmap& bitmap, int32_t imageFormat, TImageryIO* io);
-// Reads one image block into bitmap; raises for damaged data.
-void IEReadLayerImage(TStream& stream, TIEBitmap& bitmap, int32_t imageFormat, bool nativePixelFormat,
-                      TImageryIO* io);
+// One image block in the file's image format: raw (through zlib or not), or
+// a file of that I/O file type.
+void IEWriteLayerImage(TStream& stream, TIEBitmap& bitmap, int32_t imageFormat);
+// Reads one image block into bitmap; raises EReadError for damaged data,
+// leaving bitmap as it was.
+void IEReadLayerImage(TStream& stream, TIEBitmap& bitmap, int32_t imageFormat, bool nativePixelFormat);
 // Reads a whole layer file into free-standing layers. Layer 0 of the result
 // starts as a copy of firstLayer's properties when given (so fields an old
 // version lacks keep them), later ones with the defaults. False with layers
 // untouched when the magic differs or the version is 0 or less; damaged
 // content raises, again with layers untouched.
-bool IELoadLayerFile(TStream& stream, std::vector<std::unique_ptr<TIELayer>>& layers, TIELayer* firstLayer,
-                     TImageryIO* io);
+bool IELoadLayerFile(TStream& stream, std::vector<std::unique_ptr<TIELayer>>& layers, TIELayer* firstLayer);
+// Writes layers (all of one owner or free-standing) as a layer file; image
+// format 1 is written as 8.
+void IESaveLayerFile(TStream& stream, const std::vector<TIELayer*>& layers, int32_t imageFormat);
