@@ -500,3 +500,14 @@ TEST(MainWindowChoices, PhotoThatCannotBeOpenedBlanksTheViewWithAMessage) {
   EXPECT_EQ(MessageBoxLog()[0].Text, "Error opening the image.");
   EXPECT_EQ(Form1->CollectChoices().PhotoHeight, 1);
 }
+
+TEST(ProgramStartUp, MissingTemporaryFolderIsReportedAndLeavesNoWorkFolder) {
+  Program program("en_US.UTF-8");
+  ScopedEnv tmp("TMPDIR", program.t / "no such folder");
+  ScriptMessageBoxAnswer(mrOk);
+  program.Start();
+  ASSERT_EQ(MessageBoxLog().size(), 1u);
+  EXPECT_EQ(MessageBoxLog()[0].Text, "Temporary User Folder not accessible. Program will not work correctly.");
+  EXPECT_EQ(MessageBoxLog()[0].Title, "VeSk v2.0.0.3 - Tundrel");  // the language already gave the title
+  EXPECT_EQ(Form1->WorkFolder, "");
+}
