@@ -349,6 +349,12 @@ public:
   void CropLayersToAlpha(int32_t index);
   void ApplyLayerRotations(int32_t index);
   void SetExternalBitmap(TIEBitmap* bitmap);
+  // The layer file (imageryview_layerfile.cpp): image format -1 raw through
+  // zlib, -2 raw, else an I/O file type.
+  void SaveLayersToStream(TStream& stream, int32_t imageFormat);
+  bool LoadLayersFromStream(TStream& stream);
+  void SaveLayersToFile(const std::string& fileName, int32_t imageFormat);
+  bool LoadLayersFromFile(const std::string& fileName);
   bool LayersHonourSelectable = true;
   bool LayersSameSize = false;
   bool LayersAutoUndo = false;
@@ -412,6 +418,26 @@ public:
   void DoBeforeSelectionChange();
   void DoSelectionChanging();
   void DoSelectionChange();
+  void SelectRectDrag(int32_t x, int32_t y, TShiftState shift);
+  void SelectEllipseDrag(int32_t x, int32_t y, TShiftState shift);
+  // Scrolls while the cursor is outside the drawn image during a drag; true when it scrolled.
+  bool AutoScrollWhileDragging();
+  int32_t MoveSelection(int32_t state, int32_t dx, int32_t dy, bool cut);
+  // Returns the grip after the drag (it changes when the rectangle flips).
+  TIEGrip ResizeSelectionByGrip(TIEGrip grip, int32_t x, bool keep, int32_t y);
+  TIEGrip GetSelectionGripAt(int32_t x, int32_t y);
+  TIEGrip HitSelectionGrip(int32_t x, int32_t y, TShiftState shift);
+  int32_t HitSelectionMove(int32_t x, int32_t y, TShiftState shift);
+  void DropLastPolygonPoint();
+  void FinishPolygonOnDoubleClick(bool shift);
+  const POINT* GetSelectionPoints();
+  int32_t GetSelectionPointCount();
+  void SetSelectionColor1(TColor color);
+  void SetSelectionColor2(TColor color);
+  void EnsureSelectionTimer();
+  void SelectionTimerTick(TObject* sender);
+  // The selection settings and state (aspect, fixed size, magic wand, grips...).
+  TIEViewSelectionState& SelectionState() { return sel_; }
 
   // ======== mouse and keys (imageryview_mouse.cpp)
   TIEMouseInteract MouseInteract() const { return mouseInteract_; }
@@ -419,6 +445,8 @@ public:
   TIEMouseInteract GetMouseInteract() const { return mouseInteract_; }
   virtual void ShiftMouseAnchors(int32_t dx, int32_t dy);
   void HandleMouseWheel(int32_t delta, int32_t x, bool ctrl, int32_t y);
+  // Resizes the current layer by its grip being dragged to the client point.
+  void ResizeLayerByGrip(int32_t x, int32_t y, bool keep);
 
   // ======== smooth scrolling and gestures (imageryview_scroll.cpp)
   virtual void DoImageryGesture(TIEGestureFlags flags, TIEGestureID id, POINT location, int32_t value,
@@ -427,6 +455,9 @@ public:
   void StopSmoothScroll();
   int32_t SmoothScrollDivisor = 8;
   TIEViewerGestures& Gestures() { return *gestures_; }
+  // Acts on one decoded system gesture (flags, id and arguments as the system
+  // gives them); true when it was handled.
+  bool HandleGesture(uint32_t systemFlags, uint32_t systemId, POINT location, uint64_t arguments);
 
   // ======== navigator (imageryview_navigator.cpp)
   void SetNavigator(TImageryView* navigator, uint8_t options);
@@ -493,6 +524,37 @@ protected:
     UpdateWithReason(reason);
   }
 
+  // ---- layer helpers
+  // The current bitmap stored into the current layer.
+  void StoreCurrentBitmap();
+  // Appends the layer and makes it current.
+  void SwitchToNewLayer(TIELayer* layer);
+  // Runs work(i) on every layer (index -1) or that one, each made current,
+  // then makes the previously current layer current again.
+  void ForEachLayer(int32_t index, const std::function<void(int32_t)>& work);
+  void BakeLayerRotation(TIELayer& layer, bool background);
+
+  // ---- compositing helpers (imageryview_compose.cpp)
+  void ComposeLayers(TIEBitmap& dest, std::vector<uint8_t*>* rowCache, const TIELayerMapping& map,
+                     bool drawBackground, bool drawOverlays, const RECT* updateRect);
+  TIELayerPlacement PlaceLayer(TIELayer& layer, const TIELayerMapping& map);
+  void RenderLayer(TIELayer& layer, TIEBitmap& dest, std::vector<uint8_t*>* rowCache, const TIELayerPlacement& p,
+                   TResampleFilter filter);
+  void DrawRotatedLayer(TIELayer& layer, TIEBitmap& dest, std::vector<uint8_t*>* rowCache,
+                        const TIELayerMapping& map, TResampleFilter filter);
+  // Where background pixel 0 lands in the destination (before zooming).
+  int32_t ClientOriginX(const TIELayerMapping& map) const;
+  int32_t ClientOriginY(const TIELayerMapping& map) const;
+  void PaintLayerBackground(TIEBitmap& dest);
+  void DimOutsideBox(TIEBitmap& dest, const RECT& box);
+  void ShadeOutsideBackground(TIEBitmap& dest);
+  void DrawLayerFrames(TIEBitmap& dest);
+  void DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& layer, int32_t index);
+  void DrawSelectionOverlay(TCanvas* canvas);
+  // A lens layer's pixels: what lies under it, enlarged by its rate.
+  void FillMagnifier(TIELayer& layer, TIEBitmap& dest, const TIELayerMapping& map, TResampleFilter filter);
+  void DrawPixelGrid(TCanvas* canvas);
+
   // ---- refresh helpers
   void DiscardLayerCaches();
   void ApplyAutoFit();
@@ -556,6 +618,57 @@ protected:
   void EnsureComponentsHandler();
   void FreeComponents();
   void AssignView(TImageryView& source);
+
+  // ---- selection helpers
+  TIESelectionPolygon& MainPolygon();
+  // Client coordinates to the current layer's bitmap and back.
+  int32_t ClientToLayerX(int32_t x);
+  int32_t ClientToLayerY(int32_t y);
+  int32_t SelectionToBitmapX(int32_t x);
+  int32_t SelectionToBitmapY(int32_t y);
+  POINT BitmapToClientPoint(POINT p);
+  bool SelectionInProgress() const;
+  bool UsePolygonBox() const;
+  void RepaintSelection();
+  void RemoveRubberSubPolygon();
+  void DrawSelectionGrips(const TIESelectionPolygon& polygon);
+  void DrawMaskOutline();
+  void DrawPolygonOutline(int32_t index, TIESelectionPolygon& polygon, TCanvas* canvas);
+
+  // ---- mouse helpers
+  // The mouse handlers work in client coordinates; the scope restores the caller's base.
+  struct TClientBaseScope {
+    TImageryView* View;
+    bool Outer;
+    ~TClientBaseScope();
+  };
+  TClientBaseScope ForceClientSelectionBase();
+  POINT ClampToLayerBox(int32_t x, int32_t y);
+  bool NewSelectionBlocked() const;
+  void LeftButtonDown(TShiftState shift, int32_t x, int32_t y);
+  void LayerButtonDown(int32_t x, int32_t y);
+  void DragMove(TShiftState shift, int32_t x, int32_t y, POINT p);
+  void MoveLayerByMouse(int32_t x, int32_t y);
+  void LayerDragMove(TShiftState shift, int32_t x, int32_t y);
+  bool FirstLayerDragMove(TIEUndoSource source);
+  void ResizeLayerByMouse(TShiftState shift, int32_t x, int32_t y);
+  void RotateLayerByMouse(TShiftState shift, int32_t x, int32_t y);
+  void MoveRotationCentreByMouse(int32_t x, int32_t y);
+  void EndLayerDrags(bool moved, int32_t x, int32_t y);
+  static int32_t LayerDisplayWidth(const TIELayer& layer);
+  static int32_t LayerDisplayHeight(const TIELayer& layer);
+  void HoverCursor(TShiftState shift, int32_t x, int32_t y);
+  void HoverLayerCursor(int32_t x, int32_t y);
+  void RubberMove(TShiftState shift, POINT p);
+  void ClickZoom(bool zoomIn, int32_t x, int32_t y);
+  void RebuildMask(TShiftState shift);
+  void EndSelectionDrag();
+
+  // ---- smooth scrolling and navigator helpers
+  bool SmoothScrolling() const;
+  void SmoothScrollStep();
+  void ScrollFromNavigator();
+  void ZoomFromNavigatorWheel(int32_t delta, POINT screen);
 
   // ======== data model
   // -- image and layers

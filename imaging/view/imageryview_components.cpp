@@ -131,8 +131,9 @@ void TImageryView::ImageChange() {
 void TImageryView::AssignView(TImageryView& source) {
   if (source.navigator_ == this) source.SetNavigator(nullptr, 0);
   SetBackground(source.Background());
-  SetDpi(source.DpiX(), source.DpiY());
   GetIO()->Params().Assign(source.GetIO()->Params());
+  // After the parameters, whose resolution setters reach this view too.
+  SetDpi(source.DpiX(), source.DpiY());
   ClearLayers();
   for (int32_t i = 0; i < source.GetLayerCount(); ++i) {
     TIELayer* target = i == 0 ? GetLayer(0) : GetLayer(AddLayer());

@@ -13,6 +13,7 @@
 #include "imaging/core/ruduvazez_containers.h"
 #include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_registry.h"
+#include "imaging/view/imageryview.h"
 #include "imaging/view/imageryview_layers.h"
 #include "imaging/view/imageryview_streamio.h"
 #include "platform/rtl/exceptions.h"
@@ -246,4 +247,52 @@ bool IELoadLayerFile(TStream& stream, std::vector<std::unique_ptr<TIELayer>>& la
   }
   layers = std::move(loaded);
   return true;
+}
+
+// ---- the view's layers ----------------------------------------------------------------------------
+
+void TImageryView::SaveLayersToStream(TStream& stream, int32_t imageFormat) {
+  SyncLayers();
+  IESaveLayerFile(stream, layers_, imageFormat);
+}
+
+bool TImageryView::LoadLayersFromStream(TStream& stream) {
+  SyncLayers();
+  // Read whole first: a damaged file leaves the layers as they were.
+  std::vector<std::unique_ptr<TIELayer>> loaded;
+  if (!IELoadLayerFile(stream, loaded, layers_.front())) return false;
+  while (GetLayerCount() > 1) {
+    delete layers_.back();
+    layers_.pop_back();
+  }
+  // Layer 0 keeps its bitmap object (others may hold it) and takes the pixels.
+  TIELayer& background = *layers_.front();
+  background.AssignProperties(*loaded.front());
+  background.ScreenBox = RECT{};
+  loaded.front()->Bitmap->TransferTo(*background.Bitmap);
+  background.FreeMaskedAlphaCache();
+  for (size_t i = 1; i < loaded.size(); ++i) {
+    loaded[i]->Owner = this;
+    layers_.push_back(loaded[i].release());
+  }
+  currentLayerIndex_ = -1;
+  ieBitmap_ = background.Bitmap;
+  SetCurrentLayer(GetLayerCount() - 1);
+  if (HasIO()) {
+    TIOParamsVals& params = GetIO()->Params();
+    params.WIDTH = params.ORIGINALWIDTH = background.Bitmap->GetWidth();
+    params.HEIGHT = params.ORIGINALHEIGHT = background.Bitmap->GetHeight();
+  }
+  Update();
+  return true;
+}
+
+void TImageryView::SaveLayersToFile(const std::string& fileName, int32_t imageFormat) {
+  TFileStream file(fileName, fmCreate);
+  SaveLayersToStream(file, imageFormat);
+}
+
+bool TImageryView::LoadLayersFromFile(const std::string& fileName) {
+  TFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
+  return LoadLayersFromStream(file);
 }

@@ -5,11 +5,13 @@
 // Sections: creation | properties | copies | record
 #include "imaging/view/imageryview_layers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_containers.h"
 #include "imaging/view/imageryview_streamio.h"
 #include "platform/rtl/exceptions.h"
@@ -94,6 +96,18 @@ void TIELayer::SetAngle(double angle) {
   angle_ = whole && std::fmod(angle, 360.0) == 0 ? 0 : angle;
 }
 
+POINT IERotateLayerCorners(const TIELayer& layer, int32_t w, int32_t h, std::array<POINT, 4>& corners) {
+  corners = {POINT{0, 0}, POINT{w, 0}, POINT{w, h}, POINT{0, h}};
+  IERotatePoints(corners.data(), 3, static_cast<int32_t>(std::trunc(w * layer.RotateCenterX)),
+                 static_cast<int32_t>(std::trunc(h * layer.RotateCenterY)), layer.Angle());
+  POINT least = corners[0];
+  for (const POINT& p : corners) {
+    least.x = std::min(least.x, p.x);
+    least.y = std::min(least.y, p.y);
+  }
+  return least;
+}
+
 int32_t TIELayer::GetWidth() { return Width != 0 ? Width : Bitmap->GetWidth(); }
 
 int32_t TIELayer::GetHeight() { return Height != 0 ? Height : Bitmap->GetHeight(); }
@@ -174,6 +188,7 @@ void TIELayer::SwapWith(TIELayer& other) {
   std::swap(OwnsBitmap, other.OwnsBitmap);
   std::swap(Guid, other.Guid);
   std::swap(EdgeSoftening, other.EdgeSoftening);
+  FollowSwappedBitmap(other);
 }
 
 // ---- record --------------------------------------------------------------------------------------
@@ -303,6 +318,7 @@ bool TIELayer::LoadFromStream(TStream& stream) {
     scratch.Guid = ReadGuid(stream);
     scratch.Width = IEReadLE<int32_t>(stream);
     scratch.Height = IEReadLE<int32_t>(stream);
+    if (scratch.Width < 0 || scratch.Height < 0) return false;
     scratch.Visible = IEReadBool(stream);
     scratch.ShowBox = IEReadBool(stream);
     scratch.Selectable = IEReadBool(stream);

@@ -20,6 +20,9 @@
 #include "platform/win/wintypes.h"
 
 class TImageryView;
+// How the compositor maps background pixels and places a layer (imageryview_compose.cpp).
+struct TIELayerMapping;
+struct TIELayerPlacement;
 class TStream;
 
 // ---- enumerations ---------------------------------------------------------------------
@@ -130,7 +133,14 @@ public:
 private:
   double angle_ = 0;
   void FreeBitmap();
+  // After a swap: the owner's current bitmap follows the pixels to this layer.
+  void FollowSwappedBitmap(TIELayer& other);
 };
+
+// The corners (0,0), (w,0), (w,h), (0,h) turned by the layer's angle about
+// its rotation centre (fractions of w and h, truncated); returns the
+// smallest x and y of the four.
+POINT IERotateLayerCorners(const TIELayer& layer, int32_t w, int32_t h, std::array<POINT, 4>& corners);
 
 // A new process-unique identity for a layer.
 GUID IENewLayerGuid();

@@ -74,6 +74,15 @@ TEST_F(HistogramBoxTest, TinyCountsStillShowAndEmptyHistogramsShowOnlyBackground
   box->SetHistogramKind(hkRed | hkBlue);
   box->RenderHistogram(TIEHistogram(256));
   for (int x : {0, 7, 128, 255}) EXPECT_EQ(Pixel(x, 104), kWhite) << x;
+  box->RenderHistogram(TIEHistogram());  // no entries at all
+
+  // A box too small for its labels draws them and no graph.
+  box->SetHistogramKind(hkGray);
+  box->SetLabels({hlVertical, hlHorizontal});
+  box->SetCompBar(true);
+  box->SetBounds(10, 10, 30, 12);
+  box->RenderHistogram(h);
+  EXPECT_EQ(box->Drawing()->Width(), 30);
 }
 
 TEST_F(HistogramBoxTest, ColourBarRunsFromBlackToFullIntensity) {

@@ -126,6 +126,32 @@ TEST_F(ViewComponentsTest, AttachedIOComponentLoadsTheChartPhotoIntoTheView) {
   EXPECT_EQ(view->ExtentX(), 200);
 }
 
+// In asynchronous mode the load runs on a worker, which reaches the view
+// only through posted messages: the view updates, reports progress and the
+// end of the work on its own thread.
+TEST_F(ViewComponentsTest, WorkerThreadLoadReachesTheViewThroughItsMessages) {
+  const std::string crop = std::string(VESK_SOURCE_DIR) + "/tests/fixtures/charts/colorchecker24-handheld-crop.tif";
+  std::vector<int32_t> progress;
+  int finished = 0;
+  TObject* finishedBy = nullptr;
+  view->SetOnProgress([&](TObject*, int32_t percent) { progress.push_back(percent); });
+  view->SetOnFinishWork([&](TObject* sender) {
+    ++finished;
+    finishedBy = sender;
+  });
+  TImageryIO* io = view->GetIO();
+  io->AsyncMode = true;
+  io->LoadFromFile(crop);
+  io->WaitForWorkers(false);
+  Pump();
+  EXPECT_EQ(finished, 1);
+  EXPECT_EQ(finishedBy, view);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_EQ(view->ImageWidth(), 340);
+  EXPECT_EQ(view->ImageHeight(), 240);
+}
+
 TEST_F(ViewComponentsTest, ProcessingComponentWorksOnTheViewsBitmap) {
   MakeImage(40, 30, [](int32_t, int32_t) { return TRGB{10, 20, 30}; });
   TImageryProc* proc = view->GetProc();
@@ -178,6 +204,27 @@ TEST_F(ViewComponentsTest, AssignImageCopiesBitmapsAndKeepsOneBitImages) {
   view->SetBackground(RGB(9, 8, 7));
   view->AssignImage(nullptr);
   EXPECT_EQ(view->GetIEBitmap()->GetPixel24(0, 0), (TRGB{7, 8, 9}));
+}
+
+TEST_F(ViewComponentsTest, AssigningAViewCopiesItsLayersAndItsCurrentLayer) {
+  auto* source = Add<TImageryView>(form, "Source", {220, 10, 320, 110});
+  source->GetIEBitmap()->Allocate(30, 20, ie24RGB);
+  source->GetIEBitmap()->Fill(static_cast<double>(RGB(200, 0, 0)));
+  source->SetDpi(150, 75);
+  source->AddLayer(10, 8, ie24RGB, 4, 5);
+  source->GetIEBitmap()->Fill(static_cast<double>(RGB(0, 200, 0)));
+  source->AddLayer(6, 6, ie24RGB, 1, 2);
+  source->SetCurrentLayer(1);
+  view->AssignImage(source);
+  ASSERT_EQ(view->GetLayerCount(), 3);
+  EXPECT_EQ(view->CurrentLayerIndex(), 1);
+  EXPECT_EQ(view->GetIEBitmap(), view->GetLayer(1)->Bitmap);
+  EXPECT_EQ(view->GetLayer(1)->PosX, 4);
+  EXPECT_EQ(view->GetLayer(2)->Bitmap->GetWidth(), 6);
+  EXPECT_EQ(view->GetLayer(0)->Bitmap->GetPixel24(29, 19), (TRGB{0, 0, 200}));
+  EXPECT_EQ(view->GetIEBitmap()->GetPixel24(0, 0), (TRGB{0, 200, 0}));
+  EXPECT_EQ(view->DpiX(), 150);
+  EXPECT_EQ(view->DpiY(), 75);
 }
 
 TEST_F(ViewComponentsTest, PlayingASingleImageStartsNoTimer) {

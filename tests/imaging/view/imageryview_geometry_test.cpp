@@ -70,6 +70,39 @@ TEST_F(ViewGeometryTest, BlankViewIsEmptyAndKeepsZoom100UnderAutoFit) {
   EXPECT_DOUBLE_EQ(view->Zoom(), 100);
 }
 
+// Blank: an image of the control's size whose first pixel is the background.
+TEST_F(ViewGeometryTest, BlankDependsOnSizeFirstPixelAndImageChanges) {
+  view->SetBackground(RGB(10, 20, 30));
+  struct {
+    const char* name;
+    int32_t width, height;
+    TRGB first;
+    bool blank;
+  } cases[] = {{"control's size, background pixel", 200, 150, TRGB{30, 20, 10}, true},
+               {"control's size, other pixel", 200, 150, TRGB{31, 20, 10}, false},
+               {"other size", 199, 150, TRGB{30, 20, 10}, false},
+               {"one row", 50, 1, TRGB{0, 0, 0}, true}};
+  for (auto c : cases) {
+    SCOPED_TRACE(c.name);
+    MakeImage(c.width, c.height, [&](int32_t x, int32_t y) { return x == 0 && y == 0 ? c.first : TRGB{}; });
+    EXPECT_EQ(view->IsBlank(), c.blank);
+  }
+  view->ImageChange();  // content changed by a component: never blank
+  EXPECT_FALSE(view->IsBlank());
+  view->Blank();
+  EXPECT_TRUE(view->IsBlank());
+}
+
+TEST_F(ViewGeometryTest, UnneededScrollBarIsHiddenOrShownDisabled) {
+  MakeImage(1000, 100, Grey);  // wider than the view, not higher
+  const LONG_PTR style = GetWindowLong(view->Handle(), GWL_STYLE);
+  EXPECT_NE(style & WS_HSCROLL, 0);
+  EXPECT_EQ(style & WS_VSCROLL, 0);
+  view->ShowDisabledBars = true;
+  view->Update();
+  EXPECT_NE(GetWindowLong(view->Handle(), GWL_STYLE) & WS_VSCROLL, 0);
+}
+
 TEST_F(ViewGeometryTest, SmallImageIsPlacedByCenter) {
   PlainArea();
   MakeImage(101, 51, Grey);
@@ -191,6 +224,25 @@ TEST_F(ViewGeometryTest, MappingMatchesTheDocumentedSmallCases) {
   view->SetZoom(50);
   view->SetViewXY(0, 0);
   EXPECT_EQ(view->ClientToBitmapX(1), 2);
+}
+
+TEST_F(ViewGeometryTest, ZoomAtKeepsThePointUnderTheCursorOrCentresIt) {
+  PlainAreaTopLeft();
+  MakeImage(400, 300, Grey);
+  view->SetViewXY(0, 0);
+  const int32_t bx = view->ClientToBitmapX(60), by = view->ClientToBitmapY(40);
+  view->ZoomAt(60, 40, false, 300);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 300);
+  // The origin is placed one bitmap pixel on: the point or its right neighbour.
+  EXPECT_GE(view->ClientToBitmapX(60), bx);
+  EXPECT_LE(view->ClientToBitmapX(60), bx + 1);
+  EXPECT_GE(view->ClientToBitmapY(40), by);
+  EXPECT_LE(view->ClientToBitmapY(40), by + 1);
+  view->ZoomAt(60, 40, true, 400);
+  const int32_t centreX = view->ClientToBitmapX(view->GetViewWidth() / 2);
+  const int32_t centreY = view->ClientToBitmapY(view->GetViewHeight() / 2);
+  EXPECT_NEAR(centreX, bx, 1);
+  EXPECT_NEAR(centreY, by, 1);
 }
 
 TEST_F(ViewGeometryTest, ScrollBarsCoverTheRangeAndScrollCommandsMoveTheOrigin) {

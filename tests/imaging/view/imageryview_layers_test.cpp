@@ -226,6 +226,7 @@ TEST_F(LayerTest, DamagedRecordFieldsAreRefused) {
       {"negative user data length", 94, -1, 4},
       {"user data beyond the end", 94, 0x7FFFFFF0, 4},
       {"unknown filter", 98, 200, 1},
+      {"negative display width", 20, -3, 4},
       {"negative name length", 100, -5, 4},
       {"name beyond the end", 100, 0x10000000, 4},
       {"pixels flag without pixels", record.size() - 1 - static_cast<size_t>(source->Bitmap->RawSize()), 0, 1},

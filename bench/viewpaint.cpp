@@ -1,0 +1,174 @@
+// Painting a 24-megapixel photo fit-to-window into a 1920 x 1080 back buffer
+// against pixman, on one core (the library's core count is set to 1; pixman
+// runs on the calling thread).
+//
+// Nearest: the view's renderer without a filter against pixman's NEAREST
+// filter. Smooth: the view's bilinear filter (an area average when it
+// shrinks) against pixman's separable box convolution at the same scale
+// (box kernel, box sampling, subsample 1). Both work on 24-bit
+// blue-green-red pixels, pixman's r8g8b8 (the same bytes); pixman's own
+// 32-bit x8r8g8b8 paths run beside them for reference. ViewRepaint is the
+// whole composition the view's paint does (background and the image).
+#include <benchmark/benchmark.h>
+
+#include <pixman.h>
+
+#include <cstdint>
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "imaging/core/iesettings.h"
+#include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/view/imageryview.h"
+
+namespace {
+
+constexpr int32_t kPhotoW = 6000, kPhotoH = 4000;  // 24 megapixels
+constexpr int32_t kBufferW = 1920, kBufferH = 1080;
+// Fit to the window: the height decides.
+constexpr int32_t kDestH = kBufferH, kDestW = kPhotoW * kBufferH / kPhotoH;  // 1620
+constexpr int32_t kDestX = (kBufferW - kDestW) / 2;
+
+void OneCore() { IEGetGlobalSettings()->CoreCount = 1; }
+
+// A photo-like picture: gradients and noise, rows of blue, green, red.
+TIEBitmap& Photo() {
+  static TIEBitmap* photo = [] {
+    auto* bitmap = new TIEBitmap(kPhotoW, kPhotoH, ie24RGB);
+    std::mt19937 random(7);
+    for (int32_t y = 0; y < kPhotoH; ++y) {
+      uint8_t* row = bitmap->GetScanline(y);
+      for (int32_t x = 0; x < kPhotoW; ++x) {
+        const int32_t noise = static_cast<int32_t>(random() % 24);
+        row[x * 3] = static_cast<uint8_t>((x * 255 / kPhotoW + noise) & 255);
+        row[x * 3 + 1] = static_cast<uint8_t>((y * 255 / kPhotoH + noise) & 255);
+        row[x * 3 + 2] = static_cast<uint8_t>(((x + y) / 32 + noise) & 255);
+      }
+    }
+    return bitmap;
+  }();
+  return *photo;
+}
+
+void Ours(benchmark::State& state, TResampleFilter filter) {
+  OneCore();
+  TIEBitmap& photo = Photo();
+  TIEBitmap buffer(kBufferW, kBufferH, ie24RGB);
+  for (auto _ : state) {
+    photo.RenderToTIEBitmapEx(buffer, nullptr, nullptr, nullptr, nullptr, kDestX, 0, kDestW, kDestH, 0, 0, kPhotoW,
+                              kPhotoH, false, false, 255, filter, true, 0, 1.0);
+    benchmark::DoNotOptimize(buffer.GetScanline(kBufferH / 2));
+  }
+}
+
+// ---- pixman ----------------------------------------------------------------------------------
+
+// The photo as a pixman image of the given format (24-bit: the same bytes).
+pixman_image_t* PixmanPhoto(pixman_format_code_t format) {
+  TIEBitmap& photo = Photo();
+  if (format == PIXMAN_r8g8b8) {
+    // Contiguous top-down rows with the library's 4-byte row alignment.
+    static std::vector<uint8_t> bytes;
+    const int32_t stride = photo.GetRowLength();
+    if (bytes.empty()) {
+      bytes.resize(static_cast<size_t>(stride) * kPhotoH);
+      for (int32_t y = 0; y < kPhotoH; ++y)
+        std::copy_n(photo.GetScanline(y), stride, bytes.data() + static_cast<size_t>(stride) * y);
+    }
+    return pixman_image_create_bits(format, kPhotoW, kPhotoH, reinterpret_cast<uint32_t*>(bytes.data()), stride);
+  }
+  static std::vector<uint32_t> pixels;
+  if (pixels.empty()) {
+    pixels.resize(static_cast<size_t>(kPhotoW) * kPhotoH);
+    for (int32_t y = 0; y < kPhotoH; ++y) {
+      const uint8_t* row = photo.GetScanline(y);
+      for (int32_t x = 0; x < kPhotoW; ++x)
+        pixels[static_cast<size_t>(y) * kPhotoW + x] =
+            0xFF000000u | uint32_t{row[x * 3 + 2]} << 16 | uint32_t{row[x * 3 + 1]} << 8 | row[x * 3];
+    }
+  }
+  return pixman_image_create_bits(format, kPhotoW, kPhotoH, pixels.data(), kPhotoW * 4);
+}
+
+void Pixman(benchmark::State& state, pixman_format_code_t format, bool smooth) {
+  pixman_image_t* source = PixmanPhoto(format);
+  const int32_t bytesPerPixel = format == PIXMAN_r8g8b8 ? 3 : 4;
+  const int32_t stride = (kBufferW * bytesPerPixel + 3) / 4 * 4;
+  std::vector<uint32_t> target(static_cast<size_t>(stride / 4) * kBufferH);
+  pixman_image_t* dest = pixman_image_create_bits(format, kBufferW, kBufferH, target.data(), stride);
+  const double scale = static_cast<double>(kPhotoH) / kDestH;
+  pixman_transform_t transform;
+  pixman_transform_init_scale(&transform, pixman_double_to_fixed(scale), pixman_double_to_fixed(scale));
+  pixman_image_set_transform(source, &transform);
+  int nParams = 0;
+  pixman_fixed_t* params = nullptr;
+  if (smooth) {
+    params = pixman_filter_create_separable_convolution(
+        &nParams, pixman_double_to_fixed(scale), pixman_double_to_fixed(scale), PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX,
+        PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX, 1, 1);
+    pixman_image_set_filter(source, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, nParams);
+  } else {
+    pixman_image_set_filter(source, PIXMAN_FILTER_NEAREST, nullptr, 0);
+  }
+  for (auto _ : state) {
+    pixman_image_composite32(PIXMAN_OP_SRC, source, nullptr, dest, 0, 0, 0, 0, kDestX, 0, kDestW, kDestH);
+    benchmark::DoNotOptimize(target.data());
+  }
+  free(params);
+  pixman_image_unref(dest);
+  pixman_image_unref(source);
+}
+
+void BM_OursNearest(benchmark::State& state) { Ours(state, rfNone); }
+void BM_PixmanNearest24(benchmark::State& state) { Pixman(state, PIXMAN_r8g8b8, false); }
+void BM_PixmanNearest32(benchmark::State& state) { Pixman(state, PIXMAN_x8r8g8b8, false); }
+void BM_OursBilinear(benchmark::State& state) { Ours(state, rfBilinear); }
+void BM_OursFastLinear(benchmark::State& state) { Ours(state, rfFastLinear); }
+void BM_PixmanBox24(benchmark::State& state) { Pixman(state, PIXMAN_r8g8b8, true); }
+void BM_PixmanBox32(benchmark::State& state) { Pixman(state, PIXMAN_x8r8g8b8, true); }
+
+// The view's whole composition of a fit-to-window repaint (no window copy).
+void BM_ViewRepaint(benchmark::State& state) {
+  OneCore();
+  setenv("PLATFORM_DISPLAY", "headless", 0);
+  TImageryView view(nullptr);
+  view.FixedViewSize = true;
+  view.SetBounds(0, 0, kBufferW, kBufferH);
+  view.GetIEBitmap()->Assign(&Photo());
+  view.SetZoom(100.0 * kBufferH / kPhotoH);
+  view.UpdateImageExtent();
+  TIEBitmap buffer;
+  buffer.SetLocation(ieTBitmap);
+  buffer.Allocate(kBufferW, kBufferH, ie24RGB);
+  for (auto _ : state) {
+    view.DrawLayers(buffer, nullptr, true, false, nullptr);
+    benchmark::DoNotOptimize(buffer.GetScanline(kBufferH / 2));
+  }
+}
+
+// The background painter alone over the whole buffer (solid style).
+void BM_Background(benchmark::State& state) {
+  TIEBitmap buffer;
+  buffer.SetLocation(ieTBitmap);
+  buffer.Allocate(kBufferW, kBufferH, ie24RGB);
+  for (auto _ : state) {
+    IEDrawBackground(TComponentState(), buffer.GetTBitmapCanvas(), buffer.GetTBitmap(), iebsSolid, clBtnFace, 0, 0,
+                     kBufferW, kBufferH, kDestX, 0, kDestX + kDestW, kDestH, 16, bsSolid, clBlue, nullptr,
+                     iewoNormal);
+    benchmark::DoNotOptimize(buffer.GetScanline(kBufferH / 2));
+  }
+}
+
+BENCHMARK(BM_Background)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OursNearest)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PixmanNearest24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PixmanNearest32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OursBilinear)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OursFastLinear)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PixmanBox24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PixmanBox32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewRepaint)->Unit(benchmark::kMillisecond);
+
+}  // namespace
