@@ -32,6 +32,7 @@
 #include "ui/controls/advcombo.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/advofficebuttons.h"
+#include "ui/controls/advpanel.h"
 #include "ui/controls/advsmoothpanel.h"
 #include "ui/controls/advspin.h"
 #include "ui/controls/dblucomb.h"
@@ -140,6 +141,20 @@ TEST(ProgramStartUp, FirstRunShowsTheDefaults) {
   EXPECT_EQ(Form1->ClientWidth(), 727);
   EXPECT_EQ(Form1->ClientHeight(), 414);
   EXPECT_TRUE(fs::is_directory(program.t / "config/vesk"));
+  // The button row: left to right as listed, Tab from Create to Exit and back along the row.
+  std::vector<std::string> leftToRight, tabOrder;
+  std::vector<TControl*> buttons;
+  for (int32_t i = 0; i < Form1->Panel_Bottom->ControlCount(); ++i)
+    buttons.push_back(Form1->Panel_Bottom->Controls(i));
+  std::sort(buttons.begin(), buttons.end(), [](TControl* a, TControl* b) { return a->Left() < b->Left(); });
+  for (TControl* b : buttons) leftToRight.push_back(b->Name());
+  EXPECT_EQ(leftToRight, (std::vector<std::string>{"CreateBtn", "LangBtn", "HelpBtn", "AboutBtn", "ArgyllBtn",
+                                                   "UpgBtn", "ExitBtn"}));
+  std::vector<TWinControl*> tabList;
+  Form1->Panel_Bottom->GetTabOrderList(tabList);
+  for (TWinControl* c : tabList) tabOrder.push_back(c->Name());
+  EXPECT_EQ(tabOrder, (std::vector<std::string>{"CreateBtn", "ExitBtn", "UpgBtn", "ArgyllBtn", "AboutBtn", "HelpBtn",
+                                                "LangBtn"}));
 }
 
 // ---- languages ---------------------------------------------------------------------------
