@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "imaging/core/ruduvazez.h"
 #include "imaging/view/imageryview.h"
 #include "platform/win/user_scroll.h"
 
@@ -244,9 +245,9 @@ void TImageryView::SetViewAxes(int32_t x, int32_t y, bool horizontal, bool verti
   if (sel_.Exists) DrawSelectionOutlines(this, false);
   if (!HandleAllocated()) return;
   if (scrollBars_ == ssHorizontal || scrollBars_ == ssBoth)
-    SetScrollPos(Handle(), SB_HORZ, Trunc(viewX_ / hScrollRatio_), TRUE);
+    IESetScrollPos(Handle(), SB_HORZ, Trunc(viewX_ / hScrollRatio_), flatScrollBars_, true);
   if (scrollBars_ == ssVertical || scrollBars_ == ssBoth)
-    SetScrollPos(Handle(), SB_VERT, Trunc(viewY_ / vScrollRatio_), TRUE);
+    IESetScrollPos(Handle(), SB_VERT, Trunc(viewY_ / vScrollRatio_), flatScrollBars_, true);
 }
 
 void TImageryView::SetViewXY(int32_t x, int32_t y) { SetViewAxes(x, y, true, true); }
@@ -262,11 +263,11 @@ void TImageryView::UpdateScrollBars(int32_t maxX, int32_t maxY) {
         SCROLLINFO info;
         info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
         info.nMax = 0;
-        SetScrollInfo(window, bar, &info, TRUE);
-        EnableScrollBar(window, static_cast<UINT>(bar), ESB_DISABLE_BOTH);
+        IESetScrollInfo(window, bar, info, flatScrollBars_, true);
+        IEEnableScrollBar(window, bar, ESB_DISABLE_BOTH, flatScrollBars_);
       } else if (shown) {
         shown = false;
-        ShowScrollBar(window, bar, FALSE);
+        IEShowScrollBar(window, bar, false, flatScrollBars_);
       }
       return;
     }
@@ -278,9 +279,9 @@ void TImageryView::UpdateScrollBars(int32_t maxX, int32_t maxY) {
     info.nMax = 65535;
     info.nPage = static_cast<UINT>(Trunc(view / ratio));
     info.nPos = Trunc(origin / ratio);
-    SetScrollInfo(window, bar, &info, TRUE);
-    EnableScrollBar(window, static_cast<UINT>(bar), ESB_ENABLE_BOTH);
-    ShowScrollBar(window, bar, TRUE);
+    IESetScrollInfo(window, bar, info, flatScrollBars_, true);
+    IEEnableScrollBar(window, bar, ESB_ENABLE_BOTH, flatScrollBars_);
+    IEShowScrollBar(window, bar, true, flatScrollBars_);
   };
   try {
     if (scrollBars_ == ssHorizontal || scrollBars_ == ssBoth)
@@ -302,13 +303,13 @@ void TImageryView::SetScrollBars(TScrollStyle value) {
 void TImageryView::HideHorzScrollBar() {
   if (!hScrollShown_) return;
   hScrollShown_ = false;
-  if (HandleAllocated()) ShowScrollBar(Handle(), SB_HORZ, FALSE);
+  if (HandleAllocated()) IEShowScrollBar(Handle(), SB_HORZ, false, flatScrollBars_);
 }
 
 void TImageryView::HideVertScrollBar() {
   if (!vScrollShown_) return;
   vScrollShown_ = false;
-  if (HandleAllocated()) ShowScrollBar(Handle(), SB_VERT, FALSE);
+  if (HandleAllocated()) IEShowScrollBar(Handle(), SB_VERT, false, flatScrollBars_);
 }
 
 void TImageryView::SetCenter(bool value) {

@@ -86,21 +86,6 @@ void DrawWallPaper(TCanvas* canvas, TPicture* wallPaper, TIEWallPaperStyle style
   }
 }
 
-// Halves every pixel of the drawn area outside the kept rectangle.
-void DimOutsideRect(TIEBitmap& bitmap, const RECT& drawn, const RECT& keep) {
-  const int32_t x1 = std::max<int32_t>(drawn.left, 0), x2 = std::min<int32_t>(drawn.right, bitmap.GetWidth());
-  const int32_t y1 = std::max<int32_t>(drawn.top, 0), y2 = std::min<int32_t>(drawn.bottom, bitmap.GetHeight());
-  for (int32_t y = y1; y < y2; ++y) {
-    auto* row = reinterpret_cast<TRGB*>(bitmap.GetScanline(y));
-    for (int32_t x = x1; x < x2; ++x) {
-      if (x >= keep.left && x < keep.right && y >= keep.top && y < keep.bottom) continue;
-      row[x].r = static_cast<uint8_t>(row[x].r / 2);
-      row[x].g = static_cast<uint8_t>(row[x].g / 2);
-      row[x].b = static_cast<uint8_t>(row[x].b / 2);
-    }
-  }
-}
-
 constexpr TBrushStyle kHatchStyles[] = {bsSolid,     bsHorizontal, bsVertical, bsFDiagonal,
                                         bsBDiagonal, bsCross,      bsDiagCross};
 
@@ -296,7 +281,7 @@ void TImageryView::BlitWithNavigatorDim(const RECT& rect) {
   const TIELayer* layer = GetCurrentLayer();
   const RECT drawn{layer->DrawnRects[0], layer->DrawnRects[1], layer->DrawnRects[0] + layer->DrawnRects[2],
                    layer->DrawnRects[1] + layer->DrawnRects[3]};
-  DimOutsideRect(*dimBuffer_, drawn, sel_.LastDrawnRect);
+  IEDimOutsideRect(dimBuffer_->GetTBitmapCanvas(), drawn, sel_.LastDrawnRect);
   BitBlt(Canvas()->Handle(), rect.left, rect.top, width, height, dimBuffer_->GetTBitmapCanvas()->Handle(), rect.left,
          rect.top, SRCCOPY);
 }

@@ -2,6 +2,7 @@
 // selection aspect switch and the version stamp.
 #include <vector>
 
+#include "platform/forms/properties.h"
 #include "platform/rtl/streams.h"
 #include "tests/imaging/view/view_test_support.h"
 
@@ -108,6 +109,25 @@ TEST_F(ViewServicesTest, VersionStampSitsInTheBottomRightCorner) {
   view->InvalidateBackBuffer();
   EXPECT_EQ(Probe(198, 148), RGB(255, 255, 255));  // the stamp's white ground
   EXPECT_EQ(Probe(5, 5), RGB(90, 90, 90));
+}
+
+// Form descriptions and language files set the view's properties by name.
+TEST_F(ViewServicesTest, PublishedPropertiesAreReachedByName) {
+  const std::pair<const char*, const char*> settings[] = {
+      {"AutoFit", "True"},           {"BackgroundStyle", "iebsChessboard"},  {"ZoomFilter", "rfBilinear"},
+      {"ScrollBars", "ssVertical"},  {"MouseInteract", "[miZoom,miSelect]"}, {"Center", "False"},
+      {"SelectionBase", "iesbBitmap"}, {"WallPaperStyle", "iewoTile"},       {"Background", "clBlack"}};
+  for (const auto& [name, value] : settings) {
+    SCOPED_TRACE(name);
+    SetPropText(*view, name, value);
+    EXPECT_EQ(GetPropText(*view, name), value);
+  }
+  EXPECT_TRUE(view->AutoFit());
+  EXPECT_EQ(view->BackgroundStyle(), iebsChessboard);
+  EXPECT_EQ(view->ScrollBars(), ssVertical);
+  // The version reads the library's and ignores writes.
+  SetPropText(*view, "ImageryVersion", "1.0");
+  EXPECT_EQ(GetPropText(*view, "ImageryVersion"), "6.0.0");
 }
 
 }  // namespace

@@ -239,6 +239,14 @@ TEST_F(MouseTest, TheNavigatorFollowsAndScrollsTheMainView) {
   EXPECT_EQ(view->Navigator(), nullptr);
   view->SetViewXY(0, 0);
   view->SetZoom(200);
+
+  // Without option 4 the navigator shows the main view's own bitmap, until it is released.
+  auto* second = Add<TImageryView>(form, "Second", {220, 10, 320, 90});
+  view->SetNavigator(second, 0);
+  EXPECT_EQ(second->GetIEBitmap(), view->GetIEBitmap());
+  view->SetNavigator(nullptr, 0);
+  EXPECT_FALSE(second->IsNavigator());
+  EXPECT_NE(second->GetIEBitmap(), view->GetIEBitmap());
 }
 
 TEST_F(MouseTest, ZoomSelectionLassoAndMovingScroll) {

@@ -204,8 +204,23 @@ TEST_F(SelectionTest, TheOutlineMarchesOnTheTimer) {
   EXPECT_EQ(Probe(kOriginX + 20, kOriginY + 20), RGB(20, 20, 7)) << "the image inside stays";
   EXPECT_EQ(Probe(kOriginX + 20, kOriginY + 35), RGB(20, 35, 7)) << "and outside";
   const TIESelectionPolygon* polygon = view->MainSelectionPolygon();
+  int edges = 0;
+  view->OnDrawPolygon = [&](TObject*, int32_t index, int32_t, TCanvas*, int32_t, int32_t) {
+    EXPECT_EQ(index, 0);
+    ++edges;
+  };
   const int32_t before = view->SelectionState().AnimationCounter;
   Advance(500);
   EXPECT_GE(view->SelectionState().AnimationCounter, before + 2) << "the 210 ms timer moves the dashes";
   EXPECT_TRUE(polygon->Visible);
+  EXPECT_EQ(edges, 0) << "a finished selection is drawn as the mask's outline";
+
+  view->SetMouseInteract({miSelectPolygon});
+  ClickAt(kOriginX + 60, kOriginY + 10);
+  ClickAt(kOriginX + 90, kOriginY + 10);
+  ClickAt(kOriginX + 90, kOriginY + 60);
+  edges = 0;
+  view->Invalidate();
+  view->PaintNow();
+  EXPECT_EQ(edges, 2) << "the edges of a polygon in progress, the last one left open";
 }
