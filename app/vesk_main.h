@@ -208,3 +208,125 @@ private:
   TProfileOptions options_;
   std::string savedProfileName_;
 };
+
+// ---- the main window ----------------------------------------------------------------
+
+#include "platform/forms/comctrls.h"
+#include "platform/forms/dialogs.h"
+#include "platform/forms/extctrls.h"
+#include "platform/forms/forms.h"
+#include "platform/forms/menus.h"
+#include "platform/forms/stdctrls.h"
+#include "app/vesk_main_settings.h"
+
+class TAdvSmoothPanel;
+class TAdvPanel;
+class TAdvGlassButton;
+class TAdvOfficeCheckBox;
+class TAdvSpinEdit;
+class TAdvComboBox;
+class TDBLUEdit;
+class TlocController;
+class TImageryView;
+
+// Colours of the choice marks: a button's outer border while its choice is
+// in force, and otherwise.
+constexpr TColor ChoiceMarkOn = static_cast<TColor>(255);
+constexpr TColor ChoiceMarkOff = static_cast<TColor>(16777215);
+
+// The program's title before a language gives the window's caption.
+inline constexpr char ApplicationTitleText[] = "VeSk - Tundrel";
+
+// The main window: the photo, the reference, the corrections and the
+// profile's text and options in eight numbered groups, and the button row.
+class TForm1 : public TForm, private IProfileDialogs {
+public:
+  explicit TForm1(TComponent* owner);
+  ~TForm1() override;
+
+  // Components, as the form description makes them (names as in the
+  // language files).
+  TAdvSmoothPanel *Target_Panel = nullptr, *Profile_Panel = nullptr;
+  TAdvSmoothPanel *Panel_1 = nullptr, *Panel_2 = nullptr, *Panel_3 = nullptr, *Panel_4 = nullptr,
+                  *Panel_5 = nullptr, *Panel_6 = nullptr, *Panel_7 = nullptr, *Panel_8 = nullptr;
+  TLabel *ImgLabel = nullptr, *RefLabel = nullptr, *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr,
+         *Label4 = nullptr, *Label5 = nullptr, *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr;
+  TAdvGlassButton *TargetBtn = nullptr, *genBtn = nullptr, *refBtn = nullptr;
+  TAdvGlassButton *infoBtn_1 = nullptr, *infoBtn_2 = nullptr, *infoBtn_3 = nullptr, *infoBtn_4 = nullptr,
+                  *infoBtn_5 = nullptr, *infoBtn_6 = nullptr, *infoBtn_7 = nullptr, *infoBtn_8 = nullptr;
+  TAdvPanel* AdvPanel1 = nullptr;
+  TImageryView* image1 = nullptr;
+  TProgressBar* prog1 = nullptr;
+  TAdvOfficeCheckBox* perspectiveBox = nullptr;
+  TAdvSpinEdit *GammaSpin = nullptr, *WP_spin = nullptr, *dark_spin = nullptr;
+  TAdvComboBox *typeList = nullptr, *algList = nullptr, *intent_list = nullptr, *qualList = nullptr;
+  TImage* Image2 = nullptr;
+  TDBLUEdit *scanner_edit = nullptr, *model_edit = nullptr, *descr_edit = nullptr, *copy_edit = nullptr;
+  TAdvPanel* Panel_Bottom = nullptr;
+  TAdvGlassButton *CreateBtn = nullptr, *LangBtn = nullptr, *HelpBtn = nullptr, *AboutBtn = nullptr,
+                  *ArgyllBtn = nullptr, *UpgBtn = nullptr, *ExitBtn = nullptr;
+  TSaveDialog* SaveDialog1 = nullptr;
+  TOpenDialog* OpenDialog1 = nullptr;
+  TOpenDialog* OpenDialog2 = nullptr;
+  TPopupMenu* pumLanguages = nullptr;
+  TlocController* loc_lang = nullptr;
+
+  // The unit's state.
+  std::string ProgramFolder, WorkFolder, AppDataFolder, HelpFileName, ImageFileName, ReferenceFileName,
+      ChartFileName, TargetFolder, ReferenceFolder, ColorFolder, LanguageSetting;
+  int32_t QualitySetting = 2;
+  std::string SavedProfileName;
+
+  // Event handlers.
+  void FormCreate(TObject* sender);
+  void FormActivate(TObject* sender);
+  void FormClose(TObject* sender, TCloseAction& action);
+  void ExitBtnClick(TObject* sender);
+  void loc_langLanguageChanged(TObject* sender);
+  void ApplyLanguage(TObject* sender);
+  void TargetBtnClick(TObject* sender);
+  void OpenImg(const std::string& fileName);
+  void image1Progress(TObject* sender, int32_t per);
+  void typeListDropUp(TObject* sender);
+  void WP_spinExit(TObject* sender);
+  void WP_spinKeyUp(TObject* sender, WORD& key, TShiftState shift);
+  void dark_spinExit(TObject* sender);
+  void dark_spinKeyUp(TObject* sender, WORD& key, TShiftState shift);
+  void CreateBtnClick(TObject* sender);
+  void RefBtnClick(TObject* sender);
+  void infoBtnClick(TObject* sender);
+  void LangBtnClick(TObject* sender);
+  void pumLanguagesClick(TObject* sender);
+
+  // The window's choices as the Create Profile button takes them.
+  TProfileChoices CollectChoices() const;
+  // How often the language handler ran (either of its two entries).
+  int32_t LanguageHandlerRuns() const { return languageHandlerRuns_; }
+
+private:
+  void BuildComponents();
+  void BuildTargetPanel();
+  void BuildProfilePanel();
+  void BuildButtonRow();
+  void ReadSettingsFile();
+  TVeskSettings CurrentSettings() const;
+  void BuildLanguageMenu();
+  void ChooseFinalLanguage();
+  void RunLanguageHandler();
+  void BlankView();
+  int32_t PhotoHeight() const;
+  void MarkTweak(TAdvSpinEdit* spin);
+  // Shows the range message and resets the spin edit when its value is out of range.
+  void CheckTweak(TAdvSpinEdit* spin, bool (TProfileCreator::*outOfRange)(double));
+  TProfileMessages LocalisedMessages() const;
+  TProfileFolders ProfileFolders() const;
+
+  // How the profile request shows its messages and the save dialog.
+  int32_t ShowProfileMessage(const std::string& text, const std::string& title, TProfileMessageKind kind) override;
+  bool ExecuteSaveDialog(const TProfileSaveDialog& dialog, std::string& fileName) override;
+
+  int32_t languageHandlerRuns_ = 0;
+  bool languageHooked_ = false;
+};
+
+extern TForm1* Form1;

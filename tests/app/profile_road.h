@@ -3,8 +3,13 @@
 // work folders, with TMPDIR and XDG_DATA_HOME pointed inside it).
 #pragma once
 
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <ostream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -61,3 +66,31 @@ struct ProfileRoad {
   TProfileFolders folders;
   TProfileChoices choices;
 };
+
+// ---- the real toolkit -----------------------------------------------------------------
+
+// An environment variable's value, or the fallback when it is unset or empty.
+inline std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : fallback;
+}
+
+// Runs a command line of the shell's and returns what it printed.
+inline std::string CommandOutput(const std::string& command) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+  std::string text;
+  std::array<char, 4096> buffer;
+  size_t count;
+  while (pipe && (count = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0) text.append(buffer.data(), count);
+  return text;
+}
+
+// profcheck's average error of a profile against the patch values it was
+// made from; -1 when profcheck reports none (its report in `report`).
+inline double ProfcheckAverage(const std::string& programFolder, const std::string& ti3, const std::string& profile,
+                               std::string& report) {
+  report = CommandOutput("'" + programFolder + "argyll/bin/profcheck' '" + ti3 + "' '" + profile + "' 2>&1");
+  std::smatch match;
+  if (!std::regex_search(report, match, std::regex(R"(avg[.a-z ]*=\s*([0-9.]+))"))) return -1;
+  return std::stod(match[1]);
+}

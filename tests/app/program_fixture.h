@@ -1,0 +1,48 @@
+// A program run for tests: the program started headless in a folder of its
+// own (settings, temporary and data folders inside it) under a given user
+// locale, and stopped again, windows and units, however the test ends.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "app/vesk_program.h"
+#include "platform/display/headless.h"
+#include "platform/forms/dialogs.h"
+#include "platform/forms/forms.h"
+#include "platform/win/locale.h"
+#include "tests/services/test_folder.h"
+
+class Program {
+public:
+  explicit Program(const std::string& locale, const std::string& settings = "")
+      : locale_(locale), config_("XDG_CONFIG_HOME", t / "config"), tmp_("TMPDIR", t / "tmp"),
+        data_("XDG_DATA_HOME", t / "data") {
+    display::SetActiveBackend(display::CreateHeadlessBackend());
+    ClearDialogScript();
+    std::filesystem::create_directories(t / "tmp");
+    if (!settings.empty()) WriteBelow(t, "config/vesk/vesk.ini", settings);
+  }
+  ~Program() { Stop(); }
+
+  void Start() {
+    VeskUnitsInitialize();
+    started_ = true;
+    VeskCreateWindows();
+  }
+  void Stop() {
+    if (!started_) return;
+    VeskFreeWindows();
+    VeskUnitsFinalize();
+    Application->ResetTerminated();
+    started_ = false;
+  }
+  std::string SettingsFile() const { return t / "config/vesk/vesk.ini"; }
+
+  TempFolder t;
+
+private:
+  ScopedUserLocale locale_;
+  ScopedEnv config_, tmp_, data_;
+  bool started_ = false;
+};
