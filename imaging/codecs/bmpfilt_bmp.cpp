@@ -269,7 +269,7 @@ struct TReadState {
 };
 
 void DecodeRows(TReadState& s, const TBmpHeader& h, TRowDecoder& decoder, int64_t dataLength) {
-  const int64_t rowLength = IEBitmapRowLen(h.width, h.bitCount, 32);
+  const int64_t rowLength = RowBytes(h.width, h.bitCount, 32);
   std::vector<uint8_t> row(static_cast<size_t>(rowLength));
   TRowProgress rows(s.progress, h.height);
   for (int32_t k = 0; k < h.height; ++k) {
@@ -277,7 +277,7 @@ void DecodeRows(TReadState& s, const TBmpHeader& h, TRowDecoder& decoder, int64_
     const int64_t got = ReadSome(s.stream, row.data(), std::min<int64_t>(rowLength, std::max<int64_t>(dataLength, 0)));
     dataLength -= got;
     // A short last row still counts when it holds its pixels.
-    if (got < IEBitmapRowLen(h.width, h.bitCount, 8)) {
+    if (got < RowBytes(h.width, h.bitCount, 8)) {
       s.progress.Abort();
       return;
     }
@@ -311,10 +311,10 @@ int64_t PixelDataLength(TReadState& s, const TBmpHeader& h) {
 
 bool AllocationFits(const TBmpHeader& h, TIEPixelFormat format, int64_t dataLength) {
   if (h.compression == 1 || h.compression == 2) {
-    const int64_t pixels = (dataLength + 1024) * kMaxPixelsPerRleByte;
+    const int64_t pixels = std::max<int64_t>(dataLength * kMaxPixelsPerRleByte, kRowSlack);
     return int64_t{h.width} * h.height <= pixels && CanAllocate(h.width, h.height, format, INT64_MAX / 2);
   }
-  const int64_t needed = IEBitmapRowLen(h.width, h.bitCount, 32);
+  const int64_t needed = RowBytes(h.width, h.bitCount, 32);
   return needed <= (dataLength + kRowSlack) / h.height && CanAllocate(h.width, h.height, format, INT64_MAX / 2);
 }
 
@@ -435,7 +435,7 @@ void WritePalette(TWriteState& w, const std::vector<TRGB>& palette) {
 // its output is written instead and the data ends with 00 01.
 template <class MakeRow>
 void WriteRows(TWriteState& w, int32_t width, int32_t height, int32_t bits, bool rle, MakeRow makeRow) {
-  const int64_t rowLength = IEBitmapRowLen(width, bits, 32);
+  const int64_t rowLength = RowBytes(width, bits, 32);
   std::vector<uint8_t> row(static_cast<size_t>(rowLength));
   std::vector<uint8_t> indexes(rle ? static_cast<size_t>(width) : 0);
   std::vector<uint8_t> encoded(rle ? static_cast<size_t>(width) * 2 + 2 : 0);

@@ -169,8 +169,8 @@ void DecodeImage(TIconRead& r, TIconImage& im) {
     r.progress.Abort();
     return;
   }
-  im.colourRow = IEBitmapRowLen(im.width, bits, 32);
-  im.andRow = IEBitmapRowLen(im.width, 1, 32);
+  im.colourRow = RowBytes(im.width, bits, 32);
+  im.andRow = RowBytes(im.width, 1, 32);
   const TIEPixelFormat format = FormatFor(r, im, native);
   if (im.colourRow * im.height > Remaining(r.stream) || !r.bitmap->Allocate(im.width, im.height, format)) {
     r.progress.Abort();
@@ -330,7 +330,7 @@ void IEReadICOStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, 
       return;
     }
     if (StartsWith(stream, kPngSignature, 8)) {
-      IEReadPNGStream(stream, r.bitmap, params, paramsOnly, progress);
+      IEReadPNGStream(stream, r.bitmap, params, paramsOnly || !r.bitmap, progress);
       return;
     }
   }
@@ -395,7 +395,7 @@ void PutColourRows(TSafeWriter& w, TIEBitmap& image, int32_t depth, TIEBitmap* a
     const uint8_t entry[4] = {c.b, c.g, c.r, 0};
     w.Put(entry, 4);
   }
-  const int64_t rowLength = IEBitmapRowLen(width, depth, 32);
+  const int64_t rowLength = RowBytes(width, depth, 32);
   std::vector<uint8_t> row(static_cast<size_t>(rowLength));
   for (int32_t k = 0; k < height; ++k) {
     const int32_t y = height - 1 - k;
@@ -421,7 +421,7 @@ void PutColourRows(TSafeWriter& w, TIEBitmap& image, int32_t depth, TIEBitmap* a
 }
 
 void PutAndRows(TSafeWriter& w, int32_t width, int32_t height, TIEBitmap* alpha) {
-  const int64_t rowLength = IEBitmapRowLen(width, 1, 32);
+  const int64_t rowLength = RowBytes(width, 1, 32);
   std::vector<uint8_t> row(static_cast<size_t>(rowLength));
   for (int32_t k = 0; k < height; ++k) {
     std::fill(row.begin(), row.end(), 0);
@@ -471,7 +471,7 @@ void IEWriteICOStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
     PutLE16(info + 12, 1);
     PutLE16(info + 14, static_cast<uint32_t>(depth));
     if (depth <= 8)
-      PutLE32(info + 20, static_cast<uint32_t>(height * IEBitmapRowLen(width, depth, 32) + width * height / 8));
+      PutLE32(info + 20, static_cast<uint32_t>(height * RowBytes(width, depth, 32) + width * height / 8));
     PutLE32(info + 24, static_cast<uint32_t>(MetresFromDpi(params.DPIX)));
     PutLE32(info + 28, static_cast<uint32_t>(MetresFromDpi(params.DPIY)));
     w.Put(info, kInfoSize);

@@ -85,7 +85,7 @@ void ReadInterleaved(TStream& stream, TIEBitmap& bitmap, const TIOParamsVals& pa
   const TIEPixelFormat format = bitmap.GetPixelFormat();
   const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
   const int64_t rowLength = bitmap.RowLength64();
-  const int64_t dataRow = IEBitmapRowLen(width, bitmap.GetBitCount(), align);
+  const int64_t dataRow = RowBytes(width, bitmap.GetBitCount(), align);
   const bool text = params.BMPRAW_DATAFORMAT != 0;
   TTextSamples samples(stream, params.BMPRAW_DATAFORMAT == 2);
   const int32_t sampleBytes = SampleBytes(format);
@@ -116,7 +116,7 @@ void ReadPlanar(TStream& stream, TIEBitmap& bitmap, TIEProgressRecord& progress,
   const int32_t planes = format == ieCMYK ? 4 : 3;
   const int32_t sampleBytes = SampleBytes(format);
   const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
-  const int64_t planeRow = IEBitmapRowLen(width, sampleBytes * 8, align);
+  const int64_t planeRow = RowBytes(width, sampleBytes * 8, align);
   std::vector<uint8_t> row(static_cast<size_t>(planeRow));
   progress.Report(0);
   for (int32_t k = 0; k < planes; ++k) {

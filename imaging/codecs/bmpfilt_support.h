@@ -31,6 +31,13 @@ inline void PutLE32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+// Bytes of a row of width pixels of bits each, padded to alignBits, in 64
+// bits whatever the width (file rows can be far longer than any image).
+inline int64_t RowBytes(int64_t width, int32_t bits, int32_t alignBits = 32) {
+  const int64_t align = alignBits > 0 ? alignBits : 8;
+  return (width * bits + align - 1) / align * align / 8;
+}
+
 // Bytes left from the position to the end of the stream (0 when past it).
 inline int64_t Remaining(TStream& stream) { return std::max<int64_t>(0, stream.Size() - stream.Position()); }
 

@@ -164,8 +164,8 @@ TEST_F(PnmTest, WrittenFilesAreReadBackByImageMagickAndPamfile) {
   };
   const auto& settings = *IEGetGlobalSettings();
   for (const TCase& c : cases) {
-    TIEBitmap source(23, 11, c.format);
-    source.ConvertFrom(rgb);
+    std::unique_ptr<TIEBitmap> sourceHolder = CopyIn(rgb, c.format);
+    TIEBitmap& source = *sourceHolder;
     TIOParamsVals params(nullptr);
     params.BITSPERSAMPLE = c.bits;
     params.SAMPLESPERPIXEL = c.samples;
@@ -175,13 +175,9 @@ TEST_F(PnmTest, WrittenFilesAreReadBackByImageMagickAndPamfile) {
     EXPECT_NE(codectest::ReadAll(Path("info.txt")).find(c.pamfile), std::string::npos)
         << c.name << ": " << codectest::ReadAll(Path("info.txt"));
     // What the file should hold, as our 24-bit image.
-    TIEBitmap expected(23, 11, ie24RGB);
-    expected.ConvertFrom(source);
-    if (c.bits == 1 && c.format != ie1g) {
-      TIEBitmap bilevel(23, 11, ie1g);
-      bilevel.ConvertFrom(source);
-      expected.ConvertFrom(bilevel);
-    } else if (c.samples == 1 && c.bits == 8) {
+    std::unique_ptr<TIEBitmap> expectedHolder = CopyIn(*CopyIn(source, c.bits == 1 ? ie1g : c.format), ie24RGB);
+    TIEBitmap& expected = *expectedHolder;
+    if (c.samples == 1 && c.bits == 8) {
       for (int32_t y = 0; y < 11; ++y)
         for (int32_t x = 0; x < 23; ++x) {
           int32_t v;

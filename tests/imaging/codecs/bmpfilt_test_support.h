@@ -74,6 +74,18 @@ inline void WriteFile(const std::string& file, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// A copy of the image in the format (converting only when it differs).
+inline std::unique_ptr<TIEBitmap> CopyIn(TIEBitmap& source, TIEPixelFormat format) {
+  auto copy = std::make_unique<TIEBitmap>();
+  if (source.GetPixelFormat() == format) {
+    copy->Assign(&source);
+  } else {
+    copy->Allocate(source.GetWidth(), source.GetHeight(), format);
+    copy->ConvertFrom(source);
+  }
+  return copy;
+}
+
 // The colour of our pixel as red, green, blue.
 inline std::array<uint8_t, 3> OurRGB(TIEBitmap& bitmap, int32_t x, int32_t y) {
   TRGB c;
@@ -85,10 +97,11 @@ inline std::array<uint8_t, 3> OurRGB(TIEBitmap& bitmap, int32_t x, int32_t y) {
   return {c.r, c.g, c.b};
 }
 
-// Every pixel's colour (within tolerance) and, when checkAlpha, its alpha
-// (the mask's value, 255 without a mask) equals the reference's.
+// Every pixel's colour (within tolerance; with opaqueOnly only where the
+// reference is opaque) and, when checkAlpha, its alpha (the mask's value,
+// 255 without a mask) equals the reference's.
 inline void ExpectSameImage(TIEBitmap& bitmap, const TIEMask* mask, const TRgbaImage& reference, int32_t tolerance,
-                            bool checkAlpha, const std::string& what) {
+                            bool checkAlpha, const std::string& what, bool opaqueOnly = false) {
   ASSERT_EQ(bitmap.GetWidth(), reference.width) << what;
   ASSERT_EQ(bitmap.GetHeight(), reference.height) << what;
   int32_t bad = 0;
@@ -98,7 +111,7 @@ inline void ExpectSameImage(TIEBitmap& bitmap, const TIEMask* mask, const TRgbaI
       const auto ours = OurRGB(bitmap, x, y);
       const uint8_t alpha = mask ? static_cast<uint8_t>(mask->GetPixel(x, y)) : 255;
       bool same = true;
-      for (int c = 0; c < 3; ++c) same &= std::abs(int32_t{ours[c]} - r[c]) <= tolerance;
+      for (int c = 0; c < 3 && (!opaqueOnly || r[3] == 255); ++c) same &= std::abs(int32_t{ours[c]} - r[c]) <= tolerance;
       if (checkAlpha) same &= alpha == r[3];
       if (!same) {
         ++bad;
