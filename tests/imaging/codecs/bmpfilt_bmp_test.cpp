@@ -11,12 +11,7 @@ namespace {
 
 class BmpTest : public BmpFamilyTest {
 protected:
-  struct TRead {
-    std::unique_ptr<TIEBitmap> bitmap = std::make_unique<TIEBitmap>();
-    std::unique_ptr<TIEMask> mask;
-    std::unique_ptr<TIOParamsVals> params = std::make_unique<TIOParamsVals>(nullptr);
-    bool aborted = false;
-  };
+  using TRead = TReadResult;
   TRead Read(TStream& stream, bool native = false, bool ignoreAlpha = false) {
     TRead r;
     r.params->ISNATIVEPIXELFORMAT = native;
@@ -27,9 +22,8 @@ protected:
   }
   TRead ReadFile(const std::string& name, bool native = false) { return Read(*FileStream(Path(name)), native); }
   TRead ReadBytes(const std::string& bytes) {
-    TMemoryStream stream;
-    if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    stream.SetPosition(0);
+    auto input = BytesStream(bytes);
+    TStream& stream = *input;
     return Read(stream);
   }
   std::string Write(TIEBitmap& bitmap, TIOParamsVals& params, bool saveAlpha = false) {

@@ -8,20 +8,14 @@ namespace {
 
 class IcoTest : public BmpFamilyTest {
 protected:
-  struct TRead {
-    std::unique_ptr<TIEBitmap> bitmap = std::make_unique<TIEBitmap>();
-    std::unique_ptr<TIEMask> mask;
-    std::unique_ptr<TIOParamsVals> params = std::make_unique<TIOParamsVals>(nullptr);
-    bool aborted = false;
-  };
+  using TRead = TReadResult;
   TRead Read(const std::string& bytes, int32_t index = 0, bool cursor = false, bool paramsOnly = false,
              bool strict256 = false, TRGB background = TRGB{255, 255, 255}) {
     TRead r;
     r.params->SetImageIndex(index);
     r.params->ICO_BACKGROUND = background;
-    TMemoryStream stream;
-    if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    stream.SetPosition(0);
+    auto input = BytesStream(bytes);
+    TStream& stream = *input;
     abort_ = false;
     if (cursor)
       IEReadCURStream(stream, r.bitmap.get(), *r.params, paramsOnly, progress_, r.mask, false);

@@ -8,17 +8,12 @@ namespace {
 
 class PnmTest : public BmpFamilyTest {
 protected:
-  struct TRead {
-    std::unique_ptr<TIEBitmap> bitmap = std::make_unique<TIEBitmap>();
-    std::unique_ptr<TIOParamsVals> params = std::make_unique<TIOParamsVals>(nullptr);
-    bool aborted = false;
-  };
+  using TRead = TReadResult;
   TRead Read(const std::string& bytes, bool native = false, bool wbmp = false) {
     TRead r;
     r.params->ISNATIVEPIXELFORMAT = native;
-    TMemoryStream stream;
-    if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    stream.SetPosition(0);
+    auto input = BytesStream(bytes);
+    TStream& stream = *input;
     abort_ = false;
     if (wbmp)
       IEReadWBMPStream(stream, r.bitmap.get(), *r.params, progress_, false);

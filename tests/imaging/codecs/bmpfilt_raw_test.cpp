@@ -19,10 +19,7 @@ protected:
     params.BMPRAW_DATAFORMAT = text;
     params.BMPRAW_ROWALIGN = align;
     params.BMPRAW_HEADERSIZE = skip;
-    TMemoryStream stream;
-    if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    stream.SetPosition(0);
-    IEReadRawBitmapStream(stream, *bitmap, params, progress_);
+    IEReadRawBitmapStream(*BytesStream(bytes), *bitmap, params, progress_);
     return bitmap;
   }
 };

@@ -57,13 +57,23 @@ inline TRgbaImage ParsePam(const std::string& bytes) {
   return image;
 }
 
-inline std::unique_ptr<TMemoryStream> FileStream(const std::string& file) {
+// A stream over the bytes, positioned at its start.
+inline std::unique_ptr<TMemoryStream> BytesStream(const std::string& bytes) {
   auto stream = std::make_unique<TMemoryStream>();
-  const std::string bytes = codectest::ReadAll(file);
   if (!bytes.empty()) stream->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   stream->SetPosition(0);
   return stream;
 }
+inline std::unique_ptr<TMemoryStream> FileStream(const std::string& file) { return BytesStream(codectest::ReadAll(file)); }
+
+// What a read gave: the image, the transparency mask, the parameters and
+// whether the abort flag was set.
+struct TReadResult {
+  std::unique_ptr<TIEBitmap> bitmap = std::make_unique<TIEBitmap>();
+  std::unique_ptr<TIEMask> mask;
+  std::unique_ptr<TIOParamsVals> params = std::make_unique<TIOParamsVals>(nullptr);
+  bool aborted = false;
+};
 
 inline std::string StreamBytes(TMemoryStream& stream) {
   return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
