@@ -270,18 +270,22 @@ struct TReadState {
 
 void DecodeRows(TReadState& s, const TBmpHeader& h, TRowDecoder& decoder, int64_t dataLength) {
   const int64_t rowLength = RowBytes(h.width, h.bitCount, 32);
-  std::vector<uint8_t> row(static_cast<size_t>(rowLength));
+  // 24-bit rows are the bitmap's own: they are read in place.
+  const bool inPlace = h.bitCount == 24 && s.bitmap->RowLength64() >= rowLength;
+  std::vector<uint8_t> row(inPlace ? 0 : static_cast<size_t>(rowLength));
   TRowProgress rows(s.progress, h.height);
   for (int32_t k = 0; k < h.height; ++k) {
     if (!rows.Step(k)) return;
-    const int64_t got = ReadSome(s.stream, row.data(), std::min<int64_t>(rowLength, std::max<int64_t>(dataLength, 0)));
+    const int32_t target = h.topDown ? k : h.height - 1 - k;
+    uint8_t* in = inPlace ? s.bitmap->GetScanline(target) : row.data();
+    const int64_t got = ReadSome(s.stream, in, std::min<int64_t>(rowLength, std::max<int64_t>(dataLength, 0)));
     dataLength -= got;
     // A short last row still counts when it holds its pixels.
     if (got < RowBytes(h.width, h.bitCount, 8)) {
       s.progress.Abort();
       return;
     }
-    decoder.Row(row.data(), h.topDown ? k : h.height - 1 - k);
+    if (!inPlace) decoder.Row(in, target);
   }
   rows.Step(h.height);
 }

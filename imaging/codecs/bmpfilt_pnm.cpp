@@ -193,6 +193,12 @@ bool ReadBinary(TPnmRead& r, TIEPixelFormat format) {
     uint8_t* row = r.bitmap.GetScanline(y);
     if (r.h.kind == 4) {
       for (int64_t i = 0; i < rowLength; ++i) row[i] = static_cast<uint8_t>(~in[i]);
+    } else if (bytes == 1 && max == 255) {
+      // The common case: samples as they are, colours turned to blue first.
+      for (int32_t x = 0; x < width; ++x) {
+        const uint8_t* p = in.data() + static_cast<size_t>(x) * channels;
+        row[3 * x] = p[channels - 1], row[3 * x + 1] = p[channels == 3 ? 1 : 0], row[3 * x + 2] = p[0];
+      }
     } else {
       for (int64_t i = 0; i < int64_t{width} * channels; ++i) {
         const uint32_t v = bytes == 2 ? (uint32_t{in[2 * i]} << 8 | in[2 * i + 1]) : in[i];
@@ -201,7 +207,7 @@ bool ReadBinary(TPnmRead& r, TIEPixelFormat format) {
           std::memcpy(row + 2 * i, &s, 2);
           continue;
         }
-        const auto s = static_cast<uint8_t>(max == 255 ? v : Scale(v, max, 255));
+        const auto s = static_cast<uint8_t>(Scale(v, max, 255));
         if (channels == 1)
           row[3 * i] = row[3 * i + 1] = row[3 * i + 2] = s;
         else
