@@ -172,6 +172,11 @@ TEST_F(BmpTest, WhiteBlackTableGivesThePictureOfInvertedBits) {
   ASSERT_EQ(b.bitmap->GetPixelFormat(), ie1g);
   EXPECT_EQ(a.bitmap->GetScanline(0)[0], 0xA5);
   EXPECT_EQ(b.bitmap->GetScanline(0)[0], 0xA5);
+  // A table of other colours keeps them.
+  TRead colour = ReadBytes(BmpFile(8, 1, 1, 0, Bytes({0, 0, 255, 0, 255, 0, 0, 0}), Bytes({0x80, 0, 0, 0})));
+  ASSERT_EQ(colour.bitmap->GetPixelFormat(), ie24RGB);
+  EXPECT_EQ(colour.bitmap->GetPixel24(0, 0), (TRGB{255, 0, 0}));
+  EXPECT_EQ(colour.bitmap->GetPixel24(1, 0), (TRGB{0, 0, 255}));
 }
 
 TEST_F(BmpTest, IndexesPastTheColourTableReadAsBlack) {
