@@ -11,6 +11,7 @@
 // of the frames that fill it.
 #include "imaging/io/imageryio_codecs.h"
 
+#include "imaging/codecs/bmpfilt.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/pngfilt.h"
 #include "imaging/codecs/tiffilt.h"
@@ -21,6 +22,15 @@ namespace {
 const TIECodecEntry kBuiltinCodecs[] = {
     {1, IETiffCodecRead, IETiffCodecWrite, IEIsTIFFStream, TIESaveFormats::Any, true, true, IEGetTIFFImageCount, "TIFF"},
     {8, IEPngCodecRead, IEPngCodecWrite, IEIsPNGStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
+    // The bitmap family (bmpfilt.h).
+    {6, IEIcoCodecRead, IEIcoCodecWrite, IEIsICOStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetICOImageCount, nullptr},
+    {7, IECurCodecRead, nullptr, IEIsCURStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetICOImageCount, nullptr},
+    {12, IEPnmCodecRead, IEPnmCodecWrite, IEIsPNMStream, TIESaveFormats::Any, true, false, nullptr, nullptr},
+    {9, nullptr, nullptr, IEIsWMFStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
+    {10, nullptr, nullptr, IEIsEMFStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
+    {5, IEBmpCodecRead, IEBmpCodecWrite, nullptr, TIESaveFormats::Any, true, true, nullptr, nullptr},
+    {16, IEWbmpCodecRead, IEWbmpCodecWrite, nullptr, TIESaveFormats::RGB24OrBilevel, true, false, nullptr, nullptr},
+    {21, IERawBitmapCodecRead, nullptr, nullptr, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},
 };

@@ -33,3 +33,34 @@ texts = [b'\x00[sec]\na=1\nb=2.5\nc=true\n[x y]\n;c\nk = v\n',
 for i, t in enumerate(texts):
     open('%s/fuzz_text/%d' % (out, i), 'wb').write(t)
 PY
+# The bitmap family: one control byte (four for the raw pixels) before each file.
+mkdir -p "$out/fuzz_bmp" "$out/fuzz_ico" "$out/fuzz_pnm" "$out/fuzz_rawpixels"
+tmp=$(mktemp -d)
+c=/usr/bin/convert
+$c -size 7x5 gradient:red-blue -type TrueColor BMP3:"$tmp/b24.bmp"
+$c -size 7x5 gradient:red-blue -colors 9 -type Palette -compress RLE BMP3:"$tmp/b8rle.bmp"
+$c -size 7x5 gradient:red-blue -colors 9 -type Palette -compress None BMP3:"$tmp/b4.bmp"
+$c -size 7x5 gradient:white-black -monochrome BMP3:"$tmp/b1.bmp"
+$c -size 7x5 gradient:red-blue -alpha set -channel A -fx 'i/7' BMP:"$tmp/b32.bmp"
+$c -size 7x5 gradient:red-blue -define bmp:subtype=RGB565 BMP:"$tmp/b565.bmp"
+$c -size 7x5 gradient:red-blue -colors 9 -type Palette BMP2:"$tmp/bos2.bmp"
+$c -size 8x8 gradient:red-blue -alpha set -channel A -fx 'j/8' "$tmp/i.ico"
+$c -size 6x6 gradient:red-blue -colors 5 -type Palette "$tmp/i8.ico"
+$c -size 4x4 xc:blue -monochrome "$tmp/i1.ico"
+$c -size 5x4 gradient:red-blue -depth 8 -compress none "$tmp/p3.ppm"
+$c -size 5x4 gradient:red-blue -depth 8 "$tmp/p6.ppm"
+$c -size 5x4 gradient:red-blue -depth 16 "$tmp/p6w.ppm"
+$c -size 5x4 gradient: -depth 8 -compress none "$tmp/p2.pgm"
+$c -size 5x4 gradient: -depth 16 "$tmp/p5w.pgm"
+$c -size 9x4 gradient: -monochrome -compress none "$tmp/p1.pbm"
+$c -size 9x4 gradient: -monochrome "$tmp/p4.pbm"
+$c -size 9x4 gradient: -monochrome WBMP:"$tmp/w.wbmp"
+for f in "$tmp"/*.bmp; do { printf '\0'; cat "$f"; } > "$out/fuzz_bmp/$(basename "$f")"; done
+for f in "$tmp"/*.ico; do { printf '\0'; cat "$f"; } > "$out/fuzz_ico/$(basename "$f")"; done
+{ printf '\0'; cat "$tmp/i8.ico"; } | python3 -c 'import sys; d=bytearray(sys.stdin.buffer.read()); d[3]=2; sys.stdout.buffer.write(d)' > "$out/fuzz_ico/c.cur"
+for f in "$tmp"/*.p?m "$tmp"/*.wbmp; do { printf '\1'; cat "$f"; } > "$out/fuzz_pnm/$(basename "$f")"; done
+printf '\005\004\005\000' > "$out/fuzz_rawpixels/rgb"; head -c 80 /dev/urandom >> "$out/fuzz_rawpixels/rgb"
+printf '\003\002\005\005255,0,0 0 255 0\n1,2,3 4,5,6 7 8 9' > "$out/fuzz_rawpixels/text"
+printf '\003\002\001\011FF 0A 12 0 1 2' > "$out/fuzz_rawpixels/hex"
+printf '\004\003\007\001' > "$out/fuzz_rawpixels/planarcmyk"; head -c 64 /dev/urandom >> "$out/fuzz_rawpixels/planarcmyk"
+rm -rf "$tmp"
