@@ -11,6 +11,8 @@
 // of the frames that fill it.
 #include "imaging/io/imageryio_codecs.h"
 
+#include "imaging/codecs/giffilter.h"
+#include "imaging/codecs/ietgafil.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/pngfilt.h"
 #include "imaging/codecs/tiffilt.h"
@@ -21,6 +23,9 @@ namespace {
 const TIECodecEntry kBuiltinCodecs[] = {
     {1, IETiffCodecRead, IETiffCodecWrite, IEIsTIFFStream, TIESaveFormats::Any, true, true, IEGetTIFFImageCount, "TIFF"},
     {8, IEPngCodecRead, IEPngCodecWrite, IEIsPNGStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
+    // GIF, Targa, PCX, DCX and PSD
+    {2, IEGifCodecRead, IEGifCodecWrite, nullptr, TIESaveFormats::Any, true, true, IEGetGIFImageCount, nullptr},
+    {11, IETgaCodecRead, IETgaCodecWrite, IEIsTGAStream, TIESaveFormats::RGB24OrBilevel, true, true, nullptr, nullptr},
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},
 };
