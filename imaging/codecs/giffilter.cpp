@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/codecs/codecbytes.h"
+#include "imaging/codecs/codecframes.h"
 #include "imaging/codecs/neurquant.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
@@ -17,7 +18,6 @@
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_params.h"
 #include "imaging/io/imageryio_registry.h"
-#include "imaging/processing/imageryproc_bits.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/streams.h"
 
@@ -315,23 +315,12 @@ void PrepareFrame(TIEBitmap& bitmap, TIOParamsVals& params, Frame& f) {
   // One bit leaves no entry for transparency: black, white and the
   // transparent entry take two bits, so white pixels stay white.
   if (f.bits == 1 && f.alpha) f.bits = 2;
+  TRGB twoColors[2];
   f.image = &bitmap;
-  const bool bilevel = params.BITSPERSAMPLE <= 1;
-  if (bilevel && bitmap.GetPixelFormat() != ie1g) {
-    TRGB color0, color1;
-    f.owned = IEConvertTo1BitIfTwoColors(&bitmap, color0, color1);
-    if (!f.owned) {
-      f.owned = std::make_unique<TIEBitmap>();
-      f.owned->Assign(&bitmap);
-      f.owned->ConvertToPixelFormat(ie1g);
-    }
-    f.image = f.owned.get();
-  } else if (!bilevel && bitmap.GetPixelFormat() == ie1g) {
-    f.owned = std::make_unique<TIEBitmap>();
-    f.owned->Assign(&bitmap);
-    f.owned->ConvertToPixelFormat(ie24RGB);
-    f.image = f.owned.get();
-  }
+  if (params.BITSPERSAMPLE <= 1)
+    f.image = IEBilevelFrame(bitmap, f.owned, twoColors);
+  else if (bitmap.GetPixelFormat() == ie1g)
+    f.image = IEFrameAs(bitmap, ie24RGB, f.owned);
   f.colors = (1 << f.bits) - (f.alpha ? 1 : 0);
   if (f.image->GetPixelFormat() == ie1g) {
     f.palette[0] = TRGB{0, 0, 0};

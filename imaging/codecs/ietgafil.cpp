@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "imaging/codecs/codecbytes.h"
+#include "imaging/codecs/codecframes.h"
 #include "imaging/codecs/neurquant.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
@@ -19,7 +20,6 @@
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_params.h"
 #include "imaging/io/imageryio_registry.h"
-#include "imaging/processing/imageryproc_bits.h"
 #include "imaging/processing/imageryproc_component.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/streams.h"
@@ -314,14 +314,8 @@ void ChooseLayout(TIEBitmap& bitmap, TIOParamsVals& params, Layout& l) {
   l.depth = bitmap.GetPixelFormat() == ie1g ? 1 : 24;
   const bool alpha = bitmap.HasAlphaChannel() && !bitmap.GetAlphaChannel()->FullFlag();
   if (l.depth == 24 && params.SAMPLESPERPIXEL == 1 && params.BITSPERSAMPLE == 1) {
-    TRGB color0, color1;
-    l.owned = IEConvertTo1BitIfTwoColors(&bitmap, color0, color1);
-    if (!l.owned) {
-      l.owned = std::make_unique<TIEBitmap>();
-      l.owned->Assign(&bitmap);
-      l.owned->ConvertToPixelFormat(ie1g);
-    }
-    l.image = l.owned.get();
+    TRGB twoColors[2];
+    l.image = IEBilevelFrame(bitmap, l.owned, twoColors);
     l.depth = 1;
   } else if (l.depth == 24 && params.SAMPLESPERPIXEL == 1 && (params.BITSPERSAMPLE == 4 || params.BITSPERSAMPLE == 8)) {
     l.depth = params.BITSPERSAMPLE;

@@ -14,6 +14,7 @@
 #include "imaging/codecs/giffilter.h"
 #include "imaging/codecs/ietgafil.h"
 #include "imaging/codecs/jpegfilt.h"
+#include "imaging/codecs/pcxfilter.h"
 #include "imaging/codecs/pngfilt.h"
 #include "imaging/codecs/tiffilt.h"
 #include "imaging/io/imageryio_detect.h"
@@ -26,6 +27,9 @@ const TIECodecEntry kBuiltinCodecs[] = {
     // GIF, Targa, PCX, DCX and PSD
     {2, IEGifCodecRead, IEGifCodecWrite, nullptr, TIESaveFormats::Any, true, true, IEGetGIFImageCount, nullptr},
     {11, IETgaCodecRead, IETgaCodecWrite, IEIsTGAStream, TIESaveFormats::RGB24OrBilevel, true, true, nullptr, nullptr},
+    {4, IEPcxCodecRead, IEPcxCodecWrite, nullptr, TIESaveFormats::RGB24OrBilevel, true, true, nullptr, "PCX2"},
+    {19, IEDcxCodecRead, IEDcxCodecWrite, IEIsDCXStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetDCXImageCount,
+     nullptr},
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},
 };

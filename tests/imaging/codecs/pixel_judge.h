@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <string>
 
@@ -62,6 +63,23 @@ inline void Fill(TMemoryStream& stream, const std::string& bytes) {
 // The stream's whole contents.
 inline std::string Contents(TMemoryStream& stream) {
   return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
+}
+
+// Every step-th cut of a good file shorter than cutsBelow bytes must set the
+// abort flag; copies with a byte flipped every step bytes only have to come
+// back. read(bytes) reads one.
+template <typename Read>
+void ExpectCutsFailAndFlipsSurvive(const std::string& good, size_t step, size_t cutsBelow, Read read,
+                                   const std::atomic<bool>& aborted) {
+  for (size_t n = 0; n < cutsBelow && n < good.size(); n += step) {
+    read(good.substr(0, n));
+    EXPECT_TRUE(aborted.load()) << "cut at " << n;
+  }
+  for (size_t i = 0; i < good.size(); i += step / 3 + 1) {
+    std::string flipped = good;
+    flipped[i] = static_cast<char>(flipped[i] ^ (0x5a + i % 7));
+    read(flipped);
+  }
 }
 
 }  // namespace codectest
