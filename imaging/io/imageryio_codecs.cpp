@@ -12,6 +12,7 @@
 #include "imaging/io/imageryio_codecs.h"
 
 #include "imaging/codecs/giffilter.h"
+#include "imaging/codecs/iepsd.h"
 #include "imaging/codecs/ietgafil.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/pcxfilter.h"
@@ -30,6 +31,7 @@ const TIECodecEntry kBuiltinCodecs[] = {
     {4, IEPcxCodecRead, IEPcxCodecWrite, nullptr, TIESaveFormats::RGB24OrBilevel, true, true, nullptr, "PCX2"},
     {19, IEDcxCodecRead, IEDcxCodecWrite, IEIsDCXStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetDCXImageCount,
      nullptr},
+    {24, IEPsdCodecRead, IEPsdCodecWrite, IEIsPSDStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},
 };

@@ -44,9 +44,9 @@ inline std::string NetpbmRGBA(const std::string& command, const std::string& pnm
   return MagickRGBA(pnm, pnm + ".rgba");
 }
 
-// The largest difference between two byte strings of the same length; -1 when the lengths differ.
+// The largest difference between two byte strings; 1000 when the lengths differ (or either is empty).
 inline int MaxDifference(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return -1;
+  if (a.size() != b.size() || a.empty()) return 1000;
   int worst = 0;
   for (size_t i = 0; i < a.size(); ++i)
     worst = std::max(worst, std::abs(static_cast<uint8_t>(a[i]) - static_cast<uint8_t>(b[i])));
