@@ -37,11 +37,6 @@ protected:
     EXPECT_FALSE(abort_.load());
     return codectest::Contents(out);
   }
-  void Save(const std::string& bytes, const std::string& file) {
-    TMemoryStream s;
-    codectest::Fill(s, bytes);
-    s.SaveToFile(file);
-  }
 
   TMemoryStream stream_;
   TIEBitmap bitmap_;
@@ -129,7 +124,7 @@ TEST_F(PsdTest, WrittenDocumentsDecodeBackInImageMagick) {
     ASSERT_GT(file.size(), 26u);
     EXPECT_EQ(static_cast<uint8_t>(file[5]), c.large ? 2 : 1);
     EXPECT_EQ(static_cast<uint8_t>(file[25]), c.mode);
-    Save(file, Path(c.name));
+    codectest::SaveBytes(file, Path(c.name));
     const int tolerance = c.format == ieCMYK || c.format == ie16Gray || c.format == ieRGB48 ? 1 : 0;
     if (c.magickJudge) {
       EXPECT_LE(MaxDifference(MagickRGBA(Path(c.name), Path("j.rgba")), BitmapRGBA(image)), tolerance);
@@ -191,7 +186,7 @@ TEST_F(PsdTest, ResourcesAndIndexedTransparency) {
   EXPECT_FALSE(bitmap_.HasAlphaChannel());
   EXPECT_EQ(params_.XMP_INFO, "<x:xmpmeta/>");
   EXPECT_EQ(params_.DPIX, 200);
-  Save(file, Path("p.psd"));
+  codectest::SaveBytes(file, Path("p.psd"));
   // A transparent-index resource the file carries is honoured.
   const size_t resources = 26 + 4 + 768;
   std::string withIndex = file;

@@ -43,11 +43,6 @@ protected:
     EXPECT_FALSE(abort_.load());
     return codectest::Contents(out);
   }
-  void Save(const std::string& bytes, const std::string& file) {
-    TMemoryStream s;
-    codectest::Fill(s, bytes);
-    s.SaveToFile(file);
-  }
 
   TMemoryStream stream_;
   TIEBitmap bitmap_;
@@ -146,7 +141,7 @@ TEST_F(PcxTest, WrittenFilesDecodeBackInNetpbmAndImageMagick) {
     EXPECT_EQ(static_cast<uint8_t>(file[2]), c.compressed ? 1 : 0);
     EXPECT_EQ(static_cast<uint8_t>(file[3]), c.fileBits);
     EXPECT_EQ(static_cast<uint8_t>(file[65]), c.filePlanes);
-    Save(file, Path(c.name));
+    codectest::SaveBytes(file, Path(c.name));
     // 14 colours fit every palette exactly; two colours keep theirs at one bit.
     const std::string expected = BitmapRGBA(image);
     if (c.compressed) {

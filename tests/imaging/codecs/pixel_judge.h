@@ -60,6 +60,13 @@ inline void Fill(TMemoryStream& stream, const std::string& bytes) {
   stream.SetPosition(0);
 }
 
+// Writes the bytes into the file.
+inline void SaveBytes(const std::string& bytes, const std::string& file) {
+  TMemoryStream s;
+  Fill(s, bytes);
+  s.SaveToFile(file);
+}
+
 // The stream's whole contents.
 inline std::string Contents(TMemoryStream& stream) {
   return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
