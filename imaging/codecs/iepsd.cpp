@@ -293,7 +293,8 @@ bool ReadMergedImage(ReadState& s, TIEBitmap& bitmap, TIEPixelFormat format) {
       counts[i] = countBytes == 4 ? BE32(&table[4 * i]) : BE16(&table[2 * i]);
   }
   // A two-byte PackBits run gives 128 bytes: never more than the data could hold.
-  if (rowLength * rows > (codecbytes::Remaining(s.stream) + 1) * 64) return false;
+  const int64_t budget = (codecbytes::Remaining(s.stream) + 1) * 64;
+  if (rowLength <= 0 || rows > budget / rowLength) return false;
   bitmap.RemoveAlphaChannel();
   if (!bitmap.Allocate(static_cast<int32_t>(h.width), static_cast<int32_t>(h.height), format)) return false;
   if (format == ie8p) {
