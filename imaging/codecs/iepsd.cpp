@@ -11,6 +11,7 @@
 #include <string>
 
 #include "imaging/codecs/codecbytes.h"
+#include "imaging/codecs/codecframes.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
@@ -147,6 +148,8 @@ struct ReadState {
   TIEProgressRecord& progress;
   TIEBitmap* bitmap;
   Header h;
+  std::vector<TIEPSDLayer>* layers = nullptr;
+  bool loadLayers = false;
   std::array<TRGB, 256> colorTable{};
   bool hasColorTable = false;
   int32_t transparentIndex = -1;
@@ -336,6 +339,173 @@ void ApplyTransparentIndex(const ReadState& s, TIEBitmap& bitmap) {
   if (alpha->FullFlag()) bitmap.RemoveAlphaChannel();
 }
 
+// ---- layers ------------------------------------------------------------------------------
+
+struct LayerRecord {
+  int32_t top = 0, left = 0, bottom = 0, right = 0;
+  std::vector<std::pair<int16_t, int64_t>> channels;  // id and data length
+  uint8_t opacity = 255, clipping = 0, flags = 0;
+  int32_t maskTop = 0, maskLeft = 0, maskBottom = 0, maskRight = 0;
+  std::string name;
+};
+
+int32_t SignedBE32(const uint8_t* p) { return static_cast<int32_t>(BE32(p)); }
+
+// Moves to position, which must lie inside the stream.
+bool MoveTo(TStream& stream, int64_t position) {
+  if (position < 0 || position > stream.Size()) return false;
+  stream.SetPosition(position);
+  return true;
+}
+
+bool ReadLayerRecord(ReadState& s, LayerRecord& r) {
+  uint8_t b[18];
+  if (!codecbytes::ReadExact(s.stream, b, 18)) return false;
+  r.top = SignedBE32(b), r.left = SignedBE32(b + 4), r.bottom = SignedBE32(b + 8), r.right = SignedBE32(b + 12);
+  const uint16_t channels = BE16(b + 16);
+  if (channels > 56) return false;
+  for (uint16_t i = 0; i < channels; ++i) {
+    uint8_t id[2];
+    int64_t length = 0;
+    if (!codecbytes::ReadExact(s.stream, id, 2) || !ReadLength(s.stream, s.h.large(), length)) return false;
+    r.channels.emplace_back(static_cast<int16_t>(BE16(id)), length);
+  }
+  uint8_t blend[16];  // signature, key, opacity, clipping, flags, filler, extra length
+  if (!codecbytes::ReadExact(s.stream, blend, 16)) return false;
+  r.opacity = blend[8], r.clipping = blend[9], r.flags = blend[10];
+  const int64_t extraEnd = s.stream.Position() + BE32(blend + 12);
+  uint8_t length[4];
+  if (!codecbytes::ReadExact(s.stream, length, 4)) return false;
+  const int64_t maskEnd = s.stream.Position() + BE32(length);
+  uint8_t mask[16];
+  if (BE32(length) >= 16 && codecbytes::ReadExact(s.stream, mask, 16)) {
+    r.maskTop = SignedBE32(mask), r.maskLeft = SignedBE32(mask + 4);
+    r.maskBottom = SignedBE32(mask + 8), r.maskRight = SignedBE32(mask + 12);
+  }
+  if (!MoveTo(s.stream, maskEnd) || !codecbytes::ReadExact(s.stream, length, 4) ||
+      !codecbytes::Skip(s.stream, BE32(length)))  // blending ranges
+    return false;
+  uint8_t nameLength = 0;
+  char name[256];
+  if (!codecbytes::ReadExact(s.stream, &nameLength, 1) || !codecbytes::ReadExact(s.stream, name, nameLength)) return false;
+  r.name.assign(name, nameLength);
+  return MoveTo(s.stream, extraEnd);
+}
+
+// Decodes one layer channel of width x height into store(y, row); the
+// stream ends after the channel's length. False when the data cannot hold it.
+template <typename Store>
+bool ReadLayerChannel(ReadState& s, int64_t length, int32_t width, int32_t height, Store store) {
+  const int64_t end = s.stream.Position() + length;
+  if (length > codecbytes::Remaining(s.stream)) return false;
+  uint8_t b[2];
+  if (width <= 0 || height <= 0 || length < 2 || !codecbytes::ReadExact(s.stream, b, 2)) return MoveTo(s.stream, end);
+  const uint16_t compression = BE16(b);
+  const int64_t rowLength = IEBitmapRowLen(width, s.h.depth, 8);
+  if (rowLength <= 0 || height > (length + 1) * 64 / rowLength) return false;
+  if (compression > 1) return MoveTo(s.stream, end);
+  const int32_t countBytes = s.h.large() ? 4 : 2;
+  std::vector<uint8_t> table(compression == 1 ? static_cast<size_t>(height) * countBytes : 0);
+  if (!codecbytes::ReadExact(s.stream, table.data(), static_cast<int64_t>(table.size()))) return false;
+  std::vector<uint8_t> row(static_cast<size_t>(rowLength)), packed;
+  for (int32_t y = 0; y < height && s.stream.Position() <= end; ++y) {
+    std::fill(row.begin(), row.end(), 0);
+    if (compression == 0) {
+      if (!codecbytes::ReadExact(s.stream, row.data(), rowLength)) return false;
+    } else {
+      const size_t at = static_cast<size_t>(y) * countBytes;
+      packed.resize(countBytes == 4 ? BE32(&table[at]) : BE16(&table[at]));
+      if (!codecbytes::ReadExact(s.stream, packed.data(), static_cast<int64_t>(packed.size()))) return false;
+      IEPackBitsDecode(packed.data(), packed.size(), row.data(), row.size());
+    }
+    store(y, row.data());
+    s.RowDone();
+  }
+  return MoveTo(s.stream, end);
+}
+
+// The channels of one record into its layer, and a mask layer for a user mask.
+bool ReadLayerChannels(ReadState& s, const LayerRecord& r, TIEPixelFormat format, std::vector<TIEPSDLayer>& out) {
+  TIEPSDLayer layer;
+  layer.PosX = r.left, layer.PosY = r.top;
+  layer.Opacity = r.opacity / 255.0;
+  layer.Name = r.name;
+  layer.Visible = !(r.flags & 2);
+  layer.ClipToBackground = r.clipping == 0;
+  TIEPSDLayer mask;
+  const int64_t width = int64_t{r.right} - r.left, height = int64_t{r.bottom} - r.top;
+  const int64_t maskWidth = int64_t{r.maskRight} - r.maskLeft, maskHeight = int64_t{r.maskBottom} - r.maskTop;
+  const bool sized = width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX;
+  const int32_t colors = format == ie1g ? 1 : ColorChannels(format);
+  for (const auto& [id, length] : r.channels) {
+    const bool isMask = id == -2 && maskWidth > 0 && maskHeight > 0 && maskWidth <= INT32_MAX && maskHeight <= INT32_MAX;
+    const bool isImage = sized && id >= -1 && id < colors && !(id == -1 && format == ie1g);
+    if (!isMask && !isImage) {
+      if (!ReadLayerChannel(s, length, 0, 0, [](int32_t, const uint8_t*) {})) return false;
+      continue;
+    }
+    TIEPSDLayer& target = isMask ? mask : layer;
+    const auto w = static_cast<int32_t>(isMask ? maskWidth : width), h = static_cast<int32_t>(isMask ? maskHeight : height);
+    bool room = true;
+    if (!target.Bitmap) {
+      target.Bitmap = std::make_unique<TIEBitmap>();
+      // Allocated only once the data is known to hold the channel.
+      room = int64_t{h} <= (length + 1) * 64 / std::max<int64_t>(IEBitmapRowLen(w, s.h.depth, 8), 1) &&
+             target.Bitmap->Allocate(w, h, isMask ? ie8g : format);
+      if (room && format == ie8p && !isMask)
+        for (int32_t i = 0; i < 256; ++i) target.Bitmap->SetPaletteColor(i, s.colorTable[static_cast<size_t>(i)]);
+    }
+    if (!room) return false;
+    const TIEPixelFormat f = isMask ? ie8g : format;
+    const int32_t channel = id == -1 ? colors : (isMask ? 0 : id);
+    if (!ReadLayerChannel(s, length, w, h, [&](int32_t y, const uint8_t* row) {
+          StoreChannelRow(*target.Bitmap, f, s.h.depth, channel, y, row);
+        }))
+      return false;
+  }
+  if (layer.Bitmap) out.push_back(std::move(layer));
+  if (mask.Bitmap && !out.empty()) {
+    mask.PosX = r.maskLeft, mask.PosY = r.maskTop;
+    mask.MaskOfPrevious = true;
+    mask.Visible = false;
+    out.push_back(std::move(mask));
+  }
+  return true;
+}
+
+// The layer info of the section; true when layers were read into the list.
+bool ReadLayers(ReadState& s, int64_t sectionEnd) {
+  int64_t infoLength = 0;
+  uint8_t b[2];
+  if (!ReadLength(s.stream, s.h.large(), infoLength) || infoLength == 0 || !codecbytes::ReadExact(s.stream, b, 2))
+    return false;
+  const int32_t count = std::abs(static_cast<int32_t>(static_cast<int16_t>(BE16(b))));
+  if (count == 0 || (count > 1 && !s.loadLayers)) return false;
+  const TIEPixelFormat format = FormatOf(s.h);
+  if (format == ieNoFormat) return false;
+  std::vector<LayerRecord> records(static_cast<size_t>(count));
+  for (LayerRecord& r : records)
+    if (!ReadLayerRecord(s, r) || s.stream.Position() > sectionEnd) return false;
+  s.rowsTotal = 0;
+  for (const LayerRecord& r : records)
+    s.rowsTotal += std::max<int64_t>(int64_t{r.bottom} - r.top, int64_t{r.maskBottom} - r.maskTop) *
+                   static_cast<int64_t>(r.channels.size());
+  std::vector<TIEPSDLayer> read;
+  for (const LayerRecord& r : records)
+    if (!ReadLayerChannels(s, r, format, read)) return false;
+  for (TIEPSDLayer& layer : read) {
+    TIEBitmap& bitmap = *layer.Bitmap;
+    if (bitmap.HasAlphaChannel()) {
+      bitmap.GetAlphaChannel()->UpdateAllFull();
+      if (bitmap.GetAlphaChannel()->FullFlag()) bitmap.RemoveAlphaChannel();
+    }
+    if (!s.params.ISNATIVEPIXELFORMAT && !layer.MaskOfPrevious && format != ie1g && format != ie24RGB)
+      bitmap.ConvertToPixelFormat(ie24RGB);
+  }
+  for (TIEPSDLayer& layer : read) s.layers->push_back(std::move(layer));
+  return !read.empty();
+}
+
 // ---- reading ----------------------------------------------------------------------------
 
 bool ReadDocument(ReadState& s, bool paramsOnly) {
@@ -361,8 +531,11 @@ bool ReadDocument(ReadState& s, bool paramsOnly) {
   }
   if (!ReadResources(s)) return false;
   // The layer and mask section.
-  if (!ReadLength(s.stream, h.large(), length) || !codecbytes::Skip(s.stream, length)) return false;
-  if (paramsOnly || !s.bitmap || s.thumbnailLoaded) return true;
+  if (!ReadLength(s.stream, h.large(), length)) return false;
+  const int64_t sectionEnd = s.stream.Position() + length;
+  const bool layersRead = length > 0 && s.layers && !paramsOnly && !s.thumbnailLoaded && ReadLayers(s, sectionEnd);
+  s.stream.SetPosition(sectionEnd);
+  if (paramsOnly || !s.bitmap || s.thumbnailLoaded || layersRead) return true;
   const TIEPixelFormat format = FormatOf(h);
   if (format == ieNoFormat || h.width > INT32_MAX || h.height > INT32_MAX) return false;
   if (format == ie8p && !s.hasColorTable) return false;
@@ -509,6 +682,187 @@ void WriteMergedImage(codecbytes::Output& out, TIEBitmap& bitmap, int32_t depth,
   out.Stream().SetPosition(end);
 }
 
+// The alpha or mask row as the file holds it: 8-bit values, or 16-bit as value x 257.
+void ValueRow(const uint8_t* values, int32_t width, int32_t depth, std::vector<uint8_t>& out) {
+  out.resize(static_cast<size_t>(width) * static_cast<size_t>(depth / 8));
+  for (int32_t x = 0; x < width; ++x) {
+    const uint8_t v = values ? values[x] : 255;
+    if (depth == 16) {
+      out[2 * static_cast<size_t>(x)] = v;
+      out[2 * static_cast<size_t>(x) + 1] = v;
+    } else {
+      out[static_cast<size_t>(x)] = v;
+    }
+  }
+}
+
+// A layer as written: its pixels in the document's format (a copy where
+// they differ), and the mask layer that follows it, if any.
+struct WrittenLayer {
+  const TIEPSDLayer* layer = nullptr;
+  TIEBitmap* image = nullptr;
+  std::unique_ptr<TIEBitmap> owned;
+  const TIEPSDLayer* mask = nullptr;
+  std::unique_ptr<TIEBitmap> maskOwned;
+  TIEBitmap* maskImage = nullptr;
+  std::vector<int16_t> channels;
+  std::vector<int64_t> lengthFields;  // stream positions of the channel lengths
+};
+
+class LayerWriter {
+public:
+  LayerWriter(codecbytes::Output& out, TIEPixelFormat format, int32_t depth, bool large, TIEProgressRecord& progress)
+      : out_(out), format_(format), depth_(depth), large_(large), progress_(progress) {}
+
+  // Without layers the section is empty; bitmap documents carry no layer info.
+  void Write(const std::vector<TIEPSDLayer>& layers) {
+    const int64_t section = Placeholder();
+    if (layers.empty()) return;
+    const int64_t info = Placeholder();
+    if (format_ != ie1g) WriteInfo(layers);
+    if ((out_.Stream().Position() - info) & 1) out_.U8(0);
+    Patch(info);
+    out_.BE32(0);  // global mask information
+    Patch(section);
+  }
+
+private:
+  int64_t Placeholder() {
+    const int64_t at = out_.Stream().Position();
+    large_ ? out_.BE64(0) : out_.BE32(0);
+    return at;
+  }
+  // The length from behind the field to the end.
+  void Patch(int64_t field) {
+    const int64_t end = out_.Stream().Position();
+    out_.Stream().SetPosition(field);
+    const int64_t length = end - field - (large_ ? 8 : 4);
+    large_ ? out_.BE64(static_cast<uint64_t>(length)) : out_.BE32(static_cast<uint32_t>(length));
+    out_.Stream().SetPosition(end);
+  }
+
+  void Prepare(const std::vector<TIEPSDLayer>& layers, std::vector<WrittenLayer>& written) {
+    const int32_t colors = ColorChannels(format_);
+    for (size_t i = 0; i < layers.size(); ++i) {
+      const TIEPSDLayer& layer = layers[i];
+      if (layer.MaskOfPrevious || !layer.Bitmap || layer.Bitmap->IsEmpty()) continue;
+      WrittenLayer w;
+      w.layer = &layer;
+      w.image = IEFrameAs(*layer.Bitmap, format_, w.owned);
+      if (i + 1 < layers.size() && layers[i + 1].MaskOfPrevious && layers[i + 1].Bitmap &&
+          !layers[i + 1].Bitmap->IsEmpty()) {
+        w.mask = &layers[i + 1];
+        w.maskImage = IEFrameAs(*w.mask->Bitmap, ie8g, w.maskOwned);
+      }
+      w.channels.push_back(-1);
+      for (int16_t c = 0; c < colors; ++c) w.channels.push_back(c);
+      if (w.mask) w.channels.push_back(-2);
+      written.push_back(std::move(w));
+    }
+  }
+
+  void WriteRecord(WrittenLayer& w) {
+    const TIEPSDLayer& l = *w.layer;
+    out_.BE32(static_cast<uint32_t>(l.PosY));
+    out_.BE32(static_cast<uint32_t>(l.PosX));
+    out_.BE32(static_cast<uint32_t>(l.PosY + w.image->GetHeight()));
+    out_.BE32(static_cast<uint32_t>(l.PosX + w.image->GetWidth()));
+    out_.BE16(static_cast<uint32_t>(w.channels.size()));
+    for (int16_t id : w.channels) {
+      out_.BE16(static_cast<uint16_t>(id));
+      w.lengthFields.push_back(Placeholder());
+    }
+    out_.Text("8BIMnorm");
+    out_.U8(static_cast<uint32_t>(std::clamp(static_cast<int32_t>(l.Opacity * 255), 0, 255)));
+    out_.U8(0);
+    out_.U8(l.Visible ? 0 : 2);
+    out_.U8(0);
+    const std::string name = l.Name.substr(0, 255);
+    const int32_t maskBlock = w.mask ? 24 : 4;
+    int32_t extra = static_cast<int32_t>(name.size()) + 5 + maskBlock;
+    const int32_t pad = (4 - extra % 4) % 4;
+    extra += pad;
+    out_.BE32(static_cast<uint32_t>(extra));
+    if (w.mask) {
+      out_.BE32(20);
+      out_.BE32(static_cast<uint32_t>(w.mask->PosY));
+      out_.BE32(static_cast<uint32_t>(w.mask->PosX));
+      out_.BE32(static_cast<uint32_t>(w.mask->PosY + w.maskImage->GetHeight()));
+      out_.BE32(static_cast<uint32_t>(w.mask->PosX + w.maskImage->GetWidth()));
+      out_.Bytes("\0\0\0\0", 4);  // default colour, flags, padding
+    } else {
+      out_.BE32(0);
+    }
+    out_.BE32(0);  // blending ranges
+    out_.U8(static_cast<uint32_t>(name.size()));
+    out_.Text(name);
+    for (int32_t i = 0; i < pad; ++i) out_.U8(1);
+  }
+
+  // One channel: compression, row counts and PackBits rows of rows(y, out).
+  template <typename Rows>
+  void WriteChannel(int32_t height, int64_t lengthField, Rows rows) {
+    const int64_t start = out_.Stream().Position();
+    const int32_t countBytes = large_ ? 4 : 2;
+    out_.BE16(1);
+    const int64_t table = out_.Stream().Position();
+    out_.Bytes(std::vector<uint8_t>(static_cast<size_t>(height) * countBytes).data(), int64_t{height} * countBytes);
+    std::vector<uint32_t> counts;
+    std::vector<uint8_t> row, packed;
+    for (int32_t y = 0; y < height; ++y) {
+      rows(y, row);
+      packed.clear();
+      IEPackBitsEncode(row.data(), row.size(), packed);
+      out_.Bytes(packed.data(), static_cast<int64_t>(packed.size()));
+      counts.push_back(static_cast<uint32_t>(packed.size()));
+    }
+    const int64_t end = out_.Stream().Position();
+    out_.Stream().SetPosition(table);
+    for (uint32_t count : counts) large_ ? out_.BE32(count) : out_.BE16(count);
+    out_.Stream().SetPosition(lengthField);
+    large_ ? out_.BE64(static_cast<uint64_t>(end - start)) : out_.BE32(static_cast<uint32_t>(end - start));
+    out_.Stream().SetPosition(end);
+  }
+
+  void WriteChannels(WrittenLayer& w) {
+    TIEBitmap& image = *w.image;
+    TIEBitmap* alpha = w.layer->Bitmap->HasAlphaChannel() ? w.layer->Bitmap->GetAlphaChannel() : nullptr;
+    for (size_t i = 0; i < w.channels.size(); ++i) {
+      const int16_t id = w.channels[i];
+      if (id == -2) {
+        TIEBitmap& mask = *w.maskImage;
+        WriteChannel(mask.GetHeight(), w.lengthFields[i], [&](int32_t y, std::vector<uint8_t>& row) {
+          ValueRow(mask.GetScanline(y), mask.GetWidth(), depth_, row);
+        });
+      } else if (id == -1) {
+        WriteChannel(image.GetHeight(), w.lengthFields[i], [&](int32_t y, std::vector<uint8_t>& row) {
+          ValueRow(alpha ? alpha->GetScanline(y) : nullptr, image.GetWidth(), depth_, row);
+        });
+      } else {
+        WriteChannel(image.GetHeight(), w.lengthFields[i],
+                     [&](int32_t y, std::vector<uint8_t>& row) { ChannelRow(image, depth_, id, y, row); });
+      }
+    }
+  }
+
+  void WriteInfo(const std::vector<TIEPSDLayer>& layers) {
+    std::vector<WrittenLayer> written;
+    Prepare(layers, written);
+    out_.BE16(static_cast<uint32_t>(written.size()));
+    for (WrittenLayer& w : written) WriteRecord(w);
+    for (size_t i = 0; i < written.size(); ++i) {
+      WriteChannels(written[i]);
+      progress_.Report(static_cast<int32_t>((i + 1) * 100 / written.size()));
+    }
+  }
+
+  codecbytes::Output& out_;
+  const TIEPixelFormat format_;
+  const int32_t depth_;
+  const bool large_;
+  TIEProgressRecord& progress_;
+};
+
 }  // namespace
 
 bool IEIsPSDStream(TStream& stream) {
@@ -520,9 +874,11 @@ bool IEIsPSDStream(TStream& stream) {
 }
 
 void IEReadPSDStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
-                     bool paramsOnly) {
+                     bool paramsOnly, std::vector<TIEPSDLayer>* layers, bool loadLayers) {
   progress.Report(0);
   ReadState s{stream, params, progress, bitmap, Header{}};
+  s.layers = layers;
+  s.loadLayers = loadLayers;
   bool ok = false;
   try {
     ok = ReadDocument(s, paramsOnly);
@@ -536,7 +892,8 @@ void IEReadPSDStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, 
   progress.Report(100);
 }
 
-void IEWritePSDStream(TStream& stream, TIOParamsVals& params, TIEProgressRecord& progress, TIEBitmap& bitmap) {
+void IEWritePSDStream(TStream& stream, TIOParamsVals& params, TIEProgressRecord& progress, TIEBitmap& bitmap,
+                      const std::vector<TIEPSDLayer>* layers) {
   const TIEPixelFormat format = bitmap.GetPixelFormat();
   const int32_t mode = ModeOf(format);
   if (mode < 0 || bitmap.GetWidth() <= 0 || bitmap.GetHeight() <= 0) {
@@ -568,8 +925,8 @@ void IEWritePSDStream(TStream& stream, TIOParamsVals& params, TIEProgressRecord&
     out.BE32(0);
   }
   WriteResources(out, params, bitmap);
-  if (large) out.BE64(0);
-  else out.BE32(0);  // no layers
+  const std::vector<TIEPSDLayer> none;
+  LayerWriter(out, format, depth, large, progress).Write(layers ? *layers : none);
   WriteMergedImage(out, bitmap, depth, large, progress);
   if (out.Failed()) progress.Abort();
 }

@@ -138,6 +138,96 @@ TEST_F(PsdTest, WrittenDocumentsDecodeBackInImageMagick) {
   }
 }
 
+TEST_F(PsdTest, LayersOfImageMagickDecodeAsItDecodesThem) {
+  InDir("/usr/bin/convert -size 20x12 xc:'#102030' \\( -size 8x5 gradient:red-blue -set page +3+2 -set label first \\) "
+        "\\( -size 6x6 xc:lime -alpha set -channel A -fx 'i/w' +channel -set page +10+4 -set label second \\) "
+        "-depth 8 layered.psd");
+  abort_ = false;
+  TMemoryStream s;
+  s.LoadFromFile(Path("layered.psd"));
+  std::vector<TIEPSDLayer> layers;
+  IEReadPSDStream(s, &bitmap_, params_, progress_, false, &layers, true);
+  ASSERT_FALSE(abort_.load());
+  ASSERT_EQ(layers.size(), 2u);
+  const struct {
+    const char* name;
+    int32_t x, y;
+    bool alpha;
+  } expected[] = {{"first", 3, 2, false}, {"second", 10, 4, true}};
+  for (size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(expected[i].name);
+    EXPECT_EQ(layers[i].Name, expected[i].name);
+    EXPECT_EQ(layers[i].PosX, expected[i].x);
+    EXPECT_EQ(layers[i].PosY, expected[i].y);
+    EXPECT_TRUE(layers[i].Visible);
+    EXPECT_EQ(layers[i].Bitmap->HasAlphaChannel(), expected[i].alpha);
+    const std::string frame = Path("layered.psd") + "[" + std::to_string(i + 1) + "]";
+    EXPECT_EQ(MaxDifference(BitmapRGBA(*layers[i].Bitmap), MagickRGBA(frame, Path("j.rgba"))), 0);
+  }
+  // Without loading layers a two-layer document gives the merged image.
+  layers.clear();
+  s.SetPosition(0);
+  IEReadPSDStream(s, &bitmap_, params_, progress_, false, &layers, false);
+  EXPECT_TRUE(layers.empty());
+  EXPECT_EQ(bitmap_.GetWidth(), 20);
+}
+
+TEST_F(PsdTest, WrittenLayersDecodeBackAndTheCallersLayersStayAsTheyWere) {
+  TIEBitmap merged(16, 10, ieCMYK);
+  merged.Fill(0);
+  std::vector<TIEPSDLayer> layers(3);
+  layers[0].Bitmap = std::make_unique<TIEBitmap>(7, 5, ie24RGB);
+  for (int32_t y = 0; y < 5; ++y)
+    for (int32_t x = 0; x < 7; ++x) layers[0].Bitmap->SetPixel24(x, y, TRGB{uint8_t(x * 30), 40, uint8_t(y * 50)});
+  layers[0].PosX = 2, layers[0].PosY = 3, layers[0].Name = "abc", layers[0].Opacity = 0.5;
+  layers[1].Bitmap = std::make_unique<TIEBitmap>(4, 3, ie8g);
+  layers[1].Bitmap->Fill(0);
+  layers[1].Bitmap->GetScanline(1)[2] = 200;
+  layers[1].MaskOfPrevious = true, layers[1].Visible = false, layers[1].PosX = 1, layers[1].PosY = 1;
+  layers[2].Bitmap = std::make_unique<TIEBitmap>(3, 2, ie24RGB);
+  layers[2].Bitmap->Fill(0);
+  layers[2].Bitmap->GetAlphaChannel()->Fill(0);
+  layers[2].Bitmap->GetAlphaChannel()->GetScanline(0)[0] = 255;
+  layers[2].Bitmap->GetAlphaChannel()->SetFullFlag(false);
+  layers[2].Visible = false, layers[2].Name = std::string(300, 'n');
+
+  TIOParamsVals params(nullptr);
+  for (bool large : {false, true}) {
+    SCOPED_TRACE(large ? "large" : "normal");
+    params.PSDLargeDocument = large;
+    TMemoryStream out;
+    abort_ = false;
+    IEWritePSDStream(out, params, progress_, merged, &layers);
+    ASSERT_FALSE(abort_.load());
+    EXPECT_EQ(layers[0].Bitmap->GetPixelFormat(), ie24RGB);  // the caller's layers are not converted
+    EXPECT_FALSE(layers[0].Bitmap->HasAlphaChannel());
+    const std::string file = codectest::Contents(out);
+    std::vector<TIEPSDLayer> back;
+    params_.ISNATIVEPIXELFORMAT = true;
+    out.SetPosition(0);
+    IEReadPSDStream(out, nullptr, params_, progress_, false, &back, true);
+    ASSERT_FALSE(abort_.load());
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[0].Name, "abc");
+    EXPECT_EQ(back[0].PosX, 2);
+    EXPECT_NEAR(back[0].Opacity, 0.5, 0.01);
+    EXPECT_EQ(back[0].Bitmap->GetPixelFormat(), ieCMYK);
+    EXPECT_TRUE(back[1].MaskOfPrevious);
+    EXPECT_FALSE(back[1].Visible);
+    EXPECT_EQ(back[1].PosX, 1);
+    EXPECT_EQ(back[1].Bitmap->GetScanline(1)[2], 200);
+    EXPECT_EQ(back[2].Name, std::string(255, 'n'));
+    EXPECT_FALSE(back[2].Visible);
+    ASSERT_TRUE(back[2].Bitmap->HasAlphaChannel());
+    EXPECT_EQ(back[2].Bitmap->GetAlphaChannel()->GetScanline(0)[1], 0);
+    if (!large) {
+      codectest::SaveBytes(file, Path("w.psd"));
+      InDir("/usr/bin/identify -format '%wx%h%X%Y,' w.psd > sizes.txt");
+      EXPECT_EQ(ReadAll(Path("sizes.txt")), "16x10+0+0,7x5+2+3,3x2+0+0,");
+    }
+  }
+}
+
 TEST_F(PsdTest, PackBitsCoding) {
   const struct {
     const char* what;
