@@ -1,8 +1,9 @@
-// The layered-document reader on arbitrary bytes, as an image and for its
-// parameters only, and its format test; the first byte chooses native pixel
-// formats and the thumbnail.
+// The layered-document reader on arbitrary bytes, as an image, into a layer
+// list and for its parameters only, and its format test; the first byte
+// chooses native pixel formats, the thumbnail and the loading of layers.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "imaging/codecs/iepsd.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -28,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     params.ISNATIVEPIXELFORMAT = data[0] & 1;
     params.GETTHUMBNAIL = data[0] & 2;
     FuzzProgress progress;
-    IEReadPSDStream(stream, &bitmap, params, progress.record, paramsOnly);
+    std::vector<TIEPSDLayer> layers;
+    IEReadPSDStream(stream, &bitmap, params, progress.record, paramsOnly, (data[0] & 4) ? &layers : nullptr,
+                    data[0] & 8);
   }
   return 0;
 }

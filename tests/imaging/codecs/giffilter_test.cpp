@@ -191,6 +191,26 @@ TEST_F(GifTest, TransparencyAndIndexesComeOnlyFromTheFile) {
   Read(Path("b.gif"));
   EXPECT_FALSE(params_.GIF_TRANSPARENT);
   EXPECT_FALSE(bitmap_.HasAlphaChannel());
+
+  // Background and transparent colours the image lacks still name entries of the table.
+  for (int32_t bits : {1, 4, 8}) {
+    SCOPED_TRACE(bits);
+    TIOParamsVals colours(nullptr);
+    colours.BITSPERSAMPLE = bits;
+    colours.GIF_BACKGROUND = TRGB{1, 2, 250};
+    colours.GIF_TRANSPARENT = true;
+    colours.GIF_TRANSPCOLOR = TRGB{7, 200, 7};
+    TMemoryStream out;
+    abort_ = false;
+    IEWriteGIFStream(out, plain, colours, progress_);
+    const std::string file = codectest::Contents(out);
+    ASSERT_GT(file.size(), 13u);
+    const size_t entries = size_t{2} << (file[10] & 7);
+    EXPECT_LT(static_cast<uint8_t>(file[11]), entries);
+    const size_t control = 13 + 3 * entries;
+    ASSERT_EQ(file.substr(control, 3), "\x21\xf9\x04");
+    EXPECT_LT(static_cast<uint8_t>(file[control + 6]), entries);
+  }
 }
 
 TEST_F(GifTest, CommentsAndFrameCopies) {
