@@ -12,7 +12,11 @@
 #include "imaging/io/imageryio_codecs.h"
 
 #include "imaging/codecs/bmpfilt.h"
+#include "imaging/codecs/giffilter.h"
+#include "imaging/codecs/iepsd.h"
+#include "imaging/codecs/ietgafil.h"
 #include "imaging/codecs/jpegfilt.h"
+#include "imaging/codecs/pcxfilter.h"
 #include "imaging/codecs/pngfilt.h"
 #include "imaging/codecs/tiffilt.h"
 #include "imaging/io/imageryio_detect.h"
@@ -22,15 +26,22 @@ namespace {
 const TIECodecEntry kBuiltinCodecs[] = {
     {1, IETiffCodecRead, IETiffCodecWrite, IEIsTIFFStream, TIESaveFormats::Any, true, true, IEGetTIFFImageCount, "TIFF"},
     {8, IEPngCodecRead, IEPngCodecWrite, IEIsPNGStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
-    // The bitmap family (bmpfilt.h).
+    // The bitmap family (bmpfilt.h), GIF, Targa, PCX, DCX and PSD; icons and cursors are
+    // tested before Targa, any-maps after it.
+    {2, IEGifCodecRead, IEGifCodecWrite, nullptr, TIESaveFormats::Any, true, true, IEGetGIFImageCount, nullptr},
     {6, IEIcoCodecRead, IEIcoCodecWrite, IEIsICOStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetICOImageCount, nullptr},
     {7, IECurCodecRead, nullptr, IEIsCURStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetICOImageCount, nullptr},
+    {11, IETgaCodecRead, IETgaCodecWrite, IEIsTGAStream, TIESaveFormats::RGB24OrBilevel, true, true, nullptr, nullptr},
     {12, IEPnmCodecRead, IEPnmCodecWrite, IEIsPNMStream, TIESaveFormats::Any, true, false, nullptr, nullptr},
     {9, nullptr, nullptr, IEIsWMFStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {10, nullptr, nullptr, IEIsEMFStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {5, IEBmpCodecRead, IEBmpCodecWrite, nullptr, TIESaveFormats::Any, true, true, nullptr, nullptr},
     {16, IEWbmpCodecRead, IEWbmpCodecWrite, nullptr, TIESaveFormats::RGB24OrBilevel, true, false, nullptr, nullptr},
     {21, IERawBitmapCodecRead, nullptr, nullptr, TIESaveFormats::Any, false, false, nullptr, nullptr},
+    {4, IEPcxCodecRead, IEPcxCodecWrite, nullptr, TIESaveFormats::RGB24OrBilevel, true, true, nullptr, "PCX2"},
+    {19, IEDcxCodecRead, IEDcxCodecWrite, IEIsDCXStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetDCXImageCount,
+     nullptr},
+    {24, IEPsdCodecRead, IEPsdCodecWrite, IEIsPSDStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},
 };

@@ -1,0 +1,37 @@
+// The layered-document reader on arbitrary bytes, as an image, into a layer
+// list and for its parameters only, and its format test; the first byte
+// chooses native pixel formats, the thumbnail and the loading of layers.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "imaging/codecs/iepsd.h"
+#include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/io/imageryio_params.h"
+#include "platform/rtl/streams.h"
+#include "tests/fuzz/fuzz_imaging.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  StartImagingLibrary();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1 || size > (1 << 20)) return 0;
+  TMemoryStream stream;
+  if (size > 1) stream.WriteBuffer(data + 1, static_cast<int32_t>(size - 1));
+  stream.SetPosition(0);
+  IEIsPSDStream(stream);
+  for (bool paramsOnly : {false, true}) {
+    stream.SetPosition(0);
+    TIEBitmap bitmap;
+    TIOParamsVals params(nullptr);
+    params.ISNATIVEPIXELFORMAT = data[0] & 1;
+    params.GETTHUMBNAIL = data[0] & 2;
+    FuzzProgress progress;
+    std::vector<TIEPSDLayer> layers;
+    IEReadPSDStream(stream, &bitmap, params, progress.record, paramsOnly, (data[0] & 4) ? &layers : nullptr,
+                    data[0] & 8);
+  }
+  return 0;
+}
