@@ -253,6 +253,7 @@ void TIOParamsVals::FreeICCProfiles() {
 void TIOParamsVals::ResetEXIF() {
   static_cast<TIEEXIFFields&>(*this) = TIEEXIFFields{};
   EXIFThumbnail.reset();
+  EXIFMakerNote.Clear();
   // The EXIF block of the file read goes with the values: the first APP1
   // marker that holds one.
   for (int32_t i = 0; i < JPEGMarkers.GetCount(); ++i)
@@ -361,6 +362,7 @@ void IENormalizeGPSCoordinates(TIOParamsVals& p) {
 void IECopyEXIF(const TIOParamsVals& source, TIOParamsVals& dest, bool withThumbnail) {
   if (&source == &dest) return;
   static_cast<TIEEXIFFields&>(dest) = static_cast<const TIEEXIFFields&>(source);
+  dest.EXIFMakerNote.Assign(source.EXIFMakerNote);
   if (!withThumbnail) return;
   dest.EXIFThumbnail.reset();
   if (source.EXIFThumbnail) dest.EXIFThumbnail = std::make_unique<TIEBitmap>(*source.EXIFThumbnail);

@@ -17,6 +17,7 @@
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_annot.h"
+#include "imaging/core/ruduvazez_makernote.h"
 #include "imaging/core/ruduvazez_markers.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/object.h"
@@ -107,6 +108,8 @@ struct TIEEXIFFields {
   std::string EXIF_GPSDESTDISTANCEREF;
   double EXIF_GPSDESTDISTANCE = 0;
   std::string EXIF_GPSDATESTAMP;
+  // The interoperability directory's index ("R98", "R03") and version texts.
+  std::string EXIF_INTEROPINDEX, EXIF_INTEROPVERSION;
 };
 
 // The plain values of a parameter set, each starting at its default.
@@ -285,6 +288,8 @@ public:
   TImageryIO* Owner;
   // The EXIF thumbnail, when a reader decoded it.
   std::unique_ptr<TIEBitmap> EXIFThumbnail;
+  // The camera maker's note of the EXIF block.
+  TIETagsHandler EXIFMakerNote;
   // The markers of the JPEG file read, kept for writing back, and its IPTC records.
   TIEMarkerList JPEGMarkers;
   TIEIPTCInfoList IPTC;
