@@ -151,9 +151,8 @@ void ReadMetadata(TIOParamsVals& params, bool& adjustOrientation) {
     return params.IPTC.LoadFromBuffer(data, length);
   });
   ReadEXIF(params, adjustOrientation);
-  FirstAccepted(params, JPEG_APP0 + 1, [&](const uint8_t* data, int32_t length) {
-    return IEReadXMPBlock(data, length, params.XMP_INFO);
-  });
+  // The standard packet, or the whole extended XMP when every piece is there.
+  if (std::string xmp = IEReadXMPMarkers(params.JPEGMarkers); !xmp.empty()) params.SetXMP_Info(xmp);
   ApplyAdobeRGBRule(params);
   FirstAccepted(params, JPEG_APP0 + 1, [&](const uint8_t* data, int32_t length) {
     if (!TIEImageryAnnot::HasSignature(data, length)) return false;

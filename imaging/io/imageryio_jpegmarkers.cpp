@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/codecs/exifblock.h"
+#include "imaging/core/ruduvazez_xmp.h"
 #include "imaging/io/imageryio.h"
 
 namespace {
@@ -88,9 +89,8 @@ void UpdateEXIF(TIOParamsVals& p) {
 void UpdateXMP(TIOParamsVals& p) {
   DeleteIfFound(p.JPEGMarkers, FindAPP1(p.JPEGMarkers, kXMPSignature, sizeof kXMPSignature));
   if (p.XMP_INFO.empty()) return;
-  std::string block(kXMPSignature, sizeof kXMPSignature);
-  block += p.XMP_INFO;
-  p.JPEGMarkers.AddMarker(IE_JPEG_APP1, block.data(), static_cast<int32_t>(block.size()));
+  // A packet too long for one segment goes out as extended XMP rather than being lost.
+  IEStoreXMPMarkers(p.JPEGMarkers, p.XMP_INFO);
 }
 
 void UpdateAnnotations(TIOParamsVals& p) {

@@ -7,6 +7,7 @@
 
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_icc.h"
+#include "imaging/core/ruduvazez_xmp.h"
 #include "imaging/io/imageryio.h"
 #include "platform/rtl/sysutils.h"
 
@@ -367,3 +368,9 @@ void IECopyEXIF(const TIOParamsVals& source, TIOParamsVals& dest, bool withThumb
   dest.EXIFThumbnail.reset();
   if (source.EXIFThumbnail) dest.EXIFThumbnail = std::make_unique<TIEBitmap>(*source.EXIFThumbnail);
 }
+
+bool IEReadXMPBlock(const uint8_t* data, int64_t length, TIOParamsVals& params) {
+  return IEReadXMPBlock(data, length, params.XMP_INFO);
+}
+
+std::vector<uint8_t> IEBuildXMPBlock(const TIOParamsVals& params) { return IEBuildXMPBlock(params.XMP_INFO); }

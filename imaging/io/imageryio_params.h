@@ -426,3 +426,8 @@ void IEDegreesToDMS(double value, const char* refs, std::string& reference, doub
 void IENormalizeGPSCoordinates(TIOParamsVals& params);
 // Copies the EXIF and GPS group (with the thumbnail when withThumbnail).
 void IECopyEXIF(const TIOParamsVals& source, TIOParamsVals& dest, bool withThumbnail);
+// The XMP packet of an APP1 segment into the parameters' XMP_INFO; false,
+// the parameters untouched, when the segment holds none.
+bool IEReadXMPBlock(const uint8_t* data, int64_t length, TIOParamsVals& params);
+// The APP1 segment of the parameters' XMP_INFO: the namespace, its NUL and the packet.
+std::vector<uint8_t> IEBuildXMPBlock(const TIOParamsVals& params);

@@ -259,6 +259,25 @@ TEST_F(ExifTest, ExifFromParametersAlone) {
   EXPECT_EQ(Warnings(Path("set.jpg")), "");
 }
 
+// An XMP packet too long for one segment travels as extended XMP: exiftool
+// and our reader get it whole.
+TEST_F(ExifTest, LongXmpRoundTrip) {
+  bitmap_.Allocate(8, 8, ie24RGB);
+  const std::string text(90000, 'x');
+  const std::string xmp = "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+                          "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description "
+                          "xmlns:dc='http://purl.org/dc/elements/1.1/' dc:format='" + text +
+                          "'/></rdf:RDF></x:xmpmeta><?xpacket end='w'?>";
+  io_->Params().XMP_INFO = xmp;
+  io_->SaveToFile(Path("long.jpg"));
+  EXPECT_EQ(Capture("exiftool -s -s -s -XMP-dc:Format " + Path("long.jpg")), text + "\n");
+  TIEBitmap again;
+  TImageryIO reader(nullptr);
+  reader.SetIEBitmap(&again);
+  ASSERT_TRUE(reader.LoadFromFile(Path("long.jpg")));
+  EXPECT_EQ(reader.Params().XMP_INFO, xmp);
+}
+
 // ---- TIFF structures ------------------------------------------------------------------------
 
 // Two pages of the given sizes, the EXIF added by exiftool; the thumbnail
