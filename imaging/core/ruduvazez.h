@@ -18,8 +18,10 @@
 
 #include "platform/forms/graphics.h"
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/lists.h"
 #include "platform/rtl/streams.h"
 #include "platform/win/gdi.h"
+#include "platform/win/user_scroll.h"
 #include "platform/win/wintypes.h"
 
 // ---- bits and bytes -------------------------------------------------------------
@@ -75,6 +77,12 @@ double IEDistance(double x1, double y1, double x2, double y2);
 double IEPointToLineDistance(double x, double y, double x1, double y1, double x2, double y2);
 // Distance to the segment; 1,000,000 for a far end point or a fault.
 double IEPointToSegmentDistance(double x, double y, double x1, double y1, double x2, double y2);
+// Hit-test distances of a pen of penWidth to the outline of a box or of the
+// ellipse in a box (filled: 0 inside the box, or to the ellipse's spokes).
+double IEPointToBoxDistance(int32_t x, int32_t y, int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool filled,
+                            int32_t penWidth);
+double IEPointToEllipseDistance(int32_t x, int32_t y, int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool filled,
+                                int32_t penWidth);
 // Hit-test distance to a polyline mapped to the screen by origin, offset and zoom.
 double IEPointToPolylineDistance(int32_t x, int32_t y, const POINT* points, int32_t count, double orgX, double orgY,
                                  double offX, double offY, double zoomX, double zoomY, int32_t penWidth, bool closed);
@@ -513,6 +521,74 @@ bool IEStrToBool(const std::string& text);
 // "r, g, b" of a colour with red in bits 16-23, and back (parts trimmed, 0 where not a number).
 std::string IERGBToStr(uint32_t color);
 TRGB IEStrToRGB(const std::string& text);
+
+// Conditional choices.
+inline int32_t IESelectInt(bool condition, int32_t ifTrue, int32_t ifFalse) { return condition ? ifTrue : ifFalse; }
+inline double IESelectDouble(bool condition, double ifTrue, double ifFalse) { return condition ? ifTrue : ifFalse; }
+// "1" or "0".
+inline std::string IEBoolToWideStr(bool value) { return value ? "1" : "0"; }
+// Exchanges of two values (the viewer swaps layers with them).
+template <typename T>
+inline void IESwapValues(T& a, T& b) {
+  std::swap(a, b);
+}
+inline void IESwapInteger(int32_t& a, int32_t& b) { IESwapValues(a, b); }
+inline void IESwapDouble(double& a, double& b) { IESwapValues(a, b); }
+inline void IESwapBoolean(bool& a, bool& b) { IESwapValues(a, b); }
+inline void IESwapPointer(void*& a, void*& b) { IESwapValues(a, b); }
+inline void IESwapString(std::string& a, std::string& b) { IESwapValues(a, b); }
+// dest takes the source's count and items.
+void IECopyList(const TList& source, TList& dest);
+
+// ---- scroll bars, files and texts that fit ------------------------------------------------
+
+// One SCROLLINFO with range, page and position (IESetScrollBar), the range
+// (IESetScrollRange, always true) or the position (IESetScrollPos), set on
+// the window's bar through the flat or the plain scroll-bar call.
+void IESetScrollBar(HWND window, int32_t bar, int32_t min, bool flat, bool redraw, int32_t pos, int32_t page,
+                    int32_t max);
+bool IESetScrollRange(HWND window, int32_t bar, int32_t min, bool flat, bool redraw, int32_t max);
+void IESetScrollPos(HWND window, int32_t bar, int32_t pos, bool flat, bool redraw);
+void IESetScrollInfo(HWND window, int32_t bar, const SCROLLINFO& info, bool flat, bool redraw);
+void IEEnableScrollBar(HWND window, int32_t bar, uint32_t arrows, bool flat);
+void IEShowScrollBar(HWND window, int32_t bar, bool show, bool flat);
+// The desktop is a remote session.
+bool IEIsRemoteSession();
+// The primary button (the right one when the buttons are swapped) is held.
+bool IEIsLeftButtonDown();
+
+// The lower-cased extension of a file name, without its "." unless keepDot.
+std::string IELowerFileExt(const std::string& fileName, bool keepDot);
+inline std::string IEGetFileExt(const std::string& fileName, bool keepDot) { return IELowerFileExt(fileName, keepDot); }
+// The extension (a "." added when missing; false when shorter than 2
+// characters) is one of a ";"-separated list of masks such as "*.tif;*.tiff".
+bool IEExtInList(const std::string& extension, const std::string& list);
+bool IEFileExtInList(const std::string& fileName, const std::string& list);
+// The part up to and including, or after, the last "/", "\" or ":".
+std::string IEExtractFilePathW(const std::string& fileName);
+std::string IEExtractFileNameW(const std::string& fileName);
+// An existing entry that is not a folder.
+bool IEFileExists(const std::string& fileName);
+inline bool IEFileExistsW(const std::string& fileName) { return IEFileExists(fileName); }
+// Size and times (local, to the two seconds of the DOS format; the creation
+// time is the write time where the system keeps none); false when not found.
+bool IEGetFileInfo(const std::string& fileName, int64_t& size, TDateTime& created, TDateTime& written);
+
+// Text extent on the canvas.
+int32_t IETextWidthW(TCanvas* canvas, const std::string& text);
+int32_t IETextHeightW(TCanvas* canvas, const std::string& text);
+// The text shortened until it fits width: side 0 keeps the beginning and
+// appends "...", side 1 keeps the end and puts "..." in front.
+std::string IETruncateText(const std::string& text, int32_t side, TCanvas* canvas, int32_t width);
+// The four strips of area around inner, black at transparency 150; nothing
+// for an empty inner rectangle.
+void IEDimOutsideRect(TCanvas* canvas, const RECT& area, const RECT& inner);
+// The preview backgrounds: grey rows of a Gauss ramp, and a bell across the
+// width with random grey steps.
+void IEPaintStripedBackground(TBitmap* bitmap, int32_t width, int32_t height);
+void IEPaintNoiseBackground(TBitmap* bitmap, int32_t width, int32_t height);
+// Every entry of the bitmap's colour table is (i, i, i).
+bool IEIsGrayPalette(TBitmap* bitmap);
 
 // ---- wide-name files ----------------------------------------------------------------------
 

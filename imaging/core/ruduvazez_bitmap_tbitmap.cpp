@@ -81,6 +81,8 @@ void SetColorTable(TBitmap* bitmap, const std::vector<PALETTEENTRY>& entries) {
 
 }  // namespace
 
+bool IEIsGrayPalette(TBitmap* bitmap) { return bitmap && IsGrayRamp(bitmap); }
+
 void IESetGrayPalette(TBitmap* bitmap) {
   std::vector<PALETTEENTRY> ramp(256);
   for (int i = 0; i < 256; ++i) ramp[i] = PALETTEENTRY{BYTE(i), BYTE(i), BYTE(i), 0};

@@ -198,3 +198,56 @@ void IEFitSizeWithCrop(int32_t width, int32_t height, int32_t boxWidth, int32_t 
 }
 
 bool IEIsEqualGUID(const void* a, const void* b) { return std::memcmp(a, b, 16) == 0; }
+
+// ---- hit-test distances of boxes and ellipses ------------------------------------------------
+
+namespace {
+
+// The smallest distance over the pen offsets -(penWidth div 2) .. penWidth div 2.
+template <typename Measure>
+double OverPenOffsets(int32_t penWidth, const Measure& measure) {
+  double best = 2147483647;
+  for (int32_t k = -(penWidth / 2); k <= penWidth / 2; ++k) best = std::min(best, measure(k));
+  return best;
+}
+
+}  // namespace
+
+double IEPointToBoxDistance(int32_t x, int32_t y, int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool filled,
+                            int32_t penWidth) {
+  return OverPenOffsets(penWidth, [&](int32_t k) {
+    const double left = x1 + k, top = y1 + k, right = x2 + k, bottom = y2 + k;
+    if (filled && x >= std::min(left, right) && x <= std::max(left, right) && y >= std::min(top, bottom) &&
+        y <= std::max(top, bottom))
+      return 0.0;
+    return std::min({IEPointToSegmentDistance(x, y, left, top, right, top),
+                     IEPointToSegmentDistance(x, y, right, top, right, bottom),
+                     IEPointToSegmentDistance(x, y, right, bottom, left, bottom),
+                     IEPointToSegmentDistance(x, y, left, bottom, left, top)});
+  });
+}
+
+double IEPointToEllipseDistance(int32_t x, int32_t y, int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool filled,
+                                int32_t penWidth) {
+  const double px = x - (x1 + x2) / 2.0, py = y - (y1 + y2) / 2.0;
+  return OverPenOffsets(penWidth, [&](int32_t k) {
+    const int32_t rx = k + (x2 - x1) / 2, ry = k + (y2 - y1) / 2;
+    int32_t count = static_cast<int32_t>(2 * std::numbers::pi * std::min(rx, ry));
+    if (!filled) count /= 8;
+    count = std::max(count, 2);
+    double best = 2147483647;
+    double lastX = rx, lastY = 0;
+    for (int32_t w = 1; w < count; ++w) {
+      const double angle = 2 * std::numbers::pi * w / count;
+      const double vx = std::trunc(std::cos(angle) * rx), vy = std::trunc(std::sin(angle) * ry);
+      if (filled) {
+        best = std::min(best, std::trunc(IEPointToSegmentDistance(px, py, 0, 0, vx, vy)));
+      } else {
+        best = std::min(best, IEPointToSegmentDistance(px, py, lastX, lastY, vx, vy));
+        lastX = vx;
+        lastY = vy;
+      }
+    }
+    return best;
+  });
+}

@@ -2,12 +2,16 @@
 // around them and the gradient fill.
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "imaging/core/iegdiplus.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_startup.h"
 #include "platform/rtl/dynlib.h"
+#include "platform/rtl/system.h"
+#include "platform/win/gdi_text.h"
 #include "imaging/processing/imageryproc.h"
 
 namespace {
@@ -213,4 +217,96 @@ bool IEGradientFillRect(const RECT& rect, HDC dc, TColor color1, bool vertical, 
   const TRIVERTEX vertices[2] = {Vertex(rect.left, rect.top, color1), Vertex(rect.right, rect.bottom, color2)};
   const GRADIENT_RECT mesh{0, 1};
   return gradientFill(dc, vertices, 2, &mesh, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H) != FALSE;
+}
+
+// ---- texts that fit, dimmed surroundings, preview backgrounds ------------------------------
+
+int32_t IETextWidthW(TCanvas* canvas, const std::string& text) {
+  SIZE size{};
+  GetTextExtentPoint32W(canvas->Handle(), text, &size);
+  return size.cx;
+}
+
+int32_t IETextHeightW(TCanvas* canvas, const std::string& text) {
+  SIZE size{};
+  GetTextExtentPoint32W(canvas->Handle(), text, &size);
+  return size.cy;
+}
+
+namespace {
+
+// Whole UTF-8 characters only: a cut never lands inside one.
+bool IsCharacterStart(const std::string& text, size_t at) {
+  return at == 0 || at >= text.size() || (static_cast<uint8_t>(text[at]) & 0xC0) != 0x80;
+}
+
+}  // namespace
+
+std::string IETruncateText(const std::string& text, int32_t side, TCanvas* canvas, int32_t width) {
+  std::string result = text;
+  size_t keep = text.size();  // side 0: characters kept from the beginning
+  size_t drop = 0;            // side 1: characters dropped from the beginning
+  while (IETextWidthW(canvas, result) > width && result.size() >= 2) {
+    if (side == 0) {
+      do --keep;
+      while (keep > 0 && !IsCharacterStart(text, keep));
+      if (keep == 0) break;
+      result = text.substr(0, keep) + "...";
+    } else {
+      do ++drop;
+      while (drop < text.size() && !IsCharacterStart(text, drop));
+      if (drop >= text.size()) break;
+      result = "..." + text.substr(drop);
+    }
+  }
+  return result;
+}
+
+void IEDimOutsideRect(TCanvas* canvas, const RECT& area, const RECT& inner) {
+  if (inner.right <= inner.left || inner.bottom <= inner.top) return;
+  TIECanvas dim(canvas, false, true);
+  dim.Brush()->SetColor(clBlack);
+  dim.Brush()->SetAlpha(150);
+  dim.FillRect(RECT{area.left, area.top, area.right, inner.top});
+  dim.FillRect(RECT{area.left, inner.bottom, area.right, area.bottom});
+  dim.FillRect(RECT{area.left, inner.top, inner.left, inner.bottom});
+  dim.FillRect(RECT{inner.right, inner.top, area.right, inner.bottom});
+}
+
+namespace {
+
+// Makes the bitmap 24-bit width x height and fills pixel (x, y) with grey(x, y).
+template <typename Grey>
+void PaintGrey(TBitmap* bitmap, int32_t width, int32_t height, const Grey& grey) {
+  bitmap->SetPixelFormat(pf24bit);
+  bitmap->SetSize(width, height);
+  for (int32_t y = 0; y < height; ++y) {
+    auto* row = static_cast<uint8_t*>(bitmap->ScanLine(y));
+    for (int32_t x = 0; x < width; ++x) {
+      const uint8_t v = grey(x, y);
+      row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = v;
+    }
+  }
+}
+
+}  // namespace
+
+void IEPaintStripedBackground(TBitmap* bitmap, int32_t width, int32_t height) {
+  if (!bitmap || width < 1 || height < 1) return;
+  const std::vector<double> ramp = IEGaussRamp(4, 130, 255, 0.5);
+  PaintGrey(bitmap, width, height, [&](int32_t, int32_t y) { return static_cast<uint8_t>(ramp[y % 4]); });
+}
+
+void IEPaintNoiseBackground(TBitmap* bitmap, int32_t width, int32_t height) {
+  if (!bitmap || width < 1 || height < 1) return;
+  const std::vector<double> ramp = IEGaussRamp(width, 160, 208, 3);
+  int32_t offset = 0, passed = 0, next = Random(width) + 100;
+  PaintGrey(bitmap, width, height, [&](int32_t x, int32_t) {
+    if (++passed > next) {
+      offset = Random(11);
+      passed = 0;
+      next = Random(width) + 100;
+    }
+    return static_cast<uint8_t>(static_cast<int32_t>(ramp[x]) + offset);
+  });
 }

@@ -107,3 +107,8 @@ TDateTime IEEXIFDateToDateTime(const std::string& text) {
   if (!TryEncodeDate(year, month, day, date) || !TryEncodeTime(hour, minute, second, 0, time)) return 0;
   return date + time;
 }
+
+void IECopyList(const TList& source, TList& dest) {
+  dest.SetCount(source.Count());
+  for (int32_t i = 0; i < source.Count(); ++i) dest.SetItems(i, source.Items(i));
+}

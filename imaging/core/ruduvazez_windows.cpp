@@ -1,10 +1,13 @@
-// Placing dialogs, finding an owner window and the colour dialog.
+// Placing dialogs, finding an owner window, the colour dialog, the scroll
+// bars of the viewers and the mouse-button state.
 #include <memory>
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "platform/forms/dialogs.h"
 #include "platform/forms/forms.h"
+#include "platform/win/user_input.h"
+#include "platform/win/user_system.h"
 #include "platform/win/user_windows.h"
 
 namespace {
@@ -56,4 +59,61 @@ bool IEPromptForColor(TColor& color) {
   IEGetGlobalSettings()->CustomColors = dialog.CustomColors()->Text();
   if (confirmed) color = dialog.Color();
   return confirmed;
+}
+
+// ---- scroll bars and input state ---------------------------------------------------------
+
+void IESetScrollInfo(HWND window, int32_t bar, const SCROLLINFO& info, bool flat, bool redraw) {
+  if (flat)
+    FlatSB_SetScrollInfo(window, bar, &info, redraw);
+  else
+    SetScrollInfo(window, bar, &info, redraw);
+}
+
+void IESetScrollBar(HWND window, int32_t bar, int32_t min, bool flat, bool redraw, int32_t pos, int32_t page,
+                    int32_t max) {
+  SCROLLINFO info;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  info.nMin = min;
+  info.nMax = max;
+  info.nPage = static_cast<UINT>(page);
+  info.nPos = pos;
+  IESetScrollInfo(window, bar, info, flat, redraw);
+}
+
+bool IESetScrollRange(HWND window, int32_t bar, int32_t min, bool flat, bool redraw, int32_t max) {
+  SCROLLINFO info;
+  info.fMask = SIF_RANGE;
+  info.nMin = min;
+  info.nMax = max;
+  IESetScrollInfo(window, bar, info, flat, redraw);
+  return true;
+}
+
+void IESetScrollPos(HWND window, int32_t bar, int32_t pos, bool flat, bool redraw) {
+  SCROLLINFO info;
+  info.fMask = SIF_POS;
+  info.nPos = pos;
+  IESetScrollInfo(window, bar, info, flat, redraw);
+}
+
+void IEEnableScrollBar(HWND window, int32_t bar, uint32_t arrows, bool flat) {
+  if (flat)
+    FlatSB_EnableScrollBar(window, bar, arrows);
+  else
+    EnableScrollBar(window, static_cast<UINT>(bar), arrows);
+}
+
+void IEShowScrollBar(HWND window, int32_t bar, bool show, bool flat) {
+  if (flat)
+    FlatSB_ShowScrollBar(window, bar, show);
+  else
+    ShowScrollBar(window, bar, show);
+}
+
+bool IEIsRemoteSession() { return GetSystemMetrics(SM_REMOTESESSION) != 0; }
+
+bool IEIsLeftButtonDown() {
+  const int key = GetSystemMetrics(SM_SWAPBUTTON) != 0 ? VK_RBUTTON : VK_LBUTTON;
+  return (GetAsyncKeyState(key) & 0x8000) != 0;
 }

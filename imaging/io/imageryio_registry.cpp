@@ -151,7 +151,3 @@ void IEUpdateGIFAvailability() {
   gif->WriteProc = settings->GIFLZWEncoder ? IEBuiltinWriteMarker : nullptr;
 }
 
-bool IEExtInList(const std::string& extension, const std::string& list) {
-  if (extension.empty()) return false;
-  return LowerCase(list).find("*" + LowerCase(extension) + ";") != std::string::npos;
-}

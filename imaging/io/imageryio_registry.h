@@ -94,6 +94,3 @@ void IEUpdateGIFAvailability();
 // The number of entries, and the index-th in registry order (null past the end).
 int32_t IEFileFormatCount();
 TIEFileFormatInfo* IEFileFormatAt(int32_t index);
-// True when the extension (with its dot, lower case) occurs in a list of the
-// form "*.avi;*.mpg;".
-bool IEExtInList(const std::string& extension, const std::string& list);

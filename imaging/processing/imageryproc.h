@@ -3,7 +3,7 @@
 // the soft-shadow margin, and the resampler with its simple stretches and
 // interpolating cores.
 //
-// Sections: progress | arithmetic | colours | bands | blur | resample | stretch | interpolate | dib | rotate
+// Sections: progress | arithmetic | colours | rows and buffers | bands | blur | resample | stretch | interpolate | dib | rotate
 #pragma once
 
 #include <array>
@@ -40,6 +40,35 @@ inline uint16_t IEClampWord(int32_t value) {
   return static_cast<uint16_t>(value < 0 ? 0 : (value > 65535 ? 65535 : value));
 }
 
+// a when b >= a, else b; b when b > a, else a.
+inline double IEMinDouble(double a, double b) { return b >= a ? a : b; }
+inline double IEMaxDouble(double a, double b) { return b > a ? b : a; }
+inline int64_t IEMin64(int64_t a, int64_t b) { return b < a ? b : a; }
+inline int64_t IEMax64(int64_t a, int64_t b) { return a < b ? b : a; }
+// The lower of two addresses.
+inline uint64_t IEMinU64(uint64_t a, uint64_t b) { return a < b ? a : b; }
+// trunc(x), plus 1 when the fraction is above 0; minus 1 when below 0.
+inline int32_t IECeil(double x) {
+  const auto t = static_cast<int32_t>(x);
+  return x - t > 0 ? t + 1 : t;
+}
+inline int32_t IEFloor(double x) {
+  const auto t = static_cast<int32_t>(x);
+  return x - t < 0 ? t - 1 : t;
+}
+inline void IESwapInt(int32_t& a, int32_t& b) { std::swap(a, b); }
+inline void IESwapByte(uint8_t& a, uint8_t& b) { std::swap(a, b); }
+// The largest and the smallest of three.
+inline void IEMinMax3(int32_t a, int32_t b, int32_t c, int32_t& max, int32_t& min) {
+  if (b < a) {
+    max = a > c ? a : c;
+    min = b < c ? b : c;
+  } else {
+    max = b > c ? b : c;
+    min = a < c ? a : c;
+  }
+}
+
 // Exchanges x1 and x2 when x2 < x1, and y1 and y2 when y2 < y1.
 inline void IEOrderCoords(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2) {
   if (x2 < x1) std::swap(x1, x2);
@@ -50,6 +79,44 @@ inline void IEOrderCoords(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2) {
 
 // The colour with system colours resolved, as $AARRGGBB (the GDI+ layout).
 uint32_t IEColorToARGB(TColor color, uint8_t alpha);
+
+inline TRGB IEMakeRGB(uint8_t red, uint8_t green, uint8_t blue) { return TRGB{blue, green, red}; }
+inline bool IESameRGB(TRGB a, TRGB b) { return a == b; }
+// Red to bits 0-7, green 8-15, blue 16-23.
+inline TColor IERGBToColor(TRGB c) { return static_cast<TColor>(c.r | c.g << 8 | c.b << 16); }
+// The first entry with the smallest sum of absolute channel differences to
+// the packed colour ($RRGGBB); 0 for an empty palette.
+int32_t IEFindNearestColor(const TRGB* palette, int32_t count, uint32_t color);
+// H, S and L in 0..1.
+void IERGBToHSL(TRGB c, double& h, double& s, double& l);
+void IEHSLToRGB(TRGB& c, double h, double s, double l);
+
+// ---- rows and buffers -------------------------------------------------------------------
+
+// Bit index of a 1-bit row, the most significant bit of byte 0 first.
+inline bool IEGetBit(const uint8_t* row, int64_t index) { return (row[index >> 3] & (0x80 >> (index & 7))) != 0; }
+inline void IESetBit(uint8_t* row, int64_t index, bool value) {
+  if (value)
+    row[index >> 3] |= static_cast<uint8_t>(0x80 >> (index & 7));
+  else
+    row[index >> 3] &= static_cast<uint8_t>(~(0x80 >> (index & 7)));
+}
+// Copies count 3-byte pixels, exchanging the first and third byte of each.
+void IECopySwapRB(uint8_t* dest, const uint8_t* source, int64_t count);
+// In place: bytes 0 and 2 of count 3-byte pixels; words 0 and 2 of count
+// 6-byte pixels; red and blue of count palette entries.
+void IESwapRB24(uint8_t* buffer, int64_t count);
+void IESwapRB48(uint16_t* buffer, int64_t count);
+void IESwapRBInRGBArray(TRGB* palette, int64_t count);
+void IEInvertBuffer(uint8_t* buffer, int64_t length);
+// Inverts every byte of every row (the alpha channel is left alone).
+void IEInvertBitmap(TIEBitmap& bitmap);
+// Same size, both with or both without alpha, equal rows and alpha rows.
+bool IEBitmapsEqual(TIEBitmap& a, TIEBitmap& b);
+// dest takes the source's size, pixel format and pixels (an empty source
+// leaves dest 1 x 1 in its format).
+void IECopyTBitmap(TBitmap& source, TBitmap& dest);
+TBitmap* IECloneTBitmap(TBitmap& source);
 
 // ---- bands ------------------------------------------------------------------------------
 
@@ -260,12 +327,20 @@ void IERotateInterpolated8To(TIEBitmap* source, TIEBitmap* dest, uint8_t backgro
 void IERotateInterpolated8(TIEBitmap* bitmap, uint8_t background, int32_t interpolation, double angle);
 // The three-shear rotation in place with blending out of 4096 (antialias)
 // or plain copies; whole multiples of 90 are exact. The image grows to hold
-// the turned picture, background around it. Formats other than ie24RGB keep
+// the turned picture, background around it. ie1g goes to IERotate1Bit
+// (white when every background channel is non-zero); other formats keep
 // their format (nearest pixel).
 void IERotate24Bit(TIEBitmap* bitmap, bool antialias, TObject* sender, double angle, TRGB background,
                    const TIEProgressEvent& onProgress);
 // The same for ie8g and ie8p; other formats are left alone.
 void IERotate8Bit(TIEBitmap* bitmap, bool antialias, uint8_t background, double angle,
                   const TIEProgressEvent& onProgress, TObject* sender);
+struct TIEProgressRecord;
+// Nearest-pixel rotation of an ie1g image: exact turns at 90, -90 or 270 and
+// 180 or -180, else sizes and positions in ten-thousandths; what the turned
+// image does not cover is set (white) or clear.
+void IERotate1Bit(TIEBitmap* bitmap, bool whiteBackground, TIEProgressRecord& progress, double angle);
+// The same for ie8g and ie8p with a background byte; no progress.
+void IERotate8BitNearest(TIEBitmap* bitmap, uint8_t background, double angle);
 // Mirrors in place, alpha channel too: direction 0 left-right, 1 upside down.
 void IEFlipBitmap(TIEBitmap* bitmap, int32_t direction);

@@ -61,7 +61,10 @@ void IEFillBitmapRect(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int
 // ---- life and bitmap ---------------------------------------------------------------------------
 
 TImageryProc::TImageryProc(TComponent* owner)
-    : TComponent(owner), AutoUndo(owner != nullptr), ownBitmap_(std::make_unique<TIEBitmap>()) {
+    : TComponent(owner),
+      AutoUndo(owner != nullptr),
+      ownBitmap_(std::make_unique<TIEBitmap>()),
+      dialogParams_(std::make_unique<TIPDialogParams>()) {
   bitmap_ = ownBitmap_.get();
 }
 

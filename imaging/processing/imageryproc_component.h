@@ -13,6 +13,7 @@
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_mask.h"
 #include "imaging/processing/imageryproc.h"
+#include "imaging/processing/imageryproc_dialogparams.h"
 #include "platform/forms/classes.h"
 
 enum TIEUndoSource : uint8_t {
@@ -57,6 +58,28 @@ void IEGrayHistogram(TIEBitmap* source, std::array<int64_t, 256>& counts);
 void IEThresholdTo1Bit(TIEBitmap* source, TIEBitmap* dest, int32_t threshold, const TIEProgressEvent& onProgress,
                        TObject* sender);
 
+// ---- colour reduction
+
+struct TIEProgressRecord;
+
+// b := IEClampByte(b + delta).
+inline void IESaturatedAddByte(uint8_t& b, int32_t delta) { b = IEClampByte(b + delta); }
+// Grey of every pixel of rows y1..y2 - 1, columns x1..x2 - 1 (ends cut to the
+// image) of an ie24RGB bitmap, in all three channels.
+void IEConvertToGrayRect(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                         const TIEProgressEvent& onProgress, TObject* sender);
+// Each pixel of an ie24RGB bitmap becomes its quantizer colour. palette, when
+// given, holds numColors entries and receives the quantizer's palette.
+void IEQuantizeInPlace(TIEBitmap* bitmap, int32_t numColors, TRGB* palette, const TIEProgressEvent& onProgress,
+                       TObject* sender);
+// Floyd-Steinberg error diffusion of source into dest, made ie8p with a
+// palette of numColors (1..256) colours.
+void IEDiffuseToPalette(TIEBitmap* source, TIEBitmap* dest, int32_t numColors);
+// An ie24RGB bitmap becomes ie1g by the 8 x 8 ordered dither.
+void IEConvertTo1BitOrdered(TIEBitmap* bitmap, TIEProgressRecord& progress);
+// An ie24RGB bitmap becomes ie1g by IEThresholdTo1Bit with the threshold.
+void IEConvertTo1BitThreshold(TIEBitmap* bitmap, int32_t threshold, TIEProgressRecord& progress);
+
 class TImageryProc : public TComponent {
 public:
   // AutoUndo is set exactly when an owner is given.
@@ -71,6 +94,9 @@ public:
   void SetAttachedBitmap(TIEBitmap* bitmap);
   TColor Background() const { return background_; }
   void SetBackground(TColor color) { background_ = color; }
+
+  // The last settings of the processing dialog.
+  TIPDialogParams& IPDialogParams() { return *dialogParams_; }
 
   bool AutoUndo = false;
   bool AutoConvertFormat = true;
@@ -149,6 +175,15 @@ public:
   // ie16Gray and ie24RGB are counted on a 24-bit copy (with AutoConvertFormat),
   // never converted. No undo, no finish.
   void GetHistogram(THistogramKind kinds, TIEHistogram& histogram);
+  // Grey in all three channels, of the selection when there is one.
+  void ConvertToGray();
+  // Fewer colours: below 3 one bit (ditherMode 0 ordered, else the mean
+  // threshold); 3..1024 by the quantizer, diffused into a palette image when
+  // ditherMode is 2 and numColors at most 256; above 1024 nothing changes.
+  void ConvertTo(int32_t numColors, uint8_t ditherMode);
+  // As ConvertTo without diffusion; palette (numColors entries) receives the
+  // colours used: black and white below 3. Nothing at all for 0 colours.
+  void ConvertToPalette(int32_t numColors, TRGB* palette, uint8_t ditherMode);
   // Turns the image and its alpha channel by angle degrees (counter-clockwise);
   // background -1 is Background(). Mode 0 and formats other than ie24RGB go
   // by nearest pixel (keeping the format); mode 1 and whole multiples of 90
@@ -174,9 +209,12 @@ private:
   // ResampleTo without the finish report.
   bool ResampleInto(TIEBitmap* dest, int32_t newWidth, int32_t newHeight, TResampleFilter filter, bool fitInside);
   void UndoImage(const std::string& caption);
+  // Below three colours: ordered dither (mode 0) or the mean threshold.
+  void ReduceToOneBit(uint8_t ditherMode);
 
   TIEBitmap* bitmap_ = nullptr;
   std::unique_ptr<TIEBitmap> ownBitmap_;
+  std::unique_ptr<TIPDialogParams> dialogParams_;
   TColor background_ = 0;
   int32_t undoLimit_ = 1;
   TEntries undo_, redo_;

@@ -11,13 +11,8 @@
 namespace iep {
 
 // Bit x of a 1-bit row (most significant bit first).
-inline bool GetBit(const uint8_t* row, int64_t x) { return (row[x >> 3] & (0x80 >> (x & 7))) != 0; }
-inline void PutBit(uint8_t* row, int64_t x, bool set) {
-  if (set)
-    row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-  else
-    row[x >> 3] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
-}
+inline bool GetBit(const uint8_t* row, int64_t x) { return IEGetBit(row, x); }
+inline void PutBit(uint8_t* row, int64_t x, bool set) { IESetBit(row, x, set); }
 
 // Resampling weights are integers out of kWeightOne.
 constexpr int32_t kWeightBits = 14;

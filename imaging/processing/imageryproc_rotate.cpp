@@ -9,6 +9,7 @@
 
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_mask.h"
+#include "imaging/io/imageryio_registry.h"
 #include "imaging/processing/imageryproc.h"
 #include "imaging/processing/imageryproc_internal.h"
 
@@ -358,11 +359,68 @@ void ShearRotate(TIEBitmap* bitmap, bool antialias, double angle, const uint8_t*
   bitmap->AssignImage(&result);
 }
 
+// The exact turns of the one-bit and one-byte nearest rotations: the angle
+// as given, so 450 or -270 take the general path. 0 for any other angle.
+int32_t ExactQuarterTurns(double angle) {
+  if (angle == 90) return 1;
+  if (angle == -90 || angle == 270) return 3;
+  if (angle == 180 || angle == -180) return 2;
+  return 0;
+}
+
+// Nearest-pixel rotation of 1-bit or one-byte pixels into a new bitmap of
+// the source's format, sizes and source positions in ten-thousandths of the
+// sine and cosine; outside(out, j) writes what lies outside the source.
+template <typename Outside>
+void RotateBitsOrBytes(TIEBitmap* bitmap, double angle, TIEBitmap& result, const Outside& outside,
+                       const TIEProgressEvent& onProgress, TObject* sender) {
+  const int32_t w = bitmap->GetWidth(), h = bitmap->GetHeight(), bits = bitmap->GetBitCount();
+  if (const int32_t quarters = ExactQuarterTurns(angle)) {
+    Turn(bitmap, &result, quarters);
+    return;
+  }
+  const double r = -angle * std::numbers::pi / 180;
+  const double c = std::trunc(std::cos(r) * 10000) / 10000, s = std::trunc(std::sin(r) * 10000) / 10000;
+  // At least one pixel: a tiny image at a tiny angle must not vanish.
+  const int32_t width = std::max(1, static_cast<int32_t>(std::fabs(w * c) + std::fabs(h * s)));
+  const int32_t height = std::max(1, static_cast<int32_t>(std::fabs(w * s) + std::fabs(c * h)));
+  if (!Prepare(bitmap, &result, width, height)) return;
+  const auto rows = SourceRows(bitmap);
+  std::vector<int64_t> dx(static_cast<size_t>(width)), dy(static_cast<size_t>(width));
+  for (int32_t j = 0; j < width; ++j) {
+    const double o = j - (width / 2.0 - 0.5);
+    dx[j] = static_cast<int64_t>(c * o);
+    dy[j] = static_cast<int64_t>(-s * o);
+  }
+  int32_t last = -1;
+  for (int32_t y = 0; y < height; ++y) {
+    const double v = y - (height / 2.0 - 0.5);
+    const auto x0 = static_cast<int64_t>(s * v + (w / 2.0 - 0.5)), y0 = static_cast<int64_t>(c * v + (h / 2.0 - 0.5));
+    uint8_t* out = result.GetScanline(y);
+    for (int32_t j = 0; j < width; ++j) {
+      const int64_t sx = x0 + dx[j], sy = y0 + dy[j];
+      if (sx >= 0 && sx < w && sy >= 0 && sy < h)
+        CopyPixel(rows[sy].data(), sx, out, j, bits);
+      else
+        outside(out, j);
+    }
+    const auto per = static_cast<int32_t>(int64_t{y} * 100 / height);
+    if (onProgress && per != last) onProgress(sender, last = per);
+  }
+}
+
 }  // namespace
 
 void IERotate24Bit(TIEBitmap* bitmap, bool antialias, TObject* sender, double angle, TRGB background,
                    const TIEProgressEvent& onProgress) {
   if (!bitmap || bitmap->IsEmpty() || angle == 0) return;
+  if (bitmap->GetPixelFormat() == ie1g) {
+    TIEProgressRecord progress;
+    progress.fOnProgress = onProgress;
+    progress.Sender = sender;
+    IERotate1Bit(bitmap, background.r != 0 && background.g != 0 && background.b != 0, progress, angle);
+    return;
+  }
   if (bitmap->GetPixelFormat() != ie24RGB) {
     // Other formats keep their format: nearest pixel, the background as a colour.
     IERotateNearest(bitmap, (uint32_t{background.b} << 16) | (uint32_t{background.g} << 8) | background.r, sender,
@@ -378,4 +436,23 @@ void IERotate8Bit(TIEBitmap* bitmap, bool antialias, uint8_t background, double 
   if (!bitmap || bitmap->IsEmpty() || angle == 0) return;
   if (bitmap->GetPixelFormat() != ie8g && bitmap->GetPixelFormat() != ie8p) return;
   ShearRotate<1>(bitmap, antialias, angle, &background, onProgress, sender);
+}
+
+void IERotate1Bit(TIEBitmap* bitmap, bool whiteBackground, TIEProgressRecord& progress, double angle) {
+  if (!bitmap || bitmap->IsEmpty() || bitmap->GetPixelFormat() != ie1g) return;
+  TIEBitmap result;
+  result.SetLocation(ieInMemory);
+  RotateBitsOrBytes(
+      bitmap, angle, result, [&](uint8_t* out, int32_t j) { PutBit(out, j, whiteBackground); }, progress.fOnProgress,
+      progress.Sender);
+  if (!result.IsEmpty()) bitmap->Assign(&result);
+}
+
+void IERotate8BitNearest(TIEBitmap* bitmap, uint8_t background, double angle) {
+  if (!bitmap || bitmap->IsEmpty()) return;
+  if (bitmap->GetPixelFormat() != ie8g && bitmap->GetPixelFormat() != ie8p) return;
+  TIEBitmap result;
+  RotateBitsOrBytes(
+      bitmap, angle, result, [&](uint8_t* out, int32_t j) { out[j] = background; }, TIEProgressEvent{}, nullptr);
+  if (!result.IsEmpty()) bitmap->AssignImage(&result);
 }

@@ -318,6 +318,8 @@ public:
   bool Monochrome() const { return pixelFormat_ == pf1bit; }
   // The first byte of row `row` (0 = top); EInvalidGraphicOperation outside the bitmap.
   void* ScanLine(int32_t row);
+  // Bytes of one row (32-bit aligned).
+  int32_t ScanLineSize() const { return stride_; }
   HBITMAP Handle();
   HPALETTE Palette();
   // Sets the colour table of a palette format from the palette's entries.

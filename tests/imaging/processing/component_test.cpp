@@ -233,3 +233,34 @@ TEST(ProcResampleTest, FinishFiresOnceAndImpossibleSizesChangeNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DialogParamsTest, DefaultsAndTheFFTRectangleDropsItsData) {
+  TImageryProc proc(nullptr);
+  TIPDialogParams& params = proc.IPDialogParams();
+  EXPECT_EQ(params.FFTData().Size(), 0);
+  EXPECT_EQ(params.USERFILTER_VALUES[1][1], 1);
+  EXPECT_EQ(params.USERFILTER_VALUES[0][1], 0);
+  EXPECT_EQ(params.BUMPMAP_WIDTH, 150);
+  EXPECT_DOUBLE_EQ(params.LENS_REF, 1.7);
+  EXPECT_EQ(params.EQUALIZATION_EQUP, (TRGB{255, 255, 255}));
+  EXPECT_EQ(params.FFT_LEFT(), -1);
+  EXPECT_EQ(params.RESIZE_PERCENT, 50);
+  EXPECT_EQ(IPDialogParamsKeys.front(), std::string("CONTRAST_CONTRAST"));
+  EXPECT_EQ(IPDialogParamsKeys.back(), std::string("FLIP_VERT"));
+
+  using Setter = void (TIPDialogParams::*)(int32_t);
+  for (Setter set : {&TIPDialogParams::SetFFT_LEFT, &TIPDialogParams::SetFFT_TOP, &TIPDialogParams::SetFFT_RIGHT,
+                     &TIPDialogParams::SetFFT_BOTTOM}) {
+    const char data[] = "spectrum";
+    params.FFTData().Write(data, sizeof data);
+    (params.*set)(-1);  // even the same value
+    EXPECT_EQ(params.FFTData().Size(), 0);
+  }
+  params.RESIZE_PERCENT = 10;
+  params.Reset();
+  EXPECT_EQ(params.RESIZE_PERCENT, 50);
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/io/imageryio_registry.h"
 #include "imaging/processing/imageryproc.h"
 #include "imaging/processing/imageryproc_component.h"
 #include "tests/imaging/core/test_support.h"
@@ -211,6 +212,70 @@ TEST(ShearRotateTest, BlendsStayBetweenNeighboursAndTurnCounterClockwise) {
   wide.Fill(7);
   IERotate8Bit(&wide, true, 0, 30, {}, nullptr);
   EXPECT_EQ(wide.GetWidth(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+// The one-bit and one-byte nearest rotations: exact turns where the angle is
+// exactly a quarter or half turn, the chosen background in the uncovered
+// corners, the format (and palette) kept, and nothing for other formats.
+TEST(NearestBitRotateTest, ExactTurnsAndBackground) {
+  auto source = Noise(11, 6, ie1g, 5);  // a width that is not a whole byte
+  for (const double angle : {90.0, -90.0, 270.0, 180.0, -180.0}) {
+    TIEBitmap turned(*source), nearest;
+    TIEProgressRecord progress;
+    IERotate1Bit(&turned, false, progress, angle);
+    IERotateNearestTo(source.get(), &nearest, 0, angle, {}, nullptr);
+    ASSERT_EQ(turned.GetWidth(), nearest.GetWidth()) << angle;
+    ASSERT_EQ(turned.GetHeight(), nearest.GetHeight()) << angle;
+    for (int32_t y = 0; y < turned.GetHeight(); ++y)
+      for (int32_t x = 0; x < turned.GetWidth(); ++x)
+        EXPECT_EQ(PixelAt(turned, x, y), PixelAt(nearest, x, y)) << angle << " at " << x << "," << y;
+  }
+
+  for (const bool white : {false, true}) {
+    TIEBitmap black(40, 20, ie1g);
+    black.Fill(0);
+    int32_t lastPercent = -1;
+    TIEProgressRecord progress;
+    progress.fOnProgress = [&](TObject*, int32_t per) { lastPercent = per; };
+    IERotate1Bit(&black, white, progress, 30);
+    // trunc(|W cos| + |H sin|) and trunc(|W sin| + |H cos|) of the ten-thousandths.
+    EXPECT_EQ(black.GetWidth(), 44);
+    EXPECT_EQ(black.GetHeight(), 37);
+    EXPECT_EQ(black.GetPixelFormat(), ie1g);
+    EXPECT_EQ(PixelAt(black, 0, 0), white ? "1" : "0");
+    EXPECT_EQ(PixelAt(black, 43, 36), white ? "1" : "0");
+    EXPECT_EQ(PixelAt(black, 22, 18), "0");
+    EXPECT_GE(lastPercent, 90);
+  }
+
+  // The shear rotation hands ie1g images over, white when the background is.
+  TIEBitmap bits(16, 16, ie1g);
+  bits.Fill(0);
+  IERotate24Bit(&bits, true, nullptr, 45, TRGB{255, 255, 255}, {});
+  EXPECT_EQ(bits.GetPixelFormat(), ie1g);
+  EXPECT_EQ(PixelAt(bits, 0, 0), "1");
+}
+
+TEST(NearestBitRotateTest, OneBytePixels) {
+  TIEBitmap palette(10, 10, ie8p);
+  palette.SetPaletteColor(3, TRGB{1, 2, 3});
+  palette.Fill(3);
+  IERotate8BitNearest(&palette, 7, 45);
+  EXPECT_EQ(palette.GetPixelFormat(), ie8p);
+  EXPECT_EQ(palette.GetPixel8(0, 0), 7);
+  EXPECT_EQ(palette.GetPixel8(palette.GetWidth() / 2, palette.GetHeight() / 2), 3);
+  TRGB kept;
+  palette.GetPaletteColor(3, kept);
+  EXPECT_EQ(kept, (TRGB{1, 2, 3}));
+
+  TIEBitmap wide(5, 3, ie16Gray);
+  IERotate8BitNearest(&wide, 0, 90);
+  EXPECT_EQ(wide.GetWidth(), 5);
+  EXPECT_EQ(wide.GetPixelFormat(), ie16Gray);
 }
 
 }  // namespace
