@@ -173,6 +173,16 @@ TEST_F(ExifTest, JpegExifEqualsExiftoolValues) {
   EXPECT_NE(p.XMP_INFO.find("Colour chart"), std::string::npos);
   // The JFIF header gave no density: the EXIF resolution counts.
   EXPECT_EQ(p.DPIX, 300);
+
+  // Asked for the thumbnail, the load gives it instead of the image; a file
+  // without one gives the image.
+  p.SetJPEG_GetExifThumbnail(true);
+  ASSERT_TRUE(io_->LoadFromFile(source));
+  EXPECT_EQ(bitmap_.GetWidth(), 6);
+  EXPECT_EQ(bitmap_.GetHeight(), 8);
+  io_->Params().SetJPEG_GetExifThumbnail(true);
+  ASSERT_TRUE(io_->LoadFromFile(Path("plain.jpg")));
+  EXPECT_EQ(bitmap_.GetWidth(), 16);
 }
 
 // Orientation 6 on load when asked for: the 16 x 12 image arrives 12 x 16,
