@@ -17,6 +17,7 @@
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_icc.h"
+#include "imaging/core/ruduvazez_tiffhandler.h"
 #include "imaging/core/ruduvazez_tiffifd.h"
 #include "imaging/io/imageryio_params.h"
 #include "imaging/io/imageryio_registry.h"
@@ -728,4 +729,43 @@ bool IEReadTIFFThumbnailPage(TStream& stream, int32_t index, TIEBitmap& thumbnai
   if (!ok) thumbnail.FreeImage(true);
   stream.SetPosition(base);
   return ok;
+}
+
+// ---- EXIF tags copied into a TIFF file ---------------------------------------------
+
+namespace {
+
+// The tags that carry EXIF in a page, in the order they are copied.
+constexpr uint16_t kCopiedTags[] = {271,   272,   306,   274,   282,   283,   296,   305,   315,   318,   531,  319,
+                                    529,   532,   33432, 18246, 40091, 40092, 40093, 40094, 40095, 34665, 34853};
+
+}  // namespace
+
+int32_t IECopyEXIFTagsToTIFF(TStream* source, TStream* dest, const std::string& sourceFileName, TIOParamsVals& params,
+                             int32_t destPage, const std::string& destFileName) {
+  TMemoryStream exif;
+  if (!IEWriteTIFFParamsOnly(exif, params)) return 1;
+  TIETIFFHandler from;
+  from.ReadStream(exif);
+  TIETIFFHandler target;
+  const int64_t start = source ? source->Position() : 0;
+  if (source) {
+    // The tag editor reads a TIFF that starts at its stream's beginning.
+    TMemoryStream copy;
+    copy.CopyFrom(*source, source->Size() - start);
+    copy.SetPosition(0);
+    target.ReadStream(copy);
+  } else {
+    target.ReadFile(sourceFileName);
+  }
+  if (from.Motorola() == target.Motorola() && destPage >= 0 && destPage < target.IFDCount())
+    for (const uint16_t tag : kCopiedTags)
+      if (const int32_t index = from.FindTag(0, tag); index >= 0) target.CopyTag(0, index, destPage, from);
+  if (dest) {
+    if (dest == source) dest->SetPosition(start);
+    target.WriteStream(*dest, -1);
+  } else {
+    target.WriteFile(destFileName, -1);
+  }
+  return 1;
 }

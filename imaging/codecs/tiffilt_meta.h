@@ -4,10 +4,12 @@
 // parameters into a directory being built; parameters-only TIFF files and
 // the EXIF thumbnail page.
 //
-// Sections: reading | writing | parameters-only files and thumbnails
+// Sections: reading | writing | parameters-only files and thumbnails |
+// EXIF tags copied into a TIFF file
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class TStream;
 class TMemoryStream;
@@ -53,3 +55,15 @@ bool IEAppendTIFFJPEGThumbnail(TMemoryStream& tiff, TIEBitmap& thumbnail);
 // False, the thumbnail emptied, when the page is missing, too large or
 // damaged. The position is restored.
 bool IEReadTIFFThumbnailPage(TStream& stream, int32_t index, TIEBitmap& thumbnail);
+
+// ---- EXIF tags copied into a TIFF file ---------------------------------------------
+
+// Copies the standard EXIF tags of params (the page's EXIF fields with the
+// EXIF and GPS directories) into directory destPage of the TIFF read from
+// source (from its position) or, without one, from sourceFileName, then
+// writes that TIFF to dest (at source's starting position when dest is
+// source) or to destFileName. Nothing is copied into a big-endian file or a
+// page it lacks; the file is written all the same. Stream and file errors
+// raise. Returns 1.
+int32_t IECopyEXIFTagsToTIFF(TStream* source, TStream* dest, const std::string& sourceFileName, TIOParamsVals& params,
+                             int32_t destPage, const std::string& destFileName);

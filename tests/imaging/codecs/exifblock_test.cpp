@@ -342,6 +342,38 @@ TEST_F(ExifTest, TiffParamsAtAnOffset) {
   EXPECT_TRUE(params.EXIFThumbnail->IsEmpty());
 }
 
+// The EXIF of a parameter set copied into page 0 of a TIFF written by
+// another program, in place: exiftool reads the tags, tiffinfo the image.
+// A big-endian file keeps its tags.
+TEST_F(ExifTest, ExifTagsCopiedIntoATiff) {
+  TIOParamsVals params(nullptr);
+  params.EXIF_HASEXIF = true;
+  params.EXIF_MAKE = "Copier";
+  params.EXIF_ARTIST = "Someone";
+  params.SetEXIF_ExposureTime(0.125);
+  params.EXIF_GPSVERSIONID = "2.2.0.0";
+  params.SetEXIF_GPSLatitude(12.5);
+  for (const char* order : {"lsb", "msb"}) {
+    SCOPED_TRACE(order);
+    InDir(std::string("/usr/bin/convert -size 30x20 gradient:red-blue -depth 8 -define tiff:endian=") + order + " t.tif");
+    {
+      TFileStream file(Path("t.tif"), fmOpenReadWrite);
+      EXPECT_EQ(IECopyEXIFTagsToTIFF(&file, &file, "", params, 0, ""), 1);
+    }
+    const std::string tags = Capture("exiftool -n -s -Make -Artist -ExposureTime -GPSLatitude " + Path("t.tif"));
+    if (std::string(order) == "lsb")
+      EXPECT_EQ(tags, "Make                            : Copier\n"
+                      "Artist                          : Someone\n"
+                      "ExposureTime                    : 0.125\n"
+                      "GPSLatitude                     : 12.5\n");
+    else
+      EXPECT_EQ(tags, "");
+    std::string errors;
+    Capture("tiffinfo " + Path("t.tif"), &errors);
+    EXPECT_EQ(errors, "");
+  }
+}
+
 // ---- blocks built here ------------------------------------------------------------------------
 
 // The EXIF directory of a block we wrote, for looking at its raw entries.
