@@ -411,16 +411,16 @@ void WritePage(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& p, bool& fail
 void WriteUserComment(TIETIFFIFDWriter& ifd, TStream& out, const TIOParamsVals& p, bool& failed) {
   const std::string code = p.EXIF_USERCOMMENTCODE.empty() ? std::string(kUnicodeCode, 8) : p.EXIF_USERCOMMENTCODE;
   if (p.EXIF_USERCOMMENT.empty() || code.size() != 8) return;
-  std::vector<uint8_t> data(code.begin(), code.end());
+  std::string data = code;
   if (code == std::string(kAsciiCode, 8)) {
-    data.insert(data.end(), p.EXIF_USERCOMMENT.begin(), p.EXIF_USERCOMMENT.end());
-    data.push_back(0);
+    data += p.EXIF_USERCOMMENT;
+    data += '\0';
   } else {
     const std::vector<uint8_t> wide = Utf8ToUtf16LE(p.EXIF_USERCOMMENT);
-    data.insert(data.end(), wide.begin(), wide.end());
-    if (code == std::string(kUnicodeCode, 8)) data.insert(data.end(), {0, 0});
+    data.append(wide.begin(), wide.end());
+    if (code == std::string(kUnicodeCode, 8)) data.append(2, '\0');
   }
-  ifd.WriteBytes(out, kUserComment, failed, data, IE_TIFF_UNDEFINED);
+  ifd.WriteBytes(out, kUserComment, failed, std::vector<uint8_t>(data.begin(), data.end()), IE_TIFF_UNDEFINED);
 }
 
 void WriteMakerNote(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& p, bool& failed) {
