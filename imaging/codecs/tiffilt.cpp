@@ -1,6 +1,7 @@
 // The TIFF reader: header, directory choice, tags into the parameters, and
-// the strip decoders (uncompressed, LZW, deflate, PackBits) with the
-// horizontal predictor, storing grey, palette, RGB, CMYK and alpha rows.
+// the strip and tile decoders (uncompressed, LZW, deflate, PackBits, fax
+// codes; JPEG through tiffilt_jpeg.cpp) with the horizontal predictor,
+// storing grey, palette, RGB, CMYK, Lab, YCbCr and alpha rows; the writer.
 #include "imaging/codecs/tiffilt.h"
 
 #include <algorithm>
@@ -8,11 +9,13 @@
 #include <cstring>
 #include <vector>
 
+#include <libdeflate.h>
 #include <zlib.h>
 
+#include "imaging/codecs/tifccitt.h"
+#include "imaging/codecs/tiffilt_internal.h"
 #include "imaging/codecs/tiffilt_meta.h"
 #include "imaging/codecs/tiflzw.h"
-#include "imaging/core/iezlib.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_tiffifd.h"
@@ -41,19 +44,35 @@ enum : uint16_t {
   kYResolution = 283,
   kPlanarConfig = 284,
   kPageName = 285,
+  kT4Options = 292,
+  kT6Options = 293,
   kResolutionUnit = 296,
   kPageNumber = 297,
   kPredictor = 317,
   kColorMap = 320,
+  kTileWidth = 322,
+  kTileLength = 323,
+  kTileOffsets = 324,
+  kTileByteCounts = 325,
   kExtraSamples = 338,
   kSampleFormat = 339,
+  kJPEGTables = 347,
+  kJPEGProc = 512,
+  kJPEGInterchange = 513,
+  kJPEGInterchangeLength = 514,
+  kYCbCrSubSampling = 530,
 };
 
-enum : int32_t { kNone = 1, kLZW = 5, kDeflate = 8, kAdobeDeflate = 32946, kPackBits = 32773 };
-enum : int32_t { kWhiteIsZero = 0, kBlackIsZero = 1, kRGB = 2, kPalette = 3, kSeparated = 5 };
+enum : int32_t { kNone = 1, kCCITTRLE = 2, kCCITTFax3 = 3, kCCITTFax4 = 4, kLZW = 5, kOldJPEG = 6, kJPEG = 7,
+                 kDeflate = 8, kAdobeDeflate = 32946, kPackBits = 32773 };
+enum : int32_t { kWhiteIsZero = 0, kBlackIsZero = 1, kRGB = 2, kPalette = 3, kSeparated = 5, kYCbCr = 6,
+                 kCIELab = 8, kICCLab = 9 };
+
+bool IsCCITT(int32_t compression) { return compression >= kCCITTRLE && compression <= kCCITTFax4; }
 
 // The parameters' compression choices (TIFF_COMPRESSION) handled here.
-enum : uint8_t { kChoiceNone = 0, kChoiceLZW = 5, kChoicePackBits = 8, kChoiceZip = 9, kChoiceDeflate = 10 };
+enum : uint8_t { kChoiceNone = 0, kChoiceMH = 1, kChoiceG3 = 2, kChoiceG32D = 3, kChoiceG4 = 4, kChoiceLZW = 5,
+                 kChoiceOldJPEG = 6, kChoiceJPEG = 7, kChoicePackBits = 8, kChoiceZip = 9, kChoiceDeflate = 10 };
 
 // The most bytes one compressed byte can stand for in the decoders here
 // (LZW reaches about 2,700; deflate about 1,030): what a file can claim.
@@ -112,9 +131,20 @@ struct Layout {
   int32_t extraSamples = 0;
   bool alpha = false;  // the first extra sample is loaded as alpha
   int32_t colourSamples = 1;
-  int64_t rowBytes = 0;  // one row of chunky samples
+  int64_t rowBytes = 0;  // one coded row: chunky samples, or YCbCr data units
   bool intel = true;
+  int32_t t4Options = 0;
+  int32_t tileWidth = 0, tileLength = 0;  // 0: strips
+  int32_t subH = 1, subV = 1;             // YCbCr subsampling of uncompressed data units
 };
+
+// The coded row length of a block of the layout's width: chunky samples, or
+// for subsampled YCbCr one row of data units (subV pixel rows).
+int64_t CodedRowBytes(const Layout& l) {
+  if (l.subH > 1 || l.subV > 1)
+    return (int64_t{l.width} + l.subH - 1) / l.subH * (int64_t{l.subH} * l.subV + 2);
+  return (static_cast<int64_t>(l.width) * l.spp * l.bps + 7) / 8;
+}
 
 bool ReadLayout(const TIETIFFIFDReader& r, Layout& l, bool noAlpha) {
   const int64_t width = r.ReadInteger(kImageWidth, 0, 0), height = r.ReadInteger(kImageLength, 0, 0);
@@ -128,31 +158,67 @@ bool ReadLayout(const TIETIFFIFDReader& r, Layout& l, bool noAlpha) {
   l.predictor = static_cast<int32_t>(r.ReadInteger(kPredictor, 0, 1));
   l.planar = static_cast<int32_t>(r.ReadInteger(kPlanarConfig, 0, 1));
   l.fillOrder = static_cast<int32_t>(r.ReadInteger(kFillOrder, 0, 1));
+  // A bilevel page without its photometric tag, coded as fax or plain
+  // bits, has white as 0.
+  if (l.bps == 1 && l.spp == 1 && l.compression >= kNone && l.compression <= kCCITTFax4 &&
+      r.FindTag(kPhotometric) < 0)
+    l.photometric = kWhiteIsZero;
   l.rowsPerStrip = r.ReadInteger(kRowsPerStrip, 0, height);
   if (l.rowsPerStrip <= 0 || l.rowsPerStrip > height) l.rowsPerStrip = height;
+  l.t4Options = static_cast<int32_t>(r.ReadInteger(kT4Options, 0, 0));
+  if (r.FindTag(kTileWidth) >= 0 || r.FindTag(kTileLength) >= 0) {
+    const int64_t tw = r.ReadInteger(kTileWidth, 0, 0), tl = r.ReadInteger(kTileLength, 0, 0);
+    if (tw <= 0 || tl <= 0 || tw > 0x10000 || tl > 0x10000) return false;
+    l.tileWidth = static_cast<int32_t>(tw);
+    l.tileLength = static_cast<int32_t>(tl);
+  }
   if (l.spp < 1 || l.spp > 16) return false;
-  if (l.bps != 1 && l.bps != 2 && l.bps != 4 && l.bps != 8 && l.bps != 16) return false;
+  // 12-bit samples only as single grey samples.
+  const bool grey12 = l.bps == 12 && l.spp == 1 && l.predictor == 1 &&
+                      (l.photometric == kWhiteIsZero || l.photometric == kBlackIsZero);
+  if (l.bps != 1 && l.bps != 2 && l.bps != 4 && l.bps != 8 && l.bps != 16 && !grey12) return false;
   if (r.ReadInteger(kSampleFormat, 0, 1) != 1) return false;
-  l.colourSamples = l.photometric == kRGB ? 3 : l.photometric == kSeparated ? 4 : 1;
+  if (IsCCITT(l.compression) && (l.bps != 1 || l.spp != 1)) return false;
+  const bool lab = l.photometric == kCIELab || l.photometric == kICCLab;
+  l.colourSamples = l.photometric == kRGB || l.photometric == kYCbCr || lab ? 3 : l.photometric == kSeparated ? 4 : 1;
+  if (l.photometric == kYCbCr && l.compression != kJPEG) {
+    const int64_t h = r.ReadInteger(kYCbCrSubSampling, 0, 2), v = r.ReadInteger(kYCbCrSubSampling, 1, 2);
+    l.subH = h == 0 ? 2 : static_cast<int32_t>(h);
+    l.subV = v == 0 ? 2 : static_cast<int32_t>(v);
+    const auto allowed = [](int32_t f) { return f == 1 || f == 2 || f == 4; };
+    if (!allowed(l.subH) || !allowed(l.subV) || l.subV > l.subH || l.bps != 8 || l.spp != 3 || l.planar != 1 ||
+        l.predictor != 1)
+      return false;
+  }
   if (l.spp < l.colourSamples) return false;
   l.extraSamples = l.spp - l.colourSamples;
   const int32_t extraTag = r.FindTag(kExtraSamples);
   l.alpha = !noAlpha && l.extraSamples > 0 && extraTag >= 0 && r.ReadInteger(kExtraSamples, 0, 0) != 0;
-  l.rowBytes = (static_cast<int64_t>(l.width) * l.spp * l.bps + 7) / 8;
+  l.rowBytes = CodedRowBytes(l);
   return l.rowBytes < 0x7FFFFFFF;
 }
 
 TIEPixelFormat TargetFormat(const Layout& l) {
+  if (l.compression == kJPEG) {
+    if (l.bps != 8) return ieNoFormat;
+    if (l.photometric == kSeparated) return ieCMYK;
+    return l.photometric == kWhiteIsZero || l.photometric == kBlackIsZero ? ie8g : ie24RGB;
+  }
   switch (l.photometric) {
     case kWhiteIsZero:
     case kBlackIsZero:
-      return l.bps == 1 ? ie1g : l.bps == 16 ? ie16Gray : ie8g;
+      return l.bps == 1 ? ie1g : l.bps >= 12 ? ie16Gray : ie8g;
     case kPalette:
       return l.bps <= 8 ? ie8p : ieNoFormat;
     case kRGB:
       return l.bps == 16 ? ieRGB48 : l.bps == 8 ? ie24RGB : ieNoFormat;
     case kSeparated:
       return l.bps >= 8 ? ieCMYK : ieNoFormat;
+    case kYCbCr:
+      return l.bps == 8 ? ie24RGB : ieNoFormat;
+    case kCIELab:
+    case kICCLab:
+      return l.bps >= 8 ? ie24RGB : ieNoFormat;
     default:
       return ieNoFormat;
   }
@@ -181,16 +247,32 @@ bool UnpackBits(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
   return o == wanted;
 }
 
+// zlib's inflate capped at the rows: for streams that hold more than them.
+bool InflateCapped(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
+  if (wanted > UINT32_MAX || in.size() > UINT32_MAX) return false;
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return false;
+  z.next_in = const_cast<Bytef*>(in.data());
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = out;
+  z.avail_out = static_cast<uInt>(wanted);
+  const int result = inflate(&z, Z_FINISH);
+  const bool full = z.avail_out == 0 && (result == Z_STREAM_END || result == Z_OK || result == Z_BUF_ERROR);
+  inflateEnd(&z);
+  return full;
+}
+
+// Inflates straight into the rows, never past them; false when the data
+// ends or breaks before they are full.
 bool Inflate(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
-  try {
-    const std::vector<uint8_t> data =
-        ZDecompressBuffer(in.data(), in.size(), static_cast<size_t>(wanted), static_cast<size_t>(wanted));
-    if (static_cast<int64_t>(data.size()) < wanted) return false;
-    std::memcpy(out, data.data(), static_cast<size_t>(wanted));
-    return true;
-  } catch (const EZLibError&) {
-    return false;
-  }
+  libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+  if (!d) return false;
+  size_t made = 0;
+  const libdeflate_result result = libdeflate_zlib_decompress(d, in.data(), in.size(), out,
+                                                              static_cast<size_t>(wanted), &made);
+  libdeflate_free_decompressor(d);
+  if (result == LIBDEFLATE_INSUFFICIENT_SPACE) return InflateCapped(in, out, wanted);
+  return result == LIBDEFLATE_SUCCESS && static_cast<int64_t>(made) == wanted;
 }
 
 bool DecodeLZW(const std::vector<uint8_t>& in, uint8_t* out, int64_t rowBytes, int64_t rows, int32_t fillOrder) {
@@ -213,8 +295,37 @@ void ReverseBits(std::vector<uint8_t>& data) {
   }
 }
 
+// Fax rows as samples: the decoders give white as 1, the file's samples
+// have the white runs as 0. False when the data ends before a row begins.
+bool DecodeFax(const Layout& l, const std::vector<uint8_t>& in, uint8_t* out, int64_t rows) {
+  const auto length = static_cast<int64_t>(in.size());
+  std::vector<uint8_t> reference(static_cast<size_t>(l.rowBytes), 0xFF);
+  int64_t bit = 0;
+  for (int64_t y = 0; y < rows; ++y) {
+    if (bit >= length * 8) return false;
+    uint8_t* row = out + y * l.rowBytes;
+    switch (l.compression) {
+      case kCCITTRLE:
+        bit += 8 * IECCITTDecodeRowMH(row, in.data() + bit / 8, length - bit / 8, l.fillOrder, l.width);
+        break;
+      case kCCITTFax3:
+        bit = (l.t4Options & 1) ? IECCITTDecodeRow2D(row, in.data(), length, true, l.fillOrder, bit,
+                                                     reference.data(), l.width)
+                                : IECCITTDecodeRow1D(row, in.data(), length, l.fillOrder, bit, l.width);
+        break;
+      default:
+        bit = IECCITTDecodeRow2D(row, in.data(), length, (l.t4Options & 4) != 0, l.fillOrder, bit,
+                                 reference.data(), l.width);
+        break;
+    }
+    for (int64_t k = 0; k < l.rowBytes; ++k) row[k] = static_cast<uint8_t>(~row[k]);
+  }
+  return true;
+}
+
 bool Decompress(const Layout& l, std::vector<uint8_t>& raw, uint8_t* out, int64_t rows) {
   const int64_t wanted = l.rowBytes * rows;
+  if (IsCCITT(l.compression)) return DecodeFax(l, raw, out, rows);
   if (l.fillOrder == 2 && l.compression != kLZW) ReverseBits(raw);
   switch (l.compression) {
     case kNone:
@@ -270,6 +381,10 @@ uint32_t Sample(const uint8_t* row, int64_t index, int32_t bps) {
     }
     case 8:
       return row[index];
+    case 12: {  // two samples in three bytes
+      const uint8_t* p = row + index / 2 * 3;
+      return index % 2 ? ((p[1] & 0x0F) << 8) | p[2] : (p[0] << 4) | (p[1] >> 4);
+    }
     default: {
       const int64_t bit = index * bps;
       return (row[bit >> 3] >> (8 - bps - (bit & 7))) & ((1u << bps) - 1);
@@ -309,8 +424,9 @@ void StoreRow(const Layout& l, TIEPixelFormat format, const uint8_t* src, uint8_
     case ie16Gray: {
       auto* d = reinterpret_cast<uint16_t*>(dst);
       for (int32_t x = 0; x < w; ++x) {
-        const auto v = static_cast<uint16_t>(Sample(src, int64_t{x} * spp, 16));
-        d[x] = invert ? static_cast<uint16_t>(65535 - v) : v;
+        const uint32_t sample = Sample(src, int64_t{x} * spp, bps);
+        const auto v = static_cast<uint16_t>(bps == 12 ? sample * 16 : sample);
+        d[x] = invert ? static_cast<uint16_t>((bps == 12 ? 65520 : 65535) - v) : v;
       }
       break;
     }
@@ -318,6 +434,10 @@ void StoreRow(const Layout& l, TIEPixelFormat format, const uint8_t* src, uint8_
       for (int32_t x = 0; x < w; ++x) dst[x] = static_cast<uint8_t>(Sample(src, int64_t{x} * spp, bps));
       break;
     case ie24RGB:
+      if (l.photometric == kCIELab || l.photometric == kICCLab) {
+        IETIFFLabRowToBGR(src, spp, bps, l.photometric == kICCLab, w, dst);
+        break;
+      }
       for (int32_t x = 0; x < w; ++x) {
         const uint8_t* p = src + int64_t{x} * spp;
         dst[3 * x] = p[2];
@@ -331,6 +451,11 @@ void StoreRow(const Layout& l, TIEPixelFormat format, const uint8_t* src, uint8_
         for (int c = 0; c < 3; ++c) d[3 * x + c] = static_cast<uint16_t>(Sample(src, int64_t{x} * spp + c, 16));
       break;
     }
+    case ieCIELab:  // L byte, signed a and b bytes
+      for (int32_t x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c)
+          dst[3 * x + c] = static_cast<uint8_t>(src[int64_t{x} * spp + c] - (c > 0 && l.photometric == kICCLab ? 128 : 0));
+      break;
     case ieCMYK:
       for (int32_t x = 0; x < w; ++x)
         for (int c = 0; c < 4; ++c)
@@ -360,93 +485,199 @@ bool LoadPalette(const TIETIFFIFDReader& r, const Layout& l, TIEBitmap& bitmap, 
   return true;
 }
 
-// The strip's bytes, cut at the end of the stream.
-bool ReadStrip(TStream& stream, int64_t base, int64_t offset, int64_t count, std::vector<uint8_t>& raw) {
-  const int64_t size = stream.Size();
-  if (offset < 0 || count < 0 || base + offset > size) return false;
-  count = std::min(count, size - base - offset);
-  raw.resize(static_cast<size_t>(count));
-  stream.SetPosition(base + offset);
-  return count == 0 || stream.Read(raw.data(), static_cast<int32_t>(count)) == count;
+
+// The most bytes one compressed byte of the layout can stand for: a fax
+// row of one colour takes a single bit whatever its width.
+int64_t MaxExpansion(const Layout& l) { return IsCCITT(l.compression) ? kMaxExpansion * 8 : kMaxExpansion; }
+
+// Where the strips or tiles lie and what each one codes.
+struct BlockGrid {
+  int32_t width = 0, rows = 0;   // pixels and rows one block codes
+  int64_t across = 1, down = 1;  // blocks in a row of blocks; rows of blocks
+  bool tiled = false;
+  std::vector<int64_t> offsets, counts;
+  int64_t Count() const { return across * down; }
+};
+
+BlockGrid ReadGrid(const TIETIFFIFDReader& r, const Layout& l) {
+  BlockGrid g;
+  g.tiled = l.tileWidth > 0;
+  g.width = g.tiled ? l.tileWidth : l.width;
+  g.rows = g.tiled ? l.tileLength : static_cast<int32_t>(l.rowsPerStrip);
+  g.across = (int64_t{l.width} + g.width - 1) / g.width;
+  g.down = (int64_t{l.height} + g.rows - 1) / g.rows;
+  // Tiles described by the strip tags are read as tiles.
+  const bool tileTags = g.tiled && r.FindTag(kTileOffsets) >= 0;
+  r.ReadIntegerArray(g.offsets, tileTags ? kTileOffsets : kStripOffsets);
+  r.ReadIntegerArray(g.counts, tileTags ? kTileByteCounts : kStripByteCounts);
+  return g;
 }
 
 // What the file holds bounds what it may claim to decode to: false when
-// the strips' bytes present cannot make the image.
-bool ClaimFits(TStream& stream, int64_t base, const TIETIFFIFDReader& r, const Layout& l) {
-  std::vector<int64_t> offsets, counts;
-  r.ReadIntegerArray(offsets, kStripOffsets);
-  r.ReadIntegerArray(counts, kStripByteCounts);
+// the blocks' bytes present cannot make the image.
+bool ClaimFits(TStream& stream, int64_t base, const BlockGrid& g, const Layout& l) {
   const int64_t room = stream.Size() - base;
   int64_t held = 0;
-  for (size_t s = 0; s < offsets.size(); ++s) {
-    const int64_t count = s < counts.size() ? counts[s] : l.rowBytes * l.rowsPerStrip;
-    if (offsets[s] >= 0 && offsets[s] < room) held += std::clamp<int64_t>(count, 0, room - offsets[s]);
+  for (size_t s = 0; s < g.offsets.size(); ++s) {
+    const int64_t count = s < g.counts.size() ? g.counts[s] : l.rowBytes * g.rows;
+    if (g.offsets[s] >= 0 && g.offsets[s] < room) held += std::clamp<int64_t>(count, 0, room - g.offsets[s]);
     held = std::min<int64_t>(held, int64_t{1} << 40);
   }
   const double claimed = static_cast<double>(l.rowBytes) * l.height;
-  return claimed <= static_cast<double>(held + 1024) * kMaxExpansion;
+  return claimed <= static_cast<double>(held + 1024) * static_cast<double>(MaxExpansion(l));
 }
 
-// Strip s of the file decoded into out (rows of l.rowBytes), samples in
+// Block data of the file decoded into out (rows of l.rowBytes), samples in
 // host order with the predictor undone.
 bool DecodeOneStrip(TStream& stream, int64_t base, const Layout& l, int64_t offset, int64_t count, int64_t rows,
                     std::vector<uint8_t>& raw, std::vector<uint8_t>& out) {
-  if (!ReadStrip(stream, base, offset, count, raw)) return false;
-  if (l.rowBytes * rows > (static_cast<int64_t>(raw.size()) + 64) * kMaxExpansion) return false;
-  out.assign(static_cast<size_t>(l.rowBytes * rows) + 1, 0);
+  if (!IETIFFReadBlock(stream, base, offset, count, raw)) return false;
+  if (l.rowBytes * rows > (static_cast<int64_t>(raw.size()) + 64) * MaxExpansion(l)) return false;
+  const int64_t wanted = l.rowBytes * rows;
+  if (l.compression == kNone && static_cast<int64_t>(raw.size()) >= wanted) {
+    // Uncompressed rows are used where they were read.
+    if (l.fillOrder == 2) ReverseBits(raw);
+    out.swap(raw);
+    out.resize(std::max(out.size(), static_cast<size_t>(wanted) + 1));
+    return PrepareSamples(l, out.data(), rows);
+  }
+  out.resize(static_cast<size_t>(wanted) + 1);  // every decoder fills it whole or fails
   return Decompress(l, raw, out.data(), rows) && PrepareSamples(l, out.data(), rows);
 }
 
-bool DecodeStrips(TStream& stream, int64_t base, const TIETIFFIFDReader& r, const Layout& l, TIEBitmap& bitmap,
-                  TIEProgressRecord& progress) {
-  std::vector<int64_t> offsets, counts;
-  r.ReadIntegerArray(offsets, kStripOffsets);
-  r.ReadIntegerArray(counts, kStripByteCounts);
-  // Separate planes: one strip per plane for each band of rows, each plane
+// count pixels of a row of the format from pixel 0 of src to pixel x of dst.
+void PlacePixels(TIEPixelFormat format, const uint8_t* src, uint8_t* dst, int32_t x, int32_t count) {
+  const int32_t bits = IEPixelFormatInfo[format].BitsPerPixel;
+  if (bits % 8 == 0) {
+    std::memcpy(dst + int64_t{x} * (bits / 8), src, static_cast<size_t>(count) * static_cast<size_t>(bits / 8));
+    return;
+  }
+  for (int32_t k = 0; k < count; ++k) {
+    const int64_t to = int64_t{x} + k;
+    const auto mask = static_cast<uint8_t>(0x80 >> (to & 7));
+    if (src[k >> 3] & (0x80 >> (k & 7))) dst[to >> 3] |= mask;
+    else dst[to >> 3] &= static_cast<uint8_t>(~mask);
+  }
+}
+
+// Rows of a decoded JPEG block into the bitmap at (x0, y0).
+bool PlaceJPEGBlock(TIEBitmap& scratch, TIEBitmap& bitmap, int32_t x0, int32_t y0, int32_t width, int32_t rows) {
+  const TIEPixelFormat format = bitmap.GetPixelFormat();
+  if (scratch.GetPixelFormat() != format) scratch.SetPixelFormat(format);
+  if (scratch.GetPixelFormat() != format || scratch.GetHeight() < rows || scratch.GetWidth() < width) return false;
+  for (int32_t y = 0; y < rows; ++y) PlacePixels(format, scratch.GetScanline(y), bitmap.GetScanline(y0 + y), x0, width);
+  return true;
+}
+
+// The rows of every plane of block b, interleaved into chunky samples when
+// the planes are separate.
+bool DecodeBlockSamples(TStream& stream, int64_t base, const Layout& coded, const BlockGrid& g, int32_t planes,
+                        int64_t b, int64_t rows, int32_t spp, std::vector<uint8_t>& raw, std::vector<uint8_t>& decoded,
+                        std::vector<uint8_t>& chunky) {
+  const int32_t sampleBytes = coded.bps / 8;
+  if (planes > 1) chunky.assign(static_cast<size_t>((int64_t{coded.width} * spp * sampleBytes) * rows), 0);
+  for (int32_t p = 0; p < planes; ++p) {
+    const auto index = static_cast<size_t>(p * g.Count() + b);
+    if (!DecodeOneStrip(stream, base, coded, g.offsets[index], g.counts[index], rows, raw, decoded)) return false;
+    if (planes == 1) return true;
+    const int64_t samples = int64_t{coded.width} * rows;
+    for (int64_t k = 0; k < samples; ++k)
+      std::memcpy(chunky.data() + (k * spp + p) * sampleBytes, decoded.data() + k * sampleBytes,
+                  static_cast<size_t>(sampleBytes));
+  }
+  return true;
+}
+
+bool DecodeBlocks(TStream& stream, int64_t base, const TIETIFFIFDReader& r, const Layout& l, BlockGrid& g,
+                  TIEBitmap& bitmap, TIEProgressRecord& progress) {
+  // Separate planes: one block per plane for each place, each plane
   // decoded as a one-sample image and its samples put in place.
   const int32_t planes = l.planar == 2 ? l.spp : 1;
-  Layout plane = l;
-  if (planes > 1) {
-    plane.spp = 1;
-    plane.rowBytes = (static_cast<int64_t>(l.width) * l.bps + 7) / 8;
-  }
-  const int64_t strips = (l.height + l.rowsPerStrip - 1) / l.rowsPerStrip;
-  if (static_cast<int64_t>(offsets.size()) < strips * planes) return false;
-  if (l.compression == kNone && counts.size() < offsets.size())
-    counts.assign(offsets.size(), plane.rowBytes * l.rowsPerStrip);
-  if (static_cast<int64_t>(counts.size()) < strips * planes) return false;
+  Layout store = l;  // the block's rows as stored samples
+  store.width = g.width;
+  store.rowBytes = (static_cast<int64_t>(g.width) * l.spp * l.bps + 7) / 8;
+  Layout coded = store;  // the block's rows as coded
+  if (planes > 1) coded.spp = 1;
+  coded.rowBytes = CodedRowBytes(coded);
+  const bool jpeg = l.compression == kJPEG, ycbcr = l.photometric == kYCbCr && !jpeg;
+  if (planes > 1 && (jpeg || l.bps < 8)) return false;
+  const int64_t blocks = g.Count();
+  if (static_cast<int64_t>(g.offsets.size()) < blocks * planes) return false;
+  if (l.compression == kNone && g.counts.size() < g.offsets.size())
+    g.counts.assign(g.offsets.size(), coded.rowBytes * g.rows);
+  if (static_cast<int64_t>(g.counts.size()) < blocks * planes) return false;
+  std::vector<uint8_t> tables;
+  if (jpeg) r.ReadBytes(kJPEGTables, tables);
   const TIEPixelFormat format = bitmap.GetPixelFormat();
   TIEBitmap* alpha = l.alpha ? bitmap.GetAlphaChannel() : nullptr;
-  const int32_t sampleBytes = l.bps / 8;
+  const bool direct = !g.tiled;  // rows go straight into the bitmap
   std::vector<uint8_t> raw, decoded, chunky;
-  for (int64_t s = 0; s < strips && !progress.Aborted(); ++s) {
-    const int64_t first = s * l.rowsPerStrip, rows = std::min<int64_t>(l.rowsPerStrip, l.height - first);
-    if (planes > 1) chunky.assign(static_cast<size_t>(l.rowBytes * rows), 0);
-    for (int32_t p = 0; p < planes; ++p) {
-      const auto index = static_cast<size_t>(p * strips + s);
-      if (!DecodeOneStrip(stream, base, plane, offsets[index], counts[index], rows, raw, decoded)) return false;
-      if (planes == 1) break;
-      const int64_t samples = int64_t{l.width} * rows;
-      for (int64_t k = 0; k < samples; ++k)
-        std::memcpy(chunky.data() + (k * l.spp + p) * sampleBytes, decoded.data() + k * sampleBytes,
-                    static_cast<size_t>(sampleBytes));
+  std::vector<uint8_t> rowPixels(static_cast<size_t>(int64_t{g.width} * IEPixelFormatInfo[format].BitsPerPixel / 8 + 8));
+  std::vector<uint8_t> rowAlpha(static_cast<size_t>(g.width) + 1);
+  for (int64_t b = 0; b < blocks && !progress.Aborted(); ++b) {
+    const auto x0 = static_cast<int32_t>(b % g.across * g.width), y0 = static_cast<int32_t>(b / g.across * g.rows);
+    const int32_t rows = std::min(g.rows, l.height - y0), width = std::min(g.width, l.width - x0);
+    const int64_t codedRows = g.tiled ? g.rows : rows;  // tiles code their whole size
+    if (jpeg) {
+      TIEBitmap scratch;
+      if (!IETIFFReadBlock(stream, base, g.offsets[static_cast<size_t>(b)], g.counts[static_cast<size_t>(b)], raw) ||
+          !IETIFFDecodeJPEGBlock(raw, tables, l.photometric, width, rows, scratch, progress) ||
+          !PlaceJPEGBlock(scratch, bitmap, x0, y0, width, rows))
+        return false;
+    } else {
+      const int64_t units = ycbcr ? (codedRows + l.subV - 1) / l.subV : codedRows;
+      if (!DecodeBlockSamples(stream, base, coded, g, planes, b, units, l.spp, raw, decoded, chunky)) return false;
+      const uint8_t* source = planes > 1 ? chunky.data() : decoded.data();
+      for (int32_t y = 0; y < rows; ++y) {
+        uint8_t* line = bitmap.GetScanline(y0 + y);
+        if (!line) return false;
+        uint8_t* dst = direct ? line : rowPixels.data();
+        uint8_t* a = alpha ? (direct ? alpha->GetScanline(y0 + y) : rowAlpha.data()) : nullptr;
+        if (ycbcr)
+          IETIFFYCbCrRowToBGR(source + y / l.subV * coded.rowBytes, l.subH, l.subV, y % l.subV, g.width, dst);
+        else
+          StoreRow(store, format, source + y * store.rowBytes, dst, a);
+        if (direct) continue;
+        PlacePixels(format, rowPixels.data(), line, x0, width);
+        if (a) PlacePixels(ie8g, rowAlpha.data(), alpha->GetScanline(y0 + y), x0, width);
+      }
     }
-    const uint8_t* source = planes > 1 ? chunky.data() : decoded.data();
-    for (int64_t y = 0; y < rows; ++y) {
-      const auto row = static_cast<int32_t>(first + y);
-      uint8_t* dst = bitmap.GetScanline(row);
-      uint8_t* a = alpha ? alpha->GetScanline(row) : nullptr;
-      if (!dst) return false;
-      StoreRow(l, format, source + y * l.rowBytes, dst, a);
-    }
-    progress.Report(static_cast<int32_t>((first + rows) * 100 / l.height));
+    progress.Report(static_cast<int32_t>((b + 1) * 100 / blocks));
   }
   return !progress.Aborted();
 }
 
+// Old-style JPEG: compression 6, or an interchange block with a compression
+// that is neither LZW nor new-style JPEG, and a baseline process.
+bool IsOldJPEG(const TIETIFFIFDReader& r, const Layout& l) {
+  const bool interchange = r.ReadInteger(kJPEGInterchange, 0, 0) != 0;
+  return (l.compression == kOldJPEG || (interchange && l.compression != kLZW && l.compression != kJPEG)) &&
+         r.ReadInteger(kJPEGProc, 0, 1) < 2;
+}
+
+bool ReadOldJPEG(TStream& stream, int64_t base, const TIETIFFIFDReader& r, const Layout& l, TIEBitmap& bitmap,
+                 TIEProgressRecord& progress) {
+  std::vector<int64_t> offsets, counts;
+  r.ReadIntegerArray(offsets, kStripOffsets);
+  r.ReadIntegerArray(counts, kStripByteCounts);
+  // A JPEG of a few bytes cannot stand for an image of gigabytes.
+  const double claimed = static_cast<double>(l.width) * l.height * 3;
+  if (claimed > static_cast<double>(stream.Size() + 1024) * kMaxExpansion) return false;
+  if (!bitmap.Allocate(l.width, l.height, ie24RGB)) return false;
+  if (bitmap.HasAlphaChannel()) bitmap.RemoveAlphaChannel();
+  return IETIFFDecodeOldJPEG(stream, base, r.ReadInteger(kJPEGInterchange, 0, 0),
+                             r.ReadInteger(kJPEGInterchangeLength, 0, 0), offsets, counts, l.rowsPerStrip, bitmap,
+                             progress);
+}
+
 // The parameters' compression choice of a Compression tag value.
-uint8_t CompressionChoice(int32_t compression) {
+uint8_t CompressionChoice(int32_t compression, int32_t t4Options) {
   switch (compression) {
+    case kCCITTRLE: return kChoiceMH;
+    case kCCITTFax3: return (t4Options & 1) ? kChoiceG32D : kChoiceG3;
+    case kCCITTFax4: return kChoiceG4;
+    case kOldJPEG: return kChoiceOldJPEG;
+    case kJPEG: return kChoiceJPEG;
     case kLZW: return kChoiceLZW;
     case kPackBits: return kChoicePackBits;
     case kDeflate: return kChoiceZip;
@@ -461,7 +692,7 @@ void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params)
   params.BITSPERSAMPLE = l.bps;
   params.SAMPLESPERPIXEL = l.spp;
   params.TIFF_PHOTOMETINTEPRET = static_cast<uint8_t>(l.photometric);
-  params.TIFF_COMPRESSION = CompressionChoice(l.compression);
+  params.TIFF_COMPRESSION = CompressionChoice(l.compression, l.t4Options);
   params.TIFF_PLANARCONF = l.planar;
   params.TIFF_FILLORDER = l.fillOrder;
   params.TIFF_BYTEORDER = l.intel ? 1 : 2;
@@ -482,6 +713,15 @@ void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params)
 }
 
 }  // namespace
+
+bool IETIFFReadBlock(TStream& stream, int64_t base, int64_t offset, int64_t count, std::vector<uint8_t>& out) {
+  const int64_t size = stream.Size();
+  if (offset < 0 || count < 0 || base + offset > size) return false;
+  count = std::min(count, size - base - offset);
+  out.resize(static_cast<size_t>(count));
+  stream.SetPosition(base + offset);
+  return count == 0 || stream.Read(out.data(), static_cast<int32_t>(count)) == count;
+}
 
 // ---- reading ----------------------------------------------------------------------
 
@@ -506,15 +746,24 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   IEReadTIFFMetadata(reader, params);
   if (!hasLayout) return progress.Abort();
   if (options.ParamsOnly) return;
-  const TIEPixelFormat format = TargetFormat(layout);
+  if (IsOldJPEG(reader, layout)) {
+    if (!bitmap || !ReadOldJPEG(stream, base, reader, layout, *bitmap, progress)) progress.Abort();
+    return;
+  }
+  TIEPixelFormat format = TargetFormat(layout);
+  // Lab samples kept as they are when the caller wants the file's own format.
+  if (params.ISNATIVEPIXELFORMAT && format == ie24RGB && layout.bps == 8 && layout.compression != kJPEG &&
+      (layout.photometric == kCIELab || layout.photometric == kICCLab))
+    format = ieCIELab;
   // Separate planes are read at whole bytes per sample.
   const bool planesFit = layout.planar == 1 || (layout.planar == 2 && layout.bps >= 8);
   if (!bitmap || format == ieNoFormat || !planesFit) return progress.Abort();
-  if (!ClaimFits(stream, base, reader, layout)) return progress.Abort();
+  BlockGrid grid = ReadGrid(reader, layout);
+  if (!ClaimFits(stream, base, grid, layout)) return progress.Abort();
   if (!bitmap->Allocate(layout.width, layout.height, format)) return progress.Abort();
   if (format == ie8p && !LoadPalette(reader, layout, *bitmap, params)) return progress.Abort();
   if (!layout.alpha && bitmap->HasAlphaChannel()) bitmap->RemoveAlphaChannel();
-  if (!DecodeStrips(stream, base, reader, layout, *bitmap, progress)) progress.Abort();
+  if (!DecodeBlocks(stream, base, reader, layout, grid, *bitmap, progress)) progress.Abort();
 }
 
 // ---- format test and page count ------------------------------------------------------
@@ -635,6 +884,38 @@ std::vector<uint8_t> PackBits(const uint8_t* data, int64_t size) {
   return out;
 }
 
+bool IsFaxChoice(uint8_t choice) { return choice >= kChoiceMH && choice <= kChoiceG4; }
+
+// Fax rows (1 = black) coded as the choice says, the strip finished.
+void CompressFax(uint8_t choice, const std::vector<uint8_t>& rows, int64_t rowBytes, int32_t width,
+                 int32_t fillOrder, std::vector<uint8_t>& out) {
+  TMemoryStream packed;
+  bool failed = false;
+  int32_t pendingBits = 0;
+  uint8_t pendingByte = 0;
+  std::vector<uint8_t> reference;
+  const int64_t count = static_cast<int64_t>(rows.size()) / rowBytes;
+  for (int64_t y = 0; y <= count; ++y) {
+    const uint8_t* row = y < count ? rows.data() + y * rowBytes : nullptr;
+    switch (choice) {
+      case kChoiceMH:
+        if (row) IECCITTEncodeRowMH(row, width, packed, fillOrder, failed);
+        break;
+      case kChoiceG3:
+        IECCITTEncodeRowG31D(row, width, packed, fillOrder, failed, pendingBits, pendingByte);
+        break;
+      case kChoiceG32D:
+        IECCITTEncodeRowG3(row, width, packed, fillOrder, failed, reference, pendingBits, pendingByte);
+        break;
+      default:
+        IECCITTEncodeRowG4(row, width, packed, fillOrder, failed, reference, pendingBits, pendingByte);
+        break;
+    }
+  }
+  const auto* bytes = static_cast<const uint8_t*>(packed.Memory());
+  out.assign(bytes, bytes + packed.Size());
+}
+
 // The strip compressed as the choice says; false when the library fails.
 bool CompressStrip(uint8_t choice, const std::vector<uint8_t>& rows, std::vector<uint8_t>& out) {
   switch (choice) {
@@ -667,6 +948,10 @@ bool CompressStrip(uint8_t choice, const std::vector<uint8_t>& rows, std::vector
 
 int32_t CompressionTag(uint8_t choice) {
   switch (choice) {
+    case kChoiceMH: return kCCITTRLE;
+    case kChoiceG3:
+    case kChoiceG32D: return kCCITTFax3;
+    case kChoiceG4: return kCCITTFax4;
     case kChoiceNone: return kNone;
     case kChoicePackBits: return kPackBits;
     case kChoiceZip:
@@ -711,14 +996,24 @@ int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& par
   const uint8_t header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
   IESafeStreamWrite(out, failed, header, 8);
   const int64_t rowsPerStrip = std::clamp<int64_t>(8192 / std::max<int64_t>(w.rowBytes, 1), 1, height);
-  const uint8_t choice = params.TIFF_COMPRESSION;
+  uint8_t choice = params.TIFF_COMPRESSION;
+  // Fax codes are for bilevel images only; they are written with 0 as
+  // white, as the codes count their runs.
+  if (IsFaxChoice(choice)) {
+    if (bitmap.GetPixelFormat() == ie1g) w.photometric = kWhiteIsZero;
+    else choice = kChoiceNone;
+  }
+  const int32_t fillOrder = params.TIFF_FILLORDER == 2 ? 2 : 1;
   std::vector<int32_t> offsets, counts;
   std::vector<uint8_t> rows, packed;
   for (int64_t first = 0; first < height && !failed && !progress.Aborted(); first += rowsPerStrip) {
     const int64_t n = std::min<int64_t>(rowsPerStrip, height - first);
     rows.assign(static_cast<size_t>(w.rowBytes * n), 0);
     for (int64_t y = 0; y < n; ++y) LoadRow(bitmap, w, static_cast<int32_t>(first + y), rows.data() + y * w.rowBytes);
-    if (!CompressStrip(choice, rows, packed)) failed = true;
+    if (w.photometric == kWhiteIsZero)
+      for (uint8_t& b : rows) b = static_cast<uint8_t>(~b);
+    if (IsFaxChoice(choice)) CompressFax(choice, rows, w.rowBytes, width, fillOrder, packed);
+    else if (!CompressStrip(choice, rows, packed)) failed = true;
     offsets.push_back(static_cast<int32_t>(out.Position()));
     counts.push_back(static_cast<int32_t>(packed.size()));
     IESafeStreamWrite(out, failed, packed.data(), static_cast<int32_t>(packed.size()));
@@ -741,6 +1036,10 @@ int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& par
     ifd.WriteLongArray(out, kStripByteCounts, failed, static_cast<int32_t>(counts.size()), counts);
   }
   ifd.AddShort(kPlanarConfig, 1);
+  if (IsFaxChoice(choice)) {
+    ifd.AddShort(kFillOrder, static_cast<uint16_t>(fillOrder));
+    if (choice != kChoiceMH) ifd.AddLong(choice == kChoiceG4 ? kT6Options : kT4Options, choice == kChoiceG32D ? 1 : 0);
+  }
   IEWriteTIFFMetadata(ifd, out, params, failed);
   // Unassociated alpha: the colours are not premultiplied.
   if (w.alpha) ifd.AddShort(kExtraSamples, 2);

@@ -46,7 +46,9 @@ void IETiffCodecWrite(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
 
 // Writes the bitmap as a new little-endian TIFF of one page at the stream's
 // position, compressed as params.TIFF_COMPRESSION says (0 none, 5 LZW,
-// 8 PackBits, 9 and 10 deflate; others write LZW). Returns the pages
+// 8 PackBits, 9 and 10 deflate; for 1-bit images 1 Modified Huffman, 2 and
+// 3 Group 3 1-D and 2-D, 4 Group 4 in the fill order of TIFF_FILLORDER,
+// other images written uncompressed then; others write LZW). Returns the pages
 // written (1), or 0 with the abort flag set when the pixel format cannot
 // be written or a write fails.
 int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress);

@@ -18,6 +18,19 @@ constexpr int32_t kEndCode = 257;
 constexpr int32_t kFirstFree = 258;
 constexpr int32_t kTableSize = 4096;  // codes 0..4095
 constexpr size_t kBufferStep = 1024;
+constexpr size_t kSlack = 16;  // bytes after every buffer's end, for the short-string copies
+
+// Copies n bytes; strings of up to kSlack bytes (most of them) as one block
+// of kSlack, which both buffers leave room for after their end.
+inline void CopyString(uint8_t* dst, const uint8_t* src, size_t n) {
+  if (n <= kSlack) {
+    uint8_t block[kSlack];
+    std::memcpy(block, src, kSlack);
+    std::memcpy(dst, block, kSlack);
+  } else {
+    std::memcpy(dst, src, n);
+  }
+}
 
 // The decoder of one strip.
 class TIFFLZWDecodeState {
@@ -27,9 +40,8 @@ public:
         inputSize_(inputSize),
         rowBytes_(static_cast<size_t>(rowBytes)),
         reversed_(fillOrder == 2),
-        buffer_(rowBytes_ + 1) {
-    strings_.reserve(65536);
-    strings_.resize(256);
+        buffer_(rowBytes_ + 1 + kSlack) {
+    strings_.resize(65536);
     for (int32_t i = 0; i < 256; ++i) {
       strings_[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
       offset_[static_cast<size_t>(i)] = static_cast<uint32_t>(i);
@@ -60,9 +72,10 @@ public:
       failed_ = true;
       return nullptr;
     }
+    // The codes ended before the row was whole: the strip is short.
     if (fill_ < rowBytes_) {
-      std::memset(buffer_.data() + fill_, 0, rowBytes_ - fill_);
-      fill_ = rowBytes_;
+      failed_ = true;
+      return nullptr;
     }
     return buffer_.data();
   }
@@ -91,8 +104,7 @@ private:
       if (!AddString(previous_, FirstByte(previous_))) return false;
       Emit(code);
     } else {
-      ended_ = true;  // a code that no string has: nothing after it can be trusted
-      return true;
+      return false;  // a code that no string has yet
     }
     previous_ = code;
     return true;
@@ -101,20 +113,19 @@ private:
   // The next code, or -1 when the data holds fewer bits than the width.
   int32_t ReadCode() {
     if (bitPos_ + static_cast<uint64_t>(width_) > static_cast<uint64_t>(inputSize_) * 8) return -1;
-    const size_t at = static_cast<size_t>(bitPos_ >> 3);
-    uint32_t bits = 0;
-    for (size_t i = 0; i < 3; ++i) {
-      uint8_t value = at + i < inputSize_ ? input_[at + i] : 0;
+    while (bitCount_ < width_) {  // the bits checked above are all in the data
+      uint8_t value = input_[nextByte_++];
       if (reversed_) IEReverseBits8(value);
-      bits = (bits << 8) | value;
+      bits_ = (bits_ << 8) | value;
+      bitCount_ += 8;
     }
-    const auto shift = static_cast<uint32_t>(24 - static_cast<int32_t>(bitPos_ & 7) - width_);
+    bitCount_ -= width_;
     bitPos_ += static_cast<uint64_t>(width_);
-    return static_cast<int32_t>((bits >> shift) & ((1u << width_) - 1));
+    return static_cast<int32_t>((bits_ >> bitCount_) & ((1u << width_) - 1));
   }
 
   void Reset() {
-    strings_.resize(256);
+    used_ = 256;
     nextFree_ = kFirstFree;
     width_ = 9;
     previous_ = -1;
@@ -124,9 +135,9 @@ private:
 
   void Emit(int32_t code) {
     const size_t length = length_[static_cast<size_t>(code)];
-    if (fill_ + length > buffer_.size())
-      buffer_.resize((fill_ + length + kBufferStep - 1) / kBufferStep * kBufferStep);
-    std::memcpy(buffer_.data() + fill_, strings_.data() + offset_[static_cast<size_t>(code)], length);
+    if (fill_ + length + kSlack > buffer_.size())
+      buffer_.resize((fill_ + length + kSlack + kBufferStep - 1) / kBufferStep * kBufferStep);
+    CopyString(buffer_.data() + fill_, strings_.data() + offset_[static_cast<size_t>(code)], length);
     fill_ += length;
   }
 
@@ -134,9 +145,10 @@ private:
   bool AddString(int32_t prefix, uint8_t last) {
     if (nextFree_ >= kTableSize) return false;
     const size_t prefixLength = length_[static_cast<size_t>(prefix)];
-    const size_t at = strings_.size();
-    strings_.resize(at + prefixLength + 1);
-    std::memcpy(strings_.data() + at, strings_.data() + offset_[static_cast<size_t>(prefix)], prefixLength);
+    const size_t at = used_;
+    used_ += prefixLength + 1;
+    if (used_ + kSlack > strings_.size()) strings_.resize(2 * (used_ + kSlack));
+    CopyString(strings_.data() + at, strings_.data() + offset_[static_cast<size_t>(prefix)], prefixLength);
     strings_[at + prefixLength] = last;
     offset_[static_cast<size_t>(nextFree_)] = static_cast<uint32_t>(at);
     length_[static_cast<size_t>(nextFree_)] = static_cast<uint16_t>(prefixLength + 1);
@@ -149,6 +161,9 @@ private:
   const uint8_t* const input_;
   const size_t inputSize_;
   uint64_t bitPos_ = 0;
+  size_t nextByte_ = 0;  // of the input, the next to enter bits_
+  uint32_t bits_ = 0;    // input bits not yet taken: the low bitCount_
+  int32_t bitCount_ = 0;
   const size_t rowBytes_;
   const bool reversed_;
   std::vector<uint8_t> buffer_;  // the row, then what the last string left over
@@ -158,7 +173,8 @@ private:
   int32_t nextFree_ = kFirstFree;
   std::array<uint32_t, kTableSize> offset_{};  // each code's string inside strings_
   std::array<uint16_t, kTableSize> length_{};
-  std::vector<uint8_t> strings_;
+  std::vector<uint8_t> strings_;  // the strings, used_ bytes of them, then room
+  size_t used_ = 256;
   bool ended_ = false;
   bool failed_ = false;
 };

@@ -18,12 +18,11 @@ class TStream;
 // - with a state and data: decodes the following row (data and dataSize
 //   are not looked at again; rowBytes must be the first call's);
 // - with a state and nil data: frees the state and returns nil.
-// Codes are never read beyond dataSize bytes. When the codes end (end code,
-// end of the data, or a code that no string has yet) the rest of the row
-// and every later row are zero. A clear code followed by a code without a
-// string, or more strings than 12-bit codes can name, fail the strip: this
-// and every later call return nil. fillOrder 2: the bits of each byte are
-// stored in reverse order.
+// Codes are never read beyond dataSize bytes. A row the codes cannot fill
+// (an end code or the end of the data before its last byte), a code that
+// no string has yet, or more strings than 12-bit codes can name fail the
+// strip: this and every later call return nil. fillOrder 2: the bits of
+// each byte are stored in reverse order.
 uint8_t* DecodeTIFFLZW(const uint8_t* data, size_t dataSize, int32_t rowBytes, void*& state, int32_t fillOrder);
 
 // Compresses count bytes as the next piece of a strip into stream.

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "imaging/codecs/giflzw.h"
+#include "imaging/codecs/tifccitt.h"
 #include "imaging/codecs/tiflzw.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
@@ -29,12 +30,14 @@ void IEInitializeImageryIO() {
   settings->TIFFLZWDecoder = DecodeTIFFLZW;
   settings->TIFFLZWEncoder = EncodeTIFFLZW;
   settings->ColorConvertProc = IEConvertColorFormat;
+  IEInitializeCCITT();
   IERegisterBuiltinFormats();
 }
 
 void IEFinalizeImageryIO() {
   IEFreeCMYKTransforms();
   IEFreeFileFormats();
+  IEFinalizeCCITT();
   CloseLog();
   logFileName.clear();
 }

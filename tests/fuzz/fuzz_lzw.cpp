@@ -42,7 +42,9 @@ void FuzzTIFF(const uint8_t* data, size_t size, int32_t rowBytes, int32_t fillOr
   const size_t rows = (size + static_cast<size_t>(rowBytes) - 1) / static_cast<size_t>(rowBytes);
   const auto back = DecodeTIFFRows(static_cast<const uint8_t*>(encoded.Memory()), static_cast<size_t>(encoded.Size()),
                                     rowBytes, rows, 1);
-  if (back.size() != rows * static_cast<size_t>(rowBytes) || std::memcmp(back.data(), data, size) != 0) std::abort();
+  // A last row the data cannot fill fails; the whole rows come back.
+  const size_t whole = size / static_cast<size_t>(rowBytes) * static_cast<size_t>(rowBytes);
+  if (back.size() != whole || std::memcmp(back.data(), data, whole) != 0) std::abort();
 }
 
 void FuzzGIF(const uint8_t* data, size_t size, int32_t width, int32_t height, bool interlaced, int32_t bits) {

@@ -161,39 +161,48 @@ TEST(TIFFLZW, StripWithoutLeadingClearDecodesAsWithOne) {
 }
 
 TEST(TIFFLZW, RepeatedClearCodesAreOne) {
-  EXPECT_TRUE(DecodeStrip(PackTIFFCodes({kClear, kClear, kClear, 'x', 'y', 258, kEnd}), 6, 1).pixels ==
-              AsBytes("xyxy\0\0"s));
+  EXPECT_TRUE(DecodeStrip(PackTIFFCodes({kClear, kClear, kClear, 'x', 'y', 258, kEnd}), 4, 1).pixels ==
+              AsBytes("xyxy"s));
 }
 
-TEST(TIFFLZW, EndOfCodesZeroesTheRestOfTheStrip) {
+// Rows the codes cannot fill fail the strip; whole rows before them decode.
+TEST(TIFFLZW, RowsTheCodesCannotFillFailTheStrip) {
   // Each row is 4 bytes; the codes give 6, so the second row is half full.
-  const Bytes expected = AsBytes("abcdef\0\0"s + std::string(8, '\0'));
   const Bytes ended = PackTIFFCodes({kClear, 'a', 'b', 'c', 'd', 'e', 'f', kEnd});
-  EXPECT_TRUE(DecodeStrip(ended, 4, 4).pixels == expected) << "end code";
-  // Anything after the end code is not LZW data.
   Bytes trailing = ended;
-  trailing.insert(trailing.end(), 40, 0x41);
-  EXPECT_TRUE(DecodeStrip(trailing, 4, 4).pixels == expected) << "bytes after the end code";
-  // Running out of data (no end code) ends the strip the same way.
-  EXPECT_TRUE(DecodeStrip(PackTIFFCodes({kClear, 'a', 'b', 'c', 'd', 'e', 'f'}), 4, 4).pixels == expected);
-  // A code that has no string yet (the next free code is 263 here).
-  EXPECT_TRUE(DecodeStrip(PackTIFFCodes({kClear, 'a', 'b', 'c', 'd', 'e', 'f', 300, 'g'}), 4, 4).pixels == expected);
+  trailing.insert(trailing.end(), 40, 0x41);  // anything after the end code is not LZW data
+  const struct {
+    const char* name;
+    Bytes strip;
+  } kCases[] = {
+      {"end code", ended},
+      {"bytes after the end code", trailing},
+      {"the data runs out", PackTIFFCodes({kClear, 'a', 'b', 'c', 'd', 'e', 'f'})},
+      {"a code that has no string yet", PackTIFFCodes({kClear, 'a', 'b', 'c', 'd', 'e', 'f', 300, 'g'})},
+  };
+  for (const auto& c : kCases) {
+    const auto decoded = DecodeStrip(c.strip, 4, 4);
+    EXPECT_EQ(decoded.rows, 1u) << c.name;
+    EXPECT_TRUE(decoded.pixels == AsBytes("abcd"s)) << c.name;
+    EXPECT_TRUE(decoded.nilAfterNil) << c.name;
+  }
+  EXPECT_EQ(DecodeStrip(ended, 3, 2).rows, 2u) << "an end code right after the last row";
 }
 
-TEST(TIFFLZW, TruncatedStripKeepsWhatItHolds) {
+TEST(TIFFLZW, TruncatedStripFailsAtTheRowItCuts) {
   const size_t rowBytes = 200, rows = 30;
   const Bytes pixels = SamplePixels(rowBytes * rows, 8, 3);
   const Bytes strip = EncodeStrip(pixels, rowBytes);
-  for (size_t cut : {size_t{0}, size_t{1}, size_t{2}, strip.size() / 3, strip.size() - 1}) {
+  for (size_t cut : {size_t{0}, size_t{1}, size_t{2}, strip.size() / 3, strip.size() * 9 / 10}) {
     const auto decoded = DecodeStrip(Bytes(strip.begin(), strip.begin() + static_cast<long>(cut)), rowBytes, rows);
-    ASSERT_EQ(decoded.rows, rows) << cut;
-    // What was decoded agrees with the image; zeros follow. Every whole
-    // code read (of at most 12 bits) gave at least one byte.
-    size_t same = 0;
-    while (same < pixels.size() && decoded.pixels[same] == pixels[same]) ++same;
-    EXPECT_GE(same + 2, cut * 8 / 12) << cut;
-    for (size_t i = same; i < decoded.pixels.size(); ++i) ASSERT_EQ(decoded.pixels[i], 0) << cut << " at " << i;
+    EXPECT_LT(decoded.rows, rows) << cut;
+    EXPECT_TRUE(decoded.nilAfterNil) << cut;
+    // The rows before the cut agree with the image; every whole code read
+    // (of at most 12 bits) gave at least one byte.
+    EXPECT_TRUE(std::equal(decoded.pixels.begin(), decoded.pixels.end(), pixels.begin())) << cut;
+    EXPECT_GE((decoded.rows + 1) * rowBytes + 2, cut * 8 / 12) << cut;
   }
+  EXPECT_EQ(DecodeStrip(strip, rowBytes, rows).rows, rows);
 }
 
 TEST(TIFFLZW, CorruptStripsFailAndStayFailed) {

@@ -1,6 +1,8 @@
 // The conversion tool against ImageMagick's own decoding of the same files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -43,6 +45,74 @@ TEST(IEConvert, JPEGDecodesAsImageMagickDecodesIt) {
   for (size_t i = 0; i < a.size(); ++i)
     worst = std::max(worst, std::abs(static_cast<uint8_t>(a[i]) - static_cast<uint8_t>(b[i])));
   EXPECT_LE(worst, 1);
+}
+
+// How two PAM images' samples differ: the largest difference and the PSNR
+// in dB (-1 and 0 when their sizes differ).
+struct Difference {
+  int worst = -1;
+  double psnr = 0;
+};
+Difference Compare(const std::string& a, const std::string& b) {
+  const std::string x = PAMPixels(a), y = PAMPixels(b);
+  Difference d;
+  if (x.empty() || x.size() != y.size()) return d;
+  d.worst = 0;
+  double squares = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    const int e = std::abs(static_cast<uint8_t>(x[i]) - static_cast<uint8_t>(y[i]));
+    d.worst = std::max(d.worst, e);
+    squares += e * e;
+  }
+  d.psnr = squares == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * static_cast<double>(x.size()) / squares);
+  return d;
+}
+
+// The chart photos go round TIFF, PNG and JPEG through the tool; each file
+// it writes passes its format's own checker and decodes, in the other
+// tools, to the pixels it was made from (JPEG within its loss).
+TEST(IEConvert, ChartPhotosGoRoundTIFFPNGAndJPEG) {
+  const std::string charts = std::string(VESK_SOURCE_DIR) + "/tests/fixtures/charts/";
+  const std::string f = Folder();
+  for (const char* chart : {"colorchecker24-handheld.jpg", "colorchecker24-handheld-crop.tif"}) {
+    SCOPED_TRACE(chart);
+    const std::string source = charts + chart;
+    ASSERT_EQ(RunCommand("/usr/bin/convert " + source + " -depth 8 -alpha on " + f + "src.pam"), 0);
+    const struct {
+      const char* from;
+      const char* to;
+      const char* check;  // the format's own checker, on the written file
+      int bound;          // the largest difference against what the step started from; -1: lossy
+    } kSteps[] = {
+        {"src", "a.tif", "tiffinfo -D", 1},  // our JPEG decoding against ImageMagick's
+        {"a.tif", "b.png", "pngcheck", 0},
+        {"b.png", "c.jpg", "djpeg -outfile /dev/null", -1},
+        {"c.jpg", "d.tif", "tiffinfo -D", 1},
+        {"d.tif", "e.png", "pngcheck", 0},
+    };
+    for (const auto& step : kSteps) {
+      SCOPED_TRACE(std::string(step.from) + " to " + step.to);
+      const std::string from = std::string(step.from) == "src" ? source : f + step.from, to = f + step.to;
+      ASSERT_EQ(RunCommand(kTool + " " + from + " " + to), 0);
+      std::string complaint;
+      ASSERT_EQ(RunCommand(std::string(step.check) + " " + to + " >/dev/null", &complaint), 0);
+      EXPECT_EQ(complaint, "");
+      // ImageMagick reads what we wrote (TIFF through libtiff) ...
+      ASSERT_EQ(RunCommand("/usr/bin/convert " + to + " -depth 8 -alpha on " + f + "theirs.pam"), 0);
+      // ... as the pixels the step started from, as ImageMagick decodes them.
+      const std::string start = std::string(step.from) == "src" ? f + "src.pam" : f + "start.pam";
+      if (std::string(step.from) != "src") {
+        ASSERT_EQ(RunCommand("/usr/bin/convert " + from + " -depth 8 -alpha on " + start), 0);
+      }
+      const Difference d = Compare(f + "theirs.pam", start);
+      ASSERT_GE(d.worst, 0) << "the sizes differ";
+      if (step.bound >= 0) {
+        EXPECT_LE(d.worst, step.bound);
+      } else {
+        EXPECT_GE(d.psnr, 32.0);
+      }
+    }
+  }
 }
 
 TEST(IEConvert, FailuresSayWhyInOneLine) {
