@@ -59,7 +59,8 @@ struct TProfileMessages {
   std::string WhitePointRange = "White Point value outside valid parameters. Resetting back to 1.00";
   // Fixed English texts of the checks this system adds.
   std::string NotTiff =
-      "The colour toolkit reads TIFF photos only. Please save the photo as a TIFF file and select it again.";
+      "The photo is neither a TIFF file nor a JPEG or PNG image that could be read. Please save the photo as a "
+      "TIFF file and select it again.";
   std::string ProfileFailed = "The colour toolkit could not make the profile. Its output is in:";
   std::string WorkFolderRefused =
       "The work folder is a link or belongs to another user, so it is not used. Please remove it:";
@@ -162,6 +163,10 @@ void FileCopy(const std::string& source, const std::string& destination);
 bool IsValidIccProfile(const std::string& fileName);
 // True when the file begins like a TIFF file.
 bool IsTiffFile(const std::string& fileName);
+// A JPEG or PNG photo, recognised by its content, written as a TIFF at
+// destination (or, without one, only checked to be readable). False when
+// the file holds neither or cannot be read or written.
+bool WritePhotoAsTiff(const std::string& source, const std::string& destination);
 
 // ---- the request ----------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -11,6 +12,12 @@
 #include <vector>
 
 #include "app/vesk_main.h"
+#include "imaging/codecs/tiffilt.h"
+#include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/io/imageryio_codecs.h"
+#include "imaging/io/imageryio_detect.h"
+#include "imaging/io/imageryio_params.h"
+#include "imaging/io/imageryio_registry.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/streams.h"
@@ -22,6 +29,9 @@
 #include "services/supstrings.h"
 
 namespace {
+
+// The file-type ids of the photo formats converted for the toolkit.
+constexpr int32_t kJpegFormat = 3, kPngFormat = 8;
 
 constexpr std::array<const char*, ChartTypeCount> ChartFiles{
     "ColorChecker.cht",     "ColorCheckerSG.cht",       "ColorCheckerPassport.cht", "ColorChecker.cht",
@@ -188,6 +198,32 @@ bool IsTiffFile(const std::string& fileName) {
   return false;
 }
 
+bool WritePhotoAsTiff(const std::string& source, const std::string& destination) {
+  try {
+    TFileStream in(source, fmOpenRead | fmShareDenyWrite);
+    const int32_t format = IEDetectStreamFormat(in);
+    const TIECodecEntry* codec = format == kJpegFormat || format == kPngFormat ? IEFindCodec(format) : nullptr;
+    if (!codec || !codec->Read) return false;
+    std::atomic<bool> aborting{false};
+    TIEProgressRecord progress;
+    progress.Aborting = &aborting;
+    TIEBitmap bitmap;
+    TIOParamsVals params(nullptr);
+    TIECodecRead read{in, &bitmap, params, progress, destination.empty(), in.Size()};
+    codec->Read(read);
+    if (aborting) return false;
+    if (destination.empty()) return true;
+    if (bitmap.IsEmpty()) return false;
+    // The pixels as they are, uncompressed, with the photo's resolution,
+    // profile and EXIF.
+    params.TIFF_COMPRESSION = 0;
+    TFileStream out(destination, fmCreate);
+    return IEWriteTIFFStream(out, bitmap, params, progress) == 1 && !aborting;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
 // ---- the request ----------------------------------------------------------------------
 
 TProfileCreator::TProfileCreator(IProfileDialogs& dialogs, TProfileFolders folders, TProfileMessages messages)
@@ -202,7 +238,10 @@ void TProfileCreator::CreateBtnClick(TProfileChoices& choices) {
   if (choices.PhotoHeight < 100) return Message(messages_.SelectTarget, pmkInformationDialog);
   if (!IsExistingFile(choices.ReferenceFileName)) return Message(messages_.SelectReference, pmkInformationDialog);
   if (!CheckFreeSpace(choices.ImageFileName)) return;
-  if (!IsTiffFile(choices.ImageFileName)) return Message(messages_.NotTiff, pmkInformationDialog);
+  // The toolkit reads TIFF only: a JPEG or PNG photo goes to it as a TIFF.
+  const bool tiff = IsTiffFile(choices.ImageFileName);
+  if (!tiff && !WritePhotoAsTiff(choices.ImageFileName, ""))
+    return Message(messages_.NotTiff, pmkInformationDialog);
 
   // Can we write beside the photo?
   const std::string testFolder = ExtractFilePath(choices.ImageFileName) + "testdir_" + std::to_string(RandomBelow(10000));
@@ -212,12 +251,18 @@ void TProfileCreator::CreateBtnClick(TProfileChoices& choices) {
   IOResult();
 
   const TProfileTexts texts = TakeProfileTexts(choices, messages_);
-  const std::string photoCopy = folders_.WorkFolder + ExtractFileName(choices.ImageFileName);
+  const std::string photoName = ExtractFileName(choices.ImageFileName);
+  const std::string photoCopy = folders_.WorkFolder + (tiff ? photoName : ChangeFileExt(photoName, ".tif"));
   const std::string base = ChangeFileExt(photoCopy, "");
   const std::string scanin = ScaninCommandLine(folders_, options_, photoCopy, choices.ReferenceFileName);
   const std::string colprof = ColprofCommandLine(folders_, options_, texts, base);
   if (FitsOneBatchLine({scanin, colprof}) && PrepareWorkFolder()) {
-    FileCopy(choices.ImageFileName, photoCopy);
+    if (tiff) {
+      FileCopy(choices.ImageFileName, photoCopy);
+    } else if (!WritePhotoAsTiff(choices.ImageFileName, photoCopy)) {
+      Message(messages_.NotTiff, pmkInformationDialog);
+      return;
+    }
     WriteBatchFile(scanin);
     RunBatchFile();
     if (!IsExistingFile(base + ".ti3")) {

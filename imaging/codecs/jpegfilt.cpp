@@ -12,10 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "imaging/codecs/exifblock.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_icc.h"
+#include "imaging/core/ruduvazez_xmp.h"
+#include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_cmyk.h"
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_params.h"
@@ -117,11 +120,40 @@ void FirstAccepted(TIOParamsVals& params, uint8_t type, Loader load) {
       return;
 }
 
+// The EXIF block's resolution counts only where the JFIF header gave none
+// (the library reports 1 x 1 then).
+void ReadEXIF(TIOParamsVals& params, bool& adjustOrientation) {
+  const int32_t dpiX = params.DPIX, dpiY = params.DPIY;
+  FirstAccepted(params, JPEG_APP0 + 1, [&](const uint8_t* data, int32_t length) {
+    return IEIsEXIFHeader(data, static_cast<size_t>(length)) && IELoadEXIFFromBuffer(data, length, params);
+  });
+  if (!params.EXIF_HASEXIF) return;
+  if (dpiX == 1 && dpiY == 1) {
+    const double factor = params.EXIF_RESOLUTIONUNIT == 3 ? 2.54 : 1.0;
+    params.SetDpiX(static_cast<int32_t>(std::clamp(params.EXIF_XRESOLUTION * factor, 0.0, 1e6)));
+    params.SetDpiY(static_cast<int32_t>(std::clamp(params.EXIF_YRESOLUTION * factor, 0.0, 1e6)));
+  } else {
+    params.SetDpiX(dpiX);
+    params.SetDpiY(dpiY);
+  }
+  adjustOrientation = params.JPEG_ENABLEADJUSTORIENTATION;
+}
+
+// A file whose EXIF declares Adobe RGB ("R03") and carries no profile of its own.
+void ApplyAdobeRGBRule(TIOParamsVals& params) {
+  const TIEICC* input = params.InputICCProfileOrNull();
+  if (params.EXIF_INTEROPINDEX != "R03" || (input && input->IsValid())) return;
+  if (IEGetGlobalSettings()->AdobeRGBInteropMode != 0) params.GetInputICCProfile().LoadAdobeRGBProfile();
+}
+
 void ReadMetadata(TIOParamsVals& params, bool& adjustOrientation) {
   FirstAccepted(params, JPEG_APP0 + 13, [&](const uint8_t* data, int32_t length) {
     return params.IPTC.LoadFromBuffer(data, length);
   });
-  (void)adjustOrientation;
+  ReadEXIF(params, adjustOrientation);
+  // The standard packet, or the whole extended XMP when every piece is there.
+  if (std::string xmp = IEReadXMPMarkers(params.JPEGMarkers); !xmp.empty()) params.SetXMP_Info(xmp);
+  ApplyAdobeRGBRule(params);
   FirstAccepted(params, JPEG_APP0 + 1, [&](const uint8_t* data, int32_t length) {
     if (!TIEImageryAnnot::HasSignature(data, length)) return false;
     params.Annotations.LoadFromBuffer(data, length);
@@ -370,6 +402,14 @@ int32_t IEReadJPEGStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& para
   if (JpegWarnings(d->err) > 0) {
     params.JPEG_WARNINGTOT = static_cast<int32_t>(JpegWarnings(d->err));
     params.JPEG_WARNINGCODE = d->err.lastCode;
+  }
+  if (adjustOrientation) {
+    if (bitmap && !options.ParamsOnly && rows > 0) {
+      IEApplyExifOrientation(*bitmap, params.EXIF_ORIENTATION);
+      params.WIDTH = bitmap->GetWidth();
+      params.HEIGHT = bitmap->GetHeight();
+    }
+    params.SetEXIF_Orientation(1);
   }
   return rows;
 }
@@ -620,6 +660,7 @@ void IEJpegCodecRead(TIECodecRead& read) {
 }
 
 void IEJpegCodecWrite(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress) {
+  IEPrepareJPEGMarkers(params);
   IEWriteJPEGStream(stream, bitmap, params, progress);
 }
 

@@ -14,6 +14,7 @@
 
 #include "imaging/codecs/tifccitt.h"
 #include "imaging/codecs/tiffilt_internal.h"
+#include "imaging/codecs/tiffilt_meta.h"
 #include "imaging/codecs/tiflzw.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -738,8 +739,12 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   params.TIFF_IMAGECOUNT = count;
   Layout layout;
   layout.intel = header.intel;
-  if (!found || !ReadLayout(reader, layout, options.NoAlpha)) return progress.Abort();
-  ReadTags(reader, layout, params);
+  if (!found) return progress.Abort();
+  // A directory of tags only (an EXIF block) still gives its metadata.
+  const bool hasLayout = ReadLayout(reader, layout, options.NoAlpha);
+  if (hasLayout) ReadTags(reader, layout, params);
+  IEReadTIFFMetadata(reader, params);
+  if (!hasLayout) return progress.Abort();
   if (options.ParamsOnly) return;
   if (IsOldJPEG(reader, layout)) {
     if (!bitmap || !ReadOldJPEG(stream, base, reader, layout, *bitmap, progress)) progress.Abort();
@@ -970,21 +975,7 @@ void WriteColourMap(TIEBitmap& bitmap, TIETIFFIFDWriter& ifd, TStream& out, bool
 // The directory's entries (sorted) and the end of the chain, at out's end;
 // the header's link points at it.
 void WriteDirectory(TIETIFFIFDWriter& ifd, TStream& out, bool& failed) {
-  ifd.SortEntries();
-  const int64_t at = IEAlignStreamToWord(out, failed);
-  const auto count = static_cast<uint16_t>(ifd.GetCount());
-  IESafeStreamWrite(out, failed, &count, 2);
-  for (int32_t k = 0; k < count; ++k) {
-    const TIETIFFEntry* e = ifd.GetEntry(k);
-    uint8_t raw[12];
-    std::memcpy(raw, &e->Tag, 2);
-    std::memcpy(raw + 2, &e->FieldType, 2);
-    std::memcpy(raw + 4, &e->Count, 4);
-    std::memcpy(raw + 8, &e->Value, 4);
-    IESafeStreamWrite(out, failed, raw, 12);
-  }
-  const uint32_t next = 0, link = static_cast<uint32_t>(at);
-  IESafeStreamWrite(out, failed, &next, 4);
+  const auto link = static_cast<uint32_t>(IEWriteTIFFDirectory(ifd, out, failed));
   out.SetPosition(4);
   IESafeStreamWrite(out, failed, &link, 4);
 }
@@ -1049,13 +1040,10 @@ int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& par
     ifd.AddShort(kFillOrder, static_cast<uint16_t>(fillOrder));
     if (choice != kChoiceMH) ifd.AddLong(choice == kChoiceG4 ? kT6Options : kT4Options, choice == kChoiceG32D ? 1 : 0);
   }
-  ifd.AddShort(kResolutionUnit, 2);
-  ifd.WriteRational(out, kXResolution, params.DPIX > 0 ? params.DPIX : 72, failed);
-  ifd.WriteRational(out, kYResolution, params.DPIY > 0 ? params.DPIY : 72, failed);
+  IEWriteTIFFMetadata(ifd, out, params, failed);
   // Unassociated alpha: the colours are not premultiplied.
   if (w.alpha) ifd.AddShort(kExtraSamples, 2);
   if (w.photometric == kPalette) WriteColourMap(bitmap, ifd, out, failed);
-  ifd.WriteAscii(out, kImageDescription, failed, params.TIFF_IMAGEDESCRIPTION);
   ifd.WriteAscii(out, kDocumentName, failed, params.TIFF_DOCUMENTNAME);
   WriteDirectory(ifd, out, failed);
   if (!failed && !progress.Aborted())

@@ -6,6 +6,7 @@
 
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/processing/imageryproc.h"
 #include "platform/forms/properties.h"
 #include "platform/win/user_messages.h"
 
@@ -244,8 +245,17 @@ void TImageryIO::AdjustDPI() {
     p.SetDpiX(p.DPIY);
     p.WIDTH = width;
   }
+  if (width <= 0 || height <= 0) return;
+  if (FilteredAdjustDPI) {
+    // Resampled in 24-bit colour with the library's fallback filter.
+    if (bitmap_->GetPixelFormat() != ie24RGB) bitmap_->ConvertToPixelFormat(ie24RGB);
+    TIEBitmap resampled(width, height, ie24RGB);
+    IEResampleBitmap(bitmap_, &resampled, IEGetGlobalSettings()->FallbackResampleFilter, nullptr, nullptr);
+    bitmap_->Assign(&resampled);
+    return;
+  }
   const int32_t bits = bitmap_->GetBitCount();
-  if (bits < 8 || width <= 0 || height <= 0) return;  // bilevel images keep their pixels
+  if (bits < 8) return;  // bilevel images keep their pixels
   const int32_t bytes = bits / 8;
   const int32_t sourceWidth = bitmap_->GetWidth(), sourceHeight = bitmap_->GetHeight();
   TIEBitmap stretched(width, height, bitmap_->GetPixelFormat());

@@ -198,8 +198,8 @@ int32_t IEFileFormatFromExtension(const std::string& extension);
 // Brings the parameters' marker list up to date before a JPEG save: the
 // resolution resource of the first APP13 marker (left alone when it does not
 // fit the marker), the IPTC records (when changed, or when there are no
-// markers), the XMP packet and the annotation block. The EXIF block is the
-// JPEG writer's to add when EXIF_HASEXIF is set.
+// markers), the EXIF block (when EXIF_HASEXIF is set), the XMP packet and
+// the annotation block.
 void IEPrepareJPEGMarkers(TIOParamsVals& params);
 // The log: an existing file that IEWriteLog appends dated lines to; an
 // empty name (the default) writes nothing.

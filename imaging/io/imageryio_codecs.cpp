@@ -5,8 +5,8 @@
 //   layers 26, layers and objects 27; JPEG 3 last (its test searches a
 //   range of positions). GIF, PCX, BMP and the header tags are recognised by
 //   their signatures before the table is asked.
-// A JPEG writer brings the marker list up to date with IEPrepareJPEGMarkers
-// and adds the EXIF block itself. A GIF load that composes frames allocates
+// A JPEG writer brings the marker list up to date (resolution, IPTC, EXIF,
+// XMP, annotations) with IEPrepareJPEGMarkers. A GIF load that composes frames allocates
 // each frame clipped to the logical screen, never the declared screen ahead
 // of the frames that fill it.
 #include "imaging/io/imageryio_codecs.h"

@@ -1,8 +1,10 @@
 // The marker list of a parameter set brought up to date before a JPEG save:
 // the resolution inside the Photoshop resource block, the IPTC records, the
-// XMP packet and the library's annotation block.
+// EXIF block, the XMP packet and the library's annotation block.
 #include <cstring>
 
+#include "imaging/codecs/exifblock.h"
+#include "imaging/core/ruduvazez_xmp.h"
 #include "imaging/io/imageryio.h"
 
 namespace {
@@ -75,12 +77,20 @@ void UpdateIPTC(TIOParamsVals& p) {
     p.JPEGMarkers.AddMarker(IE_JPEG_APP13, block.data(), static_cast<int32_t>(block.size()));
 }
 
+void UpdateEXIF(TIOParamsVals& p) {
+  if (!p.EXIF_HASEXIF) return;
+  DeleteIfFound(p.JPEGMarkers, FindAPP1(p.JPEGMarkers, "Exif\0", 5));
+  const std::vector<uint8_t> block = IESaveEXIFToBuffer(p, true);
+  // A block beyond one segment is left out rather than cut.
+  if (!block.empty() && block.size() <= 65533)
+    p.JPEGMarkers.AddMarker(IE_JPEG_APP1, block.data(), static_cast<int32_t>(block.size()));
+}
+
 void UpdateXMP(TIOParamsVals& p) {
   DeleteIfFound(p.JPEGMarkers, FindAPP1(p.JPEGMarkers, kXMPSignature, sizeof kXMPSignature));
   if (p.XMP_INFO.empty()) return;
-  std::string block(kXMPSignature, sizeof kXMPSignature);
-  block += p.XMP_INFO;
-  p.JPEGMarkers.AddMarker(IE_JPEG_APP1, block.data(), static_cast<int32_t>(block.size()));
+  // A packet too long for one segment goes out as extended XMP rather than being lost.
+  IEStoreXMPMarkers(p.JPEGMarkers, p.XMP_INFO);
 }
 
 void UpdateAnnotations(TIOParamsVals& p) {
@@ -96,6 +106,7 @@ void UpdateAnnotations(TIOParamsVals& p) {
 void IEPrepareJPEGMarkers(TIOParamsVals& params) {
   UpdateResolution(params.JPEGMarkers, params.DPIX, params.DPIY);
   UpdateIPTC(params);
+  UpdateEXIF(params);
   UpdateXMP(params);
   UpdateAnnotations(params);
 }

@@ -7,6 +7,7 @@
 
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_icc.h"
+#include "imaging/core/ruduvazez_xmp.h"
 #include "imaging/io/imageryio.h"
 #include "platform/rtl/sysutils.h"
 
@@ -253,6 +254,7 @@ void TIOParamsVals::FreeICCProfiles() {
 void TIOParamsVals::ResetEXIF() {
   static_cast<TIEEXIFFields&>(*this) = TIEEXIFFields{};
   EXIFThumbnail.reset();
+  EXIFMakerNote.Clear();
   // The EXIF block of the file read goes with the values: the first APP1
   // marker that holds one.
   for (int32_t i = 0; i < JPEGMarkers.GetCount(); ++i)
@@ -361,7 +363,14 @@ void IENormalizeGPSCoordinates(TIOParamsVals& p) {
 void IECopyEXIF(const TIOParamsVals& source, TIOParamsVals& dest, bool withThumbnail) {
   if (&source == &dest) return;
   static_cast<TIEEXIFFields&>(dest) = static_cast<const TIEEXIFFields&>(source);
+  dest.EXIFMakerNote.Assign(source.EXIFMakerNote);
   if (!withThumbnail) return;
   dest.EXIFThumbnail.reset();
   if (source.EXIFThumbnail) dest.EXIFThumbnail = std::make_unique<TIEBitmap>(*source.EXIFThumbnail);
 }
+
+bool IEReadXMPBlock(const uint8_t* data, int64_t length, TIOParamsVals& params) {
+  return IEReadXMPBlock(data, length, params.XMP_INFO);
+}
+
+std::vector<uint8_t> IEBuildXMPBlock(const TIOParamsVals& params) { return IEBuildXMPBlock(params.XMP_INFO); }

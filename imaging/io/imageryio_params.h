@@ -17,6 +17,7 @@
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_annot.h"
+#include "imaging/core/ruduvazez_makernote.h"
 #include "imaging/core/ruduvazez_markers.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/object.h"
@@ -107,6 +108,8 @@ struct TIEEXIFFields {
   std::string EXIF_GPSDESTDISTANCEREF;
   double EXIF_GPSDESTDISTANCE = 0;
   std::string EXIF_GPSDATESTAMP;
+  // The interoperability directory's index ("R98", "R03") and version texts.
+  std::string EXIF_INTEROPINDEX, EXIF_INTEROPVERSION;
 };
 
 // The plain values of a parameter set, each starting at its default.
@@ -285,6 +288,8 @@ public:
   TImageryIO* Owner;
   // The EXIF thumbnail, when a reader decoded it.
   std::unique_ptr<TIEBitmap> EXIFThumbnail;
+  // The camera maker's note of the EXIF block.
+  TIETagsHandler EXIFMakerNote;
   // The markers of the JPEG file read, kept for writing back, and its IPTC records.
   TIEMarkerList JPEGMarkers;
   TIEIPTCInfoList IPTC;
@@ -421,3 +426,8 @@ void IEDegreesToDMS(double value, const char* refs, std::string& reference, doub
 void IENormalizeGPSCoordinates(TIOParamsVals& params);
 // Copies the EXIF and GPS group (with the thumbnail when withThumbnail).
 void IECopyEXIF(const TIOParamsVals& source, TIOParamsVals& dest, bool withThumbnail);
+// The XMP packet of an APP1 segment into the parameters' XMP_INFO; false,
+// the parameters untouched, when the segment holds none.
+bool IEReadXMPBlock(const uint8_t* data, int64_t length, TIOParamsVals& params);
+// The APP1 segment of the parameters' XMP_INFO: the namespace, its NUL and the packet.
+std::vector<uint8_t> IEBuildXMPBlock(const TIOParamsVals& params);

@@ -1,9 +1,13 @@
 // The parameter stream: one layout, walked by a writer and by a reader that
 // skips what an older version did not have. Every count and length read is
 // checked against what the stream still holds before anything is made of it.
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
+#include "imaging/codecs/tiffilt.h"
+#include "imaging/codecs/tiffilt_meta.h"
 #include "imaging/core/ruduvazez_icc.h"
 #include "imaging/io/imageryio.h"
 #include "platform/rtl/exceptions.h"
@@ -163,9 +167,8 @@ void DICOMTags(TReader& r) {
   if (r.Has(37)) SkipDICOMTags(r, 0);
 }
 
-// The metadata dictionary as text and the embedded TIFF of the EXIF values:
-// written empty, passed over when read, until their holders and the TIFF
-// codec are part of the set.
+// The metadata dictionary as text: written empty, passed over when read,
+// until the set holds a dictionary.
 void Metadata(TWriter& w) {
   const int32_t none = 0;
   w.Raw(&none, 4);
@@ -173,15 +176,36 @@ void Metadata(TWriter& w) {
 void Metadata(TReader& r) {
   if (r.Has(51)) r.Skip(int64_t{r.Count(2)} * 2);
 }
-void EmbeddedTIFF(TWriter& w) {
-  const int32_t none = 0;
-  w.Raw(&none, 4);
+// The EXIF and GPS values travel as a TIFF without image.
+void EmbeddedTIFF(TWriter& w, TIOParamsVals& p) {
+  TMemoryStream tiff;
+  IEWriteTIFFParamsOnly(tiff, p);
+  auto size = static_cast<int32_t>(tiff.Size());
+  w.Raw(&size, 4);
+  w.Raw(tiff.Memory(), size);
 }
-void EmbeddedTIFF(TReader& r) {
+void EmbeddedTIFF(TReader& r, TIOParamsVals& p) {
   if (!r.Has(43)) return;
   int32_t size;
   r.Raw(&size, 4);
-  if (size > 0) r.Skip(size);
+  if (size <= 0) return;
+  if (size > r.Remaining()) ReadError();
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  r.Raw(bytes.data(), size);
+  TMemoryStream tiff;
+  tiff.WriteBuffer(bytes.data(), size);
+  tiff.SetPosition(0);
+  std::atomic<bool> aborting{false};
+  TIEProgressRecord progress;
+  progress.Aborting = &aborting;
+  TIETIFFReadOptions options;
+  options.ParamsOnly = true;
+  int32_t pages = 0;
+  // A directory of tags only reports no image; its EXIF is what is wanted
+  // (the other values of the set travel in items of their own).
+  TIOParamsVals found(nullptr);
+  IEReadTIFFStream(tiff, nullptr, pages, found, progress, options);
+  if (found.EXIF_HASEXIF) IECopyEXIF(found, p, false);
 }
 
 void Markers(TWriter& w, TIOParamsVals& p) { p.JPEGMarkers.SaveToStream(w.s); }
@@ -245,7 +269,7 @@ void OldPair(A& a, int32_t& first, int32_t& second) {
 template <class A>
 void Layout(A& a, TIOParamsVals& p) {
   Metadata(a);
-  EmbeddedTIFF(a);
+  EmbeddedTIFF(a, p);
   a.Str(p.FILENAME);
   if (a.Has(2)) {
     a.I32(p.FILETYPE);

@@ -127,6 +127,39 @@ TEST(ProfileRoad, DefaultRequestWritesBothBatchFilesAndSavesTheProfile) {
   EXPECT_TRUE(r.TestFolders().empty());
 }
 
+// A JPEG or PNG photo (whatever its name says) reaches the toolkit as a
+// TIFF of the same pixels in the work folder.
+TEST(ProfileRoad, JpegAndPngPhotosReachTheToolkitAsTiff) {
+  struct Case {
+    const char* name;
+    const char* make;    // the photo from photo.ppm
+    const char* decode;  // the photo back to PNM, as its own tools see it
+  };
+  const Case cases[] = {
+      {"chart photo.jpg", "cjpeg -quality 95", "djpeg -pnm"},
+      {"chart photo.png", "pnmtopng", "pngtopnm"},
+      {"chart photo.tiff", "cjpeg", "djpeg -pnm"},  // a JPEG under a TIFF name
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeRoad r;
+    r.dialogs.SaveAnswer = r.t / "color/saved.icm";
+    const std::string folder = r.t / "photos here/";
+    ASSERT_EQ(std::system(("cd '" + folder + "' && /usr/bin/convert -size 40x30 gradient:orange-teal -depth 8 "
+                           "photo.ppm && " + c.make + " photo.ppm > '" + c.name + "'").c_str()), 0);
+    r.choices.ImageFileName = folder + c.name;
+    r.Run();
+    const std::string copy = r.folders.WorkFolder + "chart photo.tif";
+    EXPECT_EQ(r.dialogs.Messages, std::vector{Info("ICC Profile saved to:\r\r" + r.t / "color/")});
+    EXPECT_NE(ReadAll(r.bin + "scanin.args").find(copy + "\n"), std::string::npos);
+    ASSERT_TRUE(IsTiffFile(copy));
+    const std::string decoded = r.t / "decoded.pnm", fromTiff = r.t / "tiff.pnm";
+    ASSERT_EQ(std::system((std::string(c.decode) + " '" + folder + c.name + "' > '" + decoded + "' && tifftopnm -quiet '" +
+                           copy + "' > '" + fromTiff + "'").c_str()), 0);
+    EXPECT_EQ(ReadAll(fromTiff), ReadAll(decoded));
+  }
+}
+
 TEST(ProfileRoad, FullyOptionedRequestQuotesEveryText) {
   FakeRoad r;
   r.choices.PhotoHeight = 100;  // the least height taken

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "imaging/io/imageryio.h"
 #include "platform/rtl/exceptions.h"
 #include "tests/imaging/io/io_test_support.h"
@@ -65,6 +67,32 @@ TEST_F(Pages, AdjustDPIMakesThePixelsSquare) {
   EXPECT_EQ(io.IEBitmap()->GetPixel24(199, 199), (TRGB{1, 2, 3}));
   io.AdjustDPI();  // equal resolutions: nothing
   EXPECT_EQ(io.IEBitmap()->GetHeight(), 200);
+}
+
+// Filtered: a grey image becomes 24-bit and the new rows are blends of
+// their neighbours, not copies.
+TEST_F(Pages, FilteredAdjustDPIResamplesInColour) {
+  TImageryIO io(nullptr);
+  io.FilteredAdjustDPI = true;
+  TIEBitmap& image = *io.IEBitmap();
+  image.Allocate(100, 50, ie8g);
+  for (int32_t y = 0; y < 50; ++y) std::memset(image.GetScanline(y), y % 2 ? 200 : 0, 100);
+  TIOParamsVals& p = io.Params();
+  p.WIDTH = 100, p.HEIGHT = 50;
+  p.SetDpiX(300);
+  p.SetDpiY(100);
+  io.AdjustDPI();
+  ASSERT_EQ(image.GetPixelFormat(), ie24RGB);
+  EXPECT_EQ(image.GetWidth(), 100);
+  EXPECT_EQ(image.GetHeight(), 150);
+  EXPECT_EQ(p.DPIY, 300);
+  int32_t blended = 0;
+  for (int32_t y = 0; y < 150; ++y) {
+    const uint8_t v = image.GetScanline(y)[150];
+    EXPECT_EQ(image.GetScanline(y)[151], v);  // still grey
+    if (v != 0 && v != 200) ++blended;
+  }
+  EXPECT_GT(blended, 0);
 }
 
 TEST_F(Pages, AnAbortedCountingLoadReportsNoCount) {

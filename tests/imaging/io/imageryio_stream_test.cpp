@@ -45,6 +45,13 @@ protected:
     p.RAW_EXTRAPARAMS = "-e";
     p.BMPRAW_DATAFORMAT = 3;
     p.MEDIAFILE_FRAMEDELAYTIME = 12.25;
+    p.EXIF_HASEXIF = true;
+    p.EXIF_MAKE = "camera";
+    p.SetEXIF_FNumber(2.8);
+    p.SetEXIF_ExposureBiasValue(-0.5);
+    p.EXIF_USERCOMMENT = "comment";
+    p.EXIF_GPSVERSIONID = "2.2.0.0";
+    p.SetEXIF_GPSLatitude(-10.5);
   }
   // Every key's text plus what keys do not reach.
   static std::string Describe(TIOParamsVals& p) {
@@ -74,6 +81,11 @@ TEST_F(ParamStream, SavedSetsLoadBackEqual) {
   dest.ISNATIVEPIXELFORMAT = true;
   dest.LoadFromStream(stream);
   EXPECT_EQ(Describe(dest), Describe(source));
+  // The EXIF values came through the embedded TIFF.
+  EXPECT_EQ(dest.EXIF_MAKE, "camera");
+  EXPECT_EQ(dest.EXIF_USERCOMMENT, "comment");
+  EXPECT_EQ(dest.EXIFTagsPresent, source.EXIFTagsPresent);
+  EXPECT_NEAR(dest.GetEXIF_GPSLatitude(), -10.5, 1e-9);
   EXPECT_EQ(stream.Position(), stream.Size());
   EXPECT_TRUE(dest.ISNATIVEPIXELFORMAT);  // not stored, not touched
   EXPECT_NE(dest.TIFFLZWDecoder, nullptr);
@@ -96,9 +108,12 @@ TEST_F(ParamStream, CountsLargerThanTheDataFailCleanly) {
   TIOParamsVals source(nullptr);
   TMemoryStream stream;
   source.SaveToStream(stream);
-  // The colour map count follows version, metadata, TIFF size, file name,
-  // file type and six numbers.
-  const int64_t countAt = 4 + 4 + 4 + 4 + 4 + 6 * 4;
+  // The colour map count follows version, metadata, the embedded TIFF, file
+  // name, file type and six numbers.
+  int32_t tiffSize = 0;
+  stream.SetPosition(8);
+  stream.ReadBuffer(&tiffSize, 4);
+  const int64_t countAt = 4 + 4 + 4 + tiffSize + 4 + 4 + 6 * 4;
   const int32_t huge = 0x7FFFFFF0;
   stream.SetPosition(countAt);
   stream.WriteBuffer(&huge, 4);

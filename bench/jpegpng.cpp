@@ -1,0 +1,262 @@
+// JPEG and PNG reading and writing of a 20-megapixel photo: our codecs
+// (into and from an image bitmap, through memory streams) against bare
+// libjpeg and libpng loops on the same data in the same run, with the same
+// settings (JPEG quality 80, integer DCT, no optimised coding; PNG level 5,
+// no filter). Compare each Ours_ with its Bare_ twin.
+#include <benchmark/benchmark.h>
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "imaging/codecs/jpegfilt.h"
+#include "imaging/codecs/pngfilt.h"
+#include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_startup.h"
+#include "imaging/io/imageryio.h"
+#include "imaging/io/imageryio_params.h"
+#include "imaging/io/imageryio_registry.h"
+#include "platform/rtl/streams.h"
+
+namespace {
+
+constexpr int32_t kWidth = 5472, kHeight = 3648;  // 19.96 megapixels
+constexpr int kQuality = 80, kPngLevel = 5;
+
+// A photo-like bitmap: soft colour waves with a little grain.
+TIEBitmap& Photo() {
+  static TIEBitmap* photo = [] {
+    IELibraryInitialize();
+    IEInitializeImageryIO();
+    auto* image = new TIEBitmap(kWidth, kHeight, ie24RGB);
+    uint32_t grain = 12345;
+    for (int32_t y = 0; y < kHeight; ++y) {
+      uint8_t* row = image->GetScanline(y);
+      for (int32_t x = 0; x < kWidth; ++x)
+        for (int32_t c = 0; c < 3; ++c) {
+          grain = grain * 1103515245u + 12345u;
+          const double wave = std::sin(x * (0.002 + 0.001 * c)) * std::cos(y * 0.003 + c);
+          row[3 * x + c] = static_cast<uint8_t>(128 + 100 * wave + static_cast<int32_t>(grain >> 28));
+        }
+    }
+    return image;
+  }();
+  return *photo;
+}
+
+struct Progress {
+  Progress() { record.Aborting = &aborting; }
+  std::atomic<bool> aborting{false};
+  TIEProgressRecord record;
+};
+
+// ---- JPEG ----------------------------------------------------------------------------
+
+std::vector<uint8_t> BareJpegEncode(TIEBitmap& image) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr err{};
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(image.GetWidth());
+  cinfo.image_height = static_cast<JDIMENSION>(image.GetHeight());
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, kQuality, TRUE);
+  cinfo.dct_method = JDCT_ISLOW;
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = image.GetScanline(static_cast<int32_t>(cinfo.next_scanline));
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::vector<uint8_t> out(buffer, buffer + size);
+  jpeg_destroy_compress(&cinfo);
+  std::free(buffer);
+  return out;
+}
+
+const std::vector<uint8_t>& PhotoJpeg() {
+  static const std::vector<uint8_t> jpeg = BareJpegEncode(Photo());
+  return jpeg;
+}
+
+void BareJpegDecode(const std::vector<uint8_t>& data, std::vector<uint8_t>& pixels) {
+  jpeg_decompress_struct cinfo{};
+  jpeg_error_mgr err{};
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, data.data(), data.size());
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_EXT_BGR;
+  cinfo.dct_method = JDCT_ISLOW;
+  jpeg_start_decompress(&cinfo);
+  const size_t stride = size_t{cinfo.output_width} * 3;
+  pixels.resize(stride * cinfo.output_height);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = pixels.data() + stride * cinfo.output_scanline;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+}
+
+void Bare_JpegRead(benchmark::State& state) {
+  const std::vector<uint8_t>& data = PhotoJpeg();
+  for (auto _ : state) {
+    std::vector<uint8_t> pixels;  // a new image each time, as a reader makes
+    BareJpegDecode(data, pixels);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+
+void Ours_JpegRead(benchmark::State& state) {
+  const std::vector<uint8_t>& data = PhotoJpeg();
+  TIEMemStream stream(data.data(), static_cast<int64_t>(data.size()));
+  for (auto _ : state) {
+    stream.SetPosition(0);
+    TIEBitmap bitmap;
+    TIOParamsVals params(nullptr);
+    Progress progress;
+    IEReadJPEGStream(stream, &bitmap, params, progress.record, TIEJpegReadOptions{});
+    if (progress.aborting) state.SkipWithError("read failed");
+    benchmark::DoNotOptimize(bitmap.GetScanline(0));
+  }
+}
+
+void Bare_JpegWrite(benchmark::State& state) {
+  TIEBitmap& image = Photo();
+  size_t bytes = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(bytes = BareJpegEncode(image).size());
+  state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+void Ours_JpegWrite(benchmark::State& state) {
+  TIEBitmap& image = Photo();
+  for (auto _ : state) {
+    TMemoryStream stream;
+    TIOParamsVals params(nullptr);
+    params.JPEG_QUALITY = kQuality;
+    Progress progress;
+    IEWriteJPEGStream(stream, image, params, progress.record);
+    benchmark::DoNotOptimize(stream.Size());
+    state.counters["bytes"] = static_cast<double>(stream.Size());
+  }
+}
+
+// ---- PNG -----------------------------------------------------------------------------
+
+void AppendToVector(png_structp png, png_bytep data, png_size_t size) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + size);
+}
+
+std::vector<uint8_t> BarePngEncode(TIEBitmap& image) {
+  std::vector<uint8_t> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(png, &out, AppendToVector, nullptr);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(image.GetWidth()), static_cast<png_uint_32>(image.GetHeight()), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+  png_set_compression_level(png, kPngLevel);
+  png_write_info(png, info);
+  png_set_bgr(png);
+  for (int32_t y = 0; y < image.GetHeight(); ++y) png_write_row(png, image.GetScanline(y));
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+const std::vector<uint8_t>& PhotoPng() {
+  static const std::vector<uint8_t> png = BarePngEncode(Photo());
+  return png;
+}
+
+struct Reader {
+  const std::vector<uint8_t>* data;
+  size_t at;
+};
+
+void ReadFromVector(png_structp png, png_bytep out, png_size_t size) {
+  auto* r = static_cast<Reader*>(png_get_io_ptr(png));
+  const size_t n = std::min(size, r->data->size() - r->at);
+  std::memcpy(out, r->data->data() + r->at, n);
+  r->at += n;
+  if (n < size) png_error(png, "short");
+}
+
+void Bare_PngRead(benchmark::State& state) {
+  const std::vector<uint8_t>& data = PhotoPng();
+  for (auto _ : state) {
+    std::vector<uint8_t> pixels;  // a new image each time, as a reader makes
+    Reader reader{&data, 0};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_read_fn(png, &reader, ReadFromVector);
+    png_read_info(png, info);
+    png_set_bgr(png);
+    const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    pixels.resize(size_t{width} * height * 3);
+    for (png_uint_32 y = 0; y < height; ++y) png_read_row(png, pixels.data() + size_t{width} * 3 * y, nullptr);
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+
+void Ours_PngRead(benchmark::State& state) {
+  const std::vector<uint8_t>& data = PhotoPng();
+  TIEMemStream stream(data.data(), static_cast<int64_t>(data.size()));
+  for (auto _ : state) {
+    stream.SetPosition(0);
+    TIEBitmap bitmap;
+    TIOParamsVals params(nullptr);
+    Progress progress;
+    IEReadPNGStream(stream, &bitmap, params, false, progress.record);
+    if (progress.aborting) state.SkipWithError("read failed");
+    benchmark::DoNotOptimize(bitmap.GetScanline(0));
+  }
+}
+
+void Bare_PngWrite(benchmark::State& state) {
+  TIEBitmap& image = Photo();
+  size_t bytes = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(bytes = BarePngEncode(image).size());
+  state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+void Ours_PngWrite(benchmark::State& state) {
+  TIEBitmap& image = Photo();
+  for (auto _ : state) {
+    TMemoryStream stream;
+    TIOParamsVals params(nullptr);
+    params.PNG_COMPRESSION = kPngLevel;
+    params.PNG_FILTER = 0;
+    Progress progress;
+    IEWritePNGStream(stream, image, params, nullptr, progress.record);
+    benchmark::DoNotOptimize(stream.Size());
+    state.counters["bytes"] = static_cast<double>(stream.Size());
+  }
+}
+
+}  // namespace
+
+BENCHMARK(Bare_JpegRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Ours_JpegRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Bare_JpegWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Ours_JpegWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Bare_PngRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Ours_PngRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Bare_PngWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Ours_PngWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
