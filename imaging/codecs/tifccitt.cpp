@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -126,6 +127,45 @@ struct TreeNode {
 // White first. Built by IEInitializeCCITT, only read afterwards.
 std::unique_ptr<TreeNode> trees[2];
 
+// The trees' first kQuickBits levels as tables, built with them: for each
+// value of the next kQuickBits bits, the entry index of the code they
+// begin with, kNoCode when no code fits, or -1 when the code is longer
+// and the walk goes on in the tree.
+constexpr int32_t kQuickBits = 13;
+std::array<std::array<int16_t, 1 << kQuickBits>, 2> quick{};
+// The mode of each value of the next 12 bits (the longest mode code).
+std::array<uint8_t, 1 << 12> quickModes{};
+
+int32_t WalkFrom(const TreeNode* node, uint32_t window, int32_t from, int32_t to, const TreeNode** last) {
+  for (int32_t i = from; i < to; ++i) {
+    node = node->child[(window >> (31 - i)) & 1].get();
+    if (!node) return kNoCode;
+    if (node->value != kNoCode) return node->value;
+  }
+  *last = node;
+  return -1;
+}
+
+void BuildQuickTables() {
+  for (int colour = 0; colour < 2; ++colour)
+    for (uint32_t v = 0; v < (1u << kQuickBits); ++v) {
+      const TreeNode* last = nullptr;
+      quick[static_cast<size_t>(colour)][v] =
+          static_cast<int16_t>(WalkFrom(trees[colour].get(), v << (32 - kQuickBits), 0, kQuickBits, &last));
+    }
+  for (uint32_t v = 0; v < quickModes.size(); ++v) {
+    uint8_t mode = 0;
+    for (int32_t m = 0; m < kModeCount; ++m) {
+      const CodeEntry& e = kDecodeModes[static_cast<size_t>(m)];
+      if ((v >> (12 - e.length)) == e.code) {
+        mode = static_cast<uint8_t>(m);
+        break;
+      }
+    }
+    quickModes[v] = mode;
+  }
+}
+
 void Insert(TreeNode& root, const CodeEntry& e, int32_t index) {
   TreeNode* node = &root;
   for (int32_t bit = e.length - 1; bit >= 0; --bit) {
@@ -151,6 +191,11 @@ void FreeTree(std::unique_ptr<TreeNode>& node) {
 uint32_t Window(const uint8_t* data, int64_t length, int64_t p, int32_t fillOrder) {
   uint64_t bits = 0;
   const int64_t at = p >> 3;
+  if (fillOrder != 2 && at + 5 <= length) {
+    const uint8_t* b = data + at;
+    bits = uint64_t{b[0]} << 32 | uint64_t{b[1]} << 24 | uint64_t{b[2]} << 16 | uint64_t{b[3]} << 8 | b[4];
+    return static_cast<uint32_t>((bits << (p & 7)) >> 8);
+  }
   for (int64_t k = 0; k < 5; ++k) {
     uint8_t b = at + k < length ? data[at + k] : 0;
     if (fillOrder == 2) IEReverseBits8(b);
@@ -166,21 +211,18 @@ int32_t LookUp(bool black, const uint8_t* data, int64_t length, int64_t p, int32
   const TreeNode* node = trees[black ? 1 : 0].get();
   if (!node) return kOutOfData;
   const uint32_t window = Window(data, length, p, fillOrder);
-  for (int32_t i = 0; i < 32; ++i) {
-    node = node->child[(window >> (31 - i)) & 1].get();
-    if (!node) return kNoCode;
-    if (node->value != kNoCode) return node->value;
-  }
-  return kNoCode;
+  const int32_t quickIndex = quick[black ? 1 : 0][window >> (32 - kQuickBits)];
+  if (quickIndex >= 0) return quickIndex;
+  // A code longer than the table: walk its first bits again, then on.
+  const TreeNode* last = nullptr;
+  WalkFrom(node, window, 0, kQuickBits, &last);
+  if (!last) return kNoCode;
+  const int32_t index = WalkFrom(last, window, kQuickBits, 32, &last);
+  return index >= 0 ? index : kNoCode;
 }
 
 int32_t LookUpMode(const uint8_t* data, int64_t length, int64_t p, int32_t fillOrder) {
-  const uint32_t window = Window(data, length, p, fillOrder);
-  for (int32_t m = 0; m < kModeCount; ++m) {
-    const CodeEntry& e = kDecodeModes[static_cast<size_t>(m)];
-    if ((window >> (32 - e.length)) == e.code) return m;
-  }
-  return kModeZeros;
+  return quickModes[Window(data, length, p, fillOrder) >> 20];
 }
 
 bool Bit(const uint8_t* data, int64_t length, int64_t p, int32_t fillOrder) {
@@ -214,19 +256,20 @@ bool Pixel(const uint8_t* row, int64_t x, int32_t width) {
 }
 
 // The next position at or after s, before the width, whose bit is v; the
-// width when there is none.
+// width when there is none. Whole bytes of the other value are skipped and
+// the bit within a byte found by counting leading zeros.
 int64_t FindNext(const uint8_t* row, int64_t s, bool v, int32_t width) {
   s = std::max<int64_t>(s, 0);
-  const uint8_t other = v ? 0x00 : 0xFF;
-  while (s < width) {
-    if ((s & 7) == 0) {
-      while (s + 8 <= width && row[s >> 3] == other) s += 8;
-      if (s >= width) break;
-    }
-    if (Pixel(row, s, width) == v) return s;
-    ++s;
+  if (s >= width) return width;
+  int64_t byte = s >> 3;
+  const int64_t lastByte = (int64_t{width} - 1) >> 3;
+  const uint8_t flip = v ? 0x00 : 0xFF;
+  auto bits = static_cast<uint8_t>((row[byte] ^ flip) & (0xFF >> (s & 7)));
+  while (!bits) {
+    if (++byte > lastByte) return width;
+    bits = static_cast<uint8_t>(row[byte] ^ flip);
   }
-  return width;
+  return std::min<int64_t>(byte * 8 + std::countl_zero(bits), width);
 }
 
 // ---- decoders ---------------------------------------------------------------------
@@ -515,6 +558,7 @@ void IEInitializeCCITT() {
     for (int32_t k = 0; k < kEntries; ++k) Insert(*root, t[static_cast<size_t>(k)], k);
     trees[colour] = std::move(root);
   }
+  BuildQuickTables();
 }
 
 void IEFinalizeCCITT() {
