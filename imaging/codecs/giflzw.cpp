@@ -48,26 +48,46 @@ private:
   size_t pass_ = 0;
 };
 
-// Reads the data sub-blocks up to the empty one or the end of the stream.
-std::vector<uint8_t> ReadSubBlocks(TStream& stream) {
+// Reads the data sub-blocks up to the empty one (or the end of the stream)
+// through a buffer, leaving the stream just after the empty one. Room for
+// `expected` bytes is made at once, never more than the stream holds.
+std::vector<uint8_t> ReadSubBlocks(TStream& stream, size_t expected) {
   std::vector<uint8_t> data;
-  uint8_t length = 0;
-  while (stream.Read(&length, 1) == 1 && length != 0) {
-    const size_t at = data.size();
-    data.resize(at + length);
-    const int32_t got = stream.Read(data.data() + at, length);
-    data.resize(at + static_cast<size_t>(std::max(got, 0)));
-    if (got < length) break;
+  const int64_t remaining = std::max<int64_t>(0, stream.Size() - stream.Position());
+  data.reserve(static_cast<size_t>(std::min<int64_t>(remaining, static_cast<int64_t>(expected))));
+  std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(remaining, 1 << 16)) + 1);
+  size_t inBlock = 0;  // bytes of the current sub-block still to come
+  for (;;) {
+    const int64_t chunkStart = stream.Position();
+    const int32_t got = std::max(stream.Read(chunk.data(), static_cast<int32_t>(chunk.size())), 0);
+    if (got == 0) return data;
+    for (size_t at = 0; at < static_cast<size_t>(got);) {
+      if (inBlock == 0) {
+        inBlock = chunk[at++];
+        if (inBlock == 0) {
+          stream.SetPosition(chunkStart + static_cast<int64_t>(at));
+          return data;
+        }
+      }
+      const size_t part = std::min(inBlock, static_cast<size_t>(got) - at);
+      data.insert(data.end(), chunk.data() + at, chunk.data() + at + part);
+      at += part;
+      inBlock -= part;
+    }
   }
-  return data;
 }
 
-// Decodes the codes of one image into its pixels.
+// Decodes the codes of one image into its pixels in the order the data
+// holds them (count bytes at out). Each table entry keeps its length, so
+// that a string is written straight into place, last byte first.
 class GIFDecoder {
 public:
-  GIFDecoder(const std::vector<uint8_t>& data, int32_t codeSize, GIFRaster& raster, uint8_t* pixels)
-      : data_(data), codeSize_(codeSize), clear_(1 << codeSize), end_(clear_ + 1), raster_(raster), pixels_(pixels) {
-    for (int32_t i = 0; i < clear_; ++i) suffix_[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+  GIFDecoder(const std::vector<uint8_t>& data, int32_t codeSize, uint8_t* out, size_t count)
+      : data_(data), codeSize_(codeSize), clear_(1 << codeSize), end_(clear_ + 1), out_(out), count_(count) {
+    for (int32_t i = 0; i < clear_; ++i) {
+      suffix_[static_cast<size_t>(i)] = first_[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+      length_[static_cast<size_t>(i)] = 1;
+    }
   }
 
   // False when the codes are corrupt.
@@ -94,6 +114,9 @@ public:
     return true;
   }
 
+  // The pixels written.
+  size_t Written() const { return at_; }
+
 private:
   void ResetTable() {
     width_ = codeSize_ + 1;
@@ -105,17 +128,16 @@ private:
   // The first code after a clear: a single pixel, no new string.
   void StartString(int32_t code) {
     previous_ = code;
-    previousFirst_ = Output(code);
+    Output(code);
   }
 
   // Any later code; false when it is beyond the next free code.
   bool NextString(int32_t code) {
     if (code < nextFree_) {
-      const uint8_t first = Output(code);
-      AddString(previous_, first);
-      previousFirst_ = first;
+      Output(code);
+      AddString(previous_, first_[static_cast<size_t>(code)]);
     } else if (code == nextFree_ && nextFree_ < kMaxCodes) {
-      AddString(previous_, previousFirst_);
+      AddString(previous_, first_[static_cast<size_t>(previous_)]);
       Output(code);
     } else {
       return false;
@@ -128,56 +150,75 @@ private:
   // it has until a clear code comes (a "deferred clear").
   void AddString(int32_t prefix, uint8_t last) {
     if (nextFree_ >= kMaxCodes) return;
-    prefix_[static_cast<size_t>(nextFree_)] = static_cast<uint16_t>(prefix);
-    suffix_[static_cast<size_t>(nextFree_)] = last;
+    const auto at = static_cast<size_t>(nextFree_), from = static_cast<size_t>(prefix);
+    prefix_[at] = static_cast<uint16_t>(prefix);
+    suffix_[at] = last;
+    first_[at] = first_[from];
+    length_[at] = static_cast<uint16_t>(length_[from] + 1);
     if (++nextFree_ >= top_ && width_ < 12) {
       top_ *= 2;
       ++width_;
     }
   }
 
-  // Writes the code's string as pixels; returns its first byte.
-  uint8_t Output(int32_t code) {
-    size_t depth = 0;
-    while (code >= clear_ && depth < stack_.size() - 1) {
-      stack_[depth++] = suffix_[static_cast<size_t>(code)];
-      code = prefix_[static_cast<size_t>(code)];
+  // Writes the code's string as pixels; what runs past the last pixel is dropped.
+  void Output(int32_t code) {
+    const size_t length = length_[static_cast<size_t>(code)];
+    const size_t room = count_ - at_;
+    if (room == 0) return;
+    size_t skip = 0;  // bytes at the string's end that find no pixel
+    if (length > room) skip = length - room;
+    auto c = static_cast<size_t>(code);
+    for (size_t i = 0; i < skip; ++i) c = prefix_[c];
+    uint8_t* p = out_ + at_ + (length - skip);
+    for (size_t i = length - skip; i > 1; --i) {
+      *--p = suffix_[c];
+      c = prefix_[c];
     }
-    const uint8_t first = suffix_[static_cast<size_t>(code)];
-    stack_[depth++] = first;
-    while (depth > 0 && !raster_.Done()) {
-      pixels_[raster_.Index()] = stack_[--depth];
-      raster_.Advance();
-    }
-    return first;
+    if (length > skip) *--p = suffix_[c];
+    at_ += length - skip;
   }
 
   // The next code, or -1 when the data holds fewer bits than the width.
   int32_t ReadCode() {
-    if (bitPos_ + static_cast<uint64_t>(width_) > static_cast<uint64_t>(data_.size()) * 8) return -1;
-    const size_t at = static_cast<size_t>(bitPos_ >> 3);
-    uint32_t bits = 0;
-    for (size_t i = 0; i < 3 && at + i < data_.size(); ++i) bits |= uint32_t{data_[at + i]} << (8 * i);
-    const auto code = static_cast<int32_t>((bits >> (bitPos_ & 7)) & ((1u << width_) - 1));
-    bitPos_ += static_cast<uint64_t>(width_);
+    while (bits_ <= 56 && next_ < data_.size()) {
+      buffer_ |= uint64_t{data_[next_++]} << bits_;
+      bits_ += 8;
+    }
+    if (bits_ < width_) return -1;
+    const auto code = static_cast<int32_t>(buffer_ & ((uint64_t{1} << width_) - 1));
+    buffer_ >>= width_;
+    bits_ -= width_;
     return code;
   }
 
   // Whole bytes are left after the last code read.
-  bool DataRemains() const { return (bitPos_ + 7) / 8 < data_.size(); }
+  bool DataRemains() const { return next_ - static_cast<size_t>(bits_ / 8) < data_.size(); }
 
   const std::vector<uint8_t>& data_;
-  uint64_t bitPos_ = 0;
+  size_t next_ = 0;      // the next byte of data_ to take into the buffer
+  uint64_t buffer_ = 0;  // bits taken but not yet read, lowest first
+  int32_t bits_ = 0;
   const int32_t codeSize_, clear_, end_;
   int32_t width_ = 0, top_ = 0, nextFree_ = 0;
   int32_t previous_ = -1;
-  uint8_t previousFirst_ = 0;
-  GIFRaster& raster_;
-  uint8_t* const pixels_;
+  uint8_t* const out_;
+  const size_t count_;
+  size_t at_ = 0;
   std::array<uint16_t, kMaxCodes> prefix_{};
   std::array<uint8_t, kMaxCodes> suffix_{};
-  std::array<uint8_t, kMaxCodes + 1> stack_{};
+  std::array<uint8_t, kMaxCodes> first_{};
+  std::array<uint16_t, kMaxCodes> length_{};
 };
+
+// Puts the rows of an interlaced image, decoded in the order of its passes, in their places.
+void Deinterlace(const uint8_t* passes, uint8_t* pixels, int32_t width, int32_t height) {
+  const auto rowBytes = static_cast<size_t>(width);
+  for (GIFRaster raster(1, height, true); !raster.Done(); raster.Advance()) {
+    std::memcpy(pixels + raster.Index() * rowBytes, passes, rowBytes);
+    passes += rowBytes;
+  }
+}
 
 }  // namespace
 
@@ -188,11 +229,16 @@ void DecodeGIFLZW(TStream& stream, int32_t height, int32_t width, bool interlace
     stream.SetPosition(start);
     return;
   }
-  const std::vector<uint8_t> data = ReadSubBlocks(stream);
-  GIFRaster raster(pixels ? width : 0, height, interlaced);
-  if (raster.Count() > 0) std::memset(pixels, 0, raster.Count());
-  auto decoder = std::make_unique<GIFDecoder>(data, codeSize, raster, pixels);
-  if (!decoder->Run()) stream.SetPosition(start);
+  const size_t count = GIFRaster(pixels ? width : 0, height, false).Count();
+  // Data of ordinary images takes at most 12 bits a pixel.
+  const std::vector<uint8_t> data = ReadSubBlocks(stream, count + count / 2 + 4096);
+  std::vector<uint8_t> passes(interlaced ? count : 0);
+  uint8_t* out = interlaced ? passes.data() : pixels;
+  auto decoder = std::make_unique<GIFDecoder>(data, codeSize, out, count);
+  const bool good = decoder->Run();
+  if (count > 0) std::memset(out + decoder->Written(), 0, count - decoder->Written());
+  if (interlaced && count > 0) Deinterlace(passes.data(), pixels, width, height);
+  if (!good) stream.SetPosition(start);
 }
 
 void EncodeGIFLZW(TStream& stream, int32_t height, int32_t width, bool interlaced, const uint8_t* pixels,

@@ -11,7 +11,7 @@
 class TStream;
 
 // Reads one image's LZW data from the stream's position into pixels
-// (width x height bytes, first set to 0). Success leaves the stream after
+// (width x height bytes; those the data does not reach are set to 0). Success leaves the stream after
 // the terminating sub-block; a failure puts it back where it was, which is
 // how callers tell: a code size outside 2..9, a code beyond the next free
 // code, an end code right after a clear code with data still behind it.
