@@ -7,10 +7,12 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "imaging/codecs/codecbytes.h"
 #include "imaging/codecs/codecframes.h"
+#include "imaging/codecs/giflzw.h"
 #include "imaging/codecs/neurquant.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
@@ -72,6 +74,14 @@ int64_t MostLZWPixels(int64_t bytes) {
 }
 
 // ---- reading ----------------------------------------------------------------------
+
+// The colours of a row of palette indexes, three bytes a pixel: each store
+// takes four, the fourth overwritten by the next pixel's.
+void IndexesToRGB(const uint8_t* in, int32_t width, const std::array<uint32_t, 256>& colors, uint8_t* out) {
+  int32_t x = 0;
+  for (; x + 1 < width; ++x) std::memcpy(out + 3 * x, &colors[in[x]], 4);
+  if (x < width) std::memcpy(out + 3 * x, &colors[in[x]], 3);
+}
 
 struct GraphicControl {
   uint8_t flags = 0;
@@ -218,28 +228,28 @@ private:
       progress_.Abort();
       return false;
     }
-    std::vector<uint8_t> indexes;
-    try {
-      indexes.resize(static_cast<size_t>(pixels));
-    } catch (const std::bad_alloc&) {
+    std::unique_ptr<uint8_t[]> indexes(new (std::nothrow) uint8_t[static_cast<size_t>(std::max<int64_t>(pixels, 1))]);
+    if (!indexes) {
       progress_.Abort();
       return false;
     }
     TIEGIFLZWDecoder decode = params_.GIFLZWDecoder ? params_.GIFLZWDecoder : IEGetGlobalSettings()->GIFLZWDecoder;
+    // Our decoder sets every pixel; another may leave some as they were.
+    if (decode != DecodeGIFLZW) std::memset(indexes.get(), 0, static_cast<size_t>(pixels));
     const int64_t before = stream_.Position();
-    if (decode) decode(stream_, image.height, image.width, image.interlaced(), indexes.data());
+    if (decode) decode(stream_, image.height, image.width, image.interlaced(), indexes.get());
     if (!decode || stream_.Position() == before) {
       progress_.Abort();
       return false;
     }
     progress_.Report(70);
     if (progress_.Aborted()) return false;
-    const bool stored = StoreFrame(image, table, indexes);
+    const bool stored = StoreFrame(image, table, indexes.get());
     if (!whole) progress_.Abort();  // the data was cut short: what it held is kept
     return stored && whole;
   }
 
-  bool StoreFrame(const ImageDescriptor& image, const ColorTable& table, const std::vector<uint8_t>& indexes) {
+  bool StoreFrame(const ImageDescriptor& image, const ColorTable& table, const uint8_t* indexes) {
     // Indexes past the table read black.
     std::array<TRGB, 256> colors{};
     std::copy_n(table.begin(), std::min<size_t>(table.size(), 256), colors.begin());
@@ -251,12 +261,14 @@ private:
       return false;
     }
     const int32_t width = image.width;
+    std::array<uint32_t, 256> wide{};  // each colour's three bytes in four
+    for (size_t i = 0; i < 256; ++i) std::memcpy(&wide[i], &colors[i], 3);
     if (format == ie8p) {
       for (int32_t i = 0; i < 256; ++i) bitmap_->SetPaletteColor(i, colors[static_cast<size_t>(i)]);
       bitmap_->SetPaletteUsed(static_cast<int32_t>(std::max<size_t>(table.size(), 1)));
     }
     for (int32_t y = 0; y < image.height; ++y) {
-      const uint8_t* in = indexes.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      const uint8_t* in = indexes + static_cast<size_t>(y) * static_cast<size_t>(width);
       uint8_t* row = bitmap_->GetScanline(y);
       if (format == ie1g) {
         std::memset(row, 0, static_cast<size_t>(width + 7) / 8);
@@ -265,19 +277,20 @@ private:
       } else if (format == ie8p) {
         std::memcpy(row, in, static_cast<size_t>(width));
       } else {
-        for (int32_t x = 0; x < width; ++x) std::memcpy(row + 3 * x, &colors[in[x]], 3);
+        IndexesToRGB(in, width, wide, row);
       }
     }
     if (!noMask_ && params_.GIF_TRANSPARENT) StoreTransparency(image, indexes);
     return true;
   }
 
-  void StoreTransparency(const ImageDescriptor& image, const std::vector<uint8_t>& indexes) {
+  void StoreTransparency(const ImageDescriptor& image, const uint8_t* indexes) {
     const uint8_t transparent = control_.transparentIndex;
-    if (std::find(indexes.begin(), indexes.end(), transparent) == indexes.end()) return;
+    const uint8_t* end = indexes + size_t{image.width} * image.height;
+    if (std::find(indexes, end, transparent) == end) return;
     TIEBitmap* alpha = bitmap_->GetAlphaChannel();
     for (int32_t y = 0; y < image.height; ++y) {
-      const uint8_t* in = indexes.data() + static_cast<size_t>(y) * image.width;
+      const uint8_t* in = indexes + static_cast<size_t>(y) * image.width;
       uint8_t* a = alpha->GetScanline(y);
       for (int32_t x = 0; x < image.width; ++x) a[x] = in[x] == transparent ? 0 : 255;
     }

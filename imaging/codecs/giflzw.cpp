@@ -48,41 +48,67 @@ private:
   size_t pass_ = 0;
 };
 
-// Reads the data sub-blocks up to the empty one (or the end of the stream)
-// through a buffer, leaving the stream just after the empty one. Room for
-// `expected` bytes is made at once, never more than the stream holds.
-std::vector<uint8_t> ReadSubBlocks(TStream& stream, size_t expected) {
-  std::vector<uint8_t> data;
-  const int64_t remaining = std::max<int64_t>(0, stream.Size() - stream.Position());
-  data.reserve(static_cast<size_t>(std::min<int64_t>(remaining, static_cast<int64_t>(expected))));
-  std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(remaining, 1 << 16)) + 1);
-  size_t inBlock = 0;  // bytes of the current sub-block still to come
-  for (;;) {
-    const int64_t chunkStart = stream.Position();
-    const int32_t got = std::max(stream.Read(chunk.data(), static_cast<int32_t>(chunk.size())), 0);
-    if (got == 0) return data;
-    for (size_t at = 0; at < static_cast<size_t>(got);) {
-      if (inBlock == 0) {
-        inBlock = chunk[at++];
-        if (inBlock == 0) {
-          stream.SetPosition(chunkStart + static_cast<int64_t>(at));
-          return data;
-        }
-      }
-      const size_t part = std::min(inBlock, static_cast<size_t>(got) - at);
-      data.insert(data.end(), chunk.data() + at, chunk.data() + at + part);
-      at += part;
-      inBlock -= part;
-    }
+// The bytes of the data sub-blocks, read through a buffer, up to the empty
+// sub-block or the end of the stream.
+class SubBlockBytes {
+public:
+  explicit SubBlockBytes(TStream& stream) : stream_(stream) {
+    const int64_t remaining = std::max<int64_t>(0, stream.Size() - stream.Position());
+    buffer_.resize(static_cast<size_t>(std::clamp<int64_t>(remaining, 1, 1 << 16)));
   }
-}
+
+  // The next byte, or -1 after the last.
+  int32_t Next() {
+    if (inBlock_ == 0 && !StartBlock()) return -1;
+    if (at_ == filled_ && !Refill()) return -1;
+    --inBlock_;
+    return buffer_[at_++];
+  }
+
+  // Skips what is left, leaving the stream just after the empty sub-block (or at its end).
+  void Finish() {
+    while (!ended_) {
+      if (inBlock_ == 0 && !StartBlock()) break;
+      if (at_ == filled_ && !Refill()) break;
+      const size_t part = std::min(inBlock_, filled_ - at_);
+      at_ += part;
+      inBlock_ -= part;
+    }
+    stream_.SetPosition(bufferStart_ + static_cast<int64_t>(at_));
+  }
+
+private:
+  // Takes the next length byte; false at the empty sub-block or the end.
+  bool StartBlock() {
+    if (ended_ || (at_ == filled_ && !Refill())) return false;
+    inBlock_ = buffer_[at_++];
+    ended_ = inBlock_ == 0;
+    return !ended_;
+  }
+
+  bool Refill() {
+    bufferStart_ += static_cast<int64_t>(filled_);
+    if (filled_ == 0) bufferStart_ = stream_.Position();
+    filled_ = static_cast<size_t>(std::max(stream_.Read(buffer_.data(), static_cast<int32_t>(buffer_.size())), 0));
+    at_ = 0;
+    if (filled_ == 0) ended_ = true;
+    return filled_ > 0;
+  }
+
+  TStream& stream_;
+  std::vector<uint8_t> buffer_;
+  int64_t bufferStart_ = 0;  // the stream position of buffer_[0]
+  size_t filled_ = 0, at_ = 0;
+  size_t inBlock_ = 0;  // bytes of the current sub-block still to come
+  bool ended_ = false;
+};
 
 // Decodes the codes of one image into its pixels in the order the data
 // holds them (count bytes at out). Each table entry keeps its length, so
 // that a string is written straight into place, last byte first.
 class GIFDecoder {
 public:
-  GIFDecoder(const std::vector<uint8_t>& data, int32_t codeSize, uint8_t* out, size_t count)
+  GIFDecoder(SubBlockBytes& data, int32_t codeSize, uint8_t* out, size_t count)
       : data_(data), codeSize_(codeSize), clear_(1 << codeSize), end_(clear_ + 1), out_(out), count_(count) {
     for (int32_t i = 0; i < clear_; ++i) {
       suffix_[static_cast<size_t>(i)] = first_[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
@@ -181,8 +207,11 @@ private:
 
   // The next code, or -1 when the data holds fewer bits than the width.
   int32_t ReadCode() {
-    while (bits_ <= 56 && next_ < data_.size()) {
-      buffer_ |= uint64_t{data_[next_++]} << bits_;
+    while (bits_ <= 56 && !dataEnded_) {
+      const int32_t byte = data_.Next();
+      dataEnded_ = byte < 0;
+      if (dataEnded_) break;
+      buffer_ |= uint64_t(byte) << bits_;
       bits_ += 8;
     }
     if (bits_ < width_) return -1;
@@ -193,10 +222,10 @@ private:
   }
 
   // Whole bytes are left after the last code read.
-  bool DataRemains() const { return next_ - static_cast<size_t>(bits_ / 8) < data_.size(); }
+  bool DataRemains() { return bits_ >= 8 || (!dataEnded_ && data_.Next() >= 0); }
 
-  const std::vector<uint8_t>& data_;
-  size_t next_ = 0;      // the next byte of data_ to take into the buffer
+  SubBlockBytes& data_;
+  bool dataEnded_ = false;
   uint64_t buffer_ = 0;  // bits taken but not yet read, lowest first
   int32_t bits_ = 0;
   const int32_t codeSize_, clear_, end_;
@@ -211,12 +240,30 @@ private:
   std::array<uint16_t, kMaxCodes> length_{};
 };
 
-// Puts the rows of an interlaced image, decoded in the order of its passes, in their places.
-void Deinterlace(const uint8_t* passes, uint8_t* pixels, int32_t width, int32_t height) {
+// Puts the rows of an interlaced image, decoded in the order of its passes,
+// in their places: each cycle of the permutation is followed with one row
+// held aside.
+void Deinterlace(uint8_t* pixels, int32_t width, int32_t height) {
   const auto rowBytes = static_cast<size_t>(width);
-  for (GIFRaster raster(1, height, true); !raster.Done(); raster.Advance()) {
-    std::memcpy(pixels + raster.Index() * rowBytes, passes, rowBytes);
-    passes += rowBytes;
+  std::vector<int32_t> destination;  // the row the i-th decoded row belongs in
+  destination.reserve(static_cast<size_t>(height));
+  for (GIFRaster raster(1, height, true); !raster.Done(); raster.Advance())
+    destination.push_back(static_cast<int32_t>(raster.Index()));
+  std::vector<bool> placed(static_cast<size_t>(height), false);
+  std::vector<uint8_t> held(rowBytes), swap(rowBytes);
+  for (int32_t first = 0; first < height; ++first) {
+    if (placed[static_cast<size_t>(first)]) continue;
+    // Carry the row at `first` to its destination, the row found there to its own, and so on.
+    std::memcpy(held.data(), pixels + static_cast<size_t>(first) * rowBytes, rowBytes);
+    for (int32_t i = first; !placed[static_cast<size_t>(i)];) {
+      placed[static_cast<size_t>(i)] = true;
+      const int32_t to = destination[static_cast<size_t>(i)];
+      uint8_t* target = pixels + static_cast<size_t>(to) * rowBytes;
+      std::memcpy(swap.data(), target, rowBytes);
+      std::memcpy(target, held.data(), rowBytes);
+      held.swap(swap);
+      i = to;
+    }
   }
 }
 
@@ -230,15 +277,13 @@ void DecodeGIFLZW(TStream& stream, int32_t height, int32_t width, bool interlace
     return;
   }
   const size_t count = GIFRaster(pixels ? width : 0, height, false).Count();
-  // Data of ordinary images takes at most 12 bits a pixel.
-  const std::vector<uint8_t> data = ReadSubBlocks(stream, count + count / 2 + 4096);
-  std::vector<uint8_t> passes(interlaced ? count : 0);
-  uint8_t* out = interlaced ? passes.data() : pixels;
-  auto decoder = std::make_unique<GIFDecoder>(data, codeSize, out, count);
+  SubBlockBytes data(stream);
+  auto decoder = std::make_unique<GIFDecoder>(data, codeSize, pixels, count);
   const bool good = decoder->Run();
-  if (count > 0) std::memset(out + decoder->Written(), 0, count - decoder->Written());
-  if (interlaced && count > 0) Deinterlace(passes.data(), pixels, width, height);
-  if (!good) stream.SetPosition(start);
+  if (count > 0) std::memset(pixels + decoder->Written(), 0, count - decoder->Written());
+  if (interlaced && count > 0) Deinterlace(pixels, width, height);
+  if (good) data.Finish();
+  else stream.SetPosition(start);
 }
 
 void EncodeGIFLZW(TStream& stream, int32_t height, int32_t width, bool interlaced, const uint8_t* pixels,
