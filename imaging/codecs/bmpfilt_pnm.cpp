@@ -188,17 +188,17 @@ bool ReadBinary(TPnmRead& r, TIEPixelFormat format) {
   const int64_t rowLength = r.h.kind == 4 ? (int64_t{width} + 7) / 8 : int64_t{width} * channels * bytes;
   std::vector<uint8_t> in(static_cast<size_t>(rowLength));
   TRowProgress rows(r.progress, height);
+  // The common case, colour samples as they are, is read into the row and turned to blue first there.
+  const bool inPlace = bytes == 1 && max == 255 && channels == 3;
   for (int32_t y = 0; y < height; ++y) {
-    if (!ReadAll(stream, in.data(), rowLength)) return false;
     uint8_t* row = r.bitmap.GetScanline(y);
+    if (!ReadAll(stream, inPlace ? row : in.data(), rowLength)) return false;
     if (r.h.kind == 4) {
       for (int64_t i = 0; i < rowLength; ++i) row[i] = static_cast<uint8_t>(~in[i]);
+    } else if (inPlace) {
+      for (int32_t x = 0; x < width; ++x, row += 3) std::swap(row[0], row[2]);
     } else if (bytes == 1 && max == 255) {
-      // The common case: samples as they are, colours turned to blue first.
-      for (int32_t x = 0; x < width; ++x) {
-        const uint8_t* p = in.data() + static_cast<size_t>(x) * channels;
-        row[3 * x] = p[channels - 1], row[3 * x + 1] = p[channels == 3 ? 1 : 0], row[3 * x + 2] = p[0];
-      }
+      for (int32_t x = 0; x < width; ++x, row += 3) row[0] = row[1] = row[2] = in[static_cast<size_t>(x)];
     } else {
       for (int64_t i = 0; i < int64_t{width} * channels; ++i) {
         const uint32_t v = bytes == 2 ? (uint32_t{in[2 * i]} << 8 | in[2 * i + 1]) : in[i];
