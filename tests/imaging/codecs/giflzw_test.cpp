@@ -191,6 +191,23 @@ TEST(GIFLZW, DataThatEndsEarlyEndsQuietly) {
   }
 }
 
+TEST(GIFLZW, CutInterlacedDataPutsEveryRowItReachesInItsPlace) {
+  const Bytes pixels = SamplePixels(400, 8, 29);
+  const Bytes whole = EncodeGIF(pixels, 20, 20, true, 8);
+  // The rows of a 20-row image in the order its passes hold them.
+  const int rowsInPassOrder[20] = {0, 8, 16, 4, 12, 2, 6, 10, 14, 18, 1, 3, 5, 7, 9, 11, 13, 15, 17, 19};
+  for (size_t cut : {size_t{60}, size_t{150}, whole.size() - 1, whole.size()}) {
+    const Bytes data(whole.begin(), whole.begin() + static_cast<long>(cut));
+    // Read as not interlaced, the same data gives the rows in pass order, zeros where it ends.
+    const auto passes = DecodeGIF(data, 20, 20, false);
+    const auto placed = DecodeGIF(data, 20, 20, true);
+    for (int i = 0; i < 20; ++i)
+      EXPECT_TRUE(std::equal(passes.pixels.begin() + 20 * i, passes.pixels.begin() + 20 * (i + 1),
+                             placed.pixels.begin() + 20 * rowsInPassOrder[i]))
+          << "cut at " << cut << ", row " << rowsInPassOrder[i];
+  }
+}
+
 TEST(GIFLZW, PixelsBeyondTheImageAreDropped) {
   const Bytes pixels = SamplePixels(400, 8, 23);
   const auto decoded = DecodeGIF(EncodeGIF(pixels, 20, 20, false, 8), 10, 10, false);
