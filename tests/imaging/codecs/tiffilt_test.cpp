@@ -19,6 +19,7 @@
 
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_icc.h"
 #include "imaging/core/ruduvazez_startup.h"
 #include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_codecs.h"
@@ -712,6 +713,29 @@ TEST_F(TiffReadTest, PagesInsertedIntoClassicAndBigTIFF) {
     EXPECT_EQ(stream.Size(), static_cast<int64_t>(bytes.size()));
     EXPECT_TRUE(std::string(static_cast<const char*>(stream.Memory()), bytes.size()) == bytes);
   }
+}
+
+// The profile of the image travels in the page: exiftool extracts the same
+// bytes, and our reader reads it back.
+TEST_F(TiffReadTest, IccProfileOfWrittenPagesIsReadByExiftool) {
+  const std::string profile = ReadAll("/usr/share/color/icc/ghostscript/default_rgb.icc");
+  ASSERT_EQ(profile.size(), 2576u);
+  TIEBitmap image(6, 5, ie24RGB);
+  params_.GetInputICCProfile().LoadFromBuffer(profile.data(), static_cast<int32_t>(profile.size()));
+  ASSERT_TRUE(params_.GetInputICCProfile().IsValid());
+  {
+    TFileStream out(Path("icc.tif"), fmCreate);
+    ASSERT_EQ(IEWriteTIFFStream(out, image, params_, progress_), 1);
+  }
+  InDir("tiffinfo icc.tif > /dev/null 2> err.txt && exiftool -b -ICC_Profile icc.tif > out.icc");
+  EXPECT_EQ(ReadAll(Path("err.txt")), "");
+  EXPECT_TRUE(ReadAll(Path("out.icc")) == profile);
+  params_.FreeICCProfiles();
+  ASSERT_TRUE(Read("icc.tif"));
+  TIEICC* back = params_.InputICCProfileOrNull();
+  ASSERT_TRUE(back && back->IsValid());
+  EXPECT_TRUE(std::string(reinterpret_cast<const char*>(back->Raw()), static_cast<size_t>(back->RawLength())) == profile);
+  params_.FreeICCProfiles();  // while the colour system is up
 }
 
 TEST_F(TiffReadTest, IsReachedThroughTheCodecTable) {
