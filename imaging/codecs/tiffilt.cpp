@@ -348,6 +348,28 @@ bool Decompress(const Layout& l, std::vector<uint8_t>& raw, uint8_t* out, int64_
   }
 }
 
+// The horizontal predictor undone on an 8-bit row of count samples, with
+// the running sums of the pixel's samples kept in registers.
+template <int kSpp>
+void UndoPredictor8(uint8_t* row, int64_t count) {
+  uint8_t sum[kSpp];
+  for (int c = 0; c < kSpp; ++c) sum[c] = row[c];
+  for (int64_t i = kSpp; i + kSpp <= count; i += kSpp)
+    for (int c = 0; c < kSpp; ++c) row[i + c] = sum[c] = static_cast<uint8_t>(sum[c] + row[i + c]);
+}
+
+void UndoPredictor8(uint8_t* row, int64_t count, int32_t spp) {
+  switch (spp) {
+    case 1: UndoPredictor8<1>(row, count); break;
+    case 2: UndoPredictor8<2>(row, count); break;
+    case 3: UndoPredictor8<3>(row, count); break;
+    case 4: UndoPredictor8<4>(row, count); break;
+    default:
+      for (int64_t i = spp; i < count; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - spp]);
+      break;
+  }
+}
+
 // 16-bit samples into host order, then the horizontal predictor undone.
 bool PrepareSamples(const Layout& l, uint8_t* data, int64_t rows) {
   if (l.bps == 16) {
@@ -364,7 +386,7 @@ bool PrepareSamples(const Layout& l, uint8_t* data, int64_t rows) {
   for (int64_t y = 0; y < rows; ++y) {
     uint8_t* row = data + y * l.rowBytes;
     if (l.bps == 8) {
-      for (int64_t i = l.spp; i < count; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - l.spp]);
+      UndoPredictor8(row, count, l.spp);
     } else {
       auto* w = reinterpret_cast<uint16_t*>(row);
       for (int64_t i = l.spp; i < count; ++i) w[i] = static_cast<uint16_t>(w[i] + w[i - l.spp]);
