@@ -229,6 +229,22 @@ void SetUpDecode(Decoder& d, TIOParamsVals& params, const TIEJpegReadOptions& op
   params.JPEG_SCALE_USED = denominator;
 }
 
+// Whether the coded data left (bytes) can hold the image the header
+// declares. Huffman coding spends at least one bit on every block of the
+// first component; arithmetic coding far less on empty blocks, so it is
+// held to one byte per 4096 blocks. A few hundred bytes that declare a
+// giant image are refused before the library or the bitmap allocates it.
+bool DataCanHold(const jpeg_decompress_struct& cinfo, int64_t bytes) {
+  if (cinfo.num_components <= 0) return false;
+  const jpeg_component_info& first = cinfo.comp_info[0];
+  const int64_t maxH = std::max(cinfo.max_h_samp_factor, 1), maxV = std::max(cinfo.max_v_samp_factor, 1);
+  const int64_t columns = (int64_t{cinfo.image_width} * first.h_samp_factor + 8 * maxH - 1) / (8 * maxH);
+  const int64_t rows = (int64_t{cinfo.image_height} * first.v_samp_factor + 8 * maxV - 1) / (8 * maxV);
+  const int64_t blocks = columns * rows;
+  const int64_t needed = cinfo.arith_code ? blocks / 4096 : blocks / 8;
+  return bytes >= needed;
+}
+
 // The bitmap's format for the output colour space; ieNoFormat when none fits.
 TIEPixelFormat TargetFormat(J_COLOR_SPACE space, bool native) {
   if (!native) return space == JCS_GRAYSCALE || space == JCS_EXT_BGR || space == JCS_YCbCr || space == JCS_CMYK
@@ -381,7 +397,9 @@ int32_t IEReadJPEGStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& para
       } else if (!bitmap) {
         ok = false;
       } else {
-        ok = JpegGuard(d->err, [&] { jpeg_start_decompress(&cinfo); });
+        const int64_t left = std::max<int64_t>(0, stream.Size() - stream.Position());
+        ok = DataCanHold(cinfo, left + static_cast<int64_t>(cinfo.src->bytes_in_buffer)) &&
+             JpegGuard(d->err, [&] { jpeg_start_decompress(&cinfo); });
         if (ok) {
           params.WIDTH = static_cast<int32_t>(cinfo.output_width);
           params.HEIGHT = static_cast<int32_t>(cinfo.output_height);

@@ -12,6 +12,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/tifccitt.h"
 #include "imaging/codecs/tiffilt_internal.h"
 #include "imaging/codecs/tiffilt_meta.h"
@@ -27,6 +28,7 @@
 namespace {
 
 enum : uint16_t {
+  kNewSubfileType = 254,
   kImageWidth = 256,
   kImageLength = 257,
   kBitsPerSample = 258,
@@ -44,6 +46,8 @@ enum : uint16_t {
   kYResolution = 283,
   kPlanarConfig = 284,
   kPageName = 285,
+  kXPosition = 286,
+  kYPosition = 287,
   kT4Options = 292,
   kT6Options = 293,
   kResolutionUnit = 296,
@@ -344,6 +348,28 @@ bool Decompress(const Layout& l, std::vector<uint8_t>& raw, uint8_t* out, int64_
   }
 }
 
+// The horizontal predictor undone on an 8-bit row of count samples, with
+// the running sums of the pixel's samples kept in registers.
+template <int kSpp>
+void UndoPredictor8(uint8_t* row, int64_t count) {
+  uint8_t sum[kSpp];
+  for (int c = 0; c < kSpp; ++c) sum[c] = row[c];
+  for (int64_t i = kSpp; i + kSpp <= count; i += kSpp)
+    for (int c = 0; c < kSpp; ++c) row[i + c] = sum[c] = static_cast<uint8_t>(sum[c] + row[i + c]);
+}
+
+void UndoPredictor8(uint8_t* row, int64_t count, int32_t spp) {
+  switch (spp) {
+    case 1: UndoPredictor8<1>(row, count); break;
+    case 2: UndoPredictor8<2>(row, count); break;
+    case 3: UndoPredictor8<3>(row, count); break;
+    case 4: UndoPredictor8<4>(row, count); break;
+    default:
+      for (int64_t i = spp; i < count; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - spp]);
+      break;
+  }
+}
+
 // 16-bit samples into host order, then the horizontal predictor undone.
 bool PrepareSamples(const Layout& l, uint8_t* data, int64_t rows) {
   if (l.bps == 16) {
@@ -360,7 +386,7 @@ bool PrepareSamples(const Layout& l, uint8_t* data, int64_t rows) {
   for (int64_t y = 0; y < rows; ++y) {
     uint8_t* row = data + y * l.rowBytes;
     if (l.bps == 8) {
-      for (int64_t i = l.spp; i < count; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - l.spp]);
+      UndoPredictor8(row, count, l.spp);
     } else {
       auto* w = reinterpret_cast<uint16_t*>(row);
       for (int64_t i = l.spp; i < count; ++i) w[i] = static_cast<uint16_t>(w[i] + w[i - l.spp]);
@@ -916,8 +942,9 @@ void CompressFax(uint8_t choice, const std::vector<uint8_t>& rows, int64_t rowBy
   out.assign(bytes, bytes + packed.Size());
 }
 
-// The strip compressed as the choice says; false when the library fails.
-bool CompressStrip(uint8_t choice, const std::vector<uint8_t>& rows, std::vector<uint8_t>& out) {
+// The strip compressed as the choice says (deflate at zlib level); false
+// when the library fails.
+bool CompressStrip(uint8_t choice, int32_t level, const std::vector<uint8_t>& rows, std::vector<uint8_t>& out) {
   switch (choice) {
     case kChoiceNone:
       out = rows;
@@ -929,8 +956,7 @@ bool CompressStrip(uint8_t choice, const std::vector<uint8_t>& rows, std::vector
     case kChoiceDeflate: {
       uLongf size = compressBound(static_cast<uLong>(rows.size()));
       out.resize(size);
-      if (compress2(out.data(), &size, rows.data(), static_cast<uLong>(rows.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
-        return false;
+      if (compress2(out.data(), &size, rows.data(), static_cast<uLong>(rows.size()), level) != Z_OK) return false;
       out.resize(size);
       return true;
     }
@@ -944,6 +970,14 @@ bool CompressStrip(uint8_t choice, const std::vector<uint8_t>& rows, std::vector
       return true;
     }
   }
+}
+
+// The horizontal predictor applied to 8-bit rows of spp samples: each
+// sample minus the same sample of the pixel before, from the row's end.
+void ApplyPredictor(std::vector<uint8_t>& rows, int64_t rowBytes, int32_t spp) {
+  for (int64_t at = 0; at < static_cast<int64_t>(rows.size()); at += rowBytes)
+    for (int64_t k = rowBytes - 1; k >= spp; --k)
+      rows[static_cast<size_t>(at + k)] = static_cast<uint8_t>(rows[static_cast<size_t>(at + k)] - rows[static_cast<size_t>(at + k - spp)]);
 }
 
 int32_t CompressionTag(uint8_t choice) {
@@ -972,38 +1006,167 @@ void WriteColourMap(TIEBitmap& bitmap, TIETIFFIFDWriter& ifd, TStream& out, bool
   ifd.WriteShortArray(out, kColorMap, failed, map);
 }
 
-// The directory's entries (sorted) and the end of the chain, at out's end;
-// the header's link points at it.
-void WriteDirectory(TIETIFFIFDWriter& ifd, TStream& out, bool& failed) {
-  const auto link = static_cast<uint32_t>(IEWriteTIFFDirectory(ifd, out, failed));
-  out.SetPosition(4);
-  IESafeStreamWrite(out, failed, &link, 4);
+// A memory stream that stands at origin in the file being written: the
+// positions it reports, and so the offsets of the tags' data, are the
+// file's own, while its bytes start at origin.
+class TOriginStream : public TStream {
+public:
+  explicit TOriginStream(int64_t origin) : origin_(origin) {}
+  int32_t Read(void* buffer, int32_t count) override { return memory_.Read(buffer, count); }
+  int32_t Write(const void* buffer, int32_t count) override { return memory_.Write(buffer, count); }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    const int64_t at = memory_.Seek(origin == soBeginning ? offset - origin_ : offset, origin);
+    return at < 0 ? at : at + origin_;
+  }
+  TMemoryStream& Bytes() { return memory_; }
+
+private:
+  TMemoryStream memory_;
+  int64_t origin_;
+};
+
+// Where a new page goes in an existing little-endian TIFF: the link that
+// will point at it (a position in the stream), the value it had, which
+// becomes the new directory's own link, and the pages counted.
+struct InsertPoint {
+  int64_t base = 0;
+  bool bigTIFF = false;
+  int64_t link = -1;
+  uint64_t oldLink = 0;
+  int32_t pages = 0;
+};
+
+uint64_t LoadLE(const uint8_t* p, int bytes) {
+  uint64_t v = 0;
+  for (int b = bytes - 1; b >= 0; --b) v = (v << 8) | p[b];
+  return v;
 }
 
-}  // namespace
+// Walks the chain from the header at the stream's position to the link of
+// directory index (or the final zero link). False for a file that is not
+// little-endian TIFF or BigTIFF, a link outside the file and a chain that
+// loops.
+bool FindInsertPoint(TStream& stream, int32_t index, InsertPoint& point) {
+  point.base = stream.Position();
+  const int64_t size = stream.Size() - point.base;
+  uint8_t header[16] = {};
+  if (stream.Read(header, 16) < 8 || header[0] != 'I' || header[1] != 'I') return false;
+  const uint64_t magic = LoadLE(header + 2, 2);
+  if (magic == 43 && size >= 16 && LoadLE(header + 4, 4) == 8) point.bigTIFF = true;
+  else if (magic != 42) return false;
+  const int linkBytes = point.bigTIFF ? 8 : 4, countBytes = point.bigTIFF ? 8 : 2, entryBytes = point.bigTIFF ? 20 : 12;
+  int64_t link = point.bigTIFF ? 8 : 4;
+  std::vector<uint64_t> seen;
+  for (;;) {
+    uint8_t raw[8] = {};
+    stream.SetPosition(point.base + link);
+    if (stream.Read(raw, linkBytes) != linkBytes) return false;
+    const uint64_t next = LoadLE(raw, linkBytes);
+    if (point.link < 0 && (point.pages == index || next == 0)) {
+      point.link = point.base + link;
+      point.oldLink = next;
+    }
+    if (next == 0) return true;
+    if (next < 8 || next > static_cast<uint64_t>(size) - static_cast<uint64_t>(countBytes) ||
+        std::find(seen.begin(), seen.end(), next) != seen.end() || seen.size() >= 65535)
+      return false;
+    seen.push_back(next);
+    stream.SetPosition(point.base + static_cast<int64_t>(next));
+    if (stream.Read(raw, countBytes) != countBytes) return false;
+    const uint64_t entries = LoadLE(raw, countBytes);
+    if (entries > static_cast<uint64_t>(size) / entryBytes) return false;
+    link = static_cast<int64_t>(next) + countBytes + static_cast<int64_t>(entries) * entryBytes;
+    ++point.pages;
+  }
+}
 
-int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress) {
-  WriteLayout w;
-  const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
-  if (width <= 0 || height <= 0 || !ChooseWriteLayout(bitmap, w)) {
+// How the pixel data of a JPEG page is written: the JPEG colour space of
+// TIFF_JPEGCOLORSPACE and what the directory says of it.
+struct JpegLayout {
+  uint8_t space = 2;  // the JPEG writer's colour space
+  int32_t photometric = kYCbCr, spp = 3;
+};
+
+JpegLayout ChooseJpegLayout(uint8_t tiffSpace) {
+  switch (tiffSpace) {
+    case 1: return {1, kBlackIsZero, 1};
+    case 0:
+    case 4: return {0, kRGB, 3};
+    default: return {2, kYCbCr, 3};  // CMYK JPEG pages are written as YCbCr
+  }
+}
+
+// The bitmap as one JPEG (2 x 2 chroma subsampling for YCbCr, no markers)
+// in data; false with the abort flag set when it cannot be encoded.
+bool EncodeJpegPage(TIEBitmap& bitmap, const TIOParamsVals& params, const JpegLayout& j, std::vector<uint8_t>& data,
+                    TIEProgressRecord& progress) {
+  TIOParamsVals scratch(nullptr);
+  scratch.JPEG_QUALITY = params.TIFF_JPEGQUALITY;
+  scratch.JPEG_COLORSPACE = j.space;
+  scratch.JPEG_CROMASUBSAMPLING = 1;
+  scratch.DPIX = params.DPIX;
+  scratch.DPIY = params.DPIY;
+  TMemoryStream jpeg;
+  try {
+    IEWriteJPEGStream(jpeg, bitmap, scratch, progress);
+  } catch (const EIEJpegException&) {
     progress.Abort();
-    return 0;
   }
-  // The file is built in memory, where the directory writer's offsets are
-  // the file's own, then copied to the stream.
-  TMemoryStream out;
-  bool failed = false;
-  const uint8_t header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
-  IESafeStreamWrite(out, failed, header, 8);
-  const int64_t rowsPerStrip = std::clamp<int64_t>(8192 / std::max<int64_t>(w.rowBytes, 1), 1, height);
-  uint8_t choice = params.TIFF_COMPRESSION;
-  // Fax codes are for bilevel images only; they are written with 0 as
-  // white, as the codes count their runs.
-  if (IsFaxChoice(choice)) {
-    if (bitmap.GetPixelFormat() == ie1g) w.photometric = kWhiteIsZero;
-    else choice = kChoiceNone;
+  if (progress.Aborted()) return false;
+  const auto* bytes = static_cast<const uint8_t*>(jpeg.Memory());
+  data.assign(bytes, bytes + jpeg.Size());
+  return true;
+}
+
+// The JPEG page's data and tags: compression 7 with the whole JPEG as one
+// strip, or old-style (6) with the interchange format fields around it.
+bool WriteJpegPixels(TIEBitmap& bitmap, const TIOParamsVals& params, bool oldStyle, TStream& out,
+                     TIETIFFIFDWriter& ifd, bool& failed, TIEProgressRecord& progress) {
+  const JpegLayout j = ChooseJpegLayout(params.TIFF_JPEGCOLORSPACE);
+  std::vector<uint8_t> data;
+  if (!EncodeJpegPage(bitmap, params, j, data, progress)) return false;
+  const int64_t at = IEAlignStreamToWord(out, failed);
+  IESafeStreamWrite(out, failed, data.data(), static_cast<int32_t>(data.size()));
+  int64_t scan = 0;
+  if (oldStyle) {
+    for (size_t k = 0; k + 1 < data.size(); ++k)
+      if (data[k] == 0xFF && data[k + 1] == 0xDA) {
+        scan = static_cast<int64_t>(k);
+        break;
+      }
+    ifd.AddLong(kJPEGInterchange, static_cast<uint32_t>(at));
+    ifd.AddLong(kJPEGInterchangeLength, static_cast<uint32_t>(data.size()));
+    ifd.AddShort(kJPEGProc, 1);
   }
+  ifd.AddShort(kCompression, oldStyle ? kOldJPEG : kJPEG);
+  ifd.AddShort(kPhotometric, static_cast<uint16_t>(j.photometric));
+  ifd.AddShort(kSamplesPerPixel, static_cast<uint16_t>(j.spp));
+  if (j.spp == 1) ifd.AddShort(kBitsPerSample, 8);
+  else ifd.WriteShortArray(out, kBitsPerSample, failed, std::vector<uint16_t>(static_cast<size_t>(j.spp), 8));
+  if (j.photometric == kYCbCr) ifd.WriteShortArray(out, kYCbCrSubSampling, failed, {2, 2});
+  ifd.AddLong(kRowsPerStrip, static_cast<uint32_t>(bitmap.GetHeight()));
+  ifd.AddLong(kStripOffsets, static_cast<uint32_t>(at + scan));
+  ifd.AddLong(kStripByteCounts, static_cast<uint32_t>(static_cast<int64_t>(data.size()) - scan));
+  return true;
+}
+
+// Rows per strip: height / TIFF_STRIPCOUNT when set (one strip more takes
+// the rest), else strips of about 512 KiB of samples.
+int64_t RowsPerStrip(const TIOParamsVals& params, int64_t rowBytes, int32_t height) {
+  const int64_t strips = params.TIFF_STRIPCOUNT > 0 ? params.TIFF_STRIPCOUNT
+                                                    : std::max<int64_t>(1, rowBytes * height / 524288);
+  return std::max<int64_t>(1, height / std::clamp<int64_t>(strips, 1, height));
+}
+
+// The strips of the page's pixels and their tags.
+void WriteStrips(TIEBitmap& bitmap, WriteLayout& w, const TIOParamsVals& params, uint8_t choice, TStream& out,
+                 TIETIFFIFDWriter& ifd, bool& failed, TIEProgressRecord& progress) {
+  const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
   const int32_t fillOrder = params.TIFF_FILLORDER == 2 ? 2 : 1;
+  // The predictor helps LZW on 8-bit colour without alpha.
+  const bool predictor = choice == kChoiceLZW && w.bps == 8 && w.photometric == kRGB && !w.alpha;
+  const int32_t level = params.TIFF_ZIPCOMPRESSION == 0 ? 1 : params.TIFF_ZIPCOMPRESSION == 2 ? 9 : Z_DEFAULT_COMPRESSION;
+  const int64_t rowsPerStrip = RowsPerStrip(params, w.rowBytes, height);
   std::vector<int32_t> offsets, counts;
   std::vector<uint8_t> rows, packed;
   for (int64_t first = 0; first < height && !failed && !progress.Aborted(); first += rowsPerStrip) {
@@ -1012,16 +1175,14 @@ int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& par
     for (int64_t y = 0; y < n; ++y) LoadRow(bitmap, w, static_cast<int32_t>(first + y), rows.data() + y * w.rowBytes);
     if (w.photometric == kWhiteIsZero)
       for (uint8_t& b : rows) b = static_cast<uint8_t>(~b);
+    if (predictor) ApplyPredictor(rows, w.rowBytes, w.spp);
     if (IsFaxChoice(choice)) CompressFax(choice, rows, w.rowBytes, width, fillOrder, packed);
-    else if (!CompressStrip(choice, rows, packed)) failed = true;
+    else if (!CompressStrip(choice, level, rows, packed)) failed = true;
     offsets.push_back(static_cast<int32_t>(out.Position()));
     counts.push_back(static_cast<int32_t>(packed.size()));
     IESafeStreamWrite(out, failed, packed.data(), static_cast<int32_t>(packed.size()));
     progress.Report(static_cast<int32_t>((first + n) * 100 / height));
   }
-  TIETIFFIFDWriter ifd;
-  ifd.AddLong(kImageWidth, static_cast<uint32_t>(width));
-  ifd.AddLong(kImageLength, static_cast<uint32_t>(height));
   if (w.spp <= 2) ifd.AddShort(kBitsPerSample, static_cast<uint16_t>(w.bps));
   else ifd.WriteShortArray(out, kBitsPerSample, failed, std::vector<uint16_t>(static_cast<size_t>(w.spp), static_cast<uint16_t>(w.bps)));
   ifd.AddShort(kCompression, static_cast<uint16_t>(CompressionTag(choice)));
@@ -1035,22 +1196,98 @@ int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& par
     ifd.WriteLongArray(out, kStripOffsets, failed, static_cast<int32_t>(offsets.size()), offsets);
     ifd.WriteLongArray(out, kStripByteCounts, failed, static_cast<int32_t>(counts.size()), counts);
   }
-  ifd.AddShort(kPlanarConfig, 1);
+  if (predictor) ifd.AddShort(kPredictor, 2);
   if (IsFaxChoice(choice)) {
     ifd.AddShort(kFillOrder, static_cast<uint16_t>(fillOrder));
     if (choice != kChoiceMH) ifd.AddLong(choice == kChoiceG4 ? kT6Options : kT4Options, choice == kChoiceG32D ? 1 : 0);
   }
-  IEWriteTIFFMetadata(ifd, out, params, failed);
   // Unassociated alpha: the colours are not premultiplied.
   if (w.alpha) ifd.AddShort(kExtraSamples, 2);
   if (w.photometric == kPalette) WriteColourMap(bitmap, ifd, out, failed);
+}
+
+// The page's own tags: names, position, subfile type and page number.
+void WritePageTags(const TIOParamsVals& params, TStream& out, TIETIFFIFDWriter& ifd, bool& failed) {
   ifd.WriteAscii(out, kDocumentName, failed, params.TIFF_DOCUMENTNAME);
-  WriteDirectory(ifd, out, failed);
-  if (!failed && !progress.Aborted())
-    IESafeStreamWrite(stream, failed, out.Memory(), static_cast<int32_t>(out.Size()));
+  ifd.WriteAscii(out, kPageName, failed, params.TIFF_PAGENAME);
+  if (params.TIFF_XPOS != 0) ifd.WriteRational(out, kXPosition, std::max(params.TIFF_XPOS, 0), failed);
+  if (params.TIFF_YPOS != 0) ifd.WriteRational(out, kYPosition, std::max(params.TIFF_YPOS, 0), failed);
+  if (params.TIFF_NEWSUBFILETYPE != 0) ifd.AddLong(kNewSubfileType, static_cast<uint32_t>(params.TIFF_NEWSUBFILETYPE));
+  if (params.TIFF_PAGENUMBER >= 0 || params.TIFF_PAGECOUNT >= 0) {
+    auto item = [](int32_t v) { return static_cast<uint16_t>(std::clamp(v, 0, 0xFFFF)); };
+    ifd.AddEntry(kPageNumber, IE_TIFF_SHORT, 2,
+                 static_cast<uint32_t>(item(params.TIFF_PAGENUMBER) | item(params.TIFF_PAGECOUNT) << 16));
+  }
+}
+
+}  // namespace
+
+int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                          bool insert) {
+  WriteLayout w;
+  const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
+  InsertPoint point;
+  point.base = stream.Position();
+  if (width <= 0 || height <= 0 || !ChooseWriteLayout(bitmap, w) ||
+      (insert && !FindInsertPoint(stream, params.TIFF_IMAGEINDEX, point))) {
+    progress.Abort();
+    return 0;
+  }
+  // The page is built in memory at the place it will take in the file (a
+  // new file from its header, an insertion at the end, word aligned), then
+  // copied to the stream.
+  const int64_t end = insert ? stream.Size() - point.base : 0;
+  TOriginStream out(end + end % 2);
+  bool failed = false;
+  if (!insert) {
+    const uint8_t header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
+    IESafeStreamWrite(out, failed, header, 8);
+  }
+  uint8_t choice = params.TIFF_COMPRESSION;
+  // Fax codes are for bilevel images only; they are written with 0 as
+  // white, as the codes count their runs.
+  if (IsFaxChoice(choice)) {
+    if (bitmap.GetPixelFormat() == ie1g) w.photometric = kWhiteIsZero;
+    else choice = kChoiceNone;
+  }
+  TIETIFFIFDWriter ifd;
+  ifd.AddLong(kImageWidth, static_cast<uint32_t>(width));
+  ifd.AddLong(kImageLength, static_cast<uint32_t>(height));
+  if (choice == kChoiceJPEG || choice == kChoiceOldJPEG) {
+    if (!WriteJpegPixels(bitmap, params, choice == kChoiceOldJPEG, out, ifd, failed, progress)) failed = true;
+  } else {
+    WriteStrips(bitmap, w, params, choice, out, ifd, failed, progress);
+  }
+  ifd.AddShort(kPlanarConfig, 1);
+  IEWriteTIFFMetadata(ifd, out, params, failed, point.bigTIFF);
+  WritePageTags(params, out, ifd, failed);
+  const int64_t directory = IEWriteTIFFDirectory(ifd, out, failed, {point.bigTIFF, point.oldLink});
+  // Offsets are written in 32 bits, also into a BigTIFF.
+  if (out.Position() > INT64_C(0xFFFFFFFF)) failed = true;
   if (failed || progress.Aborted()) {
     progress.Abort();
     return 0;
   }
-  return 1;
+  uint8_t link[8] = {};
+  for (int b = 0; b < 8; ++b) link[b] = static_cast<uint8_t>(static_cast<uint64_t>(directory) >> (8 * b));
+  if (!insert) {
+    out.SetPosition(4);
+    IESafeStreamWrite(out, failed, link, 4);
+  }
+  TMemoryStream& bytes = out.Bytes();
+  if (insert) {
+    stream.Seek(0, soEnd);
+    const uint8_t pad = 0;
+    if (end % 2) IESafeStreamWrite(stream, failed, &pad, 1);
+  }
+  IESafeStreamWrite(stream, failed, bytes.Memory(), static_cast<int32_t>(bytes.Size()));
+  if (insert) {
+    stream.SetPosition(point.link);
+    IESafeStreamWrite(stream, failed, link, point.bigTIFF ? 8 : 4);
+  }
+  if (failed) {
+    progress.Abort();
+    return 0;
+  }
+  return insert ? point.pages + 1 : 1;
 }

@@ -45,10 +45,18 @@ void IETiffCodecWrite(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
 // ---- writing ----------------------------------------------------------------------
 
 // Writes the bitmap as a new little-endian TIFF of one page at the stream's
-// position, compressed as params.TIFF_COMPRESSION says (0 none, 5 LZW,
-// 8 PackBits, 9 and 10 deflate; for 1-bit images 1 Modified Huffman, 2 and
-// 3 Group 3 1-D and 2-D, 4 Group 4 in the fill order of TIFF_FILLORDER,
-// other images written uncompressed then; others write LZW). Returns the pages
-// written (1), or 0 with the abort flag set when the pixel format cannot
-// be written or a write fails.
-int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress);
+// position, compressed as params.TIFF_COMPRESSION says (0 none, 5 LZW with
+// the predictor for 8-bit RGB, 8 PackBits, 9 and 10 deflate at the level of
+// TIFF_ZIPCOMPRESSION; 6 old-style and 7 JPEG in the colour space of
+// TIFF_JPEGCOLORSPACE at TIFF_JPEGQUALITY; for 1-bit images 1 Modified
+// Huffman, 2 and 3 Group 3 1-D and 2-D, 4 Group 4 in the fill order of
+// TIFF_FILLORDER, other images written uncompressed then; others write
+// LZW), in TIFF_STRIPCOUNT strips or strips of about 512 KiB.
+// With insert, the stream holds a little-endian TIFF or BigTIFF from its
+// position and the page goes before page TIFF_IMAGEINDEX, or after the
+// last; the new directory takes the file's layout. Returns the pages the
+// file has afterwards, or 0 with the abort flag set when the pixel format
+// cannot be written, a write fails, or the file to insert into is not
+// little-endian, is damaged or its chain loops (nothing written then).
+int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                          bool insert = false);

@@ -192,8 +192,9 @@ const char kAsciiCode[] = "ASCII\0\0";          // with its NUL: 8 bytes
 
 // ---- reading ----------------------------------------------------------------------------
 
-// A sub-directory at offset (from the page's base), always in the classic
-// layout; false when it cannot be loaded.
+// A sub-directory at offset (from the page's base), in the page's layout
+// (BigTIFF files hold BigTIFF sub-directories); false when it cannot be
+// loaded.
 bool LoadSubIFD(const TIETIFFIFDReader& page, uint16_t tag, TIETIFFIFDReader& sub) {
   const int32_t index = page.FindTag(tag);
   if (index < 0) return false;
@@ -202,8 +203,8 @@ bool LoadSubIFD(const TIETIFFIFDReader& page, uint16_t tag, TIETIFFIFDReader& su
   sub.Intel = page.Intel;
   sub.Stream = page.Stream;
   sub.BaseOffset = page.BaseOffset;
-  sub.BigTIFF = false;
-  sub.OffsetSize = 4;
+  sub.BigTIFF = page.BigTIFF;
+  sub.OffsetSize = page.OffsetSize;
   int32_t count = 0;
   return sub.ReadIFD(0, count, offset);
 }
@@ -431,14 +432,14 @@ void WriteMakerNote(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& p, bool&
   if (length > 0) ifd.AddEntry(kMakerNote, IE_TIFF_UNDEFINED, static_cast<uint32_t>(length), static_cast<uint32_t>(at));
 }
 
-int64_t WriteInteroperability(TStream& out, const TIOParamsVals& p, bool& failed) {
+int64_t WriteInteroperability(TStream& out, const TIOParamsVals& p, bool& failed) {  // EXIF blocks only: classic
   TIETIFFIFDWriter interop;
   interop.WriteAscii(out, 1, failed, p.EXIF_INTEROPINDEX);
   AddVersion(interop, 2, p.EXIF_INTEROPVERSION.empty() ? "0100" : p.EXIF_INTEROPVERSION);
   return IEWriteTIFFDirectory(interop, out, failed);
 }
 
-int64_t WriteExifDirectory(TStream& out, TIOParamsVals& p, bool interoperability, bool& failed) {
+int64_t WriteExifDirectory(TStream& out, TIOParamsVals& p, bool interoperability, bool& failed, bool bigTIFF) {
   TIETIFFIFDWriter exif;
   for (const RationalField& f : kExifRationals) {
     const double value = p.*f.field;
@@ -465,7 +466,7 @@ int64_t WriteExifDirectory(TStream& out, TIOParamsVals& p, bool interoperability
   WriteMakerNote(exif, out, p, failed);
   if (interoperability && !p.EXIF_INTEROPINDEX.empty())
     exif.AddLong(kInteroperabilityIFD, static_cast<uint32_t>(WriteInteroperability(out, p, failed)));
-  return IEWriteTIFFDirectory(exif, out, failed);
+  return IEWriteTIFFDirectory(exif, out, failed, {bigTIFF});
 }
 
 // "2.2" and "2.2.0.0" alike become the bytes 2, 2, 0, 0.
@@ -480,7 +481,7 @@ uint32_t GPSVersionBytes(const std::string& text) {
   return static_cast<uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16) | uint32_t{bytes[3]} << 24;
 }
 
-int64_t WriteGPSDirectory(TStream& out, TIOParamsVals& p, bool& failed) {
+int64_t WriteGPSDirectory(TStream& out, TIOParamsVals& p, bool& failed, bool bigTIFF) {
   IENormalizeGPSCoordinates(p);
   TIETIFFIFDWriter gps;
   gps.AddEntry(kGPSVersion, IE_TIFF_BYTE, 4, GPSVersionBytes(p.EXIF_GPSVERSIONID));
@@ -499,7 +500,7 @@ int64_t WriteGPSDirectory(TStream& out, TIOParamsVals& p, bool& failed) {
                          {p.EXIF_GPSTIMESTAMPHOUR, p.EXIF_GPSTIMESTAMPMINUTE, p.EXIF_GPSTIMESTAMPSECOND});
   gps.WriteRational(out, kGPSDOP, p.EXIF_GPSDOP, failed);
   WriteTexts(gps, out, kGPSTexts, p, failed);
-  return IEWriteTIFFDirectory(gps, out, failed);
+  return IEWriteTIFFDirectory(gps, out, failed, {bigTIFF});
 }
 
 void WriteBlocks(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& p, bool& failed) {
@@ -547,7 +548,8 @@ int64_t FindLastLink(TMemoryStream& tiff) {
 }
 
 // The interoperability directory belongs to EXIF blocks, not to TIFF images.
-void WriteEXIF(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& params, bool interoperability, bool& failed);
+void WriteEXIF(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& params, bool interoperability, bool& failed,
+               bool bigTIFF = false);
 
 }  // namespace
 
@@ -566,19 +568,20 @@ void IEReadTIFFMetadata(const TIETIFFIFDReader& page, TIOParamsVals& params) {
 
 // ---- writing ----------------------------------------------------------------------
 
-void IEWriteTIFFMetadata(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& params, bool& failed) {
-  WriteEXIF(ifd, out, params, false, failed);
+void IEWriteTIFFMetadata(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& params, bool& failed, bool bigTIFF) {
+  WriteEXIF(ifd, out, params, false, failed, bigTIFF);
   WriteBlocks(ifd, out, params, failed);
 }
 
 namespace {
 
-void WriteEXIF(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& params, bool interoperability, bool& failed) {
+void WriteEXIF(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& params, bool interoperability, bool& failed,
+               bool bigTIFF) {
   if (params.EXIF_HASEXIF) {
     WritePage(ifd, out, params, failed);
-    ifd.AddLong(kExifIFD, static_cast<uint32_t>(WriteExifDirectory(out, params, interoperability, failed)));
+    ifd.AddLong(kExifIFD, static_cast<uint32_t>(WriteExifDirectory(out, params, interoperability, failed, bigTIFF)));
     if (!params.EXIF_GPSVERSIONID.empty())
-      ifd.AddLong(kGPSIFD, static_cast<uint32_t>(WriteGPSDirectory(out, params, failed)));
+      ifd.AddLong(kGPSIFD, static_cast<uint32_t>(WriteGPSDirectory(out, params, failed, bigTIFF)));
   } else {
     ifd.WriteAscii(out, kImageDescription, failed, params.TIFF_IMAGEDESCRIPTION);
     ifd.WriteRational(out, kXResolution, params.DPIX > 0 ? params.DPIX : 72, failed);
@@ -589,23 +592,51 @@ void WriteEXIF(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& params, bool 
 
 }  // namespace
 
-int64_t IEWriteTIFFDirectory(TIETIFFIFDWriter& ifd, TStream& out, bool& failed) {
+namespace {
+
+void PutLE(uint8_t* out, uint64_t value, int bytes) {
+  for (int b = 0; b < bytes; ++b) out[b] = static_cast<uint8_t>(value >> (8 * b));
+}
+
+// One entry in the form's layout. A BigTIFF entry holds up to 8 bytes of
+// data itself: data of 5 to 8 bytes that the classic entry keeps at an
+// offset is read back from out.
+std::vector<uint8_t> EncodeEntry(const TIETIFFEntry& e, TStream& out, bool bigTIFF) {
+  std::vector<uint8_t> raw(bigTIFF ? 20 : 12, 0);
+  PutLE(raw.data(), e.Tag, 2);
+  PutLE(raw.data() + 2, e.FieldType, 2);
+  if (!bigTIFF) {
+    PutLE(raw.data() + 4, e.Count, 4);
+    PutLE(raw.data() + 8, e.Value, 4);
+    return raw;
+  }
+  PutLE(raw.data() + 4, e.Count, 8);
+  const uint64_t size = uint64_t{e.Count} * static_cast<uint64_t>(IETIFFTypeSize(e.FieldType));
+  if (size > 4 && size <= 8) {
+    out.SetPosition(e.Value);
+    if (out.Read(raw.data() + 12, static_cast<int32_t>(size)) != static_cast<int32_t>(size))
+      std::fill(raw.begin() + 12, raw.end(), 0);
+  } else {
+    PutLE(raw.data() + 12, e.Value, 4);
+  }
+  return raw;
+}
+
+}  // namespace
+
+int64_t IEWriteTIFFDirectory(TIETIFFIFDWriter& ifd, TStream& out, bool& failed, const TIETIFFDirectoryForm& form) {
   ifd.SortEntries();
+  std::vector<uint8_t> directory(form.BigTIFF ? 8 : 2, 0);
+  PutLE(directory.data(), static_cast<uint64_t>(ifd.GetCount()), form.BigTIFF ? 8 : 2);
+  for (int32_t k = 0; k < ifd.GetCount(); ++k) {
+    const std::vector<uint8_t> entry = EncodeEntry(*ifd.GetEntry(k), out, form.BigTIFF);
+    directory.insert(directory.end(), entry.begin(), entry.end());
+  }
+  directory.resize(directory.size() + (form.BigTIFF ? 8 : 4), 0);
+  PutLE(directory.data() + directory.size() - (form.BigTIFF ? 8 : 4), form.Next, form.BigTIFF ? 8 : 4);
   out.Seek(0, soEnd);
   const int64_t at = IEAlignStreamToWord(out, failed);
-  const auto count = static_cast<uint16_t>(ifd.GetCount());
-  IESafeStreamWrite(out, failed, &count, 2);
-  for (int32_t k = 0; k < count; ++k) {
-    const TIETIFFEntry* e = ifd.GetEntry(k);
-    uint8_t raw[12];
-    raw[0] = static_cast<uint8_t>(e->Tag), raw[1] = static_cast<uint8_t>(e->Tag >> 8);
-    raw[2] = static_cast<uint8_t>(e->FieldType), raw[3] = static_cast<uint8_t>(e->FieldType >> 8);
-    PutLE32(raw + 4, e->Count);
-    PutLE32(raw + 8, e->Value);
-    IESafeStreamWrite(out, failed, raw, 12);
-  }
-  const uint8_t next[4] = {};
-  IESafeStreamWrite(out, failed, next, 4);
+  IESafeStreamWrite(out, failed, directory.data(), static_cast<int32_t>(directory.size()));
   return at;
 }
 

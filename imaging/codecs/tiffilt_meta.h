@@ -29,14 +29,26 @@ void IEReadTIFFMetadata(const TIETIFFIFDReader& page, TIOParamsVals& params);
 
 // ---- writing ----------------------------------------------------------------------
 
+// The layout of the directories being written: classic (12-byte entries,
+// 4-byte links) or BigTIFF (20-byte entries, 8-byte links, up to 8 bytes
+// of data inside an entry), and the link that ends a directory.
+struct TIETIFFDirectoryForm {
+  bool BigTIFF = false;
+  uint64_t Next = 0;
+};
+
 // Adds the metadata entries of params to a directory whose offsets are
 // positions of out: with EXIF_HASEXIF the EXIF fields of the page and the
-// EXIF and GPS sub-directories, else the description and the resolution;
-// then the IPTC, XMP, ICC and private blocks. Short writes set failed.
-void IEWriteTIFFMetadata(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& params, bool& failed);
-// The directory's entries sorted, written at out's end (word aligned) with
-// a next offset of 0. Returns its position.
-int64_t IEWriteTIFFDirectory(TIETIFFIFDWriter& ifd, TStream& out, bool& failed);
+// EXIF and GPS sub-directories (in the form's layout), else the description
+// and the resolution; then the IPTC, XMP, ICC and private blocks. Short
+// writes set failed.
+void IEWriteTIFFMetadata(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& params, bool& failed,
+                         bool bigTIFF = false);
+// The directory's entries sorted, written at out's end (word aligned) in
+// the form's layout and ending with its link. Data of 5 to 8 bytes that an
+// entry holds at an offset is read back from out into a BigTIFF entry.
+// Returns its position.
+int64_t IEWriteTIFFDirectory(TIETIFFIFDWriter& ifd, TStream& out, bool& failed, const TIETIFFDirectoryForm& form = {});
 
 // ---- parameters-only files and thumbnails ---------------------------------------
 

@@ -4,6 +4,7 @@
 #include "imaging/codecs/jpegfilt.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "tests/imaging/codecs/codec_test_support.h"
 
@@ -177,6 +178,24 @@ TEST_F(JpegTest, DamagedAndForeignDataFailCleanly) {
     flipped[i] = static_cast<char>(flipped[i] ^ (1 << (i % 8)));
     ReadBytes(flipped);
   }
+  // Headers that declare an image the data could never hold are refused
+  // before anything is allocated for it: the file above at 65000 x 65000,
+  // and a 307-byte file at 28684 x 64008 that fuzzing found.
+  std::string giant = good;
+  const size_t frame = giant.find("\xFF\xC0");
+  ASSERT_NE(frame, std::string::npos);
+  giant.replace(frame + 5, 4, "\xFD\xE8\xFD\xE8");
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  for (const std::string& bytes :
+       {giant, ReadAll(VESK_SOURCE_DIR "/tests/fuzz/regressions/fuzz_jpeg/giant-image-in-307-bytes.jpg")}) {
+    ASSERT_GT(bytes.size(), 300u);
+    ReadBytes(bytes);
+    EXPECT_TRUE(abort_.load());
+  }
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // kilobytes
 }
 
 TEST_F(JpegTest, ScaleChoosesTheSmallestImageThatCoversTheWantedSize) {
@@ -292,9 +311,11 @@ TEST_F(JpegTest, IccProfileTravelsInChunksAndMarkersSurvive) {
   }
   EXPECT_EQ(comments, 1);
   EXPECT_EQ(adobe, 0);
-  // ImageMagick finds the profile we embedded.
+  // ImageMagick and exiftool find the profile we embedded.
   Shell("/usr/bin/convert " + Path("icc.jpg") + " " + Path("out.icc"));
   EXPECT_TRUE(ReadAll(Path("out.icc")) == profile);
+  Shell("exiftool -b -ICC_Profile " + Path("icc.jpg") + " > " + Path("exiftool.icc"));
+  EXPECT_TRUE(ReadAll(Path("exiftool.icc")) == profile);
 }
 
 TEST_F(JpegTest, StreamUtilitiesFindTheImageAndItsLength) {

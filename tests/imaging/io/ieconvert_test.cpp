@@ -68,9 +68,10 @@ Difference Compare(const std::string& a, const std::string& b) {
   return d;
 }
 
-// The chart photos go round TIFF, PNG and JPEG through the tool; each file
-// it writes passes its format's own checker and decodes, in the other
-// tools, to the pixels it was made from (JPEG within its loss).
+// The chart photos go round TIFF, PNG and JPEG through the tool, each
+// format saved as each other and as PAM; each file it writes passes its
+// format's own checker and decodes, in the other tools, to the pixels it
+// was made from (JPEG within its loss).
 TEST(IEConvert, ChartPhotosGoRoundTIFFPNGAndJPEG) {
   const std::string charts = std::string(VESK_SOURCE_DIR) + "/tests/fixtures/charts/";
   const std::string f = Folder();
@@ -89,6 +90,13 @@ TEST(IEConvert, ChartPhotosGoRoundTIFFPNGAndJPEG) {
         {"b.png", "c.jpg", "djpeg -outfile /dev/null", -1},
         {"c.jpg", "d.tif", "tiffinfo -D", 1},
         {"d.tif", "e.png", "pngcheck", 0},
+        {"e.png", "f.tif", "tiffinfo -D", 0},
+        {"f.tif", "g.jpg", "djpeg -outfile /dev/null", -1},
+        {"g.jpg", "h.png", "pngcheck", 1},
+        // and each as PAM
+        {"h.png", "i.pam", "pamfile", 0},
+        {"g.jpg", "j.pam", "pamfile", 1},
+        {"f.tif", "k.pam", "pamfile", 0},
     };
     for (const auto& step : kSteps) {
       SCOPED_TRACE(std::string(step.from) + " to " + step.to);
