@@ -122,7 +122,8 @@ const TClassInfo& TLookupSettings::StaticClassInfo() {
             .Boolean("Enabled", &L::Enabled, &L::SetEnabled)
             .Integer("NumChars", &L::NumChars, &L::SetNumChars)
             .Boolean("CaseSensitive", &L::CaseSensitive, &L::SetCaseSensitive)
-            .Boolean("History", &L::History, &L::SetHistory);
+            .Boolean("History", &L::History, &L::SetHistory)
+            .Boolean("Multi", &L::Multi, &L::SetMulti);
       });
   return info;
 }
@@ -143,6 +144,8 @@ void TLookupSettings::Assign(const TPersistent* source) {
   numChars_ = other->numChars_;
   caseSensitive_ = other->caseSensitive_;
   history_ = other->history_;
+  multi_ = other->multi_;
+  separator_ = other->separator_;
 }
 
 const TClassInfo& TPersistence::StaticClassInfo() {

@@ -72,6 +72,12 @@ public:
   void SetCaseSensitive(bool v) { caseSensitive_ = v; }
   bool History() const { return history_; }
   void SetHistory(bool v) { history_ = v; }
+  // The edit holds several entries separated by Separator; the list offers
+  // matches for the one being typed after the last separator.
+  bool Multi() const { return multi_; }
+  void SetMulti(bool v) { multi_ = v; }
+  char Separator() const { return separator_; }
+  void SetSeparator(char c) { separator_ = c; }
 
 private:
   std::unique_ptr<TStringList> displayList_, valueList_;
@@ -80,6 +86,8 @@ private:
   int32_t numChars_ = 2;
   bool caseSensitive_ = false;
   bool history_ = false;
+  bool multi_ = false;
+  char separator_ = ';';
 };
 
 class TPersistence : public TPersistent {

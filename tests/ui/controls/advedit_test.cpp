@@ -487,3 +487,33 @@ TEST_F(AdvEditTest, LookupListOffersMatchesAndTakesOne) {
   Type("q");
   EXPECT_FALSE(edit->LookupVisible()) << "no match hides the list";
 }
+
+TEST_F(AdvEditTest, MultiLookupCompletesTheEntryAfterTheLastSeparator) {
+  edit->Lookup()->SetEnabled(true);
+  edit->Lookup()->SetMulti(true);
+  edit->Lookup()->DisplayList()->SetCommaText("green,grey,red");
+  Focus(edit);
+  Type("red;g");
+  EXPECT_FALSE(edit->LookupVisible()) << "one character after the separator is fewer than NumChars";
+  Type("r");
+  ASSERT_TRUE(edit->LookupVisible());
+  TListBox* list = edit->LookupWindow()->ListControl();
+  EXPECT_EQ(list->Count(), 2);
+  // The list stands under the character after the separator.
+  const POINT origin = edit->ClientOrigin();
+  const int32_t x = static_cast<int16_t>(LOWORD(edit->Perform(EM_POSFROMCHAR, 4, 0)));
+  EXPECT_EQ(edit->LookupWindow()->Left(), origin.x + 8 + x);
+  Key(VK_RETURN);
+  EXPECT_EQ(edit->Text(), "red;green;");
+  EXPECT_EQ(edit->SelStart(), 10);
+  EXPECT_EQ(edit->SelLength(), 0);
+  // A second entry completes the same way; the list copies Multi.
+  Type("re");
+  ASSERT_TRUE(edit->LookupVisible());
+  EXPECT_EQ(list->Count(), 1);
+  Key(VK_RETURN);
+  EXPECT_EQ(edit->Text(), "red;green;red;");
+  TLookupSettings copy;
+  copy.Assign(edit->Lookup());
+  EXPECT_TRUE(copy.Multi());
+}
