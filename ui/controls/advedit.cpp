@@ -197,6 +197,13 @@ const TClassInfo& TAdvEdit::StaticClassInfo() {
             .Boolean("FocusLabel", &E::FocusLabel, &E::SetFocusLabel)
             .Integer("FocusBorderColor", &E::FocusBorderColor, &E::SetFocusBorderColor)
             .String("EmptyText", &E::EmptyText, &E::SetEmptyText)
+            .Boolean("Flat", &E::Flat, &E::SetFlat)
+            .Integer("FlatLineColor", &E::FlatLineColor, &E::SetFlatLineColor, &ColorIdents())
+            .Boolean("FlatParentColor", &E::FlatParentColor, &E::SetFlatParentColor)
+            .Boolean("SoftBorder", &E::SoftBorder, &E::SetSoftBorder)
+            .Boolean("Transparent", &E::Transparent, &E::SetTransparent)
+            .Integer("ErrorMarkerPos", &E::ErrorMarkerPos, &E::SetErrorMarkerPos)
+            .Integer("ErrorMarkerLen", &E::ErrorMarkerLen, &E::SetErrorMarkerLen)
             .String("LabelCaption", &E::LabelCaption, &E::SetLabelCaption)
             .Enumeration("LabelPosition", LabelPositionNames(), &E::LabelPosition, &E::SetLabelPosition)
             .Integer("LabelMargin", &E::LabelMargin, &E::SetLabelMargin)
@@ -221,6 +228,12 @@ TAdvEdit::TAdvEdit(TComponent* owner)
   // shows are its own from the start, so an edit made in code keeps them.
   normalColor_ = Color();
   normalFontColor_ = Font()->Color();
+  label_.OnClick = [this](TObject*) {
+    if (OnLabelClick) OnLabelClick(this);
+  };
+  label_.OnDblClick = [this](TObject*) {
+    if (OnLabelDblClick) OnLabelDblClick(this);
+  };
 }
 
 TAdvEdit::~TAdvEdit() {
@@ -233,6 +246,10 @@ void TAdvEdit::Loaded() {
   TCustomEdit::Loaded();
   normalColor_ = Color();
   normalFontColor_ = Font()->Color();
+  if (flat_ && !ComponentState().Contains(csDesigning)) {
+    flat_ = false;  // the flat look is applied once the form is read
+    SetFlat(true);
+  }
   SetBounds(Left(), Top(), Width(), Height());
   if (!ComponentState().Contains(csDesigning)) LoadPersistence();
   label_.Place();
@@ -241,6 +258,7 @@ void TAdvEdit::Loaded() {
 void TAdvEdit::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
   TCustomEdit::SetBounds(left, top, width, height);
   label_.Place();
+  UpdateTextRect();
 }
 
 void TAdvEdit::SetParent(TWinControl* parent) {

@@ -221,6 +221,26 @@ public:
   int32_t LabelMargin() const { return label_.Margin(); }
   void SetLabelMargin(int32_t m) { label_.SetMargin(m); }
   TColor NormalColor() const { return normalColor_; }
+  // The flat look: no border, a line under the text (a frame around it
+  // with SoftBorder), the parent's colour with FlatParentColor.
+  bool Flat() const { return flat_; }
+  void SetFlat(bool v);
+  TColor FlatLineColor() const { return flatLineColor_; }
+  void SetFlatLineColor(TColor c);
+  bool FlatParentColor() const { return flatParentColor_; }
+  void SetFlatParentColor(bool v);
+  bool SoftBorder() const { return softBorder_; }
+  void SetSoftBorder(bool v);
+  // The parent's background shows through the edit.
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool v);
+  // A red zigzag under ErrorMarkerLen characters from ErrorMarkerPos while unfocused.
+  int32_t ErrorMarkerPos() const { return errorMarkerPos_; }
+  void SetErrorMarkerPos(int32_t p);
+  int32_t ErrorMarkerLen() const { return errorMarkerLen_; }
+  void SetErrorMarkerLen(int32_t n);
+  TNotifyEvent OnLabelClick;
+  TNotifyEvent OnLabelDblClick;
 
   // Lookup and persistence (advedit_store.cpp).
   TLookupSettings* Lookup() const { return lookup_.get(); }
@@ -290,6 +310,12 @@ private:
   // Looks (advedit_look.cpp).
   void ApplyFontColor();
   void LinkClick();
+  // Keeps the text clear of the flat line (only while flat).
+  void UpdateTextRect();
+  void DrawFlatLine(HDC dc);
+  void DrawErrorMarker(HDC dc);
+  // The client position of a character of the shown text.
+  POINT CharPos(int32_t index);
   // Lookup history (advedit_store.cpp).
   void AddToHistory();
   void HideLookup();
@@ -336,6 +362,10 @@ private:
   bool focusLabel_ = false;
   TColor focusBorderColor_ = clNone;
   std::string emptyText_;
+  bool flat_ = false, flatParentColor_ = true, softBorder_ = false, transparent_ = false;
+  TColor flatLineColor_ = clBlack;
+  TBorderStyle savedBorderStyle_ = bsSingle;
+  int32_t errorMarkerPos_ = 0, errorMarkerLen_ = 0;
   TEditLabel label_;
   // Lookup and persistence.
   std::unique_ptr<TLookupSettings> lookup_;

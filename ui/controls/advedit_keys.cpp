@@ -495,6 +495,14 @@ void TAdvEdit::WndProc(TMessage& m) {
       AfterClick();
       return;
     }
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORSTATIC:
+      if (!transparent_) break;
+      // The parent's background is already there: no fill, text drawn over it.
+      PassOn(m);
+      SetBkMode(reinterpret_cast<HDC>(m.WParam), TRANSPARENT);
+      m.Result = 0;
+      return;
     case CM_ENABLEDCHANGED: label_.FollowEnabled(); break;
     case CM_SHOWINGCHANGED: label_.FollowVisible(); break;
     default: break;

@@ -343,6 +343,69 @@ TEST_F(AdvEditTest, FocusColoursComeBackForAnEditMadeInCode) {
   EXPECT_EQ(Probe(edit, 150, 10), ColorToRGB(clWindow));
 }
 
+TEST_F(AdvEditTest, FlatLookSoftBorderErrorMarkerAndTransparency) {
+  form->SetColor(clYellow);
+  edit->SetText("abcdef");
+  Focus(other);
+  edit->SetFlat(true);
+  EXPECT_EQ(edit->BorderStyle(), bsNone);
+  EXPECT_EQ(edit->Color(), clYellow) << "a flat edit takes its parent's colour";
+  EXPECT_EQ(edit->NormalColor(), clWindow);
+  const int w = edit->Width(), h = edit->Height();
+  EXPECT_EQ(Probe(edit, w / 2, h - 1), ColorToRGB(clBlack)) << "the line under the text";
+  EXPECT_NE(Probe(edit, w - 1, 5), ColorToRGB(clBlack));
+  edit->SetSoftBorder(true);
+  EXPECT_EQ(Probe(edit, w - 1, h / 2), ColorToRGB(clBlack)) << "a soft frame around the text";
+  edit->SetFlatLineColor(clNone);
+  EXPECT_NE(Probe(edit, w / 2, h - 1), ColorToRGB(clBlack));
+  edit->SetFlat(false);
+  EXPECT_EQ(edit->Color(), clWindow);
+  EXPECT_EQ(edit->BorderStyle(), bsSingle);
+
+  // The zigzag runs under the marked characters only while unfocused.
+  auto redUnder = [&](int x0, int x1) {
+    int red = 0;
+    for (int x = x0; x < x1; ++x)
+      for (int y = h / 2; y < h; ++y) red += Probe(edit, x, y) == ColorToRGB(clRed);
+    return red;
+  };
+  const POINT c2 = {static_cast<int16_t>(LOWORD(edit->Perform(EM_POSFROMCHAR, 2, 0))), 0};
+  const POINT c4 = {static_cast<int16_t>(LOWORD(edit->Perform(EM_POSFROMCHAR, 4, 0))), 0};
+  EXPECT_EQ(redUnder(0, w), 0);
+  edit->SetErrorMarkerPos(2);
+  edit->SetErrorMarkerLen(2);
+  EXPECT_GT(redUnder(c2.x, c4.x), 0);
+  EXPECT_EQ(redUnder(0, c2.x - 2), 0);
+  EXPECT_EQ(redUnder(c4.x + 8, w), 0);
+  Focus(edit);
+  EXPECT_EQ(redUnder(0, w), 0);
+  Focus(other);
+  edit->SetErrorMarkerLen(0);
+
+  // A transparent edit shows the form's colour behind its text.
+  edit->SetTransparent(true);
+  EXPECT_EQ(Probe(edit, w - 6, h / 2), ColorToRGB(clYellow));
+  edit->SetTransparent(false);
+  EXPECT_EQ(Probe(edit, w - 6, h / 2), ColorToRGB(clWindow));
+}
+
+TEST_F(AdvEditTest, LabelClicksReachTheEdit) {
+  std::string log;
+  edit->OnLabelClick = [&](TObject* sender) { log += sender == edit ? "click " : "other "; };
+  edit->OnLabelDblClick = [&](TObject* sender) { log += sender == edit ? "double " : "other "; };
+  edit->SetLabelCaption("Name");
+  edit->SetLabelPosition(lpTopLeft);
+  form->Show();
+  Pump();
+  TLabel* label = edit->EditLabel().Label();
+  ASSERT_NE(label, nullptr);
+  Click(label);
+  display::InjectDoubleClick(At(label));
+  Pump();
+  EXPECT_EQ(log.substr(0, 6), "click ");
+  EXPECT_NE(log.find("double "), std::string::npos);
+}
+
 TEST_F(AdvEditTest, LinkLookFollowsTheValue) {
   edit->SetShowURL(true);
   edit->SetText("www.example.org");
