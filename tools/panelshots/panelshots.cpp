@@ -49,7 +49,8 @@ const char* kMarkupSample =
     "&copy; &euro; &amp; &lt;tags&gt;<HR>"
     "<P align=\"left\"><UL><LI>first item<LI>second item<UL><LI>nested item</UL></UL></P>"
     "<P bgcolor=\"#E0F0FF\" bgcolorto=\"#FFFFFF\">A paragraph on a gradient band that wraps over the width of "
-    "the sample, as long paragraphs do.</P>";
+    "the sample, as long paragraphs do.</P>"
+    "Shell icons: <IMG src=\"SSYS:report.txt\"> <IMG src=\"SSYS:photos/\"> <IMG src=\"LSYS:chart.jpg\">";
 
 // Builds a form, lets it paint, writes its snapshot.
 bool Shot(const std::string& path, int width, int height, TColor color,
