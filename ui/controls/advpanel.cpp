@@ -200,6 +200,8 @@ void TPanelPosition::Assign(const TPersistent* source) {
 // ---- panel ----
 
 const TClassInfo& TCustomAdvPanel::StaticClassInfo() {
+  static const TEnumNames kPositions = {"bpTopLeft",    "bpTopRight",  "bpBottomLeft", "bpBottomRight",
+                                        "bpTiled",      "bpStretched", "bpCenter"};
   static const TClassInfo info = PublishClass<TCustomAdvPanel>(
       "TCustomAdvPanel", &TCustomPanel::StaticClassInfo(), [](TPublished<TCustomAdvPanel>& p) {
         using P = TCustomAdvPanel;
@@ -207,6 +209,7 @@ const TClassInfo& TCustomAdvPanel::StaticClassInfo() {
         p.Object("Caption", &P::Caption)
             .Object("AutoSize", &P::AutoSize)
             .Boolean("AnchorHint", &P::AnchorHint, &P::SetAnchorHint)
+            .Enumeration("BackgroundPosition", kPositions, &P::BackgroundPosition, &P::SetBackgroundPosition)
             .Boolean("FixedLeft", &P::FixedLeft, &P::SetFixedLeft)
             .Boolean("FixedTop", &P::FixedTop, &P::SetFixedTop)
             .Boolean("FixedWidth", &P::FixedWidth, &P::SetFixedWidth)
@@ -286,6 +289,7 @@ void TCustomAdvPanel::Assign(const TPersistent* source) {
     return;
   }
   background_->Assign(s->background_.get());
+  backgroundPosition_ = s->backgroundPosition_;
   SetBevelInner(s->BevelInner());
   SetBevelOuter(s->BevelOuter());
   SetBevelWidth(s->BevelWidth());
@@ -394,6 +398,41 @@ void TCustomAdvPanel::PaintBody(TCanvas* c, RECT& r) {
     InflateRect(&r, -1, -1);
   }
   frame(BevelInner());
+}
+
+// The body's picture at its BackgroundPosition, clipped to the body below
+// (or beside) the caption.
+void TCustomAdvPanel::PaintBackground(TCanvas* c) {
+  RECT r = ClientRect();
+  if (caption_->Visible()) {
+    if (LeftCaption()) r.left += caption_->Height() - 2 * BevelWidth() + 2;
+    else r.top += caption_->Height() - 2 * BevelWidth();
+  }
+  if (borderShadow_) {
+    r.right -= 2;
+    r.bottom -= 3;
+  }
+  const int32_t w = background_->Width(), h = background_->Height();
+  if (w <= 0 || h <= 0) return;
+  const int32_t right = std::max<int32_t>(r.left, r.right - r.left - w - BevelWidth());
+  const int32_t bottom = std::max<int32_t>(r.top, Height() - h - BevelWidth());
+  HDC dc = c->Handle();
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  auto at = [&](int32_t x, int32_t y) { background_->Draw(c, RECT{x, y, x + w, y + h}); };
+  switch (backgroundPosition_) {
+    case bpTopLeft: at(r.left, r.top); break;
+    case bpTopRight: at(right, r.top); break;
+    case bpBottomLeft: at(r.left, bottom); break;
+    case bpBottomRight: at(right, bottom); break;
+    case bpTiled:
+      for (int32_t y = r.top; y < Height(); y += h)
+        for (int32_t x = r.left; x < Width(); x += w) at(x, y);
+      break;
+    case bpStretched: background_->Draw(c, r); break;
+    case bpCenter: at(static_cast<int32_t>(static_cast<uint32_t>(right) >> 1), static_cast<int32_t>(static_cast<uint32_t>(bottom) >> 1)); break;
+  }
+  RestoreDC(dc, saved);
 }
 
 void TCustomAdvPanel::PaintText(TCanvas* c) {
@@ -507,15 +546,7 @@ void TCustomAdvPanel::Paint() {
   TCanvas* c = buffer.Canvas();
   RECT r = client;
   PaintBody(c, r);
-  if (!background_->Empty()) {
-    RECT area = client;
-    if (caption_->Visible()) {
-      if (LeftCaption()) area.left += caption_->Height() - 2 * BevelWidth() + 2;
-      else area.top += caption_->Height() - 2 * BevelWidth();
-    }
-    int32_t w = background_->Width(), h = background_->Height();
-    background_->Draw(c, RECT{area.left, area.top, area.left + w, area.top + h});
-  }
+  if (!background_->Empty()) PaintBackground(c);
   PaintText(c);
   if (caption_->Visible()) PaintCaption(c);
   if (statusBar_->Visible()) PaintStatusBar(c);

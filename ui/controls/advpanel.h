@@ -37,6 +37,7 @@ enum TCaptionButtonPosition { cbpLeft, cbpRight };
 enum TCaptionPosition { cpTop, cpLeft };
 enum TGradientDirection { gdVertical, gdHorizontal };
 enum TPanelPositionLocation { clRegistry, clInifile };
+enum TBackGroundPosition { bpTopLeft, bpTopRight, bpBottomLeft, bpBottomRight, bpTiled, bpStretched, bpCenter };
 
 // Resolves both colours and mixes them channel by channel, Percent of the
 // first (100: the first unchanged).
@@ -256,6 +257,7 @@ public:
   VESK_SETTING(int32_t, ShadowOffset, shadowOffset_, Invalidate)
   VESK_SETTING(bool, CanSize, canSize_, Invalidate)
   VESK_SETTING(bool, Ellipsis, ellipsis_, Invalidate)
+  VESK_SETTING(TBackGroundPosition, BackgroundPosition, backgroundPosition_, Invalidate)
   const std::string& PanelText() const { return text_; }
   void SetPanelText(const std::string& text);
   bool AnchorHint() const { return anchorHint_; }
@@ -361,6 +363,7 @@ private:
   // Painting.
   void PaintBody(TCanvas* c, RECT& r);
   void PaintText(TCanvas* c);
+  void PaintBackground(TCanvas* c);
   void PaintCaption(TCanvas* c);
   void PaintCaptionBackground(TCanvas* c, RECT k);
   void PaintButtons(TCanvas* c, RECT& a);
@@ -388,6 +391,7 @@ private:
   bool fixedLeft_ = false, fixedTop_ = false, fixedWidth_ = false, fixedHeight_ = false;
   TGradientDirection gradientDirection_ = gdVertical;
   TTextVAlignment textVAlign_ = tvaTop;
+  TBackGroundPosition backgroundPosition_ = bpTopLeft;
   int32_t indent_ = 0, topIndent_ = 0, lineSpacing_ = 0, shadowOffset_ = 2;
   int32_t collapsDelay_ = 20, collapsSteps_ = 0, fullHeight_ = 0;
   TCustomImageList* images_ = nullptr;

@@ -1,11 +1,13 @@
 // The captioned panel's caption variants on a headless form: the caption
-// down the left edge, button pictures, picture and shaped captions, sizing
-// to the text, anchor hints and the group's wheel scrolling.
+// down the left edge, button pictures, picture and shaped captions, the
+// body's picture, sizing to the text, anchor hints and the group's wheel
+// scrolling.
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "platform/forms/stdctrls.h"
+#include "platform/rtl/streams.h"
 #include "tests/ui/controls/panel_test_support.h"
 #include "ui/controls/advpanel.h"
 #include "ui/controls/advpanelgroup.h"
@@ -139,6 +141,39 @@ TEST_F(CaptionTest, PictureAndShapedCaptions) {
   panel->Caption()->SetShape(csSemiRounded);
   EXPECT_NE(Shown(panel, 3, 3), clSilver);    // square on the left
   EXPECT_EQ(Shown(panel, 197, 2), clSilver);  // rounded on the right
+}
+
+TEST_F(CaptionTest, BackgroundPictureStandsWhereItsPositionSays) {
+  TForm* form = MakeForm();
+  TAdvPanel* panel = MakePanel(form);
+  panel->Caption()->SetCloseButton(false);
+  panel->Caption()->SetMinMaxButton(false);
+  auto green = Picture(clGreen, 10, 10);
+  green->Canvas()->SetPixels(0, 9, clGreen);
+  TMemoryStream bytes;
+  green->SaveToStream(bytes);
+  bytes.SetPosition(0);
+  panel->Background()->LoadFromStream(bytes);
+  form->Show();
+  Pump();
+  // The body starts below the caption (20 high, less the bevels).
+  const struct {
+    TBackGroundPosition position;
+    POINT inside, outside;
+  } cases[] = {
+      {bpTopLeft, {5, 22}, {50, 22}},
+      {bpTopRight, {193, 22}, {5, 22}},
+      {bpBottomLeft, {5, 143}, {5, 22}},
+      {bpBottomRight, {193, 143}, {193, 22}},
+      {bpTiled, {55, 75}, {100, 10}},      // never over the caption
+      {bpStretched, {100, 100}, {100, 10}},
+      {bpCenter, {98, 73}, {5, 22}},       // half of the bottom-right corner's place
+  };
+  for (const auto& c : cases) {
+    panel->SetBackgroundPosition(c.position);
+    EXPECT_EQ(Shown(panel, c.inside.x, c.inside.y), clGreen) << c.position;
+    EXPECT_NE(Shown(panel, c.outside.x, c.outside.y), clGreen) << c.position;
+  }
 }
 
 TEST_F(CaptionTest, AutoSizeFitsTheText) {
