@@ -198,6 +198,10 @@ const TClassInfo& TAdvEdit::StaticClassInfo() {
             .Integer("FocusBorderColor", &E::FocusBorderColor, &E::SetFocusBorderColor)
             .String("EmptyText", &E::EmptyText, &E::SetEmptyText)
             .Boolean("Flat", &E::Flat, &E::SetFlat)
+            .Integer("DisabledColor", &E::DisabledColor, &E::SetDisabledColor, &ColorIdents())
+            .Boolean("FocusBorder", &E::FocusBorder, &E::SetFocusBorder)
+            .Boolean("AutoFocus", &E::AutoFocus, &E::SetAutoFocus)
+            .Boolean("HintShowLargeText", &E::HintShowLargeText, &E::SetHintShowLargeText)
             .Integer("FlatLineColor", &E::FlatLineColor, &E::SetFlatLineColor, &ColorIdents())
             .Boolean("FlatParentColor", &E::FlatParentColor, &E::SetFlatParentColor)
             .Boolean("SoftBorder", &E::SoftBorder, &E::SetSoftBorder)
@@ -250,6 +254,7 @@ void TAdvEdit::Loaded() {
     flat_ = false;  // the flat look is applied once the form is read
     SetFlat(true);
   }
+  if (!Enabled() && !ComponentState().Contains(csDesigning)) TControl::SetColor(disabledColor_);
   SetBounds(Left(), Top(), Width(), Height());
   if (!ComponentState().Contains(csDesigning)) LoadPersistence();
   label_.Place();

@@ -241,6 +241,23 @@ public:
   void SetErrorMarkerLen(int32_t n);
   TNotifyEvent OnLabelClick;
   TNotifyEvent OnLabelDblClick;
+  // Background while disabled.
+  TColor DisabledColor() const { return disabledColor_; }
+  void SetDisabledColor(TColor c);
+  // Office style: the border shows only under the mouse or with the focus.
+  bool FocusBorder() const { return focusBorder_; }
+  void SetFocusBorder(bool v);
+  // The edit takes the focus when the mouse enters it.
+  bool AutoFocus() const { return autoFocus_; }
+  void SetAutoFocus(bool v) { autoFocus_ = v; }
+  bool MouseInside() const { return mouseInside_; }
+  // The hint shows a value too wide for the edit.
+  bool HintShowLargeText() const { return hintShowLargeText_; }
+  void SetHintShowLargeText(bool v) { hintShowLargeText_ = v; }
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+  // A click on a link value; clearing `show` keeps it from being opened.
+  std::function<void(TObject* sender, const std::string& url, bool& show)> OnURLClick;
 
   // Lookup and persistence (advedit_store.cpp).
   TLookupSettings* Lookup() const { return lookup_.get(); }
@@ -314,6 +331,11 @@ private:
   void UpdateTextRect();
   void DrawFlatLine(HDC dc);
   void DrawErrorMarker(HDC dc);
+  void DrawBorder(HDC dc);
+  void MouseEntered();
+  void MouseLeft();
+  void EnabledChanged();
+  void ShowLargeTextHint(THintInfo* info);
   // The client position of a character of the shown text.
   POINT CharPos(int32_t index);
   // Lookup history (advedit_store.cpp).
@@ -366,6 +388,8 @@ private:
   TColor flatLineColor_ = clBlack;
   TBorderStyle savedBorderStyle_ = bsSingle;
   int32_t errorMarkerPos_ = 0, errorMarkerLen_ = 0;
+  TColor disabledColor_ = clSilver;
+  bool focusBorder_ = false, autoFocus_ = false, mouseInside_ = false, hintShowLargeText_ = false;
   TEditLabel label_;
   // Lookup and persistence.
   std::unique_ptr<TLookupSettings> lookup_;

@@ -503,7 +503,18 @@ void TAdvEdit::WndProc(TMessage& m) {
       SetBkMode(reinterpret_cast<HDC>(m.WParam), TRANSPARENT);
       m.Result = 0;
       return;
-    case CM_ENABLEDCHANGED: label_.FollowEnabled(); break;
+    case CM_ENABLEDCHANGED: EnabledChanged(); break;
+    case CM_MOUSEENTER:
+      TCustomEdit::WndProc(m);
+      MouseEntered();
+      return;
+    case CM_MOUSELEAVE:
+      TCustomEdit::WndProc(m);
+      MouseLeft();
+      return;
+    case CM_HINTSHOW:
+      ShowLargeTextHint(reinterpret_cast<THintInfo*>(m.LParam));
+      break;
     case CM_SHOWINGCHANGED: label_.FollowVisible(); break;
     default: break;
   }

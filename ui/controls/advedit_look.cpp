@@ -43,7 +43,81 @@ void TAdvEdit::ApplyFontColor() {
 
 void TAdvEdit::LinkClick() {
   if (!linkLook_ || !Focused() || !showURL_) return;
-  OpenLink(GetText());
+  bool show = true;
+  if (OnURLClick) OnURLClick(this, GetText(), show);
+  if (show) OpenLink(GetText());
+}
+
+void TAdvEdit::SetDisabledColor(TColor c) {
+  disabledColor_ = c;
+  if (!Enabled()) TControl::SetColor(c);
+  Invalidate();
+}
+
+void TAdvEdit::SetFocusBorder(bool v) {
+  focusBorder_ = v;
+  Invalidate();
+}
+
+void TAdvEdit::EnabledChanged() {
+  label_.FollowEnabled();
+  if (ComponentState().Contains(csLoading) || ComponentState().Contains(csDesigning)) return;
+  if (Enabled()) {
+    TControl::SetColor(normalColor_);
+  } else {
+    normalColor_ = Color();
+    TControl::SetColor(disabledColor_);
+  }
+}
+
+void TAdvEdit::MouseEntered() {
+  if (autoFocus_ && !ComponentState().Contains(csDesigning) && CanFocus()) {
+    TCustomForm* form = GetParentForm();
+    if (!form || form->Active()) SetFocus();
+  }
+  if (Enabled() && !mouseInside_) {
+    mouseInside_ = true;
+    if (focusBorder_) Invalidate();
+  }
+  if (OnMouseEnter) OnMouseEnter(this);
+}
+
+void TAdvEdit::MouseLeft() {
+  if (Enabled() && mouseInside_) {
+    mouseInside_ = false;
+    if (focusBorder_) Invalidate();
+  }
+  if (OnMouseLeave) OnMouseLeave(this);
+}
+
+// The office border: sunken under the mouse or with the focus, otherwise
+// hidden in the parent's colour.
+void TAdvEdit::DrawBorder(HDC dc) {
+  RECT r{0, 0, Width(), Height()};
+  auto frame = [&](RECT f, TColor color) {
+    HBRUSH brush = CreateSolidBrush(ColorToRGB(color));
+    FrameRect(dc, &f, brush);
+    DeleteObject(brush);
+  };
+  if (mouseInside_ || Focused()) {
+    DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
+    frame(r, clBtnFace);
+    return;
+  }
+  const TColor parent = Parent() ? Parent()->Color() : clBtnFace;
+  frame(r, parent);
+  InflateRect(&r, -1, -1);
+  frame(r, parent);
+}
+
+void TAdvEdit::ShowLargeTextHint(THintInfo* info) {
+  if (!hintShowLargeText_ || !info) return;
+  TBitmap measure;
+  measure.SetSize(1, 1);
+  measure.Canvas()->Font()->Assign(Font());
+  if (measure.Canvas()->TextWidth(GetText()) <= Width()) return;
+  info->HintStr = GetText();
+  info->HintPos = ClientOrigin();
 }
 
 void TAdvEdit::SetEmptyText(const std::string& s) {
@@ -182,7 +256,8 @@ void TAdvEdit::DrawErrorMarker(HDC dc) {
 void TAdvEdit::PaintWindow(HDC dc) {
   if (transparent_) PaintParentBackground(this, dc);
   TCustomEdit::PaintWindow(dc);
-  if (flat_) DrawFlatLine(dc);
+  if (flat_ && !focusBorder_) DrawFlatLine(dc);
+  if (focusBorder_ && Enabled()) DrawBorder(dc);
   if (errorMarkerLen_ > 0 && !Focused()) DrawErrorMarker(dc);
   if (!emptyText_.empty() && GetText().empty() && !Focused()) {
     SetBkMode(dc, TRANSPARENT);

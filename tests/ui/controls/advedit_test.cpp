@@ -9,6 +9,7 @@
 #include "tests/ui/controls/controls_test_support.h"
 #include "ui/controls/adveddd.h"
 #include "ui/controls/advedit.h"
+#include "ui/render/htmlengine.h"
 #include "ui/controls/settingsstore.h"
 
 TEST(AdvEditConversions, ClassifyText) {
@@ -404,6 +405,78 @@ TEST_F(AdvEditTest, LabelClicksReachTheEdit) {
   Pump();
   EXPECT_EQ(log.substr(0, 6), "click ");
   EXPECT_NE(log.find("double "), std::string::npos);
+}
+
+TEST_F(AdvEditTest, DisabledOfficeBorderAutoFocusAndLongTextHint) {
+  form->SetColor(clYellow);
+  Focus(other);
+  edit->SetEnabled(false);
+  EXPECT_EQ(edit->Color(), clSilver);
+  EXPECT_EQ(Probe(edit, 50, 10), ColorToRGB(clSilver));
+  edit->SetEnabled(true);
+  EXPECT_EQ(edit->Color(), clWindow) << "enabling brings the colour back";
+
+  std::string log;
+  edit->OnMouseEnter = [&](TObject*) { log += "enter "; };
+  edit->OnMouseLeave = [&](TObject*) { log += "leave "; };
+  edit->SetFocusBorder(true);
+  EXPECT_EQ(Probe(edit, 0, 10), ColorToRGB(clYellow)) << "no border away from the mouse";
+  display::InjectMouseMove(At(edit, 50, 10));
+  Pump();
+  EXPECT_TRUE(edit->MouseInside());
+  EXPECT_EQ(Probe(edit, 0, 10), ColorToRGB(clBtnShadow)) << "a sunken edge under the mouse";
+  display::InjectMouseMove(At(other, 50, 10));
+  Pump();
+  EXPECT_FALSE(edit->MouseInside());
+  EXPECT_EQ(log, "enter leave ");
+  EXPECT_FALSE(edit->Focused());
+  edit->SetAutoFocus(true);
+  display::InjectMouseMove(At(edit, 50, 10));
+  Pump();
+  EXPECT_TRUE(edit->Focused()) << "AutoFocus takes the focus on entry";
+
+  auto hint = [&] {
+    THintInfo info;
+    info.HintStr = "own";
+    edit->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+    return info;
+  };
+  edit->SetText("short");
+  edit->SetHintShowLargeText(true);
+  EXPECT_EQ(hint().HintStr, "own");
+  const std::string wide(80, 'W');
+  edit->SetText(wide);
+  THintInfo info = hint();
+  EXPECT_EQ(info.HintStr, wide);
+  EXPECT_EQ(info.HintPos.x, edit->ClientOrigin().x);
+}
+
+TEST_F(AdvEditTest, LinkClickAsksBeforeOpening) {
+  std::vector<std::string> opened;
+  Markup::SetAnchorOpener([&](const std::string& target) {
+    opened.push_back(target);
+    return true;
+  });
+  edit->SetShowURL(true);
+  edit->SetText("www.example.org");
+  bool allow = false;
+  std::string asked;
+  edit->OnURLClick = [&](TObject*, const std::string& url, bool& show) {
+    asked = url;
+    show = allow;
+  };
+  Focus(edit);
+  Click(edit, 30, 10);  // inside the selection: a drag that never started
+  Click(edit, 30, 10);
+  EXPECT_EQ(asked, "www.example.org");
+  EXPECT_TRUE(opened.empty()) << "the event kept it closed";
+  allow = true;
+  asked.clear();
+  Click(edit, 60, 10);
+  EXPECT_EQ(asked, "www.example.org");
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], "http://www.example.org");
+  Markup::SetAnchorOpener(nullptr);
 }
 
 TEST_F(AdvEditTest, LinkLookFollowsTheValue) {
