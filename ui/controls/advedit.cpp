@@ -168,6 +168,7 @@ const TClassInfo& TAdvEdit::StaticClassInfo() {
         static const TEnumNames types{"etString", "etNumeric",  "etFloat", "etUppercase",    "etMixedCase",
                                       "etLowerCase", "etPassword", "etMoney", "etRange", "etHex",
                                       "etAlphaNumeric", "etValidChars"};
+        static const TEnumNames kAligns{"eaLeft", "eaRight", "eaCenter", "eaDefault"};
         static const TEnumNames displays{"pdNormal", "pdShortest"};
         using E = TAdvEdit;
         p.Enumeration("EditType", types, &E::EditType, &E::SetEditType)
@@ -198,6 +199,12 @@ const TClassInfo& TAdvEdit::StaticClassInfo() {
             .Integer("FocusBorderColor", &E::FocusBorderColor, &E::SetFocusBorderColor)
             .String("EmptyText", &E::EmptyText, &E::SetEmptyText)
             .Boolean("Flat", &E::Flat, &E::SetFlat)
+            .Enumeration("EditAlign", kAligns, &E::EditAlign, &E::SetEditAlign)
+            .Enumeration("FocusAlign", kAligns, &E::FocusAlign, &E::SetFocusAlign)
+            .Integer("FocusWidthInc", &E::FocusWidthInc, &E::SetFocusWidthInc)
+            .Boolean("LabelTransparent", &E::LabelTransparent, &E::SetLabelTransparent)
+            .Boolean("LabelAlwaysEnabled", &E::LabelAlwaysEnabled, &E::SetLabelAlwaysEnabled)
+            .Object("LabelFont", &E::LabelFont)
             .Integer("DisabledColor", &E::DisabledColor, &E::SetDisabledColor, &ColorIdents())
             .Boolean("FocusBorder", &E::FocusBorder, &E::SetFocusBorder)
             .Boolean("AutoFocus", &E::AutoFocus, &E::SetAutoFocus)
@@ -517,6 +524,15 @@ void TAdvEdit::FocusArrived() {
     normalFontColor_ = Font()->Color();
     if (!(showURL_ && IsURL()) && focusFontColor_ != clNone) Font()->SetColor(focusFontColor_);
   }
+  if (!aligning_) {
+    if (focusWidthInc_ > 0) SetBounds(Left(), Top(), Width() + focusWidthInc_, Height());
+    savedAlign_ = editAlign_;
+    if (focusAlign_ != editAlign_ && focusAlign_ != eaDefault) {
+      aligning_ = true;
+      SetEditAlign(focusAlign_);
+      aligning_ = false;
+    }
+  }
   if (AutoSelect()) SelectValue();
   if (focusLabel_) label_.SetBold(true);
   Invalidate();
@@ -536,6 +552,10 @@ void TAdvEdit::FocusLeaving() {
   if (editType_ == etNumeric && GetText().empty() && !allowNumericNullValue_) SetText("0");
   if (floating && GetText().empty() && !allowNumericNullValue_) SetFloatValue(0);
   ValidateValue(GetText());
+  if (!aligning_) {
+    if (focusWidthInc_ > 0) SetBounds(Left(), Top(), Width() - focusWidthInc_, Height());
+    if (savedAlign_ != editAlign_ && focusAlign_ != eaDefault) SetEditAlign(savedAlign_);
+  }
   AddToHistory();
   Invalidate();
 }

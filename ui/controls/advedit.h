@@ -241,6 +241,19 @@ public:
   void SetErrorMarkerLen(int32_t n);
   TNotifyEvent OnLabelClick;
   TNotifyEvent OnLabelDblClick;
+  // Text alignment, and the alignment while focused (eaDefault: unchanged).
+  TAdvEditAlign EditAlign() const { return editAlign_; }
+  void SetEditAlign(TAdvEditAlign a);
+  TAdvEditAlign FocusAlign() const { return focusAlign_; }
+  void SetFocusAlign(TAdvEditAlign a) { focusAlign_ = a; }
+  // Pixels the edit grows while focused.
+  int32_t FocusWidthInc() const { return focusWidthInc_; }
+  void SetFocusWidthInc(int32_t n) { focusWidthInc_ = n; }
+  bool LabelTransparent() const { return label_.Transparent(); }
+  void SetLabelTransparent(bool v) { label_.SetTransparent(v); }
+  bool LabelAlwaysEnabled() const { return label_.AlwaysEnabled(); }
+  void SetLabelAlwaysEnabled(bool v) { label_.SetAlwaysEnabled(v); }
+  TFont* LabelFont() const { return label_.Font(); }
   // Background while disabled.
   TColor DisabledColor() const { return disabledColor_; }
   void SetDisabledColor(TColor c);
@@ -389,6 +402,9 @@ private:
   TBorderStyle savedBorderStyle_ = bsSingle;
   int32_t errorMarkerPos_ = 0, errorMarkerLen_ = 0;
   TColor disabledColor_ = clSilver;
+  TAdvEditAlign editAlign_ = eaLeft_, focusAlign_ = eaDefault, savedAlign_ = eaLeft_;
+  int32_t focusWidthInc_ = 0;
+  bool aligning_ = false;
   bool focusBorder_ = false, autoFocus_ = false, mouseInside_ = false, hintShowLargeText_ = false;
   TEditLabel label_;
   // Lookup and persistence.

@@ -48,6 +48,13 @@ void TAdvEdit::LinkClick() {
   if (show) OpenLink(GetText());
 }
 
+void TAdvEdit::SetEditAlign(TAdvEditAlign a) {
+  if (a == editAlign_) return;
+  editAlign_ = a;
+  SetAlignment(a == eaRight_ ? taRightJustify : a == eaCenter_ ? taCenter : taLeftJustify);
+  Invalidate();
+}
+
 void TAdvEdit::SetDisabledColor(TColor c) {
   disabledColor_ = c;
   if (!Enabled()) TControl::SetColor(c);

@@ -451,6 +451,25 @@ TEST_F(AdvEditTest, DisabledOfficeBorderAutoFocusAndLongTextHint) {
   EXPECT_EQ(info.HintPos.x, edit->ClientOrigin().x);
 }
 
+TEST_F(AdvEditTest, FocusChangesAlignmentAndWidthForItsDuration) {
+  edit->SetEditAlign(eaRight_);
+  EXPECT_EQ(edit->Alignment(), taRightJustify);
+  edit->SetFocusAlign(eaCenter_);
+  edit->SetFocusWidthInc(30);
+  const int width = edit->Width();
+  Focus(edit);
+  EXPECT_EQ(edit->EditAlign(), eaCenter_);
+  EXPECT_EQ(edit->Alignment(), taCenter);
+  EXPECT_EQ(edit->Width(), width + 30);
+  Focus(other);
+  EXPECT_EQ(edit->EditAlign(), eaRight_);
+  EXPECT_EQ(edit->Width(), width);
+  // eaDefault leaves the alignment alone while focused.
+  edit->SetFocusAlign(eaDefault);
+  Focus(edit);
+  EXPECT_EQ(edit->EditAlign(), eaRight_);
+}
+
 TEST_F(AdvEditTest, LinkClickAsksBeforeOpening) {
   std::vector<std::string> opened;
   Markup::SetAnchorOpener([&](const std::string& target) {
