@@ -210,6 +210,7 @@ const TClassInfo& TCustomAdvPanel::StaticClassInfo() {
             .Object("AutoSize", &P::AutoSize)
             .Boolean("AnchorHint", &P::AnchorHint, &P::SetAnchorHint)
             .Enumeration("BackgroundPosition", kPositions, &P::BackgroundPosition, &P::SetBackgroundPosition)
+            .Boolean("ShowMoveCursor", &P::ShowMoveCursor, &P::SetShowMoveCursor)
             .Boolean("FixedLeft", &P::FixedLeft, &P::SetFixedLeft)
             .Boolean("FixedTop", &P::FixedTop, &P::SetFixedTop)
             .Boolean("FixedWidth", &P::FixedWidth, &P::SetFixedWidth)

@@ -274,6 +274,9 @@ public:
   void SetFixedWidth(bool v) { fixedWidth_ = v; }
   bool FixedHeight() const { return fixedHeight_; }
   void SetFixedHeight(bool v) { fixedHeight_ = v; }
+  // Moving by the caption turns the cursor into the size-all arrows for good.
+  bool ShowMoveCursor() const { return showMoveCursor_; }
+  void SetShowMoveCursor(bool v) { showMoveCursor_ = v; }
   bool CanMove() const { return canMove_; }
   void SetCanMove(bool v) { canMove_ = v; }
   bool Collaps() const { return collaps_; }
@@ -388,6 +391,7 @@ private:
   TColor collapsColor_ = clGray, savedColor_ = clBtnFace;
   bool borderShadow_ = false, canMove_ = false, canSize_ = false, collaps_ = false, collapsing_ = false;
   bool autoHideChildren_ = true, freeOnClose_ = false, hover_ = false, ellipsis_ = false, anchorHint_ = false;
+  bool showMoveCursor_ = false;
   bool fixedLeft_ = false, fixedTop_ = false, fixedWidth_ = false, fixedHeight_ = false;
   TGradientDirection gradientDirection_ = gdVertical;
   TTextVAlignment textVAlign_ = tvaTop;

@@ -166,6 +166,10 @@ void TCustomAdvPanel::MouseDown(TMouseButton button, TShiftState shift, int x, i
     BringToFront();
   } else if (canMove_ && InCaptionBand(x, y) && !inButtons) {
     drag_ = Drag::Move;
+    if (showMoveCursor_) {
+      savedCursor_ = crSizeAll;
+      SetCursor(crSizeAll);
+    }
     BringToFront();
   } else {
     return;
