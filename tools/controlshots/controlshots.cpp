@@ -187,6 +187,17 @@ std::vector<Shot> Shots() {
          Place<TAdvEdit>(f, 20, 20, 160, 22);  // takes the focus
          Place<TAdvEdit>(f, 20, 50, 160, 22)->SetEmptyText("type a name");
        }},
+      {"edit_flat_marker", [](TForm* f) {
+         auto* flat = Place<TAdvEdit>(f, 20, 20, 160, 22);  // takes the focus
+         flat->SetText("flat with a line");
+         flat->SetFlat(true);
+         auto* soft = Place<TAdvEdit>(f, 20, 50, 160, 22);
+         soft->SetText("soft border, speling");
+         soft->SetFlat(true);
+         soft->SetSoftBorder(true);
+         soft->SetErrorMarkerPos(13);
+         soft->SetErrorMarkerLen(7);
+       }},
       {"edit_label_top", [](TForm* f) {
          auto* e = Place<TAdvEdit>(f, 20, 40, 160, 22);
          e->SetLabelPosition(lpTopLeft);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,8 @@ const char* kMarkupSample =
     "&copy; &euro; &amp; &lt;tags&gt;<HR>"
     "<P align=\"left\"><UL><LI>first item<LI>second item<UL><LI>nested item</UL></UL></P>"
     "<P bgcolor=\"#E0F0FF\" bgcolorto=\"#FFFFFF\">A paragraph on a gradient band that wraps over the width of "
-    "the sample, as long paragraphs do.</P>";
+    "the sample, as long paragraphs do.</P>"
+    "Shell icons: <IMG src=\"SSYS:report.txt\"> <IMG src=\"SSYS:photos/\"> <IMG src=\"LSYS:chart.jpg\">";
 
 // Builds a form, lets it paint, writes its snapshot.
 bool Shot(const std::string& path, int width, int height, TColor color,
@@ -107,6 +109,22 @@ TAdvPanel* CaptionedPanel(TForm* form, RECT r, TShadeType shade, const char* cap
   return panel;
 }
 
+// A small picture: a filled square with a mark in another colour, on magenta
+// that draws transparent.
+TBitmap* Glyph(TColor fill, TColor mark) {
+  auto* b = new TBitmap();
+  b->SetSize(14, 14);
+  TCanvas* c = b->Canvas();
+  c->Brush()->SetColor(clFuchsia);
+  c->FillRect(RECT{0, 0, 14, 14});
+  c->Brush()->SetColor(fill);
+  c->Pen()->SetColor(mark);
+  c->Ellipse(1, 1, 13, 13);
+  c->MoveTo(4, 7);
+  c->LineTo(10, 7);
+  return b;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -145,6 +163,34 @@ int main(int argc, char** argv) {
                                   "<P align=\"center\">Mirrored gradient body</P>");
     mirror->SetColorMirror(0xD0B090);
     mirror->SetColorMirrorTo(0xF9EADB);
+  });
+  ok &= Shot(folder + "/advpanel2.png", 640, 400, 0xF0F0F0, [](TForm* form) {
+    auto* left = CaptionedPanel(form, RECT{10, 10, 210, 180}, stVShade, "Left caption", "The caption runs down the left edge; the status bar stands on the right.");
+    left->Caption()->SetPosition(cpLeft);
+    left->StatusBar()->SetVisible(true);
+    left->StatusBar()->SetColor(0xF0E0D0);
+    left->StatusBar()->SetText("status");
+    auto* collapsedLeft = CaptionedPanel(form, RECT{220, 10, 420, 180}, stHBump, "Collapsed", "hidden");
+    collapsedLeft->Caption()->SetPosition(cpLeft);
+    collapsedLeft->SetCollaps(true);
+    auto* rounded = CaptionedPanel(form, RECT{260, 10, 450, 180}, stVBump, "Rounded caption", "csRounded shape.");
+    rounded->Caption()->SetShape(csRounded);
+    auto* semi = CaptionedPanel(form, RECT{460, 10, 630, 180}, stVBump, "Semi-rounded", "csSemiRounded shape.");
+    semi->Caption()->SetShape(csSemiRounded);
+    auto* glyphs = CaptionedPanel(form, RECT{10, 190, 210, 360}, stNormal, "Pictures", "Close and collapse buttons from pictures.");
+    std::unique_ptr<TBitmap> closeMin(Glyph(clRed, clWhite)), closeMax(Glyph(clMaroon, clWhite)),
+        minGlyph(Glyph(clNavy, clWhite)), maxGlyph(Glyph(clBlue, clWhite));
+    glyphs->Caption()->SetCloseMinGlyph(closeMin.get());
+    glyphs->Caption()->SetCloseMaxGlyph(closeMax.get());
+    glyphs->Caption()->SetMinGlyph(minGlyph.get());
+    glyphs->Caption()->SetMaxGlyph(maxGlyph.get());
+    auto* picture = CaptionedPanel(form, RECT{220, 190, 420, 360}, stBitmapRStretch, "Picture caption", "The caption's picture, its last columns stretched.");
+    TBitmap strip;
+    strip.SetSize(60, 20);
+    DrawBandedGradient(strip.Canvas(), 0x208020, 0xA0E0A0, true, RECT{0, 0, 60, 20}, 32);
+    picture->Caption()->SetBackground(&strip);
+    auto* sized = CaptionedPanel(form, RECT{430, 190, 630, 360}, stDiagShade, "Auto size", "Sized to <B>this</B> text.");
+    sized->AutoSize()->SetEnabled(true);
   });
   return ok ? 0 : 1;
 }

@@ -122,7 +122,8 @@ const TClassInfo& TLookupSettings::StaticClassInfo() {
             .Boolean("Enabled", &L::Enabled, &L::SetEnabled)
             .Integer("NumChars", &L::NumChars, &L::SetNumChars)
             .Boolean("CaseSensitive", &L::CaseSensitive, &L::SetCaseSensitive)
-            .Boolean("History", &L::History, &L::SetHistory);
+            .Boolean("History", &L::History, &L::SetHistory)
+            .Boolean("Multi", &L::Multi, &L::SetMulti);
       });
   return info;
 }
@@ -143,6 +144,8 @@ void TLookupSettings::Assign(const TPersistent* source) {
   numChars_ = other->numChars_;
   caseSensitive_ = other->caseSensitive_;
   history_ = other->history_;
+  multi_ = other->multi_;
+  separator_ = other->separator_;
 }
 
 const TClassInfo& TPersistence::StaticClassInfo() {
@@ -165,6 +168,7 @@ const TClassInfo& TAdvEdit::StaticClassInfo() {
         static const TEnumNames types{"etString", "etNumeric",  "etFloat", "etUppercase",    "etMixedCase",
                                       "etLowerCase", "etPassword", "etMoney", "etRange", "etHex",
                                       "etAlphaNumeric", "etValidChars"};
+        static const TEnumNames kAligns{"eaLeft", "eaRight", "eaCenter", "eaDefault"};
         static const TEnumNames displays{"pdNormal", "pdShortest"};
         using E = TAdvEdit;
         p.Enumeration("EditType", types, &E::EditType, &E::SetEditType)
@@ -194,6 +198,23 @@ const TClassInfo& TAdvEdit::StaticClassInfo() {
             .Boolean("FocusLabel", &E::FocusLabel, &E::SetFocusLabel)
             .Integer("FocusBorderColor", &E::FocusBorderColor, &E::SetFocusBorderColor)
             .String("EmptyText", &E::EmptyText, &E::SetEmptyText)
+            .Boolean("Flat", &E::Flat, &E::SetFlat)
+            .Enumeration("EditAlign", kAligns, &E::EditAlign, &E::SetEditAlign)
+            .Enumeration("FocusAlign", kAligns, &E::FocusAlign, &E::SetFocusAlign)
+            .Integer("FocusWidthInc", &E::FocusWidthInc, &E::SetFocusWidthInc)
+            .Boolean("LabelTransparent", &E::LabelTransparent, &E::SetLabelTransparent)
+            .Boolean("LabelAlwaysEnabled", &E::LabelAlwaysEnabled, &E::SetLabelAlwaysEnabled)
+            .Object("LabelFont", &E::LabelFont)
+            .Integer("DisabledColor", &E::DisabledColor, &E::SetDisabledColor, &ColorIdents())
+            .Boolean("FocusBorder", &E::FocusBorder, &E::SetFocusBorder)
+            .Boolean("AutoFocus", &E::AutoFocus, &E::SetAutoFocus)
+            .Boolean("HintShowLargeText", &E::HintShowLargeText, &E::SetHintShowLargeText)
+            .Integer("FlatLineColor", &E::FlatLineColor, &E::SetFlatLineColor, &ColorIdents())
+            .Boolean("FlatParentColor", &E::FlatParentColor, &E::SetFlatParentColor)
+            .Boolean("SoftBorder", &E::SoftBorder, &E::SetSoftBorder)
+            .Boolean("Transparent", &E::Transparent, &E::SetTransparent)
+            .Integer("ErrorMarkerPos", &E::ErrorMarkerPos, &E::SetErrorMarkerPos)
+            .Integer("ErrorMarkerLen", &E::ErrorMarkerLen, &E::SetErrorMarkerLen)
             .String("LabelCaption", &E::LabelCaption, &E::SetLabelCaption)
             .Enumeration("LabelPosition", LabelPositionNames(), &E::LabelPosition, &E::SetLabelPosition)
             .Integer("LabelMargin", &E::LabelMargin, &E::SetLabelMargin)
@@ -218,6 +239,12 @@ TAdvEdit::TAdvEdit(TComponent* owner)
   // shows are its own from the start, so an edit made in code keeps them.
   normalColor_ = Color();
   normalFontColor_ = Font()->Color();
+  label_.OnClick = [this](TObject*) {
+    if (OnLabelClick) OnLabelClick(this);
+  };
+  label_.OnDblClick = [this](TObject*) {
+    if (OnLabelDblClick) OnLabelDblClick(this);
+  };
 }
 
 TAdvEdit::~TAdvEdit() {
@@ -230,6 +257,11 @@ void TAdvEdit::Loaded() {
   TCustomEdit::Loaded();
   normalColor_ = Color();
   normalFontColor_ = Font()->Color();
+  if (flat_ && !ComponentState().Contains(csDesigning)) {
+    flat_ = false;  // the flat look is applied once the form is read
+    SetFlat(true);
+  }
+  if (!Enabled() && !ComponentState().Contains(csDesigning)) TControl::SetColor(disabledColor_);
   SetBounds(Left(), Top(), Width(), Height());
   if (!ComponentState().Contains(csDesigning)) LoadPersistence();
   label_.Place();
@@ -238,6 +270,7 @@ void TAdvEdit::Loaded() {
 void TAdvEdit::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
   TCustomEdit::SetBounds(left, top, width, height);
   label_.Place();
+  UpdateTextRect();
 }
 
 void TAdvEdit::SetParent(TWinControl* parent) {
@@ -491,6 +524,15 @@ void TAdvEdit::FocusArrived() {
     normalFontColor_ = Font()->Color();
     if (!(showURL_ && IsURL()) && focusFontColor_ != clNone) Font()->SetColor(focusFontColor_);
   }
+  if (!aligning_) {
+    if (focusWidthInc_ > 0) SetBounds(Left(), Top(), Width() + focusWidthInc_, Height());
+    savedAlign_ = editAlign_;
+    if (focusAlign_ != editAlign_ && focusAlign_ != eaDefault) {
+      aligning_ = true;
+      SetEditAlign(focusAlign_);
+      aligning_ = false;
+    }
+  }
   if (AutoSelect()) SelectValue();
   if (focusLabel_) label_.SetBold(true);
   Invalidate();
@@ -510,6 +552,10 @@ void TAdvEdit::FocusLeaving() {
   if (editType_ == etNumeric && GetText().empty() && !allowNumericNullValue_) SetText("0");
   if (floating && GetText().empty() && !allowNumericNullValue_) SetFloatValue(0);
   ValidateValue(GetText());
+  if (!aligning_) {
+    if (focusWidthInc_ > 0) SetBounds(Left(), Top(), Width() - focusWidthInc_, Height());
+    if (savedAlign_ != editAlign_ && focusAlign_ != eaDefault) SetEditAlign(savedAlign_);
+  }
   AddToHistory();
   Invalidate();
 }

@@ -72,6 +72,12 @@ public:
   void SetCaseSensitive(bool v) { caseSensitive_ = v; }
   bool History() const { return history_; }
   void SetHistory(bool v) { history_ = v; }
+  // The edit holds several entries separated by Separator; the list offers
+  // matches for the one being typed after the last separator.
+  bool Multi() const { return multi_; }
+  void SetMulti(bool v) { multi_ = v; }
+  char Separator() const { return separator_; }
+  void SetSeparator(char c) { separator_ = c; }
 
 private:
   std::unique_ptr<TStringList> displayList_, valueList_;
@@ -80,6 +86,8 @@ private:
   int32_t numChars_ = 2;
   bool caseSensitive_ = false;
   bool history_ = false;
+  bool multi_ = false;
+  char separator_ = ';';
 };
 
 class TPersistence : public TPersistent {
@@ -213,6 +221,56 @@ public:
   int32_t LabelMargin() const { return label_.Margin(); }
   void SetLabelMargin(int32_t m) { label_.SetMargin(m); }
   TColor NormalColor() const { return normalColor_; }
+  // The flat look: no border, a line under the text (a frame around it
+  // with SoftBorder), the parent's colour with FlatParentColor.
+  bool Flat() const { return flat_; }
+  void SetFlat(bool v);
+  TColor FlatLineColor() const { return flatLineColor_; }
+  void SetFlatLineColor(TColor c);
+  bool FlatParentColor() const { return flatParentColor_; }
+  void SetFlatParentColor(bool v);
+  bool SoftBorder() const { return softBorder_; }
+  void SetSoftBorder(bool v);
+  // The parent's background shows through the edit.
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool v);
+  // A red zigzag under ErrorMarkerLen characters from ErrorMarkerPos while unfocused.
+  int32_t ErrorMarkerPos() const { return errorMarkerPos_; }
+  void SetErrorMarkerPos(int32_t p);
+  int32_t ErrorMarkerLen() const { return errorMarkerLen_; }
+  void SetErrorMarkerLen(int32_t n);
+  TNotifyEvent OnLabelClick;
+  TNotifyEvent OnLabelDblClick;
+  // Text alignment, and the alignment while focused (eaDefault: unchanged).
+  TAdvEditAlign EditAlign() const { return editAlign_; }
+  void SetEditAlign(TAdvEditAlign a);
+  TAdvEditAlign FocusAlign() const { return focusAlign_; }
+  void SetFocusAlign(TAdvEditAlign a) { focusAlign_ = a; }
+  // Pixels the edit grows while focused.
+  int32_t FocusWidthInc() const { return focusWidthInc_; }
+  void SetFocusWidthInc(int32_t n) { focusWidthInc_ = n; }
+  bool LabelTransparent() const { return label_.Transparent(); }
+  void SetLabelTransparent(bool v) { label_.SetTransparent(v); }
+  bool LabelAlwaysEnabled() const { return label_.AlwaysEnabled(); }
+  void SetLabelAlwaysEnabled(bool v) { label_.SetAlwaysEnabled(v); }
+  TFont* LabelFont() const { return label_.Font(); }
+  // Background while disabled.
+  TColor DisabledColor() const { return disabledColor_; }
+  void SetDisabledColor(TColor c);
+  // Office style: the border shows only under the mouse or with the focus.
+  bool FocusBorder() const { return focusBorder_; }
+  void SetFocusBorder(bool v);
+  // The edit takes the focus when the mouse enters it.
+  bool AutoFocus() const { return autoFocus_; }
+  void SetAutoFocus(bool v) { autoFocus_ = v; }
+  bool MouseInside() const { return mouseInside_; }
+  // The hint shows a value too wide for the edit.
+  bool HintShowLargeText() const { return hintShowLargeText_; }
+  void SetHintShowLargeText(bool v) { hintShowLargeText_ = v; }
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+  // A click on a link value; clearing `show` keeps it from being opened.
+  std::function<void(TObject* sender, const std::string& url, bool& show)> OnURLClick;
 
   // Lookup and persistence (advedit_store.cpp).
   TLookupSettings* Lookup() const { return lookup_.get(); }
@@ -282,6 +340,17 @@ private:
   // Looks (advedit_look.cpp).
   void ApplyFontColor();
   void LinkClick();
+  // Keeps the text clear of the flat line (only while flat).
+  void UpdateTextRect();
+  void DrawFlatLine(HDC dc);
+  void DrawErrorMarker(HDC dc);
+  void DrawBorder(HDC dc);
+  void MouseEntered();
+  void MouseLeft();
+  void EnabledChanged();
+  void ShowLargeTextHint(THintInfo* info);
+  // The client position of a character of the shown text.
+  POINT CharPos(int32_t index);
   // Lookup history (advedit_store.cpp).
   void AddToHistory();
   void HideLookup();
@@ -328,6 +397,15 @@ private:
   bool focusLabel_ = false;
   TColor focusBorderColor_ = clNone;
   std::string emptyText_;
+  bool flat_ = false, flatParentColor_ = true, softBorder_ = false, transparent_ = false;
+  TColor flatLineColor_ = clBlack;
+  TBorderStyle savedBorderStyle_ = bsSingle;
+  int32_t errorMarkerPos_ = 0, errorMarkerLen_ = 0;
+  TColor disabledColor_ = clSilver;
+  TAdvEditAlign editAlign_ = eaLeft_, focusAlign_ = eaDefault, savedAlign_ = eaLeft_;
+  int32_t focusWidthInc_ = 0;
+  bool aligning_ = false;
+  bool focusBorder_ = false, autoFocus_ = false, mouseInside_ = false, hintShowLargeText_ = false;
   TEditLabel label_;
   // Lookup and persistence.
   std::unique_ptr<TLookupSettings> lookup_;

@@ -495,7 +495,26 @@ void TAdvEdit::WndProc(TMessage& m) {
       AfterClick();
       return;
     }
-    case CM_ENABLEDCHANGED: label_.FollowEnabled(); break;
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORSTATIC:
+      if (!transparent_) break;
+      // The parent's background is already there: no fill, text drawn over it.
+      PassOn(m);
+      SetBkMode(reinterpret_cast<HDC>(m.WParam), TRANSPARENT);
+      m.Result = 0;
+      return;
+    case CM_ENABLEDCHANGED: EnabledChanged(); break;
+    case CM_MOUSEENTER:
+      TCustomEdit::WndProc(m);
+      MouseEntered();
+      return;
+    case CM_MOUSELEAVE:
+      TCustomEdit::WndProc(m);
+      MouseLeft();
+      return;
+    case CM_HINTSHOW:
+      ShowLargeTextHint(reinterpret_cast<THintInfo*>(m.LParam));
+      break;
     case CM_SHOWINGCHANGED: label_.FollowVisible(); break;
     default: break;
   }

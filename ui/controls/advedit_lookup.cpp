@@ -29,7 +29,11 @@ void TAdvEdit::HideLookup() {
 
 void TAdvEdit::UpdateLookup() {
   if (!lookup_->Enabled() || ComponentState().Contains(csDesigning)) return;
-  const std::string typed = GetText();
+  // With Multi only the entry after the last separator is matched.
+  const std::string value = GetText();
+  const size_t cut = lookup_->Multi() ? value.rfind(lookup_->Separator()) : std::string::npos;
+  const int32_t offset = cut == std::string::npos ? 0 : static_cast<int32_t>(cut + 1);
+  const std::string typed = value.substr(static_cast<size_t>(offset));
   if (static_cast<int32_t>(typed.size()) < lookup_->NumChars()) {
     HideLookup();
     return;
@@ -69,7 +73,7 @@ void TAdvEdit::UpdateLookup() {
   const int32_t height = rows * kRowHeight + 4;
   const int32_t width = widest + (k > lookup_->DisplayCount() ? GetSystemMetrics(SM_CXHSCROLL) : 0) + 10;
   const POINT origin = ClientOrigin();
-  const LRESULT at = Perform(EM_POSFROMCHAR, P(), 0);
+  const LRESULT at = Perform(EM_POSFROMCHAR, static_cast<WPARAM>(P() + offset), 0);
   const int32_t x = at < 0 ? 0 : static_cast<int16_t>(LOWORD(at));
   const int32_t left = origin.x + 8 + x, top = Height() + origin.y - 6;
   listWindow_->ActivateHint(RECT{left, top, left + width, top + height}, "  ");
@@ -104,6 +108,15 @@ void TAdvEdit::SelectLookupItem() {
                                                                    : list->Items()->Strings(row);
   if (OnLookupSelect) OnLookupSelect(this, value);
   if (OnLookupIndexSelect) OnLookupIndexSelect(this, i, value);
-  SetText(value);
-  SelectValue();
+  if (!lookup_->Multi()) {
+    SetText(value);
+    SelectValue();
+    return;
+  }
+  const std::string before = GetText();
+  const size_t cut = before.rfind(lookup_->Separator());
+  SetText((cut == std::string::npos ? std::string() : before.substr(0, cut + 1)) + value + lookup_->Separator());
+  const int32_t end = P() + static_cast<int32_t>(GetText().size());
+  SetSelStart(end);
+  SetSelLength(0);
 }

@@ -144,6 +144,7 @@ private:
   void DrawGlassBody(AdvGDIP::TGPGraphics& g);
   void DrawSymbol(AdvGDIP::TGPGraphics& g);
   void DrawButtonContent(TCanvas* canvas, AdvGDIP::TGDIPPicture* picture, bool focus);
+  void PaintOverlappingSiblings();
 
   bool allowAllUp_ = false;
   TAntiAlias antiAlias_ = aaClearType;

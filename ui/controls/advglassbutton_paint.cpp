@@ -115,7 +115,32 @@ void TAdvCustomGlassButton::Paint() {
   }
   if (style_ == tasCheck && down_) state_ = gbsDown;
   PaintParentBackground(this, Canvas()->Handle());
+  if (forceTransparent_ && Parent()) PaintOverlappingSiblings();
   DrawButton(Canvas());
+}
+
+// Glass buttons of the same parent that overlap this one show through it:
+// each draws itself over the background of the overlap, which is then
+// copied back under this button's glass.
+void TAdvCustomGlassButton::PaintOverlappingSiblings() {
+  const RECT mine = BoundsRect();
+  for (int32_t i = 0; i < Parent()->ControlCount(); ++i) {
+    auto* sibling = dynamic_cast<TAdvCustomGlassButton*>(Parent()->Controls(i));
+    if (!sibling || sibling == this) continue;
+    const RECT theirs = sibling->BoundsRect();
+    RECT overlap{};
+    if (!IntersectRect(&overlap, &mine, &theirs)) continue;
+    if (overlap.left <= 0 && overlap.top <= 0 && overlap.right <= 0 && overlap.bottom <= 0) continue;
+    RECT here = overlap, there = overlap;
+    OffsetRect(&here, -mine.left, -mine.top);
+    OffsetRect(&there, -theirs.left, -theirs.top);
+    TBitmap bitmap;
+    bitmap.SetSize(sibling->Width(), sibling->Height());
+    bitmap.Canvas()->SetCopyMode(cmSrcCopy);
+    bitmap.Canvas()->CopyRect(there, Canvas(), here);
+    sibling->DrawButton(bitmap.Canvas());
+    Canvas()->CopyRect(here, bitmap.Canvas(), there);
+  }
 }
 
 void TAdvCustomGlassButton::DrawButton(TCanvas* canvas) {

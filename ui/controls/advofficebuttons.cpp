@@ -4,12 +4,11 @@
 // keys
 #include "ui/controls/advofficebuttons.h"
 
-#include <vector>
-
 #include "platform/forms/forms.h"
 #include "platform/forms/properties.h"
 #include "platform/win/sysinfo.h"
 #include "ui/controls/parentbackground.h"
+#include "ui/controls/resourcebitmap.h"
 #include "ui/controls/themeapi.h"
 #include "ui/render/gdippicturecontainer.h"
 #include "ui/render/htmlengine.h"
@@ -28,22 +27,7 @@ TCheckBoxFace CheckBoxFace(TCheckBoxState state, bool enabled, bool down, bool h
   return face;
 }
 
-void LoadCheckBoxBitmap(TBitmap* bitmap, const std::string& name) {
-  const bool checked = name.rfind("VARNOFCC", 0) == 0;
-  const char variant = name.size() > 8 ? name[8] : ' ';
-  // Frame, face (white, a warm tint when hot, a darker one when down), mark.
-  const uint32_t frame = 0xFF1C5180;
-  const uint32_t face = variant == 'H' ? 0xFFFFF0CF : variant == 'D' ? 0xFFFFD58C : 0xFFFFFFFF;
-  const uint32_t mark = 0xFF21A121;
-  std::vector<uint32_t> pixels(13 * 13, face);
-  for (int i = 0; i < 13; ++i) pixels[i] = pixels[12 * 13 + i] = pixels[i * 13] = pixels[i * 13 + 12] = frame;
-  if (checked) {
-    const int tick[][2] = {{3, 6}, {4, 7}, {5, 8}, {6, 7}, {7, 6}, {8, 5}, {9, 4}};
-    for (const auto& p : tick)
-      for (int dy = 0; dy < 2; ++dy) pixels[(p[1] + dy) * 13 + p[0]] = mark;
-  }
-  bitmap->SetPixels32(13, 13, pixels.data());
-}
+void LoadCheckBoxBitmap(TBitmap* bitmap, const std::string& name) { LoadResourceBitmap(bitmap, name); }
 
 // ---- construction and properties ----
 

@@ -25,6 +25,7 @@ void DrawBandedGradient(TCanvas* canvas, TColor from, TColor to, bool horizontal
 // ---- caption bar ----
 
 const TClassInfo& TPanelCaption::StaticClassInfo() {
+  static const TEnumNames kPositions = {"cpTop", "cpLeft"};
   static const TClassInfo info =
       PublishClass<TPanelCaption>("TPanelCaption", &TPersistent::StaticClassInfo(), [](TPublished<TPanelCaption>& p) {
         using C = TPanelCaption;
@@ -41,12 +42,15 @@ const TClassInfo& TPanelCaption::StaticClassInfo() {
             .Integer("ShadeLight", &C::ShadeLight, &C::SetShadeLight)
             .Integer("ShadeGrain", &C::ShadeGrain, &C::SetShadeGrain)
             .Integer("Indent", &C::Indent, &C::SetIndent)
-            .Integer("TopIndent", &C::TopIndent, &C::SetTopIndent);
+            .Integer("TopIndent", &C::TopIndent, &C::SetTopIndent)
+            .Enumeration("Position", kPositions, &C::Position, &C::SetPosition);
       });
   return info;
 }
 
-TPanelCaption::TPanelCaption() : font_(new TFont()) {
+TPanelCaption::TPanelCaption()
+    : font_(new TFont()), background_(new TBitmap()), closeMinGlyph_(new TBitmap()), closeMaxGlyph_(new TBitmap()),
+      maxGlyph_(new TBitmap()), minGlyph_(new TBitmap()) {
   font_->SetName("Tahoma");
   font_->SetColor(clHighlightText);
   font_->OnChange = [this](TObject*) { Changed(); };
@@ -56,6 +60,27 @@ void TPanelCaption::SetVisible(bool visible) {
   visible_ = visible;
   Changed();
   if (OnStateChange) OnStateChange(this);
+}
+
+void TPanelCaption::SetPosition(TCaptionPosition position) {
+  if (position == position_) return;
+  position_ = position;
+  if (OnPositionChange) OnPositionChange(this);
+}
+
+void TPanelCaption::SetBackground(const TBitmap* bitmap) {
+  background_->Assign(bitmap);
+  ShadeAndChange();
+}
+
+void TPanelCaption::SetCloseMinGlyph(const TBitmap* bitmap) {
+  closeMinGlyph_->Assign(bitmap);
+  Changed();
+}
+
+void TPanelCaption::SetCloseMaxGlyph(const TBitmap* bitmap) {
+  closeMaxGlyph_->Assign(bitmap);
+  Changed();
 }
 
 void TPanelCaption::SetShadeLight(int32_t light) {
@@ -69,6 +94,7 @@ void TPanelCaption::Assign(const TPersistent* source) {
     TPersistent::Assign(source);
     return;
   }
+  SetBackground(s->background_.get());
   buttonPosition_ = s->buttonPosition_;
   SetColor(s->color_);
   SetColorTo(s->colorTo_);
@@ -76,10 +102,14 @@ void TPanelCaption::Assign(const TPersistent* source) {
   SetCloseButton(s->closeButton_);
   SetCloseButtonColor(s->closeButtonColor_);
   closeButtonHoverColor_ = s->closeButtonHoverColor_;
+  closeMinGlyph_->Assign(s->closeMinGlyph_.get());
+  closeMaxGlyph_->Assign(s->closeMaxGlyph_.get());
   SetFlat(s->flat_);
   font_->Assign(s->font_.get());
   SetHeight(s->height_);
   SetIndent(s->indent_);
+  maxGlyph_->Assign(s->maxGlyph_.get());
+  minGlyph_->Assign(s->minGlyph_.get());
   SetMinMaxButton(s->minMaxButton_);
   SetMinMaxButtonColor(s->minMaxButtonColor_);
   minMaxButtonHoverColor_ = s->minMaxButtonHoverColor_;
@@ -121,6 +151,31 @@ void TPanelStatusBar::Assign(const TPersistent* source) {
   font_->Assign(s->font_.get());
 }
 
+// ---- auto size ----
+
+const TClassInfo& TAutoSize::StaticClassInfo() {
+  static const TClassInfo info =
+      PublishClass<TAutoSize>("TAutoSize", &TPersistent::StaticClassInfo(), [](TPublished<TAutoSize>& p) {
+        p.Boolean("Enabled", &TAutoSize::Enabled, &TAutoSize::SetEnabled)
+            .Boolean("Height", &TAutoSize::Height, &TAutoSize::SetHeight)
+            .Boolean("Width", &TAutoSize::Width, &TAutoSize::SetWidth);
+      });
+  return info;
+}
+
+void TAutoSize::SetEnabled(bool v) {
+  enabled_ = v;
+  if (v && OnEnable) OnEnable(this);
+}
+
+void TAutoSize::Assign(const TPersistent* source) {
+  auto* s = dynamic_cast<const TAutoSize*>(source);
+  if (!s) return;
+  SetEnabled(s->enabled_);
+  height_ = s->height_;
+  width_ = s->width_;
+}
+
 // ---- position ----
 
 const TClassInfo& TPanelPosition::StaticClassInfo() {
@@ -145,11 +200,21 @@ void TPanelPosition::Assign(const TPersistent* source) {
 // ---- panel ----
 
 const TClassInfo& TCustomAdvPanel::StaticClassInfo() {
+  static const TEnumNames kPositions = {"bpTopLeft",    "bpTopRight",  "bpBottomLeft", "bpBottomRight",
+                                        "bpTiled",      "bpStretched", "bpCenter"};
   static const TClassInfo info = PublishClass<TCustomAdvPanel>(
       "TCustomAdvPanel", &TCustomPanel::StaticClassInfo(), [](TPublished<TCustomAdvPanel>& p) {
         using P = TCustomAdvPanel;
         const TIntegerIdents* colors = &ColorIdents();
         p.Object("Caption", &P::Caption)
+            .Object("AutoSize", &P::AutoSize)
+            .Boolean("AnchorHint", &P::AnchorHint, &P::SetAnchorHint)
+            .Enumeration("BackgroundPosition", kPositions, &P::BackgroundPosition, &P::SetBackgroundPosition)
+            .Boolean("ShowMoveCursor", &P::ShowMoveCursor, &P::SetShowMoveCursor)
+            .Boolean("FixedLeft", &P::FixedLeft, &P::SetFixedLeft)
+            .Boolean("FixedTop", &P::FixedTop, &P::SetFixedTop)
+            .Boolean("FixedWidth", &P::FixedWidth, &P::SetFixedWidth)
+            .Boolean("FixedHeight", &P::FixedHeight, &P::SetFixedHeight)
             .Object("StatusBar", &P::StatusBar)
             .Object("Position", &P::Position)
             .Object("Background", &P::Background)
@@ -178,15 +243,28 @@ const TClassInfo& TAdvPanel::StaticClassInfo() {
 
 TCustomAdvPanel::TCustomAdvPanel(TComponent* owner)
     : TCustomPanel(owner), caption_(new TPanelCaption()), statusBar_(new TPanelStatusBar()),
-      position_(new TPanelPosition()), background_(new TAdvImage()), headerBitmap_(new TBitmap()),
+      position_(new TPanelPosition()), autoSize_(new TAutoSize()), background_(new TAdvImage()), headerBitmap_(new TBitmap()),
       pictureCache_(new THTMLPictureCache()) {
   SetShowCaption(false);
   SetBevelOuter(bvRaised);
   background_->OnChange = [this](TObject*) { Invalidate(); };
-  caption_->OnChange = [this](TObject*) { Invalidate(); };
+  caption_->OnChange = [this](TObject*) {
+    if (ControlCount() > 0) Realign();
+    Invalidate();
+  };
   caption_->OnShadeChange = [this](TObject*) { BuildShadedHeader(); };
   caption_->OnStateChange = [this](TObject*) { StateChanged(); };
-  statusBar_->OnChange = [this](TObject*) { Invalidate(); };
+  caption_->OnPositionChange = [this](TObject*) {
+    Realign();
+    DoAutoSize();
+    BuildShadedHeader();
+    Invalidate();
+  };
+  autoSize_->OnEnable = [this](TObject*) { DoAutoSize(); };
+  statusBar_->OnChange = [this](TObject*) {
+    if (ControlCount() > 0) Realign();
+    Invalidate();
+  };
   SetDoubleBuffered(true);
   savedColor_ = Color();
   fullHeight_ = Height();
@@ -202,6 +280,7 @@ void TCustomAdvPanel::SetPanelText(const std::string& text) {
   text_ = text;
   pictureCache_->FreeAll();
   Invalidate();
+  DoAutoSize();
 }
 
 void TCustomAdvPanel::Assign(const TPersistent* source) {
@@ -211,6 +290,7 @@ void TCustomAdvPanel::Assign(const TPersistent* source) {
     return;
   }
   background_->Assign(s->background_.get());
+  backgroundPosition_ = s->backgroundPosition_;
   SetBevelInner(s->BevelInner());
   SetBevelOuter(s->BevelOuter());
   SetBevelWidth(s->BevelWidth());
@@ -244,10 +324,10 @@ void TCustomAdvPanel::Assign(const TPersistent* source) {
 }
 
 void TCustomAdvPanel::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
-  bool resized = width != Width();
+  bool resized = width != Width() || (LeftCaption() && height != Height());
   TCustomPanel::SetBounds(left, top, width, height);
-  if (!collaps_ && !collapsing_) fullHeight_ = Height();
-  if (resized || headerBitmap_->Width() != Width()) BuildShadedHeader();
+  if (!collaps_ && !collapsing_) fullHeight_ = Extent();
+  if (resized || (!LeftCaption() && headerBitmap_->Width() != Width())) BuildShadedHeader();
   Invalidate();
 }
 
@@ -266,10 +346,10 @@ RECT TCustomAdvPanel::BodyTextRect() const {
     r.bottom -= 2;
   }
   InflateRect(&r, -BorderWidth() - 1, -BorderWidth() - 1);
-  if (caption_->Visible()) r.top += caption_->Height();
+  if (caption_->Visible()) (LeftCaption() ? r.left : r.top) += caption_->Height();
   r.left += indent_;
   r.top += topIndent_;
-  if (statusBar_->Visible()) r.bottom -= statusBar_->Height();
+  if (statusBar_->Visible()) (LeftCaption() ? r.right : r.bottom) -= statusBar_->Height();
   return r;
 }
 
@@ -321,6 +401,41 @@ void TCustomAdvPanel::PaintBody(TCanvas* c, RECT& r) {
   frame(BevelInner());
 }
 
+// The body's picture at its BackgroundPosition, clipped to the body below
+// (or beside) the caption.
+void TCustomAdvPanel::PaintBackground(TCanvas* c) {
+  RECT r = ClientRect();
+  if (caption_->Visible()) {
+    if (LeftCaption()) r.left += caption_->Height() - 2 * BevelWidth() + 2;
+    else r.top += caption_->Height() - 2 * BevelWidth();
+  }
+  if (borderShadow_) {
+    r.right -= 2;
+    r.bottom -= 3;
+  }
+  const int32_t w = background_->Width(), h = background_->Height();
+  if (w <= 0 || h <= 0) return;
+  const int32_t right = std::max<int32_t>(r.left, r.right - r.left - w - BevelWidth());
+  const int32_t bottom = std::max<int32_t>(r.top, Height() - h - BevelWidth());
+  HDC dc = c->Handle();
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  auto at = [&](int32_t x, int32_t y) { background_->Draw(c, RECT{x, y, x + w, y + h}); };
+  switch (backgroundPosition_) {
+    case bpTopLeft: at(r.left, r.top); break;
+    case bpTopRight: at(right, r.top); break;
+    case bpBottomLeft: at(r.left, bottom); break;
+    case bpBottomRight: at(right, bottom); break;
+    case bpTiled:
+      for (int32_t y = r.top; y < Height(); y += h)
+        for (int32_t x = r.left; x < Width(); x += w) at(x, y);
+      break;
+    case bpStretched: background_->Draw(c, r); break;
+    case bpCenter: at(static_cast<int32_t>(static_cast<uint32_t>(right) >> 1), static_cast<int32_t>(static_cast<uint32_t>(bottom) >> 1)); break;
+  }
+  RestoreDC(dc, saved);
+}
+
 void TCustomAdvPanel::PaintText(TCanvas* c) {
   RECT r = BodyTextRect();
   c->Font()->Assign(Font());
@@ -335,7 +450,10 @@ void TCustomAdvPanel::PaintText(TCanvas* c) {
 }
 
 void TCustomAdvPanel::PaintStatusBar(TCanvas* c) {
-  RECT s{1, Height() - statusBar_->Height() - 1, Width() - 1, Height() - 1};
+  const bool left = LeftCaption();
+  const int32_t sh = statusBar_->Height();
+  // Along the bottom, or down the right edge beside a left caption.
+  RECT s = left ? RECT{Width() - sh - 1, 1, Width() - 1, Height() - 1} : RECT{1, Height() - sh - 1, Width() - 1, Height() - 1};
   if (statusBar_->Color() != clNone && statusBar_->ColorTo() != clNone) {
     DrawBandedGradient(c, statusBar_->Color(), statusBar_->ColorTo(), statusBar_->GradientDirection() == gdHorizontal,
                        s, 40);
@@ -344,21 +462,60 @@ void TCustomAdvPanel::PaintStatusBar(TCanvas* c) {
     c->Brush()->SetColor(statusBar_->Color());
     c->Rectangle(s);
   }
+  const bool aboveGrip = !collaps_ && canSize_;
   if (statusBar_->ImageIndex() >= 0 && images_) {
-    images_->Draw(c, s.left + 1, s.top + 2, statusBar_->ImageIndex());
-    s.left += images_->Width() + 2;
+    if (left) {
+      images_->Draw(c, s.left + 2, s.bottom - images_->Height() - (aboveGrip ? 12 : 1), statusBar_->ImageIndex());
+      s.bottom -= images_->Height() + 2;
+    } else {
+      images_->Draw(c, s.left + 1, s.top + 2, statusBar_->ImageIndex());
+      s.left += images_->Width() + 2;
+    }
   }
-  c->Font()->Assign(statusBar_->Font());
-  TMarkupArgs args = TextArgs();
-  args.WordWrap = false;
-  args.HoverLink = captionHoverLinkIndex_;
-  RenderMarkup(c, statusBar_->Text(), RECT{s.left + 2, s.top, s.right + 2, s.bottom}, args);
+  if (left) {
+    DrawRotatedText(c, statusBar_->Font(), s.left + 2, s.bottom - (aboveGrip ? 16 : 2), statusBar_->Text());
+  } else {
+    c->Font()->Assign(statusBar_->Font());
+    TMarkupArgs args = TextArgs();
+    args.WordWrap = false;
+    args.HoverLink = captionHoverLinkIndex_;
+    RenderMarkup(c, statusBar_->Text(), RECT{s.left + 2, s.top, s.right + 2, s.bottom}, args);
+  }
+  c->Pen()->SetWidth(1);
   if (statusBar_->BorderStyle() != bsNone && statusBar_->BorderColor() != clNone) {
     c->Pen()->SetColor(statusBar_->BorderColor());
     c->Brush()->SetStyle(bsClear);
-    c->Rectangle(0, s.top, s.right + 1, s.bottom + 1);
+    if (left) c->Rectangle(s.left, s.top, s.right + 1, Height());
+    else c->Rectangle(0, s.top, s.right + 1, s.bottom + 1);
     c->Brush()->SetStyle(bsSolid);
   }
+  if (statusBar_->BevelInner()) {
+    // Sunken: grey along the left and top edges, white along the others.
+    POINT corner = left ? POINT{s.left, Height()} : POINT{0, s.bottom - 1};
+    c->Pen()->SetColor(clGray);
+    c->Polyline({corner, {corner.x, s.top}, {left ? s.right - 1 : s.right, s.top}});
+    c->Pen()->SetColor(clWhite);
+    c->Polyline({corner, {s.right - 1, corner.y}, {s.right - 1, s.top}});
+  }
+}
+
+void TCustomAdvPanel::AlignControls(TControl* control, RECT& rect) {
+  const int32_t ch = caption_->Height(), sh = statusBar_->Height();
+  if (caption_->Visible()) {
+    LONG& edge = LeftCaption() ? rect.left : rect.top;
+    if (edge < ch) edge = ch - 2;
+  }
+  if (statusBar_->Visible()) {
+    LONG& edge = LeftCaption() ? rect.right : rect.bottom;
+    int32_t limit = (LeftCaption() ? Width() : Height()) - sh;
+    if (edge > limit) edge = limit;
+  }
+  TCustomPanel::AlignControls(control, rect);
+}
+
+void TCustomAdvPanel::Resize() {
+  TCustomPanel::Resize();
+  DoAutoSize();
 }
 
 void TCustomAdvPanel::PaintSizeGrip(TCanvas* c) {
@@ -390,12 +547,7 @@ void TCustomAdvPanel::Paint() {
   TCanvas* c = buffer.Canvas();
   RECT r = client;
   PaintBody(c, r);
-  if (!background_->Empty()) {
-    RECT area = client;
-    if (caption_->Visible()) area.top += caption_->Height() - 2 * BevelWidth();
-    int32_t w = background_->Width(), h = background_->Height();
-    background_->Draw(c, RECT{area.left, area.top, area.left + w, area.top + h});
-  }
+  if (!background_->Empty()) PaintBackground(c);
   PaintText(c);
   if (caption_->Visible()) PaintCaption(c);
   if (statusBar_->Visible()) PaintStatusBar(c);

@@ -34,14 +34,19 @@ enum TShadeType {
 };
 enum TCaptionShape { csRectangle, csRounded, csSemiRounded };
 enum TCaptionButtonPosition { cbpLeft, cbpRight };
+enum TCaptionPosition { cpTop, cpLeft };
 enum TGradientDirection { gdVertical, gdHorizontal };
 enum TPanelPositionLocation { clRegistry, clInifile };
+enum TBackGroundPosition { bpTopLeft, bpTopRight, bpBottomLeft, bpBottomRight, bpTiled, bpStretched, bpCenter };
 
 // Resolves both colours and mixes them channel by channel, Percent of the
 // first (100: the first unchanged).
 TColor BlendColor(TColor color1, TColor color2, int32_t percent);
 // Up to 32 bands from one colour to the other over r, drawn as rectangles.
 void DrawBandedGradient(TCanvas* canvas, TColor from, TColor to, bool horizontal, const RECT& r, int32_t bands);
+// The text without its markup in a copy of the font turned to read upwards,
+// starting at (x, y) (the top of the glyphs faces left).
+void DrawRotatedText(TCanvas* canvas, const TFont* font, int32_t x, int32_t y, const std::string& text);
 
 // ---- caption bar ----
 
@@ -83,6 +88,23 @@ public:
   TColor MinMaxButtonHoverColor() const { return minMaxButtonHoverColor_; }
   void SetMinMaxButtonHoverColor(TColor c) { minMaxButtonHoverColor_ = c; }
   TFont* Font() const { return font_.get(); }
+  // Along the top edge or, rotated, along the left edge.
+  TCaptionPosition Position() const { return position_; }
+  void SetPosition(TCaptionPosition position);
+  // The picture of the stBitmap shadings.
+  TBitmap* Background() const { return background_.get(); }
+  void SetBackground(const TBitmap* bitmap);
+  // Close-button pictures for the collapsed and the expanded panel (both or neither).
+  TBitmap* CloseMinGlyph() const { return closeMinGlyph_.get(); }
+  void SetCloseMinGlyph(const TBitmap* bitmap);
+  TBitmap* CloseMaxGlyph() const { return closeMaxGlyph_.get(); }
+  void SetCloseMaxGlyph(const TBitmap* bitmap);
+  // Collapse-button pictures for the collapsed and the expanded panel.
+  TBitmap* MaxGlyph() const { return maxGlyph_.get(); }
+  void SetMaxGlyph(const TBitmap* bitmap) { maxGlyph_->Assign(bitmap); }
+  TBitmap* MinGlyph() const { return minGlyph_.get(); }
+  void SetMinGlyph(const TBitmap* bitmap) { minGlyph_->Assign(bitmap); }
+  bool HasCloseGlyphs() const { return !closeMinGlyph_->Empty() && !closeMaxGlyph_->Empty(); }
   // The seed of the noise and metal shadings; 0 seeds from the clock.
   int32_t ShadeSeed() const { return shadeSeed_; }
   void SetShadeSeed(int32_t seed) { shadeSeed_ = seed; }
@@ -90,6 +112,7 @@ public:
   TNotifyEvent OnChange;
   TNotifyEvent OnShadeChange;
   TNotifyEvent OnStateChange;
+  TNotifyEvent OnPositionChange;
 
 private:
   void Changed() {
@@ -109,8 +132,30 @@ private:
   TCaptionShape shape_ = csRectangle;
   TShadeType shadeType_ = stNormal;
   TCaptionButtonPosition buttonPosition_ = cbpRight;
+  TCaptionPosition position_ = cpTop;
   std::string text_;
   std::unique_ptr<TFont> font_;
+  std::unique_ptr<TBitmap> background_, closeMinGlyph_, closeMaxGlyph_, maxGlyph_, minGlyph_;
+};
+
+// ---- auto size ----
+
+class TAutoSize : public TPersistent {
+  FORMS_CLASS(TAutoSize)
+
+public:
+  bool Enabled() const { return enabled_; }
+  // Enabling sizes the panel at once.
+  void SetEnabled(bool v);
+  bool Height() const { return height_; }
+  void SetHeight(bool v) { height_ = v; }
+  bool Width() const { return width_; }
+  void SetWidth(bool v) { width_ = v; }
+  void Assign(const TPersistent* source) override;
+  TNotifyEvent OnEnable;
+
+private:
+  bool enabled_ = false, height_ = true, width_ = true;
 };
 
 // ---- status bar ----
@@ -178,6 +223,7 @@ std::string PanelPositionFile(const std::string& key);
 
 using TAnchorEvent = std::function<void(TObject* sender, const std::string& anchor)>;
 using TPaintEvent = std::function<void(TObject* sender, TCanvas* canvas, RECT rect)>;
+using TAnchorHintEvent = std::function<void(TObject* sender, std::string& anchor)>;
 
 class TCustomAdvPanel : public TCustomPanel {
   FORMS_CLASS(TCustomAdvPanel)
@@ -211,8 +257,26 @@ public:
   VESK_SETTING(int32_t, ShadowOffset, shadowOffset_, Invalidate)
   VESK_SETTING(bool, CanSize, canSize_, Invalidate)
   VESK_SETTING(bool, Ellipsis, ellipsis_, Invalidate)
+  VESK_SETTING(TBackGroundPosition, BackgroundPosition, backgroundPosition_, Invalidate)
   const std::string& PanelText() const { return text_; }
   void SetPanelText(const std::string& text);
+  bool AnchorHint() const { return anchorHint_; }
+  void SetAnchorHint(bool v) { anchorHint_ = v; }
+  TAutoSize* AutoSize() const { return autoSize_.get(); }
+  // Sizes the panel to its text (when AutoSize is enabled).
+  void DoAutoSize();
+  // Edges that moving and sizing by the mouse leave alone.
+  bool FixedLeft() const { return fixedLeft_; }
+  void SetFixedLeft(bool v) { fixedLeft_ = v; }
+  bool FixedTop() const { return fixedTop_; }
+  void SetFixedTop(bool v) { fixedTop_ = v; }
+  bool FixedWidth() const { return fixedWidth_; }
+  void SetFixedWidth(bool v) { fixedWidth_ = v; }
+  bool FixedHeight() const { return fixedHeight_; }
+  void SetFixedHeight(bool v) { fixedHeight_ = v; }
+  // Moving by the caption turns the cursor into the size-all arrows for good.
+  bool ShowMoveCursor() const { return showMoveCursor_; }
+  void SetShowMoveCursor(bool v) { showMoveCursor_ = v; }
   bool CanMove() const { return canMove_; }
   void SetCanMove(bool v) { canMove_ = v; }
   bool Collaps() const { return collaps_; }
@@ -267,6 +331,7 @@ public:
   TNotifyEvent OnCaptionClick, OnCaptionDBlClick, OnClose, OnMinimize, OnMaximize, OnEndMoveSize,
       OnEndCollapsExpand;
   TAnchorEvent OnAnchorClick, OnAnchorEnter, OnAnchorExit;
+  TAnchorHintEvent OnAnchorHint;
   TPaintEvent OnPaint;
 
   // A contained panel changed its size or state, or is going (a group re-arranges).
@@ -278,11 +343,30 @@ protected:
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void DblClick() override;
+  void AlignControls(TControl* control, RECT& rect) override;
+  void Resize() override;
 
 private:
+  bool LeftCaption() const { return caption_->Position() == cpLeft; }
+  // The end of the caption bar that holds the buttons.
+  enum class ButtonEdge { Right, Left, Top, Bottom };
+  ButtonEdge CaptionButtonEdge() const;
+  // The size of a button's hit square: 12, or the width of its pictures.
+  int32_t ButtonSize() const;
+  // The extent that collapses: the height, or the width beside a left caption.
+  int32_t Extent() const { return LeftCaption() ? Width() : Height(); }
+  void SetExtent(int32_t extent);
+  // Takes one button's room from the caption end of `c`.
+  void TakeButton(RECT& c, int32_t w) const;
+  bool InCaptionBand(int32_t x, int32_t y) const;
+  void PaintLeftCaptionText(TCanvas* c, RECT a);
+  void PaintGlyphButton(TCanvas* c, RECT& a, TBitmap* glyph, bool moves);
+  bool PaintPictureBackground(TCanvas* c, const RECT& k);
+  void ShowAnchorHint(THintInfo* info);
   // Painting.
   void PaintBody(TCanvas* c, RECT& r);
   void PaintText(TCanvas* c);
+  void PaintBackground(TCanvas* c);
   void PaintCaption(TCanvas* c);
   void PaintCaptionBackground(TCanvas* c, RECT k);
   void PaintButtons(TCanvas* c, RECT& a);
@@ -306,9 +390,12 @@ private:
   TColor urlColor_ = clBlue, shadowColor_ = clGray, hoverColor_ = clNone, hoverFontColor_ = clNone;
   TColor collapsColor_ = clGray, savedColor_ = clBtnFace;
   bool borderShadow_ = false, canMove_ = false, canSize_ = false, collaps_ = false, collapsing_ = false;
-  bool autoHideChildren_ = true, freeOnClose_ = false, hover_ = false, ellipsis_ = false;
+  bool autoHideChildren_ = true, freeOnClose_ = false, hover_ = false, ellipsis_ = false, anchorHint_ = false;
+  bool showMoveCursor_ = false;
+  bool fixedLeft_ = false, fixedTop_ = false, fixedWidth_ = false, fixedHeight_ = false;
   TGradientDirection gradientDirection_ = gdVertical;
   TTextVAlignment textVAlign_ = tvaTop;
+  TBackGroundPosition backgroundPosition_ = bpTopLeft;
   int32_t indent_ = 0, topIndent_ = 0, lineSpacing_ = 0, shadowOffset_ = 2;
   int32_t collapsDelay_ = 20, collapsSteps_ = 0, fullHeight_ = 0;
   TCustomImageList* images_ = nullptr;
@@ -317,6 +404,7 @@ private:
   std::unique_ptr<TPanelCaption> caption_;
   std::unique_ptr<TPanelStatusBar> statusBar_;
   std::unique_ptr<TPanelPosition> position_;
+  std::unique_ptr<TAutoSize> autoSize_;
   std::unique_ptr<TAdvImage> background_;
   std::unique_ptr<TBitmap> headerBitmap_;
   std::unique_ptr<THTMLPictureCache> pictureCache_;
@@ -329,6 +417,7 @@ private:
   bool closeButtonHot_ = false, minMaxButtonHot_ = false;
   // Moving and sizing by the mouse (client drag).
   enum class Drag { None, Move, Size } drag_ = Drag::None;
+  bool sizeWidth_ = false, sizeHeight_ = false, autoSizing_ = false;
   POINT dragStart_{};
   RECT dragBounds_{};
   // The collapse animation.

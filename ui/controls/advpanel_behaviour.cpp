@@ -7,7 +7,9 @@
 #include "platform/rtl/inifiles.h"
 #include "platform/win/registry.h"
 #include "platform/win/shell.h"
+#include "platform/forms/forms.h"
 #include "platform/win/user_input.h"
+#include "platform/win/user_system.h"
 #include "ui/controls/advpanel.h"
 #include "ui/controls/advpanelstyler.h"
 
@@ -18,26 +20,51 @@ bool Inside(const RECT& r, int32_t x, int32_t y) { return x >= r.left && x < r.r
 
 // ---- buttons and strips ----
 
+int32_t TCustomAdvPanel::ButtonSize() const {
+  int32_t w = kButton;
+  if (caption_->HasCloseGlyphs()) w = caption_->CloseMinGlyph()->Width();
+  if (!caption_->MinGlyph()->Empty() && !caption_->MaxGlyph()->Empty()) w = caption_->MaxGlyph()->Width();
+  return w;
+}
+
+namespace {
+// A button's w x w square at one end of the client rectangle c, 2 pixels in.
+RECT SquareAt(const RECT& c, int32_t w, bool bottom) {
+  if (bottom) return RECT{c.left + 2, c.bottom - w - 2, c.left + w + 2, c.bottom - 2};
+  return RECT{c.left + 2, c.top + 2, c.left + w + 2, c.top + w + 2};
+}
+}  // namespace
+
 RECT TCustomAdvPanel::CloseSquare() const {
   RECT c = ClientRect();
-  if (caption_->ButtonPosition() == cbpRight)
-    return RECT{c.right - kButton - 2, c.top + 2, c.right - 2, c.top + kButton + 2};
-  return RECT{c.left + 2, c.top + 2, c.left + kButton + 2, c.top + kButton + 2};
+  const int32_t w = ButtonSize();
+  switch (CaptionButtonEdge()) {
+    case ButtonEdge::Right: return RECT{c.right - w - 2, c.top + 2, c.right - 2, c.top + w + 2};
+    case ButtonEdge::Bottom: return SquareAt(c, w, true);
+    default: return SquareAt(c, w, false);
+  }
 }
 
 RECT TCustomAdvPanel::MinMaxSquare() const {
-  RECT r = CloseSquare();
-  if (!caption_->CloseButton()) return r;
-  int32_t shift = caption_->ButtonPosition() == cbpRight ? -kButton : kButton;
-  OffsetRect(&r, shift, 0);
-  return r;
+  RECT c = ClientRect();
+  const int32_t w = ButtonSize();
+  if (caption_->CloseButton()) TakeButton(c, w);
+  switch (CaptionButtonEdge()) {
+    case ButtonEdge::Right: return RECT{c.right - w - 2, c.top + 2, c.right - 2, c.top + w + 2};
+    case ButtonEdge::Bottom: return SquareAt(c, w, true);
+    default: return SquareAt(c, w, false);
+  }
 }
 
 RECT TCustomAdvPanel::CaptionStrip() const {
   RECT c = ClientRect();
-  if (caption_->CloseButton()) (caption_->ButtonPosition() == cbpRight ? c.right : c.left) +=
-      caption_->ButtonPosition() == cbpRight ? -kButton : kButton;
+  if (caption_->CloseButton()) TakeButton(c, ButtonSize());
+  if (LeftCaption()) return RECT{c.left, c.top, c.left + caption_->Height(), c.bottom};
   return RECT{c.left, c.top, c.right - 2, c.top + caption_->Height()};
+}
+
+bool TCustomAdvPanel::InCaptionBand(int32_t x, int32_t y) const {
+  return caption_->Visible() && (LeftCaption() ? x : y) < caption_->Height();
 }
 
 void TCustomAdvPanel::NotifyParentGroup() {
@@ -102,8 +129,12 @@ void TCustomAdvPanel::DblClick() {
   GetCursorPos(&cursor);
   POINT p = ScreenToClient(cursor);
   RECT strip = ClientRect();
-  strip.right -= 2;
-  strip.bottom = strip.top + caption_->Height();
+  if (LeftCaption()) {
+    strip.right = strip.left + caption_->Height();
+  } else {
+    strip.right -= 2;
+    strip.bottom = strip.top + caption_->Height();
+  }
   if (caption_->Visible() && Inside(strip, p.x, p.y) && OnCaptionDBlClick) OnCaptionDBlClick(this);
 }
 
@@ -119,10 +150,26 @@ void TCustomAdvPanel::MouseDown(TMouseButton button, TShiftState shift, int x, i
   POINT screen = ClientToScreen(POINT{x, y});
   bool inButtons = (caption_->CloseButton() && Inside(CloseSquare(), x, y)) ||
                    (caption_->MinMaxButton() && Inside(MinMaxSquare(), x, y));
-  if (canSize_ && !collaps_ && x > Width() - 8 && y > Height() - 8) {
+  // The sizing zones: the grip corner, then the bottom and the right edge.
+  const int32_t frameY = GetSystemMetrics(SM_CYFRAME), frameX = GetSystemMetrics(SM_CXFRAME);
+  sizeWidth_ = sizeHeight_ = false;
+  if (canSize_ && !collaps_) {
+    if (!fixedHeight_ && !fixedWidth_ && y > Height() - frameY - 2 && x > Width() - frameX - 2)
+      sizeWidth_ = sizeHeight_ = true;
+    else if (!fixedHeight_ && y > Height() - frameY)
+      sizeHeight_ = true;
+    else if (!fixedWidth_ && x > Width() - frameX)
+      sizeWidth_ = true;
+  }
+  if (sizeWidth_ || sizeHeight_) {
     drag_ = Drag::Size;
-  } else if (canMove_ && caption_->Visible() && y < caption_->Height() && !inButtons) {
+    BringToFront();
+  } else if (canMove_ && InCaptionBand(x, y) && !inButtons) {
     drag_ = Drag::Move;
+    if (showMoveCursor_) {
+      savedCursor_ = crSizeAll;
+      SetCursor(crSizeAll);
+    }
     BringToFront();
   } else {
     return;
@@ -137,8 +184,12 @@ void TCustomAdvPanel::MouseMove(TShiftState shift, int x, int y) {
     POINT screen = ClientToScreen(POINT{x, y});
     int32_t dx = screen.x - dragStart_.x, dy = screen.y - dragStart_.y;
     const RECT& b = dragBounds_;
-    if (drag_ == Drag::Move) SetBounds(b.left + dx, b.top + dy, b.right - b.left, b.bottom - b.top);
-    else SetBounds(b.left, b.top, std::max(b.right - b.left + dx, 20), std::max(b.bottom - b.top + dy, 20));
+    if (drag_ == Drag::Move) {
+      SetBounds(fixedLeft_ ? b.left : b.left + dx, fixedTop_ ? b.top : b.top + dy, b.right - b.left, b.bottom - b.top);
+    } else {
+      SetBounds(b.left, b.top, sizeWidth_ ? std::max(b.right - b.left + dx, 20) : b.right - b.left,
+                sizeHeight_ ? std::max(b.bottom - b.top + dy, 20) : b.bottom - b.top);
+    }
     return;
   }
   if (caption_->Visible()) {
@@ -155,6 +206,7 @@ void TCustomAdvPanel::MouseMove(TShiftState shift, int x, int y) {
   std::string anchor = AnchorAt(x, y, q);
   if (!anchor.empty()) {
     if (Cursor() != crHandPoint || anchor != lastAnchor_) {
+      if (anchorHint_) Application->CancelHint();
       savedCursor_ = Cursor() == crHandPoint ? savedCursor_ : Cursor();
       SetCursor(crHandPoint);
       if (OnAnchorEnter) OnAnchorEnter(this, anchor);
@@ -180,7 +232,13 @@ std::string TCustomAdvPanel::AnchorAt(int32_t x, int32_t y, RECT& rect) {
   args.HoverStyle = false;
   args.WordWrap = true;
   args.ShadowOffset = 2;
-  bool inCaption = caption_->Visible() && y < caption_->Height();
+  bool inCaption = InCaptionBand(x, y);
+  // A left caption's text is plain: it has no anchors.
+  if (inCaption && LeftCaption()) {
+    captionHoverLinkIndex_ = -1;
+    rect = RECT{-1, -1, -1, -1};
+    return std::string();
+  }
   RECT t = BodyTextRect();
   std::string text = text_;
   Canvas()->Font()->Assign(Font());
@@ -222,17 +280,20 @@ void TCustomAdvPanel::SetCollaps(bool collapse) {
     int32_t status = statusBar_->Visible() ? statusBar_->Height() : 0;
     int32_t extra = BorderWidth() > 0 && borderShadow_ ? BorderWidth() + 4 : 0;
     expanding_ = !collapse;
+    const bool left = LeftCaption();
     if (expanding_) {
       if (collapsSteps_ > 0 && collapsColor_ != clNone) SetColor(savedColor_);
       targetHeight_ = fullHeight_;
       stepSize_ = collapsSteps_ > 0 ? (fullHeight_ - caption_->Height() - status) / collapsSteps_ : 0;
     } else {
-      fullHeight_ = Height();
+      fullHeight_ = Extent();
       if (autoHideChildren_) SetChildrenVisible(false);
       savedColor_ = Color();
       if (collapsSteps_ > 0 && collapsColor_ != clNone) SetColor(collapsColor_);
-      targetHeight_ = extra + caption_->Height() + status - 2;
-      stepSize_ = collapsSteps_ > 0 ? -(Height() - caption_->Height() - status - 2 * BorderWidth()) / collapsSteps_ : 0;
+      // Beside a left caption the width collapses, without the top caption's overlap.
+      targetHeight_ = extra + caption_->Height() + status - (left ? 0 : 2);
+      int32_t room = Extent() - caption_->Height() - status - (left ? 0 : 2 * BorderWidth());
+      stepSize_ = collapsSteps_ > 0 ? -room / collapsSteps_ : 0;
     }
     stepsLeft_ = collapsSteps_;
     if (stepsLeft_ > 0) {
@@ -255,7 +316,7 @@ void TCustomAdvPanel::SetCollaps(bool collapse) {
 void TCustomAdvPanel::CollapseStep() {
   if (stepsLeft_ <= 0) return;
   --stepsLeft_;
-  SetBounds(Left(), Top(), Width(), Height() + stepSize_);
+  SetExtent(Extent() + stepSize_);
   NotifyParentGroup();
   if (stepsLeft_ == 0) {
     collapseTimer_->SetEnabled(false);
@@ -263,13 +324,61 @@ void TCustomAdvPanel::CollapseStep() {
   }
 }
 
+void TCustomAdvPanel::SetExtent(int32_t extent) {
+  if (LeftCaption()) SetBounds(Left(), Top(), extent, Height());
+  else SetBounds(Left(), Top(), Width(), extent);
+}
+
 void TCustomAdvPanel::FinishCollapse() {
-  SetBounds(Left(), Top(), Width(), targetHeight_);
+  SetExtent(targetHeight_);
   if (expanding_ && autoHideChildren_) SetChildrenVisible(true);
   NotifyParentGroup();
   collapsing_ = false;
   StateChanged();
   if (OnEndCollapsExpand) OnEndCollapsExpand(this);
+}
+
+// ---- auto size ----
+
+void TCustomAdvPanel::DoAutoSize() {
+  if (!autoSize_->Enabled() || ComponentState().Contains(csLoading) || autoSizing_) return;
+  autoSizing_ = true;
+  const int32_t bevels = 2 * BevelWidth(), borders = 2 * BorderWidth();
+  RECT box{0, 0, autoSize_->Width() ? 65535 : Width() - bevels, autoSize_->Height() ? 65535 : Height() - bevels};
+  TBitmap measure;
+  measure.SetSize(1, 1);
+  measure.Canvas()->Font()->Assign(Font());
+  TMarkupArgs args = TextArgs();
+  args.MeasureOnly = true;
+  args.WordWrap = true;
+  args.HoverStyle = hover_;
+  TMarkupResult m = RenderMarkup(measure.Canvas(), text_, box, args);
+  const int32_t x = m.MeasuredWidth + borders + (borderShadow_ ? 2 : 0);
+  const int32_t y = m.MeasuredHeight + borders + (borderShadow_ ? 2 : 0);
+  const int32_t caption = caption_->Visible() ? caption_->Height() : 0;
+  const int32_t status = statusBar_->Visible() ? statusBar_->Height() : 0;
+  int32_t width = Width(), height = Height();
+  if (autoSize_->Width())
+    width = LeftCaption() ? caption + x + status + bevels + indent_ : bevels + x + indent_;
+  if (autoSize_->Height()) {
+    if (LeftCaption()) height = bevels + y + topIndent_;
+    else height = caption + y + status + bevels + topIndent_ + (caption && status ? borders : 0);
+  }
+  SetBounds(Left(), Top(), width, height);
+  autoSizing_ = false;
+  NotifyParentGroup();
+}
+
+// ---- anchor hints ----
+
+void TCustomAdvPanel::ShowAnchorHint(THintInfo* info) {
+  RECT q;
+  std::string anchor = AnchorAt(info->CursorPos.x, info->CursorPos.y, q);
+  if (anchor.empty()) return;
+  if (OnAnchorHint) OnAnchorHint(this, anchor);
+  POINT screen = ClientToScreen(info->CursorPos);
+  info->HintPos = POINT{screen.x + 10, screen.y - 10};
+  info->HintStr = anchor;
 }
 
 // ---- position ----
@@ -333,6 +442,10 @@ void TCustomAdvPanel::WndProc(TMessage& m) {
   switch (m.Msg) {
     case CM_RELEASE:
       Free();
+      return;
+    case CM_HINTSHOW:
+      if (anchorHint_) ShowAnchorHint(reinterpret_cast<THintInfo*>(m.LParam));
+      m.Result = 0;
       return;
     case CM_MOUSELEAVE:
       if (closeButtonHot_ || minMaxButtonHot_) {

@@ -119,7 +119,10 @@ void Shade(Shading& s, TShadeType type, int32_t grain) {
 }  // namespace
 
 void TCustomAdvPanel::BuildShadedHeader() {
-  int32_t w = Width() > 0 ? Width() : 100, h = caption_->Height() > 0 ? caption_->Height() : 20;
+  bool left = LeftCaption();
+  int32_t w = left ? caption_->Height() : Width(), h = left ? Height() : caption_->Height();
+  if (w <= 0) w = left ? 20 : 100;
+  if (h <= 0) h = left ? 100 : 20;
   headerBitmap_->SetPixelFormat(pf32bit);
   headerBitmap_->SetSize(w, h);
   TCanvas* c = headerBitmap_->Canvas();
@@ -134,24 +137,91 @@ void TCustomAdvPanel::BuildShadedHeader() {
   if (caption_->ShadeSeed() != 0) RandSeed = saved;
 }
 
+// The picture shadings: the caption's Background stretched, or drawn at
+// one end with a few of its edge columns (rows) stretched over the rest.
+bool TCustomAdvPanel::PaintPictureBackground(TCanvas* c, const RECT& k) {
+  TShadeType type = caption_->ShadeType();
+  if (type != stBitmap && type != stBitmapLStretch && type != stBitmapRStretch) return false;
+  TBitmap* b = caption_->Background();
+  if (b->Empty()) return true;
+  const int32_t bw = b->Width(), bh = b->Height();
+  bool left = LeftCaption();
+  if (type == stBitmap) {
+    c->StretchDraw(k, b);
+  } else if (type == stBitmapRStretch && !left) {
+    c->Draw(k.left, k.top, b);
+    c->CopyRect(RECT{k.left + bw, k.top, k.right, k.bottom}, b->Canvas(), RECT{bw - 3, 0, bw, bh});
+  } else if (type == stBitmapRStretch) {
+    c->Draw(k.left, k.bottom - bh, b);
+    c->CopyRect(RECT{k.left, k.top, k.right, k.bottom - bh}, b->Canvas(), RECT{0, 0, bw, 3});
+  } else if (!left) {
+    int32_t d = std::max(0, Width() - bw);
+    c->Draw(k.left + d, k.top, b);
+    c->CopyRect(RECT{0, k.top, d, k.bottom}, b->Canvas(), RECT{0, 0, 2, bh});
+  } else {
+    c->Draw(k.left, k.top, b);
+    c->CopyRect(RECT{0, k.bottom - std::max(0, Height() - bh), k.right, k.bottom}, b->Canvas(),
+                RECT{0, bh - 3, bw, bh});
+  }
+  return true;
+}
+
+namespace {
+
+// RoundRect(k) drawn twice, each clipped to half of it: grey below, white above.
+void RoundedOutline(TCanvas* c, HDC dc, const RECT& k) {
+  int32_t middle = k.top + (k.bottom - k.top) / 2;
+  for (bool lower : {true, false}) {
+    HRGN half = lower ? CreateRoundRectRgn(k.left, middle, k.right + 1, k.bottom + 1, 32, 32)
+                      : CreateRoundRectRgn(k.left, k.top, k.right + 1, k.bottom - (k.bottom - k.top) / 2 + 1, 32, 32);
+    SelectClipRgn(dc, half);
+    c->Pen()->SetColor(lower ? clGray : clWhite);
+    c->RoundRect(k.left, k.top, k.right, k.bottom, 32, 32);
+    SelectClipRgn(dc, nullptr);
+    DeleteObject(half);
+  }
+}
+
+}  // namespace
+
 void TCustomAdvPanel::PaintCaptionBackground(TCanvas* c, RECT k) {
   TShadeType type = caption_->ShadeType();
-  if (type != stNormal && type != stXPCaption && type < stBitmap) {
+  // No visual style exists here: the themed caption takes the plain look.
+  if (type != stNormal && type != stXPCaption) {
+    if (PaintPictureBackground(c, k)) return;
     // An outline by shape, then the shading clipped to it.
     HDC dc = c->Handle();
     int saved = SaveDC(dc);
-    HRGN clip = caption_->Shape() == csRectangle ? CreateRectRgn(k.left, k.top, k.right, k.bottom)
-                                                 : CreateRoundRectRgn(k.left, k.top, k.right + 1, k.bottom + 1, 32, 32);
-    if (caption_->Shape() == csSemiRounded) {
-      HRGN square = CreateRectRgn(k.left, k.top, k.right - (k.right - k.left) / 2, k.bottom - 1);
-      CombineRgn(clip, clip, square, RGN_OR);
-      DeleteObject(square);
-    }
-    if (caption_->Shape() == csRectangle && !caption_->Flat()) {
+    TCaptionShape shape = caption_->Shape();
+    if (shape == csRectangle && !caption_->Flat()) {
       c->Pen()->SetColor(clGray);
       c->Polyline({{k.left, k.bottom - 1}, {k.right - 1, k.bottom - 1}, {k.right - 1, k.top}});
       c->Pen()->SetColor(clWhite);
       c->Polyline({{k.right - 1, k.top}, {k.left, k.top}, {k.left, k.bottom - 1}});
+      InflateRect(&k, -1, -1);
+    } else if (shape != csRectangle) {
+      c->Brush()->SetColor(collaps_ ? caption_->CloseColor() : caption_->Color());
+      c->Brush()->SetStyle(bsSolid);
+      RoundedOutline(c, dc, k);
+      if (shape == csRounded) {
+        c->Pen()->SetColor(clGray);
+        c->Polyline({{k.left + 16, k.bottom - 1}, {k.right - 16, k.bottom - 1}});
+        k.top += 1;
+      } else {
+        c->Pen()->SetColor(clWhite);
+        c->Polyline({{k.left + (k.right - k.left) / 2, k.top}, {k.left, k.top}, {k.left, k.bottom - 1}});
+        c->Pen()->SetColor(clGray);
+        c->Polyline({{k.left, k.bottom - 1}, {k.right - 16, k.bottom - 1}});
+        k.left += 1;
+        k.top += 1;
+      }
+    }
+    HRGN clip = shape == csRectangle ? CreateRectRgn(k.left, k.top, k.right, k.bottom)
+                                     : CreateRoundRectRgn(k.left, k.top, k.right + 1, k.bottom + 1, 32, 32);
+    if (shape == csSemiRounded) {
+      HRGN square = CreateRectRgn(k.left, k.top, k.right - (k.right - k.left) / 2, k.bottom - 1);
+      CombineRgn(clip, clip, square, RGN_OR);
+      DeleteObject(square);
     }
     ExtSelectClipRgn(dc, clip, RGN_AND);
     c->Draw(k.left, k.top, headerBitmap_.get());
@@ -163,6 +233,7 @@ void TCustomAdvPanel::PaintCaptionBackground(TCanvas* c, RECT k) {
   if (caption_->ColorTo() == clNone) {
     c->Pen()->SetColor(color);
     c->Brush()->SetColor(color);
+    c->Brush()->SetStyle(bsSolid);
     c->Rectangle(k);
   } else {
     DrawBandedGradient(c, caption_->Color(), caption_->ColorTo(), caption_->GradientDirection() == gdHorizontal, k,
@@ -170,32 +241,97 @@ void TCustomAdvPanel::PaintCaptionBackground(TCanvas* c, RECT k) {
   }
 }
 
-void TCustomAdvPanel::PaintButtons(TCanvas* c, RECT& a) {
+TCustomAdvPanel::ButtonEdge TCustomAdvPanel::CaptionButtonEdge() const {
   bool right = caption_->ButtonPosition() == cbpRight;
+  if (LeftCaption()) return right ? ButtonEdge::Top : ButtonEdge::Bottom;
+  return right ? ButtonEdge::Right : ButtonEdge::Left;
+}
+
+void TCustomAdvPanel::TakeButton(RECT& a, int32_t w) const {
+  switch (CaptionButtonEdge()) {
+    case ButtonEdge::Right: a.right -= w; break;
+    case ButtonEdge::Left: a.left += w; break;
+    case ButtonEdge::Top: a.top += w; break;
+    case ButtonEdge::Bottom: a.bottom -= w; break;
+  }
+}
+
+void TCustomAdvPanel::PaintGlyphButton(TCanvas* c, RECT& a, TBitmap* glyph, bool moves) {
+  const int32_t gw = glyph->Width(), gh = glyph->Height();
+  POINT at{};
+  switch (CaptionButtonEdge()) {
+    case ButtonEdge::Right: at = {a.right - gw, a.top + 2}; break;
+    case ButtonEdge::Left: at = {a.left, a.top + 2}; break;
+    case ButtonEdge::Top: at = {a.left + 2, a.top}; break;
+    case ButtonEdge::Bottom: at = {a.left + 2, a.bottom - gh}; break;
+  }
+  TBitmap copy;
+  copy.Assign(glyph);
+  copy.SetTransparent(true);
+  c->Draw(at.x, at.y, &copy);
+  if (moves) TakeButton(a, LeftCaption() ? gh : gw);
+}
+
+void TCustomAdvPanel::PaintButtons(TCanvas* c, RECT& a) {
+  const ButtonEdge edge = CaptionButtonEdge();
+  // The top-left corner of the 6 x 6 box that a drawn button takes.
+  auto box = [&] {
+    switch (edge) {
+      case ButtonEdge::Right: return POINT{a.right - 10, a.top + 4};
+      case ButtonEdge::Bottom: return POINT{a.left + 4, a.bottom - 10};
+      default: return POINT{a.left + 4, a.top + 4};
+    }
+  };
   if (caption_->CloseButton()) {
-    TColor color = closeButtonHot_ && caption_->CloseButtonHoverColor() != clNone ? caption_->CloseButtonHoverColor()
-                                                                                 : caption_->CloseButtonColor();
-    c->Pen()->SetColor(color);
-    c->Pen()->SetWidth(2);
-    int32_t x = right ? a.right - 10 : a.left + 4;
-    c->MoveTo(x, a.top + 4);
-    c->LineTo(x + 6, a.top + 10);
-    c->MoveTo(x + 6, a.top + 4);
-    c->LineTo(x, a.top + 10);
-    c->Pen()->SetWidth(1);
-    (right ? a.right : a.left) += right ? -12 : 12;
+    if (caption_->HasCloseGlyphs()) {
+      PaintGlyphButton(c, a, collaps_ ? caption_->CloseMinGlyph() : caption_->CloseMaxGlyph(), true);
+    } else {
+      TColor color = closeButtonHot_ && caption_->CloseButtonHoverColor() != clNone
+                         ? caption_->CloseButtonHoverColor()
+                         : caption_->CloseButtonColor();
+      c->Pen()->SetColor(color);
+      c->Pen()->SetWidth(2);
+      POINT o = box();
+      c->MoveTo(o.x, o.y);
+      c->LineTo(o.x + 6, o.y + 6);
+      c->MoveTo(o.x + 6, o.y);
+      c->LineTo(o.x, o.y + 6);
+      c->Pen()->SetWidth(1);
+      TakeButton(a, 12);
+    }
   }
-  if (caption_->MinMaxButton()) {
-    TColor color = minMaxButtonHot_ && caption_->MinMaxButtonHoverColor() != clNone
-                       ? caption_->MinMaxButtonHoverColor()
-                       : caption_->MinMaxButtonColor();
-    c->Pen()->SetColor(color);
-    c->Brush()->SetColor(color);
-    c->Brush()->SetStyle(bsSolid);
-    int32_t x = right ? a.right - 10 : a.left + 4;
-    int32_t base = collaps_ ? a.top + 5 : a.top + 8, tip = collaps_ ? a.top + 8 : a.top + 5;
-    c->Polygon({{x, base}, {x + 6, base}, {x + 3, tip}});
+  if (!caption_->MinMaxButton()) return;
+  TBitmap* glyph = collaps_ ? caption_->MaxGlyph() : caption_->MinGlyph();
+  if (!glyph->Empty()) {
+    PaintGlyphButton(c, a, glyph, false);
+    return;
   }
+  TColor color = minMaxButtonHot_ && caption_->MinMaxButtonHoverColor() != clNone ? caption_->MinMaxButtonHoverColor()
+                                                                                 : caption_->MinMaxButtonColor();
+  c->Pen()->SetColor(color);
+  c->Brush()->SetColor(color);
+  c->Brush()->SetStyle(bsSolid);
+  POINT o = box();
+  // Pointing down (right) to expand, up (left) to collapse.
+  int32_t base = collaps_ ? 1 : 4, tip = collaps_ ? 4 : 1;
+  if (LeftCaption()) c->Polygon({{o.x + base, o.y + 6}, {o.x + base, o.y}, {o.x + tip, o.y + 3}});
+  else c->Polygon({{o.x, o.y + base}, {o.x + 6, o.y + base}, {o.x + 3, o.y + tip}});
+}
+
+void DrawRotatedText(TCanvas* c, const TFont* font, int32_t x, int32_t y, const std::string& text) {
+  c->Font()->Assign(font);
+  LOGFONTA lf{};
+  GetObjectA(c->Font()->Handle(), sizeof(lf), &lf);
+  lf.lfEscapement = -2700;
+  lf.lfOrientation = 30;
+  HFONT rotated = CreateFontIndirectA(&lf);
+  HDC dc = c->Handle();
+  HGDIOBJ old = SelectObject(dc, rotated);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ColorToRGB(font->Color()));
+  TextOut(dc, x, y, StripMarkup(text));
+  SelectObject(dc, old);
+  DeleteObject(rotated);
 }
 
 void TCustomAdvPanel::PaintCaption(TCanvas* c) {
@@ -205,12 +341,23 @@ void TCustomAdvPanel::PaintCaption(TCanvas* c) {
     a.right -= BorderWidth() + 2;
   }
   if (BevelInner() != bvNone || BevelOuter() != bvNone) InflateRect(&a, -BevelWidth(), -BevelWidth());
-  RECT k{a.left, a.top, a.right, a.top + caption_->Height() - 2 * BevelWidth()};
+  const int32_t thickness = caption_->Height() - 2 * BevelWidth();
+  RECT k{a.left, a.top, a.right, a.top + thickness};
+  if (LeftCaption()) {
+    bool shaded = caption_->ShadeType() != stNormal && caption_->ShadeType() != stXPCaption;
+    k = RECT{a.left, a.top, a.left + thickness, a.bottom - (borderShadow_ && !shaded ? 3 : 0)};
+  }
   PaintCaptionBackground(c, k);
   PaintButtons(c, a);
-  bool right = caption_->ButtonPosition() == cbpRight;
   for (bool set : {caption_->CloseButton(), caption_->MinMaxButton()})
-    if (set) (right ? a.right : a.left) += right ? -20 : 20;
+    if (set) TakeButton(a, 20);
+  if (LeftCaption()) {
+    a.right = a.left + caption_->Height();
+    a.bottom -= caption_->Indent();
+    a.left += caption_->TopIndent();
+    PaintLeftCaptionText(c, a);
+    return;
+  }
   a.bottom = a.top + caption_->Height();
   a.left += caption_->Indent();
   a.top += caption_->TopIndent();
@@ -219,4 +366,11 @@ void TCustomAdvPanel::PaintCaption(TCanvas* c) {
   args.HoverLink = captionHoverLinkIndex_;
   args.WordWrap = false;
   RenderMarkup(c, caption_->Text(), a, args);
+}
+
+// A left caption's text reads upwards from the bottom of its area, plain.
+void TCustomAdvPanel::PaintLeftCaptionText(TCanvas* c, RECT a) {
+  c->Font()->Assign(caption_->Font());
+  int32_t h = c->TextHeight("gh");
+  DrawRotatedText(c, caption_->Font(), a.left + std::max(0, (a.right - a.left - h) / 2), a.bottom, caption_->Text());
 }

@@ -13,7 +13,8 @@ const TClassInfo& TAdvPanelGroup::StaticClassInfo() {
         p.Integer("Columns", &G::Columns, &G::SetColumns)
             .Enumeration("GroupStyle", kStyles, &G::GroupStyle, &G::SetGroupStyle)
             .Integer("HorzPadding", &G::HorzPadding, &G::SetHorzPadding)
-            .Integer("VertPadding", &G::VertPadding, &G::SetVertPadding);
+            .Integer("VertPadding", &G::VertPadding, &G::SetVertPadding)
+            .Boolean("ScrollSmooth", &G::ScrollSmooth, &G::SetScrollSmooth);
       });
   return info;
 }
@@ -129,13 +130,20 @@ void TAdvPanelGroup::ArrangeVertical() {
               (Caption()->Visible() ? Caption()->Height() : 0);
   int32_t s = scrollBar_->Visible() ? scrollBar_->Width() : 0;
   int32_t i = 0;
-  for (TCustomAdvPanel* p : SortedPanels(false)) {
+  const std::vector<TCustomAdvPanel*> panels = SortedPanels(false);
+  auto redraw = [&](bool on) {
+    for (TCustomAdvPanel* p : panels)
+      if (p->Visible() && p->HandleAllocated()) SendMessage(p->Handle(), WM_SETREDRAW, on ? TRUE : FALSE, 0);
+  };
+  if (scrollSmooth_) redraw(false);
+  for (TCustomAdvPanel* p : panels) {
     ++i;
     int32_t left = ((Width() - s - horzPadding_) / columns_) * ((i - 1) % columns_) + horzPadding_;
     p->SetBounds(left, y, (Width() - 2 * horzPadding_ - s) / columns_, p->Height());
     if (p->Visible() && i % columns_ == 0) y += p->Height() + vertPadding_;
-    p->Invalidate();
   }
+  if (scrollSmooth_) redraw(true);
+  for (TCustomAdvPanel* p : panels) p->Invalidate();
   --updateCount_;
   Invalidate();
 }
@@ -161,6 +169,16 @@ int32_t TAdvPanelGroup::ContentWidth() const {
   for (TCustomAdvPanel* p : SortedPanels(true))
     if (p->Visible()) need += p->Width() + horzPadding_;
   return need;
+}
+
+bool TAdvPanelGroup::DoMouseWheel(TShiftState shift, int wheelDelta, POINT mousePos) {
+  if (!scrollBar_->Visible()) return TAdvPanel::DoMouseWheel(shift, wheelDelta, mousePos);
+  int32_t step = 2 * scrollBar_->SmallChange();
+  int32_t limit = std::max(0, scrollBar_->Max() - scrollBar_->PageSize());
+  scrollBar_->SetPosition(std::clamp(scrollBar_->Position() + (wheelDelta < 0 ? step : -step), 0, limit));
+  // The panels follow at once.
+  Arrange();
+  return true;
 }
 
 void TAdvPanelGroup::UpdateScrollBar() {

@@ -28,6 +28,9 @@ public:
   void SetHorzPadding(int32_t padding);
   int32_t VertPadding() const { return vertPadding_; }
   void SetVertPadding(int32_t padding);
+  // Panels do not redraw while the vertical style moves them.
+  bool ScrollSmooth() const { return scrollSmooth_; }
+  void SetScrollSmooth(bool v) { scrollSmooth_ = v; }
   // The panels found at load time that are still there.
   const std::vector<TCustomAdvPanel*>& Panels() const { return panels_; }
   TScrollBar* ScrollBar() const { return scrollBar_; }
@@ -40,6 +43,10 @@ public:
   void StateChanged() override;
   void ChildPanelChanged(TCustomAdvPanel* panel, bool leaving) override;
 
+protected:
+  // Scrolls by two small changes a notch while the scroll bar shows.
+  bool DoMouseWheel(TShiftState shift, int wheelDelta, POINT mousePos) override;
+
 private:
   std::vector<TCustomAdvPanel*> SortedPanels(bool byLeft) const;
   void ArrangeVertical();
@@ -49,7 +56,7 @@ private:
 
   int32_t columns_ = 1, horzPadding_ = 8, vertPadding_ = 8;
   TGroupStyle groupStyle_ = gsVertical;
-  bool arranging_ = false;
+  bool arranging_ = false, scrollSmooth_ = false;
   int32_t updateCount_ = 0;
   int32_t lastWidth_ = -1, lastHeight_ = -1;
   std::vector<TCustomAdvPanel*> panels_;

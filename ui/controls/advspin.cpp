@@ -3,6 +3,7 @@
 // Sections: float text | spin buttons | spin edit: construction |
 // reading and writing values | stepping | focus and exit
 #include "ui/controls/advspin.h"
+#include "ui/controls/resourcebitmap.h"
 
 #include <algorithm>
 #include <cmath>
@@ -128,18 +129,6 @@ TSpinButtonFace SpinButtonFace(TArrowDirection direction, bool enabled, bool pre
 
 namespace {
 
-// The default arrow: 9 x 6, olive background (transparent, as the bottom-left
-// pixel), a black triangle 1, 3, 5 and 7 pixels wide in the middle rows.
-void LoadDefaultArrow(TBitmap* glyph, bool up) {
-  constexpr uint32_t olive = 0xFF808000, black = 0xFF000000;
-  std::vector<uint32_t> pixels(9 * 6, olive);
-  for (int row = 0; row < 4; ++row) {
-    const int half = up ? row : 3 - row;
-    for (int x = 4 - half; x <= 4 + half; ++x) pixels[(row + 1) * 9 + x] = black;
-  }
-  glyph->SetPixels32(9, 6, pixels.data());
-}
-
 bool NewWindows() {
   const DWORD version = GetVersion();
   const int major = LOBYTE(LOWORD(version)), minor = HIBYTE(LOWORD(version));
@@ -263,7 +252,8 @@ void TAdvSpinButton::SetGlyph(TAdvTimerSpeedButton* button, const TBitmap* glyph
     button->SetGlyph(glyph);
     return;
   }
-  LoadDefaultArrow(button->Glyph(), up);
+  // The default arrows are among the program's bitmaps.
+  LoadResourceBitmap(button->Glyph(), up ? "AdvSpinUp" : "AdvSpinDown");
   button->SetNumGlyphs(1);
   button->Invalidate();
 }

@@ -40,6 +40,12 @@ void TEditLabel::SetCaption(const std::string& caption) {
     label_ = new TLabel(control_);
     label_->SetParent(control_->Parent());
     label_->SetFocusControl(control_);
+    label_->OnClick = [this](TObject*) {
+      if (OnClick) OnClick(control_);
+    };
+    label_->OnDblClick = [this](TObject*) {
+      if (OnDblClick) OnDblClick(control_);
+    };
     font_->OnChange = nullptr;
     font_->Assign(control_->Font());
     font_->OnChange = [this](TObject*) { Place(); };

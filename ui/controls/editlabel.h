@@ -49,6 +49,10 @@ public:
   void FollowVisible();
   void FollowParent();
 
+  // Clicks on the label, reported with the control as the sender.
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+
 private:
   TWinControl* control_;
   TLabel* label_ = nullptr;

@@ -12,6 +12,7 @@
 #include "ui/render/gdippicturecontainer.h"
 #include "ui/render/htmlengine_internal.h"
 #include "ui/render/htmlpicture.h"
+#include "ui/render/shellicons.h"
 
 namespace Markup {
 
@@ -501,14 +502,17 @@ ImageRef Layouter::FindImage(const std::string& source, int32_t& w, int32_t& h) 
   ImageRef ref;
   w = h = 0;
   std::string upper = UpperCase(source);
-  if (upper.rfind("IDX:", 0) == 0) {
-    int32_t n = MarkupNumber(source.substr(4));
-    if (!args_.Images || n < 0 || n >= args_.Images->Count()) return ref;
-    ref.list = args_.Images;
+  const bool shell = upper.rfind("SSYS:", 0) == 0 || upper.rfind("LSYS:", 0) == 0;
+  if (upper.rfind("IDX:", 0) == 0 || shell) {
+    // An image list's image: the list's, or the desktop's small or large icons.
+    TCustomImageList* list = shell ? ShellImageList(upper[0] == 'L') : args_.Images;
+    int32_t n = shell ? ShellIconIndex(source.substr(5)) : MarkupNumber(source.substr(4));
+    if (!list || n < 0 || n >= list->Count()) return ref;
+    ref.list = list;
     ref.index = n;
     int32_t ppi = m_.PixelsPerInch();
-    w = MulDiv(args_.Images->Width(), ppi, 96);
-    h = MulDiv(args_.Images->Height(), ppi, 96);
+    w = MulDiv(list->Width(), ppi, 96);
+    h = MulDiv(list->Height(), ppi, 96);
     if (args_.ScaleImages) {
       w = static_cast<int32_t>(std::nearbyint(w * args_.ImageScale));
       h = static_cast<int32_t>(std::nearbyint(h * args_.ImageScale));
@@ -516,8 +520,6 @@ ImageRef Layouter::FindImage(const std::string& source, int32_t& w, int32_t& h) 
     }
     return ref;
   }
-  // The shell's system image list does not exist here: system icons take no room.
-  if (upper.rfind("SSYS:", 0) == 0 || upper.rfind("LSYS:", 0) == 0) return ref;
   if (source.find(':') == std::string::npos) {
     if (gdip_) {
       AdvSmoothGDIP::TAdvGDIPPicture* p =

@@ -9,6 +9,7 @@
 #include "tests/ui/controls/controls_test_support.h"
 #include "ui/controls/adveddd.h"
 #include "ui/controls/advedit.h"
+#include "ui/render/htmlengine.h"
 #include "ui/controls/settingsstore.h"
 
 TEST(AdvEditConversions, ClassifyText) {
@@ -343,6 +344,160 @@ TEST_F(AdvEditTest, FocusColoursComeBackForAnEditMadeInCode) {
   EXPECT_EQ(Probe(edit, 150, 10), ColorToRGB(clWindow));
 }
 
+TEST_F(AdvEditTest, FlatLookSoftBorderErrorMarkerAndTransparency) {
+  form->SetColor(clYellow);
+  edit->SetText("abcdef");
+  Focus(other);
+  edit->SetFlat(true);
+  EXPECT_EQ(edit->BorderStyle(), bsNone);
+  EXPECT_EQ(edit->Color(), clYellow) << "a flat edit takes its parent's colour";
+  EXPECT_EQ(edit->NormalColor(), clWindow);
+  const int w = edit->Width(), h = edit->Height();
+  EXPECT_EQ(Probe(edit, w / 2, h - 1), ColorToRGB(clBlack)) << "the line under the text";
+  EXPECT_NE(Probe(edit, w - 1, 5), ColorToRGB(clBlack));
+  edit->SetSoftBorder(true);
+  EXPECT_EQ(Probe(edit, w - 1, h / 2), ColorToRGB(clBlack)) << "a soft frame around the text";
+  edit->SetFlatLineColor(clNone);
+  EXPECT_NE(Probe(edit, w / 2, h - 1), ColorToRGB(clBlack));
+  edit->SetFlat(false);
+  EXPECT_EQ(edit->Color(), clWindow);
+  EXPECT_EQ(edit->BorderStyle(), bsSingle);
+
+  // The zigzag runs under the marked characters only while unfocused.
+  auto redUnder = [&](int x0, int x1) {
+    int red = 0;
+    for (int x = x0; x < x1; ++x)
+      for (int y = h / 2; y < h; ++y) red += Probe(edit, x, y) == ColorToRGB(clRed);
+    return red;
+  };
+  const POINT c2 = {static_cast<int16_t>(LOWORD(edit->Perform(EM_POSFROMCHAR, 2, 0))), 0};
+  const POINT c4 = {static_cast<int16_t>(LOWORD(edit->Perform(EM_POSFROMCHAR, 4, 0))), 0};
+  EXPECT_EQ(redUnder(0, w), 0);
+  edit->SetErrorMarkerPos(2);
+  edit->SetErrorMarkerLen(2);
+  EXPECT_GT(redUnder(c2.x, c4.x), 0);
+  EXPECT_EQ(redUnder(0, c2.x - 2), 0);
+  EXPECT_EQ(redUnder(c4.x + 8, w), 0);
+  Focus(edit);
+  EXPECT_EQ(redUnder(0, w), 0);
+  Focus(other);
+  edit->SetErrorMarkerLen(0);
+
+  // A transparent edit shows the form's colour behind its text.
+  edit->SetTransparent(true);
+  EXPECT_EQ(Probe(edit, w - 6, h / 2), ColorToRGB(clYellow));
+  edit->SetTransparent(false);
+  EXPECT_EQ(Probe(edit, w - 6, h / 2), ColorToRGB(clWindow));
+}
+
+TEST_F(AdvEditTest, LabelClicksReachTheEdit) {
+  std::string log;
+  edit->OnLabelClick = [&](TObject* sender) { log += sender == edit ? "click " : "other "; };
+  edit->OnLabelDblClick = [&](TObject* sender) { log += sender == edit ? "double " : "other "; };
+  edit->SetLabelCaption("Name");
+  edit->SetLabelPosition(lpTopLeft);
+  form->Show();
+  Pump();
+  TLabel* label = edit->EditLabel().Label();
+  ASSERT_NE(label, nullptr);
+  Click(label);
+  display::InjectDoubleClick(At(label));
+  Pump();
+  EXPECT_EQ(log.substr(0, 6), "click ");
+  EXPECT_NE(log.find("double "), std::string::npos);
+}
+
+TEST_F(AdvEditTest, DisabledOfficeBorderAutoFocusAndLongTextHint) {
+  form->SetColor(clYellow);
+  Focus(other);
+  edit->SetEnabled(false);
+  EXPECT_EQ(edit->Color(), clSilver);
+  EXPECT_EQ(Probe(edit, 50, 10), ColorToRGB(clSilver));
+  edit->SetEnabled(true);
+  EXPECT_EQ(edit->Color(), clWindow) << "enabling brings the colour back";
+
+  std::string log;
+  edit->OnMouseEnter = [&](TObject*) { log += "enter "; };
+  edit->OnMouseLeave = [&](TObject*) { log += "leave "; };
+  edit->SetFocusBorder(true);
+  EXPECT_EQ(Probe(edit, 0, 10), ColorToRGB(clYellow)) << "no border away from the mouse";
+  display::InjectMouseMove(At(edit, 50, 10));
+  Pump();
+  EXPECT_TRUE(edit->MouseInside());
+  EXPECT_EQ(Probe(edit, 0, 10), ColorToRGB(clBtnShadow)) << "a sunken edge under the mouse";
+  display::InjectMouseMove(At(other, 50, 10));
+  Pump();
+  EXPECT_FALSE(edit->MouseInside());
+  EXPECT_EQ(log, "enter leave ");
+  EXPECT_FALSE(edit->Focused());
+  edit->SetAutoFocus(true);
+  display::InjectMouseMove(At(edit, 50, 10));
+  Pump();
+  EXPECT_TRUE(edit->Focused()) << "AutoFocus takes the focus on entry";
+
+  auto hint = [&] {
+    THintInfo info;
+    info.HintStr = "own";
+    edit->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+    return info;
+  };
+  edit->SetText("short");
+  edit->SetHintShowLargeText(true);
+  EXPECT_EQ(hint().HintStr, "own");
+  const std::string wide(80, 'W');
+  edit->SetText(wide);
+  THintInfo info = hint();
+  EXPECT_EQ(info.HintStr, wide);
+  EXPECT_EQ(info.HintPos.x, edit->ClientOrigin().x);
+}
+
+TEST_F(AdvEditTest, FocusChangesAlignmentAndWidthForItsDuration) {
+  edit->SetEditAlign(eaRight_);
+  EXPECT_EQ(edit->Alignment(), taRightJustify);
+  edit->SetFocusAlign(eaCenter_);
+  edit->SetFocusWidthInc(30);
+  const int width = edit->Width();
+  Focus(edit);
+  EXPECT_EQ(edit->EditAlign(), eaCenter_);
+  EXPECT_EQ(edit->Alignment(), taCenter);
+  EXPECT_EQ(edit->Width(), width + 30);
+  Focus(other);
+  EXPECT_EQ(edit->EditAlign(), eaRight_);
+  EXPECT_EQ(edit->Width(), width);
+  // eaDefault leaves the alignment alone while focused.
+  edit->SetFocusAlign(eaDefault);
+  Focus(edit);
+  EXPECT_EQ(edit->EditAlign(), eaRight_);
+}
+
+TEST_F(AdvEditTest, LinkClickAsksBeforeOpening) {
+  std::vector<std::string> opened;
+  Markup::SetAnchorOpener([&](const std::string& target) {
+    opened.push_back(target);
+    return true;
+  });
+  edit->SetShowURL(true);
+  edit->SetText("www.example.org");
+  bool allow = false;
+  std::string asked;
+  edit->OnURLClick = [&](TObject*, const std::string& url, bool& show) {
+    asked = url;
+    show = allow;
+  };
+  Focus(edit);
+  Click(edit, 30, 10);  // inside the selection: a drag that never started
+  Click(edit, 30, 10);
+  EXPECT_EQ(asked, "www.example.org");
+  EXPECT_TRUE(opened.empty()) << "the event kept it closed";
+  allow = true;
+  asked.clear();
+  Click(edit, 60, 10);
+  EXPECT_EQ(asked, "www.example.org");
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], "http://www.example.org");
+  Markup::SetAnchorOpener(nullptr);
+}
+
 TEST_F(AdvEditTest, LinkLookFollowsTheValue) {
   edit->SetShowURL(true);
   edit->SetText("www.example.org");
@@ -486,4 +641,34 @@ TEST_F(AdvEditTest, LookupListOffersMatchesAndTakesOne) {
   EXPECT_EQ(edit->Text(), "abd");
   Type("q");
   EXPECT_FALSE(edit->LookupVisible()) << "no match hides the list";
+}
+
+TEST_F(AdvEditTest, MultiLookupCompletesTheEntryAfterTheLastSeparator) {
+  edit->Lookup()->SetEnabled(true);
+  edit->Lookup()->SetMulti(true);
+  edit->Lookup()->DisplayList()->SetCommaText("green,grey,red");
+  Focus(edit);
+  Type("red;g");
+  EXPECT_FALSE(edit->LookupVisible()) << "one character after the separator is fewer than NumChars";
+  Type("r");
+  ASSERT_TRUE(edit->LookupVisible());
+  TListBox* list = edit->LookupWindow()->ListControl();
+  EXPECT_EQ(list->Count(), 2);
+  // The list stands under the character after the separator.
+  const POINT origin = edit->ClientOrigin();
+  const int32_t x = static_cast<int16_t>(LOWORD(edit->Perform(EM_POSFROMCHAR, 4, 0)));
+  EXPECT_EQ(edit->LookupWindow()->Left(), origin.x + 8 + x);
+  Key(VK_RETURN);
+  EXPECT_EQ(edit->Text(), "red;green;");
+  EXPECT_EQ(edit->SelStart(), 10);
+  EXPECT_EQ(edit->SelLength(), 0);
+  // A second entry completes the same way; the list copies Multi.
+  Type("re");
+  ASSERT_TRUE(edit->LookupVisible());
+  EXPECT_EQ(list->Count(), 1);
+  Key(VK_RETURN);
+  EXPECT_EQ(edit->Text(), "red;green;red;");
+  TLookupSettings copy;
+  copy.Assign(edit->Lookup());
+  EXPECT_TRUE(copy.Multi());
 }

@@ -144,6 +144,26 @@ TEST_F(GlassButtonTest, FaceIsTintedGlassWithAGlowWhenDown) {
   EXPECT_GT(GetBValue(glow), GetBValue(body) + 20) << "the glow rises from the bottom";
 }
 
+TEST_F(GlassButtonTest, ForceTransparentShowsAnOverlappedSiblingThroughTheGlass) {
+  auto* under = Button("Under", {10, 10, 110, 42});
+  auto* over = Button("Over", {60, 10, 160, 42});
+  for (auto* b : {under, over}) {
+    b->SetShowCaption(false);
+    b->SetInnerBorderColor(b->BackColor());
+  }
+  under->SetBackColor(clBlue);
+  over->SetBackColor(clRed);
+  Show();
+  const COLORREF plain = Probe(over, 20, 27), outside = Probe(over, 80, 27);
+  EXPECT_NEAR(Red(plain), 255, 3) << "red glass over the white form";
+  EXPECT_NEAR(Green(plain), 128, 6);
+  over->SetForceTransparent(true);
+  const COLORREF through = Probe(over, 20, 27);
+  EXPECT_LT(Red(through), Red(plain) - 40) << "the blue glass under it takes red and green away";
+  EXPECT_LT(Green(through), Green(plain) - 40);
+  EXPECT_EQ(Probe(over, 80, 27), outside) << "beyond the overlap nothing changes";
+}
+
 TEST_F(GlassButtonTest, ShortCutHintPaintsWithTheInfoColours) {
   auto* b = Button("Save", {50, 50, 150, 82});
   b->SetShortCutHint("S");

@@ -207,7 +207,20 @@ TEST_F(AdvPanelTest, MovesByItsCaptionAndSizesByItsGrip) {
   EXPECT_EQ(panel->Height(), 170);
   EXPECT_EQ(panel->Left(), 50);
   EXPECT_EQ(log_, "moved ");
+  // Fixed edges stay where they are; the move cursor stays once shown.
+  panel->SetFixedLeft(true);
+  panel->SetFixedHeight(true);
+  panel->SetShowMoveCursor(true);
+  Drag(panel, POINT{60, 8}, POINT{90, 38});
+  EXPECT_EQ(panel->Left(), 50);
+  EXPECT_EQ(panel->Top(), 80);
+  EXPECT_EQ(panel->Cursor(), crSizeAll);
+  Drag(panel, POINT{217, 167}, POINT{227, 187});  // the grip sizes only the width now
+  EXPECT_EQ(panel->Height(), 170);
+  MoveTo(panel, 100, 100);
+  EXPECT_EQ(panel->Cursor(), crSizeAll);
   // Without CanMove the caption does not move the panel.
+  panel->SetFixedLeft(false);
   panel->SetCanMove(false);
   Drag(panel, POINT{60, 8}, POINT{90, 38});
   EXPECT_EQ(panel->Left(), 50);

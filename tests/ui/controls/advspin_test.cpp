@@ -2,6 +2,7 @@
 
 #include "tests/ui/controls/controls_test_support.h"
 #include "ui/controls/advspin.h"
+#include "ui/controls/resourcebitmap.h"
 
 TEST(SpinFloatText, FollowsThePrecisionRule) {
   struct Case {
@@ -222,6 +223,21 @@ TEST_F(SpinEditTest, SpinButtonLayout) {
   button->SetDownGlyph(nullptr);
   EXPECT_EQ(button->DownNumGlyphs(), 1);
   EXPECT_EQ(button->DownGlyph()->Width(), 9);
+  // The default arrows come from the program's bitmaps: olive around a
+  // black triangle, its narrow row towards where it points.
+  TCanvas* up = button->UpGlyph()->Canvas();
+  TCanvas* down = button->DownGlyph()->Canvas();
+  EXPECT_EQ(up->Pixels(0, 5), clOlive);
+  EXPECT_EQ(up->Pixels(4, 1), clBlack);
+  EXPECT_EQ(up->Pixels(3, 1), clOlive);
+  EXPECT_EQ(up->Pixels(1, 4), clBlack);
+  EXPECT_EQ(down->Pixels(4, 4), clBlack);
+  EXPECT_EQ(down->Pixels(3, 4), clOlive);
+  EXPECT_EQ(down->Pixels(1, 1), clBlack);
+  TBitmap kept;
+  kept.SetSize(3, 3);
+  EXPECT_FALSE(LoadResourceBitmap(&kept, "NoSuchBitmap"));
+  EXPECT_EQ(kept.Width(), 3);
 }
 
 TEST_F(SpinEditTest, KeyFilterByKind) {

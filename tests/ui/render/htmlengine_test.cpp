@@ -6,6 +6,7 @@
 #include "platform/win/gdi.h"
 #include "tests/ui/render/markup_test_support.h"
 #include "ui/render/htmlengine.h"
+#include "ui/render/shellicons.h"
 
 namespace {
 
@@ -231,6 +232,30 @@ TEST(RenderMarkup, ListsImagesAndTheirRoom) {
   EXPECT_EQ(r.AnchorTarget, "pic");
   // "://" pictures need a cache; a missing one draws nothing and takes no room.
   EXPECT_EQ(c.Measure("a<IMG src=\"file:///no/such.png\">b").MeasuredWidth, Width(c, "ab") + 2);
+}
+
+TEST(RenderMarkup, ShellIconsBySizeIndexAndPath) {
+  MarkupCanvas c;
+  const int ab = Width(c, "ab") + 2;
+  // Small icons are 16 wide, large ones 32; an index past the list takes no room.
+  EXPECT_EQ(c.Measure("a<IMG src=\"SSYS:1\">b").MeasuredWidth, ab + 16);
+  EXPECT_EQ(c.Measure("a<IMG src=\"LSYS:0\">b").MeasuredHeight, 32);
+  EXPECT_EQ(c.Measure("a<IMG src=\"ssys:99\">b").MeasuredWidth, ab);
+  EXPECT_EQ(c.Measure("a<IMG src=\"SSYS:-1\">b").MeasuredWidth, ab);
+  // Paths give the icon of their kind, whether or not they exist.
+  const std::string folder = VESK_SOURCE_DIR;
+  EXPECT_EQ(ShellIconIndex(folder), siFolder);
+  EXPECT_EQ(ShellIconIndex("/no/such/folder/"), siFolder);
+  EXPECT_EQ(ShellIconIndex("/no/such/photo.JPG"), siPicture);
+  EXPECT_EQ(ShellIconIndex(folder + "/CMakeLists.txt"), siDocument);
+  EXPECT_EQ(ShellIconIndex(""), 0);
+  // The icon is drawn where the image stands: the folder's yellow.
+  c.Clear();
+  c.Render("<IMG src=\"LSYS:" + folder + "\">");
+  const COLORREF yellow = ColorToRGB(c.Pixel(16, 20));
+  EXPECT_GT(GetRValue(yellow), 200);
+  EXPECT_LT(GetBValue(yellow), 160);
+  EXPECT_EQ(c.Pixel(0, 0), clWhite) << "the icon's transparent corner";
 }
 
 TEST(RenderMarkup, LeavesTheCanvasAsItFoundIt) {
