@@ -117,6 +117,33 @@ TRGB Adjusted(const TDisplay& disp, TRGB c, int32_t col, int32_t r, TRGB dest, u
   return dest;
 }
 
+// Plain scaled 24-bit pixels: four bytes moved per pixel, the fourth
+// overwritten by the next pixel, except where that would read past the
+// source row (its last column) or write past the drawn columns.
+void CopyScaled24(TIEBitmap& b, const TIERenderRows& p) {
+  const int32_t width = b.GetWidth();
+  const int32_t* columns = p.ColIndex + (p.FirstCol - p.DestX);
+  const int32_t count = p.LastCol - p.FirstCol + 1;
+  int32_t previousRow = -1;
+  for (int32_t y = p.FirstRow; y <= p.LastRow; ++y) {
+    const int32_t r = p.RowIndex[y - p.DestY];
+    uint8_t* d = p.RowTable[y] + int64_t{p.FirstCol} * 3;
+    if (p.ReuseRows && r == previousRow && y > p.FirstRow) {
+      std::memcpy(d, p.RowTable[y - 1] + int64_t{p.FirstCol} * 3, static_cast<size_t>(count) * 3);
+      continue;
+    }
+    previousRow = r;
+    const uint8_t* s = b.GetScanline(r);
+    int32_t i = 0;
+    for (; i < count - 1 && columns[i] < width - 1; ++i) {
+      uint32_t pixel;
+      std::memcpy(&pixel, s + int64_t{columns[i]} * 3, 4);
+      std::memcpy(d + int64_t{i} * 3, &pixel, 4);
+    }
+    for (; i < count; ++i) std::memcpy(d + int64_t{i} * 3, s + int64_t{columns[i]} * 3, 3);
+  }
+}
+
 // Colour images (ie24RGB, ie32RGBA and virtual bitmaps read as 24-bit rows).
 void RenderColor(TIEBitmap& b, const TIERenderRows& p, bool blend, int32_t stride, bool rangeApplies) {
   const TDisplay disp(b);
@@ -132,6 +159,7 @@ void RenderColor(TIEBitmap& b, const TIERenderRows& p, bool blend, int32_t strid
       std::memcpy(p.RowTable[y] + int64_t{p.FirstCol} * 3, b.GetScanline(y - p.DestY + p.SourceY) + column * 3, bytes);
     return;
   }
+  if (!adjusted && !blend && stride == 3) return CopyScaled24(b, p);
   const bool reuse = p.ReuseRows && !blend && op == 0 && !range;
   RenderLoop(b, p, blend, reuse, [&](const uint8_t* s, int32_t c, int32_t r, TRGB dest, int32_t y) {
     const TRGB color = IELoadPixel<TRGB>(s + int64_t{c} * stride);

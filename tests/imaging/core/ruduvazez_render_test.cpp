@@ -73,6 +73,31 @@ TEST_F(RenderTest, ScalingByIndexTablesAndKeptTables) {
   EXPECT_EQ(dest->GetPixel24(50, 50), (TRGB{0, 0, 0}));
 }
 
+// Every drawn pixel is the source pixel its index tables name, the last
+// source column included, with and without reused rows.
+TEST_F(RenderTest, ScaledCopiesTakeEveryPixelFromItsIndexedSource) {
+  const std::pair<SIZE, SIZE> cases[] = {
+      {{4, 3}, {13, 7}}, {{50, 50}, {100, 100}}, {{97, 61}, {30, 20}}, {{8, 8}, {8, 3}}};
+  for (const auto& [from, to] : cases)
+    for (bool reuse : {false, true}) {
+      SCOPED_TRACE(testing::Message() << from.cx << "x" << from.cy << " to " << to.cx << "x" << to.cy << " reuse "
+                                      << reuse);
+      auto source = Ramp(from.cx, from.cy);
+      auto dest = Canvas(to.cx, to.cy);
+      std::vector<uint8_t*> rows;
+      std::vector<int32_t> cols, rowIndex;
+      source->RenderToTIEBitmapEx(*dest, &rows, &cols, &rowIndex, nullptr, 0, 0, to.cx, to.cy, 0, 0, from.cx, from.cy,
+                                  false, reuse, 255, rfNone, false, 0, 1.0);
+      ASSERT_EQ(cols.size(), static_cast<size_t>(to.cx));
+      if (to.cx >= from.cx) {
+        EXPECT_EQ(cols.back(), from.cx - 1) << "a growing zoom reaches the last column";
+      }
+      for (int y = 0; y < to.cy; ++y)
+        for (int x = 0; x < to.cx; ++x)
+          ASSERT_EQ(dest->GetPixel24(x, y), source->GetPixel24(cols[x], rowIndex[y])) << x << "," << y;
+    }
+}
+
 TEST_F(RenderTest, DisplaySettings) {
   TIEBitmap grey(2, 1, ie8g);
   grey.SetPixel8(0, 0, 150);
