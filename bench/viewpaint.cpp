@@ -8,7 +8,8 @@
 // (box kernel, box sampling, subsample 1). Both work on 24-bit
 // blue-green-red pixels, pixman's r8g8b8 (the same bytes); pixman's own
 // 32-bit x8r8g8b8 paths run beside them for reference. ViewRepaint is the
-// whole composition the view's paint does (background and the image).
+// whole composition the view's paint does (background and the image), with
+// the view's default filter (none) and with the bilinear one.
 #include <benchmark/benchmark.h>
 
 #include <pixman.h>
@@ -129,14 +130,16 @@ void BM_OursFastLinear(benchmark::State& state) { Ours(state, rfFastLinear); }
 void BM_PixmanBox24(benchmark::State& state) { Pixman(state, PIXMAN_r8g8b8, true); }
 void BM_PixmanBox32(benchmark::State& state) { Pixman(state, PIXMAN_x8r8g8b8, true); }
 
-// The view's whole composition of a fit-to-window repaint (no window copy).
-void BM_ViewRepaint(benchmark::State& state) {
+// The view's whole composition of a fit-to-window repaint (no window copy),
+// with the view's default zoom filter (none) or the bilinear one.
+void ViewRepaint(benchmark::State& state, TResampleFilter filter) {
   OneCore();
   setenv("PLATFORM_DISPLAY", "headless", 0);
   TImageryView view(nullptr);
   view.FixedViewSize = true;
   view.SetBounds(0, 0, kBufferW, kBufferH);
   view.GetIEBitmap()->Assign(&Photo());
+  view.SetZoomFilter(filter);
   view.SetZoom(100.0 * kBufferH / kPhotoH);
   view.UpdateImageExtent();
   TIEBitmap buffer;
@@ -147,6 +150,9 @@ void BM_ViewRepaint(benchmark::State& state) {
     benchmark::DoNotOptimize(buffer.GetScanline(kBufferH / 2));
   }
 }
+
+void BM_ViewRepaint(benchmark::State& state) { ViewRepaint(state, rfNone); }
+void BM_ViewRepaintBilinear(benchmark::State& state) { ViewRepaint(state, rfBilinear); }
 
 // The background painter alone over the whole buffer (solid style).
 void BM_Background(benchmark::State& state) {
@@ -170,5 +176,6 @@ BENCHMARK(BM_OursFastLinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanBox24)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanBox32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewRepaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewRepaintBilinear)->Unit(benchmark::kMillisecond);
 
 }  // namespace

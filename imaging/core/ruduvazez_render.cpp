@@ -117,6 +117,33 @@ TRGB Adjusted(const TDisplay& disp, TRGB c, int32_t col, int32_t r, TRGB dest, u
   return dest;
 }
 
+// Plain scaled 24-bit pixels: four bytes moved per pixel, the fourth
+// overwritten by the next pixel, except where that would read past the
+// source row (its last column) or write past the drawn columns.
+void CopyScaled24(TIEBitmap& b, const TIERenderRows& p) {
+  const int32_t width = b.GetWidth();
+  const int32_t* columns = p.ColIndex + (p.FirstCol - p.DestX);
+  const int32_t count = p.LastCol - p.FirstCol + 1;
+  int32_t previousRow = -1;
+  for (int32_t y = p.FirstRow; y <= p.LastRow; ++y) {
+    const int32_t r = p.RowIndex[y - p.DestY];
+    uint8_t* d = p.RowTable[y] + int64_t{p.FirstCol} * 3;
+    if (p.ReuseRows && r == previousRow && y > p.FirstRow) {
+      std::memcpy(d, p.RowTable[y - 1] + int64_t{p.FirstCol} * 3, static_cast<size_t>(count) * 3);
+      continue;
+    }
+    previousRow = r;
+    const uint8_t* s = b.GetScanline(r);
+    int32_t i = 0;
+    for (; i < count - 1 && columns[i] < width - 1; ++i) {
+      uint32_t pixel;
+      std::memcpy(&pixel, s + int64_t{columns[i]} * 3, 4);
+      std::memcpy(d + int64_t{i} * 3, &pixel, 4);
+    }
+    for (; i < count; ++i) std::memcpy(d + int64_t{i} * 3, s + int64_t{columns[i]} * 3, 3);
+  }
+}
+
 // Colour images (ie24RGB, ie32RGBA and virtual bitmaps read as 24-bit rows).
 void RenderColor(TIEBitmap& b, const TIERenderRows& p, bool blend, int32_t stride, bool rangeApplies) {
   const TDisplay disp(b);
@@ -132,6 +159,7 @@ void RenderColor(TIEBitmap& b, const TIERenderRows& p, bool blend, int32_t strid
       std::memcpy(p.RowTable[y] + int64_t{p.FirstCol} * 3, b.GetScanline(y - p.DestY + p.SourceY) + column * 3, bytes);
     return;
   }
+  if (!adjusted && !blend && stride == 3) return CopyScaled24(b, p);
   const bool reuse = p.ReuseRows && !blend && op == 0 && !range;
   RenderLoop(b, p, blend, reuse, [&](const uint8_t* s, int32_t c, int32_t r, TRGB dest, int32_t y) {
     const TRGB color = IELoadPixel<TRGB>(s + int64_t{c} * stride);
@@ -304,6 +332,93 @@ bool ClipRender(int32_t destWidth, int32_t destHeight, int32_t sourceWidth, int3
   return dw > 0 && dh > 0 && sw > 0 && sh > 0;
 }
 
+// ---- area average of a shrinking zoom ------------------------------------------------------
+
+// Weights of an area average along one axis: destination pixel d covers the
+// source span [d x r, (d + 1) x r), r = source count / destination count;
+// each source pixel weighs the part of that span it covers. The weights of
+// one destination pixel add up to exactly 1 << kAreaBits.
+constexpr int32_t kAreaBits = 14;
+
+struct TAreaWeights {
+  std::vector<int32_t> First;   // first source pixel of each destination pixel
+  std::vector<int32_t> Offset;  // start of each destination pixel's weights (one more entry at the end)
+  std::vector<int32_t> Weight;
+};
+
+TAreaWeights AreaWeights(int32_t sourceCount, int32_t destCount) {
+  TAreaWeights w;
+  const double ratio = static_cast<double>(sourceCount) / destCount;
+  w.First.resize(static_cast<size_t>(destCount));
+  w.Offset.reserve(static_cast<size_t>(destCount) + 1);
+  w.Weight.reserve(static_cast<size_t>(sourceCount) + 2 * static_cast<size_t>(destCount));
+  for (int32_t d = 0; d < destCount; ++d) {
+    const double begin = d * ratio, end = d + 1 == destCount ? sourceCount : (d + 1) * ratio;
+    const int32_t first = std::min(static_cast<int32_t>(begin), sourceCount - 1);
+    const int32_t last = std::clamp(static_cast<int32_t>(std::ceil(end)) - 1, first, sourceCount - 1);
+    w.First[d] = first;
+    w.Offset.push_back(static_cast<int32_t>(w.Weight.size()));
+    const size_t start = w.Weight.size();
+    size_t largest = start;
+    int32_t total = 0;
+    for (int32_t i = first; i <= last; ++i) {
+      const double covered = std::min<double>(i + 1, end) - std::max<double>(i, begin);
+      const auto weight = static_cast<int32_t>(std::lround(covered / (end - begin) * (1 << kAreaBits)));
+      w.Weight.push_back(weight);
+      if (weight > w.Weight[largest]) largest = w.Weight.size() - 1;
+      total += weight;
+    }
+    w.Weight[largest] += (1 << kAreaBits) - total;  // the rounding's remainder
+  }
+  w.Offset.push_back(static_cast<int32_t>(w.Weight.size()));
+  return w;
+}
+
+// The source rectangle (sx, sy, sw x sh) of an 8-bit-sample bitmap shrunk
+// in both directions into the whole of dest (same format) by area average:
+// what the interpolating resampler computes for a shrink, in integers, read
+// straight from the source rows. Each destination row first averages its
+// source rows down (8.8 fixed point), then that row across.
+template <int32_t Channels>
+void AreaShrink(TIEBitmap& source, int32_t sx, int32_t sy, int32_t sw, int32_t sh, TIEBitmap& dest) {
+  const int32_t dw = dest.GetWidth(), dh = dest.GetHeight();
+  const TAreaWeights columns = AreaWeights(sw, dw), rows = AreaWeights(sh, dh);
+  const size_t samples = static_cast<size_t>(sw) * Channels;
+  std::vector<int32_t> down(samples);
+  std::vector<uint16_t> fixed(samples);
+  for (int32_t d = 0; d < dh; ++d) {
+    std::fill(down.begin(), down.end(), 0);
+    for (int32_t k = rows.Offset[d]; k < rows.Offset[d + 1]; ++k) {
+      const int32_t row = sy + rows.First[d] + k - rows.Offset[d];
+      const uint8_t* in = source.GetScanline(row) + static_cast<ptrdiff_t>(sx) * Channels;
+      // 16-bit factors widened to 32 bits: the multiplication the vector units have.
+      const auto weight = static_cast<int16_t>(rows.Weight[k]);
+      for (size_t i = 0; i < samples; ++i) down[i] += weight * static_cast<int16_t>(in[i]);
+    }
+    for (size_t i = 0; i < samples; ++i)
+      fixed[i] = static_cast<uint16_t>((down[i] + (1 << (kAreaBits - 9))) >> (kAreaBits - 8));
+    uint8_t* out = dest.GetScanline(d);
+    for (int32_t x = 0; x < dw; ++x) {
+      const uint16_t* p = fixed.data() + static_cast<ptrdiff_t>(columns.First[x]) * Channels;
+      uint32_t sum[Channels];
+      std::fill_n(sum, Channels, 1u << (kAreaBits + 7));
+      for (int32_t k = columns.Offset[x]; k < columns.Offset[x + 1]; ++k, p += Channels)
+        for (int32_t c = 0; c < Channels; ++c) sum[c] += static_cast<uint32_t>(columns.Weight[k]) * p[c];
+      for (int32_t c = 0; c < Channels; ++c)
+        out[x * Channels + c] = static_cast<uint8_t>(std::min<uint32_t>(sum[c] >> (kAreaBits + 8), 255));
+    }
+  }
+}
+
+// The interpolating filters average areas when both sizes shrink; 8-bit
+// samples of one or three channels take the integer route.
+bool AreaShrinkApplies(TIEPixelFormat format, TResampleFilter filter, int32_t sw, int32_t sh, int32_t dw,
+                       int32_t dh) {
+  const bool interpolating =
+      filter == rfBilinear || filter == rfBicubic || filter == rfWICFant || filter == rfWICCubic;
+  return interpolating && (format == ie24RGB || format == ie8g) && sw >= dw && sh >= dh;
+}
+
 }  // namespace
 
 void TIEBitmap::RenderResampled(TIEBitmap& dest, std::vector<uint8_t*>* rowTable, const RECT* clip, int32_t dx,
@@ -314,7 +429,15 @@ void TIEBitmap::RenderResampled(TIEBitmap& dest, std::vector<uint8_t*>* rowTable
   const bool projection = filter == rfProjectBW || filter == rfProjectWB;
   const bool withAlpha = useAlpha && HasAlphaChannel();
   TIEBitmap scaled;
-  if (sw < dw || format != ie1g || withAlpha || projection) {
+  if (!withAlpha && AreaShrinkApplies(format, filter, sw, sh, dw, dh)) {
+    scaled.Allocate(dw, dh, format);
+    CopyPaletteTo(&scaled);
+    TIEAccessScope read(*this, iemRead);
+    if (format == ie24RGB)
+      AreaShrink<3>(*this, sx, sy, sw, sh, scaled);
+    else
+      AreaShrink<1>(*this, sx, sy, sw, sh, scaled);
+  } else if (sw < dw || format != ie1g || withAlpha || projection) {
     TIEBitmap part(sw, sh, format);
     CopyRectToBitmap(part, sx, sy, 0, 0, sw, sh);
     CopyPaletteTo(&part);

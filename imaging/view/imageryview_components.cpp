@@ -203,10 +203,8 @@ void TImageryView::WMTimer(TMessage& message) {
     io_->SeekImage(2, fileName);
   } else {
     io_->SeekImage(0, fileName);
-    if (!PlayLoop) {
-      playing_ = false;
-      return;
-    }
+    // Through the setter: loading the first frame restarted the timer.
+    if (!PlayLoop) return SetPlaying(false);
   }
   if (!io_->Aborting()) StartPlayTimer();
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "imaging/core/ruduvazez_mask.h"
+#include "imaging/processing/imageryproc.h"
 #include "tests/imaging/core/bitmap_support.h"
 
 namespace {
@@ -68,6 +71,31 @@ TEST_F(RenderTest, ScalingByIndexTablesAndKeptTables) {
   source->RenderToTIEBitmapEx(*dest, &rows, &cols, &rowIndex, nullptr, 0, 0, 100, 100, 0, 0, 50, 50, false, false, 255,
                               rfNone, false, 0, 1.0);
   EXPECT_EQ(dest->GetPixel24(50, 50), (TRGB{0, 0, 0}));
+}
+
+// Every drawn pixel is the source pixel its index tables name, the last
+// source column included, with and without reused rows.
+TEST_F(RenderTest, ScaledCopiesTakeEveryPixelFromItsIndexedSource) {
+  const std::pair<SIZE, SIZE> cases[] = {
+      {{4, 3}, {13, 7}}, {{50, 50}, {100, 100}}, {{97, 61}, {30, 20}}, {{8, 8}, {8, 3}}};
+  for (const auto& [from, to] : cases)
+    for (bool reuse : {false, true}) {
+      SCOPED_TRACE(testing::Message() << from.cx << "x" << from.cy << " to " << to.cx << "x" << to.cy << " reuse "
+                                      << reuse);
+      auto source = Ramp(from.cx, from.cy);
+      auto dest = Canvas(to.cx, to.cy);
+      std::vector<uint8_t*> rows;
+      std::vector<int32_t> cols, rowIndex;
+      source->RenderToTIEBitmapEx(*dest, &rows, &cols, &rowIndex, nullptr, 0, 0, to.cx, to.cy, 0, 0, from.cx, from.cy,
+                                  false, reuse, 255, rfNone, false, 0, 1.0);
+      ASSERT_EQ(cols.size(), static_cast<size_t>(to.cx));
+      if (to.cx >= from.cx) {
+        EXPECT_EQ(cols.back(), from.cx - 1) << "a growing zoom reaches the last column";
+      }
+      for (int y = 0; y < to.cy; ++y)
+        for (int x = 0; x < to.cx; ++x)
+          ASSERT_EQ(dest->GetPixel24(x, y), source->GetPixel24(cols[x], rowIndex[y])) << x << "," << y;
+    }
 }
 
 TEST_F(RenderTest, DisplaySettings) {
@@ -167,6 +195,49 @@ TEST_F(RenderTest, ResampledDrawing) {
   dest->Fill(0);
   bits.RenderToTIEBitmap(*dest, 0, 0, 10, 10, 0, 0, 40, 40, false, 255, rfFastLinear, 0, 1.0);
   EXPECT_EQ(dest->GetPixel24(5, 5), (TRGB{255, 255, 255}));
+}
+
+// A shrinking zoom with an interpolating filter averages areas in integers;
+// the pixels agree with the processing resampler's within 1.
+TEST_F(RenderTest, ShrinkingWithAnInterpolatingFilterAgreesWithTheResampler) {
+  struct Case {
+    TIEPixelFormat format;
+    TResampleFilter filter;
+    RECT source;  // x, y, width, height
+    SIZE dest;
+  };
+  const Case cases[] = {{ie24RGB, rfBilinear, {0, 0, 97, 61}, {30, 20}}, {ie24RGB, rfBicubic, {5, 3, 80, 50}, {80, 17}},
+                        {ie24RGB, rfWICFant, {9, 7, 64, 48}, {16, 12}},  {ie8g, rfBilinear, {1, 2, 90, 55}, {33, 21}},
+                        {ie24RGB, rfBilinear, {0, 0, 97, 61}, {1, 1}},   {ie8g, rfBicubic, {0, 0, 7, 61}, {7, 4}}};
+  uint32_t seed = 12345;
+  TIEBitmap noise24(97, 61, ie24RGB), noise8(97, 61, ie8g);
+  for (TIEBitmap* b : {&noise24, &noise8})
+    for (int y = 0; y < 61; ++y) {
+      uint8_t* row = b->GetScanline(y);
+      for (int i = 0; i < 97 * (b == &noise24 ? 3 : 1); ++i) {
+        seed = seed * 1103515245 + 12345;
+        row[i] = static_cast<uint8_t>(seed >> 16);
+      }
+    }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.filter) << " " << c.source.right << "x" << c.source.bottom << " to "
+                                    << c.dest.cx << "x" << c.dest.cy);
+    TIEBitmap& source = c.format == ie24RGB ? noise24 : noise8;
+    TIEBitmap part(c.source.right, c.source.bottom, c.format), expected(c.dest.cx, c.dest.cy, c.format);
+    source.CopyRectToBitmap(part, c.source.left, c.source.top, 0, 0, c.source.right, c.source.bottom);
+    IEResample(&part, &expected, nullptr, c.filter, {}, nullptr);
+    auto dest = Canvas(c.dest.cx, c.dest.cy);
+    source.RenderToTIEBitmap(*dest, 0, 0, c.dest.cx, c.dest.cy, c.source.left, c.source.top, c.source.right,
+                             c.source.bottom, false, 255, c.filter, 0, 1.0);
+    int worst = 0;
+    for (int y = 0; y < c.dest.cy; ++y)
+      for (int x = 0; x < c.dest.cx; ++x) {
+        TRGB want{}, got = dest->GetPixel24(x, y);
+        expected.GetPixelRGB(x, y, want);
+        worst = std::max({worst, std::abs(want.r - got.r), std::abs(want.g - got.g), std::abs(want.b - got.b)});
+      }
+    EXPECT_LE(worst, 1);
+  }
 }
 
 TEST_F(RenderTest, StretchRectToSetsAlpha) {

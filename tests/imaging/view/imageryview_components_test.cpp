@@ -11,6 +11,7 @@
 #include "imaging/io/imageryio.h"
 #include "imaging/processing/imageryproc_component.h"
 #include "platform/forms/graphics.h"
+#include "platform/win/user_timers.h"
 #include "tests/imaging/view/view_test_support.h"
 
 namespace {
@@ -233,6 +234,82 @@ TEST_F(ViewComponentsTest, PlayingASingleImageStartsNoTimer) {
   view->SetPlaying(true);
   EXPECT_TRUE(view->Playing());
   EXPECT_FALSE(view->PlayTimerRunning());
+}
+
+// A GIF of three 6 x 4 frames, red, green and blue, each shown for 50 ms.
+// Every frame's codes are 3 bits wide: a clear code before each pair of
+// pixels keeps the code table from growing.
+std::string ThreeFrameGif() {
+  std::string gif = "GIF89a";
+  const auto u16 = [&](int v) {
+    gif += static_cast<char>(v & 255);
+    gif += static_cast<char>(v >> 8);
+  };
+  u16(6);
+  u16(4);
+  gif += {'\x81', '\0', '\0'};  // a global table of four entries
+  gif += {'\xFF', '\0', '\0', '\0', '\xFF', '\0', '\0', '\0', '\xFF', '\0', '\0', '\0'};
+  for (int frame = 0; frame < 3; ++frame) {
+    gif += {'\x21', '\xF9', '\x04', '\0'};
+    u16(5);  // hundredths of a second
+    gif += {'\0', '\0', ','};
+    u16(0);
+    u16(0);
+    u16(6);
+    u16(4);
+    gif += {'\0', '\x02'};
+    std::vector<int> codes;
+    for (int pixel = 0; pixel < 24; pixel += 2) codes.insert(codes.end(), {4, frame, frame});
+    codes.push_back(5);
+    std::string data;
+    uint32_t bits = 0;
+    int count = 0;
+    for (int code : codes) {
+      bits |= static_cast<uint32_t>(code) << count;
+      for (count += 3; count >= 8; count -= 8, bits >>= 8) data += static_cast<char>(bits & 255);
+    }
+    if (count > 0) data += static_cast<char>(bits & 255);
+    gif += static_cast<char>(data.size());
+    gif += data;
+    gif += '\0';
+  }
+  return gif + ';';
+}
+
+// Each frame stays for its own delay; without looping, playing stops after
+// the last frame with the first one shown again.
+TEST_F(ViewComponentsTest, PlayingShowsEveryFrameForItsDelayAndStopsWithoutLoop) {
+  const std::string gif = ::testing::TempDir() + "view_frames.gif";
+  {
+    FILE* file = std::fopen(gif.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    const std::string bytes = ThreeFrameGif();
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  UseManualClock(1000);
+  TImageryIO* io = view->GetIO();
+  ASSERT_TRUE(io->LoadFromFile(gif));
+  ASSERT_EQ(io->Params().IMAGECOUNT, 3);
+  const auto shown = [&] { return view->GetIEBitmap()->GetPixel24(0, 0); };
+  EXPECT_EQ(shown(), (TRGB{0, 0, 255}));
+  view->PlayLoop = false;
+  view->SetPlaying(true);
+  ASSERT_TRUE(view->PlayTimerRunning());
+  const TRGB frames[] = {{0, 255, 0}, {255, 0, 0}, {0, 0, 255}};  // blue, green, red
+  for (const TRGB& frame : frames) {
+    AdvanceClock(30);
+    Pump();
+    EXPECT_NE(shown(), frame) << "not before the 50 ms delay";
+    AdvanceClock(20);
+    Pump();
+    EXPECT_EQ(shown(), frame);
+  }
+  EXPECT_FALSE(view->Playing());
+  EXPECT_FALSE(view->PlayTimerRunning());
+  EXPECT_EQ(io->Params().IMAGEINDEX, 0);
+  UseRealClock();
+  std::remove(gif.c_str());
 }
 
 }  // namespace

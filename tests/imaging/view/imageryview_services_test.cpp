@@ -131,3 +131,70 @@ TEST_F(ViewServicesTest, PublishedPropertiesAreReachedByName) {
 }
 
 }  // namespace
+
+namespace {
+
+// Key messages reach the application as events after the control's own
+// handling; the special-key query is answered by the handler.
+TEST_F(ViewServicesTest, KeyMessagesBecomeEvents) {
+  struct Key {
+    uint32_t key, data;
+    bool down;
+    bool operator==(const Key&) const = default;
+  };
+  std::vector<Key> keys;
+  view->OnVirtualKey = [&](TObject*, uint32_t key, uint32_t data, bool down) { keys.push_back(Key{key, data, down}); };
+  const std::pair<UINT, Key> messages[] = {{WM_KEYDOWN, {'A', 0x001E0001, true}},
+                                           {WM_KEYUP, {'A', 0xC01E0001, false}},
+                                           {WM_SYSKEYDOWN, {VK_F10, 0x20440001, true}},
+                                           {WM_SYSKEYUP, {VK_F10, 0xE0440001, false}}};
+  for (const auto& [message, key] : messages) view->Perform(message, key.key, key.data);
+  ASSERT_EQ(keys.size(), 4u);
+  for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(keys[i], messages[i].second) << i;
+
+  view->OnSpecialKey = [](TObject*, WORD code, TShiftState, bool& handled) { handled = code == VK_LEFT; };
+  EXPECT_NE(view->Perform(CM_WANTSPECIALKEY, VK_LEFT), 0) << "the handler wants the arrow";
+  EXPECT_EQ(view->Perform(CM_WANTSPECIALKEY, VK_RETURN), 0);
+}
+
+// Flat scroll bars serve the view like the ordinary ones; switching them on
+// a second time changes nothing.
+TEST_F(ViewServicesTest, FlatScrollBarsAreSwitchedOnOnce) {
+  view->SetScrollBars(ssBoth);
+  MakeImage(400, 300, Grey);
+  view->SetZoom(100);
+  const int32_t withBars = view->ClientWidth();
+  ASSERT_LT(withBars, view->Width()) << "a 400-pixel image needs the horizontal bar";
+  view->SetFlatScrollBars(true);
+  // Hiding them resizes the client area, and the view's update that follows shows them again.
+  view->Update();
+  EXPECT_EQ(view->ClientWidth(), withBars);
+  view->SetFlatScrollBars(true);
+  EXPECT_EQ(view->ClientWidth(), withBars);
+  // Scrolling still works through the flat bars.
+  view->SetViewXY(50, 40);
+  EXPECT_EQ(view->ViewX(), 50);
+  view->SetFlatScrollBars(false);
+  EXPECT_FALSE(view->FlatScrollBars());
+}
+
+// A wallpaper and its style repaint the background only: the image stays.
+TEST_F(ViewServicesTest, WallpaperFillsTheBackgroundAroundTheImage) {
+  view->SetScrollBars(ssNone);
+  view->SetCenter(false);
+  MakeImage(40, 30, Grey);
+  TPicture picture;
+  TBitmap* tile = picture.Bitmap();
+  tile->SetPixelFormat(pf24bit);
+  tile->SetSize(8, 8);
+  tile->Canvas()->Brush()->SetColor(RGB(10, 200, 30));
+  tile->Canvas()->FillRect(RECT{0, 0, 8, 8});
+  view->SetWallPaper(&picture);
+  view->SetWallPaperStyle(iewoTile);
+  EXPECT_EQ(Probe(150, 100), RGB(10, 200, 30));
+  EXPECT_EQ(Probe(5, 5), RGB(90, 90, 90));
+  view->SetWallPaper(nullptr);
+  EXPECT_TRUE(view->WallPaper()->Graphic() == nullptr || view->WallPaper()->Graphic()->Empty());
+}
+
+}  // namespace

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <vector>
 
 #include "tests/imaging/view/view_input_support.h"
 
@@ -55,6 +56,24 @@ TEST_F(MouseTest, ClicksZoomInAndOutByTheUsualSteps) {
   ClickAt(100, 75);
   EXPECT_DOUBLE_EQ(asked, 200);
   EXPECT_DOUBLE_EQ(view->Zoom(), 300) << "OnZoomIn may change the zoom";
+}
+
+// The view handles the mouse in client coordinates; its events still see
+// the selection base that the application chose, and get it back after.
+TEST_F(MouseTest, EventsDuringMouseHandlingSeeTheUsersSelectionBase) {
+  view->SetSelectionBase(iesbBitmap);
+  std::vector<TIESelectionBase> seen;
+  view->OnZoomIn = [&](TObject*, double&) { seen.push_back(view->SelectionBase()); };
+  view->OnSelectionChanging = [&](TObject*) { seen.push_back(view->SelectionBase()); };
+  view->SetMouseInteract({miZoom});
+  ClickAt(100, 75);
+  view->SetZoom(100);
+  view->SetMouseInteract({miSelect});
+  Drag({{kOriginX + 10, kOriginY + 10}, {kOriginX + 30, kOriginY + 20}});
+  ASSERT_GE(seen.size(), 2u);
+  for (TIESelectionBase base : seen) EXPECT_EQ(base, iesbBitmap);
+  EXPECT_EQ(view->SelectionBase(), iesbBitmap);
+  EXPECT_EQ(SelectionBox(), (RECT{10, 10, 29, 19}));
 }
 
 TEST_F(MouseTest, DraggingWithScrollMovesTheImage) {
