@@ -34,6 +34,8 @@ struct Region {
   void Offset(int dx, int dy);
 };
 Region CombineRegions(const Region& a, const Region& b, int mode);
+// The union of any rectangles (empty ones ignored).
+Region RegionFromRects(std::vector<RECT> rects);
 
 // ------------------------------------------------------------- objects ---
 
