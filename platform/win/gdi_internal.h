@@ -234,6 +234,35 @@ private:
   PixelView view_;
 };
 
+// Pixels of 24 or 32 bits reached row by row: `stride` in bytes, negative
+// for bottom-up memory; `owner` (the surface or bitmap) tells whether two
+// rasters share pixels.
+struct Raster {
+  uint8_t* base = nullptr;
+  ptrdiff_t stride = 0;
+  int width = 0;
+  int height = 0;
+  int bpp = 32;
+  const void* owner = nullptr;
+  uint8_t* Row(int y) const { return base + static_cast<ptrdiff_t>(y) * stride; }
+};
+// The DC's pixels as a raster, when it draws on a window surface or on a
+// 24-bit or plain 32-bit bitmap without a working copy open.
+std::optional<Raster> RasterOf(DCObj* dc);
+// The rows of a bitmap as they are stored (for bit counts of 24 and 32).
+Raster BitmapRaster(BitmapObj* bm);
+// n pixels of row y from x on as 32-bit pixels (24-bit ones opaque), and
+// back (stored opaque).
+void ReadSpan(const Raster& r, int y, int x, int n, uint32_t* out);
+void WriteSpan(const Raster& r, int y, int x, int n, const uint32_t* in);
+// Copies n pixels between rows of two rasters of either depth.
+void CopySpan(const Raster& from, int fy, int fx, const Raster& to, int ty, int tx, int n);
+// SRCCOPY from one raster to another: row copies when the sizes match,
+// else the DC's stretch mode (HALFTONE boxes or nearest pixels) a row at a
+// time. False when the DCs are not both rasters, share pixels, or the
+// copy mirrors: the general blit then runs.
+bool CopyBlt(DCObj* dest, int x, int y, int w, int h, DCObj* src, int xSrc, int ySrc, int sw, int sh);
+
 // The visible area of the DC in target coordinates, as rectangles.
 std::vector<RECT> ClipRects(const DCObj* dc, const PixelView& view);
 RECT ClipBounds(const std::vector<RECT>& rects);
