@@ -32,6 +32,7 @@ struct Region {
   int Type() const;  // NULLREGION, SIMPLEREGION or COMPLEXREGION
   bool Contains(int x, int y) const;
   void Offset(int dx, int dy);
+  bool Within(const RECT& bounds) const;  // every pixel inside `bounds`
 };
 Region CombineRegions(const Region& a, const Region& b, int mode);
 // The union of any rectangles (empty ones ignored).

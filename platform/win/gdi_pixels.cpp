@@ -238,6 +238,7 @@ std::vector<RECT> ClipRects(const DCObj* dc, const PixelView& view) {
   if (!dc->s.clip) return Region::FromRect(bounds).rects;
   Region clip = *dc->s.clip;
   clip.Offset(dc->origin.x, dc->origin.y);
+  if (clip.Within(bounds)) return std::move(clip.rects);
   return CombineRegions(clip, Region::FromRect(bounds), RGN_AND).rects;
 }
 

@@ -147,36 +147,43 @@ Region CombineRegions(const Region& a, const Region& b, int mode) {
 
 // Sorts the rectangles into bands: a sweep down the rows keeps the
 // rectangles that cross the current band, ordered by their left edges, and
-// joins their overlapping spans.
+// joins their overlapping spans; a band ends where a rectangle starts or ends.
 Region RegionFromRects(std::vector<RECT> rects) {
   std::erase_if(rects, [](const RECT& r) { return r.right <= r.left || r.bottom <= r.top; });
-  std::sort(rects.begin(), rects.end(), [](const RECT& p, const RECT& q) { return p.top < q.top; });
-  std::vector<LONG> ys;
-  ys.reserve(2 * rects.size());
-  for (const RECT& r : rects) ys.insert(ys.end(), {r.top, r.bottom});
-  std::sort(ys.begin(), ys.end());
-  ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+  auto byTop = [](const RECT& p, const RECT& q) { return p.top < q.top; };
+  if (!std::is_sorted(rects.begin(), rects.end(), byTop)) std::sort(rects.begin(), rects.end(), byTop);
   auto byLeft = [](const RECT& p, const RECT& q) { return p.left < q.left; };
+  constexpr LONG kNone = std::numeric_limits<LONG>::max();
   Region out;
-  std::vector<Span> prev;
+  std::vector<Span> prev, spans;
   LONG prevBottom = 0;
   size_t prevStart = 0, next = 0;
   std::vector<RECT> active;
-  for (size_t k = 0; k + 1 < ys.size(); ++k) {
-    const LONG y0 = ys[k], y1 = ys[k + 1];
-    std::erase_if(active, [y0](const RECT& r) { return r.bottom <= y0; });
+  LONG y = rects.empty() ? 0 : rects.front().top;
+  while (next < rects.size() || !active.empty()) {
+    if (active.empty()) y = std::max(y, rects[next].top);
     const size_t old = active.size();
-    while (next < rects.size() && rects[next].top <= y0) active.push_back(rects[next++]);
+    while (next < rects.size() && rects[next].top <= y) active.push_back(rects[next++]);
     std::sort(active.begin() + static_cast<ptrdiff_t>(old), active.end(), byLeft);
     std::inplace_merge(active.begin(), active.begin() + static_cast<ptrdiff_t>(old), active.end(), byLeft);
-    std::vector<Span> spans;
+    LONG yEnd = next < rects.size() ? rects[next].top : kNone;
+    spans.clear();
     for (const RECT& r : active) {
+      yEnd = std::min(yEnd, r.bottom);
       if (!spans.empty() && spans.back().r >= r.left) spans.back().r = std::max(spans.back().r, r.right);
       else spans.push_back({r.left, r.right});
     }
-    AddBand(out, prev, prevBottom, prevStart, y0, y1, std::move(spans));
+    AddBand(out, prev, prevBottom, prevStart, y, yEnd, spans);
+    y = yEnd;
+    std::erase_if(active, [y](const RECT& r) { return r.bottom <= y; });
   }
   return out;
+}
+
+bool Region::Within(const RECT& bounds) const {
+  if (rects.empty()) return true;
+  const RECT b = Box();
+  return b.left >= bounds.left && b.top >= bounds.top && b.right <= bounds.right && b.bottom <= bounds.bottom;
 }
 
 bool IntersectRects(RECT& out, const RECT& a, const RECT& b) {
@@ -319,7 +326,10 @@ RECT DeviceRect(const DCObj* dc, int l, int t, int r, int b) {
 }
 
 int ClipType(const DCObj* dc) {
-  return dc->s.clip ? CombineRegions(*dc->s.clip, DeviceArea(dc), RGN_AND).Type() : DeviceArea(dc).Type();
+  const Region area = DeviceArea(dc);
+  if (!dc->s.clip) return area.Type();
+  if (!area.rects.empty() && dc->s.clip->Within(area.rects.front())) return dc->s.clip->Type();
+  return CombineRegions(*dc->s.clip, area, RGN_AND).Type();
 }
 
 }  // namespace

@@ -96,8 +96,12 @@ void PlainCopy(const Raster& from, const Raster& to, const RowMap& m, const std:
     RECT r, have;
     if (!IntersectRects(r, c, m.target)) continue;
     if (!IntersectRects(have, RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}, m.have)) continue;
-    for (int y = have.top; y < have.bottom; ++y)
+    // In the destination's memory order.
+    const bool up = to.stride < 0;
+    for (int i = 0; i < have.bottom - have.top; ++i) {
+      const int y = up ? have.bottom - 1 - i : have.top + i;
       CopySpan(from, y, have.left, to, y - dy, have.left - dx, have.right - have.left);
+    }
   }
 }
 
@@ -142,62 +146,187 @@ void NearestCopy(const Raster& from, const Raster& to, const RowMap& m, const st
 // pixels add in one 64-bit word.
 inline uint64_t Spread(uint32_t p) { return (p & 0x00FF00FFu) | (static_cast<uint64_t>(p & 0x0000FF00u) << 24); }
 
-// Rounded channel averages of a spread sum over n pixels; the multiply by
-// 2^32 / n (rounded up) divides exactly for sums of at most 256 pixels.
-inline uint32_t Average(uint64_t sum, uint32_t n, uint64_t inverse) {
-  auto lane = [&](int shift) {
-    return static_cast<uint32_t>((((sum >> shift) & 0xFFFF) + n / 2) * inverse >> 32);
-  };
-  return 0xFF000000u | (lane(16) << 16) | (lane(32) << 8) | lane(0);
+// Rounded channel averages of spread sums over n pixels (at most 256).
+struct Averager {
+  uint32_t n = 0;
+  uint64_t inverse = 0;  // 2^32 / n rounded up: the multiply divides exactly
+  int shift = -1;        // log2(n) when n is a power of two: all lanes at once
+  uint64_t half = 0;     // n / 2 in each lane
+  void For(uint32_t count) {
+    if (count == n) return;
+    n = count;
+    inverse = (uint64_t{1} << 32) / n + 1;
+    shift = (n & (n - 1)) ? -1 : __builtin_ctz(n);
+    half = (n / 2) * 0x0000000100010001ull;
+  }
+  uint32_t operator()(uint64_t sum) const {
+    if (shift >= 0) {  // a lane's spill into the one below lands above its 8 bits
+      const uint64_t v = ((sum + half) >> shift) & 0x000000FF00FF00FFull;
+      return 0xFF000000u | static_cast<uint32_t>((v & 0x00FF00FFu) | ((v >> 24) & 0xFF00u));
+    }
+    auto lane = [&](int at) { return static_cast<uint32_t>((((sum >> at) & 0xFFFF) + n / 2) * inverse >> 32); };
+    return 0xFF000000u | (lane(16) << 16) | (lane(32) << 8) | lane(0);
+  }
+};
+
+// One target row of box averages: `boxSum(a, b)` sums the spread pixels of
+// source columns [a, b) of the box's rows.
+template <typename BoxSum>
+void AverageRow(const int* u0, const int* u1, size_t count, uint32_t rows, BoxSum boxSum, Averager& average,
+                uint32_t* out) {
+  for (size_t i = 0; i < count; ++i) {
+    average.For(rows * static_cast<uint32_t>(u1[i] - u0[i]));
+    out[i] = average(boxSum(u0[i], u1[i]));
+  }
 }
 
-// Each target pixel averages the box of source pixels it covers: columns
-// of the box's rows are summed once per target row, then across the box.
+inline uint64_t Spread(uint64_t columnSum) { return columnSum; }
+// A 24-bit pixel read where it is stored.
+struct Pixel24 {
+  uint8_t b, g, r;
+};
+inline uint64_t Spread(Pixel24 p) {
+  return p.b | (static_cast<uint64_t>(p.r) << 16) | (static_cast<uint64_t>(p.g) << 32);
+}
+
+// Target pixels whose boxes are all BW columns wide, from pixels (spread
+// here) or from column sums.
+template <int BW, typename T>
+[[gnu::noinline]] void FullBoxRow(const T* values, const int* u0, size_t count, const Averager& average,
+                                  uint32_t* out) {
+  for (size_t i = 0; i < count; ++i) {
+    const T* v = values + u0[i];
+    uint64_t t = Spread(v[0]);
+    for (int k = 1; k < BW; ++k) t += Spread(v[k]);
+    out[i] = average(t);
+  }
+}
+
+// A target row of narrow boxes: the full boxes in the middle take the
+// unrolled loop, the cut ones at the ends the general one.
+template <typename T>
+void NarrowRow(const T* values, const int* u0, const int* u1, size_t count, uint32_t rows, int bw,
+               Averager& full, Averager& cut, uint32_t* out) {
+  size_t a = 0, b = count;
+  while (a < b && u1[a] - u0[a] != bw) ++a;
+  while (b > a && u1[b - 1] - u0[b - 1] != bw) --b;
+  auto boxSum = [values](int p, int q) {
+    uint64_t t = 0;
+    for (int u = p; u < q; ++u) t += Spread(values[u]);
+    return t;
+  };
+  AverageRow(u0, u1, a, rows, boxSum, cut, out);
+  full.For(rows * static_cast<uint32_t>(bw));
+  switch (bw) {
+    case 1: FullBoxRow<1>(values, u0 + a, b - a, full, out + a); break;
+    case 2: FullBoxRow<2>(values, u0 + a, b - a, full, out + a); break;
+    case 3: FullBoxRow<3>(values, u0 + a, b - a, full, out + a); break;
+    default: FullBoxRow<4>(values, u0 + a, b - a, full, out + a); break;
+  }
+  AverageRow(u0 + b, u1 + b, count - b, rows, boxSum, cut, out + b);
+}
+
+// Each target pixel averages the box of source pixels it covers. Boxes of
+// one row are read straight from the source; taller ones are first summed
+// by column. Narrow boxes add their columns; wide ones take the difference
+// of two running totals across the row (exact in 64 bits even where the
+// lanes of the totals overflow into each other).
+class BoxAverager {
+public:
+  BoxAverager(const Raster& from, const RowMap& m, int bw, int bh)
+      : from_(from), m_(m), bw_(bw), bh_(bh), haveW_(m.have.right - m.have.left),
+        srcRow_(static_cast<size_t>(haveW_)), columns_(static_cast<size_t>(haveW_)),
+        totals_(static_cast<size_t>(haveW_) + 1) {}
+
+  // Target columns [x0, x1) of the rectangle [left, right) that reach the source.
+  bool Columns(int left, int right, int& x0, int& x1) {
+    Reaching(left, right, m_.have.left, m_.have.right, bw_, [&](int t) { return m_.SrcX(t); }, x0, x1);
+    if (x0 >= x1) return false;
+    // The box's columns, clamped to the source, counted from have.left.
+    u0_.resize(static_cast<size_t>(x1 - x0));
+    u1_.resize(u0_.size());
+    for (int x = x0; x < x1; ++x) {
+      const int64_t s = m_.SrcX(x);
+      u0_[x - x0] = static_cast<int>(std::max<int64_t>(s, m_.have.left) - m_.have.left);
+      u1_[x - x0] = static_cast<int>(std::min<int64_t>(s + bw_, m_.have.right) - m_.have.left);
+    }
+    return true;
+  }
+
+  // The averages of target row y over the columns last chosen.
+  void Row(int y, uint32_t* out) {
+    const int64_t s = m_.SrcY(y);
+    const int v0 = static_cast<int>(std::max<int64_t>(s, m_.have.top));
+    const int v1 = static_cast<int>(std::min<int64_t>(s + bh_, m_.have.bottom));
+    const auto rows = static_cast<uint32_t>(v1 - v0);
+    const bool narrow = bw_ <= 4;
+    if (rows == 1 && narrow && from_.bpp == 24) {
+      Narrow(reinterpret_cast<const Pixel24*>(from_.Row(v0)) + m_.have.left, rows, out);
+      return;
+    }
+    if (rows == 1 && narrow) {
+      Narrow(Source(v0), rows, out);
+      return;
+    }
+    const int first = u0_.front(), end = u1_.back();
+    uint64_t* column = columns_.data();
+    const uint32_t* px = Source(v0);
+    for (int u = first; u < end; ++u) column[u] = Spread(px[u]);
+    for (int v = v0 + 1; v < v1; ++v) {
+      px = Source(v);
+      for (int u = first; u < end; ++u) column[u] += Spread(px[u]);
+    }
+    if (narrow) {
+      Narrow(static_cast<const uint64_t*>(column), rows, out);
+      return;
+    }
+    uint64_t* total = totals_.data();
+    uint64_t running = 0;
+    total[first] = 0;
+    for (int u = first; u < end; ++u) total[u + 1] = running += column[u];
+    AverageRow(u0_.data(), u1_.data(), u0_.size(), rows, [total](int a, int b) { return total[b] - total[a]; },
+               cut_, out);
+  }
+
+private:
+  // Source row v as 32-bit pixels, indexed from have.left.
+  const uint32_t* Source(int v) {
+    if (from_.bpp == 32) return reinterpret_cast<const uint32_t*>(from_.Row(v)) + m_.have.left;
+    const int first = u0_.front(), end = u1_.back();
+    ReadSpan(from_, v, m_.have.left + first, end - first, srcRow_.data() + first);
+    return srcRow_.data();
+  }
+  template <typename T>
+  void Narrow(const T* values, uint32_t rows, uint32_t* out) {
+    NarrowRow(values, u0_.data(), u1_.data(), u0_.size(), rows, bw_, full_, cut_, out);
+  }
+
+  const Raster& from_;
+  const RowMap& m_;
+  const int bw_, bh_, haveW_;
+  std::vector<uint32_t> srcRow_;
+  std::vector<uint64_t> columns_, totals_;
+  std::vector<int> u0_, u1_;
+  Averager full_, cut_;
+};
+
 void BoxCopy(const Raster& from, const Raster& to, const RowMap& m, const std::vector<RECT>& clip, int bw, int bh) {
-  const int haveW = m.have.right - m.have.left;
-  std::vector<uint32_t> srcRow(static_cast<size_t>(haveW)), out;
-  std::vector<uint64_t> sums(static_cast<size_t>(haveW));
-  std::vector<int> u0, u1;
-  uint32_t lastN = 0;
-  uint64_t inverse = 0;
+  BoxAverager boxes(from, m, bw, bh);
+  std::vector<uint32_t> out;
   for (const RECT& c : clip) {
     RECT r;
-    if (!IntersectRects(r, c, m.target)) continue;
     int x0, x1, y0, y1;
-    Reaching(r.left, r.right, m.have.left, m.have.right, bw, [&](int t) { return m.SrcX(t); }, x0, x1);
+    if (!IntersectRects(r, c, m.target) || !boxes.Columns(r.left, r.right, x0, x1)) continue;
     Reaching(r.top, r.bottom, m.have.top, m.have.bottom, bh, [&](int t) { return m.SrcY(t); }, y0, y1);
-    if (x0 >= x1) continue;
-    // The box's columns, clamped to the source, counted from have.left.
-    u0.resize(static_cast<size_t>(x1 - x0));
-    u1.resize(u0.size());
-    for (int x = x0; x < x1; ++x) {
-      const int64_t s = m.SrcX(x);
-      u0[x - x0] = static_cast<int>(std::max<int64_t>(s, m.have.left) - m.have.left);
-      u1[x - x0] = static_cast<int>(std::min<int64_t>(s + bw, m.have.right) - m.have.left);
-    }
-    const int colFirst = u0.front(), colEnd = u1.back();
-    out.resize(u0.size());
-    for (int y = y0; y < y1; ++y) {
-      const int64_t s = m.SrcY(y);
-      const int v0 = static_cast<int>(std::max<int64_t>(s, m.have.top));
-      const int v1 = static_cast<int>(std::min<int64_t>(s + bh, m.have.bottom));
-      std::fill(sums.begin() + colFirst, sums.begin() + colEnd, 0);
-      for (int v = v0; v < v1; ++v) {
-        ReadSpan(from, v, m.have.left + colFirst, colEnd - colFirst, srcRow.data() + colFirst);
-        for (int u = colFirst; u < colEnd; ++u) sums[static_cast<size_t>(u)] += Spread(srcRow[static_cast<size_t>(u)]);
+    out.resize(static_cast<size_t>(x1 - x0));
+    for (int i = 0; i < y1 - y0; ++i) {
+      const int y = from.stride < 0 ? y1 - 1 - i : y0 + i;  // the source in its memory order
+      if (to.bpp == 32) {
+        boxes.Row(y, reinterpret_cast<uint32_t*>(to.Row(y)) + x0);
+      } else {
+        boxes.Row(y, out.data());
+        WriteSpan(to, y, x0, x1 - x0, out.data());
       }
-      const auto rows = static_cast<uint32_t>(v1 - v0);
-      for (size_t i = 0; i < out.size(); ++i) {
-        uint64_t sum = 0;
-        for (int u = u0[i]; u < u1[i]; ++u) sum += sums[static_cast<size_t>(u)];
-        const uint32_t n = rows * static_cast<uint32_t>(u1[i] - u0[i]);
-        if (n != lastN) {
-          lastN = n;
-          inverse = (uint64_t{1} << 32) / n + 1;
-        }
-        out[i] = Average(sum, n, inverse);
-      }
-      WriteSpan(to, y, x0, x1 - x0, out.data());
     }
   }
 }

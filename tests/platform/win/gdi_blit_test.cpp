@@ -483,6 +483,8 @@ TEST(GdiBlit, RowCopiesMatchTheGeneralRasterPath) {
       {"up, halftone", 0, 0, 30, 22, 5, 5, 11, 9, HALFTONE},
       {"down, nearest", 2, 0, 13, 11, 0, 3, 31, 25, COLORONCOLOR},
       {"up and down, halftone", 0, 0, 26, 9, 4, 0, 13, 27, HALFTONE},
+      {"a sixth, halftone", 2, 3, 5, 4, 0, 0, 33, 27, HALFTONE},
+      {"all into one pixel, halftone", 4, 4, 1, 1, 0, 0, 33, 27, HALFTONE},
   };
   uint32_t seed = 7;
   for (const Layout& from : layouts)
