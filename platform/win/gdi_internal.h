@@ -267,7 +267,15 @@ bool CopyBlt(DCObj* dest, int x, int y, int w, int h, DCObj* src, int xSrc, int 
 // The visible area of the DC in target coordinates, as rectangles.
 std::vector<RECT> ClipRects(const DCObj* dc, const PixelView& view);
 RECT ClipBounds(const std::vector<RECT>& rects);
-bool IntersectRects(RECT& out, const RECT& a, const RECT& b);
+// The common part of a and b into `out` (empty and false when none).
+inline bool IntersectRects(RECT& out, const RECT& a, const RECT& b) {
+  out = {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  if (out.left >= out.right || out.top >= out.bottom) {
+    out = {};
+    return false;
+  }
+  return true;
+}
 
 // What fills a mask: a pen colour, or a brush (solid, hatch, pattern).
 struct Paint {

@@ -164,8 +164,10 @@ Region RegionFromRects(std::vector<RECT> rects) {
     if (active.empty()) y = std::max(y, rects[next].top);
     const size_t old = active.size();
     while (next < rects.size() && rects[next].top <= y) active.push_back(rects[next++]);
-    std::sort(active.begin() + static_cast<ptrdiff_t>(old), active.end(), byLeft);
-    std::inplace_merge(active.begin(), active.begin() + static_cast<ptrdiff_t>(old), active.end(), byLeft);
+    const auto added = active.begin() + static_cast<ptrdiff_t>(old);
+    if (!std::is_sorted(added, active.end(), byLeft)) std::sort(added, active.end(), byLeft);
+    if (old > 0 && added != active.end() && byLeft(*added, *std::prev(added)))
+      std::inplace_merge(active.begin(), added, active.end(), byLeft);
     LONG yEnd = next < rects.size() ? rects[next].top : kNone;
     spans.clear();
     for (const RECT& r : active) {
@@ -184,15 +186,6 @@ bool Region::Within(const RECT& bounds) const {
   if (rects.empty()) return true;
   const RECT b = Box();
   return b.left >= bounds.left && b.top >= bounds.top && b.right <= bounds.right && b.bottom <= bounds.bottom;
-}
-
-bool IntersectRects(RECT& out, const RECT& a, const RECT& b) {
-  out = {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-  if (out.left >= out.right || out.top >= out.bottom) {
-    out = {};
-    return false;
-  }
-  return true;
 }
 
 RECT ClipBounds(const std::vector<RECT>& rects) {
@@ -389,8 +382,13 @@ HRGN ExtCreateRegion(const XFORM* xf, DWORD size, const RGNDATA* data) {
   if (h.dwSize < sizeof(RGNDATAHEADER) || h.iType != 1) return nullptr;
   if (h.nCount > (size - h.dwSize) / sizeof(RECT)) return nullptr;
   const auto* bytes = reinterpret_cast<const uint8_t*>(data) + h.dwSize;
-  std::vector<RECT> rects(h.nCount);
-  if (h.nCount) std::memcpy(rects.data(), bytes, h.nCount * sizeof(RECT));
+  std::vector<RECT> rects;
+  rects.reserve(h.nCount);
+  for (DWORD i = 0; i < h.nCount; ++i) {
+    RECT r;
+    std::memcpy(&r, bytes + i * sizeof(RECT), sizeof r);
+    rects.push_back(r);
+  }
   return NewRegion(RegionFromRects(std::move(rects)));
 }
 
