@@ -67,25 +67,19 @@ struct PixmanImage {
   ~PixmanImage() { pixman_image_unref(image); }
 };
 
-void BM_BitBlt24(benchmark::State& state) {
-  Dib src(kW, kH, 24), dst(kW, kH, 24);
+// Full-frame copies from 24 bits to `bpp` bits.
+void Copy(benchmark::State& state, int bpp) {
+  Dib src(kW, kH, 24), dst(kW, kH, bpp);
   for (auto _ : state) BitBlt(dst.dc, 0, 0, kW, kH, src.dc, 0, 0, SRCCOPY);
 }
-
-void BM_PixmanSrc24(benchmark::State& state) {
-  PixmanImage src(kW, kH, PIXMAN_r8g8b8), dst(kW, kH, PIXMAN_r8g8b8);
+void PixmanCopy(benchmark::State& state, pixman_format_code_t format) {
+  PixmanImage src(kW, kH, PIXMAN_r8g8b8), dst(kW, kH, format);
   for (auto _ : state) pixman_image_composite32(PIXMAN_OP_SRC, src.image, nullptr, dst.image, 0, 0, 0, 0, 0, 0, kW, kH);
 }
-
-void BM_BitBlt24To32(benchmark::State& state) {
-  Dib src(kW, kH, 24), dst(kW, kH, 32);
-  for (auto _ : state) BitBlt(dst.dc, 0, 0, kW, kH, src.dc, 0, 0, SRCCOPY);
-}
-
-void BM_PixmanSrc24To32(benchmark::State& state) {
-  PixmanImage src(kW, kH, PIXMAN_r8g8b8), dst(kW, kH, PIXMAN_x8r8g8b8);
-  for (auto _ : state) pixman_image_composite32(PIXMAN_OP_SRC, src.image, nullptr, dst.image, 0, 0, 0, 0, 0, 0, kW, kH);
-}
+void BM_BitBlt24(benchmark::State& state) { Copy(state, 24); }
+void BM_PixmanSrc24(benchmark::State& state) { PixmanCopy(state, PIXMAN_r8g8b8); }
+void BM_BitBlt24To32(benchmark::State& state) { Copy(state, 32); }
+void BM_PixmanSrc24To32(benchmark::State& state) { PixmanCopy(state, PIXMAN_x8r8g8b8); }
 
 void Halftone(benchmark::State& state, int bpp) {
   Dib src(kW, kH, bpp), dst(kW / 2, kH, bpp);
