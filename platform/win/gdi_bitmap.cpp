@@ -468,6 +468,7 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc
   if (!RopUsesSource(rop)) return PatBlt(dest, x, y, width, height, rop);
   DCObj* s = AsDC(src);
   if (!s) return FALSE;
+  if (rop == SRCCOPY && CopyBlt(d, x, y, width, height, s, xSrc, ySrc, srcWidth, srcHeight)) return TRUE;
   SrcImage img = FromDC(s, d, xSrc, ySrc, srcWidth, srcHeight);
   POINT o = TargetPoint(s, xSrc, ySrc);
   StretchInto(d, x, y, width, height, img, {o.x, o.y, srcWidth, srcHeight, d->s.stretchMode}, RopCombine(d, rop),

@@ -32,8 +32,11 @@ struct Region {
   int Type() const;  // NULLREGION, SIMPLEREGION or COMPLEXREGION
   bool Contains(int x, int y) const;
   void Offset(int dx, int dy);
+  bool Within(const RECT& bounds) const;  // every pixel inside `bounds`
 };
 Region CombineRegions(const Region& a, const Region& b, int mode);
+// The union of any rectangles (empty ones ignored).
+Region RegionFromRects(std::vector<RECT> rects);
 
 // ------------------------------------------------------------- objects ---
 
@@ -232,10 +235,47 @@ private:
   PixelView view_;
 };
 
+// Pixels of 24 or 32 bits reached row by row: `stride` in bytes, negative
+// for bottom-up memory; `owner` (the surface or bitmap) tells whether two
+// rasters share pixels.
+struct Raster {
+  uint8_t* base = nullptr;
+  ptrdiff_t stride = 0;
+  int width = 0;
+  int height = 0;
+  int bpp = 32;
+  const void* owner = nullptr;
+  uint8_t* Row(int y) const { return base + static_cast<ptrdiff_t>(y) * stride; }
+};
+// The DC's pixels as a raster, when it draws on a window surface or on a
+// 24-bit or plain 32-bit bitmap without a working copy open.
+std::optional<Raster> RasterOf(DCObj* dc);
+// The rows of a bitmap as they are stored (for bit counts of 24 and 32).
+Raster BitmapRaster(BitmapObj* bm);
+// n pixels of row y from x on as 32-bit pixels (24-bit ones opaque), and
+// back (stored opaque).
+void ReadSpan(const Raster& r, int y, int x, int n, uint32_t* out);
+void WriteSpan(const Raster& r, int y, int x, int n, const uint32_t* in);
+// Copies n pixels between rows of two rasters of either depth.
+void CopySpan(const Raster& from, int fy, int fx, const Raster& to, int ty, int tx, int n);
+// SRCCOPY from one raster to another: row copies when the sizes match,
+// else the DC's stretch mode (HALFTONE boxes or nearest pixels) a row at a
+// time. False when the DCs are not both rasters, share pixels, or the
+// copy mirrors: the general blit then runs.
+bool CopyBlt(DCObj* dest, int x, int y, int w, int h, DCObj* src, int xSrc, int ySrc, int sw, int sh);
+
 // The visible area of the DC in target coordinates, as rectangles.
 std::vector<RECT> ClipRects(const DCObj* dc, const PixelView& view);
 RECT ClipBounds(const std::vector<RECT>& rects);
-bool IntersectRects(RECT& out, const RECT& a, const RECT& b);
+// The common part of a and b into `out` (empty and false when none).
+inline bool IntersectRects(RECT& out, const RECT& a, const RECT& b) {
+  out = {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  if (out.left >= out.right || out.top >= out.bottom) {
+    out = {};
+    return false;
+  }
+  return true;
+}
 
 // What fills a mask: a pen colour, or a brush (solid, hatch, pattern).
 struct Paint {

@@ -166,6 +166,15 @@ void WriteRowPixel(const BitmapObj& fmt, uint8_t* row, int x, uint32_t pixel) {
 
 // ---------------------------------------------------------- targets ---
 
+namespace {
+// The rows of a 24-bit bitmap, which convert to and from its working copy
+// a row at a time.
+std::optional<Raster> ShadowRows(BitmapObj* bm) {
+  if (bm->bpp != 24) return std::nullopt;
+  return BitmapRaster(bm);
+}
+}  // namespace
+
 TargetLock::TargetLock(DCObj* dc, bool write, const RECT* area) {
   if (!dc) return;
   if (dc->surface) {
@@ -192,9 +201,13 @@ TargetLock::TargetLock(DCObj* dc, bool write, const RECT* area) {
     bm->shadowArea = r;
     // Uninitialised on purpose: only the area is filled and used.
     bm->shadow.reset(new uint32_t[static_cast<size_t>(bm->width) * bm->height]);
-    for (int y = r.top; y < r.bottom; ++y)
-      for (int x = r.left; x < r.right; ++x)
-        bm->shadow[static_cast<size_t>(y) * bm->width + x] = bm->ReadPixel(x, y) | 0xFF000000u;
+    const std::optional<Raster> rows = ShadowRows(bm);
+    for (int y = r.top; y < r.bottom; ++y) {
+      uint32_t* to = &bm->shadow[static_cast<size_t>(y) * bm->width];
+      if (rows) ReadSpan(*rows, y, r.left, r.right - r.left, to + r.left);
+      else
+        for (int x = r.left; x < r.right; ++x) to[x] = bm->ReadPixel(x, y) | 0xFF000000u;
+    }
   }
   bm->shadowDirty |= write;
   view_ = {bm->shadow.get(), bm->width, bm->width, bm->height, bm->shadowArea};
@@ -206,8 +219,13 @@ TargetLock::~TargetLock() {
   if (--bm->lockDepth > 0) return;
   if (bm->shadowDirty) {
     const RECT& r = bm->shadowArea;
-    for (int y = r.top; y < r.bottom; ++y)
-      for (int x = r.left; x < r.right; ++x) bm->WritePixel(x, y, bm->shadow[static_cast<size_t>(y) * bm->width + x]);
+    const std::optional<Raster> rows = ShadowRows(bm);
+    for (int y = r.top; y < r.bottom; ++y) {
+      const uint32_t* from = &bm->shadow[static_cast<size_t>(y) * bm->width];
+      if (rows) WriteSpan(*rows, y, r.left, r.right - r.left, from + r.left);
+      else
+        for (int x = r.left; x < r.right; ++x) bm->WritePixel(x, y, from[x]);
+    }
   }
   bm->shadow.reset();
   bm->shadowArea = {};
@@ -220,6 +238,7 @@ std::vector<RECT> ClipRects(const DCObj* dc, const PixelView& view) {
   if (!dc->s.clip) return Region::FromRect(bounds).rects;
   Region clip = *dc->s.clip;
   clip.Offset(dc->origin.x, dc->origin.y);
+  if (clip.Within(bounds)) return std::move(clip.rects);
   return CombineRegions(clip, Region::FromRect(bounds), RGN_AND).rects;
 }
 

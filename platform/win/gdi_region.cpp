@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "platform/win/gdi_internal.h"
 
@@ -14,20 +15,6 @@ struct Span {
   bool operator==(const Span&) const = default;
 };
 
-// The x-spans of `rg` covering the band [y0, y1): the rectangles of the one
-// band of `rg` that starts at or above y0 (bands never overlap).
-std::vector<Span> SpansIn(const Region& rg, LONG y0, LONG y1) {
-  std::vector<Span> out;
-  auto after = std::upper_bound(rg.rects.begin(), rg.rects.end(), y0,
-                                [](LONG y, const RECT& r) { return y < r.top; });
-  if (after == rg.rects.begin()) return out;
-  LONG top = std::prev(after)->top;
-  auto first = std::lower_bound(rg.rects.begin(), after, top, [](const RECT& r, LONG t) { return r.top < t; });
-  for (auto it = first; it != after; ++it)
-    if (it->bottom >= y1) out.push_back({it->left, it->right});
-  return out;
-}
-
 bool Keep(int mode, bool a, bool b) {
   switch (mode) {
     case RGN_AND: return a && b;
@@ -38,26 +25,35 @@ bool Keep(int mode, bool a, bool b) {
   }
 }
 
-std::vector<Span> CombineSpans(const std::vector<Span>& a, const std::vector<Span>& b, int mode) {
-  std::vector<LONG> xs;
-  for (const Span& s : a) xs.insert(xs.end(), {s.l, s.r});
-  for (const Span& s : b) xs.insert(xs.end(), {s.l, s.r});
-  std::sort(xs.begin(), xs.end());
-  xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-  auto inside = [](const std::vector<Span>& v, LONG x) {
-    for (const Span& s : v)
-      if (x >= s.l && x < s.r) return true;
-    return false;
-  };
+// Combines two sorted lists of separate spans (the rectangles [a, aEnd) and
+// [b, bEnd) of one band each) by walking their edges in order.
+std::vector<Span> MergeSpans(const RECT* a, const RECT* aEnd, const RECT* b, const RECT* bEnd, int mode) {
   std::vector<Span> out;
-  for (size_t i = 0; i + 1 < xs.size(); ++i) {
-    if (!Keep(mode, inside(a, xs[i]), inside(b, xs[i]))) continue;
-    if (!out.empty() && out.back().r == xs[i])
-      out.back().r = xs[i + 1];
-    else
-      out.push_back({xs[i], xs[i + 1]});
+  const size_t na = 2 * static_cast<size_t>(aEnd - a), nb = 2 * static_cast<size_t>(bEnd - b);
+  auto edge = [](const RECT* r, size_t i) { return (i & 1) ? r[i / 2].right : r[i / 2].left; };
+  size_t i = 0, j = 0;
+  bool inA = false, inB = false, was = false;
+  LONG start = 0;
+  while (i < na || j < nb) {
+    const LONG xa = i < na ? edge(a, i) : std::numeric_limits<LONG>::max();
+    const LONG xb = j < nb ? edge(b, j) : std::numeric_limits<LONG>::max();
+    const LONG x = std::min(xa, xb);
+    if (xa == x) inA = !(i++ & 1);
+    if (xb == x) inB = !(j++ & 1);
+    const bool now = Keep(mode, inA, inB);
+    if (now == was) continue;
+    if (now) start = x;
+    else out.push_back({start, x});
+    was = now;
   }
   return out;
+}
+
+// The end of the band of `rects` that starts at `at`.
+size_t BandEnd(const std::vector<RECT>& rects, size_t at) {
+  size_t e = at;
+  while (e < rects.size() && rects[e].top == rects[at].top) ++e;
+  return e;
 }
 
 // Appends a band, merging it into the previous one when their spans match.
@@ -116,33 +112,80 @@ void Region::Offset(int dx, int dy) {
   }
 }
 
+// Walks the bands of both regions together: each stretch of rows where
+// neither changes gets the merge of the two bands' spans.
 Region CombineRegions(const Region& a, const Region& b, int mode) {
-  std::vector<LONG> ys;
-  for (const RECT& r : a.rects) ys.insert(ys.end(), {r.top, r.bottom});
-  if (mode != RGN_COPY)
-    for (const RECT& r : b.rects) ys.insert(ys.end(), {r.top, r.bottom});
-  std::sort(ys.begin(), ys.end());
-  ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+  if (mode == RGN_COPY) return a;
+  const std::vector<RECT>& ra = a.rects;
+  const std::vector<RECT>& rb = b.rects;
+  constexpr LONG kNone = std::numeric_limits<LONG>::max();
   Region out;
   std::vector<Span> prev;
   LONG prevBottom = 0;
   size_t prevStart = 0;
-  const Region empty;
-  const Region& other = mode == RGN_COPY ? empty : b;
-  for (size_t i = 0; i + 1 < ys.size(); ++i) {
-    auto spans = CombineSpans(SpansIn(a, ys[i], ys[i + 1]), SpansIn(other, ys[i], ys[i + 1]), mode);
-    AddBand(out, prev, prevBottom, prevStart, ys[i], ys[i + 1], std::move(spans));
+  size_t ia = 0, ib = 0, ea = BandEnd(ra, 0), eb = BandEnd(rb, 0);
+  LONG y = std::numeric_limits<LONG>::min();
+  for (;;) {
+    while (ia < ra.size() && ra[ia].bottom <= y) ea = BandEnd(ra, ia = ea);
+    while (ib < rb.size() && rb[ib].bottom <= y) eb = BandEnd(rb, ib = eb);
+    const bool aLeft = ia < ra.size(), bLeft = ib < rb.size();
+    if (!aLeft && (!bLeft || mode == RGN_AND || mode == RGN_DIFF)) break;
+    if (!bLeft && mode == RGN_AND) break;
+    y = std::max(y, std::min(aLeft ? ra[ia].top : kNone, bLeft ? rb[ib].top : kNone));
+    const bool inA = aLeft && ra[ia].top <= y, inB = bLeft && rb[ib].top <= y;
+    LONG yEnd = kNone;
+    if (aLeft) yEnd = std::min(yEnd, inA ? ra[ia].bottom : ra[ia].top);
+    if (bLeft) yEnd = std::min(yEnd, inB ? rb[ib].bottom : rb[ib].top);
+    const RECT* pa = ra.data() + ia;
+    const RECT* pb = rb.data() + ib;
+    AddBand(out, prev, prevBottom, prevStart, y, yEnd,
+            MergeSpans(pa, inA ? ra.data() + ea : pa, pb, inB ? rb.data() + eb : pb, mode));
+    y = yEnd;
   }
   return out;
 }
 
-bool IntersectRects(RECT& out, const RECT& a, const RECT& b) {
-  out = {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-  if (out.left >= out.right || out.top >= out.bottom) {
-    out = {};
-    return false;
+// Sorts the rectangles into bands: a sweep down the rows keeps the
+// rectangles that cross the current band, ordered by their left edges, and
+// joins their overlapping spans; a band ends where a rectangle starts or ends.
+Region RegionFromRects(std::vector<RECT> rects) {
+  std::erase_if(rects, [](const RECT& r) { return r.right <= r.left || r.bottom <= r.top; });
+  auto byTop = [](const RECT& p, const RECT& q) { return p.top < q.top; };
+  if (!std::is_sorted(rects.begin(), rects.end(), byTop)) std::sort(rects.begin(), rects.end(), byTop);
+  auto byLeft = [](const RECT& p, const RECT& q) { return p.left < q.left; };
+  constexpr LONG kNone = std::numeric_limits<LONG>::max();
+  Region out;
+  std::vector<Span> prev, spans;
+  LONG prevBottom = 0;
+  size_t prevStart = 0, next = 0;
+  std::vector<RECT> active;
+  LONG y = rects.empty() ? 0 : rects.front().top;
+  while (next < rects.size() || !active.empty()) {
+    if (active.empty()) y = std::max(y, rects[next].top);
+    const size_t old = active.size();
+    while (next < rects.size() && rects[next].top <= y) active.push_back(rects[next++]);
+    const auto added = active.begin() + static_cast<ptrdiff_t>(old);
+    if (!std::is_sorted(added, active.end(), byLeft)) std::sort(added, active.end(), byLeft);
+    if (old > 0 && added != active.end() && byLeft(*added, *std::prev(added)))
+      std::inplace_merge(active.begin(), added, active.end(), byLeft);
+    LONG yEnd = next < rects.size() ? rects[next].top : kNone;
+    spans.clear();
+    for (const RECT& r : active) {
+      yEnd = std::min(yEnd, r.bottom);
+      if (!spans.empty() && spans.back().r >= r.left) spans.back().r = std::max(spans.back().r, r.right);
+      else spans.push_back({r.left, r.right});
+    }
+    AddBand(out, prev, prevBottom, prevStart, y, yEnd, spans);
+    y = yEnd;
+    std::erase_if(active, [y](const RECT& r) { return r.bottom <= y; });
   }
-  return true;
+  return out;
+}
+
+bool Region::Within(const RECT& bounds) const {
+  if (rects.empty()) return true;
+  const RECT b = Box();
+  return b.left >= bounds.left && b.top >= bounds.top && b.right <= bounds.right && b.bottom <= bounds.bottom;
 }
 
 RECT ClipBounds(const std::vector<RECT>& rects) {
@@ -276,7 +319,10 @@ RECT DeviceRect(const DCObj* dc, int l, int t, int r, int b) {
 }
 
 int ClipType(const DCObj* dc) {
-  return dc->s.clip ? CombineRegions(*dc->s.clip, DeviceArea(dc), RGN_AND).Type() : DeviceArea(dc).Type();
+  const Region area = DeviceArea(dc);
+  if (!dc->s.clip) return area.Type();
+  if (!area.rects.empty() && dc->s.clip->Within(area.rects.front())) return dc->s.clip->Type();
+  return CombineRegions(*dc->s.clip, area, RGN_AND).Type();
 }
 
 }  // namespace
@@ -336,13 +382,14 @@ HRGN ExtCreateRegion(const XFORM* xf, DWORD size, const RGNDATA* data) {
   if (h.dwSize < sizeof(RGNDATAHEADER) || h.iType != 1) return nullptr;
   if (h.nCount > (size - h.dwSize) / sizeof(RECT)) return nullptr;
   const auto* bytes = reinterpret_cast<const uint8_t*>(data) + h.dwSize;
-  Region out;
+  std::vector<RECT> rects;
+  rects.reserve(h.nCount);
   for (DWORD i = 0; i < h.nCount; ++i) {
     RECT r;
     std::memcpy(&r, bytes + i * sizeof(RECT), sizeof r);
-    out = CombineRegions(out, Region::FromRect(r), RGN_OR);
+    rects.push_back(r);
   }
-  return NewRegion(std::move(out));
+  return NewRegion(RegionFromRects(std::move(rects)));
 }
 
 int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {

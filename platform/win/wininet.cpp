@@ -131,7 +131,13 @@ std::string& certificateAuthority() {
   static std::string pemFile;
   return pemFile;
 }
-std::mutex certificateLock;
+std::mutex settingsLock;
+
+// "::host:port" for curl's connect-to list, or empty.
+std::string& connectionTarget() {
+  static std::string target;
+  return target;
+}
 
 void initCurl() {
   static std::once_flag once;
@@ -176,14 +182,19 @@ public:
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeout));
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
-    std::lock_guard<std::mutex> guard(certificateLock);
+    std::lock_guard<std::mutex> guard(settingsLock);
     if (!certificateAuthority().empty()) curl_easy_setopt(easy_, CURLOPT_CAINFO, certificateAuthority().c_str());
+    if (!connectionTarget().empty()) {
+      connectTo_ = curl_slist_append(nullptr, connectionTarget().c_str());
+      curl_easy_setopt(easy_, CURLOPT_CONNECT_TO, connectTo_);
+    }
   }
   ~Transfer() {
     if (added_) curl_multi_remove_handle(multi_, easy_);
     curl_easy_cleanup(easy_);
     curl_multi_cleanup(multi_);
     curl_slist_free_all(headerList_);
+    curl_slist_free_all(connectTo_);
   }
   Transfer(const Transfer&) = delete;
   Transfer& operator=(const Transfer&) = delete;
@@ -325,6 +336,7 @@ private:
   CURL* easy_;
   CURLM* multi_;
   curl_slist* headerList_ = nullptr;
+  curl_slist* connectTo_ = nullptr;
   char errorText_[CURL_ERROR_SIZE] = {};
   DWORD receiveTimeout_;
   bool followRedirects_;
@@ -765,8 +777,13 @@ BOOL InternetSetOptionA(HINTERNET handle, DWORD option, const void* buffer, DWOR
 }
 
 void SetInternetCertificateAuthority(const std::string& pemFile) {
-  std::lock_guard<std::mutex> guard(certificateLock);
+  std::lock_guard<std::mutex> guard(settingsLock);
   certificateAuthority() = pemFile;
+}
+
+void SetInternetConnectionTarget(const std::string& host, INTERNET_PORT port) {
+  std::lock_guard<std::mutex> guard(settingsLock);
+  connectionTarget() = host.empty() ? std::string() : "::" + hostForUrl(host) + ":" + std::to_string(port);
 }
 
 // --- URLs -------------------------------------------------------------------

@@ -202,6 +202,11 @@ BOOL InternetSetOptionA(HINTERNET handle, DWORD option, const void* buffer, DWOR
 // later HTTPS request; empty: the system's alone.
 void SetInternetCertificateAuthority(const std::string& pemFile);
 
+// Sends every later connection to `host`:`port` whatever server its URL or a
+// redirect names (no name is looked up); an empty host restores the named
+// servers. Tests and fuzzing use it to keep all traffic on this machine.
+void SetInternetConnectionTarget(const std::string& host, INTERNET_PORT port);
+
 // --- URLs -------------------------------------------------------------------
 
 struct URL_COMPONENTSA {

@@ -340,6 +340,36 @@ TEST(WinInet, RedirectsAreFollowedUnlessRefused) {
   }
 }
 
+TEST(WinInet, ConnectionTargetTakesEveryConnectionAndRedirect) {
+  LocalHttpServer server([](const std::string& request) {
+    if (request.rfind("GET /old", 0) == 0)
+      return response("301 Moved", "", "Location: http://10.255.255.1:81/new\r\n");
+    return response("200 OK", "here");
+  });
+  SetInternetConnectionTarget("127.0.0.1", server.Port());
+  HINTERNET internet = InternetOpenA("t", INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
+  HINTERNET connection = InternetConnectA(internet, "charts.invalid", 0, "", "", INTERNET_SERVICE_HTTP, 0, 0);
+  HINTERNET request = HttpOpenRequestA(connection, "GET", "/old", "", "", {}, 0, 0);
+  BOOL sent = HttpSendRequestA(request);
+  SetInternetConnectionTarget("", 0);
+  ASSERT_TRUE(sent);
+  std::string status;
+  EXPECT_TRUE(HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE, status));
+  EXPECT_EQ(status, "200");
+  auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_NE(requests[0].find("Host: charts.invalid"), std::string::npos) << requests[0];
+  EXPECT_EQ(requests[1].rfind("GET /new ", 0), 0u) << requests[1];
+  for (HINTERNET h : {request, connection, internet}) InternetCloseHandle(h);
+
+  // Without the target the named server is asked again.
+  HINTERNET again = InternetOpenA("t", INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
+  HINTERNET refused = InternetConnectA(again, "127.0.0.1", closedPort(), "", "", INTERNET_SERVICE_HTTP, 0, 0);
+  HINTERNET second = HttpOpenRequestA(refused, "GET", "/old", "", "", {}, 0, 0);
+  EXPECT_FALSE(HttpSendRequestA(second));
+  for (HINTERNET h : {second, refused, again}) InternetCloseHandle(h);
+}
+
 std::vector<std::string> statusLog;
 void logStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info, DWORD length) {
   std::string entry = std::to_string(context) + ":" + std::to_string(status);
