@@ -158,6 +158,8 @@ private:
   void ViewUpdate();
   void PostToView(UINT message, WPARAM wParam);
   void ApplyDefaultDPI();
+  // The background colour a GIF or PNG read brings.
+  void TakeBackground(int32_t fileTypeId);
   int32_t ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers, int32_t bufferSize);
   void WriteCodec(const TIECodecEntry& codec, TStream& stream, bool headers);
   bool ReadRegistryFile(const TIEFileFormatInfo& entry, const std::string& fileName, bool catchReader);
