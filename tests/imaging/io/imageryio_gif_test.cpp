@@ -2,7 +2,10 @@
 // ImageMagick.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -118,6 +121,32 @@ TEST_F(GIFFrames, AHugeDeclaredScreenIsNotAllocated) {
   EXPECT_EQ(Pixel(*l.io, 0, 0), kRed);
   EXPECT_EQ(Pixel(*l.io, 2, 2), kBlue);
   EXPECT_EQ(Alpha(*l.io, 2, 0), 255);  // enlarged area: background, opaque
+}
+
+long PeakKilobytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// The hostile pictures (tiny files declaring huge images) through the whole
+// load, detection and GIF composition included: each fails or loads in a
+// few megabytes.
+TEST_F(GIFFrames, HostilePicturesLoadInLittleMemory) {
+  const std::filesystem::path folder = std::filesystem::path(VESK_SOURCE_DIR) / "tests/fixtures/hostile";
+  const long before = PeakKilobytes();
+  for (const auto& file : std::filesystem::directory_iterator(folder)) {
+    if (file.path().extension() == ".md") continue;
+    SCOPED_TRACE(file.path().filename().string());
+    TImageryIO io(nullptr);
+    io.Params().GIF_IMAGEINDEX = 3;
+    try {
+      io.LoadFromFile(file.path().string());
+    } catch (const std::exception&) {
+      // a clean refusal
+    }
+  }
+  EXPECT_LT(PeakKilobytes() - before, 64 * 1024);
 }
 
 }  // namespace
