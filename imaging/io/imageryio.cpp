@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "imaging/core/davovevo.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/processing/imageryproc.h"
@@ -276,7 +277,7 @@ void TImageryIO::AdjustDPI() {
 namespace {
 
 constexpr int32_t kReadAhead = 8192, kJPEGFileReadAhead = 65536;
-constexpr int32_t kGIF = 2, kJPEG = 3, kPNG = 8;
+constexpr int32_t kGIF = 2, kJPEG = 3, kPNG = 8, kPSD = 24;
 
 uint32_t LoadLE32(const uint8_t* p) {
   return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -395,6 +396,12 @@ void TImageryIO::WriteCodec(const TIECodecEntry& codec, TStream& stream, bool he
   DoFinishWork();
 }
 
+const TIECodecEntry& TImageryIO::CodecOf(int32_t fileTypeId) {
+  const TIECodecEntry* codec = IEFindCodec(fileTypeId);
+  if (!codec) throw EIEException("No codec for file format " + std::to_string(fileTypeId));
+  return *codec;
+}
+
 int32_t TImageryIO::LoadFromStreamCodec(const TIECodecEntry& codec, TStream& stream) {
   if (!RunsInline()) {
     StartWorker([this, &codec, &stream] { LoadFromStreamCodec(codec, stream); });
@@ -446,6 +453,8 @@ void TImageryIO::SaveToFileCodec(const TIECodecEntry& codec, const std::string& 
     return;
   }
   TOperation operation(*this);
+  // A large document is written for the ".psb" name alone.
+  if (codec.FileTypeId == kPSD) params_->PSDLargeDocument = IEFileExtInList(fileName, "*.psb;");
   SetAborting(true);
   {
     TIEWideFileStream file(fileName, IE_FILE_CREATE);
