@@ -6,8 +6,11 @@
 #include <map>
 
 #include "imaging/core/iesettings.h"
+#include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_containers.h"
+#include "imaging/processing/imageryproc.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/win/globalmem.h"
 
 // ---- attributes ----------------------------------------------------------------------------
 
@@ -112,13 +115,31 @@ void ReadText(const std::vector<uint8_t>& piece, TIEImagingObject& mark) {
   mark.Attributes.SetFontHeight(static_cast<int32_t>(std::clamp<int64_t>(height, INT32_MIN, INT32_MAX)));
 }
 
+// The image of a packed DIB; null for data that is not one.
+std::unique_ptr<TIEBitmap> DecodeDIB(const std::vector<uint8_t>& dib) {
+  auto image = std::make_unique<TIEBitmap>();
+  if (IECopyDIBToBitmap(dib.data(), dib.size(), image.get(), nullptr, 0) == 0) return nullptr;
+  return image;
+}
+
+// The whole image as a packed DIB at 200 pixels per inch; empty without one.
+std::vector<uint8_t> EncodeDIB(TIEBitmap* image) {
+  HGLOBAL block = image ? _CopyBitmaptoDIBEx(image, 0, 0, 0, 0, 200, 200) : nullptr;
+  if (!block) return {};
+  const auto* data = static_cast<const uint8_t*>(GlobalLock(block));
+  std::vector<uint8_t> dib(data, data + GlobalSize(block));
+  GlobalUnlock(block);
+  GlobalFree(block);
+  return dib;
+}
+
 std::unique_ptr<TIEImagingObject> CompleteMark(const TIEAnnotAttributes& attributes, const TPieces& pieces) {
   const int32_t type = attributes.MarkType();
   if (type < 1) return nullptr;
   auto mark = std::make_unique<TIEImagingObject>();
   mark->Attributes = attributes;
   auto piece = [&](const char* name) { return pieces.find(name); };
-  if (type == kMarkImage && piece("OiDIB") != pieces.end()) mark->DIB = piece("OiDIB")->second;
+  if (type == kMarkImage && piece("OiDIB") != pieces.end()) mark->Image = DecodeDIB(piece("OiDIB")->second);
   if ((type == kMarkLine || type == kMarkPolyline) && piece("OiAnoDat") != pieces.end())
     mark->Points = PointsOf(piece("OiAnoDat")->second);
   if (type >= kMarkFirstText && type <= kMarkLastText && piece("OiAnText") != pieces.end())
@@ -206,7 +227,8 @@ void WriteMarkData(TAnnotWriter& out, const TIEImagingObject& mark) {
       const uint8_t zeros[24] = {};
       out.Bytes(zeros, sizeof zeros);
     });
-    out.NamedBlock(kRecordMarkBlock, "OiDIB", [&] { out.Bytes(mark.DIB.data(), mark.DIB.size()); });
+    const std::vector<uint8_t> dib = EncodeDIB(mark.Image.get());
+    out.NamedBlock(kRecordMarkBlock, "OiDIB", [&] { out.Bytes(dib.data(), dib.size()); });
   } else if (type == kMarkLine || type == kMarkPolyline) {
     out.NamedBlock(kRecordMarkBlock, "OiAnoDat", [&] {
       out.Int32(static_cast<int32_t>(mark.Points.size()));
@@ -246,6 +268,14 @@ std::vector<uint8_t> TIEImagingAnnot::SaveToBuffer() const {
 }
 
 // ---- TIEImagingAnnot -------------------------------------------------------------------------
+
+TIEImagingObject::TIEImagingObject() = default;
+TIEImagingObject::~TIEImagingObject() = default;
+
+TIEImagingObject::TIEImagingObject(const TIEImagingObject& source)
+    : TObject(), Attributes(source.Attributes), Points(source.Points), Text(source.Text) {
+  if (source.Image) Image = std::make_unique<TIEBitmap>(*source.Image);
+}
 
 void TIEImagingAnnot::Assign(const TIEImagingAnnot* source) {
   if (source == nullptr || source == this) return;

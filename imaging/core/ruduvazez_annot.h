@@ -52,10 +52,19 @@ private:
   void Set(size_t offset, int32_t value);
 };
 
+class TIEBitmap;
+
 // One mark: its attributes and, by mark type, its points (3 and 4), text
-// (7 to 10) or image (1, a packed device-independent bitmap as stored).
+// (7 to 10) or image (1, decoded from the block's packed device-independent
+// bitmap; written back as one at 200 pixels per inch).
 class TIEImagingObject : public TObject {
 public:
+  TIEImagingObject();
+  ~TIEImagingObject() override;
+  // A deep copy: the image too.
+  TIEImagingObject(const TIEImagingObject& source);
+  TIEImagingObject& operator=(const TIEImagingObject&) = delete;
+
   struct TPoint {
     int32_t x, y;
     bool operator==(const TPoint&) const = default;
@@ -63,7 +72,7 @@ public:
   TIEAnnotAttributes Attributes;
   std::vector<TPoint> Points;  // relative to the top-left corner of the bounds
   std::string Text;            // 8-bit text, without its NUL
-  std::vector<uint8_t> DIB;    // packed DIB; empty when none
+  std::unique_ptr<TIEBitmap> Image;  // null when none
 };
 
 // The marks of a TIFF image-annotation block.

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "imaging/core/davovevo.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/processing/imageryproc.h"
@@ -276,6 +277,7 @@ void TImageryIO::AdjustDPI() {
 namespace {
 
 constexpr int32_t kReadAhead = 8192, kJPEGFileReadAhead = 65536;
+constexpr int32_t kGIF = 2, kJPEG = 3, kPNG = 8, kPSD = 24;
 
 uint32_t LoadLE32(const uint8_t* p) {
   return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -325,16 +327,19 @@ int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool 
     TIEBufferedReadStream image(stream, bufferSize, true);
     TIECodecRead read{image, bitmap_, *params_, progress};
     read.Size = size;
-    if (codec.Read)
-      codec.Read(read);
-    else
+    if (!codec.Read)
       SetAborting(true);
+    else if (codec.FileTypeId == kGIF && params_->GIFSpareByte == 0)
+      IEComposeGIFFrames(codec, read);
+    else
+      codec.Read(read);
     pageCount = read.PageCount;
   } catch (...) {
     DoFinishWork();
     throw;
   }
   if (end >= 0) stream.SetPosition(end);
+  TakeBackground(codec.FileTypeId);
   if (codec.DefaultDPI) ApplyDefaultDPI();
   if (AutoAdjustDPI && !Aborting()) AdjustDPI();
   params_->FILENAME.clear();
@@ -343,6 +348,12 @@ int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool 
   ViewUpdate();
   DoFinishWork();
   return Aborting() ? -1 : std::max(pageCount, 1);
+}
+
+void TImageryIO::TakeBackground(int32_t fileTypeId) {
+  const TIOParamsVals& p = *params_;
+  if (fileTypeId == kGIF) SetBackground(IERGBToColor(p.GIF_TRANSPARENT ? p.GIF_TRANSPCOLOR : p.GIF_BACKGROUND));
+  if (fileTypeId == kPNG) SetBackground(IERGBToColor(p.PNG_BACKGROUND));
 }
 
 void TImageryIO::WriteCodec(const TIECodecEntry& codec, TStream& stream, bool headers) {
@@ -385,14 +396,20 @@ void TImageryIO::WriteCodec(const TIECodecEntry& codec, TStream& stream, bool he
   DoFinishWork();
 }
 
+const TIECodecEntry& TImageryIO::CodecOf(int32_t fileTypeId) {
+  const TIECodecEntry* codec = IEFindCodec(fileTypeId);
+  if (!codec) throw EIEException("No codec for file format " + std::to_string(fileTypeId));
+  return *codec;
+}
+
 int32_t TImageryIO::LoadFromStreamCodec(const TIECodecEntry& codec, TStream& stream) {
   if (!RunsInline()) {
     StartWorker([this, &codec, &stream] { LoadFromStreamCodec(codec, stream); });
     return -1;
   }
   TOperation operation(*this);
-  bool headers = StreamHeaders && codec.HeaderTag && codec.FileTypeId != 3;
-  if (codec.FileTypeId == 3 && codec.HeaderTag) {
+  bool headers = StreamHeaders && codec.HeaderTag && codec.FileTypeId != kJPEG;
+  if (codec.FileTypeId == kJPEG && codec.HeaderTag) {
     // A JPEG stream header is recognised whether or not headers are on.
     uint8_t tag[4] = {};
     const int64_t position = stream.Position();
@@ -412,7 +429,9 @@ int32_t TImageryIO::LoadFromFileCodec(const TIECodecEntry& codec, const std::str
   int32_t result;
   {
     TIEWideFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
-    result = ReadCodec(codec, file, false, codec.FileTypeId == 3 ? kJPEGFileReadAhead : kReadAhead);
+    // A PNG without a background chunk keeps the component's background.
+    if (codec.FileTypeId == kPNG) IEColorToRGB(Background(), params_->PNG_BACKGROUND);
+    result = ReadCodec(codec, file, false, codec.FileTypeId == kJPEG ? kJPEGFileReadAhead : kReadAhead);
   }
   params_->FILENAME = fileName;
   return result;
@@ -434,6 +453,8 @@ void TImageryIO::SaveToFileCodec(const TIECodecEntry& codec, const std::string& 
     return;
   }
   TOperation operation(*this);
+  // A large document is written for the ".psb" name alone.
+  if (codec.FileTypeId == kPSD) params_->PSDLargeDocument = IEFileExtInList(fileName, "*.psb;");
   SetAborting(true);
   {
     TIEWideFileStream file(fileName, IE_FILE_CREATE);

@@ -127,6 +127,62 @@ public:
   void SaveToFileCodec(const TIECodecEntry& codec, const std::string& fileName);
   void SaveToStreamCodec(const TIECodecEntry& codec, TStream& stream);
 
+  // -- the formats' own members, by name: the per-codec members on the row
+  // of the format (EIEException when this build has no codec for it).
+  // Loads return true unless aborted; TIFF and GIF return the page count.
+  int32_t LoadFromFileTIFF(const std::string& f) { return LoadFromFileCodec(CodecOf(1), f); }
+  int32_t LoadFromStreamTIFF(TStream& s) { return LoadFromStreamCodec(CodecOf(1), s); }
+  void SaveToFileTIFF(const std::string& f) { SaveToFileCodec(CodecOf(1), f); }
+  void SaveToStreamTIFF(TStream& s) { SaveToStreamCodec(CodecOf(1), s); }
+  int32_t LoadFromFileGIF(const std::string& f) { return LoadFromFileCodec(CodecOf(2), f); }
+  int32_t LoadFromStreamGIF(TStream& s) { return LoadFromStreamCodec(CodecOf(2), s); }
+  void SaveToFileGIF(const std::string& f) { SaveToFileCodec(CodecOf(2), f); }
+  void SaveToStreamGIF(TStream& s) { SaveToStreamCodec(CodecOf(2), s); }
+  bool LoadFromFileJPEG(const std::string& f) { return LoadFromFileCodec(CodecOf(3), f) > 0; }
+  bool LoadFromStreamJPEG(TStream& s) { return LoadFromStreamCodec(CodecOf(3), s) > 0; }
+  void SaveToFileJPEG(const std::string& f) { SaveToFileCodec(CodecOf(3), f); }
+  void SaveToStreamJPEG(TStream& s) { SaveToStreamCodec(CodecOf(3), s); }
+  bool LoadFromFilePCX(const std::string& f) { return LoadFromFileCodec(CodecOf(4), f) > 0; }
+  bool LoadFromStreamPCX(TStream& s) { return LoadFromStreamCodec(CodecOf(4), s) > 0; }
+  void SaveToFilePCX(const std::string& f) { SaveToFileCodec(CodecOf(4), f); }
+  void SaveToStreamPCX(TStream& s) { SaveToStreamCodec(CodecOf(4), s); }
+  bool LoadFromFileBMP(const std::string& f) { return LoadFromFileCodec(CodecOf(5), f) > 0; }
+  bool LoadFromStreamBMP(TStream& s) { return LoadFromStreamCodec(CodecOf(5), s) > 0; }
+  void SaveToFileBMP(const std::string& f) { SaveToFileCodec(CodecOf(5), f); }
+  void SaveToStreamBMP(TStream& s) { SaveToStreamCodec(CodecOf(5), s); }
+  bool LoadFromFileICO(const std::string& f) { return LoadFromFileCodec(CodecOf(6), f) > 0; }
+  bool LoadFromStreamICO(TStream& s) { return LoadFromStreamCodec(CodecOf(6), s) > 0; }
+  void SaveToFileICO(const std::string& f) { SaveToFileCodec(CodecOf(6), f); }
+  void SaveToStreamICO(TStream& s) { SaveToStreamCodec(CodecOf(6), s); }
+  bool LoadFromFileCUR(const std::string& f) { return LoadFromFileCodec(CodecOf(7), f) > 0; }
+  bool LoadFromStreamCUR(TStream& s) { return LoadFromStreamCodec(CodecOf(7), s) > 0; }
+  bool LoadFromFilePNG(const std::string& f) { return LoadFromFileCodec(CodecOf(8), f) > 0; }
+  bool LoadFromStreamPNG(TStream& s) { return LoadFromStreamCodec(CodecOf(8), s) > 0; }
+  void SaveToFilePNG(const std::string& f) { SaveToFileCodec(CodecOf(8), f); }
+  void SaveToStreamPNG(TStream& s) { SaveToStreamCodec(CodecOf(8), s); }
+  bool LoadFromFileTGA(const std::string& f) { return LoadFromFileCodec(CodecOf(11), f) > 0; }
+  bool LoadFromStreamTGA(TStream& s) { return LoadFromStreamCodec(CodecOf(11), s) > 0; }
+  void SaveToFileTGA(const std::string& f) { SaveToFileCodec(CodecOf(11), f); }
+  void SaveToStreamTGA(TStream& s) { SaveToStreamCodec(CodecOf(11), s); }
+  bool LoadFromFilePXM(const std::string& f) { return LoadFromFileCodec(CodecOf(12), f) > 0; }
+  bool LoadFromStreamPXM(TStream& s) { return LoadFromStreamCodec(CodecOf(12), s) > 0; }
+  void SaveToFilePXM(const std::string& f) { SaveToFileCodec(CodecOf(12), f); }
+  void SaveToStreamPXM(TStream& s) { SaveToStreamCodec(CodecOf(12), s); }
+  bool LoadFromFileWBMP(const std::string& f) { return LoadFromFileCodec(CodecOf(16), f) > 0; }
+  bool LoadFromStreamWBMP(TStream& s) { return LoadFromStreamCodec(CodecOf(16), s) > 0; }
+  void SaveToFileWBMP(const std::string& f) { SaveToFileCodec(CodecOf(16), f); }
+  void SaveToStreamWBMP(TStream& s) { SaveToStreamCodec(CodecOf(16), s); }
+  bool LoadFromFileDCX(const std::string& f) { return LoadFromFileCodec(CodecOf(19), f) > 0; }
+  bool LoadFromStreamDCX(TStream& s) { return LoadFromStreamCodec(CodecOf(19), s) > 0; }
+  void SaveToFileDCX(const std::string& f) { SaveToFileCodec(CodecOf(19), f); }
+  void SaveToStreamDCX(TStream& s) { SaveToStreamCodec(CodecOf(19), s); }
+  bool LoadFromFileRawBitmap(const std::string& f) { return LoadFromFileCodec(CodecOf(21), f) > 0; }
+  bool LoadFromStreamRawBitmap(TStream& s) { return LoadFromStreamCodec(CodecOf(21), s) > 0; }
+  bool LoadFromFilePSD(const std::string& f) { return LoadFromFileCodec(CodecOf(24), f) > 0; }
+  bool LoadFromStreamPSD(TStream& s) { return LoadFromStreamCodec(CodecOf(24), s) > 0; }
+  void SaveToFilePSD(const std::string& f) { SaveToFileCodec(CodecOf(24), f); }
+  void SaveToStreamPSD(TStream& s) { SaveToStreamCodec(CodecOf(24), s); }
+
   // -- parameters only (FILETYPE 0 when reading failed)
   virtual void ParamsFromFile(const std::string& fileName);
   virtual void ParamsFromFileFormat(const std::string& fileName, int32_t fileFormat);
@@ -148,6 +204,8 @@ private:
     std::unique_lock<std::recursive_mutex> lock_;
   };
 
+  // The codec row of the id; EIEException when this build has none.
+  static const TIECodecEntry& CodecOf(int32_t fileTypeId);
   bool RunsInline();
   void StartWorker(std::function<void()> call);
   void RemoveWorker(TIEIOThread* worker);
@@ -158,6 +216,8 @@ private:
   void ViewUpdate();
   void PostToView(UINT message, WPARAM wParam);
   void ApplyDefaultDPI();
+  // The background colour a GIF or PNG read brings.
+  void TakeBackground(int32_t fileTypeId);
   int32_t ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers, int32_t bufferSize);
   void WriteCodec(const TIECodecEntry& codec, TStream& stream, bool headers);
   bool ReadRegistryFile(const TIEFileFormatInfo& entry, const std::string& fileName, bool catchReader);

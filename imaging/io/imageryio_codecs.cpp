@@ -28,7 +28,7 @@ const TIECodecEntry kBuiltinCodecs[] = {
     {8, IEPngCodecRead, IEPngCodecWrite, IEIsPNGStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
     // The bitmap family (bmpfilt.h), GIF, Targa, PCX, DCX and PSD; icons and cursors are
     // tested before Targa, any-maps after it.
-    {2, IEGifCodecRead, IEGifCodecWrite, nullptr, TIESaveFormats::Any, true, true, IEGetGIFImageCount, nullptr},
+    {2, IEGifCodecRead, IEGifCodecWrite, nullptr, TIESaveFormats::Any, true, false, IEGetGIFImageCount, nullptr},
     {6, IEIcoCodecRead, IEIcoCodecWrite, IEIsICOStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetICOImageCount, nullptr},
     {7, IECurCodecRead, nullptr, IEIsCURStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetICOImageCount, nullptr},
     {11, IETgaCodecRead, IETgaCodecWrite, IEIsTGAStream, TIESaveFormats::RGB24OrBilevel, true, true, nullptr, nullptr},

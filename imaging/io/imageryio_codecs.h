@@ -53,3 +53,9 @@ std::span<const TIECodecEntry> IECodecTable();
 void IESetCodecTable(std::span<const TIECodecEntry> table);
 // The row of the id; null when this build has none.
 const TIECodecEntry* IEFindCodec(int32_t fileTypeId);
+
+// Reads frame GIF_IMAGEINDEX of a GIF as an animation shows it: frames 0 to
+// the index drawn in turn, each frame's disposal applied, into a composite
+// that covers the frames clipped to the logical screen. A single-frame file
+// is read as it is. The result keeps the pixel format of the frame read.
+void IEComposeGIFFrames(const TIECodecEntry& codec, TIECodecRead& read);

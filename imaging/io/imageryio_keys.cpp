@@ -431,7 +431,7 @@ const std::unordered_map<std::string, TKey>& Keys() {
       {"IMAGECOUNT", IntVia(&F::IMAGECOUNT, &P::SetImageCount, 0)},
       {"GETTHUMBNAIL", BoolVia(&F::GETTHUMBNAIL, &P::SetGetThumbnail)},
       {"ISRESOURCE", Bool(&F::ISRESOURCE)},
-      {"XMP_INFO", Text(&F::XMP_INFO)},
+      {"XMP_INFO", {[](P& p) { return p.XMP_INFO; }, [](P& p, const std::string& v) { p.SetXMP_Info(v); }}},
   };
   return keys;
 }

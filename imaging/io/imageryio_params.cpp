@@ -66,6 +66,8 @@ void TIOParamsVals::SetDefaultParams() {
     SetDpiX(settings->DefaultDPIX);
     SetDpiY(settings->DefaultDPIY);
   }
+  Metadata.Clear();
+  DICOMTags.Clear();
   SetTIFF_Orientation(1);
   TIFFLZWDecoder = settings->TIFFLZWDecoder, TIFFLZWEncoder = settings->TIFFLZWEncoder;
   GIFLZWDecoder = settings->GIFLZWDecoder, GIFLZWEncoder = settings->GIFLZWEncoder;
@@ -86,6 +88,7 @@ void TIOParamsVals::ResetForLoad() {
   JPEGMarkers.Clear();
   ResetEXIF();
   GIFComments.clear();
+  DICOMTags.Clear();
   DICOMRescaleIntercept = 0;
   DICOMRescaleSlope = 1.0;
   PNGTextKeys.clear(), PNGTextValues.clear();
@@ -104,6 +107,8 @@ void TIOParamsVals::ResetForLoad() {
 void TIOParamsVals::Assign(const TIOParamsVals& source) {
   if (&source == this) return;
   const int32_t warningTotal = JPEG_WARNINGTOT, warningCode = JPEG_WARNINGCODE;
+  // The dictionary copies through its dump, which does not change it.
+  Metadata.Assign(const_cast<TIEDictionary&>(source.Metadata));
   static_cast<TIOParamsFields&>(*this) = source;
   JPEG_WARNINGTOT = warningTotal, JPEG_WARNINGCODE = warningCode;
   SetDpiX(source.DPIX);  // through the setters: an attached view follows
@@ -115,6 +120,7 @@ void TIOParamsVals::Assign(const TIOParamsVals& source) {
   CopyProfile(source.defaultICC_.get(), defaultICC_);
   JPEGMarkers.Assign(&source.JPEGMarkers);
   IPTC.Assign(&source.IPTC);
+  DICOMTags.Assign(source.DICOMTags);
   if (source.imagingAnnot_)
     GetImagingAnnot().Assign(source.imagingAnnot_.get());
   else
@@ -204,12 +210,29 @@ int32_t TIOParamsVals::GetImageDelayTime() const {
     case 15: return static_cast<int32_t>(std::nearbyint(AVI_FRAMEDELAYTIME));
     case 22:
     case 23: return static_cast<int32_t>(std::nearbyint(MEDIAFILE_FRAMEDELAYTIME));
-    default: return 0;  // DICOM frame times come with the DICOM tag store
+    case 28: return DICOMFrameTime();
+    default: return 0;
   }
 }
 
+int32_t TIOParamsVals::DICOMFrameTime() const {
+  // The cine rate, else the recommended display rate, else the frame time.
+  for (const double rate : {DICOMNumber(0x0018, 0x0040), DICOMNumber(0x0008, 0x2144)})
+    if (rate > 0) return static_cast<int32_t>(std::nearbyint(1000 / rate));
+  return static_cast<int32_t>(DICOMNumber(0x0018, 0x1063));
+}
+
+double TIOParamsVals::DICOMNumber(uint16_t group, uint16_t element) const {
+  std::string text;
+  DICOMTags.GetTagString(group, element, text);
+  double value = 0;
+  return TryStrToFloat(Trim(text), value, InvariantFormatSettings()) ? value : 0;
+}
+
 int32_t TIOParamsVals::GetDICOMCompression() const {
-  const std::string uid = Trim(DICOMTransferSyntax);
+  std::string uid;
+  DICOMTags.GetTagString(0x0002, 0x0010, uid);
+  uid = Trim(uid);
   for (size_t i = 0; i < IEDICOMTransferSyntaxes.size(); ++i)
     if (uid == IEDICOMTransferSyntaxes[i]) return static_cast<int32_t>(i);
   return 1;
@@ -217,7 +240,14 @@ int32_t TIOParamsVals::GetDICOMCompression() const {
 
 void TIOParamsVals::SetDICOMCompression(int32_t index) {
   const auto* uid = At(IEDICOMTransferSyntaxes, index);
-  DICOMTransferSyntax = uid ? *uid : "";
+  DICOMTags.SetTagString(0x0002, 0x0010, uid ? *uid : "");
+}
+
+void TIOParamsVals::SetXMP_Info(const std::string& text) {
+  XMP_INFO = text;
+  auto parsed = std::make_unique<TIEDictionary>(103);
+  if (text.empty() || !parsed->Parse(text) || parsed->IsEmpty()) return;
+  Metadata.InsertDictionary("XMP", std::move(parsed));
 }
 
 TIEICC& TIOParamsVals::GetInputICCProfile() {
@@ -370,7 +400,10 @@ void IECopyEXIF(const TIOParamsVals& source, TIOParamsVals& dest, bool withThumb
 }
 
 bool IEReadXMPBlock(const uint8_t* data, int64_t length, TIOParamsVals& params) {
-  return IEReadXMPBlock(data, length, params.XMP_INFO);
+  std::string packet;
+  if (!IEReadXMPBlock(data, length, packet)) return false;
+  params.SetXMP_Info(packet);
+  return true;
 }
 
 std::vector<uint8_t> IEBuildXMPBlock(const TIOParamsVals& params) { return IEBuildXMPBlock(params.XMP_INFO); }

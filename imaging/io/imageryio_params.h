@@ -17,6 +17,8 @@
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_annot.h"
+#include "imaging/core/ruduvazez_dicomtags.h"
+#include "imaging/core/ruduvazez_dictionary.h"
 #include "imaging/core/ruduvazez_makernote.h"
 #include "imaging/core/ruduvazez_markers.h"
 #include "platform/rtl/datetime.h"
@@ -207,10 +209,7 @@ struct TIOParamsFields {
   int32_t PNG_COMPRESSION = 5;
   std::vector<std::string> PNGTextKeys, PNGTextValues;
 
-  // ---- DICOM
-  // The transfer syntax UID, element (0002,0010) of the tag store once the
-  // parameter set holds one; it doubles as the compression choice.
-  std::string DICOMTransferSyntax;
+  // ---- DICOM (the data elements: TIOParamsVals::DICOMTags)
   double DICOMValueOffset = 0;
   uint8_t DICOMRangeMode = 0;
   int32_t DICOMJPEGQuality = 80;
@@ -286,6 +285,11 @@ public:
   TIOParamsVals& operator=(const TIOParamsVals&) = delete;
 
   TImageryIO* Owner;
+  // Free-form metadata; the parsed XMP packet is held under "XMP".
+  TIEDictionary Metadata{103};
+  // The DICOM data elements read; the writer writes them back. The transfer
+  // syntax (0002,0010) doubles as the compression choice.
+  TIEDicomTags DICOMTags;
   // The EXIF thumbnail, when a reader decoded it.
   std::unique_ptr<TIEBitmap> EXIFThumbnail;
   // The camera maker's note of the EXIF block.
@@ -322,7 +326,9 @@ public:
   void FreeColorMap() { ColorMap.clear(); }
   int32_t GetDICOMCompression() const;
   void SetDICOMCompression(int32_t index);
-  void SetXMP_Info(const std::string& text) { XMP_INFO = text; }
+  // Stores the text and its parse under "XMP" of Metadata; a text that
+  // parses into nothing leaves Metadata as it was.
+  void SetXMP_Info(const std::string& text);
 
   // The profiles, each created empty on first request; the output profile
   // starts as sRGB. The ...OrNull forms only look.
@@ -410,6 +416,10 @@ private:
       UnmarkEXIFTag(tag);
   }
   void CopyEXIFFrom(const TIOParamsVals& source);
+  // The display time of a DICOM frame in milliseconds, from its tags.
+  int32_t DICOMFrameTime() const;
+  // The element's value as a number; 0 when absent or not a number.
+  double DICOMNumber(uint16_t group, uint16_t element) const;
 
   std::unique_ptr<TIEICC> inputICC_, outputICC_, defaultICC_;
   std::unique_ptr<TIEImagingAnnot> imagingAnnot_;

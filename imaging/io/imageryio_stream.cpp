@@ -10,12 +10,12 @@
 #include "imaging/codecs/tiffilt_meta.h"
 #include "imaging/core/ruduvazez_icc.h"
 #include "imaging/io/imageryio.h"
+#include "platform/rtl/encoding.h"
 #include "platform/rtl/exceptions.h"
 
 namespace {
 
 constexpr int32_t kVersion = 52;
-constexpr int32_t kMaxDICOMDepth = 16;
 
 [[noreturn]] void ReadError() { throw EReadError("Stream read error"); }
 
@@ -131,50 +131,29 @@ public:
 // ---- items whose form belongs to a holder ---------------------------------------------------
 
 // The DICOM tag store's form (version byte, element count, elements with
-// their values and nested items). Until the parameter set holds the tag
-// store, an empty store is written and a stored one is passed over.
-void SkipDICOMTags(TReader& r, int32_t depth) {
-  if (depth > kMaxDICOMDepth) ReadError();
-  uint8_t version;
-  r.Raw(&version, 1);
-  if (version == 0) return;
-  const int32_t count = r.Count(20);
-  for (int32_t i = 0; i < count; ++i) {
-    uint8_t record[20];
-    r.Raw(record, 20);
-    int32_t length;
-    std::memcpy(&length, record + 12, 4);
-    if (length > 0) r.Skip(length);
-    int32_t items = 0;
-    if (version == 2) {
-      uint8_t small;
-      r.Raw(&small, 1);
-      items = small;
-    } else if (version >= 3) {
-      items = r.Count(1);
-    }
-    for (int32_t j = 0; j < items; ++j) SkipDICOMTags(r, depth + 1);
-  }
+// their values and nested items); the store bounds its counts by the data.
+void DICOMTags(TWriter& w, TIOParamsVals& p) { p.DICOMTags.SaveToStream(w.s); }
+void DICOMTags(TReader& r, TIOParamsVals& p) {
+  if (!r.Has(37)) return;
+  p.DICOMTags.Clear();
+  p.DICOMTags.LoadFromStream(r.s);
 }
 
-void DICOMTags(TWriter& w) {
-  const uint8_t version = 3;
-  const int32_t none = 0;
-  w.Raw(&version, 1);
-  w.Raw(&none, 4);
+// The metadata dictionary as its JSON text, in UTF-16.
+void Metadata(TWriter& w, TIOParamsVals& p) {
+  std::string json;
+  p.Metadata.DumpJSON(json);
+  const std::u16string text = Utf8ToUtf16(json);
+  auto count = static_cast<int32_t>(text.size());
+  w.Raw(&count, 4);
+  w.Raw(text.data(), int64_t{count} * 2);
 }
-void DICOMTags(TReader& r) {
-  if (r.Has(37)) SkipDICOMTags(r, 0);
-}
-
-// The metadata dictionary as text: written empty, passed over when read,
-// until the set holds a dictionary.
-void Metadata(TWriter& w) {
-  const int32_t none = 0;
-  w.Raw(&none, 4);
-}
-void Metadata(TReader& r) {
-  if (r.Has(51)) r.Skip(int64_t{r.Count(2)} * 2);
+void Metadata(TReader& r, TIOParamsVals& p) {
+  if (!r.Has(51)) return;
+  std::u16string text(static_cast<size_t>(r.Count(2)), u'\0');
+  r.Raw(text.data(), static_cast<int64_t>(text.size()) * 2);
+  p.Metadata.Clear();
+  if (!text.empty() && !p.Metadata.Parse(Utf16ToUtf8(text))) ReadError();
 }
 // The EXIF and GPS values travel as a TIFF without image.
 void EmbeddedTIFF(TWriter& w, TIOParamsVals& p) {
@@ -268,7 +247,7 @@ void OldPair(A& a, int32_t& first, int32_t& second) {
 
 template <class A>
 void Layout(A& a, TIOParamsVals& p) {
-  Metadata(a);
+  Metadata(a, p);
   EmbeddedTIFF(a, p);
   a.Str(p.FILENAME);
   if (a.Has(2)) {
@@ -363,7 +342,7 @@ void Layout(A& a, TIOParamsVals& p) {
   a.I32(p.PNG_COMPRESSION);
   a.List(p.PNGTextKeys, 23);
   a.List(p.PNGTextValues, 23);
-  DICOMTags(a);
+  DICOMTags(a, p);
   a.D(p.DICOMValueOffset, 48);
   a.U8(p.DICOMRangeMode, 48);
   DICOMCompression(a, p);

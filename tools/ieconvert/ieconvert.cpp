@@ -75,8 +75,11 @@ int Convert(const std::string& in, const std::string& out) {
     id = entry->FileTypeId;
   }
   if (!IEFindCodec(id) || !IEFindCodec(id)->Read) return Fail(in + ": no codec can read " + FormatName(id) + " here");
+  // A PAM shows the samples as the file holds them (16-bit ones stay 16-bit).
+  const bool pam = IELowerExtension(out) == ".pam";
+  io->SetNativePixelFormat(pam);
   if (!io->LoadFromFileFormat(in, id)) return Fail(in + ": the " + FormatName(id) + " data could not be read");
-  if (IELowerExtension(out) == ".pam") {
+  if (pam) {
     WritePAM(*io->IEBitmap(), out);
     return 0;
   }

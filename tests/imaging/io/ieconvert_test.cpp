@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "tests/imaging/io/io_test_support.h"
 
@@ -120,6 +123,105 @@ TEST(IEConvert, ChartPhotosGoRoundTIFFPNGAndJPEG) {
         EXPECT_GE(d.psnr, 32.0);
       }
     }
+  }
+}
+
+// A netpbm file (P5, P6 or P7) as red, green, blue and alpha samples;
+// alpha is the largest value where the file has none.
+struct Netpbm {
+  int width = 0, height = 0, maxval = 0;
+  std::vector<std::array<int, 4>> pixels;
+};
+Netpbm ReadNetpbm(const std::string& fileName) {
+  const std::string data = iotest::ReadFile(fileName);
+  Netpbm n;
+  int depth = 0;
+  size_t at = 0;
+  auto token = [&] {
+    while (at < data.size() && (std::isspace(static_cast<unsigned char>(data[at])) || data[at] == '#')) {
+      if (data[at] == '#') at = data.find('\n', at);
+      if (at == std::string::npos) at = data.size();
+      else ++at;
+    }
+    const size_t start = at;
+    while (at < data.size() && !std::isspace(static_cast<unsigned char>(data[at]))) ++at;
+    return data.substr(start, at - start);
+  };
+  const std::string magic = token();
+  if (magic == "P7") {
+    for (std::string t = token(); t != "ENDHDR" && !t.empty(); t = token()) {
+      if (t == "WIDTH") n.width = std::stoi(token());
+      else if (t == "HEIGHT") n.height = std::stoi(token());
+      else if (t == "DEPTH") depth = std::stoi(token());
+      else if (t == "MAXVAL") n.maxval = std::stoi(token());
+    }
+  } else if (magic == "P5" || magic == "P6") {
+    n.width = std::stoi(token()), n.height = std::stoi(token()), n.maxval = std::stoi(token());
+    depth = magic == "P5" ? 1 : 3;
+  }
+  ++at;  // the one blank before the samples
+  const int bytes = n.maxval > 255 ? 2 : 1;
+  auto sample = [&](size_t index) {
+    const size_t p = at + index * bytes;
+    if (p + bytes > data.size()) return -1;
+    return bytes == 2 ? static_cast<uint8_t>(data[p]) << 8 | static_cast<uint8_t>(data[p + 1])
+                      : static_cast<int>(static_cast<uint8_t>(data[p]));
+  };
+  for (int i = 0; i < n.width * n.height; ++i) {
+    const size_t s = static_cast<size_t>(i) * depth;
+    const bool colour = depth >= 3, alpha = depth == 2 || depth == 4;
+    const int r = sample(s), g = colour ? sample(s + 1) : r, b = colour ? sample(s + 2) : r;
+    n.pixels.push_back({r, g, b, alpha ? sample(s + depth - 1) : n.maxval});
+  }
+  return n;
+}
+
+// PNG and TIFF files written by netpbm, libtiff and ImageMagick: the tool's
+// PAM holds exactly the samples that netpbm's own decoders find, 16-bit
+// samples included (16-bit grey PNG, 16-bit RGB TIFF; the PNG reader keeps
+// 16-bit colour as 8-bit).
+TEST(IEConvert, LosslessFilesDecodeAsTheOutsideDecodersDecodeThem) {
+  const std::string f = Folder();
+  ASSERT_EQ(RunCommand("/usr/bin/convert -seed 3 -size 40x30 plasma:fractal -depth 16 -write " + f +
+                       "p16.ppm -depth 8 -write " + f + "p.ppm -write PNG32:" + f +
+                       "rgba.png -colorspace gray -write " + f + "g.pgm -depth 16 " + f + "g16.pgm"),
+            0);
+  struct Case {
+    const char* make;       // writes {out} from the sources
+    const char* reference;  // netpbm's decoding of {out} to standard output
+  };
+  const Case cases[] = {
+      {"pnmtopng {f}p.ppm > {out}", "pngtopam {out}"},
+      {"pnmtopng {f}g.pgm > {out}", "pngtopam {out}"},
+      {"pnmtopng {f}g16.pgm > {out}", "pngtopam {out}"},
+      {"pnmtopng -interlace {f}p.ppm > {out}", "pngtopam {out}"},
+      {"cp {f}rgba.png {out}", "pngtopam -alphapam {out}"},
+      {"pnmtotiff -lzw {f}p.ppm > {out}", "tifftopnm -byrow {out}"},
+      {"pnmtotiff -msb2lsb {f}g.pgm > {out}", "tifftopnm -byrow {out}"},
+      {"pnmtotiff {f}p16.ppm > {out}", "tifftopnm -byrow {out}"},
+      {"pnmtotiff {f}p.ppm > {f}t.tif && tiffcp -B -c zip {f}t.tif {out}", "tifftopnm -byrow {out}"},
+      {"pnmtotiff {f}p.ppm > {f}t.tif && tiffcp -8 -c packbits {f}t.tif {out}", "tifftopnm -byrow {out}"},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.make);
+    const std::string out = f + "lossless" + std::to_string(index++);
+    auto expand = [&](std::string command) {
+      for (size_t at; (at = command.find("{f}")) != std::string::npos;) command.replace(at, 3, f);
+      for (size_t at; (at = command.find("{out}")) != std::string::npos;) command.replace(at, 5, out);
+      return command;
+    };
+    ASSERT_EQ(RunCommand(expand(c.make)), 0);
+    ASSERT_EQ(RunCommand(expand(c.reference) + " > " + f + "theirs.pnm"), 0);
+    ASSERT_EQ(RunCommand(kTool + " " + out + " " + f + "ours.pam"), 0);
+    const Netpbm ours = ReadNetpbm(f + "ours.pam"), theirs = ReadNetpbm(f + "theirs.pnm");
+    ASSERT_EQ(ours.width, theirs.width);
+    ASSERT_EQ(ours.height, theirs.height);
+    ASSERT_EQ(ours.maxval, theirs.maxval);
+    ASSERT_EQ(ours.pixels.size(), theirs.pixels.size());
+    int differing = 0;
+    for (size_t i = 0; i < ours.pixels.size(); ++i) differing += ours.pixels[i] != theirs.pixels[i];
+    EXPECT_EQ(differing, 0);
   }
 }
 

@@ -119,13 +119,52 @@ TEST_F(Params, GPSCoordinatesAndDICOMChoice) {
   IENormalizeGPSCoordinates(p);
   EXPECT_EQ(p.EXIF_GPSLATITUDEDEGREES, 11);
   EXPECT_NEAR(p.EXIF_GPSLATITUDEMINUTES, 30, 1e-9);
-  p.DICOMTransferSyntax = " 1.2.3 ";
+  // The compression choice is the transfer syntax element of the tag store.
+  p.SetDICOMCompression(6);
+  std::string uid;
+  p.DICOMTags.GetTagString(0x0002, 0x0010, uid);
+  EXPECT_EQ(uid, "1.2.840.10008.1.2.4.50");
+  p.DICOMTags.SetTagString(0x0002, 0x0010, " 1.2.3 ");
   EXPECT_EQ(p.GetDICOMCompression(), 1);
   p.SetDICOMCompression(10);
-  EXPECT_EQ(p.DICOMTransferSyntax, "");
+  p.DICOMTags.GetTagString(0x0002, 0x0010, uid);
+  EXPECT_EQ(uid, "");
   p.FILETYPE = 2;
   p.GIF_DELAYTIME = 7;
   EXPECT_EQ(p.GetImageDelayTime(), 70);
+  // DICOM: the cine rate, else the recommended display rate, else the frame time.
+  p.FILETYPE = 28;
+  p.DICOMTags.SetTagString(0x0018, 0x1063, "33.3");
+  EXPECT_EQ(p.GetImageDelayTime(), 33);
+  p.DICOMTags.SetTagString(0x0008, 0x2144, "8");
+  EXPECT_EQ(p.GetImageDelayTime(), 125);
+  p.DICOMTags.SetTagString(0x0018, 0x0040, "25");
+  EXPECT_EQ(p.GetImageDelayTime(), 40);
+  p.ResetForLoad();
+  EXPECT_EQ(p.DICOMTags.Count(), 0);
+}
+
+TEST_F(Params, XMPTextIsParsedIntoTheMetadata) {
+  TIOParamsVals p(nullptr);
+  const std::string packet =
+      "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF><rdf:Description dc:format=\"image/jpeg\"/>"
+      "</rdf:RDF></x:xmpmeta>";
+  p.SetXMP_Info(packet);
+  EXPECT_EQ(p.XMP_INFO, packet);
+  ASSERT_TRUE(p.Metadata.Exists("XMP"));
+  EXPECT_TRUE(p.Metadata.Exists("dc:format", true));
+  // An empty text leaves the parse of the earlier one; a load clears the
+  // text, the metadata stays until the defaults are set.
+  p.SetXMP_Info("");
+  EXPECT_TRUE(p.Metadata.Exists("XMP"));
+  p.ResetForLoad();
+  EXPECT_EQ(p.XMP_INFO, "");
+  EXPECT_TRUE(p.Metadata.Exists("XMP"));
+  TIOParamsVals copy(nullptr);
+  copy.Assign(p);
+  EXPECT_TRUE(copy.Metadata.Exists("dc:format", true));
+  p.SetDefaultParams();
+  EXPECT_TRUE(p.Metadata.IsEmpty());
 }
 
 }  // namespace

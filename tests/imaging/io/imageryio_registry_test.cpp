@@ -148,20 +148,53 @@ TEST_F(Detection, FileFormatWeighsContentAgainstTheExtension) {
   EXPECT_EQ(IEFindFileFormat("/nonexistent/file.tif", false), 0);
 }
 
-// Files written by ImageMagick: the formats recognised by signature and by
-// the content tests of the codecs in the built-in table.
-TEST_F(Detection, FilesMadeByImageMagick) {
+// Files written by ImageMagick, netpbm and libtiff, named so that the
+// extension tells nothing: each format is recognised by its content alone.
+TEST_F(Detection, FilesMadeByOutsideToolsByContent) {
   IESetCodecTable({});
-  const std::string folder = iotest::TempFolder();
+  const std::string folder = iotest::TempFolder() + "detect-";
   struct Case {
-    const char* name;
+    const char* name;  // ImageMagick's format prefix, or the command that writes the file {out}
     int32_t id;
   };
-  for (const Case& c : {Case{"im.gif", 2}, Case{"im.bmp", 5}, Case{"im.pcx", 4}, Case{"im.jpg", 3}}) {
-    const std::string path = folder + "/" + c.name;
-    const std::string command = "/usr/bin/convert -size 8x6 -depth 8 gradient:red-blue " + path + " 2>/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    EXPECT_EQ(IEFindFileFormat(path, true), c.id) << c.name;
+  // One ImageMagick run writes its files (it starts slowly; its GIF and
+  // bilevel writers are slow on a loaded machine, netpbm makes those).
+  const Case byImageMagick[] = {{"TIFF", 1}, {"JPEG", 3}, {"PCX", 4},  {"BMP3", 5}, {"BMP", 5},  {"ICO", 6},
+                                {"PNG", 8},  {"TGA", 11}, {"PPM", 12}, {"PGM", 12}, {"DCX", 19}, {"PSD", 24}};
+  const std::string ppm = folder + "source.ppm", pgm = folder + "source.pgm", tif = folder + "source.tif";
+  std::string convert = "/usr/bin/convert -size 8x6 -depth 8 gradient:red-blue -write " + ppm +
+                        " -write TIFF:" + tif + " -compress none";
+  for (const Case& c : byImageMagick) convert += std::string(" -write ") + c.name + ":" + folder + c.name + ".bin";
+  ASSERT_EQ(std::system((convert + " -colorspace gray " + pgm).c_str()), 0);
+  for (const Case& c : byImageMagick)
+    EXPECT_EQ(IEFindFileFormat(folder + c.name + ".bin", false), c.id) << c.name;
+  // netpbm and libtiff.
+  const Case byTools[] = {
+      {"tiffcp -B {tif} {out}", 1},  // big-endian
+      {"tiffcp -L -c lzw {tif} {out}", 1},
+      {"tiffcp -8 {tif} {out}", 1},  // BigTIFF
+      {"pnmtotiff {src} > {out}", 1},
+      {"ppmtogif {src} > {out}", 2},
+      {"cjpeg {src} > {out}", 3},
+      {"ppmtopcx {src} > {out}", 4},
+      {"ppmtobmp {src} > {out}", 5},
+      {"ppmtowinicon {src} > {out}", 6},
+      {"pnmtopng {src} > {out}", 8},
+      {"pamtotga {src} > {out}", 11},
+      {"pnmtoplainpnm {src} > {out}", 12},
+      {"pgmtopbm {gray} > {out}", 12},
+      {"pgmtopbm {gray} | pbmtowbmp > {out}", 0},  // no header to tell it by: only its extension finds it
+  };
+  int index = 0;
+  for (const Case& c : byTools) {
+    const std::string out = folder + std::to_string(index++) + ".bin";
+    std::string command = c.name;
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"{src}", ppm}, {"{gray}", pgm},
+                                   {"{tif}", tif}, {"{out}", out}}) {
+      if (const size_t at = command.find(from); at != std::string::npos) command.replace(at, from.size(), to);
+    }
+    ASSERT_EQ(std::system((command + " 2>/dev/null").c_str()), 0) << command;
+    EXPECT_EQ(IEFindFileFormat(out, false), c.id) << c.name;
   }
 }
 

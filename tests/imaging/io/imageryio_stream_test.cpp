@@ -33,6 +33,9 @@ protected:
     p.PNGTextKeys = {"k"};
     p.PNGTextValues = {"v"};
     p.SetDICOMCompression(8);
+    p.DICOMTags.SetTagString(0x0010, 0x0010, "Doe^John");
+    p.Metadata.InsertString("note", "a \"quoted\" \\ text");
+    p.SetXMP_Info("<x:xmpmeta><rdf:Description dc:format=\"image/png\"/></x:xmpmeta>");
     p.DICOMRescaleSlope = 2.5;
     p.PSDLayerName = "layer";
     p.TGA_DATE = 45000;
@@ -68,7 +71,10 @@ protected:
             std::to_string(p.GetDICOMCompression()) + std::to_string(p.DICOMRescaleSlope) + p.PSDLayerName +
             std::to_string(p.IPTC.GetCount()) + std::to_string(p.PXMComments.size()) +
             std::to_string(p.Annotations.Objects().size());
-    return text;
+    std::string name, metadata;
+    p.DICOMTags.GetTagString(0x0010, 0x0010, name);
+    p.Metadata.DumpJSON(metadata);
+    return text + std::to_string(p.DICOMTags.Count()) + name + metadata;
   }
 };
 
@@ -110,10 +116,13 @@ TEST_F(ParamStream, CountsLargerThanTheDataFailCleanly) {
   source.SaveToStream(stream);
   // The colour map count follows version, metadata, the embedded TIFF, file
   // name, file type and six numbers.
-  int32_t tiffSize = 0;
-  stream.SetPosition(8);
+  int32_t metadataCount = 0, tiffSize = 0;
+  stream.SetPosition(4);
+  stream.ReadBuffer(&metadataCount, 4);
+  const int64_t tiffAt = 8 + int64_t{metadataCount} * 2;
+  stream.SetPosition(tiffAt);
   stream.ReadBuffer(&tiffSize, 4);
-  const int64_t countAt = 4 + 4 + 4 + tiffSize + 4 + 4 + 6 * 4;
+  const int64_t countAt = tiffAt + 4 + tiffSize + 4 + 4 + 6 * 4;
   const int32_t huge = 0x7FFFFFF0;
   stream.SetPosition(countAt);
   stream.WriteBuffer(&huge, 4);

@@ -93,12 +93,27 @@ std::string MakeImage(int32_t width, int32_t height) {
   return s;
 }
 
+namespace {
+
+// Removes the process's folder when the tests end.
+struct TFolderCleanup {
+  std::string folder;
+  ~TFolderCleanup() {
+    std::error_code ignored;
+    if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+  }
+};
+
+}  // namespace
+
 std::string TempFolder() {
   // One folder per test process: tests run in parallel processes.
+  static TFolderCleanup cleanup;
   std::string folder = std::string(::testing::TempDir());
   if (folder.empty() || folder.back() != '/') folder += '/';
   folder += "vesk-io-" + std::to_string(::getpid()) + "/";
   std::filesystem::create_directories(folder);
+  cleanup.folder = folder;
   return folder;
 }
 
