@@ -16,6 +16,7 @@
 #include "imaging/view/histogrambox.h"
 #include "imaging/view/imageryview.h"
 #include "platform/forms/dialogs.h"
+#include "platform/forms/extctrls.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/win/winuser_consts.h"
@@ -82,8 +83,14 @@ void TForm2::BuildComponents() {
   CancelBtn = Button(this, AdvSmoothPanel1, "CancelBtn", "&Close", 4, 110, kSide - 16, 28,
                      [this](TObject* s) { CancelBtnClick(s); });
 
+  // The view fills the window left of the side panel, 12 pixels above its bottom.
+  auto* margin = Place<TPanel>(this, this, "BottomMargin", 0, 561 - 12, 746 - kSide, 12);
+  margin->SetAlign(alBottom);
+  margin->SetBevelOuter(bvNone);
+  margin->SetCaption("");
+  margin->SetColor(clBlack);
   image1 = Place<TImageryView>(this, this, "image1", 0, 0, 746 - kSide, 561 - 12);
-  image1->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
+  image1->SetAlign(alClient);
   image1->SetBackground(clBlack);
   image1->SetLegacyBitmap(false);
   image1->SetAutoShrink(true);
