@@ -7,6 +7,7 @@
 #include "imaging/core/davovevo.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/io/imageryio.h"
+#include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_params.h"
 #include "imaging/io/imageryio_registry.h"
 #include "platform/rtl/files.h"
@@ -31,6 +32,22 @@ bool MultiImageFormat(int32_t id) {
   for (int32_t m : {1, 2, 6, 15, 17, 18, 19, 28})
     if (id == m) return true;
   return false;
+}
+
+// Whether this build reads or writes the entry's format: a built-in entry
+// only through a codec of the table that has the reader or writer.
+bool CanRead(const TIEFileFormatInfo& info) {
+  if (!info.ReadProc) return false;
+  if (info.ReadProc != IEBuiltinReadMarker) return true;
+  const TIECodecEntry* codec = IEFindCodec(info.FileTypeId);
+  return codec && codec->Read;
+}
+
+bool CanWrite(const TIEFileFormatInfo& info) {
+  if (!info.WriteProc) return false;
+  if (info.WriteProc != IEBuiltinWriteMarker) return true;
+  const TIECodecEntry* codec = IEFindCodec(info.FileTypeId);
+  return codec && codec->Write;
 }
 
 // The entry's masks, "*.ext" joined with ";".
@@ -67,7 +84,7 @@ std::string IEBuildFilter(bool saveDialog, TIEShowFormats showFormats, int32_t d
     for (int32_t i = 0; i < IEFileFormatCount(); ++i) {
       const TIEFileFormatInfo* info = IEFileFormatAt(i);
       if (!info || info->ExtensionList.empty()) continue;
-      if (saveDialog ? !info->WriteProc || (multiImageOnly && !MultiImageFormat(info->FileTypeId)) : !info->ReadProc)
+      if (saveDialog ? !CanWrite(*info) || (multiImageOnly && !MultiImageFormat(info->FileTypeId)) : !CanRead(*info))
         continue;
       const std::string pattern = EntryPattern(*info);
       if (pattern.empty()) continue;
@@ -296,10 +313,11 @@ std::string TSaveImageryDialog::ReplaceExtension(const std::string& name, const 
   return (dot == std::string::npos || dot == 0 ? base : base.substr(0, dot)) + ext;
 }
 
+// The check timer runs from the dialog's start to its close.
 void TSaveImageryDialog::DoShow() {
+  checkTimer_->SetEnabled(true);
   TOpenImageryDialog::DoShow();
   PreviewCheck()->SetVisible(ExOptions.Contains(sdShowPreview));
-  checkTimer_->SetEnabled(true);
 }
 
 void TSaveImageryDialog::DoClose() {

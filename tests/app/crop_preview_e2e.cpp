@@ -19,6 +19,7 @@
 #include "ui/controls/advsmoothpanel.h"
 #include "tests/app/profile_road.h"
 #include "tests/app/program_fixture.h"
+#include "tests/app/window_driving.h"
 #include "ui/controls/advcombo.h"
 #include "ui/controls/advedit.h"
 #include "ui/controls/advglassbutton.h"
@@ -29,37 +30,6 @@ namespace {
 
 // The chart in the full frame, as the fixture README gives it.
 constexpr RECT kChart{215, 258, 215 + 340, 258 + 240};
-
-void Settle() {
-  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
-}
-
-POINT Centre(TControl* control) { return control->ClientToScreen(POINT{control->Width() / 2, control->Height() / 2}); }
-
-void Click(TControl* control) {
-  display::InjectClick(Centre(control));
-  Settle();
-}
-
-// Runs the steps inside the modal window of the class once its own
-// activation handler has run.
-template <class T>
-void WhenActive(std::function<void(T*)> steps) {
-  Screen->OnActiveFormChange = [steps](TObject*) {
-    auto* form = dynamic_cast<T*>(Screen->ActiveForm());
-    if (!form) return;
-    const std::function<void(T*)> run = steps;  // the handler goes with the next line
-    Screen->OnActiveFormChange = nullptr;
-    form->OnActivate = [form, run, own = form->OnActivate](TObject* sender) {
-      const TNotifyEvent activate = own;
-      const std::function<void(T*)> then = run;
-      T* const window = form;
-      window->OnActivate = activate;  // ends this handler's captures
-      if (activate) activate(sender);
-      then(window);
-    };
-  };
-}
 
 // The photo's pixels, bottom line first as the bitmap holds them.
 std::vector<TRGB> Pixels(const std::string& fileName, int32_t& width, int32_t& height) {
