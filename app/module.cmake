@@ -14,3 +14,9 @@ add_custom_target(vesk_langs ALL
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/data/Langs ${CMAKE_BINARY_DIR}/Langs
   COMMENT "Language files")
 add_dependencies(${name} vesk_langs)
+
+# The help pages beside the executables, where the Help button and F1 look.
+add_custom_target(vesk_help ALL
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/help ${CMAKE_BINARY_DIR}/help
+  COMMENT "Help pages")
+add_dependencies(${name} vesk_help)

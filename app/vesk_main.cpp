@@ -9,8 +9,10 @@
 #include "app/loccontroller.h"
 #include "app/loclangman.h"
 #include "app/locdialogs.h"
+#include "app/vesk_form_parts.h"
 #include "app/vesk_main.h"
 #include "app/vesk_main_settings.h"
+#include "imaging/io/ieopensavedlg.h"
 #include "imaging/io/imageryio.h"
 #include "imaging/view/imageryview.h"
 #include "platform/rtl/files.h"
@@ -46,8 +48,6 @@ const char* ChartPicture(int32_t typeIndex) {
       "qp2.jpg",          "it8.jpg",            "LaserSoftAdv.jpg",          "SpyderChecker.jpg", "SpyderChecker24.jpg"};
   return typeIndex >= 0 && typeIndex < ChartTypeCount ? kPictures[typeIndex] : kPictures[0];
 }
-
-void SetMark(TAdvGlassButton* button, bool on) { button->SetOuterBorderColor(on ? ChoiceMarkOn : ChoiceMarkOff); }
 
 // A localised text, or the built-in English one while no language is loaded.
 void Take(std::string& field, const std::string& text) {
@@ -163,37 +163,6 @@ void TForm1::BlankView() { image1->Blank(); }
 
 int32_t TForm1::PhotoHeight() const { return image1->GetIEBitmap() ? image1->GetIEBitmap()->GetHeight() : 1; }
 
-void TForm1::TargetBtnClick(TObject*) {
-  OpenDialog1->SetInitialDir(TargetFolder);
-  OpenDialog1->SetFileName("");
-  if (OpenDialog1->Execute()) {
-    Screen->SetCursor(crHourGlass);
-    prog1->SetPosition(0);
-    prog1->SetVisible(true);
-    ImageFileName = OpenDialog1->FileName();
-    TargetFolder = ExtractFilePath(ImageFileName);
-    ImgLabel->SetCaption(ExtractFileName(ImageFileName));
-    OpenImg(ImageFileName);
-    SetMark(TargetBtn, true);
-  } else {
-    BlankView();
-    SetMark(TargetBtn, false);
-  }
-  Screen->SetCursor(crDefault);
-  prog1->SetVisible(false);
-}
-
-void TForm1::OpenImg(const std::string& fileName) {
-  try {
-    image1->GetIO()->LoadFromFile(fileName, -1);
-  } catch (const std::exception&) {
-    BlankView();
-    Screen->SetCursor(crDefault);
-    Application->MessageBox(msgOpenImageError.empty() ? std::string("Error opening the image.") : msgOpenImageError,
-                            Application->Title(), MB_ICONINFORMATION);
-  }
-}
-
 void TForm1::image1Progress(TObject*, int32_t per) { prog1->StepBy(per); }
 
 void TForm1::typeListDropUp(TObject*) {
@@ -218,8 +187,8 @@ void TForm1::RefBtnClick(TObject*) {
     RefLabel->SetCaption(ExtractFileName(ReferenceFileName));
     ReferenceFolder = ExtractFilePath(ReferenceFileName);
   }
-  SetMark(genBtn, false);
-  SetMark(refBtn, chosen);
+  SetChoiceMark(genBtn, false);
+  SetChoiceMark(refBtn, chosen);
 }
 
 void TForm1::infoBtnClick(TObject* sender) {

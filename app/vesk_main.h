@@ -223,6 +223,7 @@ private:
 #include "platform/forms/menus.h"
 #include "platform/forms/stdctrls.h"
 #include "app/vesk_main_settings.h"
+#include "platform/win/ole.h"
 
 class TAdvSmoothPanel;
 class TAdvPanel;
@@ -233,6 +234,8 @@ class TAdvComboBox;
 class TDBLUEdit;
 class TlocController;
 class TImageryView;
+class TOpenImageryDialog;
+class TDropFileTarget;
 
 // Colours of the choice marks: a button's outer border while its choice is
 // in force, and otherwise.
@@ -271,10 +274,11 @@ public:
   TAdvGlassButton *CreateBtn = nullptr, *LangBtn = nullptr, *HelpBtn = nullptr, *AboutBtn = nullptr,
                   *ArgyllBtn = nullptr, *UpgBtn = nullptr, *ExitBtn = nullptr;
   TSaveDialog* SaveDialog1 = nullptr;
-  TOpenDialog* OpenDialog1 = nullptr;
+  TOpenImageryDialog* OpenDialog1 = nullptr;
   TOpenDialog* OpenDialog2 = nullptr;
   TPopupMenu* pumLanguages = nullptr;
   TlocController* loc_lang = nullptr;
+  TDropFileTarget* DropFileTarget1 = nullptr;
 
   // The unit's state.
   std::string ProgramFolder, WorkFolder, AppDataFolder, HelpFileName, ImageFileName, ReferenceFileName,
@@ -290,7 +294,20 @@ public:
   void loc_langLanguageChanged(TObject* sender);
   void ApplyLanguage(TObject* sender);
   void TargetBtnClick(TObject* sender);
-  void OpenImg(const std::string& fileName);
+  // Loads the photo into the view; false (view blank, message shown) when it
+  // cannot be loaded.
+  bool OpenImg(const std::string& fileName);
+  // Takes the photo: loads it and, only when that worked, names it.
+  void TakePhoto(const std::string& fileName);
+  void DropFileTarget1Drop(TObject* sender, TShiftState shift, POINTL point, DWORD& effect);
+  void image1Click(TObject* sender);
+  void image1KeyPress(TObject* sender, char32_t& key);
+  void genBtnClick(TObject* sender);
+  void HelpBtnClick(TObject* sender);
+  void FormKeyDown(TObject* sender, WORD& key, TShiftState shift);
+  void ArgyllBtnClick(TObject* sender);
+  void AboutBtnClick(TObject* sender);
+  void UpgBtnClick(TObject* sender);
   void image1Progress(TObject* sender, int32_t per);
   void typeListDropUp(TObject* sender);
   void WP_spinExit(TObject* sender);
@@ -335,3 +352,16 @@ private:
 };
 
 extern TForm1* Form1;
+
+// ---- pages ----------------------------------------------------------------------------
+
+// Opens a page or file with the program registered for HTML pages (on this
+// system the desktop's opener): false, and nothing opened, when none is
+// registered. The program is started with the target as its one argument,
+// never through a shell's command line.
+bool BrowseURL(const std::string& target);
+// How BrowseURL starts the program (replaceable by tests): the program
+// ("" for the desktop's opener) and the target.
+extern std::function<void(const std::string& program, const std::string& target)> BrowseOpener;
+// The executable's file version ("2.0.0.3").
+std::string GetVersionText();

@@ -6,8 +6,11 @@
 #include <initializer_list>
 
 #include "app/loccontroller.h"
+#include "app/vesk_form_parts.h"
 #include "app/vesk_main.h"
+#include "imaging/io/ieopensavedlg.h"
 #include "imaging/view/imageryview.h"
+#include "services/dragdropfile.h"
 #include "ui/controls/advcombo.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/advofficebuttons.h"
@@ -18,60 +21,10 @@
 
 namespace {
 
-constexpr TColor kPanelText = static_cast<TColor>(0x5A3A1E);
-
-template <class T>
-T* Place(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-  auto* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(x, y, w, h);
-  return c;
-}
-
-// A group or one of the two big panels: a smooth panel with its caption at the top.
-TAdvSmoothPanel* Group(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int x,
-                       int y, int w, int h, bool big = false) {
-  auto* p = Place<TAdvSmoothPanel>(owner, parent, name, x, y, w, h);
-  p->ApplyStylePreset(big ? 1 : 0);
-  p->Caption()->SetText(caption);
-  p->Caption()->Font()->SetName("MS Sans Serif");
-  p->Caption()->Font()->SetSize(big ? 9 : 8);
-  p->Caption()->Font()->SetStyle({fsBold});
-  p->Caption()->Font()->SetColor(kPanelText);
-  p->Caption()->SetColorStart(kPanelText);
-  p->Caption()->SetColorEnd(kPanelText);
-  p->Caption()->SetLineColor(static_cast<TColor>(0xB0721C));
-  return p;
-}
-
-TAdvGlassButton* Button(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int x, int y,
-                        int w, int h, TNotifyEvent onClick) {
-  auto* b = Place<TAdvGlassButton>(owner, parent, name, x, y, w, h);
-  b->SetCaption(caption);
-  b->SetBackColor(static_cast<TColor>(0x6E4A2A));
-  b->SetForeColor(clWhite);
-  b->SetOuterBorderColor(ChoiceMarkOff);
-  b->Font()->SetColor(clWhite);
-  b->OnClick = std::move(onClick);
-  return b;
-}
-
 // The Info button in the caption row of a group.
 TAdvGlassButton* InfoButton(TForm1* form, TAdvSmoothPanel* group, const char* name) {
   return Button(form, group, name, "Info", group->Width() - 40, 2, 36, 18,
                 [form](TObject* sender) { form->infoBtnClick(sender); });
-}
-
-TLabel* Label(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int x, int y, int w,
-              int h, TAlignment alignment = taLeftJustify, bool wrap = false) {
-  auto* l = Place<TLabel>(owner, parent, name, x, y, w, h);
-  l->SetAutoSize(false);
-  l->SetTransparent(true);
-  l->SetAlignment(alignment);
-  l->SetWordWrap(wrap);
-  l->SetCaption(caption);
-  return l;
 }
 
 TAdvSpinEdit* FloatSpin(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int32_t precision,
@@ -86,15 +39,6 @@ TAdvSpinEdit* FloatSpin(TComponent* owner, TWinControl* parent, const char* name
   s->SetFloatValue(value);
   s->SetEditAlign(eaCenter);
   return s;
-}
-
-TAdvComboBox* List(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w,
-                   std::initializer_list<const char*> items, int32_t selected) {
-  auto* c = Place<TAdvComboBox>(owner, parent, name, x, y, w, 22);
-  c->SetStyle(csDropDownList);
-  for (const char* item : items) c->Items()->Add(item);
-  c->SetItemIndex(selected);
-  return c;
 }
 
 TAdvComboBox* LabelledList(TComponent* owner, TWinControl* parent, const char* name, const char* label, int y,
@@ -127,6 +71,7 @@ void TForm1::BuildComponents() {
   OnCreate = [this](TObject* s) { FormCreate(s); };
   OnActivate = [this](TObject* s) { FormActivate(s); };
   OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+  OnKeyDown = [this](TObject* s, WORD& k, TShiftState sh) { FormKeyDown(s, k, sh); };
 
   BuildTargetPanel();
   BuildProfilePanel();
@@ -137,7 +82,7 @@ void TForm1::BuildComponents() {
   SaveDialog1->SetDefaultExt("*.icm");
   SaveDialog1->SetFilter("ICC Profile File (*.icm)|*.icm");
   SaveDialog1->SetOptions({ofOverwritePrompt, ofHideReadOnly, ofEnableSizing});
-  OpenDialog1 = new TOpenDialog(this);
+  OpenDialog1 = new TOpenImageryDialog(this);
   OpenDialog1->SetName("OpenDialog1");
   OpenDialog1->SetTitle("Open Image");
   OpenDialog1->SetFilter("All Files (*.*)|*.*");
@@ -151,6 +96,13 @@ void TForm1::BuildComponents() {
   loc_lang->SetName("loc_lang");
   loc_lang->SetDefaultLangCode("en");
   loc_lang->OnLanguageChanged = [this](TObject* s) { loc_langLanguageChanged(s); };
+  DropFileTarget1 = new TDropFileTarget(this);
+  DropFileTarget1->SetName("DropFileTarget1");
+  DropFileTarget1->DragTypes = {dtCopy, dtMove, dtLink};
+  DropFileTarget1->OptimizedMove = true;
+  DropFileTarget1->WholeWindow = true;
+  DropFileTarget1->OnDrop = [this](TObject* s, TShiftState sh, POINTL p, DWORD& e) { DropFileTarget1Drop(s, sh, p, e); };
+  DropFileTarget1->SetTarget(Target_Panel);
 }
 
 void TForm1::BuildTargetPanel() {
@@ -163,7 +115,7 @@ void TForm1::BuildTargetPanel() {
   infoBtn_1 = InfoButton(this, Panel_1, "infoBtn_1");
 
   Panel_3 = Group(this, Target_Panel, "Panel_3", " 3. Reference File", 4, 98, 258, 68);
-  genBtn = Button(this, Panel_3, "genBtn", "Gene&ric", 8, 22, 102, 24, nullptr);
+  genBtn = Button(this, Panel_3, "genBtn", "Gene&ric", 8, 22, 102, 24, [this](TObject* s) { genBtnClick(s); });
   Label3 = Label(this, Panel_3, "Label3", "OR", 112, 27, 34, 14, taCenter);
   refBtn = Button(this, Panel_3, "refBtn", "Custo&m", 148, 22, 102, 24, [this](TObject* s) { RefBtnClick(s); });
   RefLabel = Label(this, Panel_3, "RefLabel", "*.*", 8, 50, 242, 14, taCenter);
@@ -202,6 +154,8 @@ void TForm1::BuildTargetPanel() {
   image1->SetAutoShrink(true);
   image1->SetLegacyBitmap(true);
   image1->SetOnProgress([this](TObject* s, int32_t per) { image1Progress(s, per); });
+  image1->OnClick = [this](TObject* s) { image1Click(s); };
+  image1->OnKeyPress = [this](TObject* s, char32_t& k) { image1KeyPress(s, k); };
   prog1 = Place<TProgressBar>(this, Panel_2, "prog1", 6, 170, 184, 12);
   prog1->SetMin(0);
   prog1->SetMax(100);
@@ -262,10 +216,10 @@ void TForm1::BuildButtonRow() {
   const Entry entries[] = {
       {&CreateBtn, "CreateBtn", "Create &Profile", [this](TObject* s) { CreateBtnClick(s); }},
       {&LangBtn, "LangBtn", "&Language", [this](TObject* s) { LangBtnClick(s); }},
-      {&HelpBtn, "HelpBtn", "&Help", nullptr},
-      {&AboutBtn, "AboutBtn", "&About", nullptr},
-      {&ArgyllBtn, "ArgyllBtn", "Arg&yll", nullptr},
-      {&UpgBtn, "UpgBtn", "&Upgrade", nullptr},
+      {&HelpBtn, "HelpBtn", "&Help", [this](TObject* s) { HelpBtnClick(s); }},
+      {&AboutBtn, "AboutBtn", "&About", [this](TObject* s) { AboutBtnClick(s); }},
+      {&ArgyllBtn, "ArgyllBtn", "Arg&yll", [this](TObject* s) { ArgyllBtnClick(s); }},
+      {&UpgBtn, "UpgBtn", "&Upgrade", [this](TObject* s) { UpgBtnClick(s); }},
       {&ExitBtn, "ExitBtn", "E&xit", [this](TObject* s) { ExitBtnClick(s); }},
   };
   int x = 6;

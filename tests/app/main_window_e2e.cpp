@@ -15,6 +15,7 @@
 #include "platform/win/winuser_consts.h"
 #include "tests/app/profile_road.h"
 #include "tests/app/program_fixture.h"
+#include "tests/app/window_driving.h"
 #include "ui/controls/advcombo.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/advofficebuttons.h"
@@ -22,15 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-void Settle() {
-  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
-}
-
-void Click(TControl* control) {
-  display::InjectClick(control->ClientToScreen(POINT{control->Width() / 2, control->Height() / 2}));
-  Settle();
-}
 
 void Key(uint8_t virtualKey) {
   display::InjectKey(virtualKey);

@@ -1,7 +1,7 @@
 # The end-to-end runs of the real colour toolkit are programs of their own:
 # the profile road alone (profile_road_e2e) and the main window driven as a
-# user drives it (main_window_e2e).
-set(app_e2e_tests profile_road_e2e main_window_e2e)
+# user drives it (main_window_e2e) and the crop preview (crop_preview_e2e).
+set(app_e2e_tests profile_road_e2e main_window_e2e crop_preview_e2e)
 get_target_property(app_test_sources test_${name} SOURCES)
 foreach(e2e ${app_e2e_tests})
   list(REMOVE_ITEM app_test_sources ${CMAKE_SOURCE_DIR}/tests/app/${e2e}.cpp)

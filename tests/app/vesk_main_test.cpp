@@ -29,6 +29,7 @@
 #include "platform/win/gdi_text.h"
 #include "platform/win/locale.h"
 #include "tests/app/program_fixture.h"
+#include "tests/app/window_driving.h"
 #include "ui/controls/advcombo.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/advofficebuttons.h"
@@ -226,10 +227,6 @@ TEST(MainWindowLanguage, ChoosingALanguageWithoutFilesShowsErrorAndKeepsTexts) {
 }
 
 namespace {
-
-void Settle() {
-  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
-}
 
 POINT CentreOf(const TControl* control, RECT r) {
   return control->ClientToScreen(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});

@@ -1,0 +1,141 @@
+// Takes PNG screenshots of the photo's ways in, headless: the open dialog
+// with the preview of the full-frame chart photo (open_dialog.png), the
+// crop preview with its histogram and a selection round the chart
+// (crop_preview.png), the about box (about.png) and the English help page's
+// text (help_text.png), in OUTPUT. Settings go to a folder of its own.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "app/vesk_about.h"
+#include "app/vesk_main.h"
+#include "app/vesk_prev.h"
+#include "app/vesk_program.h"
+#include "imaging/io/ieopensavedlg.h"
+#include "imaging/view/imageryview.h"
+#include "platform/rtl/files.h"
+#include "platform/win/user_paint.h"
+#include "platform/win/winuser_consts.h"
+#include "tests/app/window_driving.h"
+#include "ui/controls/advglassbutton.h"
+
+namespace {
+
+std::string folder;
+bool ok = true;
+
+void Shoot(TCustomForm* form, const std::string& name) {
+  Settle();
+  form->Update();
+  const std::string file = IncludeTrailingPathDelimiter(folder) + name;
+  const bool written = SaveWindowSnapshot(form->Handle(), file);
+  std::printf("%s %s\n", written ? "wrote" : "could not write", file.c_str());
+  ok = ok && written;
+}
+
+void ShootOpenDialog(const std::string& photo) {
+  TOpenImageryDialog* dialog = Form1->OpenDialog1;
+  dialog->OnShow = [dialog, photo](TObject*) {
+    TForm* form = dialog->DialogForm();
+    auto* list = static_cast<TListBox*>(form->FindComponent("FileList"));
+    form->OnActivate = [form, dialog, list, photo](TObject*) {
+      TForm* window = form;
+      TOpenImageryDialog* d = dialog;
+      TListBox* files = list;
+      const std::string name = ExtractFileName(photo);
+      window->OnActivate = nullptr;
+      Click(d->PreviewCheck());
+      const int32_t row = files->Items()->IndexOf(name);
+      if (row >= 0) {
+        const RECT r = files->ItemRect(row);
+        display::InjectClick(files->ClientToScreen(POINT{20, (r.top + r.bottom) / 2}));
+      }
+      Shoot(window, "open_dialog.png");
+      display::InjectKey(VK_RETURN);
+    };
+  };
+  Form1->TargetFolder = ExtractFilePath(photo);
+  Click(Form1->TargetBtn);
+  dialog->OnShow = nullptr;
+}
+
+void ShootCropPreview() {
+  WhenActive<TForm2>([](TForm2* preview) {
+    TImageryView* view = preview->image1;
+    const POINT from = view->ClientToScreen(POINT{view->Width() / 5, view->Height() / 3});
+    const POINT to = view->ClientToScreen(POINT{view->Width() * 3 / 5, view->Height() * 2 / 3});
+    display::InjectMouseDown(from);
+    display::InjectMouseMove(to);
+    display::InjectMouseUp(to);
+    Settle();
+    Shoot(preview, "crop_preview.png");
+    preview->Close();
+  });
+  Click(Form1->image1);
+}
+
+void ShootAbout() {
+  WhenActive<TForm6>([](TForm6* about) {
+    Shoot(about, "about.png");
+    about->Close();
+  });
+  Form1->AboutBtnClick(nullptr);
+}
+
+// The help page's text, without its markup, in a plain window.
+void ShootHelpText() {
+  std::ifstream in(Form1->ProgramFolder + "help/vesk.html");
+  std::stringstream page;
+  page << in.rdbuf();
+  std::string text = std::regex_replace(page.str(), std::regex("<style>[^]*?</style>|<head>[^]*?</head>"), "");
+  text = std::regex_replace(text, std::regex("</(h1|h2|p)>"), "\n");
+  text = std::regex_replace(text, std::regex("<[^>]*>"), "");
+  text = std::regex_replace(text, std::regex("\n\\s*\n+"), "\n\n");
+  TForm* window = new TForm(nullptr);
+  window->SetCaption("VeSk - Help");
+  window->SetClientWidth(640);
+  window->SetClientHeight(560);
+  window->SetColor(clWhite);
+  auto* label = new TLabel(window);
+  label->SetParent(window);
+  label->SetAutoSize(false);
+  label->SetWordWrap(true);
+  label->SetBounds(12, 8, 616, 544);
+  label->SetCaption(text);
+  window->Show();
+  Shoot(window, "help_text.png");
+  delete window;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s OUTPUT_FOLDER [--photo=FILE]\n", argv[0]);
+    return 2;
+  }
+  folder = argv[1];
+  std::string photo = VESK_SOURCE_DIR "/tests/fixtures/charts/colorchecker24-handheld.jpg";
+  for (int i = 2; i < argc; ++i)
+    if (std::string(argv[i]).starts_with("--photo=")) photo = std::string(argv[i]).substr(8);
+  setenv("PLATFORM_DISPLAY", "headless", 1);
+  const std::string config = IncludeTrailingPathDelimiter(folder) + ".dialogshots-config";
+  ForceDirectories(config);
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  ForceDirectories(folder);
+
+  VeskUnitsInitialize();
+  VeskCreateWindows();
+  Form1->Show();
+  Settle();
+  ShootOpenDialog(photo);
+  ShootCropPreview();
+  ShootAbout();
+  ShootHelpText();
+  VeskFreeWindows();
+  VeskUnitsFinalize();
+  return ok ? 0 : 1;
+}
