@@ -17,6 +17,15 @@
 #include "platform/rtl/object.h"
 #include "platform/forms/graphics.h"
 
+// ---- unit start and stop ----------------------------------------------------------------
+
+// Builds the filter presets and registers the clipboard format of raw
+// images (IERawClipboardFormat); the library's start-up calls it, and the
+// clean-up IEImageryProcFinalize, which frees the presets.
+void IEImageryProcInitialize();
+void IEImageryProcFinalize();
+extern UINT IERawClipboardFormat;
+
 // ---- progress -------------------------------------------------------------------------
 
 // Progress of a long operation, in percent; empty = not assigned.
