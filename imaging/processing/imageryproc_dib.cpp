@@ -8,6 +8,7 @@
 
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_mask.h"
+#include "imaging/core/ruduvazez_dibbitmap.h"
 #include "imaging/processing/imageryproc.h"
 #include "platform/win/globalmem.h"
 
@@ -245,6 +246,18 @@ int32_t IECopyDIBToBitmap(HGLOBAL dib, TIEBitmap* bitmap) {
   const int32_t result = IECopyDIBToBitmap(data, GlobalSize(dib), bitmap, nullptr, 0);
   GlobalUnlock(dib);
   return result;
+}
+
+int32_t IEDrawDIBToDibBitmap(const uint8_t* dib, size_t size, TIEDibbitmap* dest, const uint8_t* bits,
+                             size_t bitsSize) {
+  // Read through the checked reader, so that nothing the DIB does not hold is drawn.
+  TIEBitmap decoded;
+  const int32_t bitCount = dest ? IECopyDIBToBitmap(dib, size, &decoded, bits, bitsSize) : 0;
+  if (bitCount == 0 || !dest->AllocateBits(decoded.GetWidth(), decoded.GetHeight(), bitCount == 1 ? 1 : 24))
+    return bitCount;
+  const size_t bytes = static_cast<size_t>(IEBitmapRowLen(decoded.GetWidth(), decoded.GetBitCount(), 8));
+  for (int32_t y = 0; y < decoded.GetHeight(); ++y) std::memcpy(dest->GetScanline(y), decoded.GetScanline(y), bytes);
+  return bitCount;
 }
 
 HGLOBAL _CopyBitmaptoDIBEx(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dpiX,
