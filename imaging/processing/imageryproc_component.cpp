@@ -10,6 +10,7 @@
 #include "imaging/processing/imageryproc_canvas.h"
 #include "imaging/processing/imageryproc_internal.h"
 #include "platform/forms/extctrls.h"
+#include "platform/forms/graphics.h"
 
 namespace {
 
@@ -65,9 +66,12 @@ TImageryProc::TImageryProc(TComponent* owner)
     : TComponent(owner),
       AutoUndo(owner != nullptr),
       ownBitmap_(std::make_unique<TIEBitmap>()),
-      dialogParams_(std::make_unique<TIPDialogParams>()) {
+      dialogParams_(std::make_unique<TIPDialogParams>()),
+      previewFont_(std::make_unique<TFont>()) {
   bitmap_ = ownBitmap_.get();
 }
+
+void TImageryProc::SetPreviewFont(const TFont* font) { previewFont_->Assign(font); }
 
 TImageryProc* TImageryProc::CreateFromBitmap(TIEBitmap* bitmap) {
   auto* proc = new TImageryProc(nullptr);

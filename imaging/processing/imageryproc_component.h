@@ -15,10 +15,19 @@
 #include "imaging/processing/imageryproc.h"
 #include "imaging/processing/imageryproc_dialogparams.h"
 #include "platform/forms/classes.h"
+#include "platform/rtl/set.h"
 #include "platform/rtl/streams.h"
 #include "platform/win/unknwn.h"
 
 class TImage;
+class TForm;
+class TFont;
+
+// Options of the preview dialogs, one bit each; the processing component
+// keeps them for such dialogs and reads none itself.
+enum TPRPreviewsParam : uint8_t { prppShowResetButton, prppHardReset };
+using TPRPreviewsParams = Set<TPRPreviewsParam>;
+using TIEPreviewEvent = std::function<void(TObject* sender, TForm* previewForm)>;
 
 enum TIEUndoSource : uint8_t {
   ieuUnknown, ieuImage, ieuSelection, ieuObject, ieuLayer, ieuFullLayer, ieuObjectsAndLayers
@@ -150,6 +159,14 @@ public:
 
   // The last settings of the processing dialog.
   TIPDialogParams& IPDialogParams() { return *dialogParams_; }
+  // For preview dialogs: kept, not read here. Assigning the font copies it.
+  TPRPreviewsParams PreviewsParams{prppShowResetButton, prppHardReset};
+  TFont* PreviewFont() const { return previewFont_.get(); }
+  void SetPreviewFont(const TFont* font);
+  bool PreviewFontEnabled = false;
+  TIEPreviewEvent OnPreview;
+  // Always "6.0.0".
+  static std::string ImageryVersion() { return "6.0.0"; }
 
   bool AutoUndo = false;
   bool AutoConvertFormat = true;
@@ -285,6 +302,7 @@ private:
   TImage* image_ = nullptr;
   TBitmap* picture_ = nullptr;  // the TImage's picture bitmap
   std::unique_ptr<TIPDialogParams> dialogParams_;
+  std::unique_ptr<TFont> previewFont_;
   TColor background_ = 0;
   int32_t undoLimit_ = 1;
   TEntries undo_, redo_;

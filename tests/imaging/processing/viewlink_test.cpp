@@ -295,3 +295,27 @@ TEST(ProcTImageTest, DestroyedImageIsForgotten) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProcCreateTest, DefaultsOfANewComponent) {
+  TComponent owner(nullptr);
+  auto* owned = new TImageryProc(&owner);
+  EXPECT_TRUE(owned->AutoUndo);
+  TImageryProc proc(nullptr);
+  EXPECT_FALSE(proc.AutoUndo);
+  EXPECT_TRUE(proc.AutoConvertFormat);
+  EXPECT_EQ(proc.UndoLimit(), 1);
+  EXPECT_EQ(proc.PreviewsParams, (TPRPreviewsParams{prppShowResetButton, prppHardReset}));
+  EXPECT_EQ(proc.ImageryVersion(), "6.0.0");
+  EXPECT_EQ(proc.IPDialogParams().RESIZE_PERCENT, 50);
+  // Assigning the preview font copies it: the component keeps its own object.
+  TFont font;
+  font.SetSize(23);
+  TFont* kept = proc.PreviewFont();
+  proc.SetPreviewFont(&font);
+  EXPECT_EQ(proc.PreviewFont(), kept);
+  EXPECT_EQ(kept->Size(), 23);
+}
+
+}  // namespace
