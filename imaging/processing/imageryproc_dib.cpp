@@ -89,7 +89,7 @@ bool DecodeYuv(const TDibHeader& h, const uint8_t* bits, size_t available, TIEBi
   const int64_t pixels = int64_t{width} * height;
   for (const TPacked422& f : kPacked422) {
     if (f.Code != h.Compression) continue;
-    if (width % 2 != 0 || pixels * 2 > static_cast<int64_t>(available)) return false;
+    if (width % 2 != 0 || pixels > static_cast<int64_t>(available / 2)) return false;
     const bool topDown = f.TopDownWhenNegative ? h.Height < 0 : h.Height > 0;
     if (!bitmap->Allocate(width, height, ie24RGB)) return false;
     for (int32_t r = 0; r < height; ++r) {
@@ -104,7 +104,7 @@ bool DecodeYuv(const TDibHeader& h, const uint8_t* bits, size_t available, TIEBi
     return true;
   }
   if (h.Compression == FourCC("IYU2")) {
-    if (pixels * 3 > static_cast<int64_t>(available) || !bitmap->Allocate(width, height, ie24RGB)) return false;
+    if (pixels > static_cast<int64_t>(available / 3) || !bitmap->Allocate(width, height, ie24RGB)) return false;
     for (int32_t r = 0; r < height; ++r) {
       const uint8_t* in = bits + int64_t{r} * width * 3;
       TRGB* out = reinterpret_cast<TRGB*>(bitmap->GetScanline(TargetRow(r, height, h.Height > 0)));
@@ -253,7 +253,8 @@ int32_t IEDrawDIBToDibBitmap(const uint8_t* dib, size_t size, TIEDibbitmap* dest
   // Read through the checked reader, so that nothing the DIB does not hold is drawn.
   TIEBitmap decoded;
   const int32_t bitCount = dest ? IECopyDIBToBitmap(dib, size, &decoded, bits, bitsSize) : 0;
-  if (bitCount == 0 || !dest->AllocateBits(decoded.GetWidth(), decoded.GetHeight(), bitCount == 1 ? 1 : 24))
+  // The depth of what was decoded: a YUV frame may declare any bit count.
+  if (bitCount == 0 || !dest->AllocateBits(decoded.GetWidth(), decoded.GetHeight(), decoded.GetBitCount()))
     return bitCount;
   const size_t bytes = static_cast<size_t>(IEBitmapRowLen(decoded.GetWidth(), decoded.GetBitCount(), 8));
   for (int32_t y = 0; y < decoded.GetHeight(); ++y) std::memcpy(dest->GetScanline(y), decoded.GetScanline(y), bytes);

@@ -205,6 +205,13 @@ TEST(DibTest, DrawnIntoADibBitmapAtItsOwnSize) {
   EXPECT_EQ(IEDrawDIBToDibBitmap(reinterpret_cast<const uint8_t*>(mono.data()), mono.size(), &bits, nullptr, 0), 1);
   ASSERT_EQ(bits.GetBitCount(), 1);
   EXPECT_EQ(bits.GetScanline(0)[0], 0xA5);
+  // A YUV frame that declares 1 bit per pixel still decodes to 24 bits, and is drawn as such.
+  std::string yuv = Header(4, 2, 1, Code("YUY2")) + std::string(8, '\0');  // the table a 1-bit header implies
+  for (int i = 0; i < 4; ++i) yuv += std::string("\xeb\x80\xeb\x80", 4);
+  TIEDibbitmap frame;
+  EXPECT_EQ(IEDrawDIBToDibBitmap(reinterpret_cast<const uint8_t*>(yuv.data()), yuv.size(), &frame, nullptr, 0), 1);
+  ASSERT_EQ(frame.GetBitCount(), 24);
+  EXPECT_EQ(frame.GetScanline(1)[11], 255);
   const std::string shortRows = Header(100, 100, 24) + std::string(300, '\0');
   EXPECT_EQ(IEDrawDIBToDibBitmap(reinterpret_cast<const uint8_t*>(shortRows.data()), shortRows.size(), &dest, nullptr, 0),
             0);
