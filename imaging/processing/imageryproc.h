@@ -17,6 +17,15 @@
 #include "platform/rtl/object.h"
 #include "platform/forms/graphics.h"
 
+// ---- unit start and stop ----------------------------------------------------------------
+
+// Builds the filter presets and registers the clipboard format of raw
+// images (IERawClipboardFormat); the library's start-up calls it, and the
+// clean-up IEImageryProcFinalize, which frees the presets.
+void IEImageryProcInitialize();
+void IEImageryProcFinalize();
+extern UINT IERawClipboardFormat;
+
 // ---- progress -------------------------------------------------------------------------
 
 // Progress of a long operation, in percent; empty = not assigned.
@@ -295,6 +304,12 @@ void IEPerspectiveDraw(TIEBitmap* source, TIEBitmap* dest, int32_t x0, int32_t y
 int32_t IECopyDIBToBitmap(const uint8_t* dib, size_t size, TIEBitmap* bitmap, const uint8_t* bits, size_t bitsSize);
 // The same for a global memory block (its size is the block's).
 int32_t IECopyDIBToBitmap(HGLOBAL dib, TIEBitmap* bitmap);
+// The DIB drawn at its own size into dest, made 1 bit for 1-bit DIBs and 24
+// bits for the others; the bit count, 0 (dest untouched) for what
+// IECopyDIBToBitmap refuses.
+class TIEDibbitmap;
+int32_t IEDrawDIBToDibBitmap(const uint8_t* dib, size_t size, TIEDibbitmap* dest, const uint8_t* bits,
+                             size_t bitsSize);
 // The rectangle x1..x2 - 1, y1..y2 - 1 (x2, y2 = 0: the width, the height)
 // as a packed DIB in a movable global block the caller frees; ie1g, ie8p,
 // ie8g and ie24RGB keep their bits, other formats go as 24 bits. Null when
@@ -342,5 +357,15 @@ struct TIEProgressRecord;
 void IERotate1Bit(TIEBitmap* bitmap, bool whiteBackground, TIEProgressRecord& progress, double angle);
 // The same for ie8g and ie8p with a background byte; no progress.
 void IERotate8BitNearest(TIEBitmap* bitmap, uint8_t background, double angle);
+// Exact quarter turns, clockwise (dest (x, y) = source (y, H - 1 - x)) and
+// counter-clockwise (dest (x, y) = source (W - 1 - y, x)); dest becomes
+// H x W in the source's format (palette too). Any pixel format.
+void IERotate90CW24(TIEBitmap* source, TIEBitmap* dest);
+void IERotate90CCW24(TIEBitmap* source, TIEBitmap* dest);
+void IERotate90CW8(TIEBitmap* source, TIEBitmap* dest);
+void IERotate90CCW8(TIEBitmap* source, TIEBitmap* dest);
+// Calls onProgress (when assigned) only when percent differs from state,
+// the last value reported (start it at -1), and keeps it in state.
+void IEReportProgressOnChange(int32_t percent, int32_t& state, const TIEProgressEvent& onProgress, TObject* sender);
 // Mirrors in place, alpha channel too: direction 0 left-right, 1 upside down.
 void IEFlipBitmap(TIEBitmap* bitmap, int32_t direction);

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/codecs/neurquant.h"
+#include "imaging/io/imageryio_registry.h"
 #include "imaging/processing/imageryproc_bits.h"
 #include "imaging/processing/imageryproc_component.h"
 #include "imaging/processing/imageryproc_internal.h"
@@ -109,4 +111,85 @@ bool IEReorderChannels(TIEBitmap* bitmap, const std::string& order, TObject* sen
     if (onProgress) onProgress(sender, static_cast<int32_t>(std::trunc(100.0 * y / height)));
   }
   return true;
+}
+
+void IEConvert1BitTBitmapTo24Bit(TBitmap& source, TBitmap& dest, TIEProgressRecord& progress) {
+  dest.SetSize(1, 1);
+  dest.SetPixelFormat(pf24bit);
+  dest.SetSize(source.Width(), source.Height());
+  const int32_t height = source.Height();
+  progress.per1 = 100.0 / (height + 0.5);
+  for (int32_t y = 0; y < height; ++y) {
+    IEExpand1BitRowTo24Bit(static_cast<const uint8_t*>(source.ScanLine(y)), static_cast<uint8_t*>(dest.ScanLine(y)),
+                           source.Width());
+    if (progress.fOnProgress)
+      progress.fOnProgress(progress.Sender, static_cast<int32_t>(std::trunc(progress.per1 * (y + 1))));
+  }
+}
+
+void IECopyBitsPerBit(uint8_t* dest, const uint8_t* source, int64_t destBit, int64_t sourceBit, int64_t count) {
+  for (int64_t i = 0; i < count; ++i) IESetBit(dest, destBit + i, IEGetBit(source, sourceBit + i));
+}
+
+namespace {
+
+// The destination row's byte length at bits per pixel.
+int32_t RowBytes(int32_t bits, int32_t count) {
+  switch (bits) {
+    case 1: return (count + 7) / 8;
+    case 4: return (count + 1) / 2;
+    case 8: return count;
+    case 24: return count * 3;
+    default: return 0;
+  }
+}
+
+// The index of pixel i of a 1, 4 or 8-bit row.
+uint8_t IndexAt(const uint8_t* row, int32_t bits, int32_t i) {
+  if (bits == 1) return IEGetBit(row, i) ? 1 : 0;
+  if (bits == 4) return i % 2 ? row[i / 2] & 0x0F : row[i / 2] >> 4;
+  return row[i];
+}
+
+// Stores an index into pixel i of a 1, 4 or 8-bit row (OR-ed for 1 and 4 bits).
+void PutIndex(uint8_t* row, int32_t bits, int32_t i, uint8_t index) {
+  if (bits == 1) {
+    if (index) row[i / 8] |= static_cast<uint8_t>(0x80 >> (i % 8));
+  } else if (bits == 4) {
+    row[i / 2] |= static_cast<uint8_t>(i % 2 ? index & 0x0F : (index & 0x0F) << 4);
+  } else {
+    row[i] = index;
+  }
+}
+
+}  // namespace
+
+constexpr TRGB kBlack{0, 0, 0};
+
+int32_t IEConvertRowBitCount(const uint8_t* source, uint8_t* dest, uint16_t sourceBits, uint16_t destBits,
+                             uint16_t count, const TRGB* palette, int32_t paletteCount,
+                             const TIEQuantizer* quantizer) {
+  const int32_t n = count;
+  const int32_t length = RowBytes(destBits, n);
+  const bool indexed = sourceBits == 1 || sourceBits == 4 || sourceBits == 8;
+  if (sourceBits == destBits && destBits != 32 && length > 0) {
+    std::memcpy(dest, source, static_cast<size_t>(length));
+  } else if (indexed && (destBits == 4 || destBits == 8) && sourceBits < destBits) {
+    for (int32_t i = 0; i < n; ++i) PutIndex(dest, destBits, i, IndexAt(source, sourceBits, i));
+  } else if (sourceBits == 8 && destBits == 1) {
+    std::memset(dest, 0, static_cast<size_t>(length));
+    for (int32_t i = 0; i < n; ++i) PutIndex(dest, 1, i, source[i] != 0);
+  } else if (indexed && destBits == 24 && palette) {
+    for (int32_t i = 0; i < n; ++i) {
+      const uint8_t index = IndexAt(source, sourceBits, i);
+      std::memcpy(dest + 3 * i, index < paletteCount ? &palette[index] : &kBlack, 3);
+    }
+  } else if (sourceBits == 24 && (destBits == 4 || destBits == 8) && quantizer) {
+    const auto* pixels = reinterpret_cast<const TRGB*>(source);
+    for (int32_t i = 0; i < n; ++i)
+      PutIndex(dest, destBits, i, static_cast<uint8_t>(quantizer->GetRGBIndex(pixels[i])));
+  } else if (sourceBits == 32 && destBits == 24) {
+    for (int32_t i = 0; i < n; ++i) std::memcpy(dest + 3 * i, source + 4 * i, 3);
+  }
+  return length;
 }

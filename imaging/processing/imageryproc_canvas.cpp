@@ -9,8 +9,13 @@
 
 #include "imaging/processing/imageryproc_canvas.h"
 #include "imaging/processing/imageryproc_component.h"
+#include "platform/win/user_clipboard.h"
 
-const std::array<TIEConvolveKernel, 9> IEFilterPresets = {{
+UINT IERawClipboardFormat = 0;
+
+namespace {
+
+constexpr std::array<TIEConvolveKernel, 9> kPresets = {{
     {{0, 0, 0, 0, 1, 0, 0, 0, 0}, 0},
     {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 9},
     {{1, 1, 1, 1, -8, 1, 1, 1, 1}, 1},
@@ -22,9 +27,36 @@ const std::array<TIEConvolveKernel, 9> IEFilterPresets = {{
     {{1, 2, 1, 2, 4, 2, 1, 2, 1}, 16},
 }};
 
-const std::array<const char*, 9> IEFilterPresetNames = {"None",        "Blur",        "Edges",
-                                                        "Emboss",      "High Pass 1", "High Pass 2",
-                                                        "High Pass 3", "Low Pass 1",  "Low Pass 2"};
+constexpr std::array<const char*, 9> kPresetNames = {"None",        "Blur",        "Edges",
+                                                     "Emboss",      "High Pass 1", "High Pass 2",
+                                                     "High Pass 3", "Low Pass 1",  "Low Pass 2"};
+
+}  // namespace
+
+std::vector<TIEConvolveKernel> IEFilterPresets(kPresets.begin(), kPresets.end());
+std::vector<std::string> IEFilterPresetNames(kPresetNames.begin(), kPresetNames.end());
+
+void IEFreeFilterPresets() {
+  IEFilterPresets.clear();
+  IEFilterPresetNames.clear();
+}
+
+void IEInitFilterPresets() {
+  IEFreeFilterPresets();
+  for (int32_t i = 0; i < static_cast<int32_t>(kPresets.size()); ++i)
+    IEAddFilterPreset(kPresets[static_cast<size_t>(i)], IEGetFilterPresetName(i));
+}
+
+int32_t IEAddFilterPreset(const TIEConvolveKernel& preset, const std::string& name) {
+  IEFilterPresets.push_back(preset);
+  IEFilterPresetNames.push_back(name);
+  return static_cast<int32_t>(IEFilterPresets.size()) - 1;
+}
+
+std::string IEGetFilterPresetName(int32_t index) {
+  return index >= 0 && index < static_cast<int32_t>(kPresetNames.size()) ? kPresetNames[static_cast<size_t>(index)]
+                                                                          : "";
+}
 
 void IEConvolve3x3Gray8(TIEBitmap* bitmap, const TIEConvolveKernel& kernel, int32_t x1, int32_t y1, int32_t x2,
                         int32_t y2) {
@@ -77,9 +109,9 @@ RECT IEGetAlphaBounds(TIEBitmap* bitmap) {
 
 // ---- histogram matching ------------------------------------------------------------------------
 
-namespace {
-
-void MatchChannel(TIEBitmap* bitmap, int32_t channel, const std::array<int64_t, 256>& reference, int64_t refCount) {
+void IEMatchChannelHistogram(TIEBitmap* bitmap, int32_t channel, const std::array<int64_t, 256>& reference,
+                             int64_t refCount) {
+  if (!bitmap || bitmap->IsEmpty() || channel < 0 || channel > 2 || refCount <= 0) return;
   const TIEPixelFormat format = bitmap->GetPixelFormat();
   if (format != ie24RGB && format != ieRGB48) return;
   const int32_t width = bitmap->GetWidth(), height = bitmap->GetHeight();
@@ -116,8 +148,6 @@ void MatchChannel(TIEBitmap* bitmap, int32_t channel, const std::array<int64_t, 
   }
 }
 
-}  // namespace
-
 void IEMatchHistogram(TIEBitmap* reference, TIEBitmap* bitmap) {
   if (!reference || !bitmap || reference->GetPixelFormat() != ie24RGB || reference->IsEmpty() || bitmap->IsEmpty())
     return;
@@ -128,5 +158,44 @@ void IEMatchHistogram(TIEBitmap* reference, TIEBitmap* bitmap) {
       for (int32_t c = 0; c < 3; ++c) ++hist[c][row[3 * x + c]];
   }
   const int64_t count = int64_t{reference->GetWidth()} * reference->GetHeight();
-  for (int32_t c = 0; c < 3; ++c) MatchChannel(bitmap, c, hist[c], count);
+  for (int32_t c = 0; c < 3; ++c) IEMatchChannelHistogram(bitmap, c, hist[c], count);
 }
+
+namespace {
+
+// Clears the alpha of columns x1..x2 and rows y1..y2 (cut to the image) and of their mirror image left-right.
+void ClearMirrored(TIEBitmap* bitmap, int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
+  const int32_t width = bitmap->GetWidth();
+  TIEBitmap* alpha = bitmap->GetAlphaChannel();
+  x1 = std::max(x1, 0);
+  y1 = std::max(y1, 0);
+  x2 = std::min(x2, width - 1);
+  y2 = std::min(y2, bitmap->GetHeight() - 1);
+  for (int32_t y = y1; y <= y2; ++y) {
+    uint8_t* row = alpha->GetScanline(y);
+    for (int32_t x = x1; x <= x2; ++x) row[x] = row[width - 1 - x] = 0;
+  }
+}
+
+}  // namespace
+
+void IERoundCorners(TIEBitmap* bitmap, int32_t radiusX, int32_t radiusY) {
+  if (!bitmap || bitmap->GetWidth() == 0 || bitmap->GetHeight() == 0 || radiusX <= 0 || radiusY <= 0) return;
+  const int32_t width = bitmap->GetWidth(), height = bitmap->GetHeight();
+  const int32_t n = radiusX + radiusY;
+  // The top corners: everything above and left of the curve from (0, ry) to (rx, 0).
+  for (const POINT& p : IEBezierPoints({0, radiusY}, {0, 0}, {radiusX, 0}, {radiusX, 0}, n))
+    ClearMirrored(bitmap, 0, std::min<int32_t>(p.x, width - 1), 0, std::min<int32_t>(p.y, height - 1));
+  // The bottom corners: below and right of the curve from (w, h - ry) to (w - rx, h).
+  for (const POINT& p : IEBezierPoints({width, height - radiusY}, {width, height}, {width - radiusX, height},
+                                       {width - radiusX, height}, n))
+    ClearMirrored(bitmap, std::max<int32_t>(p.x, 1) - 1, width - 1, std::max<int32_t>(p.y, 1) - 1, height - 1);
+  bitmap->GetAlphaChannel()->UpdateAllFull();
+}
+
+void IEImageryProcInitialize() {
+  IEInitFilterPresets();
+  IERawClipboardFormat = RegisterClipboardFormatA("IMAGERY RAW FORMAT");
+}
+
+void IEImageryProcFinalize() { IEFreeFilterPresets(); }

@@ -9,6 +9,8 @@
 
 #include "imaging/processing/imageryproc_canvas.h"
 #include "imaging/processing/imageryproc_internal.h"
+#include "platform/forms/extctrls.h"
+#include "platform/forms/graphics.h"
 
 namespace {
 
@@ -64,9 +66,12 @@ TImageryProc::TImageryProc(TComponent* owner)
     : TComponent(owner),
       AutoUndo(owner != nullptr),
       ownBitmap_(std::make_unique<TIEBitmap>()),
-      dialogParams_(std::make_unique<TIPDialogParams>()) {
+      dialogParams_(std::make_unique<TIPDialogParams>()),
+      previewFont_(std::make_unique<TFont>()) {
   bitmap_ = ownBitmap_.get();
 }
+
+void TImageryProc::SetPreviewFont(const TFont* font) { previewFont_->Assign(font); }
 
 TImageryProc* TImageryProc::CreateFromBitmap(TIEBitmap* bitmap) {
   auto* proc = new TImageryProc(nullptr);
@@ -74,31 +79,114 @@ TImageryProc* TImageryProc::CreateFromBitmap(TIEBitmap* bitmap) {
   return proc;
 }
 
-TImageryProc::~TImageryProc() = default;
+TImageryProc::~TImageryProc() {
+  if (image_) image_->RemoveFreeNotification(this);
+}
+
+void TImageryProc::DropImage() {
+  if (image_) image_->RemoveFreeNotification(this);
+  image_ = nullptr;
+  picture_ = nullptr;
+}
 
 void TImageryProc::SetAttachedBitmap(TIEBitmap* bitmap) {
+  if (!bitmap && (view_ || image_)) return;
+  view_ = nullptr;
+  DropImage();
   if (bitmap) {
     bitmap_ = bitmap;
     ownBitmap_.reset();
-  } else if (!ownBitmap_) {
+  } else if (!ownBitmap_ || bitmap_ != ownBitmap_.get()) {
     ownBitmap_ = std::make_unique<TIEBitmap>();
     bitmap_ = ownBitmap_.get();
+  }
+}
+
+void TImageryProc::SetAttachedImagery(TIEProcViewLink* view) {
+  DropImage();
+  view_ = view;
+  // The view's bitmap is asked for at every use; an own bitmap stands in without a view.
+  ownBitmap_ = std::make_unique<TIEBitmap>();
+  bitmap_ = ownBitmap_.get();
+}
+
+void TImageryProc::SetAttachedTImage(TImage* image) {
+  if (image == image_) return;
+  DropImage();
+  view_ = nullptr;
+  if (!ownBitmap_) ownBitmap_ = std::make_unique<TIEBitmap>();
+  bitmap_ = ownBitmap_.get();
+  if (!image) {
+    bitmap_->FreeImage(true);
+    return;
+  }
+  image_ = image;
+  image_->FreeNotification(this);
+  picture_ = image_->Picture()->Bitmap();
+  bitmap_->AttachTBitmap(picture_, true);
+}
+
+void TImageryProc::SetBackground(TColor color) {
+  if (view_)
+    view_->SetBackground(color);
+  else
+    background_ = color;
+}
+
+void TImageryProc::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == opRemove && component == image_) {
+    image_ = nullptr;
+    picture_ = nullptr;
+    // The wrapper must not keep the freed picture's rows.
+    ownBitmap_ = std::make_unique<TIEBitmap>();
+    bitmap_ = ownBitmap_.get();
+  }
+}
+
+TIEBitmap* TImageryProc::Refresh() {
+  if (view_) {
+    bitmap_ = view_->GetIEBitmap();
+  } else if (image_) {
+    // The picture may have been replaced or resized from outside.
+    picture_ = image_->Picture()->Bitmap();
+    bitmap_->AttachTBitmap(picture_, false);
+  }
+  return bitmap_;
+}
+
+void TImageryProc::NotifyImageChanged() {
+  if (image_ && bitmap_) bitmap_->RemoveAlphaChannel(false);
+  if (view_) {
+    view_->Update();
+    view_->ImageChange();
+  } else if (image_) {
+    picture_->SetModified(true);
+    image_->Invalidate();
   }
 }
 
 // ---- frame -----------------------------------------------------------------------------------------
 
 bool TImageryProc::CheckAndConvert(std::initializer_list<TIEPixelFormat> allowed) {
-  if (!bitmap_) return false;
+  if (!Refresh()) return false;
   return bitmap_->EnsureAllowedPixelFormat(Set<TIEPixelFormat>(allowed), AutoConvertFormat);
 }
 
 bool TImageryProc::GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask) {
+  TIEBitmap* bitmap = Refresh();
   x1 = y1 = 0;
-  x2 = bitmap_ ? bitmap_->GetWidth() : 0;
-  y2 = bitmap_ ? bitmap_->GetHeight() : 0;
-  mask = nullptr;
-  return false;
+  x2 = bitmap ? bitmap->GetWidth() : 0;
+  y2 = bitmap ? bitmap->GetHeight() : 0;
+  mask = view_ ? view_->SelectionMask() : nullptr;
+  if (!view_ || !view_->Selected()) return false;
+  if (mask && !mask->IsEmpty()) {
+    x1 = mask->X1;
+    y1 = mask->Y1;
+    x2 = mask->X2 + 1;
+    y2 = mask->Y2 + 1;
+  }
+  return true;
 }
 
 bool TImageryProc::BeginImageWork(std::initializer_list<TIEPixelFormat> allowed, int32_t& x1, int32_t& y1,
@@ -186,23 +274,41 @@ int32_t TImageryProc::GetRedoTag(int32_t position) const {
   return position >= 0 && position < RedoCount() ? redo_[redo_.size() - 1 - static_cast<size_t>(position)].Tag : 0;
 }
 
+bool TImageryProc::GetUndoLayer(int32_t position, GUID& identity) const {
+  if (position < 0 || position >= UndoCount()) return false;
+  const TEntry& entry = undo_[undo_.size() - 1 - static_cast<size_t>(position)];
+  if (entry.HasLayer) identity = entry.Layer;
+  return entry.HasLayer;
+}
+
+bool TImageryProc::Record(TEntry& entry, TIEUndoSource source) {
+  entry.Source = source;
+  entry.Tag = UndoTag;
+  if (source == ieuImage) {
+    if (bitmap_->GetWidth() < 2 || bitmap_->GetHeight() < 2) return false;
+    entry.Image = std::make_unique<TIEBitmap>();
+    entry.Image->SetLocation(ieTempFile);
+    entry.Image->Assign(bitmap_);
+    // The layer is found again by its identity: an index goes stale when layers come and go.
+    entry.HasLayer = view_ && view_->CurrentLayerIdentity(entry.Layer);
+    return true;
+  }
+  if (!view_ || source == ieuUnknown) return false;
+  entry.State = std::make_unique<TMemoryStream>();
+  if (source == ieuLayer || source == ieuFullLayer)
+    return view_->SaveLayerRecords(*entry.State, source == ieuFullLayer);
+  return view_->SaveState(source, *entry.State);
+}
+
 bool TImageryProc::Save(TEntries& list, TIEUndoSource source, bool fireEvent) {
   if (undoLimit_ == 0) return false;
-  bool made = false;
-  // Only image copies can be kept without a view; the view's state sources make no entry here.
-  if (source == ieuImage) {
-    if (!CheckAndConvert({})) return false;
-    if (bitmap_->GetWidth() >= 2 && bitmap_->GetHeight() >= 2) {
-      TEntry entry;
-      entry.Image = std::make_unique<TIEBitmap>();
-      entry.Image->SetLocation(ieTempFile);
-      entry.Image->Assign(bitmap_);
-      entry.Source = source;
-      entry.Tag = UndoTag;
-      while (static_cast<int32_t>(list.size()) >= undoLimit_) list.erase(list.begin());
-      list.push_back(std::move(entry));
-      made = true;
-    }
+  if (source == ieuImage && !CheckAndConvert({})) return false;
+  Refresh();
+  TEntry entry;
+  const bool made = bitmap_ && Record(entry, source);
+  if (made) {
+    while (static_cast<int32_t>(list.size()) >= undoLimit_) list.erase(list.begin());
+    list.push_back(std::move(entry));
   }
   if (fireEvent && OnSaveUndo) OnSaveUndo(this, source);
   return made;
@@ -232,12 +338,50 @@ void TImageryProc::Apply(TEntries& list, int32_t position, bool isUndo, bool sav
   TEntry& entry = list[index];
   if (OnBeforeUndoRedo) {
     bool handled = false;
-    OnBeforeUndoRedo(this, isUndo, source, entry.Image.get(), tag, handled);
+    TObject* object = entry.Image ? static_cast<TObject*>(entry.Image.get()) : entry.State.get();
+    OnBeforeUndoRedo(this, isUndo, source, object, tag, handled);
     if (handled) return;
   }
-  if (source == ieuImage && entry.Image) {
-    bitmap_->Assign(entry.Image.get());
-    NotifyImageChanged();
+  if (entry.Image) {
+    ApplyImage(entry);
+  } else if (entry.State && view_) {
+    entry.State->SetPosition(0);
+    if (source == ieuLayer || source == ieuFullLayer) {
+      ApplyLayerRecords(*entry.State);
+      view_->Update();
+    } else {
+      view_->LoadState(source, *entry.State);
+    }
+  }
+}
+
+void TImageryProc::ApplyImage(const TEntry& entry) {
+  TIEBitmap* target = bitmap_;
+  if (entry.HasLayer) {
+    // Only the layer the copy was taken from receives it; when that layer is
+    // gone no other layer is overwritten.
+    target = view_ ? view_->LayerBitmap(entry.Layer) : nullptr;
+    if (!target) return;
+  }
+  target->Assign(entry.Image.get());
+  NotifyImageChanged();
+}
+
+void TImageryProc::ApplyLayerRecords(TMemoryStream& stream) {
+  constexpr int64_t kHead = 4 + sizeof(GUID);
+  const int64_t size = stream.Size();
+  while (size - stream.Position() >= kHead) {
+    const int64_t start = stream.Position();
+    uint8_t head[4];
+    GUID identity{};
+    stream.ReadBuffer(head, 4);
+    stream.ReadBuffer(&identity, sizeof identity);
+    const int64_t length = int32_t(head[0] | head[1] << 8 | head[2] << 16 | uint32_t{head[3]} << 24);
+    // A record that cannot be as long as it says ends the walk.
+    if (length < kHead || length > size - start) return;
+    stream.SetPosition(start);
+    view_->LoadLayerRecord(identity, stream);
+    stream.SetPosition(start + length);
   }
 }
 
@@ -287,7 +431,7 @@ void TImageryProc::Crop(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   if (cropW > INT32_MAX || cropH > INT32_MAX) return;
   TIEBitmap result(static_cast<int32_t>(cropW), static_cast<int32_t>(cropH), bitmap_->GetPixelFormat());
   if (result.IsEmpty()) return;
-  result.Fill(background_);
+  result.Fill(Background());
   const bool withAlpha = bitmap_->HasAlphaChannel();
   if (withAlpha) result.GetAlphaChannel()->Fill(0);
   const int32_t left = std::max(x1, 0), right = std::min(x2, width - 1);
@@ -322,7 +466,7 @@ void TImageryProc::CropSel(bool alphaOnly) {
       alpha->UpdateAllFull();
     } else {
       TIEBitmap result(mask->X2 - mask->X1 + 1, mask->Y2 - mask->Y1 + 1, bitmap_->GetPixelFormat());
-      result.Fill(background_);
+      result.Fill(Background());
       if (bitmap_->GetPixelFormat() == ie8p) bitmap_->CopyPaletteTo(&result);
       mask->CopyBitmap(result, *bitmap_, true, false, true);
       bitmap_->Assign(&result);
@@ -349,7 +493,7 @@ void TImageryProc::Fill(TRGB color) {
 void TImageryProc::Clear() {
   if (!CheckAndConvert({})) return;
   UndoImage("Clear");
-  bitmap_->Fill(background_);
+  bitmap_->Fill(Background());
   NotifyImageChanged();
   DoFinishWork();
 }
@@ -361,7 +505,7 @@ void TImageryProc::Rotate(uint8_t antialiasMode, int64_t background, double angl
     std::snprintf(caption, sizeof caption, "Rotate %f", angle);
     SaveUndoWithCaption(caption, ieuImage);
   }
-  const TColor color = background == -1 ? background_ : static_cast<TColor>(background);
+  const TColor color = background == -1 ? Background() : static_cast<TColor>(background);
   const bool exact = angle == std::trunc(angle) && std::fmod(angle, 90) == 0;
   TIEBitmap* alpha = bitmap_->PeekAlphaChannel();
   if (antialiasMode == 0 || bitmap_->GetPixelFormat() != ie24RGB) {

@@ -15,6 +15,19 @@
 #include "imaging/processing/imageryproc.h"
 #include "imaging/processing/imageryproc_dialogparams.h"
 #include "platform/forms/classes.h"
+#include "platform/rtl/set.h"
+#include "platform/rtl/streams.h"
+#include "platform/win/unknwn.h"
+
+class TImage;
+class TForm;
+class TFont;
+
+// Options of the preview dialogs, one bit each; the processing component
+// keeps them for such dialogs and reads none itself.
+enum TPRPreviewsParam : uint8_t { prppShowResetButton, prppHardReset };
+using TPRPreviewsParams = Set<TPRPreviewsParam>;
+using TIEPreviewEvent = std::function<void(TObject* sender, TForm* previewForm)>;
 
 enum TIEUndoSource : uint8_t {
   ieuUnknown, ieuImage, ieuSelection, ieuObject, ieuLayer, ieuFullLayer, ieuObjectsAndLayers
@@ -80,6 +93,41 @@ void IEConvertTo1BitOrdered(TIEBitmap* bitmap, TIEProgressRecord& progress);
 // An ie24RGB bitmap becomes ie1g by IEThresholdTo1Bit with the threshold.
 void IEConvertTo1BitThreshold(TIEBitmap* bitmap, int32_t threshold, TIEProgressRecord& progress);
 
+// What the processing component needs of an image view. The view keeps one
+// and hands it to TImageryProc::SetAttachedImagery; before it goes away it
+// attaches null (or the component is its own and goes with it). The component
+// asks for the view's current bitmap at every operation, so a bitmap that the
+// view replaced is never used.
+class TIEProcViewLink {
+public:
+  virtual ~TIEProcViewLink() = default;
+  // The bitmap operations work on: the current layer's.
+  virtual TIEBitmap* GetIEBitmap() = 0;
+  virtual TColor Background() = 0;
+  virtual void SetBackground(TColor color) = 0;
+  // After the image changed: repaint, then the view's image-change notification.
+  virtual void Update() = 0;
+  virtual void ImageChange() = 0;
+  // The view's selection mask (null when it has none) and whether anything is selected.
+  virtual TIEMask* SelectionMask() = 0;
+  virtual bool Selected() = 0;
+  // The identity of the layer GetIEBitmap belongs to; false when the view has no layers.
+  virtual bool CurrentLayerIdentity(GUID& identity) = 0;
+  // The bitmap of the layer with that identity, null when no layer has it any more.
+  virtual TIEBitmap* LayerBitmap(const GUID& identity) = 0;
+  // ieuLayer and ieuFullLayer: every layer's record in order, each starting
+  // with its int32 length and its 16-byte identity (the current layer with its
+  // pixels when currentWithBitmap). False when the view keeps no layers.
+  virtual bool SaveLayerRecords(TStream& stream, bool currentWithBitmap) = 0;
+  // The layer with this identity reads the record at the stream's position;
+  // false when no layer has the identity (the record is skipped).
+  virtual bool LoadLayerRecord(const GUID& identity, TStream& stream) = 0;
+  // ieuSelection, ieuObject and ieuObjectsAndLayers: the view's own stream of
+  // that state; false when the view does not keep that kind of state.
+  virtual bool SaveState(TIEUndoSource source, TStream& stream) = 0;
+  virtual void LoadState(TIEUndoSource source, TStream& stream) = 0;
+};
+
 class TImageryProc : public TComponent {
 public:
   // AutoUndo is set exactly when an owner is given.
@@ -89,14 +137,36 @@ public:
   ~TImageryProc() override;
 
   // -- the bitmap
-  TIEBitmap* GetBitmap() const { return bitmap_; }
-  // The caller's bitmap (kept, not owned); null gives a new own empty one.
+  // The bitmap operations work on: the attached view's current one, else the
+  // caller's or the component's own.
+  TIEBitmap* GetBitmap() const { return view_ ? view_->GetIEBitmap() : bitmap_; }
+  // The caller's bitmap (kept, not owned), which detaches a view or a
+  // TImage; null while a view or a TImage is attached changes nothing more,
+  // otherwise gives a new own empty bitmap.
   void SetAttachedBitmap(TIEBitmap* bitmap);
-  TColor Background() const { return background_; }
-  void SetBackground(TColor color) { background_ = color; }
+  TIEProcViewLink* AttachedImagery() const { return view_; }
+  // Works on the view's current bitmap from now on; null forgets the view
+  // and gives a new own empty bitmap.
+  void SetAttachedImagery(TIEProcViewLink* view);
+  TImage* AttachedTImage() const { return image_; }
+  // Works on the picture bitmap of the image control (seen anew at every
+  // operation, repainted after it); null releases it.
+  void SetAttachedTImage(TImage* image);
+  // The view's background when a view is attached, else the component's own.
+  TColor Background() const { return view_ ? view_->Background() : background_; }
+  void SetBackground(TColor color);
+  void Notification(TComponent* component, TOperation operation) override;
 
   // The last settings of the processing dialog.
   TIPDialogParams& IPDialogParams() { return *dialogParams_; }
+  // For preview dialogs: kept, not read here. Assigning the font copies it.
+  TPRPreviewsParams PreviewsParams{prppShowResetButton, prppHardReset};
+  TFont* PreviewFont() const { return previewFont_.get(); }
+  void SetPreviewFont(const TFont* font);
+  bool PreviewFontEnabled = false;
+  TIEPreviewEvent OnPreview;
+  // Always "6.0.0".
+  static std::string ImageryVersion() { return "6.0.0"; }
 
   bool AutoUndo = false;
   bool AutoConvertFormat = true;
@@ -117,7 +187,8 @@ public:
   bool BeginImageWork(std::initializer_list<TIEPixelFormat> allowed, int32_t& x1, int32_t& y1, int32_t& x2,
                       int32_t& y2, const std::string& caption, TIEBitmap*& work, TIEMask*& mask);
   void EndImageWork(TIEBitmap* work, TIEMask* mask);
-  void NotifyImageChanged() {}
+  // The view repaints and hears of the change; a TImage repaints.
+  void NotifyImageChanged();
   // Progress 100, then OnFinishWork.
   virtual void DoFinishWork();
 
@@ -148,6 +219,9 @@ public:
   virtual void Undo(bool saveRedo) { UndoAt(0, saveRedo); }
   virtual void UndoAt(int32_t position, bool saveRedo) { Apply(undo_, position, true, saveRedo); }
   virtual void Redo() { RedoAt(0); }
+  // ieuImage entries: the identity of the view layer recorded, false when
+  // the entry was made without a view with layers.
+  bool GetUndoLayer(int32_t position, GUID& identity) const;
   virtual void RedoAt(int32_t position) { Apply(redo_, position, false, false); }
 
   // -- operations
@@ -193,7 +267,10 @@ public:
 
 private:
   struct TEntry {
-    std::unique_ptr<TIEBitmap> Image;  // ieuImage; the other sources keep view state
+    std::unique_ptr<TIEBitmap> Image;     // ieuImage
+    std::unique_ptr<TMemoryStream> State; // the view's state, for the other sources
+    bool HasLayer = false;                // Image belongs to the view layer Layer
+    GUID Layer{};
     TIEUndoSource Source = ieuUnknown;
     std::string Caption;
     int32_t Tag = 0;
@@ -206,6 +283,13 @@ private:
   bool Save(TEntries& list, TIEUndoSource source, bool fireEvent);
   void SaveWithCaption(TEntries& list, const std::string& caption, TIEUndoSource source, bool undoSide);
   void Apply(TEntries& list, int32_t position, bool isUndo, bool saveRedo);
+  // Fills the entry for the source; false when nothing can be recorded.
+  bool Record(TEntry& entry, TIEUndoSource source);
+  void ApplyImage(const TEntry& entry);
+  void ApplyLayerRecords(TMemoryStream& stream);
+  // The current bitmap into bitmap_ (a TImage's picture attached anew).
+  TIEBitmap* Refresh();
+  void DropImage();
   // ResampleTo without the finish report.
   bool ResampleInto(TIEBitmap* dest, int32_t newWidth, int32_t newHeight, TResampleFilter filter, bool fitInside);
   void UndoImage(const std::string& caption);
@@ -214,7 +298,11 @@ private:
 
   TIEBitmap* bitmap_ = nullptr;
   std::unique_ptr<TIEBitmap> ownBitmap_;
+  TIEProcViewLink* view_ = nullptr;
+  TImage* image_ = nullptr;
+  TBitmap* picture_ = nullptr;  // the TImage's picture bitmap
   std::unique_ptr<TIPDialogParams> dialogParams_;
+  std::unique_ptr<TFont> previewFont_;
   TColor background_ = 0;
   int32_t undoLimit_ = 1;
   TEntries undo_, redo_;

@@ -8,6 +8,7 @@
 
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_mask.h"
+#include "imaging/core/ruduvazez_dibbitmap.h"
 #include "imaging/processing/imageryproc.h"
 #include "platform/win/globalmem.h"
 
@@ -88,7 +89,7 @@ bool DecodeYuv(const TDibHeader& h, const uint8_t* bits, size_t available, TIEBi
   const int64_t pixels = int64_t{width} * height;
   for (const TPacked422& f : kPacked422) {
     if (f.Code != h.Compression) continue;
-    if (width % 2 != 0 || pixels * 2 > static_cast<int64_t>(available)) return false;
+    if (width % 2 != 0 || pixels > static_cast<int64_t>(available / 2)) return false;
     const bool topDown = f.TopDownWhenNegative ? h.Height < 0 : h.Height > 0;
     if (!bitmap->Allocate(width, height, ie24RGB)) return false;
     for (int32_t r = 0; r < height; ++r) {
@@ -103,7 +104,7 @@ bool DecodeYuv(const TDibHeader& h, const uint8_t* bits, size_t available, TIEBi
     return true;
   }
   if (h.Compression == FourCC("IYU2")) {
-    if (pixels * 3 > static_cast<int64_t>(available) || !bitmap->Allocate(width, height, ie24RGB)) return false;
+    if (pixels > static_cast<int64_t>(available / 3) || !bitmap->Allocate(width, height, ie24RGB)) return false;
     for (int32_t r = 0; r < height; ++r) {
       const uint8_t* in = bits + int64_t{r} * width * 3;
       TRGB* out = reinterpret_cast<TRGB*>(bitmap->GetScanline(TargetRow(r, height, h.Height > 0)));
@@ -187,7 +188,8 @@ int32_t IECopyDIBToBitmap(const uint8_t* dib, size_t size, TIEBitmap* bitmap, co
     return 0;
   if (bitFields && h.BitCount != 16 && h.BitCount != 32) return 0;
   if (h.BitCount == 24 && h.Compression != 0) return 0;
-  const int64_t rowLen = IEBitmapRowLen(width, h.BitCount, 32);
+  // In 64 bits: a width near 2^31 at 32 bits would wrap a 32-bit row length.
+  const int64_t rowLen = (int64_t{width} * h.BitCount + 31) / 32 * 4;
   if (rowLen < 1 || rowLen * height > static_cast<int64_t>(available)) return 0;
 
   TMaskChannel red(0x7C00), green(0x03E0), blue(0x001F);
@@ -245,6 +247,19 @@ int32_t IECopyDIBToBitmap(HGLOBAL dib, TIEBitmap* bitmap) {
   const int32_t result = IECopyDIBToBitmap(data, GlobalSize(dib), bitmap, nullptr, 0);
   GlobalUnlock(dib);
   return result;
+}
+
+int32_t IEDrawDIBToDibBitmap(const uint8_t* dib, size_t size, TIEDibbitmap* dest, const uint8_t* bits,
+                             size_t bitsSize) {
+  // Read through the checked reader, so that nothing the DIB does not hold is drawn.
+  TIEBitmap decoded;
+  const int32_t bitCount = dest ? IECopyDIBToBitmap(dib, size, &decoded, bits, bitsSize) : 0;
+  // The depth of what was decoded: a YUV frame may declare any bit count.
+  if (bitCount == 0 || !dest->AllocateBits(decoded.GetWidth(), decoded.GetHeight(), decoded.GetBitCount()))
+    return bitCount;
+  const size_t bytes = static_cast<size_t>(IEBitmapRowLen(decoded.GetWidth(), decoded.GetBitCount(), 8));
+  for (int32_t y = 0; y < decoded.GetHeight(); ++y) std::memcpy(dest->GetScanline(y), decoded.GetScanline(y), bytes);
+  return bitCount;
 }
 
 HGLOBAL _CopyBitmaptoDIBEx(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dpiX,

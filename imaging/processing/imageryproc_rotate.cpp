@@ -68,6 +68,21 @@ void Turn(TIEBitmap* source, TIEBitmap* dest, int32_t quarters) {
   }
 }
 
+}  // namespace
+
+void IERotate90CW24(TIEBitmap* source, TIEBitmap* dest) { Turn(source, dest, 3); }
+void IERotate90CCW24(TIEBitmap* source, TIEBitmap* dest) { Turn(source, dest, 1); }
+void IERotate90CW8(TIEBitmap* source, TIEBitmap* dest) { Turn(source, dest, 3); }
+void IERotate90CCW8(TIEBitmap* source, TIEBitmap* dest) { Turn(source, dest, 1); }
+
+void IEReportProgressOnChange(int32_t percent, int32_t& state, const TIEProgressEvent& onProgress, TObject* sender) {
+  if (percent == state) return;
+  state = percent;
+  if (onProgress) onProgress(sender, percent);
+}
+
+namespace {
+
 // The quarter turns of a whole multiple of 90 degrees; -1 for other angles.
 int32_t QuarterTurns(double angle) {
   if (angle != std::trunc(angle) || std::fmod(angle, 90) != 0) return -1;

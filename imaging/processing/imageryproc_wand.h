@@ -21,3 +21,7 @@ void IEMagicWandToMask(TIEBitmap* bitmap, int32_t x, int32_t y, bool grow, int32
 // Sets every similar pixel of the image in mask to value.
 void IEMagicWandGlobalToMask(TIEBitmap* bitmap, int32_t x, int32_t y, int32_t tolerance, TIEMask* mask,
                              int32_t value);
+
+// c = a + b and c = a - b, componentwise.
+inline void IEPointAdd(POINT a, POINT b, POINT& c) { c = POINT{a.x + b.x, a.y + b.y}; }
+inline void IEPointSub(POINT a, POINT b, POINT& c) { c = POINT{a.x - b.x, a.y - b.y}; }

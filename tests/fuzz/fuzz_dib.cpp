@@ -1,8 +1,10 @@
 // The packed-DIB reader on arbitrary bytes: as a block holding everything,
-// and with the second half of the input as separate pixel bits.
+// with the second half of the input as separate pixel bits, and drawn into
+// a DIB section.
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/core/ruduvazez_dibbitmap.h"
 #include "imaging/processing/imageryproc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -12,5 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t half = size / 2;
   TIEBitmap split;
   IECopyDIBToBitmap(data, half, &split, data + half, size - half);
+  TIEDibbitmap section;
+  IEDrawDIBToDibBitmap(data, size, &section, nullptr, 0);
   return 0;
 }

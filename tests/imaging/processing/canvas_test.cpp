@@ -26,6 +26,44 @@ TEST(ConvolveTest, BlurPresetIncludesTheRectanglesEnds) {
   EXPECT_EQ(step.GetPixel8(3, 0), 30);
 }
 
+TEST(ConvolveTest, PresetListsGrowAndStartAgain) {
+  IEInitFilterPresets();
+  ASSERT_EQ(IEFilterPresets.size(), 9u);
+  EXPECT_EQ(IEFilterPresetNames[8], "Low Pass 2");
+  EXPECT_EQ(IEFilterPresets[0].Divisor, 0);
+  EXPECT_EQ(IEGetFilterPresetName(9), "");
+  EXPECT_EQ(IEGetFilterPresetName(-1), "");
+  EXPECT_EQ(IEAddFilterPreset({{0, 0, 0, 0, 2, 0, 0, 0, 0}, 1}, "Double"), 9);
+  EXPECT_EQ(IEFilterPresetNames[9], "Double");
+  IEImageryProcFinalize();
+  EXPECT_TRUE(IEFilterPresets.empty());
+  EXPECT_TRUE(IEFilterPresetNames.empty());
+  IEImageryProcInitialize();
+  EXPECT_EQ(IEFilterPresets.size(), 9u);
+  EXPECT_NE(IERawClipboardFormat, 0u);
+}
+
+TEST(RoundCornersTest, CornersGoTransparentAndTheCentreStays) {
+  TIEBitmap thumb(64, 64, ie24RGB);
+  thumb.Fill(0x808080);
+  IERoundCorners(&thumb, 0, 8);
+  EXPECT_FALSE(thumb.HasAlphaChannel());
+  IERoundCorners(&thumb, 8, 8);
+  ASSERT_TRUE(thumb.HasAlphaChannel());
+  for (auto [x, y] : {std::pair{0, 0}, {63, 0}, {0, 63}, {63, 63}, {1, 1}, {62, 62}})
+    EXPECT_EQ(thumb.GetAlphaPixel(x, y), 0) << x << "," << y;
+  for (auto [x, y] : {std::pair{32, 32}, {32, 0}, {0, 32}, {63, 32}, {32, 63}, {8, 8}, {55, 55}})
+    EXPECT_EQ(thumb.GetAlphaPixel(x, y), 255) << x << "," << y;
+  // Symmetric left-right.
+  for (int32_t y = 0; y < 64; ++y)
+    for (int32_t x = 0; x < 32; ++x) ASSERT_EQ(thumb.GetAlphaPixel(x, y), thumb.GetAlphaPixel(63 - x, y));
+  EXPECT_FALSE(thumb.GetAlphaChannel()->FullFlag());
+  // Radii beyond a tiny image stay inside it.
+  TIEBitmap tiny(2, 2, ie8g);
+  IERoundCorners(&tiny, 50, 50);
+  EXPECT_EQ(tiny.GetAlphaPixel(0, 0), 0);
+}
+
 TEST(AlphaBoundsTest, BoundsAndCrop) {
   TIEBitmap bitmap(8, 6, ie24RGB);
   bitmap.Fill(0x112233);
@@ -61,6 +99,16 @@ TEST(MatchHistogramTest, TakesTheReferencesTones) {
   // The middle grey lands in the middle of the reference's range, the top on its top.
   EXPECT_EQ(image.GetPixel24(0, 8).g, 163);
   EXPECT_EQ(image.GetPixel24(15, 15).g, 227);
+  // One channel of a 48-bit image: multiples of 257; an empty reference changes nothing.
+  TIEBitmap deep(4, 1, ieRGB48);
+  for (int32_t x = 0; x < 4; ++x) deep.SetPixel48(x, 0, {2560, 7, 7});  // level 10 everywhere
+  std::array<int64_t, 256> flat{};
+  flat[200] = 4;
+  IEMatchChannelHistogram(&deep, 1, flat, 0);
+  EXPECT_EQ(deep.GetPixel48(0, 0)[1], 7);
+  IEMatchChannelHistogram(&deep, 2, flat, 4);
+  for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(deep.GetPixel48(x, 0)[0], 200 * 257);
+  EXPECT_EQ(deep.GetPixel48(0, 0)[1], 7);
 }
 
 TEST(SoftShadowTest, SigmaZeroShadowIsSymmetric) {

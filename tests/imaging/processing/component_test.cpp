@@ -76,6 +76,16 @@ TEST(ProcUndoTest, UndoRestoresThePixelsAfterEveryOperation) {
       {"rotate", ie24RGB, [](TImageryProc& p) { p.Rotate(2, -1, 30); }, "Rotate 30.000000"},
       {"rotate grey", ie8g, [](TImageryProc& p) { p.Rotate(1, 0, -90); }, "Rotate -90.000000"},
       {"crop selection", ie24RGB, [](TImageryProc& p) { static_cast<TSelectingProc&>(p).CropSel(false); }, "CropSel"},
+      {"canvas", ie8p, [](TImageryProc& p) { p.ImageResize(20, 14, 1, 1, 0); }, "ImageResize 20, 14"},
+      {"grey", ie24RGB, [](TImageryProc& p) { p.ConvertToGray(); }, "ConvertToGray"},
+      {"colours", ie24RGB, [](TImageryProc& p) { p.ConvertTo(16, 2); }, "ConvertTo 16"},
+      {"one bit", ie24RGB, [](TImageryProc& p) { p.ConvertTo(2, 0); }, "ConvertTo 2"},
+      {"palette", ie24RGB,
+       [](TImageryProc& p) {
+         TRGB palette[8];
+         p.ConvertToPalette(8, palette, 0);
+       },
+       "ConvertToPalette"},
   };
   for (const Case& c : cases) {
     auto bitmap = Picture(16, 12, c.format, 3);

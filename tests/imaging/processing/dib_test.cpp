@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/ruduvazez_dibbitmap.h"
 #include "imaging/processing/imageryproc.h"
 #include "platform/win/globalmem.h"
 #include "tests/imaging/core/test_support.h"
@@ -187,6 +188,34 @@ TEST(DibTest, DamagedOrUnsupportedDataIsRefused) {
     EXPECT_EQ(bitmap.GetWidth(), 3) << c.what;
     EXPECT_EQ(bitmap.GetPixel8(1, 1), 7) << c.what;
   }
+}
+
+TEST(DibTest, DrawnIntoADibBitmapAtItsOwnSize) {
+  // 2 x 2, 24 bits, bottom row first.
+  std::string dib = Header(2, 2, 24) + std::string("\x01\x02\x03\x04\x05\x06\0\0\x07\x08\x09\x0a\x0b\x0c\0\0", 16);
+  TIEDibbitmap dest;
+  EXPECT_EQ(IEDrawDIBToDibBitmap(reinterpret_cast<const uint8_t*>(dib.data()), dib.size(), &dest, nullptr, 0), 24);
+  ASSERT_EQ(dest.GetWidth(), 2);
+  ASSERT_EQ(dest.GetBitCount(), 24);
+  EXPECT_EQ(dest.GetScanline(0)[0], 7);  // the top row is the DIB's last
+  EXPECT_EQ(dest.GetScanline(1)[5], 6);
+  // 1 bit stays 1 bit; damaged data leaves the bitmap alone.
+  std::string mono = Header(8, 1, 1) + std::string("\0\0\0\0\xff\xff\xff\0\xA5\0\0\0", 12);
+  TIEDibbitmap bits;
+  EXPECT_EQ(IEDrawDIBToDibBitmap(reinterpret_cast<const uint8_t*>(mono.data()), mono.size(), &bits, nullptr, 0), 1);
+  ASSERT_EQ(bits.GetBitCount(), 1);
+  EXPECT_EQ(bits.GetScanline(0)[0], 0xA5);
+  // A YUV frame that declares 1 bit per pixel still decodes to 24 bits, and is drawn as such.
+  std::string yuv = Header(4, 2, 1, Code("YUY2")) + std::string(8, '\0');  // the table a 1-bit header implies
+  for (int i = 0; i < 4; ++i) yuv += std::string("\xeb\x80\xeb\x80", 4);
+  TIEDibbitmap frame;
+  EXPECT_EQ(IEDrawDIBToDibBitmap(reinterpret_cast<const uint8_t*>(yuv.data()), yuv.size(), &frame, nullptr, 0), 1);
+  ASSERT_EQ(frame.GetBitCount(), 24);
+  EXPECT_EQ(frame.GetScanline(1)[11], 255);
+  const std::string shortRows = Header(100, 100, 24) + std::string(300, '\0');
+  EXPECT_EQ(IEDrawDIBToDibBitmap(reinterpret_cast<const uint8_t*>(shortRows.data()), shortRows.size(), &dest, nullptr, 0),
+            0);
+  EXPECT_EQ(dest.GetWidth(), 2);
 }
 
 // BMP files of ImageMagick's: the DIB is the file after its 14-byte header.

@@ -73,6 +73,36 @@ TEST(RotateTest, QuarterTurnsAndMirrorsAreExact) {
   }
 }
 
+TEST(RotateTest, QuarterTurnRoutinesAndProgressOnChange) {
+  TIEBitmap source(3, 2, ie24RGB), cw, ccw;
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x = 0; x < 3; ++x) source.SetPixel24(x, y, TRGB{uint8_t(x), uint8_t(y), 0});
+  IERotate90CW24(&source, &cw);
+  IERotate90CCW24(&source, &ccw);
+  ASSERT_EQ(cw.GetWidth(), 2);
+  ASSERT_EQ(cw.GetHeight(), 3);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 2; ++x) {
+      EXPECT_EQ(cw.GetPixel24(x, y), source.GetPixel24(y, 1 - x));
+      EXPECT_EQ(ccw.GetPixel24(x, y), source.GetPixel24(2 - y, x));
+    }
+  TIEBitmap grey(2, 1, ie8g), turned;
+  grey.SetPixel8(0, 0, 5);
+  grey.SetPixel8(1, 0, 9);
+  IERotate90CW8(&grey, &turned);
+  EXPECT_EQ(turned.GetPixel8(0, 0), 5);
+  EXPECT_EQ(turned.GetPixel8(0, 1), 9);
+  IERotate90CCW8(&grey, &turned);
+  EXPECT_EQ(turned.GetPixel8(0, 0), 9);
+  std::vector<int32_t> heard;
+  int32_t state = -1;
+  const TIEProgressEvent event = [&](TObject*, int32_t per) { heard.push_back(per); };
+  for (int32_t per : {0, 0, 3, 3, 3, 7, 0}) IEReportProgressOnChange(per, state, event, nullptr);
+  EXPECT_EQ(heard, (std::vector<int32_t>{0, 3, 7, 0}));
+  IEReportProgressOnChange(9, state, {}, nullptr);
+  EXPECT_EQ(state, 9);
+}
+
 TEST(RotateTest, GeneralAnglesLeaveBackgroundInTheCorners) {
   auto source = Noise(200, 200, ie24RGB, 4);
   TIEBitmap dest;
