@@ -10,6 +10,7 @@
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_icc.h"
 #include "imaging/io/imageryio.h"
+#include "imaging/processing/imageryproc.h"
 #include "imaging/messages/iewords.h"
 #include "platform/rtl/dynlib.h"
 
@@ -30,11 +31,13 @@ void RunStartRoutines() {
   IEDavovevoStart();
   IEInitializeUtils();
   IEInitializeImageryIO();
+  IEImageryProcInitialize();
   IELoadGestureFunctions();
 }
 
 void RunStopRoutines() {
   IEUnloadGestureFunctions();
+  IEImageryProcFinalize();
   IEFinalizeImageryIO();
   IEFinalizeUtils();
   IEFreeGlobalSettings();

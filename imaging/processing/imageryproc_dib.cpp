@@ -190,7 +190,8 @@ int32_t IECopyDIBToBitmap(const uint8_t* dib, size_t size, TIEBitmap* bitmap, co
   if (h.BitCount == 24 && h.Compression != 0) return 0;
   // In 64 bits: a width near 2^31 at 32 bits would wrap a 32-bit row length.
   const int64_t rowLen = (int64_t{width} * h.BitCount + 31) / 32 * 4;
-  if (rowLen < 1 || rowLen * height > static_cast<int64_t>(available)) return 0;
+  // Divided, not multiplied: a row length near 2^33 times a tall height wraps 64 bits.
+  if (rowLen < 1 || height > static_cast<int64_t>(available) / rowLen) return 0;
 
   TMaskChannel red(0x7C00), green(0x03E0), blue(0x001F);
   if (h.BitCount == 16 && bitFields) {

@@ -39,6 +39,7 @@ class TMemoryStream;
 class TStream;
 class TTimer;
 class TIEViewIOLink;
+class TIEViewProcLink;
 enum TIEUndoSource : uint8_t;
 
 // ---- enumerations and events ------------------------------------------------------------
@@ -746,6 +747,7 @@ protected:
   TImageryProc* proc_ = nullptr;
   TIEChangeHandlerEntry* componentsHandler_ = nullptr;  // the components follow bitmap changes
   TIEViewIOLink* ioLink_ = nullptr;  // owned
+  TIEViewProcLink* procLink_ = nullptr;  // owned
   TIETransitionEffects* transition_ = nullptr;  // no transition engine yet
   TIEProgressEventView onProgress_;
   TNotifyEvent onFinishWork_;
@@ -806,6 +808,7 @@ protected:
 
 private:
   friend class TIEViewIOLink;
+  friend class TIEViewProcLink;
   friend class TIELayer;
 };
 

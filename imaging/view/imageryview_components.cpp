@@ -25,30 +25,66 @@ private:
   TImageryView& view_;
 };
 
-namespace {
+// ---- the view as the processing component sees it ---------------------------------------------
 
-// The processing component of a view: works on the view's current bitmap
-// and restricts its operations to the view's selection.
-class TIEViewProc : public TImageryProc {
+// Operations work on the current layer's bitmap within the view's
+// selection; undo finds layers again by their identity.
+class TIEViewProcLink : public TIEProcViewLink {
 public:
-  TIEViewProc(TImageryView* view) : TImageryProc(view), view_(view) {}
-  bool GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask) override {
-    TIEMask* selection = view_->SelectionMask();
-    if (!view_->Selected() || !selection || selection->IsEmpty())
-      return TImageryProc::GetSelectionArea(x1, y1, x2, y2, mask);
-    x1 = selection->X1;
-    y1 = selection->Y1;
-    x2 = selection->X2 + 1;
-    y2 = selection->Y2 + 1;
-    mask = selection;
+  explicit TIEViewProcLink(TImageryView& view) : view_(view) {}
+  TIEBitmap* GetIEBitmap() override { return view_.GetIEBitmap(); }
+  TColor Background() override { return static_cast<TColor>(view_.Background()); }
+  void SetBackground(TColor color) override { view_.SetBackground(static_cast<TIEColor>(color)); }
+  void Update() override { view_.Update(); }
+  void ImageChange() override { view_.ImageChange(); }
+  TIEMask* SelectionMask() override { return view_.SelectionMask(); }
+  bool Selected() override { return view_.Selected(); }
+
+  bool CurrentLayerIdentity(GUID& identity) override {
+    TIELayer* layer = view_.GetCurrentLayer();
+    if (!layer) return false;
+    identity = layer->Guid;
     return true;
   }
 
-private:
-  TImageryView* view_;
-};
+  TIEBitmap* LayerBitmap(const GUID& identity) override {
+    TIELayer* layer = FindLayer(identity);
+    return layer ? layer->Bitmap : nullptr;
+  }
 
-}  // namespace
+  bool SaveLayerRecords(TStream& stream, bool currentWithBitmap) override {
+    const int32_t count = view_.GetLayerCount();
+    if (count == 0) return false;
+    for (int32_t i = 0; i < count; ++i)
+      view_.GetLayer(i)->SaveToStream(stream, currentWithBitmap && i == view_.CurrentLayerIndex());
+    return true;
+  }
+
+  bool LoadLayerRecord(const GUID& identity, TStream& stream) override {
+    TIELayer* layer = FindLayer(identity);
+    return layer && layer->LoadFromStream(stream);
+  }
+
+  // Of the view's own state only the selection is kept.
+  bool SaveState(TIEUndoSource source, TStream& stream) override {
+    if (source != ieuSelection) return false;
+    view_.SaveSelectionToStream(stream);
+    return true;
+  }
+
+  void LoadState(TIEUndoSource source, TStream& stream) override {
+    if (source == ieuSelection) view_.LoadSelectionFromStream(stream, 0);
+  }
+
+private:
+  TImageryView& view_;
+
+  TIELayer* FindLayer(const GUID& identity) {
+    for (int32_t i = 0; i < view_.GetLayerCount(); ++i)
+      if (view_.GetLayer(i)->Guid == identity) return view_.GetLayer(i);
+    return nullptr;
+  }
+};
 
 TIEViewIOLink* TImageryView::IOLink() {
   if (!ioLink_) ioLink_ = new TIEViewIOLink(*this);
@@ -60,7 +96,6 @@ void TImageryView::ComponentsBitmapChanged(void* owner, TIEView*, int32_t flag) 
   auto* view = static_cast<TImageryView*>(owner);
   if (flag != 0) return;
   if (view->io_) view->io_->SetAttachedImagery(view->IOLink());
-  if (view->proc_) view->proc_->SetAttachedBitmap(view->ieBitmap_);
 }
 
 void TImageryView::EnsureComponentsHandler() {
@@ -79,10 +114,9 @@ TImageryIO* TImageryView::GetIO() {
 
 TImageryProc* TImageryView::GetProc() {
   if (proc_) return proc_;
-  proc_ = new TIEViewProc(this);
-  proc_->SetAttachedBitmap(ieBitmap_);
-  proc_->SetBackground(static_cast<TColor>(background_));
-  EnsureComponentsHandler();
+  proc_ = new TImageryProc(this);
+  if (!procLink_) procLink_ = new TIEViewProcLink(*this);
+  proc_->SetAttachedImagery(procLink_);
   proc_->OnProgress = onProgress_;
   proc_->OnFinishWork = onFinishWork_;
   proc_->OnSaveUndo = onSaveUndo_;
@@ -94,10 +128,13 @@ void TImageryView::FreeComponents() {
   componentsHandler_ = nullptr;
   delete io_;
   io_ = nullptr;
+  if (proc_) proc_->SetAttachedImagery(nullptr);
   delete proc_;
   proc_ = nullptr;
   delete ioLink_;
   ioLink_ = nullptr;
+  delete procLink_;
+  procLink_ = nullptr;
 }
 
 void TImageryView::SetOnProgress(TIEProgressEventView event) {

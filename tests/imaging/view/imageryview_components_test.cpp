@@ -162,6 +162,47 @@ TEST_F(ViewComponentsTest, ProcessingComponentWorksOnTheViewsBitmap) {
   EXPECT_EQ(view->GetIEBitmap()->GetWidth(), 20);
 }
 
+TEST_F(ViewComponentsTest, ProcessingThroughTheViewIsUndoneOnTheView) {
+  MakeImage(40, 30, [](int32_t x, int32_t) { return TRGB{static_cast<uint8_t>(x), 20, 30}; });
+  int changes = 0;
+  view->OnImageChange = [&](TObject*) { ++changes; };
+  TImageryProc* proc = view->GetProc();
+  proc->Crop(10, 5, 29, 14);
+  EXPECT_EQ(view->GetIEBitmap()->GetWidth(), 20);
+  EXPECT_EQ(view->GetIEBitmap()->GetHeight(), 10);
+  EXPECT_EQ(view->GetIEBitmap()->GetPixel24(0, 0).b, 10);
+  EXPECT_EQ(changes, 1);
+  ASSERT_TRUE(proc->CanUndo());
+  proc->Undo(false);
+  EXPECT_EQ(view->GetIEBitmap()->GetWidth(), 40);
+  EXPECT_EQ(view->GetIEBitmap()->GetHeight(), 30);
+  EXPECT_EQ(view->GetIEBitmap()->GetPixel24(39, 29).b, 39);
+  EXPECT_EQ(changes, 2);
+}
+
+TEST_F(ViewComponentsTest, ProcessingWorksOnTheCurrentLayerAndItsUndoFindsThatLayer) {
+  MakeImage(40, 30, [](int32_t, int32_t) { return TRGB{10, 20, 30}; });
+  TImageryProc* proc = view->GetProc();
+  view->AddLayer(8, 6, ie24RGB, 4, 5);
+  view->GetIEBitmap()->Fill(static_cast<double>(RGB(0, 200, 0)));
+  ASSERT_EQ(view->CurrentLayerIndex(), 1);
+  EXPECT_EQ(proc->GetBitmap(), view->GetLayer(1)->Bitmap);
+  proc->Fill(TRGB{1, 2, 3});
+  EXPECT_EQ(view->GetLayer(1)->Bitmap->GetPixel24(7, 5), (TRGB{1, 2, 3}));
+  EXPECT_EQ(view->GetLayer(0)->Bitmap->GetPixel24(0, 0), (TRGB{10, 20, 30}));
+  // Undone with the background layer current: the copy goes back to its own layer.
+  view->SetCurrentLayer(0);
+  proc->Undo(false);
+  EXPECT_EQ(view->GetLayer(1)->Bitmap->GetPixel24(7, 5), (TRGB{0, 200, 0}));
+  EXPECT_EQ(view->GetLayer(0)->Bitmap->GetPixel24(0, 0), (TRGB{10, 20, 30}));
+  // Layer records: a moved layer goes back to where it was.
+  proc->SaveUndo(ieuLayer);
+  view->GetLayer(1)->PosX = 20;
+  proc->Undo(false);
+  EXPECT_EQ(view->GetLayer(1)->PosX, 4);
+  EXPECT_EQ(view->GetLayer(1)->Bitmap->GetWidth(), 8);
+}
+
 TEST_F(ViewComponentsTest, WorkerMessagesBecomeViewEvents) {
   std::vector<int32_t> progress;
   int finished = 0;
