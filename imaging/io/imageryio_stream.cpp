@@ -1,11 +1,11 @@
 // The parameter stream: one layout, walked by a writer and by a reader that
 // skips what an older version did not have. Every count and length read is
 // checked against what the stream still holds before anything is made of it.
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "imaging/codecs/exifblock.h"
 #include "imaging/codecs/tiffilt.h"
 #include "imaging/codecs/tiffilt_meta.h"
 #include "imaging/core/ruduvazez_icc.h"
@@ -174,16 +174,10 @@ void EmbeddedTIFF(TReader& r, TIOParamsVals& p) {
   TMemoryStream tiff;
   tiff.WriteBuffer(bytes.data(), size);
   tiff.SetPosition(0);
-  std::atomic<bool> aborting{false};
-  TIEProgressRecord progress;
-  progress.Aborting = &aborting;
-  TIETIFFReadOptions options;
-  options.ParamsOnly = true;
-  int32_t pages = 0;
-  // A directory of tags only reports no image; its EXIF is what is wanted
-  // (the other values of the set travel in items of their own).
+  // Its EXIF is what is wanted (the other values of the set travel in items
+  // of their own).
   TIOParamsVals found(nullptr);
-  IEReadTIFFStream(tiff, nullptr, pages, found, progress, options);
+  IEReadTIFFParams(tiff, found);
   if (found.EXIF_HASEXIF) IECopyEXIF(found, p, false);
 }
 
