@@ -11,6 +11,7 @@
 #include "platform/forms/dialogs.h"
 #include "platform/forms/forms.h"
 #include "platform/win/locale.h"
+#include "platform/win/user.h"
 #include "tests/services/test_folder.h"
 
 class Program {
@@ -34,6 +35,11 @@ public:
     if (!started_) return;
     VeskFreeWindows();
     VeskUnitsFinalize();
+    // A run that ended by closing the main window leaves its quit message
+    // queued; the next program must not find it and end its first modal loop.
+    MSG left;
+    while (PeekMessage(&left, nullptr, 0, 0, PM_REMOVE)) {
+    }
     Application->ResetTerminated();
     started_ = false;
   }
