@@ -15,23 +15,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1 || size > (1 << 20)) return 0;
-  const uint8_t mode = data[0];
   TMemoryStream stream;
-  if (size > 1) stream.WriteBuffer(data + 1, static_cast<int32_t>(size - 1));
-  for (bool paramsOnly : {false, true}) {
-    stream.SetPosition(0);
-    TIEBitmap bitmap;
-    TIOParamsVals params(nullptr);
+  if (!FuzzInputToStream(data, size, 1, stream)) return 0;
+  const uint8_t mode = data[0];
+  FuzzReadImageAndParams(stream, [&](TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                                     bool paramsOnly) {
     params.JPEG_SCALE = mode & 3;
-    FuzzProgress progress;
     TIEJpegReadOptions options;
     options.ParamsOnly = paramsOnly;
     options.NativePixelFormat = mode & 4;
     options.KeepYCbCr = mode & 8;
     options.InvertCMYK = mode & 16;
     options.MaxRows = (mode & 32) ? 3 : -1;
-    IEReadJPEGStream(stream, &bitmap, params, progress.record, options);
-  }
+    IEReadJPEGStream(stream, &bitmap, params, progress, options);
+  });
   return 0;
 }

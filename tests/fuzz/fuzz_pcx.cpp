@@ -16,21 +16,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1 || size > (1 << 20)) return 0;
   TMemoryStream stream;
-  if (size > 1) stream.WriteBuffer(data + 1, static_cast<int32_t>(size - 1));
+  if (!FuzzInputToStream(data, size, 1, stream)) return 0;
   const bool dcx = data[0] & 1;
-  for (bool paramsOnly : {false, true}) {
-    stream.SetPosition(0);
-    TIEBitmap bitmap;
-    TIOParamsVals params(nullptr);
+  FuzzReadImageAndParams(stream, [&](TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                                     bool paramsOnly) {
     params.DCX_IMAGEINDEX = data[0] >> 1;
-    FuzzProgress progress;
     if (dcx)
-      IEReadDCXStream(stream, &bitmap, params, paramsOnly, progress.record);
+      IEReadDCXStream(stream, &bitmap, params, paramsOnly, progress);
     else
-      IEReadPCXStream(stream, &bitmap, params, paramsOnly, progress.record, stream.Size());
-  }
+      IEReadPCXStream(stream, &bitmap, params, paramsOnly, progress, stream.Size());
+  });
   stream.SetPosition(0);
   IEIsDCXStream(stream);
   IEGetDCXImageCount(stream);

@@ -15,16 +15,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1 || size > (1 << 20)) return 0;
   TMemoryStream stream;
-  if (size > 1) stream.WriteBuffer(data + 1, static_cast<int32_t>(size - 1));
-  for (bool paramsOnly : {false, true}) {
-    stream.SetPosition(0);
-    TIEBitmap bitmap;
-    TIOParamsVals params(nullptr);
+  if (!FuzzInputToStream(data, size, 1, stream)) return 0;
+  FuzzReadImageAndParams(stream, [&](TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                                     bool paramsOnly) {
     params.ISNATIVEPIXELFORMAT = data[0] & 1;
-    FuzzProgress progress;
-    IEReadPNGStream(stream, &bitmap, params, paramsOnly, progress.record);
-  }
+    IEReadPNGStream(stream, &bitmap, params, paramsOnly, progress);
+  });
   return 0;
 }

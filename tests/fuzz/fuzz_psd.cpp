@@ -17,21 +17,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1 || size > (1 << 20)) return 0;
   TMemoryStream stream;
-  if (size > 1) stream.WriteBuffer(data + 1, static_cast<int32_t>(size - 1));
+  if (!FuzzInputToStream(data, size, 1, stream)) return 0;
   stream.SetPosition(0);
   IEIsPSDStream(stream);
-  for (bool paramsOnly : {false, true}) {
-    stream.SetPosition(0);
-    TIEBitmap bitmap;
-    TIOParamsVals params(nullptr);
+  FuzzReadImageAndParams(stream, [&](TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                                     bool paramsOnly) {
     params.ISNATIVEPIXELFORMAT = data[0] & 1;
     params.GETTHUMBNAIL = data[0] & 2;
-    FuzzProgress progress;
     std::vector<TIEPSDLayer> layers;
-    IEReadPSDStream(stream, &bitmap, params, progress.record, paramsOnly, (data[0] & 4) ? &layers : nullptr,
-                    data[0] & 8);
-  }
+    IEReadPSDStream(stream, &bitmap, params, progress, paramsOnly, (data[0] & 4) ? &layers : nullptr, data[0] & 8);
+  });
   return 0;
 }

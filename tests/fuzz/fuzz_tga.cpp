@@ -15,17 +15,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > (1 << 20)) return 0;
   TMemoryStream stream;
-  if (size > 0) stream.WriteBuffer(data, static_cast<int32_t>(size));
+  if (!FuzzInputToStream(data, size, 0, stream)) return 0;
   stream.SetPosition(0);
   IEIsTGAStream(stream);
-  for (bool paramsOnly : {false, true}) {
-    stream.SetPosition(0);
-    TIEBitmap bitmap;
-    TIOParamsVals params(nullptr);
-    FuzzProgress progress;
-    IEReadTGAStream(stream, &bitmap, params, progress.record, paramsOnly, false);
-  }
+  FuzzReadImageAndParams(stream, [&](TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                                     bool paramsOnly) {
+    IEReadTGAStream(stream, &bitmap, params, progress, paramsOnly, false);
+  });
   return 0;
 }

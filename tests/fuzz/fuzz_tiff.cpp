@@ -15,22 +15,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1 || size > (1 << 20)) return 0;
-  const uint8_t mode = data[0];
   TMemoryStream stream;
-  if (size > 1) stream.WriteBuffer(data + 1, static_cast<int32_t>(size - 1));
-  for (bool paramsOnly : {false, true}) {
-    stream.SetPosition(0);
-    TIEBitmap bitmap;
-    TIOParamsVals params(nullptr);
+  if (!FuzzInputToStream(data, size, 1, stream)) return 0;
+  const uint8_t mode = data[0];
+  FuzzReadImageAndParams(stream, [&](TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                                     bool paramsOnly) {
     params.TIFF_IMAGEINDEX = mode & 1;
-    FuzzProgress progress;
     TIETIFFReadOptions options;
     options.ParamsOnly = paramsOnly;
     options.NoAlpha = mode & 2;
     int32_t pages = 0;
-    IEReadTIFFStream(stream, &bitmap, pages, params, progress.record, options);
-  }
+    IEReadTIFFStream(stream, &bitmap, pages, params, progress, options);
+  });
   stream.SetPosition(0);
   IEIsTIFFStream(stream);
   IEGetTIFFImageCount(stream);
