@@ -4,6 +4,7 @@
 // work events answer as they must without a viewer.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,41 +83,43 @@ TEST(MultiImageIO, ParameterSetsFollowEveryKindOfChange) {
   struct Case {
     const char* what;
     int32_t count;
-    TIEMViewChange change;
-    std::string order;
+    int32_t kind, index, target;
+    std::initializer_list<int32_t> group;
+    const char* order;
     int32_t newQuality;  // JPEG quality of the new set, when one was inserted
   };
   const Case cases[] = {
-      {"insert inside copies the image at the index", 3, {iemcInsert, 1, 0, {}}, "AnBC", 20},
-      {"insert at the end copies the last", 3, {iemcInsert, 3, 0, {}}, "ABCn", 30},
-      {"insert at the start", 3, {iemcInsert, 0, 0, {}}, "nABC", 10},
-      {"insert into an empty list has defaults", 0, {iemcInsert, 0, 0, {}}, "n", 80},
-      {"delete", 3, {iemcDelete, 1, 0, {}}, "AC", 0},
-      {"delete past the end", 3, {iemcDelete, 3, 0, {}}, "ABC", 0},
-      {"delete at a negative index", 3, {iemcDelete, -1, 0, {}}, "ABC", 0},
-      {"move forward", 4, {iemcMove, 0, 2, {}}, "BCAD", 0},
-      {"move back", 4, {iemcMove, 3, 1, {}}, "ADBC", 0},
-      {"move past the end appends", 4, {iemcMove, 1, 9, {}}, "ACDB", 0},
-      {"move from outside the list", 4, {iemcMove, 4, 0, {}}, "ABCD", 0},
-      {"move to a negative place", 4, {iemcMove, 1, -1, {}}, "ABCD", 0},
-      {"move onto itself", 4, {iemcMove, 2, 2, {}}, "ABCD", 0},
-      {"exchange", 4, {iemcExchange, 0, 3, {}}, "DBCA", 0},
-      {"exchange with a place outside", 4, {iemcExchange, 0, 4, {}}, "ABCD", 0},
-      {"group moved forward", 5, {iemcMoveGroup, 0, 4, {0, 1}}, "CDABE", 0},
-      {"group moved back, in the given order", 5, {iemcMoveGroup, 0, 0, {3, 1}}, "DBACE", 0},
-      {"group moved past the end", 5, {iemcMoveGroup, 0, 9, {0, 2}}, "BDEAC", 0},
-      {"group with indexes outside the list", 5, {iemcMoveGroup, 0, 0, {7, -1, 4}}, "EABCD", 0},
-      {"group named twice", 5, {iemcMoveGroup, 0, 5, {1, 1}}, "ACDEB", 0},
-      {"no change", 3, {iemcNone, 1, 2, {}}, "ABC", 0},
-      {"an unknown kind", 3, {9, 1, 2, {}}, "ABC", 0},
+      {"insert inside copies the image at the index", 3, iemcInsert, 1, 0, {}, "AnBC", 20},
+      {"insert at the end copies the last", 3, iemcInsert, 3, 0, {}, "ABCn", 30},
+      {"insert at the start", 3, iemcInsert, 0, 0, {}, "nABC", 10},
+      {"insert into an empty list has defaults", 0, iemcInsert, 0, 0, {}, "n", 80},
+      {"delete", 3, iemcDelete, 1, 0, {}, "AC", 0},
+      {"delete past the end", 3, iemcDelete, 3, 0, {}, "ABC", 0},
+      {"delete at a negative index", 3, iemcDelete, -1, 0, {}, "ABC", 0},
+      {"move forward", 4, iemcMove, 0, 2, {}, "BCAD", 0},
+      {"move back", 4, iemcMove, 3, 1, {}, "ADBC", 0},
+      {"move past the end appends", 4, iemcMove, 1, 9, {}, "ACDB", 0},
+      {"move from outside the list", 4, iemcMove, 4, 0, {}, "ABCD", 0},
+      {"move to a negative place", 4, iemcMove, 1, -1, {}, "ABCD", 0},
+      {"move onto itself", 4, iemcMove, 2, 2, {}, "ABCD", 0},
+      {"exchange", 4, iemcExchange, 0, 3, {}, "DBCA", 0},
+      {"exchange with a place outside", 4, iemcExchange, 0, 4, {}, "ABCD", 0},
+      {"group moved forward", 5, iemcMoveGroup, 0, 4, {0, 1}, "CDABE", 0},
+      {"group moved back, in the given order", 5, iemcMoveGroup, 0, 0, {3, 1}, "DBACE", 0},
+      {"group moved past the end", 5, iemcMoveGroup, 0, 9, {0, 2}, "BDEAC", 0},
+      {"group with indexes outside the list", 5, iemcMoveGroup, 0, 0, {7, -1, 4}, "EABCD", 0},
+      {"group named twice", 5, iemcMoveGroup, 0, 5, {1, 1}, "ACDEB", 0},
+      {"no change", 3, iemcNone, 1, 2, {}, "ABC", 0},
+      {"an unknown kind", 3, 9, 1, 2, {}, "ABC", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TImageryMIO mio(nullptr);
     Lettered sets(mio, c.count);
-    mio.ApplyViewerChange(c.change);
-    EXPECT_EQ(sets.Order(), c.order);
-    const size_t at = c.order.find('n');
+    mio.ApplyViewerChange(TIEMViewChange{c.kind, c.index, c.target, std::vector<int32_t>(c.group)});
+    const std::string order = sets.Order();
+    EXPECT_EQ(order, c.order);
+    const size_t at = order.find('n');
     if (at != std::string::npos) {
       EXPECT_EQ(mio.GetParams(static_cast<int32_t>(at))->JPEG_QUALITY, c.newQuality);
     }
