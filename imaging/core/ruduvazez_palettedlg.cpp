@@ -65,7 +65,8 @@ void TImageryPaletteDialog::MouseMovePalette(TObject*, TShiftState, int x, int y
 }
 
 void TImageryPaletteDialog::ClickPalette(TObject*) {
-  if (HoverIndex < 0 || !Palette) return;
+  // The hover may be left from a larger palette shown before.
+  if (HoverIndex < 0 || HoverIndex >= PaletteCount || !Palette) return;
   SelectedColor = EntryColor(Palette[HoverIndex]);
   SetModalResult(mrOk);
 }

@@ -98,31 +98,35 @@ TEST_F(PaletteDialogTest, ThePointerHighlightsAndAClickChooses) {
   EXPECT_EQ(dialog->SelectedColor, ColorOf(palette[33]));
 }
 
+// A click below the grid, where no entry is, then Escape.
+void ClickOutsideThenEscape(TImageryPaletteDialog* d) {
+  const POINT p = d->ClientToScreen(POINT{300, 150});
+  display::InjectMouseMove(p);
+  display::InjectClick(p);
+  Application->ProcessMessages();
+  EXPECT_TRUE(d->Visible()) << "the click alone does not close";
+  display::InjectKey(VK_ESCAPE);
+}
+
 TEST_F(PaletteDialogTest, EscapeCancelAndAnEarlyClickChooseNothing) {
   const std::vector<TRGB> palette = Ramp(64);
   struct Case {
     const char* what;
+    int32_t hover;  // the entry under the pointer when the dialog opens
     std::function<void(TImageryPaletteDialog*)> act;
   };
   const Case cases[] = {
-      {"Escape", [](TImageryPaletteDialog*) { display::InjectKey(VK_ESCAPE); }},
-      {"the Cancel button", [](TImageryPaletteDialog* d) { display::InjectClick(At(d->CancelButton)); }},
-      {"a click before any hover, then Escape",
-       [](TImageryPaletteDialog* d) {
-         // A press outside the grid with no entry under the pointer yet.
-         const POINT p = d->ClientToScreen(POINT{300, 150});
-         display::InjectMouseMove(p);
-         display::InjectClick(p);
-         Pump();
-         EXPECT_TRUE(d->Visible()) << "the click alone does not close";
-         display::InjectKey(VK_ESCAPE);
-       }},
+      {"Escape", -1, [](TImageryPaletteDialog*) { display::InjectKey(VK_ESCAPE); }},
+      {"the Cancel button", 3, [](TImageryPaletteDialog* d) { display::InjectClick(At(d->CancelButton)); }},
+      {"a click before any hover, then Escape", -1, ClickOutsideThenEscape},
+      // A dialog shown before with 256 entries, the pointer left on entry 200.
+      {"a click with the hover of a larger palette, then Escape", 200, ClickOutsideThenEscape},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     dialog->SetPalette(palette.data(), 64);
     dialog->SelectedColor = 0x123456;
-    dialog->HoverIndex = -1;
+    dialog->HoverIndex = c.hover;
     EXPECT_FALSE(Run([&] { c.act(dialog); }));
     EXPECT_EQ(dialog->SelectedColor, 0x123456) << "the earlier choice is kept";
   }
