@@ -6,6 +6,7 @@
 
 #include "imaging/core/davovevo.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/io/iemio.h"
 #include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_params.h"
@@ -26,12 +27,6 @@ constexpr uint16_t kMsgAllFiles = 132;
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;
-}
-
-bool MultiImageFormat(int32_t id) {
-  for (int32_t m : {1, 2, 6, 15, 17, 18, 19, 28})
-    if (id == m) return true;
-  return false;
 }
 
 // Whether this build reads or writes the entry's format: a built-in entry
@@ -84,7 +79,7 @@ std::string IEBuildFilter(bool saveDialog, TIEShowFormats showFormats, int32_t d
     for (int32_t i = 0; i < IEFileFormatCount(); ++i) {
       const TIEFileFormatInfo* info = IEFileFormatAt(i);
       if (!info || info->ExtensionList.empty()) continue;
-      if (saveDialog ? !CanWrite(*info) || (multiImageOnly && !MultiImageFormat(info->FileTypeId)) : !CanRead(*info))
+      if (saveDialog ? !CanWrite(*info) || (multiImageOnly && !IEIsMultiImageFormat(info->FileTypeId)) : !CanRead(*info))
         continue;
       const std::string pattern = EntryPattern(*info);
       if (pattern.empty()) continue;
