@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/win/user_clipboard.h"
+#include "platform/win/user_windows.h"
 #include "platform/win/winuser_consts.h"
 
 // ---- class records ------------------------------------------------------------------
@@ -308,6 +309,13 @@ DWORD DropEffectFromShiftState(TShiftState shift, DWORD allowed, bool fallback) 
     for (DWORD e : {DROPEFFECT_COPY, DROPEFFECT_MOVE, DROPEFFECT_LINK})
       if (allowed & e) return e;
   return DROPEFFECT_NONE;
+}
+
+POINT ClientToWindow(HWND window, POINT point) {
+  RECT frame{};
+  ClientToScreen(window, &point);
+  GetWindowRect(window, &frame);
+  return POINT{point.x - frame.left, point.y - frame.top};
 }
 
 std::string GetClipboardFormatNameStr(CLIPFORMAT format) { return GetClipboardFormatName(format); }

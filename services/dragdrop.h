@@ -257,4 +257,6 @@ TShiftState KeysToShiftState(DWORD keys);
 // Ctrl+Shift link, Ctrl copy, none or Shift move, each when allowed; with
 // `fallback`, the first allowed of copy, move, link instead of none.
 DWORD DropEffectFromShiftState(TShiftState shift, DWORD allowed, bool fallback);
+// A client point of the window relative to the window's outer top-left corner.
+POINT ClientToWindow(HWND window, POINT point);
 std::string GetClipboardFormatNameStr(CLIPFORMAT format);

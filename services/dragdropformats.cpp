@@ -68,16 +68,14 @@ bool WideToUtf8(const uint8_t* data, size_t units, std::string& text) {
 bool ReadStreamBytes(IStream* stream, size_t limit, std::vector<uint8_t>& out) {
   out.clear();
   if (!stream || FAILED(stream->Seek(0, STREAM_SEEK_SET, nullptr))) return false;
-  constexpr size_t kChunk = size_t{1} << 20;
+  std::vector<uint8_t> chunk(64 * 1024);
   for (;;) {
-    const size_t have = out.size();
-    const size_t want = std::min(kChunk, limit - have + 1);  // one byte more shows an over-long stream
-    out.resize(have + want);
     ULONG got = 0;
-    if (FAILED(stream->Read(out.data() + have, static_cast<ULONG>(want), &got))) return false;
-    out.resize(have + std::min<size_t>(got, want));
-    if (out.size() > limit) return false;
+    if (FAILED(stream->Read(chunk.data(), static_cast<ULONG>(chunk.size()), &got))) return false;
+    got = std::min<ULONG>(got, static_cast<ULONG>(chunk.size()));
     if (got == 0) return true;
+    if (got > limit - out.size()) return false;  // more than the cap
+    out.insert(out.end(), chunk.begin(), chunk.begin() + got);
   }
 }
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/win/user_clipboard.h"
+#include "platform/win/user_windows.h"
+#include "platform/win/winuser_consts.h"
 #include "services/dragdropfile.h"
 #include "services/dragdropformats.h"
 #include "tests/services/dragdrop_doubles.h"
@@ -185,4 +187,24 @@ TEST(DropEffects, KeysPickTheEffectAmongTheAllowedOnes) {
   for (const Case& c : cases) EXPECT_EQ(DropEffectFromShiftState(c.keys, c.allowed, c.fallback), c.effect);
   EXPECT_EQ(DragTypesToDropEffect({dtCopy, dtLink}), DROPEFFECT_COPY | DROPEFFECT_LINK);
   EXPECT_EQ(KeysToShiftState(DWORD{0x04 | 0x08 | 0x01 | 0x40}), (TShiftState{ssShift, ssCtrl, ssLeft}));
+}
+
+TEST(DropEffects, ClientPointsRelativeToTheWindowFrame) {
+  WNDCLASS wc{};
+  wc.lpfnWndProc = DefWindowProc;
+  wc.lpszClassName = "DragDropPlainWindow";
+  RegisterClass(&wc);
+  HWND bare = CreateWindowEx(0, "DragDropPlainWindow", "", WS_POPUP, 40, 50, 200, 100, nullptr, nullptr, nullptr,
+                             nullptr);
+  HWND framed = CreateWindowEx(0, "DragDropPlainWindow", "", WS_OVERLAPPEDWINDOW, 40, 50, 200, 100, nullptr,
+                               nullptr, nullptr, nullptr);
+  ASSERT_TRUE(bare && framed);
+  const POINT plain = ClientToWindow(bare, POINT{5, 7});
+  EXPECT_EQ(plain.x, 5);
+  EXPECT_EQ(plain.y, 7);
+  const POINT below = ClientToWindow(framed, POINT{5, 7});
+  EXPECT_GT(below.y, 7 + 10) << "the caption lies above the client area";
+  EXPECT_GT(below.x, 5);
+  DestroyWindow(bare);
+  DestroyWindow(framed);
 }
