@@ -9,39 +9,18 @@
 #include "platform/win/ole_dataobject.h"
 #include "platform/win/user_clipboard.h"
 #include "platform/win/winuser_consts.h"
+#include "services/dragdropbytes.h"
+#include "services/dragdroppidl.h"
 
 namespace {
-
-uint32_t ReadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // The length in units of the NUL-ended text at data (units of 1 or 2
 // bytes); npos when no NUL lies within size or within the cap.
 size_t TerminatedLength(const uint8_t* data, size_t size, bool wide, size_t cap) {
   const size_t unit = wide ? 2 : 1;
   for (size_t n = 0; (n + 1) * unit <= size && n <= cap; ++n)
-    if (wide ? ReadU16(data + n * 2) == 0 : data[n] == 0) return n;
+    if (wide ? DropU16(data + n * 2) == 0 : data[n] == 0) return n;
   return std::string::npos;
-}
-
-// A UTF-16 name whose surrogates all pair up, in UTF-8.
-bool WideName(const uint8_t* data, size_t units, std::string& name) {
-  for (size_t i = 0; i < units; ++i) {
-    const uint16_t c = ReadU16(data + i * 2);
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      if (i + 1 >= units) return false;
-      const uint16_t d = ReadU16(data + (i + 1) * 2);
-      if (d < 0xDC00 || d > 0xDFFF) return false;
-      ++i;
-    } else if (c >= 0xDC00 && c <= 0xDFFF) {
-      return false;
-    }
-  }
-  name = Utf16LEToUtf8(data, units * 2);
-  return true;
 }
 
 void AppendText(std::vector<uint8_t>& out, const std::string& text, bool wide) {
@@ -86,7 +65,7 @@ bool ReadFilesFromZeroList(const uint8_t* data, size_t size, bool wide, std::vec
     if (names.size() == kMaxDropNames) return false;
     std::string name;
     if (wide) {
-      if (!WideName(data + at, length, name)) return false;
+      if (!WideToUtf8(data + at, length, name)) return false;
     } else {
       name.assign(reinterpret_cast<const char*>(data + at), length);
     }
@@ -108,9 +87,9 @@ std::vector<uint8_t> WriteFilesToZeroList(const std::vector<std::string>& names,
 bool ReadFilesFromDropFiles(const uint8_t* block, size_t size, std::vector<std::string>& files) {
   constexpr size_t kHeader = 20;
   if (!block || size <= kHeader || size > kMaxDropBlockBytes) return false;
-  const uint32_t offset = ReadU32(block);
+  const uint32_t offset = DropU32(block);
   if (offset < kHeader || offset >= size) return false;
-  const bool wide = ReadU32(block + 16) != 0;
+  const bool wide = DropU32(block + 16) != 0;
   return ReadFilesFromZeroList(block + offset, size - offset, wide, files);
 }
 
@@ -127,59 +106,25 @@ bool ReadSingleName(const uint8_t* data, size_t size, bool wide, std::string& na
   if (!data || size > kMaxDropBlockBytes) return false;
   const size_t length = TerminatedLength(data, size, wide, kMaxDropNameLength);
   if (length == std::string::npos || length == 0) return false;
-  if (wide) return WideName(data, length, name);
+  if (wide) return WideToUtf8(data, length, name);
   name.assign(reinterpret_cast<const char*>(data), length);
   return true;
 }
 
 bool ReadIDListArray(const uint8_t* data, size_t size, std::vector<std::string>& names) {
-  if (!data || size < 8 || size > kMaxDropBlockBytes) return false;
-  const uint32_t count = ReadU32(data);
-  if (count == 0 || count > kMaxDropNames || (static_cast<size_t>(count) + 2) * 4 > size) return false;
-  for (uint32_t i = 0; i <= count; ++i) {
-    size_t at = ReadU32(data + 4 + i * 4);
-    // Walk the chain of items; each must lie whole in the block.
-    for (;;) {
-      if (at + 2 > size) return false;
-      const uint16_t cb = ReadU16(data + at);
-      if (cb == 0) break;
-      if (cb < 2 || at + cb > size) return false;
-      at += cb;
-    }
-  }
-  names.insert(names.end(), count, std::string());
+  TPIDLClipboardFormat lists;
+  if (!lists.ReadData(data, size)) return false;
+  for (int32_t i = 0; i < lists.IDListFileNames.Count(); ++i) names.push_back(lists.IDListFileNames.Strings(i));
   return true;
 }
 
-std::string SafeDropName(const std::string& name) {
-  if (name.empty() || name[0] == '/' || name[0] == '\\' || (name.size() > 1 && name[1] == ':')) return "";
-  std::string safe, part;
-  for (size_t i = 0; i <= name.size(); ++i) {
-    if (i == name.size() || name[i] == '/' || name[i] == '\\') {
-      if (part.empty() || part == "." || part == "..") return "";
-      safe += (safe.empty() ? "" : "/") + part;
-      part.clear();
-    } else if (static_cast<unsigned char>(name[i]) < 0x20) {
-      return "";
-    } else {
-      part += name[i];
-    }
-  }
-  return safe;
-}
-
 bool ReadFileDescriptors(const uint8_t* data, size_t size, std::vector<std::string>& names) {
-  constexpr size_t kRecord = 592, kNameAt = 72, kNameBytes = 520;
-  if (!data || size < 4 || size > kMaxDropBlockBytes) return false;
-  const uint32_t count = ReadU32(data);
-  if (count == 0 || count > kMaxDropNames || 4 + static_cast<size_t>(count) * kRecord > size) return false;
+  TFileGroupDescritorWClipboardFormat descriptors;
+  if (size > kMaxDropBlockBytes || !descriptors.ReadData(data, size) || !descriptors.HasData()) return false;
   std::vector<std::string> read;
-  for (uint32_t i = 0; i < count; ++i) {
-    std::string name;
-    if (!ReadSingleName(data + 4 + i * kRecord + kNameAt, kNameBytes, true, name)) return false;
-    name = SafeDropName(name);
-    if (name.empty()) return false;
-    read.push_back(std::move(name));
+  for (uint32_t i = 0; i < descriptors.Count(); ++i) {
+    read.push_back(SafeDropName(descriptors.FileName(i)));
+    if (read.back().empty()) return false;
   }
   names.insert(names.end(), read.begin(), read.end());
   return true;
@@ -190,7 +135,7 @@ bool ReadDroppedText(const uint8_t* data, size_t size, bool wide, std::string& t
   const size_t unit = wide ? 2 : 1;
   size_t length = TerminatedLength(data, size, wide, size);
   if (length == std::string::npos) length = size / unit;
-  if (wide) return WideName(data, length, text);
+  if (wide) return WideToUtf8(data, length, text);
   text.assign(reinterpret_cast<const char*>(data), length);
   return true;
 }
@@ -204,8 +149,7 @@ public:
   void Detach() { owner_ = nullptr; }
 
   HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL, DWORD* effect) override {
-    std::vector<std::string> files;
-    acceptable_ = owner_ && data && TDropFileTarget::ReadFiles(data, files);
+    acceptable_ = owner_ && data && owner_->Readable(data);
     *effect = acceptable_ ? owner_->DropEffect(keys, *effect) : DROPEFFECT_NONE;
     return S_OK;
   }
@@ -230,14 +174,17 @@ private:
 };
 
 TDropFileTarget::TDropFileTarget(TComponent* owner)
-    : TComponent(owner), files_(std::make_unique<TStringList>()), sink_(new TDropTargetSink(this)) {
+    : TDragDropComponent(owner), files_(std::make_unique<TStringList>()), sink_(new TDropTargetSink(this)) {
   sink_->Release();  // the ComPtr holds the only reference
 }
 
 TDropFileTarget::~TDropFileTarget() {
+  while (DataFormats.Count() > 0) delete DataFormats.Formats(DataFormats.Count() - 1);  // each leaves the list
   Revoke();
   sink_->Detach();
 }
+
+IDropTarget* TDropFileTarget::DropTarget() const { return sink_.Get(); }
 
 void TDropFileTarget::SetTarget(TWinControl* target) {
   Revoke();
@@ -286,37 +233,96 @@ bool TDropFileTarget::ReadFiles(IDataObject* data, std::vector<std::string>& fil
 }
 
 DWORD TDropFileTarget::DropEffect(DWORD keys, DWORD allowed) const {
-  DWORD wanted = DROPEFFECT_MOVE;
-  const bool control = keys & MK_CONTROL, shift = keys & MK_SHIFT;
-  if (control && shift) wanted = DROPEFFECT_LINK;
-  else if (control) wanted = DROPEFFECT_COPY;
-  DWORD mine = 0;
-  if (DragTypes.Contains(dtCopy)) mine |= DROPEFFECT_COPY;
-  if (DragTypes.Contains(dtMove)) mine |= DROPEFFECT_MOVE;
-  if (DragTypes.Contains(dtLink)) mine |= DROPEFFECT_LINK;
-  allowed &= mine;
-  if (allowed & wanted) return wanted;
-  for (DWORD e : {DROPEFFECT_COPY, DROPEFFECT_MOVE, DROPEFFECT_LINK})
-    if (allowed & e) return e;
-  return DROPEFFECT_NONE;
+  return DropEffectFromShiftState(KeysToShiftState(keys), allowed & DragTypesToDropEffect(DragTypes), true);
+}
+
+bool TDropFileTarget::Readable(IDataObject* data) {
+  std::vector<std::string> files;
+  if (ReadFiles(data, files)) return true;
+  if (!VirtualFileFolder.empty()) {
+    TFileContentsStreamClipboardFormat contents;
+    TFileGroupDescritorWClipboardFormat wide;
+    TFileGroupDescritorClipboardFormat ansi;
+    if (contents.HasValidFormats(data) && (wide.HasValidFormats(data) || ansi.HasValidFormats(data))) return true;
+  }
+  for (int i = 0; i < DataFormats.Count(); ++i)
+    if (DataFormats.Formats(i)->HasValidFormats(data)) return true;
+  return false;
+}
+
+bool TDropFileTarget::ReadVirtualFiles(IDataObject* data, std::vector<std::string>& files) const {
+  if (VirtualFileFolder.empty()) return false;
+  TFileContentsStreamClipboardFormat contents;
+  return contents.GetData(data) && SaveStreamsToFolder(contents.Streams, VirtualFileFolder, files);
+}
+
+void TDropFileTarget::ReadDataFormats(IDataObject* data) {
+  for (int i = 0; i < DataFormats.Count(); ++i) {
+    TCustomDataFormat* format = DataFormats.Formats(i);
+    format->Clear();
+    if (format->HasValidFormats(data)) format->GetData(data);
+  }
+}
+
+void TDropFileTarget::ClearDataFormats() {
+  for (int i = 0; i < DataFormats.Count(); ++i) DataFormats.Formats(i)->Clear();
 }
 
 DWORD TDropFileTarget::Dropped(IDataObject* data, DWORD keys, POINTL point, DWORD allowed) {
+  struct Empty {
+    TDropFileTarget* target;
+    ~Empty() {
+      target->files_->Clear();
+      target->ClearDataFormats();
+    }
+  } empty{this};
   std::vector<std::string> files;
-  if (!ReadFiles(data, files)) return DROPEFFECT_NONE;
+  const bool named = ReadFiles(data, files) || ReadVirtualFiles(data, files);
+  ReadDataFormats(data);
+  bool formats = false;
+  for (int i = 0; i < DataFormats.Count(); ++i) formats = formats || DataFormats.Formats(i)->HasData();
+  if (!named && !formats) return DROPEFFECT_NONE;
   DWORD effect = DropEffect(keys, allowed);
   if (effect == DROPEFFECT_NONE) return effect;
   files_->Clear();
   for (const std::string& f : files) files_->Add(f);
-  TShiftState shift;
-  if (keys & MK_SHIFT) shift.Include(ssShift);
-  if (keys & MK_CONTROL) shift.Include(ssCtrl);
-  if (keys & MK_ALT) shift.Include(ssAlt);
-  struct Empty {
-    TStrings* files;
-    ~Empty() { files->Clear(); }
-  } empty{files_.get()};
+  TShiftState shift = KeysToShiftState(keys) * TShiftState{ssShift, ssCtrl, ssAlt};
   if (OnDrop) OnDrop(this, shift, point, effect);
   if (OptimizedMove && effect == DROPEFFECT_MOVE) effect = DROPEFFECT_COPY;
+  if (effect != DROPEFFECT_NONE) {
+    TPerformedDropEffectClipboardFormat performed;
+    performed.Value = effect;
+    STGMEDIUM medium;
+    performed.SetData(data, performed.FormatEtc, medium);  // a source that does not take it is no failure
+  }
   return effect;
+}
+
+// ---- the file list as a clipboard format --------------------------------------------------
+
+DRAGDROP_CONCRETE_CLASS(TFileClipboardFormat, TCustomSimpleClipboardFormat)
+
+CLIPFORMAT TFileClipboardFormat::GetClipboardFormat() { return CF_HDROP; }
+
+bool TFileClipboardFormat::ReadData(const uint8_t* block, size_t size) {
+  std::vector<std::string> files;
+  FileNames.Clear();
+  if (!ReadFilesFromDropFiles(block, size, files)) return false;
+  for (const std::string& f : files) FileNames.Add(f);
+  return true;
+}
+
+bool TFileClipboardFormat::WriteData(uint8_t* block, size_t size) {
+  std::vector<std::string> files;
+  for (int32_t i = 0; i < FileNames.Count(); ++i) files.push_back(FileNames.Strings(i));
+  const std::vector<uint8_t> written = WriteDropFiles(files, Unicode);
+  if (size < written.size()) return false;
+  std::memcpy(block, written.data(), written.size());
+  return true;
+}
+
+int32_t TFileClipboardFormat::GetSize() {
+  std::vector<std::string> files;
+  for (int32_t i = 0; i < FileNames.Count(); ++i) files.push_back(FileNames.Strings(i));
+  return static_cast<int32_t>(WriteDropFiles(files, Unicode).size());
 }

@@ -15,17 +15,12 @@
 #include <vector>
 
 #include "platform/forms/controls.h"
-#include "platform/rtl/set.h"
 #include "platform/rtl/stringlist.h"
 #include "platform/win/ole.h"
+#include "services/dragdrop.h"
+#include "services/dragdropformats.h"
 
 // ---- block readers --------------------------------------------------------------------
-
-// The largest block read from another program, and the most names taken from one.
-constexpr size_t kMaxDropBlockBytes = size_t{4} << 20;
-constexpr size_t kMaxDropNames = 4096;
-// The longest name, in bytes (8-bit) or UTF-16 units (wide).
-constexpr size_t kMaxDropNameLength = 32767;
 
 // Names one after the other, each ended by NUL (a 16-bit zero when wide),
 // the list by an empty name. A name that runs to the end of the block
@@ -46,29 +41,35 @@ std::vector<uint8_t> WriteDropFiles(const std::vector<std::string>& files, bool 
 // or the name is empty.
 bool ReadSingleName(const uint8_t* data, size_t size, bool wide, std::string& name);
 
-// A shell ID list array: a count, count + 1 offsets (the parent folder's
-// list first) and the ID lists, each a chain of items (16-bit size, then
-// data) closed by a zero size. Every offset and item must lie in the block.
-// Items carry no file-system path here: one empty name per item.
+// A shell ID list array (see dragdroppidl.h): one name per child, its
+// file-system path, or empty for an item that has none here.
 bool ReadIDListArray(const uint8_t* data, size_t size, std::vector<std::string>& names);
 
-// The file descriptors of virtual files: a 32-bit count, then 592-byte
-// records whose last 520 bytes are the UTF-16 name (NUL-ended). Names are
-// made safe for the drop folder (SafeDropName); one that cannot be refuses
-// the block.
+// The file descriptors of virtual files (records of 592 bytes with UTF-16
+// names). Names are made safe for the drop folder (SafeDropName); one that
+// cannot be refuses the block.
 bool ReadFileDescriptors(const uint8_t* data, size_t size, std::vector<std::string>& names);
-// A descriptor's name as a path below the drop folder: separators of either
-// kind split it, empty, "." and ".." parts and absolute or drive-led names
-// are refused ("" answered).
-std::string SafeDropName(const std::string& name);
 
 // Dropped text (8-bit or UTF-16), up to its first NUL or the block's end.
 bool ReadDroppedText(const uint8_t* data, size_t size, bool wide, std::string& text);
 
-// ---- drop target ------------------------------------------------------------------------
+// The desktop's file list as a clipboard format (CF_HDROP); names are
+// written as UTF-16.
+class TFileClipboardFormat : public TCustomSimpleClipboardFormat {
+  DRAGDROP_CLASS(TFileClipboardFormat)
+public:
+  TFileClipboardFormat() { CreateFormat(TYMED_HGLOBAL | TYMED_ISTREAM); }
+  TStringList FileNames;
+  bool Unicode = true;
+  CLIPFORMAT GetClipboardFormat() override;
+  void Clear() override { FileNames.Clear(); }
+  bool HasData() override { return FileNames.Count() > 0; }
+  bool ReadData(const uint8_t* block, size_t size) override;
+  bool WriteData(uint8_t* block, size_t size) override;
+  int32_t GetSize() override;
+};
 
-enum TDragType { dtCopy, dtMove, dtLink };
-using TDragTypes = Set<TDragType>;
+// ---- drop target ------------------------------------------------------------------------
 using TDropEvent = std::function<void(TObject* sender, TShiftState shift, POINTL point, DWORD& effect)>;
 
 class TDropTargetSink;
@@ -77,7 +78,15 @@ class TDropTargetSink;
 // the target's window). OnDrop runs on the GUI thread while the names are
 // in GetFiles; afterwards the list is empty again. A drop whose names cannot
 // be read is refused (no effect) and OnDrop does not run.
-class TDropFileTarget : public TComponent {
+//
+// Data formats made with the target as owner (feedback, file contents, ID
+// lists...) join DataFormats: a drop that one of them can read is accepted
+// too, each reads the data object before OnDrop and is cleared after it.
+// With VirtualFileFolder set, dropped virtual files (descriptors and their
+// contents) are written into that folder and their paths become the names.
+// The effect performed is written back as "Performed DropEffect". The
+// target frees the data formats still in DataFormats when it goes.
+class TDropFileTarget : public TDragDropComponent {
 public:
   explicit TDropFileTarget(TComponent* owner);
   ~TDropFileTarget() override;
@@ -89,7 +98,11 @@ public:
   TDragTypes DragTypes{dtCopy, dtLink};
   bool OptimizedMove = true;
   TDropEvent OnDrop;
+  std::string VirtualFileFolder;
+  bool TakesDataFormats() const override { return true; }
 
+  // The interface the window layer calls (also for drops handed over directly).
+  IDropTarget* DropTarget() const;
   // The names of the drop in progress (valid while OnDrop runs).
   TStrings* GetFiles() const { return files_.get(); }
   // The names of a data object in the order of the formats: the file list,
@@ -106,6 +119,11 @@ private:
   DWORD Dropped(IDataObject* data, DWORD keys, POINTL point, DWORD allowed);
   void Register();
   void Revoke();
+  // Whether the names or one of the data formats can be read from the object.
+  bool Readable(IDataObject* data);
+  bool ReadVirtualFiles(IDataObject* data, std::vector<std::string>& files) const;
+  void ReadDataFormats(IDataObject* data);
+  void ClearDataFormats();
 
   TWinControl* target_ = nullptr;
   std::vector<HWND> registered_;

@@ -1,15 +1,19 @@
 // The blocks a drop brings from another program: the desktop's file list,
-// zero lists, single names, shell ID lists, file descriptors and text. The
-// first byte picks the reader, the rest is the block. Names read back from
-// a list must survive a write and read unchanged, and a descriptor's name
-// must stay below the drop folder.
+// zero lists, single names, shell ID lists, file descriptors, text, 32-bit
+// values, class ids and file contents. The first byte picks the reader, the
+// rest is the block. Names read back from a list must survive a write and
+// read unchanged, a descriptor's name must stay below the drop folder, an
+// ID list array must survive a write and read, and its paths be absolute.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/win/ole_dataobject.h"
 #include "services/dragdropfile.h"
+#include "services/dragdropformats.h"
+#include "services/dragdroppidl.h"
 
 namespace {
 
@@ -37,11 +41,82 @@ void CheckSafe(const std::string& name) {
   }
 }
 
+void CheckPath(const std::string& path) {
+  Check(!path.empty() && path[0] == '/');
+  Check(path == "/" || (path.back() != '/' && path.find("//") == std::string::npos));
+  Check(path.find("/../") == std::string::npos && path.find("/./") == std::string::npos);
+}
+
+void IDListArray(const uint8_t* block, size_t length) {
+  TPIDLClipboardFormat format;
+  if (!format.ReadData(block, length)) return;
+  Check(format.IDLists.size() >= 2 && format.IDLists.size() <= kMaxDropNames + 1);
+  const std::vector<uint8_t> again = WriteIDListsToCIDA(format.IDLists);
+  std::vector<std::string> lists;
+  Check(ReadIDListsFromCIDA(again.data(), again.size(), lists) && lists == format.IDLists);
+  for (int32_t i = 0; i < format.IDListFileNames.Count(); ++i) {
+    const std::string path = format.IDListFileNames.Strings(i);
+    if (!path.empty()) CheckPath(path);
+  }
+}
+
+void Descriptors(const uint8_t* block, size_t length, bool wide) {
+  std::unique_ptr<TCustomFileGroupDescriptorClipboardFormat> format;
+  if (wide) format.reset(new TFileGroupDescritorWClipboardFormat);
+  else format.reset(new TFileGroupDescritorClipboardFormat);
+  if (!format->ReadData(block, length)) return;
+  Check(format->Count() <= kMaxDropNames);
+  std::vector<uint8_t> again(static_cast<size_t>(format->GetSize()));
+  Check(format->WriteData(again.data(), again.size()));
+  for (uint32_t i = 0; i < format->Count(); ++i) {
+    const std::string safe = SafeDropName(format->FileName(i));
+    if (!safe.empty()) CheckSafe(safe);
+  }
+}
+
+void Values(const uint8_t* block, size_t length) {
+  TTextClipboardFormat text;
+  text.ReadData(block, length);
+  Check(text.Data.find('\0') == std::string::npos);
+  TCustomWideTextClipboardFormat wide;
+  wide.ReadData(block, length);
+  Check(wide.Text.size() == length / 2);
+  std::string utf8;
+  wide.TextUtf8(utf8);
+  TPreferredDropEffectClipboardFormat effect;
+  Check(effect.ReadData(block, length) == (length >= 4));
+  TTargetCLSIDClipboardFormat clsid;
+  Check(clsid.ReadData(block, length) == (length == 16));
+}
+
+// The contents of a data object that offers the block as "FileContents"
+// and, when the selector says so, as descriptors too.
+void Contents(const uint8_t* block, size_t length, bool described) {
+  std::vector<StoredFormat> formats = {{FileContentsFormat(), std::string(reinterpret_cast<const char*>(block), length)}};
+  if (described)
+    formats.push_back({static_cast<CLIPFORMAT>(TFileGroupDescritorWClipboardFormat().ClipboardFormat()),
+                       std::string(reinterpret_cast<const char*>(block), length)});
+  ComPtr<IDataObject> data = CreateStoredDataObject(std::move(formats));
+  TFileContentsStreamClipboardFormat contents;
+  if (contents.GetData(data.Get()))
+    for (int i = 0; i < contents.Streams.Count(); ++i) Check(contents.Streams.Streams(i)->Size() <= int64_t(length));
+}
+
+void Path(const uint8_t* block, size_t length) {
+  const std::string path(reinterpret_cast<const char*>(block), length);
+  const std::string list = PathToIDList(path);
+  if (list.empty()) return;
+  std::string back;
+  Check(GetPathFromIDList(list, back));
+  CheckPath(back);
+  Check(back == path || back + "/" == path);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const uint8_t kind = data[0] % 9;
+  const uint8_t kind = data[0] % 16;
   const uint8_t* block = data + 1;
   const size_t length = size - 1;
   std::vector<std::string> names;
@@ -68,6 +143,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 7:
     case 8:
       ReadDroppedText(block, length, kind == 8, name);
+      break;
+    case 9:
+      IDListArray(block, length);
+      break;
+    case 10:
+    case 11:
+      Descriptors(block, length, kind == 11);
+      break;
+    case 12:
+      Values(block, length);
+      break;
+    case 13:
+    case 14:
+      Contents(block, length, kind == 14);
+      break;
+    case 15:
+      Path(block, length);
       break;
   }
   // Any bytes as a descriptor's name: what comes out is empty or safe.
