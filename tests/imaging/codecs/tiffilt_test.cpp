@@ -800,8 +800,10 @@ TEST_F(TiffReadTest, JpegPredictorAndStripPagesAreReadByLibtiff) {
 // sees every page without complaint and each reads back. Big-endian files,
 // damaged links and chains that loop are refused with nothing written.
 TEST_F(TiffReadTest, PagesInsertedIntoClassicAndBigTIFF) {
-  InDir("/usr/bin/convert -size 8x6 xc:red -depth 8 a.tif && /usr/bin/convert -size 5x3 xc:blue -depth 8 b.tif");
+  InDir("/usr/bin/convert -size 8x6 gradient:red-yellow -depth 8 a.tif && "
+        "/usr/bin/convert -size 5x3 gradient:blue-white -depth 8 -compress lzw b.tif");
   InDir("tiffcp a.tif b.tif two.tif && tiffcp -8 a.tif b.tif big.tif && tiffcp -B a.tif be.tif");
+  InDir("/usr/bin/convert a.tif -depth 8 rgb:a.raw && /usr/bin/convert b.tif -depth 8 rgb:b.raw");
   TIEBitmap page(7, 4, ie24RGB);
   for (int32_t y = 0; y < 4; ++y)
     for (int32_t x = 0; x < 7; ++x) page.GetScanline(y)[3 * x + 1] = 255;  // green
@@ -843,6 +845,14 @@ TEST_F(TiffReadTest, PagesInsertedIntoClassicAndBigTIFF) {
       params_.TIFF_IMAGEINDEX = index == 1 ? 2 : 1;
       ASSERT_TRUE(Read("ins.tif"));
       EXPECT_EQ(bitmap_.GetWidth(), 5);
+      // The pages that were there keep their pixels, and libtiff copies the whole file.
+      InDir("/usr/bin/convert 'ins.tif[0]' -depth 8 rgb:ref.raw");
+      EXPECT_TRUE(ReadAll(Path("ref.raw")) == ReadAll(Path("a.raw")));
+      InDir("/usr/bin/convert 'ins.tif[" + std::to_string(index == 1 ? 2 : 1) + "]' -depth 8 rgb:ref.raw");
+      EXPECT_TRUE(ReadAll(Path("ref.raw")) == ReadAll(Path("b.raw")));
+      InDir("tiffcp ins.tif copy.tif 2> err.txt && tiffinfo copy.tif | grep -c 'Image Width' > count.txt");
+      EXPECT_EQ(ReadAll(Path("err.txt")), "");
+      EXPECT_EQ(ReadAll(Path("count.txt")), "3\n");
     }
   }
   // Refusals leave the stream as it was.
