@@ -637,7 +637,8 @@ TEST_F(TiffReadTest, OldStyleJPEGDecodesAsDjpegDoes) {
   }
 }
 
-// With the file's own pixel format wanted, Lab samples stay as coded.
+// With the file's own pixel format wanted, Lab samples stay as coded; the
+// photometric reads as the parameters' Lab code.
 TEST_F(TiffReadTest, LabSamplesStayAsCodedInTheNativeFormat) {
   InDir("/usr/bin/convert -size 23x11 gradient:yellow-navy -swirl 90 -colorspace Lab -depth 8 -compress none lab.tif"
         " && tiffcp -c lzw:2 lab.tif lzw.tif");
@@ -648,6 +649,7 @@ TEST_F(TiffReadTest, LabSamplesStayAsCodedInTheNativeFormat) {
     SCOPED_TRACE(file);
     ASSERT_TRUE(Read(file));
     ASSERT_EQ(bitmap_.GetPixelFormat(), ieCIELab);
+    EXPECT_EQ(params_.TIFF_PHOTOMETINTEPRET, 7);  // the parameters' code for CIE Lab, not TIFF's 8
     std::string got;
     for (int32_t y = 0; y < 11; ++y) got.append(reinterpret_cast<const char*>(bitmap_.GetScanline(y)), 23 * 3);
     EXPECT_TRUE(got == samples);
