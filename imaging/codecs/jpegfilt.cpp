@@ -502,15 +502,19 @@ void WriteMarkers(Encoder& e, TIOParamsVals& params, bool& ok) {
 
 }  // namespace
 
-void IEWriteJPEGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress) {
+void IEWriteJPEGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                       const TIEJpegWriteOptions& options) {
   if (bitmap.GetWidth() <= 0 || bitmap.GetHeight() <= 0) {
     progress.Abort();
     return;
   }
-  // The caller's image is never changed: other formats go through a copy.
+  // CMYK images coded as CMYK keep their samples; the caller's image is
+  // never changed: other formats go through a 24-bit copy.
+  const bool cmykImage =
+      bitmap.GetPixelFormat() == ieCMYK && (params.JPEG_COLORSPACE == 3 || params.JPEG_COLORSPACE == 4);
   std::unique_ptr<TIEBitmap> copy;
   TIEBitmap* image = &bitmap;
-  if (bitmap.GetPixelFormat() != ie24RGB) {
+  if (bitmap.GetPixelFormat() != ie24RGB && !cmykImage) {
     copy = std::make_unique<TIEBitmap>();
     copy->Assign(&bitmap);
     copy->ConvertToPixelFormat(ie24RGB);
@@ -538,7 +542,11 @@ void IEWriteJPEGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params
   while (ok && cinfo.next_scanline < cinfo.image_height) {
     uint8_t* row = image->GetScanline(static_cast<int32_t>(cinfo.next_scanline));
     if (cmyk) {
-      ConvertColors(row, kLayoutBGR, work.data(), &params, image->GetWidth(), kLayoutCMYK);
+      // Stored inverted (255 = no ink), as the library keeps CMYK.
+      if (cmykImage) std::memcpy(work.data(), row, work.size());
+      else ConvertColors(row, kLayoutBGR, work.data(), &params, image->GetWidth(), kLayoutCMYK);
+      if (options.InvertCMYK)
+        for (uint8_t& b : work) b = static_cast<uint8_t>(255 - b);
       row = work.data();
     }
     JSAMPROW rows[1] = {row};

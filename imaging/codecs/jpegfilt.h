@@ -46,10 +46,17 @@ int32_t IEReadJPEGStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& para
 
 // ---- writing ----------------------------------------------------------------------
 
-// Encodes the whole bitmap (a copy when it is not 24-bit) with the markers
-// of the parameters. Raises EIEJpegException on a library error; a short
-// write or an empty bitmap only sets the abort flag.
-void IEWriteJPEGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress);
+// What IEWriteJPEGStream is asked to do besides encoding.
+struct TIEJpegWriteOptions {
+  bool InvertCMYK = false;  // CMYK coded with 0 as no ink (JPEG inside TIFF)
+};
+
+// Encodes the whole bitmap (a copy when it is not 24-bit; CMYK images coded
+// as CMYK or YCCK keep their samples) with the markers of the parameters.
+// Raises EIEJpegException on a library error; a short write or an empty
+// bitmap only sets the abort flag.
+void IEWriteJPEGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                       const TIEJpegWriteOptions& options = {});
 
 // ---- stream utilities -------------------------------------------------------------
 

@@ -7,22 +7,27 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <libdeflate.h>
 #include <zlib.h>
 
 #include "imaging/codecs/jpegfilt.h"
+#include "imaging/codecs/neurquant.h"
 #include "imaging/codecs/tifccitt.h"
 #include "imaging/codecs/tiffilt_internal.h"
 #include "imaging/codecs/tiffilt_meta.h"
 #include "imaging/codecs/tiflzw.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_icc.h"
 #include "imaging/core/ruduvazez_tiffifd.h"
+#include "imaging/io/imageryio_cmyk.h"
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_params.h"
 #include "imaging/io/imageryio_registry.h"
+#include "imaging/processing/imageryproc_bits.h"
 #include "platform/rtl/streams.h"
 
 namespace {
@@ -717,7 +722,11 @@ void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params)
   params.HEIGHT = l.height;
   params.BITSPERSAMPLE = l.bps;
   params.SAMPLESPERPIXEL = l.spp;
-  params.TIFF_PHOTOMETINTEPRET = static_cast<uint8_t>(l.photometric);
+  // The parameter's codes are TIFF's up to YCbCr, and 7 for CIE Lab.
+  if (l.photometric >= kWhiteIsZero && l.photometric <= kYCbCr)
+    params.TIFF_PHOTOMETINTEPRET = static_cast<uint8_t>(l.photometric);
+  else if (l.photometric == kCIELab)
+    params.TIFF_PHOTOMETINTEPRET = 7;
   params.TIFF_COMPRESSION = CompressionChoice(l.compression, l.t4Options);
   params.TIFF_PLANARCONF = l.planar;
   params.TIFF_FILLORDER = l.fillOrder;
@@ -840,49 +849,217 @@ void IETiffCodecWrite(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
 
 namespace {
 
-// How a bitmap's rows become TIFF samples.
+// Where the samples of a row come from: the bitmap's own layout, or its
+// 24-bit colours as palette or grey indexes, CMYK or CIE Lab.
+enum class RowSource { Native, Index, CMYK, Lab };
+
+// How a bitmap's rows become TIFF samples: the image written (the bitmap
+// or a converted copy of it) and, for indexes, the quantizer and its colours.
 struct WriteLayout {
   int32_t bps = 8, spp = 1, photometric = kBlackIsZero;
   bool alpha = false;
   int64_t rowBytes = 0;
+  RowSource source = RowSource::Native;
+  TIEBitmap* image = nullptr;
+  std::unique_ptr<TIEBitmap> copy;
+  std::unique_ptr<TIEQuantizer> quantizer;
+  std::vector<TRGB> colours;
+  std::vector<uint8_t> scratch;  // one converted row
 };
 
-bool ChooseWriteLayout(TIEBitmap& bitmap, WriteLayout& w) {
-  switch (bitmap.GetPixelFormat()) {
+bool AsksForBilevel(const TIOParamsVals& p) {
+  return p.SAMPLESPERPIXEL == 1 && p.BITSPERSAMPLE == 1 && p.TIFF_PHOTOMETINTEPRET <= 1;
+}
+
+// The bitmap's samples asked for by fewer than three samples of 8 bits:
+// one sample is a palette (or grey) index, two a colour with alpha.
+void NormaliseFewSamples(TIEBitmap& bitmap, TIOParamsVals& p) {
+  const TIEPixelFormat format = bitmap.GetPixelFormat();
+  if ((format == ie1g || format == ie24RGB) && p.SAMPLESPERPIXEL == 1 && p.BITSPERSAMPLE == 1)
+    p.TIFF_PHOTOMETINTEPRET = 1;
+  if (format != ie24RGB || p.SAMPLESPERPIXEL > 2 || p.BITSPERSAMPLE != 8) return;
+  if (!bitmap.HasAlphaChannel()) {
+    p.TIFF_PHOTOMETINTEPRET = 3;
+    p.SAMPLESPERPIXEL = 1;
+  } else {
+    p.TIFF_PHOTOMETINTEPRET = 2;
+    p.SAMPLESPERPIXEL = 4;
+    p.TIFF_COMPRESSION = kChoiceNone;
+  }
+}
+
+// The image whose rows are written: 1-bit images are written at one bit
+// only when the parameters ask for it (else from a 24-bit copy), and other
+// images asked for at one bit go through their two colours or, with more,
+// through the bitmap's own 1-bit conversion.
+TIEBitmap* ImageToWrite(TIEBitmap& bitmap, const TIOParamsVals& p, std::unique_ptr<TIEBitmap>& copy) {
+  const bool bilevel = AsksForBilevel(p);
+  if ((bitmap.GetPixelFormat() == ie1g) == bilevel) return &bitmap;
+  if (bilevel) {
+    TRGB darker, lighter;
+    copy = IEConvertTo1BitIfTwoColors(&bitmap, darker, lighter);
+    if (copy) return copy.get();
+  }
+  copy = std::make_unique<TIEBitmap>();
+  copy->Assign(&bitmap);
+  copy->ConvertToPixelFormat(bilevel ? ie1g : ie24RGB);
+  return copy.get();
+}
+
+// One sample of 1 to 8 or 16 bits from a 24-bit image: the quantizer's
+// palette of up to 2^bits colours, grey when it finds the image grey (a
+// palette is written at 8 bits, and only LZW, PackBits and deflate keep
+// their compression for it).
+void ChooseIndexes(TIEBitmap& image, TIOParamsVals& p, WriteLayout& w) {
+  const int32_t bits = p.BITSPERSAMPLE;
+  if (image.GetPixelFormat() != ie24RGB || p.SAMPLESPERPIXEL != 1 || bits < 1 || (bits > 8 && bits != 16) ||
+      (bits == 1 && p.TIFF_PHOTOMETINTEPRET != 3))
+    return;
+  const int32_t count = bits >= 8 ? 256 : 1 << bits;
+  w.colours.assign(static_cast<size_t>(count), TRGB{});
+  w.quantizer = std::make_unique<TIEQuantizer>(image, w.colours.data(), count);
+  if (w.quantizer->IsGray()) {
+    p.TIFF_PHOTOMETINTEPRET = 1;
+  } else {
+    p.TIFF_PHOTOMETINTEPRET = 3;
+    if (bits == 16) p.BITSPERSAMPLE = 8;
+    const uint8_t c = p.TIFF_COMPRESSION;
+    if (c != kChoiceLZW && c != kChoicePackBits && c != kChoiceZip) p.TIFF_COMPRESSION = kChoiceNone;
+  }
+}
+
+// The sample settings brought to what can be written from the bitmap.
+void NormaliseSampleSettings(TIEPixelFormat format, TIOParamsVals& p) {
+  if (p.TIFF_PHOTOMETINTEPRET == 3 && p.SAMPLESPERPIXEL > 1) p.TIFF_PHOTOMETINTEPRET = 2;
+  if (format == ieRGB48) {
+    p.SAMPLESPERPIXEL = 3;
+    p.BITSPERSAMPLE = 16;
+    p.TIFF_PHOTOMETINTEPRET = 2;
+  } else if (p.BITSPERSAMPLE > 8 && p.SAMPLESPERPIXEL > 1) {
+    p.SAMPLESPERPIXEL = 3;
+    p.BITSPERSAMPLE = 8;
+    p.TIFF_PHOTOMETINTEPRET = 2;
+  }
+  if (p.TIFF_PHOTOMETINTEPRET <= 1 && p.SAMPLESPERPIXEL == 3 && p.BITSPERSAMPLE == 8) p.TIFF_PHOTOMETINTEPRET = 2;
+  if (p.TIFF_PHOTOMETINTEPRET == 6 && p.TIFF_COMPRESSION != kChoiceJPEG) p.TIFF_PHOTOMETINTEPRET = 2;
+  if (p.TIFF_PHOTOMETINTEPRET == 2 && p.SAMPLESPERPIXEL > 3) p.SAMPLESPERPIXEL = 3;
+  if (format == ieCMYK) {
+    p.SAMPLESPERPIXEL = 4;
+    p.BITSPERSAMPLE = 8;
+    p.TIFF_PHOTOMETINTEPRET = 5;
+  }
+}
+
+// 24-bit rows by the photometric interpretation asked for: indexes, CMYK,
+// CIE Lab or RGB.
+void ChooseColourRows(const TIOParamsVals& p, WriteLayout& w) {
+  w.spp = 3;
+  w.photometric = kRGB;
+  if (w.quantizer && p.TIFF_PHOTOMETINTEPRET <= 3) {
+    w.source = RowSource::Index;
+    w.spp = 1;
+    w.bps = p.BITSPERSAMPLE;
+    w.photometric = p.TIFF_PHOTOMETINTEPRET == 3 ? kPalette : kBlackIsZero;
+  } else if (p.TIFF_PHOTOMETINTEPRET == 5) {
+    w.source = RowSource::CMYK;
+    w.spp = 4;
+    w.photometric = kSeparated;
+  } else if (p.TIFF_PHOTOMETINTEPRET == 7) {
+    w.source = RowSource::Lab;
+    w.photometric = kCIELab;
+  }
+}
+
+// Normalises the parameters' sample settings (written back into them) and
+// chooses the image and layout to write; false for pixel formats the
+// writer has no layout for.
+bool ChooseWriteLayout(TIEBitmap& bitmap, TIOParamsVals& params, WriteLayout& w) {
+  const TIEPixelFormat original = bitmap.GetPixelFormat();
+  if (original != ie1g && original != ie8g && original != ie16Gray && original != ie8p && original != ie24RGB &&
+      original != ieRGB48 && original != ieCMYK)
+    return false;
+  NormaliseFewSamples(bitmap, params);
+  w.image = ImageToWrite(bitmap, params, w.copy);
+  TIEBitmap& image = *w.image;
+  ChooseIndexes(image, params, w);
+  NormaliseSampleSettings(image.GetPixelFormat(), params);
+  switch (image.GetPixelFormat()) {
     case ie1g: w.bps = 1; break;
     case ie8g: break;
     case ie16Gray: w.bps = 16; break;
     case ie8p: w.photometric = kPalette; break;
-    case ie24RGB: w.photometric = kRGB; w.spp = 3; break;
+    case ie24RGB: ChooseColourRows(params, w); break;
     case ieRGB48: w.photometric = kRGB; w.spp = 3; w.bps = 16; break;
     case ieCMYK: w.photometric = kSeparated; w.spp = 4; break;
     default: return false;
   }
-  w.alpha = bitmap.HasAlphaChannel() && w.photometric != kPalette && w.bps == 8;
+  w.alpha = image.HasAlphaChannel() && w.photometric != kPalette && w.source != RowSource::Index && w.bps == 8;
   if (w.alpha) ++w.spp;
-  w.rowBytes = (static_cast<int64_t>(bitmap.GetWidth()) * w.spp * w.bps + 7) / 8;
+  w.rowBytes = (static_cast<int64_t>(image.GetWidth()) * w.spp * w.bps + 7) / 8;
   return true;
 }
 
-// One row of the bitmap as TIFF samples (16-bit little-endian).
-void LoadRow(TIEBitmap& bitmap, const WriteLayout& w, int32_t y, uint8_t* out) {
-  const uint8_t* src = bitmap.GetScanline(y);
-  const int32_t width = bitmap.GetWidth();
-  const uint8_t* alpha = w.alpha ? bitmap.GetAlphaChannel()->GetScanline(y) : nullptr;
+// A 24-bit row as palette or grey indexes of w.bps bits (16-bit grey:
+// index x 257, little-endian; fewer than 8 bits packed from the high bit).
+void LoadIndexRow(const WriteLayout& w, const uint8_t* bgr, int32_t width, uint8_t* out) {
+  for (int32_t x = 0; x < width; ++x) {
+    const uint8_t* p = bgr + 3 * int64_t{x};
+    const int32_t index = w.quantizer->GetRGBIndex(TRGB{p[0], p[1], p[2]});
+    if (w.bps == 16) {
+      const auto v = static_cast<uint16_t>(index * 257);
+      out[2 * int64_t{x}] = static_cast<uint8_t>(v);
+      out[2 * int64_t{x} + 1] = static_cast<uint8_t>(v >> 8);
+    } else if (w.bps == 8) {
+      out[x] = static_cast<uint8_t>(index);
+    } else {
+      const int64_t bit = int64_t{x} * w.bps;
+      out[bit / 8] = static_cast<uint8_t>(out[bit / 8] | index << (8 - w.bps - bit % 8));
+    }
+  }
+}
+
+// A 24-bit row through the library's colour conversion: CMYK with 0 as no
+// ink, or CIE Lab bytes; spaced w.spp bytes apart.
+void LoadConvertedRow(WriteLayout& w, const uint8_t* bgr, int32_t width, uint8_t* out) {
+  const bool cmyk = w.source == RowSource::CMYK;
+  const int32_t channels = cmyk ? 4 : 3;
+  w.scratch.resize(static_cast<size_t>(width) * static_cast<size_t>(channels));
+  IEConvertColorFormat(bgr, iepBGR, w.scratch.data(), nullptr, width, cmyk ? iepCMYKInverted : iepLab);
+  for (int32_t x = 0; x < width; ++x)
+    for (int32_t c = 0; c < channels; ++c) {
+      const uint8_t v = w.scratch[static_cast<size_t>(x) * channels + c];
+      out[int64_t{x} * w.spp + c] = cmyk ? static_cast<uint8_t>(255 - v) : v;
+    }
+}
+
+// One row of the image as TIFF samples (16-bit little-endian); out starts zeroed.
+void LoadRow(WriteLayout& w, int32_t y, uint8_t* out) {
+  TIEBitmap& image = *w.image;
+  const uint8_t* src = image.GetScanline(y);
+  const int32_t width = image.GetWidth();
+  const uint8_t* alpha = w.alpha ? image.GetAlphaChannel()->GetScanline(y) : nullptr;
   const int32_t colours = w.alpha ? w.spp - 1 : w.spp;
-  switch (bitmap.GetPixelFormat()) {
-    case ie24RGB:
-      for (int32_t x = 0; x < width; ++x)
-        for (int c = 0; c < 3; ++c) out[int64_t{x} * w.spp + c] = src[3 * x + 2 - c];
-      break;
-    case ieCMYK:
-      for (int64_t k = 0; k < int64_t{width} * 4; ++k) out[k / 4 * w.spp + k % 4] = static_cast<uint8_t>(255 - src[k]);
-      break;
-    case ie8g:
-      for (int32_t x = 0; x < width; ++x) out[int64_t{x} * w.spp] = src[x];
-      break;
-    default:  // 1-bit, palette and 16-bit layouts are stored as they are
-      std::memcpy(out, src, static_cast<size_t>(w.rowBytes));
+  switch (w.source) {
+    case RowSource::Index: return LoadIndexRow(w, src, width, out);
+    case RowSource::CMYK:
+    case RowSource::Lab: LoadConvertedRow(w, src, width, out); break;
+    case RowSource::Native:
+      switch (image.GetPixelFormat()) {
+        case ie24RGB:
+          for (int32_t x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) out[int64_t{x} * w.spp + c] = src[3 * x + 2 - c];
+          break;
+        case ieCMYK:
+          for (int64_t k = 0; k < int64_t{width} * 4; ++k)
+            out[k / 4 * w.spp + k % 4] = static_cast<uint8_t>(255 - src[k]);
+          break;
+        case ie8g:
+          for (int32_t x = 0; x < width; ++x) out[int64_t{x} * w.spp] = src[x];
+          break;
+        default:  // 1-bit, palette and 16-bit layouts are stored as they are
+          std::memcpy(out, src, static_cast<size_t>(w.rowBytes));
+          break;
+      }
       break;
   }
   if (alpha)
@@ -994,14 +1171,18 @@ int32_t CompressionTag(uint8_t choice) {
   }
 }
 
-void WriteColourMap(TIEBitmap& bitmap, TIETIFFIFDWriter& ifd, TStream& out, bool& failed) {
-  std::vector<uint16_t> map(768, 0);
-  for (int32_t k = 0; k < 256; ++k) {
+// The palette of 2^bits entries: the quantizer's colours, or the palette
+// of an ie8p image.
+void WriteColourMap(const WriteLayout& w, TIETIFFIFDWriter& ifd, TStream& out, bool& failed) {
+  const size_t count = size_t{1} << w.bps;
+  std::vector<uint16_t> map(3 * count, 0);
+  for (size_t k = 0; k < count; ++k) {
     TRGB c;
-    bitmap.GetPaletteColor(k, c);
-    map[static_cast<size_t>(k)] = static_cast<uint16_t>(c.r * 257);
-    map[static_cast<size_t>(256 + k)] = static_cast<uint16_t>(c.g * 257);
-    map[static_cast<size_t>(512 + k)] = static_cast<uint16_t>(c.b * 257);
+    if (w.source == RowSource::Index) c = k < w.colours.size() ? w.colours[k] : TRGB{};
+    else w.image->GetPaletteColor(static_cast<int32_t>(k), c);
+    map[k] = static_cast<uint16_t>(c.r * 257);
+    map[count + k] = static_cast<uint16_t>(c.g * 257);
+    map[2 * count + k] = static_cast<uint16_t>(c.b * 257);
   }
   ifd.WriteShortArray(out, kColorMap, failed, map);
 }
@@ -1092,7 +1273,8 @@ JpegLayout ChooseJpegLayout(uint8_t tiffSpace) {
     case 1: return {1, kBlackIsZero, 1};
     case 0:
     case 4: return {0, kRGB, 3};
-    default: return {2, kYCbCr, 3};  // CMYK JPEG pages are written as YCbCr
+    case 3: return {3, kSeparated, 4};
+    default: return {2, kYCbCr, 3};
   }
 }
 
@@ -1108,7 +1290,9 @@ bool EncodeJpegPage(TIEBitmap& bitmap, const TIOParamsVals& params, const JpegLa
   scratch.DPIY = params.DPIY;
   TMemoryStream jpeg;
   try {
-    IEWriteJPEGStream(jpeg, bitmap, scratch, progress);
+    TIEJpegWriteOptions options;
+    options.InvertCMYK = true;  // TIFF codes CMYK with 0 as no ink
+    IEWriteJPEGStream(jpeg, bitmap, scratch, progress, options);
   } catch (const EIEJpegException&) {
     progress.Abort();
   }
@@ -1159,9 +1343,9 @@ int64_t RowsPerStrip(const TIOParamsVals& params, int64_t rowBytes, int32_t heig
 }
 
 // The strips of the page's pixels and their tags.
-void WriteStrips(TIEBitmap& bitmap, WriteLayout& w, const TIOParamsVals& params, uint8_t choice, TStream& out,
-                 TIETIFFIFDWriter& ifd, bool& failed, TIEProgressRecord& progress) {
-  const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
+void WriteStrips(WriteLayout& w, const TIOParamsVals& params, uint8_t choice, TStream& out, TIETIFFIFDWriter& ifd,
+                 bool& failed, TIEProgressRecord& progress) {
+  const int32_t width = w.image->GetWidth(), height = w.image->GetHeight();
   const int32_t fillOrder = params.TIFF_FILLORDER == 2 ? 2 : 1;
   // The predictor helps LZW on 8-bit colour without alpha.
   const bool predictor = choice == kChoiceLZW && w.bps == 8 && w.photometric == kRGB && !w.alpha;
@@ -1172,7 +1356,7 @@ void WriteStrips(TIEBitmap& bitmap, WriteLayout& w, const TIOParamsVals& params,
   for (int64_t first = 0; first < height && !failed && !progress.Aborted(); first += rowsPerStrip) {
     const int64_t n = std::min<int64_t>(rowsPerStrip, height - first);
     rows.assign(static_cast<size_t>(w.rowBytes * n), 0);
-    for (int64_t y = 0; y < n; ++y) LoadRow(bitmap, w, static_cast<int32_t>(first + y), rows.data() + y * w.rowBytes);
+    for (int64_t y = 0; y < n; ++y) LoadRow(w, static_cast<int32_t>(first + y), rows.data() + y * w.rowBytes);
     if (w.photometric == kWhiteIsZero)
       for (uint8_t& b : rows) b = static_cast<uint8_t>(~b);
     if (predictor) ApplyPredictor(rows, w.rowBytes, w.spp);
@@ -1203,7 +1387,7 @@ void WriteStrips(TIEBitmap& bitmap, WriteLayout& w, const TIOParamsVals& params,
   }
   // Unassociated alpha: the colours are not premultiplied.
   if (w.alpha) ifd.AddShort(kExtraSamples, 2);
-  if (w.photometric == kPalette) WriteColourMap(bitmap, ifd, out, failed);
+  if (w.photometric == kPalette) WriteColourMap(w, ifd, out, failed);
 }
 
 // The page's own tags: names, position, subfile type and page number.
@@ -1228,7 +1412,7 @@ int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& par
   const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
   InsertPoint point;
   point.base = stream.Position();
-  if (width <= 0 || height <= 0 || !ChooseWriteLayout(bitmap, w) ||
+  if (width <= 0 || height <= 0 || !ChooseWriteLayout(bitmap, params, w) ||
       (insert && !FindInsertPoint(stream, params.TIFF_IMAGEINDEX, point))) {
     progress.Abort();
     return 0;
@@ -1247,7 +1431,7 @@ int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& par
   // Fax codes are for bilevel images only; they are written with 0 as
   // white, as the codes count their runs.
   if (IsFaxChoice(choice)) {
-    if (bitmap.GetPixelFormat() == ie1g) w.photometric = kWhiteIsZero;
+    if (w.image->GetPixelFormat() == ie1g) w.photometric = kWhiteIsZero;
     else choice = kChoiceNone;
   }
   TIETIFFIFDWriter ifd;
@@ -1256,7 +1440,7 @@ int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& par
   if (choice == kChoiceJPEG || choice == kChoiceOldJPEG) {
     if (!WriteJpegPixels(bitmap, params, choice == kChoiceOldJPEG, out, ifd, failed, progress)) failed = true;
   } else {
-    WriteStrips(bitmap, w, params, choice, out, ifd, failed, progress);
+    WriteStrips(w, params, choice, out, ifd, failed, progress);
   }
   ifd.AddShort(kPlanarConfig, 1);
   IEWriteTIFFMetadata(ifd, out, params, failed, point.bigTIFF);

@@ -52,6 +52,14 @@ void IETiffCodecWrite(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
 // Huffman, 2 and 3 Group 3 1-D and 2-D, 4 Group 4 in the fill order of
 // TIFF_FILLORDER, other images written uncompressed then; others write
 // LZW), in TIFF_STRIPCOUNT strips or strips of about 512 KiB.
+// BITSPERSAMPLE, SAMPLESPERPIXEL and TIFF_PHOTOMETINTEPRET choose what a
+// 24-bit image becomes: one sample of 2 to 8 or 16 bits a palette page of
+// the quantizer's colours (grey when the image is grey), one bit a 1-bit
+// page of its two colours (or of the bitmap's 1-bit conversion), CMYK (5)
+// and CIE Lab (7) pages through the library's colour conversion; a 1-bit
+// image is written at one bit only when they ask for one sample of one
+// bit. Other formats are written in their own layout. The settings are
+// brought to what was written.
 // With insert, the stream holds a little-endian TIFF or BigTIFF from its
 // position and the page goes before page TIFF_IMAGEINDEX, or after the
 // last; the new directory takes the file's layout. Returns the pages the

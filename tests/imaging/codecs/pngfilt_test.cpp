@@ -127,6 +127,35 @@ TEST_F(PngTest, FilesOfEveryKindDecodeAsImageMagickDecodesThem) {
   }
 }
 
+// 16-bit grey files of netpbm and ImageMagick, plain and interlaced, read
+// in the native format keep every sample as the tools decode it.
+TEST_F(PngTest, NativeSixteenBitGreyKeepsEverySample) {
+  Shell("/usr/bin/convert -seed 5 -size 37x21 plasma:fractal -colorspace gray -depth 16 " + Path("g16.pgm"));
+  Shell("pnmtopng " + Path("g16.pgm") + " > " + Path("netpbm.png") + " 2>/dev/null");
+  Shell("/usr/bin/convert " + Path("g16.pgm") + " -depth 16 -define png:color-type=0 " + Path("magick.png"));
+  Shell("/usr/bin/convert " + Path("g16.pgm") + " -depth 16 -define png:color-type=0 -interlace PNG " +
+        Path("interlaced.png"));
+  params_.ISNATIVEPIXELFORMAT = true;
+  for (const char* name : {"netpbm.png", "magick.png", "interlaced.png"}) {
+    SCOPED_TRACE(name);
+    Shell("/usr/bin/convert " + Path(name) + " -depth 16 -endian LSB gray:" + Path("ref.raw"));
+    Read(Path(name));
+    ASSERT_FALSE(abort_.load());
+    ASSERT_EQ(bitmap_.GetPixelFormat(), ie16Gray);
+    EXPECT_EQ(params_.BITSPERSAMPLE, 16);
+    std::string got;
+    for (int32_t y = 0; y < bitmap_.GetHeight(); ++y)
+      got.append(reinterpret_cast<const char*>(bitmap_.GetScanline(y)), static_cast<size_t>(bitmap_.GetWidth()) * 2);
+    const std::string want = ReadAll(Path("ref.raw"));
+    ASSERT_EQ(want.size(), 37u * 21 * 2);
+    EXPECT_TRUE(got == want);
+    // Samples that are not multiples of 257: the file uses all 16 bits.
+    int32_t deep = 0;
+    for (size_t k = 0; k < got.size(); k += 2) deep += got[k] != got[k + 1];
+    EXPECT_GT(deep, 37 * 21 / 2);
+  }
+}
+
 TEST_F(PngTest, ParametersComeFromTheChunks) {
   Shell("/usr/bin/convert -size 4x4 xc:red -density 72 -units PixelsPerInch -set comment hello "
         "-background '#102030' " + Path("p.png"));

@@ -22,6 +22,7 @@
 #include "imaging/core/ruduvazez_icc.h"
 #include "imaging/core/ruduvazez_startup.h"
 #include "imaging/io/imageryio.h"
+#include "imaging/io/imageryio_cmyk.h"
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_params.h"
 #include "imaging/io/imageryio_registry.h"
@@ -363,6 +364,158 @@ TEST_F(TiffReadTest, WrittenFilesAreReadByOtherTools) {
   EXPECT_EQ(sink.Size(), 0);
 }
 
+// The sample settings choose what a 24-bit image becomes: palette and grey
+// pages through the quantizer (at 2 to 16 bits), 1-bit pages through the
+// image's two colours, CMYK and CIE Lab pages, and CMYK JPEG pages. Each
+// passes tiffinfo and libtiff decodes it to the image's pixels (CMYK and
+// Lab compared as raw samples); the settings written back say what was written.
+TEST_F(TiffReadTest, SampleSettingsChooseTheLayoutOfColourImages) {
+  InDir("/usr/bin/convert -size 45x31 gradient:red-blue -swirl 120 -depth 8 src.ppm");
+  InDir("/usr/bin/convert src.ppm -colors 200 -type truecolor -depth 8 -compress none c200.tif");
+  InDir("/usr/bin/convert src.ppm -colors 12 -type truecolor -depth 8 -compress none c12.tif");
+  InDir("/usr/bin/convert src.ppm -colorspace gray -type truecolor -depth 8 -compress none grey.tif");
+  InDir("/usr/bin/convert -size 45x31 xc:red -fill blue +antialias -draw 'circle 20,15 20,5' -type truecolor -depth 8 "
+        "-compress none two.tif");
+  InDir("/usr/bin/convert src.ppm -type truecolor -depth 8 -compress none rgb.tif");
+  enum class Check { Exact, Grey16, TwoColours, CMYK, Lab };
+  const struct {
+    const char* name;
+    const char* source;
+    int32_t spp, bps;
+    uint8_t photometric, compression, jpegSpace;
+    const char* expect;  // in tiffinfo's report
+    Check check;
+    int32_t sppAfter, bpsAfter;
+    uint8_t photometricAfter, compressionAfter;
+  } kCases[] = {
+      {"palette from 8-bit samples", "c200.tif", 1, 8, 2, 5, 2, "Photometric Interpretation: palette", Check::Exact,
+       1, 8, 3, 5},
+      {"4-bit palette, deflate", "c12.tif", 1, 4, 3, 9, 2, "Bits/Sample: 4", Check::Exact, 1, 4, 3, 9},
+      {"palette cannot take fax codes", "c200.tif", 1, 8, 3, 4, 2, "Compression Scheme: None", Check::Exact, 1, 8,
+       3, 0},
+      {"16-bit palette written at 8 bits", "c200.tif", 1, 16, 3, 8, 2, "PackBits", Check::Exact, 1, 8, 3, 8},
+      {"grey found by the quantizer", "grey.tif", 1, 8, 2, 5, 2, "min-is-black", Check::Exact, 1, 8, 1, 5},
+      {"16-bit grey", "grey.tif", 1, 16, 1, 0, 2, "Bits/Sample: 16", Check::Grey16, 1, 16, 1, 0},
+      {"two colours as Group 4", "two.tif", 1, 1, 1, 4, 2, "CCITT Group 4", Check::TwoColours, 1, 1, 1, 4},
+      {"two colours at one bit", "two.tif", 1, 1, 0, 0, 2, "Bits/Sample: 1", Check::TwoColours, 1, 1, 1, 0},
+      {"CMYK", "rgb.tif", 4, 8, 5, 5, 2, "Photometric Interpretation: separated", Check::CMYK, 4, 8, 5, 5},
+      {"CIE Lab", "rgb.tif", 3, 8, 7, 0, 2, "CIE L*a*b*", Check::Lab, 3, 8, 7, 0},
+      {"CMYK JPEG", "rgb.tif", 4, 8, 5, 7, 3, "Photometric Interpretation: separated", Check::CMYK, 4, 8, 5, 7},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Read(c.source));
+    ASSERT_EQ(bitmap_.GetPixelFormat(), ie24RGB);
+    TIEBitmap source;
+    source.Assign(&bitmap_);
+    params_.SAMPLESPERPIXEL = c.spp;
+    params_.BITSPERSAMPLE = c.bps;
+    params_.TIFF_PHOTOMETINTEPRET = c.photometric;
+    params_.TIFF_COMPRESSION = c.compression;
+    params_.TIFF_JPEGCOLORSPACE = c.jpegSpace;
+    {
+      TFileStream out(Path("ours.tif"), fmCreate);
+      ASSERT_EQ(IEWriteTIFFStream(out, bitmap_, params_, progress_), 1);
+    }
+    EXPECT_EQ(params_.SAMPLESPERPIXEL, c.sppAfter);
+    EXPECT_EQ(params_.BITSPERSAMPLE, c.bpsAfter);
+    EXPECT_EQ(params_.TIFF_PHOTOMETINTEPRET, c.photometricAfter);
+    EXPECT_EQ(params_.TIFF_COMPRESSION, c.compressionAfter);
+    InDir("tiffinfo ours.tif > info.txt 2> err.txt && tiffcp -c none ours.tif plain.tif");
+    EXPECT_EQ(ReadAll(Path("err.txt")), "");
+    EXPECT_NE(ReadAll(Path("info.txt")).find(c.expect), std::string::npos) << ReadAll(Path("info.txt"));
+    bitmap_.Assign(&source);
+    const std::string want = Samples(Kind::RGB);
+    switch (c.check) {
+      case Check::Exact:
+        InDir("/usr/bin/convert plain.tif " + RawOutput(Kind::RGB));
+        EXPECT_TRUE(ReadAll(Path("ref.raw")) == want);
+        break;
+      case Check::Grey16: {
+        InDir("/usr/bin/convert plain.tif " + RawOutput(Kind::Grey16));
+        std::string grey;
+        for (size_t k = 0; k < want.size(); k += 3) grey += std::string(2, want[k]);  // level x 257
+        EXPECT_TRUE(ReadAll(Path("ref.raw")) == grey);
+        break;
+      }
+      case Check::TwoColours: {
+        // The darker colour (blue) black, the other white.
+        InDir("/usr/bin/convert plain.tif -depth 8 gray:ref.raw");
+        std::string levels;
+        for (size_t k = 0; k < want.size(); k += 3) levels += want[k + 2] == '\xFF' ? '\0' : '\xFF';
+        EXPECT_TRUE(ReadAll(Path("ref.raw")) == levels);
+        break;
+      }
+      case Check::CMYK: {
+        // libtiff's samples are ours; back in RGB they are the image's.
+        InDir("/usr/bin/convert plain.tif " + RawOutput(Kind::CMYK));
+        ASSERT_TRUE(Read("ours.tif"));
+        ASSERT_EQ(bitmap_.GetPixelFormat(), ieCMYK);
+        EXPECT_LE(MaxDifference(Samples(Kind::CMYK), ReadAll(Path("ref.raw"))), c.compression == 7 ? 1 : 0);
+        std::string back;
+        for (int32_t y = 0; y < bitmap_.GetHeight(); ++y) {
+          std::string bgr(static_cast<size_t>(bitmap_.GetWidth()) * 3, '\0');
+          IECMYKRowToRGB(bitmap_.GetScanline(y), reinterpret_cast<uint8_t*>(bgr.data()), bitmap_.GetWidth(), nullptr);
+          for (size_t k = 0; k < bgr.size(); k += 3) back += std::string{bgr[k + 2], bgr[k + 1], bgr[k]};
+        }
+        EXPECT_LE(MaxDifference(back, want), c.compression == 7 ? 40 : 2);
+        break;
+      }
+      case Check::Lab: {
+        // The coded samples as libtiff hands them out are the ones our
+        // reader keeps; ImageMagick's colours are the image's.
+        const std::string plain = ReadAll(Path("plain.tif"));
+        const std::string samples = plain.substr(TagValue(plain, 273), want.size());
+        params_.ISNATIVEPIXELFORMAT = true;
+        ASSERT_TRUE(Read("ours.tif"));
+        params_.ISNATIVEPIXELFORMAT = false;
+        ASSERT_EQ(bitmap_.GetPixelFormat(), ieCIELab);
+        std::string got;
+        for (int32_t y = 0; y < bitmap_.GetHeight(); ++y)
+          got.append(reinterpret_cast<const char*>(bitmap_.GetScanline(y)), static_cast<size_t>(bitmap_.GetWidth()) * 3);
+        EXPECT_TRUE(got == samples);
+        // 8-bit Lab keeps colours within a few levels, saturated ones less
+        // well; ImageMagick's conversion differs from ours near the gamut's edge.
+        InDir("/usr/bin/convert plain.tif -colorspace sRGB " + RawOutput(Kind::RGB));
+        ASSERT_TRUE(Read("ours.tif"));
+        EXPECT_LE(MaxDifference(Samples(Kind::RGB), want), 16);
+        EXPECT_LE(MaxDifference(ReadAll(Path("ref.raw")), want), 32);
+        break;
+      }
+    }
+  }
+  // A CMYK image keeps its own samples in a CMYK JPEG page.
+  InDir("/usr/bin/convert src.ppm -colorspace cmyk -depth 8 -compress none cmyk.tif");
+  ASSERT_TRUE(Read("cmyk.tif"));
+  ASSERT_EQ(bitmap_.GetPixelFormat(), ieCMYK);
+  const std::string cmyk = Samples(Kind::CMYK);
+  params_.TIFF_COMPRESSION = 7;
+  params_.TIFF_JPEGCOLORSPACE = 3;
+  params_.TIFF_JPEGQUALITY = 95;
+  {
+    TFileStream out(Path("ours.tif"), fmCreate);
+    ASSERT_EQ(IEWriteTIFFStream(out, bitmap_, params_, progress_), 1);
+  }
+  InDir("tiffinfo ours.tif > info.txt 2> err.txt && tiffcp -c none ours.tif plain.tif && "
+        "/usr/bin/convert plain.tif " + RawOutput(Kind::CMYK));
+  EXPECT_EQ(ReadAll(Path("err.txt")), "");
+  EXPECT_LE(MaxDifference(ReadAll(Path("ref.raw")), cmyk), 12);
+  // A 1-bit image is written at one bit only when the settings ask for it.
+  TIEBitmap bilevel(9, 4, ie1g);
+  bilevel.Fill(255);
+  params_.SAMPLESPERPIXEL = 3;
+  params_.BITSPERSAMPLE = 8;
+  params_.TIFF_PHOTOMETINTEPRET = 2;
+  params_.TIFF_COMPRESSION = 4;
+  {
+    TFileStream out(Path("ours.tif"), fmCreate);
+    ASSERT_EQ(IEWriteTIFFStream(out, bilevel, params_, progress_), 1);
+  }
+  InDir("tiffinfo ours.tif > info.txt 2> err.txt");
+  EXPECT_EQ(ReadAll(Path("err.txt")), "");
+  EXPECT_NE(ReadAll(Path("info.txt")).find("Samples/Pixel: 3"), std::string::npos);
+}
+
 // ---- hand-built files -------------------------------------------------------------
 
 // One entry of a hand-built directory: the value bytes, little-endian.
@@ -484,7 +637,8 @@ TEST_F(TiffReadTest, OldStyleJPEGDecodesAsDjpegDoes) {
   }
 }
 
-// With the file's own pixel format wanted, Lab samples stay as coded.
+// With the file's own pixel format wanted, Lab samples stay as coded; the
+// photometric reads as the parameters' Lab code.
 TEST_F(TiffReadTest, LabSamplesStayAsCodedInTheNativeFormat) {
   InDir("/usr/bin/convert -size 23x11 gradient:yellow-navy -swirl 90 -colorspace Lab -depth 8 -compress none lab.tif"
         " && tiffcp -c lzw:2 lab.tif lzw.tif");
@@ -495,6 +649,7 @@ TEST_F(TiffReadTest, LabSamplesStayAsCodedInTheNativeFormat) {
     SCOPED_TRACE(file);
     ASSERT_TRUE(Read(file));
     ASSERT_EQ(bitmap_.GetPixelFormat(), ieCIELab);
+    EXPECT_EQ(params_.TIFF_PHOTOMETINTEPRET, 7);  // the parameters' code for CIE Lab, not TIFF's 8
     std::string got;
     for (int32_t y = 0; y < 11; ++y) got.append(reinterpret_cast<const char*>(bitmap_.GetScanline(y)), 23 * 3);
     EXPECT_TRUE(got == samples);
@@ -647,8 +802,10 @@ TEST_F(TiffReadTest, JpegPredictorAndStripPagesAreReadByLibtiff) {
 // sees every page without complaint and each reads back. Big-endian files,
 // damaged links and chains that loop are refused with nothing written.
 TEST_F(TiffReadTest, PagesInsertedIntoClassicAndBigTIFF) {
-  InDir("/usr/bin/convert -size 8x6 xc:red -depth 8 a.tif && /usr/bin/convert -size 5x3 xc:blue -depth 8 b.tif");
+  InDir("/usr/bin/convert -size 8x6 gradient:red-yellow -depth 8 a.tif && "
+        "/usr/bin/convert -size 5x3 gradient:blue-white -depth 8 -compress lzw b.tif");
   InDir("tiffcp a.tif b.tif two.tif && tiffcp -8 a.tif b.tif big.tif && tiffcp -B a.tif be.tif");
+  InDir("/usr/bin/convert a.tif -depth 8 rgb:a.raw && /usr/bin/convert b.tif -depth 8 rgb:b.raw");
   TIEBitmap page(7, 4, ie24RGB);
   for (int32_t y = 0; y < 4; ++y)
     for (int32_t x = 0; x < 7; ++x) page.GetScanline(y)[3 * x + 1] = 255;  // green
@@ -690,6 +847,14 @@ TEST_F(TiffReadTest, PagesInsertedIntoClassicAndBigTIFF) {
       params_.TIFF_IMAGEINDEX = index == 1 ? 2 : 1;
       ASSERT_TRUE(Read("ins.tif"));
       EXPECT_EQ(bitmap_.GetWidth(), 5);
+      // The pages that were there keep their pixels, and libtiff copies the whole file.
+      InDir("/usr/bin/convert 'ins.tif[0]' -depth 8 rgb:ref.raw");
+      EXPECT_TRUE(ReadAll(Path("ref.raw")) == ReadAll(Path("a.raw")));
+      InDir("/usr/bin/convert 'ins.tif[" + std::to_string(index == 1 ? 2 : 1) + "]' -depth 8 rgb:ref.raw");
+      EXPECT_TRUE(ReadAll(Path("ref.raw")) == ReadAll(Path("b.raw")));
+      InDir("tiffcp ins.tif copy.tif 2> err.txt && tiffinfo copy.tif | grep -c 'Image Width' > count.txt");
+      EXPECT_EQ(ReadAll(Path("err.txt")), "");
+      EXPECT_EQ(ReadAll(Path("count.txt")), "3\n");
     }
   }
   // Refusals leave the stream as it was.
