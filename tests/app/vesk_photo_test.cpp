@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/loclangman.h"
 #include "app/vesk_main.h"
 #include "app/vesk_prev.h"
 #include "app/vesk_ref.h"
@@ -261,4 +262,51 @@ TEST(Pages, TheRegisteredProgramOpensThePageWithoutAShell) {
   EXPECT_EQ(opened, (std::vector<std::pair<std::string, std::string>>{
                         {"", "/help/vesk.html"}, {"/opt/browser/run", "/help/it's; rm -rf ~.html"}}))
       << "a command without quotes opens nothing";
+}
+
+TEST(Pages, HelpOpensTheLanguagesPageAndF1TheMainPage) {
+  Program program("en_US.UTF-8");
+  program.Start();
+  Form1->Show();
+  Settle();
+  std::vector<std::string> opened;
+  const auto saved = BrowseOpener;
+  BrowseOpener = [&](const std::string&, const std::string& target) { opened.push_back(target); };
+  const std::string help = Form1->ProgramFolder + "help/";
+  const struct {
+    const char *code, *page;
+  } cases[] = {{"en", "vesk.html"},     {"de", "vesk_de.html"}, {"cs", "vesk_cs.html"}, {"pl", "vesk_pl.html"},
+               {"fr", "vesk_fr.html"},  {"es", "vesk_es.html"}, {"in", "vesk_in.html"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    LanguageManager->SetLanguageCode(c.code);
+    Settle();
+    opened.clear();
+    Click(Form1->HelpBtn);
+    display::InjectKey(VK_F1);
+    Settle();
+    // Help takes the language's page; F1 the main page, whatever the language.
+    EXPECT_EQ(opened, (std::vector<std::string>{help + c.page, help + "vesk.html"}));
+    EXPECT_TRUE(fs::exists(help + c.page));
+  }
+  BrowseOpener = saved;
+}
+
+TEST(ChartPicture, EveryChartTypeWithALayoutShowsItsPicture) {
+  Program program("en_US.UTF-8");
+  program.Start();
+  std::vector<std::pair<int32_t, int32_t>> sizes;
+  for (int32_t type = 0; type < ChartTypeCount; ++type) {
+    Form1->typeList->SetItemIndex(type);
+    Form1->typeListDropUp(Form1->typeList);
+    sizes.emplace_back(Form1->Image2->Picture()->Width(), Form1->Image2->Picture()->Height());
+    // LaserSoft Advanced has no layout in the toolkit's data, so no picture.
+    if (type == 12)
+      EXPECT_EQ(sizes.back().first, 0);
+    else
+      EXPECT_GT(sizes.back().first * sizes.back().second, 0) << type;
+  }
+  EXPECT_EQ(sizes[0], sizes[3]) << "both ColorChecker types show the same chart";
+  EXPECT_EQ(sizes[5], sizes[6]) << "both CMP digital targets show the same chart";
+  EXPECT_GT(sizes[14].second, sizes[14].first) << "the SpyderChecker 24 stands upright";
 }
