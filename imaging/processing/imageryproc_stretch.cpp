@@ -443,14 +443,15 @@ void IEWICResampleBitmap(TIEBitmap* source, TIEBitmap* dest, TIEBitmap* alpha, T
     return;
   const TResampleFilter core = kModeCore[WICInterpolationMode(filter)];
   if (source->GetPixelFormat() == ie1g) {
+    // Scaled as grey levels, written as 24-bit grey.
     iep::EnsureFormat(dest, ie24RGB);
-    if (core != rfNone) {
-      IEResample1Bit(source, dest, core);
-      return;
-    }
-    TIEBitmap bits(dest->GetWidth(), dest->GetHeight(), ie1g);
-    IEStretchNearest(source, &bits, sender, onProgress);
-    SpreadGrey(GreyFromBits(&bits).get(), dest);
+    std::unique_ptr<TIEBitmap> grey = GreyFromBits(source);
+    TIEBitmap scaled(dest->GetWidth(), dest->GetHeight(), ie8g);
+    if (core == rfNone)
+      IEStretchNearest(grey.get(), &scaled, sender, onProgress);
+    else
+      IEResampleGray8(grey.get(), &scaled, core);
+    SpreadGrey(&scaled, dest);
     return;
   }
   if (core == rfNone) {

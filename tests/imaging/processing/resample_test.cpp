@@ -369,9 +369,18 @@ TEST(ResampleRouteTest, ImagingComponentFiltersRunTheNearestOwnCore) {
 }
 
 // A 1-bit picture scaled by the imaging component's filters comes back as
-// 24-bit grey; its nearest mode picks the bits that plain index scaling picks.
+// 24-bit grey, also at its own size; its nearest mode picks the bits that
+// plain index scaling picks.
 TEST(ResampleRouteTest, ImagingComponentFiltersTurnOneBitIntoGrey) {
   auto bits = RandomImage(17, 12, ie1g, 7);
+  const auto bit = [](TIEBitmap& b, int32_t x, int32_t y) { return (b.GetScanline(y)[x / 8] >> (7 - x % 8)) & 1; };
+  for (TResampleFilter filter : {rfWICNearestNeighbor, rfWICLinear, rfWICCubic, rfWICFant}) {
+    TIEBitmap same(17, 12, ie1g);
+    IEWICResampleBitmap(bits.get(), &same, nullptr, filter, {}, nullptr);
+    ASSERT_EQ(same.GetPixelFormat(), ie24RGB) << int{filter};
+    for (int32_t y = 0; y < 12; ++y)
+      for (int32_t x = 0; x < 17; ++x) EXPECT_EQ(same.GetPixel24(x, y).g, bit(*bits, x, y) ? 255 : 0) << int{filter};
+  }
   TIEBitmap picked(7, 25, ie1g);
   IEStretchNearest(bits.get(), &picked, nullptr, {});
   for (TResampleFilter filter : {rfWICNearestNeighbor, rfWICLinear, rfWICCubic, rfWICFant}) {
@@ -383,8 +392,7 @@ TEST(ResampleRouteTest, ImagingComponentFiltersTurnOneBitIntoGrey) {
         const TRGB p = dest.GetPixel24(x, y);
         ASSERT_TRUE(p.r == p.g && p.g == p.b) << int{filter};
         if (filter == rfWICNearestNeighbor) {
-          const bool set = (picked.GetScanline(y)[x / 8] >> (7 - x % 8)) & 1;
-          EXPECT_EQ(p.g, set ? 255 : 0) << x << "," << y;
+          EXPECT_EQ(p.g, bit(picked, x, y) ? 255 : 0) << x << "," << y;
         }
       }
   }
