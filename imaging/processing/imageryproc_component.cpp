@@ -173,11 +173,14 @@ bool TImageryProc::CheckAndConvert(std::initializer_list<TIEPixelFormat> allowed
   return bitmap_->EnsureAllowedPixelFormat(Set<TIEPixelFormat>(allowed), AutoConvertFormat);
 }
 
-bool TImageryProc::GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask) {
+bool TImageryProc::GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, const POINT*& polyPoints,
+                                    int32_t& polyCount, TIEMask*& mask) {
   TIEBitmap* bitmap = Refresh();
   x1 = y1 = 0;
   x2 = bitmap ? bitmap->GetWidth() : 0;
   y2 = bitmap ? bitmap->GetHeight() : 0;
+  polyPoints = nullptr;
+  polyCount = 0;
   mask = view_ ? view_->SelectionMask() : nullptr;
   if (!view_ || !view_->Selected()) return false;
   if (mask && !mask->IsEmpty()) {
@@ -186,7 +189,15 @@ bool TImageryProc::GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32
     x2 = mask->X2 + 1;
     y2 = mask->Y2 + 1;
   }
+  polyPoints = view_->SelectionPoints(polyCount);
+  if (!polyPoints) polyCount = 0;
   return true;
+}
+
+bool TImageryProc::GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask) {
+  const POINT* points = nullptr;
+  int32_t count = 0;
+  return GetSelectionArea(x1, y1, x2, y2, points, count, mask);
 }
 
 bool TImageryProc::BeginImageWork(std::initializer_list<TIEPixelFormat> allowed, int32_t& x1, int32_t& y1,

@@ -18,6 +18,7 @@
 #include "platform/rtl/set.h"
 #include "platform/rtl/streams.h"
 #include "platform/win/unknwn.h"
+#include "platform/win/wintypes.h"
 
 class TImage;
 class TForm;
@@ -111,6 +112,8 @@ public:
   // The view's selection mask (null when it has none) and whether anything is selected.
   virtual TIEMask* SelectionMask() = 0;
   virtual bool Selected() = 0;
+  // The outline of the current selection in bitmap coordinates; count 0 when it has none.
+  virtual const POINT* SelectionPoints(int32_t& count) = 0;
   // The identity of the layer GetIEBitmap belongs to; false when the view has no layers.
   virtual bool CurrentLayerIdentity(GUID& identity) = 0;
   // The bitmap of the layer with that identity, null when no layer has it any more.
@@ -180,10 +183,14 @@ public:
   // True when the bitmap's format is in allowed (an empty list allows all),
   // or was converted to an allowed one when AutoConvertFormat is set.
   bool CheckAndConvert(std::initializer_list<TIEPixelFormat> allowed);
-  // The selection: rectangle with exclusive ends and the mask; false and the
-  // whole image when nothing is selected. Without a view nothing is; a
-  // descendant that owns a selection answers here.
-  virtual bool GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask);
+  // The selection: rectangle with exclusive ends, the outline polygon
+  // (polyCount 0 and no points unless something is selected) and the mask;
+  // false and the whole image when nothing is selected. Without a view
+  // nothing is; a descendant that owns a selection answers here.
+  virtual bool GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, const POINT*& polyPoints,
+                                int32_t& polyCount, TIEMask*& mask);
+  // The same for operations that need no outline.
+  bool GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask);
   bool BeginImageWork(std::initializer_list<TIEPixelFormat> allowed, int32_t& x1, int32_t& y1, int32_t& x2,
                       int32_t& y2, const std::string& caption, TIEBitmap*& work, TIEMask*& mask);
   void EndImageWork(TIEBitmap* work, TIEMask* mask);

@@ -60,7 +60,5 @@ void KernelPassesGray16(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filt
 std::unique_ptr<TIEBitmap> ConvertedCopy(TIEBitmap* source, TIEPixelFormat format);
 // Reallocates the bitmap at its size in format when it has another one.
 void EnsureFormat(TIEBitmap* bitmap, TIEPixelFormat format);
-// The own filter that stands in for an imaging-component filter.
-TResampleFilter OwnFilter(TResampleFilter filter);
 
 }  // namespace iep

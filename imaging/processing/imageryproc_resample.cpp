@@ -266,21 +266,6 @@ void EnsureFormat(TIEBitmap* bitmap, TIEPixelFormat format) {
   if (bitmap->GetPixelFormat() != format) bitmap->Allocate(bitmap->GetWidth(), bitmap->GetHeight(), format);
 }
 
-TResampleFilter OwnFilter(TResampleFilter filter) {
-  switch (filter) {
-    case rfWICNearestNeighbor:
-      return rfNone;
-    case rfWICLinear:
-      return rfTriangle;
-    case rfWICCubic:
-      return rfBicubic;
-    case rfWICFant:
-      return rfBilinear;
-    default:
-      return filter;
-  }
-}
-
 }  // namespace iep
 
 // ---- the engine ------------------------------------------------------------------------------
@@ -309,7 +294,10 @@ void IEResample(TIEBitmap* source, TIEBitmap* dest, TIEBitmap* alpha, TResampleF
     IEResampleFromSinglePixel(source, dest);
     return;
   }
-  filter = iep::OwnFilter(filter);
+  if (IEIsWICFilter(filter)) {
+    IEWICResampleBitmap(source, dest, alpha, filter, onProgress, sender);
+    return;
+  }
   const TIEPixelFormat format = source->GetPixelFormat();
   if (filter == rfNone) {
     iep::EnsureFormat(dest, format);
@@ -373,7 +361,6 @@ void IEResampleBitmap(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filter
     dest->Assign(source);
     return;
   }
-  filter = iep::OwnFilter(filter);
   if (filter == rfNone) {
     iep::EnsureFormat(dest, source->GetPixelFormat());
     IEStretchNearest(source, dest, sender, onProgress);

@@ -39,6 +39,10 @@ public:
   void ImageChange() override { view_.ImageChange(); }
   TIEMask* SelectionMask() override { return view_.SelectionMask(); }
   bool Selected() override { return view_.Selected(); }
+  const POINT* SelectionPoints(int32_t& count) override {
+    count = view_.GetSelectionPointCount();
+    return count > 0 ? view_.GetSelectionPoints() : nullptr;
+  }
 
   bool CurrentLayerIdentity(GUID& identity) override {
     TIELayer* layer = view_.GetCurrentLayer();

@@ -41,8 +41,10 @@ public:
     for (int32_t y = y1; y <= y2; ++y) mask_.FillSpan(1, x1, x2, y);
     mask_.RecalcBoundingBox();
   }
-  bool GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, TIEMask*& mask) override {
-    TImageryProc::GetSelectionArea(x1, y1, x2, y2, mask);
+  using TImageryProc::GetSelectionArea;
+  bool GetSelectionArea(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, const POINT*& points, int32_t& count,
+                        TIEMask*& mask) override {
+    TImageryProc::GetSelectionArea(x1, y1, x2, y2, points, count, mask);
     if (mask_.Width == 0) return false;
     mask = &mask_;
     if (!mask_.IsEmpty()) {

@@ -315,6 +315,89 @@ TEST(ResampleRouteTest, ResultFormatsFollowTheSource) {
   }
 }
 
+// The bytes of every row and of the alpha channel, with format and size.
+std::string Contents(TIEBitmap& bitmap, bool withAlpha = true) {
+  std::string text = std::to_string(bitmap.GetPixelFormat()) + ":" + std::to_string(bitmap.GetWidth()) + "x" +
+                     std::to_string(bitmap.GetHeight()) + ":";
+  const int64_t bytes = (int64_t{bitmap.GetWidth()} * bitmap.GetBitCount() + 7) / 8;
+  for (int32_t y = 0; y < bitmap.GetHeight(); ++y)
+    text.append(reinterpret_cast<const char*>(bitmap.GetScanline(y)), static_cast<size_t>(bytes));
+  if (TIEBitmap* alpha = bitmap.PeekAlphaChannel(); alpha && withAlpha) text += "+alpha" + Contents(*alpha);
+  return text;
+}
+
+// The imaging component's filters run our nearest core in every route
+// (the engine, the bitmap call with its alpha channel, the grey route), and
+// any other filter handed to its scaler is nearest neighbour.
+TEST(ResampleRouteTest, ImagingComponentFiltersRunTheNearestOwnCore) {
+  struct Case {
+    TResampleFilter filter, own;
+  };
+  const Case cases[] = {{rfWICNearestNeighbor, rfNone},
+                        {rfWICLinear, rfTriangle},
+                        {rfWICCubic, rfBicubic},
+                        {rfWICFant, rfBilinear}};
+  for (TIEPixelFormat format : {ie24RGB, ie8g, ie16Gray, ieRGB48, ie8p}) {
+    auto source = RandomImage(13, 9, format, 4);
+    for (int32_t y = 0; y < 9; ++y)
+      for (int32_t x = 0; x < 13; ++x) source->SetAlphaPixel(x, y, static_cast<uint8_t>(x * 19 + y));
+    for (const Case& c : cases)
+      for (auto [w, h] : {std::pair{5, 4}, {29, 20}}) {
+        TIEBitmap theirs(w, h, format), ours(w, h, format), direct(w, h, format);
+        IEResampleBitmap(source.get(), &theirs, c.filter, {}, nullptr);
+        IEResampleBitmap(source.get(), &ours, c.own, {}, nullptr);
+        EXPECT_EQ(Contents(theirs), Contents(ours)) << int{format} << " filter " << int{c.filter} << " " << w;
+        IEWICResampleBitmap(source.get(), &direct, source->PeekAlphaChannel(), c.filter, {}, nullptr);
+        EXPECT_EQ(Contents(direct, false), Contents(ours, false)) << int{format} << " filter " << int{c.filter} << " " << w;
+      }
+  }
+  auto grey = RandomImage(11, 7, ie8g, 5);
+  for (const Case& c : cases) {
+    TIEBitmap theirs(4, 15, ie8g), ours(4, 15, ie8g);
+    IEResampleGray8(grey.get(), &theirs, c.filter);
+    if (c.own == rfNone)
+      IEStretchNearest(grey.get(), &ours, nullptr, {});
+    else
+      IEResampleGray8(grey.get(), &ours, c.own);
+    EXPECT_EQ(Contents(theirs), Contents(ours)) << "grey filter " << int{c.filter};
+  }
+  TIEBitmap other(6, 5, ie24RGB), nearest(6, 5, ie24RGB);
+  auto colour = RandomImage(11, 7, ie24RGB, 6);
+  IEWICResampleBitmap(colour.get(), &other, nullptr, rfLanczos3, {}, nullptr);
+  IEStretchNearest(colour.get(), &nearest, nullptr, {});
+  EXPECT_EQ(Contents(other), Contents(nearest));
+}
+
+// A 1-bit picture scaled by the imaging component's filters comes back as
+// 24-bit grey, also at its own size; its nearest mode picks the bits that
+// plain index scaling picks.
+TEST(ResampleRouteTest, ImagingComponentFiltersTurnOneBitIntoGrey) {
+  auto bits = RandomImage(17, 12, ie1g, 7);
+  const auto bit = [](TIEBitmap& b, int32_t x, int32_t y) { return (b.GetScanline(y)[x / 8] >> (7 - x % 8)) & 1; };
+  for (TResampleFilter filter : {rfWICNearestNeighbor, rfWICLinear, rfWICCubic, rfWICFant}) {
+    TIEBitmap same(17, 12, ie1g);
+    IEWICResampleBitmap(bits.get(), &same, nullptr, filter, {}, nullptr);
+    ASSERT_EQ(same.GetPixelFormat(), ie24RGB) << int{filter};
+    for (int32_t y = 0; y < 12; ++y)
+      for (int32_t x = 0; x < 17; ++x) EXPECT_EQ(same.GetPixel24(x, y).g, bit(*bits, x, y) ? 255 : 0) << int{filter};
+  }
+  TIEBitmap picked(7, 25, ie1g);
+  IEStretchNearest(bits.get(), &picked, nullptr, {});
+  for (TResampleFilter filter : {rfWICNearestNeighbor, rfWICLinear, rfWICCubic, rfWICFant}) {
+    TIEBitmap dest(7, 25, ie1g);
+    IEResampleBitmap(bits.get(), &dest, filter, {}, nullptr);
+    ASSERT_EQ(dest.GetPixelFormat(), ie24RGB) << int{filter};
+    for (int32_t y = 0; y < 25; ++y)
+      for (int32_t x = 0; x < 7; ++x) {
+        const TRGB p = dest.GetPixel24(x, y);
+        ASSERT_TRUE(p.r == p.g && p.g == p.b) << int{filter};
+        if (filter == rfWICNearestNeighbor) {
+          EXPECT_EQ(p.g, bit(picked, x, y) ? 255 : 0) << x << "," << y;
+        }
+      }
+  }
+}
+
 TEST(ResampleRouteTest, SinglePixelEmptySourceAndEqualSizes) {
   TIEBitmap one(1, 1, ie24RGB);
   one.SetPixel24(0, 0, TRGB{10, 20, 30});

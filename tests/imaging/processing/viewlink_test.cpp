@@ -34,6 +34,7 @@ public:
   int32_t Current = 0;
   TIEMask Mask;
   bool IsSelected = false;
+  std::vector<POINT> Outline;
   std::string SelectionState = "none";
   TColor Back = 0x112233;
   int updates = 0, changes = 0;
@@ -53,6 +54,10 @@ public:
   void ImageChange() override { ++changes; }
   TIEMask* SelectionMask() override { return &Mask; }
   bool Selected() override { return IsSelected; }
+  const POINT* SelectionPoints(int32_t& count) override {
+    count = static_cast<int32_t>(Outline.size());
+    return Outline.data();
+  }
   bool CurrentLayerIdentity(GUID& identity) override {
     identity = Layers[Current].Id;
     return true;
@@ -127,10 +132,16 @@ TEST(ProcViewTest, SelectionOfTheViewLimitsTheWork) {
   proc.SetAttachedImagery(&view);
   int32_t x1, y1, x2, y2;
   TIEMask* mask = nullptr;
-  // Nothing selected: the whole image, with the view's mask.
-  EXPECT_FALSE(proc.GetSelectionArea(x1, y1, x2, y2, mask));
+  const POINT* points = nullptr;
+  int32_t count = -1;
+  // Nothing selected: the whole image, with the view's mask and no outline,
+  // even while the view still holds the points of an old selection.
+  view.Outline = {{2, 1}, {4, 1}, {4, 2}, {2, 2}};
+  EXPECT_FALSE(proc.GetSelectionArea(x1, y1, x2, y2, points, count, mask));
   EXPECT_EQ(mask, &view.Mask);
   EXPECT_EQ(x2, 6);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(points, nullptr);
   // Selected with an empty mask: true and the whole image.
   view.IsSelected = true;
   view.Mask.Allocate(6, 4, 1);
@@ -139,8 +150,11 @@ TEST(ProcViewTest, SelectionOfTheViewLimitsTheWork) {
   EXPECT_EQ(y2, 4);
   view.Mask.FillSpan(1, 2, 3, 1);
   view.Mask.RecalcBoundingBox();
-  EXPECT_TRUE(proc.GetSelectionArea(x1, y1, x2, y2, mask));
+  EXPECT_TRUE(proc.GetSelectionArea(x1, y1, x2, y2, points, count, mask));
   EXPECT_EQ((std::vector<int32_t>{x1, y1, x2, y2}), (std::vector<int32_t>{2, 1, 4, 2}));
+  // The outline is the view's selection polygon.
+  ASSERT_EQ(count, 4);
+  EXPECT_EQ(points, view.Outline.data());
   proc.Fill(TRGB{255, 255, 255});
   for (int32_t y = 0; y < 4; ++y)
     for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(view.Pixel(0, x, y), y == 1 && x >= 2 && x <= 3 ? 255 : 50);

@@ -129,6 +129,20 @@ TEST_F(SelectionTest, ClientCoordinatesFollowZoomAndScroll) {
 
 TEST_F(SelectionTest, CropToTheSelectedRectangle) {
   view->Select(kOriginX + 10, kOriginY + 20, kOriginX + 40, kOriginY + 45);
+  // The processing component sees the selection's box and its outline.
+  int32_t x1, y1, x2, y2, count = 0;
+  const POINT* points = nullptr;
+  TIEMask* mask = nullptr;
+  ASSERT_TRUE(view->GetProc()->GetSelectionArea(x1, y1, x2, y2, points, count, mask));
+  EXPECT_EQ((RECT{x1, y1, x2, y2}), (RECT{10, 20, 40, 45}));
+  EXPECT_EQ(mask, view->SelectionMask());
+  ASSERT_EQ(count, view->GetSelectionPointCount());
+  ASSERT_GE(count, 4);
+  EXPECT_EQ(points, view->GetSelectionPoints());
+  for (int32_t i = 0; i < count; ++i) {
+    EXPECT_TRUE(points[i].x == 10 || points[i].x == 40) << i;
+    EXPECT_TRUE(points[i].y == 20 || points[i].y == 45) << i;
+  }
   view->GetProc()->CropSel(false);
   TIEBitmap* bitmap = view->GetIEBitmap();
   ASSERT_EQ(bitmap->GetWidth(), 30);
