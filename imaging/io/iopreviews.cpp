@@ -547,6 +547,8 @@ void TfIOPreviews::btnApplyClick(TObject*) {
 
 void TfIOPreviews::FormResize(TObject*) {
   if (!PageControl1 || !btnOK) return;
+  // The buttons keep their column at the right edge.
+  for (TBitBtn* button : {btnOK, btnCancel, btnPreview, btnApply}) button->SetLeft(ClientWidth() - 98);
   const int32_t g = lblSource->Top();
   const int32_t width = btnOK->Left() - 2 * PageControl1->Left();
   PageControl1->SetWidth(width);

@@ -143,51 +143,54 @@ public:
   TIEBitmap* SourceBitmap();
 
   // -- components
-  TImage* Image1;
-  TLabel *lblSource, *lblPreview;
-  TImageryView *ienSource, *ienPreview;
-  TProgressBar* pbrPreview;
-  TPageControl* PageControl1;
-  TBitBtn *btnOK, *btnCancel, *btnPreview, *btnApply;
-  TCheckBox* chkLockPreview;
-  TTimer* tmrApplyAct;
-  TTabSheet *TabSheetJPEG1, *TabSheetJPEG2, *TabSheetTIFF1, *TabSheetTIFF2, *TabSheetGIF1, *TabSheetGIF2, *TabSheetBMP1,
-      *TabSheetPCX1, *TabSheetPNG1, *TabSheetTGA1, *TabSheetJ20001;
+  TImage* Image1 = nullptr;
+  TLabel *lblSource = nullptr, *lblPreview = nullptr;
+  TImageryView *ienSource = nullptr, *ienPreview = nullptr;
+  TProgressBar* pbrPreview = nullptr;
+  TPageControl* PageControl1 = nullptr;
+  TBitBtn *btnOK = nullptr, *btnCancel = nullptr, *btnPreview = nullptr, *btnApply = nullptr;
+  TCheckBox* chkLockPreview = nullptr;
+  TTimer* tmrApplyAct = nullptr;
+  TTabSheet *TabSheetJPEG1 = nullptr, *TabSheetJPEG2 = nullptr, *TabSheetTIFF1 = nullptr, *TabSheetTIFF2 = nullptr,
+            *TabSheetGIF1 = nullptr, *TabSheetGIF2 = nullptr, *TabSheetBMP1 = nullptr, *TabSheetPCX1 = nullptr,
+            *TabSheetPNG1 = nullptr, *TabSheetTGA1 = nullptr, *TabSheetJ20001 = nullptr;
   // JPEG
-  TEdit *Edit22, *Edit23, *Edit16;
-  TTrackBar *TrackBar13, *TrackBar2;
-  TComboBox *ComboBox13, *ComboBox1;
-  TUpDown* UpDown11;
-  TCheckBox *CheckBox2, *CheckBox3;
-  TGroupBox* GroupBox5;
+  TEdit *Edit22 = nullptr, *Edit23 = nullptr, *Edit16 = nullptr;
+  TTrackBar *TrackBar13 = nullptr, *TrackBar2 = nullptr;
+  TComboBox *ComboBox13 = nullptr, *ComboBox1 = nullptr;
+  TUpDown* UpDown11 = nullptr;
+  TCheckBox *CheckBox2 = nullptr, *CheckBox3 = nullptr;
+  TGroupBox* GroupBox5 = nullptr;
   // TIFF
-  TComboBox *ComboBox2, *ComboBox3, *ComboBox4, *ComboBox16, *ComboBox17;
-  TEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit5, *Edit6, *Edit7, *Edit8;
-  TUpDown* UpDown1;
-  TGroupBox* GroupBox1;
+  TComboBox *ComboBox2 = nullptr, *ComboBox3 = nullptr, *ComboBox4 = nullptr, *ComboBox16 = nullptr,
+            *ComboBox17 = nullptr;
+  TEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr, *Edit5 = nullptr, *Edit6 = nullptr,
+        *Edit7 = nullptr, *Edit8 = nullptr;
+  TUpDown* UpDown1 = nullptr;
+  TGroupBox* GroupBox1 = nullptr;
   // GIF
-  TComboBox *ComboBox5, *ComboBox18;
-  TEdit *Edit9, *Edit10, *Edit11, *Edit12;
-  TUpDown* UpDown2;
-  TCheckBox *CheckBox4, *CheckBox5;
-  TPanel *Panel3, *Panel4;
-  TGroupBox* GroupBox2;
+  TComboBox *ComboBox5 = nullptr, *ComboBox18 = nullptr;
+  TEdit *Edit9 = nullptr, *Edit10 = nullptr, *Edit11 = nullptr, *Edit12 = nullptr;
+  TUpDown* UpDown2 = nullptr;
+  TCheckBox *CheckBox4 = nullptr, *CheckBox5 = nullptr;
+  TPanel *Panel3 = nullptr, *Panel4 = nullptr;
+  TGroupBox* GroupBox2 = nullptr;
   // BMP, PCX
-  TComboBox *ComboBox6, *ComboBox7, *ComboBox8, *ComboBox9;
+  TComboBox *ComboBox6 = nullptr, *ComboBox7 = nullptr, *ComboBox8 = nullptr, *ComboBox9 = nullptr;
   // PNG
-  TComboBox *ComboBox10, *ComboBox11, *ComboBox12;
-  TCheckBox* CheckBox6;
-  TPanel* Panel1;
-  TGroupBox* GroupBox3;
+  TComboBox *ComboBox10 = nullptr, *ComboBox11 = nullptr, *ComboBox12 = nullptr;
+  TCheckBox* CheckBox6 = nullptr;
+  TPanel* Panel1 = nullptr;
+  TGroupBox* GroupBox3 = nullptr;
   // TGA
-  TComboBox* ComboBox14;
-  TCheckBox* CheckBox1;
-  TPanel* Panel5;
-  TEdit *Edit13, *Edit14;
+  TComboBox* ComboBox14 = nullptr;
+  TCheckBox* CheckBox1 = nullptr;
+  TPanel* Panel5 = nullptr;
+  TEdit *Edit13 = nullptr, *Edit14 = nullptr;
   // JPEG 2000
-  TEdit* Edit15;
-  TTrackBar* TrackBar1;
-  TComboBox* ComboBox15;
+  TEdit* Edit15 = nullptr;
+  TTrackBar* TrackBar1 = nullptr;
+  TComboBox* ComboBox15 = nullptr;
   // The labels, by their names (captions from the message catalogue).
   TLabel* Label(const std::string& name) const;
   // The page's original-size and compressed-size value labels.

@@ -89,10 +89,10 @@ TTabSheet* Page(TComponent* owner, TPageControl* pages, const char* name, const 
 
 void TfIOPreviews::AddSizeLabels(TTabSheet* page, const char* caption1, const char* value1, const char* caption2,
                                  const char* value2, int32_t left, int32_t top) {
-  Lbl(this, page, caption1, "Original size:", left, top, 110);
-  Lbl(this, page, value1, "---", left, top + 16, 110);
-  Lbl(this, page, caption2, "Compressed size:", left + 120, top, 110);
-  Lbl(this, page, value2, "---", left + 120, top + 16, 110);
+  Lbl(this, page, caption1, "Original size:", left, top, 96);
+  Lbl(this, page, value1, "---", left, top + 16, 96);
+  Lbl(this, page, caption2, "Compressed size:", left + 100, top, 100);
+  Lbl(this, page, value2, "---", left + 100, top + 16, 100);
 }
 
 void TfIOPreviews::BuildComponents() {
@@ -131,7 +131,6 @@ void TfIOPreviews::BuildComponents() {
   const auto button = [this](const char* name, const char* caption, int32_t top) {
     auto* b = Make<TBitBtn>(this, this, name, 442, top, 87, 25);
     b->SetCaption(caption);
-    b->SetAnchors({akTop, akRight});
     return b;
   };
   btnOK = button("btnOK", "OK", 23);

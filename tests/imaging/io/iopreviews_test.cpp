@@ -177,6 +177,8 @@ TEST_F(Previews, ThePagesFollowTheRequestAndTheFormat) {
         EXPECT_EQ(d->Label("Label59Caption")->Top(), 61);
       }
       EXPECT_EQ(d->ClientWidth(), std::max(d->MinClientWidth(), 540));
+      for (TControl* c : std::initializer_list<TControl*>{d->btnOK, d->btnCancel, d->btnPreview, d->btnApply, d->ienPreview})
+        EXPECT_LE(c->Left() + c->Width(), d->ClientWidth()) << c->Name() << " lies inside the window, left " << c->Left();
       d->Close();
     });
     EXPECT_FALSE(io.DoPreviews(c.pages));
@@ -437,4 +439,21 @@ TEST_F(Previews, TheSaveDialogsAdvancedButtonTunesTheChosenFormat) {
     EXPECT_EQ(io.Params().JPEG_QUALITY, confirm ? 91 : 42) << (confirm ? "kept" : "put back");
   }
   EXPECT_EQ(shown, 2);
+}
+
+TEST_F(Previews, TheSaveDialogTakesAnIOComponentOrAViewAndForgetsAFreedOne) {
+  TSaveImageryDialog dialog(nullptr);
+  TForm* form = MakeForm();
+  auto* view = Add<TImageryView>(form, "View", {0, 0, 100, 100});
+  auto* button = Add<TButton>(form, "Button", {0, 100, 80, 24});
+  dialog.SetAttachedImageryIO(view);
+  EXPECT_EQ(dialog.AttachedIO(), view->GetIO()) << "a view saves through its I/O component";
+  dialog.SetAttachedImageryIO(button);
+  EXPECT_EQ(dialog.AttachedImageryIO(), view) << "a button is ignored";
+  auto* other = new TImageryIO(nullptr);
+  dialog.SetAttachedImageryIO(other);
+  EXPECT_EQ(dialog.AttachedIO(), other);
+  delete other;
+  EXPECT_EQ(dialog.AttachedImageryIO(), nullptr);
+  EXPECT_EQ(dialog.AttachedIO(), nullptr);
 }
