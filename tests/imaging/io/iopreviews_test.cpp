@@ -71,6 +71,19 @@ protected:
     return n;
   }
 
+  // The distinct colours of an image; grey is cleared by a coloured pixel.
+  static std::set<uint32_t> Colours(TIEBitmap* image, bool& grey) {
+    std::set<uint32_t> colours;
+    for (int32_t y = 0; y < image->GetHeight(); ++y)
+      for (int32_t x = 0; x < image->GetWidth(); ++x) {
+        TRGB p;
+        image->GetPixelRGB(x, y, p);
+        colours.insert(p.r | p.g << 8 | p.b << 16);
+        grey &= p.r == p.g && p.g == p.b;
+      }
+    return colours;
+  }
+
   static std::set<std::string> VisibleTabs(TfIOPreviews* d) {
     std::set<std::string> names;
     for (int32_t i = 0; i < d->PageControl1->PageCount(); ++i)
@@ -256,18 +269,12 @@ TEST_F(Previews, TheResultReducesColoursAsTheFormatWill) {
     WhenShown([&c](TfIOPreviews* d) {
       c.choose(d);
       d->btnPreview->Click();
-      TIEBitmap* result = d->ienPreview->GetIEBitmap();
       EXPECT_EQ(d->ienPreview->GetIO()->Params().COLORMAPCOUNT(), c.mapEntries);
-      std::set<uint32_t> colours;
       bool grey = true;
-      for (int32_t y = 0; y < result->GetHeight(); ++y)
-        for (int32_t x = 0; x < result->GetWidth(); ++x) {
-          TRGB p;
-          result->GetPixelRGB(x, y, p);
-          colours.insert(p.r | p.g << 8 | p.b << 16);
-          grey &= p.r == p.g && p.g == p.b;
-        }
+      const std::set<uint32_t> colours = Colours(d->ienPreview->GetIEBitmap(), grey);
       EXPECT_LE(static_cast<int32_t>(colours.size()), c.mostColours);
+      bool sourceGrey = true;
+      EXPECT_GT(Colours(d->SourceBitmap(), sourceGrey).size(), 1000u) << "the original keeps its colours";
       EXPECT_GT(colours.size(), 1u);
       EXPECT_EQ(grey, c.grey);
       EXPECT_NE(d->CompressedSizeLabel(d->PageControl1->ActivePage())->Caption(), "---");
