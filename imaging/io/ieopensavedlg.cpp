@@ -270,7 +270,6 @@ TSaveImageryDialog::TSaveImageryDialog(TComponent* owner) : TOpenImageryDialog(o
   checkTimer_->OnTimer = [this](TObject*) { SyncFileType(); };
   advancedButton_ = new TButton(this);
   advancedButton_->SetName("AdvancedButton");
-  advancedButton_->SetCaption(IEGetLanguageText(kMsgAdvanced) + "...");
   advancedButton_->OnClick = [this](TObject*) { AdvancedButtonClick(); };
 }
 
@@ -350,6 +349,7 @@ void TSaveImageryDialog::DoShow() {
   if (!form || !attached_ || !ExOptions.Contains(sdShowAdvanced)) return;
   const int32_t top = form->ClientHeight();
   form->SetClientHeight(top + 31);
+  advancedButton_->SetCaption(IEGetLanguageText(kMsgAdvanced) + "...");  // in the current language
   advancedButton_->SetParent(form);
   advancedButton_->SetBounds(104, top, 75, 23);
   advancedButton_->SetAnchors(TAnchors{akLeft, akBottom});
