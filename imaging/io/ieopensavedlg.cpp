@@ -11,6 +11,7 @@
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_params.h"
 #include "imaging/io/imageryio_registry.h"
+#include "imaging/view/imageryview.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/sysutils.h"
 
@@ -23,6 +24,7 @@ constexpr int32_t kWmvId = 22;
 constexpr uint16_t kMsgVideoForWindows = 125;
 constexpr uint16_t kMsgAllGraphics = 131;
 constexpr uint16_t kMsgAllFiles = 132;
+constexpr uint16_t kMsgAdvanced = 45;
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -261,16 +263,23 @@ TSaveImageryDialog::TSaveImageryDialog(TComponent* owner) : TOpenImageryDialog(o
   checkTimer_->SetEnabled(false);
   checkTimer_->SetInterval(100);
   checkTimer_->OnTimer = [this](TObject*) { SyncFileType(); };
+  advancedButton_ = new TButton(this);
+  advancedButton_->SetName("AdvancedButton");
+  advancedButton_->OnClick = [this](TObject*) { AdvancedButtonClick(); };
 }
 
 TSaveImageryDialog::~TSaveImageryDialog() = default;
 
 void TSaveImageryDialog::SetAttachedImageryIO(TComponent* component) {
-  auto* io = dynamic_cast<TImageryIO*>(component);
-  if (!io) return;
+  if (!dynamic_cast<TImageryIO*>(component) && !dynamic_cast<TImageryView*>(component)) return;
   if (attached_) attached_->RemoveFreeNotification(this);
-  attached_ = io;
+  attached_ = component;
   attached_->FreeNotification(this);
+}
+
+TImageryIO* TSaveImageryDialog::AttachedIO() const {
+  if (auto* view = dynamic_cast<TImageryView*>(attached_)) return view->GetIO();
+  return dynamic_cast<TImageryIO*>(attached_);
 }
 
 void TSaveImageryDialog::Notification(TComponent* component, TOperation operation) {
@@ -280,13 +289,20 @@ void TSaveImageryDialog::Notification(TComponent* component, TOperation operatio
 
 std::string TSaveImageryDialog::CurrentPattern() const { return IEFilterPattern(Filter(), FilterIndex()); }
 
+TCustomEdit* TSaveImageryDialog::NameBox() const {
+  TForm* form = DialogForm();
+  return form ? dynamic_cast<TCustomEdit*>(form->FindComponent("FileNameEdit")) : nullptr;
+}
+
 void TSaveImageryDialog::GetCurrentFormat(int32_t& pages, int32_t& fileTypeId) const {
   const auto of = [&](const std::string& ext) {
     const TIEFileFormatInfo* info = ext.empty() ? nullptr : IEFindFormatByExtension(Lower(ext));
     pages = info ? info->PreviewPages : 0;
     fileTypeId = info ? info->FileTypeId : 0;
   };
-  const std::string name = DialogForm() ? SelectedFile() : FileName();
+  // While the dialog shows, the name typed in its box.
+  const TCustomEdit* box = NameBox();
+  const std::string name = box ? box->Text() : FileName();
   const std::string ext = ExtractFileExt(name);
   of(!ext.empty() ? ext : DefaultExt());
   if (pages == 0 && fileTypeId == 0 && !CurrentPattern().empty()) {
@@ -299,7 +315,17 @@ void TSaveImageryDialog::GetCurrentFormat(int32_t& pages, int32_t& fileTypeId) c
 void TSaveImageryDialog::SyncFileType() {
   int32_t pages = 0, id = 0;
   GetCurrentFormat(pages, id);
-  if (attached_) attached_->Params().FILETYPE = id;
+  if (auto* io = dynamic_cast<TImageryIO*>(attached_)) io->Params().FILETYPE = id;
+  advancedButton_->SetEnabled(pages != 0);
+}
+
+void TSaveImageryDialog::AdvancedButtonClick() {
+  TImageryIO* io = AttachedIO();
+  int32_t pages = 0, id = 0;
+  GetCurrentFormat(pages, id);
+  if (!io || pages == 0) return;
+  io->Params().FILETYPE = id;
+  io->DoPreviews(static_cast<uint16_t>(pages));
 }
 
 std::string TSaveImageryDialog::ReplaceExtension(const std::string& name, const std::string& ext) {
@@ -308,29 +334,40 @@ std::string TSaveImageryDialog::ReplaceExtension(const std::string& name, const 
   return (dot == std::string::npos || dot == 0 ? base : base.substr(0, dot)) + ext;
 }
 
-// The check timer runs from the dialog's start to its close.
+// The check timer runs from the dialog's start to its close. The Advanced
+// button takes a row of its own under the file type.
 void TSaveImageryDialog::DoShow() {
   checkTimer_->SetEnabled(true);
   TOpenImageryDialog::DoShow();
   PreviewCheck()->SetVisible(ExOptions.Contains(sdShowPreview));
+  TForm* form = DialogForm();
+  if (!form || !attached_ || !ExOptions.Contains(sdShowAdvanced)) return;
+  const int32_t top = form->ClientHeight();
+  form->SetClientHeight(top + 31);
+  advancedButton_->SetCaption(IEGetLanguageText(kMsgAdvanced) + "...");  // in the current language
+  advancedButton_->SetParent(form);
+  advancedButton_->SetBounds(104, top, 75, 23);
+  advancedButton_->SetAnchors(TAnchors{akLeft, akBottom});
+  advancedButton_->SetVisible(true);
+  SyncFileType();
 }
 
 void TSaveImageryDialog::DoClose() {
   checkTimer_->SetEnabled(false);
+  advancedButton_->SetParent(nullptr);
   TOpenImageryDialog::DoClose();
 }
 
 void TSaveImageryDialog::DoTypeChange() {
-  if (TForm* form = DialogForm())
-    if (auto* edit = dynamic_cast<TCustomEdit*>(form->FindComponent("FileNameEdit")); edit && !edit->Text().empty())
-      edit->SetText(ReplaceExtension(edit->Text(), IEFilterPatternExt(CurrentPattern())));
+  if (TCustomEdit* edit = NameBox(); edit && !edit->Text().empty())
+    edit->SetText(ReplaceExtension(edit->Text(), IEFilterPatternExt(CurrentPattern())));
   SyncFileType();
   TOpenImageryDialog::DoTypeChange();
 }
 
 bool TSaveImageryDialog::Execute() {
   TIOParamsVals backup(nullptr);
-  if (attached_) backup.Assign(attached_->Params());
+  if (TImageryIO* io = AttachedIO()) backup.Assign(io->Params());
   SyncFileType();
   bool ok = false;
   try {
@@ -340,7 +377,8 @@ bool TSaveImageryDialog::Execute() {
     throw;
   }
   checkTimer_->SetEnabled(false);
-  if (!ok && attached_) attached_->Params().Assign(backup);
+  // Whatever the Advanced button changed goes back (the attachment may have gone meanwhile).
+  if (TImageryIO* io = AttachedIO(); !ok && io) io->Params().Assign(backup);
   if (!FileName().empty() && ExtractFileExt(FileName()).empty())
     SetFileName(FileName() + IEFilterPatternExt(CurrentPattern()));
   if (ok) SyncFileType();

@@ -96,11 +96,20 @@ public:
   bool Execute() override;
 
   TIESaveDlgOpt ExOptions{sdShowPreview, sdShowAdvanced};
-  // The I/O component whose image is saved: told the chosen format, and its
-  // parameters are put back when the dialog is cancelled. Other values are
-  // ignored; a freed component is forgotten.
-  TImageryIO* AttachedImageryIO() const { return attached_; }
+  // The component whose image is saved, an I/O component or an image view
+  // (through its I/O component): told the chosen format, its parameters tuned
+  // by the Advanced button and put back when the dialog is cancelled. Other
+  // values are ignored; a freed component is forgotten.
+  TComponent* AttachedImageryIO() const { return attached_; }
   void SetAttachedImageryIO(TComponent* component);
+  // The I/O component of the attachment; null without one.
+  TImageryIO* AttachedIO() const;
+
+  // "Advanced...": the parameters preview dialog for the chosen format. Shown
+  // with sdShowAdvanced and an attachment; enabled while the name stands for
+  // a format with preview pages.
+  TButton* AdvancedButton() const { return advancedButton_; }
+  void AdvancedButtonClick();
   void Notification(TComponent* component, TOperation operation) override;
 
   // The registry's (preview pages, file type) of the name's extension, else
@@ -123,6 +132,9 @@ protected:
 
 private:
   std::string CurrentPattern() const;
-  TImageryIO* attached_ = nullptr;
+  // The dialog's name box while it shows.
+  TCustomEdit* NameBox() const;
+  TComponent* attached_ = nullptr;
+  TButton* advancedButton_ = nullptr;
   TTimer* checkTimer_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/processing/imageryproc.h"
+#include "platform/forms/graphics.h"
 #include "platform/forms/properties.h"
 #include "platform/win/user_messages.h"
 
@@ -74,6 +75,8 @@ TImageryIO::TImageryIO(TComponent* owner) : TComponent(owner) {
   bitmap_ = new TIEBitmap;
   ownsBitmap_ = true;
   params_ = std::make_unique<TIOParamsVals>(this);
+  previewFont_ = std::make_unique<TFont>();
+  printPreviewParams_ = std::make_unique<TIOPrintPreviewParams>();
 }
 
 TImageryIO* TImageryIO::CreateFromBitmap(TIEBitmap* bitmap) {

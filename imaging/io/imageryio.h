@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/io/ieprintpreview.h"
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_detect.h"
 #include "imaging/io/imageryio_params.h"
@@ -51,6 +52,21 @@ public:
 };
 
 class TIEIOThread;
+class TFont;
+class TForm;
+
+// ---- parameter previews ----------------------------------------------------------------
+
+// The parameters preview dialog starts with Lock preview ticked; it shows its Apply button.
+enum TIOPreviewsParam : uint8_t { ioppDefaultLockPreview, ioppApplyButton };
+using TIOPreviewsParams = Set<TIOPreviewsParam>;
+// Pages of the parameters preview dialog (bits of DoPreviews' set): all of
+// them, the page of FILETYPE, and the formats' bits (ppJPEG ..).
+constexpr uint16_t ppAll = 1, ppAuto = 2;
+// Sender, Handled: a handler that sets Handled replaces the dialog.
+using TIEDoPreviewsEvent = std::function<void(TObject* sender, bool& handled)>;
+// Sender, the dialog about to be shown.
+using TIEIOPreviewEvent = std::function<void(TObject* sender, TForm* previewForm)>;
 
 // ---- component -----------------------------------------------------------------------
 
@@ -183,6 +199,30 @@ public:
   void SaveToFilePSD(const std::string& f) { SaveToFileCodec(CodecOf(24), f); }
   void SaveToStreamPSD(TStream& s) { SaveToStreamCodec(CodecOf(24), s); }
 
+  // -- parameter previews
+  // Lets the user tune the save options of the current format (or of the
+  // pages' formats) in the parameters preview dialog, on a 24-bit (or 1-bit)
+  // copy of the image: the component's bitmap is never converted. True when
+  // the user confirmed (the parameters then hold the choice) or a handler of
+  // OnDoPreviews took over; false without an image, without a page to show
+  // and on Cancel.
+  virtual bool DoPreviews(uint16_t pages = ppAuto);
+  TIOPreviewsParams PreviewsParams;
+  void SetPreviewsParams(TIOPreviewsParams value) { PreviewsParams = value; }
+  TIOPreviewsParams GetPreviewsParams() const { return PreviewsParams; }
+  bool SimplifiedParamsDialogs = true;
+  TFont* PreviewFont() const { return previewFont_.get(); }
+  void SetPreviewFont(const TFont* font);
+  bool PreviewFontEnabled = false;
+  void SetPreviewFontEnabled(bool value) { PreviewFontEnabled = value; }
+  TIEDoPreviewsEvent OnDoPreviews;
+  TIEIOPreviewEvent OnIOPreview;
+  // 0 ordered dither, 1 threshold: how colour reductions to 1 bit work; the
+  // bitmap takes it too.
+  uint8_t BilevelMethod() const { return bilevelMethod_; }
+  void SetBilevelMethod(uint8_t value);
+  TIOPrintPreviewParams& PrintPreviewParams() { return *printPreviewParams_; }
+
   // -- parameters only (FILETYPE 0 when reading failed)
   virtual void ParamsFromFile(const std::string& fileName);
   virtual void ParamsFromFileFormat(const std::string& fileName, int32_t fileFormat);
@@ -232,6 +272,9 @@ private:
   TIEIOViewLink* view_ = nullptr;
   TIEColor background_ = 0;
   std::unique_ptr<TIOParamsVals> params_;
+  std::unique_ptr<TFont> previewFont_;
+  std::unique_ptr<TIOPrintPreviewParams> printPreviewParams_;
+  uint8_t bilevelMethod_ = 1;
   std::atomic<bool> aborting_{false};
   // Whole operations run one after the other.
   std::recursive_mutex operationLock_;

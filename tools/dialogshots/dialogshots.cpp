@@ -2,7 +2,8 @@
 // with the preview of the full-frame chart photo (open_dialog.png), the
 // crop preview with its histogram and a selection round the chart
 // (crop_preview.png), the about box (about.png) and the English help page's
-// text (help_text.png), in OUTPUT. Settings go to a folder of its own.
+// text (help_text.png) and the parameters preview dialog on the chart crop's
+// JPEG page (previews_dialog.png), in OUTPUT. Settings go to a folder of its own.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +16,8 @@
 #include "app/vesk_prev.h"
 #include "app/vesk_program.h"
 #include "imaging/io/ieopensavedlg.h"
+#include "imaging/io/imageryio.h"
+#include "imaging/io/iopreviews.h"
 #include "imaging/view/imageryview.h"
 #include "platform/rtl/files.h"
 #include "platform/win/user_paint.h"
@@ -110,6 +113,24 @@ void ShootHelpText() {
   delete window;
 }
 
+// The save options of the chart crop as JPEG, with every page's tab.
+void ShootPreviewsDialog() {
+  TImageryIO io(nullptr);
+  if (!io.LoadFromFile(VESK_SOURCE_DIR "/tests/fixtures/charts/colorchecker24-handheld-crop.tif", -1)) {
+    ok = false;
+    return;
+  }
+  io.Params().FILETYPE = 3;
+  io.Params().JPEG_QUALITY = 30;
+  io.SimplifiedParamsDialogs = false;
+  io.PreviewsParams = {ioppDefaultLockPreview, ioppApplyButton};
+  WhenActive<TfIOPreviews>([](TfIOPreviews* dialog) {
+    Shoot(dialog, "previews_dialog.png");
+    dialog->Close();
+  });
+  io.DoPreviews(ppAll);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +156,7 @@ int main(int argc, char** argv) {
   ShootCropPreview();
   ShootAbout();
   ShootHelpText();
+  ShootPreviewsDialog();
   VeskFreeWindows();
   VeskUnitsFinalize();
   return ok ? 0 : 1;
