@@ -8,6 +8,7 @@
 
 #include "imaging/core/davovevo.h"
 #include "imaging/core/iesettings.h"
+#include "imaging/core/ruduvazez_palettedlg.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_params.h"
@@ -16,7 +17,7 @@
 #include "imaging/view/imageryview_select.h"
 #include "platform/rtl/sysutils.h"
 
-TIEPalettePicker IEPreviewsPalettePicker;
+TIEPalettePicker IEPreviewsPalettePicker = IEPalettePickerOf<TImageryPaletteDialog>();
 
 namespace {
 

@@ -34,7 +34,8 @@ class TIOParamsVals;
 // button. The palette swatches of the preview dialog call it.
 using TIEPalettePicker =
     std::function<bool(const TRGB* palette, int32_t count, const std::string& cancelCaption, TColor& color)>;
-// The picker in use; unset, a palette swatch keeps its colour.
+// The picker in use: the library's palette dialog unless replaced; unset, a
+// palette swatch keeps its colour.
 extern TIEPalettePicker IEPreviewsPalettePicker;
 
 // A picker that runs a palette dialog class: Create(owner), its CancelButton,

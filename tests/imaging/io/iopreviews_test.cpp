@@ -9,6 +9,7 @@
 #include <string>
 
 #include "imaging/core/iesettings.h"
+#include "imaging/core/ruduvazez_palettedlg.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_startup.h"
 #include "imaging/io/ieopensavedlg.h"
@@ -39,7 +40,7 @@ protected:
     io.SimplifiedParamsDialogs = false;
   }
   void TearDown() override {
-    IEPreviewsPalettePicker = nullptr;
+    IEPreviewsPalettePicker = savedPicker_;
     Screen->OnActiveFormChange = nullptr;
     FormsTest::TearDown();
     IEGetGlobalSettings()->PreviewDialogWidth = savedWidth_;
@@ -94,6 +95,7 @@ protected:
   TImageryIO io{nullptr};
   int shown = 0;
   int32_t savedWidth_ = 0, savedHeight_ = 0;
+  TIEPalettePicker savedPicker_ = IEPreviewsPalettePicker;
 };
 
 }  // namespace
@@ -315,6 +317,37 @@ TEST_F(Previews, PaletteSwatchesOfferTheResultsMapAndReactivationKeepsTheUsersVa
   EXPECT_EQ(io.Params().BITSPERSAMPLE, 4);
   EXPECT_EQ(io.Params().GIF_XPOS, 7);
   EXPECT_EQ(io.Params().GIF_BACKGROUND, offered[2]);
+}
+
+// Without a replacement, a swatch opens the library's palette dialog with the
+// result's colour map; the entry clicked there becomes the colour.
+TEST_F(Previews, APaletteSwatchOpensThePaletteDialog) {
+  io.Params().FILETYPE = 2;
+  io.Params().BITSPERSAMPLE = 8;
+  int32_t offered = 0;
+  TColor clicked = -1, third = -1;
+  WhenShown([&](TfIOPreviews* d) {
+    Choose(d->ComboBox5, 3);  // 16 colours
+    WhenActive<TImageryPaletteDialog>([&](TImageryPaletteDialog* palette) {
+      offered = palette->PaletteCount;
+      const TRGB c = palette->Palette[2];
+      third = static_cast<TColor>(c.r | c.g << 8 | c.b << 16);
+      const RECT cell = palette->CellRect(2);
+      const POINT at = palette->ClientToScreen(POINT{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2});
+      display::InjectMouseMove(at);
+      Settle();
+      display::InjectClick(at);
+    });
+    d->Panel4->OnClick(d->Panel4);
+    clicked = d->Panel4->Color();
+    d->btnOK->Click();
+  });
+  EXPECT_TRUE(io.DoPreviews(ppAuto));
+  EXPECT_EQ(offered, 16) << "the 16 colours of the result";
+  ASSERT_NE(third, -1);
+  EXPECT_EQ(clicked, third) << "the swatch takes the entry clicked";
+  const TRGB background = io.Params().GIF_BACKGROUND;
+  EXPECT_EQ(clicked, static_cast<TColor>(background.r | background.g << 8 | background.b << 16));
 }
 
 TEST_F(Previews, OkWritesTheActivePagesValues) {
