@@ -42,8 +42,8 @@ TForm6::TForm6(TComponent* owner) : TForm(owner) {
     SetTransparentColorValue(clSilver);
     AdvSmoothPanel1 = Group(this, this, "AdvSmoothPanel1", " VeSk - Tundrel", 0, 0, 434, 359, true);
     AdvSmoothPanel1->SetAlign(alClient);
-    DrawChartPicture(Place<TImage>(this, AdvSmoothPanel1, "Picture", 16, 34, 64, 48));
-    auto* frame = Place<TPanel>(this, AdvSmoothPanel1, "LinkFrame", 10, 104, 414, 46);
+    DrawChartPicture(PlaceControl<TImage>(this, AdvSmoothPanel1, "Picture", 16, 34, 64, 48));
+    auto* frame = PlaceControl<TPanel>(this, AdvSmoothPanel1, "LinkFrame", 10, 104, 414, 46);
     frame->SetBevelOuter(bvLowered);
     frame->SetCaption("");
     struct Line {

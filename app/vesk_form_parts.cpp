@@ -15,7 +15,7 @@ constexpr TColor kPanelText = static_cast<TColor>(0x5A3A1E);
 // A group or one of the two big panels: a smooth panel with its caption at the top.
 TAdvSmoothPanel* Group(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int x,
                        int y, int w, int h, bool big) {
-  auto* p = Place<TAdvSmoothPanel>(owner, parent, name, x, y, w, h);
+  auto* p = PlaceControl<TAdvSmoothPanel>(owner, parent, name, x, y, w, h);
   p->ApplyStylePreset(big ? 1 : 0);
   p->Caption()->SetText(caption);
   p->Caption()->Font()->SetName("MS Sans Serif");
@@ -30,7 +30,7 @@ TAdvSmoothPanel* Group(TComponent* owner, TWinControl* parent, const char* name,
 
 TAdvGlassButton* Button(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int x, int y,
                         int w, int h, TNotifyEvent onClick) {
-  auto* b = Place<TAdvGlassButton>(owner, parent, name, x, y, w, h);
+  auto* b = PlaceControl<TAdvGlassButton>(owner, parent, name, x, y, w, h);
   b->SetCaption(caption);
   b->SetBackColor(static_cast<TColor>(0x6E4A2A));
   b->SetForeColor(clWhite);
@@ -42,7 +42,7 @@ TAdvGlassButton* Button(TComponent* owner, TWinControl* parent, const char* name
 
 TLabel* Label(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int x, int y, int w,
               int h, TAlignment alignment, bool wrap) {
-  auto* l = Place<TLabel>(owner, parent, name, x, y, w, h);
+  auto* l = PlaceControl<TLabel>(owner, parent, name, x, y, w, h);
   l->SetAutoSize(false);
   l->SetTransparent(true);
   l->SetAlignment(alignment);
@@ -53,7 +53,7 @@ TLabel* Label(TComponent* owner, TWinControl* parent, const char* name, const ch
 
 TAdvComboBox* List(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w,
                    std::initializer_list<const char*> items, int32_t selected) {
-  auto* c = Place<TAdvComboBox>(owner, parent, name, x, y, w, 22);
+  auto* c = PlaceControl<TAdvComboBox>(owner, parent, name, x, y, w, 22);
   c->SetStyle(csDropDownList);
   for (const char* item : items) c->Items()->Add(item);
   c->SetItemIndex(selected);

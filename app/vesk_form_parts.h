@@ -12,16 +12,6 @@ class TAdvSmoothPanel;
 class TAdvGlassButton;
 class TAdvComboBox;
 
-// A new component of the owner, named, on the parent, at the bounds.
-template <class T>
-T* Place(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-  auto* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(x, y, w, h);
-  return c;
-}
-
 // A group or one of the big panels: a smooth panel with its caption at the top.
 TAdvSmoothPanel* Group(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int x, int y,
                        int w, int h, bool big = false);

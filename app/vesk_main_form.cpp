@@ -29,7 +29,7 @@ TAdvGlassButton* InfoButton(TForm1* form, TAdvSmoothPanel* group, const char* na
 
 TAdvSpinEdit* FloatSpin(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int32_t precision,
                         double value, double step, double pageStep, double low, double high) {
-  auto* s = Place<TAdvSpinEdit>(owner, parent, name, x, y, 72, 21);
+  auto* s = PlaceControl<TAdvSpinEdit>(owner, parent, name, x, y, 72, 21);
   s->SetSpinType(sptFloat);
   s->SetPrecision(precision);
   s->SetIncrementFloat(step);
@@ -50,7 +50,7 @@ TAdvComboBox* LabelledList(TComponent* owner, TWinControl* parent, const char* n
 }
 
 TDBLUEdit* TextEdit(TComponent* owner, TWinControl* parent, const char* name, const char* text, int y) {
-  auto* e = Place<TDBLUEdit>(owner, parent, name, 8, y, parent->Width() - 16, 21);
+  auto* e = PlaceControl<TDBLUEdit>(owner, parent, name, 8, y, parent->Width() - 16, 21);
   e->SetOEMConvert(true);
   e->SetText(text);
   return e;
@@ -123,7 +123,7 @@ void TForm1::BuildTargetPanel() {
   infoBtn_2 = InfoButton(this, Panel_3, "infoBtn_2");
 
   Panel_4 = Group(this, Target_Panel, "Panel_4", " 4. Corrections", 4, 170, 258, 70);
-  perspectiveBox = Place<TAdvOfficeCheckBox>(this, Panel_4, "perspectiveBox", 6, 22, 248, 20);
+  perspectiveBox = PlaceControl<TAdvOfficeCheckBox>(this, Panel_4, "perspectiveBox", 6, 22, 248, 20);
   perspectiveBox->SetCaption("Adjust &For Perspective Distortion");
   perspectiveBox->SetChecked(false);
   Label8 = Label(this, Panel_4, "Label8", "Gamma (norm=2.2)", 8, 48, 150, 14);
@@ -143,9 +143,9 @@ void TForm1::BuildTargetPanel() {
   infoBtn_5 = InfoButton(this, Panel_5, "infoBtn_5");
 
   Panel_2 = Group(this, Target_Panel, "Panel_2", " 2. Visual Check", 266, 26, 196, 190);
-  AdvPanel1 = Place<TAdvPanel>(this, Panel_2, "AdvPanel1", 6, 24, 184, 140);
+  AdvPanel1 = PlaceControl<TAdvPanel>(this, Panel_2, "AdvPanel1", 6, 24, 184, 140);
   AdvPanel1->SetCaption("");
-  image1 = Place<TImageryView>(this, AdvPanel1, "image1", 0, 0, AdvPanel1->ClientWidth(), AdvPanel1->ClientHeight());
+  image1 = PlaceControl<TImageryView>(this, AdvPanel1, "image1", 0, 0, AdvPanel1->ClientWidth(), AdvPanel1->ClientHeight());
   image1->SetAlign(alClient);
   image1->SetHint("Click to Enlarge");
   image1->SetShowHint(true);
@@ -156,7 +156,7 @@ void TForm1::BuildTargetPanel() {
   image1->SetOnProgress([this](TObject* s, int32_t per) { image1Progress(s, per); });
   image1->OnClick = [this](TObject* s) { image1Click(s); };
   image1->OnKeyPress = [this](TObject* s, char32_t& k) { image1KeyPress(s, k); };
-  prog1 = Place<TProgressBar>(this, Panel_2, "prog1", 6, 170, 184, 12);
+  prog1 = PlaceControl<TProgressBar>(this, Panel_2, "prog1", 6, 170, 184, 12);
   prog1->SetMin(0);
   prog1->SetMax(100);
   prog1->SetVisible(false);
@@ -171,7 +171,7 @@ void TForm1::BuildTargetPanel() {
                   0);
   typeList->SetDropDownCount(11);
   typeList->OnDropUp = [this](TObject* s) { typeListDropUp(s); };
-  Image2 = Place<TImage>(this, Panel_6, "Image2", 6, 52, 184, 82);
+  Image2 = PlaceControl<TImage>(this, Panel_6, "Image2", 6, 52, 184, 82);
   Image2->SetCenter(true);
   Image2->SetProportional(true);
   Image2->SetStretch(true);
@@ -204,7 +204,7 @@ void TForm1::BuildProfilePanel() {
 }
 
 void TForm1::BuildButtonRow() {
-  Panel_Bottom = Place<TAdvPanel>(this, this, "Panel_Bottom", 0, 376, 727, 38);
+  Panel_Bottom = PlaceControl<TAdvPanel>(this, this, "Panel_Bottom", 0, 376, 727, 38);
   Panel_Bottom->SetAlign(alBottom);
   Panel_Bottom->SetCaption("");
   struct Entry {

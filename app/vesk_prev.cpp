@@ -33,7 +33,7 @@ namespace {
 constexpr WORD kEscape = 27;
 
 TAdvEdit* ValueEdit(TComponent* owner, TWinControl* parent, const char* name, int y) {
-  auto* e = Place<TAdvEdit>(owner, parent, name, 70, y, 90, 21);
+  auto* e = PlaceControl<TAdvEdit>(owner, parent, name, 70, y, 90, 21);
   e->SetReadOnly(true);
   e->SetText("");
   return e;
@@ -63,7 +63,7 @@ void TForm2::BuildComponents() {
   constexpr int kSide = 180;
   AdvSmoothPanel9 = Group(this, this, "AdvSmoothPanel9", "Histogram", 746 - kSide, 0, kSide, 561);
   AdvSmoothPanel9->SetAlign(alRight);
-  hist1 = Place<THistogramBox>(this, AdvSmoothPanel9, "hist1", 8, 26, kSide - 16, 130);
+  hist1 = PlaceControl<THistogramBox>(this, AdvSmoothPanel9, "hist1", 8, 26, kSide - 16, 130);
   hist1->SetGrayColor(static_cast<TColor>(8487297));
   R_Label = Label(this, AdvSmoothPanel9, "R_Label", "Red", 8, 170, 60, 16);
   G_Label = Label(this, AdvSmoothPanel9, "G_Label", "Green", 8, 198, 60, 16);
@@ -84,12 +84,12 @@ void TForm2::BuildComponents() {
                      [this](TObject* s) { CancelBtnClick(s); });
 
   // The view fills the window left of the side panel, 12 pixels above its bottom.
-  auto* margin = Place<TPanel>(this, this, "BottomMargin", 0, 561 - 12, 746 - kSide, 12);
+  auto* margin = PlaceControl<TPanel>(this, this, "BottomMargin", 0, 561 - 12, 746 - kSide, 12);
   margin->SetAlign(alBottom);
   margin->SetBevelOuter(bvNone);
   margin->SetCaption("");
   margin->SetColor(clBlack);
-  image1 = Place<TImageryView>(this, this, "image1", 0, 0, 746 - kSide, 561 - 12);
+  image1 = PlaceControl<TImageryView>(this, this, "image1", 0, 0, 746 - kSide, 561 - 12);
   image1->SetAlign(alClient);
   image1->SetBackground(clBlack);
   image1->SetLegacyBitmap(false);

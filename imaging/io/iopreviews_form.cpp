@@ -7,19 +7,9 @@
 
 namespace {
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name, int32_t left, int32_t top, int32_t width,
-        int32_t height) {
-  auto* control = new T(owner);
-  control->SetName(name);
-  control->SetParent(parent);
-  control->SetBounds(left, top, width, height);
-  return control;
-}
-
 TLabel* Lbl(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int32_t left, int32_t top,
             int32_t width = 120) {
-  auto* label = Make<TLabel>(owner, parent, name, left, top, width, 13);
+  auto* label = PlaceControl<TLabel>(owner, parent, name, left, top, width, 13);
   label->SetAutoSize(false);
   label->SetCaption(caption);
   return label;
@@ -27,7 +17,7 @@ TLabel* Lbl(TComponent* owner, TWinControl* parent, const char* name, const char
 
 TComboBox* Combo(TComponent* owner, TWinControl* parent, const char* name, int32_t left, int32_t top, int32_t width,
                  std::initializer_list<const char*> items, TNotifyEvent onChange) {
-  auto* combo = Make<TComboBox>(owner, parent, name, left, top, width, 21);
+  auto* combo = PlaceControl<TComboBox>(owner, parent, name, left, top, width, 21);
   combo->SetStyle(csDropDownList);
   for (const char* item : items) combo->Items()->Add(item);
   combo->OnChange = std::move(onChange);
@@ -36,7 +26,7 @@ TComboBox* Combo(TComponent* owner, TWinControl* parent, const char* name, int32
 
 TEdit* Edit(TComponent* owner, TWinControl* parent, const char* name, int32_t left, int32_t top, int32_t width,
             TNotifyEvent onChange) {
-  auto* edit = Make<TEdit>(owner, parent, name, left, top, width, 21);
+  auto* edit = PlaceControl<TEdit>(owner, parent, name, left, top, width, 21);
   edit->SetText("");
   edit->OnChange = std::move(onChange);
   return edit;
@@ -44,7 +34,7 @@ TEdit* Edit(TComponent* owner, TWinControl* parent, const char* name, int32_t le
 
 TCheckBox* Check(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int32_t left,
                  int32_t top, int32_t width, TNotifyEvent onClick) {
-  auto* check = Make<TCheckBox>(owner, parent, name, left, top, width, 17);
+  auto* check = PlaceControl<TCheckBox>(owner, parent, name, left, top, width, 17);
   check->SetCaption(caption);
   check->OnClick = std::move(onClick);
   return check;
@@ -52,7 +42,7 @@ TCheckBox* Check(TComponent* owner, TWinControl* parent, const char* name, const
 
 TTrackBar* Track(TComponent* owner, TWinControl* parent, const char* name, int32_t left, int32_t top, int32_t width,
                  int32_t max, int32_t frequency, TNotifyEvent onChange) {
-  auto* track = Make<TTrackBar>(owner, parent, name, left, top, width, 25);
+  auto* track = PlaceControl<TTrackBar>(owner, parent, name, left, top, width, 25);
   track->SetMax(max);
   track->SetFrequency(frequency);
   track->OnChange = std::move(onChange);
@@ -70,7 +60,7 @@ TUpDown* Spin(TComponent* owner, TEdit* edit, const char* name, int32_t max) {
 
 TPanel* Swatch(TComponent* owner, TWinControl* parent, const char* name, int32_t left, int32_t top,
                TNotifyEvent onClick) {
-  auto* panel = Make<TPanel>(owner, parent, name, left, top, 33, 21);
+  auto* panel = PlaceControl<TPanel>(owner, parent, name, left, top, 33, 21);
   panel->SetCaption("");
   panel->SetBevelOuter(bvLowered);
   panel->OnClick = std::move(onClick);
@@ -109,12 +99,12 @@ void TfIOPreviews::BuildComponents() {
   OnActivate = [this](TObject* s) { FormActivate(s); };
   OnResize = [this](TObject* s) { FormResize(s); };
 
-  Image1 = Make<TImage>(this, this, "Image1", 0, 0, 540, 433);
+  Image1 = PlaceControl<TImage>(this, this, "Image1", 0, 0, 540, 433);
   Image1->SetAlign(alClient);
   lblSource = Lbl(this, this, "lblSource", "Original:", 10, 7);
   lblPreview = Lbl(this, this, "lblPreview", "Result:", 227, 7);
-  ienSource = Make<TImageryView>(this, this, "ienSource", 10, 23, 206, 140);
-  ienPreview = Make<TImageryView>(this, this, "ienPreview", 227, 23, 206, 140);
+  ienSource = PlaceControl<TImageryView>(this, this, "ienSource", 10, 23, 206, 140);
+  ienPreview = PlaceControl<TImageryView>(this, this, "ienPreview", 227, 23, 206, 140);
   for (TImageryView* view : {ienSource, ienPreview}) {
     view->SetLegacyBitmap(true);
     view->EnableInteractionHints = true;
@@ -122,14 +112,14 @@ void TfIOPreviews::BuildComponents() {
   }
   ienSource->SetMouseInteract({miZoom, miScroll});
   ienSource->OnViewChange = [this](TObject* s, int32_t change) { ienSourceViewChange(s, change); };
-  pbrPreview = Make<TProgressBar>(this, this, "pbrPreview", 10, 167, 423, 10);
+  pbrPreview = PlaceControl<TProgressBar>(this, this, "pbrPreview", 10, 167, 423, 10);
   pbrPreview->SetVisible(false);
-  PageControl1 = Make<TPageControl>(this, this, "PageControl1", 10, 180, 423, 217);
+  PageControl1 = PlaceControl<TPageControl>(this, this, "PageControl1", 10, 180, 423, 217);
   PageControl1->OnChange = [this](TObject* s) { PageControl1Change(s); };
   PageControl1->OnChanging = [this](TObject* s, bool& allow) { PageControl1Changing(s, allow); };
 
   const auto button = [this](const char* name, const char* caption, int32_t top) {
-    auto* b = Make<TBitBtn>(this, this, name, 442, top, 87, 25);
+    auto* b = PlaceControl<TBitBtn>(this, this, name, 442, top, 87, 25);
     b->SetCaption(caption);
     return b;
   };
@@ -169,7 +159,7 @@ void TfIOPreviews::BuildJpegPages() {
   Lbl(this, TabSheetJPEG1, "Label57", "Photometric:", 8, 52);
   ComboBox13 = Combo(this, TabSheetJPEG1, "ComboBox13", 8, 68, 120, {"RGB", "GrayScale", "YCbCr", "CMYK", "YCbCrK"},
                      jpeg);
-  GroupBox5 = Make<TGroupBox>(this, TabSheetJPEG1, "GroupBox5", 212, 4, 200, 150);
+  GroupBox5 = PlaceControl<TGroupBox>(this, TabSheetJPEG1, "GroupBox5", 212, 4, 200, 150);
   GroupBox5->SetCaption(" Advanced ");
   Lbl(this, GroupBox5, "Label26", "DCT method:", 8, 18);
   ComboBox1 = Combo(this, GroupBox5, "ComboBox1", 8, 34, 100, {"ISlow", "IFast", "Float"}, jpeg);
@@ -202,7 +192,7 @@ void TfIOPreviews::BuildTiffPages() {
                     tiff);
   Lbl(this, TabSheetTIFF1, "Label19", "Colors:", 144, 50, 60);
   ComboBox4 = Combo(this, TabSheetTIFF1, "ComboBox4", 144, 66, 60, {"B/W", "16", "256", "65,536", "16M"}, tiff);
-  GroupBox1 = Make<TGroupBox>(this, TabSheetTIFF1, "GroupBox1", 212, 4, 200, 178);
+  GroupBox1 = PlaceControl<TGroupBox>(this, TabSheetTIFF1, "GroupBox1", 212, 4, 200, 178);
   GroupBox1->SetCaption(" Scanned document info ");
   Lbl(this, GroupBox1, "Label12", "Name:", 8, 16, 80);
   Edit4 = Edit(this, GroupBox1, "Edit4", 90, 14, 100, tiff);
@@ -243,7 +233,7 @@ void TfIOPreviews::BuildGifPages() {
   CheckBox5 = Check(this, TabSheetGIF1, "CheckBox5", "Interlaced:", 8, 100, 100, gif);
   Lbl(this, TabSheetGIF1, "Label35", "Background:", 8, 124, 100);
   Panel4 = Swatch(this, TabSheetGIF1, "Panel4", 110, 120, [this](TObject* s) { Panel4Click(s); });
-  GroupBox2 = Make<TGroupBox>(this, TabSheetGIF1, "GroupBox2", 212, 4, 200, 100);
+  GroupBox2 = PlaceControl<TGroupBox>(this, TabSheetGIF1, "GroupBox2", 212, 4, 200, 100);
   GroupBox2->SetCaption(" Advanced ");
   Lbl(this, GroupBox2, "Label31", "Horz. Position:", 8, 18, 90);
   Edit10 = Edit(this, GroupBox2, "Edit10", 100, 16, 50, gif);
@@ -284,7 +274,7 @@ void TfIOPreviews::BuildOtherPages() {
   ComboBox10 = Combo(this, TabSheetPNG1, "ComboBox10", 8, 24, 90, {"B/W", "256", "16M"}, png);
   Lbl(this, TabSheetPNG1, "Label54", "Background:", 8, 54, 80);
   Panel1 = Swatch(this, TabSheetPNG1, "Panel1", 90, 50, [this](TObject* s) { Panel1Click(s); });
-  GroupBox3 = Make<TGroupBox>(this, TabSheetPNG1, "GroupBox3", 212, 4, 200, 120);
+  GroupBox3 = PlaceControl<TGroupBox>(this, TabSheetPNG1, "GroupBox3", 212, 4, 200, 120);
   GroupBox3->SetCaption(" Advanced ");
   Lbl(this, GroupBox3, "Label55", "Filter:", 8, 18, 90);
   ComboBox11 = Combo(this, GroupBox3, "ComboBox11", 100, 16, 90, {"None", "Sub", "Paeth"}, png);

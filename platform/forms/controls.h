@@ -494,3 +494,14 @@ TControl* GetMouseControl();
 void SetMouseControl(TControl* control);
 // Draws a 3-D frame in the classic colours: raised or lowered.
 void Frame3D(TCanvas* canvas, RECT& rect, TColor topColor, TColor bottomColor, int width);
+
+// A new control of the owner, named, on the parent, at the bounds: how the
+// forms built in code make their controls.
+template <class T>
+T* PlaceControl(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w, int h) {
+  auto* control = new T(owner);
+  control->SetName(name);
+  control->SetParent(parent);
+  control->SetBounds(x, y, w, h);
+  return control;
+}

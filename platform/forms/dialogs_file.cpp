@@ -158,11 +158,7 @@ private:
 
   template <class T>
   T* Make(const char* name, int x, int y, int w, int h) {
-    auto* c = new T(this);
-    c->SetName(name);
-    c->SetParent(this);
-    c->SetBounds(x, y, w, h);
-    return c;
+    return PlaceControl<T>(this, this, name, x, y, w, h);
   }
 
   void Fill() {

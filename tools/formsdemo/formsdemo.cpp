@@ -47,11 +47,7 @@ public:
 private:
   template <class T>
   T* Make(TWinControl* parent, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(this);
-    c->SetName(name);
-    c->SetParent(parent);
-    c->SetBounds(x, y, w, h);
-    return c;
+    return PlaceControl<T>(this, parent, name, x, y, w, h);
   }
 
   void Build() {
