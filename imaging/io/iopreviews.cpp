@@ -78,6 +78,19 @@ TColor SwatchColour(const TRGB& rgb) {
 
 // ---- TIFF compression list ----------------------------------------------------------------
 
+TIOPreviewsValues::TLayout TIOPreviewsValues::ColoursLayout(int32_t fileType) const {
+  // BMP: 2, 16, 256, 16M and 16M (32bit), stored as 16M; PCX has no last item.
+  static constexpr TLayout kFour[] = {{1, 1}, {4, 1}, {8, 1}, {8, 3}, {8, 3}};
+  // PNG and TGA: B/W, 256, 16M.
+  static constexpr TLayout kThree[] = {{1, 1}, {8, 1}, {8, 3}};
+  switch (fileType) {
+    case 5: return kFour[std::clamp(BmpColors, 0, 4)];
+    case 4: return kFour[std::clamp(PcxColors, 0, 3)];
+    case 8: return kThree[std::clamp(PngColors, 0, 2)];
+    default: return kThree[std::clamp(TgaColors, 0, 2)];
+  }
+}
+
 int32_t IETIFFCompressionToIndex(int32_t compression) {
   if (compression >= 1 && compression <= 4) return compression;
   if (HasLZW()) {
@@ -466,9 +479,10 @@ void TfIOPreviews::ApplyValues() {
     p.BITSPERSAMPLE = bits;
     p.SAMPLESPERPIXEL = samples;
   };
-  // (bits, samples) of the BMP, PCX, PNG and TGA colours lists.
-  static constexpr int32_t kFour[][2] = {{1, 1}, {4, 1}, {8, 1}, {8, 3}, {8, 3}};
-  static constexpr int32_t kThree[][2] = {{1, 1}, {8, 1}, {8, 3}};
+  const auto listedColours = [&](int32_t fileType) {
+    const TIOPreviewsValues::TLayout layout = v.ColoursLayout(fileType);
+    colours(layout.Bits, layout.Samples);
+  };
   if (page == TabSheetJPEG1 || page == TabSheetJPEG2) {
     p.JPEG_QUALITY = v.Quality;
     p.JPEG_COLORSPACE = v.JpegColorSpace;
@@ -503,25 +517,21 @@ void TfIOPreviews::ApplyValues() {
     p.FILETYPE = 2;
   } else if (page == TabSheetBMP1) {
     p.BMP_COMPRESSION = v.BmpCompression;
-    const auto& c = kFour[std::clamp(v.BmpColors, 0, 4)];
-    colours(c[0], c[1]);
+    listedColours(5);
     p.FILETYPE = 5;
   } else if (page == TabSheetPCX1) {
     p.PCX_COMPRESSION = v.PcxCompression;
-    const auto& c = kFour[std::clamp(v.PcxColors, 0, 3)];
-    colours(c[0], c[1]);
+    listedColours(4);
     p.FILETYPE = 4;
   } else if (page == TabSheetPNG1) {
-    const auto& c = kThree[std::clamp(v.PngColors, 0, 2)];
-    colours(c[0], c[1]);
+    listedColours(8);
     p.PNG_BACKGROUND = v.PngBackground;
     p.PNG_INTERLACED = v.PngInterlaced;
     p.PNG_FILTER = v.PngFilter;
     p.PNG_COMPRESSION = v.PngCompression;
     p.FILETYPE = 8;
   } else if (page == TabSheetTGA1) {
-    const auto& c = kThree[std::clamp(v.TgaColors, 0, 2)];
-    colours(c[0], c[1]);
+    listedColours(11);
     p.TGA_BACKGROUND = v.TgaBackground;
     p.TGA_COMPRESSED = v.TgaCompressed;
     p.TGA_IMAGENAME = v.TgaImageName;

@@ -94,6 +94,13 @@ struct TIOPreviewsValues {
   TRGB TgaBackground;
   bool TgaCompressed = true;
   std::string TgaImageName, TgaDescriptor;
+
+  // The bits per sample and samples per pixel that the colours lists of the
+  // BMP, PCX, PNG and TGA pages (FileType 5, 4, 8, 11) choose.
+  struct TLayout {
+    int32_t Bits, Samples;
+  };
+  TLayout ColoursLayout(int32_t fileType) const;
 };
 
 // The TIFF compression list's item of a compression code and back (the LZW

@@ -42,9 +42,6 @@ private:
 
 constexpr const char* kNoResult = "Result cannot be shown but parameters may be entered";
 
-// (bits, samples) of the BMP/PCX and the PNG/TGA colours lists.
-constexpr int32_t kFourColours[][2] = {{1, 1}, {4, 1}, {8, 1}, {8, 3}, {8, 3}};
-constexpr int32_t kThreeColours[][2] = {{1, 1}, {8, 1}, {8, 3}};
 
 }  // namespace
 
@@ -176,9 +173,9 @@ void TfIOPreviews::ComputeResult() {
     } else if (page == TabSheetBMP1 || page == TabSheetPCX1) {
       progressDivisor_ = 1;
       const bool bmp = page == TabSheetBMP1;
-      const auto& c = kFourColours[std::clamp(bmp ? v.BmpColors : v.PcxColors, 0, bmp ? 4 : 3)];
-      p.BITSPERSAMPLE = c[0];
-      p.SAMPLESPERPIXEL = c[1];
+      const TIOPreviewsValues::TLayout c = v.ColoursLayout(bmp ? 5 : 4);
+      p.BITSPERSAMPLE = c.Bits;
+      p.SAMPLESPERPIXEL = c.Samples;
       if (bmp) {
         p.BMP_COMPRESSION = v.BmpCompression;
         io->SaveToStreamBMP(counter);
@@ -192,9 +189,9 @@ void TfIOPreviews::ComputeResult() {
     } else if (page == TabSheetPNG1 || page == TabSheetTGA1) {
       progressDivisor_ = 1;
       const bool png = page == TabSheetPNG1;
-      const auto& c = kThreeColours[std::clamp(png ? v.PngColors : v.TgaColors, 0, 2)];
-      p.BITSPERSAMPLE = c[0];
-      p.SAMPLESPERPIXEL = c[1];
+      const TIOPreviewsValues::TLayout c = v.ColoursLayout(png ? 8 : 11);
+      p.BITSPERSAMPLE = c.Bits;
+      p.SAMPLESPERPIXEL = c.Samples;
       if (png) {
         p.PNG_INTERLACED = v.PngInterlaced;
         p.PNG_FILTER = v.PngFilter;
