@@ -14,25 +14,22 @@ namespace {
 
 struct ButtonInfo {
   const char* name;
-  const char* caption;
   TModalResult result;
 };
 
-// By TMsgDlgBtn.
+// By TMsgDlgBtn; the captions are the standard texts from TStdText::Yes on.
 const ButtonInfo kButtons[] = {
-    {"Yes", "&Yes", mrYes},           {"No", "&No", mrNo},           {"OK", "OK", mrOk},
-    {"Cancel", "Cancel", mrCancel},   {"Abort", "&Abort", mrAbort},  {"Retry", "&Retry", mrRetry},
-    {"Ignore", "&Ignore", mrIgnore},  {"All", "&All", mrAll},        {"NoToAll", "N&o to All", mrNoToAll},
-    {"YesToAll", "Yes to &All", mrYesToAll}, {"Help", "&Help", mrNone},
+    {"Yes", mrYes},       {"No", mrNo},         {"OK", mrOk},         {"Cancel", mrCancel},
+    {"Abort", mrAbort},   {"Retry", mrRetry},   {"Ignore", mrIgnore}, {"All", mrAll},
+    {"NoToAll", mrNoToAll}, {"YesToAll", mrYesToAll}, {"Help", mrNone},
 };
 
-// By TMsgDlgType: title and the mark in the icon.
+// By TMsgDlgType: the mark in the icon; the titles are the standard texts
+// from TStdText::Warning on.
 const struct {
-  const char* title;
   const char* mark;
   TColor color;
-} kTypes[] = {{"Warning", "!", 0x00C0FF}, {"Error", "\u00D7", clRed}, {"Information", "i", 0xD07000},
-              {"Confirm", "?", 0xD07000}, {"", "", clNone}};
+} kTypes[] = {{"!", 0x00C0FF}, {"\u00D7", clRed}, {"i", 0xD07000}, {"?", 0xD07000}, {"", clNone}};
 
 std::deque<TModalResult> scriptedAnswers;
 std::deque<std::string> scriptedFiles;
@@ -40,9 +37,13 @@ std::vector<TMessageBoxRecord> messageLog;
 
 }  // namespace
 
-std::string MsgDlgButtonCaption(TMsgDlgBtn button) { return kButtons[button].caption; }
+std::string MsgDlgButtonCaption(TMsgDlgBtn button) {
+  return StdText(static_cast<TStdText>(static_cast<int>(TStdText::Yes) + button));
+}
 TModalResult MsgDlgButtonResult(TMsgDlgBtn button) { return kButtons[button].result; }
-std::string MsgDlgTypeCaption(TMsgDlgType type) { return kTypes[type].title; }
+std::string MsgDlgTypeCaption(TMsgDlgType type) {
+  return type == mtCustom ? "" : StdText(static_cast<TStdText>(static_cast<int>(TStdText::Warning) + type));
+}
 
 // ---- the dialog's icon ----
 
@@ -137,7 +138,7 @@ TMessageForm::TMessageForm(TComponent* owner, const std::string& msg, TMsgDlgTyp
     auto* button = new TButton(this);
     button->SetName(kButtons[kind].name);
     button->SetParent(this);
-    button->SetCaption(kButtons[kind].caption);
+    button->SetCaption(MsgDlgButtonCaption(kind));
     button->SetModalResult(kButtons[kind].result);
     button->SetBounds(x, textBottom + kAboveButtons, kButtonWidth, kButtonHeight);
     if (kind == defaultButton) {

@@ -52,11 +52,35 @@ TModalResult MessageDlgPos(const std::string& msg, TMsgDlgType type, TMsgDlgButt
                            int x, int y);
 // An OK box titled with the application's title.
 void ShowMessage(const std::string& msg);
-// The English caption of a button kind ("&Yes", "OK", ...) and its modal result.
+// The caption of a button kind ("&Yes", "OK", ... in English) and its modal result.
 std::string MsgDlgButtonCaption(TMsgDlgBtn button);
 TModalResult MsgDlgButtonResult(TMsgDlgBtn button);
-// The title of a dialog type ("Warning", "Error", "Information", "Confirm").
+// The title of a dialog type ("Warning", "Error", "Information", "Confirm" in English).
 std::string MsgDlgTypeCaption(TMsgDlgType type);
+
+// ---- standard texts ----
+
+// The texts the framework's own dialogs show. They follow the user's locale
+// (LC_ALL, LC_MESSAGES or LANG), as a desktop's own dialogs do, not any
+// language a program chooses for its windows: English, Czech, Polish,
+// French, German, Indonesian ("id", or the older "in") and Spanish; English
+// for every other language. The dialog titles and buttons come first, in
+// the order of TMsgDlgType and TMsgDlgBtn.
+enum class TStdText {
+  Warning, Error, Information, Confirm,
+  Yes, No, OK, Cancel, Abort, Retry, Ignore, All, NoToAll, YesToAll, Help,
+  Close,
+  // The file dialog: titles, labels, buttons, the filter without one, and
+  // its messages ("%s" stands for the file or folder).
+  OpenTitle, SaveTitle, LookIn, SaveIn, Up, FileName, OpenFileType, SaveFileType, OpenButton, SaveButton,
+  AllFiles, FolderMissing, FileNotFound, ReplaceQuestion,
+  // The colour dialog.
+  ColorTitle, Red, Green, Blue,
+  Count
+};
+std::string StdText(TStdText text);
+// The ISO 639 code of the language StdText answers in ("en", "de", "id", ...).
+std::string StdTextLanguage();
 
 // ---- file dialogs ----
 

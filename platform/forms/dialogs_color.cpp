@@ -22,7 +22,7 @@ public:
   TColorForm(TColorDialog* dialog) : TForm(nullptr), dialog_(dialog), color_(dialog->Color()) {
     SetBorderStyle(bsDialog);
     SetPosition(poScreenCenter);
-    SetCaption("Color");
+    SetCaption(StdText(TStdText::ColorTitle));
     SetClientSize(kColumns * kCell + 190, 6 * kCell + 60);
     grid_ = new TPaintBox(this);
     grid_->SetName("ColorGrid");
@@ -40,10 +40,11 @@ public:
     preview_->SetBevelOuter(bvLowered);
     preview_->SetCaption("");
     const char* names[] = {"Red", "Green", "Blue"};
+    const TStdText labels[] = {TStdText::Red, TStdText::Green, TStdText::Blue};
     for (int i = 0; i < 3; ++i) {
       auto* label = new TLabel(this);
       label->SetParent(this);
-      label->SetCaption(std::string("&") + names[i] + ":");
+      label->SetCaption(StdText(labels[i]));
       label->SetBounds(kColumns * kCell + 20, 62 + i * 28, 50, 16);
       boxes_[i] = new TEdit(this);
       boxes_[i]->SetName(std::string(names[i]) + "Edit");
@@ -56,14 +57,14 @@ public:
     auto* ok = new TButton(this);
     ok->SetName("OKButton");
     ok->SetParent(this);
-    ok->SetCaption("OK");
+    ok->SetCaption(StdText(TStdText::OK));
     ok->SetDefault(true);
     ok->SetModalResult(mrOk);
     ok->SetBounds(ClientWidth() - 170, ClientHeight() - 33, 75, 25);
     auto* cancel = new TButton(this);
     cancel->SetName("CancelButton");
     cancel->SetParent(this);
-    cancel->SetCaption("Cancel");
+    cancel->SetCaption(StdText(TStdText::Cancel));
     cancel->SetCancel(true);
     cancel->SetModalResult(mrCancel);
     cancel->SetBounds(ClientWidth() - 85, ClientHeight() - 33, 75, 25);

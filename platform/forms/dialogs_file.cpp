@@ -43,7 +43,7 @@ std::vector<FilterEntry> ParseFilter(const std::string& filter) {
     if (e.masks.empty()) e.masks.push_back("*");
     entries.push_back(e);
   }
-  if (entries.empty()) entries.push_back(FilterEntry{"All files", {"*"}});
+  if (entries.empty()) entries.push_back(FilterEntry{StdText(TStdText::AllFiles), {"*"}});
   return entries;
 }
 
@@ -69,19 +69,19 @@ public:
   TFileDialogForm(TOpenDialog* dialog) : TForm(nullptr), dialog_(dialog) {
     SetBorderStyle(dialog->Options().Contains(ofEnableSizing) ? bsSizeable : bsDialog);
     SetPosition(poScreenCenter);
-    SetCaption(!dialog->Title().empty() ? dialog->Title() : dialog->IsSaveDialog() ? "Save As" : "Open");
+    SetCaption(!dialog->Title().empty() ? dialog->Title() : StdText(dialog->IsSaveDialog() ? TStdText::SaveTitle : TStdText::OpenTitle));
     SetBounds(0, 0, 560, 400);
     SetClientSize(544, 362);
     filters_ = ParseFilter(dialog->Filter());
 
     auto* lookIn = Make<TLabel>("LookInLabel", 8, 12, 60, 16);
-    lookIn->SetCaption(dialog->IsSaveDialog() ? "Save &in:" : "Look &in:");
+    lookIn->SetCaption(StdText(dialog->IsSaveDialog() ? TStdText::SaveIn : TStdText::LookIn));
     folderEdit_ = Make<TEdit>("FolderEdit", 72, 8, 380, 21);
     folderEdit_->SetReadOnly(true);
     folderEdit_->SetTabStop(false);
     folderEdit_->SetAnchors(TAnchors{akLeft, akTop, akRight});
     upButton_ = Make<TButton>("UpButton", 460, 7, 76, 23);
-    upButton_->SetCaption("&Up");
+    upButton_->SetCaption(StdText(TStdText::Up));
     upButton_->SetAnchors(TAnchors{akTop, akRight});
     upButton_->OnClick = [this](TObject*) { ChangeFolder(ExtractFilePath(ExcludeTrailingPathDelimiter(folder_))); };
 
@@ -99,13 +99,13 @@ public:
     customPanel_->SetAnchors(TAnchors{akTop, akRight, akBottom});
 
     auto* nameLabel = Make<TLabel>("FileNameLabel", 8, 292, 90, 16);
-    nameLabel->SetCaption("File &name:");
+    nameLabel->SetCaption(StdText(TStdText::FileName));
     nameLabel->SetAnchors(TAnchors{akLeft, akBottom});
     nameEdit_ = Make<TEdit>("FileNameEdit", 104, 288, 340, 21);
     nameEdit_->SetAnchors(TAnchors{akLeft, akRight, akBottom});
     nameLabel->SetFocusControl(nameEdit_);
     auto* typeLabel = Make<TLabel>("FileTypeLabel", 8, 324, 90, 16);
-    typeLabel->SetCaption(dialog->IsSaveDialog() ? "Save as &type:" : "Files of &type:");
+    typeLabel->SetCaption(StdText(dialog->IsSaveDialog() ? TStdText::SaveFileType : TStdText::OpenFileType));
     typeLabel->SetAnchors(TAnchors{akLeft, akBottom});
     typeCombo_ = Make<TComboBox>("FileTypeCombo", 104, 320, 340, 21);
     typeCombo_->SetStyle(csDropDownList);
@@ -119,12 +119,12 @@ public:
     };
 
     okButton_ = Make<TButton>("OKButton", 460, 286, 76, 25);
-    okButton_->SetCaption(dialog->IsSaveDialog() ? "&Save" : "&Open");
+    okButton_->SetCaption(StdText(dialog->IsSaveDialog() ? TStdText::SaveButton : TStdText::OpenButton));
     okButton_->SetDefault(true);
     okButton_->SetAnchors(TAnchors{akRight, akBottom});
     okButton_->OnClick = [this](TObject*) { Accept(); };
     auto* cancel = Make<TButton>("CancelButton", 460, 318, 76, 25);
-    cancel->SetCaption("Cancel");
+    cancel->SetCaption(StdText(TStdText::Cancel));
     cancel->SetCancel(true);
     cancel->SetModalResult(mrCancel);
     cancel->SetAnchors(TAnchors{akRight, akBottom});
@@ -362,16 +362,16 @@ std::string TOpenDialog::Confirm(const std::string& typed, const std::string& fo
   else options_.Exclude(ofExtensionDifferent);
   const std::string path = ExtractFilePath(full);
   if (options_.Contains(ofPathMustExist) && !path.empty() && !DirectoryExists(path)) {
-    MessageDlg(Format("The folder %s does not exist.", {path}), mtWarning, TMsgDlgButtons{mbOK}, 0);
+    MessageDlg(Format(StdText(TStdText::FolderMissing), {path}), mtWarning, TMsgDlgButtons{mbOK}, 0);
     return "";
   }
   if (options_.Contains(ofFileMustExist) && !FileExists(full)) {
-    MessageDlg(Format("%s\nFile not found.\nCheck the file name and try again.", {full}), mtWarning,
+    MessageDlg(Format(StdText(TStdText::FileNotFound), {full}), mtWarning,
                TMsgDlgButtons{mbOK}, 0);
     return "";
   }
   if (IsSaveDialog() && options_.Contains(ofOverwritePrompt) && FileExists(full) &&
-      MessageDlg(Format("%s already exists.\nDo you want to replace it?", {ExtractFileName(full)}), mtWarning,
+      MessageDlg(Format(StdText(TStdText::ReplaceQuestion), {ExtractFileName(full)}), mtWarning,
                  mbYesNo, 0) != mrYes)
     return "";
   const std::string keep = fileName_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "platform/forms/dialogs.h"
 #include "platform/rtl/sysutils.h"
 
 // ---- TImage ----
@@ -375,14 +376,15 @@ void TBitBtn::SetLayout(TButtonLayout l) {
 
 void TBitBtn::SetKind(TBitBtnKind kind) {
   static const struct {
-    const char* caption;
+    TStdText caption;
     TModalResult result;
-  } kKinds[] = {{"", mrNone},          {"OK", mrOk},         {"Cancel", mrCancel}, {"&Help", mrNone},
-                {"&Yes", mrYes},       {"&No", mrNo},        {"&Close", mrNone},   {"Abort", mrAbort},
-                {"&Retry", mrRetry},   {"&Ignore", mrIgnore}, {"&All", mrAll}};
+  } kKinds[] = {{TStdText::Count, mrNone},   {TStdText::OK, mrOk},         {TStdText::Cancel, mrCancel},
+                {TStdText::Help, mrNone},    {TStdText::Yes, mrYes},       {TStdText::No, mrNo},
+                {TStdText::Close, mrNone},   {TStdText::Abort, mrAbort},   {TStdText::Retry, mrRetry},
+                {TStdText::Ignore, mrIgnore}, {TStdText::All, mrAll}};
   kind_ = kind;
   if (kind == bkCustom) return;
-  SetCaption(kKinds[kind].caption);
+  SetCaption(StdText(kKinds[kind].caption));
   SetModalResult(kKinds[kind].result);
   if (kind == bkOK || kind == bkYes) SetDefault(true);
   if (kind == bkCancel || kind == bkNo) SetCancel(true);

@@ -4,10 +4,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "tests/platform/forms/accelerators.h"
 #include "tests/platform/forms/forms_test_support.h"
 
 namespace {
@@ -104,6 +108,81 @@ TEST_F(DialogTest, ScriptedAnswersAreLoggedWithTextTitleAndKind) {
   Application->SetTitle("");
 }
 
+// The framework's message boxes speak the user's locale, not a language a
+// program chose for its own windows.
+TEST_F(DialogTest, TitlesAndButtonsFollowTheUserLocale) {
+  const struct {
+    const char* locale;
+    const char* information;
+    const char* warning;
+    const char* ok;
+    const char* cancel;
+    const char* yes;
+    const char* no;
+  } cases[] = {
+      {"en_US.UTF-8", "Information", "Warning", "OK", "Cancel", "&Yes", "&No"},
+      {"de_DE.UTF-8", "Information", "Warnung", "OK", "Abbrechen", "&Ja", "&Nein"},
+      {"de_AT.UTF-8", "Information", "Warnung", "OK", "Abbrechen", "&Ja", "&Nein"},
+      {"cs_CZ.UTF-8", "Informace", "Upozornění", "OK", "Storno", "&Ano", "&Ne"},
+      {"pl_PL.UTF-8", "Informacja", "Ostrzeżenie", "OK", "Anuluj", "&Tak", "&Nie"},
+      {"fr_CA.UTF-8", "Information", "Avertissement", "OK", "Annuler", "&Oui", "&Non"},
+      {"id_ID.UTF-8", "Informasi", "Peringatan", "OK", "Batal", "&Ya", "&Tidak"},
+      {"in_ID", "Informasi", "Peringatan", "OK", "Batal", "&Ya", "&Tidak"},
+      {"es_MX.UTF-8", "Información", "Advertencia", "Aceptar", "Cancelar", "&Sí", "&No"},
+      {"ja_JP.UTF-8", "Information", "Warning", "OK", "Cancel", "&Yes", "&No"},
+      {"C", "Information", "Warning", "OK", "Cancel", "&Yes", "&No"},
+  };
+  auto caption = [](TForm* dialog, const char* name) {
+    auto* button = dynamic_cast<TControl*>(dialog->FindComponent(name));
+    return button ? button->Caption() : std::string("(none)");
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.locale);
+    ScopedUserLocale locale(c.locale);
+    std::unique_ptr<TForm> info(CreateMessageDialog("Saved.", mtInformation, mbOKCancel));
+    EXPECT_EQ(info->Caption(), c.information);
+    EXPECT_EQ(caption(info.get(), "OK"), c.ok);
+    EXPECT_EQ(caption(info.get(), "Cancel"), c.cancel);
+    std::unique_ptr<TForm> question(CreateMessageDialog("Replace?", mtWarning, mbYesNo));
+    EXPECT_EQ(question->Caption(), c.warning);
+    EXPECT_EQ(caption(question.get(), "Yes"), c.yes);
+    EXPECT_EQ(caption(question.get(), "No"), c.no);
+    // The Windows-style message box takes the same buttons.
+    ScriptMessageBoxAnswer(IDNO);
+    Application->MessageBox("Replace?", "VeSk", MB_YESNO | MB_ICONWARNING);
+    EXPECT_EQ(MessageBoxLog().back().Title, "VeSk");
+  }
+}
+
+// In every language the layer speaks, the captions a dialog shows together
+// give distinct shortcuts a keyboard can type.
+TEST_F(DialogTest, StandardTextsGiveDistinctShortcutsInEveryLanguage) {
+  using T = TStdText;
+  const std::vector<std::vector<TStdText>> together = {
+      {T::Yes, T::No, T::Cancel, T::Help},
+      {T::OK, T::Cancel, T::Help},
+      {T::Abort, T::Retry, T::Ignore, T::Help},
+      {T::Retry, T::Cancel},
+      {T::Yes, T::YesToAll, T::No, T::NoToAll, T::Cancel, T::Help},
+      {T::LookIn, T::Up, T::FileName, T::OpenFileType, T::OpenButton, T::Cancel},
+      {T::SaveIn, T::Up, T::FileName, T::SaveFileType, T::SaveButton, T::Cancel},
+      {T::Red, T::Green, T::Blue, T::OK, T::Cancel},
+  };
+  for (const char* locale : {"en_GB", "cs_CZ", "pl_PL", "fr_FR", "de_DE", "id_ID", "es_ES"}) {
+    ScopedUserLocale scoped(locale);
+    EXPECT_EQ(StdTextLanguage(), std::string(locale, 2));
+    for (const auto& group : together) {
+      std::vector<std::string> captions;
+      for (TStdText text : group) captions.push_back(StdText(text));
+      for (const std::string& fault : AcceleratorFaults(captions)) ADD_FAILURE() << locale << ": " << fault;
+    }
+    for (int text = 0; text < static_cast<int>(T::Count); ++text)
+      EXPECT_FALSE(StdText(static_cast<TStdText>(text)).empty()) << locale << " " << text;
+    for (T format : {T::FolderMissing, T::FileNotFound, T::ReplaceQuestion})
+      EXPECT_NE(StdText(format).find("%s"), std::string::npos) << locale;
+  }
+}
+
 TEST_F(DialogTest, UnscriptedDialogIsShownAndAnsweredByTheUser) {
   // A dialog built by the caller and retitled, as localised dialogs do.
   std::unique_ptr<TForm> dialog(CreateMessageDialog("Really quit?", mtWarning, TMsgDlgButtons{mbOK, mbCancel}));
@@ -171,6 +250,39 @@ TEST_F(FileDialogTest, ScriptedAnswersPassTheOptions) {
   open.OnCanClose = [](TObject*, bool& canClose) { canClose = false; };
   ScriptFileDialogAnswer(Path("a.png"));
   EXPECT_FALSE(open.Execute()) << "OnCanClose refuses";
+}
+
+TEST_F(FileDialogTest, SaveDialogSpeaksTheUserLocale) {
+  ScopedUserLocale german("de_DE.UTF-8");
+  TSaveDialog save(nullptr);
+  save.SetInitialDir(dir.string());
+  save.SetOptions(TOpenOptions{ofOverwritePrompt});
+  std::vector<std::string> captions;
+  std::string title;
+  save.OnShow = [&](TObject*) {
+    TForm* form = save.DialogForm();
+    title = form->Caption();
+    for (int32_t i = 0; i < form->ComponentCount(); ++i)
+      if (auto* control = dynamic_cast<TControl*>(form->Components(i)); control && !control->Caption().empty())
+        captions.push_back(control->Caption());
+    form->OnActivate = [form](TObject*) {
+      display::InjectKey(VK_ESCAPE);
+      form->OnActivate = nullptr;
+    };
+  };
+  EXPECT_FALSE(save.Execute());
+  EXPECT_EQ(title, "Speichern unter");
+  for (const char* shown : {"Speichern &in:", "Datei&name:", "&Speichern", "Abbrechen"})
+    EXPECT_NE(std::find(captions.begin(), captions.end(), shown), captions.end()) << shown;
+  EXPECT_EQ(AcceleratorFaults(captions), std::vector<std::string>{});
+
+  save.OnShow = nullptr;
+  ScriptFileDialogAnswer(Path("a.png"));
+  ScriptMessageBoxAnswer(mrNo);
+  EXPECT_FALSE(save.Execute());
+  ASSERT_EQ(MessageBoxLog().size(), 1u);
+  EXPECT_EQ(MessageBoxLog()[0].Text, "a.png ist bereits vorhanden.\nMöchten Sie die Datei ersetzen?");
+  EXPECT_EQ(MessageBoxLog()[0].Title, "Warnung");
 }
 
 TEST_F(FileDialogTest, SeveralFilesCanBeChosen) {

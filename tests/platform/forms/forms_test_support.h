@@ -11,9 +11,13 @@
 #include "platform/forms/dialogs.h"
 #include "platform/forms/forms.h"
 #include "platform/forms/stdctrls.h"
+#include "platform/win/locale.h"
 
 class FormsTest : public ::testing::Test {
 protected:
+  // The framework's own texts are checked in English whatever the machine's locale.
+  ScopedUserLocale english_{"en_US.UTF-8"};
+
   void SetUp() override {
     display::SetActiveBackend(display::CreateHeadlessBackend());
     ClearDialogScript();
