@@ -2,10 +2,14 @@
 #include "app/langconsts.h"
 
 #include "app/langconsts_texts.h"
+#include "app/loclangman.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/stringlist.h"
 #include "platform/rtl/sysutils.h"
 
+std::string msgNotTiff, msgProfileFailed, msgWorkFolderRefused, msgLineBreak, msgImageNotSaved,
+    msgTempFolderMissing, msgDirectoryFailed, msgLanguageError, msgLanguageModuleError, msgVersionIs,
+    msgVersionCheck, msgPixels;
 std::string msgDefaultDevice, msgDefaultModel, msgDefaultCopyright;
 std::string msgChartColorCheckerSG, msgChartCMPChecker, msgChartCMPTarget3, msgChartCMPTarget4, msgChartHCT,
     msgChartDCPro, msgChartQP201, msgChartQP202, msgChartLaserSoftAdv;
@@ -16,6 +20,39 @@ std::string msgPreviewCaption, msgOpenImageError, msgSelectTarget, msgSelectRefe
     msgInfoChartType, msgInfoProfileText, msgInfoOptions, msgDarkAreasRange, msgWhitePointRange;
 
 namespace {
+
+// The program's own texts: the variable, its name in the language files and
+// its English text. "%d" in msgDirectoryFailed stands for the error number.
+struct ProgramText {
+  std::string* text;
+  const char* name;
+  const char* english;
+};
+
+const ProgramText kProgramTexts[] = {
+    {&msgNotTiff, "msgNotTiff",
+     "The photo is neither a TIFF file nor a JPEG or PNG image that could be read. Please save the photo as a "
+     "TIFF file and select it again."},
+    {&msgProfileFailed, "msgProfileFailed", "The colour toolkit could not make the profile. Its output is in:"},
+    {&msgWorkFolderRefused, "msgWorkFolderRefused",
+     "The work folder is a link or belongs to another user, so it is not used. Please remove it:"},
+    {&msgLineBreak, "msgLineBreak",
+     "A file name or profile text holds a line break, which the colour toolkit's batch file cannot carry. "
+     "Please rename the file or change the text."},
+    {&msgImageNotSaved, "msgImageNotSaved", "The image could not be saved to:"},
+    {&msgTempFolderMissing, "msgTempFolderMissing",
+     "Temporary User Folder not accessible. Program will not work correctly."},
+    {&msgDirectoryFailed, "msgDirectoryFailed", "Directory creation failed with error %d"},
+    {&msgLanguageError, "msgLanguageError", "ERROR"},
+    {&msgLanguageModuleError, "msgLanguageModuleError", "ERROR in Language Module. Contact developer."},
+    {&msgVersionIs, "msgVersionIs", "Your VeSk version is:"},
+    {&msgVersionCheck, "msgVersionCheck", "Click OK to see current VeSk version number available at"},
+    {&msgPixels, "msgPixels", "pixels"},
+};
+
+void ResetProgramMessages() {
+  for (const ProgramText& t : kProgramTexts) *t.text = t.english;
+}
 
 struct FixedText {
   std::string* constant;
@@ -86,7 +123,19 @@ std::string SetMessageConstantsFor(const std::string& code, const std::string& p
   return help + "vesk.html";
 }
 
+void SetProgramMessages(TLanguageManager& manager) {
+  for (const ProgramText& t : kProgramTexts) *t.text = manager.GetText(t.name, t.english);
+}
+
 void ClearMessageConstants() {
   for (const FixedText& f : kFixed) f.constant->clear();
   for (std::string* constant : PerLanguageConstants()) constant->clear();
+  ResetProgramMessages();
 }
+
+namespace {
+
+// The program's own texts are English from the start.
+[[maybe_unused]] const bool kProgramMessagesReady = (ResetProgramMessages(), true);
+
+}  // namespace

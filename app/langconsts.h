@@ -5,6 +5,7 @@
 
 #include <string>
 
+class TLanguageManager;
 class TStrings;
 
 // Texts that are the same in every language.
@@ -20,6 +21,13 @@ extern std::string msgPreviewCaption, msgOpenImageError, msgSelectTarget, msgSel
     msgInfoReference2, msgSelectReferenceTitle, msgInfoChartType, msgInfoProfileText, msgInfoOptions,
     msgDarkAreasRange, msgWhitePointRange;
 
+// Texts the program shows beyond the constants above. The language files
+// carry them in their [constants] section under these names ("msgNotTiff"
+// ...); each is English until a language gives its own.
+extern std::string msgNotTiff, msgProfileFailed, msgWorkFolderRefused, msgLineBreak, msgImageNotSaved,
+    msgTempFolderMissing, msgDirectoryFailed, msgLanguageError, msgLanguageModuleError, msgVersionIs,
+    msgVersionCheck, msgPixels;
+
 // Sets every constant for the language code (exact, case-sensitive; codes
 // without texts of their own take English), rewrites the four items of the
 // quality list in place (when given) and returns the help page for the code:
@@ -28,5 +36,10 @@ extern std::string msgPreviewCaption, msgOpenImageError, msgSelectTarget, msgSel
 std::string SetMessageConstantsFor(const std::string& code, const std::string& programFolder,
                                    TStrings* qualityItems);
 
-// Empties every constant, as before the first language was applied.
+// Takes the program's own texts from the manager's constants (before the
+// language handler clears them); a text the language lacks is English.
+void SetProgramMessages(TLanguageManager& manager);
+
+// Empties every constant, as before the first language was applied; the
+// program's own texts are English again.
 void ClearMessageConstants();

@@ -10,6 +10,7 @@
 #include "app/loclangman.h"
 #include "app/locdialogs.h"
 #include "app/vesk_form_parts.h"
+#include "app/vesk_about.h"
 #include "app/vesk_main.h"
 #include "app/vesk_main_settings.h"
 #include "imaging/io/ieopensavedlg.h"
@@ -73,8 +74,7 @@ void TForm1::FormCreate(TObject*) {
   ProgramFolder = IncludeTrailingPathDelimiter(ExecutableFolder());
   WorkFolder = ProfileWorkFolder();
   if (!DirectoryExists(GetTempPathA())) {
-    Application->MessageBox("Temporary User Folder not accessible. Program will not work correctly.",
-                            Application->Title(), MB_ICONINFORMATION);
+    Application->MessageBox(msgTempFolderMissing, Application->Title(), MB_ICONINFORMATION);
     WorkFolder.clear();
   }
   HelpFileName = ProgramFolder + "help" + PathDelim + "vesk.html";
@@ -107,15 +107,24 @@ void TForm1::ApplyLanguage(TObject*) { RunLanguageHandler(); }
 void TForm1::RunLanguageHandler() {
   ++languageHandlerRuns_;
   LoadDialogTexts();
-  // The quality list's items are rewritten; the user's choice stays.
-  const int32_t quality = qualList->ItemIndex();
+  // The lists' items are rewritten in the language; the user's choices stay.
+  const int32_t quality = qualList->ItemIndex(), algorithm = algList->ItemIndex(),
+                intent = intent_list->ItemIndex();
   HelpFileName = SetMessageConstantsFor(LanguageManager->LanguageCode(), ProgramFolder, qualList->Items());
-  qualList->SetItemIndex(quality);
+  SetProgramMessages(*LanguageManager);
   LanguageManager->ClearLists(true, false, false, false);
-  if (!LanguageManager->TranslateComponent(*this))
-    locMessageDlg(Caption(), LanguageManager->LastError(), mtWarning, {mbOK}, 0, -1, -1, "");
+  TranslateWindow(*this);
+  if (Form6) TranslateWindow(*Form6);
+  qualList->SetItemIndex(quality);
+  algList->SetItemIndex(algorithm);
+  intent_list->SetItemIndex(intent);
   Application->SetTitle(Caption());
   image1->Invalidate();
+}
+
+void TForm1::TranslateWindow(TForm& window) {
+  if (!LanguageManager->TranslateComponent(window))
+    locMessageDlg(Caption(), LanguageManager->LastError(), mtWarning, {mbOK}, 0, -1, -1, "");
 }
 
 void TForm1::BuildLanguageMenu() {
@@ -141,7 +150,7 @@ void TForm1::ChooseFinalLanguage() {
   }
   LanguageManager->SetLanguageCode(GetLocaleInfoA(LOCALE_USER_DEFAULT, kIso639LanguageName));
   if (!LanguageManager->LastError().empty())
-    MessageDlg("ERROR in Language Module. Contact developer.", mtWarning, {mbOK}, 0);
+    MessageDlg(msgLanguageModuleError, mtWarning, {mbOK}, 0);
 }
 
 void TForm1::LangBtnClick(TObject*) {
@@ -154,7 +163,7 @@ void TForm1::pumLanguagesClick(TObject* sender) {
   auto* item = dynamic_cast<TMenuItem*>(sender);
   if (!item) return;
   LanguageManager->SetLanguageCode(item->Hint());
-  if (!LanguageManager->LastError().empty()) MessageDlg("ERROR", mtWarning, {mbOK}, 0);
+  if (!LanguageManager->LastError().empty()) MessageDlg(msgLanguageError, mtWarning, {mbOK}, 0);
 }
 
 // ---- photo and reference ----------------------------------------------------------------
@@ -273,6 +282,11 @@ TProfileMessages TForm1::LocalisedMessages() const {
   Take(m.NoSpaceRequired, msgNoSpaceRequired);
   Take(m.DarkAreasRange, msgDarkAreasRange);
   Take(m.WhitePointRange, msgWhitePointRange);
+  m.NotTiff = msgNotTiff;
+  m.ProfileFailed = msgProfileFailed;
+  m.WorkFolderRefused = msgWorkFolderRefused;
+  m.LineBreak = msgLineBreak;
+  m.DirectoryFailed = msgDirectoryFailed;
   return m;
 }
 

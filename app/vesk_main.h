@@ -57,7 +57,8 @@ struct TProfileMessages {
   std::string NoSpaceRequired = "MB. Required minimum space: ";
   std::string DarkAreasRange = "Dark Areas emphasis value outside valid parameters. Resetting back to 1.00";
   std::string WhitePointRange = "White Point value outside valid parameters. Resetting back to 1.00";
-  // Fixed English texts of the checks this system adds.
+  // The texts of the checks this system adds ("%d" in DirectoryFailed is
+  // the error number).
   std::string NotTiff =
       "The photo is neither a TIFF file nor a JPEG or PNG image that could be read. Please save the photo as a "
       "TIFF file and select it again.";
@@ -67,6 +68,7 @@ struct TProfileMessages {
   std::string LineBreak =
       "A file name or profile text holds a line break, which the colour toolkit's batch file cannot carry. "
       "Please rename the file or change the text.";
+  std::string DirectoryFailed = "Directory creation failed with error %d";
   std::string DefaultDevice = "Camera";
   std::string DefaultModel = "Model";
   std::string DefaultCopyright = "Copyright_free";
@@ -335,6 +337,9 @@ private:
   void BuildLanguageMenu();
   void ChooseFinalLanguage();
   void RunLanguageHandler();
+  // Translates a window from the language's property store; a failure is
+  // reported as the main window's own.
+  void TranslateWindow(TForm& window);
   void BlankView();
   int32_t PhotoHeight() const;
   void MarkTweak(TAdvSpinEdit* spin);

@@ -192,7 +192,6 @@ void TForm1::AboutBtnClick(TObject*) {
 }
 
 void TForm1::UpgBtnClick(TObject*) {
-  ShowMessage("Your VeSk version is: " + GetVersionText() + "\r\n\nClick OK to see current VeSk version number available at\r\n\n" +
-              VeskDownloadPage);
+  ShowMessage(msgVersionIs + " " + GetVersionText() + "\r\n\n" + msgVersionCheck + "\r\n\n" + VeskDownloadPage);
   BrowseURL(VeskVersionPage);
 }

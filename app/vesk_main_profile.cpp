@@ -303,7 +303,7 @@ bool TProfileCreator::PrepareWorkFolder() {
   // results are never taken for new ones.
   if (::mkdir(folder.c_str(), 0700) != 0) {
     const int32_t code = errno;
-    Message(Format("Directory creation failed with error %d", {code}), pmkPlainMessage);
+    Message(StringReplace(messages_.DirectoryFailed, "%d", IntToStr(code), {rfReplaceAll}), pmkPlainMessage);
     return false;
   }
   return true;

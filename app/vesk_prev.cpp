@@ -142,7 +142,7 @@ void TForm2::ShowSizeOf(const std::string& fileName) {
   if (!FileExists(fileName)) return;
   TImageryIO* io = image1->GetIO();
   io->ParamsFromFile(fileName);
-  Label2->SetCaption(IntToStr(io->Params().WIDTH) + " x " + IntToStr(io->Params().HEIGHT) + " pixels");
+  Label2->SetCaption(IntToStr(io->Params().WIDTH) + " x " + IntToStr(io->Params().HEIGHT) + " " + msgPixels);
 }
 
 void TForm2::FormActivate(TObject*) {
@@ -231,7 +231,7 @@ void TForm2::SaveBtnClick(TObject*) {
   if (!saveimg1->Execute()) return;
   const std::string fileName = saveimg1->FileName();
   if (!WriteVerified(fileName)) {
-    Application->MessageBox("The image could not be saved to:\r\r" + fileName, Application->Title(),
+    Application->MessageBox(msgImageNotSaved + "\r\r" + fileName, Application->Title(),
                             MB_ICONWARNING);
     return;
   }

@@ -17,6 +17,7 @@
 
 #include "app/langconsts.h"
 #include "app/loclangman.h"
+#include "app/locdialogs.h"
 #include "app/vesk_about.h"
 #include "app/vesk_prev.h"
 #include "app/vesk_ref.h"
@@ -30,6 +31,7 @@
 #include "platform/win/locale.h"
 #include "tests/app/program_fixture.h"
 #include "tests/app/window_driving.h"
+#include "tests/platform/forms/accelerators.h"
 #include "ui/controls/advcombo.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/advofficebuttons.h"
@@ -65,13 +67,23 @@ std::map<std::string, std::string> WindowEntries(const std::string& code) {
   TStringList keys;
   ini->ReadSection("TForm1", keys);
   std::map<std::string, std::string> entries;
-  for (int32_t i = 0; i < keys.Count(); ++i) entries[keys.Strings(i)] = ini->ReadString("TForm1", keys.Strings(i), "");
+  for (int32_t i = 0; i < keys.Count(); ++i) {
+    std::string text = ini->ReadString("TForm1", keys.Strings(i), "");
+    DecodeEscapes(text);
+    entries[keys.Strings(i)] = text;
+  }
   return entries;
 }
 
+// The window's texts at the entries' paths; a list's text without the line
+// break that ends its last item.
 std::map<std::string, std::string> CurrentTexts(const std::map<std::string, std::string>& entries) {
   std::map<std::string, std::string> texts;
-  for (const auto& [path, value] : entries) texts[path] = GetPropertyByPath(*Form1, path);
+  for (const auto& [path, value] : entries) {
+    std::string text = GetPropertyByPath(*Form1, path);
+    if (path.ends_with(".Items.Text") && text.ends_with("\r\n")) text.resize(text.size() - 2);
+    texts[path] = text;
+  }
   return texts;
 }
 
@@ -222,7 +234,7 @@ TEST(MainWindowLanguage, ChoosingALanguageWithoutFilesShowsErrorAndKeepsTexts) {
   ScriptMessageBoxAnswer(mrOk);
   item.Click();
   ASSERT_EQ(MessageBoxLog().size(), 1u);
-  EXPECT_EQ(MessageBoxLog()[0].Text, "ERROR");
+  EXPECT_EQ(MessageBoxLog()[0].Text, "FEHLER") << "in the language still shown";
   EXPECT_EQ(Form1->CreateBtn->Caption(), caption);
 }
 
@@ -277,13 +289,13 @@ struct CaptionRoom {
 };
 
 // Every caption of the window with the room its control gives it.
-std::vector<CaptionRoom> CaptionRooms() {
+std::vector<CaptionRoom> CaptionRooms(TForm& window) {
   std::vector<CaptionRoom> rooms;
   auto add = [&](const std::string& name, const std::string& text, SIZE needed, SIZE room) {
     rooms.push_back({name, text, needed, room});
   };
-  for (int32_t i = 0; i < Form1->ComponentCount(); ++i) {
-    TComponent* c = Form1->Components(i);
+  for (int32_t i = 0; i < window.ComponentCount(); ++i) {
+    TComponent* c = window.Components(i);
     if (auto* l = dynamic_cast<TLabel*>(c); l && !l->AutoSize()) {
       const RECT r = l->ClientRect();
       add(l->Name(), l->Caption(), TextExtentIn(l->Font(), l->Caption(), r.right, l->WordWrap()),
@@ -318,13 +330,139 @@ TEST(MainWindowLanguage, EveryCaptionFitsItsControlInEveryLanguage) {
   program.Start();
   for (const std::string& code : kLanguageCodes) {
     ChooseLanguage(code);
-    const std::vector<CaptionRoom> rooms = CaptionRooms();
+    std::vector<CaptionRoom> rooms = CaptionRooms(*Form1);
     EXPECT_GT(rooms.size(), 40u);
+    const std::vector<CaptionRoom> about = CaptionRooms(*Form6);
+    EXPECT_GT(about.size(), 10u);
+    rooms.insert(rooms.end(), about.begin(), about.end());
     for (const CaptionRoom& r : rooms)
       EXPECT_TRUE(r.needed.cx <= r.room.cx && r.needed.cy <= r.room.cy)
           << code << " " << r.name << " \"" << r.text << "\" needs " << r.needed.cx << "x" << r.needed.cy
           << ", has " << r.room.cx << "x" << r.room.cy;
   }
+}
+
+namespace {
+
+// The shortcut faults of a window: its controls' captions, all shown
+// together, and each level of its menus.
+std::vector<std::string> ShortcutFaults(TForm& window) {
+  std::vector<std::string> faults, captions;
+  std::vector<TMenuItem*> levels;
+  for (int32_t i = 0; i < window.ComponentCount(); ++i) {
+    TComponent* c = window.Components(i);
+    if (auto* control = dynamic_cast<TControl*>(c)) captions.push_back(control->Caption());
+    if (auto* menu = dynamic_cast<TMenu*>(c)) levels.push_back(menu->Items());
+  }
+  faults = AcceleratorFaults(captions);
+  while (!levels.empty()) {
+    TMenuItem* level = levels.back();
+    levels.pop_back();
+    std::vector<std::string> items;
+    for (int32_t i = 0; i < level->Count(); ++i) {
+      items.push_back(level->Items(i)->Caption());
+      if (level->Items(i)->Count() > 0) levels.push_back(level->Items(i));
+    }
+    for (const std::string& fault : AcceleratorFaults(items)) faults.push_back("menu: " + fault);
+  }
+  return faults;
+}
+
+}  // namespace
+
+// Alt and a letter reaches one control of a window in every language: the
+// main window, the about box, the crop preview, the reference chooser, the
+// language menu and the localised message dialog's buttons.
+TEST(MainWindowLanguage, EveryWindowGivesDistinctShortcutsInEveryLanguage) {
+  Program program("en_US.UTF-8");
+  program.Start();
+  enum { Yes, No, OK, Cancel, Abort, Retry, Ignore, All, NoToAll, YesToAll, Help };
+  const std::vector<std::vector<int>> dialogButtons = {{Yes, No, Cancel, Help},
+                                                       {OK, Cancel, Help},
+                                                       {Abort, Retry, Ignore, Help},
+                                                       {Yes, YesToAll, No, NoToAll, Cancel, Help}};
+  for (const std::string& code : kLanguageCodes) {
+    ChooseLanguage(code);
+    std::unique_ptr<TForm2> preview(new TForm2(nullptr));
+    std::unique_ptr<TForm8> chooser(new TForm8(nullptr));
+    for (TForm* window : std::initializer_list<TForm*>{Form1, Form6, preview.get(), chooser.get()})
+      for (const std::string& fault : ShortcutFaults(*window))
+        ADD_FAILURE() << code << " " << window->ClassName() << ": " << fault;
+    for (const std::vector<int>& group : dialogButtons) {
+      std::vector<std::string> captions;
+      for (int button : group) captions.push_back(ButtonCaptions[button]);
+      for (const std::string& fault : AcceleratorFaults(captions)) ADD_FAILURE() << code << " message dialog: " << fault;
+    }
+  }
+  // The check itself: two captions with one letter are found.
+  Form1->ExitBtn->SetCaption("&Select all");
+  EXPECT_EQ(ShortcutFaults(*Form1).size(), 1u);
+}
+
+// The algorithm and intent lists speak the language; the choice is the
+// item's place, so it survives every change of language.
+TEST(MainWindowLanguage, ListItemsFollowTheLanguageAndKeepTheChoice) {
+  Program program("en_US.UTF-8");
+  program.Start();
+  Form1->algList->SetItemIndex(5);
+  Form1->intent_list->SetItemIndex(3);
+  ChooseLanguage("de");
+  EXPECT_EQ(Form1->algList->Text(), "Nur Matrix");
+  EXPECT_EQ(Form1->intent_list->Text(), "Absolut farbmetrisch");
+  EXPECT_EQ(Form1->algList->Items()->Strings(2), "Gamma + Matrix");
+  EXPECT_EQ(Form1->intent_list->Items()->Strings(0), "Wahrnehmungsorientiert");
+  for (const std::string& code : kLanguageCodes) {
+    SCOPED_TRACE(code);
+    ChooseLanguage(code);
+    EXPECT_EQ(Form1->algList->Items()->Count(), 8);
+    EXPECT_EQ(Form1->intent_list->Items()->Count(), 4);
+    EXPECT_EQ(Form1->algList->ItemIndex(), 5);
+    EXPECT_EQ(Form1->intent_list->ItemIndex(), 3);
+    EXPECT_EQ(Form1->algList->Text(), Form1->algList->Items()->Strings(5));
+  }
+  // Each opening of the preview reloads the language.
+  ChooseLanguage("fr");
+  delete new TForm2(nullptr);
+  EXPECT_EQ(Form1->algList->Text(), "Matrice seule");
+  EXPECT_EQ(Form1->CollectChoices().AlgorithmIndex, 5);
+  EXPECT_EQ(Form1->CollectChoices().IntentIndex, 3);
+  ChooseLanguage("en");
+  EXPECT_EQ(Form1->algList->Text(), "Matrix only");
+  EXPECT_EQ(Form1->intent_list->Text(), "Absolute Colorimetric");
+}
+
+TEST(MainWindowLanguage, AboutBoxAndUpgradeQuestionSpeakTheLanguage) {
+  Program program("en_US.UTF-8");
+  program.Start();
+  std::vector<std::string> opened;
+  const auto saved = BrowseOpener;
+  BrowseOpener = [&](const std::string&, const std::string& target) { opened.push_back(target); };
+  auto text = [](const char* name) { return dynamic_cast<TControl*>(Form6->FindComponent(name))->Caption(); };
+  const struct {
+    const char* code;
+    const char* thanks;
+    const char* close;
+    const char* upgrade;  // how the question begins
+  } cases[] = {
+      {"en", "Special thanks to the translators:", "&Close", "Your VeSk version is: 2.0.0.3\r\n\nClick OK"},
+      {"de", "Besonderer Dank an die Übersetzer:", "&Schließen", "Ihre VeSk-Version ist: 2.0.0.3\r\n\nKlicken"},
+      {"es", "Agradecimiento especial a los traductores:", "&Cerrar", "Su versión de VeSk es: 2.0.0.3\r\n\nHaga"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    ChooseLanguage(c.code);
+    EXPECT_EQ(text("ThanksLabel"), c.thanks);
+    EXPECT_EQ(text("AdvGlassButton1"), c.close);
+    EXPECT_EQ(text("LinkLabel"), VeskWebSite) << "addresses and names stay";
+    ClearDialogScript();
+    ScriptMessageBoxAnswer(mrOk);
+    Form1->UpgBtn->Click();
+    ASSERT_EQ(MessageBoxLog().size(), 1u);
+    EXPECT_TRUE(MessageBoxLog()[0].Text.starts_with(c.upgrade)) << MessageBoxLog()[0].Text;
+    EXPECT_TRUE(MessageBoxLog()[0].Text.ends_with(std::string("\r\n\n") + VeskDownloadPage));
+  }
+  BrowseOpener = saved;
+  EXPECT_EQ(opened, std::vector<std::string>(std::size(cases), VeskVersionPage));
 }
 
 TEST(MainWindowLanguage, QualityChoiceSurvivesLanguageChangeAndPreview) {
