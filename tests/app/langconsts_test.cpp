@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/loclangman.h"
 #include "platform/rtl/stringlist.h"
 
 namespace fs = std::filesystem;
@@ -94,6 +95,24 @@ TEST_F(MessageConstantsTest, ConstantsAreEmptyUntilALanguageIsApplied) {
   // Without a list the constants are still set.
   SetMessageConstantsFor("fr", folder_.string(), nullptr);
   EXPECT_EQ(msgSaveProfileTitle, "Enregistrer le profil");
+}
+
+// The program's own texts come from the language's files; a text a file
+// lacks stays English, and clearing the constants makes them English again.
+TEST_F(MessageConstantsTest, ProgramMessagesComeFromTheLanguageFiles) {
+  std::ofstream(folder_ / "app.xx.lngu") << "[language info]\nlanguagename=Test\n[constants]\n"
+                                            "msgNotTiff=Kein TIFF\\nbitte\nMSGDIRECTORYFAILED=Fehler %d\n";
+  TLanguageManager manager;
+  manager.SetFolder(folder_.string());
+  manager.SetLanguageCode("xx");
+  ASSERT_EQ(manager.LastError(), "");
+  SetProgramMessages(manager);
+  EXPECT_EQ(msgNotTiff, "Kein TIFF\r\nbitte");
+  EXPECT_EQ(msgDirectoryFailed, "Fehler %d");
+  EXPECT_EQ(msgImageNotSaved, "The image could not be saved to:");
+  ClearMessageConstants();
+  EXPECT_EQ(msgNotTiff.substr(0, 36), "The photo is neither a TIFF file nor");
+  EXPECT_EQ(msgDirectoryFailed, "Directory creation failed with error %d");
 }
 
 }  // namespace

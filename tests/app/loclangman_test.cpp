@@ -212,6 +212,7 @@ TEST(ProgramLanguageFiles, EveryLanguageLoadsWithTheKeysOfEnglish) {
     for (auto p = manager.Properties().begin(), e = englishProps.begin(); e != englishProps.end(); ++p, ++e)
       EXPECT_EQ(p->first, e->first);
     EXPECT_EQ(manager.Constants().size(), englishConsts.size());
+    EXPECT_NE(manager.GetText("msgDirectoryFailed", "").find("%d"), std::string::npos) << "the error number's place";
   }
 }
 

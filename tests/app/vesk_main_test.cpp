@@ -637,6 +637,36 @@ TEST(MainWindowChoices, CreateProfileTakesEveryControl) {
   EXPECT_NE(msgSelectTarget, TProfileMessages().SelectTarget);
 }
 
+// The checks this program adds speak the chosen language as the others do.
+TEST(MainWindowChoices, AddedChecksSpeakTheLanguage) {
+  Program program("en_US.UTF-8");
+  program.Start();
+  ChooseLanguage("pl");
+  const std::string photo = program.t / "photos/chart.tif";
+  fs::create_directories(program.t / "photos");
+  fs::copy_file(VESK_SOURCE_DIR "/tests/fixtures/charts/colorchecker24-handheld-crop.tif", photo);
+  ASSERT_TRUE(Form1->OpenImg(photo));
+  Form1->ImageFileName = photo;
+  Form1->ReferenceFileName = WriteBelow(program.t, "refs/chart.cie", "reference");
+
+  Form1->descr_edit->SetText("two\nlines");
+  ScriptMessageBoxAnswer(mrOk);
+  Form1->CreateBtn->Click();
+  ASSERT_EQ(MessageBoxLog().size(), 1u);
+  EXPECT_EQ(MessageBoxLog()[0].Text, msgLineBreak);
+  EXPECT_TRUE(msgLineBreak.starts_with("Nazwa pliku lub tekst profilu")) << msgLineBreak;
+
+  Form1->descr_edit->SetText("one line");
+  fs::create_directories(program.t / "elsewhere");
+  fs::create_directory_symlink(program.t / "elsewhere", program.t / "linked");
+  Form1->WorkFolder = program.t / "linked/";
+  ScriptMessageBoxAnswer(mrOk);
+  Form1->CreateBtn->Click();
+  ASSERT_EQ(MessageBoxLog().size(), 2u);
+  EXPECT_EQ(MessageBoxLog()[1].Text, msgWorkFolderRefused + "\r\r" + (program.t / "linked"));
+  EXPECT_TRUE(msgWorkFolderRefused.starts_with("Folder roboczy")) << msgWorkFolderRefused;
+}
+
 TEST(MainWindowChoices, PhotoThatCannotBeOpenedBlanksTheViewWithAMessage) {
   Program program("en_US.UTF-8");
   program.Start();
