@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/loclangman.h"
 #include "app/vesk_about.h"
 #include "app/vesk_main.h"
 #include "app/vesk_prev.h"
@@ -19,7 +20,9 @@
 #include "imaging/io/imageryio.h"
 #include "imaging/io/iopreviews.h"
 #include "imaging/view/imageryview.h"
+#include "platform/forms/dialogs.h"
 #include "platform/rtl/files.h"
+#include "platform/win/locale.h"
 #include "platform/win/user_paint.h"
 #include "platform/win/winuser_consts.h"
 #include "tests/app/window_driving.h"
@@ -86,6 +89,28 @@ void ShootAbout() {
     about->Close();
   });
   Form1->AboutBtnClick(nullptr);
+}
+
+// The about box and the upgrade question with German chosen, the question's
+// box under a German locale as a German desktop shows it.
+void ShootGerman() {
+  ScopedUserLocale german("de_DE.UTF-8");
+  LanguageManager->SetLanguageCode("de");
+  Settle();
+  WhenActive<TForm6>([](TForm6* about) {
+    Shoot(about, "about_de.png");
+    about->Close();
+  });
+  Form1->AboutBtnClick(nullptr);
+  const auto opener = BrowseOpener;
+  BrowseOpener = [](const std::string&, const std::string&) {};
+  WhenActive<TMessageForm>([](TMessageForm* box) {
+    Shoot(box, "upgrade_de.png");
+    box->Close();
+  });
+  Form1->UpgBtnClick(nullptr);
+  BrowseOpener = opener;
+  LanguageManager->SetLanguageCode("en");
 }
 
 // The help page's text, without its markup, in a plain window.
@@ -155,6 +180,7 @@ int main(int argc, char** argv) {
   ShootOpenDialog(photo);
   ShootCropPreview();
   ShootAbout();
+  ShootGerman();
   ShootHelpText();
   ShootPreviewsDialog();
   VeskFreeWindows();
