@@ -282,11 +282,6 @@ TProfileMessages TForm1::LocalisedMessages() const {
   Take(m.NoSpaceRequired, msgNoSpaceRequired);
   Take(m.DarkAreasRange, msgDarkAreasRange);
   Take(m.WhitePointRange, msgWhitePointRange);
-  m.NotTiff = msgNotTiff;
-  m.ProfileFailed = msgProfileFailed;
-  m.WorkFolderRefused = msgWorkFolderRefused;
-  m.LineBreak = msgLineBreak;
-  m.DirectoryFailed = msgDirectoryFailed;
   return m;
 }
 

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "app/langconsts.h"
 #include "platform/rtl/sysutils.h"
 
 // ---- what the window gives ----------------------------------------------------
@@ -57,18 +58,13 @@ struct TProfileMessages {
   std::string NoSpaceRequired = "MB. Required minimum space: ";
   std::string DarkAreasRange = "Dark Areas emphasis value outside valid parameters. Resetting back to 1.00";
   std::string WhitePointRange = "White Point value outside valid parameters. Resetting back to 1.00";
-  // The texts of the checks this system adds ("%d" in DirectoryFailed is
-  // the error number).
-  std::string NotTiff =
-      "The photo is neither a TIFF file nor a JPEG or PNG image that could be read. Please save the photo as a "
-      "TIFF file and select it again.";
-  std::string ProfileFailed = "The colour toolkit could not make the profile. Its output is in:";
-  std::string WorkFolderRefused =
-      "The work folder is a link or belongs to another user, so it is not used. Please remove it:";
-  std::string LineBreak =
-      "A file name or profile text holds a line break, which the colour toolkit's batch file cannot carry. "
-      "Please rename the file or change the text.";
-  std::string DirectoryFailed = "Directory creation failed with error %d";
+  // The texts of the checks this system adds, in the language last applied
+  // (English before any); "%d" in DirectoryFailed is the error number.
+  std::string NotTiff = msgNotTiff;
+  std::string ProfileFailed = msgProfileFailed;
+  std::string WorkFolderRefused = msgWorkFolderRefused;
+  std::string LineBreak = msgLineBreak;
+  std::string DirectoryFailed = msgDirectoryFailed;
   std::string DefaultDevice = "Camera";
   std::string DefaultModel = "Model";
   std::string DefaultCopyright = "Copyright_free";

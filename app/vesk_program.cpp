@@ -1,6 +1,7 @@
 // The program's life; see vesk_program.h.
 #include "app/vesk_program.h"
 
+#include "app/langconsts.h"
 #include "app/loclangman.h"
 #include "app/vesk_about.h"
 #include "app/vesk_main.h"
@@ -18,6 +19,7 @@ void VeskUnitsInitialize() {
 
 void VeskUnitsFinalize() {
   FreeLanguageManager();
+  ClearMessageConstants();
   OleUninitialize();
   RuduvazezUnitFinalize();
 }
