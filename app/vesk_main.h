@@ -147,6 +147,9 @@ std::string ColprofCommandLine(const TProfileFolders& folders, const TProfileOpt
 
 // The temporary folder + "vesk-" + the numeric user id + "/".
 std::string ProfileWorkFolder();
+// True when the work folder is a link or belongs to another user: such a
+// folder is neither used nor deleted. False for a missing folder.
+bool IsForeignWorkFolder(const std::string& workFolder);
 
 // ---- files ----------------------------------------------------------------------------
 
@@ -356,12 +359,22 @@ extern TForm1* Form1;
 // ---- pages ----------------------------------------------------------------------------
 
 // Opens a page or file with the program registered for HTML pages (on this
-// system the desktop's opener): false, and nothing opened, when none is
-// registered. The program is started with the target as its one argument,
-// never through a shell's command line.
+// system the desktop's opener, xdg-open). When none is registered or the
+// program cannot be started, a message box says so and the answer is false.
+// The program is started with the target as its one argument, never through
+// a shell's command line.
 bool BrowseURL(const std::string& target);
 // How BrowseURL starts the program (replaceable by tests): the program
-// ("" for the desktop's opener) and the target.
-extern std::function<void(const std::string& program, const std::string& target)> BrowseOpener;
+// ("" for the desktop's opener) and the target; false when it could not be
+// started.
+extern std::function<bool(const std::string& program, const std::string& target)> BrowseOpener;
+inline constexpr char DesktopOpener[] = "xdg-open";
+// The message shown when nothing can open a page: its key among the
+// language files' constants, its English text, and the text of the language
+// in force (empty until a language is applied).
+inline constexpr char NoOpenerKey[] = "msgNoOpener";
+inline constexpr char NoOpenerText[] =
+    "No program was found to open the page. Please install the package xdg-utils, which provides xdg-open.";
+extern std::string msgNoOpener;
 // The executable's file version ("2.0.0.3").
 std::string GetVersionText();
