@@ -9,7 +9,7 @@
 
 std::string msgNotTiff, msgProfileFailed, msgWorkFolderRefused, msgLineBreak, msgImageNotSaved,
     msgTempFolderMissing, msgDirectoryFailed, msgLanguageError, msgLanguageModuleError, msgVersionIs,
-    msgVersionCheck, msgPixels;
+    msgVersionCheck, msgPixels, msgNoOpener;
 std::string msgDefaultDevice, msgDefaultModel, msgDefaultCopyright;
 std::string msgChartColorCheckerSG, msgChartCMPChecker, msgChartCMPTarget3, msgChartCMPTarget4, msgChartHCT,
     msgChartDCPro, msgChartQP201, msgChartQP202, msgChartLaserSoftAdv;
@@ -48,6 +48,7 @@ const ProgramText kProgramTexts[] = {
     {&msgVersionIs, "msgVersionIs", "Your VeSk version is:"},
     {&msgVersionCheck, "msgVersionCheck", "Click OK to see current VeSk version number available at"},
     {&msgPixels, "msgPixels", "pixels"},
+    {&msgNoOpener, "msgNoOpener", NoOpenerText},
 };
 
 void ResetProgramMessages() {

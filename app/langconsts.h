@@ -26,7 +26,10 @@ extern std::string msgPreviewCaption, msgOpenImageError, msgSelectTarget, msgSel
 // ...); each is English until a language gives its own.
 extern std::string msgNotTiff, msgProfileFailed, msgWorkFolderRefused, msgLineBreak, msgImageNotSaved,
     msgTempFolderMissing, msgDirectoryFailed, msgLanguageError, msgLanguageModuleError, msgVersionIs,
-    msgVersionCheck, msgPixels;
+    msgVersionCheck, msgPixels, msgNoOpener;
+// The English text of the message shown when nothing can open a page.
+inline constexpr char NoOpenerText[] =
+    "No program was found to open the page. Please install the package xdg-utils, which provides xdg-open.";
 
 // Sets every constant for the language code (exact, case-sensitive; codes
 // without texts of their own take English), rewrites the four items of the

@@ -9,14 +9,24 @@ endforeach()
 file(CREATE_LINK /usr/share/color/argyll/ref ${vesk_argyll}/ref SYMBOLIC)
 file(CREATE_LINK /usr/share/doc/argyll-doc ${vesk_argyll}/doc SYMBOLIC)
 
+# A folder of data copied beside the executables, file by file: a start
+# with nothing changed copies nothing.
+function(vesk_copy_folder target from to)
+  file(GLOB_RECURSE files CONFIGURE_DEPENDS RELATIVE ${from} ${from}/*)
+  set(copies)
+  foreach(file ${files})
+    add_custom_command(OUTPUT ${to}/${file}
+      COMMAND ${CMAKE_COMMAND} -E copy ${from}/${file} ${to}/${file}
+      DEPENDS ${from}/${file})
+    list(APPEND copies ${to}/${file})
+  endforeach()
+  add_custom_target(${target} ALL DEPENDS ${copies})
+endfunction()
+
 # The language files beside the executables, as the program looks for them.
-add_custom_target(vesk_langs ALL
-  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/data/Langs ${CMAKE_BINARY_DIR}/Langs
-  COMMENT "Language files")
+vesk_copy_folder(vesk_langs ${CMAKE_SOURCE_DIR}/data/Langs ${CMAKE_BINARY_DIR}/Langs)
 add_dependencies(${name} vesk_langs)
 
 # The help pages beside the executables, where the Help button and F1 look.
-add_custom_target(vesk_help ALL
-  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/help ${CMAKE_BINARY_DIR}/help
-  COMMENT "Help pages")
+vesk_copy_folder(vesk_help ${CMAKE_SOURCE_DIR}/help ${CMAKE_BINARY_DIR}/help)
 add_dependencies(${name} vesk_help)

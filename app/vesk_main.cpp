@@ -85,8 +85,9 @@ void TForm1::FormCreate(TObject*) {
   if (!AppDataFolder.empty()) ForceDirectories(IncludeTrailingPathDelimiter(AppDataFolder) + "vesk");
   BlankView();
   ReadSettingsFile();
-  ColorFolder = GetWindowsDirectoryA() + PathDelim + "system32" + PathDelim + "spool" + PathDelim + "drivers" +
-                PathDelim + "color";
+  // The user's own colour folder, by its own path (never through the link
+  // the Windows-shaped folder holds).
+  ColorFolder = GetSystemColorFolder();
   LanguageManager->OnLanguageChanged = [this](TObject* sender) { ApplyLanguage(sender); };
   languageHooked_ = true;
   if (!LanguageManager->LanguageCode().empty()) ApplyLanguage(this);
@@ -241,7 +242,8 @@ void TForm1::dark_spinExit(TObject*) { MarkTweak(dark_spin); }
 
 void TForm1::CheckTweak(TAdvSpinEdit* spin, bool (TProfileCreator::*outOfRange)(double)) {
   TProfileCreator creator(*this, ProfileFolders(), LocalisedMessages());
-  if ((creator.*outOfRange)(spin->FloatValue())) spin->SetText("1.00");
+  // The value, not a text: the spin edit writes it with the user's separator.
+  if ((creator.*outOfRange)(spin->FloatValue())) spin->SetFloatValue(1.0);
 }
 
 void TForm1::WP_spinKeyUp(TObject*, WORD&, TShiftState) { CheckTweak(WP_spin, &TProfileCreator::WP_spinKeyUp); }
@@ -373,5 +375,7 @@ void TForm1::FormClose(TObject*, TCloseAction&) {
       Application->MessageBox(e.Message(), Application->Title(), MB_ICONWARNING);
     }
   }
-  if (!WorkFolder.empty() && IsExistingDirectory(WorkFolder)) DeleteDirectoryTree(WorkFolder, true);
+  // Only a folder of the user's own goes, never what a link leads to.
+  if (!WorkFolder.empty() && !IsForeignWorkFolder(WorkFolder) && IsExistingDirectory(WorkFolder))
+    DeleteDirectoryTree(WorkFolder, true);
 }

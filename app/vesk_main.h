@@ -145,6 +145,9 @@ std::string ColprofCommandLine(const TProfileFolders& folders, const TProfileOpt
 
 // The temporary folder + "vesk-" + the numeric user id + "/".
 std::string ProfileWorkFolder();
+// True when the work folder is a link or belongs to another user: such a
+// folder is neither used nor deleted. False for a missing folder.
+bool IsForeignWorkFolder(const std::string& workFolder);
 
 // ---- files ----------------------------------------------------------------------------
 
@@ -357,12 +360,15 @@ extern TForm1* Form1;
 // ---- pages ----------------------------------------------------------------------------
 
 // Opens a page or file with the program registered for HTML pages (on this
-// system the desktop's opener): false, and nothing opened, when none is
-// registered. The program is started with the target as its one argument,
-// never through a shell's command line.
+// system the desktop's opener, xdg-open). When none is registered or the
+// program cannot be started, a message box says so and the answer is false.
+// The program is started with the target as its one argument, never through
+// a shell's command line.
 bool BrowseURL(const std::string& target);
 // How BrowseURL starts the program (replaceable by tests): the program
-// ("" for the desktop's opener) and the target.
-extern std::function<void(const std::string& program, const std::string& target)> BrowseOpener;
+// ("" for the desktop's opener) and the target; false when it could not be
+// started.
+extern std::function<bool(const std::string& program, const std::string& target)> BrowseOpener;
+inline constexpr char DesktopOpener[] = "xdg-open";
 // The executable's file version ("2.0.0.3").
 std::string GetVersionText();

@@ -17,8 +17,8 @@
 #include "imaging/view/imageryview.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/win/process.h"
 #include "platform/win/registry.h"
-#include "platform/win/shell.h"
 #include "services/dragdropfile.h"
 #include "ui/controls/advcombo.h"
 #include "ui/controls/advglassbutton.h"
@@ -152,17 +152,24 @@ void TForm1::genBtnClick(TObject*) {
 
 // ---- pages ------------------------------------------------------------------------------------
 
-std::function<void(const std::string&, const std::string&)> BrowseOpener = [](const std::string& program,
+
+std::function<bool(const std::string&, const std::string&)> BrowseOpener = [](const std::string& program,
                                                                              const std::string& target) {
-  if (program.empty())
-    ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, 5);
-  else
-    ShellExecuteA(nullptr, "open", ("\"" + program + "\"").c_str(), ("\"" + target + "\"").c_str(), nullptr, 5);
+  return SpawnDetached({program.empty() ? std::string(DesktopOpener) : program, target});
 };
+
+namespace {
+// Says that nothing could open the target, in the user's language.
+bool ReportNoOpener(const std::string& target) {
+  const std::string text = msgNoOpener.empty() ? std::string(NoOpenerText) : msgNoOpener;
+  Application->MessageBox(text + "\r\r" + target, Application->Title(), MB_ICONWARNING);
+  return false;
+}
+}  // namespace
 
 bool BrowseURL(const std::string& target) {
   const std::string command = HtmlOpenCommand();
-  if (command.empty()) return false;
+  if (command.empty()) return ReportNoOpener(target);
   // The program is the command's first quoted part; a placeholder there
   // (the desktop's own `xdg-open "%1"`) leaves the page to the desktop's opener.
   std::string program;
@@ -171,8 +178,7 @@ bool BrowseURL(const std::string& target) {
   if (close != std::string::npos) program = command.substr(open + 1, close - open - 1);
   if (program.find("%1") != std::string::npos) program.clear();
   if (program.empty() && close == std::string::npos) return true;  // nothing useful to start
-  BrowseOpener(program, target);
-  return true;
+  return BrowseOpener(program, target) || ReportNoOpener(target);
 }
 
 std::string GetVersionText() { return "2.0.0.3"; }

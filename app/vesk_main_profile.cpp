@@ -165,6 +165,13 @@ std::string ColprofCommandLine(const TProfileFolders& folders, const TProfileOpt
 
 std::string ProfileWorkFolder() { return GetTempPathA() + "vesk-" + std::to_string(getuid()) + PathDelim; }
 
+bool IsForeignWorkFolder(const std::string& workFolder) {
+  // The entry itself, not what a link leads to.
+  const std::string folder = WithoutTrailingBackslash(workFolder);
+  struct stat st;
+  return !folder.empty() && ::lstat(folder.c_str(), &st) == 0 && (S_ISLNK(st.st_mode) || st.st_uid != ::getuid());
+}
+
 // ---- files ----------------------------------------------------------------------------
 
 int64_t GetFileSize(const std::string& fileName) { return FileSize64(ExpandFileName(fileName)); }
@@ -293,8 +300,7 @@ bool TProfileCreator::FitsOneBatchLine(std::initializer_list<std::string> comman
 
 bool TProfileCreator::PrepareWorkFolder() {
   const std::string folder = WithoutTrailingBackslash(folders_.WorkFolder);
-  struct stat st;
-  if (!folder.empty() && ::lstat(folder.c_str(), &st) == 0 && (S_ISLNK(st.st_mode) || st.st_uid != ::getuid())) {
+  if (IsForeignWorkFolder(folder)) {
     Message(messages_.WorkFolderRefused + "\r\r" + folder, pmkMessageBox);
     return false;
   }

@@ -287,7 +287,13 @@ DWORD TDropFileTarget::Dropped(IDataObject* data, DWORD keys, POINTL point, DWOR
   files_->Clear();
   for (const std::string& f : files) files_->Add(f);
   TShiftState shift = KeysToShiftState(keys) * TShiftState{ssShift, ssCtrl, ssAlt};
-  if (OnDrop) OnDrop(this, shift, point, effect);
+  // A handler that fails refuses the drop: its exception ends here, not in
+  // the window layer or the source's drag loop.
+  try {
+    if (OnDrop) OnDrop(this, shift, point, effect);
+  } catch (...) {
+    effect = DROPEFFECT_NONE;
+  }
   if (OptimizedMove && effect == DROPEFFECT_MOVE) effect = DROPEFFECT_COPY;
   if (effect != DROPEFFECT_NONE) {
     TPerformedDropEffectClipboardFormat performed;

@@ -77,7 +77,8 @@ class TDropTargetSink;
 // Accepts files dropped on its Target (and, with WholeWindow, anywhere on
 // the target's window). OnDrop runs on the GUI thread while the names are
 // in GetFiles; afterwards the list is empty again. A drop whose names cannot
-// be read is refused (no effect) and OnDrop does not run.
+// be read is refused (no effect) and OnDrop does not run. An exception out
+// of OnDrop is swallowed and refuses the drop (no effect) too.
 //
 // Data formats made with the target as owner (feedback, file contents, ID
 // lists...) join DataFormats: a drop that one of them can read is accepted

@@ -1,16 +1,19 @@
 // What the profile tests share: dialogs that log messages and answer from a
-// script, and a road laid in a test folder (photo, reference, program and
-// work folders, with TMPDIR and XDG_DATA_HOME pointed inside it).
+// script, a road laid in a test folder (photo, reference, program and work
+// folders, with TMPDIR and XDG_DATA_HOME pointed inside it), and stand-ins
+// for the colour toolkit's programs.
 #pragma once
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <ostream>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/vesk_main.h"
@@ -66,6 +69,49 @@ struct ProfileRoad {
   TProfileFolders folders;
   TProfileChoices choices;
 };
+
+// ---- stand-ins for the toolkit ----------------------------------------------------------
+
+// Stand-ins for scanin and colprof: they record their arguments and the
+// batch file that ran them, then write what the test asked for.
+inline const char* const FakeScanin = R"(#!/bin/sh
+here=$(dirname "$0")
+printf '%s\n' "$@" > "$here/scanin.args"
+eval photo=\"\${$(($# - 2))}\"
+cp "$(dirname "$photo")/proc.bat" "$here/scanin.bat"
+[ -e "$here/scanin.fail" ] || : > "${photo%.*}.ti3"
+)";
+inline const char* const FakeColprof = R"(#!/bin/sh
+here=$(dirname "$0")
+printf '%s\n' "$@" > "$here/colprof.args"
+eval base=\"\${$#}\"
+cp "$(dirname "$base")/proc.bat" "$here/colprof.bat"
+for ext in icc icm; do
+  if [ -e "$here/result.$ext" ]; then cp "$here/result.$ext" "$base.$ext"; fi
+done
+)";
+
+// A complete profile header: size field, "acsp" at 36, no tags.
+inline std::string ValidProfile(uint8_t marker = 0) {
+  std::string bytes(132, '\0');
+  bytes[3] = static_cast<char>(132);
+  bytes.replace(36, 4, "acsp");
+  bytes[100] = static_cast<char>(marker);
+  return bytes;
+}
+
+// Lays the stand-ins in the program folder's "argyll/bin/" with a valid
+// profile for colprof to hand out; answers that folder.
+inline std::string LayFakeToolkit(const std::string& programFolder) {
+  const std::string bin = programFolder + "argyll/bin/";
+  std::filesystem::create_directories(bin);
+  for (const auto& [name, script] : {std::pair{"scanin", FakeScanin}, std::pair{"colprof", FakeColprof}}) {
+    std::ofstream(bin + name, std::ios::binary) << script;
+    std::filesystem::permissions(bin + name, std::filesystem::perms::owner_all);
+  }
+  std::ofstream(bin + "result.icc", std::ios::binary) << ValidProfile();
+  return bin;
+}
 
 // ---- the real toolkit -----------------------------------------------------------------
 

@@ -14,42 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Stand-ins for scanin and colprof: they record their arguments and the
-// batch file that ran them, then write what the test asked for.
-const char* const FakeScanin = R"(#!/bin/sh
-here=$(dirname "$0")
-printf '%s\n' "$@" > "$here/scanin.args"
-eval photo=\"\${$(($# - 2))}\"
-cp "$(dirname "$photo")/proc.bat" "$here/scanin.bat"
-[ -e "$here/scanin.fail" ] || : > "${photo%.*}.ti3"
-)";
-const char* const FakeColprof = R"(#!/bin/sh
-here=$(dirname "$0")
-printf '%s\n' "$@" > "$here/colprof.args"
-eval base=\"\${$#}\"
-cp "$(dirname "$base")/proc.bat" "$here/colprof.bat"
-for ext in icc icm; do
-  if [ -e "$here/result.$ext" ]; then cp "$here/result.$ext" "$base.$ext"; fi
-done
-)";
-
-// A complete profile header: size field, "acsp" at 36, no tags.
-std::string ValidProfile(uint8_t marker = 0) {
-  std::string bytes(132, '\0');
-  bytes[3] = static_cast<char>(132);
-  bytes.replace(36, 4, "acsp");
-  bytes[100] = static_cast<char>(marker);
-  return bytes;
-}
-
 struct FakeRoad : ProfileRoad {
   FakeRoad() {
-    bin = folders.ProgramFolder + "argyll/bin/";
-    WriteBelow(t, "program folder/argyll/bin/scanin", FakeScanin);
-    WriteBelow(t, "program folder/argyll/bin/colprof", FakeColprof);
-    fs::permissions(bin + "scanin", fs::perms::owner_all);
-    fs::permissions(bin + "colprof", fs::perms::owner_all);
-    WriteBelow(t, "program folder/argyll/bin/result.icc", ValidProfile());
+    bin = LayFakeToolkit(folders.ProgramFolder);
   }
   void Run() {
     TProfileCreator creator(dialogs, folders);

@@ -1,15 +1,19 @@
 // The program's start-up and its main window, headless: the language chosen
 // at start-up and how often the language handler runs, the language menu,
 // language switches, captions that fit their controls in every language,
-// the quality choice across switches, the settings through the window, the
-// choice marks and the tweak spin edits, and the choices Create Profile takes.
+// the quality choice across switches, the settings through the window and
+// the work folder on closing, the choice marks and the tweak spin edits, the
+// choices Create Profile takes and a request under a decimal-comma locale.
 #include "app/vesk_main.h"
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,10 +29,12 @@
 #include "imaging/core/ruduvazez_startup.h"
 #include "platform/display/headless.h"
 #include "platform/forms/properties.h"
+#include "platform/rtl/files.h"
 #include "platform/rtl/inifiles.h"
 #include "platform/win/gdi.h"
 #include "platform/win/gdi_text.h"
 #include "platform/win/locale.h"
+#include "tests/app/profile_road.h"
 #include "tests/app/program_fixture.h"
 #include "tests/app/window_driving.h"
 #include "tests/platform/forms/accelerators.h"
@@ -436,7 +442,9 @@ TEST(MainWindowLanguage, AboutBoxAndUpgradeQuestionSpeakTheLanguage) {
   program.Start();
   std::vector<std::string> opened;
   const auto saved = BrowseOpener;
-  BrowseOpener = [&](const std::string&, const std::string& target) { opened.push_back(target); };
+  BrowseOpener = [&](const std::string&, const std::string& target) { opened.push_back(target);
+    return true;
+  };
   auto text = [](const char* name) { return dynamic_cast<TControl*>(Form6->FindComponent(name))->Caption(); };
   const struct {
     const char* code;
@@ -528,6 +536,33 @@ TEST(MainWindowSettings, UnwritableSettingsAreReportedAndTheWindowCloses) {
   Application->ResetTerminated();
 }
 
+// Closing removes the work folder only when it is the user's own folder:
+// never through a link put in its place, never another user's folder.
+TEST(MainWindowSettings, ClosingDeletesOnlyAWorkFolderOfTheUsersOwn) {
+  enum Kind { own, link, otherUser };
+  for (Kind kind : {own, link, otherUser}) {
+    SCOPED_TRACE(kind);
+    Program program("en_US.UTF-8");
+    program.Start();
+    const std::string folder = ExcludeTrailingPathDelimiter(Form1->WorkFolder);
+    const std::string kept = WriteBelow(program.t, "elsewhere/keep.txt", "keep");
+    if (kind == link) {
+      fs::create_directory_symlink(program.t / "elsewhere", folder);
+    } else {
+      fs::create_directories(folder);
+      std::ofstream(folder + "/result.ti3") << "patches";
+      if (kind == otherUser && ::chown(folder.c_str(), 4242, 4242) != 0) continue;  // needs root
+    }
+    Form1->ExitBtn->Click();
+    if (kind == own) {
+      EXPECT_FALSE(fs::exists(folder));
+    } else {
+      EXPECT_TRUE(fs::exists(kept));
+      EXPECT_TRUE(fs::exists(fs::path(folder) / (kind == link ? "keep.txt" : "result.ti3")));
+    }
+  }
+}
+
 TEST(MainWindowChoices, ReferenceButtonsSetTheMarks) {
   Program program("en_US.UTF-8");
   program.Start();
@@ -565,6 +600,9 @@ TEST(MainWindowChoices, TweakSpinEditsTurnRedOffTheNormAndResetOutOfRange) {
       {Form1->WP_spin, "1.20", static_cast<TColor>(255), ""},
       {Form1->WP_spin, "1.00", clWindow, ""},
       {Form1->WP_spin, "1.60", clWindow, "White Point value outside valid parameters. Resetting back to 1.00"},
+      // Text that reads as no number is outside the range too.
+      {Form1->WP_spin, "abc", clWindow, "White Point value outside valid parameters. Resetting back to 1.00"},
+      {Form1->WP_spin, "1,7", clWindow, "White Point value outside valid parameters. Resetting back to 1.00"},
       {Form1->dark_spin, "2.50", static_cast<TColor>(255), ""},
       {Form1->dark_spin, "", clWindow, "Dark Areas emphasis value outside valid parameters. Resetting back to 1.00"},
   };
@@ -585,6 +623,74 @@ TEST(MainWindowChoices, TweakSpinEditsTurnRedOffTheNormAndResetOutOfRange) {
     c.spin->OnExit(c.spin);
     EXPECT_EQ(c.spin->Color(), c.colourOnExit);
   }
+}
+
+// Under a decimal-comma locale the tweaks show and take commas, a reset
+// sets the value 1 (never the field's least value), the toolkit gets its
+// numbers with a point, and the profile is offered and reported in the
+// user's own colour folder.
+TEST(MainWindowProfile, DecimalCommaTweaksReachTheToolkitAndTheProfileGoesToTheColourFolder) {
+  Program program("de_DE.UTF-8");
+  program.Start();
+  ASSERT_EQ(FormatSettings.DecimalSeparator, ',');
+  EXPECT_EQ(Form1->GammaSpin->Text(), "2,2");
+  EXPECT_EQ(Form1->WP_spin->Text(), "1,00");
+
+  struct Typed {
+    TAdvSpinEdit* spin;
+    const char* text;
+    const std::string* rangeMessage;  // null when the text is kept
+  };
+  const Typed typed[] = {
+      {Form1->dark_spin, "abc", &msgDarkAreasRange}, {Form1->dark_spin, "1,5", nullptr},
+      {Form1->WP_spin, "1,2", nullptr},              {Form1->WP_spin, "1.7", &msgWhitePointRange},
+      {Form1->WP_spin, "7", &msgWhitePointRange},
+  };
+  for (const Typed& t : typed) {
+    SCOPED_TRACE(std::string(t.spin->Name()) + " \"" + t.text + "\"");
+    ClearDialogScript();
+    t.spin->SetText(t.text);
+    if (t.rangeMessage) ScriptMessageBoxAnswer(mrOk);
+    WORD key = '0';
+    t.spin->OnKeyUp(t.spin, key, {});
+    if (t.rangeMessage) {
+      ASSERT_EQ(MessageBoxLog().size(), 1u);
+      EXPECT_EQ(MessageBoxLog()[0].Text, *t.rangeMessage);
+      EXPECT_EQ(t.spin->Text(), "1,00");
+    } else {
+      EXPECT_TRUE(MessageBoxLog().empty());
+      EXPECT_EQ(t.spin->Text(), t.text);
+    }
+  }
+
+  // A photo, a reference and stand-ins for the toolkit's programs.
+  const std::string bin = LayFakeToolkit(program.t / "program/");
+  Form1->ProgramFolder = program.t / "program/";
+  const std::string photo = program.t / "photos/chart.tif";
+  fs::create_directories(program.t / "photos");
+  fs::copy_file(VESK_SOURCE_DIR "/tests/fixtures/charts/colorchecker24-handheld-crop.tif", photo);
+  Form1->TakePhoto(photo);
+  Form1->ReferenceFileName = WriteBelow(program.t, "refs/chart.cie", "reference");
+
+  const std::string colourFolder = program.t / "data/icc";
+  ClearDialogScript();
+  ScriptFileDialogAnswer(colourFolder + "/camera.icm");
+  ScriptMessageBoxAnswer(mrOk);
+  Form1->CreateBtn->Click();
+  EXPECT_EQ(Form1->SaveDialog1->InitialDir(), colourFolder);
+  ASSERT_EQ(MessageBoxLog().size(), 1u);
+  EXPECT_EQ(MessageBoxLog()[0].Text, msgProfileSaved + "\r\r" + colourFolder + "/");
+  EXPECT_EQ(ReadAll(colourFolder + "/camera.icm"), ValidProfile());
+
+  const std::string scanin = ReadAll(bin + "scanin.bat"), colprof = ReadAll(bin + "colprof.bat");
+  EXPECT_EQ(scanin.find("-G"), std::string::npos) << "2,2 is the toolkit's own gamma: " << scanin;
+  EXPECT_EQ(colprof.find("-U"), std::string::npos) << "the white point was reset to 1: " << colprof;
+  EXPECT_NE(colprof.find(" -V 1.5 "), std::string::npos) << colprof;
+
+  Form1->ExitBtn->Click();
+  const TVeskSettings saved = ReadSettings(program.SettingsFile(), DefaultSettings());
+  EXPECT_DOUBLE_EQ(saved.WhitePoint, 1.0);
+  EXPECT_DOUBLE_EQ(saved.DarkAreas, 1.5);
 }
 
 TEST(MainWindowChoices, CreateProfileTakesEveryControl) {

@@ -242,7 +242,10 @@ TEST(Pages, TheRegisteredProgramOpensThePageWithoutAShell) {
   Program program("en_US.UTF-8");
   std::vector<std::pair<std::string, std::string>> opened;
   const auto saved = BrowseOpener;
-  BrowseOpener = [&](const std::string& p, const std::string& target) { opened.emplace_back(p, target); };
+  BrowseOpener = [&](const std::string& p, const std::string& target) {
+    opened.emplace_back(p, target);
+    return true;
+  };
   const auto setCommand = [](const std::string& command) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "htmlfile\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS,
@@ -271,7 +274,10 @@ TEST(Pages, HelpOpensTheLanguagesPageAndF1TheMainPage) {
   Settle();
   std::vector<std::string> opened;
   const auto saved = BrowseOpener;
-  BrowseOpener = [&](const std::string&, const std::string& target) { opened.push_back(target); };
+  BrowseOpener = [&](const std::string&, const std::string& target) {
+    opened.push_back(target);
+    return true;
+  };
   const std::string help = Form1->ProgramFolder + "help/";
   const struct {
     const char *code, *page;

@@ -1,6 +1,7 @@
 // Blocks that other programs hand over in a drop: well-formed ones give
-// their names (wide names whole), malformed ones are refused whole; and the
-// drop target reads a data object's formats in order.
+// their names (wide names whole), malformed ones are refused whole; the drop
+// target reads a data object's formats in order, and a drop whose handler
+// fails is refused.
 #include "services/dragdropfile.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/exceptions.h"
 #include "platform/win/ole_dataobject.h"
 #include "platform/win/user_clipboard.h"
 #include "platform/win/winuser_consts.h"
@@ -159,4 +161,23 @@ TEST(DropTargetFormats, TheFileListWinsThenTheSingleNamesInOrder) {
   ComPtr<IDataObject> broken = CreateStoredDataObject({{CF_HDROP, text(Header(20, false))}});
   EXPECT_FALSE(TDropFileTarget::ReadFiles(broken.Get(), files));
   EXPECT_TRUE(files.empty());
+}
+
+TEST(DropFileTarget, AHandlerThatFailsRefusesTheDrop) {
+  TDropFileTarget target(nullptr);
+  int32_t namesSeen = 0;
+  target.OnDrop = [&](TObject*, TShiftState, POINTL, DWORD&) {
+    namesSeen = target.GetFiles()->Count();
+    throw EFOpenError("Cannot open file \"/photos/chart.tif\".");
+  };
+  const std::vector<uint8_t> names = WriteDropFiles({"/photos/chart.tif"}, true);
+  ComPtr<IDataObject> data = CreateStoredDataObject({{CF_HDROP, std::string(names.begin(), names.end())}});
+  DWORD effect = DROPEFFECT_COPY;
+  ASSERT_EQ(target.DropTarget()->DragEnter(data.Get(), 0, {}, &effect), S_OK);
+  EXPECT_EQ(effect, DROPEFFECT_COPY);
+  effect = DROPEFFECT_COPY;
+  EXPECT_EQ(target.DropTarget()->Drop(data.Get(), 0, {}, &effect), S_OK);
+  EXPECT_EQ(namesSeen, 1);
+  EXPECT_EQ(effect, DROPEFFECT_NONE);
+  EXPECT_EQ(target.GetFiles()->Count(), 0) << "the names are cleared after a failed drop too";
 }

@@ -103,7 +103,7 @@ void ShootGerman() {
   });
   Form1->AboutBtnClick(nullptr);
   const auto opener = BrowseOpener;
-  BrowseOpener = [](const std::string&, const std::string&) {};
+  BrowseOpener = [](const std::string&, const std::string&) { return true; };
   WhenActive<TMessageForm>([](TMessageForm* box) {
     Shoot(box, "upgrade_de.png");
     box->Close();

@@ -462,8 +462,9 @@ double TAdvSpinEdit::FloatValue() const {
   const std::string t = GetText();
   if (Trim(t).empty()) return 0.0;
   double v = 0;
-  // Text that is no number reads as the least value the field allows.
-  return TryStrToFloat(t, v) ? v : minFloatValue_;
+  // Text that is no number reads as the integer minimum (0 unless set), not
+  // as MinFloatValue: a range check on the value then sees it as outside.
+  return TryStrToFloat(t, v) ? v : static_cast<double>(minValue_);
 }
 
 void TAdvSpinEdit::SetFloatValue(double v) {

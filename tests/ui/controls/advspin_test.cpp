@@ -63,7 +63,10 @@ TEST_F(SpinEditTest, ValuesClampAndFormatByKind) {
     EXPECT_EQ(spin->Text(), text) << value;
   }
   spin->SetText("abc");
-  EXPECT_DOUBLE_EQ(spin->FloatValue(), 0.1) << "unreadable text reads as MinFloatValue, not the integer minimum";
+  EXPECT_DOUBLE_EQ(spin->FloatValue(), 0.0) << "unreadable text reads as the integer minimum, not MinFloatValue";
+  spin->SetMinValue(-3);
+  EXPECT_DOUBLE_EQ(spin->FloatValue(), -3.0);
+  spin->SetMinValue(0);
   spin->SetText("");
   EXPECT_DOUBLE_EQ(spin->FloatValue(), 0.0);
 
