@@ -361,6 +361,22 @@ TEST_F(StdCtrlsTest, LabelSizesToItsCaptionAndFocusesItsControl) {
   delete edit;  // the label forgets its focus control
   EXPECT_EQ(label->FocusControl(), nullptr);
 
+  // CR, LF and CR LF each break the caption's line, wrapped or not.
+  const struct {
+    const char* caption;
+    int lines;
+  } breaks[] = {{"one\rtwo", 2}, {"one\ntwo", 2}, {"one\r\ntwo", 2}, {"one\r\rtwo", 3}};
+  label->SetCaption("one");
+  const int lineHeight = label->Height();
+  for (bool wrap : {false, true}) {
+    label->SetWordWrap(wrap);
+    for (const auto& b : breaks) {
+      label->SetCaption(b.caption);
+      EXPECT_EQ(label->Height(), b.lines * lineHeight) << b.caption << (wrap ? " wrapped" : "");
+    }
+  }
+  label->SetWordWrap(false);
+
   label->SetAutoSize(false);
   label->SetEllipsisPosition(epEndEllipsis);
   EXPECT_NE(label->DrawTextFlags() & DT_END_ELLIPSIS, 0u);
