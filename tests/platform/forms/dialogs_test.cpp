@@ -232,6 +232,35 @@ TEST_F(FileDialogTest, SeveralFilesCanBeChosen) {
   EXPECT_EQ(open.FileName(), Path("sub/c.png"));
 }
 
+// A folder typed in the name box opens; the box is emptied and its caret
+// stands at its start, not where the typed name ended.
+TEST_F(FileDialogTest, TypedFolderOpensWithTheCaretAtTheEmptyNamesStart) {
+  TOpenDialog open(nullptr);
+  open.SetInitialDir(dir.string());
+  std::string folder, name;
+  POINT caret{-1, -1}, start{};
+  open.OnShow = [&](TObject*) {
+    TForm* form = open.DialogForm();
+    auto* box = static_cast<TEdit*>(form->FindComponent("FileNameEdit"));
+    form->OnActivate = [&, box](TObject*) {
+      if (!folder.empty()) return;
+      Type("sub");
+      Key(VK_RETURN);
+      folder = open.CurrentFolder();
+      name = box->Text();
+      GetCaretPos(&caret);
+      const LRESULT first = box->Perform(EM_POSFROMCHAR, 0);
+      start = POINT{LOWORD(first), HIWORD(first) + 1};
+      Key(VK_ESCAPE);
+    };
+  };
+  EXPECT_FALSE(open.Execute());
+  EXPECT_EQ(folder, Path("sub/"));
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(caret.x, start.x);
+  EXPECT_EQ(caret.y, start.y);
+}
+
 TEST_F(FileDialogTest, UserNavigatesFiltersAndChooses) {
   TOpenDialog open(nullptr);
   open.SetInitialDir(dir.string());
