@@ -45,6 +45,7 @@ TAdvComboBox* LabelledList(TComponent* owner, TWinControl* parent, const char* n
                            std::initializer_list<const char*> items, int32_t selected) {
   auto* c = List(owner, parent, name, 8, y, parent->Width() - 16, items, selected);
   c->SetLabelPosition(lpTopLeft);
+  c->SetLabelTransparent(true);  // over the group's gradient, as the other labels
   c->SetLabelCaption(label);
   return c;
 }

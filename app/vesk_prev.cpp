@@ -32,11 +32,18 @@ namespace {
 
 constexpr WORD kEscape = 27;
 
+// A box that shows a colour value: read only and out of the tab order, so
+// the window does not open with a caret in it.
 TAdvEdit* ValueEdit(TComponent* owner, TWinControl* parent, const char* name, int y) {
   auto* e = PlaceControl<TAdvEdit>(owner, parent, name, 70, y, 90, 21);
   e->SetReadOnly(true);
+  e->SetTabStop(false);
   e->SetText("");
   return e;
+}
+
+std::string SizeText(int32_t width, int32_t height) {
+  return IntToStr(width) + " x " + IntToStr(height) + " " + msgPixels;
 }
 
 }  // namespace
@@ -142,7 +149,7 @@ void TForm2::ShowSizeOf(const std::string& fileName) {
   if (!FileExists(fileName)) return;
   TImageryIO* io = image1->GetIO();
   io->ParamsFromFile(fileName);
-  Label2->SetCaption(IntToStr(io->Params().WIDTH) + " x " + IntToStr(io->Params().HEIGHT) + " " + msgPixels);
+  Label2->SetCaption(SizeText(io->Params().WIDTH, io->Params().HEIGHT));
 }
 
 void TForm2::FormActivate(TObject*) {
@@ -195,13 +202,14 @@ void TForm2::image1MouseMove(TObject*, TShiftState, int x, int y) {
 }
 
 // Any selection is cropped to, also one whose drag ended on the view's left
-// or top edge.
+// or top edge. The size shown is then the crop's.
 void TForm2::CropBtnClick(TObject*) {
   if (!image1->Selected()) return;
   image1->GetProc()->CropSel(false);
   image1->Update();
   image1->Deselect();
   UpdateHistogram();
+  Label2->SetCaption(SizeText(image1->GetIEBitmap()->GetWidth(), image1->GetIEBitmap()->GetHeight()));
 }
 
 // The crop is written beside the chosen name and takes its place only when

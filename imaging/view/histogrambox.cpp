@@ -163,10 +163,21 @@ void THistogramBox::RenderHistogram(const TIEHistogram& histogram) {
     const SIZE size = canvas.TextExtent(IntToStr(static_cast<int64_t>(m)));
     const int32_t step = n / 4;
     const int32_t y = h - fontHeight - 1;
-    for (int32_t i = 0; i < 4; ++i)
-      canvas.TextOut(margin_ + Nearest(static_cast<double>(i) * step / n * w), y, IntToStr(i * step));
     const std::string last = IntToStr(n - 1);
-    canvas.TextOut(margin_ + w - canvas.TextWidth(last), y, last);
+    const int32_t lastLeft = margin_ + w - canvas.TextWidth(last);
+    // A number that would run into the one before it or into the last one
+    // (a narrow box, a wide font) is left out.
+    constexpr int32_t kGap = 4;
+    int32_t free = margin_;
+    for (int32_t i = 0; i < 4; ++i) {
+      const std::string text = IntToStr(i * step);
+      const int32_t x = margin_ + Nearest(static_cast<double>(i) * step / n * w);
+      const int32_t right = x + canvas.TextWidth(text) + kGap;
+      if (x < free || right > lastLeft) continue;
+      canvas.TextOut(x, y, text);
+      free = right;
+    }
+    canvas.TextOut(lastLeft, y, last);
     h -= size.cy + 2;
     canvas.MoveTo(margin_ - 1, 0);
     canvas.LineTo(margin_ - 1, h);

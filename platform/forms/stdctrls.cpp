@@ -112,7 +112,8 @@ UINT TCustomLabel::DrawTextFlags() const {
   static const UINT kAlign[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
   static const UINT kEllipsis[] = {0, DT_PATH_ELLIPSIS, DT_END_ELLIPSIS, DT_WORD_ELLIPSIS};
   UINT flags = kAlign[alignment_] | kEllipsis[ellipsis_] | DT_EXPANDTABS;
-  flags |= wordWrap_ ? DT_WORDBREAK : DT_SINGLELINE;
+  // Line breaks in the caption break its lines, also without word wrapping.
+  if (wordWrap_) flags |= DT_WORDBREAK;
   if (!showAccelChar_) flags |= DT_NOPREFIX;
   return flags;
 }

@@ -429,6 +429,7 @@ protected:
 private:
   void ItemsChanged();
   void MakeVisible(int32_t index);
+  void FitTopIndex();
   // Shows the vertical scroll bar while the items overflow, at the top row.
   void UpdateScrollBar();
   // WM_VSCROLL: the row the scroll bar asks for.
@@ -514,8 +515,14 @@ private:
   friend class TComboList;
   // The user chose an item: text, ItemIndex, OnChange and OnSelect.
   void ChooseItem(int32_t index);
+  // The user chose an item of the dropped list (-1: none): the item is set
+  // before the list closes, so the close-up event sees the choice.
+  void CloseUpOn(int32_t index);
+  // After a choice: the edit's selection, OnChange when `changed`, OnSelect.
+  void AnnounceChoice(bool changed);
   void LayoutEdit();
   RECT ButtonRect() const;
+  int32_t DroppedListWidth(bool scrolls) const;
   std::unique_ptr<TStringList> items_;
   std::unique_ptr<TCanvas> canvas_;
   TComboBoxStyle style_ = csDropDown;

@@ -93,6 +93,7 @@ void TCustomEdit::SetText(const std::string& text) {
   anchor_ = caret_ = 0;
   scroll_ = 0;
   hasUndo_ = false;
+  UpdateCaret();  // a caret shown goes back to the start with the text
   if (HandleAllocated()) SetWindowText(Handle(), text);
   Perform(CM_TEXTCHANGED);
   Change();

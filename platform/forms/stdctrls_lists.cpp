@@ -134,6 +134,13 @@ void TCustomListBox::SetTopIndex(int32_t index) {
   Invalidate();
 }
 
+// After a change of size: the rows fill the list down to its end and the
+// selected row stays in sight.
+void TCustomListBox::FitTopIndex() {
+  if (itemIndex_ >= 0) MakeVisible(itemIndex_);
+  SetTopIndex(topIndex_);
+}
+
 void TCustomListBox::SetItemHeight(int32_t h) {
   itemHeight_ = std::max(h, 1);
   UpdateScrollBar();
@@ -212,7 +219,7 @@ void TCustomListBox::WndProc(TMessage& m) {
       return;
     case WM_SIZE:
       TWinControl::WndProc(m);
-      UpdateScrollBar();
+      FitTopIndex();
       return;
     default: break;
   }
@@ -347,9 +354,7 @@ public:
         const POINT p{GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)};
         const int32_t index = ItemAtPos(p, true);
         if (p.x >= 0 && p.x < Width() && index >= 0) {
-          TCustomComboBox* combo = combo_;
-          combo->SetDroppedDown(false);
-          combo->ChooseItem(index);
+          combo_->CloseUpOn(index);
           return;
         }
         break;
@@ -507,6 +512,18 @@ void TCustomComboBox::ChooseItem(int32_t index) {
   if (index < 0 || index >= items_->Count()) return;
   const bool changed = index != itemIndex_;
   SetItemIndex(index);
+  AnnounceChoice(changed);
+}
+
+void TCustomComboBox::CloseUpOn(int32_t index) {
+  const bool chosen = index >= 0 && index < items_->Count();
+  const bool changed = chosen && index != itemIndex_;
+  if (chosen) SetItemIndex(index);
+  SetDroppedDown(false);
+  if (chosen) AnnounceChoice(changed);
+}
+
+void TCustomComboBox::AnnounceChoice(bool changed) {
   if (edit_ && edit_->Visible()) edit_->SelectAll();
   if (changed) Change();
   Select();
@@ -532,8 +549,14 @@ void TCustomComboBox::SetDroppedDown(bool v) {
     DropDown();
     dropDown_ = new TComboDropDown(this);
     const int rows = std::clamp(items_->Count(), 1, dropDownCount_);
-    const POINT origin = ClientToScreen(POINT{0, Height()});
-    dropDown_->SetBounds(origin.x, origin.y, std::max(Width(), droppedWidth_), rows * itemHeight_ + 6);
+    const int width = DroppedListWidth(rows < items_->Count());
+    POINT origin = ClientToScreen(POINT{0, Height()});
+    // A list wider than the combo box stays on its monitor.
+    MONITORINFO monitor;
+    monitor.cbSize = sizeof(monitor);
+    if (width > Width() && GetMonitorInfo(MonitorFromPoint(origin, MONITOR_DEFAULTTONEAREST), &monitor))
+      origin.x = std::max<LONG>(std::min<LONG>(origin.x, monitor.rcWork.right - width), monitor.rcWork.left);
+    dropDown_->SetBounds(origin.x, origin.y, width, rows * itemHeight_ + 6);
     dropDown_->HandleNeeded();
     dropDown_->TControl::SetVisible(true);
     SetWindowPos(dropDown_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
@@ -548,6 +571,27 @@ void TCustomComboBox::SetDroppedDown(bool v) {
     CloseUp();
   }
   Invalidate();
+}
+
+// The combo box's width or the one set with CB_SETDROPPEDWIDTH, widened so
+// that the widest item shows whole beside the scroll bar (when it has one);
+// the widths of owner-drawn items are unknown here.
+int32_t TCustomComboBox::DroppedListWidth(bool scrolls) const {
+  const int32_t set = std::max(Width(), droppedWidth_);
+  if (style_ == csOwnerDrawFixed || style_ == csOwnerDrawVariable || items_->Count() == 0) return set;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, Font()->Handle());
+  LONG widest = 0;
+  for (int32_t i = 0; i < items_->Count(); ++i) {
+    SIZE extent{};
+    GetTextExtentPoint32(dc, items_->Strings(i), &extent);
+    widest = std::max(widest, extent.cx);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  // The row's text starts 4 pixels into the frame; as much room on its right.
+  const int32_t needed = widest + 8 + 2 * GetSystemMetrics(SM_CXBORDER) + (scrolls ? GetSystemMetrics(SM_CXVSCROLL) : 0);
+  return std::max(set, needed);
 }
 
 void TCustomComboBox::WndProc(TMessage& m) {
@@ -590,9 +634,7 @@ void TCustomComboBox::KeyDown(WORD& key, TShiftState shift) {
     const int32_t current = dropDown_->ItemIndex();
     dropDown_->SetItemIndex(std::clamp(current + (key == VK_DOWN ? 1 : -1), 0, items_->Count() - 1));
   } else if (DroppedDown() && key == VK_RETURN) {
-    const int32_t chosen = dropDown_->ItemIndex();
-    SetDroppedDown(false);
-    ChooseItem(chosen);
+    CloseUpOn(dropDown_->ItemIndex());
   } else if (DroppedDown() && key == VK_ESCAPE) {
     SetDroppedDown(false);
   } else if (key == VK_UP || key == VK_DOWN || key == VK_HOME || key == VK_END) {

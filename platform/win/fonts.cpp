@@ -262,13 +262,15 @@ TextLine StripPrefix(std::string_view s, bool keepPrefix) {
   return out;
 }
 
+// CR, LF and CR LF each end a line; a single line drops them.
 std::vector<TextLine> SplitLines(const TextLine& all, bool single) {
   std::vector<TextLine> lines(1);
-  for (size_t i = 0; i < all.text.size(); ++i) {
-    char c = all.text[i];
+  const std::string& text = all.text;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
     if (i == all.underline) lines.back().underline = lines.back().text.size();
-    if (c == '\r') continue;
-    if (c == '\n') {
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       if (!single) lines.emplace_back();
       continue;
     }

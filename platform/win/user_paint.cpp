@@ -57,12 +57,14 @@ void Invalidate(Window& w, const RECT* rect, bool erase, bool children) {
   UnionRect(&w.update, &w.update, &r);
   w.erase = w.erase || erase;
   if (!children) return;
-  // A parent paints over its children, so what it repaints they repaint too.
+  // A parent paints over its children, so what it repaints they repaint too:
+  // all of its update rectangle, which joins this rectangle with those before
+  // it and may reach children that none of them touched.
   for (HWND c : w.children) {
     Window* cw = Find(c);
     if (!cw || !(cw->style & WS_VISIBLE)) continue;
     RECT overlap;
-    if (!IntersectRect(&overlap, &r, &cw->rect)) continue;
+    if (!IntersectRect(&overlap, &w.update, &cw->rect)) continue;
     cw->frameDirty = true;
     RECT inChild = ParentToChildClient(*cw, overlap);
     Invalidate(*cw, &inChild, erase, true);

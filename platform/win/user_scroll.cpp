@@ -98,12 +98,25 @@ void DrawArrow(Surface& s, const RECT& box, int bar, bool first, const RECT& cli
   }
 }
 
-void FrameBox(Surface& s, const RECT& r, const RECT& clip) {
-  FillSurface(s, r, clip, GetSysColor(COLOR_BTNFACE));
+// A box of the bar (an arrow box or the thumb): filled, with a shadow line
+// along its bottom and right edges.
+void FrameBox(Surface& s, const RECT& r, const RECT& clip, COLORREF fill) {
+  FillSurface(s, r, clip, fill);
   COLORREF edge = GetSysColor(COLOR_BTNSHADOW);
   FillSurface(s, RECT{r.left, r.bottom - 1, r.right, r.bottom}, clip, edge);
   FillSurface(s, RECT{r.right - 1, r.top, r.right, r.bottom}, clip, edge);
 }
+
+// The colour halfway between two system colours.
+COLORREF Between(int a, int b) {
+  const COLORREF x = GetSysColor(a), y = GetSysColor(b);
+  return RGB((GetRValue(x) + GetRValue(y)) / 2, (GetGValue(x) + GetGValue(y)) / 2, (GetBValue(x) + GetBValue(y)) / 2);
+}
+
+// The track is lighter than the face and the thumb darker, so the thumb is
+// the handle a user looks for and the track the ground it runs on.
+COLORREF TrackColor() { return Between(COLOR_BTNFACE, COLOR_BTNHIGHLIGHT); }
+COLORREF ThumbColor() { return Between(COLOR_BTNFACE, COLOR_BTNSHADOW); }
 
 }  // namespace
 
@@ -120,15 +133,16 @@ void DrawScrollBars(Window& w, Surface& s, POINT origin, const RECT& clip) {
     if (IsRectEmpty(&r)) continue;
     Geometry g = Measure(w, bar);
     OffsetRect(&r, origin.x, origin.y);
-    FillSurface(s, r, clip, GetSysColor(COLOR_SCROLLBAR));
+    FillSurface(s, r, clip, TrackColor());
     UINT disabled = w.scroll[bar].disabledArrows | (Needed(w.scroll[bar]) ? 0u : ESB_DISABLE_BOTH);
     for (bool first : {true, false}) {
       RECT box = first ? Part(r, bar, 0, g.arrow) : Part(r, bar, g.length - g.arrow, g.length);
-      FrameBox(s, box, clip);
+      FrameBox(s, box, clip, GetSysColor(COLOR_BTNFACE));
       bool off = disabled & (first ? ESB_DISABLE_LTUP : ESB_DISABLE_RTDN);
       DrawArrow(s, box, bar, first, clip, GetSysColor(off ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     }
-    if (g.thumbLength) FrameBox(s, Part(r, bar, g.thumbStart, g.thumbStart + g.thumbLength), clip);
+    if (g.thumbLength)
+      FrameBox(s, Part(r, bar, g.thumbStart, g.thumbStart + g.thumbLength), clip, ThumbColor());
   }
   // The corner between two bars.
   if ((w.style & WS_VSCROLL) && (w.style & WS_HSCROLL)) {

@@ -1,7 +1,8 @@
 // Takes PNG screenshots of the photo's ways in, headless: the open dialog
 // with the preview of the full-frame chart photo (open_dialog.png), the
 // crop preview with its histogram and a selection round the chart
-// (crop_preview.png), the about box (about.png) and the English help page's
+// (crop_preview.png) and after Crop in English and German
+// (crop_preview_cropped_en.png, crop_preview_cropped_de.png), the about box (about.png) and the English help page's
 // text (help_text.png) and the parameters preview dialog on the chart crop's
 // JPEG page (previews_dialog.png), in OUTPUT. Settings go to a folder of its own.
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/loclangman.h"
 #include "app/vesk_about.h"
@@ -68,19 +70,28 @@ void ShootOpenDialog(const std::string& photo) {
   dialog->OnShow = nullptr;
 }
 
-void ShootCropPreview() {
-  WhenActive<TForm2>([](TForm2* preview) {
-    TImageryView* view = preview->image1;
-    const POINT from = view->ClientToScreen(POINT{view->Width() / 5, view->Height() / 3});
-    const POINT to = view->ClientToScreen(POINT{view->Width() * 3 / 5, view->Height() * 2 / 3});
-    display::InjectMouseDown(from);
-    display::InjectMouseMove(to);
-    display::InjectMouseUp(to);
-    Settle();
-    Shoot(preview, "crop_preview.png");
-    preview->Close();
-  });
-  Click(Form1->image1);
+// The preview with a selection round the chart, and after Crop in each of
+// the languages given (crop_preview_cropped_<code>.png).
+void ShootCropPreview(const std::vector<std::string>& codes) {
+  for (const std::string& code : codes) {
+    LanguageManager->SetLanguageCode(code);
+    WhenActive<TForm2>([code](TForm2* preview) {
+      TImageryView* view = preview->image1;
+      const POINT from = view->ClientToScreen(POINT{view->Width() / 5, view->Height() / 3});
+      const POINT to = view->ClientToScreen(POINT{view->Width() * 3 / 5, view->Height() * 2 / 3});
+      display::InjectMouseMove(from);
+      display::InjectMouseDown(from);
+      display::InjectMouseMove(to);
+      display::InjectMouseUp(to);
+      Settle();
+      if (code == "en") Shoot(preview, "crop_preview.png");
+      Click(preview->CropBtn);
+      Shoot(preview, "crop_preview_cropped_" + code + ".png");
+      preview->Close();
+    });
+    Click(Form1->image1);
+  }
+  LanguageManager->SetLanguageCode("en");
 }
 
 void ShootAbout() {
@@ -178,7 +189,7 @@ int main(int argc, char** argv) {
   Form1->Show();
   Settle();
   ShootOpenDialog(photo);
-  ShootCropPreview();
+  ShootCropPreview({"en", "de"});
   ShootAbout();
   ShootGerman();
   ShootHelpText();

@@ -1,4 +1,6 @@
+#include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "imaging/view/histogrambox.h"
 #include "tests/platform/forms/forms_test_support.h"
@@ -115,6 +117,40 @@ TEST_F(HistogramBoxTest, VerticalLabelsMoveTheGraphRight) {
   const int margin = box->LeftMargin();
   EXPECT_EQ(Pixel(margin, 2), kBlack) << "the bar of level 0 now starts at the margin";
   EXPECT_EQ(Pixel(margin - 1, 50), ColorToRGB(box->Font()->Color())) << "the vertical axis in the font colour";
+}
+
+// The numbers under the graph never run into each other: in a box as narrow
+// as the crop preview's, one that would touch its neighbour is left out;
+// the first and the last always stand at the graph's ends.
+TEST_F(HistogramBoxTest, NumbersUnderTheGraphStandApart) {
+  box->SetCompBar(false);
+  box->SetLabels({hlVertical, hlHorizontal});
+  GreyImage({{0, 120}, {255, 80}});
+  for (int width : {164, 206, 400}) {
+    SCOPED_TRACE(width);
+    box->SetBounds(10, 10, width, 130);
+    box->Update();
+    TBitmap* drawing = box->Drawing();
+    ASSERT_EQ(drawing->Width(), width);
+    const int widest = drawing->Canvas()->TextWidth("255");
+    const int fontHeight = std::abs(box->Font()->Height());
+    const int top = drawing->Height() - fontHeight - 1;
+    // The columns of the number row that hold ink, gathered into runs that
+    // are at least 3 empty columns apart.
+    std::vector<std::pair<int, int>> runs;
+    int blank = 3;
+    for (int x = 0; x < width; ++x) {
+      bool ink = false;
+      for (int y = top; y < drawing->Height() && !ink; ++y) ink = Pixel(x, y) != box->Background();
+      if (ink && blank >= 3) runs.emplace_back(x, x);
+      if (ink) runs.back().second = x;
+      blank = ink ? 0 : blank + 1;
+    }
+    ASSERT_GE(runs.size(), 2u);
+    for (auto [first, last] : runs) EXPECT_LE(last - first + 1, widest) << "numbers run together at " << first;
+    EXPECT_LE(runs.front().first, box->LeftMargin() + 1) << "0 at the graph's start";
+    EXPECT_GE(runs.back().second, width - 3) << "255 at its end";
+  }
 }
 
 TEST_F(HistogramBoxTest, DetachesFromAFreedProcessingComponent) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/surface.h"
+#include "platform/win/user_paint.h"
 #include "tests/platform/forms/accelerators.h"
 #include "tests/platform/forms/forms_test_support.h"
 
@@ -85,6 +87,39 @@ TEST_F(DialogTest, MessageBoxIsLaidOutWithItsIconAndCentredOnTheActiveForm) {
   Screen->OnActiveFormChange = nullptr;
   EXPECT_NEAR((shown.left + shown.right) / 2, 600, 1);
   EXPECT_NEAR((shown.top + shown.bottom) / 2, 400, 1);
+}
+
+// A message whose lines are broken by CR CR shows its first line, an empty
+// one and the last: three lines, two more than its first line alone.
+TEST_F(DialogTest, MessageBoxBreaksItsLinesAtCarriageReturns) {
+  std::unique_ptr<TForm> one(CreateMessageDialog("ICC Profile saved to:", mtCustom, TMsgDlgButtons{mbOK}));
+  std::unique_ptr<TForm> three(
+      CreateMessageDialog("ICC Profile saved to:\r\r/home/someone/.local/share/icc", mtCustom, TMsgDlgButtons{mbOK}));
+  auto* line = dynamic_cast<TControl*>(one->FindComponent("Message"));
+  auto* text = dynamic_cast<TControl*>(three->FindComponent("Message"));
+  ASSERT_TRUE(line && text);
+  const int lineHeight = line->Height();
+  EXPECT_EQ(text->Height(), 3 * lineHeight);
+  EXPECT_EQ(three->ClientHeight() - one->ClientHeight(), 2 * lineHeight);
+
+  three->Show();
+  Pump();
+  three->Update();
+  const Surface* s = GetWindowSurface(three->Handle());
+  const POINT origin = text->ClientToScreen(POINT{0, 0});
+  RECT window;
+  GetWindowRect(three->Handle(), &window);
+  const uint32_t ground = s->Row(origin.y - window.top)[origin.x - window.left - 1];
+  // Whether a band of the text's lines holds any ink.
+  auto inked = [&](int firstLine) {
+    for (int y = firstLine * lineHeight; y < (firstLine + 1) * lineHeight; ++y)
+      for (int x = 0; x < text->Width(); ++x)
+        if (s->Row(origin.y - window.top + y)[origin.x - window.left + x] != ground) return true;
+    return false;
+  };
+  EXPECT_TRUE(inked(0));
+  EXPECT_FALSE(inked(1)) << "the empty line between";
+  EXPECT_TRUE(inked(2)) << "the folder on a line of its own";
 }
 
 TEST_F(DialogTest, ScriptedAnswersAreLoggedWithTextTitleAndKind) {
@@ -303,6 +338,35 @@ TEST_F(FileDialogTest, SeveralFilesCanBeChosen) {
   EXPECT_EQ(open.Files()->Strings(0), Path("sub/c.png"));
   EXPECT_EQ(open.Files()->Strings(1), Path("sub/d.PNG"));
   EXPECT_EQ(open.FileName(), Path("sub/c.png"));
+}
+
+// A folder typed in the name box opens; the box is emptied and its caret
+// stands at its start, not where the typed name ended.
+TEST_F(FileDialogTest, TypedFolderOpensWithTheCaretAtTheEmptyNamesStart) {
+  TOpenDialog open(nullptr);
+  open.SetInitialDir(dir.string());
+  std::string folder, name;
+  POINT caret{-1, -1}, start{};
+  open.OnShow = [&](TObject*) {
+    TForm* form = open.DialogForm();
+    auto* box = static_cast<TEdit*>(form->FindComponent("FileNameEdit"));
+    form->OnActivate = [&, box](TObject*) {
+      if (!folder.empty()) return;
+      Type("sub");
+      Key(VK_RETURN);
+      folder = open.CurrentFolder();
+      name = box->Text();
+      GetCaretPos(&caret);
+      const LRESULT first = box->Perform(EM_POSFROMCHAR, 0);
+      start = POINT{LOWORD(first), HIWORD(first) + 1};
+      Key(VK_ESCAPE);
+    };
+  };
+  EXPECT_FALSE(open.Execute());
+  EXPECT_EQ(folder, Path("sub/"));
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(caret.x, start.x);
+  EXPECT_EQ(caret.y, start.y);
 }
 
 TEST_F(FileDialogTest, UserNavigatesFiltersAndChooses) {

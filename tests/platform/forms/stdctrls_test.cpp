@@ -127,7 +127,8 @@ protected:
     combo->SetItemIndex(1);
     combo->OnChange = [this](TObject*) { log.push_back("change " + IntToStr(lastCombo->ItemIndex())); };
     combo->OnDropDown = [this](TObject*) { log.push_back("drop"); };
-    combo->OnCloseUp = [this](TObject*) { log.push_back("close"); };
+    // The close-up event already sees the item chosen in the list.
+    combo->OnCloseUp = [this](TObject*) { log.push_back("close " + IntToStr(lastCombo->ItemIndex())); };
     lastCombo = combo;
     return combo;
   }
@@ -147,7 +148,7 @@ TEST_F(ComboTest, MousePicksFromTheDroppedList) {
   EXPECT_FALSE(combo->DroppedDown());
   EXPECT_EQ(combo->ItemIndex(), 2);
   EXPECT_EQ(combo->Text(), "High");
-  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close", "change 2"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close 2", "change 2"}));
 
   // A click outside the list closes it without a choice.
   log.clear();
@@ -155,7 +156,7 @@ TEST_F(ComboTest, MousePicksFromTheDroppedList) {
   Click(form, 350, 250);
   EXPECT_FALSE(combo->DroppedDown());
   EXPECT_EQ(combo->ItemIndex(), 2);
-  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close 2"}));
 }
 
 TEST_F(ComboTest, KeysStepOpenAndChoose) {
@@ -186,8 +187,49 @@ TEST_F(ComboTest, KeysStepOpenAndChoose) {
   Key(VK_ESCAPE);
   EXPECT_FALSE(combo->DroppedDown());
   EXPECT_EQ(combo->ItemIndex(), 2);
-  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close", "change 2", "drop", "close"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close 2", "change 2", "drop", "close 2"}));
   EXPECT_TRUE(form->Visible()) << "Return and Escape went to the list, not to the form";
+}
+
+// A long list drops down wide enough for its longest item beside the scroll
+// bar; opened again after its last item was chosen, it ends at that item
+// with no empty rows below, and the scroll bar stands at the end.
+TEST_F(ComboTest, DroppedListShowsItsItemsWholeAndOpensAgainAtItsEnd) {
+  TComboBox* combo = MakeCombo(csDropDownList);
+  const std::string longest = "An item much longer than the combo box is wide";
+  for (int i = 0; i < 8; ++i) combo->Items()->Add(i == 5 ? longest : "Item " + IntToStr(i));
+  combo->SetDropDownCount(7);
+  ShowAndFocus(combo);
+  auto scrollPos = [](TCustomListBox* list) {
+    SCROLLINFO info;
+    info.fMask = SIF_POS;
+    GetScrollInfo(list->Handle(), SB_VERT, &info);
+    return info.nPos;
+  };
+
+  Key(VK_F4);
+  TCustomListBox* list = combo->DropDownList();
+  ASSERT_NE(list, nullptr);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, combo->Font()->Handle());
+  SIZE text{};
+  GetTextExtentPoint32(dc, longest, &text);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  EXPECT_GE(list->ItemRect(0).right - list->ItemRect(0).left, text.cx + 2) << "the longest item is not cut";
+  EXPECT_LT(list->ClientWidth(), list->Width() - GetSystemMetrics(SM_CXVSCROLL) + 1) << "beside the scroll bar";
+  EXPECT_EQ(list->TopIndex(), 0);
+  EXPECT_EQ(scrollPos(list), 0);
+
+  for (int i = combo->ItemIndex(); i < combo->Items()->Count() - 1; ++i) Key(VK_DOWN);
+  Key(VK_RETURN);
+  ASSERT_EQ(combo->ItemIndex(), 11);
+  Key(VK_F4);
+  list = combo->DropDownList();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->TopIndex(), 5) << "the last seven of twelve rows fill the list";
+  EXPECT_EQ(scrollPos(list), 5);
+  Key(VK_ESCAPE);
 }
 
 TEST_F(ComboTest, DropDownStyleTakesTypedText) {
@@ -318,6 +360,22 @@ TEST_F(StdCtrlsTest, LabelSizesToItsCaptionAndFocusesItsControl) {
   EXPECT_TRUE(edit->Focused());
   delete edit;  // the label forgets its focus control
   EXPECT_EQ(label->FocusControl(), nullptr);
+
+  // CR, LF and CR LF each break the caption's line, wrapped or not.
+  const struct {
+    const char* caption;
+    int lines;
+  } breaks[] = {{"one\rtwo", 2}, {"one\ntwo", 2}, {"one\r\ntwo", 2}, {"one\r\rtwo", 3}};
+  label->SetCaption("one");
+  const int lineHeight = label->Height();
+  for (bool wrap : {false, true}) {
+    label->SetWordWrap(wrap);
+    for (const auto& b : breaks) {
+      label->SetCaption(b.caption);
+      EXPECT_EQ(label->Height(), b.lines * lineHeight) << b.caption << (wrap ? " wrapped" : "");
+    }
+  }
+  label->SetWordWrap(false);
 
   label->SetAutoSize(false);
   label->SetEllipsisPosition(epEndEllipsis);

@@ -167,8 +167,17 @@ TEST(GdiText, DrawTextLayout) {
   SIZE ext{};
   GetTextExtentPoint32(c.dc, "single", &ext);
   EXPECT_NEAR(one.right, ext.cx, 1);
-  RECT lines{0, 0, 100, 0};
-  EXPECT_EQ(DrawText(c.dc, "a\nb\nc", &lines, DT_CALCRECT), 3 * tm.tmHeight);
+  // CR, LF and CR LF each break a line; a single line keeps one.
+  const struct {
+    const char* text;
+    int lines;
+  } breaks[] = {{"a\nb\nc", 3}, {"a\rb", 2}, {"a\r\nb", 2}, {"a\r\rb", 3}, {"a\n\r\nb", 3}, {"a\r\n\r\nb", 3}};
+  for (const auto& b : breaks) {
+    RECT lines{0, 0, 100, 0};
+    EXPECT_EQ(DrawText(c.dc, b.text, &lines, DT_CALCRECT), b.lines * tm.tmHeight) << b.text;
+    RECT single{0, 0, 100, 0};
+    EXPECT_EQ(DrawText(c.dc, b.text, &single, DT_CALCRECT | DT_SINGLELINE), tm.tmHeight) << b.text;
+  }
 
   // Centred vertically and horizontally in a single line.
   RECT box{0, 0, 200, 100};

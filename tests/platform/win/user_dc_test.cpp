@@ -5,7 +5,22 @@
 
 namespace {
 
-using DeviceContextTest = UserTest;
+class DeviceContextTest : public UserTest {
+protected:
+  // Each window paints all it may in its brush and notes that it painted.
+  void PaintAllOver(std::vector<HWND>& painted, std::function<HBRUSH(HWND)> brushOf) {
+    handler = [&painted, brushOf](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+      if (m != WM_PAINT) return std::nullopt;
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(h, &ps);
+      RECT huge{-1000, -1000, 1000, 1000};
+      FillRect(dc, &huge, brushOf(h));
+      painted.push_back(h);
+      EndPaint(h, &ps);
+      return 0;
+    };
+  }
+};
 
 uint32_t Pixel(COLORREF c) {
   return 0xFF000000u | (uint32_t{GetRValue(c)} << 16) | (uint32_t{GetGValue(c)} << 8) | GetBValue(c);
@@ -20,16 +35,7 @@ TEST_F(DeviceContextTest, ChildrenPaintOnlyTheirVisiblePart) {
   HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
   HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
   std::vector<HWND> painted;
-  handler = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-    if (m != WM_PAINT) return std::nullopt;
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(h, &ps);
-    RECT huge{-1000, -1000, 1000, 1000};
-    FillRect(dc, &huge, h == top ? grey : h == panel ? blue : red);
-    painted.push_back(h);
-    EndPaint(h, &ps);
-    return 0;
-  };
+  PaintAllOver(painted, [&](HWND h) { return h == top ? grey : h == panel ? blue : red; });
   Pump();
   EXPECT_EQ(painted, (std::vector<HWND>{top, panel, button}));
   EXPECT_EQ(ClientPixel(top, POINT{5, 5}), Pixel(RGB(128, 128, 128)));
@@ -45,6 +51,30 @@ TEST_F(DeviceContextTest, ChildrenPaintOnlyTheirVisiblePart) {
   EXPECT_EQ(ClientPixel(top, POINT{7, 7}), 0xFF000000u);
   DeleteObject(grey);
   DeleteObject(blue);
+  DeleteObject(red);
+}
+
+// Labels above and below a child ask their parent for two small repaints;
+// the parent paints the one rectangle that joins them, over the child
+// between them, so the child paints itself again.
+TEST_F(DeviceContextTest, ChildUnderTheParentsJoinedUpdatePaintsAgain) {
+  HWND top = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+  HWND child = Make(WS_VISIBLE, RECT{10, 40, 90, 60}, top);
+  HBRUSH grey = CreateSolidBrush(RGB(128, 128, 128));
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  std::vector<HWND> painted;
+  PaintAllOver(painted, [&](HWND h) { return h == top ? grey : red; });
+  Pump();
+  painted.clear();
+  ASSERT_EQ(ClientPixel(top, POINT{20, 50}), Pixel(RGB(255, 0, 0)));
+  const RECT above{10, 20, 50, 30}, below{10, 70, 50, 80};
+  InvalidateRect(top, &above, FALSE);
+  InvalidateRect(top, &below, FALSE);
+  Pump();
+  EXPECT_EQ(painted, (std::vector<HWND>{top, child}));
+  EXPECT_EQ(ClientPixel(top, POINT{20, 50}), Pixel(RGB(255, 0, 0))) << "the child was painted over and left so";
+  EXPECT_EQ(ClientPixel(top, POINT{20, 35}), Pixel(RGB(128, 128, 128)));
+  DeleteObject(grey);
   DeleteObject(red);
 }
 

@@ -158,16 +158,20 @@ TEST_F(ScrollTest, TheBarIsDrawnInTheFrame) {
   int cx = GetSystemMetrics(SM_CXVSCROLL);
   int x = 200 - cx / 2;
   auto at = [&](int y) { return s.pixels[static_cast<size_t>(y * s.width + x - 3)]; };
-  uint32_t face = Pixel(GetSysColor(COLOR_BTNFACE)), track = Pixel(GetSysColor(COLOR_SCROLLBAR));
+  // The thumb is the darker handle on a lighter track, between face-coloured arrow boxes.
+  auto brightness = [](uint32_t p) { return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF); };
+  const uint32_t face = Pixel(GetSysColor(COLOR_BTNFACE));
   // Thumb: half the track, at its start; then the empty track; the arrow boxes at both ends.
   int trackLength = 200 - 2 * cx;
-  EXPECT_EQ(at(cx + 5), face);
-  EXPECT_EQ(at(cx + trackLength / 2 + 10), track);
+  const uint32_t thumb = at(cx + 5), track = at(cx + trackLength / 2 + 10);
+  EXPECT_LT(brightness(thumb), brightness(face));
+  EXPECT_GT(brightness(track), brightness(face));
+  EXPECT_EQ(at(3), face);
   EXPECT_EQ(at(200 - cx + 3), face);
   SetScrollPos(w, SB_VERT, 50, TRUE);
   Pump();
   EXPECT_EQ(at(cx + 5), track);
-  EXPECT_EQ(at(cx + trackLength / 2 + 10), face);
+  EXPECT_EQ(at(cx + trackLength / 2 + 10), thumb);
 }
 
 }  // namespace
