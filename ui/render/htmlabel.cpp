@@ -111,9 +111,11 @@ RECT THTMLabel::TextRect() const {
 
 void THTMLabel::PaintBackground(TCanvas* c, RECT r) {
   int32_t bands = (r.right - r.left) / 4;
-  if (colorTo_ != clNone && (gradientType_ == gtFullHorizontal || gradientType_ == gtFullVertical)) {
+  if (Transparent()) {
+    // The parent shows through: neither a fill nor a full gradient.
+  } else if (colorTo_ != clNone && (gradientType_ == gtFullHorizontal || gradientType_ == gtFullVertical)) {
     MarkupGradientRect(c, Color(), colorTo_, bands, r, gradientType_ == gtFullHorizontal);
-  } else if (!Transparent()) {
+  } else {
     c->Brush()->SetColor(Color());
     c->Pen()->SetColor(Color());
     c->Rectangle(r);
@@ -154,52 +156,56 @@ void THTMLabel::Paint() {
     c->Polygon({{t.left - a, t.top - a}, {t.right + b, t.top - a}, {t.right + b, t.bottom + b}, {t.left - a, t.bottom + b}});
     c->Pen()->SetWidth(1);
   }
-  t = TextRect();
-  bool vertical = Align() == alNone || Align() == alTop || Align() == alBottom;
-  bool horizontal = Align() == alNone || Align() == alLeft || Align() == alRight;
+  const POINT mouse = MousePoint();
+  c->Brush()->SetColor(Color());
+  t = PlaceText(c, mouse, true);
+  RenderMarkup(c, GetDisplayText(), t, Args(mouse.x, mouse.y));
+  if (!Transparent()) Canvas()->Draw(0, 0, &buffer);
+}
+
+POINT THTMLabel::MousePoint() const {
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  return ScreenToClient(cursor);
+}
+
+// Where the text goes: inside the frames, widened for sizing to the text,
+// and moved down for the vertical alignment. Painting (which also resizes
+// the label) and the anchor test both take their rectangle from here, so
+// an anchor is found where it is drawn.
+RECT THTMLabel::PlaceText(TCanvas* c, POINT mouse, bool resize) {
+  RECT t = TextRect();
+  const bool vertical = Align() == alNone || Align() == alTop || Align() == alBottom;
+  const bool horizontal = Align() == alNone || Align() == alLeft || Align() == alRight;
   if (autoSizing_) {
     if (horizontal && autoSizeType_ != asVertical) t.right += 65535;
     if (vertical && autoSizeType_ != asHorizontal) t.bottom += 65535;
   }
-  POINT cursor{};
-  GetCursorPos(&cursor);
-  POINT mouse = ScreenToClient(cursor);
-  std::string text = GetDisplayText();
-  c->Brush()->SetColor(Color());
-  if (autoSizing_ || vAlignment_ != tvaTop) {
-    TMarkupArgs measure = Args(mouse.x, mouse.y);
-    measure.CheckHotSpot = true;
-    TMarkupResult m = RenderMarkup(c, text, t, measure);
-    if (autoSizing_) {
-      if (vAlignment_ == tvaCenter) t.top += 3;
-      if (vAlignment_ == tvaBottom) t.top += 6;
-      if (vertical && autoSizeType_ != asHorizontal && m.MeasuredHeight + 6 != Height())
-        SetBounds(Left(), Top(), Width(), m.MeasuredHeight + 6);
-      if (horizontal && autoSizeType_ != asVertical && m.MeasuredWidth + 6 != Width())
-        SetBounds(Left(), Top(), m.MeasuredWidth + 6, Height());
-    }
-    if (vAlignment_ == tvaCenter) t.top += (Height() - m.MeasuredHeight) / 2;
-    if (vAlignment_ == tvaBottom) t.top = Height() - m.MeasuredHeight;
+  if (!autoSizing_ && vAlignment_ == tvaTop) return t;
+  TMarkupArgs measure = Args(mouse.x, mouse.y);
+  measure.CheckHotSpot = true;
+  const TMarkupResult m = RenderMarkup(c, GetDisplayText(), t, measure);
+  if (autoSizing_) {
+    if (vAlignment_ == tvaCenter) t.top += 3;
+    if (vAlignment_ == tvaBottom) t.top += 6;
+    if (resize && vertical && autoSizeType_ != asHorizontal && m.MeasuredHeight + 6 != Height())
+      SetBounds(Left(), Top(), Width(), m.MeasuredHeight + 6);
+    if (resize && horizontal && autoSizeType_ != asVertical && m.MeasuredWidth + 6 != Width())
+      SetBounds(Left(), Top(), m.MeasuredWidth + 6, Height());
   }
-  RenderMarkup(c, text, t, Args(mouse.x, mouse.y));
-  if (!Transparent()) Canvas()->Draw(0, 0, &buffer);
+  if (vAlignment_ == tvaCenter) t.top += (Height() - m.MeasuredHeight) / 2;
+  if (vAlignment_ == tvaBottom) t.top = Height() - m.MeasuredHeight;
+  return t;
 }
 
 std::string THTMLabel::AnchorAt(int32_t x, int32_t y, RECT& linkRect) {
-  RECT t = TextRect();
   Canvas()->Font()->Assign(Font());
-  std::string text = GetDisplayText();
+  const RECT t = PlaceText(Canvas(), POINT{x, y}, false);
   TMarkupArgs args = Args(x, y);
-  if (vAlignment_ != tvaTop) {
-    TMarkupArgs measure = args;
-    measure.CheckHotSpot = true;
-    int32_t h = RenderMarkup(Canvas(), text, t, measure).MeasuredHeight;
-    if (h < Height()) t.top = vAlignment_ == tvaCenter ? t.top + (t.bottom - t.top - h) / 2 : t.bottom - h;
-  }
   args.CheckHotSpot = true;
   args.HoverLink = -1;
   args.HoverColor = args.HoverFontColor = clNone;
-  TMarkupResult r = RenderMarkup(Canvas(), text, t, args);
+  TMarkupResult r = RenderMarkup(Canvas(), GetDisplayText(), t, args);
   hoverLink_ = r.PointLink;
   linkRect = r.LinkRect;
   if (!r.Hit) hoverLink_ = -1;

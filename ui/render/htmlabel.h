@@ -85,6 +85,8 @@ protected:
 
 private:
   RECT TextRect() const;
+  RECT PlaceText(TCanvas* c, POINT mouse, bool resize);
+  POINT MousePoint() const;
   TMarkupArgs Args(int32_t x, int32_t y) const;
   void PaintBackground(TCanvas* c, RECT r);
 

@@ -70,6 +70,74 @@ TEST_F(HTMLabelTest, GradientLineAtTheBottom) {
   EXPECT_EQ(Shown(form, x + 1, y + 36), clWhite);        // above the line
   TColor end = Shown(form, x + 298, y + 39);
   EXPECT_GT((end >> 8) & 0xFF, 0xE0);                    // fades toward white
+
+  // A transparent label paints no full gradient over its parent.
+  label->SetColorTo(clBlue);
+  for (TGradientType type : {gtFullHorizontal, gtFullVertical}) {
+    label->SetGradientType(type);
+    label->Invalidate();
+    EXPECT_EQ(Shown(form, x + 250, y + 20), clWhite) << "gradient type " << type;
+  }
+}
+
+// Labels with frames and vertical placement: the rows where the anchor's
+// text is drawn are the rows where the mouse finds it.
+TEST_F(HTMLabelTest, AnchorIsFoundWhereItIsDrawn) {
+  struct Case {
+    int32_t border;
+    TBevelCut outer, inner;
+    TBorderStyle style;
+    TVAlignment align;
+    bool autoSizing;
+  } cases[] = {
+      {8, bvNone, bvNone, bsNone, tvaCenter, false},  {8, bvNone, bvNone, bsNone, tvaBottom, false},
+      {3, bvRaised, bvLowered, bsSingle, tvaCenter, false}, {0, bvRaised, bvNone, bsNone, tvaTop, false},
+      {4, bvNone, bvNone, bsSingle, tvaBottom, true},
+  };
+  TForm* form = MakeForm();
+  form->SetColor(clWhite);
+  form->Show();
+  Pump();
+  for (const Case& k : cases) {
+    THTMLabel* label = MakeLabel(form, {"<A href=\"http://x\">link</A>"});
+    label->SetBounds(10, 10, 200, 80);
+    label->SetColor(clWhite);
+    label->SetBorderWidth(k.border);
+    label->SetBevelOuter(k.outer);
+    label->SetBevelInner(k.inner);
+    label->SetBorderStyle(k.style);
+    label->SetBorderColor(clWhite);
+    label->SetVAlignment(k.align);
+    label->SetAutoSizing(k.autoSizing);
+    label->Repaint();
+    form->Update();
+    const std::string name = "border " + std::to_string(k.border) + " align " + std::to_string(k.align);
+    HDC dc = GetDC(form->Handle());
+    int firstInk = -1, lastInk = -1, column = -1;
+    for (int y = 0; y < label->Height(); ++y)
+      for (int x = 0; x < label->Width(); ++x) {
+        const COLORREF p = GetPixel(dc, 10 + x, 10 + y);
+        if (GetBValue(p) > GetRValue(p) + 80) {
+          if (firstInk < 0) firstInk = y;
+          lastInk = y;
+          if (column < 0) column = x + 2;
+        }
+      }
+    ReleaseDC(form->Handle(), dc);
+    ASSERT_GE(firstInk, 0) << name;
+    int firstHit = -1, lastHit = -1;
+    RECT q;
+    for (int y = 0; y < label->Height(); ++y)
+      if (!label->AnchorAt(column, y, q).empty()) {
+        if (firstHit < 0) firstHit = y;
+        lastHit = y;
+      }
+    EXPECT_LE(firstHit, firstInk) << name;
+    EXPECT_GE(lastHit, lastInk) << name;
+    EXPECT_GE(firstHit, firstInk - 6) << name;
+    EXPECT_LE(lastHit, lastInk + 6) << name;
+    delete label;
+  }
 }
 
 TEST_F(HTMLabelTest, AnchorsFireEventsAndOpenOnlyWebAndMailAddresses) {
