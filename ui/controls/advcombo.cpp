@@ -42,6 +42,9 @@ const TClassInfo& TAdvCustomCombo::StaticClassInfo() {
             .String("LabelCaption", &C::LabelCaption, &C::SetLabelCaption)
             .Enumeration("LabelPosition", LabelPositionNames(), &C::LabelPosition, &C::SetLabelPosition)
             .Integer("LabelMargin", &C::LabelMargin, &C::SetLabelMargin)
+            .Boolean("LabelTransparent", &C::LabelTransparent, &C::SetLabelTransparent)
+            .Boolean("LabelAlwaysEnabled", &C::LabelAlwaysEnabled, &C::SetLabelAlwaysEnabled)
+            .Object("LabelFont", &C::LabelFont)
             .Integer("Color", &C::ComboColor, &C::SetComboColor)
             .String("Version", &C::Version, &C::SetVersion)
             .Event("OnDropUp", &C::OnDropUp);

@@ -67,6 +67,11 @@ public:
   void SetLabelPosition(TLabelPosition p) { label_.SetPosition(p); }
   int32_t LabelMargin() const { return label_.Margin(); }
   void SetLabelMargin(int32_t m) { label_.SetMargin(m); }
+  bool LabelTransparent() const { return label_.Transparent(); }
+  void SetLabelTransparent(bool v) { label_.SetTransparent(v); }
+  bool LabelAlwaysEnabled() const { return label_.AlwaysEnabled(); }
+  void SetLabelAlwaysEnabled(bool v) { label_.SetAlwaysEnabled(v); }
+  TFont* LabelFont() const { return label_.Font(); }
   bool MouseInside() const { return mouseInside_; }
   bool MouseOverButton() const { return mouseOverButton_; }
   TColor NormalColor() const { return normalColor_; }

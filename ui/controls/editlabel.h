@@ -38,7 +38,8 @@ public:
   void SetTransparent(bool v);
   bool AlwaysEnabled() const { return alwaysEnabled_; }
   void SetAlwaysEnabled(bool v);
-  // The font the label takes at every placement.
+  // The font the label takes at every placement. One given before the
+  // first caption is kept; otherwise the label starts in the control's font.
   TFont* Font() const { return font_.get(); }
   void SetFont(const TFont* font) { font_->Assign(font); }
 
@@ -54,11 +55,14 @@ public:
   TNotifyEvent OnDblClick;
 
 private:
+  void WatchFont();
+
   TWinControl* control_;
   TLabel* label_ = nullptr;
   TLabelPosition position_ = lpLeftTop;
   int32_t margin_ = 4;
   bool transparent_ = false;
   bool alwaysEnabled_ = false;
+  bool fontGiven_ = false;
   std::unique_ptr<TFont> font_;
 };
