@@ -221,6 +221,9 @@ public:
   int32_t LabelMargin() const { return label_.Margin(); }
   void SetLabelMargin(int32_t m) { label_.SetMargin(m); }
   TColor NormalColor() const { return normalColor_; }
+  // The colour is also the one the edit returns to when the focus, error
+  // and disabled looks end.
+  void SetColor(TColor c);
   // The flat look: no border, a line under the text (a frame around it
   // with SoftBorder), the parent's colour with FlatParentColor.
   bool Flat() const { return flat_; }
