@@ -16,20 +16,23 @@
 #include "ui/render/advgdip.h"
 
 enum TAntiAlias { aaNone, aaClearType, aaAntiAlias };
-// The symbols live in the unit's namespace: bsNone is also a border style.
+// The symbols and layouts live in the unit's namespace: bsNone is also a
+// border style, and the framework's speed button has layouts of the same
+// names.
 namespace AdvGlassButton {
 enum TBackGroundSymbol {
   bsArrowLeft, bsArrowRight, bsArrowUp, bsArrowDown, bsPlay, bsPause, bsStop, bsFastForward, bsForward,
   bsBackward, bsFastBackward, bsSpeaker, bsNoSpeaker, bsNone, bsRecord
 };
-}  // namespace AdvGlassButton
-using AdvGlassButton::TBackGroundSymbol;
-enum TButtonDirection { bdLeft, bdRight };
-enum TButtonShape { btsRectangle, btsCurvedRectangle };
-enum TGlassButtonLayout {
-  blGlyphLeft_, blGlyphTop_, blGlyphRight_, blGlyphBottom_, blGlyphLeftAdjusted, blGlyphRightAdjusted,
+enum TButtonLayout {
+  blGlyphLeft, blGlyphTop, blGlyphRight, blGlyphBottom, blGlyphLeftAdjusted, blGlyphRightAdjusted,
   blGlyphTopAdjusted, blGlyphBottomAdjusted
 };
+}  // namespace AdvGlassButton
+using AdvGlassButton::TBackGroundSymbol;
+using TGlassButtonLayout = AdvGlassButton::TButtonLayout;
+enum TButtonDirection { bdLeft, bdRight };
+enum TButtonShape { btsRectangle, btsCurvedRectangle };
 enum TAdvToolButtonStyle { tasButton, tasCheck };
 enum TGlassButtonState { gbsUp, gbsDisabled, gbsDown, gbsExclusive };
 enum TShortCutHintPos {
@@ -44,6 +47,19 @@ struct TGlassFace {
   bool Focus = false;   // draw the focus outline
   bool Enabled = true;
 };
+
+// Where a glass button's caption and picture go in a client area of
+// rw x rh: the caption's layout rectangle and the picture's top-left
+// corner. pw and ph are the picture's size (pw with the 2 pixels that part
+// it from a caption); `measured` is the caption's box (GDI+ text: measured
+// in the whole area with the layout's alignment; GDI text: its one-line
+// size); e is the inset of the curved shape's adjusted layouts.
+struct TGlassContentPlace {
+  GpRectF Text;
+  int PictureX = 0, PictureY = 0;
+};
+TGlassContentPlace PlaceGlassContent(TGlassButtonLayout layout, bool gdiText, int rw, int rh, int pw, int ph,
+                                     GpRectF measured, int e);
 
 class TAdvCustomGlassButton : public TCustomControl {
   FORMS_CLASS(TAdvCustomGlassButton)
@@ -144,6 +160,8 @@ private:
   void DrawGlassBody(AdvGDIP::TGPGraphics& g);
   void DrawSymbol(AdvGDIP::TGPGraphics& g);
   void DrawButtonContent(TCanvas* canvas, AdvGDIP::TGDIPPicture* picture, bool focus);
+  void DrawGdiCaption(TCanvas* canvas, const std::string& text, const TGlassContentPlace& place, int ph,
+                      TColor colour);
   void PaintOverlappingSiblings();
 
   bool allowAllUp_ = false;
@@ -160,7 +178,7 @@ private:
   TColor glowColor_ = 0xFFBD8D;
   int32_t groupIndex_ = 0;
   TColor innerBorderColor_ = 0;
-  TGlassButtonLayout layout_ = blGlyphLeft_;
+  TGlassButtonLayout layout_ = AdvGlassButton::blGlyphLeft;
   std::unique_ptr<TAdvHintInfo> officeHint_;
   TColor outerBorderColor_ = 0xFFFFFF;
   std::unique_ptr<AdvGDIP::TGDIPPicture> picture_, pictureDown_, pictureDisabled_;
