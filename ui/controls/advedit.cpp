@@ -170,7 +170,7 @@ const TClassInfo& TAdvEdit::StaticClassInfo() {
         static const TEnumNames types{"etString", "etNumeric",  "etFloat", "etUppercase",    "etMixedCase",
                                       "etLowerCase", "etPassword", "etMoney", "etRange", "etHex",
                                       "etAlphaNumeric", "etValidChars"};
-        static const TEnumNames kAligns{"eaLeft", "eaRight", "eaCenter", "eaDefault"};
+        static const TEnumNames kAligns{"eaLeft", "eaRight", "eaDefault", "eaCenter"};
         static const TEnumNames displays{"pdNormal", "pdShortest"};
         using E = TAdvEdit;
         p.Enumeration("EditType", types, &E::EditType, &E::SetEditType)
@@ -550,7 +550,7 @@ void TAdvEdit::FocusArrived() {
   if (!aligning_) {
     if (focusWidthInc_ > 0) SetBounds(Left(), Top(), Width() + focusWidthInc_, Height());
     savedAlign_ = editAlign_;
-    if (focusAlign_ != editAlign_ && focusAlign_ != eaDefault) {
+    if (focusAlign_ != editAlign_ && focusAlign_ != AdvEdit::eaDefault) {
       aligning_ = true;
       SetEditAlign(focusAlign_);
       aligning_ = false;
@@ -577,7 +577,7 @@ void TAdvEdit::FocusLeaving() {
   ValidateValue(GetText());
   if (!aligning_) {
     if (focusWidthInc_ > 0) SetBounds(Left(), Top(), Width() - focusWidthInc_, Height());
-    if (savedAlign_ != editAlign_ && focusAlign_ != eaDefault) SetEditAlign(savedAlign_);
+    if (savedAlign_ != editAlign_ && focusAlign_ != AdvEdit::eaDefault) SetEditAlign(savedAlign_);
   }
   AddToHistory();
   Invalidate();

@@ -26,7 +26,12 @@ enum TAdvEditType {
   etAlphaNumeric, etValidChars
 };
 enum TPrecisionDisplay { pdNormal, pdShortest };
-enum TAdvEditAlign { eaLeft_, eaRight_, eaCenter_, eaDefault };
+// The alignments live in the unit's namespace: the spin edit has its own of
+// the same names.
+namespace AdvEdit {
+enum TEditAlign { eaLeft, eaRight, eaDefault, eaCenter };
+}  // namespace AdvEdit
+using TAdvEditAlign = AdvEdit::TEditAlign;
 enum TPersistenceLocation { plInifile, plRegistry };
 // What a value string reads as.
 enum TTextClass { tcInvalid, tcInteger, tcFloat, tcHex };
@@ -405,7 +410,7 @@ private:
   TBorderStyle savedBorderStyle_ = bsSingle;
   int32_t errorMarkerPos_ = 0, errorMarkerLen_ = 0;
   TColor disabledColor_ = clSilver;
-  TAdvEditAlign editAlign_ = eaLeft_, focusAlign_ = eaDefault, savedAlign_ = eaLeft_;
+  TAdvEditAlign editAlign_ = AdvEdit::eaLeft, focusAlign_ = AdvEdit::eaDefault, savedAlign_ = AdvEdit::eaLeft;
   int32_t focusWidthInc_ = 0;
   bool aligning_ = false;
   bool focusBorder_ = false, autoFocus_ = false, mouseInside_ = false, hintShowLargeText_ = false;

@@ -51,7 +51,7 @@ void TAdvEdit::LinkClick() {
 void TAdvEdit::SetEditAlign(TAdvEditAlign a) {
   if (a == editAlign_) return;
   editAlign_ = a;
-  SetAlignment(a == eaRight_ ? taRightJustify : a == eaCenter_ ? taCenter : taLeftJustify);
+  SetAlignment(a == AdvEdit::eaRight ? taRightJustify : a == AdvEdit::eaCenter ? taCenter : taLeftJustify);
   Invalidate();
 }
 

@@ -157,6 +157,7 @@ private:
   bool Inside(int x, int y) const { return x >= 0 && x < ClientWidth() && y >= 0 && y <= ClientHeight(); }
   TGlassFace Face() const;
   AdvGDIP::TGDIPPicture* ChosenPicture() const;
+  std::unique_ptr<AdvGDIP::TGPGraphicsPath> ShapePath(int x, int y, int w, int h, int radius) const;
   void DrawGlassBody(AdvGDIP::TGPGraphics& g);
   void DrawSymbol(AdvGDIP::TGPGraphics& g);
   void DrawButtonContent(TCanvas* canvas, AdvGDIP::TGDIPPicture* picture, bool focus);

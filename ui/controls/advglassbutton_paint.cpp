@@ -9,6 +9,7 @@
 #include "platform/win/gdi_text.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/parentbackground.h"
+#include "ui/render/gdipfill.h"
 
 using namespace AdvGDIP;
 
@@ -33,26 +34,9 @@ struct Box {
   int x, y, w, h;
 };
 
-void AddRoundRect(TGPGraphicsPath& p, Box b, int r) {
-  p.AddArc(b.x, b.y, 2 * r, 2 * r, 180, 90);
-  p.AddLine(b.x + r, b.y, b.x + b.w - r, b.y);
-  p.AddArc(b.x + b.w - 2 * r, b.y, 2 * r, 2 * r, 270, 90);
-  p.AddLine(b.x + b.w, b.y + r, b.x + b.w, b.y + b.h - r);
-  p.AddArc(b.x + b.w - 2 * r, b.y + b.h - 2 * r, 2 * r, 2 * r, 0, 90);
-  p.AddLine(b.x + b.w - r, b.y + b.h, b.x + r, b.y + b.h);
-  p.AddArc(b.x, b.y + b.h - 2 * r, 2 * r, 2 * r, 90, 90);
-  p.AddLine(b.x, b.y + b.h - r, b.x, b.y + r);
-  p.CloseFigure();
-}
-
-void AddRoundTop(TGPGraphicsPath& p, Box b, int r) {
-  p.AddArc(b.x, b.y, 2 * r, 2 * r, 180, 90);
-  p.AddLine(b.x + r, b.y, b.x + b.w - r, b.y);
-  p.AddArc(b.x + b.w - 2 * r, b.y, 2 * r, 2 * r, 270, 90);
-  p.AddLine(b.x + b.w, b.y + r, b.x + b.w, b.y + b.h);
-  p.AddLine(b.x + b.w, b.y + b.h, b.x, b.y + b.h);
-  p.AddLine(b.x, b.y + b.h, b.x, b.y + r);
-  p.CloseFigure();
+// The rounded rectangle of the fills (also only its top corners rounded).
+std::unique_ptr<TGPGraphicsPath> RoundRectPath(Box b, int r, TFillRoundingType corners = rtBoth) {
+  return std::unique_ptr<TGPGraphicsPath>(CreateRoundedFillPath(GDIPMakeRectF(b.x, b.y, b.w, b.h), r, corners));
 }
 
 void AddCurve5(TGPGraphicsPath& p, std::initializer_list<GpPoint> points) {
@@ -155,27 +139,29 @@ void TAdvCustomGlassButton::DrawButton(TCanvas* canvas) {
   DrawButtonContent(canvas, picture, focus);
 }
 
+// The button's outline shape over a box: curved, or rounded with the corner radius.
+std::unique_ptr<TGPGraphicsPath> TAdvCustomGlassButton::ShapePath(int x, int y, int w, int h, int radius) const {
+  const Box b{x, y, w, h};
+  if (shape_ != btsCurvedRectangle) return RoundRectPath(b, radius);
+  auto path = std::make_unique<TGPGraphicsPath>();
+  AddCurved(*path, b, direction_);
+  return path;
+}
+
 void TAdvCustomGlassButton::DrawGlassBody(TGPGraphics& g) {
   const int w = ClientWidth(), h = ClientHeight();
-  const Box outer{0, 0, w - 1, h - 1}, inner{1, 1, w - 3, h - 3};
-  auto shapePath = [&](TGPGraphicsPath& p, Box b) {
-    if (shape_ == btsCurvedRectangle) AddCurved(p, b, direction_);
-    else AddRoundRect(p, b, cornerRadius_);
-  };
-  auto outline = [&](Box b, TColor c) {
-    TGPGraphicsPath p;
-    shapePath(p, b);
+  auto outline = [&](int inset, TColor c) {
+    std::unique_ptr<TGPGraphicsPath> p = ShapePath(inset, inset, w - 1 - 2 * inset, h - 1 - 2 * inset, cornerRadius_);
     TGPPen pen(ResolvedARGB(c), 1);
-    g.DrawPath(&pen, &p);
+    g.DrawPath(&pen, p.get());
   };
-  outline(outer, outerBorderColor_);
+  outline(0, outerBorderColor_);
   {
-    TGPGraphicsPath body;
-    shapePath(body, inner);
+    std::unique_ptr<TGPGraphicsPath> body = ShapePath(1, 1, w - 3, h - 3, cornerRadius_);
     TGPSolidBrush brush(RawARGB(127, backColor_));
-    g.FillPath(&brush, &body);
+    g.FillPath(&brush, body.get());
     if (Face().Glow) {
-      TGPRegion clip(&body);
+      TGPRegion clip(body.get());
       g.SetClip(&clip, kCombineReplace);
       const double a = w - 4, b = h - 4;
       TGPGraphicsPath glow;
@@ -192,16 +178,20 @@ void TAdvCustomGlassButton::DrawGlassBody(TGPGraphics& g) {
   }
   const int half = (h - 3) / 2;
   if (w - 3 > 0 && half > 0) {
-    TGPGraphicsPath shine;
     const Box s{1, 1, w - 3, half + 1};
-    if (shape_ == btsCurvedRectangle) AddCurvedShine(shine, s, direction_);
-    else AddRoundTop(shine, s, cornerRadius_);
+    std::unique_ptr<TGPGraphicsPath> shine;
+    if (shape_ == btsCurvedRectangle) {
+      shine = std::make_unique<TGPGraphicsPath>();
+      AddCurvedShine(*shine, s, direction_);
+    } else {
+      shine = RoundRectPath(s, cornerRadius_, rtTop);
+    }
     std::unique_ptr<TGPLinearGradientBrush> brush(TGPLinearGradientBrush::CreateFromRect(
         GDIPMakeRectF(1, 1, w - 4, half + 1), RawARGB(153, shineColor_), RawARGB(51, shineColor_), kGradientVertical));
-    g.FillPath(brush.get(), &shine);
+    g.FillPath(brush.get(), shine.get());
   }
   if (symbolColor_ != clNone && symbol_ != AdvGlassButton::bsNone) DrawSymbol(g);
-  outline(inner, innerBorderColor_);
+  outline(1, innerBorderColor_);
 }
 
 void TAdvCustomGlassButton::DrawSymbol(TGPGraphics& g) {
@@ -353,11 +343,10 @@ void TAdvCustomGlassButton::DrawButtonContent(TCanvas* canvas, AdvGDIP::TGDIPPic
   TGPGraphics g(canvas->Handle());
   g.SetSmoothingMode(kSmoothingAntiAlias);
   if (focus) {
-    TGPGraphicsPath p;
-    if (shape_ == btsCurvedRectangle) AddCurved(p, Box{6, 5, rw - 12, rh - 10}, direction_);
-    else AddRoundRect(p, Box{4, 4, rw - 8, rh - 8}, cornerRadius_ - 2);
+    std::unique_ptr<TGPGraphicsPath> p = shape_ == btsCurvedRectangle ? ShapePath(6, 5, rw - 12, rh - 10, 0)
+                                                                      : ShapePath(4, 4, rw - 8, rh - 8, cornerRadius_ - 2);
     TGPPen pen(ResolvedARGB(static_cast<TColor>(0x808080)), 1);
-    g.DrawPath(&pen, &p);
+    g.DrawPath(&pen, p.get());
   }
   int pw = 0, ph = 0;
   if (picture && !picture->Empty()) {

@@ -332,9 +332,18 @@ void TCustomAdvPanel::SetBounds(int32_t left, int32_t top, int32_t width, int32_
 }
 
 TMarkupArgs TCustomAdvPanel::TextArgs() const {
-  return TMarkupLook{images_,      hoverLinkIndex_, shadowOffset_,         hover_,
-                     !ellipsis_,   urlColor_,       hoverColor_,           hoverFontColor_,
-                     shadowColor_, pictureCache_.get(), pictureContainer_, lineSpacing_}
+  return TMarkupLook{.Images = images_,
+                     .HoverLink = hoverLinkIndex_,
+                     .ShadowOffset = shadowOffset_,
+                     .Hover = hover_,
+                     .WordWrap = !ellipsis_,
+                     .URLColor = urlColor_,
+                     .HoverColor = hoverColor_,
+                     .HoverFontColor = hoverFontColor_,
+                     .ShadowColor = shadowColor_,
+                     .PictureCache = pictureCache_.get(),
+                     .PictureContainer = pictureContainer_,
+                     .LineSpacing = lineSpacing_}
       .Args();
 }
 

@@ -87,9 +87,18 @@ void THTMLabel::Notification(TComponent* component, TOperation operation) {
 }
 
 TMarkupArgs THTMLabel::Args(int32_t x, int32_t y) const {
-  TMarkupArgs args = TMarkupLook{images_,   hoverLink_,     shadowOffset_,   hover_,      !ellipsis_,
-                                 urlColor_, hoverColor_,    hoverFontColor_, shadowColor_, cache_.get(),
-                                 pictureContainer_, lineSpacing_}
+  TMarkupArgs args = TMarkupLook{.Images = images_,
+                                 .HoverLink = hoverLink_,
+                                 .ShadowOffset = shadowOffset_,
+                                 .Hover = hover_,
+                                 .WordWrap = !ellipsis_,
+                                 .URLColor = urlColor_,
+                                 .HoverColor = hoverColor_,
+                                 .HoverFontColor = hoverFontColor_,
+                                 .ShadowColor = shadowColor_,
+                                 .PictureCache = cache_.get(),
+                                 .PictureContainer = pictureContainer_,
+                                 .LineSpacing = lineSpacing_}
                          .Args();
   args.X = x;
   args.Y = y;

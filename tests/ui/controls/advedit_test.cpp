@@ -505,22 +505,30 @@ TEST_F(AdvEditTest, DisabledOfficeBorderAutoFocusAndLongTextHint) {
 }
 
 TEST_F(AdvEditTest, FocusChangesAlignmentAndWidthForItsDuration) {
-  edit->SetEditAlign(eaRight_);
+  edit->SetEditAlign(AdvEdit::eaRight);
   EXPECT_EQ(edit->Alignment(), taRightJustify);
-  edit->SetFocusAlign(eaCenter_);
+  edit->SetFocusAlign(AdvEdit::eaCenter);
   edit->SetFocusWidthInc(30);
   const int width = edit->Width();
   Focus(edit);
-  EXPECT_EQ(edit->EditAlign(), eaCenter_);
+  EXPECT_EQ(edit->EditAlign(), AdvEdit::eaCenter);
   EXPECT_EQ(edit->Alignment(), taCenter);
   EXPECT_EQ(edit->Width(), width + 30);
   Focus(other);
-  EXPECT_EQ(edit->EditAlign(), eaRight_);
+  EXPECT_EQ(edit->EditAlign(), AdvEdit::eaRight);
   EXPECT_EQ(edit->Width(), width);
   // eaDefault leaves the alignment alone while focused.
-  edit->SetFocusAlign(eaDefault);
+  edit->SetFocusAlign(AdvEdit::eaDefault);
   Focus(edit);
-  EXPECT_EQ(edit->EditAlign(), eaRight_);
+  EXPECT_EQ(edit->EditAlign(), AdvEdit::eaRight);
+  // A stored form names each alignment as the code does.
+  const std::pair<const char*, TAdvEditAlign> names[] = {
+      {"eaLeft", AdvEdit::eaLeft}, {"eaRight", AdvEdit::eaRight}, {"eaDefault", AdvEdit::eaDefault},
+      {"eaCenter", AdvEdit::eaCenter}};
+  for (auto [name, value] : names) {
+    SetPropText(*edit, "FocusAlign", name);
+    EXPECT_EQ(edit->FocusAlign(), value) << name;
+  }
 }
 
 TEST_F(AdvEditTest, LinkClickAsksBeforeOpening) {

@@ -2,6 +2,7 @@
 // painted face; the shortcut hint window and the hint record.
 #include <functional>
 
+#include "platform/forms/properties.h"
 #include "tests/ui/controls/controls_test_support.h"
 #include "ui/controls/advglassbutton.h"
 
@@ -205,13 +206,19 @@ TEST_F(GlassButtonTest, EveryLayoutPlacesPictureAndCaptionApart) {
   red.SaveToStream(bytes);
   enum Side { Left, Right, Above, Below };
   struct Case {
+    const char* name;  // as a stored form names it
     TButtonLayout layout;
-    Side side;       // where the picture stands beside the text
-    int pinned;      // the adjusted layouts: the picture's edge from the button's edge (-1: kept with the text)
+    Side side;  // where the picture stands beside the text
+    int pinned;  // the adjusted layouts: the picture's edge from the button's edge (-1: kept with the text)
   } cases[] = {
-      {blGlyphLeft, Left, -1},         {blGlyphRight, Right, -1},         {blGlyphTop, Above, -1},
-      {blGlyphBottom, Below, -1},      {blGlyphLeftAdjusted, Left, 2},    {blGlyphRightAdjusted, Right, 4},
-      {blGlyphTopAdjusted, Above, 2},  {blGlyphBottomAdjusted, Below, 2},
+      {"blGlyphLeft", blGlyphLeft, Left, -1},
+      {"blGlyphRight", blGlyphRight, Right, -1},
+      {"blGlyphTop", blGlyphTop, Above, -1},
+      {"blGlyphBottom", blGlyphBottom, Below, -1},
+      {"blGlyphLeftAdjusted", blGlyphLeftAdjusted, Left, 2},
+      {"blGlyphRightAdjusted", blGlyphRightAdjusted, Right, 4},
+      {"blGlyphTopAdjusted", blGlyphTopAdjusted, Above, 2},
+      {"blGlyphBottomAdjusted", blGlyphBottomAdjusted, Below, 2},
   };
   for (const char* caption : {"Load the chart file", "Go"}) {
     for (const Case& k : cases) {
@@ -223,9 +230,10 @@ TEST_F(GlassButtonTest, EveryLayoutPlacesPictureAndCaptionApart) {
       b->Font()->SetColor(clBlack);
       bytes.SetPosition(0);
       b->Picture()->LoadFromStream(bytes);
-      b->SetLayout(k.layout);
+      SetPropText(*b, "Layout", k.name);
+      ASSERT_EQ(b->Layout(), k.layout) << k.name;
       Show();
-      const std::string name = std::string(caption) + " layout " + std::to_string(k.layout);
+      const std::string name = std::string(caption) + " " + k.name;
       const RECT pic = InkBox(b, [](COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) < 60 && GetBValue(c) < 60; });
       const RECT text = InkBox(b, [](COLORREF c) { return GetRValue(c) < 110 && GetGValue(c) < 110 && GetBValue(c) < 110; });
       ASSERT_EQ(pic.right - pic.left, 16) << name;
