@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/forms/forms.h"
 #include "platform/forms/properties.h"
 #include "platform/win/user_input.h"
 #include "ui/render/gdippicturecontainer.h"
@@ -19,13 +20,43 @@ const TClassInfo& THTMLabel::StaticClassInfo() {
       PublishClass<THTMLabel>("THTMLabel", &TCustomLabel::StaticClassInfo(), [](TPublished<THTMLabel>& p) {
         using L = THTMLabel;
         const TIntegerIdents* colors = &ColorIdents();
+        static const TEnumNames vAlignments{"tvaTop", "tvaCenter", "tvaBottom"};
+        static const TEnumNames sizeTypes{"asVertical", "asHorizontal", "asBoth"};
+        static const TEnumNames gradients{"gtFullHorizontal", "gtFullVertical", "gtBottomLine", "gtCenterLine",
+                                          "gtTopLine"};
+        static const TEnumNames bevels{"bvNone", "bvLowered", "bvRaised", "bvSpace"};
+        static const TEnumNames borders{"bsNone", "bsSingle"};
         p.Object("HTMLText", &L::HTMLText)
+            .Reference<TCustomImageList>("Images", &L::Images, &L::SetImages)
+            .Reference<TPictureContainer>("PictureContainer", &L::PictureContainer, &L::SetPictureContainer)
             .Integer("URLColor", &L::URLColor, &L::SetURLColor, colors)
-            .Integer("ColorTo", &L::ColorTo, &L::SetColorTo, colors)
+            .Integer("ShadowColor", &L::ShadowColor, &L::SetShadowColor, colors)
+            .Integer("ShadowOffset", &L::ShadowOffset, &L::SetShadowOffset)
             .Boolean("Hover", &L::Hover, &L::SetHover)
+            .Integer("HoverColor", &L::HoverColor, &L::SetHoverColor, colors)
+            .Integer("HoverFontColor", &L::HoverFontColor, &L::SetHoverFontColor, colors)
+            .Boolean("AnchorHint", &L::AnchorHint, &L::SetAnchorHint)
+            .Boolean("HintShowFull", &L::HintShowFull, &L::SetHintShowFull)
+            .Boolean("HTMLHint", &L::HTMLHint, &L::SetHTMLHint)
+            .Boolean("Ellipsis", &L::Ellipsis, &L::SetEllipsis)
+            .Integer("LineSpacing", &L::LineSpacing, &L::SetLineSpacing)
+            .Enumeration("VAlignment", vAlignments, &L::VAlignment, &L::SetVAlignment)
             .Boolean("AutoSizing", &L::AutoSizing, &L::SetAutoSizing)
+            .Enumeration("AutoSizeType", sizeTypes, &L::AutoSizeType, &L::SetAutoSizeType)
+            .Integer("ColorTo", &L::ColorTo, &L::SetColorTo, colors)
+            .Enumeration("GradientType", gradients, &L::GradientType, &L::SetGradientType)
+            .Integer("LineWidth", &L::LineWidth, &L::SetLineWidth)
+            .Enumeration("BevelInner", bevels, &L::BevelInner, &L::SetBevelInner)
+            .Enumeration("BevelOuter", bevels, &L::BevelOuter, &L::SetBevelOuter)
+            .Integer("BevelWidth", &L::BevelWidth, &L::SetBevelWidth)
+            .Integer("BorderWidth", &L::BorderWidth, &L::SetBorderWidth)
+            .Enumeration("BorderStyle", borders, &L::BorderStyle, &L::SetBorderStyle)
+            .Integer("BorderColor", &L::BorderColor, &L::SetBorderColor, colors)
             .String("Version", &L::Version, &L::SetVersion)
-            .Event("OnAnchorClick", &L::OnAnchorClick);
+            .Event("OnAnchorClick", &L::OnAnchorClick)
+            .Event("OnAnchorEnter", &L::OnAnchorEnter)
+            .Event("OnAnchorExit", &L::OnAnchorExit)
+            .Event("OnAnchorHint", &L::OnAnchorHint);
       });
   return info;
 }
@@ -38,6 +69,7 @@ THTMLabel::THTMLabel(TComponent* owner)
     cache_->FreeAll();
     Invalidate();
   };
+  imageLink_.OnChange = [this](TObject*) { Invalidate(); };
   SetBounds(Left(), Top(), 120, Height());
 }
 
@@ -68,14 +100,23 @@ void THTMLabel::SetAutoSizing(bool v) {
 }
 
 void THTMLabel::SetImages(TCustomImageList* images) {
+  if (images_) images_->UnRegisterChanges(&imageLink_);
   images_ = images;
-  if (images) images->FreeNotification(this);
+  if (images) {
+    images->RegisterChanges(&imageLink_);
+    images->FreeNotification(this);
+  }
   Invalidate();
 }
 
 void THTMLabel::SetPictureContainer(TPictureContainer* c) {
   pictureContainer_ = c;
   if (c) c->FreeNotification(this);
+}
+
+void THTMLabel::Loaded() {
+  TCustomLabel::Loaded();
+  SetText("");  // the text is the markup, never the inherited caption
 }
 
 void THTMLabel::Notification(TComponent* component, TOperation operation) {
@@ -168,8 +209,20 @@ void THTMLabel::Paint() {
   const POINT mouse = MousePoint();
   c->Brush()->SetColor(Color());
   t = PlaceText(c, mouse, true);
-  RenderMarkup(c, GetDisplayText(), t, Args(mouse.x, mouse.y));
+  DrawMarkup(c, GetDisplayText(), t, Args(mouse.x, mouse.y));
   if (!Transparent()) Canvas()->Draw(0, 0, &buffer);
+}
+
+TMarkupResult THTMLabel::DrawMarkup(TCanvas* canvas, const std::string& text, const RECT& rect, TMarkupArgs args) {
+  args.FocusLink = -1;
+  args.WordWrap = !ellipsis_;
+  args.LineSpacing = lineSpacing_;
+  args.PictureContainer = pictureContainer_;
+  args.PictureCache = cache_.get();
+  TMarkupResult r = RenderMarkup(canvas, text, rect, args);
+  measuredWidth_ = r.MeasuredWidth;
+  measuredHeight_ = r.MeasuredHeight;
+  return r;
 }
 
 POINT THTMLabel::MousePoint() const {
@@ -193,7 +246,7 @@ RECT THTMLabel::PlaceText(TCanvas* c, POINT mouse, bool resize) {
   if (!autoSizing_ && vAlignment_ == tvaTop) return t;
   TMarkupArgs measure = Args(mouse.x, mouse.y);
   measure.CheckHotSpot = true;
-  const TMarkupResult m = RenderMarkup(c, GetDisplayText(), t, measure);
+  const TMarkupResult m = DrawMarkup(c, GetDisplayText(), t, measure);
   if (autoSizing_) {
     if (vAlignment_ == tvaCenter) t.top += 3;
     if (vAlignment_ == tvaBottom) t.top += 6;
@@ -214,30 +267,47 @@ std::string THTMLabel::AnchorAt(int32_t x, int32_t y, RECT& linkRect) {
   args.CheckHotSpot = true;
   args.HoverLink = -1;
   args.HoverColor = args.HoverFontColor = clNone;
-  TMarkupResult r = RenderMarkup(Canvas(), GetDisplayText(), t, args);
+  TMarkupResult r = DrawMarkup(Canvas(), GetDisplayText(), t, args);
   hoverLink_ = r.PointLink;
   linkRect = r.LinkRect;
   if (!r.Hit) hoverLink_ = -1;
   return r.Hit ? r.AnchorTarget : std::string();
 }
 
+// Repaints part of the label on its parent (the whole label for a
+// rectangle whose left is -1); nothing without a parent.
+void THTMLabel::RepaintRect(const RECT& r) {
+  if (!Parent() || !Parent()->HandleAllocated()) return;
+  RECT moved = r.left == -1 ? RECT{0, 0, Width(), Height()} : r;
+  OffsetRect(&moved, Left(), Top());
+  InvalidateRect(Parent()->Handle(), &moved, TRUE);
+}
+
 void THTMLabel::MouseMove(TShiftState shift, int x, int y) {
   TCustomLabel::MouseMove(shift, x, y);
-  RECT q;
-  std::string anchor = AnchorAt(x, y, q);
+  RECT r;
+  const std::string anchor = AnchorAt(x, y, r);
   if (!anchor.empty()) {
-    if (Cursor() != crHandPoint || anchor != lastAnchor_) {
+    const bool moved = anchor != lastAnchor_ || !EqualRect(&r, &lastRect_) || hoverLink_ != lastLink_;
+    if (moved && hover_ && r.left != -1) RepaintRect(lastRect_);
+    if (Cursor() != crHandPoint || anchor != lastAnchor_ || hoverLink_ != lastLink_) {
+      if (anchorHint_) Application->CancelHint();
       if (Cursor() != crHandPoint) savedCursor_ = Cursor();
       SetCursor(crHandPoint);
       if (OnAnchorEnter) OnAnchorEnter(this, anchor);
-      if (hover_) Invalidate();
+      if (hover_) RepaintRect(r.left == -1 ? r : lastRect_);
     }
     lastAnchor_ = anchor;
+    lastLink_ = hoverLink_;
+    lastRect_ = r;
+    if (hover_) RepaintRect(r);
   } else if (Cursor() == crHandPoint) {
     SetCursor(savedCursor_);
     if (OnAnchorExit) OnAnchorExit(this, "");
+    if (hover_) RepaintRect(lastRect_);
     lastAnchor_.clear();
-    if (hover_) Invalidate();
+    lastLink_ = -1;
+    lastRect_ = RECT{-1, -1, -1, -1};
   }
 }
 
@@ -250,10 +320,35 @@ void THTMLabel::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
   OpenAnchor(anchor);  // web and mail addresses only
 }
 
+// The hint: an anchor's target (which OnAnchorHint may change) placed
+// beside the cursor, or with HintShowFull the label's text.
+void THTMLabel::FillHint(THintInfo* info) {
+  bool anchorShown = false;
+  if (anchorHint_) {
+    RECT q;
+    std::string anchor = AnchorAt(info->CursorPos.x, info->CursorPos.y, q);
+    if (!anchor.empty()) {
+      if (OnAnchorHint) OnAnchorHint(this, anchor);
+      info->HintStr = anchor;
+      const POINT screen = ClientToScreen(info->CursorPos);
+      info->HintPos = POINT{screen.x + 10, screen.y - 10};
+      anchorShown = true;
+    }
+  }
+  if (hintShowFull_ && !anchorShown) info->HintStr = htmlHint_ ? GetDisplayText() : StripMarkup(GetDisplayText());
+}
+
 void THTMLabel::WndProc(TMessage& m) {
-  if (m.Msg == CM_MOUSELEAVE && hoverLink_ != -1) {
-    hoverLink_ = -1;
-    if (hover_) Invalidate();
+  switch (m.Msg) {
+    case CM_HINTSHOW:
+      if (m.LParam) FillHint(reinterpret_cast<THintInfo*>(m.LParam));
+      m.Result = 0;  // the hint is always allowed
+      return;
+    case CM_MOUSELEAVE:
+      if (hover_ && hoverLink_ != -1) RepaintRect(lastRect_);
+      hoverLink_ = -1;
+      break;
+    default: break;
   }
   TCustomLabel::WndProc(m);
 }
