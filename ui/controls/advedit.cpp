@@ -210,6 +210,7 @@ const TClassInfo& TAdvEdit::StaticClassInfo() {
             .Integer("Color", &E::Color, &E::SetColor, &ColorIdents())
             .Integer("DisabledColor", &E::DisabledColor, &E::SetDisabledColor, &ColorIdents())
             .Boolean("FocusBorder", &E::FocusBorder, &E::SetFocusBorder)
+            .Boolean("DisabledBorder", &E::DisabledBorder, &E::SetDisabledBorder)
             .Boolean("AutoFocus", &E::AutoFocus, &E::SetAutoFocus)
             .Boolean("HintShowLargeText", &E::HintShowLargeText, &E::SetHintShowLargeText)
             .Integer("FlatLineColor", &E::FlatLineColor, &E::SetFlatLineColor, &ColorIdents())

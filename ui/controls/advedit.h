@@ -18,6 +18,7 @@
 #include "platform/forms/stdctrls.h"
 #include "platform/rtl/stringlist.h"
 #include "ui/controls/editlabel.h"
+#include "ui/controls/setproperty.h"
 
 // ---- types ----
 
@@ -268,6 +269,9 @@ public:
   // Office style: the border shows only under the mouse or with the focus.
   bool FocusBorder() const { return focusBorder_; }
   void SetFocusBorder(bool v);
+  // A silver frame while disabled.
+  bool DisabledBorder() const { return disabledBorder_; }
+  void SetDisabledBorder(bool v) { SetAndInvalidate(this, disabledBorder_, v); }
   // The edit takes the focus when the mouse enters it.
   bool AutoFocus() const { return autoFocus_; }
   void SetAutoFocus(bool v) { autoFocus_ = v; }
@@ -414,6 +418,7 @@ private:
   int32_t focusWidthInc_ = 0;
   bool aligning_ = false;
   bool focusBorder_ = false, autoFocus_ = false, mouseInside_ = false, hintShowLargeText_ = false;
+  bool disabledBorder_ = true;
   TEditLabel label_;
   // Lookup and persistence.
   std::unique_ptr<TLookupSettings> lookup_;

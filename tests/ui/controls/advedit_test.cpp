@@ -466,6 +466,11 @@ TEST_F(AdvEditTest, DisabledOfficeBorderAutoFocusAndLongTextHint) {
   edit->SetEnabled(false);
   EXPECT_EQ(edit->Color(), clSilver);
   EXPECT_EQ(Probe(edit, 50, 10), ColorToRGB(clSilver));
+  edit->SetDisabledColor(clAqua);
+  EXPECT_EQ(Probe(edit, 0, 10), ColorToRGB(clSilver)) << "a silver frame while disabled";
+  SetPropText(*edit, "DisabledBorder", "False");
+  EXPECT_NE(Probe(edit, 0, 10), ColorToRGB(clSilver)) << "the platform's border instead";
+  edit->SetDisabledColor(clSilver);
   edit->SetEnabled(true);
   EXPECT_EQ(edit->Color(), clWindow) << "enabling brings the colour back";
 
