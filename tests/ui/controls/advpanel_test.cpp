@@ -174,8 +174,20 @@ TEST_F(AdvPanelTest, GroupStacksPanelsInColumnsAndFreesOwnerlessPanelsOnce) {
     p->SetBounds(0, static_cast<int>(panels.size()) * 100, 100, h);
     panels.push_back(p);
   }
-  LoadComponents(*group, [] {});
+  // A child of a panel that lays itself out on every resize.
+  auto* inner = new TPanel(panels[0]);
+  inner->SetParent(panels[0]);
+  inner->SetAlign(alBottom);
+  int relayouts = 0;
+  inner->OnResize = [&](TObject*) { ++relayouts; };
+  int groupResizes = 0;
+  group->OnResize = [&](TObject*) { ++groupResizes; };
+  LoadComponents(*group, [&] { SetPropertyByPath(*form, "Group.DefaultPanel.Caption.Text", "stored"); });
+  EXPECT_EQ(group->DefaultPanel()->Caption()->Text(), "stored") << "the stored default panel settings are kept";
+  EXPECT_GE(groupResizes, 2) << "loading steps the group's width out and back";
+  relayouts = 0;
   group->SetColumns(2);
+  EXPECT_GE(relayouts, 2) << "arranging steps each panel's children out and back";
   EXPECT_EQ(panels[0]->Top(), 8);
   EXPECT_EQ(panels[1]->Top(), 8);
   EXPECT_EQ(panels[2]->Top(), 96);  // the row takes its second panel's height
