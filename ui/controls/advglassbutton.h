@@ -11,6 +11,7 @@
 #include <string>
 
 #include "ui/controls/setproperty.h"
+#include "platform/forms/actnlist.h"
 #include "platform/forms/controls.h"
 #include "ui/controls/advhintinfo.h"
 #include "ui/render/advgdip.h"
@@ -61,6 +62,23 @@ struct TGlassContentPlace {
 TGlassContentPlace PlaceGlassContent(TGlassButtonLayout layout, bool gdiText, int rw, int rh, int pw, int ph,
                                      GpRectF measured, int e);
 
+class TAdvCustomGlassButton;
+
+// The glass button's link to its action: besides caption, enabled state,
+// hint and visibility, the button's Down follows the action's Checked and
+// its GroupIndex the action's group while they agree.
+class TAdvGlassButtonActionLink : public TControlActionLink {
+public:
+  explicit TAdvGlassButtonActionLink(TAdvCustomGlassButton* client);
+  bool IsCheckedLinked() const;
+  bool IsGroupIndexLinked() const;
+  void SetChecked(bool v) override;
+  void SetGroupIndex(int32_t v) override;
+
+private:
+  TAdvCustomGlassButton* button_;
+};
+
 class TAdvCustomGlassButton : public TCustomControl {
   FORMS_CLASS(TAdvCustomGlassButton)
 
@@ -76,6 +94,12 @@ public:
   void SetVersion(const std::string&) {}
   // Paints the glass body and the content on `canvas` (the button's own, or a bitmap's).
   virtual void DrawButton(TCanvas* canvas);
+
+  // The action the button runs when clicked without an OnClick handler,
+  // and whose look and state it follows.
+  TBasicAction* Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
+  void SetAction(TBasicAction* action);
+  void Notification(TComponent* component, TOperation operation) override;
 
   bool AllowAllUp() const { return allowAllUp_; }
   void SetAllowAllUp(bool v);
@@ -139,6 +163,9 @@ public:
   void HideShortCutHint();
 
 protected:
+  // Takes the action's caption, enabled state, hint and visibility (with
+  // checkDefaults only where the button still has its default) and its group.
+  virtual void ActionChange(TBasicAction* sender, bool checkDefaults);
   void Paint() override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
@@ -197,6 +224,7 @@ private:
   bool focused_ = false;
   bool downWhileLoading_ = false;
   TShortCutHintWindow* hintWindow_ = nullptr;
+  std::unique_ptr<TAdvGlassButtonActionLink> actionLink_;
 };
 
 class TAdvGlassButton : public TAdvCustomGlassButton {

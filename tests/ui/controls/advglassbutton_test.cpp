@@ -257,6 +257,48 @@ TEST_F(GlassButtonTest, EveryLayoutPlacesPictureAndCaptionApart) {
   }
 }
 
+TEST_F(GlassButtonTest, ActionsRunTheClickAndDriveTheButton) {
+  auto* action = new TAction(form);
+  action->SetName("OpenAction");
+  action->SetCaption("Open");
+  action->SetGroupIndex(2);
+  int executed = 0;
+  action->OnExecute = [&](TObject*) { ++executed; };
+  auto* a = Add<TAdvGlassButton>(form, "A", {10, 10, 110, 42});
+  auto* b = Button("B", {120, 10, 220, 42});
+  b->SetGroupIndex(2);
+  SetPropText(*a, "Action", "OpenAction", form);
+  SetPropText(*a, "OuterBorderColor", "clRed");
+  EXPECT_EQ(a->OuterBorderColor(), clRed) << "colours by name, as stored forms give them";
+  EXPECT_EQ(a->Action(), action);
+  EXPECT_EQ(a->Caption(), "Open");
+  EXPECT_EQ(a->GroupIndex(), 2) << "the button takes the action's group";
+  Show();
+  Click(a);
+  EXPECT_EQ(executed, 1) << "without OnClick the action runs";
+  a->Perform(CN_COMMAND, 0, 0);
+  EXPECT_EQ(executed, 2) << "a clicked notification clicks";
+
+  // The action's Checked puts the button down; another button of the group
+  // going down raises it and unchecks the action.
+  action->SetChecked(true);
+  EXPECT_TRUE(a->Down());
+  b->SetDown(true);
+  EXPECT_FALSE(a->Down());
+  EXPECT_FALSE(action->Checked());
+  action->SetEnabled(false);
+  EXPECT_FALSE(a->Enabled());
+
+  // With its own OnClick the button answers the click itself.
+  a->OnClick = [&](TObject*) { clicks.push_back("own"); };
+  action->SetEnabled(true);
+  Click(a);
+  EXPECT_EQ(executed, 2);
+  EXPECT_EQ(clicks.back(), "own");
+  delete action;
+  EXPECT_EQ(a->Action(), nullptr) << "a freed action lets go of the button";
+}
+
 TEST_F(GlassButtonTest, ShortCutHintPaintsWithTheInfoColours) {
   auto* b = Button("Save", {50, 50, 150, 82});
   b->SetShortCutHint("S");
