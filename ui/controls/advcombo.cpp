@@ -196,6 +196,10 @@ void TAdvCustomCombo::WndProc(TMessage& m) {
       mouseOverButton_ = false;
       Invalidate();
       return;
+    case CM_PARENTFONTCHANGED:
+      TCustomComboBox::WndProc(m);
+      label_.FollowControlFont();
+      return;
     case CM_ENABLEDCHANGED:
       if (flat_ && !ComponentState().Contains(csLoading)) {
         if (!Enabled()) {

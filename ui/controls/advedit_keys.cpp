@@ -475,6 +475,10 @@ void TAdvEdit::WndProc(TMessage& m) {
       TCustomEdit::WndProc(m);
       HideLookup();
       return;
+    case CM_PARENTFONTCHANGED:
+      TCustomEdit::WndProc(m);
+      label_.FollowControlFont();
+      return;
     case WM_KILLFOCUS:
       if (listWindow_ && reinterpret_cast<HWND>(m.WParam) != (listWindow_->HandleAllocated() ? listWindow_->ListControl()->Handle() : nullptr))
         HideLookup();

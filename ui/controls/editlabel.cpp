@@ -53,14 +53,22 @@ void TEditLabel::SetCaption(const std::string& caption) {
     label_->OnDblClick = [this](TObject*) {
       if (OnDblClick) OnDblClick(control_);
     };
-    if (!fontGiven_) {
-      // No font of its own yet: the label starts in the control's.
-      font_->OnChange = nullptr;
-      font_->Assign(control_->Font());
-      WatchFont();
-    }
+    // No font of its own yet: the label starts in the control's.
+    if (!fontGiven_) TakeControlFont();
   }
   label_->SetCaption(caption);
+  Place();
+}
+
+void TEditLabel::TakeControlFont() {
+  font_->OnChange = nullptr;
+  font_->Assign(control_->Font());
+  WatchFont();
+}
+
+void TEditLabel::FollowControlFont() {
+  if (fontGiven_ || !control_->ParentFont() || !label_) return;
+  TakeControlFont();
   Place();
 }
 

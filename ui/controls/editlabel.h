@@ -45,6 +45,9 @@ public:
 
   // Moves the label beside the control.
   void Place();
+  // A label without a font of its own takes the control's font again, when
+  // the control takes its parent's.
+  void FollowControlFont();
   void SetBold(bool bold);
   void FollowEnabled();
   void FollowVisible();
@@ -56,6 +59,7 @@ public:
 
 private:
   void WatchFont();
+  void TakeControlFont();
 
   TWinControl* control_;
   TLabel* label_ = nullptr;

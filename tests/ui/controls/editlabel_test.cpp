@@ -43,3 +43,17 @@ TEST_F(EditLabelTest, AFontGivenBeforeTheCaptionIsKept) {
   ASSERT_NE(plain.Label(), nullptr);
   EXPECT_EQ(plain.Label()->Font()->Name(), "Times New Roman");
 }
+
+TEST_F(EditLabelTest, ALabelWithoutAFontOfItsOwnFollowsTheParentsFont) {
+  TForm* form = MakeForm();
+  form->Font()->SetName("Tahoma");
+  auto* edit = Add<TAdvEdit>(form, "Edit", {120, 40, 240, 61});
+  auto* combo = Add<TAdvComboBox>(form, "Combo", {120, 80, 240, 101});
+  auto* own = Add<TAdvEdit>(form, "Own", {120, 120, 240, 141});
+  own->LabelFont()->SetName("Courier New");
+  for (TWinControl* c : std::initializer_list<TWinControl*>{edit, combo, own}) SetPropText(*c, "LabelCaption", "Label:");
+  form->Font()->SetName("Times New Roman");
+  EXPECT_EQ(edit->EditLabel().Label()->Font()->Name(), "Times New Roman");
+  EXPECT_EQ(combo->EditLabel().Label()->Font()->Name(), "Times New Roman");
+  EXPECT_EQ(own->EditLabel().Label()->Font()->Name(), "Courier New") << "a font of its own stays";
+}
