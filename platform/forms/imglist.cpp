@@ -1,5 +1,7 @@
 #include "platform/forms/imglist.h"
 
+#include <algorithm>
+
 #include "platform/forms/properties.h"
 
 const TClassInfo& TCustomImageList::StaticClassInfo() {
@@ -17,7 +19,32 @@ const TClassInfo& TImageList::StaticClassInfo() {
 }
 
 TCustomImageList::TCustomImageList(TComponent* owner) : TComponent(owner) {}
-TCustomImageList::~TCustomImageList() = default;
+TCustomImageList::~TCustomImageList() {
+  for (TChangeLink* link : links_) link->sender_ = nullptr;
+}
+
+TChangeLink::~TChangeLink() {
+  if (sender_) sender_->UnRegisterChanges(this);
+}
+
+void TCustomImageList::RegisterChanges(TChangeLink* link) {
+  if (!link || std::find(links_.begin(), links_.end(), link) != links_.end()) return;
+  if (link->sender_) link->sender_->UnRegisterChanges(link);
+  link->sender_ = this;
+  links_.push_back(link);
+}
+
+void TCustomImageList::UnRegisterChanges(TChangeLink* link) {
+  std::erase(links_, link);
+  if (link && link->sender_ == this) link->sender_ = nullptr;
+}
+
+void TCustomImageList::Change() {
+  // A handler may unregister links: walk a copy.
+  const std::vector<TChangeLink*> links = links_;
+  for (TChangeLink* link : links)
+    if (link->sender_ == this && link->OnChange) link->OnChange(this);
+}
 
 void TCustomImageList::SetWidth(int32_t width) {
   if (width == width_ || width < 1) return;
@@ -31,7 +58,10 @@ void TCustomImageList::SetHeight(int32_t height) {
   Clear();
 }
 
-void TCustomImageList::Clear() { images_.clear(); }
+void TCustomImageList::Clear() {
+  images_.clear();
+  Change();
+}
 
 int32_t TCustomImageList::Add(TBitmap* image) {
   auto copy = std::make_unique<TBitmap>();
@@ -43,6 +73,7 @@ int32_t TCustomImageList::Add(TBitmap* image) {
     copy->SetTransparent(image->Transparent());
   }
   images_.push_back(std::move(copy));
+  Change();
   return Count() - 1;
 }
 

@@ -9,6 +9,25 @@
 #include "platform/forms/classes.h"
 #include "platform/forms/graphics.h"
 
+class TCustomImageList;
+
+// A link through which a control learns that an image list changed (images
+// added or cleared, size changed). The list drops its links when it goes;
+// a link unregisters itself when it goes first.
+class TChangeLink {
+public:
+  TChangeLink() = default;
+  TChangeLink(const TChangeLink&) = delete;
+  TChangeLink& operator=(const TChangeLink&) = delete;
+  ~TChangeLink();
+  TCustomImageList* Sender() const { return sender_; }
+  TNotifyEvent OnChange;
+
+private:
+  friend class TCustomImageList;
+  TCustomImageList* sender_ = nullptr;
+};
+
 class TCustomImageList : public TComponent {
   FORMS_CLASS(TCustomImageList)
 
@@ -29,8 +48,13 @@ public:
   void Draw(TCanvas* canvas, int32_t x, int32_t y, int32_t index);
   // Image `index` as a bitmap of the list's size; false outside the list.
   bool GetBitmap(int32_t index, TBitmap* out) const;
+  // Links told of every change from now on (registering twice counts once).
+  void RegisterChanges(TChangeLink* link);
+  void UnRegisterChanges(TChangeLink* link);
 
 private:
+  void Change();
+  std::vector<TChangeLink*> links_;
   int32_t width_ = 16, height_ = 16;
   std::vector<std::unique_ptr<TBitmap>> images_;
 };

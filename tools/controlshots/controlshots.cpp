@@ -41,6 +41,27 @@ void Press(TControl* control) {
   control->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at);
 }
 
+// A 16 x 16 picture for the buttons: a yellow sun on blue; the bottom-left
+// pixel (a bitmap's transparent colour) is left magenta.
+void LoadGlyph(AdvGDIP::TGDIPPicture* picture) {
+  TBitmap glyph;
+  glyph.SetPixelFormat(pf24bit);
+  glyph.SetSize(16, 16);
+  TCanvas* c = glyph.Canvas();
+  c->Brush()->SetColor(clFuchsia);
+  c->FillRect(RECT{0, 0, 16, 16});
+  c->Brush()->SetColor(static_cast<TColor>(0xC06020));
+  c->Pen()->SetColor(clWhite);
+  c->Rectangle(RECT{1, 1, 15, 15});
+  c->Brush()->SetColor(clYellow);
+  c->Pen()->SetColor(clYellow);
+  c->Ellipse(RECT{4, 4, 12, 12});
+  TMemoryStream bytes;
+  glyph.SaveToStream(bytes);
+  bytes.SetPosition(0);
+  picture->LoadFromStream(bytes);
+}
+
 std::vector<Shot> Shots() {
   auto glass = [](TForm* f, const char* caption) {
     f->SetColor(static_cast<TColor>(0x804020));
@@ -68,6 +89,30 @@ std::vector<Shot> Shots() {
          auto* b = glass(f, "Curved");
          b->SetButtonShape(btsCurvedRectangle);
          b->SetOuterBorderColor(static_cast<TColor>(255));
+       }},
+      {"glass_layouts", [](TForm* f) {
+         // Every layout with a picture and a caption: the side-by-side ones
+         // in the upper row, the stacked ones below.
+         f->SetColor(static_cast<TColor>(0x804020));
+         f->SetBounds(40, 40, 640, 180);
+         namespace G = AdvGlassButton;
+         const std::pair<TGlassButtonLayout, const char*> layouts[] = {
+             {G::blGlyphLeft, "Left"},
+             {G::blGlyphRight, "Right"},
+             {G::blGlyphLeftAdjusted, "Left adjusted"},
+             {G::blGlyphRightAdjusted, "Right adjusted"},
+             {G::blGlyphTop, "Top"},
+             {G::blGlyphBottom, "Bottom"},
+             {G::blGlyphTopAdjusted, "Top adjusted"},
+             {G::blGlyphBottomAdjusted, "Bottom adjusted"}};
+         for (int i = 0; i < 8; ++i) {
+           const bool stacked = i >= 4;
+           auto* b = Place<TAdvGlassButton>(f, 10 + (i % 4) * 155, stacked ? 65 : 15, 145, stacked ? 64 : 36);
+           b->SetCaption(layouts[i].second);
+           b->Font()->SetColor(clWhite);
+           b->SetLayout(layouts[i].first);
+           LoadGlyph(b->Picture());
+         }
        }},
       {"glass_symbol_play", [glass](TForm* f) {
          auto* b = glass(f, "");

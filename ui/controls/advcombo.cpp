@@ -28,22 +28,27 @@ const TClassInfo& TAdvCustomCombo::StaticClassInfo() {
   static const TClassInfo info =
       PublishClass<TAdvCustomCombo>("TAdvCustomCombo", &TCustomComboBox::StaticClassInfo(), [](TPublished<TAdvCustomCombo>& p) {
         using C = TAdvCustomCombo;
+        const TIntegerIdents* colors = &ColorIdents();
         p.Boolean("AutoFocus", &C::AutoFocus, &C::SetAutoFocus)
             .Integer("ButtonWidth", &C::ButtonWidth, &C::SetButtonWidth)
+            .Boolean("DisabledBorder", &C::DisabledBorder, &C::SetDisabledBorder)
             .Boolean("Flat", &C::Flat, &C::SetFlat)
             .Boolean("Etched", &C::Etched, &C::SetEtched)
-            .Integer("FlatLineColor", &C::FlatLineColor, &C::SetFlatLineColor)
+            .Integer("FlatLineColor", &C::FlatLineColor, &C::SetFlatLineColor, colors)
             .Boolean("FlatParentColor", &C::FlatParentColor, &C::SetFlatParentColor)
             .Boolean("FocusBorder", &C::FocusBorder, &C::SetFocusBorder)
-            .Integer("FocusBorderColor", &C::FocusBorderColor, &C::SetFocusBorderColor)
-            .Integer("FocusColor", &C::FocusColor, &C::SetFocusColor)
+            .Integer("FocusBorderColor", &C::FocusBorderColor, &C::SetFocusBorderColor, colors)
+            .Integer("FocusColor", &C::FocusColor, &C::SetFocusColor, colors)
             .Boolean("FocusLabel", &C::FocusLabel, &C::SetFocusLabel)
             .Integer("DropWidth", &C::DropWidth, &C::SetDropWidth)
             .String("LabelCaption", &C::LabelCaption, &C::SetLabelCaption)
             .Enumeration("LabelPosition", LabelPositionNames(), &C::LabelPosition, &C::SetLabelPosition)
             .Integer("LabelMargin", &C::LabelMargin, &C::SetLabelMargin)
             .Boolean("LabelTransparent", &C::LabelTransparent, &C::SetLabelTransparent)
-            .Integer("Color", &C::ComboColor, &C::SetComboColor)
+            .Boolean("LabelAlwaysEnabled", &C::LabelAlwaysEnabled, &C::SetLabelAlwaysEnabled)
+            .Object("LabelFont", &C::LabelFont)
+            .Integer("Color", &C::ComboColor, &C::SetComboColor, colors)
+            .Boolean("Enabled", &C::Enabled, &C::SetComboEnabled)
             .String("Version", &C::Version, &C::SetVersion)
             .Event("OnDropUp", &C::OnDropUp);
       });
@@ -190,6 +195,10 @@ void TAdvCustomCombo::WndProc(TMessage& m) {
       if (mouseInside_ && Enabled()) mouseInside_ = false;
       mouseOverButton_ = false;
       Invalidate();
+      return;
+    case CM_PARENTFONTCHANGED:
+      TCustomComboBox::WndProc(m);
+      label_.FollowControlFont();
       return;
     case CM_ENABLEDCHANGED:
       if (flat_ && !ComponentState().Contains(csLoading)) {

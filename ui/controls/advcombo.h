@@ -46,6 +46,10 @@ public:
   void SetFlatLineColor(TColor c);
   bool FlatParentColor() const { return flatParentColor_; }
   void SetFlatParentColor(bool v);
+  // Kept for stored forms: without visual styles a disabled combo always
+  // keeps the platform's look.
+  bool DisabledBorder() const { return disabledBorder_; }
+  void SetDisabledBorder(bool v) { disabledBorder_ = v; }
   bool FocusBorder() const { return focusBorder_; }
   void SetFocusBorder(bool v) { focusBorder_ = v; }
   TColor FocusColor() const { return focusColor_; }
@@ -69,6 +73,9 @@ public:
   void SetLabelMargin(int32_t m) { label_.SetMargin(m); }
   bool LabelTransparent() const { return label_.Transparent(); }
   void SetLabelTransparent(bool v) { label_.SetTransparent(v); }
+  bool LabelAlwaysEnabled() const { return label_.AlwaysEnabled(); }
+  void SetLabelAlwaysEnabled(bool v) { label_.SetAlwaysEnabled(v); }
+  TFont* LabelFont() const { return label_.Font(); }
   bool MouseInside() const { return mouseInside_; }
   bool MouseOverButton() const { return mouseOverButton_; }
   TColor NormalColor() const { return normalColor_; }
@@ -94,6 +101,7 @@ private:
   bool disabledParentColor_ = false;
   int32_t buttonWidth_;
   bool focusBorder_ = false;
+  bool disabledBorder_ = true;
   bool mouseInside_ = false;
   int32_t dropWidth_ = 0;
   bool mouseOverButton_ = false;

@@ -7,9 +7,11 @@
 #include "ui/controls/advedit.h"
 
 #include <cmath>
+#include <limits>
 
 #include "platform/forms/properties.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/system.h"
 #include "ui/render/gdippicturecontainer.h"
 
 // ---- conversions ----
@@ -168,7 +170,7 @@ const TClassInfo& TAdvEdit::StaticClassInfo() {
         static const TEnumNames types{"etString", "etNumeric",  "etFloat", "etUppercase",    "etMixedCase",
                                       "etLowerCase", "etPassword", "etMoney", "etRange", "etHex",
                                       "etAlphaNumeric", "etValidChars"};
-        static const TEnumNames kAligns{"eaLeft", "eaRight", "eaCenter", "eaDefault"};
+        static const TEnumNames kAligns{"eaLeft", "eaRight", "eaDefault", "eaCenter"};
         static const TEnumNames displays{"pdNormal", "pdShortest"};
         using E = TAdvEdit;
         p.Enumeration("EditType", types, &E::EditType, &E::SetEditType)
@@ -205,8 +207,10 @@ const TClassInfo& TAdvEdit::StaticClassInfo() {
             .Boolean("LabelTransparent", &E::LabelTransparent, &E::SetLabelTransparent)
             .Boolean("LabelAlwaysEnabled", &E::LabelAlwaysEnabled, &E::SetLabelAlwaysEnabled)
             .Object("LabelFont", &E::LabelFont)
+            .Integer("Color", &E::Color, &E::SetColor, &ColorIdents())
             .Integer("DisabledColor", &E::DisabledColor, &E::SetDisabledColor, &ColorIdents())
             .Boolean("FocusBorder", &E::FocusBorder, &E::SetFocusBorder)
+            .Boolean("DisabledBorder", &E::DisabledBorder, &E::SetDisabledBorder)
             .Boolean("AutoFocus", &E::AutoFocus, &E::SetAutoFocus)
             .Boolean("HintShowLargeText", &E::HintShowLargeText, &E::SetHintShowLargeText)
             .Integer("FlatLineColor", &E::FlatLineColor, &E::SetFlatLineColor, &ColorIdents())
@@ -265,6 +269,11 @@ void TAdvEdit::Loaded() {
   SetBounds(Left(), Top(), Width(), Height());
   if (!ComponentState().Contains(csDesigning)) LoadPersistence();
   label_.Place();
+}
+
+void TAdvEdit::SetColor(TColor c) {
+  TControl::SetColor(c);
+  normalColor_ = c;
 }
 
 void TAdvEdit::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
@@ -342,6 +351,16 @@ double TAdvEdit::FloatValue() const {
   }
 }
 
+namespace {
+// The integer part of a number that is not NaN, held in the 64-bit range.
+int64_t HeldInteger(double x) {
+  constexpr double limit = 9223372036854775808.0;  // 2^63
+  if (x >= limit) return std::numeric_limits<int64_t>::max();
+  if (x < -limit) return std::numeric_limits<int64_t>::min();
+  return Trunc(x);
+}
+}  // namespace
+
 void TAdvEdit::SetFloatValue(double x) {
   const std::string general = Format("%g", {x});
   switch (editType_) {
@@ -352,7 +371,12 @@ void TAdvEdit::SetFloatValue(double x) {
       SetText(precision_ >= 0 ? FixedForm(x) : general);
       ApplyThousandSeparators();
       break;
-    case etHex: SetText(IntToHex(static_cast<uint32_t>(static_cast<int64_t>(std::trunc(x))), 0)); break;
+    case etHex:
+      // A value without an integer part (NaN) leaves the text; others are
+      // held in the 64-bit range before they are converted.
+      if (std::isnan(x)) break;
+      SetText(IntToHex(static_cast<uint32_t>(HeldInteger(x)), 0));
+      break;
     default: break;
   }
   SetModified(true);
@@ -527,7 +551,7 @@ void TAdvEdit::FocusArrived() {
   if (!aligning_) {
     if (focusWidthInc_ > 0) SetBounds(Left(), Top(), Width() + focusWidthInc_, Height());
     savedAlign_ = editAlign_;
-    if (focusAlign_ != editAlign_ && focusAlign_ != eaDefault) {
+    if (focusAlign_ != editAlign_ && focusAlign_ != AdvEdit::eaDefault) {
       aligning_ = true;
       SetEditAlign(focusAlign_);
       aligning_ = false;
@@ -554,7 +578,7 @@ void TAdvEdit::FocusLeaving() {
   ValidateValue(GetText());
   if (!aligning_) {
     if (focusWidthInc_ > 0) SetBounds(Left(), Top(), Width() - focusWidthInc_, Height());
-    if (savedAlign_ != editAlign_ && focusAlign_ != eaDefault) SetEditAlign(savedAlign_);
+    if (savedAlign_ != editAlign_ && focusAlign_ != AdvEdit::eaDefault) SetEditAlign(savedAlign_);
   }
   AddToHistory();
   Invalidate();

@@ -18,6 +18,7 @@
 #include "platform/forms/stdctrls.h"
 #include "platform/rtl/stringlist.h"
 #include "ui/controls/editlabel.h"
+#include "ui/controls/setproperty.h"
 
 // ---- types ----
 
@@ -26,7 +27,12 @@ enum TAdvEditType {
   etAlphaNumeric, etValidChars
 };
 enum TPrecisionDisplay { pdNormal, pdShortest };
-enum TAdvEditAlign { eaLeft_, eaRight_, eaCenter_, eaDefault };
+// The alignments live in the unit's namespace: the spin edit has its own of
+// the same names.
+namespace AdvEdit {
+enum TEditAlign { eaLeft, eaRight, eaDefault, eaCenter };
+}  // namespace AdvEdit
+using TAdvEditAlign = AdvEdit::TEditAlign;
 enum TPersistenceLocation { plInifile, plRegistry };
 // What a value string reads as.
 enum TTextClass { tcInvalid, tcInteger, tcFloat, tcHex };
@@ -221,6 +227,9 @@ public:
   int32_t LabelMargin() const { return label_.Margin(); }
   void SetLabelMargin(int32_t m) { label_.SetMargin(m); }
   TColor NormalColor() const { return normalColor_; }
+  // The colour is also the one the edit returns to when the focus, error
+  // and disabled looks end.
+  void SetColor(TColor c);
   // The flat look: no border, a line under the text (a frame around it
   // with SoftBorder), the parent's colour with FlatParentColor.
   bool Flat() const { return flat_; }
@@ -260,6 +269,9 @@ public:
   // Office style: the border shows only under the mouse or with the focus.
   bool FocusBorder() const { return focusBorder_; }
   void SetFocusBorder(bool v);
+  // A silver frame while disabled.
+  bool DisabledBorder() const { return disabledBorder_; }
+  void SetDisabledBorder(bool v) { SetAndInvalidate(this, disabledBorder_, v); }
   // The edit takes the focus when the mouse enters it.
   bool AutoFocus() const { return autoFocus_; }
   void SetAutoFocus(bool v) { autoFocus_ = v; }
@@ -402,10 +414,11 @@ private:
   TBorderStyle savedBorderStyle_ = bsSingle;
   int32_t errorMarkerPos_ = 0, errorMarkerLen_ = 0;
   TColor disabledColor_ = clSilver;
-  TAdvEditAlign editAlign_ = eaLeft_, focusAlign_ = eaDefault, savedAlign_ = eaLeft_;
+  TAdvEditAlign editAlign_ = AdvEdit::eaLeft, focusAlign_ = AdvEdit::eaDefault, savedAlign_ = AdvEdit::eaLeft;
   int32_t focusWidthInc_ = 0;
   bool aligning_ = false;
   bool focusBorder_ = false, autoFocus_ = false, mouseInside_ = false, hintShowLargeText_ = false;
+  bool disabledBorder_ = true;
   TEditLabel label_;
   // Lookup and persistence.
   std::unique_ptr<TLookupSettings> lookup_;

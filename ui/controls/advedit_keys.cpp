@@ -236,28 +236,31 @@ void TAdvEdit::AfterStep() {
 void TAdvEdit::CharStep(TMessage& m) {
   char32_t c = static_cast<char32_t>(m.WParam);
   const std::string value = GetText();
-  if (SelLength() == static_cast<int32_t>(value.size()) && !value.empty()) swallowNextChange_ = true;
-  auto stop = [&] { swallowNextChange_ = false; };
+  // A character typed over the whole value replaces it in one change, which
+  // is reported and validated like any other.
   if (c == 13 && ControlDown()) {
     m.Result = 1;
-    return stop();
+    return;
   }
   if (c == 13) {
     char32_t key = 13;
     if (OnKeyPress) OnKeyPress(this, key);
-    return stop();
+    return;
   }
   // With CanUndo, Escape's undo was done when the key went down.
-  if (c == 27) return canUndo_ ? stop() : PassOn(m);
+  if (c == 27) {
+    if (!canUndo_) PassOn(m);
+    return;
+  }
   if (ControlDown() && (c == 3 || c == 22 || c == 24)) return PassOn(m);
   if (excelStyleDecimalSeparator_ && (c == '.' || c == ',') && (m.LParam & (1 << 22))) c = DecimalChar();
-  if (c == 8) return stop();  // handled when its key went down
+  if (c == 8) return;  // handled when its key went down
   if (lengthLimit_ > 0 && IntegerPartLength(value) > lengthLimit_ && SelLength() == 0 &&
       SelStart() < DecimalSeparatorPosition() && c != 8 && c != DecimalChar() && !IsSignChar(c))
-    return stop();
-  if (c == 10 && ControlDown()) return stop();
-  if (c == '-' && !signed_ && (editType_ == etNumeric || editType_ == etFloat || editType_ == etMoney)) return stop();
-  if (!TypeRule(c, m)) swallowNextChange_ = false;
+    return;
+  if (c == 10 && ControlDown()) return;
+  if (c == '-' && !signed_ && (editType_ == etNumeric || editType_ == etFloat || editType_ == etMoney)) return;
+  TypeRule(c, m);
   AfterStep();
   UpdateLookup();
 }
@@ -471,6 +474,10 @@ void TAdvEdit::WndProc(TMessage& m) {
     case CM_CANCELMODE:
       TCustomEdit::WndProc(m);
       HideLookup();
+      return;
+    case CM_PARENTFONTCHANGED:
+      TCustomEdit::WndProc(m);
+      label_.FollowControlFont();
       return;
     case WM_KILLFOCUS:
       if (listWindow_ && reinterpret_cast<HWND>(m.WParam) != (listWindow_->HandleAllocated() ? listWindow_->ListControl()->Handle() : nullptr))

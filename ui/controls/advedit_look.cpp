@@ -51,7 +51,7 @@ void TAdvEdit::LinkClick() {
 void TAdvEdit::SetEditAlign(TAdvEditAlign a) {
   if (a == editAlign_) return;
   editAlign_ = a;
-  SetAlignment(a == eaRight_ ? taRightJustify : a == eaCenter_ ? taCenter : taLeftJustify);
+  SetAlignment(a == AdvEdit::eaRight ? taRightJustify : a == AdvEdit::eaCenter ? taCenter : taLeftJustify);
   Invalidate();
 }
 
@@ -271,8 +271,11 @@ void TAdvEdit::PaintWindow(HDC dc) {
     SetTextColor(dc, ColorToRGB(clGray));
     TextOut(dc, 2, 2, emptyText_);
   }
-  if (focusBorderColor_ != clNone && Focused()) {
-    HBRUSH brush = CreateSolidBrush(ColorToRGB(focusBorderColor_));
+  const TColor frame = !Enabled() && disabledBorder_          ? clSilver
+                       : focusBorderColor_ != clNone && Focused() ? focusBorderColor_
+                                                                  : clNone;
+  if (frame != clNone) {
+    HBRUSH brush = CreateSolidBrush(ColorToRGB(frame));
     RECT r{0, 0, Width(), Height()};
     FrameRect(dc, &r, brush);
     DeleteObject(brush);

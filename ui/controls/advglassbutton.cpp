@@ -21,27 +21,29 @@ const TClassInfo& TAdvCustomGlassButton::StaticClassInfo() {
                                         "blGlyphBottomAdjusted"};
         static const TEnumNames styles{"tasButton", "tasCheck"};
         using B = TAdvCustomGlassButton;
-        p.Boolean("AllowAllUp", &B::AllowAllUp, &B::SetAllowAllUp)
+        const TIntegerIdents* colors = &ColorIdents();
+        p.Reference<TBasicAction>("Action", &B::Action, &B::SetAction)
+            .Boolean("AllowAllUp", &B::AllowAllUp, &B::SetAllowAllUp)
             .Enumeration("AntiAlias", antiAlias, &B::AntiAlias, &B::SetAntiAlias)
-            .Integer("BackColor", &B::BackColor, &B::SetBackColor)
+            .Integer("BackColor", &B::BackColor, &B::SetBackColor, colors)
             .Enumeration("BackGroundSymbol", symbols, &B::BackGroundSymbol, &B::SetBackGroundSymbol)
-            .Integer("BackGroundSymbolColor", &B::BackGroundSymbolColor, &B::SetBackGroundSymbolColor)
+            .Integer("BackGroundSymbolColor", &B::BackGroundSymbolColor, &B::SetBackGroundSymbolColor, colors)
             .Enumeration("ButtonDirection", directions, &B::ButtonDirection, &B::SetButtonDirection)
             .Enumeration("ButtonShape", shapes, &B::ButtonShape, &B::SetButtonShape)
             .Integer("CornerRadius", &B::CornerRadius, &B::SetCornerRadius)
             .Boolean("Down", &B::Down, &B::SetDown)
             .Boolean("ForceTransparent", &B::ForceTransparent, &B::SetForceTransparent)
-            .Integer("ForeColor", &B::ForeColor, &B::SetForeColor)
-            .Integer("GlowColor", &B::GlowColor, &B::SetGlowColor)
+            .Integer("ForeColor", &B::ForeColor, &B::SetForeColor, colors)
+            .Integer("GlowColor", &B::GlowColor, &B::SetGlowColor, colors)
             .Integer("GroupIndex", &B::GroupIndex, &B::SetGroupIndex)
-            .Integer("InnerBorderColor", &B::InnerBorderColor, &B::SetInnerBorderColor)
+            .Integer("InnerBorderColor", &B::InnerBorderColor, &B::SetInnerBorderColor, colors)
             .Enumeration("Layout", layouts, &B::Layout, &B::SetLayout)
             .Object("OfficeHint", &B::OfficeHint)
-            .Integer("OuterBorderColor", &B::OuterBorderColor, &B::SetOuterBorderColor)
+            .Integer("OuterBorderColor", &B::OuterBorderColor, &B::SetOuterBorderColor, colors)
             .Object("Picture", &B::Picture)
             .Object("PictureDown", &B::PictureDown)
             .Object("PictureDisabled", &B::PictureDisabled)
-            .Integer("ShineColor", &B::ShineColor, &B::SetShineColor)
+            .Integer("ShineColor", &B::ShineColor, &B::SetShineColor, colors)
             .String("ShortCutHint", &B::ShortCutHint, &B::SetShortCutHint)
             .Boolean("ShowCaption", &B::ShowCaption, &B::SetShowCaption)
             .Boolean("ShowFocusRect", &B::ShowFocusRect, &B::SetShowFocusRect)
@@ -131,7 +133,61 @@ void TAdvCustomGlassButton::Loaded() {
   if (!OnDblClick) SetControlStyle(ControlStyle() - csDoubleClicks);
 }
 
-void TAdvCustomGlassButton::Click() { TCustomControl::Click(); }
+// An OnClick handler answers a click; without one the action runs.
+void TAdvCustomGlassButton::Click() {
+  if (!OnClick && actionLink_ && actionLink_->Action() && !ComponentState().Contains(csDesigning)) {
+    actionLink_->Execute();
+    return;
+  }
+  TCustomControl::Click();
+}
+
+// ---- action ----
+
+TAdvGlassButtonActionLink::TAdvGlassButtonActionLink(TAdvCustomGlassButton* client)
+    : TControlActionLink(client), button_(client) {}
+
+bool TAdvGlassButtonActionLink::IsCheckedLinked() const {
+  return button_ && CustomAction() && CustomAction()->Checked() == button_->Down();
+}
+
+bool TAdvGlassButtonActionLink::IsGroupIndexLinked() const {
+  return button_ && CustomAction() && CustomAction()->GroupIndex() == button_->GroupIndex();
+}
+
+void TAdvGlassButtonActionLink::SetChecked(bool v) {
+  if (IsCheckedLinked()) button_->SetDown(v);
+}
+
+void TAdvGlassButtonActionLink::SetGroupIndex(int32_t v) {
+  if (IsGroupIndexLinked()) button_->SetGroupIndex(v);
+}
+
+void TAdvCustomGlassButton::SetAction(TBasicAction* action) {
+  if (!action) {
+    actionLink_.reset();
+    return;
+  }
+  if (!actionLink_) actionLink_ = std::make_unique<TAdvGlassButtonActionLink>(this);
+  actionLink_->SetAction(action);
+  action->FreeNotification(this);
+  ActionChange(action, action->ComponentState().Contains(csLoading));
+}
+
+void TAdvCustomGlassButton::ActionChange(TBasicAction* sender, bool checkDefaults) {
+  auto* action = dynamic_cast<TCustomAction*>(sender);
+  if (!action) return;
+  if (!checkDefaults || Caption().empty()) SetCaption(action->Caption());
+  if (!checkDefaults || Enabled()) SetEnabled(action->Enabled());
+  if (!checkDefaults || Hint().empty()) SetHint(action->Hint());
+  if (!checkDefaults || Visible()) SetVisible(action->Visible());
+  if (checkDefaults || groupIndex_ == 0) SetGroupIndex(action->GroupIndex());
+}
+
+void TAdvCustomGlassButton::Notification(TComponent* component, TOperation operation) {
+  TCustomControl::Notification(component, operation);
+  if (operation == opRemove && actionLink_ && component == actionLink_->Action()) actionLink_.reset();
+}
 
 // ---- group ----
 
@@ -146,6 +202,7 @@ void TAdvCustomGlassButton::ButtonPressed(TAdvCustomGlassButton* sender) {
   if (sender->down_ && down_) {
     down_ = false;
     state_ = gbsUp;
+    if (auto* action = dynamic_cast<TCustomAction*>(Action())) action->SetChecked(false);
     Invalidate();
   }
   allowAllUp_ = sender->allowAllUp_;
@@ -305,6 +362,9 @@ void TAdvCustomGlassButton::WndProc(TMessage& m) {
       Invalidate();
       return;
     case WM_ERASEBKGND: m.Result = 1; return;
+    case CN_COMMAND:
+      if (HIWORD(m.WParam) == 0) Click();  // clicked
+      return;
     default: break;
   }
   TCustomControl::WndProc(m);

@@ -11,25 +11,29 @@
 #include <string>
 
 #include "ui/controls/setproperty.h"
+#include "platform/forms/actnlist.h"
 #include "platform/forms/controls.h"
 #include "ui/controls/advhintinfo.h"
 #include "ui/render/advgdip.h"
 
 enum TAntiAlias { aaNone, aaClearType, aaAntiAlias };
-// The symbols live in the unit's namespace: bsNone is also a border style.
+// The symbols and layouts live in the unit's namespace: bsNone is also a
+// border style, and the framework's speed button has layouts of the same
+// names.
 namespace AdvGlassButton {
 enum TBackGroundSymbol {
   bsArrowLeft, bsArrowRight, bsArrowUp, bsArrowDown, bsPlay, bsPause, bsStop, bsFastForward, bsForward,
   bsBackward, bsFastBackward, bsSpeaker, bsNoSpeaker, bsNone, bsRecord
 };
-}  // namespace AdvGlassButton
-using AdvGlassButton::TBackGroundSymbol;
-enum TButtonDirection { bdLeft, bdRight };
-enum TButtonShape { btsRectangle, btsCurvedRectangle };
-enum TGlassButtonLayout {
-  blGlyphLeft_, blGlyphTop_, blGlyphRight_, blGlyphBottom_, blGlyphLeftAdjusted, blGlyphRightAdjusted,
+enum TButtonLayout {
+  blGlyphLeft, blGlyphTop, blGlyphRight, blGlyphBottom, blGlyphLeftAdjusted, blGlyphRightAdjusted,
   blGlyphTopAdjusted, blGlyphBottomAdjusted
 };
+}  // namespace AdvGlassButton
+using AdvGlassButton::TBackGroundSymbol;
+using TGlassButtonLayout = AdvGlassButton::TButtonLayout;
+enum TButtonDirection { bdLeft, bdRight };
+enum TButtonShape { btsRectangle, btsCurvedRectangle };
 enum TAdvToolButtonStyle { tasButton, tasCheck };
 enum TGlassButtonState { gbsUp, gbsDisabled, gbsDown, gbsExclusive };
 enum TShortCutHintPos {
@@ -43,6 +47,36 @@ struct TGlassFace {
   bool Glow = false;    // pressed, down or latched: the glow rises
   bool Focus = false;   // draw the focus outline
   bool Enabled = true;
+};
+
+// Where a glass button's caption and picture go in a client area of
+// rw x rh: the caption's layout rectangle and the picture's top-left
+// corner. pw and ph are the picture's size (pw with the 2 pixels that part
+// it from a caption); `measured` is the caption's box (GDI+ text: measured
+// in the whole area with the layout's alignment; GDI text: its one-line
+// size); e is the inset of the curved shape's adjusted layouts.
+struct TGlassContentPlace {
+  GpRectF Text;
+  int PictureX = 0, PictureY = 0;
+};
+TGlassContentPlace PlaceGlassContent(TGlassButtonLayout layout, bool gdiText, int rw, int rh, int pw, int ph,
+                                     GpRectF measured, int e);
+
+class TAdvCustomGlassButton;
+
+// The glass button's link to its action: besides caption, enabled state,
+// hint and visibility, the button's Down follows the action's Checked and
+// its GroupIndex the action's group while they agree.
+class TAdvGlassButtonActionLink : public TControlActionLink {
+public:
+  explicit TAdvGlassButtonActionLink(TAdvCustomGlassButton* client);
+  bool IsCheckedLinked() const;
+  bool IsGroupIndexLinked() const;
+  void SetChecked(bool v) override;
+  void SetGroupIndex(int32_t v) override;
+
+private:
+  TAdvCustomGlassButton* button_;
 };
 
 class TAdvCustomGlassButton : public TCustomControl {
@@ -60,6 +94,12 @@ public:
   void SetVersion(const std::string&) {}
   // Paints the glass body and the content on `canvas` (the button's own, or a bitmap's).
   virtual void DrawButton(TCanvas* canvas);
+
+  // The action the button runs when clicked without an OnClick handler,
+  // and whose look and state it follows.
+  TBasicAction* Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
+  void SetAction(TBasicAction* action);
+  void Notification(TComponent* component, TOperation operation) override;
 
   bool AllowAllUp() const { return allowAllUp_; }
   void SetAllowAllUp(bool v);
@@ -123,6 +163,9 @@ public:
   void HideShortCutHint();
 
 protected:
+  // Takes the action's caption, enabled state, hint and visibility (with
+  // checkDefaults only where the button still has its default) and its group.
+  virtual void ActionChange(TBasicAction* sender, bool checkDefaults);
   void Paint() override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
@@ -141,9 +184,12 @@ private:
   bool Inside(int x, int y) const { return x >= 0 && x < ClientWidth() && y >= 0 && y <= ClientHeight(); }
   TGlassFace Face() const;
   AdvGDIP::TGDIPPicture* ChosenPicture() const;
+  std::unique_ptr<AdvGDIP::TGPGraphicsPath> ShapePath(int x, int y, int w, int h, int radius) const;
   void DrawGlassBody(AdvGDIP::TGPGraphics& g);
   void DrawSymbol(AdvGDIP::TGPGraphics& g);
   void DrawButtonContent(TCanvas* canvas, AdvGDIP::TGDIPPicture* picture, bool focus);
+  void DrawGdiCaption(TCanvas* canvas, const std::string& text, const TGlassContentPlace& place, int ph,
+                      TColor colour);
   void PaintOverlappingSiblings();
 
   bool allowAllUp_ = false;
@@ -160,7 +206,7 @@ private:
   TColor glowColor_ = 0xFFBD8D;
   int32_t groupIndex_ = 0;
   TColor innerBorderColor_ = 0;
-  TGlassButtonLayout layout_ = blGlyphLeft_;
+  TGlassButtonLayout layout_ = AdvGlassButton::blGlyphLeft;
   std::unique_ptr<TAdvHintInfo> officeHint_;
   TColor outerBorderColor_ = 0xFFFFFF;
   std::unique_ptr<AdvGDIP::TGDIPPicture> picture_, pictureDown_, pictureDisabled_;
@@ -178,6 +224,7 @@ private:
   bool focused_ = false;
   bool downWhileLoading_ = false;
   TShortCutHintWindow* hintWindow_ = nullptr;
+  std::unique_ptr<TAdvGlassButtonActionLink> actionLink_;
 };
 
 class TAdvGlassButton : public TAdvCustomGlassButton {

@@ -6,8 +6,10 @@
 #include <cmath>
 
 #include "platform/rtl/sysutils.h"
+#include "platform/win/gdi_text.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/parentbackground.h"
+#include "ui/render/gdipfill.h"
 
 using namespace AdvGDIP;
 
@@ -32,26 +34,9 @@ struct Box {
   int x, y, w, h;
 };
 
-void AddRoundRect(TGPGraphicsPath& p, Box b, int r) {
-  p.AddArc(b.x, b.y, 2 * r, 2 * r, 180, 90);
-  p.AddLine(b.x + r, b.y, b.x + b.w - r, b.y);
-  p.AddArc(b.x + b.w - 2 * r, b.y, 2 * r, 2 * r, 270, 90);
-  p.AddLine(b.x + b.w, b.y + r, b.x + b.w, b.y + b.h - r);
-  p.AddArc(b.x + b.w - 2 * r, b.y + b.h - 2 * r, 2 * r, 2 * r, 0, 90);
-  p.AddLine(b.x + b.w - r, b.y + b.h, b.x + r, b.y + b.h);
-  p.AddArc(b.x, b.y + b.h - 2 * r, 2 * r, 2 * r, 90, 90);
-  p.AddLine(b.x, b.y + b.h - r, b.x, b.y + r);
-  p.CloseFigure();
-}
-
-void AddRoundTop(TGPGraphicsPath& p, Box b, int r) {
-  p.AddArc(b.x, b.y, 2 * r, 2 * r, 180, 90);
-  p.AddLine(b.x + r, b.y, b.x + b.w - r, b.y);
-  p.AddArc(b.x + b.w - 2 * r, b.y, 2 * r, 2 * r, 270, 90);
-  p.AddLine(b.x + b.w, b.y + r, b.x + b.w, b.y + b.h);
-  p.AddLine(b.x + b.w, b.y + b.h, b.x, b.y + b.h);
-  p.AddLine(b.x, b.y + b.h, b.x, b.y + r);
-  p.CloseFigure();
+// The rounded rectangle of the fills (also only its top corners rounded).
+std::unique_ptr<TGPGraphicsPath> RoundRectPath(Box b, int r, TFillRoundingType corners = rtBoth) {
+  return std::unique_ptr<TGPGraphicsPath>(CreateRoundedFillPath(GDIPMakeRectF(b.x, b.y, b.w, b.h), r, corners));
 }
 
 void AddCurve5(TGPGraphicsPath& p, std::initializer_list<GpPoint> points) {
@@ -154,27 +139,29 @@ void TAdvCustomGlassButton::DrawButton(TCanvas* canvas) {
   DrawButtonContent(canvas, picture, focus);
 }
 
+// The button's outline shape over a box: curved, or rounded with the corner radius.
+std::unique_ptr<TGPGraphicsPath> TAdvCustomGlassButton::ShapePath(int x, int y, int w, int h, int radius) const {
+  const Box b{x, y, w, h};
+  if (shape_ != btsCurvedRectangle) return RoundRectPath(b, radius);
+  auto path = std::make_unique<TGPGraphicsPath>();
+  AddCurved(*path, b, direction_);
+  return path;
+}
+
 void TAdvCustomGlassButton::DrawGlassBody(TGPGraphics& g) {
   const int w = ClientWidth(), h = ClientHeight();
-  const Box outer{0, 0, w - 1, h - 1}, inner{1, 1, w - 3, h - 3};
-  auto shapePath = [&](TGPGraphicsPath& p, Box b) {
-    if (shape_ == btsCurvedRectangle) AddCurved(p, b, direction_);
-    else AddRoundRect(p, b, cornerRadius_);
-  };
-  auto outline = [&](Box b, TColor c) {
-    TGPGraphicsPath p;
-    shapePath(p, b);
+  auto outline = [&](int inset, TColor c) {
+    std::unique_ptr<TGPGraphicsPath> p = ShapePath(inset, inset, w - 1 - 2 * inset, h - 1 - 2 * inset, cornerRadius_);
     TGPPen pen(ResolvedARGB(c), 1);
-    g.DrawPath(&pen, &p);
+    g.DrawPath(&pen, p.get());
   };
-  outline(outer, outerBorderColor_);
+  outline(0, outerBorderColor_);
   {
-    TGPGraphicsPath body;
-    shapePath(body, inner);
+    std::unique_ptr<TGPGraphicsPath> body = ShapePath(1, 1, w - 3, h - 3, cornerRadius_);
     TGPSolidBrush brush(RawARGB(127, backColor_));
-    g.FillPath(&brush, &body);
+    g.FillPath(&brush, body.get());
     if (Face().Glow) {
-      TGPRegion clip(&body);
+      TGPRegion clip(body.get());
       g.SetClip(&clip, kCombineReplace);
       const double a = w - 4, b = h - 4;
       TGPGraphicsPath glow;
@@ -191,16 +178,20 @@ void TAdvCustomGlassButton::DrawGlassBody(TGPGraphics& g) {
   }
   const int half = (h - 3) / 2;
   if (w - 3 > 0 && half > 0) {
-    TGPGraphicsPath shine;
     const Box s{1, 1, w - 3, half + 1};
-    if (shape_ == btsCurvedRectangle) AddCurvedShine(shine, s, direction_);
-    else AddRoundTop(shine, s, cornerRadius_);
+    std::unique_ptr<TGPGraphicsPath> shine;
+    if (shape_ == btsCurvedRectangle) {
+      shine = std::make_unique<TGPGraphicsPath>();
+      AddCurvedShine(*shine, s, direction_);
+    } else {
+      shine = RoundRectPath(s, cornerRadius_, rtTop);
+    }
     std::unique_ptr<TGPLinearGradientBrush> brush(TGPLinearGradientBrush::CreateFromRect(
         GDIPMakeRectF(1, 1, w - 4, half + 1), RawARGB(153, shineColor_), RawARGB(51, shineColor_), kGradientVertical));
-    g.FillPath(brush.get(), &shine);
+    g.FillPath(brush.get(), shine.get());
   }
   if (symbolColor_ != clNone && symbol_ != AdvGlassButton::bsNone) DrawSymbol(g);
-  outline(inner, innerBorderColor_);
+  outline(1, innerBorderColor_);
 }
 
 void TAdvCustomGlassButton::DrawSymbol(TGPGraphics& g) {
@@ -280,17 +271,82 @@ void TAdvCustomGlassButton::DrawSymbol(TGPGraphics& g) {
   }
 }
 
+TGlassContentPlace PlaceGlassContent(TGlassButtonLayout layout, bool gdiText, int rw, int rh, int pw, int ph,
+                                     GpRectF measured, int e) {
+  using namespace AdvGlassButton;
+  auto c = [](int v) { return std::max(0, v / 2); };
+  const double tw = measured.Width, th = measured.Height;
+  // The GDI path measures one line without alignment: the caption and the
+  // picture of the default layout are centred as a pair.
+  const double bx = !gdiText ? measured.X : layout == blGlyphLeft ? (rw - Nearest(tw) - pw) / 2 : 0;
+  TGlassContentPlace p{};
+  p.Text = GDIPMakeRectF(0, 0, rw, rh);
+  p.PictureX = c(rw - pw);
+  p.PictureY = c(rh - ph);
+  switch (layout) {
+    case blGlyphLeft:
+      p.Text = GDIPMakeRectF(gdiText ? bx + pw : pw + 2, 0, rw - pw - 2, rh);
+      p.PictureX = std::max(2, gdiText ? Nearest(bx) : Nearest(bx - pw / 2));
+      break;
+    case blGlyphTop:
+      p.Text = GDIPMakeRectF(0, ph, rw, rh - ph - 2);
+      p.PictureY = std::max(2, c(Nearest(rh - ph - 2 - th)) - (gdiText ? 4 : 0));
+      break;
+    case blGlyphRight:
+      p.Text = GDIPMakeRectF(2, 0, rw - pw - 4, rh);
+      p.PictureX = c(Nearest(rw - pw - 4 - tw)) + Nearest(tw) + 4;
+      if (p.PictureX > rw - pw) p.PictureX = rw - pw - 2;
+      break;
+    case blGlyphBottom:
+      p.Text = GDIPMakeRectF(0, 2, rw, rh - ph - 2);
+      p.PictureY = c(Nearest(rh - ph - 2 - th)) + Nearest(th + (gdiText ? 5 : 2));
+      if (p.PictureY > rh - ph) p.PictureY = rh - ph - 2;
+      break;
+    case blGlyphLeftAdjusted:
+      p.Text = GDIPMakeRectF(pw + 2 + e, 0, rw - pw - 2, rh);
+      p.PictureX = std::max(2, 2 + e);
+      break;
+    case blGlyphRightAdjusted:
+      p.Text = GDIPMakeRectF(2, 0, rw - pw - 4 - e, rh);
+      p.PictureX = rw - pw - 2 - e;
+      break;
+    case blGlyphTopAdjusted:
+      p.Text = GDIPMakeRectF(0, ph, rw, rh - ph - 2);
+      p.PictureY = 2;
+      break;
+    case blGlyphBottomAdjusted:
+      p.Text = GDIPMakeRectF(0, 2, rw, rh - ph - (gdiText ? 4 : 2));
+      p.PictureY = gdiText ? rh - ph - 2 : rh / 2 + Nearest(th + 2);
+      if (p.PictureY > rh - ph) p.PictureY = rh - ph - 2;
+      break;
+  }
+  return p;
+}
+
+namespace {
+
+// GDI+ draws the caption unless anti-aliasing is off or the font is no
+// outline font; GDI text takes it then.
+bool UsesGdiText(HDC dc, TAntiAlias antiAlias) {
+  if (antiAlias == aaNone) return true;
+  TEXTMETRIC tm{};
+  if (!GetTextMetrics(dc, &tm)) return true;
+  return !(tm.tmPitchAndFamily & TMPF_VECTOR) || (tm.tmPitchAndFamily & TMPF_DEVICE);
+}
+
+}  // namespace
+
 void TAdvCustomGlassButton::DrawButtonContent(TCanvas* canvas, AdvGDIP::TGDIPPicture* picture, bool focus) {
+  using namespace AdvGlassButton;
   const int rw = ClientWidth(), rh = ClientHeight();
   std::string text = showCaption_ ? Caption() : std::string();
   TGPGraphics g(canvas->Handle());
   g.SetSmoothingMode(kSmoothingAntiAlias);
   if (focus) {
-    TGPGraphicsPath p;
-    if (shape_ == btsCurvedRectangle) AddCurved(p, Box{6, 5, rw - 12, rh - 10}, direction_);
-    else AddRoundRect(p, Box{4, 4, rw - 8, rh - 8}, cornerRadius_ - 2);
+    std::unique_ptr<TGPGraphicsPath> p = shape_ == btsCurvedRectangle ? ShapePath(6, 5, rw - 12, rh - 10, 0)
+                                                                      : ShapePath(4, 4, rw - 8, rh - 8, cornerRadius_ - 2);
     TGPPen pen(ResolvedARGB(static_cast<TColor>(0x808080)), 1);
-    g.DrawPath(&pen, &p);
+    g.DrawPath(&pen, p.get());
   }
   int pw = 0, ph = 0;
   if (picture && !picture->Empty()) {
@@ -304,28 +360,66 @@ void TAdvCustomGlassButton::DrawButtonContent(TCanvas* canvas, AdvGDIP::TGDIPPic
     for (const char* mark : {"\\n", "\\N"})
       for (size_t at; (at = text.find(mark)) != std::string::npos;) text.replace(at, 2, "\n\r");
     const int e = shape_ == btsCurvedRectangle ? rh / 4 : 0;
-    RECT r{0, 0, rw, rh};
-    switch (layout_) {
-      case blGlyphLeft_: r.left = pw + 2; px = std::max(2, (rw - pw) / 2 - pw / 2); break;
-      case blGlyphTop_: r.top = ph; r.bottom = rh - 2; py = 2; break;
-      case blGlyphRight_: r.left = 2; r.right = rw - pw - 4; px = rw - pw - 2; break;
-      case blGlyphBottom_: r.top = 2; r.bottom = rh - ph - 2; py = rh - ph - 2; break;
-      case blGlyphLeftAdjusted: r.left = pw + 2 + e; px = std::max(2, 2 + e); break;
-      case blGlyphRightAdjusted: r.left = 2; r.right = rw - pw - 4 - e; px = rw - pw - 2 - e; break;
-      case blGlyphTopAdjusted: r.top = ph; r.bottom = rh - 2; py = 2; break;
-      case blGlyphBottomAdjusted: r.top = 2; r.bottom = rh - ph - 2; py = rh - ph - 2; break;
+    const TColor colour = Enabled() ? Font()->Color() : static_cast<TColor>(0x808080);
+    canvas->Font()->Assign(Font());
+    const bool gdiText = UsesGdiText(canvas->Handle(), antiAlias_);
+    TGlassContentPlace place{};
+    if (gdiText) {
+      RECT calc{0, 0, 2, 0};
+      DrawText(canvas->Handle(), text, &calc, DT_CALCRECT | DT_SINGLELINE);
+      place = PlaceGlassContent(layout_, true, rw, rh, pw, ph,
+                                GDIPMakeRectF(0, 0, calc.right - calc.left, calc.bottom - calc.top), e);
+      DrawGdiCaption(canvas, text, place, ph, colour);
+    } else {
+      std::unique_ptr<TGPFont> font(AdvSmoothGDIP::CreateGPFont(&g, Font()));
+      TGPStringFormat format(0);
+      format.SetAlignment(layout_ == blGlyphLeftAdjusted ? 0 : layout_ == blGlyphRightAdjusted ? 2 : 1);
+      format.SetLineAlignment(layout_ == blGlyphTopAdjusted ? 0 : layout_ == blGlyphBottomAdjusted ? 2 : 1);
+      format.SetHotkeyPrefix(1);
+      g.SetTextRenderingHint(antiAlias_ == aaClearType ? 5 : 4);
+      const std::wstring wide = AdvSmoothGDIP::WideText(text);
+      GpRectF measured{};
+      g.MeasureString(wide, static_cast<int>(wide.size()), font.get(), GDIPMakeRectF(0, 0, rw, rh), &format, measured);
+      place = PlaceGlassContent(layout_, false, rw, rh, pw, ph, measured, e);
+      TGPSolidBrush brush(ResolvedARGB(colour));
+      g.DrawString(wide, static_cast<int>(wide.size()), font.get(), place.Text, &format, &brush);
     }
-    if (pw == 0 && layout_ == blGlyphLeft_) r.left = 2, r.right = rw - 2;
-    std::unique_ptr<TGPFont> font(AdvSmoothGDIP::CreateGPFont(&g, Font()));
-    TGPStringFormat format(0);
-    format.SetAlignment(layout_ == blGlyphLeftAdjusted ? 0 : layout_ == blGlyphRightAdjusted ? 2 : 1);
-    format.SetLineAlignment(layout_ == blGlyphTopAdjusted ? 0 : layout_ == blGlyphBottomAdjusted ? 2 : 1);
-    format.SetHotkeyPrefix(1);
-    TGPSolidBrush brush(ResolvedARGB(Enabled() ? Font()->Color() : static_cast<TColor>(0x808080)));
-    g.SetTextRenderingHint(antiAlias_ == aaClearType ? 5 : antiAlias_ == aaAntiAlias ? 4 : 0);
-    g.DrawAnsiString(text, -1, font.get(),
-                     GDIPMakeRectF(r.left, r.top, r.right - r.left, r.bottom - r.top), &format, &brush);
+    px = place.PictureX;
+    py = place.PictureY;
   }
   if (picture && !picture->Empty()) canvas->Draw(px, py, picture);
   canvas->Brush()->SetStyle(bsClear);
+}
+
+// The caption through GDI text, in the placed rectangle: centred, flush or
+// at the bottom as the layout says (the text may wrap, so the vertical
+// place is measured).
+void TAdvCustomGlassButton::DrawGdiCaption(TCanvas* canvas, const std::string& text, const TGlassContentPlace& place,
+                                           int ph, TColor colour) {
+  using namespace AdvGlassButton;
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->Font()->SetColor(colour);
+  RECT r{Nearest(place.Text.X), Nearest(place.Text.Y), Nearest(place.Text.X) + Nearest(place.Text.Width),
+         Nearest(place.Text.Y) + Nearest(place.Text.Height)};
+  if (layout_ == blGlyphLeftAdjusted) r.left += 2;
+  UINT flags = DT_VCENTER;
+  switch (layout_) {
+    case blGlyphLeft:
+    case blGlyphLeftAdjusted: break;
+    case blGlyphTop:
+    case blGlyphRight:
+    case blGlyphBottom: flags |= DT_CENTER; break;
+    case blGlyphRightAdjusted: flags |= DT_RIGHT; break;
+    case blGlyphTopAdjusted: flags = DT_CENTER; break;
+    case blGlyphBottomAdjusted: flags = DT_CENTER | DT_BOTTOM; break;
+  }
+  RECT calc = r;
+  DrawText(canvas->Handle(), text, &calc, flags | DT_CALCRECT);
+  const int hh = calc.bottom - calc.top;
+  if (layout_ == blGlyphTop) r.top = place.PictureY + ph + (r.bottom - place.PictureY - ph - hh) / 2;
+  else if (layout_ == blGlyphBottomAdjusted) r.top = r.bottom - hh;
+  else if (layout_ != blGlyphTopAdjusted) r.top += (r.bottom - r.top - hh) / 2;
+  SetBkMode(canvas->Handle(), TRANSPARENT);
+  SetTextColor(canvas->Handle(), ColorToRGB(colour));
+  DrawText(canvas->Handle(), text, &r, flags);
 }

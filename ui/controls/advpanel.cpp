@@ -6,6 +6,7 @@
 
 #include "platform/forms/properties.h"
 #include "platform/win/gdi.h"
+#include "ui/controls/advpanelstyler.h"
 #include "ui/render/gdippicturecontainer.h"
 
 TColor BlendColor(TColor color1, TColor color2, int32_t percent) {
@@ -20,6 +21,11 @@ TColor BlendColor(TColor color1, TColor color2, int32_t percent) {
 
 void DrawBandedGradient(TCanvas* canvas, TColor from, TColor to, bool horizontal, const RECT& r, int32_t bands) {
   MarkupGradientRect(canvas, from, to, std::clamp(bands, 1, 32), r, horizontal);
+}
+
+const TEnumNames& GradientDirectionNames() {
+  static const TEnumNames names{"gdVertical", "gdHorizontal"};
+  return names;
 }
 
 // ---- caption bar ----
@@ -43,6 +49,8 @@ const TClassInfo& TPanelCaption::StaticClassInfo() {
             .Integer("ShadeGrain", &C::ShadeGrain, &C::SetShadeGrain)
             .Integer("Indent", &C::Indent, &C::SetIndent)
             .Integer("TopIndent", &C::TopIndent, &C::SetTopIndent)
+            .Enumeration("GradientDirection", GradientDirectionNames(), &C::GradientDirection,
+                         &C::SetGradientDirection)
             .Enumeration("Position", kPositions, &C::Position, &C::SetPosition);
       });
   return info;
@@ -54,6 +62,14 @@ TPanelCaption::TPanelCaption()
   font_->SetName("Tahoma");
   font_->SetColor(clHighlightText);
   font_->OnChange = [this](TObject*) { Changed(); };
+}
+
+void TPanelCaption::Scale(int32_t m, int32_t d) {
+  height_ = MulDiv(height_, m, d);
+  const TNotifyEvent changed = font_->OnChange;
+  font_->OnChange = nullptr;
+  font_->SetSize(MulDiv(font_->Size(), m, d));
+  font_->OnChange = changed;
 }
 
 void TPanelCaption::SetVisible(bool visible) {
@@ -127,10 +143,20 @@ const TClassInfo& TPanelStatusBar::StaticClassInfo() {
   static const TClassInfo info = PublishClass<TPanelStatusBar>(
       "TPanelStatusBar", &TPersistent::StaticClassInfo(), [](TPublished<TPanelStatusBar>& p) {
         using S = TPanelStatusBar;
-        p.Boolean("Visible", &S::Visible, &S::SetVisible)
+        static const TEnumNames borders{"bsNone", "bsSingle"};
+        const TIntegerIdents* colors = &ColorIdents();
+        p.Boolean("BevelInner", &S::BevelInner, &S::SetBevelInner)
+            .Integer("BorderColor", &S::BorderColor, &S::SetBorderColor, colors)
+            .Enumeration("BorderStyle", borders, &S::BorderStyle, &S::SetBorderStyle)
+            .Integer("Color", &S::Color, &S::SetColor, colors)
+            .Integer("ColorTo", &S::ColorTo, &S::SetColorTo, colors)
+            .Object("Font", &S::Font)
+            .Enumeration("GradientDirection", GradientDirectionNames(), &S::GradientDirection,
+                         &S::SetGradientDirection)
             .Integer("Height", &S::Height, &S::SetHeight)
+            .Integer("ImageIndex", &S::ImageIndex, &S::SetImageIndex)
             .String("Text", &S::Text, &S::SetText)
-            .Object("Font", &S::Font);
+            .Boolean("Visible", &S::Visible, &S::SetVisible);
       });
   return info;
 }
@@ -181,9 +207,11 @@ void TAutoSize::Assign(const TPersistent* source) {
 const TClassInfo& TPanelPosition::StaticClassInfo() {
   static const TClassInfo info = PublishClass<TPanelPosition>(
       "TPanelPosition", &TPersistent::StaticClassInfo(), [](TPublished<TPanelPosition>& p) {
+        static const TEnumNames locations{"clRegistry", "clInifile"};
         p.Boolean("Save", &TPanelPosition::Save, &TPanelPosition::SetSave)
             .String("Key", &TPanelPosition::Key, &TPanelPosition::SetKey)
-            .String("Section", &TPanelPosition::Section, &TPanelPosition::SetSection);
+            .String("Section", &TPanelPosition::Section, &TPanelPosition::SetSection)
+            .Enumeration("Location", locations, &TPanelPosition::Location, &TPanelPosition::SetLocation);
       });
   return info;
 }
@@ -202,6 +230,7 @@ void TPanelPosition::Assign(const TPersistent* source) {
 const TClassInfo& TCustomAdvPanel::StaticClassInfo() {
   static const TEnumNames kPositions = {"bpTopLeft",    "bpTopRight",  "bpBottomLeft", "bpBottomRight",
                                         "bpTiled",      "bpStretched", "bpCenter"};
+  static const TEnumNames kVAligns = {"tvaTop", "tvaCenter", "tvaBottom"};
   static const TClassInfo info = PublishClass<TCustomAdvPanel>(
       "TCustomAdvPanel", &TCustomPanel::StaticClassInfo(), [](TPublished<TCustomAdvPanel>& p) {
         using P = TCustomAdvPanel;
@@ -231,7 +260,38 @@ const TClassInfo& TCustomAdvPanel::StaticClassInfo() {
             .Integer("CollapsDelay", &P::CollapsDelay, &P::SetCollapsDelay)
             .Boolean("FreeOnClose", &P::FreeOnClose, &P::SetFreeOnClose)
             .Boolean("Hover", &P::Hover, &P::SetHover)
-            .String("Version", &P::Version, &P::SetVersion);
+            .Boolean("AutoHideChildren", &P::AutoHideChildren, &P::SetAutoHideChildren)
+            .Boolean("Buffered", &P::Buffered, &P::SetBuffered)
+            .Integer("CollapsColor", &P::CollapsColor, &P::SetCollapsColor, colors)
+            .Boolean("Ellipsis", &P::Ellipsis, &P::SetEllipsis)
+            .Enumeration("GradientDirection", GradientDirectionNames(), &P::GradientDirection, &P::SetGradientDirection)
+            .Integer("HoverColor", &P::HoverColor, &P::SetHoverColor, colors)
+            .Integer("HoverFontColor", &P::HoverFontColor, &P::SetHoverFontColor, colors)
+            .Reference<TCustomImageList>("Images", &P::Images, &P::SetImages)
+            .Integer("Indent", &P::Indent, &P::SetIndent)
+            .Integer("LineSpacing", &P::LineSpacing, &P::SetLineSpacing)
+            .Reference<TPictureContainer>("PictureContainer", &P::PictureContainer, &P::SetPictureContainer)
+            .Integer("ShadowColor", &P::ShadowColor, &P::SetShadowColor, colors)
+            .Integer("ShadowOffset", &P::ShadowOffset, &P::SetShadowOffset)
+            .Reference<TAdvPanelStyler>("Styler", &P::Styler, &P::SetStyler)
+            .Enumeration("TextVAlign", kVAligns, &P::TextVAlign, &P::SetTextVAlign)
+            .Integer("TopIndent", &P::TopIndent, &P::SetTopIndent)
+            .Integer("URLColor", &P::URLColor, &P::SetURLColor, colors)
+            // Stored with the form besides the published properties: the expanded extent.
+            .Integer("FullHeight", &P::FullHeight, &P::SetFullHeight)
+            .String("Version", &P::Version, &P::SetVersion)
+            .Event("OnCaptionClick", &P::OnCaptionClick)
+            .Event("OnCaptionDBlClick", &P::OnCaptionDBlClick)
+            .Event("OnClose", &P::OnClose)
+            .Event("OnMinimize", &P::OnMinimize)
+            .Event("OnMaximize", &P::OnMaximize)
+            .Event("OnEndMoveSize", &P::OnEndMoveSize)
+            .Event("OnEndCollapsExpand", &P::OnEndCollapsExpand)
+            .Event("OnAnchorClick", &P::OnAnchorClick)
+            .Event("OnAnchorEnter", &P::OnAnchorEnter)
+            .Event("OnAnchorExit", &P::OnAnchorExit)
+            .Event("OnAnchorHint", &P::OnAnchorHint)
+            .Event("OnPaint", &P::OnPaint);
       });
   return info;
 }
@@ -289,6 +349,8 @@ void TCustomAdvPanel::Assign(const TPersistent* source) {
     TCustomPanel::Assign(source);
     return;
   }
+  anchorHint_ = s->anchorHint_;
+  autoHideChildren_ = s->autoHideChildren_;
   background_->Assign(s->background_.get());
   backgroundPosition_ = s->backgroundPosition_;
   SetBevelInner(s->BevelInner());
@@ -296,6 +358,7 @@ void TCustomAdvPanel::Assign(const TPersistent* source) {
   SetBevelWidth(s->BevelWidth());
   borderColor_ = s->borderColor_;
   borderShadow_ = s->borderShadow_;
+  SetBorderStyle(s->BorderStyle());
   canMove_ = s->canMove_;
   canSize_ = s->canSize_;
   caption_->Assign(s->caption_.get());
@@ -306,20 +369,37 @@ void TCustomAdvPanel::Assign(const TPersistent* source) {
   colorTo_ = s->colorTo_;
   colorMirror_ = s->colorMirror_;
   colorMirrorTo_ = s->colorMirrorTo_;
+  SetCursor(s->Cursor());
+  SetEnabled(s->Enabled());
+  Font()->Assign(s->Font());
+  fixedTop_ = s->fixedTop_;
+  fixedLeft_ = s->fixedLeft_;
+  fixedHeight_ = s->fixedHeight_;
+  fixedWidth_ = s->fixedWidth_;
   freeOnClose_ = s->freeOnClose_;
   SetBounds(Left(), Top(), Width(), s->Height());
+  SetHint(s->Hint());
   hover_ = s->hover_;
   hoverColor_ = s->hoverColor_;
   hoverFontColor_ = s->hoverFontColor_;
   images_ = s->images_;
+  SetParentColor(s->ParentColor());
+  SetParentFont(s->ParentFont());
+  SetParentShowHint(s->ParentShowHint());
   pictureContainer_ = s->pictureContainer_;
+  SetPopupMenu(s->PopupMenu());
   position_->Assign(s->position_.get());
   statusBar_->Assign(s->statusBar_.get());
   shadowColor_ = s->shadowColor_;
   shadowOffset_ = s->shadowOffset_;
+  SetShowHint(s->ShowHint());
+  showMoveCursor_ = s->showMoveCursor_;
+  SetTabStop(s->TabStop());
+  SetTag(s->Tag());
   text_ = s->text_;
   textVAlign_ = s->textVAlign_;
   urlColor_ = s->urlColor_;
+  SetVisible(s->Visible());
   Invalidate();
 }
 
@@ -332,9 +412,18 @@ void TCustomAdvPanel::SetBounds(int32_t left, int32_t top, int32_t width, int32_
 }
 
 TMarkupArgs TCustomAdvPanel::TextArgs() const {
-  return TMarkupLook{images_,      hoverLinkIndex_, shadowOffset_,         hover_,
-                     !ellipsis_,   urlColor_,       hoverColor_,           hoverFontColor_,
-                     shadowColor_, pictureCache_.get(), pictureContainer_, lineSpacing_}
+  return TMarkupLook{.Images = images_,
+                     .HoverLink = hoverLinkIndex_,
+                     .ShadowOffset = shadowOffset_,
+                     .Hover = hover_,
+                     .WordWrap = !ellipsis_,
+                     .URLColor = urlColor_,
+                     .HoverColor = hoverColor_,
+                     .HoverFontColor = hoverFontColor_,
+                     .ShadowColor = shadowColor_,
+                     .PictureCache = pictureCache_.get(),
+                     .PictureContainer = pictureContainer_,
+                     .LineSpacing = lineSpacing_}
       .Args();
 }
 
@@ -542,9 +631,12 @@ void TCustomAdvPanel::PaintSizeGrip(TCanvas* c) {
 void TCustomAdvPanel::Paint() {
   RECT client = ClientRect();
   TBitmap buffer;
-  buffer.SetPixelFormat(pf32bit);
-  buffer.SetSize(std::max<int32_t>(client.right, 1), std::max<int32_t>(client.bottom, 1));
-  TCanvas* c = buffer.Canvas();
+  TCanvas* c = Canvas();
+  if (buffered_) {
+    buffer.SetPixelFormat(pf32bit);
+    buffer.SetSize(std::max<int32_t>(client.right, 1), std::max<int32_t>(client.bottom, 1));
+    c = buffer.Canvas();
+  }
   RECT r = client;
   PaintBody(c, r);
   if (!background_->Empty()) PaintBackground(c);
@@ -553,5 +645,10 @@ void TCustomAdvPanel::Paint() {
   if (statusBar_->Visible()) PaintStatusBar(c);
   if (!collaps_ && canSize_) PaintSizeGrip(c);
   if (OnPaint) OnPaint(this, c, client);
-  Canvas()->Draw(0, 0, &buffer);
+  if (buffered_) Canvas()->Draw(0, 0, &buffer);
+}
+
+void TCustomAdvPanel::ChangeScale(int32_t m, int32_t d) {
+  TCustomPanel::ChangeScale(m, d);
+  caption_->Scale(m, d);
 }

@@ -37,6 +37,8 @@ enum TCaptionButtonPosition { cbpLeft, cbpRight };
 enum TCaptionPosition { cpTop, cpLeft };
 enum TGradientDirection { gdVertical, gdHorizontal };
 enum TPanelPositionLocation { clRegistry, clInifile };
+// The names of the gradient directions, as stored forms give them.
+const TEnumNames& GradientDirectionNames();
 enum TBackGroundPosition { bpTopLeft, bpTopRight, bpBottomLeft, bpBottomRight, bpTiled, bpStretched, bpCenter };
 
 // Resolves both colours and mixes them channel by channel, Percent of the
@@ -73,6 +75,8 @@ public:
   VESK_SETTING(TCaptionShape, Shape, shape_, ShadeAndChange)
   VESK_SETTING(bool, Flat, flat_, ShadeAndChange)
   VESK_SETTING(int32_t, ShadeGrain, shadeGrain_, ShadeAndChange)
+  // Height and font size scaled by m/d, without notification.
+  void Scale(int32_t m, int32_t d);
   VESK_SETTING(TShadeType, ShadeType, shadeType_, ShadeAndChange)
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
@@ -299,6 +303,13 @@ public:
   TColor HoverFontColor() const { return hoverFontColor_; }
   void SetHoverFontColor(TColor c) { hoverFontColor_ = c; }
   int32_t FullHeight() const { return fullHeight_; }
+  // As a stored form gives it: the extent the panel expands to.
+  void SetFullHeight(int32_t h) { fullHeight_ = h; }
+  // Paint through an off-screen bitmap.
+  bool Buffered() const { return buffered_; }
+  void SetBuffered(bool v) { buffered_ = v; }
+  // Scales as the framework does, then the caption's height and font.
+  void ChangeScale(int32_t m, int32_t d) override;
   TPanelCaption* Caption() const { return caption_.get(); }
   TPanelStatusBar* StatusBar() const { return statusBar_.get(); }
   TPanelPosition* Position() const { return position_.get(); }
@@ -391,7 +402,7 @@ private:
   TColor collapsColor_ = clGray, savedColor_ = clBtnFace;
   bool borderShadow_ = false, canMove_ = false, canSize_ = false, collaps_ = false, collapsing_ = false;
   bool autoHideChildren_ = true, freeOnClose_ = false, hover_ = false, ellipsis_ = false, anchorHint_ = false;
-  bool showMoveCursor_ = false;
+  bool showMoveCursor_ = false, buffered_ = true;
   bool fixedLeft_ = false, fixedTop_ = false, fixedWidth_ = false, fixedHeight_ = false;
   TGradientDirection gradientDirection_ = gdVertical;
   TTextVAlignment textVAlign_ = tvaTop;

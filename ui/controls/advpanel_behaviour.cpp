@@ -11,6 +11,7 @@
 #include "platform/win/user_input.h"
 #include "platform/win/user_system.h"
 #include "ui/controls/advpanel.h"
+#include "ui/controls/settingsstore.h"
 #include "ui/controls/advpanelstyler.h"
 
 namespace {
@@ -384,11 +385,9 @@ void TCustomAdvPanel::ShowAnchorHint(THintInfo* info) {
 // ---- position ----
 
 std::string PanelPositionFile(const std::string& key) {
-  std::string folder;
-  SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, folder);
   std::string name = ExtractFileName(key);
   if (name.empty()) name = "panels.ini";
-  return IncludeTrailingPathDelimiter(folder) + name;
+  return UserSettingsFolder() + name;
 }
 
 std::unique_ptr<TCustomIniFile> TCustomAdvPanel::OpenPositionStore() const {

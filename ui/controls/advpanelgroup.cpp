@@ -14,12 +14,14 @@ const TClassInfo& TAdvPanelGroup::StaticClassInfo() {
             .Enumeration("GroupStyle", kStyles, &G::GroupStyle, &G::SetGroupStyle)
             .Integer("HorzPadding", &G::HorzPadding, &G::SetHorzPadding)
             .Integer("VertPadding", &G::VertPadding, &G::SetVertPadding)
-            .Boolean("ScrollSmooth", &G::ScrollSmooth, &G::SetScrollSmooth);
+            .Boolean("ScrollSmooth", &G::ScrollSmooth, &G::SetScrollSmooth)
+            .Object("DefaultPanel", &G::DefaultPanel);
       });
   return info;
 }
 
-TAdvPanelGroup::TAdvPanelGroup(TComponent* owner) : TAdvPanel(owner) {
+TAdvPanelGroup::TAdvPanelGroup(TComponent* owner)
+    : TAdvPanel(owner), defaultPanel_(std::make_unique<TAdvPanelSettings>()) {
   TControlStyle style = ControlStyle();
   style.Include(csAcceptsControls);
   SetControlStyle(style);
@@ -80,8 +82,15 @@ void TAdvPanelGroup::SetVertPadding(int32_t padding) {
   if (StoreChanged(vertPadding_, padding)) Arrange();
 }
 
+// A one-pixel width step that makes a control lay out its contents anew.
+void TAdvPanelGroup::Relayout(TControl* control) {
+  control->SetBounds(control->Left(), control->Top(), control->Width() + 1, control->Height());
+  control->SetBounds(control->Left(), control->Top(), control->Width() - 1, control->Height());
+}
+
 void TAdvPanelGroup::Loaded() {
   TAdvPanel::Loaded();
+  Relayout(this);
   UpdateScrollBar();
   Arrange();
   panels_.clear();
@@ -143,7 +152,18 @@ void TAdvPanelGroup::ArrangeVertical() {
     if (p->Visible() && i % columns_ == 0) y += p->Height() + vertPadding_;
   }
   if (scrollSmooth_) redraw(true);
-  for (TCustomAdvPanel* p : panels) p->Invalidate();
+  for (TCustomAdvPanel* p : panels) {
+    p->Invalidate();
+    // The panel's own children lay themselves out anew.
+    for (int32_t k = 0; k < p->ControlCount(); ++k) {
+      auto* child = dynamic_cast<TWinControl*>(p->Controls(k));
+      if (child && child->Visible() && child->ControlCount() == 0 && child->HandleAllocated()) {
+        SendMessage(child->Handle(), WM_SETREDRAW, FALSE, 0);
+        SendMessage(child->Handle(), WM_SETREDRAW, TRUE, 0);
+      }
+    }
+    for (int32_t k = 0; k < p->ControlCount(); ++k) Relayout(p->Controls(k));
+  }
   --updateCount_;
   Invalidate();
 }

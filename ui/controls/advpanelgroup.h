@@ -5,10 +5,12 @@
 // or end a move or size.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "platform/forms/comctrls.h"
 #include "ui/controls/advpanel.h"
+#include "ui/controls/advpanelstyler.h"
 
 enum TGroupStyle { gsVertical, gsHorizontal };
 
@@ -34,6 +36,9 @@ public:
   // The panels found at load time that are still there.
   const std::vector<TCustomAdvPanel*>& Panels() const { return panels_; }
   TScrollBar* ScrollBar() const { return scrollBar_; }
+  // Settings kept and stored with the form; the group applies them to nothing.
+  TAdvPanelSettings* DefaultPanel() const { return defaultPanel_.get(); }
+  void SetDefaultPanel(const TAdvPanelSettings* settings) { defaultPanel_->Assign(settings); }
 
   void Arrange();
   void UpdateAndArrange();
@@ -51,6 +56,7 @@ private:
   std::vector<TCustomAdvPanel*> SortedPanels(bool byLeft) const;
   void ArrangeVertical();
   void ArrangeHorizontal();
+  static void Relayout(TControl* control);
   int32_t ContentHeight() const;
   int32_t ContentWidth() const;
 
@@ -61,4 +67,5 @@ private:
   int32_t lastWidth_ = -1, lastHeight_ = -1;
   std::vector<TCustomAdvPanel*> panels_;
   TScrollBar* scrollBar_ = nullptr;
+  std::unique_ptr<TAdvPanelSettings> defaultPanel_;
 };

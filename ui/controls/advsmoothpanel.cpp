@@ -45,7 +45,9 @@ const TClassInfo& TAdvSmoothPanelCaption::StaticClassInfo() {
             .Integer("OpacityStart", &C::OpacityStart, &C::SetOpacityStart)
             .Integer("OpacityEnd", &C::OpacityEnd, &C::SetOpacityEnd)
             .Integer("LineColor", &C::LineColor, &C::SetLineColor, colors)
-            .Boolean("Line", &C::Line, &C::SetLine);
+            .Boolean("Line", &C::Line, &C::SetLine)
+            .Integer("HatchStyle", &C::HatchStyle, &C::SetHatchStyle)
+            .Enumeration("GradientType", AdvGradientTypeNames(), &C::GradientType, &C::SetGradientType);
       });
   return info;
 }

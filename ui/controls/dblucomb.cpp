@@ -138,20 +138,23 @@ void TDBLUEdit::KeyDown(WORD& key, TShiftState shift) {
 }
 
 void TDBLUEdit::KeyPress(char32_t& key) {
+  LookupKeyPress(key);
+  if (key == 0) return;
   TField* field = dataLink_->Field();
-  if ((key >= 32 && field && !field->IsValidChar(key)) || (dataLink_->ReadOnly() && key != 0)) {
+  if ((key >= 32 && field && !field->IsValidChar(key)) || dataLink_->ReadOnly()) {
     MessageBeep(0);
     key = 0;
     return;
   }
-  if (key == 8 || key == 22 || key == 24 || (key >= 32 && key <= 255)) EditMode();
+  // Every typed character edits the record, whatever its script.
+  if (key == 8 || key == 22 || key == 24 || key >= 32) EditMode();
   if (key == 27) {
     dataLink_->Reset();
     SelectAll();
     key = 0;
     return;
   }
-  TLUEdit::KeyPress(key);
+  TEdit::KeyPress(key);  // the platform edit's event and typing
 }
 
 void TDBLUEdit::DoEnter() {

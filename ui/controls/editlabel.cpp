@@ -31,8 +31,15 @@ POINT LabelOrigin(TLabelPosition position, const RECT& c, SIZE label, int32_t te
   return {c.left, c.top};
 }
 
-TEditLabel::TEditLabel(TWinControl* control) : control_(control), font_(std::make_unique<TFont>()) {
-  font_->OnChange = [this](TObject*) { Place(); };
+TEditLabel::TEditLabel(TWinControl* control) : control_(control), font_(std::make_unique<TFont>()) { WatchFont(); }
+
+// A change of the label's font (by code or a stored form) makes it the
+// label's own and moves the label.
+void TEditLabel::WatchFont() {
+  font_->OnChange = [this](TObject*) {
+    fontGiven_ = true;
+    Place();
+  };
 }
 
 void TEditLabel::SetCaption(const std::string& caption) {
@@ -46,11 +53,22 @@ void TEditLabel::SetCaption(const std::string& caption) {
     label_->OnDblClick = [this](TObject*) {
       if (OnDblClick) OnDblClick(control_);
     };
-    font_->OnChange = nullptr;
-    font_->Assign(control_->Font());
-    font_->OnChange = [this](TObject*) { Place(); };
+    // No font of its own yet: the label starts in the control's.
+    if (!fontGiven_) TakeControlFont();
   }
   label_->SetCaption(caption);
+  Place();
+}
+
+void TEditLabel::TakeControlFont() {
+  font_->OnChange = nullptr;
+  font_->Assign(control_->Font());
+  WatchFont();
+}
+
+void TEditLabel::FollowControlFont() {
+  if (fontGiven_ || !control_->ParentFont() || !label_) return;
+  TakeControlFont();
   Place();
 }
 

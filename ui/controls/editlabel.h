@@ -38,12 +38,16 @@ public:
   void SetTransparent(bool v);
   bool AlwaysEnabled() const { return alwaysEnabled_; }
   void SetAlwaysEnabled(bool v);
-  // The font the label takes at every placement.
+  // The font the label takes at every placement. One given before the
+  // first caption is kept; otherwise the label starts in the control's font.
   TFont* Font() const { return font_.get(); }
   void SetFont(const TFont* font) { font_->Assign(font); }
 
   // Moves the label beside the control.
   void Place();
+  // A label without a font of its own takes the control's font again, when
+  // the control takes its parent's.
+  void FollowControlFont();
   void SetBold(bool bold);
   void FollowEnabled();
   void FollowVisible();
@@ -54,11 +58,15 @@ public:
   TNotifyEvent OnDblClick;
 
 private:
+  void WatchFont();
+  void TakeControlFont();
+
   TWinControl* control_;
   TLabel* label_ = nullptr;
   TLabelPosition position_ = lpLeftTop;
   int32_t margin_ = 4;
   bool transparent_ = false;
   bool alwaysEnabled_ = false;
+  bool fontGiven_ = false;
   std::unique_ptr<TFont> font_;
 };

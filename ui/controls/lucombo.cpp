@@ -185,14 +185,15 @@ void TLUEdit::KeyDown(WORD& key, TShiftState shift) {
 }
 
 void TLUEdit::KeyPress(char32_t& key) {
+  LookupKeyPress(key);
+  if (key != 0) TEdit::KeyPress(key);
+}
+
+void TLUEdit::LookupKeyPress(char32_t& key) {
   // A typed character comes from a key that allows completion (also when
   // the character arrives without its key, as pasted input does).
   if (key >= 32) completionEnabled_ = true;
-  if (returnIsTab_ && key == '\r') {
-    key = 0;
-    return;
-  }
-  TEdit::KeyPress(key);
+  if (returnIsTab_ && key == '\r') key = 0;
 }
 
 void TLUEdit::KeyUp(WORD& key, TShiftState shift) {

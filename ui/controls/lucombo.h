@@ -96,6 +96,9 @@ protected:
   void Change() override;
   void KeyDown(WORD& key, TShiftState shift) override;
   void KeyPress(char32_t& key) override;
+  // The lookup edit's own part of a key press (completion, Return as Tab),
+  // before the platform edit's event and typing.
+  void LookupKeyPress(char32_t& key);
   void KeyUp(WORD& key, TShiftState shift) override;
   void DoExit() override;
   void SetLUModified(bool modified);

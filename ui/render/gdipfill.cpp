@@ -143,10 +143,14 @@ void FillGDIPGradient(TGPGraphics* g, TGPGraphicsPath* path, const GpRectF& r, T
 
 // ---- TGDIPFill ----
 
+const std::vector<std::string>& AdvGradientTypeNames() {
+  static const TEnumNames names = {"gtSolid",           "gtRadial",           "gtVertical", "gtHorizontal",
+                                   "gtForwardDiagonal", "gtBackwardDiagonal", "gtAngle",    "gtHatch",
+                                   "gtPath",            "gtTexture",          "gtNone"};
+  return names;
+}
+
 const TClassInfo& TGDIPFill::StaticClassInfo() {
-  static const TEnumNames kGradients = {"gtSolid",           "gtRadial",           "gtVertical", "gtHorizontal",
-                                        "gtForwardDiagonal", "gtBackwardDiagonal", "gtAngle",    "gtHatch",
-                                        "gtPath",            "gtTexture",          "gtNone"};
   static const TEnumNames kRounding = {"rtNone", "rtTop", "rtBottom", "rtBoth", "rtLeft", "rtRight"};
   static const TEnumNames kPositions = {"ppTopLeft",   "ppTopCenter",    "ppTopRight",    "ppBottomLeft",
                                         "ppBottomCenter", "ppBottomRight", "ppTiled",     "ppStretched",
@@ -161,8 +165,8 @@ const TClassInfo& TGDIPFill::StaticClassInfo() {
             .Integer("ColorTo", &F::ColorTo, &F::SetColorTo, colors)
             .Integer("ColorMirror", &F::ColorMirror, &F::SetColorMirror, colors)
             .Integer("ColorMirrorTo", &F::ColorMirrorTo, &F::SetColorMirrorTo, colors)
-            .Enumeration("GradientType", kGradients, &F::GradientType, &F::SetGradientType)
-            .Enumeration("GradientMirrorType", kGradients, &F::GradientMirrorType, &F::SetGradientMirrorType)
+            .Enumeration("GradientType", AdvGradientTypeNames(), &F::GradientType, &F::SetGradientType)
+            .Enumeration("GradientMirrorType", AdvGradientTypeNames(), &F::GradientMirrorType, &F::SetGradientMirrorType)
             .Integer("HatchStyle", &F::HatchStyle, &F::SetHatchStyle)
             .Integer("HatchStyleMirror", &F::HatchStyleMirror, &F::SetHatchStyleMirror)
             .Enumeration("BackGroundPictureMode", kModes, &F::BackGroundPictureMode, &F::SetBackGroundPictureMode)

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/forms/classes.h"
 #include "ui/render/advsmoothgdip.h"
@@ -27,6 +29,8 @@ enum TFillPictureSize { psOriginal, psCustom };
 enum TFillPictureMode { pmInsideFill, pmOutsideFill };
 
 // A closed figure of the rectangle with the chosen corners rounded by `radius`.
+// The names of the gradient kinds, as stored forms give them.
+const std::vector<std::string>& AdvGradientTypeNames();
 AdvSmoothGDIP::TGPGraphicsPath* CreateRoundedFillPath(const GpRectF& r, int32_t radius, TFillRoundingType type);
 // Fills the path (or r) with a gradient, hatch, texture or solid colour; the
 // seam flag draws a 1-pixel line of the first colour along r's top edge.

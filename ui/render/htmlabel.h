@@ -20,6 +20,8 @@ enum TAutoSizeType { asVertical, asHorizontal, asBoth };
 enum TGradientType { gtFullHorizontal, gtFullVertical, gtBottomLine, gtCenterLine, gtTopLine };
 
 using TAnchorClick = std::function<void(TObject* sender, const std::string& anchor)>;
+// Lets the handler change the target shown as an anchor's hint.
+using TAnchorHintEvent = std::function<void(TObject* sender, std::string& anchor)>;
 
 class THTMLabel : public TCustomLabel {
   FORMS_CLASS(THTMLabel)
@@ -54,6 +56,14 @@ public:
   VESK_SETTING(TBorderStyle, BorderStyle, borderStyle_, Invalidate)
   bool Hover() const { return hover_; }
   void SetHover(bool v) { hover_ = v; }
+  // The hint over an anchor shows its target; elsewhere, with HintShowFull,
+  // the label's text (its markup with HTMLHint, else the plain text).
+  bool AnchorHint() const { return anchorHint_; }
+  void SetAnchorHint(bool v) { anchorHint_ = v; }
+  bool HintShowFull() const { return hintShowFull_; }
+  void SetHintShowFull(bool v) { hintShowFull_ = v; }
+  bool HTMLHint() const { return htmlHint_; }
+  void SetHTMLHint(bool v) { htmlHint_ = v; }
   TColor HoverColor() const { return hoverColor_; }
   void SetHoverColor(TColor c) { hoverColor_ = c; }
   TColor HoverFontColor() const { return hoverFontColor_; }
@@ -74,8 +84,16 @@ public:
   // The anchor under a client point, where the text is drawn.
   std::string AnchorAt(int32_t x, int32_t y, RECT& linkRect);
   void Notification(TComponent* component, TOperation operation) override;
+  void Loaded() override;
+  // Renders the markup as the label does (no focused anchor, wrapping unless
+  // Ellipsis, the label's line spacing and pictures) and remembers the size
+  // it measured.
+  virtual TMarkupResult DrawMarkup(TCanvas* canvas, const std::string& text, const RECT& rect, TMarkupArgs args);
+  int32_t MeasuredWidth() const { return measuredWidth_; }
+  int32_t MeasuredHeight() const { return measuredHeight_; }
 
   TAnchorClick OnAnchorClick, OnAnchorEnter, OnAnchorExit;
+  TAnchorHintEvent OnAnchorHint;
 
 protected:
   void Paint() override;
@@ -85,6 +103,10 @@ protected:
 
 private:
   RECT TextRect() const;
+  void RepaintRect(const RECT& r);
+  void FillHint(THintInfo* info);
+  RECT PlaceText(TCanvas* c, POINT mouse, bool resize);
+  POINT MousePoint() const;
   TMarkupArgs Args(int32_t x, int32_t y) const;
   void PaintBackground(TCanvas* c, RECT r);
 
@@ -101,7 +123,13 @@ private:
   TBevelCut bevelInner_ = bvNone, bevelOuter_ = bvNone;
   TBorderStyle borderStyle_ = bsNone;
   bool ellipsis_ = false, hover_ = false, autoSizing_ = false;
+  bool anchorHint_ = false, hintShowFull_ = false, htmlHint_ = false;
+  TChangeLink imageLink_;
   int32_t hoverLink_ = -1;
+  int32_t measuredWidth_ = 0, measuredHeight_ = 0;
+  // The anchor last seen under the mouse: target, number and rectangle.
   std::string lastAnchor_;
+  int32_t lastLink_ = -1;
+  RECT lastRect_{-1, -1, -1, -1};
   TCursor savedCursor_ = crDefault;
 };

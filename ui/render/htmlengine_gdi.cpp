@@ -219,8 +219,9 @@ TMarkupResult RenderMarkup(TCanvas* canvas, const std::string& text, const RECT&
   TMarkupResult result;
   HDC dc = canvas->Handle();
   FontSpec base = FontSpec::Of(*canvas->Font());
-  TColor entryBrush = canvas->Brush()->Style() == bsClear ? clNone : canvas->Brush()->Color();
-  TBrushStyle entryStyle = canvas->Brush()->Style();
+  const TColor entryColor = canvas->Brush()->Color();
+  const TBrushStyle entryStyle = canvas->Brush()->Style();
+  const TColor entryBrush = entryStyle == bsClear ? clNone : entryColor;
   SetBkMode(dc, TRANSPARENT);
   // A text with " & " is drawn without prefix processing.
   bool prefix = text.find(" & ") == std::string::npos;
@@ -233,7 +234,9 @@ TMarkupResult RenderMarkup(TCanvas* canvas, const std::string& text, const RECT&
   result.MeasuredWidth = layout.measuredWidth;
   result.MeasuredHeight = layout.measuredHeight;
   HitTest(layout, args, result);
-  canvas->Brush()->SetColor(entryBrush == clNone ? canvas->Brush()->Color() : entryBrush);
+  // The caller's brush comes back as it was, colour and style, also when
+  // it entered clear.
+  canvas->Brush()->SetColor(entryColor);
   canvas->Brush()->SetStyle(entryStyle);
   base.ApplyTo(*canvas->Font());
   SetBkMode(dc, TRANSPARENT);

@@ -97,6 +97,7 @@ private:
   // ---- lines ----
   void StartLine();
   void EndLine(bool textRemains);
+  Box ParagraphBand(const RECT& line) const;
   int32_t Room() const;
   bool Hovered(int32_t number) const { return !args_.HoverStyle || args_.HoverLink == number; }
 
@@ -119,7 +120,8 @@ private:
   TColor savedHiFont_ = clNone, savedHiBrush_ = clNone, savedParaBrush_ = clNone;
   bool paraBg_ = false;
   TColor paraC1_ = clNone, paraC2_ = clNone;
-  bool paraGradientThisLine_ = false;
+  bool paraTagThisLine_ = false;  // a P background began in this line
+  TColor paraStartBrush_ = clNone;  // the brush at the start of a line inside one
   int32_t workTop_ = 0;
   bool stopped_ = false;
 
@@ -175,9 +177,7 @@ Layout Layouter::Run(const std::string& text) {
       skipBlanks();
     }
   }
-  if (!stopped_ && (!items_.empty() || lineWidth_ > 0 || parts_.size() || out_.hitBands.empty() || true)) {
-    if (!items_.empty() || lineWidth_ > 0 || lineHasRuns_) EndLine(false);
-  }
+  if (!stopped_ && (!items_.empty() || lineWidth_ > 0 || lineHasRuns_)) EndLine(false);
   if (out_.measuredHeight == 0) out_.measuredHeight = m_.TextHeight(base_);
   if (gdip_) out_.measuredHeight += 2;
   return std::move(out_);
@@ -201,7 +201,10 @@ bool Layouter::PlaceRun(const Token& token, const Token* next) {
   // carry no padding that would stand in for it).
   int32_t w = size.cx;
   int32_t room = Room();
-  bool fits = lineWidth_ + w < room || !lineHasRuns_ || !args_.WordWrap;
+  // A run goes on an empty line, and a run too wide for any line stays
+  // beside the image, indent or bullet that began it; otherwise it wraps
+  // when it does not fit beside what the line holds.
+  bool fits = lineWidth_ + w < room || lineWidth_ == 0 || (!lineHasRuns_ && w >= room) || !args_.WordWrap;
   // A word that continues across a tag stays whole.
   if (!fits && gdip_ && !lastRun_.empty() && lastRun_.back() != ' ') fits = true;
   if (!fits) return false;
@@ -413,10 +416,10 @@ void Layouter::HandlePara(const Token& t) {
   if (plain == std::string::npos) plain = t.upper.find("BGCOLOR ");
   if (plain != std::string::npos) c1 = FirstQuoted(t.upper.substr(plain));
   paraBg_ = true;
+  paraTagThisLine_ = true;
   paraC1_ = MarkupColor(c1);
   if (hasC2) {
     paraC2_ = MarkupColor(c2);
-    paraGradientThisLine_ = true;
     brush_ = clNone;
   } else {
     paraC2_ = clNone;
@@ -605,6 +608,25 @@ bool Layouter::PlaceImage(const Token& t) {
 
 // ---- lines ----
 
+// The band behind a line of a paragraph with a background: where the
+// paragraph begins, its colour or its gradient (two pixels deeper); on the
+// lines after, the brush the line began with, or only an outline in the
+// paragraph's colour once a gradient left the brush clear.
+Box Layouter::ParagraphBand(const RECT& line) const {
+  Box b;
+  b.kind = BoxKind::Band;
+  const bool gradient = paraTagThisLine_ && paraC2_ != clNone;
+  b.rect = RECT{rect_.left, line.top, rect_.right, line.bottom + (gradient ? 2 : 0)};
+  if (paraTagThisLine_) {
+    b.background = paraC1_;
+    b.background2 = paraC2_;
+    return b;
+  }
+  b.background = paraStartBrush_ != clNone ? paraStartBrush_ : paraC1_;
+  b.outlineOnly = paraStartBrush_ == clNone;
+  return b;
+}
+
 int32_t Layouter::Room() const { return (rect_.right - rect_.left - (gdip_ ? 1 : 0)) - lineShift_; }
 
 void Layouter::StartLine() {
@@ -618,7 +640,8 @@ void Layouter::StartLine() {
   lineHasRuns_ = itemSeen_ = false;
   lastRun_.clear();
   paraAtStart_ = paraBg_;
-  paraGradientThisLine_ = false;
+  paraStartBrush_ = brush_;
+  paraTagThisLine_ = false;
   if (inAnchor_) parts_.push_back(AnchorPart{static_cast<int32_t>(out_.anchors.size()), 0});
 }
 
@@ -637,15 +660,7 @@ void Layouter::EndLine(bool textRemains) {
 
   if (!args_.MeasureOnly) {
     // Paragraph background first.
-    if (!gdip_ && (paraAtStart_ || paraBg_)) {
-      Box b;
-      b.kind = BoxKind::Band;
-      b.rect = RECT{rect_.left, line.top, rect_.right, line.bottom + (paraGradientThisLine_ ? 2 : 0)};
-      b.background = paraGradientThisLine_ ? paraC1_ : (brush_ != clNone ? brush_ : paraC1_);
-      b.background2 = paraGradientThisLine_ ? paraC2_ : clNone;
-      b.outlineOnly = !paraGradientThisLine_ && brush_ == clNone;
-      out_.boxes.push_back(std::move(b));
-    }
+    if (!gdip_ && (paraAtStart_ || paraTagThisLine_)) out_.boxes.push_back(ParagraphBand(line));
     size_t first = out_.boxes.size();
     for (Pending& p : items_) {
       Box b = std::move(p.box);

@@ -1,5 +1,6 @@
 // The flat combo box: selection by the dropped list, its close-up event,
 // its settings, label and focus colours, and the flat face it paints.
+#include "platform/forms/properties.h"
 #include "tests/ui/controls/controls_test_support.h"
 #include "ui/controls/advcombo.h"
 
@@ -65,6 +66,25 @@ TEST_F(AdvComboTest, SettingsAndLabel) {
   }
   combo->SetLabelPosition(lpRightTop);
   EXPECT_EQ(label->Left(), combo->Left() + combo->Width() + 4);
+}
+
+TEST_F(AdvComboTest, AStoredComboTakesItsPublishedProperties) {
+  const std::pair<const char*, const char*> props[] = {
+      {"FlatLineColor", "clRed"},   {"FocusColor", "clYellow"},      {"FocusBorderColor", "clBlue"},
+      {"DisabledBorder", "False"},  {"Color", "clAqua"},             {"LabelCaption", "Quality"},
+      {"LabelTransparent", "True"}, {"LabelAlwaysEnabled", "True"},  {"Enabled", "False"},
+  };
+  TAdvComboBox* stored = nullptr;
+  LoadComponents(*form, [&] {
+    stored = new TAdvComboBox(form);
+    stored->SetName("Stored");
+    stored->SetParent(form);
+    for (auto [name, value] : props) SetPropertyByPath(*form, std::string("Stored.") + name, value);
+  });
+  for (auto [name, value] : props) EXPECT_EQ(GetPropertyByPath(*form, std::string("Stored.") + name), value) << name;
+  ASSERT_NE(stored->EditLabel().Label(), nullptr);
+  EXPECT_TRUE(stored->EditLabel().Label()->Enabled()) << "the label stays enabled";
+  EXPECT_TRUE(stored->EditLabel().Label()->Transparent());
 }
 
 TEST_F(AdvComboTest, FocusColourAndFlatLook) {

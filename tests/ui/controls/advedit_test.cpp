@@ -1,7 +1,10 @@
 // The enhanced edit: values and formats by edit type, typing and caret keys,
 // the clipboard, links, the stored text, and drag and drop of text.
 #include <cstring>
+#include <filesystem>
+#include <limits>
 
+#include "platform/forms/properties.h"
 #include "platform/rtl/inifiles.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/win/globalmem.h"
@@ -155,6 +158,18 @@ TEST_F(AdvEditTest, NumbersReadAndTypeChangesReplaceMisfits) {
   edit->SetEditType(etNumeric);
   edit->SetPrecision(3);
   EXPECT_EQ(edit->Precision(), 0) << "Precision is not taken by a numeric edit";
+
+  // A hex edit shows the integer part of a floating value; one without an
+  // integer part in range never reaches the conversion unchecked.
+  const std::pair<double, const char*> hex[] = {
+      {255.9, "FF"}, {-1, "FFFFFFFF"}, {1e30, "FFFFFFFF"}, {-1e30, "0"},
+      {std::numeric_limits<double>::infinity(), "FFFFFFFF"}, {std::numeric_limits<double>::quiet_NaN(), "FF"}};
+  edit->SetEditType(etHex);
+  for (auto [value, shown] : hex) {
+    edit->SetIntValue(255);
+    edit->SetFloatValue(value);
+    EXPECT_EQ(edit->ShownText(), shown) << value;
+  }
 }
 
 TEST_F(AdvEditTest, ValidationDoesNotRecurse) {
@@ -332,6 +347,44 @@ TEST_F(AdvEditTest, ClipboardCutCopyPaste) {
   EXPECT_EQ(edit->Text(), "7");
 }
 
+TEST_F(AdvEditTest, TypingOverTheSelectedValueIsOneChange) {
+  // The first key after the focus arrives replaces the whole value: the
+  // change is reported and validated like any other.
+  const std::tuple<TAdvEditType, const char*, const char*> cases[] = {
+      {etString, "abc", "x"}, {etNumeric, "12", "7"}, {etHex, "FF", "a"}};
+  int changes = 0;
+  edit->OnChange = [&](TObject*) { ++changes; };
+  edit->OnValueValidate = [](TObject*, const std::string& value, bool& valid) { valid = value.size() > 1; };
+  edit->SetShowError(true);
+  for (auto [type, value, typed] : cases) {
+    Focus(other);
+    edit->SetEditType(type);
+    edit->SetText(value);
+    Focus(edit);
+    ASSERT_EQ(edit->SelLength(), static_cast<int32_t>(std::strlen(value))) << value;
+    changes = 0;
+    Type(typed);
+    EXPECT_EQ(edit->Text(), typed);
+    EXPECT_EQ(changes, 1) << typed;
+    EXPECT_TRUE(edit->Error()) << "a one-character value fails the validation";
+  }
+}
+
+TEST_F(AdvEditTest, AColourSetInCodeOutlivesTheFocus) {
+  for (TColor focus : {clNone, clAqua}) {
+    edit->SetFocusColor(focus);
+    edit->SetColor(clYellow);
+    Focus(edit);
+    EXPECT_EQ(edit->Color(), focus == clNone ? clYellow : focus);
+    Focus(other);
+    EXPECT_EQ(edit->Color(), clYellow) << "focus colour " << focus;
+  }
+  SetPropertyByPath(*form, "Edit1.Color", "clLime");
+  Focus(edit);
+  Focus(other);
+  EXPECT_EQ(edit->Color(), clLime) << "also when set by name";
+}
+
 TEST_F(AdvEditTest, FocusColoursComeBackForAnEditMadeInCode) {
   edit->SetFocusColor(clYellow);
   edit->SetLabelCaption("Name");
@@ -413,6 +466,11 @@ TEST_F(AdvEditTest, DisabledOfficeBorderAutoFocusAndLongTextHint) {
   edit->SetEnabled(false);
   EXPECT_EQ(edit->Color(), clSilver);
   EXPECT_EQ(Probe(edit, 50, 10), ColorToRGB(clSilver));
+  edit->SetDisabledColor(clAqua);
+  EXPECT_EQ(Probe(edit, 0, 10), ColorToRGB(clSilver)) << "a silver frame while disabled";
+  SetPropText(*edit, "DisabledBorder", "False");
+  EXPECT_NE(Probe(edit, 0, 10), ColorToRGB(clSilver)) << "the platform's border instead";
+  edit->SetDisabledColor(clSilver);
   edit->SetEnabled(true);
   EXPECT_EQ(edit->Color(), clWindow) << "enabling brings the colour back";
 
@@ -452,22 +510,30 @@ TEST_F(AdvEditTest, DisabledOfficeBorderAutoFocusAndLongTextHint) {
 }
 
 TEST_F(AdvEditTest, FocusChangesAlignmentAndWidthForItsDuration) {
-  edit->SetEditAlign(eaRight_);
+  edit->SetEditAlign(AdvEdit::eaRight);
   EXPECT_EQ(edit->Alignment(), taRightJustify);
-  edit->SetFocusAlign(eaCenter_);
+  edit->SetFocusAlign(AdvEdit::eaCenter);
   edit->SetFocusWidthInc(30);
   const int width = edit->Width();
   Focus(edit);
-  EXPECT_EQ(edit->EditAlign(), eaCenter_);
+  EXPECT_EQ(edit->EditAlign(), AdvEdit::eaCenter);
   EXPECT_EQ(edit->Alignment(), taCenter);
   EXPECT_EQ(edit->Width(), width + 30);
   Focus(other);
-  EXPECT_EQ(edit->EditAlign(), eaRight_);
+  EXPECT_EQ(edit->EditAlign(), AdvEdit::eaRight);
   EXPECT_EQ(edit->Width(), width);
   // eaDefault leaves the alignment alone while focused.
-  edit->SetFocusAlign(eaDefault);
+  edit->SetFocusAlign(AdvEdit::eaDefault);
   Focus(edit);
-  EXPECT_EQ(edit->EditAlign(), eaRight_);
+  EXPECT_EQ(edit->EditAlign(), AdvEdit::eaRight);
+  // A stored form names each alignment as the code does.
+  const std::pair<const char*, TAdvEditAlign> names[] = {
+      {"eaLeft", AdvEdit::eaLeft}, {"eaRight", AdvEdit::eaRight}, {"eaDefault", AdvEdit::eaDefault},
+      {"eaCenter", AdvEdit::eaCenter}};
+  for (auto [name, value] : names) {
+    SetPropText(*edit, "FocusAlign", name);
+    EXPECT_EQ(edit->FocusAlign(), value) << name;
+  }
 }
 
 TEST_F(AdvEditTest, LinkClickAsksBeforeOpening) {
@@ -540,6 +606,17 @@ TEST_F(AdvEditTest, PersistenceUsesTheSettingsFolder) {
   ini.WriteString("Edit1", "Edit1x", "restored");
   other->LoadPersistence();
   EXPECT_EQ(other->ShownText(), "restored");
+
+  // A key that climbs out of the settings folder stays in it and makes no
+  // folders elsewhere.
+  const std::string settings = home / "settings";
+  setenv("XDG_CONFIG_HOME", settings.c_str(), 1);
+  for (const char* key : {"../escape/lookup.ini", "sub/../../escape/lookup.ini", ".."}) {
+    const std::string name = SettingsIniFileName(key);
+    EXPECT_EQ(name.rfind(settings, 0), 0u) << key << " -> " << name;
+    EXPECT_EQ(name.find(".."), std::string::npos) << key << " -> " << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(home / "escape"));
   unsetenv("XDG_CONFIG_HOME");
 }
 

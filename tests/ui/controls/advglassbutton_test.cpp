@@ -1,5 +1,8 @@
 // The glass button driven by injected mouse and keys, with probes of its
 // painted face; the shortcut hint window and the hint record.
+#include <functional>
+
+#include "platform/forms/properties.h"
 #include "tests/ui/controls/controls_test_support.h"
 #include "ui/controls/advglassbutton.h"
 
@@ -162,6 +165,143 @@ TEST_F(GlassButtonTest, ForceTransparentShowsAnOverlappedSiblingThroughTheGlass)
   EXPECT_LT(Red(through), Red(plain) - 40) << "the blue glass under it takes red and green away";
   EXPECT_LT(Green(through), Green(plain) - 40);
   EXPECT_EQ(Probe(over, 80, 27), outside) << "beyond the overlap nothing changes";
+}
+
+namespace {
+
+// The box around the pixels of a button's painted face that pass `is`.
+RECT InkBox(TControl* b, const std::function<bool(COLORREF)>& is) {
+  TCustomForm* form = b->GetParentForm();
+  form->Update();
+  HDC dc = GetDC(form->Handle());
+  const POINT origin = form->ScreenToClient(b->ClientToScreen(POINT{0, 0}));
+  RECT box{b->Width(), b->Height(), -1, -1};
+  for (int y = 0; y < b->Height(); ++y)
+    for (int x = 0; x < b->Width(); ++x)
+      if (is(GetPixel(dc, origin.x + x, origin.y + y))) {
+        box.left = std::min<LONG>(box.left, x);
+        box.top = std::min<LONG>(box.top, y);
+        box.right = std::max<LONG>(box.right, x + 1);
+        box.bottom = std::max<LONG>(box.bottom, y + 1);
+      }
+  ReleaseDC(form->Handle(), dc);
+  return box;
+}
+
+}  // namespace
+
+// Picture and caption in every layout of a white glass button: the picture
+// (16 x 16, red) beside, above or below the text (black) and never over it;
+// the plain layouts keep the two together, the adjusted ones pin the
+// picture to its edge.
+TEST_F(GlassButtonTest, EveryLayoutPlacesPictureAndCaptionApart) {
+  using namespace AdvGlassButton;
+  TBitmap red;
+  red.SetPixelFormat(pf24bit);
+  red.SetSize(16, 16);
+  red.Canvas()->Brush()->SetColor(clRed);
+  red.Canvas()->FillRect(RECT{0, 0, 16, 16});
+  red.Canvas()->SetPixels(0, 15, clLime);  // a bitmap's bottom-left pixel is its transparent colour
+  TMemoryStream bytes;
+  red.SaveToStream(bytes);
+  enum Side { Left, Right, Above, Below };
+  struct Case {
+    const char* name;  // as a stored form names it
+    TButtonLayout layout;
+    Side side;  // where the picture stands beside the text
+    int pinned;  // the adjusted layouts: the picture's edge from the button's edge (-1: kept with the text)
+  } cases[] = {
+      {"blGlyphLeft", blGlyphLeft, Left, -1},
+      {"blGlyphRight", blGlyphRight, Right, -1},
+      {"blGlyphTop", blGlyphTop, Above, -1},
+      {"blGlyphBottom", blGlyphBottom, Below, -1},
+      {"blGlyphLeftAdjusted", blGlyphLeftAdjusted, Left, 2},
+      {"blGlyphRightAdjusted", blGlyphRightAdjusted, Right, 4},
+      {"blGlyphTopAdjusted", blGlyphTopAdjusted, Above, 2},
+      {"blGlyphBottomAdjusted", blGlyphBottomAdjusted, Below, 2},
+  };
+  // GDI+ text, and GDI text when anti-aliasing is off.
+  for (TAntiAlias antiAlias : {aaClearType, aaNone}) {
+    for (const char* caption : {"Load the chart file", "Go"}) {
+      for (const Case& k : cases) {
+        const bool wide = k.side == Left || k.side == Right;
+        auto* b = Button("Glass", {10, 10, 10 + (wide ? 140 : 100), 10 + (wide ? 32 : 56)}, caption);
+        b->SetBackColor(clWhite);
+        b->SetInnerBorderColor(clWhite);
+        b->SetShineColor(clWhite);
+        b->Font()->SetColor(clBlack);
+        b->SetAntiAlias(antiAlias);
+        bytes.SetPosition(0);
+        b->Picture()->LoadFromStream(bytes);
+        SetPropText(*b, "Layout", k.name);
+        ASSERT_EQ(b->Layout(), k.layout) << k.name;
+        Show();
+        const std::string name = std::string(caption) + " " + k.name + (antiAlias == aaNone ? " (GDI)" : "");
+        const RECT pic = InkBox(b, [](COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) < 60 && GetBValue(c) < 60; });
+        const RECT text = InkBox(b, [](COLORREF c) { return GetRValue(c) < 110 && GetGValue(c) < 110 && GetBValue(c) < 110; });
+        ASSERT_EQ(pic.right - pic.left, 16) << name;
+        ASSERT_EQ(pic.bottom - pic.top, 16) << name;
+        ASSERT_GT(text.right, text.left) << name << ": the caption is drawn";
+        int gap = 0, edge = 0;
+        switch (k.side) {
+          case Left: gap = text.left - pic.right; edge = pic.left; break;
+          case Right: gap = pic.left - text.right; edge = b->Width() - pic.right; break;
+          case Above: gap = text.top - pic.bottom; edge = pic.top; break;
+          case Below: gap = pic.top - text.bottom; edge = b->Height() - pic.bottom; break;
+        }
+        EXPECT_GE(gap, 0) << name << ": the picture covers the caption";
+        if (k.pinned < 0) {
+          // GDI text sets a stacked picture 4 pixels further off.
+          EXPECT_LE(gap, antiAlias == aaNone ? 12 : 8) << name << ": the picture stays with the caption";
+        } else {
+          EXPECT_EQ(edge, k.pinned) << name;
+        }
+        delete b;
+      }
+    }
+  }
+}
+
+TEST_F(GlassButtonTest, ActionsRunTheClickAndDriveTheButton) {
+  auto* action = new TAction(form);
+  action->SetName("OpenAction");
+  action->SetCaption("Open");
+  action->SetGroupIndex(2);
+  int executed = 0;
+  action->OnExecute = [&](TObject*) { ++executed; };
+  auto* a = Add<TAdvGlassButton>(form, "A", {10, 10, 110, 42});
+  auto* b = Button("B", {120, 10, 220, 42});
+  b->SetGroupIndex(2);
+  SetPropText(*a, "Action", "OpenAction", form);
+  SetPropText(*a, "OuterBorderColor", "clRed");
+  EXPECT_EQ(a->OuterBorderColor(), clRed) << "colours by name, as stored forms give them";
+  EXPECT_EQ(a->Action(), action);
+  EXPECT_EQ(a->Caption(), "Open");
+  EXPECT_EQ(a->GroupIndex(), 2) << "the button takes the action's group";
+  Show();
+  Click(a);
+  EXPECT_EQ(executed, 1) << "without OnClick the action runs";
+  a->Perform(CN_COMMAND, 0, 0);
+  EXPECT_EQ(executed, 2) << "a clicked notification clicks";
+
+  // The action's Checked puts the button down; another button of the group
+  // going down raises it and unchecks the action.
+  action->SetChecked(true);
+  EXPECT_TRUE(a->Down());
+  b->SetDown(true);
+  EXPECT_FALSE(a->Down());
+  EXPECT_FALSE(action->Checked());
+  action->SetEnabled(false);
+  EXPECT_FALSE(a->Enabled());
+
+  // With its own OnClick the button answers the click itself.
+  a->OnClick = [&](TObject*) { clicks.push_back("own"); };
+  action->SetEnabled(true);
+  Click(a);
+  EXPECT_EQ(executed, 2);
+  EXPECT_EQ(clicks.back(), "own");
+  delete action;
+  EXPECT_EQ(a->Action(), nullptr) << "a freed action lets go of the button";
 }
 
 TEST_F(GlassButtonTest, ShortCutHintPaintsWithTheInfoColours) {

@@ -12,6 +12,7 @@
 
 #include "platform/rtl/dynlib.h"
 #include "platform/rtl/files.h"
+#include "platform/forms/properties.h"
 #include "platform/forms/stdctrls.h"
 #include "tests/ui/controls/panel_test_support.h"
 #include "ui/controls/advpanel.h"
@@ -173,8 +174,20 @@ TEST_F(AdvPanelTest, GroupStacksPanelsInColumnsAndFreesOwnerlessPanelsOnce) {
     p->SetBounds(0, static_cast<int>(panels.size()) * 100, 100, h);
     panels.push_back(p);
   }
-  LoadComponents(*group, [] {});
+  // A child of a panel that lays itself out on every resize.
+  auto* inner = new TPanel(panels[0]);
+  inner->SetParent(panels[0]);
+  inner->SetAlign(alBottom);
+  int relayouts = 0;
+  inner->OnResize = [&](TObject*) { ++relayouts; };
+  int groupResizes = 0;
+  group->OnResize = [&](TObject*) { ++groupResizes; };
+  LoadComponents(*group, [&] { SetPropertyByPath(*form, "Group.DefaultPanel.Caption.Text", "stored"); });
+  EXPECT_EQ(group->DefaultPanel()->Caption()->Text(), "stored") << "the stored default panel settings are kept";
+  EXPECT_GE(groupResizes, 2) << "loading steps the group's width out and back";
+  relayouts = 0;
   group->SetColumns(2);
+  EXPECT_GE(relayouts, 2) << "arranging steps each panel's children out and back";
   EXPECT_EQ(panels[0]->Top(), 8);
   EXPECT_EQ(panels[1]->Top(), 8);
   EXPECT_EQ(panels[2]->Top(), 96);  // the row takes its second panel's height
@@ -348,4 +361,62 @@ TEST_F(AdvPanelTest, CaptionAssignCopiesEverySetting) {
   EXPECT_EQ(b.Font()->Size(), 15);
   TFont notACaption;
   EXPECT_THROW(b.Assign(&notACaption), EConvertError);
+}
+
+// A panel as a stored form gives it, every published property by name; a
+// copy of it through Assign; and the scaling of its caption.
+TEST_F(AdvPanelTest, StoredFormAssignAndScale) {
+  TForm* form = MakeForm();
+  const std::pair<const char*, const char*> props[] = {
+      {"AutoHideChildren", "False"},        {"Buffered", "False"},           {"CollapsColor", "clRed"},
+      {"Ellipsis", "True"},                 {"GradientDirection", "gdHorizontal"},
+      {"HoverColor", "clYellow"},           {"HoverFontColor", "clNavy"},    {"Indent", "4"},
+      {"LineSpacing", "2"},                 {"ShadowColor", "clBlue"},       {"ShadowOffset", "3"},
+      {"TextVAlign", "tvaCenter"},          {"TopIndent", "5"},              {"URLColor", "clGreen"},
+      {"AnchorHint", "True"},               {"ShowMoveCursor", "True"},      {"FixedTop", "True"},
+      {"Height", "120"},                    {"FullHeight", "150"},           {"Caption.GradientDirection", "gdHorizontal"},
+      {"StatusBar.Color", "clAqua"},        {"StatusBar.ColorTo", "clBlue"}, {"StatusBar.BorderStyle", "bsSingle"},
+      {"StatusBar.BorderColor", "clRed"},   {"StatusBar.ImageIndex", "2"},   {"StatusBar.BevelInner", "True"},
+      {"StatusBar.GradientDirection", "gdVertical"},                         {"Position.Location", "clInifile"},
+  };
+  TAdvPanel* stored = nullptr;
+  LoadComponents(*form, [&] {
+    stored = new TAdvPanel(form);
+    stored->SetName("Stored");
+    stored->SetParent(form);
+    for (auto [name, value] : props) SetPropertyByPath(*form, std::string("Stored.") + name, value);
+  });
+  for (auto [name, value] : props) EXPECT_EQ(GetPropertyByPath(*form, std::string("Stored.") + name), value) << name;
+  EXPECT_EQ(stored->FullHeight(), 150) << "the stored expanded height survives loading";
+
+  // Assign copies the look and behaviour, not the size or the text layout.
+  stored->SetHint("hint");
+  stored->SetTag(7);
+  stored->Font()->SetSize(13);
+  auto* copy = new TAdvPanel(form);
+  copy->Assign(stored);
+  EXPECT_TRUE(copy->AnchorHint());
+  EXPECT_FALSE(copy->AutoHideChildren());
+  EXPECT_TRUE(copy->FixedTop());
+  EXPECT_TRUE(copy->ShowMoveCursor());
+  EXPECT_EQ(copy->Hint(), "hint");
+  EXPECT_EQ(copy->Tag(), 7);
+  EXPECT_EQ(copy->Font()->Size(), 13);
+  EXPECT_EQ(copy->Indent(), 0) << "Indent is not copied";
+  EXPECT_TRUE(copy->Buffered()) << "Buffered is not copied";
+
+  // Scaling by 3/2 scales the caption's height and font too.
+  copy->Caption()->SetHeight(20);
+  copy->Caption()->Font()->SetSize(8);
+  copy->ChangeScale(3, 2);
+  EXPECT_EQ(copy->Caption()->Height(), 30);
+  EXPECT_EQ(copy->Caption()->Font()->Size(), 12);
+
+  // Unbuffered, the panel still paints its body.
+  stored->SetColor(clLime);
+  stored->SetColorTo(clNone);
+  stored->Caption()->SetVisible(false);
+  form->Show();
+  Pump();
+  EXPECT_EQ(Shown(stored, stored->Width() / 2, stored->Height() / 2), clLime);
 }

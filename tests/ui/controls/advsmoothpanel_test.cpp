@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/ui/controls/panel_test_support.h"
+#include "platform/forms/properties.h"
 #include "ui/controls/advsmoothpanel.h"
 
 namespace {
@@ -85,6 +86,11 @@ TEST_F(SmoothPanelTest, PresetsAndAssignCopyEverySetting) {
   EXPECT_EQ(a.Caption()->LineColor(), static_cast<TColor>(0xB0721C));
   a.ApplyStylePreset(8);  // custom changes nothing
   EXPECT_EQ(a.Fill()->BorderColor(), static_cast<TColor>(0xE3B28D));
+  // The text brush's kind and hatch, as a stored form names them.
+  SetPropText(*a.Caption(), "GradientType", "gtHatch");
+  SetPropText(*a.Caption(), "HatchStyle", "5");
+  EXPECT_EQ(a.Caption()->GradientType(), AdvSmoothGDIP::gtHatch);
+  EXPECT_EQ(a.Caption()->HatchStyle(), 5);
   a.Caption()->SetLineColor(clRed);
   a.Caption()->SetText("copied");
   a.Caption()->SetHTMLShadowOffset(9);
@@ -94,6 +100,7 @@ TEST_F(SmoothPanelTest, PresetsAndAssignCopyEverySetting) {
   EXPECT_EQ(b.Caption()->Text(), "copied");
   EXPECT_EQ(b.Caption()->HTMLShadowOffset(), 9);
   EXPECT_EQ(b.Fill()->Rounding(), 7);
+  EXPECT_EQ(b.Caption()->HatchStyle(), 5);
   EXPECT_NE(b.Fill(), a.Fill());
   int x = -1, y = -1;
   TAdvSmoothPanel::GetPosition(GpRectF{0, 0, 200, 100}, 50, 20, plTopCenter, x, y);

@@ -198,6 +198,23 @@ TEST_F(DataLookupEditTest, ShowsEditsAndWritesBackTheField) {
   EXPECT_EQ(db->Text(), "reddish") << "Escape resets to the field's value";
 }
 
+TEST_F(DataLookupEditTest, TextInAnyScriptIsWrittenToTheFile) {
+  // Typed over the whole value of a record not yet edited, then the focus
+  // leaves: the file holds what was typed.
+  const char* texts[] = {"\u00e9t\u00e9", "\u20ac", "\u03a9\u03bc\u03ad\u03b3\u03b1",
+                         "\u041f\u0440\u0438\u0432\u0435\u0442", "\u8272"};
+  for (const char* text : texts) {
+    Focus(db);
+    ASSERT_EQ(dataSet->State(), dsBrowse);
+    db->SelectAll();
+    Type(text);
+    EXPECT_EQ(dataSet->State(), dsEdit) << text;
+    Focus(other);
+    EXPECT_EQ(file.Query("SELECT name FROM colours WHERE amount = 1"), text);
+    EXPECT_EQ(db->Text(), text);
+  }
+}
+
 TEST_F(DataLookupEditTest, AWriteErrorIsShownAndKeepsTheFocus) {
   Focus(db);
   db->SelectAll();

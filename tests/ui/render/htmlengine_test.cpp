@@ -23,6 +23,18 @@ int Width(MarkupCanvas& c, const std::string& text, TFontStyles style = {}, int 
 
 int Gh(MarkupCanvas& c) { return c.Measure("gh").MeasuredHeight; }
 
+// Makes the list's images 32 x 32 and adds `count` red ones.
+void AddRedImages(TImageList& images, int count) {
+  images.SetWidth(32);
+  images.SetHeight(32);
+  TBitmap red;
+  red.SetPixelFormat(pf32bit);
+  red.SetSize(32, 32);
+  red.Canvas()->Brush()->SetColor(clRed);
+  red.Canvas()->FillRect(RECT{0, 0, 32, 32});
+  for (int i = 0; i < count; ++i) images.Add(&red);
+}
+
 }  // namespace
 
 TEST(RenderMarkup, MeasuresATableOfMarkupCases) {
@@ -207,14 +219,7 @@ TEST(RenderMarkup, ListsImagesAndTheirRoom) {
   EXPECT_TRUE(c.Inked(RECT{0, gh, 12, 2 * gh + gh}));
 
   TImageList images(nullptr);
-  images.SetWidth(32);
-  images.SetHeight(32);
-  TBitmap red;
-  red.SetPixelFormat(pf32bit);
-  red.SetSize(32, 32);
-  red.Canvas()->Brush()->SetColor(clRed);
-  red.Canvas()->FillRect(RECT{0, 0, 32, 32});
-  for (int i = 0; i < 5; ++i) images.Add(&red);
+  AddRedImages(images, 5);
   TMarkupArgs args;
   args.Images = &images;
   // An image 32 high makes its line 32 high; one outside the list takes no room.
@@ -232,6 +237,63 @@ TEST(RenderMarkup, ListsImagesAndTheirRoom) {
   EXPECT_EQ(r.AnchorTarget, "pic");
   // "://" pictures need a cache; a missing one draws nothing and takes no room.
   EXPECT_EQ(c.Measure("a<IMG src=\"file:///no/such.png\">b").MeasuredWidth, Width(c, "ab") + 2);
+}
+
+TEST(RenderMarkup, ParagraphBandsCoverEveryLineOfTheParagraph) {
+  MarkupCanvas c;
+  const int gh = Gh(c);
+  const int word = Width(c, "word ");
+  const int narrow = 2 * word + 3;  // two words to a line
+  struct Case {
+    const char* markup;
+    int lines;
+  } cases[] = {
+      {"<P bgcolor=\"#00FF00\">one line</P>", 1},
+      {"<P bgcolor=\"#00FF00\">word word word word word</P>", 3},
+      {"<P bgcolor=\"#00FF00\">word word word word word", 3},
+      {"<P bgcolor=\"#00FF00\">word<BR>word<BR>word</P>", 3},
+  };
+  for (const Case& k : cases) {
+    c.Clear();
+    const TMarkupResult r = c.Render(k.markup, {}, RECT{0, 0, narrow, 200});
+    ASSERT_EQ(r.MeasuredHeight, k.lines * gh) << k.markup;
+    // Every line's band is filled out to the right edge, beside its text.
+    for (int line = 0; line < k.lines; ++line)
+      EXPECT_EQ(c.Pixel(narrow - 2, line * gh + gh / 2), clLime) << k.markup << " line " << line;
+    EXPECT_EQ(c.Pixel(narrow - 2, k.lines * gh + 2), clWhite) << k.markup << ": nothing below";
+  }
+}
+
+TEST(RenderMarkup, TextAfterAnImageIndentOrBulletWraps) {
+  MarkupCanvas c;
+  const int gh = Gh(c);
+  TImageList images(nullptr);
+  AddRedImages(images, 1);
+  TMarkupArgs args;
+  args.Images = &images;
+  const int text = Width(c, "wrapped");
+  const int room = text + 20;  // the text fits a line alone, not after 32 pixels
+  struct Case {
+    const char* markup;
+    int firstLine;  // height of the line the text leaves
+  } cases[] = {
+      {"<IMG src=\"IDX:0\">wrapped", 32},
+      {"<IN x=\"32\">wrapped", gh},
+  };
+  for (const Case& k : cases) {
+    const TMarkupResult m = c.Measure(k.markup, args, RECT{0, 0, room, 200});
+    EXPECT_EQ(m.MeasuredHeight, k.firstLine + gh) << k.markup;
+    c.Clear();
+    c.Render(k.markup, args, RECT{0, 0, room, 200});
+    EXPECT_TRUE(c.Has(RECT{0, k.firstLine, text + 2, k.firstLine + gh}, clBlack)) << k.markup << ": text on line 2";
+    EXPECT_FALSE(c.Has(RECT{33, 0, room, k.firstLine}, clBlack)) << k.markup << ": nothing beside the first";
+  }
+  // A bullet: the list opens on a line of its own, then bullet and text
+  // share a line only when the text fits beside it.
+  EXPECT_EQ(c.Measure("<UL><LI>wrapped", args, RECT{0, 0, text + 8, 200}).MeasuredHeight, 3 * gh);
+  EXPECT_EQ(c.Measure("<UL><LI>wrapped", args, RECT{0, 0, text + 20, 200}).MeasuredHeight, 2 * gh);
+  // A word too wide for any line stays beside the picture.
+  EXPECT_EQ(c.Measure("<IMG src=\"IDX:0\">wrapped", args, RECT{0, 0, text - 4, 200}).MeasuredHeight, 32);
 }
 
 TEST(RenderMarkup, ShellIconsBySizeIndexAndPath) {
@@ -272,6 +334,21 @@ TEST(RenderMarkup, LeavesTheCanvasAsItFoundIt) {
   EXPECT_EQ(lf.lfEscapement, 0);
   c.Canvas()->TextOut(0, 100, "level");
   EXPECT_FALSE(c.Inked(RECT{0, 130, 300, 200}));
+
+  // The brush comes back in colour and style, solid or clear, whatever
+  // backgrounds the markup painted.
+  for (TBrushStyle style : {bsSolid, bsClear}) {
+    for (const char* markup : {"<FONT bgcolor=\"#00FF00\">on green</FONT>", "<P bgcolor=\"#00FF00\">band",
+                               "<BODY bgcolor=\"#00FF00\">body", "<A href=\"x\">link</A>"}) {
+      c.Canvas()->Brush()->SetColor(clYellow);
+      c.Canvas()->Brush()->SetStyle(style);
+      TMarkupArgs hover;
+      hover.HoverColor = clAqua;
+      c.Render(markup, hover);
+      EXPECT_EQ(c.Canvas()->Brush()->Color(), clYellow) << markup << " style " << style;
+      EXPECT_EQ(c.Canvas()->Brush()->Style(), style) << markup;
+    }
+  }
 }
 
 TEST(StripMarkup, LeavesThePlainText) {
