@@ -102,6 +102,15 @@ void TIEPDFDictionaryObject::Set(const std::string& key, TIEPDFObject* value) {
   Entries.emplace_back(key, value);
 }
 
+void TIEPDFDictionaryObject::Remove(const std::string& key) {
+  for (auto entry = Entries.begin(); entry != Entries.end(); ++entry)
+    if (entry->first == key) {
+      FreeUnlessShared(entry->second);
+      Entries.erase(entry);
+      return;
+    }
+}
+
 TIEPDFObject* TIEPDFDictionaryObject::Get(const std::string& key) const {
   for (const auto& entry : Entries)
     if (entry.first == key) return entry.second;

@@ -88,6 +88,8 @@ public:
   // Adds the entry, or replaces the value of an existing key (the old value
   // is freed unless shared). Takes the value (unless it is shared).
   void Set(const std::string& key, TIEPDFObject* value);
+  // Drops the entry (its value freed unless shared), when there is one.
+  void Remove(const std::string& key);
   // The key's value, or null.
   TIEPDFObject* Get(const std::string& key) const;
   // Key (without slash) and value, in the order of adding.
