@@ -34,6 +34,9 @@ TEST(PDFObjects, SerialiseAsPDFSyntax) {
   dictionary->Set("XObject", nested);
   dictionary->Set("Count", new TIEPDFNumericObject(2));
   dictionary->Set("Count", new TIEPDFNumericObject(3));  // replaces, freeing the 2
+  dictionary->Set("Gone", new TIEPDFNumericObject(4));
+  dictionary->Remove("Gone");
+  dictionary->Remove("Absent");
   auto* array = new TIEPDFArrayObject;
   array->Add(new TIEPDFNumericObject(0));
   array->Add(new TIEPDFBooleanObject(true));
