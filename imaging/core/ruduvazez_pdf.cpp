@@ -1,6 +1,7 @@
 // The PDF object model, the document layout routines and the page counter.
 #include "imaging/core/ruduvazez_pdf.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -265,19 +266,31 @@ TIEPDFDictionaryObject* IEPDFCreatePage(TIEPDFObjectList& objects, std::vector<T
 // ---- page counter ----------------------------------------------------------------------
 
 int64_t IEStreamFind(TStream& stream, const std::string& pattern, int64_t limit) {
-  // The last pattern-length bytes read, compared after every byte, so a
-  // match that starts inside a partial one is found too.
+  // Reads in blocks that grow from 64 bytes, so a near match costs little;
+  // the last pattern-length - 1 bytes of each are kept in front of the
+  // next, so a match across blocks, or one starting inside a partial
+  // match, is found too.
   const size_t length = pattern.size();
+  int64_t start = stream.Position();  // the stream position of window[0]
   std::string window;
-  int64_t position = stream.Position();
-  uint8_t byte;
-  while (position < limit && stream.Read(&byte, 1) == 1) {
-    ++position;
-    window.push_back(static_cast<char>(byte));
-    if (window.size() > length) window.erase(0, 1);
-    if (window == pattern) return position - static_cast<int64_t>(length);
+  char block[4096];
+  int64_t blockSize = 64;
+  for (;;) {
+    const int64_t next = start + static_cast<int64_t>(window.size());
+    if (next >= limit) return -1;
+    const int32_t got = stream.Read(block, static_cast<int32_t>(std::min(blockSize, limit - next)));
+    blockSize = std::min<int64_t>(2 * blockSize, sizeof block);
+    if (got <= 0) return -1;
+    window.append(block, static_cast<size_t>(got));
+    const size_t at = window.find(pattern);
+    if (at != std::string::npos) {
+      stream.SetPosition(start + static_cast<int64_t>(at + length));
+      return start + static_cast<int64_t>(at);
+    }
+    const size_t keep = std::min(window.size(), length ? length - 1 : 0);
+    start += static_cast<int64_t>(window.size() - keep);
+    window.erase(0, window.size() - keep);
   }
-  return -1;
 }
 
 namespace {

@@ -258,11 +258,14 @@ TEST(PDFPageCount, StreamFindStepsBackAfterAPartialMatch) {
       {"abcabd", "abd", 100, 3, 6},
       {"abcabd", "abd", 5, -1, 5},  // the match would end past the limit
       {"abc", "zz", 100, -1, 3},
+      {std::string(63, 'x') + "aab", "aab", 1 << 20, 63, 66},  // across the first reading blocks
+      {std::string(62, 'x') + "aaab", "aab", 1 << 20, 63, 66},
+      {std::string(9000, 'x') + "aab", "aab", 1 << 20, 9000, 9003},
   };
   for (const auto& c : kCases) {
     TStringStream in(c.text);
-    EXPECT_EQ(IEStreamFind(in, c.pattern, c.limit), c.found) << c.text << " " << c.pattern;
-    EXPECT_EQ(in.Position(), c.after) << c.text << " " << c.pattern;
+    EXPECT_EQ(IEStreamFind(in, c.pattern, c.limit), c.found) << c.text.size() << " " << c.pattern;
+    EXPECT_EQ(in.Position(), c.after) << c.text.size() << " " << c.pattern;
   }
 }
 
