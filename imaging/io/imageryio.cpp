@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "imaging/codecs/pdffilt.h"
+#include "imaging/codecs/psfilt.h"
 #include "imaging/core/davovevo.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -88,6 +90,15 @@ TImageryIO* TImageryIO::CreateFromBitmap(TIEBitmap* bitmap) {
 TImageryIO::~TImageryIO() {
   WaitForWorkers(false);
   ReapWorkers();
+  // A document that cannot be ended any more is dropped with its file.
+  try {
+    ClosePSDocument();
+  } catch (...) {
+  }
+  try {
+    ClosePDFDocument();
+  } catch (...) {
+  }
   params_.reset();
   if (ownsBitmap_) delete bitmap_;
 }

@@ -53,6 +53,8 @@ public:
 
 class TIEIOThread;
 class TFont;
+struct TIEPSDocument;
+struct TIEPDFDocument;
 class TForm;
 
 // ---- parameter previews ----------------------------------------------------------------
@@ -192,12 +194,28 @@ public:
   bool LoadFromStreamDCX(TStream& s) { return LoadFromStreamCodec(CodecOf(19), s) > 0; }
   void SaveToFileDCX(const std::string& f) { SaveToFileCodec(CodecOf(19), f); }
   void SaveToStreamDCX(TStream& s) { SaveToStreamCodec(CodecOf(19), s); }
+  void SaveToFilePS(const std::string& f) { SaveToFileCodec(CodecOf(17), f); }
+  void SaveToStreamPS(TStream& s) { SaveToStreamCodec(CodecOf(17), s); }
+  void SaveToFilePDF(const std::string& f) { SaveToFileCodec(CodecOf(18), f); }
+  void SaveToStreamPDF(TStream& s) { SaveToStreamCodec(CodecOf(18), s); }
   bool LoadFromFileRawBitmap(const std::string& f) { return LoadFromFileCodec(CodecOf(21), f) > 0; }
   bool LoadFromStreamRawBitmap(TStream& s) { return LoadFromStreamCodec(CodecOf(21), s) > 0; }
   bool LoadFromFilePSD(const std::string& f) { return LoadFromFileCodec(CodecOf(24), f) > 0; }
   bool LoadFromStreamPSD(TStream& s) { return LoadFromStreamCodec(CodecOf(24), s) > 0; }
   void SaveToFilePSD(const std::string& f) { SaveToFileCodec(CodecOf(24), f); }
   void SaveToStreamPSD(TStream& s) { SaveToStreamCodec(CodecOf(24), s); }
+
+  // -- multi-page documents: one PostScript and one PDF document can stay
+  // open, each writing its own file. Each Add appends the current image as
+  // a page (with the parameters of the format); Close, or the destructor,
+  // ends the document. Failures set Aborting; an Add without an open
+  // document fails.
+  void OpenPSDocument(const std::string& fileName);
+  void AddPSDocumentPage();
+  void ClosePSDocument();
+  void OpenPDFDocument(const std::string& fileName);
+  void AddPDFDocumentPage();
+  void ClosePDFDocument();
 
   // -- parameter previews
   // Lets the user tune the save options of the current format (or of the
@@ -269,6 +287,10 @@ private:
 
   TIEBitmap* bitmap_ = nullptr;
   bool ownsBitmap_ = false;
+  // The open multi-page documents and their files.
+  std::unique_ptr<TStream> psFile_, pdfFile_;
+  std::unique_ptr<TIEPSDocument> psDocument_;
+  std::unique_ptr<TIEPDFDocument> pdfDocument_;
   TIEIOViewLink* view_ = nullptr;
   TIEColor background_ = 0;
   std::unique_ptr<TIOParamsVals> params_;

@@ -17,7 +17,9 @@
 #include "imaging/codecs/ietgafil.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/pcxfilter.h"
+#include "imaging/codecs/pdffilt.h"
 #include "imaging/codecs/pngfilt.h"
+#include "imaging/codecs/psfilt.h"
 #include "imaging/codecs/tiffilt.h"
 #include "imaging/io/imageryio_detect.h"
 
@@ -42,6 +44,9 @@ const TIECodecEntry kBuiltinCodecs[] = {
     {19, IEDcxCodecRead, IEDcxCodecWrite, IEIsDCXStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetDCXImageCount,
      nullptr},
     {24, IEPsdCodecRead, IEPsdCodecWrite, IEIsPSDStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
+    // PostScript and PDF are written only.
+    {17, nullptr, IEWritePSStream, nullptr, TIESaveFormats::RGB24OrBilevel, false, false, nullptr, nullptr},
+    {18, nullptr, IEWritePDFStream, nullptr, TIESaveFormats::RGB24OrBilevel, false, false, nullptr, nullptr},
     {15, nullptr, nullptr, IEIsAVIStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {3, IEJpegCodecRead, IEJpegCodecWrite, IEJpegIsFormat, TIESaveFormats::Any, true, true, nullptr, "JFIF"},
 };

@@ -6,6 +6,7 @@
 #include "imaging/codecs/tiflzw.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_pdf.h"
 #include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_cmyk.h"
 #include "platform/rtl/datetime.h"
@@ -60,7 +61,9 @@ int32_t IEGetFileImageCount(const std::string& fileName) {
     return codec->ImageCount(file);
   }
   switch (entry->FileTypeId) {
-    case 1: case 2: case 6: case 18: case 19: case 28: case 29:
+    case 18: case 8196:  // PDF, also through the plug-in format list
+      return IEPDFGetPageCount(fileName);
+    case 1: case 2: case 6: case 19: case 28: case 29:
       return 0;  // a multi-image format that this build cannot count
     default:
       return 1;

@@ -2,8 +2,9 @@
 // detection and saves OUT through the save dispatch by extension. An OUT
 // ending in ".pam" is written here as a netpbm PAM (RGB_ALPHA, 8 bits, or 16
 // when the image holds 16-bit samples), so that any decoded image can be
-// compared with other decoders. Exit status 0 only when both steps succeeded;
-// otherwise one line says why.
+// compared with other decoders. A TIFF of several pages saved as PostScript
+// or PDF gives one document with every page. Exit status 0 only when both
+// steps succeeded; otherwise one line says why.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -64,6 +65,33 @@ void WritePAM(TIEBitmap& image, const std::string& fileName) {
   }
 }
 
+constexpr int32_t kTIFF = 1, kPostScript = 17, kPDF = 18;
+
+// Every page of the TIFF into one PostScript or PDF document.
+int ConvertPages(TImageryIO& io, const std::string& in, int32_t pages, const std::string& out, int32_t outId) {
+  const bool pdf = outId == kPDF;
+  if (pdf)
+    io.OpenPDFDocument(out);
+  else
+    io.OpenPSDocument(out);
+  if (io.Aborting()) return Fail(out + ": the document could not be begun");
+  for (int32_t page = 0; page < pages; ++page) {
+    io.Params().SetImageIndex(page);
+    if (!io.LoadFromFileFormat(in, kTIFF))
+      return Fail(in + ": page " + std::to_string(page + 1) + " could not be read");
+    if (pdf)
+      io.AddPDFDocumentPage();
+    else
+      io.AddPSDocumentPage();
+    if (io.Aborting()) return Fail(out + ": page " + std::to_string(page + 1) + " could not be written");
+  }
+  if (pdf)
+    io.ClosePDFDocument();
+  else
+    io.ClosePSDocument();
+  return 0;
+}
+
 int Convert(const std::string& in, const std::string& out) {
   std::unique_ptr<TImageryIO> io(new TImageryIO(nullptr));
   if (!FileExists(in)) return Fail(in + ": no such file");
@@ -75,6 +103,11 @@ int Convert(const std::string& in, const std::string& out) {
     id = entry->FileTypeId;
   }
   if (!IEFindCodec(id) || !IEFindCodec(id)->Read) return Fail(in + ": no codec can read " + FormatName(id) + " here");
+  const int32_t outId = IEFileFormatFromExtension(IELowerExtension(out));
+  if (id == kTIFF && (outId == kPostScript || outId == kPDF)) {
+    const int32_t pages = IEGetFileImageCount(in);
+    if (pages > 1) return ConvertPages(*io, in, pages, out, outId);
+  }
   // A PAM shows the samples as the file holds them (16-bit ones stay 16-bit).
   const bool pam = IELowerExtension(out) == ".pam";
   io->SetNativePixelFormat(pam);

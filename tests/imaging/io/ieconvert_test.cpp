@@ -225,6 +225,49 @@ TEST(IEConvert, LosslessFilesDecodeAsTheOutsideDecodersDecodeThem) {
   }
 }
 
+// A TIFF of one page and one of three pages (red, blue, and a black 1-bit
+// page) saved as PostScript and PDF: qpdf finds the PDF sound, ps2pdf
+// converts the PostScript without a word, pdfinfo counts the pages, and
+// Ghostscript draws each page in its colour at the top left of A4.
+TEST(IEConvert, TIFFPagesBecomeOneDocument) {
+  const std::string f = Folder();
+  ASSERT_EQ(RunCommand("/usr/bin/convert -size 60x40 xc:red " + f + "one.tif"), 0);
+  ASSERT_EQ(RunCommand("/usr/bin/convert -size 60x40 xc:red xc:blue \\( xc:black -monochrome \\) " + f +
+                       "three.tif"),
+            0);
+  const std::array<std::string, 3> kColours = {std::string("\xFF\x00\x00\xFF", 4), std::string("\x00\x00\xFF\xFF", 4),
+                                               std::string("\x00\x00\x00\xFF", 4)};
+  for (const char* source : {"one", "three"}) {
+    const int pages = std::string(source) == "one" ? 1 : 3;
+    for (const char* kind : {"ps", "pdf"}) {
+      SCOPED_TRACE(std::string(source) + " as " + kind);
+      const std::string out = f + source + "." + kind, pdf = f + source + "-" + kind + ".pdf";
+      ASSERT_EQ(RunCommand(kTool + " " + f + source + ".tif " + out), 0);
+      std::string complaint;
+      if (std::string(kind) == "ps") {
+        ASSERT_EQ(RunCommand("ps2pdf " + out + " " + pdf + " >/dev/null", &complaint), 0);
+        EXPECT_EQ(complaint, "");
+      } else {
+        ASSERT_EQ(RunCommand("cp " + out + " " + pdf), 0);
+      }
+      ASSERT_EQ(RunCommand("qpdf --check " + pdf + " > " + f + "check.txt"), 0);
+      EXPECT_EQ(iotest::ReadFile(f + "check.txt").find("WARNING"), std::string::npos);
+      ASSERT_EQ(RunCommand("pdfinfo " + pdf + " | grep '^Pages:' > " + f + "pages.txt"), 0);
+      EXPECT_EQ(iotest::ReadFile(f + "pages.txt"), "Pages:           " + std::to_string(pages) + "\n");
+      ASSERT_EQ(RunCommand("rm -f " + f + "page-*; gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=png16m -r72 -g595x842 "
+                           "-sOutputFile=" + f + "page-%d.png " + out),
+                0);
+      for (int p = 1; p <= pages; ++p) {
+        const std::string png = f + "page-" + std::to_string(p) + ".png";
+        ASSERT_EQ(RunCommand("/usr/bin/convert " + png + " -crop 1x1+5+5 -depth 8 rgba:" + png + ".rgba"), 0);
+        EXPECT_EQ(iotest::ReadFile(png + ".rgba"), kColours[static_cast<size_t>(p - 1)]) << p;
+        ASSERT_EQ(RunCommand("/usr/bin/convert " + png + " -crop 1x1+5+800 -depth 8 rgba:" + png + ".rgba"), 0);
+        EXPECT_EQ(iotest::ReadFile(png + ".rgba"), "\xFF\xFF\xFF\xFF") << p << ": below the image";
+      }
+    }
+  }
+}
+
 TEST(IEConvert, FailuresSayWhyInOneLine) {
   std::string line;
   EXPECT_NE(RunCommand(kTool + " " + Folder() + "missing.png " + Folder() + "x.pam", &line), 0);

@@ -253,8 +253,9 @@ TEST_F(MultiImageFormats, OnlyTheseOfferedWhenSavingAllImages) {
     EXPECT_EQ(IEIsMultiImageFormat(id), multi) << id;
   }
   const std::string all = IEBuildFilter(true, iesfAll, -1, false), multi = IEBuildFilter(true, iesfAll, -1, true);
-  for (const char* ext : {"*.tif", "*.gif", "*.ico", "*.dcx"}) {
+  for (const char* ext : {"*.tif", "*.gif", "*.ico", "*.dcx", "*.ps", "*.eps", "*.pdf"}) {
     EXPECT_NE(multi.find(ext), std::string::npos) << ext;
+    EXPECT_NE(all.find(ext), std::string::npos) << ext;
   }
   for (const char* ext : {"*.jpg", "*.png", "*.bmp"}) {
     EXPECT_NE(all.find(ext), std::string::npos) << ext;
