@@ -1,9 +1,11 @@
 // Takes PNG screenshots of the photo's ways in, headless: the open dialog
 // with the preview of the full-frame chart photo (open_dialog.png), the
 // crop preview with its histogram and a selection round the chart
-// (crop_preview.png), the about box (about.png) and the English help page's
-// text (help_text.png) and the parameters preview dialog on the chart crop's
-// JPEG page (previews_dialog.png), in OUTPUT. Settings go to a folder of its own.
+// (crop_preview.png), its save dialog with a name typed (save_dialog.png)
+// and the question before a file is replaced (save_overwrite.png), the
+// about box (about.png) and the English help page's text (help_text.png)
+// and the parameters preview dialog on the chart crop's JPEG page
+// (previews_dialog.png), in OUTPUT. Settings go to a folder of its own.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -19,6 +21,7 @@
 #include "imaging/io/imageryio.h"
 #include "imaging/io/iopreviews.h"
 #include "imaging/view/imageryview.h"
+#include "platform/forms/dialogs.h"
 #include "platform/rtl/files.h"
 #include "platform/win/user_paint.h"
 #include "platform/win/winuser_consts.h"
@@ -75,6 +78,32 @@ void ShootCropPreview() {
     display::InjectMouseUp(to);
     Settle();
     Shoot(preview, "crop_preview.png");
+    preview->Close();
+  });
+  Click(Form1->image1);
+}
+
+// Save As in the crop preview: the save dialog with a name typed in its
+// output folder (save_dialog.png), then that name's question, since the file
+// is there (save_overwrite.png), answered No; the dialog is cancelled.
+void ShootSaveDialog() {
+  WhenActive<TForm2>([](TForm2* preview) {
+    WhenActive<TForm>([](TForm* dialog) {
+      display::InjectText(folder);
+      display::InjectKey(VK_RETURN);
+      display::InjectText("open_dialog.png");
+      Shoot(dialog, "save_dialog.png");
+      WhenActive<TMessageForm>([](TMessageForm* question) {
+        Shoot(question, "save_overwrite.png");
+        display::InjectKeyDown('N');
+        display::InjectText("n");
+        display::InjectKeyUp('N');
+      });
+      display::InjectKey(VK_RETURN);
+      Settle();
+      display::InjectKey(VK_ESCAPE);
+    });
+    Click(preview->SaveBtn);
     preview->Close();
   });
   Click(Form1->image1);
@@ -154,6 +183,7 @@ int main(int argc, char** argv) {
   Settle();
   ShootOpenDialog(photo);
   ShootCropPreview();
+  ShootSaveDialog();
   ShootAbout();
   ShootHelpText();
   ShootPreviewsDialog();
