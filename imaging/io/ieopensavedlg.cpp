@@ -177,10 +177,10 @@ TOpenImageryDialog::TOpenImageryDialog(TComponent* owner) : TOpenDialog(owner) {
 TOpenImageryDialog::~TOpenImageryDialog() = default;
 
 void TOpenImageryDialog::PrepareFilter() {
-  if (AutoSetFilter) SetFilter(IEBuildFilter(SaveFilter(), ShowFormats, AutoSetFilterFileType, MultiImageOnly()));
+  if (AutoSetFilter) SetFilter(IEBuildFilter(IsSaveDialog(), ShowFormats, AutoSetFilterFileType, MultiImageOnly()));
   const std::string ext = ExtractFileExt(FileName());
-  if (!ext.empty()) SetFilterIndex(IEFilterIndexOfExt(Filter(), ext, SaveFilter()));
-  else if (FilterDefault != 0) SetFilterIndex(std::max(IEFilterIndexOfFileType(Filter(), FilterDefault, SaveFilter()), 1));
+  if (!ext.empty()) SetFilterIndex(IEFilterIndexOfExt(Filter(), ext, IsSaveDialog()));
+  else if (FilterDefault != 0) SetFilterIndex(std::max(IEFilterIndexOfFileType(Filter(), FilterDefault, IsSaveDialog()), 1));
   SetDefaultExt(IEFilterPatternExt(IEFilterPattern(Filter(), FilterIndex())));
 }
 

@@ -68,8 +68,6 @@ protected:
   void DoShow() override;
   void DoClose() override;
   void DoSelectionChange() override;
-  // Whether this dialog lists writable formats.
-  virtual bool SaveFilter() const { return false; }
   virtual bool ShowsPreview() const { return true; }
   virtual bool MultiImageOnly() const { return false; }
   void PrepareFilter();
@@ -124,7 +122,9 @@ public:
   bool CheckTimerEnabled() const { return checkTimer_->Enabled(); }
 
 protected:
-  bool SaveFilter() const override { return true; }
+  // The framework's save dialog: "Save As", "Save in", "&Save", the
+  // overwrite question; the filter lists writable formats.
+  bool IsSaveDialog() const override { return true; }
   bool ShowsPreview() const override { return ExOptions.Contains(sdShowPreview); }
   void DoShow() override;
   void DoClose() override;

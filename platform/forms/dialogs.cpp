@@ -87,6 +87,7 @@ TMessageForm::TMessageForm(TComponent* owner, const std::string& msg, TMsgDlgTyp
   // Margins around the whole, a gap between icon and text, a wider one above the buttons.
   constexpr int kMargin = 16, kButtonWidth = 75, kButtonHeight = 25, kGap = 8, kIcon = 32, kAboveButtons = 18,
                 kBelowButtons = 12;
+  SetSystemDialog(true);
   SetBorderStyle(bsDialog);
   SetPosition(poScreenCenter);
   SetCaption(type == mtCustom ? Application->Title() : MsgDlgTypeCaption(type));

@@ -20,6 +20,7 @@ constexpr int kColumns = 8, kCell = 22;
 class TColorForm : public TForm {
 public:
   TColorForm(TColorDialog* dialog) : TForm(nullptr), dialog_(dialog), color_(dialog->Color()) {
+    SetSystemDialog(true);
     SetBorderStyle(bsDialog);
     SetPosition(poScreenCenter);
     SetCaption(StdText(TStdText::ColorTitle));

@@ -67,6 +67,7 @@ std::string GetCurrentDir() {
 class TFileDialogForm : public TForm {
 public:
   TFileDialogForm(TOpenDialog* dialog) : TForm(nullptr), dialog_(dialog) {
+    SetSystemDialog(true);
     SetBorderStyle(dialog->Options().Contains(ofEnableSizing) ? bsSizeable : bsDialog);
     SetPosition(poScreenCenter);
     SetCaption(!dialog->Title().empty() ? dialog->Title() : StdText(dialog->IsSaveDialog() ? TStdText::SaveTitle : TStdText::OpenTitle));

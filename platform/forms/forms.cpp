@@ -205,10 +205,11 @@ void TCustomForm::WndProc(TMessage& m) {
           ::SetFocus(activeControl_->Handle());
         else if (!activeControl_ && GetFocus() != Handle())
           ::SetFocus(Handle());
-        Activate();
+        if (systemDialog_) Activate();
+        else TakeApplicationActivation();
       } else {
         active_ = false;
-        Deactivate();
+        if (systemDialog_) Deactivate();
       }
       return;
     case CM_RELEASE: Free(); return;
@@ -224,6 +225,14 @@ void TCustomForm::WndProc(TMessage& m) {
     default: break;
   }
   TWinControl::WndProc(m);
+}
+
+void TCustomForm::TakeApplicationActivation() {
+  TCustomForm* previous = Screen->FocusedForm();
+  if (previous == this) return;  // back from a dialog or another program
+  Screen->SetFocusedForm(this);
+  if (previous) previous->Deactivate();
+  if (Screen->FocusedForm() == this) Activate();
 }
 
 void TCustomForm::Activate() {
@@ -345,6 +354,11 @@ void TCustomForm::SetVisible(bool visible) {
     if (activeControl_ && activeControl_->CanFocus()) ::SetFocus(activeControl_->Handle());
   } else {
     DoHide();
+    // Shown again later, the form is activated anew.
+    if (Screen->FocusedForm() == this) {
+      Screen->SetFocusedForm(nullptr);
+      Deactivate();
+    }
     TControl::SetVisible(false);
     if (HandleAllocated()) ShowWindow(Handle(), SW_HIDE);
   }
@@ -482,6 +496,7 @@ void TScreen::AddForm(TCustomForm* form) { forms_.push_back(form); }
 
 void TScreen::RemoveForm(TCustomForm* form) {
   std::erase(forms_, form);
+  if (focusedForm_ == form) focusedForm_ = nullptr;
   if (activeForm_ == form) SetActiveForm(nullptr);
 }
 

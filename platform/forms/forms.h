@@ -79,6 +79,13 @@ public:
   int32_t PixelsPerInch() const { return 96; }
   bool Active() const { return active_; }
   bool Modal() const { return modal_; }
+  // A form that stands for one of the desktop's own dialogs (a message box,
+  // a file or colour dialog). It fires its own OnActivate whenever its window
+  // is activated, but its coming and going leaves the application's active
+  // form as it was: the form under it gets no second OnActivate when it
+  // closes, just as after a window of another program.
+  bool SystemDialog() const { return systemDialog_; }
+  void SetSystemDialog(bool systemDialog) { systemDialog_ = systemDialog; }
 
   // A form's client area needs its window (the frame depends on the border style).
   RECT ClientRect() const override;
@@ -136,6 +143,9 @@ private:
   void DialogKey(TMessage& message);
   void ApplyPosition();
   void CloseModal();
+  // The window was activated: OnActivate when this form becomes the
+  // application's active form (the one before it gets OnDeactivate).
+  void TakeApplicationActivation();
 
   TFormBorderStyle borderStyle_ = bsSizeable;
   TBorderIcons borderIcons_{biSystemMenu, biMinimize, biMaximize};
@@ -154,6 +164,7 @@ private:
   TMenuBar* menuBar_ = nullptr;
   bool active_ = false;
   bool modal_ = false;
+  bool systemDialog_ = false;
   bool shownOnce_ = false;
   bool destroyFired_ = false;
 };
@@ -204,8 +215,13 @@ public:
   TCustomForm* Forms(int32_t index) const { return forms_.at(index); }
   int32_t DataModuleCount() const { return static_cast<int32_t>(dataModules_.size()); }
   TDataModule* DataModules(int32_t index) const { return dataModules_.at(index); }
+  // The form whose window is active, a dialog's included.
   TCustomForm* ActiveForm() const { return activeForm_; }
   TWinControl* ActiveControl() const { return activeForm_ ? activeForm_->ActiveControl() : nullptr; }
+  // The form the application activated last, not counting forms that stand
+  // for the desktop's dialogs; it stays while another program or a dialog
+  // has the keyboard, and is null once it was hidden.
+  TCustomForm* FocusedForm() const { return focusedForm_; }
 
   // The cursor for the whole program; crDefault lets each control choose.
   TCursor Cursor() const { return cursor_; }
@@ -231,6 +247,7 @@ public:
   void AddDataModule(TDataModule* module);
   void RemoveDataModule(TDataModule* module);
   void SetActiveForm(TCustomForm* form);
+  void SetFocusedForm(TCustomForm* form) { focusedForm_ = form; }
 
   TNotifyEvent OnActiveFormChange;
 
@@ -238,6 +255,7 @@ private:
   std::vector<TCustomForm*> forms_;
   std::vector<TDataModule*> dataModules_;
   TCustomForm* activeForm_ = nullptr;
+  TCustomForm* focusedForm_ = nullptr;
   TCursor cursor_ = crDefault;
   std::vector<std::pair<TCursor, HCURSOR>> cursors_;
   std::unique_ptr<TStringList> fonts_;

@@ -2,9 +2,12 @@
 // with the preview of the full-frame chart photo (open_dialog.png), the
 // crop preview with its histogram and a selection round the chart
 // (crop_preview.png) and after Crop in English and German
-// (crop_preview_cropped_en.png, crop_preview_cropped_de.png), the about box (about.png) and the English help page's
-// text (help_text.png) and the parameters preview dialog on the chart crop's
-// JPEG page (previews_dialog.png), in OUTPUT. Settings go to a folder of its own.
+// (crop_preview_cropped_en.png, crop_preview_cropped_de.png), its save dialog
+// with a name typed (save_dialog.png) and the question before a file is
+// replaced (save_overwrite.png), the about box (about.png) and the English
+// help page's text (help_text.png) and the parameters preview dialog on the
+// chart crop's JPEG page (previews_dialog.png), in OUTPUT. Settings go to a
+// folder of its own.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -92,6 +95,32 @@ void ShootCropPreview(const std::vector<std::string>& codes) {
     Click(Form1->image1);
   }
   LanguageManager->SetLanguageCode("en");
+}
+
+// Save As in the crop preview: the save dialog with a name typed in its
+// output folder (save_dialog.png), then that name's question, since the file
+// is there (save_overwrite.png), answered No; the dialog is cancelled.
+void ShootSaveDialog() {
+  WhenActive<TForm2>([](TForm2* preview) {
+    WhenActive<TForm>([](TForm* dialog) {
+      display::InjectText(folder);
+      display::InjectKey(VK_RETURN);
+      display::InjectText("open_dialog.png");
+      Shoot(dialog, "save_dialog.png");
+      WhenActive<TMessageForm>([](TMessageForm* question) {
+        Shoot(question, "save_overwrite.png");
+        display::InjectKeyDown('N');
+        display::InjectText("n");
+        display::InjectKeyUp('N');
+      });
+      display::InjectKey(VK_RETURN);
+      Settle();
+      display::InjectKey(VK_ESCAPE);
+    });
+    Click(preview->SaveBtn);
+    preview->Close();
+  });
+  Click(Form1->image1);
 }
 
 void ShootAbout() {
@@ -190,6 +219,7 @@ int main(int argc, char** argv) {
   Settle();
   ShootOpenDialog(photo);
   ShootCropPreview({"en", "de"});
+  ShootSaveDialog();
   ShootAbout();
   ShootGerman();
   ShootHelpText();

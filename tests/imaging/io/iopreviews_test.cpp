@@ -7,6 +7,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_palettedlg.h"
@@ -479,6 +480,47 @@ TEST_F(Previews, TheSaveDialogsAdvancedButtonTunesTheChosenFormat) {
     EXPECT_EQ(io.Params().JPEG_QUALITY, confirm ? 91 : 42) << (confirm ? "kept" : "put back");
   }
   EXPECT_EQ(shown, 2);
+}
+
+// The image dialogs are the framework's open and save dialogs: the save
+// dialog's window says so, and it asks before it replaces a file.
+TEST_F(Previews, TheImageDialogsAreTheFrameworksOpenAndSaveDialogs) {
+  TOpenImageryDialog open(nullptr);
+  TSaveImageryDialog save(nullptr);
+  save.ExOptions = {};
+  save.SetOptions({ofOverwritePrompt, ofHideReadOnly, ofPathMustExist});
+  const struct Case {
+    TOpenImageryDialog* dialog;
+    std::vector<std::string> texts;  // title, folder label, type label, OK button
+  } cases[] = {{&open, {"Open", "Look &in:", "Files of &type:", "&Open"}},
+               {&save, {"Save As", "Save &in:", "Save as &type:", "&Save"}}};
+  for (const Case& c : cases) {
+    std::vector<std::string> shown;
+    c.dialog->OnShow = [&shown, dialog = c.dialog](TObject*) {
+      TForm* form = dialog->DialogForm();
+      shown.push_back(form->Caption());
+      for (const char* name : {"LookInLabel", "FileTypeLabel", "OKButton"})
+        shown.push_back(static_cast<TControl*>(form->FindComponent(name))->Caption());
+      form->OnActivate = [form](TObject*) {
+        form->OnActivate = nullptr;  // ends this handler's captures
+        display::InjectKey(VK_ESCAPE);
+      };
+    };
+    EXPECT_FALSE(c.dialog->Execute());
+    c.dialog->OnShow = nullptr;
+    EXPECT_EQ(shown, c.texts);
+  }
+
+  const std::string existing = iotest::WriteTempFile("existing.png", "kept");
+  ScriptFileDialogAnswer(existing);
+  ScriptMessageBoxAnswer(mrNo);
+  EXPECT_FALSE(save.Execute()) << "No keeps the file";
+  ASSERT_EQ(MessageBoxLog().size(), 1u);
+  EXPECT_EQ(MessageBoxLog()[0].Text, "existing.png already exists.\nDo you want to replace it?");
+  ScriptFileDialogAnswer(existing);
+  ScriptMessageBoxAnswer(mrYes);
+  EXPECT_TRUE(save.Execute());
+  EXPECT_EQ(save.FileName(), existing);
 }
 
 TEST_F(Previews, TheSaveDialogTakesAnIOComponentOrAViewAndForgetsAFreedOne) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "platform/win/surface.h"
 #include "platform/win/user_paint.h"
 #include "tests/platform/forms/accelerators.h"
+#include "platform/win/winuser_consts.h"
 #include "tests/platform/forms/forms_test_support.h"
 
 namespace {
@@ -404,6 +406,62 @@ TEST_F(FileDialogTest, UserNavigatesFiltersAndChooses) {
 }  // namespace
 
 namespace {
+
+// The desktop's own dialogs (file, colour, message boxes) come and go
+// without the form under them being activated again, and so does a window
+// of another program: what a form does on activation it does once. Another
+// form of the application takes the activation and gives it back.
+TEST_F(DialogTest, DialogsAndOtherProgramsLeaveTheFormsActivationAlone) {
+  TForm* other = MakeForm(200, 100);
+  auto* dismiss = Add<TButton>(other, "Cancel", {10, 10, 85, 35});
+  dismiss->SetCancel(true);
+  dismiss->SetModalResult(mrCancel);
+  TSaveDialog save(nullptr);
+  TColorDialog colour(nullptr);
+  const struct Case {
+    const char* what;
+    std::function<void(TForm*)> act;
+    int activations, deactivations;
+  } cases[] = {
+      {"a file dialog", [&](TForm*) { EXPECT_FALSE(save.Execute()); }, 1, 0},
+      {"a colour dialog", [&](TForm*) { EXPECT_FALSE(colour.Execute()); }, 1, 0},
+      {"a message box", [](TForm*) { EXPECT_EQ(Application->MessageBox("Saved.", "VeSk", MB_OK), IDOK); }, 1, 0},
+      {"a message dialog", [](TForm*) { EXPECT_EQ(MessageDlg("Replace?", mtWarning, mbYesNo, 0), mrNo); }, 1, 0},
+      {"another program's window",
+       [](TForm* form) {
+         display::InjectApplicationDeactivated();
+         Pump();
+         EXPECT_FALSE(form->Active());
+         Click(form);
+       },
+       1, 0},
+      {"another form of the program", [&](TForm*) { EXPECT_EQ(other->ShowModal(), mrCancel); }, 2, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TForm* form = MakeForm();
+    int activations = 0, deactivations = 0, activationsAfter = 0, deactivationsAfter = 0;
+    form->OnDeactivate = [&](TObject*) { ++deactivations; };
+    form->OnActivate = [&](TObject*) {
+      if (activations++ > 0) return;
+      // Each window that comes over the form is answered with Escape.
+      Screen->OnActiveFormChange = [form](TObject*) {
+        if (Screen->ActiveForm() && Screen->ActiveForm() != form) display::InjectKey(VK_ESCAPE);
+      };
+      c.act(form);
+      Screen->OnActiveFormChange = nullptr;
+      EXPECT_TRUE(form->Active());
+      EXPECT_EQ(Screen->ActiveForm(), form);
+      activationsAfter = activations;
+      deactivationsAfter = deactivations;
+      form->SetModalResult(mrOk);
+    };
+    EXPECT_EQ(form->ShowModal(), mrOk);
+    EXPECT_EQ(activationsAfter, c.activations);
+    EXPECT_EQ(deactivationsAfter, c.deactivations);
+    EXPECT_EQ(deactivations, c.deactivations + 1) << "closing deactivates the form";
+  }
+}
 
 TEST_F(DialogTest, ColorDialogPicksFromTheGridOrTheBoxes) {
   TColorDialog dialog(nullptr);
