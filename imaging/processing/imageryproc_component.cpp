@@ -552,7 +552,7 @@ void TImageryProc::ImageResize(int32_t newWidth, int32_t newHeight, int32_t hAli
   UndoImage(Formatted("ImageResize %d, %d", newWidth, newHeight));
   if (bitmap_->GetWidth() < 2 && bitmap_->GetHeight() < 2) Clear();
   if (alpha < 255) bitmap_->GetAlphaChannel();
-  bitmap_->ResizeKeepingContent(newWidth, newHeight, background_, std::clamp(alpha, 0, 255), hAlign, vAlign);
+  bitmap_->ResizeKeepingContent(newWidth, newHeight, Background(), std::clamp(alpha, 0, 255), hAlign, vAlign);
   NotifyImageChanged();
   DoFinishWork();
 }

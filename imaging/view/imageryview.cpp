@@ -268,6 +268,7 @@ void TImageryView::Update() {
   try {
     DiscardLayerCaches();
     SyncLayers();
+    HoldZoomCap();
     ApplyAutoFit();
     FollowBitmapSize();
     if (HandleAllocated()) {

@@ -568,6 +568,8 @@ protected:
   void ApplyZoomAxis(double zoom, bool horizontal);
   // The zoom limited so that no zoomed side exceeds the bound of the coordinate tables.
   double CapZoom(double zoom) const;
+  // Lowers a zoom above the cap for the current image (the image may have grown since the zoom was set).
+  void HoldZoomCap();
   void ClampOrigins();
   void SetZoomAxes(double zoom, bool horizontal, bool vertical);
   void SetViewAxes(int32_t x, int32_t y, bool horizontal, bool vertical);

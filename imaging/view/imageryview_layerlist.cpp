@@ -106,10 +106,11 @@ void TImageryView::RemoveLayer(int32_t index) {
   if (count < 2 || index < 0 || index >= count) return;
   StoreCurrentBitmap();
   const int32_t current = currentLayerIndex_;
-  // The layer's mask above it goes with it.
+  // The layer's mask above it goes with it; a layer and mask that are all
+  // the layers stay, since the view keeps at least one layer.
   const int32_t last = index + 1 < count && layers_[static_cast<size_t>(index + 1)]->MaskOfPrevious ? index + 1 : index;
-  // Keep at least one layer.
-  const int32_t first = last - index + 1 >= count ? index + 1 : index;
+  const int32_t first = index;
+  if (last - first + 1 >= count) return;
   for (int32_t i = last; i >= first; --i) {
     delete layers_[static_cast<size_t>(i)];
     layers_.erase(layers_.begin() + i);

@@ -613,10 +613,10 @@ void TImageryView::DrawSelectionGrips(const TIESelectionPolygon& polygon) {
 }
 
 void TImageryView::DrawMaskOutline() {
-  const RECT visible = VisibleBitmapRect();
+  // Where the current layer was last drawn: the mask covers that layer's pixels.
+  const std::array<int32_t, 8>& r = GetCurrentLayer()->DrawnRects;
   RECT drawn{};
-  mask_->DrawOutline(Canvas(), offsetX_, offsetY_, extentWidth_, extentHeight_, visible.left, visible.top,
-                     visible.right - visible.left, visible.bottom - visible.top, sel_.AnimationCounter,
+  mask_->DrawOutline(Canvas(), r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], sel_.AnimationCounter,
                      static_cast<TIEColor>(sel_.OutlineColor1), static_cast<TIEColor>(sel_.OutlineColor2), &drawn);
 }
 

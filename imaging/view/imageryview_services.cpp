@@ -91,6 +91,9 @@ void TImageryView::FitMaskToLayer(const TIESelectionRecord& record, int32_t mode
     dy = -layer->PosY;
     mask_->Offset(dx, dy, true);
     mask_->Resize(width, height);
+    // The polygon moves with the mask, clipped alike.
+    IEMoveSelectionPolygon(*polygons_.front(), record.PosX - layer->PosX, record.PosY - layer->PosY, true, width,
+                           height);
   } else if (mask_->Width != width || mask_->Height != height) {
     if (!mask_->IsEmpty()) {
       if (mode == 1) {

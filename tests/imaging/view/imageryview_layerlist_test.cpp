@@ -108,28 +108,36 @@ TEST_F(ViewLayersTest, UnselectableLayersPassTheChoiceDown) {
 TEST_F(ViewLayersTest, RemovingLayersKeepsTheCurrentOneAndTheMasks) {
   struct Case {
     const char* what;
+    bool pair;  // the stack is bg, bg-mask instead of bg, a, a-mask (mask of a), b, c
     int32_t current, removed;
     const char* names;
     const char* currentName;
   };
-  // Stack: bg, a, a-mask (mask of a), b, c.
   const Case cases[] = {
-      {"below the current one", 3, 1, "bg,b,c", "b"},
-      {"the current one", 3, 3, "bg,a,a-mask,c", "c"},
-      {"the current top layer", 4, 4, "bg,a,a-mask,b", "b"},
-      {"a mask goes with its layer, also when current", 2, 1, "bg,b,c", "b"},
-      {"above the current one", 1, 4, "bg,a,a-mask,b", "a"},
-      {"out of range", 3, 9, "bg,a,a-mask,b,c", "b"},
-      {"layer 0", 3, 0, "a,a-mask,b,c", "b"},
+      {"below the current one", false, 3, 1, "bg,b,c", "b"},
+      {"the current one", false, 3, 3, "bg,a,a-mask,c", "c"},
+      {"the current top layer", false, 4, 4, "bg,a,a-mask,b", "b"},
+      {"a mask goes with its layer, also when current", false, 2, 1, "bg,b,c", "b"},
+      {"above the current one", false, 1, 4, "bg,a,a-mask,b", "a"},
+      {"out of range", false, 3, 9, "bg,a,a-mask,b,c", "b"},
+      {"layer 0", false, 3, 0, "a,a-mask,b,c", "b"},
+      // A layer and its mask that are all the layers stay; the mask alone can go.
+      {"layer 0 with its mask", true, 0, 0, "bg,bg-mask", "bg"},
+      {"layer 0 with its mask, mask current", true, 1, 0, "bg,bg-mask", "bg-mask"},
+      {"the mask of layer 0", true, 1, 1, "bg", "bg"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     view->ClearLayers();
     view->GetLayer(0)->Name = "bg";
-    Add("a", 2, 2, 0, 0, kWhite);
-    Add("a-mask", 2, 2, 0, 0, kWhite).MaskOfPrevious = true;
-    Add("b", 2, 2, 0, 0, kWhite);
-    Add("c", 2, 2, 0, 0, kWhite);
+    if (c.pair) {
+      Add("bg-mask", 2, 2, 0, 0, kWhite).MaskOfPrevious = true;
+    } else {
+      Add("a", 2, 2, 0, 0, kWhite);
+      Add("a-mask", 2, 2, 0, 0, kWhite).MaskOfPrevious = true;
+      Add("b", 2, 2, 0, 0, kWhite);
+      Add("c", 2, 2, 0, 0, kWhite);
+    }
     view->SetCurrentLayer(c.current);
     view->RemoveLayer(c.removed);
     EXPECT_EQ(Names(), c.names);

@@ -40,6 +40,30 @@ TEST_F(ViewServicesTest, SnapshotFollowsTheLayerPositionInMode2) {
   EXPECT_FALSE(view->PopSelection(true, 2));  // the stack is empty again
 }
 
+// Changing the current layer moves the selection polygon with the mask, so
+// that later work on the polygon (an offset, a rebuilt mask) stays in place.
+TEST_F(ViewServicesTest, SelectionPolygonFollowsTheCurrentLayer) {
+  MakeImage(100, 80, Grey);
+  view->AddLayer(60, 50, ie24RGB, 10, 20);
+  view->SetSelectionBase(iesbBitmap);
+  view->Select(5, 5, 10, 10);
+  const TIEMask* mask = view->SelectionMask();
+  const RECT before{mask->X1, mask->Y1, mask->X2, mask->Y2};
+  view->SetCurrentLayer(0);
+  const TIESelectionPolygon* polygon = view->MainSelectionPolygon();
+  EXPECT_EQ(polygon->Left, 15);
+  EXPECT_EQ(polygon->Top, 25);
+  EXPECT_EQ(polygon->Points.front().x, 15);
+  EXPECT_EQ(polygon->Points.front().y, 25);
+  EXPECT_EQ(mask->X1, before.left + 10);
+  EXPECT_EQ(mask->Y1, before.top + 20);
+  view->OffsetSelection(1, 2);
+  EXPECT_EQ(mask->X1, before.left + 11);
+  EXPECT_EQ(mask->Y1, before.top + 22);
+  EXPECT_EQ(mask->X2, before.right + 11);
+  EXPECT_EQ(mask->Y2, before.bottom + 22);
+}
+
 TEST_F(ViewServicesTest, SnapshotRoundTripsAndAShortRecordChangesNothing) {
   MakeImage(40, 30, Grey);
   MaskRect(3, 4, 12, 20);

@@ -238,3 +238,18 @@ TEST_F(SelectionTest, TheOutlineMarchesOnTheTimer) {
   view->PaintNow();
   EXPECT_EQ(edges, 2) << "the edges of a polygon in progress, the last one left open";
 }
+
+// On a layer placed away from the background's origin, the outline follows
+// the layer, as its grips do.
+TEST_F(SelectionTest, TheOutlineOfAPositionedLayerSitsOnTheLayer) {
+  view->AddLayer(50, 40, ie24RGB, 40, 30);
+  view->GetIEBitmap()->Fill(0xC8C8C8);
+  view->SetSelectionBase(iesbBitmap);
+  view->Select(5, 5, 25, 20);
+  view->Repaint();
+  const auto dash = [](COLORREF c) { return c == RGB(0, 0, 0) || c == RGB(255, 255, 255); };
+  for (int32_t x = 12; x < 20; x += 3)
+    EXPECT_TRUE(dash(Probe(kOriginX + 40 + x, kOriginY + 30 + 5))) << "top edge at " << x;
+  EXPECT_TRUE(dash(Probe(kOriginX + 40 + 5, kOriginY + 30 + 12))) << "left edge";
+  EXPECT_EQ(Probe(kOriginX + 15, kOriginY + 5), RGB(15, 5, 7)) << "nothing where the background's pixels are";
+}
