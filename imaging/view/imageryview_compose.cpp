@@ -95,6 +95,11 @@ private:
   bool active_;
 };
 
+// A 64-bit position held to the 32-bit range.
+int32_t SaturatedInt32(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
 bool IsOpaque(TIEBitmap& bitmap, bool alphaEnabled) {
   return !alphaEnabled || !bitmap.HasAlphaChannel() || bitmap.PeekAlphaChannel()->FullFlag();
 }
@@ -113,31 +118,31 @@ TIELayerPlacement TImageryView::PlaceLayer(TIELayer& layer, const TIELayerMappin
   const int32_t width = layer.GetWidth(), height = layer.GetHeight();
   // Each edge corrected until it maps back to its own background coordinate.
   auto edge = [](int32_t b, const std::function<int32_t(int32_t)>& to, const std::function<int32_t(int32_t)>& back) {
-    int32_t c = to(b);
-    const int32_t mapped = back(c);
+    int64_t c = to(b);
+    const int32_t mapped = back(static_cast<int32_t>(c));
     if (mapped < b) ++c;
     if (mapped > b) --c;
-    return c;
+    return IEClientCoordinate(c);
   };
   TIELayerPlacement p;
   const int32_t left = edge(layer.PosX, map.ToDestX, map.ToBitmapX);
   const int32_t top = edge(layer.PosY, map.ToDestY, map.ToBitmapY);
-  const int32_t right = edge(layer.PosX + width, map.ToDestX, map.ToBitmapX);
-  const int32_t bottom = edge(layer.PosY + height, map.ToDestY, map.ToBitmapY);
+  const int32_t right = edge(SaturatedInt32(layer.Right()), map.ToDestX, map.ToBitmapX);
+  const int32_t bottom = edge(SaturatedInt32(layer.Bottom()), map.ToDestY, map.ToBitmapY);
   p.dx = left, p.dy = top, p.dw = right - left, p.dh = bottom - top;
   p.sw = bitmap.GetWidth(), p.sh = bitmap.GetHeight();
-  layer.ScreenBox = RECT{left, top, left + p.dw, top + p.dh};
+  layer.ScreenBox = RECT{left, top, right, bottom};
   if (layer.ClipToBackground && width > 0 && height > 0) {
     TIEBitmap& background = *layers_.front()->Bitmap;
     if (map.ToBitmapX(p.dx) < 0) {
-      p.sx = static_cast<int32_t>(std::trunc(double(p.sw) / width * -layer.PosX));
+      p.sx = static_cast<int32_t>(std::trunc(double(p.sw) / width * -double(layer.PosX)));
       p.sw -= p.sx;
       const int32_t start = map.ToDestX(0);
       p.dw -= start - p.dx;
       p.dx = start;
     }
     if (map.ToBitmapY(p.dy) < 0) {
-      p.sy = static_cast<int32_t>(std::trunc(double(p.sh) / height * -layer.PosY));
+      p.sy = static_cast<int32_t>(std::trunc(double(p.sh) / height * -double(layer.PosY)));
       p.sh -= p.sy;
       const int32_t start = map.ToDestY(0);
       p.dh -= start - p.dy;
@@ -571,24 +576,28 @@ void TImageryView::DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& la
 void TImageryView::DrawLayersToBitmap(TIEBitmap& dest) {
   SyncLayers();
   TIELayer& background = *layers_.front();
-  int32_t right = background.PosX + background.GetWidth(), bottom = background.PosY + background.GetHeight();
-  int32_t ex = 0, ey = 0;
+  int64_t right = background.Right(), bottom = background.Bottom();
+  int64_t ex = 0, ey = 0;
   for (TIELayer* layer : layers_) {
     if (layer->ClipToBackground) continue;
-    right = std::max(right, layer->PosX + layer->GetWidth());
-    bottom = std::max(bottom, layer->PosY + layer->GetHeight());
-    ex = std::max(ex, -layer->PosX);
-    ey = std::max(ey, -layer->PosY);
+    right = std::max(right, layer->Right());
+    bottom = std::max(bottom, layer->Bottom());
+    ex = std::max(ex, -int64_t{layer->PosX});
+    ey = std::max(ey, -int64_t{layer->PosY});
   }
-  dest.ResizeKeepingContent(right + ex, bottom + ey, Background(), 255, 0, 0);
+  // Layers set by a program may lie anywhere: a union beyond 32 bits is not drawn.
+  if (right + ex > INT32_MAX || bottom + ey > INT32_MAX || ex > INT32_MAX || ey > INT32_MAX) return;
+  dest.ResizeKeepingContent(static_cast<int32_t>(right + ex), static_cast<int32_t>(bottom + ey), Background(), 255,
+                            0, 0);
   TIELayerMapping map;
   map.ViewGeometry = false;
-  map.OriginX = ex;
-  map.OriginY = ey;
-  map.ToDestX = [ex](int32_t x) { return x + ex; };
-  map.ToDestY = [ey](int32_t y) { return y + ey; };
-  map.ToBitmapX = [ex](int32_t x) { return x - ex; };
-  map.ToBitmapY = [ey](int32_t y) { return y - ey; };
+  const auto ox = static_cast<int32_t>(ex), oy = static_cast<int32_t>(ey);
+  map.OriginX = ox;
+  map.OriginY = oy;
+  map.ToDestX = [ox](int32_t x) { return SaturatedInt32(int64_t{x} + ox); };
+  map.ToDestY = [oy](int32_t y) { return SaturatedInt32(int64_t{y} + oy); };
+  map.ToBitmapX = [ox](int32_t x) { return SaturatedInt32(int64_t{x} - ox); };
+  map.ToBitmapY = [oy](int32_t y) { return SaturatedInt32(int64_t{y} - oy); };
   // Where the layers lie on screen belongs to the view's paint (hit tests,
   // grips): kept as it was.
   struct TOnScreen {

@@ -108,7 +108,7 @@ int64_t IEReadLayerFileRecord(TStream& stream, TIELayer& layer, int32_t version)
   in.BlendOperator = IEReadLE<uint8_t>(stream);
   in.Width = IEReadLE<int32_t>(stream);
   in.Height = IEReadLE<int32_t>(stream);
-  if (in.Width < 0 || in.Height < 0) Damaged();
+  if (!in.ExtentSound()) Damaged();
   if (version >= 3) {
     in.ResampleFilter = IEReadFilter(stream);
     in.UseOwnFilter = IEReadBool(stream);

@@ -23,27 +23,29 @@
 int32_t TIELayer::ClientToLayerX(int32_t x) {
   const int32_t width = GetWidth();
   if (width == 0) return 0;
-  const auto shift = static_cast<int32_t>(std::trunc(PosX * Owner->zoomFactorX_));
-  return static_cast<int32_t>(std::trunc(double(Owner->ClientToBitmapX(x - shift)) * Bitmap->GetWidth() / width));
+  const int32_t shifted = IEClientCoordinate(int64_t{x} - IEClientCoordinate(std::trunc(PosX * Owner->zoomFactorX_)));
+  return IEClientCoordinate(std::trunc(double(Owner->ClientToBitmapX(shifted)) * Bitmap->GetWidth() / width));
 }
 
 int32_t TIELayer::ClientToLayerY(int32_t y) {
   const int32_t height = GetHeight();
   if (height == 0) return 0;
-  const auto shift = static_cast<int32_t>(std::trunc(PosY * Owner->zoomFactorY_));
-  return static_cast<int32_t>(std::trunc(double(Owner->ClientToBitmapY(y - shift)) * Bitmap->GetHeight() / height));
+  const int32_t shifted = IEClientCoordinate(int64_t{y} - IEClientCoordinate(std::trunc(PosY * Owner->zoomFactorY_)));
+  return IEClientCoordinate(std::trunc(double(Owner->ClientToBitmapY(shifted)) * Bitmap->GetHeight() / height));
 }
 
 int32_t TIELayer::LayerToClientX(int32_t x) {
   const int32_t width = Bitmap->GetWidth();
-  const auto column = width == 0 ? 0 : static_cast<int32_t>(std::trunc(double(GetWidth()) * x / width));
-  return Owner->BitmapToClientX(column) + static_cast<int32_t>(std::trunc(PosX * Owner->zoomFactorX_));
+  const int32_t column = width == 0 ? 0 : IEClientCoordinate(std::trunc(double(GetWidth()) * x / width));
+  return IEClientCoordinate(int64_t{Owner->BitmapToClientX(column)} +
+                            IEClientCoordinate(std::trunc(PosX * Owner->zoomFactorX_)));
 }
 
 int32_t TIELayer::LayerToClientY(int32_t y) {
   const int32_t height = Bitmap->GetHeight();
-  const auto row = height == 0 ? 0 : static_cast<int32_t>(std::trunc(double(GetHeight()) * y / height));
-  return Owner->BitmapToClientY(row) + static_cast<int32_t>(std::trunc(PosY * Owner->zoomFactorY_));
+  const int32_t row = height == 0 ? 0 : IEClientCoordinate(std::trunc(double(GetHeight()) * y / height));
+  return IEClientCoordinate(int64_t{Owner->BitmapToClientY(row)} +
+                            IEClientCoordinate(std::trunc(PosY * Owner->zoomFactorY_)));
 }
 
 void TIELayer::FollowSwappedBitmap(TIELayer& other) {

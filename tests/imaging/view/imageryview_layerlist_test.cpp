@@ -520,3 +520,40 @@ TEST_F(ViewLayersTest, TinyAndRotatedLayers) {
   bar.SetAngle(0);
   EXPECT_EQ(Merged()->GetPixel24(3, 2), kRed);  // unrotated, the empty mask hides it
 }
+
+// Positions and sizes a program sets may lie anywhere in 32 bits: painting,
+// hit tests, grips, merging and flattening add them without overflow (the
+// sanitizer build checks the arithmetic).
+TEST_F(ViewLayersTest, ExtremePositionsAndSizesStayInRange) {
+  struct Case {
+    const char* what;
+    int32_t x, y, width, height;
+  };
+  const Case cases[] = {
+      {"far right and down", INT32_MAX - 1, INT32_MAX - 1, 0, 0},
+      {"far left and up", INT32_MIN, INT32_MIN, 0, 0},
+      {"huge display size", 3, 3, INT32_MAX, INT32_MAX},
+      {"huge size far out", INT32_MAX - 2, INT32_MIN + 1, INT32_MAX, INT32_MAX},
+  };
+  view->SetMouseInteract({miMoveLayers, miResizeLayers});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    view->ClearLayers();
+    TIELayer& layer = Add("far", 2, 2, c.x, c.y, kWhite);
+    layer.Width = c.width;
+    layer.Height = c.height;
+    layer.ShowBox = false;
+    view->Update();
+    EXPECT_EQ(Probe(view->BitmapToClientX(5), view->BitmapToClientY(5)) == Ref(kWhite), c.x == 3)
+        << "a layer on screen only where it lies";
+    layer.ShowBox = true;  // frame and grips
+    view->Update();
+    view->PaintNow();
+    view->FindLayerAt(5, 5, true);
+    view->HitTestLayerGrip(5, 5);
+    Merged();
+    view->FlattenLayers();
+    EXPECT_EQ(view->GetLayerCount(), 1);
+    ExpectSound();
+  }
+}
