@@ -56,7 +56,8 @@ constexpr uint8_t ieurGeneral = 0, ieurPlacement = 1, ieurZoom = 2, ieurSelectio
 using TIEViewChangeEvent = std::function<void(TObject* sender, int32_t change)>;
 using TIEViewChangingEvent = std::function<void(TObject* sender, int32_t kind, double value)>;
 using TIEProgressEventView = std::function<void(TObject* sender, int32_t percent)>;
-using TIEAcquireBitmapEvent = std::function<void(TObject* sender, TIEBitmap* bitmap, bool& handled)>;
+using TIEAcquireBitmapEvent =
+    std::function<void(TObject* sender, TIEBitmap* bitmap, int32_t dpiX, int32_t dpiY, bool& handled)>;
 using TIESaveUndoEventView = std::function<void(TObject* sender, TIEUndoSource source)>;
 using TIEZoomEvent = std::function<void(TObject* sender, double& zoom)>;
 using TIEDrawCanvasEvent = std::function<void(TObject* sender, TCanvas* canvas, RECT rect)>;
