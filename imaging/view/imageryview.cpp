@@ -138,7 +138,7 @@ TImageryView::TImageryView(TComponent* owner) : TIEView(owner) {
   SetDoubleBuffered(true);
   TControl::SetBounds(Left(), Top(), 105, 105);
   SetDpi(IEGetGlobalSettings()->DefaultDPIX, IEGetGlobalSettings()->DefaultDPIY);
-  polygons_.push_back(std::make_unique<TIESelectionPolygon>());
+  CreateSelectionPolygon(clBlack, clWhite, true, true);
   if (!designing) {
     backBuffer_ = std::make_unique<TIEBitmap>();
     backBuffer_->SetLocation(ieTBitmap);

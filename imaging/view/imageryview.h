@@ -413,6 +413,10 @@ public:
   TIESelectionBase SelectionBase() const { return sel_.Base; }
   void SetSelectionBase(TIESelectionBase base) { sel_.Base = base; }
   void DrawSelectionOutlines(TObject* sender, bool skipWhenCanvasLocked);
+  // A further outline polygon, drawn with the selection's; the view owns it.
+  // The first one made starts the outline timer.
+  TIESelectionPolygon* CreateSelectionPolygon(TColor color1, TColor color2, bool sizeable, bool animated);
+  int32_t SelectionPolygonCount() const { return static_cast<int32_t>(polygons_.size()); }
   // The rubber line of a polygon being drawn; drawing it twice erases it.
   void DrawRubberLine();
   void ShowSelectionOutline(bool redraw);

@@ -253,3 +253,35 @@ TEST_F(SelectionTest, TheOutlineOfAPositionedLayerSitsOnTheLayer) {
   EXPECT_TRUE(dash(Probe(kOriginX + 40 + 5, kOriginY + 30 + 12))) << "left edge";
   EXPECT_EQ(Probe(kOriginX + 15, kOriginY + 5), RGB(15, 5, 7)) << "nothing where the background's pixels are";
 }
+
+// Further polygons are drawn beside the selection in their own colours; a
+// drawing that may skip does so while another painter holds the canvas.
+TEST_F(SelectionTest, FurtherPolygonsAreDrawnUnlessTheCanvasIsLocked) {
+  TIESelectionPolygon* extra = view->CreateSelectionPolygon(RGB(255, 0, 0), RGB(0, 0, 255), false, false);
+  EXPECT_EQ(view->SelectionPolygonCount(), 2);
+  for (const POINT p : {POINT{10, 10}, POINT{60, 10}, POINT{60, 50}}) extra->AddPoint(p.x, p.y);
+  int edges = 0;
+  view->OnDrawPolygon = [&](TObject*, int32_t index, int32_t, TCanvas*, int32_t, int32_t) { edges += index == 1; };
+  view->Canvas()->Lock();
+  view->DrawSelectionOutlines(nullptr, true);
+  EXPECT_EQ(edges, 0) << "skipped while locked";
+  view->DrawSelectionOutlines(nullptr, false);
+  EXPECT_EQ(edges, 3) << "two edges and the closing one";
+  view->Canvas()->Unlock();
+  view->Repaint();
+  const auto dash = [](COLORREF c) { return c == RGB(255, 0, 0) || c == RGB(0, 0, 255); };
+  for (int32_t x = 12; x < 58; x += 7) EXPECT_TRUE(dash(Probe(kOriginX + x, kOriginY + 10))) << "top edge at " << x;
+}
+
+// The selection fills the control: a bordered control zooms by its outer size.
+TEST_F(SelectionTest, ZoomToSelectionFitsTheControl) {
+  view->SetBorderStyle(bsSingle);
+  Pump();
+  view->SetSelectionBase(iesbBitmap);
+  view->Select(10, 10, 60, 50);
+  const int32_t width = view->Width(), height = view->Height();
+  ASSERT_LT(view->GetViewWidth(), width);
+  view->ZoomToSelection(true, false);
+  EXPECT_DOUBLE_EQ(view->Zoom(), std::min(height / 0.4, width / 0.5));
+  EXPECT_FALSE(view->Selected());
+}
