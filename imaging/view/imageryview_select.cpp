@@ -204,7 +204,9 @@ bool TImageryView::SelectionInProgress() const {
 }
 
 void TImageryView::RepaintSelection() {
-  InvalidateBackBuffer();
+  // Outlines and grips are drawn over the copied back buffer at every paint;
+  // only a selection that the composition itself shows needs it recomposed.
+  if (sel_.Options.Contains(iesoFilled) || sel_.Options.Contains(iesoMarkOuter)) InvalidateBackBuffer();
   Invalidate();
 }
 

@@ -285,3 +285,36 @@ TEST_F(SelectionTest, ZoomToSelectionFitsTheControl) {
   EXPECT_DOUBLE_EQ(view->Zoom(), std::min(height / 0.4, width / 0.5));
   EXPECT_FALSE(view->Selected());
 }
+
+// A drag only moves the outline, which is drawn over the copied back buffer:
+// the picture is composed again only when the selection is part of it.
+TEST_F(SelectionTest, DraggingRecomposesOnlyAFilledSelection) {
+  view->SetMouseInteract({miSelect});
+  int composed = 0;
+  view->OnDrawBackBuffer = [&](TObject*) { ++composed; };
+  const auto drag = [&] {
+    display::InjectMouseMove(Screen(kOriginX + 5, kOriginY + 5));
+    display::InjectMouseDown(Screen(kOriginX + 5, kOriginY + 5));
+    Pump();
+    for (int32_t i = 1; i <= 8; ++i) {
+      display::InjectMouseMove(Screen(kOriginX + 5 + 5 * i, kOriginY + 5 + 4 * i));
+      Pump();
+    }
+    display::InjectMouseUp(Screen(kOriginX + 45, kOriginY + 37));
+    Pump();
+  };
+  view->PaintNow();
+  composed = 0;
+  drag();
+  EXPECT_LE(composed, 2) << "the press and the release may recompose, no move does";
+  EXPECT_EQ(SelectionBox(), (RECT{5, 5, 44, 36}));
+  const auto dash = [](COLORREF c) { return c == RGB(0, 0, 0) || c == RGB(255, 255, 255); };
+  EXPECT_TRUE(dash(Probe(kOriginX + 20, kOriginY + 5))) << "the outline is shown";
+
+  view->Deselect();
+  view->SetSelectionOptions(view->SelectionOptions() + iesoFilled);
+  view->PaintNow();
+  composed = 0;
+  drag();
+  EXPECT_GE(composed, 8) << "a filled selection is part of the picture";
+}
