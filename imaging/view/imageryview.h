@@ -540,6 +540,9 @@ protected:
   void ForEachLayer(int32_t index, const std::function<void(int32_t)>& work);
   void BakeLayerRotation(TIELayer& layer, bool background);
 
+  // Layer 0's size into the I/O parameters (width, height and the original ones).
+  void LayerFileSizeToIO();
+
   // ---- compositing helpers (imageryview_compose.cpp)
   void ComposeLayers(TIEBitmap& dest, std::vector<uint8_t*>* rowCache, const TIELayerMapping& map,
                      bool drawBackground, bool drawOverlays, const RECT* updateRect);

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "imaging/io/imageryio.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/streams.h"
 #include "tests/imaging/view/layer_test_support.h"
@@ -322,6 +324,17 @@ TEST_F(ViewLayersTest, LayerFilesRoundTripThroughTheView) {
   EXPECT_EQ(loaded.BlendOperator, 3);
   EXPECT_EQ(loaded.Bitmap->GetAlphaPixel(1, 1), 70);
   EXPECT_EQ(view->GetLayer(0)->Bitmap->GetPixel24(7, 5), kRed);
+
+  // A file without a version reads nothing and reports the background's size.
+  std::string versionless = bytes;
+  const int32_t zero = 0;
+  std::memcpy(versionless.data() + 13, &zero, 4);
+  view->GetIO()->Params().WIDTH = view->GetIO()->Params().ORIGINALHEIGHT = 1;
+  auto none = layertest::StreamOf(versionless);
+  EXPECT_FALSE(view->LoadLayersFromStream(*none));
+  EXPECT_EQ(Names(), "bg,top");
+  EXPECT_EQ(view->GetIO()->Params().WIDTH, 8);
+  EXPECT_EQ(view->GetIO()->Params().ORIGINALHEIGHT, 6);
 }
 
 TEST_F(ViewLayersTest, SameSizeLayersGrowWithTransparentMargins) {
