@@ -559,7 +559,7 @@ protected:
   void ShadeOutsideBackground(TIEBitmap& dest);
   void DrawLayerFrames(TIEBitmap& dest);
   void DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& layer, int32_t index);
-  void DrawSelectionOverlay(TCanvas* canvas);
+  void DrawSelectionOverlay(TIEBitmap& dest);
   // A lens layer's pixels: what lies under it, enlarged by its rate.
   void FillMagnifier(TIELayer& layer, TIEBitmap& dest, const TIELayerMapping& map, TResampleFilter filter);
   void DrawPixelGrid(TCanvas* canvas);

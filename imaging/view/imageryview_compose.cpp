@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "imaging/core/iegdiplus.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_mask.h"
@@ -498,31 +499,35 @@ void TImageryView::DrawLayerFrames(TIEBitmap& dest) {
       for (int32_t k = 0; k < IELayerGripCount; ++k) OnDrawLayerGrip(this, &dest, i, k, grips[static_cast<size_t>(k)]);
       continue;
     }
-    canvas->Pen()->SetStyle(psSolid);
-    canvas->Pen()->SetMode(pmCopy);
-    canvas->Pen()->SetWidth(1);
-    canvas->Pen()->SetColor(LayerGripPenColor);
-    canvas->Brush()->SetStyle(LayerGripBrushStyle);
-    canvas->Brush()->SetColor(LayerGripBrushColor);
+    TIECanvas smooth(canvas, true, true);
+    smooth.Pen()->SetStyle(psSolid);
+    smooth.Pen()->SetMode(pmCopy);
+    smooth.Pen()->SetWidth(1);
+    smooth.Pen()->SetColor(LayerGripPenColor);
+    smooth.Brush()->SetStyle(LayerGripBrushStyle);
+    smooth.Brush()->SetColor(LayerGripBrushColor);
     if (resize)
       for (int32_t k = 0; k < 8; ++k) {
         if (LayerGripShape == 0) {
-          canvas->Rectangle(grips[static_cast<size_t>(k)]);
+          smooth.RectangleRect(grips[static_cast<size_t>(k)]);
         } else {
-          canvas->Ellipse(grips[static_cast<size_t>(k)]);
+          smooth.EllipseRect(grips[static_cast<size_t>(k)]);
         }
       }
-    if (rotate) canvas->Ellipse(grips[8]);
+    if (rotate) smooth.EllipseRect(grips[8]);
   }
-  DrawSelectionOverlay(canvas);
+  DrawSelectionOverlay(dest);
   DrawPixelGrid(canvas);
 }
 
-void TImageryView::DrawSelectionOverlay(TCanvas* canvas) {
+void TImageryView::DrawSelectionOverlay(TIEBitmap& dest) {
   if (!sel_.Exists || polygons_.empty() || !polygons_.front()->Visible || currentLayerIndex_ < 0) return;
-  if (!sel_.Options.Contains(iesoFilled)) return;
   const std::array<int32_t, 8>& r = layers_[static_cast<size_t>(currentLayerIndex_)]->DrawnRects;
-  mask_->DrawFilled(canvas, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);
+  if (sel_.Options.Contains(iesoFilled))
+    mask_->DrawFilled(dest.GetTBitmapCanvas(), r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);
+  if (sel_.Options.Contains(iesoMarkOuter) && dest.Location() == ieTBitmap)
+    mask_->DrawMarkOuter(dest.GetTBitmap(), r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7],
+                         static_cast<TIEColor>(sel_.MarkOuterColor), sel_.MarkOuterAlpha);
 }
 
 void TImageryView::DrawPixelGrid(TCanvas* canvas) {
@@ -548,13 +553,14 @@ void TImageryView::DrawPixelGrid(TCanvas* canvas) {
       canvas->LineTo(r[0] + r[2], y);
     }
   if (HighlightedPixel.x < 0 || HighlightedPixel.y < 0) return;
-  canvas->Pen()->SetStyle(psSolid);
-  canvas->Pen()->SetMode(pmCopy);
-  canvas->Pen()->SetWidth(2);
-  canvas->Pen()->SetColor(PixelHighlightColor);
-  canvas->Brush()->SetStyle(bsClear);
-  canvas->RoundRect(layer.LayerToClientX(HighlightedPixel.x), layer.LayerToClientY(HighlightedPixel.y),
-                    layer.LayerToClientX(HighlightedPixel.x + 1), layer.LayerToClientY(HighlightedPixel.y + 1), 5, 5);
+  TIECanvas smooth(canvas, true, true);
+  smooth.Pen()->SetStyle(psSolid);
+  smooth.Pen()->SetMode(pmCopy);
+  smooth.Pen()->SetWidth(2);
+  smooth.Pen()->SetColor(PixelHighlightColor);
+  smooth.Brush()->SetStyle(bsClear);
+  smooth.RoundRect(layer.LayerToClientX(HighlightedPixel.x), layer.LayerToClientY(HighlightedPixel.y),
+                   layer.LayerToClientX(HighlightedPixel.x + 1), layer.LayerToClientY(HighlightedPixel.y + 1), 5, 5);
 }
 
 void TImageryView::DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& layer, int32_t index) {

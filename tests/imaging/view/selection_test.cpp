@@ -318,3 +318,21 @@ TEST_F(SelectionTest, DraggingRecomposesOnlyAFilledSelection) {
   drag();
   EXPECT_GE(composed, 8) << "a filled selection is part of the picture";
 }
+
+// Marking the outer part leaves the selected pixels as they are and marks the
+// others: blended with the mark colour, or a grey chequer by default.
+TEST_F(SelectionTest, MarkOuterShowsTheUnselectedAreaMarked) {
+  view->SetSelectionOptions(view->SelectionOptions() + iesoMarkOuter - iesoAnimated);
+  view->SetSelectionBase(iesbBitmap);
+  view->Select(20, 20, 60, 50);
+  view->Repaint();
+  EXPECT_EQ(Probe(kOriginX + 40, kOriginY + 35), RGB(40, 35, 7)) << "inside";
+  const COLORREF outside[] = {Probe(kOriginX + 70, kOriginY + 10), Probe(kOriginX + 71, kOriginY + 10)};
+  EXPECT_NE(outside[0], RGB(70, 10, 7));
+  EXPECT_NE(outside[0], outside[1]) << "a chequer";
+  view->SelectionState().MarkOuterColor = clBlack;
+  view->SelectionState().MarkOuterAlpha = 255;
+  view->Update();
+  EXPECT_EQ(Probe(kOriginX + 70, kOriginY + 10), RGB(0, 0, 0)) << "the colour at full alpha";
+  EXPECT_EQ(Probe(kOriginX + 40, kOriginY + 35), RGB(40, 35, 7));
+}
