@@ -294,8 +294,9 @@ void IEInterpolatingResample(TIEBitmap* source, TIEBitmap* dest, TIEBitmap* alph
 // The same for ieRGB48 and ie16Gray, without alpha.
 void IEInterpolatingResample16(TIEBitmap* source, TIEBitmap* dest, bool bicubic, const TIEProgressEvent& onProgress,
                                TObject* sender);
-// The cubic convolution (parameter -1) of p0..p3 at t between p1 (0) and p2 (1).
-double IECubicInterpolate(double p0, double p1, double p2, double p3, double t);
+// The cubic convolution (parameter -1) through samples at -1, 0, 1 and 2, at t
+// (meant to lie in 0..1), then raised to low and lowered to high.
+double IECubicInterpolate(int32_t pm1, int32_t p0, int32_t p1, double t, int32_t p2, double low, double high);
 // Draws the ie24RGB source onto the quadrilateral (x0, y0) top-left, (x1, y1)
 // top-right, (x2, y2) bottom-right, (x3, y3) bottom-left of the ie24RGB dest
 // by nearest pixel through a projective mapping; see the unit for the blend,

@@ -576,6 +576,28 @@ TEST(StretchTest, OneBitPaths) {
 
 // ---- interpolating cores ---------------------------------------------------------------------------------
 
+// The cubic passes through its inner samples, in the argument order
+// (-1, 0, 1, t, 2), and is held to the bounds given.
+TEST(InterpolatingTest, CubicThroughFourSamplesWithinBounds) {
+  struct Case {
+    int32_t pm1, p0, p1;
+    double t;
+    int32_t p2;
+    double low, high, expected;
+  };
+  const Case cases[] = {
+      {1, 2, 3, 0.0, 4, -1000, 1000, 2},     // at the sample at 0
+      {1, 2, 3, 1.0, 4, -1000, 1000, 3},     // at the sample at 1
+      {0, 10, 20, 0.5, 30, 0, 255, 15},      // a straight line stays straight
+      {255, 0, 0, 0.5, 255, 0, 255, 0},      // -63.75 raised to the lower bound
+      {0, 255, 255, 0.5, 0, 0, 255, 255},    // 318.75 lowered to the upper bound
+      {0, 255, 255, 0.5, 0, -1000, 1000, 318.75},
+  };
+  for (const Case& c : cases)
+    EXPECT_DOUBLE_EQ(IECubicInterpolate(c.pm1, c.p0, c.p1, c.t, c.p2, c.low, c.high), c.expected)
+        << c.pm1 << " " << c.p0 << " " << c.p1 << " " << c.t << " " << c.p2;
+}
+
 TEST(InterpolatingTest, ShrinkIsTheExactAreaMean) {
   TIEBitmap source(4, 4, ie8g);
   const uint8_t values[4][4] = {{0, 0, 1, 1}, {0, 1, 2, 2}, {1, 1, 9, 9}, {0, 1, 9, 9}};
