@@ -280,7 +280,7 @@ bool IsInterpolating(TResampleFilter filter) { return filter == rfBilinear || fi
 // The filter that stands in where the interpolating cores cannot serve; a
 // setting without a kernel of its own gives the fast linear passes.
 TResampleFilter FallbackFilter() {
-  const TResampleFilter filter = IEGetGlobalSettings()->FallbackResampleFilter;
+  const TResampleFilter filter = IEGetGlobalSettings()->DefaultResampleFilter;
   return IEIsKernelFilter(filter) || filter == rfFastLinear || filter == rfProjectBW || filter == rfProjectWB
              ? filter
              : rfFastLinear;

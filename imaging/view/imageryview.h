@@ -747,7 +747,6 @@ protected:
   } backBufferInfo_{};
   HANDLE drawDib_ = nullptr;
   std::unique_ptr<TIEBitmap> dimBuffer_;   // navigator dimming, made on first use
-  HWND lastWindow_ = nullptr;
   bool firstPaintCursor_ = true;
   std::string hintText_, hintSizingText_;
   int32_t hintX_ = 0, hintY_ = 0;
@@ -784,7 +783,7 @@ protected:
 
   // -- mouse
   TIEMouseInteract mouseInteract_;
-  POINT mouseDownRaw_{}, mouseDownClamped_{}, mouseDownInImage_{}, rubberAnchor_{};
+  POINT mouseDownRaw_{}, mouseDownClamped_{}, rubberAnchor_{};
   POINT lastMouseRaw_{}, lastMouseClamped_{}, lastRubberEnd_{};
   POINT viewAtMouseDown_{};
   double ScrollDragFactor = 1;
@@ -793,7 +792,6 @@ protected:
   TIEGrip layerResizeGrip_ = ieNone;
   bool layerMoved_ = false, undoSaved_ = false;
   RECT layerBoxAtMouseDown_{};
-  std::array<POINT, 4> layerCornersAtMouseDown_{};
   double layerAspect_ = 1;
   uint8_t ResizeAspectMode = 1;  // 1 with Alt or constrain, 2 always, 3 corner grips only, others never
   double accumulatedAngle_ = 0;

@@ -377,9 +377,7 @@ void TImageryView::WMScroll(TMessage& message, bool horizontal) {
       if (!params.Tracking) return;
       [[fallthrough]];
     case SB_THUMBPOSITION: position = Round(thumb * ratio); break;
-    default:
-      if (code <= 7) return;  // SB_ENDSCROLL
-      break;
+    default: break;  // SB_ENDSCROLL and above: to the current origin
   }
   if (horizontal)
     ScrollHorizontal(command, position);
