@@ -540,7 +540,8 @@ void TImageryView::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
   const bool oneClickDeselect = !sel_.Options.Contains(iesoDisableOneClickDeselect);
 
   if (mouseInteract_.Contains(miZoom) && !moved && !IsEmpty()) {
-    ClickZoom(left, x, y);
+    if (button != mbMiddle) ClickZoom(left, x, y);
+    sel_.PolygonInProgress = false;
   } else if (left && mouseInteract_.Contains(miScroll) && CanScroll()) {
     DragMove(shift, x, y, p);
     RestoreCursor();
