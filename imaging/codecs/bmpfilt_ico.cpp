@@ -436,7 +436,7 @@ std::unique_ptr<TIEBitmap> Resized(TIEBitmap& bitmap, int32_t width, int32_t hei
   auto copy = std::make_unique<TIEBitmap>();
   copy->Allocate(width, height, bitmap.GetPixelFormat());
   const TResampleFilter filter =
-      bitmap.GetPixelFormat() == ie1g ? rfNone : IEGetGlobalSettings()->FallbackResampleFilter;
+      bitmap.GetPixelFormat() == ie1g ? rfNone : IEGetGlobalSettings()->DefaultResampleFilter;
   IEResampleBitmap(&bitmap, copy.get(), filter, {}, nullptr);
   return copy;
 }

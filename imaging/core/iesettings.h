@@ -89,7 +89,7 @@ public:
   uint8_t WindowsVersion;
   bool IsWindowsNT;
   TResampleFilter PreviewZoomFilter = rfFastLinear;
-  TResampleFilter FallbackResampleFilter = rfFastLinear;
+  TResampleFilter DefaultResampleFilter = rfFastLinear;
   void (*OnPlaceWindow)(HWND window) = nullptr;
   TFont* SharedFont = nullptr;    // owned by the font routine's unit
   int64_t MemoryThreshold = -1;

@@ -16,14 +16,25 @@ void TIEBitmap::RotateByAngle(int32_t antialias, TIEColor background, double ang
     alpha->Assign(alphaChannel_);
   }
   const TIEPixelFormat format = GetPixelFormat();
-  // Quarter turns are exact copies whatever the antialias.
-  if (antialias == 0 || format != ie24RGB || std::fmod(angle, 90.0) == 0) {
+  const bool wholeTurns = angle == std::trunc(angle) && std::fmod(angle, 90.0) == 0;
+  if (antialias == 0 || (format != ie24RGB && format != ie1g)) {
     if (alpha) IERotateNearest(alpha.get(), 0, nullptr, angle, {});
-    IERotateNearest(this, background, sender, angle, onProgress);
+    IERotateNearest(this, static_cast<double>(background), sender, angle, onProgress);
+  } else if (wholeTurns || antialias == 1 || format == ie1g) {
+    // Three shears with blending; quarter turns are exact on this path too.
+    if (alpha) {
+      if (format == ie1g)
+        IERotate8BitNearest(alpha.get(), 0, angle);
+      else
+        IERotate8Bit(alpha.get(), true, 0, angle, {}, nullptr);
+    }
+    TRGB rgb;
+    IEColorToRGB(background, rgb);
+    IERotate24Bit(this, true, sender, angle, rgb, onProgress);
   } else {
     const int32_t interpolation = antialias == 3 ? 3 : 2;
     if (alpha) IERotateInterpolated8(alpha.get(), 0, interpolation, angle);
-    IERotateInterpolated(this, background, interpolation, angle, onProgress, sender);
+    IERotateInterpolated(this, static_cast<TColor>(background), interpolation, angle, onProgress, sender);
   }
   if (alpha) GetAlphaChannel()->Assign(alpha.get());
 }

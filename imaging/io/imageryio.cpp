@@ -265,7 +265,7 @@ void TImageryIO::AdjustDPI() {
     // Resampled in 24-bit colour with the library's fallback filter.
     if (bitmap_->GetPixelFormat() != ie24RGB) bitmap_->ConvertToPixelFormat(ie24RGB);
     TIEBitmap resampled(width, height, ie24RGB);
-    IEResampleBitmap(bitmap_, &resampled, IEGetGlobalSettings()->FallbackResampleFilter, nullptr, nullptr);
+    IEResampleBitmap(bitmap_, &resampled, IEGetGlobalSettings()->DefaultResampleFilter, nullptr, nullptr);
     bitmap_->Assign(&resampled);
     return;
   }

@@ -97,6 +97,8 @@ public:
   TIOParamsVals& Params() { return *params_; }
   std::function<void(TObject* sender, int32_t percent)> OnProgress;
   TNotifyEvent OnFinishWork;
+  // An acquired image offered to the application before it replaces the image.
+  std::function<void(TObject* sender, TIEBitmap* bitmap, int32_t dpiX, int32_t dpiY, bool& handled)> OnAcquireBitmap;
   bool AsyncMode = false;
   bool StreamHeaders = false;
   bool AutoAdjustDPI = false;

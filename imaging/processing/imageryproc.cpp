@@ -212,11 +212,17 @@ void IEGaussianBlur(TIEBitmap* bitmap, TObject* sender, double sigma, const TIEP
   const int32_t channels = BlurChannels(bitmap->GetPixelFormat());
   const int32_t width = bitmap->GetWidth(), height = bitmap->GetHeight();
   if (channels == 0 || width < 1 || height < 1) return;
-  // Rows done x 100 / (rows + 0.5), so that the last row stays below 100.
+  // Progress counts the rows and then the columns, W + H steps: Trunc(y x 100
+  // / (W + H)) after row y and Trunc((x + H) x 100 / (W + H)) after column x.
+  // Both directions are blurred in one pass over the rows, so the columns are
+  // reported when it ends.
+  const int64_t steps = int64_t{width} + height;
+  const auto report = [&](int64_t position) { onProgress(sender, static_cast<int32_t>(position * 100 / steps)); };
   std::function<void(int64_t)> step;
-  if (onProgress)
-    step = [&](int64_t done) { onProgress(sender, static_cast<int32_t>(done * 100 / (height + 0.5))); };
+  if (onProgress) step = [&](int64_t done) { report(done - 1); };
   BlurRect(*bitmap, channels, sigma, 0, 0, width - 1, height - 1, step);
+  if (onProgress)
+    for (int32_t x = 0; x < width; ++x) report(int64_t{x} + height);
 }
 
 void IEGaussianBlurGray8(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, double sigma) {

@@ -1,9 +1,11 @@
 // Free routines of the processing unit: minimum, maximum and clamping, work
 // split over threads, the separable gaussian blur in 16.16 fixed point and
-// the soft-shadow margin, and the resampler with its simple stretches and
+// the soft-shadow margin, grey, HSV, histograms, colour reduction and the
+// one-bit threshold, and the resampler with its simple stretches and
 // interpolating cores.
 //
-// Sections: progress | arithmetic | colours | rows and buffers | bands | blur | resample | stretch | interpolate | dib | rotate
+// Sections: progress | arithmetic | colours | grey, HSV, histogram, colour reduction and threshold |
+// rows and buffers | bands | blur | resample | stretch | interpolate | dib | rotate
 #pragma once
 
 #include <array>
@@ -11,9 +13,11 @@
 #include <functional>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_mask.h"
 #include "platform/rtl/object.h"
 #include "platform/forms/graphics.h"
 
@@ -99,6 +103,58 @@ int32_t IEFindNearestColor(const TRGB* palette, int32_t count, uint32_t color);
 // H, S and L in 0..1.
 void IERGBToHSL(TRGB c, double& h, double& s, double& l);
 void IEHSLToRGB(TRGB& c, double h, double s, double l);
+
+// ---- grey, HSV, histogram, colour reduction and threshold --------------------------------
+
+struct TIEProgressRecord;
+
+// Grey level (R x wr + G x wg + B x wb) div 100 with the settings' weights.
+int32_t IERGBToGray(TRGB c);
+// Integer HSV: H 0..359 degrees, S and V 0..99.
+void IERGBToHSV(TRGB c, int32_t& h, int32_t& s, int32_t& v);
+void IEHSVToRGB(TRGB& c, int32_t h, int32_t s, int32_t v);
+
+// Histogram channels, one bit each.
+using THistogramKind = uint8_t;
+constexpr THistogramKind hkRed = 1, hkGreen = 2, hkBlue = 4, hkGray = 8, hkHue = 16;
+struct TIEHistogramEntry {
+  uint32_t Red = 0, Green = 0, Blue = 0, Gray = 0, Hue = 0;
+};
+// 360 entries for hkHue alone, else 2 ^ (bits per channel).
+using TIEHistogram = std::vector<TIEHistogramEntry>;
+// Counts rows y1..y2 - 1, columns x1..x2 - 1 of an ie8g, ie16Gray or ie24RGB
+// bitmap (other formats: all zero) where the mask (when given and not empty) is set.
+void IEComputeHistogram(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TIEMask* mask,
+                        THistogramKind kinds, TIEHistogram& histogram);
+
+// The mean colour: per row sums div width, then the totals div height
+// (128, 128, 128 for an empty bitmap).
+void IEGetAverageColor(TIEBitmap* bitmap, int32_t& red, int32_t& green, int32_t& blue);
+// Counts of the grey levels of every pixel.
+void IEGrayHistogram(TIEBitmap* source, std::array<int64_t, 256>& counts);
+// dest becomes ie1g: a pixel is white when its grey is at least threshold
+// (0..255; -1 the grey of the mean colour; -2 the maximum-entropy threshold,
+// all white when none exists). An ie1g source is copied.
+void IEThresholdTo1Bit(TIEBitmap* source, TIEBitmap* dest, int32_t threshold, const TIEProgressEvent& onProgress,
+                       TObject* sender);
+
+// b := IEClampByte(b + delta).
+inline void IESaturatedAddByte(uint8_t& b, int32_t delta) { b = IEClampByte(b + delta); }
+// Grey of every pixel of rows y1..y2 - 1, columns x1..x2 - 1 (ends cut to the
+// image) of an ie24RGB bitmap, in all three channels.
+void IEConvertToGrayRect(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                         const TIEProgressEvent& onProgress, TObject* sender);
+// Each pixel of an ie24RGB bitmap becomes its quantizer colour. palette, when
+// given, holds numColors entries and receives the quantizer's palette.
+void IEQuantizeInPlace(TIEBitmap* bitmap, int32_t numColors, TRGB* palette, const TIEProgressEvent& onProgress,
+                       TObject* sender);
+// Floyd-Steinberg error diffusion of source into dest, made ie8p with a
+// palette of numColors (1..256) colours.
+void IEDiffuseToPalette(TIEBitmap* source, TIEBitmap* dest, int32_t numColors);
+// An ie24RGB bitmap becomes ie1g by the 8 x 8 ordered dither.
+void IEConvertTo1BitOrdered(TIEBitmap* bitmap, TIEProgressRecord& progress);
+// An ie24RGB bitmap becomes ie1g by IEThresholdTo1Bit with the threshold.
+void IEConvertTo1BitThreshold(TIEBitmap* bitmap, int32_t threshold, TIEProgressRecord& progress);
 
 // ---- rows and buffers -------------------------------------------------------------------
 
@@ -294,8 +350,9 @@ void IEInterpolatingResample(TIEBitmap* source, TIEBitmap* dest, TIEBitmap* alph
 // The same for ieRGB48 and ie16Gray, without alpha.
 void IEInterpolatingResample16(TIEBitmap* source, TIEBitmap* dest, bool bicubic, const TIEProgressEvent& onProgress,
                                TObject* sender);
-// The cubic convolution (parameter -1) of p0..p3 at t between p1 (0) and p2 (1).
-double IECubicInterpolate(double p0, double p1, double p2, double p3, double t);
+// The cubic convolution (parameter -1) through samples at -1, 0, 1 and 2, at t
+// (meant to lie in 0..1), then raised to low and lowered to high.
+double IECubicInterpolate(int32_t pm1, int32_t p0, int32_t p1, double t, int32_t p2, double low, double high);
 // Draws the ie24RGB source onto the quadrilateral (x0, y0) top-left, (x1, y1)
 // top-right, (x2, y2) bottom-right, (x3, y3) bottom-left of the ie24RGB dest
 // by nearest pixel through a projective mapping; see the unit for the blend,

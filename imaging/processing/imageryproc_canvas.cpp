@@ -34,6 +34,8 @@ constexpr std::array<const char*, 9> kPresetNames = {"None",        "Blur",     
 }  // namespace
 
 std::vector<TIEConvolveKernel> IEFilterPresets(kPresets.begin(), kPresets.end());
+
+const TIEConvolveKernel& IEDefaultFilterPreset(size_t index) { return kPresets.at(index); }
 std::vector<std::string> IEFilterPresetNames(kPresetNames.begin(), kPresetNames.end());
 
 void IEFreeFilterPresets() {

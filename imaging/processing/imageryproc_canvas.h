@@ -24,6 +24,10 @@ extern std::vector<std::string> IEFilterPresetNames;
 void IEInitFilterPresets();
 // Empties both lists.
 void IEFreeFilterPresets();
+// Preset index of the 3 x 3 "Blur" (a box of nine, divided by 9).
+constexpr size_t kBlurPreset = 1;
+// The built-in preset 0..8 as the lists start out (they may since have changed).
+const TIEConvolveKernel& IEDefaultFilterPreset(size_t index);
 // Appends a preset and its name; returns its index.
 int32_t IEAddFilterPreset(const TIEConvolveKernel& preset, const std::string& name);
 // The name of preset 0..8; empty for any other index.

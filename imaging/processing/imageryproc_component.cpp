@@ -517,21 +517,7 @@ void TImageryProc::Rotate(uint8_t antialiasMode, int64_t background, double angl
     SaveUndoWithCaption(caption, ieuImage);
   }
   const TColor color = background == -1 ? Background() : static_cast<TColor>(background);
-  const bool exact = angle == std::trunc(angle) && std::fmod(angle, 90) == 0;
-  TIEBitmap* alpha = bitmap_->PeekAlphaChannel();
-  if (antialiasMode == 0 || bitmap_->GetPixelFormat() != ie24RGB) {
-    IERotateNearest(bitmap_, color, this, angle, OnProgress);
-    if (alpha) IERotateNearest(alpha, 0, nullptr, angle, {});
-  } else if (antialiasMode == 1 || exact) {
-    TRGB rgb;
-    IEColorToRGB(color, rgb);
-    IERotate24Bit(bitmap_, true, this, angle, rgb, OnProgress);
-    if (alpha) IERotate8Bit(alpha, true, 0, angle, {}, nullptr);
-  } else {
-    const int32_t interpolation = antialiasMode == 3 ? 3 : 2;
-    IERotateInterpolated(bitmap_, color, interpolation, angle, OnProgress, this);
-    if (alpha) IERotateInterpolated8(alpha, 0, interpolation, angle);
-  }
+  bitmap_->RotateByAngle(antialiasMode, static_cast<TIEColor>(color), angle, OnProgress, this);
   NotifyImageChanged();
   DoFinishWork();
 }
@@ -552,7 +538,7 @@ void TImageryProc::ImageResize(int32_t newWidth, int32_t newHeight, int32_t hAli
   UndoImage(Formatted("ImageResize %d, %d", newWidth, newHeight));
   if (bitmap_->GetWidth() < 2 && bitmap_->GetHeight() < 2) Clear();
   if (alpha < 255) bitmap_->GetAlphaChannel();
-  bitmap_->ResizeKeepingContent(newWidth, newHeight, background_, std::clamp(alpha, 0, 255), hAlign, vAlign);
+  bitmap_->ResizeKeepingContent(newWidth, newHeight, Background(), std::clamp(alpha, 0, 255), hAlign, vAlign);
   NotifyImageChanged();
   DoFinishWork();
 }

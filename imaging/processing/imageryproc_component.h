@@ -42,57 +42,6 @@ using TIEBeforeUndoRedoEvent = std::function<void(TObject* sender, bool isUndo, 
 void IEFillBitmapRect(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TRGB color,
                       const TIEProgressEvent& onProgress, TObject* sender);
 
-// Grey level (R x wr + G x wg + B x wb) div 100 with the settings' weights.
-int32_t IERGBToGray(TRGB c);
-// Integer HSV: H 0..359 degrees, S and V 0..99.
-void IERGBToHSV(TRGB c, int32_t& h, int32_t& s, int32_t& v);
-void IEHSVToRGB(TRGB& c, int32_t h, int32_t s, int32_t v);
-
-// Histogram channels, one bit each.
-using THistogramKind = uint8_t;
-constexpr THistogramKind hkRed = 1, hkGreen = 2, hkBlue = 4, hkGray = 8, hkHue = 16;
-struct TIEHistogramEntry {
-  uint32_t Red = 0, Green = 0, Blue = 0, Gray = 0, Hue = 0;
-};
-// 360 entries for hkHue alone, else 2 ^ (bits per channel).
-using TIEHistogram = std::vector<TIEHistogramEntry>;
-// Counts rows y1..y2 - 1, columns x1..x2 - 1 of an ie8g, ie16Gray or ie24RGB
-// bitmap (other formats: all zero) where the mask (when given and not empty) is set.
-void IEComputeHistogram(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TIEMask* mask,
-                        THistogramKind kinds, TIEHistogram& histogram);
-
-// The mean colour: per row sums div width, then the totals div height
-// (128, 128, 128 for an empty bitmap).
-void IEGetAverageColor(TIEBitmap* bitmap, int32_t& red, int32_t& green, int32_t& blue);
-// Counts of the grey levels of every pixel.
-void IEGrayHistogram(TIEBitmap* source, std::array<int64_t, 256>& counts);
-// dest becomes ie1g: a pixel is white when its grey is at least threshold
-// (0..255; -1 the grey of the mean colour; -2 the maximum-entropy threshold,
-// all white when none exists). An ie1g source is copied.
-void IEThresholdTo1Bit(TIEBitmap* source, TIEBitmap* dest, int32_t threshold, const TIEProgressEvent& onProgress,
-                       TObject* sender);
-
-// ---- colour reduction
-
-struct TIEProgressRecord;
-
-// b := IEClampByte(b + delta).
-inline void IESaturatedAddByte(uint8_t& b, int32_t delta) { b = IEClampByte(b + delta); }
-// Grey of every pixel of rows y1..y2 - 1, columns x1..x2 - 1 (ends cut to the
-// image) of an ie24RGB bitmap, in all three channels.
-void IEConvertToGrayRect(TIEBitmap* bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                         const TIEProgressEvent& onProgress, TObject* sender);
-// Each pixel of an ie24RGB bitmap becomes its quantizer colour. palette, when
-// given, holds numColors entries and receives the quantizer's palette.
-void IEQuantizeInPlace(TIEBitmap* bitmap, int32_t numColors, TRGB* palette, const TIEProgressEvent& onProgress,
-                       TObject* sender);
-// Floyd-Steinberg error diffusion of source into dest, made ie8p with a
-// palette of numColors (1..256) colours.
-void IEDiffuseToPalette(TIEBitmap* source, TIEBitmap* dest, int32_t numColors);
-// An ie24RGB bitmap becomes ie1g by the 8 x 8 ordered dither.
-void IEConvertTo1BitOrdered(TIEBitmap* bitmap, TIEProgressRecord& progress);
-// An ie24RGB bitmap becomes ie1g by IEThresholdTo1Bit with the threshold.
-void IEConvertTo1BitThreshold(TIEBitmap* bitmap, int32_t threshold, TIEProgressRecord& progress);
 
 // What the processing component needs of an image view. The view keeps one
 // and hands it to TImageryProc::SetAttachedImagery; before it goes away it

@@ -8,11 +8,14 @@
 
 #include "imaging/processing/imageryproc.h"
 
-double IECubicInterpolate(double p0, double p1, double p2, double p3, double t) {
+double IECubicInterpolate(int32_t pm1, int32_t p0, int32_t p1, double t, int32_t p2, double low, double high) {
   const auto inner = [](double a) { return (a - 2) * a * a + 1; };
   const auto outer = [](double a) { return ((-a + 5) * a - 8) * a + 4; };
-  return p0 * outer(std::fabs(t + 1)) + p1 * inner(std::fabs(t)) + p2 * inner(std::fabs(t - 1)) +
-         p3 * outer(std::fabs(t - 2));
+  double value = pm1 * outer(std::fabs(t + 1)) + p0 * inner(std::fabs(t)) + p1 * inner(std::fabs(t - 1)) +
+                 p2 * outer(std::fabs(t - 2));
+  if (value < low) value = low;
+  if (value > high) value = high;
+  return value;
 }
 
 namespace {
@@ -51,10 +54,12 @@ std::vector<TSegment> WalkAxis(int32_t sourceCount, int32_t destCount) {
   return segments;
 }
 
+// Samples are whole pixel values.
 template <typename T>
-double Cubic(double p0, double p1, double p2, double p3, double t) {
+double Cubic(double pm1, double p0, double p1, double p2, double t) {
   constexpr double top = sizeof(T) == 1 ? 255 : 65535;
-  return std::clamp(IECubicInterpolate(p0, p1, p2, p3, t), 0.0, top);
+  return IECubicInterpolate(static_cast<int32_t>(pm1), static_cast<int32_t>(p0), static_cast<int32_t>(p1), t,
+                            static_cast<int32_t>(p2), 0.0, top);
 }
 
 // Index of the pixel whose colour replaces the bilinear mix when the four

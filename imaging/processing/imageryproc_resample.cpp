@@ -162,6 +162,9 @@ T ClampSample(int64_t value) {
   return static_cast<T>(value < 0 ? 0 : (value > kMaxSample<T> ? kMaxSample<T> : value));
 }
 
+// Both passes truncate: a sample is its weighted sum divided by the weights'
+// total, the fraction dropped (negative sums clamp to 0 before it matters).
+
 // One output row of the horizontal pass.
 template <int32_t Channels, typename T>
 void HorizontalRow(const TContributors& lists, const T* source, T* dest, int32_t destWidth) {
@@ -170,7 +173,7 @@ void HorizontalRow(const TContributors& lists, const T* source, T* dest, int32_t
   const int32_t* weight = lists.Weight.data();
   for (int32_t i = 0; i < destWidth; ++i) {
     Acc sums[Channels];
-    for (int32_t c = 0; c < Channels; ++c) sums[c] = Acc{1} << (kWeightBits - 1);
+    for (int32_t c = 0; c < Channels; ++c) sums[c] = 0;
     for (int32_t k = lists.Start[i], end = lists.Start[i + 1]; k < end; ++k) {
       const T* pixel = source + ptrdiff_t{index[k]} * Channels;
       const Acc w = weight[k];
@@ -220,7 +223,7 @@ void KernelPasses(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filter, co
   IERunInBands(dstH, bands, [&](int32_t first, int32_t count, int32_t band) {
     std::vector<Acc> sums(static_cast<size_t>(samples));
     for (int32_t y = first; y < first + count; ++y) {
-      std::fill(sums.begin(), sums.end(), Acc{1} << (kWeightBits - 1));
+      std::fill(sums.begin(), sums.end(), Acc{0});
       for (int32_t k = rows.Start[y]; k < rows.Start[y + 1]; ++k)
         AccumulateRow<T>(sums.data(), reinterpret_cast<const T*>(work.GetScanline(rows.Index[k])), rows.Weight[k],
                          samples);
@@ -277,7 +280,7 @@ bool IsInterpolating(TResampleFilter filter) { return filter == rfBilinear || fi
 // The filter that stands in where the interpolating cores cannot serve; a
 // setting without a kernel of its own gives the fast linear passes.
 TResampleFilter FallbackFilter() {
-  const TResampleFilter filter = IEGetGlobalSettings()->FallbackResampleFilter;
+  const TResampleFilter filter = IEGetGlobalSettings()->DefaultResampleFilter;
   return IEIsKernelFilter(filter) || filter == rfFastLinear || filter == rfProjectBW || filter == rfProjectWB
              ? filter
              : rfFastLinear;

@@ -26,13 +26,28 @@ void CopyPixel(const uint8_t* source, int64_t sx, uint8_t* dest, int64_t dx, int
     std::memcpy(dest + dx * (bits / 8), source + sx * (bits / 8), static_cast<size_t>(bits / 8));
 }
 
-// Copies of the source rows, so that any storage can be read freely.
-std::vector<std::vector<uint8_t>> SourceRows(TIEBitmap* source) {
-  std::vector<std::vector<uint8_t>> rows(static_cast<size_t>(source->GetHeight()));
-  const size_t length = static_cast<size_t>(source->RowLength64());
-  for (int32_t y = 0; y < source->GetHeight(); ++y) rows[y].assign(source->GetScanline(y), source->GetScanline(y) + length);
-  return rows;
-}
+// The source's rows read in place, in any order: rows in memory stay where
+// they are; rows in a temporary file are locked until the pass ends.
+class TSourceRows {
+public:
+  explicit TSourceRows(TIEBitmap* source) : source_(*source), locked_(source->Location() == ieTempFile) {
+    rows_.resize(static_cast<size_t>(source->GetHeight()));
+    for (int32_t y = 0; y < source->GetHeight(); ++y)
+      rows_[static_cast<size_t>(y)] = locked_ ? source->LockScanline(y) : source->GetScanline(y);
+  }
+  ~TSourceRows() {
+    if (locked_)
+      for (int32_t y = 0; y < static_cast<int32_t>(rows_.size()); ++y) source_.UnlockScanline(y);
+  }
+  TSourceRows(const TSourceRows&) = delete;
+  TSourceRows& operator=(const TSourceRows&) = delete;
+  const uint8_t* operator[](int64_t y) const { return rows_[static_cast<size_t>(y)]; }
+
+private:
+  TIEBitmap& source_;
+  bool locked_;
+  std::vector<const uint8_t*> rows_;
+};
 
 // Allocates dest for source's format (palette included) at width x height.
 bool Prepare(TIEBitmap* source, TIEBitmap* dest, int32_t width, int32_t height) {
@@ -48,7 +63,7 @@ void Turn(TIEBitmap* source, TIEBitmap* dest, int32_t quarters) {
   const bool sideways = quarters % 2 == 1;
   if (!Prepare(source, dest, sideways ? h : w, sideways ? w : h)) return;
   if (bits == 1) dest->Fill(0);
-  const auto rows = SourceRows(source);
+  const TSourceRows rows(source);
   for (int32_t dy = 0; dy < dest->GetHeight(); ++dy) {
     uint8_t* out = dest->GetScanline(dy);
     for (int32_t dx = 0; dx < dest->GetWidth(); ++dx) {
@@ -63,7 +78,7 @@ void Turn(TIEBitmap* source, TIEBitmap* dest, int32_t quarters) {
         sx = w - 1 - dx;
         sy = h - 1 - dy;
       }
-      CopyPixel(rows[sy].data(), sx, out, dx, bits);
+      CopyPixel(rows[sy], sx, out, dx, bits);
     }
   }
 }
@@ -148,7 +163,7 @@ void RotateInterpolated(TIEBitmap* source, TIEBitmap* dest, const uint8_t* backg
   const TRotation rot(angle, w, h);
   if (!dest->Allocate(rot.Width, rot.Height, Channels == 3 ? ie24RGB : source->GetPixelFormat())) return;
   if (interpolation != 2 && interpolation != 3) return;
-  const auto rows = SourceRows(source);
+  const TSourceRows rows(source);
   const auto sample = [&](int32_t x, int32_t y, int32_t c) -> double {
     if (repeatEdge && x >= -1 && x <= w && y >= -1 && y <= h) {
       x = std::clamp(x, 0, w - 1);
@@ -192,7 +207,7 @@ void IERotateNearestTo(TIEBitmap* source, TIEBitmap* dest, double background, do
   const TRotation rot(angle, w, h);
   if (!Prepare(source, dest, rot.Width, rot.Height)) return;
   dest->Fill(bits == 1 ? 0 : background);
-  const auto rows = SourceRows(source);
+  const TSourceRows rows(source);
   std::vector<int64_t> colX(static_cast<size_t>(rot.Width)), colY(static_cast<size_t>(rot.Width));
   for (int32_t i = 0; i < rot.Width; ++i) {
     colX[i] = std::llround((i - rot.CxD) * rot.Cos + rot.CxS);
@@ -204,7 +219,7 @@ void IERotateNearestTo(TIEBitmap* source, TIEBitmap* dest, double background, do
     uint8_t* out = dest->GetScanline(j);
     for (int32_t i = 0; i < rot.Width; ++i) {
       const int64_t sx = colX[i] - rowX, sy = colY[i] + rowY;
-      if (sx >= 0 && sx < w && sy >= 0 && sy < h) CopyPixel(rows[sy].data(), sx, out, i, bits);
+      if (sx >= 0 && sx < w && sy >= 0 && sy < h) CopyPixel(rows[sy], sx, out, i, bits);
     }
     progress.Report(j);
   }
@@ -252,13 +267,24 @@ void IEFlipBitmap(TIEBitmap* bitmap, int32_t direction) {
   if (!bitmap || bitmap->IsEmpty()) return;
   const int32_t w = bitmap->GetWidth(), h = bitmap->GetHeight(), bits = bitmap->GetBitCount();
   if (bits % 8 != 0 && bits != 1) return;
-  const auto rows = SourceRows(bitmap);
-  for (int32_t y = 0; y < h; ++y) {
-    uint8_t* out = bitmap->GetScanline(y);
-    if (direction == 1) {
-      std::memcpy(out, rows[h - 1 - y].data(), rows[y].size());
-    } else {
-      for (int32_t x = 0; x < w; ++x) CopyPixel(rows[y].data(), w - 1 - x, out, x, bits);
+  // In place, one row at a time through a spare row.
+  const size_t length = static_cast<size_t>(bitmap->RowLength64());
+  std::vector<uint8_t> spare(length);
+  if (direction == 1) {
+    for (int32_t y = 0; y < h / 2; ++y) {
+      uint8_t* top = bitmap->LockScanline(y);
+      uint8_t* bottom = bitmap->LockScanline(h - 1 - y);
+      std::memcpy(spare.data(), top, length);
+      std::memcpy(top, bottom, length);
+      std::memcpy(bottom, spare.data(), length);
+      bitmap->UnlockScanline(h - 1 - y);
+      bitmap->UnlockScanline(y);
+    }
+  } else {
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* row = bitmap->GetScanline(y);
+      std::memcpy(spare.data(), row, length);
+      for (int32_t x = 0; x < w; ++x) CopyPixel(spare.data(), w - 1 - x, row, x, bits);
     }
   }
   if (TIEBitmap* alpha = bitmap->PeekAlphaChannel()) IEFlipBitmap(alpha, direction);
@@ -318,25 +344,50 @@ void Split(double position, int32_t& whole, int32_t& fraction) {
   fraction = static_cast<int32_t>(std::trunc((position - down) * kShearOne));
 }
 
+// The pixel that ShearLine writes at one place of a line whose places start
+// at 0 and run past every written one, into out: source(k) blended with
+// source(k - 1) (the background before the first), the background after the
+// last pixel, the background where nothing lands.
+template <int32_t Channels, typename Source>
+void ShearPixel(int32_t place, int32_t offset, int32_t fraction, int32_t count, bool antialias,
+                const uint8_t* background, Source source, uint8_t* out) {
+  const int64_t k = int64_t{place} - offset;
+  const int32_t keep = kShearOne - fraction;
+  const uint8_t* prev = k >= 1 && place >= 1 ? source(static_cast<int32_t>(k - 1)) : background;
+  if (k >= 0 && k < count) {
+    uint8_t cur[Channels];
+    std::memcpy(cur, source(static_cast<int32_t>(k)), Channels);
+    for (int32_t c = 0; c < Channels; ++c)
+      out[c] = antialias ? IEClampByte((prev[c] * fraction + cur[c] * keep + kShearOne / 2) / kShearOne) : cur[c];
+  } else if (k == count && antialias && fraction > 0) {
+    for (int32_t c = 0; c < Channels; ++c)
+      out[c] = IEClampByte((prev[c] * fraction + background[c] * keep + kShearOne / 2) / kShearOne);
+  } else {
+    std::memcpy(out, background, Channels);
+  }
+}
+
 template <int32_t Channels>
 void ShearRotate(TIEBitmap* bitmap, bool antialias, double angle, const uint8_t* background,
                  const TIEProgressEvent& onProgress, TObject* sender) {
   if (angle == 0) return;
   angle = static_cast<double>(static_cast<int64_t>(std::trunc(angle * 1000)) % 360000) / 1000;
+  // Quarter turns first; within 45 degrees the bitmap's own rows are the source.
   TIEBitmap turned;
-  turned.Assign(bitmap);
+  TIEBitmap* source = bitmap;
   while (angle > 45 || angle < -45) {
     TIEBitmap next;
-    Turn(&turned, &next, angle > 45 ? 1 : 3);
+    Turn(source, &next, angle > 45 ? 1 : 3);
     angle += angle > 45 ? -90 : 90;
     turned.AssignImage(&next);
+    source = &turned;
   }
   if (angle == 0) {
-    bitmap->AssignImage(&turned);
+    if (source != bitmap) bitmap->AssignImage(&turned);
     return;
   }
   const double th = angle * std::numbers::pi / 180, t = std::fabs(std::tan(th / 2)), s = std::fabs(std::sin(th));
-  const int32_t W = turned.GetWidth(), H = turned.GetHeight();
+  const int32_t W = source->GetWidth(), H = source->GetHeight();
   const int32_t W1 = RoundEven(H * t + W + 1), m = RoundEven((W1 - W) * s), H2 = RoundEven(s * W1 + H + 1);
   const int32_t H2p = RoundEven(H2 - 2.0 * m), w = RoundEven(t * (H2 - H - m)), W3 = RoundEven(t * H2p + W1 + 1 - 2.0 * w);
   if (W1 < 1 || H2p < 1 || W3 < 1) return;
@@ -344,19 +395,24 @@ void ShearRotate(TIEBitmap* bitmap, bool antialias, double angle, const uint8_t*
   const bool positive = th > 0;
   int32_t whole, fraction;
 
-  TPlane<Channels> a(W1, H, background);
+  // The first shear (rows moved sideways) is read where the second needs it:
+  // the pixel at column c of sheared row r, without a plane of its own.
+  const TSourceRows rows(source);
+  std::vector<int32_t> rowWhole(static_cast<size_t>(H)), rowFraction(static_cast<size_t>(H));
   for (int32_t i = 0; i < H; ++i) {
-    Split(positive ? i * t : (H - i) * t, whole, fraction);
-    const uint8_t* row = turned.GetScanline(i);
-    ShearLine<Channels>(whole, fraction, W, W1, antialias, background,
-                        [&](int32_t k) { return row + static_cast<ptrdiff_t>(k) * Channels; },
-                        [&](int32_t place) { return a.At(place, i); });
+    Split(positive ? i * t : (H - i) * t, rowWhole[i], rowFraction[i]);
     progress.Report(i);
   }
+  uint8_t firstShear[Channels];
+  const auto sheared = [&](int32_t c, int32_t r) -> const uint8_t* {
+    ShearPixel<Channels>(c, rowWhole[r], rowFraction[r], W, antialias, background,
+                         [&](int32_t k) { return rows[r] + static_cast<ptrdiff_t>(k) * Channels; }, firstShear);
+    return firstShear;
+  };
   TPlane<Channels> b(W1, H2p, background);
   for (int32_t c = 0; c < W1; ++c) {
     Split(positive ? (W1 - c) * s : c * s, whole, fraction);
-    ShearLine<Channels>(whole - m, fraction, H, H2p, antialias, background, [&](int32_t r) { return a.At(c, r); },
+    ShearLine<Channels>(whole - m, fraction, H, H2p, antialias, background, [&](int32_t r) { return sheared(c, r); },
                         [&](int32_t place) { return b.At(c, place); });
     progress.Report(int64_t{H} + c);
   }
@@ -400,7 +456,7 @@ void RotateBitsOrBytes(TIEBitmap* bitmap, double angle, TIEBitmap& result, const
   const int32_t width = std::max(1, static_cast<int32_t>(std::fabs(w * c) + std::fabs(h * s)));
   const int32_t height = std::max(1, static_cast<int32_t>(std::fabs(w * s) + std::fabs(c * h)));
   if (!Prepare(bitmap, &result, width, height)) return;
-  const auto rows = SourceRows(bitmap);
+  const TSourceRows rows(bitmap);
   std::vector<int64_t> dx(static_cast<size_t>(width)), dy(static_cast<size_t>(width));
   for (int32_t j = 0; j < width; ++j) {
     const double o = j - (width / 2.0 - 0.5);
@@ -415,7 +471,7 @@ void RotateBitsOrBytes(TIEBitmap* bitmap, double angle, TIEBitmap& result, const
     for (int32_t j = 0; j < width; ++j) {
       const int64_t sx = x0 + dx[j], sy = y0 + dy[j];
       if (sx >= 0 && sx < w && sy >= 0 && sy < h)
-        CopyPixel(rows[sy].data(), sx, out, j, bits);
+        CopyPixel(rows[sy], sx, out, j, bits);
       else
         outside(out, j);
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imaging/processing/imageryproc.h"
+#include "imaging/processing/imageryproc_canvas.h"
 
 namespace {
 
@@ -52,21 +53,9 @@ void Blend(TIEBitmap& bitmap, TIEBitmap& shape, int32_t intensity, TColor color,
   }
 }
 
-// The 3 x 3 box blur of x1..x2, y1..y2 of an ie8g bitmap (edges repeat).
-void BoxBlur(TIEBitmap& gray, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  const int32_t w = gray.GetWidth(), h = gray.GetHeight();
-  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h);
-  for (int32_t y = 0; y < h; ++y) std::memcpy(&pixels[size_t(y) * w], gray.GetScanline(y), w);
-  auto at = [&](int32_t x, int32_t y) { return pixels[size_t(std::clamp(y, 0, h - 1)) * w + std::clamp(x, 0, w - 1)]; };
-  for (int32_t y = y1; y <= y2; ++y) {
-    uint8_t* row = gray.GetScanline(y);
-    for (int32_t x = x1; x <= x2; ++x) {
-      int32_t sum = 0;
-      for (int32_t dy = -1; dy <= 1; ++dy)
-        for (int32_t dx = -1; dx <= 1; ++dx) sum += at(x + dx, y + dy);
-      row[x] = static_cast<uint8_t>(sum / 9);
-    }
-  }
+// The filter list's "Blur" preset, or the built-in one when the list lacks it.
+const TIEConvolveKernel& BlurPreset() {
+  return IEFilterPresets.size() > kBlurPreset ? IEFilterPresets[kBlurPreset] : IEDefaultFilterPreset(kBlurPreset);
 }
 
 }  // namespace
@@ -111,7 +100,7 @@ int32_t IEAddSoftShadowRect(TIEBitmap* bitmap, int32_t offsetX, int32_t offsetY,
   if (gaussian)
     IEGaussianBlurGray8(&alpha, bx1, by1, bx2, by2, sigma);
   else
-    BoxBlur(alpha, bx1, by1, bx2, by2);
+    IEConvolve3x3Gray8(&alpha, BlurPreset(), bx1, by1, bx2 + 1, by2 + 1);  // its right and bottom ends are excluded
   if (offsetX != 0 || offsetY != 0)
     alpha.MoveRect(bx1, by1, bx2, by2,
                    static_cast<int32_t>(std::clamp<int64_t>(int64_t{bx1} + offsetX, INT32_MIN, INT32_MAX)),

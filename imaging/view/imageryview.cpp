@@ -89,7 +89,29 @@ const TClassInfo& TImageryView::StaticClassInfo() {
             .Event("OnVirtualKey", &TImageryView::OnVirtualKey)
             .Event("OnDrawBackground", &TImageryView::OnDrawBackground)
             .Event("OnDrawCanvas", &TImageryView::OnDrawCanvas)
-            .Event("OnSetCursor", &TImageryView::OnSetCursor);
+            .Event("OnSetCursor", &TImageryView::OnSetCursor)
+            .Event("OnImageryGesture", &TImageryView::OnImageryGesture)
+            .Event("OnFinishSmoothTask", &TImageryView::OnFinishSmoothTask)
+            .Event("OnMouseInResizingGrip", &TImageryView::OnMouseInResizingGrip)
+            .Event("OnDrawLayerBox", &TImageryView::OnDrawLayerBox)
+            .Event("OnDrawLayer", &TImageryView::OnDrawLayer)
+            .Event("OnDrawLayerGrip", &TImageryView::OnDrawLayerGrip)
+            .Event("OnDrawPolygon", &TImageryView::OnDrawPolygon)
+            .Event("OnDShowNewFrame", &TImageryView::OnDShowNewFrame)
+            .Event("OnDShowEvent", &TImageryView::OnDShowEvent)
+            .Event("OnMediaFoundationNotify", &TImageryView::OnMediaFoundationNotify)
+            .Event("OnProgress", [](const TImageryView& v) { return static_cast<bool>(v.onProgress_); },
+                   &TImageryView::SetOnProgress)
+            .Event("OnFinishWork", [](const TImageryView& v) { return static_cast<bool>(v.onFinishWork_); },
+                   &TImageryView::SetOnFinishWork)
+            .Event("OnAcquireBitmap", [](const TImageryView& v) { return static_cast<bool>(v.onAcquireBitmap_); },
+                   &TImageryView::SetOnAcquireBitmap)
+            .Event("OnSaveUndo", &TImageryView::GetOnSaveUndo, &TImageryView::SetOnSaveUndo)
+            .Boolean("EnableInteractionHints", [](const TImageryView& v) { return v.EnableInteractionHints; },
+                     [](TImageryView& v, bool value) { v.EnableInteractionHints = value; })
+            .Boolean("PlayLoop", [](const TImageryView& v) { return v.PlayLoop; },
+                     [](TImageryView& v, bool value) { v.PlayLoop = value; })
+            .Object("WallPaper", &TImageryView::WallPaper);
       });
   return info;
 }
@@ -116,7 +138,7 @@ TImageryView::TImageryView(TComponent* owner) : TIEView(owner) {
   SetDoubleBuffered(true);
   TControl::SetBounds(Left(), Top(), 105, 105);
   SetDpi(IEGetGlobalSettings()->DefaultDPIX, IEGetGlobalSettings()->DefaultDPIY);
-  polygons_.push_back(std::make_unique<TIESelectionPolygon>());
+  CreateSelectionPolygon(clBlack, clWhite, true, true);
   if (!designing) {
     backBuffer_ = std::make_unique<TIEBitmap>();
     backBuffer_->SetLocation(ieTBitmap);
@@ -268,6 +290,7 @@ void TImageryView::Update() {
   try {
     DiscardLayerCaches();
     SyncLayers();
+    HoldZoomCap();
     ApplyAutoFit();
     FollowBitmapSize();
     if (HandleAllocated()) {

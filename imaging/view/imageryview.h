@@ -56,7 +56,8 @@ constexpr uint8_t ieurGeneral = 0, ieurPlacement = 1, ieurZoom = 2, ieurSelectio
 using TIEViewChangeEvent = std::function<void(TObject* sender, int32_t change)>;
 using TIEViewChangingEvent = std::function<void(TObject* sender, int32_t kind, double value)>;
 using TIEProgressEventView = std::function<void(TObject* sender, int32_t percent)>;
-using TIEAcquireBitmapEvent = std::function<void(TObject* sender, TIEBitmap* bitmap, bool& handled)>;
+using TIEAcquireBitmapEvent =
+    std::function<void(TObject* sender, TIEBitmap* bitmap, int32_t dpiX, int32_t dpiY, bool& handled)>;
 using TIESaveUndoEventView = std::function<void(TObject* sender, TIEUndoSource source)>;
 using TIEZoomEvent = std::function<void(TObject* sender, double& zoom)>;
 using TIEDrawCanvasEvent = std::function<void(TObject* sender, TCanvas* canvas, RECT rect)>;
@@ -412,6 +413,10 @@ public:
   TIESelectionBase SelectionBase() const { return sel_.Base; }
   void SetSelectionBase(TIESelectionBase base) { sel_.Base = base; }
   void DrawSelectionOutlines(TObject* sender, bool skipWhenCanvasLocked);
+  // A further outline polygon, drawn with the selection's; the view owns it.
+  // The first one made starts the outline timer.
+  TIESelectionPolygon* CreateSelectionPolygon(TColor color1, TColor color2, bool sizeable, bool animated);
+  int32_t SelectionPolygonCount() const { return static_cast<int32_t>(polygons_.size()); }
   // The rubber line of a polygon being drawn; drawing it twice erases it.
   void DrawRubberLine();
   void ShowSelectionOutline(bool redraw);
@@ -535,6 +540,9 @@ protected:
   void ForEachLayer(int32_t index, const std::function<void(int32_t)>& work);
   void BakeLayerRotation(TIELayer& layer, bool background);
 
+  // Layer 0's size into the I/O parameters (width, height and the original ones).
+  void LayerFileSizeToIO();
+
   // ---- compositing helpers (imageryview_compose.cpp)
   void ComposeLayers(TIEBitmap& dest, std::vector<uint8_t*>* rowCache, const TIELayerMapping& map,
                      bool drawBackground, bool drawOverlays, const RECT* updateRect);
@@ -551,7 +559,7 @@ protected:
   void ShadeOutsideBackground(TIEBitmap& dest);
   void DrawLayerFrames(TIEBitmap& dest);
   void DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& layer, int32_t index);
-  void DrawSelectionOverlay(TCanvas* canvas);
+  void DrawSelectionOverlay(TIEBitmap& dest);
   // A lens layer's pixels: what lies under it, enlarged by its rate.
   void FillMagnifier(TIELayer& layer, TIEBitmap& dest, const TIELayerMapping& map, TResampleFilter filter);
   void DrawPixelGrid(TCanvas* canvas);
@@ -568,6 +576,8 @@ protected:
   void ApplyZoomAxis(double zoom, bool horizontal);
   // The zoom limited so that no zoomed side exceeds the bound of the coordinate tables.
   double CapZoom(double zoom) const;
+  // Lowers a zoom above the cap for the current image (the image may have grown since the zoom was set).
+  void HoldZoomCap();
   void ClampOrigins();
   void SetZoomAxes(double zoom, bool horizontal, bool vertical);
   void SetViewAxes(int32_t x, int32_t y, bool horizontal, bool vertical);
@@ -737,7 +747,6 @@ protected:
   } backBufferInfo_{};
   HANDLE drawDib_ = nullptr;
   std::unique_ptr<TIEBitmap> dimBuffer_;   // navigator dimming, made on first use
-  HWND lastWindow_ = nullptr;
   bool firstPaintCursor_ = true;
   std::string hintText_, hintSizingText_;
   int32_t hintX_ = 0, hintY_ = 0;
@@ -774,7 +783,7 @@ protected:
 
   // -- mouse
   TIEMouseInteract mouseInteract_;
-  POINT mouseDownRaw_{}, mouseDownClamped_{}, mouseDownInImage_{}, rubberAnchor_{};
+  POINT mouseDownRaw_{}, mouseDownClamped_{}, rubberAnchor_{};
   POINT lastMouseRaw_{}, lastMouseClamped_{}, lastRubberEnd_{};
   POINT viewAtMouseDown_{};
   double ScrollDragFactor = 1;
@@ -783,7 +792,6 @@ protected:
   TIEGrip layerResizeGrip_ = ieNone;
   bool layerMoved_ = false, undoSaved_ = false;
   RECT layerBoxAtMouseDown_{};
-  std::array<POINT, 4> layerCornersAtMouseDown_{};
   double layerAspect_ = 1;
   uint8_t ResizeAspectMode = 1;  // 1 with Alt or constrain, 2 always, 3 corner grips only, others never
   double accumulatedAngle_ = 0;

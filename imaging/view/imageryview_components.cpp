@@ -113,6 +113,7 @@ TImageryIO* TImageryView::GetIO() {
   EnsureComponentsHandler();
   io_->OnProgress = onProgress_;
   io_->OnFinishWork = onFinishWork_;
+  io_->OnAcquireBitmap = onAcquireBitmap_;
   return io_;
 }
 
@@ -153,8 +154,10 @@ void TImageryView::SetOnFinishWork(TNotifyEvent event) {
   if (proc_) proc_->OnFinishWork = onFinishWork_;
 }
 
-// The I/O component takes no acquisition event yet: the view keeps it.
-void TImageryView::SetOnAcquireBitmap(TIEAcquireBitmapEvent event) { onAcquireBitmap_ = std::move(event); }
+void TImageryView::SetOnAcquireBitmap(TIEAcquireBitmapEvent event) {
+  onAcquireBitmap_ = std::move(event);
+  if (io_) io_->OnAcquireBitmap = onAcquireBitmap_;
+}
 
 void TImageryView::SetOnSaveUndo(TIESaveUndoEventView event) {
   onSaveUndo_ = std::move(event);

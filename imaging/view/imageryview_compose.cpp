@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "imaging/core/iegdiplus.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_mask.h"
@@ -95,6 +96,11 @@ private:
   bool active_;
 };
 
+// A 64-bit position held to the 32-bit range.
+int32_t SaturatedInt32(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
 bool IsOpaque(TIEBitmap& bitmap, bool alphaEnabled) {
   return !alphaEnabled || !bitmap.HasAlphaChannel() || bitmap.PeekAlphaChannel()->FullFlag();
 }
@@ -113,31 +119,31 @@ TIELayerPlacement TImageryView::PlaceLayer(TIELayer& layer, const TIELayerMappin
   const int32_t width = layer.GetWidth(), height = layer.GetHeight();
   // Each edge corrected until it maps back to its own background coordinate.
   auto edge = [](int32_t b, const std::function<int32_t(int32_t)>& to, const std::function<int32_t(int32_t)>& back) {
-    int32_t c = to(b);
-    const int32_t mapped = back(c);
+    int64_t c = to(b);
+    const int32_t mapped = back(static_cast<int32_t>(c));
     if (mapped < b) ++c;
     if (mapped > b) --c;
-    return c;
+    return IEClientCoordinate(c);
   };
   TIELayerPlacement p;
   const int32_t left = edge(layer.PosX, map.ToDestX, map.ToBitmapX);
   const int32_t top = edge(layer.PosY, map.ToDestY, map.ToBitmapY);
-  const int32_t right = edge(layer.PosX + width, map.ToDestX, map.ToBitmapX);
-  const int32_t bottom = edge(layer.PosY + height, map.ToDestY, map.ToBitmapY);
+  const int32_t right = edge(SaturatedInt32(layer.Right()), map.ToDestX, map.ToBitmapX);
+  const int32_t bottom = edge(SaturatedInt32(layer.Bottom()), map.ToDestY, map.ToBitmapY);
   p.dx = left, p.dy = top, p.dw = right - left, p.dh = bottom - top;
   p.sw = bitmap.GetWidth(), p.sh = bitmap.GetHeight();
-  layer.ScreenBox = RECT{left, top, left + p.dw, top + p.dh};
+  layer.ScreenBox = RECT{left, top, right, bottom};
   if (layer.ClipToBackground && width > 0 && height > 0) {
     TIEBitmap& background = *layers_.front()->Bitmap;
     if (map.ToBitmapX(p.dx) < 0) {
-      p.sx = static_cast<int32_t>(std::trunc(double(p.sw) / width * -layer.PosX));
+      p.sx = static_cast<int32_t>(std::trunc(double(p.sw) / width * -double(layer.PosX)));
       p.sw -= p.sx;
       const int32_t start = map.ToDestX(0);
       p.dw -= start - p.dx;
       p.dx = start;
     }
     if (map.ToBitmapY(p.dy) < 0) {
-      p.sy = static_cast<int32_t>(std::trunc(double(p.sh) / height * -layer.PosY));
+      p.sy = static_cast<int32_t>(std::trunc(double(p.sh) / height * -double(layer.PosY)));
       p.sh -= p.sy;
       const int32_t start = map.ToDestY(0);
       p.dh -= start - p.dy;
@@ -493,31 +499,35 @@ void TImageryView::DrawLayerFrames(TIEBitmap& dest) {
       for (int32_t k = 0; k < IELayerGripCount; ++k) OnDrawLayerGrip(this, &dest, i, k, grips[static_cast<size_t>(k)]);
       continue;
     }
-    canvas->Pen()->SetStyle(psSolid);
-    canvas->Pen()->SetMode(pmCopy);
-    canvas->Pen()->SetWidth(1);
-    canvas->Pen()->SetColor(LayerGripPenColor);
-    canvas->Brush()->SetStyle(LayerGripBrushStyle);
-    canvas->Brush()->SetColor(LayerGripBrushColor);
+    TIECanvas smooth(canvas, true, true);
+    smooth.Pen()->SetStyle(psSolid);
+    smooth.Pen()->SetMode(pmCopy);
+    smooth.Pen()->SetWidth(1);
+    smooth.Pen()->SetColor(LayerGripPenColor);
+    smooth.Brush()->SetStyle(LayerGripBrushStyle);
+    smooth.Brush()->SetColor(LayerGripBrushColor);
     if (resize)
       for (int32_t k = 0; k < 8; ++k) {
         if (LayerGripShape == 0) {
-          canvas->Rectangle(grips[static_cast<size_t>(k)]);
+          smooth.RectangleRect(grips[static_cast<size_t>(k)]);
         } else {
-          canvas->Ellipse(grips[static_cast<size_t>(k)]);
+          smooth.EllipseRect(grips[static_cast<size_t>(k)]);
         }
       }
-    if (rotate) canvas->Ellipse(grips[8]);
+    if (rotate) smooth.EllipseRect(grips[8]);
   }
-  DrawSelectionOverlay(canvas);
+  DrawSelectionOverlay(dest);
   DrawPixelGrid(canvas);
 }
 
-void TImageryView::DrawSelectionOverlay(TCanvas* canvas) {
+void TImageryView::DrawSelectionOverlay(TIEBitmap& dest) {
   if (!sel_.Exists || polygons_.empty() || !polygons_.front()->Visible || currentLayerIndex_ < 0) return;
-  if (!sel_.Options.Contains(iesoFilled)) return;
   const std::array<int32_t, 8>& r = layers_[static_cast<size_t>(currentLayerIndex_)]->DrawnRects;
-  mask_->DrawFilled(canvas, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);
+  if (sel_.Options.Contains(iesoFilled))
+    mask_->DrawFilled(dest.GetTBitmapCanvas(), r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);
+  if (sel_.Options.Contains(iesoMarkOuter) && dest.Location() == ieTBitmap)
+    mask_->DrawMarkOuter(dest.GetTBitmap(), r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7],
+                         static_cast<TIEColor>(sel_.MarkOuterColor), sel_.MarkOuterAlpha);
 }
 
 void TImageryView::DrawPixelGrid(TCanvas* canvas) {
@@ -543,13 +553,14 @@ void TImageryView::DrawPixelGrid(TCanvas* canvas) {
       canvas->LineTo(r[0] + r[2], y);
     }
   if (HighlightedPixel.x < 0 || HighlightedPixel.y < 0) return;
-  canvas->Pen()->SetStyle(psSolid);
-  canvas->Pen()->SetMode(pmCopy);
-  canvas->Pen()->SetWidth(2);
-  canvas->Pen()->SetColor(PixelHighlightColor);
-  canvas->Brush()->SetStyle(bsClear);
-  canvas->RoundRect(layer.LayerToClientX(HighlightedPixel.x), layer.LayerToClientY(HighlightedPixel.y),
-                    layer.LayerToClientX(HighlightedPixel.x + 1), layer.LayerToClientY(HighlightedPixel.y + 1), 5, 5);
+  TIECanvas smooth(canvas, true, true);
+  smooth.Pen()->SetStyle(psSolid);
+  smooth.Pen()->SetMode(pmCopy);
+  smooth.Pen()->SetWidth(2);
+  smooth.Pen()->SetColor(PixelHighlightColor);
+  smooth.Brush()->SetStyle(bsClear);
+  smooth.RoundRect(layer.LayerToClientX(HighlightedPixel.x), layer.LayerToClientY(HighlightedPixel.y),
+                   layer.LayerToClientX(HighlightedPixel.x + 1), layer.LayerToClientY(HighlightedPixel.y + 1), 5, 5);
 }
 
 void TImageryView::DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& layer, int32_t index) {
@@ -571,24 +582,28 @@ void TImageryView::DrawLayerFrame(TIEBitmap& dest, TCanvas* canvas, TIELayer& la
 void TImageryView::DrawLayersToBitmap(TIEBitmap& dest) {
   SyncLayers();
   TIELayer& background = *layers_.front();
-  int32_t right = background.PosX + background.GetWidth(), bottom = background.PosY + background.GetHeight();
-  int32_t ex = 0, ey = 0;
+  int64_t right = background.Right(), bottom = background.Bottom();
+  int64_t ex = 0, ey = 0;
   for (TIELayer* layer : layers_) {
     if (layer->ClipToBackground) continue;
-    right = std::max(right, layer->PosX + layer->GetWidth());
-    bottom = std::max(bottom, layer->PosY + layer->GetHeight());
-    ex = std::max(ex, -layer->PosX);
-    ey = std::max(ey, -layer->PosY);
+    right = std::max(right, layer->Right());
+    bottom = std::max(bottom, layer->Bottom());
+    ex = std::max(ex, -int64_t{layer->PosX});
+    ey = std::max(ey, -int64_t{layer->PosY});
   }
-  dest.ResizeKeepingContent(right + ex, bottom + ey, Background(), 255, 0, 0);
+  // Layers set by a program may lie anywhere: a union beyond 32 bits is not drawn.
+  if (right + ex > INT32_MAX || bottom + ey > INT32_MAX || ex > INT32_MAX || ey > INT32_MAX) return;
+  dest.ResizeKeepingContent(static_cast<int32_t>(right + ex), static_cast<int32_t>(bottom + ey), Background(), 255,
+                            0, 0);
   TIELayerMapping map;
   map.ViewGeometry = false;
-  map.OriginX = ex;
-  map.OriginY = ey;
-  map.ToDestX = [ex](int32_t x) { return x + ex; };
-  map.ToDestY = [ey](int32_t y) { return y + ey; };
-  map.ToBitmapX = [ex](int32_t x) { return x - ex; };
-  map.ToBitmapY = [ey](int32_t y) { return y - ey; };
+  const auto ox = static_cast<int32_t>(ex), oy = static_cast<int32_t>(ey);
+  map.OriginX = ox;
+  map.OriginY = oy;
+  map.ToDestX = [ox](int32_t x) { return SaturatedInt32(int64_t{x} + ox); };
+  map.ToDestY = [oy](int32_t y) { return SaturatedInt32(int64_t{y} + oy); };
+  map.ToBitmapX = [ox](int32_t x) { return SaturatedInt32(int64_t{x} - ox); };
+  map.ToBitmapY = [oy](int32_t y) { return SaturatedInt32(int64_t{y} - oy); };
   // Where the layers lie on screen belongs to the view's paint (hit tests,
   // grips): kept as it was.
   struct TOnScreen {

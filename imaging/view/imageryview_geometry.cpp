@@ -40,6 +40,14 @@ double TImageryView::CapZoom(double zoom) const {
   return std::min(zoom, kMaxZoomedSide * 100.0 / side);
 }
 
+void TImageryView::HoldZoomCap() {
+  const double capX = CapZoom(zoomX_), capY = CapZoom(zoomY_);
+  if (capX == zoomX_ && capY == zoomY_) return;
+  if (capX != zoomX_) ApplyZoomAxis(capX, true);
+  if (capY != zoomY_) ApplyZoomAxis(capY, false);
+  ClampOrigins();
+}
+
 double TImageryView::GetAutoFitZoom(int32_t w, int32_t h, int32_t aw, int32_t ah, bool shrink, bool stretch) {
   if (w == 0 || h == 0 || aw == 0 || ah == 0) return 100;
   const bool widthDecides = static_cast<double>(w) / aw > static_cast<double>(h) / ah;
@@ -369,9 +377,7 @@ void TImageryView::WMScroll(TMessage& message, bool horizontal) {
       if (!params.Tracking) return;
       [[fallthrough]];
     case SB_THUMBPOSITION: position = Round(thumb * ratio); break;
-    default:
-      if (code <= 7) return;  // SB_ENDSCROLL
-      break;
+    default: break;  // SB_ENDSCROLL and above: to the current origin
   }
   if (horizontal)
     ScrollHorizontal(command, position);

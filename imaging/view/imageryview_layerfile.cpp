@@ -108,7 +108,7 @@ int64_t IEReadLayerFileRecord(TStream& stream, TIELayer& layer, int32_t version)
   in.BlendOperator = IEReadLE<uint8_t>(stream);
   in.Width = IEReadLE<int32_t>(stream);
   in.Height = IEReadLE<int32_t>(stream);
-  if (in.Width < 0 || in.Height < 0) Damaged();
+  if (!in.ExtentSound()) Damaged();
   if (version >= 3) {
     in.ResampleFilter = IEReadFilter(stream);
     in.UseOwnFilter = IEReadBool(stream);
@@ -157,11 +157,25 @@ void SetWriteParams(TIOParamsVals& params, TIEPixelFormat format) {
   }
 }
 
+// Reserves a raw block's memory at once: half the pixels' size plus the alpha
+// channel, when the machine has that much available; a failure only costs
+// the reservation.
+void PresizeRawBlock(TMemoryStream& block, TIEBitmap& bitmap) {
+  int64_t estimate = int64_t{bitmap.GetHeight()} * bitmap.RowLength64() / 2;
+  if (TIEBitmap* alpha = bitmap.PeekAlphaChannel()) estimate += int64_t{alpha->GetHeight()} * alpha->RowLength64();
+  if (estimate <= 0 || static_cast<uint64_t>(estimate) >= IEGetPhysicalMemory(true)) return;
+  try {
+    block.SetSize(estimate);
+  } catch (const Exception&) {
+  }
+}
+
 }  // namespace
 
 void IEWriteLayerImage(TStream& stream, TIEBitmap& bitmap, int32_t imageFormat) {
   if (imageFormat == IELayersRawZip || imageFormat == IELayersRaw) {
     TMemoryStream block;
+    PresizeRawBlock(block, bitmap);
     if (imageFormat == IELayersRawZip) {
       TZCompressionStream zip(block, zcDefault);
       bitmap.SaveRaw(nullptr, &zip, false);
@@ -169,6 +183,7 @@ void IEWriteLayerImage(TStream& stream, TIEBitmap& bitmap, int32_t imageFormat) 
     } else {
       bitmap.SaveRaw(nullptr, &block, true);
     }
+    block.SetSize(block.Position());  // what was written, not the reservation
     if (block.Size() > INT32_MAX) throw EWriteError("Stream write error");
     IEWriteLE<int32_t>(stream, static_cast<int32_t>(block.Size()));
     block.SetPosition(0);
@@ -256,8 +271,27 @@ void TImageryView::SaveLayersToStream(TStream& stream, int32_t imageFormat) {
   IESaveLayerFile(stream, layers_, imageFormat);
 }
 
+void TImageryView::LayerFileSizeToIO() {
+  if (!HasIO()) return;
+  TIOParamsVals& params = GetIO()->Params();
+  TIEBitmap& background = *layers_.front()->Bitmap;
+  params.WIDTH = params.ORIGINALWIDTH = background.GetWidth();
+  params.HEIGHT = params.ORIGINALHEIGHT = background.GetHeight();
+}
+
 bool TImageryView::LoadLayersFromStream(TStream& stream) {
   SyncLayers();
+  // A layer file without a version holds nothing to read: the view only
+  // reports its own size to the I/O parameters.
+  const int64_t start = stream.Position();
+  TIELayersHeader header;
+  const bool versionless = IEReadLayersHeader(stream, header) && header.Version <= 0;
+  stream.SetPosition(start);
+  if (versionless) {
+    LayerFileSizeToIO();
+    Update();
+    return false;
+  }
   // Read whole first: a damaged file leaves the layers as they were.
   std::vector<std::unique_ptr<TIELayer>> loaded;
   if (!IELoadLayerFile(stream, loaded, layers_.front())) return false;
@@ -278,11 +312,7 @@ bool TImageryView::LoadLayersFromStream(TStream& stream) {
   currentLayerIndex_ = -1;
   ieBitmap_ = background.Bitmap;
   SetCurrentLayer(GetLayerCount() - 1);
-  if (HasIO()) {
-    TIOParamsVals& params = GetIO()->Params();
-    params.WIDTH = params.ORIGINALWIDTH = background.Bitmap->GetWidth();
-    params.HEIGHT = params.ORIGINALHEIGHT = background.Bitmap->GetHeight();
-  }
+  LayerFileSizeToIO();
   Update();
   return true;
 }

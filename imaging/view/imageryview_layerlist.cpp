@@ -23,27 +23,29 @@
 int32_t TIELayer::ClientToLayerX(int32_t x) {
   const int32_t width = GetWidth();
   if (width == 0) return 0;
-  const auto shift = static_cast<int32_t>(std::trunc(PosX * Owner->zoomFactorX_));
-  return static_cast<int32_t>(std::trunc(double(Owner->ClientToBitmapX(x - shift)) * Bitmap->GetWidth() / width));
+  const int32_t shifted = IEClientCoordinate(int64_t{x} - IEClientCoordinate(std::trunc(PosX * Owner->zoomFactorX_)));
+  return IEClientCoordinate(std::trunc(double(Owner->ClientToBitmapX(shifted)) * Bitmap->GetWidth() / width));
 }
 
 int32_t TIELayer::ClientToLayerY(int32_t y) {
   const int32_t height = GetHeight();
   if (height == 0) return 0;
-  const auto shift = static_cast<int32_t>(std::trunc(PosY * Owner->zoomFactorY_));
-  return static_cast<int32_t>(std::trunc(double(Owner->ClientToBitmapY(y - shift)) * Bitmap->GetHeight() / height));
+  const int32_t shifted = IEClientCoordinate(int64_t{y} - IEClientCoordinate(std::trunc(PosY * Owner->zoomFactorY_)));
+  return IEClientCoordinate(std::trunc(double(Owner->ClientToBitmapY(shifted)) * Bitmap->GetHeight() / height));
 }
 
 int32_t TIELayer::LayerToClientX(int32_t x) {
   const int32_t width = Bitmap->GetWidth();
-  const auto column = width == 0 ? 0 : static_cast<int32_t>(std::trunc(double(GetWidth()) * x / width));
-  return Owner->BitmapToClientX(column) + static_cast<int32_t>(std::trunc(PosX * Owner->zoomFactorX_));
+  const int32_t column = width == 0 ? 0 : IEClientCoordinate(std::trunc(double(GetWidth()) * x / width));
+  return IEClientCoordinate(int64_t{Owner->BitmapToClientX(column)} +
+                            IEClientCoordinate(std::trunc(PosX * Owner->zoomFactorX_)));
 }
 
 int32_t TIELayer::LayerToClientY(int32_t y) {
   const int32_t height = Bitmap->GetHeight();
-  const auto row = height == 0 ? 0 : static_cast<int32_t>(std::trunc(double(GetHeight()) * y / height));
-  return Owner->BitmapToClientY(row) + static_cast<int32_t>(std::trunc(PosY * Owner->zoomFactorY_));
+  const int32_t row = height == 0 ? 0 : IEClientCoordinate(std::trunc(double(GetHeight()) * y / height));
+  return IEClientCoordinate(int64_t{Owner->BitmapToClientY(row)} +
+                            IEClientCoordinate(std::trunc(PosY * Owner->zoomFactorY_)));
 }
 
 void TIELayer::FollowSwappedBitmap(TIELayer& other) {
@@ -106,10 +108,11 @@ void TImageryView::RemoveLayer(int32_t index) {
   if (count < 2 || index < 0 || index >= count) return;
   StoreCurrentBitmap();
   const int32_t current = currentLayerIndex_;
-  // The layer's mask above it goes with it.
+  // The layer's mask above it goes with it; a layer and mask that are all
+  // the layers stay, since the view keeps at least one layer.
   const int32_t last = index + 1 < count && layers_[static_cast<size_t>(index + 1)]->MaskOfPrevious ? index + 1 : index;
-  // Keep at least one layer.
-  const int32_t first = last - index + 1 >= count ? index + 1 : index;
+  const int32_t first = index;
+  if (last - first + 1 >= count) return;
   for (int32_t i = last; i >= first; --i) {
     delete layers_[static_cast<size_t>(i)];
     layers_.erase(layers_.begin() + i);

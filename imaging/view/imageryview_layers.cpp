@@ -112,6 +112,12 @@ int32_t TIELayer::GetWidth() { return Width != 0 ? Width : Bitmap->GetWidth(); }
 
 int32_t TIELayer::GetHeight() { return Height != 0 ? Height : Bitmap->GetHeight(); }
 
+bool TIELayer::ExtentSound() const {
+  const auto within = [](int32_t value, int32_t low) { return value >= low && value <= IELayerExtentLimit; };
+  return within(PosX, -IELayerExtentLimit) && within(PosY, -IELayerExtentLimit) && within(Width, 0) &&
+         within(Height, 0);
+}
+
 // ---- copies --------------------------------------------------------------------------------------
 
 namespace {
@@ -318,7 +324,6 @@ bool TIELayer::LoadFromStream(TStream& stream) {
     scratch.Guid = ReadGuid(stream);
     scratch.Width = IEReadLE<int32_t>(stream);
     scratch.Height = IEReadLE<int32_t>(stream);
-    if (scratch.Width < 0 || scratch.Height < 0) return false;
     scratch.Visible = IEReadBool(stream);
     scratch.ShowBox = IEReadBool(stream);
     scratch.Selectable = IEReadBool(stream);
@@ -326,6 +331,7 @@ bool TIELayer::LoadFromStream(TStream& stream) {
     scratch.Opacity = IEReadLE<double>(stream);
     scratch.PosX = IEReadLE<int32_t>(stream);
     scratch.PosY = IEReadLE<int32_t>(stream);
+    if (!scratch.ExtentSound()) return false;
     scratch.ScreenBox = ReadRect(stream);
     scratch.ClipToBackground = IEReadBool(stream);
     scratch.Locked = IEReadBool(stream);

@@ -6,6 +6,8 @@
 // Sections: enumerations | layer | layer file
 #pragma once
 
+#include <algorithm>
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -46,6 +48,24 @@ struct TIEMagnifier {
   uint8_t Source = 1;  // 0 the background layer's image, 1 what is already drawn
   bool operator==(const TIEMagnifier&) const = default;
 };
+
+// Layer positions and display sizes that records and files may give lie
+// within -IELayerExtentLimit .. IELayerExtentLimit (sizes 0 .. the limit): a
+// position plus a size stays far inside 32 bits, and a file of a few bytes
+// cannot describe a layer of trillions of pixels.
+constexpr int32_t IELayerExtentLimit = 1 << 22;
+
+// Client coordinates of layers are held within +-IEClientCoordinateLimit:
+// far beyond any window, and sums of two of them (midpoints, grips, frames)
+// stay inside 32 bits.
+constexpr int64_t IEClientCoordinateLimit = int64_t{1} << 28;
+inline int32_t IEClientCoordinate(int64_t value) {
+  return static_cast<int32_t>(std::clamp(value, -IEClientCoordinateLimit, IEClientCoordinateLimit));
+}
+inline int32_t IEClientCoordinate(double value) {
+  if (!(value > double(-IEClientCoordinateLimit))) return static_cast<int32_t>(-IEClientCoordinateLimit);  // NaN too
+  return IEClientCoordinate(static_cast<int64_t>(std::min(value, double(IEClientCoordinateLimit))));
+}
 
 // One layer of an image view. Layer 0 of a view is the background image;
 // free-standing layers (Owner nil) are made by readers before they join a view.
@@ -103,6 +123,11 @@ public:
   // The display size, or the bitmap's where it is 0.
   int32_t GetWidth();
   int32_t GetHeight();
+  // PosX, PosY, Width and Height lie within IELayerExtentLimit.
+  bool ExtentSound() const;
+  // The right and bottom edges (position plus display size), in 64 bits.
+  int64_t Right() { return int64_t{PosX} + GetWidth(); }
+  int64_t Bottom() { return int64_t{PosY} + GetHeight(); }
   // Pixels and properties of source, not its rotation, identity or cache;
   // its user data is duplicated.
   void CopyFrom(TIELayer& source);

@@ -160,8 +160,6 @@ void TImageryView::MouseDown(TMouseButton button, TShiftState shift, int x, int 
   if (delayZoomFilter_ && !mouseInteract_.Contains(miScroll)) zoomFilter_ = rfNone;
   const TClientBaseScope base = ForceClientSelectionBase();
 
-  mouseDownInImage_ = POINT{std::clamp(x, offsetX_, offsetX_ + std::max(extentWidth_ - 1, 0)),
-                            std::clamp(y, offsetY_, offsetY_ + std::max(extentHeight_ - 1, 0))};
   mouseDownClamped_ = ClampToLayerBox(x, y);
   mouseDownRaw_ = POINT{x, y};
   lastMouseRaw_ = mouseDownRaw_;
@@ -244,7 +242,6 @@ void TImageryView::LayerButtonDown(int32_t x, int32_t y) {
   if (layerResizeGrip_ != ieNone) {
     ApplyLayerRotations(-1);
     layerBoxAtMouseDown_ = current->ScreenBox;
-    layerCornersAtMouseDown_ = current->Corners;
     DoLayerNotify(currentLayerIndex_, ielBeginResizing);
     return;
   }
@@ -543,7 +540,8 @@ void TImageryView::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
   const bool oneClickDeselect = !sel_.Options.Contains(iesoDisableOneClickDeselect);
 
   if (mouseInteract_.Contains(miZoom) && !moved && !IsEmpty()) {
-    ClickZoom(left, x, y);
+    if (button != mbMiddle) ClickZoom(left, x, y);
+    sel_.PolygonInProgress = false;
   } else if (left && mouseInteract_.Contains(miScroll) && CanScroll()) {
     DragMove(shift, x, y, p);
     RestoreCursor();

@@ -265,7 +265,6 @@ void TImageryView::BlitBackBuffer(const RECT& rect) {
            SRCCOPY);
   }
   if (sel_.PolygonInProgress && !sel_.Lasso) DrawRubberLine();
-  lastWindow_ = Handle();
 }
 
 void TImageryView::BlitWithNavigatorDim(const RECT& rect) {

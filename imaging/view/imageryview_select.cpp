@@ -204,7 +204,9 @@ bool TImageryView::SelectionInProgress() const {
 }
 
 void TImageryView::RepaintSelection() {
-  InvalidateBackBuffer();
+  // Outlines and grips are drawn over the copied back buffer at every paint;
+  // only a selection that the composition itself shows needs it recomposed.
+  if (sel_.Options.Contains(iesoFilled) || sel_.Options.Contains(iesoMarkOuter)) InvalidateBackBuffer();
   Invalidate();
 }
 
@@ -350,7 +352,8 @@ void TImageryView::ZoomToSelection(bool uniform, bool ask) {
   const int32_t boxWidth = GetSelectionRight() - left + 1, boxHeight = GetSelectionBottom() - top + 1;
   if (boxWidth < 2 || boxHeight < 2) return;
   Deselect();
-  const double fitX = GetViewWidth() / (boxWidth / 100.0), fitY = GetViewHeight() / (boxHeight / 100.0);
+  // The control's size decides, as for the fit zoom; the centring below uses the view's.
+  const double fitX = Width() / (boxWidth / 100.0), fitY = Height() / (boxHeight / 100.0);
   double zoom = std::min(fitY, fitX);
   if (ask && OnZoomIn) WithUserSelectionBase([&] { OnZoomIn(this, zoom); });
   if (uniform) {
@@ -555,11 +558,34 @@ void TImageryView::EnsureSelectionTimer() {
 
 void TImageryView::SelectionTimerTick(TObject* sender) { DrawSelectionOutlines(sender, true); }
 
+TIESelectionPolygon* TImageryView::CreateSelectionPolygon(TColor color1, TColor color2, bool sizeable,
+                                                          bool animated) {
+  const bool designing = ComponentState().Contains(csDesigning);
+  auto polygon = std::make_unique<TIESelectionPolygon>();
+  polygon->Color1 = color1;
+  polygon->Color2 = color2;
+  polygon->Sizeable = sizeable;
+  polygon->Animated = animated;
+  polygon->Canvas = designing ? nullptr : Canvas();
+  polygons_.push_back(std::move(polygon));
+  if (polygons_.size() == 1 && !designing && (Owner() || HasParentWindow())) {
+    dotBitmap_ = std::make_unique<TBitmap>();
+    dotBitmap_->SetPixelFormat(pf24bit);
+    dotBitmap_->SetSize(1, 1);
+    EnsureSelectionTimer();
+    outlineTimer_->SetEnabled(true);
+  }
+  polygons_.back()->DotBitmap = dotBitmap_.get();
+  return polygons_.back().get();
+}
+
 void TImageryView::DrawSelectionOutlines(TObject* sender, bool skipWhenCanvasLocked) {
-  (void)skipWhenCanvasLocked;
   if (!HasParentWindow() || !HandleAllocated() || !sel_.OutlineDrawing) return;
   bool animating = false;
   TCanvas* canvas = Canvas();
+  const RECT clip = canvas->ClipRect();
+  const bool blocked = clip.right <= clip.left || clip.bottom <= clip.top || paintLock_ > 0 ||
+                       (skipWhenCanvasLocked && canvas->LockCount() > 0) || sel_.DrawingSuppressed;
   for (size_t index = 0; index < polygons_.size(); ++index) {
     TIESelectionPolygon& polygon = *polygons_[index];
     if (!polygon.Visible) continue;
@@ -571,7 +597,7 @@ void TImageryView::DrawSelectionOutlines(TObject* sender, bool skipWhenCanvasLoc
         ++sel_.AnimationCounter;
       }
     }
-    if (paintLock_ > 0 || sel_.DrawingSuppressed) continue;
+    if (blocked) continue;
     const bool isRect = IEIsRectPolygon(polygon);
     if (polygon.Sizeable && isRect && !sel_.RectInProgress && sel_.MoveState == -1) DrawSelectionGrips(polygon);
     if (index == 0 && !mask_->IsEmpty() && !SelectionInProgress()) {
@@ -613,10 +639,10 @@ void TImageryView::DrawSelectionGrips(const TIESelectionPolygon& polygon) {
 }
 
 void TImageryView::DrawMaskOutline() {
-  const RECT visible = VisibleBitmapRect();
+  // Where the current layer was last drawn: the mask covers that layer's pixels.
+  const std::array<int32_t, 8>& r = GetCurrentLayer()->DrawnRects;
   RECT drawn{};
-  mask_->DrawOutline(Canvas(), offsetX_, offsetY_, extentWidth_, extentHeight_, visible.left, visible.top,
-                     visible.right - visible.left, visible.bottom - visible.top, sel_.AnimationCounter,
+  mask_->DrawOutline(Canvas(), r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], sel_.AnimationCounter,
                      static_cast<TIEColor>(sel_.OutlineColor1), static_cast<TIEColor>(sel_.OutlineColor2), &drawn);
 }
 

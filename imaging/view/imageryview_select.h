@@ -142,6 +142,10 @@ struct TIEViewSelectionState {
   int32_t MaskValue = 1;
   int32_t MaskBitsPerPixel = 1;
   TColor OutlineColor1 = clBlack, OutlineColor2 = clWhite;
+  // The unselected area marked with iesoMarkOuter: blended with the colour by
+  // the alpha (0..255), or a grey chequer for alpha -1.
+  TColor MarkOuterColor = clBlack;
+  int32_t MarkOuterAlpha = -1;
 
   TColor GripPenColor = clBlack;
   TColor GripBrushColor = 0xBAFFFF;  // light yellow: red 255, green 255, blue 186

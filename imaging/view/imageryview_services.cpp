@@ -72,6 +72,8 @@ bool TImageryView::ReadSelectionRecord(TStream& stream, TIESelectionRecord& reco
   if (!Take(stream, full)) return false;
   record.Full = full != 0;
   if (record.BitsPerPixel != 1 && record.BitsPerPixel != 8) return false;
+  const auto placed = [](int32_t v) { return v >= -IELayerExtentLimit && v <= IELayerExtentLimit; };
+  if (!placed(record.PosX) || !placed(record.PosY)) return false;
   if (record.Width == 0 || record.Height == 0) return true;
   const int64_t rowLength = IEBitmapRowLen(record.Width, record.BitsPerPixel, 32);
   if (rowLength <= 0 || rowLength * record.Height > stream.Size() - stream.Position()) return false;
@@ -91,6 +93,9 @@ void TImageryView::FitMaskToLayer(const TIESelectionRecord& record, int32_t mode
     dy = -layer->PosY;
     mask_->Offset(dx, dy, true);
     mask_->Resize(width, height);
+    // The polygon moves with the mask, clipped alike.
+    IEMoveSelectionPolygon(*polygons_.front(), record.PosX - layer->PosX, record.PosY - layer->PosY, true, width,
+                           height);
   } else if (mask_->Width != width || mask_->Height != height) {
     if (!mask_->IsEmpty()) {
       if (mode == 1) {

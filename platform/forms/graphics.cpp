@@ -358,7 +358,7 @@ void TCanvas::Changed() {
 
 RECT TCanvas::ClipRect() const {
   RECT r{};
-  if (dc_) GetClipBox(dc_, &r);
+  if (HDC dc = Handle()) GetClipBox(dc, &r);
   return r;
 }
 

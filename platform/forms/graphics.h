@@ -200,6 +200,13 @@ public:
   POINT PenPos() const { return penPos_; }
   void SetPenPos(POINT p) { MoveTo(p.x, p.y); }
   RECT ClipRect() const;
+  // Held by a thread that draws on the canvas; painters that may skip a
+  // drawing look at the count.
+  void Lock() { ++lockCount_; }
+  void Unlock() {
+    if (lockCount_ > 0) --lockCount_;
+  }
+  int32_t LockCount() const { return lockCount_; }
 
   void MoveTo(int x, int y);
   void LineTo(int x, int y);
@@ -241,6 +248,7 @@ protected:
   void Changed();
 
 private:
+  int32_t lockCount_ = 0;
   void DeselectHandles();
   HDC dc_ = nullptr;
   HGDIOBJ oldPen_ = nullptr, oldBrush_ = nullptr, oldFont_ = nullptr;

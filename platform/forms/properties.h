@@ -182,6 +182,16 @@ public:
     return *this;
   }
 
+  // An event kept behind accessors (a setter that passes it on): get answers
+  // whether it is assigned, set(nullptr) clears it.
+  template <class G, class S>
+  TPublished& Event(const char* name, G get, S set) {
+    TPropInfo& p = Add(name, tkMethod);
+    p.EventAssigned = [get](const TPersistent& o) { return static_cast<bool>(std::invoke(get, Self(o))); };
+    p.ClearEvent = [set](TPersistent& o) { std::invoke(set, static_cast<C&>(o), nullptr); };
+    return *this;
+  }
+
 private:
   static const C& Self(const TPersistent& o) { return static_cast<const C&>(o); }
   // Calls the setter with the value converted to the getter's type.

@@ -60,7 +60,13 @@ double Scale(const Matrix& m) { return std::sqrt(std::abs(m.a * m.d - m.b * m.c)
 
 bool ThinPen(const PenObj* pen, double scale) { return !pen->Geometric() && pen->width * scale <= 1.5; }
 
-RECT Inflate(RECT r, int by) { return {r.left - by, r.top - by, r.right + by, r.bottom + by}; }
+// Held to the 32-bit range: shapes may be given anywhere.
+RECT Inflate(RECT r, int by) {
+  const auto add = [](int32_t v, int64_t d) {
+    return static_cast<int32_t>(std::clamp<int64_t>(int64_t{v} + d, INT32_MIN, INT32_MAX));
+  };
+  return {add(r.left, -by), add(r.top, -by), add(r.right, by), add(r.bottom, by)};
+}
 
 void Draw(DCObj* dc, const Shape& shape) {
   Matrix m = LogicalToTarget(dc);

@@ -239,7 +239,7 @@ TEST_F(BlurTest, OtherFormatsAndNoSigmaAreLeftAlone) {
   IEGaussianBlur(nullptr, nullptr, 2, {});
 }
 
-TEST_F(BlurTest, ProgressCountsTheRows) {
+TEST_F(BlurTest, ProgressCountsTheRowsThenTheColumns) {
   auto bitmap = MakeIn(Storage::Memory, 3, 2, ie8g);
   TObject sender;
   std::vector<int> seen;
@@ -249,8 +249,8 @@ TEST_F(BlurTest, ProgressCountsTheRows) {
     seen.push_back(per);
   });
   IEGetGlobalSettings()->CoreCount = -1;
-  // After each of the 2 rows: Trunc(k x 100 / 2.5).
-  EXPECT_EQ(seen, (std::vector<int>{40, 80}));
+  // W + H = 5 steps: after row y Trunc(y x 100 / 5), after column x Trunc((x + 2) x 100 / 5).
+  EXPECT_EQ(seen, (std::vector<int>{0, 20, 40, 60, 80}));
 }
 
 // ---- rectangles ---------------------------------------------------------------------------

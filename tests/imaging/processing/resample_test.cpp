@@ -37,7 +37,8 @@ int32_t Sample(TIEBitmap& bitmap, int32_t x, int32_t y, int32_t c) {
 
 // The engine in doubles: corner-aligned positions, the kernel widened when
 // shrinking, weights normalised to 1, positions mirrored (-j on the left,
-// 2n - 1 - j on the right), each pass rounded to 8 bits; an unchanged axis copies.
+// 2n - 1 - j on the right), each pass the weighted sum with the fraction
+// dropped; an unchanged axis copies.
 std::vector<std::vector<std::pair<int32_t, double>>> ModelWeights(int32_t src, int32_t dst, TResampleFilter filter) {
   std::vector<std::vector<std::pair<int32_t, double>>> lists(static_cast<size_t>(dst));
   if (src == dst) {
@@ -68,21 +69,23 @@ using TPlane = std::vector<std::vector<double>>;
 TPlane ModelResample(TIEBitmap& source, int32_t dstW, int32_t dstH, TResampleFilter filter) {
   const int32_t srcW = source.GetWidth(), srcH = source.GetHeight();
   const auto cols = ModelWeights(srcW, dstW, filter), rows = ModelWeights(srcH, dstH, filter);
-  const auto round8 = [](double v) { return std::clamp(std::floor(v + 0.5), 0.0, 255.0); };
+  // The fraction is dropped; the tiny bias keeps a sum such as 79.9999999 (weights that
+  // add up to 1 in doubles only nearly) at its exact value.
+  const auto trunc8 = [](double v) { return std::clamp(std::trunc(v + 1e-9), 0.0, 255.0); };
   TPlane work(static_cast<size_t>(srcH), std::vector<double>(static_cast<size_t>(dstW) * 3));
   for (int32_t y = 0; y < srcH; ++y)
     for (int32_t i = 0; i < dstW; ++i)
       for (int32_t c = 0; c < 3; ++c) {
         double sum = 0;
         for (const auto& [j, w] : cols[i]) sum += w * Sample(source, j, y, c);
-        work[y][i * 3 + c] = round8(sum);
+        work[y][i * 3 + c] = trunc8(sum);
       }
   TPlane out(static_cast<size_t>(dstH), std::vector<double>(static_cast<size_t>(dstW) * 3));
   for (int32_t k = 0; k < dstH; ++k)
     for (size_t x = 0; x < out[k].size(); ++x) {
       double sum = 0;
       for (const auto& [r, w] : rows[k]) sum += w * work[r][x];
-      out[k][x] = round8(sum);
+      out[k][x] = trunc8(sum);
     }
   return out;
 }
@@ -135,6 +138,29 @@ TEST(ResampleEngineTest, EveryFilterMatchesTheModelOnEveryPixel) {
                           << s.dstH;
     }
   IEGetGlobalSettings()->CoreCount = -1;
+}
+
+// Two grey pixels 0 and 255 enlarged to four with the triangle: weights 2/3
+// and 1/3 in the middle, the fractions dropped.
+TEST(ResampleEngineTest, TriangleEnlargementTruncates) {
+  TIEBitmap source(2, 1, ie24RGB);
+  source.SetPixel24(0, 0, TRGB{0, 0, 0});
+  source.SetPixel24(1, 0, TRGB{255, 255, 255});
+  TIEBitmap dest(4, 1, ie24RGB);
+  IEResample(&source, &dest, nullptr, rfTriangle, {}, nullptr);
+  const int32_t expected[] = {0, 84, 170, 255};
+  for (int32_t x = 0; x < 4; ++x)
+    for (int32_t c = 0; c < 3; ++c) EXPECT_EQ(Sample(dest, x, 0, c), expected[x]) << x << " channel " << c;
+  // The model's exact weights put the second pixel on 85.0 exactly; integer
+  // weights in 1/256 or finer fall just short of the third and drop to 84.
+  const TPlane model = ModelResample(source, 4, 1, rfTriangle);
+  for (int32_t x = 0; x < 4; ++x) EXPECT_NEAR(model[0][x * 3], expected[x], 1) << x;
+  // The grey route runs the same passes.
+  TIEBitmap grey(2, 1, ie8g), greyDest(4, 1, ie8g);
+  grey.GetScanline(0)[0] = 0;
+  grey.GetScanline(0)[1] = 255;
+  IEResample(&grey, &greyDest, nullptr, rfTriangle, {}, nullptr);
+  for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(greyDest.GetScanline(0)[x], expected[x]) << "grey " << x;
 }
 
 // Shrinking by far more than the weights' resolution, and kernels whose raw
@@ -549,6 +575,28 @@ TEST(StretchTest, OneBitPaths) {
 }
 
 // ---- interpolating cores ---------------------------------------------------------------------------------
+
+// The cubic passes through its inner samples, in the argument order
+// (-1, 0, 1, t, 2), and is held to the bounds given.
+TEST(InterpolatingTest, CubicThroughFourSamplesWithinBounds) {
+  struct Case {
+    int32_t pm1, p0, p1;
+    double t;
+    int32_t p2;
+    double low, high, expected;
+  };
+  const Case cases[] = {
+      {1, 2, 3, 0.0, 4, -1000, 1000, 2},     // at the sample at 0
+      {1, 2, 3, 1.0, 4, -1000, 1000, 3},     // at the sample at 1
+      {0, 10, 20, 0.5, 30, 0, 255, 15},      // a straight line stays straight
+      {255, 0, 0, 0.5, 255, 0, 255, 0},      // -63.75 raised to the lower bound
+      {0, 255, 255, 0.5, 0, 0, 255, 255},    // 318.75 lowered to the upper bound
+      {0, 255, 255, 0.5, 0, -1000, 1000, 318.75},
+  };
+  for (const Case& c : cases)
+    EXPECT_DOUBLE_EQ(IECubicInterpolate(c.pm1, c.p0, c.p1, c.t, c.p2, c.low, c.high), c.expected)
+        << c.pm1 << " " << c.p0 << " " << c.p1 << " " << c.t << " " << c.p2;
+}
 
 TEST(InterpolatingTest, ShrinkIsTheExactAreaMean) {
   TIEBitmap source(4, 4, ie8g);

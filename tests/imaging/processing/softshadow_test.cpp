@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "imaging/processing/imageryproc.h"
+#include "imaging/processing/imageryproc_canvas.h"
 
 namespace {
 
@@ -47,6 +48,18 @@ TEST(SoftShadow, EnlargeAndRectangle) {
   EXPECT_EQ(r->GetPixel24(7, 9), (TRGB{0, 0, 0}));
   EXPECT_EQ(r->GetAlphaPixel(9, 9), 255);
   EXPECT_EQ(r->GetAlphaPixel(2, 2), 0);
+
+  // The box is the filter list's "Blur" preset: a list whose second entry
+  // keeps each pixel leaves the shape unblurred.
+  IEFreeFilterPresets();
+  IEAddFilterPreset(IEDefaultFilterPreset(0), "None");
+  IEAddFilterPreset(IEDefaultFilterPreset(0), "Blur");
+  auto sharp = Square();
+  IEAddSoftShadowRect(sharp.get(), 0, 0, 0, 100, 0, 8, 8, 11, 11);
+  EXPECT_EQ(sharp->GetAlphaPixel(7, 9), 0);
+  IEFreeFilterPresets();
+  for (size_t i = 0; i < 9; ++i)
+    IEAddFilterPreset(IEDefaultFilterPreset(i), IEGetFilterPresetName(static_cast<int32_t>(i)));
 }
 
 }  // namespace

@@ -119,6 +119,11 @@ TEST(ProcViewTest, WorksOnTheCurrentLayerAndTellsTheView) {
   EXPECT_EQ(proc.Background(), view.Back);
   proc.SetBackground(0x445566);
   EXPECT_EQ(view.Back, 0x445566);
+  // A larger canvas is filled with the view's background, not the component's own.
+  view.Layers[1].Bitmap = std::make_unique<TIEBitmap>(1, 1, ie24RGB);
+  proc.ImageResize(2, 1, 0, 0, 255);
+  const TRGB added = view.Layers[1].Bitmap->GetPixel24(1, 0);
+  EXPECT_EQ(RGB(added.r, added.g, added.b), 0x445566u);
   // Detaching gives an own empty bitmap.
   proc.SetAttachedImagery(nullptr);
   EXPECT_NE(proc.GetBitmap(), view.Layers[1].Bitmap.get());

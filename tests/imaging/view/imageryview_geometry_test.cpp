@@ -181,6 +181,26 @@ TEST_F(ViewGeometryTest, ZoomIsCappedSoThatZoomedSizesStayBounded) {
   EXPECT_TRUE(std::isfinite(view->Zoom()));
 }
 
+// The cap follows the image: a zoom set for a tiny image is lowered when a
+// larger one takes its place, on either axis.
+TEST_F(ViewGeometryTest, ZoomCapHoldsWhenTheImageGrows) {
+  PlainArea();
+  struct {
+    bool horizontal, vertical;
+  } const cases[] = {{true, true}, {true, false}, {false, true}};
+  for (const auto& c : cases) {
+    MakeImage(1, 1, [](int32_t, int32_t) { return TRGB{0, 0, 255}; });
+    if (c.horizontal && c.vertical) view->SetZoom(4e8);
+    else if (c.horizontal) view->SetZoomX(4e8);
+    else view->SetZoomY(4e8);
+    MakeImage(100, 100, [](int32_t, int32_t) { return TRGB{0, 0, 255}; });
+    EXPECT_LE(view->ZoomedWidth(), 1 << 22);
+    EXPECT_LE(view->ZoomedHeight(), 1 << 22);
+    EXPECT_EQ(Probe(100, 75), RGB(255, 0, 0));
+    view->SetZoom(100);
+  }
+}
+
 // Client to bitmap truncates through the tables: at a zoom above 100 every
 // client pixel shows the column under it; at or below 100 each client
 // pixel shows the first column that lands on it. Bitmap to client answers

@@ -225,6 +225,9 @@ TEST_F(LayerFileTest, ImpossibleCountsOffsetsAndFormatsAreRefused) {
       {"image offset beyond the end", firstOffset, int64_t{1} << 40, 8},
       {"negative image offset", firstOffset, -25, 8},
       {"image offset inside the header", firstOffset, 3, 8},
+      {"position at the 32-bit limit", 25 + 14, 0x7FFFFFFF, 4},
+      {"position below the layer limit", 25 + 18, -IELayerExtentLimit - 1, 4},
+      {"display width beyond the layer limit", 25 + 36, IELayerExtentLimit + 1, 4},
       {"image length beyond the end", file.size() - static_cast<size_t>(source[2]->Bitmap->RawSize()) - 4,
        0x7FFFFFF0, 4},
   };

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "imaging/io/imageryio.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/streams.h"
 #include "tests/imaging/view/layer_test_support.h"
@@ -108,28 +110,36 @@ TEST_F(ViewLayersTest, UnselectableLayersPassTheChoiceDown) {
 TEST_F(ViewLayersTest, RemovingLayersKeepsTheCurrentOneAndTheMasks) {
   struct Case {
     const char* what;
+    bool pair;  // the stack is bg, bg-mask instead of bg, a, a-mask (mask of a), b, c
     int32_t current, removed;
     const char* names;
     const char* currentName;
   };
-  // Stack: bg, a, a-mask (mask of a), b, c.
   const Case cases[] = {
-      {"below the current one", 3, 1, "bg,b,c", "b"},
-      {"the current one", 3, 3, "bg,a,a-mask,c", "c"},
-      {"the current top layer", 4, 4, "bg,a,a-mask,b", "b"},
-      {"a mask goes with its layer, also when current", 2, 1, "bg,b,c", "b"},
-      {"above the current one", 1, 4, "bg,a,a-mask,b", "a"},
-      {"out of range", 3, 9, "bg,a,a-mask,b,c", "b"},
-      {"layer 0", 3, 0, "a,a-mask,b,c", "b"},
+      {"below the current one", false, 3, 1, "bg,b,c", "b"},
+      {"the current one", false, 3, 3, "bg,a,a-mask,c", "c"},
+      {"the current top layer", false, 4, 4, "bg,a,a-mask,b", "b"},
+      {"a mask goes with its layer, also when current", false, 2, 1, "bg,b,c", "b"},
+      {"above the current one", false, 1, 4, "bg,a,a-mask,b", "a"},
+      {"out of range", false, 3, 9, "bg,a,a-mask,b,c", "b"},
+      {"layer 0", false, 3, 0, "a,a-mask,b,c", "b"},
+      // A layer and its mask that are all the layers stay; the mask alone can go.
+      {"layer 0 with its mask", true, 0, 0, "bg,bg-mask", "bg"},
+      {"layer 0 with its mask, mask current", true, 1, 0, "bg,bg-mask", "bg-mask"},
+      {"the mask of layer 0", true, 1, 1, "bg", "bg"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     view->ClearLayers();
     view->GetLayer(0)->Name = "bg";
-    Add("a", 2, 2, 0, 0, kWhite);
-    Add("a-mask", 2, 2, 0, 0, kWhite).MaskOfPrevious = true;
-    Add("b", 2, 2, 0, 0, kWhite);
-    Add("c", 2, 2, 0, 0, kWhite);
+    if (c.pair) {
+      Add("bg-mask", 2, 2, 0, 0, kWhite).MaskOfPrevious = true;
+    } else {
+      Add("a", 2, 2, 0, 0, kWhite);
+      Add("a-mask", 2, 2, 0, 0, kWhite).MaskOfPrevious = true;
+      Add("b", 2, 2, 0, 0, kWhite);
+      Add("c", 2, 2, 0, 0, kWhite);
+    }
     view->SetCurrentLayer(c.current);
     view->RemoveLayer(c.removed);
     EXPECT_EQ(Names(), c.names);
@@ -314,6 +324,17 @@ TEST_F(ViewLayersTest, LayerFilesRoundTripThroughTheView) {
   EXPECT_EQ(loaded.BlendOperator, 3);
   EXPECT_EQ(loaded.Bitmap->GetAlphaPixel(1, 1), 70);
   EXPECT_EQ(view->GetLayer(0)->Bitmap->GetPixel24(7, 5), kRed);
+
+  // A file without a version reads nothing and reports the background's size.
+  std::string versionless = bytes;
+  const int32_t zero = 0;
+  std::memcpy(versionless.data() + 13, &zero, 4);
+  view->GetIO()->Params().WIDTH = view->GetIO()->Params().ORIGINALHEIGHT = 1;
+  auto none = layertest::StreamOf(versionless);
+  EXPECT_FALSE(view->LoadLayersFromStream(*none));
+  EXPECT_EQ(Names(), "bg,top");
+  EXPECT_EQ(view->GetIO()->Params().WIDTH, 8);
+  EXPECT_EQ(view->GetIO()->Params().ORIGINALHEIGHT, 6);
 }
 
 TEST_F(ViewLayersTest, SameSizeLayersGrowWithTransparentMargins) {
@@ -511,4 +532,41 @@ TEST_F(ViewLayersTest, TinyAndRotatedLayers) {
   EXPECT_EQ(bar.Width, 0);
   bar.SetAngle(0);
   EXPECT_EQ(Merged()->GetPixel24(3, 2), kRed);  // unrotated, the empty mask hides it
+}
+
+// Positions and sizes a program sets may lie anywhere in 32 bits: painting,
+// hit tests, grips, merging and flattening add them without overflow (the
+// sanitizer build checks the arithmetic).
+TEST_F(ViewLayersTest, ExtremePositionsAndSizesStayInRange) {
+  struct Case {
+    const char* what;
+    int32_t x, y, width, height;
+  };
+  const Case cases[] = {
+      {"far right and down", INT32_MAX - 1, INT32_MAX - 1, 0, 0},
+      {"far left and up", INT32_MIN, INT32_MIN, 0, 0},
+      {"huge display size", 3, 3, INT32_MAX, INT32_MAX},
+      {"huge size far out", INT32_MAX - 2, INT32_MIN + 1, INT32_MAX, INT32_MAX},
+  };
+  view->SetMouseInteract({miMoveLayers, miResizeLayers});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    view->ClearLayers();
+    TIELayer& layer = Add("far", 2, 2, c.x, c.y, kWhite);
+    layer.Width = c.width;
+    layer.Height = c.height;
+    layer.ShowBox = false;
+    view->Update();
+    EXPECT_EQ(Probe(view->BitmapToClientX(5), view->BitmapToClientY(5)) == Ref(kWhite), c.x == 3)
+        << "a layer on screen only where it lies";
+    layer.ShowBox = true;  // frame and grips
+    view->Update();
+    view->PaintNow();
+    view->FindLayerAt(5, 5, true);
+    view->HitTestLayerGrip(5, 5);
+    Merged();
+    view->FlattenLayers();
+    EXPECT_EQ(view->GetLayerCount(), 1);
+    ExpectSound();
+  }
 }

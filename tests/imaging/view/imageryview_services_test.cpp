@@ -2,6 +2,8 @@
 // selection aspect switch and the version stamp.
 #include <vector>
 
+#include "imaging/io/imageryio.h"
+#include "imaging/processing/imageryproc_component.h"
 #include "platform/forms/properties.h"
 #include "platform/rtl/streams.h"
 #include "tests/imaging/view/view_test_support.h"
@@ -38,6 +40,30 @@ TEST_F(ViewServicesTest, SnapshotFollowsTheLayerPositionInMode2) {
   EXPECT_EQ(mask->Y2, 29);
   EXPECT_TRUE(view->Selected());
   EXPECT_FALSE(view->PopSelection(true, 2));  // the stack is empty again
+}
+
+// Changing the current layer moves the selection polygon with the mask, so
+// that later work on the polygon (an offset, a rebuilt mask) stays in place.
+TEST_F(ViewServicesTest, SelectionPolygonFollowsTheCurrentLayer) {
+  MakeImage(100, 80, Grey);
+  view->AddLayer(60, 50, ie24RGB, 10, 20);
+  view->SetSelectionBase(iesbBitmap);
+  view->Select(5, 5, 10, 10);
+  const TIEMask* mask = view->SelectionMask();
+  const RECT before{mask->X1, mask->Y1, mask->X2, mask->Y2};
+  view->SetCurrentLayer(0);
+  const TIESelectionPolygon* polygon = view->MainSelectionPolygon();
+  EXPECT_EQ(polygon->Left, 15);
+  EXPECT_EQ(polygon->Top, 25);
+  EXPECT_EQ(polygon->Points.front().x, 15);
+  EXPECT_EQ(polygon->Points.front().y, 25);
+  EXPECT_EQ(mask->X1, before.left + 10);
+  EXPECT_EQ(mask->Y1, before.top + 20);
+  view->OffsetSelection(1, 2);
+  EXPECT_EQ(mask->X1, before.left + 11);
+  EXPECT_EQ(mask->Y1, before.top + 22);
+  EXPECT_EQ(mask->X2, before.right + 11);
+  EXPECT_EQ(mask->Y2, before.bottom + 22);
 }
 
 TEST_F(ViewServicesTest, SnapshotRoundTripsAndAShortRecordChangesNothing) {
@@ -128,6 +154,45 @@ TEST_F(ViewServicesTest, PublishedPropertiesAreReachedByName) {
   // The version reads the library's and ignores writes.
   SetPropText(*view, "ImageryVersion", "1.0");
   EXPECT_EQ(GetPropText(*view, "ImageryVersion"), "6.0.0");
+  for (const char* name : {"PlayLoop", "EnableInteractionHints"}) {
+    SCOPED_TRACE(name);
+    SetPropText(*view, name, "False");
+    EXPECT_EQ(GetPropText(*view, name), "False");
+  }
+  EXPECT_FALSE(view->PlayLoop);
+  EXPECT_FALSE(view->EnableInteractionHints);
+  EXPECT_EQ(GetPropText(*view, "WallPaper"), "TPicture");
+}
+
+// Events reached by name read as assigned or not and are cleared by an empty
+// text; the ones the view passes on are cleared in its components too.
+TEST_F(ViewServicesTest, PublishedEventsAreReadAndClearedByName) {
+  view->OnDrawLayer = [](TObject*, TIEBitmap*, int32_t) {};
+  view->OnDrawPolygon = [](TObject*, int32_t, int32_t, TCanvas*, int32_t, int32_t) {};
+  view->OnImageryGesture = [](TObject*, TIEGestureFlags, TIEGestureID, POINT, int32_t, int32_t, int32_t, uint32_t,
+                              bool&) {};
+  view->SetOnProgress([](TObject*, int32_t) {});
+  view->SetOnFinishWork([](TObject*) {});
+  view->SetOnAcquireBitmap([](TObject*, TIEBitmap*, int32_t, int32_t, bool&) {});
+  view->SetOnSaveUndo([](TObject*, TIEUndoSource) {});
+  TImageryIO* io = view->GetIO();
+  TImageryProc* proc = view->GetProc();
+  EXPECT_TRUE(io->OnAcquireBitmap) << "the acquisition event reaches the I/O component";
+  for (const char* name : {"OnDrawLayer", "OnDrawPolygon", "OnImageryGesture", "OnProgress", "OnFinishWork",
+                           "OnAcquireBitmap", "OnSaveUndo"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(GetPropText(*view, name), "(assigned)");
+    SetPropText(*view, name, "");
+    EXPECT_EQ(GetPropText(*view, name), "");
+  }
+  for (const char* name : {"OnDrawLayerBox", "OnDrawLayerGrip", "OnMouseInResizingGrip", "OnFinishSmoothTask",
+                           "OnDShowNewFrame", "OnDShowEvent", "OnMediaFoundationNotify"})
+    EXPECT_EQ(GetPropText(*view, name), "") << name;
+  EXPECT_FALSE(io->OnProgress);
+  EXPECT_FALSE(io->OnFinishWork);
+  EXPECT_FALSE(io->OnAcquireBitmap);
+  EXPECT_FALSE(proc->OnProgress);
+  EXPECT_FALSE(proc->OnSaveUndo);
 }
 
 }  // namespace

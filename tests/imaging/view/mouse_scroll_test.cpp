@@ -41,6 +41,7 @@ TEST_F(MouseTest, ClicksZoomInAndOutByTheUsualSteps) {
       {250, display::MouseButton::Left, 350}, {60, display::MouseButton::Right, 50},
       {3, display::MouseButton::Right, 2},    {2, display::MouseButton::Right, 2},
       {250, display::MouseButton::Right, 150},
+      {250, display::MouseButton::Middle, 250},  // the middle button zooms neither way
   };
   for (const Case& c : cases) {
     view->SetZoom(c.from);

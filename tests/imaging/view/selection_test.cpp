@@ -238,3 +238,101 @@ TEST_F(SelectionTest, TheOutlineMarchesOnTheTimer) {
   view->PaintNow();
   EXPECT_EQ(edges, 2) << "the edges of a polygon in progress, the last one left open";
 }
+
+// On a layer placed away from the background's origin, the outline follows
+// the layer, as its grips do.
+TEST_F(SelectionTest, TheOutlineOfAPositionedLayerSitsOnTheLayer) {
+  view->AddLayer(50, 40, ie24RGB, 40, 30);
+  view->GetIEBitmap()->Fill(0xC8C8C8);
+  view->SetSelectionBase(iesbBitmap);
+  view->Select(5, 5, 25, 20);
+  view->Repaint();
+  const auto dash = [](COLORREF c) { return c == RGB(0, 0, 0) || c == RGB(255, 255, 255); };
+  for (int32_t x = 12; x < 20; x += 3)
+    EXPECT_TRUE(dash(Probe(kOriginX + 40 + x, kOriginY + 30 + 5))) << "top edge at " << x;
+  EXPECT_TRUE(dash(Probe(kOriginX + 40 + 5, kOriginY + 30 + 12))) << "left edge";
+  EXPECT_EQ(Probe(kOriginX + 15, kOriginY + 5), RGB(15, 5, 7)) << "nothing where the background's pixels are";
+}
+
+// Further polygons are drawn beside the selection in their own colours; a
+// drawing that may skip does so while another painter holds the canvas.
+TEST_F(SelectionTest, FurtherPolygonsAreDrawnUnlessTheCanvasIsLocked) {
+  TIESelectionPolygon* extra = view->CreateSelectionPolygon(RGB(255, 0, 0), RGB(0, 0, 255), false, false);
+  EXPECT_EQ(view->SelectionPolygonCount(), 2);
+  for (const POINT p : {POINT{10, 10}, POINT{60, 10}, POINT{60, 50}}) extra->AddPoint(p.x, p.y);
+  int edges = 0;
+  view->OnDrawPolygon = [&](TObject*, int32_t index, int32_t, TCanvas*, int32_t, int32_t) { edges += index == 1; };
+  view->Canvas()->Lock();
+  view->DrawSelectionOutlines(nullptr, true);
+  EXPECT_EQ(edges, 0) << "skipped while locked";
+  view->DrawSelectionOutlines(nullptr, false);
+  EXPECT_EQ(edges, 3) << "two edges and the closing one";
+  view->Canvas()->Unlock();
+  view->Repaint();
+  const auto dash = [](COLORREF c) { return c == RGB(255, 0, 0) || c == RGB(0, 0, 255); };
+  for (int32_t x = 12; x < 58; x += 7) EXPECT_TRUE(dash(Probe(kOriginX + x, kOriginY + 10))) << "top edge at " << x;
+}
+
+// The selection fills the control: a bordered control zooms by its outer size.
+TEST_F(SelectionTest, ZoomToSelectionFitsTheControl) {
+  view->SetBorderStyle(bsSingle);
+  Pump();
+  view->SetSelectionBase(iesbBitmap);
+  view->Select(10, 10, 60, 50);
+  const int32_t width = view->Width(), height = view->Height();
+  ASSERT_LT(view->GetViewWidth(), width);
+  view->ZoomToSelection(true, false);
+  EXPECT_DOUBLE_EQ(view->Zoom(), std::min(height / 0.4, width / 0.5));
+  EXPECT_FALSE(view->Selected());
+}
+
+// A drag only moves the outline, which is drawn over the copied back buffer:
+// the picture is composed again only when the selection is part of it.
+TEST_F(SelectionTest, DraggingRecomposesOnlyAFilledSelection) {
+  view->SetMouseInteract({miSelect});
+  int composed = 0;
+  view->OnDrawBackBuffer = [&](TObject*) { ++composed; };
+  const auto drag = [&] {
+    display::InjectMouseMove(Screen(kOriginX + 5, kOriginY + 5));
+    display::InjectMouseDown(Screen(kOriginX + 5, kOriginY + 5));
+    Pump();
+    for (int32_t i = 1; i <= 8; ++i) {
+      display::InjectMouseMove(Screen(kOriginX + 5 + 5 * i, kOriginY + 5 + 4 * i));
+      Pump();
+    }
+    display::InjectMouseUp(Screen(kOriginX + 45, kOriginY + 37));
+    Pump();
+  };
+  view->PaintNow();
+  composed = 0;
+  drag();
+  EXPECT_LE(composed, 2) << "the press and the release may recompose, no move does";
+  EXPECT_EQ(SelectionBox(), (RECT{5, 5, 44, 36}));
+  const auto dash = [](COLORREF c) { return c == RGB(0, 0, 0) || c == RGB(255, 255, 255); };
+  EXPECT_TRUE(dash(Probe(kOriginX + 20, kOriginY + 5))) << "the outline is shown";
+
+  view->Deselect();
+  view->SetSelectionOptions(view->SelectionOptions() + iesoFilled);
+  view->PaintNow();
+  composed = 0;
+  drag();
+  EXPECT_GE(composed, 8) << "a filled selection is part of the picture";
+}
+
+// Marking the outer part leaves the selected pixels as they are and marks the
+// others: blended with the mark colour, or a grey chequer by default.
+TEST_F(SelectionTest, MarkOuterShowsTheUnselectedAreaMarked) {
+  view->SetSelectionOptions(view->SelectionOptions() + iesoMarkOuter - iesoAnimated);
+  view->SetSelectionBase(iesbBitmap);
+  view->Select(20, 20, 60, 50);
+  view->Repaint();
+  EXPECT_EQ(Probe(kOriginX + 40, kOriginY + 35), RGB(40, 35, 7)) << "inside";
+  const COLORREF outside[] = {Probe(kOriginX + 70, kOriginY + 10), Probe(kOriginX + 71, kOriginY + 10)};
+  EXPECT_NE(outside[0], RGB(70, 10, 7));
+  EXPECT_NE(outside[0], outside[1]) << "a chequer";
+  view->SelectionState().MarkOuterColor = clBlack;
+  view->SelectionState().MarkOuterAlpha = 255;
+  view->Update();
+  EXPECT_EQ(Probe(kOriginX + 70, kOriginY + 10), RGB(0, 0, 0)) << "the colour at full alpha";
+  EXPECT_EQ(Probe(kOriginX + 40, kOriginY + 35), RGB(40, 35, 7));
+}

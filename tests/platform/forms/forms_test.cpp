@@ -555,6 +555,15 @@ TEST_F(FormTest, CanvasMeasuresOutsidePaintBeforeAndAfterTheWindowExists) {
   EXPECT_EQ(control->Measure(), before) << "on the window's DC between paints";
   control->Repaint();
   EXPECT_EQ(control->Measure(), before);
+  // Between paints the canvas clips to the client area; a lock is only counted.
+  EXPECT_EQ(control->Canvas()->ClipRect(), (RECT{0, 0, 100, 30}));
+  control->Canvas()->Lock();
+  control->Canvas()->Lock();
+  control->Canvas()->Unlock();
+  EXPECT_EQ(control->Canvas()->LockCount(), 1);
+  control->Canvas()->Unlock();
+  control->Canvas()->Unlock();
+  EXPECT_EQ(control->Canvas()->LockCount(), 0);
 }
 
 }  // namespace
