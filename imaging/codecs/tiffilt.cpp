@@ -161,6 +161,10 @@ bool ReadLayout(const TIETIFFIFDReader& r, Layout& l, bool noAlpha) {
   l.width = static_cast<int32_t>(width);
   l.height = static_cast<int32_t>(height);
   l.bps = static_cast<int32_t>(r.ReadInteger(kBitsPerSample, 0, 1));
+  // One sample size for every sample: mixed sizes are not read.
+  std::vector<int64_t> sizes;
+  r.ReadIntegerArray(sizes, kBitsPerSample);
+  if (std::any_of(sizes.begin(), sizes.end(), [&](int64_t bits) { return bits != l.bps; })) return false;
   l.spp = static_cast<int32_t>(r.ReadInteger(kSamplesPerPixel, 0, 1));
   l.compression = static_cast<int32_t>(r.ReadInteger(kCompression, 0, kNone));
   l.photometric = static_cast<int32_t>(r.ReadInteger(kPhotometric, 0, kBlackIsZero));
@@ -202,7 +206,9 @@ bool ReadLayout(const TIETIFFIFDReader& r, Layout& l, bool noAlpha) {
   if (l.spp < l.colourSamples) return false;
   l.extraSamples = l.spp - l.colourSamples;
   const int32_t extraTag = r.FindTag(kExtraSamples);
-  l.alpha = !noAlpha && l.extraSamples > 0 && extraTag >= 0 && r.ReadInteger(kExtraSamples, 0, 0) != 0;
+  // Four RGB samples without ExtraSamples are RGBA all the same.
+  const bool rgba = l.spp == 4 && l.photometric == kRGB && extraTag < 0;
+  l.alpha = !noAlpha && l.extraSamples > 0 && (rgba || (extraTag >= 0 && r.ReadInteger(kExtraSamples, 0, 0) != 0));
   l.rowBytes = CodedRowBytes(l);
   return l.rowBytes < 0x7FFFFFFF;
 }
@@ -231,6 +237,12 @@ TIEPixelFormat TargetFormat(const Layout& l) {
     default:
       return ieNoFormat;
   }
+}
+
+// Formats a load gives only when the caller asks for the file's own pixel
+// format; otherwise the image comes as 24-bit colour.
+bool KeptOnlyNative(TIEPixelFormat format) {
+  return format == ie8p || format == ie16Gray || format == ieCMYK || format == ieRGB48;
 }
 
 // ---- decompression --------------------------------------------------------------------
@@ -562,9 +574,11 @@ bool ClaimFits(TStream& stream, int64_t base, const BlockGrid& g, const Layout& 
 // host order with the predictor undone.
 bool DecodeOneStrip(TStream& stream, int64_t base, const Layout& l, int64_t offset, int64_t count, int64_t rows,
                     std::vector<uint8_t>& raw, std::vector<uint8_t>& out) {
+  const int64_t wanted = l.rowBytes * rows;
+  // An uncompressed strip holds its full rows whatever its byte count says.
+  if (l.compression == kNone) count = std::max(count, wanted);
   if (!IETIFFReadBlock(stream, base, offset, count, raw)) return false;
   if (l.rowBytes * rows > (static_cast<int64_t>(raw.size()) + 64) * MaxExpansion(l)) return false;
-  const int64_t wanted = l.rowBytes * rows;
   if (l.compression == kNone && static_cast<int64_t>(raw.size()) >= wanted) {
     // Uncompressed rows are used where they were read.
     if (l.fillOrder == 2) ReverseBits(raw);
@@ -718,8 +732,8 @@ uint8_t CompressionChoice(int32_t compression, int32_t t4Options) {
 }
 
 void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params) {
-  params.WIDTH = l.width;
-  params.HEIGHT = l.height;
+  params.WIDTH = params.ORIGINALWIDTH = l.width;
+  params.HEIGHT = params.ORIGINALHEIGHT = l.height;
   params.BITSPERSAMPLE = l.bps;
   params.SAMPLESPERPIXEL = l.spp;
   // The parameter's codes are TIFF's up to YCbCr, and 7 for CIE Lab.
@@ -730,7 +744,7 @@ void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params)
   params.TIFF_COMPRESSION = CompressionChoice(l.compression, l.t4Options);
   params.TIFF_PLANARCONF = l.planar;
   params.TIFF_FILLORDER = l.fillOrder;
-  params.TIFF_BYTEORDER = l.intel ? 1 : 2;
+  params.TIFF_BYTEORDER = l.intel ? 1 : 0;
   params.SetTIFF_Orientation(static_cast<int32_t>(r.ReadInteger(kOrientation, 0, 1)));
   const double factor = r.ReadInteger(kResolutionUnit, 0, 2) == 3 ? 2.54 : 1.0;
   // Any rational may stand in the file: the resolution is kept in range.
@@ -771,7 +785,7 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   int32_t count = 0;
   const bool found = reader.ReadIFD(std::max(params.TIFF_IMAGEINDEX, 0), count, header.firstIFD);
   pageCount = count;
-  params.TIFF_IMAGECOUNT = count;
+  params.SetImageCount(count);
   Layout layout;
   layout.intel = header.intel;
   if (!found) return progress.Abort();
@@ -798,7 +812,10 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   if (!bitmap->Allocate(layout.width, layout.height, format)) return progress.Abort();
   if (format == ie8p && !LoadPalette(reader, layout, *bitmap, params)) return progress.Abort();
   if (!layout.alpha && bitmap->HasAlphaChannel()) bitmap->RemoveAlphaChannel();
-  if (!DecodeBlocks(stream, base, reader, layout, grid, *bitmap, progress)) progress.Abort();
+  const bool decoded = DecodeBlocks(stream, base, reader, layout, grid, *bitmap, progress);
+  if (layout.alpha) bitmap->GetAlphaChannel()->SetFullFlag(false);
+  if (!decoded) return progress.Abort();
+  if (!params.ISNATIVEPIXELFORMAT && KeptOnlyNative(format)) bitmap->ConvertToPixelFormat(ie24RGB);
 }
 
 // ---- format test and page count ------------------------------------------------------

@@ -234,11 +234,9 @@ void TImageryIO::ApplyDefaultDPI() {
   if (params_->DPIY < 2) params_->SetDpiY(settings->DefaultDPIY);
 }
 
-void TImageryIO::AdjustDPI() {
-  TIOParamsVals& p = *params_;
-  if (!BitmapCheck() || p.DPIX == p.DPIY || p.DPIX <= 0 || p.DPIY <= 0 || bitmap_->IsEmpty() || p.WIDTH <= 0 ||
-      p.HEIGHT <= 0)
-    return;
+std::unique_ptr<TIEBitmap> IEAdjustDPIBitmap(TIEBitmap& bitmap, TIOParamsVals& p, bool filtered) {
+  if (p.DPIX == p.DPIY || p.DPIX <= 0 || p.DPIY <= 0 || bitmap.IsEmpty() || p.WIDTH <= 0 || p.HEIGHT <= 0)
+    return nullptr;
   int32_t width = p.WIDTH, height = p.HEIGHT;
   if (p.HEIGHT < p.WIDTH) {
     height = static_cast<int32_t>(static_cast<long double>(p.HEIGHT) / p.DPIY * p.DPIX);
@@ -249,30 +247,34 @@ void TImageryIO::AdjustDPI() {
     p.SetDpiX(p.DPIY);
     p.WIDTH = width;
   }
-  if (width <= 0 || height <= 0) return;
-  if (FilteredAdjustDPI) {
+  if (width <= 0 || height <= 0) return nullptr;
+  std::unique_ptr<TIEBitmap> result;
+  if (filtered) {
     // Resampled in 24-bit colour with the library's fallback filter.
-    if (bitmap_->GetPixelFormat() != ie24RGB) bitmap_->ConvertToPixelFormat(ie24RGB);
-    TIEBitmap resampled(width, height, ie24RGB);
-    IEResampleBitmap(bitmap_, &resampled, IEGetGlobalSettings()->FallbackResampleFilter, nullptr, nullptr);
-    bitmap_->Assign(&resampled);
-    return;
+    TIEBitmap colour;
+    colour.Assign(&bitmap);
+    if (colour.GetPixelFormat() != ie24RGB) colour.ConvertToPixelFormat(ie24RGB);
+    result = std::make_unique<TIEBitmap>(width, height, ie24RGB);
+    IEResampleBitmap(&colour, result.get(), IEGetGlobalSettings()->FallbackResampleFilter, nullptr, nullptr);
+  } else {
+    // Every format, bilevel fax pages included, by the nearest pixel.
+    result = std::make_unique<TIEBitmap>(width, height, bitmap.GetPixelFormat());
+    IEStretchNearest(&bitmap, result.get(), nullptr, nullptr);
   }
-  const int32_t bits = bitmap_->GetBitCount();
-  if (bits < 8) return;  // bilevel images keep their pixels
-  const int32_t bytes = bits / 8;
-  const int32_t sourceWidth = bitmap_->GetWidth(), sourceHeight = bitmap_->GetHeight();
-  TIEBitmap stretched(width, height, bitmap_->GetPixelFormat());
-  bitmap_->CopyPaletteTo(&stretched);
-  for (int32_t y = 0; y < height; ++y) {
-    const int32_t sy = static_cast<int32_t>(int64_t{y} * sourceHeight / height);
-    uint8_t* dest = stretched.GetScanline(y);
-    const uint8_t* source = bitmap_->GetScanline(sy);
-    for (int32_t x = 0; x < width; ++x)
-      std::memcpy(dest + int64_t{x} * bytes, source + int64_t{x} * sourceWidth / width * bytes,
-                  static_cast<size_t>(bytes));
+  if (bitmap.HasAlphaChannel()) {
+    TIEBitmap* alpha = result->GetAlphaChannel();
+    IEStretchNearest(bitmap.GetAlphaChannel(), alpha, nullptr, nullptr);
+    alpha->SetFullFlag(bitmap.GetAlphaChannel()->FullFlag());
+  } else {
+    result->RemoveAlphaChannel();
   }
-  bitmap_->Assign(&stretched);
+  return result;
+}
+
+void TImageryIO::AdjustDPI() {
+  if (!BitmapCheck()) return;
+  std::unique_ptr<TIEBitmap> adjusted = IEAdjustDPIBitmap(*bitmap_, *params_, FilteredAdjustDPI);
+  if (adjusted) bitmap_->Assign(adjusted.get());
 }
 
 // ---- read and write sequences -----------------------------------------------------------
@@ -286,16 +288,11 @@ uint32_t LoadLE32(const uint8_t* p) {
   return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
-// A copy of the image in ie24RGB, through the bitmap's own colour reading.
+// A copy of the image in ie24RGB, its alpha channel kept.
 std::unique_ptr<TIEBitmap> CopyAsRGB24(TIEBitmap& image) {
-  const int32_t width = image.GetWidth(), height = image.GetHeight();
-  auto copy = std::make_unique<TIEBitmap>(width, height, ie24RGB);
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) {
-      TRGB rgb;
-      image.GetPixelRGB(x, y, rgb);
-      copy->SetPixel24(x, y, rgb);
-    }
+  auto copy = std::make_unique<TIEBitmap>();
+  copy->Assign(&image);
+  copy->ConvertToPixelFormat(ie24RGB);
   return copy;
 }
 

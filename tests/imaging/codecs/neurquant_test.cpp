@@ -116,12 +116,17 @@ TEST_F(QuantizerTest, PaletteImageCopiesItsPaletteAndAnswersInsideIt) {
   EXPECT_EQ(q.GetRGBIndex(Rgb(0, 0, 0)), 0);
 }
 
-TEST_F(QuantizerTest, GreyPaletteImageIsIndexedLikeItsPalette) {
-  // Entry 0 white, entry 1 black: indexes must point at the matching entry.
+TEST_F(QuantizerTest, GreyPaletteImageKeepsItsOwnPaletteAndIndexes) {
+  // A reversed grey palette (entry 0 white): a ramp in its place would pair
+  // the image's raw indexes with the wrong levels.
   TIEBitmap bitmap(2, 1, ie8p);
   for (int i = 0; i < 256; ++i) bitmap.SetPaletteColor(i, Rgb(255 - i, 255 - i, 255 - i));
   TIEQuantizer q(bitmap, palette_.data(), 256);
-  for (TRGB c : {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(100, 100, 100)}) EXPECT_EQ(palette_[q.GetRGBIndex(c)], c);
+  ASSERT_TRUE(q.IsGray());
+  for (int i = 0; i < 256; ++i) {
+    EXPECT_EQ(palette_[i], Rgb(255 - i, 255 - i, 255 - i)) << i;
+    EXPECT_EQ(q.GetRGBIndex(palette_[i]), i) << i;
+  }
 }
 
 TEST_F(QuantizerTest, OtherFormatsAreQuantizedFromTheirColours) {
