@@ -911,7 +911,8 @@ void NormaliseFewSamples(TIEBitmap& bitmap, TIOParamsVals& p) {
 // through the bitmap's own 1-bit conversion.
 TIEBitmap* ImageToWrite(TIEBitmap& bitmap, const TIOParamsVals& p, std::unique_ptr<TIEBitmap>& copy) {
   const bool bilevel = AsksForBilevel(p);
-  if ((bitmap.GetPixelFormat() == ie1g) == bilevel) return &bitmap;
+  const bool paletteAsColour = bitmap.GetPixelFormat() == ie8p && p.SAMPLESPERPIXEL >= 3;
+  if ((bitmap.GetPixelFormat() == ie1g) == bilevel && !paletteAsColour) return &bitmap;
   if (bilevel) {
     TRGB darker, lighter;
     copy = IEConvertTo1BitIfTwoColors(&bitmap, darker, lighter);
@@ -995,6 +996,13 @@ bool ChooseWriteLayout(TIEBitmap& bitmap, TIOParamsVals& params, WriteLayout& w)
   if (original != ie1g && original != ie8g && original != ie16Gray && original != ie8p && original != ie24RGB &&
       original != ieRGB48 && original != ieCMYK)
     return false;
+  // A palette page has no alpha: a palette image with real transparency is
+  // written as RGB with its alpha.
+  if (original == ie8p && bitmap.HasAlphaChannel() && !bitmap.GetAlphaChannel()->FullFlag()) {
+    params.SAMPLESPERPIXEL = 3;
+    params.BITSPERSAMPLE = 8;
+    params.TIFF_PHOTOMETINTEPRET = 2;
+  }
   NormaliseFewSamples(bitmap, params);
   w.image = ImageToWrite(bitmap, params, w.copy);
   TIEBitmap& image = *w.image;

@@ -17,7 +17,7 @@ constexpr uint8_t kRestoreBackground = 2, kRestorePrevious = 3;
 // Pixels any composite may take, and how many composite pixels each decoded
 // frame pixel adds: room for frames that leave parts of the screen empty,
 // never gigabytes for a few 1 x 1 frames far out on a 65535 x 65535 screen.
-constexpr int64_t kFreeCompositePixels = int64_t{1} << 22, kCompositePixelsPerFramePixel = 16;
+constexpr int64_t kFreeCompositePixels = int64_t{1} << 21, kCompositePixelsPerFramePixel = 16;
 
 struct TFrameRect {
   int32_t x = 0, y = 0, width = 0, height = 0;
@@ -93,6 +93,7 @@ public:
     params_.SetImageIndex(target);
     if (read_.Progress.Aborted()) return;
     if (composed) {
+      Trim();
       result = std::make_unique<TIEBitmap>();
       composite_.TransferTo(*result);
     }
@@ -110,9 +111,10 @@ private:
     const int32_t windowWidth = WindowExtent(params_.GIF_WINWIDTH, rect.x, rect.width);
     const int32_t windowHeight = WindowExtent(params_.GIF_WINHEIGHT, rect.y, rect.height);
     framePixels_ += int64_t{rect.width} * rect.height;
-    const int64_t area = int64_t{std::max(composite_.GetWidth(), windowWidth)} *
-                         std::max(composite_.GetHeight(), windowHeight);
-    if (area > kFreeCompositePixels + framePixels_ * kCompositePixelsPerFramePixel) return false;
+    reachWidth_ = std::max(reachWidth_, windowWidth);
+    reachHeight_ = std::max(reachHeight_, windowHeight);
+    const int64_t budget = kFreeCompositePixels + framePixels_ * kCompositePixelsPerFramePixel;
+    if (int64_t{reachWidth_} * reachHeight_ > budget) return false;
     if (params_.GIFDisposalMethod == kRestorePrevious) saved_ = std::make_unique<TIEBitmap>(composite_);
     if (previousDisposal_ == kRestorePrevious && saved_) composite_.Assign(saved_.get());
     if (previousDisposal_ == kRestoreBackground && !composite_.IsEmpty()) {
@@ -126,9 +128,7 @@ private:
       composite_.GetAlphaChannel()->Fill(0);
     }
     if (composite_.GetPixelFormat() != ie24RGB) composite_.ConvertToPixelFormat(ie24RGB);
-    if (composite_.GetWidth() < windowWidth || composite_.GetHeight() < windowHeight)
-      composite_.ResizeKeepingContent(std::max(composite_.GetWidth(), windowWidth),
-                                      std::max(composite_.GetHeight(), windowHeight), background, 255, 0, 0);
+    if (composite_.GetWidth() < reachWidth_ || composite_.GetHeight() < reachHeight_) Grow(background, budget);
     if (frame.GetPixelFormat() != ie24RGB) frame.ConvertToPixelFormat(ie24RGB);
     DrawFrame(frame, composite_, rect.x, rect.y);
     composite_.GetAlphaChannel()->SetFullFlag(false);
@@ -139,6 +139,29 @@ private:
     return true;
   }
 
+  // Enlarges the composite to what the frames reach, doubling a side that
+  // grows (within the screen and the budget) so that frames walking out a
+  // little at a time do not reallocate it each time; the new area is
+  // opaque background.
+  void Grow(double background, int64_t budget) {
+    auto side = [](int32_t now, int32_t reach, int32_t screen) {
+      return now >= reach ? now : std::max(reach, std::min<int32_t>(now * 2, screen));
+    };
+    int32_t width = side(composite_.GetWidth(), reachWidth_, params_.GIF_WINWIDTH);
+    int32_t height = side(composite_.GetHeight(), reachHeight_, params_.GIF_WINHEIGHT);
+    if (int64_t{width} * height > budget) {
+      width = std::max(composite_.GetWidth(), reachWidth_);
+      height = std::max(composite_.GetHeight(), reachHeight_);
+    }
+    composite_.ResizeKeepingContent(width, height, background, 255, 0, 0);
+  }
+
+  // The composite cut to what the frames reached.
+  void Trim() {
+    if (composite_.GetWidth() > reachWidth_ || composite_.GetHeight() > reachHeight_)
+      composite_.ResizeKeepingContent(reachWidth_, reachHeight_, IERGBToColor(params_.GIF_BACKGROUND), 255, 0, 0);
+  }
+
   const TIECodecEntry& codec_;
   TIECodecRead& read_;
   TIOParamsVals& params_;
@@ -147,6 +170,7 @@ private:
   TFrameRect previous_;
   uint8_t previousDisposal_ = 0;
   int64_t framePixels_ = 0;
+  int32_t reachWidth_ = 0, reachHeight_ = 0;
 };
 
 }  // namespace

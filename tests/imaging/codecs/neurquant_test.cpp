@@ -226,6 +226,23 @@ TEST_F(QuantizerTest, LearnedPalettesStandForTheImageAndIndexesStayInside) {
   }
 }
 
+// Images smaller than the sampling step (499 pixels) are sampled inside
+// themselves however often the step wraps around them.
+TEST_F(QuantizerTest, NeuQuantSamplesSmallImagesInsideThem) {
+  const std::vector<TRGB> colours = {Rgb(250, 10, 10), Rgb(10, 10, 250), Rgb(10, 240, 10)};
+  for (auto [width, height] : {std::pair{1, 1}, {3, 2}, {20, 12}, {31, 16}}) {
+    SCOPED_TRACE(testing::Message() << width << " x " << height);
+    auto bitmap = Image24(width, height, colours);
+    const auto state = CreateNeuQuant(*bitmap, palette_.data(), 100, 8);
+    const int shown = std::min<int>(width * height, static_cast<int>(colours.size()));
+    for (int i = 0; i < shown; ++i) {
+      const int index = NeuQuantIndexOf(*state, colours[static_cast<size_t>(i)]);
+      ASSERT_GE(index, 0);
+      EXPECT_LE(Distance(palette_[static_cast<size_t>(index)], colours[static_cast<size_t>(i)]), 40);
+    }
+  }
+}
+
 TEST_F(QuantizerTest, EmptyImagesGiveValidIndexes) {
   TIEBitmap empty(0, 0, ie24RGB);
   for (int32_t method : {0, 1}) {

@@ -55,6 +55,20 @@ int MaxDifference(const std::string& a, const std::string& b) {
   return most;
 }
 
+// Renumbers an entry of the first directory of a classic little-endian file.
+void PatchTagNumber(std::string& file, uint16_t tag, uint16_t number) {
+  auto u16 = [&](size_t at) { return static_cast<uint32_t>(static_cast<uint8_t>(file[at]) | (static_cast<uint8_t>(file[at + 1]) << 8)); };
+  const size_t ifd = u16(4) | (u16(6) << 16);
+  for (uint32_t k = 0; k < u16(ifd); ++k) {
+    const size_t entry = ifd + 2 + 12 * k;
+    if (u16(entry) != tag) continue;
+    file[entry] = static_cast<char>(number & 0xFF);
+    file[entry + 1] = static_cast<char>(number >> 8);
+    return;
+  }
+  ADD_FAILURE() << "no tag " << tag;
+}
+
 class TiffReadTest : public codectest::CodecTest {
 protected:
 
@@ -203,6 +217,28 @@ TEST_F(TiffReadTest, FilesOfOtherToolsDecodeToTheirPixels) {
     const int tolerance = c.format == ie8p ? 1 : c.tolerance;
     EXPECT_LE(MaxDifference(got, want), tolerance);
   }
+  // Without the native format asked for, the formats only it gives come
+  // as 24-bit colour (16-bit samples by their high byte, ImageMagick rounds).
+  params_.ISNATIVEPIXELFORMAT = false;
+  for (const char* source : {"g16.tif", "pal.tif", "rgb16.tif", "cmyk.tif", "g8.tif", "bw.tif"}) {
+    SCOPED_TRACE(std::string("not native: ") + source);
+    ASSERT_TRUE(Read(source));
+    const std::string name = source;
+    EXPECT_EQ(bitmap_.GetPixelFormat(), name == "g8.tif" ? ie8g : name == "bw.tif" ? ie1g : ie24RGB);
+    if (name == "cmyk.tif") continue;  // colours by the library's own CMYK conversion
+    InDir("/usr/bin/convert " + name + " " + RawOutput(Kind::RGB));
+    EXPECT_LE(MaxDifference(Samples(Kind::RGB), ReadAll(Path("ref.raw"))), 1);
+  }
+  // Four RGB samples without ExtraSamples are RGBA.
+  InDir("tiffcp -c none rgba.tif plain.tif");
+  std::string file = ReadAll(Path("plain.tif"));
+  PatchTagNumber(file, 338, 65000);  // ExtraSamples becomes an unknown tag
+  params_.ISNATIVEPIXELFORMAT = true;
+  ASSERT_TRUE(ReadBytes(file));
+  ASSERT_TRUE(bitmap_.HasAlphaChannel());
+  EXPECT_FALSE(bitmap_.GetAlphaChannel()->FullFlag());
+  InDir("/usr/bin/convert rgba.tif " + RawOutput(Kind::RGBA));
+  EXPECT_TRUE(Samples(Kind::RGBA) == ReadAll(Path("ref.raw")));
 }
 
 // The content test and the page count see through both byte orders and
@@ -221,11 +257,21 @@ TEST_F(TiffReadTest, PagesAreCountedAndChosen) {
     EXPECT_EQ(stream.Position(), 0);
     EXPECT_EQ(IEGetTIFFImageCount(stream), std::string(file) == "two.tif" ? 3 : 2);
     params_.TIFF_IMAGEINDEX = 1;
+    params_.SetImageCount(7);  // a stale count of an earlier load
     ASSERT_TRUE(Read(file));
     EXPECT_EQ(bitmap_.GetWidth(), 5);
     TRGB c;
     bitmap_.GetPixelRGB(4, 2, c);
     EXPECT_EQ(c, (TRGB{255, 0, 0}));
+    // The count of every format, the page's own size, and the byte order
+    // (1 little-endian, 0 big-endian).
+    const int32_t pages = std::string(file) == "two.tif" ? 3 : 2;
+    EXPECT_EQ(params_.IMAGECOUNT, pages);
+    EXPECT_EQ(params_.TIFF_IMAGECOUNT, pages);
+    EXPECT_EQ(params_.GIF_IMAGECOUNT, pages);
+    EXPECT_EQ(params_.ORIGINALWIDTH, 5);
+    EXPECT_EQ(params_.ORIGINALHEIGHT, 3);
+    EXPECT_EQ(params_.TIFF_BYTEORDER, std::string(file) == "two.tif" ? 0 : 1);
     params_.TIFF_IMAGEINDEX = 0;
   }
   EXPECT_FALSE(ReadBytes("II*\0garbage and more garbage", true));
