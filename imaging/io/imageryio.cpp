@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "imaging/codecs/codecbytes.h"
 #include "imaging/core/davovevo.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -284,10 +285,6 @@ namespace {
 constexpr int32_t kReadAhead = 8192, kJPEGFileReadAhead = 65536;
 constexpr int32_t kGIF = 2, kJPEG = 3, kPNG = 8, kPSD = 24;
 
-uint32_t LoadLE32(const uint8_t* p) {
-  return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
 // A copy of the image in ie24RGB, its alpha channel kept.
 std::unique_ptr<TIEBitmap> CopyAsRGB24(TIEBitmap& image) {
   auto copy = std::make_unique<TIEBitmap>();
@@ -312,7 +309,7 @@ int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool 
   if (headers) {
     uint8_t header[12];
     const int64_t start = stream.Position() + 12;
-    const int64_t length = stream.Read(header, 12) == 12 ? int64_t{LoadLE32(header + 8)} : -1;
+    const int64_t length = stream.Read(header, 12) == 12 ? int64_t{codecbytes::LE32(header + 8)} : -1;
     if (length < 0 || std::memcmp(header, codec.HeaderTag, 4) != 0 || length > stream.Size() - start) {
       SetAborting(true);
       DoFinishWork();
