@@ -13,12 +13,14 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include "imaging/codecs/iepsd.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/neurquant.h"
 #include "imaging/codecs/tifccitt.h"
 #include "imaging/codecs/tiffilt_internal.h"
 #include "imaging/codecs/tiffilt_meta.h"
 #include "imaging/codecs/tiflzw.h"
+#include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_icc.h"
@@ -53,6 +55,7 @@ enum : uint16_t {
   kPageName = 285,
   kXPosition = 286,
   kYPosition = 287,
+  kSubIFDs = 330,
   kT4Options = 292,
   kT6Options = 293,
   kResolutionUnit = 296,
@@ -754,6 +757,13 @@ void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params)
   };
   params.SetDpiX(dpi(kXResolution));
   params.SetDpiY(dpi(kYResolution));
+  auto position = [&](uint16_t tag) {
+    const double value = r.ReadRational(tag, 0, 0) * factor;
+    return static_cast<int32_t>(std::isfinite(value) ? std::clamp(value, -1e9, 1e9) : 0.0);
+  };
+  params.TIFF_XPOS = position(kXPosition);
+  params.TIFF_YPOS = position(kYPosition);
+  params.TIFF_NEWSUBFILETYPE = static_cast<int32_t>(r.ReadInteger(kNewSubfileType, 0, 0));
   r.ReadString(kDocumentName, true, params.TIFF_DOCUMENTNAME);
   r.ReadString(kImageDescription, true, params.TIFF_IMAGEDESCRIPTION);
   r.ReadString(kPageName, true, params.TIFF_PAGENAME);
@@ -783,9 +793,14 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   TIETIFFIFDReader reader;
   SetupReader(reader, stream, base, header);
   int32_t count = 0;
-  const bool found = reader.ReadIFD(std::max(params.TIFF_IMAGEINDEX, 0), count, header.firstIFD);
+  bool found = reader.ReadIFD(std::max(params.TIFF_IMAGEINDEX, 0), count, header.firstIFD);
   pageCount = count;
   params.SetImageCount(count);
+  params.TIFFIsBigTIFF = header.bigTIFF;
+  // A sub-directory of the page (a reduced image, say) in its place.
+  const int64_t sub = found && params.TIFF_SUBINDEX >= 0 ? reader.ReadInteger(kSubIFDs, params.TIFF_SUBINDEX, 0) : 0;
+  int32_t subCount = 0;
+  if (sub > 0) found = reader.ReadIFD(0, subCount, sub);
   Layout layout;
   layout.intel = header.intel;
   if (!found) return progress.Abort();
@@ -816,6 +831,10 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   if (layout.alpha) bitmap->GetAlphaChannel()->SetFullFlag(false);
   if (!decoded) return progress.Abort();
   if (!params.ISNATIVEPIXELFORMAT && KeptOnlyNative(format)) bitmap->ConvertToPixelFormat(ie24RGB);
+  if (params.TIFF_ENABLEADJUSTORIENTATION) IEApplyExifOrientation(*bitmap, params.TIFF_ORIENTATION);
+  // The page's ICC profile goes with its pixels.
+  if (const TIEICC* profile = params.InputICCProfileOrNull(); profile && profile->IsValid())
+    bitmap->ImageProfile().Assign(*profile);
 }
 
 // ---- format test and page count ------------------------------------------------------
@@ -1091,27 +1110,6 @@ void LoadRow(WriteLayout& w, int32_t y, uint8_t* out) {
     for (int32_t x = 0; x < width; ++x) out[int64_t{x} * w.spp + colours] = alpha[x];
 }
 
-std::vector<uint8_t> PackBits(const uint8_t* data, int64_t size) {
-  std::vector<uint8_t> out;
-  int64_t i = 0;
-  while (i < size) {
-    int64_t run = 1;
-    while (i + run < size && run < 128 && data[i + run] == data[i]) ++run;
-    if (run > 1) {
-      out.push_back(static_cast<uint8_t>(1 - run));
-      out.push_back(data[i]);
-      i += run;
-      continue;
-    }
-    int64_t lit = 1;
-    while (i + lit < size && lit < 128 && !(i + lit + 1 < size && data[i + lit] == data[i + lit + 1])) ++lit;
-    out.push_back(static_cast<uint8_t>(lit - 1));
-    out.insert(out.end(), data + i, data + i + lit);
-    i += lit;
-  }
-  return out;
-}
-
 bool IsFaxChoice(uint8_t choice) { return choice >= kChoiceMH && choice <= kChoiceG4; }
 
 // Fax rows (1 = black) coded as the choice says, the strip finished.
@@ -1144,15 +1142,18 @@ void CompressFax(uint8_t choice, const std::vector<uint8_t>& rows, int64_t rowBy
   out.assign(bytes, bytes + packed.Size());
 }
 
-// The strip compressed as the choice says (deflate at zlib level); false
-// when the library fails.
-bool CompressStrip(uint8_t choice, int32_t level, const std::vector<uint8_t>& rows, std::vector<uint8_t>& out) {
+// The strip compressed as the choice says (deflate at zlib level, PackBits
+// row by row, LZW through the encoder); false when the library fails.
+bool CompressStrip(uint8_t choice, int32_t level, TIETIFFLZWEncoder lzw, const std::vector<uint8_t>& rows,
+                   int64_t rowBytes, std::vector<uint8_t>& out) {
   switch (choice) {
     case kChoiceNone:
       out = rows;
       return true;
     case kChoicePackBits:
-      out = PackBits(rows.data(), static_cast<int64_t>(rows.size()));
+      out.clear();
+      for (size_t at = 0; at < rows.size(); at += static_cast<size_t>(rowBytes))
+        IEPackBitsEncode(rows.data() + at, static_cast<size_t>(rowBytes), out);
       return true;
     case kChoiceZip:
     case kChoiceDeflate: {
@@ -1165,8 +1166,8 @@ bool CompressStrip(uint8_t choice, int32_t level, const std::vector<uint8_t>& ro
     default: {
       TMemoryStream packed;
       void* state = nullptr;
-      EncodeTIFFLZW(rows.data(), static_cast<int32_t>(rows.size()), packed, state);
-      EncodeTIFFLZW(nullptr, 0, packed, state);
+      lzw(rows.data(), static_cast<int32_t>(rows.size()), packed, state);
+      lzw(nullptr, 0, packed, state);
       const auto* bytes = static_cast<const uint8_t*>(packed.Memory());
       out.assign(bytes, bytes + packed.Size());
       return true;
@@ -1192,7 +1193,8 @@ int32_t CompressionTag(uint8_t choice) {
     case kChoicePackBits: return kPackBits;
     case kChoiceZip:
     case kChoiceDeflate: return kDeflate;
-    default: return kLZW;
+    case kChoiceLZW: return kLZW;
+    default: return kNone;
   }
 }
 
@@ -1367,6 +1369,22 @@ int64_t RowsPerStrip(const TIOParamsVals& params, int64_t rowBytes, int32_t heig
   return std::max<int64_t>(1, height / std::clamp<int64_t>(strips, 1, height));
 }
 
+// The LZW encoder in use: the parameters', else the library's; none when
+// both slots are empty.
+TIETIFFLZWEncoder LZWEncoder(const TIOParamsVals& params) {
+  return params.TIFFLZWEncoder ? params.TIFFLZWEncoder : IEGetGlobalSettings()->TIFFLZWEncoder;
+}
+
+// The compression written for the parameters' choice: codes the writer has
+// no coder for, and LZW without an encoder, are written uncompressed; fax
+// codes are for bilevel images only.
+uint8_t WrittenChoice(const TIOParamsVals& params, TIEBitmap& image) {
+  const uint8_t choice = params.TIFF_COMPRESSION;
+  if (choice > kChoiceDeflate || (choice == kChoiceLZW && !LZWEncoder(params))) return kChoiceNone;
+  if (IsFaxChoice(choice) && image.GetPixelFormat() != ie1g) return kChoiceNone;
+  return choice;
+}
+
 // The strips of the page's pixels and their tags.
 void WriteStrips(WriteLayout& w, const TIOParamsVals& params, uint8_t choice, TStream& out, TIETIFFIFDWriter& ifd,
                  bool& failed, TIEProgressRecord& progress) {
@@ -1386,7 +1404,7 @@ void WriteStrips(WriteLayout& w, const TIOParamsVals& params, uint8_t choice, TS
       for (uint8_t& b : rows) b = static_cast<uint8_t>(~b);
     if (predictor) ApplyPredictor(rows, w.rowBytes, w.spp);
     if (IsFaxChoice(choice)) CompressFax(choice, rows, w.rowBytes, width, fillOrder, packed);
-    else if (!CompressStrip(choice, level, rows, packed)) failed = true;
+    else if (!CompressStrip(choice, level, LZWEncoder(params), rows, w.rowBytes, packed)) failed = true;
     offsets.push_back(static_cast<int32_t>(out.Position()));
     counts.push_back(static_cast<int32_t>(packed.size()));
     IESafeStreamWrite(out, failed, packed.data(), static_cast<int32_t>(packed.size()));
@@ -1452,13 +1470,9 @@ int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& par
     const uint8_t header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
     IESafeStreamWrite(out, failed, header, 8);
   }
-  uint8_t choice = params.TIFF_COMPRESSION;
-  // Fax codes are for bilevel images only; they are written with 0 as
-  // white, as the codes count their runs.
-  if (IsFaxChoice(choice)) {
-    if (w.image->GetPixelFormat() == ie1g) w.photometric = kWhiteIsZero;
-    else choice = kChoiceNone;
-  }
+  const uint8_t choice = WrittenChoice(params, *w.image);
+  // Fax codes count their runs with 0 as white.
+  if (IsFaxChoice(choice)) w.photometric = kWhiteIsZero;
   TIETIFFIFDWriter ifd;
   ifd.AddLong(kImageWidth, static_cast<uint32_t>(width));
   ifd.AddLong(kImageLength, static_cast<uint32_t>(height));

@@ -11,12 +11,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 
+#include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_icc.h"
@@ -973,6 +975,113 @@ TEST_F(TiffReadTest, IsReachedThroughTheCodecTable) {
   ASSERT_NE(entry, nullptr);
   EXPECT_NE(entry->Read, nullptr);
   EXPECT_EQ(entry->IsFormat, &IEIsTIFFStream);
+}
+
+// A grey page of width x height whose pixel (x, y) is x * 16 + y, written by
+// libtiff with the tags the call adds.
+template <class Tags>
+void WriteGreyPage(TIFF* tif, uint32_t width, uint32_t height, Tags&& tags) {
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+  tags();
+  std::vector<uint8_t> row(width);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) row[x] = static_cast<uint8_t>(x * 16 + y);
+    TIFFWriteScanline(tif, row.data(), y, 0);
+  }
+  TIFFWriteDirectory(tif);
+}
+
+// What a page says of itself besides its pixels: subfile type, position,
+// BigTIFF; a sub-directory read in the page's place; the orientation turned
+// upright when asked.
+TEST_F(TiffReadTest, PageTagsSubDirectoriesAndOrientation) {
+  {
+    TIFF* tif = TIFFOpen(Path("sub.tif").c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    WriteGreyPage(tif, 8, 4, [&] {
+      uint64_t placeholder = 0;
+      TIFFSetField(tif, TIFFTAG_SUBIFD, 1, &placeholder);
+      TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+      TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+      TIFFSetField(tif, TIFFTAG_XPOSITION, 2.5f);
+      TIFFSetField(tif, TIFFTAG_YPOSITION, 7.0f);
+      TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_BOTRIGHT);  // turned half way round
+    });
+    WriteGreyPage(tif, 3, 2, [&] { TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE); });
+    TIFFClose(tif);
+  }
+  ASSERT_TRUE(Read("sub.tif"));
+  EXPECT_EQ(bitmap_.GetWidth(), 8);
+  EXPECT_EQ(params_.TIFF_NEWSUBFILETYPE, FILETYPE_PAGE);
+  EXPECT_EQ(params_.TIFF_XPOS, 2);
+  EXPECT_EQ(params_.TIFF_YPOS, 7);
+  EXPECT_FALSE(params_.TIFFIsBigTIFF);
+  EXPECT_EQ(bitmap_.GetScanline(0)[0], 0);  // as stored
+  params_.TIFF_ENABLEADJUSTORIENTATION = true;
+  ASSERT_TRUE(Read("sub.tif"));
+  EXPECT_EQ(bitmap_.GetScanline(0)[0], 7 * 16 + 3);  // the last stored pixel comes first
+  params_.TIFF_ENABLEADJUSTORIENTATION = false;
+  params_.TIFF_SUBINDEX = 0;
+  ASSERT_TRUE(Read("sub.tif"));
+  EXPECT_EQ(bitmap_.GetWidth(), 3);
+  EXPECT_EQ(params_.TIFF_NEWSUBFILETYPE, FILETYPE_REDUCEDIMAGE);
+  EXPECT_EQ(pages_, 1);  // the main chain's count
+  params_.TIFF_SUBINDEX = -1;
+  InDir("tiffcp -8 sub.tif big.tif");
+  ASSERT_TRUE(Read("big.tif"));
+  EXPECT_TRUE(params_.TIFFIsBigTIFF);
+}
+
+// Compressions the writer has no coder for, and LZW with both encoder slots
+// empty, are written uncompressed; PackBits codes each row on its own.
+TEST_F(TiffReadTest, CompressionsWithoutACoderAreWrittenUncompressed) {
+  InDir("/usr/bin/convert -size 40x30 gradient:red-blue -depth 8 -compress none src.tif");
+  ASSERT_TRUE(Read("src.tif"));
+  InDir("/usr/bin/convert src.tif " + RawOutput(Kind::RGB));
+  const std::string want = ReadAll(Path("ref.raw"));
+  const TIETIFFLZWEncoder library = IEGetGlobalSettings()->TIFFLZWEncoder;
+  const struct {
+    uint8_t compression;
+    bool noEncoder;
+    const char* scheme;  // as tiffinfo names it
+  } cases[] = {{42, false, "None"}, {255, false, "None"}, {5, true, "None"}, {5, false, "LZW"}, {8, false, "PackBits"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.compression));
+    params_.TIFF_COMPRESSION = c.compression;
+    IEGetGlobalSettings()->TIFFLZWEncoder = c.noEncoder ? nullptr : library;
+    {
+      TFileStream out(Path("ours.tif"), fmCreate);
+      EXPECT_EQ(IEWriteTIFFStream(out, bitmap_, params_, progress_), 1);
+    }
+    IEGetGlobalSettings()->TIFFLZWEncoder = library;
+    InDir("tiffinfo ours.tif > info.txt 2> err.txt");
+    EXPECT_EQ(ReadAll(Path("err.txt")), "");
+    EXPECT_NE(ReadAll(Path("info.txt")).find(std::string("Compression Scheme: ") + c.scheme), std::string::npos)
+        << ReadAll(Path("info.txt"));
+    InDir("tiffcp -c none ours.tif plain.tif && /usr/bin/convert plain.tif " + RawOutput(Kind::RGB));
+    EXPECT_TRUE(ReadAll(Path("ref.raw")) == want);
+  }
+  // PackBits: runs shorter than 4 stay literal, and a row never runs into
+  // the next. Each row: 1, 1, 2, then 197 bytes of 10.
+  TIEBitmap grey(200, 3, ie8g);
+  for (int32_t y = 0; y < 3; ++y) {
+    std::memset(grey.GetScanline(y), 10, 200);
+    grey.GetScanline(y)[0] = grey.GetScanline(y)[1] = 1;
+    grey.GetScanline(y)[2] = 2;
+  }
+  TIOParamsVals params(nullptr);
+  params.TIFF_COMPRESSION = 8;
+  TMemoryStream out;
+  ASSERT_EQ(IEWriteTIFFStream(out, grey, params, progress_), 1);
+  const std::string file(static_cast<const char*>(out.Memory()), static_cast<size_t>(out.Size()));
+  const std::string packed = file.substr(TagValue(file, 273), TagValue(file, 279));
+  const std::string row("\x02\x01\x01\x02\x81\x0A\xBC\x0A", 8);
+  EXPECT_TRUE(packed == row + row + row);
 }
 
 }  // namespace
