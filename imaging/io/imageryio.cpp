@@ -283,7 +283,7 @@ void TImageryIO::AdjustDPI() {
 namespace {
 
 constexpr int32_t kReadAhead = 8192, kJPEGFileReadAhead = 65536;
-constexpr int32_t kGIF = 2, kJPEG = 3, kPNG = 8, kPSD = 24;
+constexpr int32_t kGIF = 2, kJPEG = 3, kPCX = 4, kPNG = 8, kPSD = 24;
 
 // A copy of the image in ie24RGB, its alpha channel kept.
 std::unique_ptr<TIEBitmap> CopyAsRGB24(TIEBitmap& image) {
@@ -297,6 +297,7 @@ std::unique_ptr<TIEBitmap> CopyAsRGB24(TIEBitmap& image) {
 
 int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers, int32_t bufferSize) {
   SetAborting(false);
+  readPages_ = 0;
   if (!BitmapCheck()) {
     DoFinishWork();
     return -1;
@@ -309,14 +310,21 @@ int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool 
   if (headers) {
     uint8_t header[12];
     const int64_t start = stream.Position() + 12;
-    const int64_t length = stream.Read(header, 12) == 12 ? int64_t{codecbytes::LE32(header + 8)} : -1;
-    if (length < 0 || std::memcmp(header, codec.HeaderTag, 4) != 0 || length > stream.Size() - start) {
+    int64_t length = stream.Read(header, 12) == 12 ? int64_t{codecbytes::LE32(header + 8)} : -1;
+    // The older PCX header: its image 4 bytes after the tag, up to the end.
+    if (length >= 0 && codec.FileTypeId == kPCX && std::memcmp(header, "PCX", 3) == 0 &&
+        std::memcmp(header, codec.HeaderTag, 4) != 0) {
+      stream.SetPosition(start - 8);
+      std::memcpy(header, codec.HeaderTag, 4);
+      length = stream.Size() - stream.Position();
+    }
+    if (length < 0 || std::memcmp(header, codec.HeaderTag, 4) != 0 || length > stream.Size() - stream.Position()) {
       SetAborting(true);
       DoFinishWork();
       return -1;
     }
     size = length;
-    end = start + length;
+    end = stream.Position() + length;
   }
   int32_t pageCount = 0;
   try {
@@ -331,6 +339,7 @@ int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool 
     else
       codec.Read(read);
     pageCount = read.PageCount;
+    readPages_ = pageCount;
   } catch (...) {
     DoFinishWork();
     throw;
@@ -380,7 +389,8 @@ void TImageryIO::WriteCodec(const TIECodecEntry& codec, TStream& stream, bool he
     DoFinishWork();
     throw;
   }
-  if (headers) {
+  // An aborted PCX save leaves its header unwritten.
+  if (headers && !(codec.FileTypeId == kPCX && Aborting())) {
     const int64_t end = stream.Position();
     const auto length = static_cast<uint32_t>(end - headerPosition - 12);
     std::memcpy(header, codec.HeaderTag, 4);
@@ -430,6 +440,8 @@ int32_t TImageryIO::LoadFromFileCodec(const TIECodecEntry& codec, const std::str
     if (codec.FileTypeId == kPNG) IEColorToRGB(Background(), params_->PNG_BACKGROUND);
     result = ReadCodec(codec, file, false, codec.FileTypeId == kJPEG ? kJPEGFileReadAhead : kReadAhead);
   }
+  // A GIF file load tells the frames it found even when it was aborted.
+  if (codec.FileTypeId == kGIF && result < 0) result = readPages_;
   params_->FILENAME = fileName;
   return result;
 }

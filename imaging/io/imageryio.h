@@ -259,6 +259,7 @@ private:
   // The background colour a GIF or PNG read brings.
   void TakeBackground(int32_t fileTypeId);
   int32_t ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers, int32_t bufferSize);
+  int32_t readPages_ = 0;  // what the last ReadCodec's reader counted, aborted or not
   void WriteCodec(const TIECodecEntry& codec, TStream& stream, bool headers);
   bool ReadRegistryFile(const TIEFileFormatInfo& entry, const std::string& fileName, bool catchReader);
   bool ReadRegistryStream(const TIEFileFormatInfo& entry, TStream& stream);

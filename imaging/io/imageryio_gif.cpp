@@ -75,7 +75,7 @@ public:
       TIECodecRead one{read_.Stream, frame.get(), params_, frameProgress};
       one.Size = read_.Size;
       codec_.Read(one);
-      read_.PageCount = one.PageCount;
+      read_.PageCount = std::max(read_.PageCount, one.PageCount);  // an aborted read counts nothing
       if (read_.Progress.Aborted()) break;
       resultFormat = frame->GetPixelFormat();
       if (one.PageCount >= 2) {
