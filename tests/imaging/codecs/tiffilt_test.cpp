@@ -73,6 +73,12 @@ void PatchTagNumber(std::string& file, uint16_t tag, uint16_t number) {
 
 class TiffReadTest : public codectest::CodecTest {
 protected:
+  // Profiles opened by a read are closed while the colour system still runs.
+  void TearDown() override {
+    bitmap_.ImageProfile().Clear();
+    params_.FreeICCProfiles();
+    CodecTest::TearDown();
+  }
 
   // Reads the bytes with the codec; true when the abort flag stayed clear.
   bool ReadBytes(const std::string& bytes, bool paramsOnly = false) {
