@@ -148,6 +148,7 @@ struct Layout {
   int32_t t4Options = 0;
   int32_t tileWidth = 0, tileLength = 0;  // 0: strips
   int32_t subH = 1, subV = 1;             // YCbCr subsampling of uncompressed data units
+  TIETIFFLZWDecoder lzw = nullptr;        // the parameters' decoder, else the library's
 };
 
 // The coded row length of a block of the layout's width: chunky samples, or
@@ -299,15 +300,17 @@ bool Inflate(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
   return result == LIBDEFLATE_SUCCESS && static_cast<int64_t>(made) == wanted;
 }
 
-bool DecodeLZW(const std::vector<uint8_t>& in, uint8_t* out, int64_t rowBytes, int64_t rows, int32_t fillOrder) {
+bool DecodeLZW(TIETIFFLZWDecoder decode, const std::vector<uint8_t>& in, uint8_t* out, int64_t rowBytes, int64_t rows,
+               int32_t fillOrder) {
+  if (!decode) return false;
   void* state = nullptr;
   bool ok = true;
   for (int64_t y = 0; y < rows && ok; ++y) {
-    const uint8_t* row = DecodeTIFFLZW(in.data(), in.size(), static_cast<int32_t>(rowBytes), state, fillOrder);
+    const uint8_t* row = decode(in.data(), in.size(), static_cast<int32_t>(rowBytes), state, fillOrder);
     if (!row) ok = false;
     else std::memcpy(out + y * rowBytes, row, static_cast<size_t>(rowBytes));
   }
-  if (state) DecodeTIFFLZW(nullptr, 0, 0, state, fillOrder);
+  if (state) decode(nullptr, 0, 0, state, fillOrder);
   return ok;
 }
 
@@ -357,7 +360,7 @@ bool Decompress(const Layout& l, std::vector<uint8_t>& raw, uint8_t* out, int64_
       std::memcpy(out, raw.data(), static_cast<size_t>(wanted));
       return true;
     case kLZW:
-      return DecodeLZW(raw, out, l.rowBytes, rows, l.fillOrder);
+      return DecodeLZW(l.lzw, raw, out, l.rowBytes, rows, l.fillOrder);
     case kDeflate:
     case kAdobeDeflate:
       return Inflate(raw, out, wanted);
@@ -803,6 +806,7 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   if (sub > 0) found = reader.ReadIFD(0, subCount, sub);
   Layout layout;
   layout.intel = header.intel;
+  layout.lzw = params.TIFFLZWDecoder ? params.TIFFLZWDecoder : IEGetGlobalSettings()->TIFFLZWDecoder;
   if (!found) return progress.Abort();
   // A directory of tags only (an EXIF block) still gives its metadata.
   const bool hasLayout = ReadLayout(reader, layout, options.NoAlpha);

@@ -18,6 +18,7 @@
 #include <sstream>
 #include <string>
 
+#include "imaging/codecs/tiflzw.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -1088,6 +1089,26 @@ TEST_F(TiffReadTest, CompressionsWithoutACoderAreWrittenUncompressed) {
   const std::string packed = file.substr(TagValue(file, 273), TagValue(file, 279));
   const std::string row("\x02\x01\x01\x02\x81\x0A\xBC\x0A", 8);
   EXPECT_TRUE(packed == row + row + row);
+}
+
+// LZW strips go through the decoder slots: the parameters' decoder first,
+// the library's otherwise; with both empty an LZW page is not read.
+TEST_F(TiffReadTest, LZWStripsGoThroughTheDecoderSlots) {
+  InDir("/usr/bin/convert -size 9x5 xc:red -depth 8 -compress lzw lzw.tif");
+  static int calls = 0;
+  params_.TIFFLZWDecoder = [](const uint8_t* data, size_t size, int32_t rowBytes, void*& state, int32_t fillOrder) {
+    ++calls;
+    return DecodeTIFFLZW(data, size, rowBytes, state, fillOrder);
+  };
+  ASSERT_TRUE(Read("lzw.tif"));
+  EXPECT_GT(calls, 0);
+  params_.TIFFLZWDecoder = nullptr;
+  const TIETIFFLZWDecoder library = IEGetGlobalSettings()->TIFFLZWDecoder;
+  IEGetGlobalSettings()->TIFFLZWDecoder = nullptr;
+  EXPECT_FALSE(Read("lzw.tif"));
+  IEGetGlobalSettings()->TIFFLZWDecoder = library;
+  ASSERT_TRUE(Read("lzw.tif"));
+  EXPECT_EQ(bitmap_.GetPixel24(8, 4), (TRGB{0, 0, 255}));
 }
 
 }  // namespace
