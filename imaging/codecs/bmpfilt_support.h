@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/codecs/codecbytes.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/io/imageryio_registry.h"
@@ -18,18 +19,10 @@
 
 namespace bmpfilt {
 
-inline uint16_t LE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t LE32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-inline void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutLE32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using codecbytes::LE16;
+using codecbytes::LE32;
+using codecbytes::PutLE16;
+using codecbytes::PutLE32;
 
 // Bytes of a row of width pixels of bits each, padded to alignBits, in 64
 // bits whatever the width (file rows can be far longer than any image).

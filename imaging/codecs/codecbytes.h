@@ -1,6 +1,7 @@
-// Byte-level helpers of the GIF, Targa, PCX and PSD codecs: numbers packed
-// in either byte order, exact reads, what remains of a stream, and an
-// output that records a short write instead of raising.
+// Byte-level helpers of the codecs (and of the I/O component's stream
+// headers): numbers packed in either byte order, read and written, exact
+// reads, what remains of a stream, and an output that records a short
+// write instead of raising.
 #pragma once
 
 #include <algorithm>
@@ -21,6 +22,13 @@ inline uint32_t BE32(const uint8_t* p) {
   return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
 }
 inline uint64_t BE64(const uint8_t* p) { return uint64_t{BE32(p)} << 32 | BE32(p + 4); }
+inline void PutLE16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void PutLE32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
 
 // Bytes from the position to the end, never negative.
 inline int64_t Remaining(TStream& stream) { return std::max<int64_t>(0, stream.Size() - stream.Position()); }

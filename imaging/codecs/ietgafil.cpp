@@ -313,7 +313,11 @@ void ChooseLayout(TIEBitmap& bitmap, TIOParamsVals& params, Layout& l) {
   l.compressed = params.TGA_COMPRESSED;
   l.depth = bitmap.GetPixelFormat() == ie1g ? 1 : 24;
   const bool alpha = bitmap.HasAlphaChannel() && !bitmap.GetAlphaChannel()->FullFlag();
-  if (l.depth == 24 && params.SAMPLESPERPIXEL == 1 && params.BITSPERSAMPLE == 1) {
+  // Real transparency outranks a palette or bilevel depth: only 32-bit
+  // pixels keep it.
+  if (l.depth == 24 && alpha) {
+    l.depth = 32;
+  } else if (l.depth == 24 && params.SAMPLESPERPIXEL == 1 && params.BITSPERSAMPLE == 1) {
     TRGB twoColors[2];
     l.image = IEBilevelFrame(bitmap, l.owned, twoColors);
     l.depth = 1;
@@ -324,8 +328,6 @@ void ChooseLayout(TIEBitmap& bitmap, TIOParamsVals& params, Layout& l) {
       l.quantizer = std::make_unique<TIEQuantizer>(bitmap, l.palette.data(), 1 << l.depth);
       params.ColorMap.assign(l.palette.begin(), l.palette.begin() + (1 << l.depth));
     }
-  } else if (l.depth == 24 && alpha) {
-    l.depth = 32;
   }
   if (l.depth != 8 && l.depth != 24) l.compressed = false;
 }

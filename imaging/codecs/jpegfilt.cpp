@@ -552,9 +552,10 @@ void IEWriteJPEGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params
     JSAMPROW rows[1] = {row};
     ok = JpegGuard(e->err, [&] { jpeg_write_scanlines(&cinfo, rows, 1); });
     report.Row();
-    if (e->dest.Failed) break;
+    // A short write, or the caller's abort between rows, ends the image here.
+    if (e->dest.Failed || progress.Aborted()) break;
   }
-  if (ok && !e->dest.Failed) ok = JpegGuard(e->err, [&] { jpeg_finish_compress(&cinfo); });
+  if (ok && !e->dest.Failed && !progress.Aborted()) ok = JpegGuard(e->err, [&] { jpeg_finish_compress(&cinfo); });
   if (e->dest.Failed) progress.Abort();
   if (!ok) {
     progress.Abort();

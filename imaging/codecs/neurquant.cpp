@@ -100,8 +100,8 @@ void Learn(TIENeuQuant& q) {
     const int32_t j = Contest(q, b, g, r);
     MoveNeuron(q.Network[j], alpha, kInitAlpha, b, g, r);
     if (rad) AlterNeighbours(q, rad, j, b, g, r);
-    position += step;
-    if (position >= pixels) position -= pixels;
+    // Images smaller than the step wrap more than once.
+    position = (position + step) % pixels;
     if (i % delta == 0) {
       alpha -= alpha / q.AlphaDec;
       radius -= radius / kRadiusDec;
@@ -273,14 +273,15 @@ TIEQuantizer::TIEQuantizer(TIEBitmap& bitmap, TRGB* palette, int32_t colorCount)
   const int32_t n = colorCount_;
   palette_.assign(palette, palette + n);
   if (grey_ || bitmap_->GetPixelFormat() != ie24RGB) {
-    if (grey_) {
-      // A grey image of any format gets the ramp its grey indexes stand for.
+    if (bitmap_->GetPixelFormat() == ie8p) {
+      // A palette image keeps its own palette, grey or not: its indexes stay valid.
+      for (int32_t q = 0; q < n; ++q) bitmap_->GetPaletteColor(q, palette_[q]);
+    } else if (grey_) {
+      // Any other grey image gets the ramp its grey levels stand for.
       for (int32_t q = 0; q < n; ++q) {
         const auto v = static_cast<uint8_t>(256.0 / n * q);
         palette_[q] = TRGB{v, v, v};
       }
-    } else if (bitmap_->GetPixelFormat() == ie8p) {
-      for (int32_t q = 0; q < n; ++q) bitmap_->GetPaletteColor(q, palette_[q]);
     }
   } else {
     exactColors_ = CollectExactColors(*bitmap_, n, palette_.data());
@@ -320,12 +321,6 @@ int32_t TIEQuantizer::GetRGBIndex(TRGB color) const {
     // A colour the image does not hold gets the nearest one it does.
     return NearestIndex(exactColors_.data(), static_cast<int32_t>(exactColors_.size()), color);
   }
-  if (grey_) return color.r * colorCount_ / 256;
-  if (neuQuant_) {
-    const int32_t index = NeuQuantIndexOf(*neuQuant_, color);
-    return index >= 0 ? index : NearestIndex(palette_.data(), colorCount_, color);
-  }
-  if (boxQuantizer_) return BoxQuantizerIndexOf(*boxQuantizer_, color);
   if (bitmap_->GetPixelFormat() == ie8p) {
     // Only the entries written to the caller's palette are answered.
     const int32_t count = std::min(colorCount_, bitmap_->GetPaletteLength());
@@ -333,5 +328,11 @@ int32_t TIEQuantizer::GetRGBIndex(TRGB color) const {
       if (palette_[i] == color) return i;
     return count > 0 ? NearestIndex(palette_.data(), count, color) : 0;
   }
+  if (grey_) return color.r * colorCount_ / 256;
+  if (neuQuant_) {
+    const int32_t index = NeuQuantIndexOf(*neuQuant_, color);
+    return index >= 0 ? index : NearestIndex(palette_.data(), colorCount_, color);
+  }
+  if (boxQuantizer_) return BoxQuantizerIndexOf(*boxQuantizer_, color);
   return 0;
 }

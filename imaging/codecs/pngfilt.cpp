@@ -16,7 +16,7 @@
 #include "imaging/io/imageryio_params.h"
 #include "imaging/io/imageryio_registry.h"
 #include "platform/rtl/streams.h"
-#include "platform/win/pngglue.h"
+#include "platform/display/pngglue.h"
 
 namespace {
 
@@ -188,9 +188,11 @@ bool ReadRows(Reader& r, TIEBitmap& bitmap, const Header& h, TIOParamsVals& para
   const auto width = static_cast<int32_t>(h.width), height = static_cast<int32_t>(h.height);
   const bool alpha = png_get_channels(r.png, r.info) == 4;
   const bool onePalette = h.bitDepth == 1 && h.colorType == PNG_COLOR_TYPE_PALETTE;
-  std::vector<uint8_t> work;
-  if (alpha) work.resize(static_cast<size_t>(width) * 4 * (passes > 1 ? static_cast<size_t>(height) : 1));
-  if (onePalette) work.resize(static_cast<size_t>(width) / 8 + 1);
+  // Rows libpng builds in place: an interlaced file needs every row kept
+  // from one pass to the next, as libpng merges each pass into what the
+  // row already holds.
+  const size_t workRow = alpha ? static_cast<size_t>(width) * 4 : onePalette ? static_cast<size_t>(width) / 8 + 1 : 0;
+  std::vector<uint8_t> work(workRow * (passes > 1 ? static_cast<size_t>(height) : 1));
   TIEBitmap* alphaChannel = nullptr;
   if (alpha) {
     alphaChannel = bitmap.GetAlphaChannel();
@@ -201,9 +203,7 @@ bool ReadRows(Reader& r, TIEBitmap& bitmap, const Header& h, TIOParamsVals& para
     report.NewPass();
     for (int32_t y = 0; y < height && !progress.Aborted(); ++y) {
       uint8_t* row = bitmap.GetScanline(y);
-      uint8_t* target = row;
-      if (alpha) target = work.data() + (passes > 1 ? static_cast<size_t>(y) * width * 4 : 0);
-      if (onePalette) target = work.data();
+      uint8_t* target = workRow ? work.data() + (passes > 1 ? static_cast<size_t>(y) * workRow : 0) : row;
       if (!PngGuard(r.jump, [&] { png_read_row(r.png, target, nullptr); })) return false;
       if (alpha) {
         uint8_t* a = alphaChannel->GetScanline(y);

@@ -17,7 +17,7 @@
 #include "imaging/io/imageryio_registry.h"
 #include "platform/forms/graphics.h"
 #include "platform/rtl/streams.h"
-#include "platform/win/pngglue.h"
+#include "platform/display/pngglue.h"
 
 namespace {
 
@@ -140,13 +140,27 @@ png_uint_32 PerMetre(int32_t dpi) { return static_cast<png_uint_32>(std::nearbyi
 
 // ---- rows ----------------------------------------------------------------------
 
-// One output row of the layout from the working image and the mask.
+// The colour of pixel x of a working-image row, whatever its format.
+TRGB PixelColor(TIEBitmap& image, const uint8_t* row, int32_t x) {
+  switch (image.GetPixelFormat()) {
+    case ie8p: {
+      TRGB c;
+      image.GetPaletteColor(row[x], c);
+      return c;
+    }
+    case ie8g: return TRGB{row[x], row[x], row[x]};
+    case ie16Gray: return TRGB{row[2 * x + 1], row[2 * x + 1], row[2 * x + 1]};
+    default: return TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
+  }
+}
+
+// One output row of the layout from the working image and the mask. 16-bit
+// samples are produced little-endian (libpng swaps them).
 void MakeRow(const Layout& l, TIEBitmap& image, TIEBitmap* mask, int32_t y, std::vector<uint8_t>& out) {
   const int32_t width = image.GetWidth();
   uint8_t* row = image.GetScanline(y);
   const uint8_t* m = l.transparent ? mask->GetScanline(y) : nullptr;
   const TIEPixelFormat format = image.GetPixelFormat();
-  auto rgb = [&](int32_t x) { return TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]}; };
   switch (l.colorType) {
     case PNG_COLOR_TYPE_RGB_ALPHA:
       for (int32_t x = 0; x < width; ++x) {
@@ -156,28 +170,28 @@ void MakeRow(const Layout& l, TIEBitmap& image, TIEBitmap* mask, int32_t y, std:
       break;
     case PNG_COLOR_TYPE_RGB: std::memcpy(out.data(), row, static_cast<size_t>(width) * 3); break;
     case PNG_COLOR_TYPE_PALETTE:
+      // With transparency entry 0 is the background: the quantizer's entries start at 1.
       for (int32_t x = 0; x < width; ++x) {
-        int32_t index = format == ie8p ? row[x] : format == ie8g ? row[x] : l.quantizer->GetRGBIndex(rgb(x));
-        if (l.transparent) {
-          if (format == ie8g || format == ie8p)
-            index = m[x] != 255 ? 0 : std::max(index, 1);
-          else
-            index = m[x] != 255 ? 0 : index + 1;
-        }
-        out[x] = static_cast<uint8_t>(index);
+        int32_t index = 0;
+        if (l.transparent)
+          index = m[x] != 255 ? 0 : l.quantizer->GetRGBIndex(PixelColor(image, row, x)) + 1;
+        else
+          index = format == ie8p ? row[x] : l.quantizer->GetRGBIndex(PixelColor(image, row, x));
+        out[x] = static_cast<uint8_t>(std::clamp(index, 0, 255));
       }
       break;
     default:  // grey
       if (l.depth == 1) {
         std::memcpy(out.data(), row, (static_cast<size_t>(width) + 7) / 8);
+      } else if (l.depth == 16 && format == ie16Gray) {
+        std::memcpy(out.data(), row, static_cast<size_t>(width) * 2);
       } else {
         for (int32_t x = 0; x < width; ++x) {
-          const uint8_t level = format == ie16Gray ? row[2 * x + 1]
-                                : format == ie8g   ? row[x]
-                                                   : static_cast<uint8_t>(l.quantizer->GetRGBIndex(rgb(x)));
+          const TRGB c = PixelColor(image, row, x);
+          const uint8_t level = format == ie24RGB ? static_cast<uint8_t>(l.quantizer->GetRGBIndex(c)) : c.r;
           if (l.depth == 16) {
-            out[2 * x] = level;
-            out[2 * x + 1] = 0;
+            out[2 * x] = 0;
+            out[2 * x + 1] = level;
           } else {
             out[x] = level;
           }

@@ -13,12 +13,14 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include "imaging/codecs/iepsd.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/neurquant.h"
 #include "imaging/codecs/tifccitt.h"
 #include "imaging/codecs/tiffilt_internal.h"
 #include "imaging/codecs/tiffilt_meta.h"
 #include "imaging/codecs/tiflzw.h"
+#include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_icc.h"
@@ -53,6 +55,7 @@ enum : uint16_t {
   kPageName = 285,
   kXPosition = 286,
   kYPosition = 287,
+  kSubIFDs = 330,
   kT4Options = 292,
   kT6Options = 293,
   kResolutionUnit = 296,
@@ -145,6 +148,7 @@ struct Layout {
   int32_t t4Options = 0;
   int32_t tileWidth = 0, tileLength = 0;  // 0: strips
   int32_t subH = 1, subV = 1;             // YCbCr subsampling of uncompressed data units
+  TIETIFFLZWDecoder lzw = nullptr;        // the parameters' decoder, else the library's
 };
 
 // The coded row length of a block of the layout's width: chunky samples, or
@@ -161,6 +165,10 @@ bool ReadLayout(const TIETIFFIFDReader& r, Layout& l, bool noAlpha) {
   l.width = static_cast<int32_t>(width);
   l.height = static_cast<int32_t>(height);
   l.bps = static_cast<int32_t>(r.ReadInteger(kBitsPerSample, 0, 1));
+  // One sample size for every sample: mixed sizes are not read.
+  std::vector<int64_t> sizes;
+  r.ReadIntegerArray(sizes, kBitsPerSample);
+  if (std::any_of(sizes.begin(), sizes.end(), [&](int64_t bits) { return bits != l.bps; })) return false;
   l.spp = static_cast<int32_t>(r.ReadInteger(kSamplesPerPixel, 0, 1));
   l.compression = static_cast<int32_t>(r.ReadInteger(kCompression, 0, kNone));
   l.photometric = static_cast<int32_t>(r.ReadInteger(kPhotometric, 0, kBlackIsZero));
@@ -202,7 +210,9 @@ bool ReadLayout(const TIETIFFIFDReader& r, Layout& l, bool noAlpha) {
   if (l.spp < l.colourSamples) return false;
   l.extraSamples = l.spp - l.colourSamples;
   const int32_t extraTag = r.FindTag(kExtraSamples);
-  l.alpha = !noAlpha && l.extraSamples > 0 && extraTag >= 0 && r.ReadInteger(kExtraSamples, 0, 0) != 0;
+  // Four RGB samples without ExtraSamples are RGBA all the same.
+  const bool rgba = l.spp == 4 && l.photometric == kRGB && extraTag < 0;
+  l.alpha = !noAlpha && l.extraSamples > 0 && (rgba || (extraTag >= 0 && r.ReadInteger(kExtraSamples, 0, 0) != 0));
   l.rowBytes = CodedRowBytes(l);
   return l.rowBytes < 0x7FFFFFFF;
 }
@@ -231,6 +241,12 @@ TIEPixelFormat TargetFormat(const Layout& l) {
     default:
       return ieNoFormat;
   }
+}
+
+// Formats a load gives only when the caller asks for the file's own pixel
+// format; otherwise the image comes as 24-bit colour.
+bool KeptOnlyNative(TIEPixelFormat format) {
+  return format == ie8p || format == ie16Gray || format == ieCMYK || format == ieRGB48;
 }
 
 // ---- decompression --------------------------------------------------------------------
@@ -284,15 +300,17 @@ bool Inflate(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
   return result == LIBDEFLATE_SUCCESS && static_cast<int64_t>(made) == wanted;
 }
 
-bool DecodeLZW(const std::vector<uint8_t>& in, uint8_t* out, int64_t rowBytes, int64_t rows, int32_t fillOrder) {
+bool DecodeLZW(TIETIFFLZWDecoder decode, const std::vector<uint8_t>& in, uint8_t* out, int64_t rowBytes, int64_t rows,
+               int32_t fillOrder) {
+  if (!decode) return false;
   void* state = nullptr;
   bool ok = true;
   for (int64_t y = 0; y < rows && ok; ++y) {
-    const uint8_t* row = DecodeTIFFLZW(in.data(), in.size(), static_cast<int32_t>(rowBytes), state, fillOrder);
+    const uint8_t* row = decode(in.data(), in.size(), static_cast<int32_t>(rowBytes), state, fillOrder);
     if (!row) ok = false;
     else std::memcpy(out + y * rowBytes, row, static_cast<size_t>(rowBytes));
   }
-  if (state) DecodeTIFFLZW(nullptr, 0, 0, state, fillOrder);
+  if (state) decode(nullptr, 0, 0, state, fillOrder);
   return ok;
 }
 
@@ -342,7 +360,7 @@ bool Decompress(const Layout& l, std::vector<uint8_t>& raw, uint8_t* out, int64_
       std::memcpy(out, raw.data(), static_cast<size_t>(wanted));
       return true;
     case kLZW:
-      return DecodeLZW(raw, out, l.rowBytes, rows, l.fillOrder);
+      return DecodeLZW(l.lzw, raw, out, l.rowBytes, rows, l.fillOrder);
     case kDeflate:
     case kAdobeDeflate:
       return Inflate(raw, out, wanted);
@@ -562,9 +580,11 @@ bool ClaimFits(TStream& stream, int64_t base, const BlockGrid& g, const Layout& 
 // host order with the predictor undone.
 bool DecodeOneStrip(TStream& stream, int64_t base, const Layout& l, int64_t offset, int64_t count, int64_t rows,
                     std::vector<uint8_t>& raw, std::vector<uint8_t>& out) {
+  const int64_t wanted = l.rowBytes * rows;
+  // An uncompressed strip holds its full rows whatever its byte count says.
+  if (l.compression == kNone) count = std::max(count, wanted);
   if (!IETIFFReadBlock(stream, base, offset, count, raw)) return false;
   if (l.rowBytes * rows > (static_cast<int64_t>(raw.size()) + 64) * MaxExpansion(l)) return false;
-  const int64_t wanted = l.rowBytes * rows;
   if (l.compression == kNone && static_cast<int64_t>(raw.size()) >= wanted) {
     // Uncompressed rows are used where they were read.
     if (l.fillOrder == 2) ReverseBits(raw);
@@ -718,8 +738,8 @@ uint8_t CompressionChoice(int32_t compression, int32_t t4Options) {
 }
 
 void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params) {
-  params.WIDTH = l.width;
-  params.HEIGHT = l.height;
+  params.WIDTH = params.ORIGINALWIDTH = l.width;
+  params.HEIGHT = params.ORIGINALHEIGHT = l.height;
   params.BITSPERSAMPLE = l.bps;
   params.SAMPLESPERPIXEL = l.spp;
   // The parameter's codes are TIFF's up to YCbCr, and 7 for CIE Lab.
@@ -730,7 +750,7 @@ void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params)
   params.TIFF_COMPRESSION = CompressionChoice(l.compression, l.t4Options);
   params.TIFF_PLANARCONF = l.planar;
   params.TIFF_FILLORDER = l.fillOrder;
-  params.TIFF_BYTEORDER = l.intel ? 1 : 2;
+  params.TIFF_BYTEORDER = l.intel ? 1 : 0;
   params.SetTIFF_Orientation(static_cast<int32_t>(r.ReadInteger(kOrientation, 0, 1)));
   const double factor = r.ReadInteger(kResolutionUnit, 0, 2) == 3 ? 2.54 : 1.0;
   // Any rational may stand in the file: the resolution is kept in range.
@@ -740,6 +760,13 @@ void ReadTags(const TIETIFFIFDReader& r, const Layout& l, TIOParamsVals& params)
   };
   params.SetDpiX(dpi(kXResolution));
   params.SetDpiY(dpi(kYResolution));
+  auto position = [&](uint16_t tag) {
+    const double value = r.ReadRational(tag, 0, 0) * factor;
+    return static_cast<int32_t>(std::isfinite(value) ? std::clamp(value, -1e9, 1e9) : 0.0);
+  };
+  params.TIFF_XPOS = position(kXPosition);
+  params.TIFF_YPOS = position(kYPosition);
+  params.TIFF_NEWSUBFILETYPE = static_cast<int32_t>(r.ReadInteger(kNewSubfileType, 0, 0));
   r.ReadString(kDocumentName, true, params.TIFF_DOCUMENTNAME);
   r.ReadString(kImageDescription, true, params.TIFF_IMAGEDESCRIPTION);
   r.ReadString(kPageName, true, params.TIFF_PAGENAME);
@@ -769,11 +796,17 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   TIETIFFIFDReader reader;
   SetupReader(reader, stream, base, header);
   int32_t count = 0;
-  const bool found = reader.ReadIFD(std::max(params.TIFF_IMAGEINDEX, 0), count, header.firstIFD);
+  bool found = reader.ReadIFD(std::max(params.TIFF_IMAGEINDEX, 0), count, header.firstIFD);
   pageCount = count;
-  params.TIFF_IMAGECOUNT = count;
+  params.SetImageCount(count);
+  params.TIFFIsBigTIFF = header.bigTIFF;
+  // A sub-directory of the page (a reduced image, say) in its place.
+  const int64_t sub = found && params.TIFF_SUBINDEX >= 0 ? reader.ReadInteger(kSubIFDs, params.TIFF_SUBINDEX, 0) : 0;
+  int32_t subCount = 0;
+  if (sub > 0) found = reader.ReadIFD(0, subCount, sub);
   Layout layout;
   layout.intel = header.intel;
+  layout.lzw = params.TIFFLZWDecoder ? params.TIFFLZWDecoder : IEGetGlobalSettings()->TIFFLZWDecoder;
   if (!found) return progress.Abort();
   // A directory of tags only (an EXIF block) still gives its metadata.
   const bool hasLayout = ReadLayout(reader, layout, options.NoAlpha);
@@ -798,7 +831,14 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   if (!bitmap->Allocate(layout.width, layout.height, format)) return progress.Abort();
   if (format == ie8p && !LoadPalette(reader, layout, *bitmap, params)) return progress.Abort();
   if (!layout.alpha && bitmap->HasAlphaChannel()) bitmap->RemoveAlphaChannel();
-  if (!DecodeBlocks(stream, base, reader, layout, grid, *bitmap, progress)) progress.Abort();
+  const bool decoded = DecodeBlocks(stream, base, reader, layout, grid, *bitmap, progress);
+  if (layout.alpha) bitmap->GetAlphaChannel()->SetFullFlag(false);
+  if (!decoded) return progress.Abort();
+  if (!params.ISNATIVEPIXELFORMAT && KeptOnlyNative(format)) bitmap->ConvertToPixelFormat(ie24RGB);
+  if (params.TIFF_ENABLEADJUSTORIENTATION) IEApplyExifOrientation(*bitmap, params.TIFF_ORIENTATION);
+  // The page's ICC profile goes with its pixels.
+  if (const TIEICC* profile = params.InputICCProfileOrNull(); profile && profile->IsValid())
+    bitmap->ImageProfile().Assign(*profile);
 }
 
 // ---- format test and page count ------------------------------------------------------
@@ -894,7 +934,8 @@ void NormaliseFewSamples(TIEBitmap& bitmap, TIOParamsVals& p) {
 // through the bitmap's own 1-bit conversion.
 TIEBitmap* ImageToWrite(TIEBitmap& bitmap, const TIOParamsVals& p, std::unique_ptr<TIEBitmap>& copy) {
   const bool bilevel = AsksForBilevel(p);
-  if ((bitmap.GetPixelFormat() == ie1g) == bilevel) return &bitmap;
+  const bool paletteAsColour = bitmap.GetPixelFormat() == ie8p && p.SAMPLESPERPIXEL >= 3;
+  if ((bitmap.GetPixelFormat() == ie1g) == bilevel && !paletteAsColour) return &bitmap;
   if (bilevel) {
     TRGB darker, lighter;
     copy = IEConvertTo1BitIfTwoColors(&bitmap, darker, lighter);
@@ -978,6 +1019,13 @@ bool ChooseWriteLayout(TIEBitmap& bitmap, TIOParamsVals& params, WriteLayout& w)
   if (original != ie1g && original != ie8g && original != ie16Gray && original != ie8p && original != ie24RGB &&
       original != ieRGB48 && original != ieCMYK)
     return false;
+  // A palette page has no alpha: a palette image with real transparency is
+  // written as RGB with its alpha.
+  if (original == ie8p && bitmap.HasAlphaChannel() && !bitmap.GetAlphaChannel()->FullFlag()) {
+    params.SAMPLESPERPIXEL = 3;
+    params.BITSPERSAMPLE = 8;
+    params.TIFF_PHOTOMETINTEPRET = 2;
+  }
   NormaliseFewSamples(bitmap, params);
   w.image = ImageToWrite(bitmap, params, w.copy);
   TIEBitmap& image = *w.image;
@@ -1066,27 +1114,6 @@ void LoadRow(WriteLayout& w, int32_t y, uint8_t* out) {
     for (int32_t x = 0; x < width; ++x) out[int64_t{x} * w.spp + colours] = alpha[x];
 }
 
-std::vector<uint8_t> PackBits(const uint8_t* data, int64_t size) {
-  std::vector<uint8_t> out;
-  int64_t i = 0;
-  while (i < size) {
-    int64_t run = 1;
-    while (i + run < size && run < 128 && data[i + run] == data[i]) ++run;
-    if (run > 1) {
-      out.push_back(static_cast<uint8_t>(1 - run));
-      out.push_back(data[i]);
-      i += run;
-      continue;
-    }
-    int64_t lit = 1;
-    while (i + lit < size && lit < 128 && !(i + lit + 1 < size && data[i + lit] == data[i + lit + 1])) ++lit;
-    out.push_back(static_cast<uint8_t>(lit - 1));
-    out.insert(out.end(), data + i, data + i + lit);
-    i += lit;
-  }
-  return out;
-}
-
 bool IsFaxChoice(uint8_t choice) { return choice >= kChoiceMH && choice <= kChoiceG4; }
 
 // Fax rows (1 = black) coded as the choice says, the strip finished.
@@ -1119,15 +1146,18 @@ void CompressFax(uint8_t choice, const std::vector<uint8_t>& rows, int64_t rowBy
   out.assign(bytes, bytes + packed.Size());
 }
 
-// The strip compressed as the choice says (deflate at zlib level); false
-// when the library fails.
-bool CompressStrip(uint8_t choice, int32_t level, const std::vector<uint8_t>& rows, std::vector<uint8_t>& out) {
+// The strip compressed as the choice says (deflate at zlib level, PackBits
+// row by row, LZW through the encoder); false when the library fails.
+bool CompressStrip(uint8_t choice, int32_t level, TIETIFFLZWEncoder lzw, const std::vector<uint8_t>& rows,
+                   int64_t rowBytes, std::vector<uint8_t>& out) {
   switch (choice) {
     case kChoiceNone:
       out = rows;
       return true;
     case kChoicePackBits:
-      out = PackBits(rows.data(), static_cast<int64_t>(rows.size()));
+      out.clear();
+      for (size_t at = 0; at < rows.size(); at += static_cast<size_t>(rowBytes))
+        IEPackBitsEncode(rows.data() + at, static_cast<size_t>(rowBytes), out);
       return true;
     case kChoiceZip:
     case kChoiceDeflate: {
@@ -1140,8 +1170,8 @@ bool CompressStrip(uint8_t choice, int32_t level, const std::vector<uint8_t>& ro
     default: {
       TMemoryStream packed;
       void* state = nullptr;
-      EncodeTIFFLZW(rows.data(), static_cast<int32_t>(rows.size()), packed, state);
-      EncodeTIFFLZW(nullptr, 0, packed, state);
+      lzw(rows.data(), static_cast<int32_t>(rows.size()), packed, state);
+      lzw(nullptr, 0, packed, state);
       const auto* bytes = static_cast<const uint8_t*>(packed.Memory());
       out.assign(bytes, bytes + packed.Size());
       return true;
@@ -1167,7 +1197,8 @@ int32_t CompressionTag(uint8_t choice) {
     case kChoicePackBits: return kPackBits;
     case kChoiceZip:
     case kChoiceDeflate: return kDeflate;
-    default: return kLZW;
+    case kChoiceLZW: return kLZW;
+    default: return kNone;
   }
 }
 
@@ -1342,6 +1373,22 @@ int64_t RowsPerStrip(const TIOParamsVals& params, int64_t rowBytes, int32_t heig
   return std::max<int64_t>(1, height / std::clamp<int64_t>(strips, 1, height));
 }
 
+// The LZW encoder in use: the parameters', else the library's; none when
+// both slots are empty.
+TIETIFFLZWEncoder LZWEncoder(const TIOParamsVals& params) {
+  return params.TIFFLZWEncoder ? params.TIFFLZWEncoder : IEGetGlobalSettings()->TIFFLZWEncoder;
+}
+
+// The compression written for the parameters' choice: codes the writer has
+// no coder for, and LZW without an encoder, are written uncompressed; fax
+// codes are for bilevel images only.
+uint8_t WrittenChoice(const TIOParamsVals& params, TIEBitmap& image) {
+  const uint8_t choice = params.TIFF_COMPRESSION;
+  if (choice > kChoiceDeflate || (choice == kChoiceLZW && !LZWEncoder(params))) return kChoiceNone;
+  if (IsFaxChoice(choice) && image.GetPixelFormat() != ie1g) return kChoiceNone;
+  return choice;
+}
+
 // The strips of the page's pixels and their tags.
 void WriteStrips(WriteLayout& w, const TIOParamsVals& params, uint8_t choice, TStream& out, TIETIFFIFDWriter& ifd,
                  bool& failed, TIEProgressRecord& progress) {
@@ -1361,7 +1408,7 @@ void WriteStrips(WriteLayout& w, const TIOParamsVals& params, uint8_t choice, TS
       for (uint8_t& b : rows) b = static_cast<uint8_t>(~b);
     if (predictor) ApplyPredictor(rows, w.rowBytes, w.spp);
     if (IsFaxChoice(choice)) CompressFax(choice, rows, w.rowBytes, width, fillOrder, packed);
-    else if (!CompressStrip(choice, level, rows, packed)) failed = true;
+    else if (!CompressStrip(choice, level, LZWEncoder(params), rows, w.rowBytes, packed)) failed = true;
     offsets.push_back(static_cast<int32_t>(out.Position()));
     counts.push_back(static_cast<int32_t>(packed.size()));
     IESafeStreamWrite(out, failed, packed.data(), static_cast<int32_t>(packed.size()));
@@ -1427,13 +1474,9 @@ int32_t IEWriteTIFFStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& par
     const uint8_t header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
     IESafeStreamWrite(out, failed, header, 8);
   }
-  uint8_t choice = params.TIFF_COMPRESSION;
-  // Fax codes are for bilevel images only; they are written with 0 as
-  // white, as the codes count their runs.
-  if (IsFaxChoice(choice)) {
-    if (w.image->GetPixelFormat() == ie1g) w.photometric = kWhiteIsZero;
-    else choice = kChoiceNone;
-  }
+  const uint8_t choice = WrittenChoice(params, *w.image);
+  // Fax codes count their runs with 0 as white.
+  if (IsFaxChoice(choice)) w.photometric = kWhiteIsZero;
   TIETIFFIFDWriter ifd;
   ifd.AddLong(kImageWidth, static_cast<uint32_t>(width));
   ifd.AddLong(kImageLength, static_cast<uint32_t>(height));

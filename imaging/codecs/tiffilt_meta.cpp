@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/codecs/codecbytes.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/tiffilt.h"
 #include "imaging/core/iesettings.h"
@@ -360,9 +361,7 @@ void ReadGPSDirectory(const TIETIFFIFDReader& gps, TIOParamsVals& p) {
 
 // ---- writing ----------------------------------------------------------------------------
 
-void PutLE32(uint8_t* out, uint32_t value) {
-  for (int32_t i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
-}
+using codecbytes::PutLE32;
 
 void WriteSignedRational(TIETIFFIFDWriter& ifd, TStream& out, uint16_t tag, double value, bool& failed) {
   int32_t numerator = 0, denominator = 1;
@@ -526,8 +525,6 @@ void WriteBlocks(TIETIFFIFDWriter& ifd, TStream& out, TIOParamsVals& p, bool& fa
 
 // ---- files -------------------------------------------------------------------------------
 
-uint32_t Load32(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24; }
-
 // The position of the zero link that ends the chain of a little-endian
 // classic TIFF in memory; -1 when the file is not one or its chain is
 // damaged or loops.
@@ -537,7 +534,7 @@ int64_t FindLastLink(TMemoryStream& tiff) {
   if (size < 8 || bytes[0] != 'I' || bytes[1] != 'I' || bytes[2] != 42 || bytes[3] != 0) return -1;
   int64_t link = 4;
   for (int32_t directories = 0; directories < 1024; ++directories) {
-    const int64_t next = Load32(bytes + link);
+    const int64_t next = codecbytes::LE32(bytes + link);
     if (next == 0) return link;
     if (next < 8 || next + 2 > size) return -1;
     const int64_t count = bytes[next] | bytes[next + 1] << 8;
@@ -749,8 +746,8 @@ bool IEReadTIFFThumbnailPage(TStream& stream, int32_t index, TIEBitmap& thumbnai
     page.Intel = header[0] == 'I';
     page.Stream = &stream;
     page.BaseOffset = base;
-    const uint32_t first = page.Intel ? Load32(header + 4)
-                                      : IESwapDWord(Load32(header + 4));
+    const uint32_t first = page.Intel ? codecbytes::LE32(header + 4)
+                                      : IESwapDWord(codecbytes::LE32(header + 4));
     int32_t count = 0;
     if (first >= 8 && page.ReadIFD(index, count, first)) {
       bool isJPEG = false;

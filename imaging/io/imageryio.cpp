@@ -6,6 +6,7 @@
 
 #include "imaging/codecs/pdffilt.h"
 #include "imaging/codecs/psfilt.h"
+#include "imaging/codecs/codecbytes.h"
 #include "imaging/core/davovevo.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -245,11 +246,9 @@ void TImageryIO::ApplyDefaultDPI() {
   if (params_->DPIY < 2) params_->SetDpiY(settings->DefaultDPIY);
 }
 
-void TImageryIO::AdjustDPI() {
-  TIOParamsVals& p = *params_;
-  if (!BitmapCheck() || p.DPIX == p.DPIY || p.DPIX <= 0 || p.DPIY <= 0 || bitmap_->IsEmpty() || p.WIDTH <= 0 ||
-      p.HEIGHT <= 0)
-    return;
+std::unique_ptr<TIEBitmap> IEAdjustDPIBitmap(TIEBitmap& bitmap, TIOParamsVals& p, bool filtered) {
+  if (p.DPIX == p.DPIY || p.DPIX <= 0 || p.DPIY <= 0 || bitmap.IsEmpty() || p.WIDTH <= 0 || p.HEIGHT <= 0)
+    return nullptr;
   int32_t width = p.WIDTH, height = p.HEIGHT;
   if (p.HEIGHT < p.WIDTH) {
     height = static_cast<int32_t>(static_cast<long double>(p.HEIGHT) / p.DPIY * p.DPIX);
@@ -260,30 +259,34 @@ void TImageryIO::AdjustDPI() {
     p.SetDpiX(p.DPIY);
     p.WIDTH = width;
   }
-  if (width <= 0 || height <= 0) return;
-  if (FilteredAdjustDPI) {
+  if (width <= 0 || height <= 0) return nullptr;
+  std::unique_ptr<TIEBitmap> result;
+  if (filtered) {
     // Resampled in 24-bit colour with the library's fallback filter.
-    if (bitmap_->GetPixelFormat() != ie24RGB) bitmap_->ConvertToPixelFormat(ie24RGB);
-    TIEBitmap resampled(width, height, ie24RGB);
-    IEResampleBitmap(bitmap_, &resampled, IEGetGlobalSettings()->DefaultResampleFilter, nullptr, nullptr);
-    bitmap_->Assign(&resampled);
-    return;
+    TIEBitmap colour;
+    colour.Assign(&bitmap);
+    if (colour.GetPixelFormat() != ie24RGB) colour.ConvertToPixelFormat(ie24RGB);
+    result = std::make_unique<TIEBitmap>(width, height, ie24RGB);
+    IEResampleBitmap(&colour, result.get(), IEGetGlobalSettings()->DefaultResampleFilter, nullptr, nullptr);
+  } else {
+    // Every format, bilevel fax pages included, by the nearest pixel.
+    result = std::make_unique<TIEBitmap>(width, height, bitmap.GetPixelFormat());
+    IEStretchNearest(&bitmap, result.get(), nullptr, nullptr);
   }
-  const int32_t bits = bitmap_->GetBitCount();
-  if (bits < 8) return;  // bilevel images keep their pixels
-  const int32_t bytes = bits / 8;
-  const int32_t sourceWidth = bitmap_->GetWidth(), sourceHeight = bitmap_->GetHeight();
-  TIEBitmap stretched(width, height, bitmap_->GetPixelFormat());
-  bitmap_->CopyPaletteTo(&stretched);
-  for (int32_t y = 0; y < height; ++y) {
-    const int32_t sy = static_cast<int32_t>(int64_t{y} * sourceHeight / height);
-    uint8_t* dest = stretched.GetScanline(y);
-    const uint8_t* source = bitmap_->GetScanline(sy);
-    for (int32_t x = 0; x < width; ++x)
-      std::memcpy(dest + int64_t{x} * bytes, source + int64_t{x} * sourceWidth / width * bytes,
-                  static_cast<size_t>(bytes));
+  if (bitmap.HasAlphaChannel()) {
+    TIEBitmap* alpha = result->GetAlphaChannel();
+    IEStretchNearest(bitmap.GetAlphaChannel(), alpha, nullptr, nullptr);
+    alpha->SetFullFlag(bitmap.GetAlphaChannel()->FullFlag());
+  } else {
+    result->RemoveAlphaChannel();
   }
-  bitmap_->Assign(&stretched);
+  return result;
+}
+
+void TImageryIO::AdjustDPI() {
+  if (!BitmapCheck()) return;
+  std::unique_ptr<TIEBitmap> adjusted = IEAdjustDPIBitmap(*bitmap_, *params_, FilteredAdjustDPI);
+  if (adjusted) bitmap_->Assign(adjusted.get());
 }
 
 // ---- read and write sequences -----------------------------------------------------------
@@ -291,22 +294,13 @@ void TImageryIO::AdjustDPI() {
 namespace {
 
 constexpr int32_t kReadAhead = 8192, kJPEGFileReadAhead = 65536;
-constexpr int32_t kGIF = 2, kJPEG = 3, kPNG = 8, kPSD = 24;
+constexpr int32_t kGIF = 2, kJPEG = 3, kPCX = 4, kPNG = 8, kPSD = 24;
 
-uint32_t LoadLE32(const uint8_t* p) {
-  return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-// A copy of the image in ie24RGB, through the bitmap's own colour reading.
+// A copy of the image in ie24RGB, its alpha channel kept.
 std::unique_ptr<TIEBitmap> CopyAsRGB24(TIEBitmap& image) {
-  const int32_t width = image.GetWidth(), height = image.GetHeight();
-  auto copy = std::make_unique<TIEBitmap>(width, height, ie24RGB);
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) {
-      TRGB rgb;
-      image.GetPixelRGB(x, y, rgb);
-      copy->SetPixel24(x, y, rgb);
-    }
+  auto copy = std::make_unique<TIEBitmap>();
+  copy->Assign(&image);
+  copy->ConvertToPixelFormat(ie24RGB);
   return copy;
 }
 
@@ -314,6 +308,7 @@ std::unique_ptr<TIEBitmap> CopyAsRGB24(TIEBitmap& image) {
 
 int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers, int32_t bufferSize) {
   SetAborting(false);
+  readPages_ = 0;
   if (!BitmapCheck()) {
     DoFinishWork();
     return -1;
@@ -326,14 +321,21 @@ int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool 
   if (headers) {
     uint8_t header[12];
     const int64_t start = stream.Position() + 12;
-    const int64_t length = stream.Read(header, 12) == 12 ? int64_t{LoadLE32(header + 8)} : -1;
-    if (length < 0 || std::memcmp(header, codec.HeaderTag, 4) != 0 || length > stream.Size() - start) {
+    int64_t length = stream.Read(header, 12) == 12 ? int64_t{codecbytes::LE32(header + 8)} : -1;
+    // The older PCX header: its image 4 bytes after the tag, up to the end.
+    if (length >= 0 && codec.FileTypeId == kPCX && std::memcmp(header, "PCX", 3) == 0 &&
+        std::memcmp(header, codec.HeaderTag, 4) != 0) {
+      stream.SetPosition(start - 8);
+      std::memcpy(header, codec.HeaderTag, 4);
+      length = stream.Size() - stream.Position();
+    }
+    if (length < 0 || std::memcmp(header, codec.HeaderTag, 4) != 0 || length > stream.Size() - stream.Position()) {
       SetAborting(true);
       DoFinishWork();
       return -1;
     }
     size = length;
-    end = start + length;
+    end = stream.Position() + length;
   }
   int32_t pageCount = 0;
   try {
@@ -348,6 +350,7 @@ int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool 
     else
       codec.Read(read);
     pageCount = read.PageCount;
+    readPages_ = pageCount;
   } catch (...) {
     DoFinishWork();
     throw;
@@ -397,7 +400,8 @@ void TImageryIO::WriteCodec(const TIECodecEntry& codec, TStream& stream, bool he
     DoFinishWork();
     throw;
   }
-  if (headers) {
+  // An aborted PCX save leaves its header unwritten.
+  if (headers && !(codec.FileTypeId == kPCX && Aborting())) {
     const int64_t end = stream.Position();
     const auto length = static_cast<uint32_t>(end - headerPosition - 12);
     std::memcpy(header, codec.HeaderTag, 4);
@@ -447,6 +451,8 @@ int32_t TImageryIO::LoadFromFileCodec(const TIECodecEntry& codec, const std::str
     if (codec.FileTypeId == kPNG) IEColorToRGB(Background(), params_->PNG_BACKGROUND);
     result = ReadCodec(codec, file, false, codec.FileTypeId == kJPEG ? kJPEGFileReadAhead : kReadAhead);
   }
+  // A GIF file load tells the frames it found even when it was aborted.
+  if (codec.FileTypeId == kGIF && result < 0) result = readPages_;
   params_->FILENAME = fileName;
   return result;
 }

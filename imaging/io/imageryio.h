@@ -279,6 +279,7 @@ private:
   // The background colour a GIF or PNG read brings.
   void TakeBackground(int32_t fileTypeId);
   int32_t ReadCodec(const TIECodecEntry& codec, TStream& stream, bool headers, int32_t bufferSize);
+  int32_t readPages_ = 0;  // what the last ReadCodec's reader counted, aborted or not
   void WriteCodec(const TIECodecEntry& codec, TStream& stream, bool headers);
   bool ReadRegistryFile(const TIEFileFormatInfo& entry, const std::string& fileName, bool catchReader);
   bool ReadRegistryStream(const TIEFileFormatInfo& entry, TStream& stream);
@@ -316,6 +317,11 @@ private:
 void IEInitializeImageryIO();
 void IEFinalizeImageryIO();
 
+// Makes the pixels square by stretching the shorter side to the finer of the
+// two resolutions (nearest pixel, or the fallback filter in 24-bit colour
+// when filtered), the alpha channel with it; the parameters' sizes and
+// resolutions follow. Null when nothing is to be done.
+std::unique_ptr<TIEBitmap> IEAdjustDPIBitmap(TIEBitmap& bitmap, TIOParamsVals& params, bool filtered);
 // The number of images (pages, frames) in a file; 1 for single-image
 // formats, 0 for files nothing can count.
 int32_t IEGetFileImageCount(const std::string& fileName);

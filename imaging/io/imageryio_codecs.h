@@ -46,7 +46,7 @@ struct TIECodecEntry {
   const char* HeaderTag = nullptr;
 };
 
-// The built-in codecs, in the order of content detection.
+// The built-in codecs (content detection runs their tests in an order of its own).
 std::span<const TIECodecEntry> IECodecTable();
 // A table that replaces the built-in one (tests plug in a codec of their
 // own); an empty span restores the built-in table.

@@ -1,8 +1,10 @@
 // Content detection: signature tests first, then the codecs' content tests
-// in table order, the JPEG start search, the plug-ins and camera raw last.
+// in a fixed order, the JPEG start search, the plug-ins and camera raw last.
 #include "imaging/io/imageryio_detect.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 #include "imaging/core/ruduvazez.h"
@@ -49,12 +51,24 @@ bool Try(const TIECodecEntry* codec, TStream& stream, int64_t position) {
   return codec->IsFormat(stream);
 }
 
+// The order of the content tests: HD Photo, TIFF, PNG, DICOM, icons,
+// cursors, Targa, any-maps, JPEG 2000 (both forms), AVI, DCX, the
+// metafiles, PSD and the layer and vector files. Formats without a codec
+// here are passed over.
+constexpr int32_t kContentOrder[] = {29, 1, 8, 28, 6, 7, 11, 12, 13, 14, 15, 19, 9, 10, 24, 25, 26, 27};
+
+bool InContentOrder(int32_t id) { return std::find(std::begin(kContentOrder), std::end(kContentOrder), id) != std::end(kContentOrder); }
+
 int32_t DetectFrom(TStream& stream, int64_t position) {
   const int64_t remaining = stream.Size() - position;
   if (remaining <= 0) return 0;
   if (int32_t id = DetectSignature(stream, position, remaining)) return id;
+  for (int32_t id : kContentOrder)
+    if (Try(IEFindCodec(id), stream, position)) return id;
+  // Other codecs with a content test, in table order.
   for (const TIECodecEntry& codec : IECodecTable())
-    if (codec.FileTypeId != kJPEG && codec.FileTypeId != kCameraRaw && Try(&codec, stream, position))
+    if (codec.FileTypeId != kJPEG && codec.FileTypeId != kCameraRaw && !InContentOrder(codec.FileTypeId) &&
+        Try(&codec, stream, position))
       return codec.FileTypeId;
   if (Try(IEFindCodec(kJPEG), stream, position)) return kJPEG;
   for (int32_t i = 0; i < IEFileFormatCount(); ++i) {

@@ -1,7 +1,8 @@
 // GIF frames as an animation shows them: frame n is drawn over what frames
 // 0 .. n-1 left, each frame's disposal deciding what the next one finds.
 // The composite covers the frames clipped to the logical screen, never the
-// whole declared screen ahead of the frames that fill it.
+// whole declared screen ahead of the frames that fill it; frames placed far
+// out on a huge screen cannot make it cost more than their pixels justify.
 #include <algorithm>
 #include <memory>
 
@@ -13,6 +14,10 @@
 namespace {
 
 constexpr uint8_t kRestoreBackground = 2, kRestorePrevious = 3;
+// Pixels any composite may take, and how many composite pixels each decoded
+// frame pixel adds: room for frames that leave parts of the screen empty,
+// never gigabytes for a few 1 x 1 frames far out on a 65535 x 65535 screen.
+constexpr int64_t kFreeCompositePixels = int64_t{1} << 21, kCompositePixelsPerFramePixel = 16;
 
 struct TFrameRect {
   int32_t x = 0, y = 0, width = 0, height = 0;
@@ -61,6 +66,7 @@ public:
     quiet.fOnProgress = nullptr;
     TIEProgressRecord& frameProgress = target <= 0 ? read_.Progress : quiet;
     std::unique_ptr<TIEBitmap> result;
+    bool composed = false;
     TIEPixelFormat resultFormat = ie24RGB;
     for (int32_t i = 0;; ++i) {
       read_.Stream.SetPosition(start);
@@ -69,12 +75,15 @@ public:
       TIECodecRead one{read_.Stream, frame.get(), params_, frameProgress};
       one.Size = read_.Size;
       codec_.Read(one);
-      read_.PageCount = one.PageCount;
+      read_.PageCount = std::max(read_.PageCount, one.PageCount);  // an aborted read counts nothing
       if (read_.Progress.Aborted()) break;
       resultFormat = frame->GetPixelFormat();
       if (one.PageCount >= 2) {
-        Compose(*frame);
-        result = std::make_unique<TIEBitmap>(composite_);
+        if (!Compose(*frame)) {
+          read_.Progress.Abort();
+          break;
+        }
+        composed = true;
       } else {
         result = std::move(frame);
       }
@@ -82,17 +91,30 @@ public:
       if (i + 1 >= one.PageCount || i >= target) break;
     }
     params_.SetImageIndex(target);
-    if (!result || read_.Progress.Aborted()) return;
+    if (read_.Progress.Aborted()) return;
+    if (composed) {
+      Trim();
+      result = std::make_unique<TIEBitmap>();
+      composite_.TransferTo(*result);
+    }
+    if (!result) return;
     if (result->GetPixelFormat() != resultFormat) result->ConvertToPixelFormat(resultFormat);
     read_.Bitmap->Assign(result.get());
   }
 
 private:
-  void Compose(TIEBitmap& frame) {
+  // Draws the frame over the composite; false when the composite would grow
+  // beyond what the frames decoded so far justify.
+  bool Compose(TIEBitmap& frame) {
     const double background = IERGBToColor(params_.GIF_BACKGROUND);
     const TFrameRect rect{params_.GIF_XPOS, params_.GIF_YPOS, frame.GetWidth(), frame.GetHeight()};
     const int32_t windowWidth = WindowExtent(params_.GIF_WINWIDTH, rect.x, rect.width);
     const int32_t windowHeight = WindowExtent(params_.GIF_WINHEIGHT, rect.y, rect.height);
+    framePixels_ += int64_t{rect.width} * rect.height;
+    reachWidth_ = std::max(reachWidth_, windowWidth);
+    reachHeight_ = std::max(reachHeight_, windowHeight);
+    const int64_t budget = kFreeCompositePixels + framePixels_ * kCompositePixelsPerFramePixel;
+    if (int64_t{reachWidth_} * reachHeight_ > budget) return false;
     if (params_.GIFDisposalMethod == kRestorePrevious) saved_ = std::make_unique<TIEBitmap>(composite_);
     if (previousDisposal_ == kRestorePrevious && saved_) composite_.Assign(saved_.get());
     if (previousDisposal_ == kRestoreBackground && !composite_.IsEmpty()) {
@@ -106,9 +128,7 @@ private:
       composite_.GetAlphaChannel()->Fill(0);
     }
     if (composite_.GetPixelFormat() != ie24RGB) composite_.ConvertToPixelFormat(ie24RGB);
-    if (composite_.GetWidth() < windowWidth || composite_.GetHeight() < windowHeight)
-      composite_.ResizeKeepingContent(std::max(composite_.GetWidth(), windowWidth),
-                                      std::max(composite_.GetHeight(), windowHeight), background, 255, 0, 0);
+    if (composite_.GetWidth() < reachWidth_ || composite_.GetHeight() < reachHeight_) Grow(background, budget);
     if (frame.GetPixelFormat() != ie24RGB) frame.ConvertToPixelFormat(ie24RGB);
     DrawFrame(frame, composite_, rect.x, rect.y);
     composite_.GetAlphaChannel()->SetFullFlag(false);
@@ -116,6 +136,30 @@ private:
     previousDisposal_ = params_.GIFDisposalMethod;
     params_.GIFDisposalMethod = kRestoreBackground;
     params_.GIF_XPOS = params_.GIF_YPOS = 0;
+    return true;
+  }
+
+  // Enlarges the composite to what the frames reach, doubling a side that
+  // grows (within the screen and the budget) so that frames walking out a
+  // little at a time do not reallocate it each time; the new area is
+  // opaque background.
+  void Grow(double background, int64_t budget) {
+    auto side = [](int32_t now, int32_t reach, int32_t screen) {
+      return now >= reach ? now : std::max(reach, std::min<int32_t>(now * 2, screen));
+    };
+    int32_t width = side(composite_.GetWidth(), reachWidth_, params_.GIF_WINWIDTH);
+    int32_t height = side(composite_.GetHeight(), reachHeight_, params_.GIF_WINHEIGHT);
+    if (int64_t{width} * height > budget) {
+      width = std::max(composite_.GetWidth(), reachWidth_);
+      height = std::max(composite_.GetHeight(), reachHeight_);
+    }
+    composite_.ResizeKeepingContent(width, height, background, 255, 0, 0);
+  }
+
+  // The composite cut to what the frames reached.
+  void Trim() {
+    if (composite_.GetWidth() > reachWidth_ || composite_.GetHeight() > reachHeight_)
+      composite_.ResizeKeepingContent(reachWidth_, reachHeight_, IERGBToColor(params_.GIF_BACKGROUND), 255, 0, 0);
   }
 
   const TIECodecEntry& codec_;
@@ -125,6 +169,8 @@ private:
   std::unique_ptr<TIEBitmap> saved_;
   TFrameRect previous_;
   uint8_t previousDisposal_ = 0;
+  int64_t framePixels_ = 0;
+  int32_t reachWidth_ = 0, reachHeight_ = 0;
 };
 
 }  // namespace

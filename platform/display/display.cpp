@@ -1,6 +1,7 @@
 // Choosing the back end, and PNG snapshots.
 #include "platform/display/display.h"
 #include "platform/display/headless.h"
+#include "platform/display/pngglue.h"
 
 #include <png.h>
 
@@ -106,44 +107,47 @@ bool PngSizeFits(uint64_t width, uint64_t height, uint64_t fileBytes) {
 bool ReadPng(const std::string& path, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
   File f(std::fopen(path.c_str(), "rb"));
   if (!f) return false;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  // The project's one libpng set-up: chunk allocations are capped.
+  PngJump jump;
+  png_structp png = PngCreateRead(jump);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
     png_destroy_read_struct(&png, nullptr, nullptr);
     return false;
   }
-  // Everything with a destructor lives outside the jump's reach.
+  // Everything with a destructor lives outside the guarded calls.
   std::vector<png_byte> image;
   std::vector<png_bytep> rows;
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  png_init_io(png, f.get());
-  png_read_info(png, info);
-  png_uint_32 w = png_get_image_width(png, info);
-  png_uint_32 h = png_get_image_height(png, info);
-  if (w == 0 || h == 0 || uint64_t{w} * h > kMaxPngPixels || !PngSizeFits(w, h, FileBytes(f.get()))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
+  png_uint_32 w = 0, h = 0;
+  bool ok = PngGuard(jump, [&] {
+    png_init_io(png, f.get());
+    png_read_info(png, info);
+    w = png_get_image_width(png, info);
+    h = png_get_image_height(png, info);
+  });
+  ok = ok && w != 0 && h != 0 && uint64_t{w} * h <= kMaxPngPixels && PngSizeFits(w, h, FileBytes(f.get()));
   // Whatever the stored format, read 8-bit RGBA.
-  png_set_expand(png);
-  png_set_strip_16(png);
-  png_set_gray_to_rgb(png);
-  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != size_t{w} * 4) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
+  ok = ok && PngGuard(jump, [&] {
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+  });
+  ok = ok && png_get_rowbytes(png, info) == size_t{w} * 4;
+  if (ok) {
+    image.resize(size_t{w} * h * 4);
+    rows.resize(h);
+    for (png_uint_32 y = 0; y < h; ++y) rows[y] = image.data() + size_t{y} * w * 4;
+    png_bytepp rowPointers = rows.data();
+    ok = PngGuard(jump, [&] {
+      png_read_image(png, rowPointers);
+      png_read_end(png, nullptr);
+    });
   }
-  image.resize(size_t{w} * h * 4);
-  rows.resize(h);
-  for (png_uint_32 y = 0; y < h; ++y) rows[y] = image.data() + size_t{y} * w * 4;
-  png_read_image(png, rows.data());
-  png_read_end(png, nullptr);
   png_destroy_read_struct(&png, &info, nullptr);
+  if (!ok) return false;
   std::vector<uint32_t> out(size_t{w} * h);
   for (size_t i = 0; i < out.size(); ++i) {
     const png_byte* s = &image[i * 4];

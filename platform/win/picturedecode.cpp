@@ -19,6 +19,10 @@
 
 namespace {
 
+// Run-length pictures that claim more pixels than this per byte of their
+// data are damaged headers; small ones are always allowed.
+constexpr int64_t kMaxPixelsPerRleByte = 1024, kRleSlackPixels = 65536;
+
 bool SizeOk(int64_t w, int64_t h) {
   return w > 0 && h > 0 && w * h <= kMaxPicturePixels && w < (1 << 24) && h < (1 << 24);
 }
@@ -297,6 +301,11 @@ bool BmpInto(const uint8_t* d, size_t size, DecodedPicture& out) {
   // a header alone never costs the memory of the picture it claims.
   if (compression != 1 && compression != 2 &&
       offset + stride * static_cast<size_t>(hgt - 1) + (static_cast<size_t>(w) * bpp + 7) / 8 > size)
+    return false;
+  // Run-length data covers at most so many pixels per byte: a few codes
+  // never stand for a canvas of hundreds of megabytes.
+  if ((compression == 1 || compression == 2) &&
+      w * hgt > std::max<int64_t>(static_cast<int64_t>(size - offset) * kMaxPixelsPerRleByte, kRleSlackPixels))
     return false;
   out.bitsPerPixel = bpp;
   out.indexed = bpp <= 8;

@@ -1,11 +1,13 @@
 // The GIF reader on arbitrary bytes: a frame as an image and for its
-// parameters only, and the frame count; the first byte chooses the frame
-// and native pixel formats.
+// parameters only, the frame count, and the frames composed as the I/O
+// component shows them; the first byte chooses the frame, native pixel
+// formats and how far the composition goes (its top five bits x 16 frames).
 #include <cstddef>
 #include <cstdint>
 
 #include "imaging/codecs/giffilter.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_params.h"
 #include "platform/rtl/streams.h"
 #include "tests/fuzz/fuzz_imaging.h"
@@ -27,5 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   });
   stream.SetPosition(0);
   IEGetGIFImageCount(stream);
+  stream.SetPosition(0);
+  TIEBitmap composite;
+  TIOParamsVals params(nullptr);
+  FuzzProgress progress;
+  params.GIF_IMAGEINDEX = (data[0] >> 3) * 16 + (data[0] & 3);
+  TIECodecRead read{stream, &composite, params, progress.record};
+  read.Size = stream.Size();
+  IEComposeGIFFrames(*IEFindCodec(2), read);
   return 0;
 }

@@ -260,6 +260,26 @@ TEST_F(JpegTest, WrittenFilesDecodeInDjpegAndKeepTheCallersImage) {
       EXPECT_NEAR(bitmap_.GetPixel24(20, 10).g, grey.GetScanline(10)[20], 4);
     }
   }
+  // The caller's abort between rows ends the image there: no more rows, no
+  // end of image, and libjpeg is not asked to finish what it lacks.
+  TIEBitmap tall;
+  ASSERT_TRUE(tall.Allocate(64, 512, ie8g));
+  tall.Fill(128);
+  TMemoryStream whole, cut;
+  abort_ = false;
+  IEWriteJPEGStream(whole, tall, params_, progress_);
+  EXPECT_FALSE(abort_.load());
+  progress_.fOnProgress = [this](TObject*, int32_t percent) {
+    if (percent >= 10) abort_ = true;
+  };
+  IEWriteJPEGStream(cut, tall, params_, progress_);
+  progress_.fOnProgress = nullptr;
+  EXPECT_TRUE(abort_.load());
+  EXPECT_LT(cut.Size(), whole.Size());
+  std::string tail(2, '\0');
+  cut.SetPosition(cut.Size() - 2);
+  cut.Read(tail.data(), 2);
+  EXPECT_NE(tail, "\xFF\xD9");
   // An empty image writes nothing and says so.
   TIEBitmap empty;
   abort_ = false;

@@ -116,12 +116,17 @@ TEST_F(QuantizerTest, PaletteImageCopiesItsPaletteAndAnswersInsideIt) {
   EXPECT_EQ(q.GetRGBIndex(Rgb(0, 0, 0)), 0);
 }
 
-TEST_F(QuantizerTest, GreyPaletteImageIsIndexedLikeItsPalette) {
-  // Entry 0 white, entry 1 black: indexes must point at the matching entry.
+TEST_F(QuantizerTest, GreyPaletteImageKeepsItsOwnPaletteAndIndexes) {
+  // A reversed grey palette (entry 0 white): a ramp in its place would pair
+  // the image's raw indexes with the wrong levels.
   TIEBitmap bitmap(2, 1, ie8p);
   for (int i = 0; i < 256; ++i) bitmap.SetPaletteColor(i, Rgb(255 - i, 255 - i, 255 - i));
   TIEQuantizer q(bitmap, palette_.data(), 256);
-  for (TRGB c : {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(100, 100, 100)}) EXPECT_EQ(palette_[q.GetRGBIndex(c)], c);
+  ASSERT_TRUE(q.IsGray());
+  for (int i = 0; i < 256; ++i) {
+    EXPECT_EQ(palette_[i], Rgb(255 - i, 255 - i, 255 - i)) << i;
+    EXPECT_EQ(q.GetRGBIndex(palette_[i]), i) << i;
+  }
 }
 
 TEST_F(QuantizerTest, OtherFormatsAreQuantizedFromTheirColours) {
@@ -217,6 +222,23 @@ TEST_F(QuantizerTest, LearnedPalettesStandForTheImageAndIndexesStayInside) {
             ASSERT_GE(index, 0);
             ASSERT_LT(index, n);
           }
+    }
+  }
+}
+
+// Images smaller than the sampling step (499 pixels) are sampled inside
+// themselves however often the step wraps around them.
+TEST_F(QuantizerTest, NeuQuantSamplesSmallImagesInsideThem) {
+  const std::vector<TRGB> colours = {Rgb(250, 10, 10), Rgb(10, 10, 250), Rgb(10, 240, 10)};
+  for (auto [width, height] : {std::pair{1, 1}, {3, 2}, {20, 12}, {31, 16}}) {
+    SCOPED_TRACE(testing::Message() << width << " x " << height);
+    auto bitmap = Image24(width, height, colours);
+    const auto state = CreateNeuQuant(*bitmap, palette_.data(), 100, 8);
+    const int shown = std::min<int>(width * height, static_cast<int>(colours.size()));
+    for (int i = 0; i < shown; ++i) {
+      const int index = NeuQuantIndexOf(*state, colours[static_cast<size_t>(i)]);
+      ASSERT_GE(index, 0);
+      EXPECT_LE(Distance(palette_[static_cast<size_t>(index)], colours[static_cast<size_t>(i)]), 40);
     }
   }
 }

@@ -11,12 +11,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 
+#include "imaging/codecs/tiflzw.h"
+#include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_icc.h"
@@ -55,8 +58,28 @@ int MaxDifference(const std::string& a, const std::string& b) {
   return most;
 }
 
+// Renumbers an entry of the first directory of a classic little-endian file.
+void PatchTagNumber(std::string& file, uint16_t tag, uint16_t number) {
+  auto u16 = [&](size_t at) { return static_cast<uint32_t>(static_cast<uint8_t>(file[at]) | (static_cast<uint8_t>(file[at + 1]) << 8)); };
+  const size_t ifd = u16(4) | (u16(6) << 16);
+  for (uint32_t k = 0; k < u16(ifd); ++k) {
+    const size_t entry = ifd + 2 + 12 * k;
+    if (u16(entry) != tag) continue;
+    file[entry] = static_cast<char>(number & 0xFF);
+    file[entry + 1] = static_cast<char>(number >> 8);
+    return;
+  }
+  ADD_FAILURE() << "no tag " << tag;
+}
+
 class TiffReadTest : public codectest::CodecTest {
 protected:
+  // Profiles opened by a read are closed while the colour system still runs.
+  void TearDown() override {
+    bitmap_.ImageProfile().Clear();
+    params_.FreeICCProfiles();
+    CodecTest::TearDown();
+  }
 
   // Reads the bytes with the codec; true when the abort flag stayed clear.
   bool ReadBytes(const std::string& bytes, bool paramsOnly = false) {
@@ -121,6 +144,7 @@ TEST_F(TiffReadTest, FilesOfOtherToolsDecodeToTheirPixels) {
   InDir("/usr/bin/convert src.ppm -colorspace Lab -depth 8 -compress none lab.tif");
   InDir("/usr/bin/convert src.ppm -colorspace YCbCr -depth 8 -compress none ycc.tif");
   InDir("/usr/bin/convert src.ppm -colorspace gray -type grayscale -depth 12 -compress none g12.tif");
+  params_.ISNATIVEPIXELFORMAT = true;  // each file in its own pixel format
   const struct {
     const char* source;
     const char* tiffcp;  // options
@@ -183,7 +207,7 @@ TEST_F(TiffReadTest, FilesOfOtherToolsDecodeToTheirPixels) {
       {"g12.tif", "-c none", Kind::RGB, ie16Gray, 1},
       {"g12.tif", "-B -c lzw -r 4", Kind::RGB, ie16Gray, 1},
       // Lab and YCbCr
-      {"lab.tif", "-c lzw", Kind::RGB, ie24RGB, 6},
+      {"lab.tif", "-c lzw", Kind::RGB, ieCIELab, 6},
       {"ycc.tif", "-c none", Kind::RGB, ie24RGB, 3},
   };
   for (const auto& c : cases) {
@@ -202,6 +226,28 @@ TEST_F(TiffReadTest, FilesOfOtherToolsDecodeToTheirPixels) {
     const int tolerance = c.format == ie8p ? 1 : c.tolerance;
     EXPECT_LE(MaxDifference(got, want), tolerance);
   }
+  // Without the native format asked for, the formats only it gives come
+  // as 24-bit colour (16-bit samples by their high byte, ImageMagick rounds).
+  params_.ISNATIVEPIXELFORMAT = false;
+  for (const char* source : {"g16.tif", "pal.tif", "rgb16.tif", "cmyk.tif", "g8.tif", "bw.tif"}) {
+    SCOPED_TRACE(std::string("not native: ") + source);
+    ASSERT_TRUE(Read(source));
+    const std::string name = source;
+    EXPECT_EQ(bitmap_.GetPixelFormat(), name == "g8.tif" ? ie8g : name == "bw.tif" ? ie1g : ie24RGB);
+    if (name == "cmyk.tif") continue;  // colours by the library's own CMYK conversion
+    InDir("/usr/bin/convert " + name + " " + RawOutput(Kind::RGB));
+    EXPECT_LE(MaxDifference(Samples(Kind::RGB), ReadAll(Path("ref.raw"))), 1);
+  }
+  // Four RGB samples without ExtraSamples are RGBA.
+  InDir("tiffcp -c none rgba.tif plain.tif");
+  std::string file = ReadAll(Path("plain.tif"));
+  PatchTagNumber(file, 338, 65000);  // ExtraSamples becomes an unknown tag
+  params_.ISNATIVEPIXELFORMAT = true;
+  ASSERT_TRUE(ReadBytes(file));
+  ASSERT_TRUE(bitmap_.HasAlphaChannel());
+  EXPECT_FALSE(bitmap_.GetAlphaChannel()->FullFlag());
+  InDir("/usr/bin/convert rgba.tif " + RawOutput(Kind::RGBA));
+  EXPECT_TRUE(Samples(Kind::RGBA) == ReadAll(Path("ref.raw")));
 }
 
 // The content test and the page count see through both byte orders and
@@ -220,11 +266,21 @@ TEST_F(TiffReadTest, PagesAreCountedAndChosen) {
     EXPECT_EQ(stream.Position(), 0);
     EXPECT_EQ(IEGetTIFFImageCount(stream), std::string(file) == "two.tif" ? 3 : 2);
     params_.TIFF_IMAGEINDEX = 1;
+    params_.SetImageCount(7);  // a stale count of an earlier load
     ASSERT_TRUE(Read(file));
     EXPECT_EQ(bitmap_.GetWidth(), 5);
     TRGB c;
     bitmap_.GetPixelRGB(4, 2, c);
     EXPECT_EQ(c, (TRGB{255, 0, 0}));
+    // The count of every format, the page's own size, and the byte order
+    // (1 little-endian, 0 big-endian).
+    const int32_t pages = std::string(file) == "two.tif" ? 3 : 2;
+    EXPECT_EQ(params_.IMAGECOUNT, pages);
+    EXPECT_EQ(params_.TIFF_IMAGECOUNT, pages);
+    EXPECT_EQ(params_.GIF_IMAGECOUNT, pages);
+    EXPECT_EQ(params_.ORIGINALWIDTH, 5);
+    EXPECT_EQ(params_.ORIGINALHEIGHT, 3);
+    EXPECT_EQ(params_.TIFF_BYTEORDER, std::string(file) == "two.tif" ? 0 : 1);
     params_.TIFF_IMAGEINDEX = 0;
   }
   EXPECT_FALSE(ReadBytes("II*\0garbage and more garbage", true));
@@ -264,19 +320,29 @@ uint32_t TagValue(const std::string& file, uint16_t tag) {
   return 0;
 }
 
-// Short strips, huge claims and unsupported layouts fail the read instead
-// of loading blank or padded rows; RowsPerStrip 0 reads as the height; a
-// directory chain that loops ends the count.
+// Short compressed strips, huge claims and unsupported layouts fail the read
+// instead of loading blank or padded rows; an uncompressed strip whose byte
+// count is short still gives its full rows (as libtiff reads it);
+// RowsPerStrip 0 reads as the height; a directory chain that loops ends the
+// count.
 TEST_F(TiffReadTest, DamagedAndUnsupportedFilesFail) {
   InDir("/usr/bin/convert -size 40x30 gradient:red-blue -swirl 90 -colorspace gray -type grayscale -depth 8 "
         "-compress none g.tif");
+  InDir("/usr/bin/convert g.tif -depth 8 gray:ref.raw");
   for (const char* opts : {"-c none", "-c zip", "-c packbits"}) {
     SCOPED_TRACE(opts);
     InDir(std::string("tiffcp ") + opts + " -r 30 g.tif s.tif");
     std::string file = ReadAll(Path("s.tif"));
     ASSERT_TRUE(ReadBytes(file));
     PatchTag(file, 279, TagValue(file, 279) / 2);
-    EXPECT_FALSE(ReadBytes(file));
+    const bool uncompressed = std::string(opts) == "-c none";
+    EXPECT_EQ(ReadBytes(file), uncompressed);
+    if (uncompressed) {
+      const std::string rgb = Samples(Kind::RGB);
+      std::string levels;
+      for (size_t k = 0; k < rgb.size(); k += 3) levels += rgb[k];
+      EXPECT_TRUE(levels == ReadAll(Path("ref.raw")));
+    }
   }
   InDir("tiffcp -c none -r 30 g.tif s.tif");
   const std::string good = ReadAll(Path("s.tif"));
@@ -302,6 +368,12 @@ TEST_F(TiffReadTest, DamagedAndUnsupportedFilesFail) {
       EXPECT_EQ(bitmap_.GetHeight(), 30);
     }
   }
+  // Samples of unequal sizes are refused.
+  InDir("/usr/bin/convert -size 8x8 xc:red -depth 8 -compress none rgb.tif");
+  std::string mixed = ReadAll(Path("rgb.tif"));
+  ASSERT_TRUE(ReadBytes(mixed));
+  mixed[TagValue(mixed, 258) + 4] = 16;  // the third BitsPerSample value
+  EXPECT_FALSE(ReadBytes(mixed));
   // The directory's link pointing back at itself: one page, read.
   std::string loop = good;
   const uint32_t first = static_cast<uint8_t>(loop[4]) | (static_cast<uint8_t>(loop[5]) << 8) |
@@ -326,6 +398,7 @@ TEST_F(TiffReadTest, WrittenFilesAreReadByOtherTools) {
   InDir("/usr/bin/convert src.ppm -colorspace cmyk -depth 8 -compress none cmyk.tif");
   InDir("/usr/bin/convert src.ppm \\( +clone -colorspace gray \\) -alpha off -compose copy_opacity -composite "
         "-depth 8 -compress none rgba.tif");
+  params_.ISNATIVEPIXELFORMAT = true;  // each source written from its own pixel format
   // Runs longer than the longest fax make-up code.
   InDir("/usr/bin/convert -size 6000x9 xc:white -fill black -draw 'rectangle 3,2 5990,5' -draw 'point 0,7' "
         "-monochrome -type bilevel -depth 1 -compress none wide.tif");
@@ -449,6 +522,7 @@ TEST_F(TiffReadTest, SampleSettingsChooseTheLayoutOfColourImages) {
       case Check::CMYK: {
         // libtiff's samples are ours; back in RGB they are the image's.
         InDir("/usr/bin/convert plain.tif " + RawOutput(Kind::CMYK));
+        params_.ISNATIVEPIXELFORMAT = true;
         ASSERT_TRUE(Read("ours.tif"));
         ASSERT_EQ(bitmap_.GetPixelFormat(), ieCMYK);
         EXPECT_LE(MaxDifference(Samples(Kind::CMYK), ReadAll(Path("ref.raw"))), c.compression == 7 ? 1 : 0);
@@ -908,6 +982,133 @@ TEST_F(TiffReadTest, IsReachedThroughTheCodecTable) {
   ASSERT_NE(entry, nullptr);
   EXPECT_NE(entry->Read, nullptr);
   EXPECT_EQ(entry->IsFormat, &IEIsTIFFStream);
+}
+
+// A grey page of width x height whose pixel (x, y) is x * 16 + y, written by
+// libtiff with the tags the call adds.
+template <class Tags>
+void WriteGreyPage(TIFF* tif, uint32_t width, uint32_t height, Tags&& tags) {
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+  tags();
+  std::vector<uint8_t> row(width);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) row[x] = static_cast<uint8_t>(x * 16 + y);
+    TIFFWriteScanline(tif, row.data(), y, 0);
+  }
+  TIFFWriteDirectory(tif);
+}
+
+// What a page says of itself besides its pixels: subfile type, position,
+// BigTIFF; a sub-directory read in the page's place; the orientation turned
+// upright when asked.
+TEST_F(TiffReadTest, PageTagsSubDirectoriesAndOrientation) {
+  {
+    TIFF* tif = TIFFOpen(Path("sub.tif").c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    WriteGreyPage(tif, 8, 4, [&] {
+      uint64_t placeholder = 0;
+      TIFFSetField(tif, TIFFTAG_SUBIFD, 1, &placeholder);
+      TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+      TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+      TIFFSetField(tif, TIFFTAG_XPOSITION, 2.5f);
+      TIFFSetField(tif, TIFFTAG_YPOSITION, 7.0f);
+      TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_BOTRIGHT);  // turned half way round
+    });
+    WriteGreyPage(tif, 3, 2, [&] { TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE); });
+    TIFFClose(tif);
+  }
+  ASSERT_TRUE(Read("sub.tif"));
+  EXPECT_EQ(bitmap_.GetWidth(), 8);
+  EXPECT_EQ(params_.TIFF_NEWSUBFILETYPE, FILETYPE_PAGE);
+  EXPECT_EQ(params_.TIFF_XPOS, 2);
+  EXPECT_EQ(params_.TIFF_YPOS, 7);
+  EXPECT_FALSE(params_.TIFFIsBigTIFF);
+  EXPECT_EQ(bitmap_.GetScanline(0)[0], 0);  // as stored
+  params_.TIFF_ENABLEADJUSTORIENTATION = true;
+  ASSERT_TRUE(Read("sub.tif"));
+  EXPECT_EQ(bitmap_.GetScanline(0)[0], 7 * 16 + 3);  // the last stored pixel comes first
+  params_.TIFF_ENABLEADJUSTORIENTATION = false;
+  params_.TIFF_SUBINDEX = 0;
+  ASSERT_TRUE(Read("sub.tif"));
+  EXPECT_EQ(bitmap_.GetWidth(), 3);
+  EXPECT_EQ(params_.TIFF_NEWSUBFILETYPE, FILETYPE_REDUCEDIMAGE);
+  EXPECT_EQ(pages_, 1);  // the main chain's count
+  params_.TIFF_SUBINDEX = -1;
+  InDir("tiffcp -8 sub.tif big.tif");
+  ASSERT_TRUE(Read("big.tif"));
+  EXPECT_TRUE(params_.TIFFIsBigTIFF);
+}
+
+// Compressions the writer has no coder for, and LZW with both encoder slots
+// empty, are written uncompressed; PackBits codes each row on its own.
+TEST_F(TiffReadTest, CompressionsWithoutACoderAreWrittenUncompressed) {
+  InDir("/usr/bin/convert -size 40x30 gradient:red-blue -depth 8 -compress none src.tif");
+  ASSERT_TRUE(Read("src.tif"));
+  InDir("/usr/bin/convert src.tif " + RawOutput(Kind::RGB));
+  const std::string want = ReadAll(Path("ref.raw"));
+  const TIETIFFLZWEncoder library = IEGetGlobalSettings()->TIFFLZWEncoder;
+  const struct {
+    uint8_t compression;
+    bool noEncoder;
+    const char* scheme;  // as tiffinfo names it
+  } cases[] = {{42, false, "None"}, {255, false, "None"}, {5, true, "None"}, {5, false, "LZW"}, {8, false, "PackBits"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.compression));
+    params_.TIFF_COMPRESSION = c.compression;
+    IEGetGlobalSettings()->TIFFLZWEncoder = c.noEncoder ? nullptr : library;
+    {
+      TFileStream out(Path("ours.tif"), fmCreate);
+      EXPECT_EQ(IEWriteTIFFStream(out, bitmap_, params_, progress_), 1);
+    }
+    IEGetGlobalSettings()->TIFFLZWEncoder = library;
+    InDir("tiffinfo ours.tif > info.txt 2> err.txt");
+    EXPECT_EQ(ReadAll(Path("err.txt")), "");
+    EXPECT_NE(ReadAll(Path("info.txt")).find(std::string("Compression Scheme: ") + c.scheme), std::string::npos)
+        << ReadAll(Path("info.txt"));
+    InDir("tiffcp -c none ours.tif plain.tif && /usr/bin/convert plain.tif " + RawOutput(Kind::RGB));
+    EXPECT_TRUE(ReadAll(Path("ref.raw")) == want);
+  }
+  // PackBits: runs shorter than 4 stay literal, and a row never runs into
+  // the next. Each row: 1, 1, 2, then 197 bytes of 10.
+  TIEBitmap grey(200, 3, ie8g);
+  for (int32_t y = 0; y < 3; ++y) {
+    std::memset(grey.GetScanline(y), 10, 200);
+    grey.GetScanline(y)[0] = grey.GetScanline(y)[1] = 1;
+    grey.GetScanline(y)[2] = 2;
+  }
+  TIOParamsVals params(nullptr);
+  params.TIFF_COMPRESSION = 8;
+  TMemoryStream out;
+  ASSERT_EQ(IEWriteTIFFStream(out, grey, params, progress_), 1);
+  const std::string file(static_cast<const char*>(out.Memory()), static_cast<size_t>(out.Size()));
+  const std::string packed = file.substr(TagValue(file, 273), TagValue(file, 279));
+  const std::string row("\x02\x01\x01\x02\x81\x0A\xBC\x0A", 8);
+  EXPECT_TRUE(packed == row + row + row);
+}
+
+// LZW strips go through the decoder slots: the parameters' decoder first,
+// the library's otherwise; with both empty an LZW page is not read.
+TEST_F(TiffReadTest, LZWStripsGoThroughTheDecoderSlots) {
+  InDir("/usr/bin/convert -size 9x5 xc:red -depth 8 -compress lzw lzw.tif");
+  static int calls = 0;
+  params_.TIFFLZWDecoder = [](const uint8_t* data, size_t size, int32_t rowBytes, void*& state, int32_t fillOrder) {
+    ++calls;
+    return DecodeTIFFLZW(data, size, rowBytes, state, fillOrder);
+  };
+  ASSERT_TRUE(Read("lzw.tif"));
+  EXPECT_GT(calls, 0);
+  params_.TIFFLZWDecoder = nullptr;
+  const TIETIFFLZWDecoder library = IEGetGlobalSettings()->TIFFLZWDecoder;
+  IEGetGlobalSettings()->TIFFLZWDecoder = nullptr;
+  EXPECT_FALSE(Read("lzw.tif"));
+  IEGetGlobalSettings()->TIFFLZWDecoder = library;
+  ASSERT_TRUE(Read("lzw.tif"));
+  EXPECT_EQ(bitmap_.GetPixel24(8, 4), (TRGB{0, 0, 255}));
 }
 
 }  // namespace

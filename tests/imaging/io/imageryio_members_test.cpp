@@ -1,6 +1,8 @@
 // The formats' own members of the I/O component, on the built-in codecs.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "imaging/core/davovevo.h"
 #include "imaging/io/imageryio.h"
 #include "platform/rtl/exceptions.h"
@@ -51,6 +53,43 @@ TEST_F(Members, ImagesBehindStreamHeadersFollowOneAnother) {
   stream.SetPosition(0);
   EXPECT_FALSE(reader.LoadFromStreamPCX(stream));
   EXPECT_TRUE(reader.Aborting());
+}
+
+// The older PCX header ("PCX" and another fourth byte, the image right
+// after those 4 bytes and up to the end) is read; an aborted PCX save leaves
+// its 12 header bytes unwritten.
+TEST_F(Members, OlderPCXHeadersAreReadAndAbortedSavesWriteNone) {
+  TImageryIO writer(nullptr);
+  Paint(writer);
+  TMemoryStream plain;
+  writer.SaveToStreamPCX(plain);
+  TMemoryStream old;
+  old.WriteBuffer("PCX1", 4);
+  plain.SetPosition(0);
+  old.CopyFrom(plain, plain.Size());
+  old.SetPosition(0);
+  TImageryIO reader(nullptr);
+  reader.StreamHeaders = true;
+  ASSERT_TRUE(reader.LoadFromStreamPCX(old));
+  EXPECT_EQ(reader.IEBitmap()->GetPixel24(5, 3), writer.IEBitmap()->GetPixel24(5, 3));
+  EXPECT_EQ(old.Position(), old.Size());
+  writer.StreamHeaders = true;
+  writer.OnProgress = [&](TObject*, int32_t) { writer.SetAborting(true); };
+  TMemoryStream aborted;
+  writer.SaveToStreamPCX(aborted);
+  ASSERT_GE(aborted.Size(), 12);
+  EXPECT_EQ(std::string(static_cast<const char*>(aborted.Memory()), 12), std::string(12, '\0'));
+}
+
+// A GIF file load tells how many frames it found even when it is aborted.
+TEST_F(Members, AnAbortedGIFFileLoadStillCountsItsFrames) {
+  const std::string path = iotest::TempFolder() + "three.gif";
+  ASSERT_EQ(std::system(("/usr/bin/convert -size 4x4 xc:red xc:blue xc:lime " + path).c_str()), 0);
+  TImageryIO io(nullptr);
+  io.Params().GIF_IMAGEINDEX = 2;
+  io.OnProgress = [&](TObject*, int32_t) { io.SetAborting(true); };
+  EXPECT_EQ(io.LoadFromFileGIF(path), 3);
+  EXPECT_TRUE(io.Aborting());
 }
 
 TEST_F(Members, FileMembersReadAndWriteTheirFormat) {

@@ -69,6 +69,41 @@ TEST_F(Pages, AdjustDPIMakesThePixelsSquare) {
   EXPECT_EQ(io.IEBitmap()->GetHeight(), 200);
 }
 
+// A fax page (1-bit, twice as fine across as down) is stretched like any
+// other image, and the alpha channel comes along on both paths.
+TEST_F(Pages, AdjustDPIStretchesBilevelPagesAndKeepsAlpha) {
+  for (bool filtered : {false, true})
+    for (TIEPixelFormat format : {ie1g, ie24RGB}) {
+      SCOPED_TRACE(testing::Message() << "filtered " << filtered << " format " << int(format));
+      TImageryIO io(nullptr);
+      io.FilteredAdjustDPI = filtered;
+      TIEBitmap& image = *io.IEBitmap();
+      image.Allocate(16, 8, format);
+      for (int32_t y = 0; y < 8; ++y)  // odd rows white
+        std::memset(image.GetScanline(y), y % 2 ? 255 : 0, format == ie1g ? 2 : 48);
+      TIEBitmap* alpha = image.GetAlphaChannel();
+      for (int32_t y = 0; y < 8; ++y) std::memset(alpha->GetScanline(y), 0, 4);  // the left four columns clear
+      alpha->SetFullFlag(false);
+      TIOParamsVals& p = io.Params();
+      p.WIDTH = 16, p.HEIGHT = 8;
+      p.SetDpiX(200);
+      p.SetDpiY(100);
+      io.AdjustDPI();
+      ASSERT_EQ(image.GetHeight(), 16);
+      EXPECT_EQ(image.GetPixelFormat(), filtered ? ie24RGB : format);
+      ASSERT_TRUE(image.HasAlphaChannel());
+      EXPECT_FALSE(image.GetAlphaChannel()->FullFlag());
+      for (int32_t y = 0; y < 16; ++y) {
+        EXPECT_EQ(image.GetAlphaChannel()->GetScanline(y)[2], 0) << y;
+        EXPECT_EQ(image.GetAlphaChannel()->GetScanline(y)[10], 255) << y;
+        if (filtered) continue;
+        TRGB c;
+        image.GetPixelRGB(7, y, c);
+        EXPECT_EQ(c.g, (y / 2) % 2 ? 255 : 0) << y;
+      }
+    }
+}
+
 // Filtered: a grey image becomes 24-bit and the new rows are blends of
 // their neighbours, not copies.
 TEST_F(Pages, FilteredAdjustDPIResamplesInColour) {

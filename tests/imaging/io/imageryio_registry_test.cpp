@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
@@ -108,6 +109,22 @@ TEST_F(Detection, SignaturesByTheBytesAfterThePosition) {
     stream.SetPosition(300);
     EXPECT_EQ(IEDetectStreamFormat(stream), c.id) << c.data.substr(0, 4);
     EXPECT_EQ(stream.Position(), 300);
+  }
+}
+
+// The content tests run in an order of their own, not the codec table's:
+// with every test answering yes, each detection picks the first of the
+// remaining codecs in that order.
+TEST_F(Detection, ContentTestsRunInTheirOwnOrder) {
+  const std::vector<int32_t> order = {1, 8, 6, 7, 11, 12, 15, 19, 9, 10, 24};
+  std::vector<TIECodecEntry> table;
+  for (auto it = order.rbegin(); it != order.rend(); ++it)
+    table.push_back(TIECodecEntry{*it, nullptr, nullptr, [](TStream&) { return true; }});
+  for (int32_t expected : order) {
+    IESetCodecTable(table);
+    TStringStream stream(std::string(40, 'z'));
+    EXPECT_EQ(IEDetectStreamFormat(stream), expected);
+    std::erase_if(table, [&](const TIECodecEntry& e) { return e.FileTypeId == expected; });
   }
 }
 

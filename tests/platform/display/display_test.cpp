@@ -80,6 +80,14 @@ TEST_F(DisplayTest, DamagedPngsFailCleanly) {
   EXPECT_FALSE(display::ReadPng(big, out, w, h));
   getrusage(RUSAGE_SELF, &after);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes";
+  // Chunks that declare up to 2 GiB in a few bytes are not allocated.
+  for (const char* name : {"png-text-chunk-2GiB.png", "png-text-chunk-148MB.png"}) {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    getrusage(RUSAGE_SELF, &before);
+    display::ReadPng(std::string(VESK_SOURCE_DIR "/tests/fixtures/hostile/") + name, out, w, h);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << name << ", kilobytes";
+  }
   EXPECT_FALSE(display::ReadPng(Path("none.png"), out, w, h));
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/win/com.h"
 #include "platform/win/olepicture.h"
+#include "tests/platform/win/com_stream_support.h"
 #include "tests/platform/win/gdi_test_canvas.h"
 
 namespace {
@@ -18,15 +19,6 @@ std::vector<uint8_t> TwoRowBmp() {
                           0, 0, 255, 0, 0, 255, 0, 0};  // top row: red
   b.insert(b.end(), rows, rows + sizeof rows);
   return b;
-}
-
-ComPtr<IStream> StreamOf(const std::vector<uint8_t>& bytes) {
-  ComPtr<IStream> s;
-  CreateStreamOnHGlobal(nullptr, TRUE, s.GetAddressOf());
-  ULONG written = 0;
-  s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
-  s->Seek(0, STREAM_SEEK_SET, nullptr);
-  return s;
 }
 
 }  // namespace

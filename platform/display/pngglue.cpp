@@ -1,5 +1,5 @@
 // libpng glue; see pngglue.h.
-#include "platform/win/pngglue.h"
+#include "platform/display/pngglue.h"
 
 #include <cstdlib>
 
