@@ -21,7 +21,8 @@ using namespace iej2000;
 
 // Samples OpenJPEG may hold for one read: its 32-bit buffers of the decoded
 // components stay below 1 GiB, and a code stream may stand for no more
-// than 2^19 samples a byte (an all-black image codes at under 2^17).
+// than 2^19 samples a byte (an all-black image of 4096 x 4096 pixels codes
+// at about 2^17 a byte in grey, 2^18 in colour).
 constexpr int64_t kMaxSamples = int64_t{1} << 28;
 constexpr int64_t kSamplesPerByte = int64_t{1} << 19;
 
