@@ -9,6 +9,7 @@
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_icc.h"
+#include "imaging/io/iej2000.h"
 #include "imaging/io/imageryio.h"
 #include "imaging/processing/imageryproc.h"
 #include "imaging/messages/iewords.h"
@@ -39,6 +40,7 @@ void RunStopRoutines() {
   IEUnloadGestureFunctions();
   IEImageryProcFinalize();
   IEFinalizeImageryIO();
+  IEFinalizeJpeg2000();
   IEFinalizeUtils();
   IEFreeGlobalSettings();
 }

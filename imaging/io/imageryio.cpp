@@ -387,6 +387,12 @@ void TImageryIO::WriteCodec(const TIECodecEntry& codec, TStream& stream, bool he
     converted = CopyAsRGB24(*bitmap_);
     image = converted.get();
   }
+  const Set<TIEPixelFormat> greyOrRGB24{ie1g, ie8g, ie16Gray, ie24RGB};
+  if (codec.SaveFormats == TIESaveFormats::GreyOrRGB24 && !greyOrRGB24.Contains(format)) {
+    converted = std::make_unique<TIEBitmap>(*bitmap_);
+    converted->EnsureAllowedPixelFormat(greyOrRGB24, true);
+    image = converted.get();
+  }
   TIEProgressRecord progress = MakeProgress(true);
   const int64_t headerPosition = stream.Position();
   uint8_t header[12] = {};

@@ -188,6 +188,15 @@ public:
   bool LoadFromStreamPXM(TStream& s) { return LoadFromStreamCodec(CodecOf(12), s) > 0; }
   void SaveToFilePXM(const std::string& f) { SaveToFileCodec(CodecOf(12), f); }
   void SaveToStreamPXM(TStream& s) { SaveToStreamCodec(CodecOf(12), s); }
+  bool LoadFromFileJP2(const std::string& f) { return LoadFromFileCodec(CodecOf(13), f) > 0; }
+  bool LoadFromStreamJP2(TStream& s) { return LoadFromStreamCodec(CodecOf(13), s) > 0; }
+  void SaveToFileJP2(const std::string& f) { SaveToFileCodec(CodecOf(13), f); }
+  void SaveToStreamJP2(TStream& s) { SaveToStreamCodec(CodecOf(13), s); }
+  // One reader takes JP2 files and code streams; FILETYPE is the member's.
+  bool LoadFromFileJ2K(const std::string& f) { return LoadFromFileCodec(CodecOf(14), f) > 0; }
+  bool LoadFromStreamJ2K(TStream& s) { return LoadFromStreamCodec(CodecOf(14), s) > 0; }
+  void SaveToFileJ2K(const std::string& f) { SaveToFileCodec(CodecOf(14), f); }
+  void SaveToStreamJ2K(TStream& s) { SaveToStreamCodec(CodecOf(14), s); }
   bool LoadFromFileWBMP(const std::string& f) { return LoadFromFileCodec(CodecOf(16), f) > 0; }
   bool LoadFromStreamWBMP(TStream& s) { return LoadFromStreamCodec(CodecOf(16), s) > 0; }
   void SaveToFileWBMP(const std::string& f) { SaveToFileCodec(CodecOf(16), f); }

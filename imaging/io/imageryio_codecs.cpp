@@ -21,6 +21,7 @@
 #include "imaging/codecs/pngfilt.h"
 #include "imaging/codecs/psfilt.h"
 #include "imaging/codecs/tiffilt.h"
+#include "imaging/io/iej2000.h"
 #include "imaging/io/imageryio_detect.h"
 
 namespace {
@@ -35,6 +36,8 @@ const TIECodecEntry kBuiltinCodecs[] = {
     {7, IECurCodecRead, nullptr, IEIsCURStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetICOImageCount, nullptr},
     {11, IETgaCodecRead, IETgaCodecWrite, IEIsTGAStream, TIESaveFormats::RGB24OrBilevel, true, true, nullptr, nullptr},
     {12, IEPnmCodecRead, IEPnmCodecWrite, IEIsPNMStream, TIESaveFormats::Any, true, false, nullptr, nullptr},
+    {13, IEJpeg2000CodecRead, IEJP2CodecWrite, IEIsJP2Stream, TIESaveFormats::GreyOrRGB24, true, true, nullptr, nullptr},
+    {14, IEJpeg2000CodecRead, IEJ2KCodecWrite, IEIsJ2KStream, TIESaveFormats::GreyOrRGB24, true, true, nullptr, nullptr},
     {9, nullptr, nullptr, IEIsWMFStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {10, nullptr, nullptr, IEIsEMFStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {5, IEBmpCodecRead, IEBmpCodecWrite, nullptr, TIESaveFormats::Any, true, true, nullptr, nullptr},

@@ -25,9 +25,10 @@ struct TIECodecRead {
   int32_t PageCount = 0;            // pages or frames found, for the formats that count them
 };
 
-// How a save prepares the image: the writer takes any pixel format, or a
-// copy is converted to ie24RGB unless the image is ie24RGB or ie1g.
-enum class TIESaveFormats : uint8_t { Any, RGB24OrBilevel };
+// How a save prepares the image: the writer takes any pixel format; or a
+// copy is converted to ie24RGB unless the image is ie24RGB or ie1g; or a
+// copy is converted to the nearest of ie1g, ie8g, ie16Gray and ie24RGB.
+enum class TIESaveFormats : uint8_t { Any, RGB24OrBilevel, GreyOrRGB24 };
 
 struct TIECodecEntry {
   int32_t FileTypeId;

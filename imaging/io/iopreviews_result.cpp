@@ -126,7 +126,6 @@ void TfIOPreviews::ComputeResult() {
       progressOffset_ = 50;
       ienPreview->GetIO()->LoadFromStreamJPEG(memory);
     } else if (page == TabSheetJ20001) {
-      // This build has no JPEG 2000 codec: the size and the result stay unknown.
       progressDivisor_ = 2;
       p.J2000_RATE = v.Rate;
       p.J2000_COLORSPACE = v.J2000ColorSpace;

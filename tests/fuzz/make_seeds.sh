@@ -63,4 +63,26 @@ printf '\005\004\005\000' > "$out/fuzz_rawpixels/rgb"; head -c 80 /dev/urandom >
 printf '\003\002\005\005255,0,0 0 255 0\n1,2,3 4,5,6 7 8 9' > "$out/fuzz_rawpixels/text"
 printf '\003\002\001\011FF 0A 12 0 1 2' > "$out/fuzz_rawpixels/hex"
 printf '\004\003\007\001' > "$out/fuzz_rawpixels/planarcmyk"; head -c 64 /dev/urandom >> "$out/fuzz_rawpixels/planarcmyk"
+# JPEG 2000: files of our writer (through ieconvert, $2 or the test build's)
+# and of opj_compress (sYCC 4:2:0, signed 12 bits in resolution order, tiles).
+j=$out/fuzz_jpeg2000
+iec=${2:-build/test/tools/ieconvert/ieconvert}
+mkdir -p "$j"
+$c -size 12x9 gradient:red-blue "$tmp/s.png"
+$c -size 12x9 gradient: -colorspace gray -depth 8 "$tmp/s.pgm"
+$c -size 12x9 gradient:red-blue -alpha set -channel A -fx 'i/12' "$tmp/sa.png"
+VESK_TEST=1 "$iec" "$tmp/s.png" "$j/rgb.jp2"
+VESK_TEST=1 "$iec" "$tmp/s.pgm" "$j/grey.j2k"
+VESK_TEST=1 "$iec" "$tmp/sa.png" "$j/alpha.jp2"
+python3 - "$tmp" <<'PY'
+import struct, sys
+t = sys.argv[1]
+open(t + '/q.raw', 'wb').write(bytes((x * 30 + y * 9) & 255 for y in range(4) for x in range(6)) +
+                               bytes((100 + x) & 255 for y in range(2) for x in range(3)) * 2)
+open(t + '/d.raw', 'wb').write(b''.join(struct.pack('>h', (x * 300 + y * 77) % 4096 - 2048)
+                                        for y in range(4) for x in range(6)))
+PY
+opj_compress -i "$tmp/q.raw" -F 6,4,3,8,u@1x1:2x2:2x2 -n 2 -o "$j/sycc.jp2" >/dev/null
+opj_compress -i "$tmp/d.raw" -F 6,4,1,12,s -n 2 -r 4 -p RLCP -o "$j/signed12.j2k" >/dev/null
+opj_compress -i "$tmp/s.pgm" -s 2,2 -n 2 -t 4,4 -o "$j/tiles.j2k" >/dev/null
 rm -rf "$tmp"

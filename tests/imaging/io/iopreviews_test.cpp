@@ -244,6 +244,29 @@ TEST_F(Previews, JpegQualityEditsTheResultAndTheAppliedValuesStay) {
   EXPECT_EQ(shown, 1);
 }
 
+// The JPEG 2000 page codes the image into memory and shows it decoded,
+// with the coded size: a rate low enough to bind (the smooth picture codes
+// in a few hundred bytes), a smaller file.
+TEST_F(Previews, Jpeg2000ShowsTheCodedSizeAndResult) {
+  io.Params().FILETYPE = 13;
+  WhenShown([](TfIOPreviews* d) {
+    EXPECT_EQ(d->PageControl1->ActivePage(), d->TabSheetJ20001);
+    const auto sizeAt = [d](const char* thousandths) {
+      d->Edit15->SetText(thousandths);
+      d->btnPreview->Click();
+      return Bytes(d->CompressedSizeLabel(d->TabSheetJ20001)->Caption());
+    };
+    const int64_t small = sizeAt("5"), large = sizeAt("500");
+    EXPECT_GT(small, 0);
+    EXPECT_LT(small, large);
+    EXPECT_EQ(d->ienPreview->GetIEBitmap()->GetWidth(), 96) << "the result is the decoded code stream";
+    EXPECT_EQ(d->Caption(), "Parameters Preview");
+    d->btnCancel->Click();
+  });
+  EXPECT_FALSE(io.DoPreviews(ppAuto));
+  EXPECT_EQ(shown, 1);
+}
+
 TEST_F(Previews, TheResultReducesColoursAsTheFormatWill) {
   struct Case {
     int32_t fileType;
