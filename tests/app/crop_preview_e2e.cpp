@@ -11,6 +11,7 @@
 #include <functional>
 #include <iterator>
 
+#include "app/langconsts.h"
 #include "app/vesk_main.h"
 #include "app/vesk_prev.h"
 #include "app/vesk_ref.h"
@@ -106,16 +107,19 @@ void ExpectActive(TForm2* preview) {
   EXPECT_TRUE(GetFocus() == preview->Handle() || IsChild(preview->Handle(), GetFocus()));
 }
 
-// The save dialog's window as the user sees it.
+// The save dialog's window as the user sees it, in the locale's language.
 void ExpectSaveDialog(TForm* dialog) {
-  EXPECT_EQ(dialog->Caption(), "Save As");
+  if (StdTextLanguage() == "en") {
+    EXPECT_EQ(dialog->Caption(), "Save As");
+  }
+  EXPECT_EQ(dialog->Caption(), StdText(TStdText::SaveTitle));
   const auto caption = [dialog](const char* name) {
     auto* control = dynamic_cast<TControl*>(dialog->FindComponent(name));
     return control ? control->Caption() : std::string("(none)");
   };
-  EXPECT_EQ(caption("LookInLabel"), "Save &in:");
-  EXPECT_EQ(caption("OKButton"), "&Save");
-  EXPECT_EQ(caption("FileTypeLabel"), "Save as &type:");
+  EXPECT_EQ(caption("LookInLabel"), StdText(TStdText::SaveIn));
+  EXPECT_EQ(caption("OKButton"), StdText(TStdText::SaveButton));
+  EXPECT_EQ(caption("FileTypeLabel"), StdText(TStdText::SaveFileType));
 }
 
 class CropPreviewEndToEnd : public testing::TestWithParam<const char*> {};
@@ -166,12 +170,12 @@ TEST_P(CropPreviewEndToEnd, ChartCutFromTheFullFrameIsSavedAndBecomesAProfile) {
     ExpectActive(preview);
     EXPECT_EQ(preview->image1->GetIEBitmap()->GetWidth(), 340) << "what is shown is what was saved";
     EXPECT_EQ(preview->Label1->Caption(), "chart.tif");
-    EXPECT_EQ(preview->Label2->Caption(), "340 x 240 pixels");
+    EXPECT_EQ(preview->Label2->Caption(), "340 x 240 " + msgPixels);
     EXPECT_EQ(PreviewSavedName, crop);
     Click(preview->CancelBtn);
   });
   Click(Form1->image1);
-  EXPECT_EQ(sizeText, "960 x 720 pixels");
+  EXPECT_EQ(sizeText, "960 x 720 " + msgPixels);
   EXPECT_NE(rgbUnderMouse, ",,") << "the colour under the mouse is shown";
 
   // The crop is the photo now, and it is the chart pixel for pixel.
