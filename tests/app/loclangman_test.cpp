@@ -198,7 +198,8 @@ TEST(ProgramLanguageFiles, EveryLanguageLoadsWithTheKeysOfEnglish) {
   ASSERT_TRUE(manager.GetLanguages(languages));
   languages.Sort();
   EXPECT_EQ(languages.CommaText(),
-            "cs=Čeština,de=Deutsch,en=English,es=Español,fr=Français,\"in=Bahasa Indonesia\",pl=Polski");
+            "cs=Čeština,de=Deutsch,en=English,es=Español,fr=Français,\"in=Bahasa Indonesia\",pl=Polski,"
+            "sk=Slovenčina");
   manager.SetLanguageCode("en");
   ASSERT_EQ(manager.LastError(), "");
   const TLanguageStore englishProps = manager.Properties();

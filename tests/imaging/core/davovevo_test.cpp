@@ -53,6 +53,23 @@ TEST_F(MessageTable, TextsAreUtf8WhateverTheRow) {
   EXPECT_EQ(IEGetLanguageText(0), "Προεπισκόπηση");
 }
 
+// With LanguageIndex r each key answers row r's text exactly as its file
+// holds it (UTF-8, whatever the row's code page), English from the row's
+// English-from key on.
+TEST_F(MessageTable, EveryRowAnswersItsOwnTextsByteForByte) {
+  IEFillLanguageTexts(IESetLanguageText);
+  for (const TIECatalogueRow& row : IETranslatedRows) {
+    IEGetGlobalSettings()->LanguageIndex = row.row;
+    for (uint16_t key = 0; key < IE_MESSAGE_KEYS; ++key) {
+      const std::string text = IEGetLanguageText(key);
+      ASSERT_EQ(text, IERowText(row.row, key)) << int{row.row} << " " << key;
+      if (key >= row.englishFrom) {
+        ASSERT_EQ(text, IEEnglishText(key)) << int{row.row} << " " << key;
+      }
+    }
+  }
+}
+
 TEST(LanguageRule, RowByLocale) {
   struct Case {
     LCID locale;
@@ -60,6 +77,7 @@ TEST(LanguageRule, RowByLocale) {
   };
   const Case cases[] = {
       {0x0407, 3},   // German
+      {0x0410, 2},   // Italian
       {0x0418, 1},   // Romanian: no row of its own
       {0x0404, 18},  // Chinese, Taiwan (sub-language 1)
       {0x0804, 16},  // Chinese, PRC (sub-language 2)
