@@ -67,7 +67,8 @@ std::string MakeJpeg() {
 }
 
 void BM_Start(benchmark::State& state) {
-  bench::Rounds(state, {{"ours", [] { Run({VESK_IECONVERT}); }}, {"djpeg", [] { Run({"/usr/bin/djpeg", "-version"}); }}},
+  bench::Rounds(state,
+                {{"ours", [] { Run({VESK_IECONVERT}); }}, {"djpeg", [] { Run({"/usr/bin/djpeg", "-version"}); }}},
                 {.MinRounds = 21, .MinSeconds = 0.5, .WallTime = true});
 }
 

@@ -114,9 +114,9 @@ public:
     const uint64_t multiplier = (uint64_t{1} << shift_) / count_ + 1;
     // floor(sum x multiplier / 2^shift) = floor(sum / count) while
     // sum x (multiplier x count - 2^shift) < 2^shift.
-    const auto excess = static_cast<unsigned __int128>(multiplier) * count_ - (static_cast<unsigned __int128>(1) << shift_);
-    exact_ = multiplier <= UINT32_MAX && maxSum <= UINT32_MAX &&
-             static_cast<unsigned __int128>(maxSum) * excess < (static_cast<unsigned __int128>(1) << shift_);
+    using Wide = unsigned __int128;
+    const Wide excess = Wide{multiplier} * count_ - (Wide{1} << shift_);
+    exact_ = multiplier <= UINT32_MAX && maxSum <= UINT32_MAX && Wide{maxSum} * excess < (Wide{1} << shift_);
     multiplier_ = static_cast<uint32_t>(multiplier);
   }
   bool Exact() const { return exact_; }
@@ -161,7 +161,8 @@ void FastRow(const TFastAxis& axis, const std::vector<TDivisor>& divisors, bool 
     for (int32_t k = 0; k < count; ++k, a += Channels)
       for (int32_t c = 0; c < Channels; ++c) sum[c] += a[c];
     if (exact) {
-      for (int32_t c = 0; c < Channels; ++c) out[c] = static_cast<T>(divisors[i].Multiply(static_cast<uint32_t>(sum[c])));
+      for (int32_t c = 0; c < Channels; ++c)
+        out[c] = static_cast<T>(divisors[i].Multiply(static_cast<uint32_t>(sum[c])));
     } else {
       for (int32_t c = 0; c < Channels; ++c) out[c] = static_cast<T>(divisors[i].Divide(sum[c]));
     }

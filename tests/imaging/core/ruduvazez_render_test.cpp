@@ -217,7 +217,8 @@ TEST_F(RenderTest, FastLinearDrawsAPartInPlace) {
     auto dest = Canvas(c.dw + 4, c.dh + 4);
     image->RenderToTIEBitmap(*dest, 2, 3, c.dw, c.dh, c.sx, c.sy, c.sw, c.sh, false, 255, rfFastLinear, 0, 1.0);
     for (int y = 0; y < c.dh; ++y)
-      for (int x = 0; x < c.dw; ++x) ASSERT_EQ(dest->GetPixel24(x + 2, y + 3), expected.GetPixel24(x, y)) << x << "," << y;
+      for (int x = 0; x < c.dw; ++x)
+        ASSERT_EQ(dest->GetPixel24(x + 2, y + 3), expected.GetPixel24(x, y)) << x << "," << y;
     EXPECT_EQ(dest->GetPixel24(1, 2), (TRGB{0, 0, 0}));
   }
 }

@@ -512,8 +512,8 @@ TEST(StretchTest, FastLinearAveragesTruncateForEveryBlockLength) {
       IEResampleFastLinearGray16(&white16, &two16, nullptr, {});
       for (int32_t i = 0; i < 2; ++i) {
         EXPECT_EQ(across ? two8.GetScanline(0)[i] : two8.GetScanline(i)[0], 255);
-        EXPECT_EQ(reinterpret_cast<const uint16_t*>(across ? two16.GetScanline(0) : two16.GetScanline(i))[across ? i : 0],
-                  65535);
+        const auto* row16 = reinterpret_cast<const uint16_t*>(two16.GetScanline(across ? 0 : i));
+        EXPECT_EQ(row16[across ? i : 0], 65535);
       }
     }
   }
