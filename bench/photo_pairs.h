@@ -23,6 +23,7 @@
 #include "imaging/core/ruduvazez_startup.h"
 #include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_registry.h"
+#include "rounds.h"
 
 namespace {
 
@@ -55,21 +56,8 @@ struct Progress {
   TIEProgressRecord record;
 };
 
-// The thread's CPU seconds spent in work.
-double CpuSeconds(const std::function<void()>& work) {
-  timespec t0{}, t1{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t0);
-  work();
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t1);
-  return static_cast<double>(t1.tv_sec - t0.tv_sec) + 1e-9 * static_cast<double>(t1.tv_nsec - t0.tv_nsec);
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const size_t mid = values.size() / 2;
-  return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
+using bench::CpuSeconds;
+using bench::Median;
 
 // Runs the bare loop and ours in turn in each iteration, which of them
 // first alternating, and reports their times and ratios.
@@ -98,8 +86,7 @@ void Pair(benchmark::State& state, const std::function<void()>& bare, const std:
   const double bareBest = *std::min_element(bareTimes.begin(), bareTimes.end());
   const double ourBest = *std::min_element(ourTimes.begin(), ourTimes.end());
   state.counters["speed_best"] = ourBest > 0 ? bareBest / ourBest : 0;
-  double load[1] = {0};
-  if (getloadavg(load, 1) == 1) state.counters["load1"] = load[0];
+  state.counters["load1"] = bench::LoadAverage();
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // Resampling and gaussian blur against libvips and ImageMagick 6, in-process,
-// at the same thread count (VESK_BENCH_THREADS, default 4).
+// at the same thread count (VESK_BENCH_THREADS, default 4), in alternating
+// rounds timed in wall time, the inputs built before the rounds. glibc's
+// mmap threshold is pinned: left adjustable, the large blocks one side frees
+// raise it and slow the next side's allocations.
 //
 // Resize: a 20-megapixel RGB photo to 5 % with the triangle (linear) and
 // Lanczos 3 kernels: ours, vips_resize (kernel linear / lanczos3, gap 0) and
 // ResizeImage. Blur: a 3-megapixel RGB image at sigma 1, 3 and 10: ours,
-// vips_gaussblur and BlurImage; the counter ns_per_tap is the time per
-// output sample and kernel tap (each peer's own kernel width).
+// vips_gaussblur and BlurImage, whole operations and per kernel tap.
 // Peak memory: run one benchmark at a time under /usr/bin/time -f %M, with
 // --benchmark_filter=^Pixels (the peers' baseline) or ^Source (ours) for the
 // memory that only holds the input.
@@ -13,7 +15,11 @@
 
 #include <vips/vips.h>
 
+#include <malloc.h>
+
 #include <cmath>
+#include <string>
+#include <utility>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -22,6 +28,7 @@
 
 #include "imaging/core/iesettings.h"
 #include "imaging/processing/imageryproc.h"
+#include "rounds.h"
 
 #include <magick/MagickCore.h>
 
@@ -67,10 +74,13 @@ std::unique_ptr<TIEBitmap> ToBitmap(const std::vector<uint8_t>& pixels, int32_t 
   return bitmap;
 }
 
+constexpr bench::RoundsOptions kWallTime{.WallTime = true};
+
 void StartPeers() {
   static bool started = false;
   if (started) return;
   started = true;
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
   VIPS_INIT("bench_resample");
   vips_cache_set_max(0);
   vips_concurrency_set(Threads());
@@ -119,101 +129,115 @@ void Source(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(bitmap->GetScanline(0));
 }
 
-void OursResize(benchmark::State& state, TResampleFilter filter) {
+// One resize by each side in alternating rounds, wall time (the sides run
+// on several threads).
+void Resize(benchmark::State& state, TResampleFilter ours, VipsKernel vips, FilterTypes magick) {
   StartPeers();
-  const auto source = ToBitmap(Photo(), kPhotoW, kPhotoH);
-  for (auto _ : state) {
-    TIEBitmap dest(kSmallW, kSmallH, ie24RGB);
-    IEResample(source.get(), &dest, nullptr, filter, {}, nullptr);
-    benchmark::DoNotOptimize(dest.GetScanline(0));
-  }
-}
-
-void VipsResize(benchmark::State& state, VipsKernel kernel) {
-  StartPeers();
-  for (auto _ : state)
-    RunVips(state, Photo(), kPhotoW, kPhotoH, [&](VipsImage* in, VipsImage** out) {
-      return vips_resize(in, out, 0.05, "kernel", kernel, "gap", 0.0, nullptr);
-    });
-}
-
-void MagickResize(benchmark::State& state, FilterTypes filter) {
-  StartPeers();
-  Image* source = MagickImage(Photo(), kPhotoW, kPhotoH);
-  for (auto _ : state) {
-    ExceptionInfo* exception = AcquireExceptionInfo();
-    Image* out = ResizeImage(source, kSmallW, kSmallH, filter, 1.0, exception);
-    benchmark::DoNotOptimize(out);
-    if (out) DestroyImage(out);
-    DestroyExceptionInfo(exception);
-  }
-  DestroyImage(source);
+  const std::vector<uint8_t>& photo = Photo();
+  const auto source = ToBitmap(photo, kPhotoW, kPhotoH);
+  Image* magickSource = MagickImage(photo, kPhotoW, kPhotoH);
+  bench::Rounds(state,
+                {{"ours",
+                  [&] {
+                    TIEBitmap dest(kSmallW, kSmallH, ie24RGB);
+                    IEResample(source.get(), &dest, nullptr, ours, {}, nullptr);
+                    benchmark::DoNotOptimize(dest.GetScanline(0));
+                  }},
+                 {"vips",
+                  [&] {
+                    RunVips(state, photo, kPhotoW, kPhotoH, [&](VipsImage* in, VipsImage** out) {
+                      return vips_resize(in, out, 0.05, "kernel", vips, "gap", 0.0, nullptr);
+                    });
+                  }},
+                 {"magick",
+                  [&] {
+                    ExceptionInfo* exception = AcquireExceptionInfo();
+                    Image* out = ResizeImage(magickSource, kSmallW, kSmallH, magick, 1.0, exception);
+                    benchmark::DoNotOptimize(out);
+                    if (out) DestroyImage(out);
+                    DestroyExceptionInfo(exception);
+                  }}},
+                kWallTime);
+  DestroyImage(magickSource);
 }
 
 BENCHMARK(Pixels)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Source)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK_CAPTURE(OursResize, Triangle, rfTriangle)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(VipsResize, Triangle, VIPS_KERNEL_LINEAR)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(MagickResize, Triangle, TriangleFilter)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(OursResize, Lanczos, rfLanczos3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(VipsResize, Lanczos, VIPS_KERNEL_LANCZOS3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(MagickResize, Lanczos, LanczosFilter)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Resize, Triangle, rfTriangle, VIPS_KERNEL_LINEAR, TriangleFilter)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(Resize, Lanczos, rfLanczos3, VIPS_KERNEL_LANCZOS3, LanczosFilter)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // ---- blur ----------------------------------------------------------------------------------
 
-void SetTapCounter(benchmark::State& state, int64_t taps) {
-  state.counters["taps"] = static_cast<double>(taps);
-  // Seconds per iteration x 1e9 / (samples x taps), with the real time.
-  state.counters["ns_per_tap"] = benchmark::Counter(
-      static_cast<double>(kBlurW) * kBlurH * 3 * static_cast<double>(taps) * 1e-9,
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+// The width of vips's integer gaussian mask at sigma and minimum amplitude.
+int32_t VipsTaps(double sigma, double minAmplitude) {
+  VipsImage* mask = nullptr;
+  vips_gaussmat(&mask, sigma, minAmplitude, "separable", TRUE, "precision", VIPS_PRECISION_INTEGER, nullptr);
+  const int32_t taps = mask ? mask->Xsize : 1;
+  if (mask) g_object_unref(mask);
+  return taps;
 }
 
-void OursBlur(benchmark::State& state) {
+// The minimum amplitude at which vips's mask is at least taps wide.
+double VipsAmplitudeFor(double sigma, int32_t taps) {
+  double amplitude = 0.2;
+  while (amplitude > 1e-9 && VipsTaps(sigma, amplitude) < taps) amplitude *= 0.9;
+  return amplitude;
+}
+
+// One blur by each side in alternating rounds: vips at its default
+// amplitude (a shorter kernel) and at the amplitude that gives our kernel
+// length ("vips_same_x": the whole operation at equal length), ImageMagick
+// at its own. "<side>_tap_x" is the side's time per output sample and tap /
+// ours.
+void Blur(benchmark::State& state) {
   StartPeers();
   const double sigma = static_cast<double>(state.range(0));
-  const auto input = ToBitmap(BlurInput(), kBlurW, kBlurH);
+  const std::vector<uint8_t>& pixels = BlurInput();
+  const auto input = ToBitmap(pixels, kBlurW, kBlurH);
   TIEBitmap work(kBlurW, kBlurH, ie24RGB);
-  for (auto _ : state) {
-    state.PauseTiming();
-    work.Assign(input.get());
-    state.ResumeTiming();
-    IEGaussianBlur(&work, nullptr, sigma, {});
-  }
+  Image* magickSource = MagickImage(pixels, kBlurW, kBlurH);
   GaussKernel kernel;
   IEMakeGaussKernel(kernel, sigma);
-  SetTapCounter(state, 2 * kernel.HalfWidth + 1);
-}
-
-void VipsBlur(benchmark::State& state) {
-  StartPeers();
-  const double sigma = static_cast<double>(state.range(0));
-  for (auto _ : state)
-    RunVips(state, BlurInput(), kBlurW, kBlurH,
-            [&](VipsImage* in, VipsImage** out) { return vips_gaussblur(in, out, sigma, nullptr); });
-  VipsImage* mask = nullptr;
-  vips_gaussmat(&mask, sigma, 0.2, "separable", TRUE, "precision", VIPS_PRECISION_INTEGER, nullptr);
-  SetTapCounter(state, mask ? mask->Xsize : 1);
-  if (mask) g_object_unref(mask);
-}
-
-void MagickBlur(benchmark::State& state) {
-  StartPeers();
-  const double sigma = static_cast<double>(state.range(0));
-  Image* source = MagickImage(BlurInput(), kBlurW, kBlurH);
-  for (auto _ : state) {
-    ExceptionInfo* exception = AcquireExceptionInfo();
-    Image* out = BlurImage(source, 0, sigma, exception);
-    benchmark::DoNotOptimize(out);
-    if (out) DestroyImage(out);
-    DestroyExceptionInfo(exception);
+  const int32_t ourTaps = 2 * kernel.HalfWidth + 1;
+  const double sameAmplitude = VipsAmplitudeFor(sigma, ourTaps);
+  const auto vipsBlur = [&](double amplitude) {
+    return [&state, &pixels, sigma, amplitude] {
+      RunVips(state, pixels, kBlurW, kBlurH, [&](VipsImage* in, VipsImage** out) {
+        return vips_gaussblur(in, out, sigma, "min_ampl", amplitude, nullptr);
+      });
+    };
+  };
+  bench::Rounds(state,
+                {{"ours", [&] { IEGaussianBlur(&work, nullptr, sigma, {}); }, [&] { work.Assign(input.get()); }},
+                 {"vips", vipsBlur(0.2)},
+                 {"vips_same", vipsBlur(sameAmplitude)},
+                 {"magick",
+                  [&] {
+                    ExceptionInfo* exception = AcquireExceptionInfo();
+                    Image* out = BlurImage(magickSource, 0, sigma, exception);
+                    benchmark::DoNotOptimize(out);
+                    if (out) DestroyImage(out);
+                    DestroyExceptionInfo(exception);
+                  }}},
+                kWallTime);
+  DestroyImage(magickSource);
+  const std::pair<const char*, double> taps[] = {
+      {"ours", ourTaps},
+      {"vips", VipsTaps(sigma, 0.2)},
+      {"vips_same", VipsTaps(sigma, sameAmplitude)},
+      {"magick", static_cast<double>(GetOptimalKernelWidth1D(0, sigma))}};
+  const double ourPerTap = state.counters["ours_ms"] / ourTaps;
+  for (const auto& [name, count] : taps) {
+    state.counters[std::string(name) + "_taps"] = count;
+    if (std::string(name) != "ours" && ourPerTap > 0)
+      state.counters[std::string(name) + "_tap_x"] = state.counters[std::string(name) + "_ms"] / count / ourPerTap;
   }
-  DestroyImage(source);
-  SetTapCounter(state, static_cast<int64_t>(GetOptimalKernelWidth1D(0, sigma)));
 }
 
-BENCHMARK(OursBlur)->Arg(1)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(VipsBlur)->Arg(1)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(MagickBlur)->Arg(1)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Blur)->Arg(1)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

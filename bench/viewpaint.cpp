@@ -10,6 +10,10 @@
 // 32-bit x8r8g8b8 paths run beside them for reference. ViewRepaint is the
 // whole composition the view's paint does (background and the image), with
 // the view's default filter (none) and with the bilinear one.
+//
+// FitRounds runs the smooth fits in alternating rounds: the fast linear
+// filter (the dialogs' previews) against our area filter and pixman's box
+// filter on 32-bit and 24-bit pixels.
 #include <benchmark/benchmark.h>
 
 #include <pixman.h>
@@ -17,12 +21,15 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/view/imageryview.h"
+#include "rounds.h"
 
 namespace {
 
@@ -51,17 +58,6 @@ TIEBitmap& Photo() {
     return bitmap;
   }();
   return *photo;
-}
-
-void Ours(benchmark::State& state, TResampleFilter filter) {
-  OneCore();
-  TIEBitmap& photo = Photo();
-  TIEBitmap buffer(kBufferW, kBufferH, ie24RGB);
-  for (auto _ : state) {
-    photo.RenderToTIEBitmapEx(buffer, nullptr, nullptr, nullptr, nullptr, kDestX, 0, kDestW, kDestH, 0, 0, kPhotoW,
-                              kPhotoH, false, false, 255, filter, true, 0, 1.0);
-    benchmark::DoNotOptimize(buffer.GetScanline(kBufferH / 2));
-  }
 }
 
 // ---- pixman ----------------------------------------------------------------------------------
@@ -93,33 +89,78 @@ pixman_image_t* PixmanPhoto(pixman_format_code_t format) {
   return pixman_image_create_bits(format, kPhotoW, kPhotoH, pixels.data(), kPhotoW * 4);
 }
 
+// A pixman composition of the photo fit into a buffer, set up once.
+class PixmanFit {
+public:
+  PixmanFit(pixman_format_code_t format, bool smooth) : source_(PixmanPhoto(format)) {
+    const int32_t bytesPerPixel = format == PIXMAN_r8g8b8 ? 3 : 4;
+    const int32_t stride = (kBufferW * bytesPerPixel + 3) / 4 * 4;
+    target_.resize(static_cast<size_t>(stride / 4) * kBufferH);
+    dest_ = pixman_image_create_bits(format, kBufferW, kBufferH, target_.data(), stride);
+    const double scale = static_cast<double>(kPhotoH) / kDestH;
+    pixman_transform_t transform;
+    pixman_transform_init_scale(&transform, pixman_double_to_fixed(scale), pixman_double_to_fixed(scale));
+    pixman_image_set_transform(source_, &transform);
+    if (smooth) {
+      int nParams = 0;
+      params_ = pixman_filter_create_separable_convolution(
+          &nParams, pixman_double_to_fixed(scale), pixman_double_to_fixed(scale), PIXMAN_KERNEL_BOX,
+          PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX, 1, 1);
+      pixman_image_set_filter(source_, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params_, nParams);
+    } else {
+      pixman_image_set_filter(source_, PIXMAN_FILTER_NEAREST, nullptr, 0);
+    }
+  }
+  ~PixmanFit() {
+    free(params_);
+    pixman_image_unref(dest_);
+    pixman_image_unref(source_);
+  }
+  PixmanFit(const PixmanFit&) = delete;
+  PixmanFit& operator=(const PixmanFit&) = delete;
+
+  void Run() {
+    pixman_image_composite32(PIXMAN_OP_SRC, source_, nullptr, dest_, 0, 0, 0, 0, kDestX, 0, kDestW, kDestH);
+    benchmark::DoNotOptimize(target_.data());
+  }
+
+private:
+  pixman_image_t* source_;
+  pixman_image_t* dest_ = nullptr;
+  pixman_fixed_t* params_ = nullptr;
+  std::vector<uint32_t> target_;
+};
+
 void Pixman(benchmark::State& state, pixman_format_code_t format, bool smooth) {
-  pixman_image_t* source = PixmanPhoto(format);
-  const int32_t bytesPerPixel = format == PIXMAN_r8g8b8 ? 3 : 4;
-  const int32_t stride = (kBufferW * bytesPerPixel + 3) / 4 * 4;
-  std::vector<uint32_t> target(static_cast<size_t>(stride / 4) * kBufferH);
-  pixman_image_t* dest = pixman_image_create_bits(format, kBufferW, kBufferH, target.data(), stride);
-  const double scale = static_cast<double>(kPhotoH) / kDestH;
-  pixman_transform_t transform;
-  pixman_transform_init_scale(&transform, pixman_double_to_fixed(scale), pixman_double_to_fixed(scale));
-  pixman_image_set_transform(source, &transform);
-  int nParams = 0;
-  pixman_fixed_t* params = nullptr;
-  if (smooth) {
-    params = pixman_filter_create_separable_convolution(
-        &nParams, pixman_double_to_fixed(scale), pixman_double_to_fixed(scale), PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX,
-        PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX, 1, 1);
-    pixman_image_set_filter(source, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, nParams);
-  } else {
-    pixman_image_set_filter(source, PIXMAN_FILTER_NEAREST, nullptr, 0);
-  }
-  for (auto _ : state) {
-    pixman_image_composite32(PIXMAN_OP_SRC, source, nullptr, dest, 0, 0, 0, 0, kDestX, 0, kDestW, kDestH);
-    benchmark::DoNotOptimize(target.data());
-  }
-  free(params);
-  pixman_image_unref(dest);
-  pixman_image_unref(source);
+  PixmanFit fit(format, smooth);
+  for (auto _ : state) fit.Run();
+}
+
+// Our fit of the photo with a filter into a buffer of its own.
+std::function<void()> OurFit(TResampleFilter filter) {
+  auto buffer = std::make_shared<TIEBitmap>(kBufferW, kBufferH, ie24RGB);
+  return [buffer, filter] {
+    Photo().RenderToTIEBitmapEx(*buffer, nullptr, nullptr, nullptr, nullptr, kDestX, 0, kDestW, kDestH, 0, 0, kPhotoW,
+                                kPhotoH, false, false, 255, filter, true, 0, 1.0);
+    benchmark::DoNotOptimize(buffer->GetScanline(kBufferH / 2));
+  };
+}
+
+void Ours(benchmark::State& state, TResampleFilter filter) {
+  OneCore();
+  const std::function<void()> fit = OurFit(filter);
+  for (auto _ : state) fit();
+}
+
+// The fast linear fit against the area filter and pixman's box filters.
+void BM_FitRounds(benchmark::State& state) {
+  OneCore();
+  Photo();
+  PixmanFit box32(PIXMAN_x8r8g8b8, true), box24(PIXMAN_r8g8b8, true);
+  bench::Rounds(state, {{"fastlinear", OurFit(rfFastLinear)},
+                        {"area", OurFit(rfBilinear)},
+                        {"pixman_box32", [&] { box32.Run(); }},
+                        {"pixman_box24", [&] { box24.Run(); }}});
 }
 
 void BM_OursNearest(benchmark::State& state) { Ours(state, rfNone); }
@@ -175,6 +216,7 @@ BENCHMARK(BM_OursBilinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OursFastLinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanBox24)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanBox32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FitRounds)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewRepaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewRepaintBilinear)->Unit(benchmark::kMillisecond);
 

@@ -437,6 +437,10 @@ void TIEBitmap::RenderResampled(TIEBitmap& dest, std::vector<uint8_t*>* rowTable
       AreaShrink<3>(*this, sx, sy, sw, sh, scaled);
     else
       AreaShrink<1>(*this, sx, sy, sw, sh, scaled);
+  } else if (!withAlpha && filter == rfFastLinear && format == ie24RGB && (sw > 1 || sh > 1)) {
+    scaled.Allocate(dw, dh, format);
+    TIEAccessScope read(*this, iemRead);
+    IEResampleFastLinear24(this, sx, sy, sw, sh, &scaled);
   } else if (sw < dw || format != ie1g || withAlpha || projection) {
     TIEBitmap part(sw, sh, format);
     CopyRectToBitmap(part, sx, sy, 0, 0, sw, sh);

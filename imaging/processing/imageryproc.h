@@ -316,6 +316,9 @@ void IEStretchNearest(TIEBitmap* source, TIEBitmap* dest, TObject* sender, const
 // Linear interpolation along a growing axis, a box average along a
 // shrinking one; an axis whose size does not change is copied.
 void IEResampleFastLinear24(TIEBitmap* source, TIEBitmap* dest, TObject* sender, const TIEProgressEvent& onProgress);
+// The same from the rectangle (sx, sy, sw, sh) of an ie24RGB source, read in
+// place, into the whole dest.
+void IEResampleFastLinear24(TIEBitmap* source, int32_t sx, int32_t sy, int32_t sw, int32_t sh, TIEBitmap* dest);
 void IEResampleFastLinearGray8(TIEBitmap* source, TIEBitmap* dest, TObject* sender,
                                const TIEProgressEvent& onProgress);
 void IEResampleFastLinearGray16(TIEBitmap* source, TIEBitmap* dest, TObject* sender,

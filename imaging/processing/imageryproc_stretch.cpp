@@ -2,9 +2,12 @@
 // linear passes, the projections to 1 bit, the 1-bit averaging stretch and
 // the routes of the grey and 1-bit resamplers.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "imaging/core/ruduvazez_dibbitmap.h"
@@ -99,12 +102,51 @@ T Interpolate(int64_t a, int64_t b, int64_t fraction) {
   return static_cast<T>(a + (((b - a) * fraction) >> kFractionBits));
 }
 
-template <int32_t Channels, typename T>
-void FastRow(const TFastAxis& axis, const T* source, T* dest, int32_t destCount) {
-  if (axis.Mode == TFastAxis::Copy) {
-    std::memcpy(dest, source, sizeof(T) * static_cast<size_t>(destCount) * Channels);
-    return;
+// Whole-number division of sums of at most MaxSample x count by count as a
+// multiplication and a shift, exact for every such sum; a count too large
+// for 32-bit factors divides plainly.
+class TDivisor {
+public:
+  TDivisor(uint32_t count, uint32_t maxSample) : count_(std::max(count, 1u)) {
+    const uint64_t maxSum = uint64_t{maxSample} * count_;
+    shift_ = std::bit_width(maxSum) + std::bit_width(uint64_t{count_});
+    if (shift_ >= 64) return;
+    const uint64_t multiplier = (uint64_t{1} << shift_) / count_ + 1;
+    // floor(sum x multiplier / 2^shift) = floor(sum / count) while
+    // sum x (multiplier x count - 2^shift) < 2^shift.
+    using Wide = unsigned __int128;
+    const Wide excess = Wide{multiplier} * count_ - (Wide{1} << shift_);
+    exact_ = multiplier <= UINT32_MAX && maxSum <= UINT32_MAX && Wide{maxSum} * excess < (Wide{1} << shift_);
+    multiplier_ = static_cast<uint32_t>(multiplier);
   }
+  bool Exact() const { return exact_; }
+  uint32_t Divide(uint64_t sum) const {
+    return exact_ ? static_cast<uint32_t>((uint64_t{static_cast<uint32_t>(sum)} * multiplier_) >> shift_)
+                  : static_cast<uint32_t>(sum / count_);
+  }
+  // The exact form alone, for loops the compiler turns into vector code.
+  uint32_t Multiply(uint32_t sum) const { return static_cast<uint32_t>((uint64_t{sum} * multiplier_) >> shift_); }
+
+private:
+  uint32_t count_;
+  uint32_t multiplier_ = 1;
+  int32_t shift_ = 0;
+  bool exact_ = false;
+};
+
+template <typename T>
+constexpr uint32_t kMaxSample = std::numeric_limits<T>::max();
+
+// Sums of a column of samples: 32 bits hold any count of 8-bit samples a
+// bitmap can have, 16-bit ones take 64.
+template <typename T>
+using TColumnSum = std::conditional_t<sizeof(T) == 1, uint32_t, uint64_t>;
+
+// The horizontal pass of one source row into dest (destCount pixels);
+// exact: every divisor multiplies.
+template <int32_t Channels, typename T>
+void FastRow(const TFastAxis& axis, const std::vector<TDivisor>& divisors, bool exact, const T* source, T* dest,
+             int32_t destCount) {
   for (int32_t i = 0; i < destCount; ++i) {
     const T* a = source + ptrdiff_t{axis.Low[i]} * Channels;
     T* out = dest + ptrdiff_t{i} * Channels;
@@ -114,56 +156,115 @@ void FastRow(const TFastAxis& axis, const T* source, T* dest, int32_t destCount)
       continue;
     }
     const int32_t count = axis.High[i] - axis.Low[i] + 1;
-    for (int32_t c = 0; c < Channels; ++c) {
-      int64_t sum = 0;
-      for (int32_t k = 0; k < count; ++k) sum += a[ptrdiff_t{k} * Channels + c];
-      out[c] = static_cast<T>(sum / count);
+    TColumnSum<T> sum[Channels] = {};
+#pragma GCC unroll 8
+    for (int32_t k = 0; k < count; ++k, a += Channels)
+      for (int32_t c = 0; c < Channels; ++c) sum[c] += a[c];
+    if (exact) {
+      for (int32_t c = 0; c < Channels; ++c)
+        out[c] = static_cast<T>(divisors[i].Multiply(static_cast<uint32_t>(sum[c])));
+    } else {
+      for (int32_t c = 0; c < Channels; ++c) out[c] = static_cast<T>(divisors[i].Divide(sum[c]));
     }
   }
 }
 
-// The vertical pass's output row y from the work image.
-template <typename T>
-void FastColumn(const TFastAxis& axis, TIEWorkBitmap& work, int32_t y, T* dest, int32_t samples) {
-  const auto row = [&](int32_t r) { return reinterpret_cast<const T*>(work.GetScanline(r)); };
+// Source rows after the horizontal pass, read in place where the width does
+// not change; the last two rows stay, so the row an averaging block shares
+// with the next one and the pair an interpolation reads again are made once.
+template <int32_t Channels, typename T>
+class TFastRows {
+public:
+  TFastRows(TIEBitmap* source, int32_t sx, int32_t sy, const TFastAxis& columns, int32_t destCount)
+      : source_(source), sx_(sx), sy_(sy), columns_(columns), destCount_(destCount) {
+    if (columns.Mode == TFastAxis::Average)
+      for (int32_t i = 0; i < destCount; ++i)
+        divisors_.emplace_back(static_cast<uint32_t>(columns.High[i] - columns.Low[i] + 1), kMaxSample<T>);
+    exact_ = std::all_of(divisors_.begin(), divisors_.end(), [](const TDivisor& d) { return d.Exact(); });
+    for (auto& slot : slots_) slot.Samples.resize(static_cast<size_t>(destCount) * Channels);
+  }
+
+  const T* Row(int32_t row) {
+    const T* in = reinterpret_cast<const T*>(source_->GetScanline(sy_ + row)) + ptrdiff_t{sx_} * Channels;
+    if (columns_.Mode == TFastAxis::Copy) return in;
+    for (auto& slot : slots_)
+      if (slot.Row == row) {
+        slot.Used = ++clock_;
+        return slot.Samples.data();
+      }
+    TSlot& slot = slots_[0].Used <= slots_[1].Used ? slots_[0] : slots_[1];
+    FastRow<Channels>(columns_, divisors_, exact_, in, slot.Samples.data(), destCount_);
+    slot.Row = row;
+    slot.Used = ++clock_;
+    return slot.Samples.data();
+  }
+
+private:
+  struct TSlot {
+    std::vector<T> Samples;
+    int32_t Row = -1;
+    uint64_t Used = 0;
+  };
+  TIEBitmap* source_;
+  int32_t sx_, sy_;
+  const TFastAxis& columns_;
+  int32_t destCount_;
+  std::vector<TDivisor> divisors_;
+  bool exact_ = false;
+  TSlot slots_[2];
+  uint64_t clock_ = 0;
+};
+
+// The vertical pass's output row y.
+template <int32_t Channels, typename T>
+void FastColumn(const TFastAxis& axis, TFastRows<Channels, T>& rows, int32_t y, T* dest,
+                std::vector<TColumnSum<T>>& sums) {
+  const size_t samples = sums.size();
   if (axis.Mode == TFastAxis::Copy) {
-    std::memcpy(dest, row(y), sizeof(T) * static_cast<size_t>(samples));
+    std::memcpy(dest, rows.Row(y), sizeof(T) * samples);
     return;
   }
   if (axis.Mode == TFastAxis::Interpolate) {
-    const T* a = row(axis.Low[y]);
-    const T* b = row(axis.High[y]);
-    for (int32_t x = 0; x < samples; ++x) dest[x] = Interpolate<T>(a[x], b[x], axis.Fraction[y]);
+    const T* a = rows.Row(axis.Low[y]);
+    const T* b = rows.Row(axis.High[y]);
+    for (size_t x = 0; x < samples; ++x) dest[x] = Interpolate<T>(a[x], b[x], axis.Fraction[y]);
     return;
   }
-  std::vector<int64_t> sums(static_cast<size_t>(samples), 0);
+  std::fill(sums.begin(), sums.end(), 0);
   for (int32_t r = axis.Low[y]; r <= axis.High[y]; ++r) {
-    const T* source = row(r);
-    for (int32_t x = 0; x < samples; ++x) sums[x] += source[x];
+    const T* source = rows.Row(r);
+    for (size_t x = 0; x < samples; ++x) sums[x] += source[x];
   }
-  const int64_t count = axis.High[y] - axis.Low[y] + 1;
-  for (int32_t x = 0; x < samples; ++x) dest[x] = static_cast<T>(sums[x] / count);
+  const TDivisor divisor(static_cast<uint32_t>(axis.High[y] - axis.Low[y] + 1), kMaxSample<T>);
+  if (divisor.Exact()) {
+    for (size_t x = 0; x < samples; ++x) dest[x] = static_cast<T>(divisor.Multiply(static_cast<uint32_t>(sums[x])));
+    return;
+  }
+  for (size_t x = 0; x < samples; ++x) dest[x] = static_cast<T>(divisor.Divide(sums[x]));
+}
+
+// The source rectangle (sx, sy, sw, sh), read in place, into the whole dest.
+template <int32_t Channels, typename T>
+void FastLinear(TIEBitmap* source, int32_t sx, int32_t sy, int32_t sw, int32_t sh, TIEBitmap* dest, TObject* sender,
+                const TIEProgressEvent& onProgress, bool interpolateAlways) {
+  const int32_t dstW = dest->GetWidth(), dstH = dest->GetHeight();
+  if (sw < 1 || sh < 1 || dstW < 1 || dstH < 1) return;
+  const TFastAxis columns = MakeFastAxis(sw, dstW, interpolateAlways, true);
+  const TFastAxis rows = MakeFastAxis(sh, dstH, interpolateAlways, false);
+  iep::TProgress progress(onProgress, sender, dstH);
+  TFastRows<Channels, T> sourceRows(source, sx, sy, columns, dstW);
+  std::vector<TColumnSum<T>> sums(static_cast<size_t>(dstW) * Channels);
+  for (int32_t y = 0; y < dstH; ++y) {
+    FastColumn<Channels, T>(rows, sourceRows, y, reinterpret_cast<T*>(dest->GetScanline(y)), sums);
+    progress.Report(y);
+  }
 }
 
 template <int32_t Channels, typename T>
 void FastLinear(TIEBitmap* source, TIEBitmap* dest, TObject* sender, const TIEProgressEvent& onProgress,
                 bool interpolateAlways) {
-  const int32_t srcW = source->GetWidth(), srcH = source->GetHeight();
-  const int32_t dstW = dest->GetWidth(), dstH = dest->GetHeight();
-  if (srcW < 1 || srcH < 1 || dstW < 1 || dstH < 1) return;
-  const TFastAxis columns = MakeFastAxis(srcW, dstW, interpolateAlways, true);
-  const TFastAxis rows = MakeFastAxis(srcH, dstH, interpolateAlways, false);
-  iep::TProgress progress(onProgress, sender, int64_t{srcH} + dstH);
-  TIEWorkBitmap work(dstW, srcH, Channels * 8 * static_cast<int32_t>(sizeof(T)));
-  for (int32_t y = 0; y < srcH; ++y) {
-    FastRow<Channels>(columns, reinterpret_cast<const T*>(source->GetScanline(y)),
-                      reinterpret_cast<T*>(work.GetScanline(y)), dstW);
-    progress.Report(y);
-  }
-  for (int32_t y = 0; y < dstH; ++y) {
-    FastColumn<T>(rows, work, y, reinterpret_cast<T*>(dest->GetScanline(y)), dstW * Channels);
-    progress.Report(int64_t{y} + srcH);
-  }
+  FastLinear<Channels, T>(source, 0, 0, source->GetWidth(), source->GetHeight(), dest, sender, onProgress,
+                          interpolateAlways);
 }
 
 // An ie8g copy of a 1-bit image: 255 for a set bit, 0 for a clear one.
@@ -263,6 +364,10 @@ void IEStretchNearest(TIEBitmap* source, TIEBitmap* dest, TObject* sender, const
 
 void IEResampleFastLinear24(TIEBitmap* source, TIEBitmap* dest, TObject* sender, const TIEProgressEvent& onProgress) {
   if (source && dest) FastLinear<3, uint8_t>(source, dest, sender, onProgress, false);
+}
+
+void IEResampleFastLinear24(TIEBitmap* source, int32_t sx, int32_t sy, int32_t sw, int32_t sh, TIEBitmap* dest) {
+  if (source && dest) FastLinear<3, uint8_t>(source, sx, sy, sw, sh, dest, nullptr, {}, false);
 }
 
 void IEResampleFastLinearGray8(TIEBitmap* source, TIEBitmap* dest, TObject* sender,

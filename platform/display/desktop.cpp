@@ -410,7 +410,12 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Backend> CreateDesktopBackend() {
+}  // namespace display
+
+// The entry the display layer looks up when it loads this back end: a new
+// desktop back end, or null when no desktop can be opened.
+extern "C" __attribute__((visibility("default"))) display::Backend* VeskCreateDesktopBackend() {
+  using namespace display;
   // Surfaces are copied by the processor: no GL renderer (and its threads) behind the window surface.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // Pop-up menus and tooltips are X11 window kinds: under X, take its driver unless told otherwise.
@@ -418,7 +423,5 @@ std::unique_ptr<Backend> CreateDesktopBackend() {
   if (x && *x && !std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
   SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
-  return std::make_unique<DesktopBackend>();
+  return new DesktopBackend();
 }
-
-}  // namespace display

@@ -3,12 +3,15 @@
 #include "platform/display/headless.h"
 #include "platform/display/pngglue.h"
 
+#include <dlfcn.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include <sys/stat.h>
 
@@ -39,6 +42,27 @@ std::unique_ptr<Backend> ChooseBackend() {
   return CreateHeadlessBackend();
 }
 
+// The desktop back end lives in a module of its own, loaded when the first
+// window needs it, so that programs which never open one do not load the
+// window system's libraries. It is looked for beside the program (and in
+// ../lib/vesk for an installed one), then where the build put it.
+void* LoadDesktopModule() {
+  constexpr const char* kName = "libvesk_desktop.so";
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n > 0) {
+    std::string dir(self, static_cast<size_t>(n));
+    dir.erase(dir.rfind('/') + 1);
+    for (const std::string& path : {dir + kName, dir + "../lib/vesk/" + kName})
+      if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
+  }
+#ifdef VESK_DESKTOP_MODULE
+  return dlopen(VESK_DESKTOP_MODULE, RTLD_NOW | RTLD_LOCAL);
+#else
+  return nullptr;
+#endif
+}
+
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
@@ -54,6 +78,18 @@ uint64_t FileBytes(FILE* f) {
 }
 
 }  // namespace
+
+std::unique_ptr<Backend> CreateDesktopBackend() {
+  // Loaded once and kept: the back end's code must outlive every window.
+  static void* module = LoadDesktopModule();
+  if (!module) {
+    std::fprintf(stderr, "display: the desktop back end cannot be loaded: %s\n", dlerror());
+    return nullptr;
+  }
+  using Create = Backend* (*)();
+  const auto create = reinterpret_cast<Create>(dlsym(module, "VeskCreateDesktopBackend"));
+  return std::unique_ptr<Backend>(create ? create() : nullptr);
+}
 
 Backend& ActiveBackend() {
   auto& slot = Slot();

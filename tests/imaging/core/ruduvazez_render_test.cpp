@@ -197,6 +197,32 @@ TEST_F(RenderTest, ResampledDrawing) {
   EXPECT_EQ(dest->GetPixel24(5, 5), (TRGB{255, 255, 255}));
 }
 
+// The fast linear filter reads the drawn part of the image where it lies:
+// the same pixels as resampling a cut-out copy of that part.
+TEST_F(RenderTest, FastLinearDrawsAPartInPlace) {
+  auto image = Ramp(90, 70);
+  for (int y = 0; y < 70; ++y)
+    for (int x = 0; x < 90; ++x) image->SetPixel24(x, y, TRGB{uint8_t(x * y), uint8_t(x * 7 + y), uint8_t(x ^ y)});
+  struct Case {
+    int sx, sy, sw, sh, dw, dh;
+  };
+  for (const Case& c : {Case{5, 3, 80, 60, 17, 13}, Case{10, 20, 9, 7, 30, 25}, Case{1, 2, 40, 10, 12, 40},
+                        Case{7, 9, 33, 21, 33, 21}}) {
+    SCOPED_TRACE(testing::Message() << c.sx << "," << c.sy << " " << c.sw << "x" << c.sh << " -> " << c.dw << "x"
+                                    << c.dh);
+    TIEBitmap part(c.sw, c.sh, ie24RGB);
+    image->CopyRectToBitmap(part, c.sx, c.sy, 0, 0, c.sw, c.sh);
+    TIEBitmap expected(c.dw, c.dh, ie24RGB);
+    IEResampleFastLinear24(&part, &expected, nullptr, {});
+    auto dest = Canvas(c.dw + 4, c.dh + 4);
+    image->RenderToTIEBitmap(*dest, 2, 3, c.dw, c.dh, c.sx, c.sy, c.sw, c.sh, false, 255, rfFastLinear, 0, 1.0);
+    for (int y = 0; y < c.dh; ++y)
+      for (int x = 0; x < c.dw; ++x)
+        ASSERT_EQ(dest->GetPixel24(x + 2, y + 3), expected.GetPixel24(x, y)) << x << "," << y;
+    EXPECT_EQ(dest->GetPixel24(1, 2), (TRGB{0, 0, 0}));
+  }
+}
+
 // A shrinking zoom with an interpolating filter averages areas in integers;
 // the pixels agree with the processing resampler's within 1.
 TEST_F(RenderTest, ShrinkingWithAnInterpolatingFilterAgreesWithTheResampler) {

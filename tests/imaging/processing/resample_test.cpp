@@ -519,6 +519,45 @@ TEST(StretchTest, NearestPicksIndexScaledPixels) {
   EXPECT_EQ(entry, (TRGB{1, 2, 3}));
 }
 
+// Box averages truncate like a plain division for every block length, up to
+// the largest sums: full-scale strips stay full scale, and a random strip
+// gives the truncated mean of each block.
+TEST(StretchTest, FastLinearAveragesTruncateForEveryBlockLength) {
+  // Into two pixels the first averages half the strip and one more pixel.
+  for (int32_t length : {3, 7, 255, 4099, 70001}) {
+    for (bool across : {true, false}) {
+      SCOPED_TRACE(testing::Message() << length << (across ? " across" : " down"));
+      const int32_t w = across ? length : 1, h = across ? 1 : length;
+      TIEBitmap white8(w, h, ie8g), white16(w, h, ie16Gray);
+      for (int32_t y = 0; y < h; ++y) {
+        std::fill_n(white8.GetScanline(y), white8.GetRowLength(), 255);
+        std::fill_n(white16.GetScanline(y), white16.GetRowLength(), 255);
+      }
+      TIEBitmap two8(across ? 2 : 1, across ? 1 : 2, ie8g), two16(across ? 2 : 1, across ? 1 : 2, ie16Gray);
+      IEResampleFastLinearGray8(&white8, &two8, nullptr, {});
+      IEResampleFastLinearGray16(&white16, &two16, nullptr, {});
+      for (int32_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(across ? two8.GetScanline(0)[i] : two8.GetScanline(i)[0], 255);
+        const auto* row16 = reinterpret_cast<const uint16_t*>(two16.GetScanline(across ? 0 : i));
+        EXPECT_EQ(row16[across ? i : 0], 65535);
+      }
+    }
+  }
+  auto strip = RandomImage(1000, 1, ie8g, 5);
+  for (int32_t dest : {1, 3, 7, 333, 999}) {
+    TIEBitmap out(dest, 1, ie8g);
+    IEResampleFastLinearGray8(strip.get(), &out, nullptr, {});
+    const double ratio = double(dest) / 1000;
+    for (int32_t i = 0; i < dest; ++i) {
+      const auto low = int32_t(i / ratio);
+      const auto high = std::clamp(int32_t(std::min(i + 1, dest - 1) / ratio + 1e-10), low, 999);
+      int32_t sum = 0;
+      for (int32_t x = low; x <= high; ++x) sum += strip->GetScanline(0)[x];
+      ASSERT_EQ(out.GetScanline(0)[i], sum / (high - low + 1)) << dest << ":" << i;
+    }
+  }
+}
+
 TEST(StretchTest, FastLinearInterpolatesAndAverages) {
   auto pair = GreyStrip({0, 255});
   TIEBitmap grown(4, 1, ie8g);

@@ -136,4 +136,20 @@ TEST_F(DisplayTest, EnvironmentChoosesTheBackEnd) {
   display::SetActiveBackend(nullptr);
 }
 
+// A program that never opens a window does not load the window system: the
+// desktop back end and SDL stay out of the process until one is wanted.
+TEST_F(DisplayTest, HeadlessProgramsLoadNoWindowSystem) {
+  Environment env;
+  env.Set("PLATFORM_DISPLAY", "headless");
+  display::SetActiveBackend(nullptr);
+  EXPECT_STREQ(display::ActiveBackend().Name(), "headless");
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    EXPECT_EQ(line.find("libSDL2"), std::string::npos) << line;
+    EXPECT_EQ(line.find("libvesk_desktop"), std::string::npos) << line;
+  }
+  display::SetActiveBackend(nullptr);
+}
+
 }  // namespace
