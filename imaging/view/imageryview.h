@@ -145,6 +145,7 @@ public:
   void BeginPaintLock() override;
   int32_t EndPaintLock() override;
   int32_t EndPaintLockNoRefresh() override;
+  int32_t PaintLockCount() const { return paintLock_; }
   void ImageChange() override;
   void SetBackground(TIEColor color) override;
 
