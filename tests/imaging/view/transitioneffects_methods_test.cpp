@@ -1,0 +1,168 @@
+// The kinds the engine draws itself, checked as one table: the first frame is
+// the old picture, the last the new one, every pixel in between comes from
+// the two pictures, and tiny frames draw without fault.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "imaging/core/iesettings.h"
+#include "tests/imaging/view/transition_test_support.h"
+
+namespace {
+
+// How a kind may colour a frame besides blends of the two pictures.
+enum Extra : uint8_t {
+  kNone,
+  kBackground,  // passes through the background colour
+  kEdgeLine,    // the wipes' red (grey with the alternative drawing) edge line
+};
+
+struct Kind {
+  TIETransitionType kind;
+  Extra extra;
+  bool startsOnBackground;  // the frame at 0 is the background, not the old picture
+  bool endsOnBackground;    // the frame at 1024 is the background, not the new picture
+};
+
+const Kind kKinds[] = {
+    {iettCrossDissolve, kNone, false, false},      {iettFadeOut, kBackground, false, true},
+    {iettFadeIn, kBackground, true, false},       {iettFadeOutIn, kBackground, false, false},
+    {iettLeftRight1, kNone, false, false},         {iettLeftRight2, kEdgeLine, false, false},
+    {iettRightLeft1, kNone, false, false},         {iettRightLeft2, kEdgeLine, false, false},
+    {iettUpDown1, kNone, false, false},            {iettUpDown2, kEdgeLine, false, false},
+    {iettDownUp1, kNone, false, false},            {iettDownUp2, kEdgeLine, false, false},
+    {iettFromUpLeft, kNone, false, false},         {iettFromUpRight, kNone, false, false},
+    {iettFromBottomLeft, kNone, false, false},     {iettFromBottomRight, kNone, false, false},
+    {iettMoveLeftRight1, kNone, false, false},     {iettMoveLeftRight2, kNone, false, false},
+    {iettMoveRightLeft1, kNone, false, false},     {iettMoveRightLeft2, kNone, false, false},
+    {iettMoveUpDown1, kNone, false, false},        {iettMoveUpDown2, kNone, false, false},
+    {iettMoveDownUp1, kNone, false, false},        {iettMoveDownUp2, kNone, false, false},
+};
+
+const TRGB kOld{10, 40, 200}, kNew{90, 180, 20}, kBack{230, 70, 60};  // blue, green, red; no three on a line
+const TColor kBackColor = 60 | (70 << 8) | (230 << 16);
+const TRGB kRed{0, 0, 255}, kGrey{128, 128, 128};
+
+// Each pixel's coordinates in its colour, the two pictures apart.
+TRGB codedOld(int32_t x, int32_t y) { return {static_cast<uint8_t>(x), static_cast<uint8_t>(y), 7}; }
+TRGB codedNew(int32_t x, int32_t y) { return {static_cast<uint8_t>(x), static_cast<uint8_t>(y), 249}; }
+
+// True when c lies on the segment a-b within one level per channel.
+bool onSegment(TRGB c, TRGB a, TRGB b) {
+  const int32_t d[3] = {b.b - a.b, b.g - a.g, b.r - a.r};
+  const int32_t p[3] = {c.b - a.b, c.g - a.g, c.r - a.r};
+  const double len = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+  double t = len > 0 ? (p[0] * d[0] + p[1] * d[1] + p[2] * d[2]) / len : 0;
+  t = t < 0 ? 0 : (t > 1 ? 1 : t);
+  for (int i = 0; i < 3; ++i)
+    if (std::abs(p[i] - t * d[i]) > 1.0001) return false;
+  return true;
+}
+
+class TransitionMethodsTest : public TransitionTest {
+protected:
+  void SetUp() override {
+    TransitionTest::SetUp();
+    savedAlt_ = IEGetGlobalSettings()->TransitionAltDrawing;
+  }
+  void TearDown() override {
+    IEGetGlobalSettings()->TransitionAltDrawing = savedAlt_;
+    TransitionTest::TearDown();
+  }
+
+  // Starts a run of kind and lets its first tick draw step 0.
+  void Start(const Kind& k, int32_t width, int32_t height, const std::function<TRGB(int32_t, int32_t)>& before,
+             const std::function<TRGB(int32_t, int32_t)>& after) {
+    Prepare(width, height, before, after);
+    engine->Transition = k.kind;
+    engine->BackgroundColor = kBackColor;
+    engine->Run(false);
+    ASSERT_TRUE(engine->Running());
+    engine->TimerTick();
+  }
+  void DrawAt(int32_t step) {
+    engine->SetCurrentStep(step);
+    engine->DrawStep(nullptr);
+  }
+  // The first pixel of the frame that fails ok, as text, or "".
+  std::string FirstBadPixel(const std::function<bool(int32_t, int32_t, TRGB)>& ok) {
+    TBitmap* frame = engine->CurrentBitmap();
+    for (int32_t y = 0; y < engine->FrameHeight(); ++y)
+      for (int32_t x = 0; x < engine->FrameWidth(); ++x) {
+        const TRGB c = Pixel(frame, x, y);
+        if (!ok(x, y, c))
+          return "(" + std::to_string(x) + ", " + std::to_string(y) + ") = " + std::to_string(c.r) + "," +
+                 std::to_string(c.g) + "," + std::to_string(c.b);
+      }
+    return "";
+  }
+  static bool edge(const Kind& k, TRGB c) { return k.extra == kEdgeLine && (c == kRed || c == kGrey); }
+  // With the flat pictures: a blend of the two, or of one with the
+  // background for the kinds that pass through it, or the edge line.
+  static bool fromPictures(const Kind& k, TRGB c) {
+    if (k.extra == kBackground) return onSegment(c, kOld, kBack) || onSegment(c, kBack, kNew);
+    return onSegment(c, kOld, kNew) || edge(k, c);
+  }
+
+  bool savedAlt_ = false;
+};
+
+TEST_F(TransitionMethodsTest, FirstFrameIsTheOldPictureAndLastTheNew) {
+  for (const bool alt : {false, true})
+    for (const SIZE size : {SIZE{96, 64}, SIZE{75, 41}})
+      for (const Kind& k : kKinds) {
+        IEGetGlobalSettings()->TransitionAltDrawing = alt;
+        const std::string what = std::string(IETransitionNames[k.kind - 1].Name) + (alt ? " alt " : " ") +
+                                 std::to_string(size.cx) + " x " + std::to_string(size.cy);
+        Start(k, size.cx, size.cy, codedOld, codedNew);
+        EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) {
+                    return c == (k.startsOnBackground ? kBack : codedOld(x, y)) || edge(k, c);
+                  }),
+                  "")
+            << what << ": first frame";
+        for (const int32_t step : {128, 384, 512, 640, 896, 1024}) DrawAt(step);
+        EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) {
+                    return c == (k.endsOnBackground ? kBack : codedNew(x, y)) || edge(k, c);
+                  }),
+                  "")
+            << what << ": last frame";
+        engine->Stop();
+      }
+}
+
+TEST_F(TransitionMethodsTest, EveryPixelComesFromTheTwoPictures) {
+  for (const bool alt : {false, true})
+    for (const SIZE size : {SIZE{96, 64}, SIZE{75, 41}})
+      for (const Kind& k : kKinds) {
+        IEGetGlobalSettings()->TransitionAltDrawing = alt;
+        const std::string what = std::string(IETransitionNames[k.kind - 1].Name) + (alt ? " alt " : " ") +
+                                 std::to_string(size.cx) + " x " + std::to_string(size.cy);
+        Start(k, size.cx, size.cy, Flat(kOld), Flat(kNew));
+        for (const int32_t step : {128, 384, 512, 640, 896}) {
+          DrawAt(step);
+          EXPECT_EQ(FirstBadPixel([&](int32_t, int32_t, TRGB c) { return fromPictures(k, c); }), "")
+              << what << " at step " << step;
+        }
+        engine->Stop();
+      }
+}
+
+// Frames of no, one or a few pixels at the steps where rounding bites.
+TEST_F(TransitionMethodsTest, TinyFramesDrawWithoutFault) {
+  for (const bool alt : {false, true})
+    for (const SIZE size : {SIZE{0, 300}, SIZE{1, 300}, SIZE{300, 1}, SIZE{2, 2}, SIZE{3, 5}, SIZE{7, 3}})
+      for (const Kind& k : kKinds) {
+        IEGetGlobalSettings()->TransitionAltDrawing = alt;
+        Start(k, size.cx, size.cy, Flat(kOld), Flat(kNew));
+        for (const int32_t step : {0, 1, 5, 512, 1019, 1024}) {
+          DrawAt(step);
+          EXPECT_EQ(FirstBadPixel([&](int32_t, int32_t, TRGB c) { return fromPictures(k, c); }), "")
+              << IETransitionNames[k.kind - 1].Name << " " << size.cx << " x " << size.cy << " at " << step;
+        }
+        engine->Stop();
+      }
+}
+
+}  // namespace
