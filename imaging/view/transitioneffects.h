@@ -385,6 +385,16 @@ private:
   void copyColumns(const Rows& from, int32_t fromColumn, int32_t toColumn, int32_t count);
   void copyRows(const Rows& from, int32_t fromRow, int32_t toRow, int32_t count);
   void copyBlock(TBitmap* from, int32_t x, int32_t y, int32_t w, int32_t h);
+  // Stretches columns [fromX, fromX + fromWidth) of every row of from into (x, y, w, h) of the frame.
+  void stretchInto(TBitmap* from, int32_t x, int32_t y, int32_t w, int32_t h, int32_t fromX, int32_t fromWidth);
+  void randomPoints(int32_t step);
+  void randomBoxes(int32_t step);
+  void centreWipeOrZoom(int32_t step);
+  void softWipe(int32_t step, bool forward, bool byRows);
+  void shade(bool byRows, int32_t first, int32_t last, int32_t k);
+  void cubeRotate(int32_t step);
+  void pageFlip(int32_t step, bool forward);
+  void pageFlipShade(int32_t fold, int32_t step, bool forward);
 
   TIEView* view_;
   TTimer* timer_;

@@ -17,6 +17,14 @@ enum Extra : uint8_t {
   kNone,
   kBackground,  // passes through the background colour
   kEdgeLine,    // the wipes' red (grey with the alternative drawing) edge line
+  kFold,        // shading toward the background and the page flips' black fold
+};
+
+// Whether the frame at step 1024 already shows all of the new picture.
+enum Completeness : uint8_t {
+  kComplete,
+  kEvenWidths,  // two half pages leave the last column of an odd width to the picture after the run
+  kGaps,        // random copies leave gaps
 };
 
 struct Kind {
@@ -24,6 +32,7 @@ struct Kind {
   Extra extra;
   bool startsOnBackground;  // the frame at 0 is the background, not the old picture
   bool endsOnBackground;    // the frame at 1024 is the background, not the new picture
+  Completeness complete = kComplete;
 };
 
 const Kind kKinds[] = {
@@ -39,11 +48,19 @@ const Kind kKinds[] = {
     {iettMoveRightLeft1, kNone, false, false},     {iettMoveRightLeft2, kNone, false, false},
     {iettMoveUpDown1, kNone, false, false},        {iettMoveUpDown2, kNone, false, false},
     {iettMoveDownUp1, kNone, false, false},        {iettMoveDownUp2, kNone, false, false},
+    {iettRandomPoints, kNone, false, false, kGaps}, {iettRandomBoxes, kNone, false, false, kGaps},
+    {iettCenter1, kNone, false, false},            {iettCenter2, kNone, false, false},
+    {iettCenterZoom1, kNone, false, false},        {iettCenterZoom2, kNone, false, false},
+    {iettSoftWipeFromLeft, kNone, false, false},   {iettSoftWipeFromRight, kNone, false, false},
+    {iettSoftWipeFromTop, kNone, false, false},    {iettSoftWipeFromBottom, kNone, false, false},
+    {iettCubeRotateFromLeft, kFold, false, false}, {iettCubeRotateFromRight, kFold, false, false},
+    {iettCubeRotateFromTop, kFold, false, false},  {iettCubeRotateFromBottom, kFold, false, false},
+    {iettPageFlip, kFold, false, false, kEvenWidths}, {iettReversePageFlip, kFold, false, false, kEvenWidths},
 };
 
 const TRGB kOld{10, 40, 200}, kNew{90, 180, 20}, kBack{230, 70, 60};  // blue, green, red; no three on a line
 const TColor kBackColor = 60 | (70 << 8) | (230 << 16);
-const TRGB kRed{0, 0, 255}, kGrey{128, 128, 128};
+const TRGB kRed{0, 0, 255}, kGrey{128, 128, 128}, kBlack{0, 0, 0};
 
 // Each pixel's coordinates in its colour, the two pictures apart.
 TRGB codedOld(int32_t x, int32_t y) { return {static_cast<uint8_t>(x), static_cast<uint8_t>(y), 7}; }
@@ -98,11 +115,15 @@ protected:
       }
     return "";
   }
-  static bool edge(const Kind& k, TRGB c) { return k.extra == kEdgeLine && (c == kRed || c == kGrey); }
+  static bool edge(const Kind& k, TRGB c) {
+    return (k.extra == kEdgeLine && (c == kRed || c == kGrey)) || (k.extra == kFold && c == kBlack);
+  }
   // With the flat pictures: a blend of the two, or of one with the
   // background for the kinds that pass through it, or the edge line.
   static bool fromPictures(const Kind& k, TRGB c) {
-    if (k.extra == kBackground) return onSegment(c, kOld, kBack) || onSegment(c, kBack, kNew);
+    const bool viaBackground = onSegment(c, kOld, kBack) || onSegment(c, kBack, kNew);
+    if (k.extra == kBackground) return viaBackground;
+    if (k.extra == kFold && viaBackground) return true;
     return onSegment(c, kOld, kNew) || edge(k, c);
   }
 
@@ -123,11 +144,13 @@ TEST_F(TransitionMethodsTest, FirstFrameIsTheOldPictureAndLastTheNew) {
                   "")
             << what << ": first frame";
         for (const int32_t step : {128, 384, 512, 640, 896, 1024}) DrawAt(step);
-        EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) {
-                    return c == (k.endsOnBackground ? kBack : codedNew(x, y)) || edge(k, c);
-                  }),
-                  "")
-            << what << ": last frame";
+        if (k.complete == kComplete || (k.complete == kEvenWidths && size.cx % 2 == 0)) {
+          EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) {
+                      return c == (k.endsOnBackground ? kBack : codedNew(x, y)) || edge(k, c);
+                    }),
+                    "")
+              << what << ": last frame";
+        }
         engine->Stop();
       }
 }
