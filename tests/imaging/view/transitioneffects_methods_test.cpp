@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "imaging/core/iesettings.h"
+#include "platform/rtl/system.h"
 #include "tests/imaging/view/transition_test_support.h"
 
 namespace {
@@ -127,65 +130,98 @@ protected:
     return onSegment(c, kOld, kNew) || edge(k, c);
   }
 
+  // Calls check for every kind of the table at every size, with and without
+  // the alternative drawing, naming the case.
+  void ForEachCase(std::initializer_list<SIZE> sizes,
+                   const std::function<void(const Kind&, SIZE, const std::string&)>& check) {
+    for (const bool alt : {false, true})
+      for (const SIZE size : sizes)
+        for (const Kind& k : kKinds) {
+          IEGetGlobalSettings()->TransitionAltDrawing = alt;
+          check(k, size,
+                std::string(IETransitionNames[k.kind - 1].Name) + (alt ? " alt " : " ") + std::to_string(size.cx) +
+                    " x " + std::to_string(size.cy));
+          engine->Stop();
+        }
+  }
+  // The frame's bytes, row by row.
+  std::vector<uint8_t> FrameBytes() {
+    std::vector<uint8_t> bytes;
+    for (int32_t y = 0; y < engine->FrameHeight(); ++y) {
+      const auto* row = static_cast<const uint8_t*>(engine->CurrentBitmap()->ScanLine(y));
+      bytes.insert(bytes.end(), row, row + engine->FrameWidth() * 3);
+    }
+    return bytes;
+  }
+
   bool savedAlt_ = false;
 };
 
 TEST_F(TransitionMethodsTest, FirstFrameIsTheOldPictureAndLastTheNew) {
-  for (const bool alt : {false, true})
-    for (const SIZE size : {SIZE{96, 64}, SIZE{75, 41}})
-      for (const Kind& k : kKinds) {
-        IEGetGlobalSettings()->TransitionAltDrawing = alt;
-        const std::string what = std::string(IETransitionNames[k.kind - 1].Name) + (alt ? " alt " : " ") +
-                                 std::to_string(size.cx) + " x " + std::to_string(size.cy);
-        Start(k, size.cx, size.cy, codedOld, codedNew);
-        EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) {
-                    return c == (k.startsOnBackground ? kBack : codedOld(x, y)) || edge(k, c);
-                  }),
-                  "")
-            << what << ": first frame";
-        for (const int32_t step : {128, 384, 512, 640, 896, 1024}) DrawAt(step);
-        if (k.complete == kComplete || (k.complete == kEvenWidths && size.cx % 2 == 0)) {
-          EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) {
-                      return c == (k.endsOnBackground ? kBack : codedNew(x, y)) || edge(k, c);
-                    }),
-                    "")
-              << what << ": last frame";
-        }
-        engine->Stop();
-      }
+  ForEachCase({{96, 64}, {75, 41}}, [&](const Kind& k, SIZE size, const std::string& what) {
+    Start(k, size.cx, size.cy, codedOld, codedNew);
+    EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) {
+                return c == (k.startsOnBackground ? kBack : codedOld(x, y)) || edge(k, c);
+              }),
+              "")
+        << what << ": first frame";
+    for (const int32_t step : {128, 384, 512, 640, 896, 1024}) DrawAt(step);
+    if (k.complete == kComplete || (k.complete == kEvenWidths && size.cx % 2 == 0)) {
+      EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) {
+                  return c == (k.endsOnBackground ? kBack : codedNew(x, y)) || edge(k, c);
+                }),
+                "")
+          << what << ": last frame";
+    }
+  });
 }
 
 TEST_F(TransitionMethodsTest, EveryPixelComesFromTheTwoPictures) {
-  for (const bool alt : {false, true})
-    for (const SIZE size : {SIZE{96, 64}, SIZE{75, 41}})
-      for (const Kind& k : kKinds) {
-        IEGetGlobalSettings()->TransitionAltDrawing = alt;
-        const std::string what = std::string(IETransitionNames[k.kind - 1].Name) + (alt ? " alt " : " ") +
-                                 std::to_string(size.cx) + " x " + std::to_string(size.cy);
-        Start(k, size.cx, size.cy, Flat(kOld), Flat(kNew));
-        for (const int32_t step : {128, 384, 512, 640, 896}) {
-          DrawAt(step);
-          EXPECT_EQ(FirstBadPixel([&](int32_t, int32_t, TRGB c) { return fromPictures(k, c); }), "")
-              << what << " at step " << step;
-        }
-        engine->Stop();
-      }
+  ForEachCase({{96, 64}, {75, 41}}, [&](const Kind& k, SIZE size, const std::string& what) {
+    Start(k, size.cx, size.cy, Flat(kOld), Flat(kNew));
+    for (const int32_t step : {128, 384, 512, 640, 896}) {
+      DrawAt(step);
+      EXPECT_EQ(FirstBadPixel([&](int32_t, int32_t, TRGB c) { return fromPictures(k, c); }), "")
+          << what << " at step " << step;
+    }
+  });
 }
 
 // Frames of no, one or a few pixels at the steps where rounding bites.
 TEST_F(TransitionMethodsTest, TinyFramesDrawWithoutFault) {
-  for (const bool alt : {false, true})
-    for (const SIZE size : {SIZE{0, 300}, SIZE{1, 300}, SIZE{300, 1}, SIZE{2, 2}, SIZE{3, 5}, SIZE{7, 3}})
-      for (const Kind& k : kKinds) {
-        IEGetGlobalSettings()->TransitionAltDrawing = alt;
-        Start(k, size.cx, size.cy, Flat(kOld), Flat(kNew));
-        for (const int32_t step : {0, 1, 5, 512, 1019, 1024}) {
-          DrawAt(step);
-          EXPECT_EQ(FirstBadPixel([&](int32_t, int32_t, TRGB c) { return fromPictures(k, c); }), "")
-              << IETransitionNames[k.kind - 1].Name << " " << size.cx << " x " << size.cy << " at " << step;
-        }
+  ForEachCase({{0, 300}, {1, 300}, {300, 1}, {2, 2}, {3, 5}, {7, 3}},
+              [&](const Kind& k, SIZE size, const std::string& what) {
+                Start(k, size.cx, size.cy, Flat(kOld), Flat(kNew));
+                for (const int32_t step : {0, 1, 5, 512, 1019, 1024}) {
+                  DrawAt(step);
+                  EXPECT_EQ(FirstBadPixel([&](int32_t, int32_t, TRGB c) { return fromPictures(k, c); }), "")
+                      << what << " at " << step;
+                }
+              });
+}
+
+// The random kinds make as many copies by a step whatever frames led there,
+// and with the same seed draw the same frames.
+TEST_F(TransitionMethodsTest, RandomCopiesFollowTheStepNotTheFrameRate) {
+  for (const TIETransitionType kind : {iettRandomPoints, iettRandomBoxes})
+    for (const bool alt : {false, true}) {
+      IEGetGlobalSettings()->TransitionAltDrawing = alt;
+      const Kind k{kind, kNone, false, false, kGaps};
+      const int32_t savedSeed = RandSeed;
+      const auto runTo = [&](std::initializer_list<int32_t> steps) {
+        RandSeed = 4711;
+        Start(k, 64, 40, codedOld, codedNew);
+        for (const int32_t step : steps) DrawAt(step);
+        const std::pair<int32_t, std::vector<uint8_t>> result{RandSeed, FrameBytes()};
         engine->Stop();
-      }
+        return result;
+      };
+      const auto oneFrame = runTo({1024});
+      const auto manyFrames = runTo({100, 300, 301, 700, 1024});
+      EXPECT_EQ(oneFrame.first, manyFrames.first) << kind << " alt " << alt << ": numbers drawn";
+      EXPECT_EQ(manyFrames.second, runTo({100, 300, 301, 700, 1024}).second) << kind << " alt " << alt;
+      RandSeed = savedSeed;
+    }
 }
 
 }  // namespace
