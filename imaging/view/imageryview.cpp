@@ -166,6 +166,8 @@ TImageryView::~TImageryView() {
   smoothTimer_ = nullptr;
   gestures_.reset();
   SyncLayers();
+  delete transition_;
+  transition_ = nullptr;
   if (navigator_) SetNavigator(nullptr, 0);
   if (navigatorOf_) navigatorOf_->navigator_ = nullptr;
   StopPlayTimer();
@@ -360,6 +362,7 @@ bool TImageryView::IsBlank() {
 
 void TImageryView::Blank() {
   SetPlaying(false);
+  StopTransition();
   ieBitmap_->Allocate(1, 1, ieBitmap_->GetPixelFormat() == ieNoFormat ? ie24RGB : ieBitmap_->GetPixelFormat());
   FillWithBackground();
   imageChanged_ = false;
@@ -382,7 +385,10 @@ void TImageryView::SetBounds(int32_t left, int32_t top, int32_t width, int32_t h
   }
 }
 
-void TImageryView::UpdateAfterResize() { UpdateWithReason(ieurBackground); }
+void TImageryView::UpdateAfterResize() {
+  StopTransition();
+  UpdateWithReason(ieurBackground);
+}
 
 void TImageryView::WMSize(TMessage& message) {
   TIEView::WndProc(message);

@@ -28,6 +28,7 @@
 #include "imaging/view/ieview.h"
 #include "imaging/view/imageryview_layers.h"
 #include "imaging/view/imageryview_select.h"
+#include "imaging/view/transitioneffects.h"
 #include "platform/forms/graphics.h"
 #include "platform/win/gdi.h"
 
@@ -146,6 +147,7 @@ public:
   void BeginPaintLock() override;
   int32_t EndPaintLock() override;
   int32_t EndPaintLockNoRefresh() override;
+  int32_t PaintLockCount() const { return paintLock_; }
   void ImageChange() override;
   void SetBackground(TIEColor color) override;
 
@@ -286,8 +288,18 @@ public:
   TIESaveUndoEventView GetOnSaveUndo() const { return onSaveUndo_; }
   // Copies a view (its layers), a framework bitmap, a TIEBitmap, or (nil) fills with the background.
   virtual void AssignImage(TObject* source);
-  // Transitions: the engine does not exist in this library yet; the hooks stay empty.
-  void EnsureTransitionEffects() {}
+  // Transitions: the engine is made on first use; its events live in it only,
+  // so the readers answer empty events while there is none.
+  void EnsureTransitionEffects();
+  TIETransitionEffects* TransitionEffects() const { return transition_; }
+  void SetOnTransitionStop(TNotifyEvent event);
+  void SetOnTransitionStep(TIETransitionStepEvent event);
+  void SetOnTransitionPaint(TIEOnTransitionPaint event);
+  TNotifyEvent GetOnTransitionStop() const;
+  TIETransitionStepEvent GetOnTransitionStep() const;
+  TIEOnTransitionPaint GetOnTransitionPaint() const;
+  // Stops a running transition (with its OnTransitionStop); nothing without one.
+  void StopTransition();
   bool Playing() const { return playing_; }
   void SetPlaying(bool value);
   bool PlayLoop = true;
@@ -757,7 +769,7 @@ protected:
   TIEChangeHandlerEntry* componentsHandler_ = nullptr;  // the components follow bitmap changes
   TIEViewIOLink* ioLink_ = nullptr;  // owned
   TIEViewProcLink* procLink_ = nullptr;  // owned
-  TIETransitionEffects* transition_ = nullptr;  // no transition engine yet
+  TIETransitionEffects* transition_ = nullptr;  // owned; made on first use
   TIEProgressEventView onProgress_;
   TNotifyEvent onFinishWork_;
   TIEAcquireBitmapEvent onAcquireBitmap_;

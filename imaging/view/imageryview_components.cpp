@@ -252,3 +252,40 @@ void TImageryView::WMTimer(TMessage& message) {
   }
   if (!io_->Aborting()) StartPlayTimer();
 }
+
+// ---- transitions -------------------------------------------------------------------
+
+void TImageryView::EnsureTransitionEffects() {
+  if (!transition_) transition_ = new TIETransitionEffects(this);
+}
+
+void TImageryView::StopTransition() {
+  if (transition_) transition_->Stop();
+}
+
+void TImageryView::SetOnTransitionStop(TNotifyEvent event) {
+  EnsureTransitionEffects();
+  transition_->OnTransitionStop = std::move(event);
+}
+
+void TImageryView::SetOnTransitionStep(TIETransitionStepEvent event) {
+  EnsureTransitionEffects();
+  transition_->OnTransitionStep = std::move(event);
+}
+
+void TImageryView::SetOnTransitionPaint(TIEOnTransitionPaint event) {
+  EnsureTransitionEffects();
+  transition_->SetOnTransitionPaint(std::move(event));
+}
+
+TNotifyEvent TImageryView::GetOnTransitionStop() const {
+  return transition_ ? transition_->OnTransitionStop : TNotifyEvent();
+}
+
+TIETransitionStepEvent TImageryView::GetOnTransitionStep() const {
+  return transition_ ? transition_->OnTransitionStep : TIETransitionStepEvent();
+}
+
+TIEOnTransitionPaint TImageryView::GetOnTransitionPaint() const {
+  return transition_ ? transition_->OnTransitionPaint : TIEOnTransitionPaint();
+}

@@ -1,7 +1,8 @@
 // Arithmetic, random numbers and memory blocks (see system.h).
 #include "platform/rtl/system.h"
 
-#include <chrono>
+#include "platform/rtl/clock.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -46,9 +47,8 @@ long double Power(long double base, long double exponent) {
 }
 
 void Randomize() {
-  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count() ^
-                     std::chrono::system_clock::now().time_since_epoch().count();
-  RandSeed = static_cast<int32_t>(static_cast<uint32_t>(ticks ^ (ticks >> 32)));
+  const uint64_t now = ClockNanoseconds();
+  RandSeed = static_cast<int32_t>(static_cast<uint32_t>(now ^ (now >> 32)));
 }
 
 int32_t Random(int32_t range) {

@@ -36,7 +36,8 @@ long double Power(long double base, long double exponent);
 // The state of the random generator; callers may save, set and restore it
 // to repeat a sequence.
 extern int32_t RandSeed;
-// Seeds RandSeed from the clock.
+// Seeds RandSeed from the run-time's clock (clock.h): a test that installs
+// its own clock gets the same seed for the same reading.
 void Randomize();
 // Uniform in 0..range-1; 0 when range <= 0.
 int32_t Random(int32_t range);

@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 
+#include "platform/rtl/clock.h"
 #include "platform/rtl/exceptions.h"
 
 // Sections: clock and sleeping | thread ids | calls on the main thread |
@@ -14,11 +15,7 @@
 
 // ---- clock and sleeping -----------------------------------------------------------
 
-uint64_t GetTickCount64() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-}
+uint64_t GetTickCount64() { return ClockNanoseconds() / 1000000u; }
 
 uint32_t GetTickCount() { return static_cast<uint32_t>(GetTickCount64()); }
 

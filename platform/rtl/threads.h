@@ -14,7 +14,8 @@
 
 // ---- clock and sleeping -----------------------------------------------------------
 
-// Milliseconds of a monotonic clock; the 32-bit form wraps after 49.7 days.
+// Milliseconds of the run-time's clock (clock.h, monotonic); the 32-bit form
+// wraps after 49.7 days.
 uint32_t GetTickCount();
 uint64_t GetTickCount64();
 void Sleep(uint32_t milliseconds);
