@@ -146,29 +146,19 @@ public:
   explicit TDropTargetSink(TDropFileTarget* owner) : owner_(owner) {}
   void Detach() { owner_ = nullptr; }
 
-  HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL, DWORD* effect) override {
-    acceptable_ = owner_ && data && owner_->Readable(data);
-    *effect = acceptable_ ? owner_->DropEffect(keys, *effect) : DROPEFFECT_NONE;
-    return S_OK;
+  HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) override {
+    return owner_ ? owner_->DragEnter(data, keys, point, *effect) : E_UNEXPECTED;
   }
-  HRESULT DragOver(DWORD keys, POINTL, DWORD* effect) override {
-    *effect = acceptable_ && owner_ ? owner_->DropEffect(keys, *effect) : DROPEFFECT_NONE;
-    return S_OK;
+  HRESULT DragOver(DWORD keys, POINTL point, DWORD* effect) override {
+    return owner_ ? owner_->DragOver(keys, point, *effect) : E_UNEXPECTED;
   }
-  HRESULT DragLeave() override {
-    acceptable_ = false;
-    return S_OK;
-  }
-  HRESULT Drop(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) override {
-    const DWORD allowed = *effect;
-    *effect = owner_ && data ? owner_->Dropped(data, keys, point, allowed) : DROPEFFECT_NONE;
-    acceptable_ = false;
-    return S_OK;
+  HRESULT DragLeave() override { return owner_ ? owner_->DragLeave() : E_UNEXPECTED; }
+  HRESULT Drop(IDataObject*, DWORD keys, POINTL point, DWORD* effect) override {
+    return owner_ ? owner_->Drop(keys, point, *effect) : E_UNEXPECTED;
   }
 
 private:
   TDropFileTarget* owner_;
-  bool acceptable_ = false;
 };
 
 TDropFileTarget::TDropFileTarget(TComponent* owner)
@@ -228,6 +218,90 @@ bool TDropFileTarget::ReadFiles(IDataObject* data, std::vector<std::string>& fil
   return true;
 }
 
+POINTL TDropFileTarget::ClientPoint(POINTL screen) const {
+  if (!target_) return screen;
+  const POINT client = target_->ScreenToClient(POINT{screen.x, screen.y});
+  return POINTL{client.x, client.y};
+}
+
+DWORD TDropFileTarget::GetValidDropEffect(TShiftState shift, POINTL point, DWORD offered) {
+  DWORD effect = offered & DragTypesToDropEffect(DragTypes);
+  if (!OnGetDropEffect) return DropEffectFromShiftState(shift, effect, true);
+  OnGetDropEffect(this, shift, point, effect);
+  return effect;
+}
+
+HRESULT TDropFileTarget::DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD& effect) {
+  try {
+    ClearDataFormats();
+    data_ = data && Readable(data) ? ComPtr<IDataObject>(data) : nullptr;
+    if (!data_) {
+      effect = DROPEFFECT_NONE;
+      return S_OK;
+    }
+    if (GetDataOnEnter && !ReadDataFormats(data_.Get())) {
+      data_ = nullptr;
+      effect = DROPEFFECT_NONE;
+      return DV_E_CLIPFORMAT;
+    }
+    const TShiftState shift = KeysToShiftState(keys);
+    const POINTL client = ClientPoint(point);
+    effect = GetValidDropEffect(shift, client, effect);
+    if (OnEnter) OnEnter(this, shift, client, effect);
+    if ((effect & ~DROPEFFECT_SCROLL) == DROPEFFECT_NONE) data_ = nullptr;  // refused for the whole drag
+    return S_OK;
+  } catch (...) {
+    data_ = nullptr;
+    effect = DROPEFFECT_NONE;
+    return E_UNEXPECTED;
+  }
+}
+
+HRESULT TDropFileTarget::DragOver(DWORD keys, POINTL point, DWORD& effect) {
+  try {
+    const TShiftState shift = KeysToShiftState(keys);
+    const POINTL client = ClientPoint(point);
+    effect = GetValidDropEffect(shift, client, effect);
+    if (!data_) {
+      effect = DROPEFFECT_NONE;
+      return DV_E_CLIPFORMAT;
+    }
+    if (OnDragOver) OnDragOver(this, shift, client, effect);
+    return S_OK;
+  } catch (...) {
+    data_ = nullptr;
+    effect = DROPEFFECT_NONE;
+    return E_UNEXPECTED;
+  }
+}
+
+HRESULT TDropFileTarget::DragLeave() {
+  data_ = nullptr;
+  try {
+    ClearDataFormats();
+    if (OnLeave) OnLeave(this);
+    return S_OK;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+HRESULT TDropFileTarget::Drop(DWORD keys, POINTL point, DWORD& effect) {
+  const ComPtr<IDataObject> data = std::move(data_);  // the object held since the drag entered
+  if (!data) {
+    effect = DROPEFFECT_NONE;
+    return E_UNEXPECTED;
+  }
+  try {
+    effect = Dropped(data.Get(), keys, ClientPoint(point), effect);
+    return S_OK;
+  } catch (...) {
+    ClearDataFormats();
+    effect = DROPEFFECT_NONE;
+    return E_UNEXPECTED;
+  }
+}
+
 DWORD TDropFileTarget::DropEffect(DWORD keys, DWORD allowed) const {
   return DropEffectFromShiftState(KeysToShiftState(keys), allowed & DragTypesToDropEffect(DragTypes), true);
 }
@@ -263,9 +337,13 @@ bool TDropFileTarget::ReadDataFormats(IDataObject* data) {
   std::vector<std::string> files;
   if (!fileFormat_->HasData() && ReadVirtualFiles(data, files))
     for (const std::string& f : files) fileFormat_->FileNames.Add(f);
-  bool read = false;
-  for (int i = 0; i < DataFormats.Count(); ++i) read = read || DataFormats.Formats(i)->HasData();
-  return read;
+  return HasAnyData();
+}
+
+bool TDropFileTarget::HasAnyData() {
+  for (int i = 0; i < DataFormats.Count(); ++i)
+    if (DataFormats.Formats(i)->HasData()) return true;
+  return false;
 }
 
 void TDropFileTarget::ClearDataFormats() {
@@ -287,10 +365,11 @@ DWORD TDropFileTarget::Dropped(IDataObject* data, DWORD keys, POINTL point, DWOR
     TDropFileTarget* target;
     ~Empty() { target->ClearDataFormats(); }
   } empty{this};
-  if (!ReadDataFormats(data)) return DROPEFFECT_NONE;
-  DWORD effect = DropEffect(keys, allowed);
+  if (!(GetDataOnEnter && HasAnyData()) && !ReadDataFormats(data)) return DROPEFFECT_NONE;
+  const TShiftState shift = KeysToShiftState(keys);
+  DWORD effect = GetValidDropEffect(shift, point, allowed);
   if (effect == DROPEFFECT_NONE) return effect;
-  DoDrop(KeysToShiftState(keys) * TShiftState{ssShift, ssCtrl, ssAlt}, point, effect);
+  DoDrop(shift * TShiftState{ssShift, ssCtrl, ssAlt}, point, effect);
   if (OptimizedMove && effect == DROPEFFECT_MOVE) effect = DROPEFFECT_COPY;
   if (effect != DROPEFFECT_NONE) {
     TPerformedDropEffectClipboardFormat performed;

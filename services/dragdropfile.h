@@ -190,7 +190,20 @@ public:
   bool WholeWindow = false;
   TDragTypes DragTypes{dtCopy, dtLink};
   bool OptimizedMove = true;
+  // The drag's events, in this order: OnEnter as it enters (an effect set
+  // to none there refuses the whole drag), OnDragOver as it moves, then
+  // OnLeave or OnDrop. OnGetDropEffect, when set, chooses the effect
+  // instead of the keys. Points are in the target's client coordinates.
+  // An exception out of a handler ends in the target: the drag is refused
+  // (E_UNEXPECTED to the window layer; a failing OnDrop refuses the drop).
+  TDropEvent OnEnter;
+  TDropEvent OnDragOver;
+  TNotifyEvent OnLeave;
   TDropEvent OnDrop;
+  TDropEvent OnGetDropEffect;
+  // Read the data already as the drag enters; a drag whose data cannot be
+  // read is then refused with DV_E_CLIPFORMAT.
+  bool GetDataOnEnter = false;
   std::string VirtualFileFolder;
   bool TakesDataFormats() const override { return true; }
 
@@ -219,7 +232,14 @@ public:
 
 private:
   friend class TDropTargetSink;
+  HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD& effect);
+  HRESULT DragOver(DWORD keys, POINTL point, DWORD& effect);
+  HRESULT DragLeave();
+  HRESULT Drop(DWORD keys, POINTL point, DWORD& effect);
   DWORD Dropped(IDataObject* data, DWORD keys, POINTL point, DWORD allowed);
+  // The effect for the keys (or OnGetDropEffect's choice) among those offered.
+  DWORD GetValidDropEffect(TShiftState shift, POINTL point, DWORD offered);
+  POINTL ClientPoint(POINTL screen) const;
   void Register();
   void Revoke();
   // Whether the names or one of the data formats can be read from the object.
@@ -228,6 +248,7 @@ private:
   // Reads every data format the object feeds; true when any holds data.
   bool ReadDataFormats(IDataObject* data);
   void ClearDataFormats();
+  bool HasAnyData();
   // Runs OnDrop; an exception out of it refuses the effect.
   void DoDrop(TShiftState shift, POINTL point, DWORD& effect);
   ComPtr<IDataObject> ClipboardData() const;
@@ -237,4 +258,5 @@ private:
   TFileDataFormat* fileFormat_;
   TFileMapDataFormat* mapFormat_;
   ComPtr<TDropTargetSink> sink_;
+  ComPtr<IDataObject> data_;  // of the drag in progress; none when refused
 };

@@ -307,14 +307,15 @@ protected:
   }
 
   // Drags the data from the source window onto the panel's centre with the
-  // keys held; the effect the drag ended with.
+  // keys held, entering at 45,45; the effect the drag ended with.
   DWORD Drag(IDataObject* data, DWORD allowed, const std::vector<uint8_t>& keys = {}) {
     const POINT from = source_->ClientToScreen(POINT{50, 50});
     const POINT to = panel_->ClientToScreen(POINT{50, 50});
     display::InjectMouseDown(from);
     Application->ProcessMessages();
     for (uint8_t k : keys) display::InjectKeyDown(k);
-    display::InjectMouseMove(to);
+    display::InjectMouseMove(POINT{to.x - 5, to.y - 5});  // enters the panel
+    display::InjectMouseMove(to);                         // moves over it
     display::InjectMouseUp(to);
     DWORD effect = 77;
     DoDragDrop(data, source.Get(), allowed, &effect);
@@ -484,4 +485,95 @@ TEST_F(DropFromWindow, PastingTheClipboard) {
     EXPECT_EQ(Names(*target_->GetFiles()), c.files) << "the names stay after a paste";
   }
   OleSetClipboard(nullptr);
+}
+
+TEST_F(DropFromWindow, EventsComeInOrder) {
+  std::vector<std::string> log;
+  const auto logged = [&log](const char* name) {
+    return [&log, name](TObject*, TShiftState, POINTL p, DWORD& effect) {
+      log.push_back(std::string(name) + " " + std::to_string(effect) + " " + std::to_string(p.x) + "," +
+                    std::to_string(p.y));
+    };
+  };
+  target_->OnEnter = logged("enter");
+  target_->OnDragOver = logged("over");
+  target_->OnDrop = logged("drop");
+  target_->OnLeave = [&log](TObject*) { log.push_back("leave"); };
+  ComPtr<IDataObject> data = CreateStoredDataObject({{CF_HDROP, Text(WriteDropFiles({"/a.tif"}, true))}});
+  EXPECT_EQ(Drag(data.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE, {VK_CONTROL}), DROPEFFECT_COPY);
+  EXPECT_EQ(log, (std::vector<std::string>{"enter 1 45,45", "over 1 50,50", "drop 1 50,50"}))
+      << "client points of the panel";
+
+  // An effect of none from OnEnter refuses the whole drag, whatever follows.
+  log.clear();
+  target_->OnEnter = [&log](TObject*, TShiftState, POINTL, DWORD& effect) {
+    log.push_back("enter");
+    effect = DROPEFFECT_NONE;
+  };
+  EXPECT_EQ(Drag(data.Get(), DROPEFFECT_COPY, {VK_CONTROL}), DROPEFFECT_NONE);
+  EXPECT_EQ(log, (std::vector<std::string>{"enter", "leave"}));
+
+  // OnGetDropEffect chooses instead of the keys, within what is offered.
+  log.clear();
+  target_->OnEnter = nullptr;
+  target_->OnGetDropEffect = [](TObject*, TShiftState, POINTL, DWORD& effect) { effect &= DROPEFFECT_LINK; };
+  EXPECT_EQ(Drag(data.Get(), DROPEFFECT_COPY | DROPEFFECT_LINK, {VK_CONTROL}), DROPEFFECT_LINK);
+  EXPECT_EQ(log, (std::vector<std::string>{"over 4 50,50", "drop 4 50,50"}));
+}
+
+// The answers to the window layer, and an exception in each handler kept
+// inside the target.
+TEST_F(DropFromWindow, ResultCodesAndFailingHandlers) {
+  IDropTarget* sink = target_->DropTarget();
+  const POINT at = panel_->ClientToScreen(POINT{5, 5});
+  const POINTL p{at.x, at.y};
+  const std::string list = Text(WriteDropFiles({"/a.tif"}, true));
+  struct Case {
+    const char* what;
+    std::string formats;  // "list", "text" or "bad map"
+    std::function<void()> arm;
+    HRESULT enter, over, end;  // end: Drop, or DragLeave when `leave`
+    bool leave;
+    DWORD effect;  // after the last call
+  };
+  const auto fail = [](TObject*, TShiftState, POINTL, DWORD&) { throw EConvertError("handler failed"); };
+  const std::vector<Case> cases = {
+      {"readable", "list", [] {}, S_OK, S_OK, S_OK, false, DROPEFFECT_COPY},
+      {"nothing readable", "text", [] {}, S_OK, DV_E_CLIPFORMAT, E_UNEXPECTED, false, DROPEFFECT_NONE},
+      {"OnEnter fails", "list", [&] { target_->OnEnter = fail; }, E_UNEXPECTED, DV_E_CLIPFORMAT, E_UNEXPECTED, false,
+       DROPEFFECT_NONE},
+      {"OnGetDropEffect fails", "list", [&] { target_->OnGetDropEffect = fail; }, E_UNEXPECTED, E_UNEXPECTED,
+       E_UNEXPECTED, false, DROPEFFECT_NONE},
+      {"OnDragOver fails", "list", [&] { target_->OnDragOver = fail; }, S_OK, E_UNEXPECTED, E_UNEXPECTED, false,
+       DROPEFFECT_NONE},
+      {"OnDrop fails: the drop is refused", "list", [&] { target_->OnDrop = fail; }, S_OK, S_OK, S_OK, false,
+       DROPEFFECT_NONE},
+      {"OnLeave fails", "list", [&] { target_->OnLeave = [](TObject*) { throw EConvertError("handler failed"); }; },
+       S_OK, S_OK, E_UNEXPECTED, true, DROPEFFECT_COPY},
+      {"data read on entering", "bad map", [&] { target_->GetDataOnEnter = true; }, DV_E_CLIPFORMAT, DV_E_CLIPFORMAT,
+       E_UNEXPECTED, false, DROPEFFECT_NONE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    target_->OnEnter = target_->OnDragOver = target_->OnDrop = target_->OnGetDropEffect = nullptr;
+    target_->OnLeave = nullptr;
+    target_->GetDataOnEnter = false;
+    c.arm();
+    ComPtr<IDataObject> data = CreateStoredDataObject(
+        c.formats == "list"   ? std::vector<StoredFormat>{{CF_HDROP, list}}
+        : c.formats == "text" ? std::vector<StoredFormat>{{CF_TEXT, "a"}}
+                              : std::vector<StoredFormat>{{Registered("FileNameMap"), std::string(1, '\0')}});
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(sink->DragEnter(data.Get(), MK_LBUTTON, p, &effect), c.enter);
+    effect = DROPEFFECT_COPY;
+    EXPECT_EQ(sink->DragOver(MK_LBUTTON, p, &effect), c.over);
+    effect = DROPEFFECT_COPY;
+    EXPECT_EQ(c.leave ? sink->DragLeave() : sink->Drop(data.Get(), 0, p, &effect), c.end);
+    EXPECT_EQ(effect, c.effect);
+    EXPECT_EQ(target_->GetFiles()->Count(), 0);
+  }
+  DWORD effect = DROPEFFECT_COPY;
+  ComPtr<IDataObject> data = CreateStoredDataObject({{CF_HDROP, list}});
+  EXPECT_EQ(sink->Drop(data.Get(), 0, p, &effect), E_UNEXPECTED) << "a drop without a drag entering";
+  EXPECT_EQ(effect, DROPEFFECT_NONE);
 }
