@@ -310,7 +310,7 @@ bool TDropFileTarget::Readable(IDataObject* data) {
   // The file names are read whole: a drag whose only list is malformed is
   // refused as it enters.
   std::vector<std::string> files;
-  if (ReadFiles(data, files)) return true;
+  if (DoAcceptFormat(fileFormat_) && ReadFiles(data, files)) return true;
   if (!VirtualFileFolder.empty()) {
     TFileContentsStreamClipboardFormat contents;
     TFileGroupDescritorWClipboardFormat wide;
@@ -318,7 +318,9 @@ bool TDropFileTarget::Readable(IDataObject* data) {
     if (contents.HasValidFormats(data) && (wide.HasValidFormats(data) || ansi.HasValidFormats(data))) return true;
   }
   for (int i = 0; i < DataFormats.Count(); ++i)
-    if (DataFormats.Formats(i) != fileFormat_ && DataFormats.Formats(i)->HasValidFormats(data)) return true;
+    if (TCustomDataFormat* format = DataFormats.Formats(i);
+        format != fileFormat_ && format->HasValidFormats(data) && DoAcceptFormat(format))
+      return true;
   return false;
 }
 
@@ -332,12 +334,18 @@ bool TDropFileTarget::ReadDataFormats(IDataObject* data) {
   ClearDataFormats();
   for (int i = 0; i < DataFormats.Count(); ++i) {
     TCustomDataFormat* format = DataFormats.Formats(i);
-    if (format->HasValidFormats(data)) format->GetData(data);
+    if (format->HasValidFormats(data) && DoAcceptFormat(format)) format->GetData(data);
   }
   std::vector<std::string> files;
   if (!fileFormat_->HasData() && ReadVirtualFiles(data, files))
     for (const std::string& f : files) fileFormat_->FileNames.Add(f);
   return HasAnyData();
+}
+
+bool TDropFileTarget::DoAcceptFormat(TCustomDataFormat* format) {
+  bool accept = true;
+  if (OnAcceptFormat) OnAcceptFormat(this, format, accept);
+  return accept;
 }
 
 bool TDropFileTarget::HasAnyData() {

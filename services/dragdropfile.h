@@ -204,6 +204,9 @@ public:
   // Read the data already as the drag enters; a drag whose data cannot be
   // read is then refused with DV_E_CLIPFORMAT.
   bool GetDataOnEnter = false;
+  // Asked before a data format is offered a drag or reads it; clearing
+  // Accept leaves that data format out (all are taken when unset).
+  std::function<void(TObject* sender, TCustomDataFormat* format, bool& accept)> OnAcceptFormat;
   std::string VirtualFileFolder;
   bool TakesDataFormats() const override { return true; }
 
@@ -249,6 +252,7 @@ private:
   bool ReadDataFormats(IDataObject* data);
   void ClearDataFormats();
   bool HasAnyData();
+  bool DoAcceptFormat(TCustomDataFormat* format);
   // Runs OnDrop; an exception out of it refuses the effect.
   void DoDrop(TShiftState shift, POINTL point, DWORD& effect);
   ComPtr<IDataObject> ClipboardData() const;

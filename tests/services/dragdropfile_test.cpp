@@ -378,6 +378,7 @@ TEST_F(DropFromWindow, EveryFormatReachesOnDrop) {
     SCOPED_TRACE(c.what);
     int drops = 0;
     std::vector<std::string> files, mapped;
+    target_->OnAcceptFormat = nullptr;
     target_->OnDrop = [&](TObject*, TShiftState, POINTL, DWORD& effect) {
       ++drops;
       files = Names(*target_->GetFiles());
@@ -391,6 +392,18 @@ TEST_F(DropFromWindow, EveryFormatReachesOnDrop) {
     EXPECT_EQ(mapped, c.mapped);
     EXPECT_EQ(target_->GetFiles()->Count(), 0) << "emptied after OnDrop";
     EXPECT_EQ(maps->MappedNames.Count(), 0);
+
+    // With the name map left out, a drag of a map alone is refused and a
+    // drag with files brings the files only.
+    target_->OnAcceptFormat = [maps](TObject*, TCustomDataFormat* format, bool& accept) { accept = format != maps; };
+    drops = 0;
+    mapped = {"unread"};
+    const bool mapOnly = c.files.empty();
+    EXPECT_EQ(Drag(data.Get(), DROPEFFECT_COPY, {VK_CONTROL}), mapOnly ? DROPEFFECT_NONE : DROPEFFECT_COPY);
+    EXPECT_EQ(drops, mapOnly ? 0 : 1);
+    if (!mapOnly) {
+      EXPECT_EQ(mapped, std::vector<std::string>{});
+    }
   }
 }
 
