@@ -319,3 +319,28 @@ POINT ClientToWindow(HWND window, POINT point) {
 }
 
 std::string GetClipboardFormatNameStr(CLIPFORMAT format) { return GetClipboardFormatName(format); }
+
+// ---- components -----------------------------------------------------------------------
+
+HRESULT TInterfacedComponent::QueryInterface(REFIID riid, void** object) {
+  if (!object) return E_POINTER;
+  IUnknown* found = riid == IID_IUnknown ? static_cast<IUnknown*>(this) : GetInterface(riid);
+  *object = found;
+  if (!found) return E_NOINTERFACE;
+  found->AddRef();
+  return S_OK;
+}
+
+IUnknown* TInterfacedComponent::GetInterface(REFIID) { return nullptr; }
+
+IUnknown* TInterfacedComponent::OwnerUnknown() const { return dynamic_cast<IUnknown*>(Owner()); }
+
+ULONG TInterfacedComponent::AddRef() {
+  IUnknown* owner = OwnerUnknown();
+  return owner ? owner->AddRef() : static_cast<ULONG>(-1);
+}
+
+ULONG TInterfacedComponent::Release() {
+  IUnknown* owner = OwnerUnknown();
+  return owner ? owner->Release() : static_cast<ULONG>(-1);
+}

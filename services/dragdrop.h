@@ -67,6 +67,8 @@ enum TDragType { dtCopy, dtMove, dtLink };
 using TDragTypes = Set<TDragType>;
 
 RTL_DECLARE_EXCEPTION(EDataFormatError, Exception);
+// A failed call of the platform's OLE layer; the message names its code.
+RTL_DECLARE_EXCEPTION(EOleSysError, Exception);
 
 // A clipboard format id for a registered name, asked for on first use and
 // kept once the registration succeeded.
@@ -241,11 +243,30 @@ void UnregisterClipboardFormat(const TFormatClass& clipboardFormat);
 
 // ---- components -----------------------------------------------------------------------
 
-// A component that uses data formats; a drop target takes them (data
-// formats made with any other owner are refused).
-class TDragDropComponent : public TComponent {
+// A component that is its own IUnknown. Its life is its owner's business:
+// AddRef and Release go to an owner that is an IUnknown and answer its count;
+// without one they count nothing and answer -1. QueryInterface answers
+// IUnknown and the interfaces a descendant names in GetInterface.
+class TInterfacedComponent : public TComponent, public IUnknown {
 public:
   using TComponent::TComponent;
+  HRESULT QueryInterface(REFIID riid, void** object) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+
+protected:
+  // The component's own interfaces besides IUnknown; null when it has none.
+  virtual IUnknown* GetInterface(REFIID riid);
+
+private:
+  IUnknown* OwnerUnknown() const;
+};
+
+// A component that uses data formats; a drop target takes them (data
+// formats made with any other owner are refused).
+class TDragDropComponent : public TInterfacedComponent {
+public:
+  using TInterfacedComponent::TInterfacedComponent;
   TDataFormats DataFormats;
   virtual bool TakesDataFormats() const { return false; }
 };

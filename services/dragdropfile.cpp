@@ -34,19 +34,17 @@ void AppendText(std::vector<uint8_t>& out, const std::string& text, bool wide) {
   }
 }
 
-CLIPFORMAT Format(const char* name) { return static_cast<CLIPFORMAT>(RegisterClipboardFormat(name)); }
+std::vector<std::string> ListOf(const TStrings& strings) {
+  std::vector<std::string> names;
+  for (int32_t i = 0; i < strings.Count(); ++i) names.push_back(strings.Strings(i));
+  return names;
+}
 
-// The bytes of one format of the data object, at most the cap.
-bool FormatBytes(IDataObject* data, CLIPFORMAT format, std::string& bytes) {
-  FORMATETC etc;
-  etc.cfFormat = format;
-  etc.tymed = TYMED_HGLOBAL | TYMED_ISTREAM;
-  if (data->QueryGetData(&etc) != S_OK) return false;
-  STGMEDIUM medium;
-  if (FAILED(data->GetData(&etc, &medium))) return false;
-  const bool ok = ReadMediumBytes(medium, bytes, kMaxDropBlockBytes);
-  ReleaseStgMedium(&medium);
-  return ok;
+// Copies a written block into the caller's buffer when it fits.
+bool CopyBlock(const std::vector<uint8_t>& written, uint8_t* block, size_t size) {
+  if (!block || size < written.size()) return false;
+  std::memcpy(block, written.data(), written.size());
+  return true;
 }
 
 }  // namespace
@@ -148,33 +146,26 @@ public:
   explicit TDropTargetSink(TDropFileTarget* owner) : owner_(owner) {}
   void Detach() { owner_ = nullptr; }
 
-  HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL, DWORD* effect) override {
-    acceptable_ = owner_ && data && owner_->Readable(data);
-    *effect = acceptable_ ? owner_->DropEffect(keys, *effect) : DROPEFFECT_NONE;
-    return S_OK;
+  HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) override {
+    return owner_ ? owner_->DragEnter(data, keys, point, *effect) : E_UNEXPECTED;
   }
-  HRESULT DragOver(DWORD keys, POINTL, DWORD* effect) override {
-    *effect = acceptable_ && owner_ ? owner_->DropEffect(keys, *effect) : DROPEFFECT_NONE;
-    return S_OK;
+  HRESULT DragOver(DWORD keys, POINTL point, DWORD* effect) override {
+    return owner_ ? owner_->DragOver(keys, point, *effect) : E_UNEXPECTED;
   }
-  HRESULT DragLeave() override {
-    acceptable_ = false;
-    return S_OK;
-  }
-  HRESULT Drop(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) override {
-    const DWORD allowed = *effect;
-    *effect = owner_ && data ? owner_->Dropped(data, keys, point, allowed) : DROPEFFECT_NONE;
-    acceptable_ = false;
-    return S_OK;
+  HRESULT DragLeave() override { return owner_ ? owner_->DragLeave() : E_UNEXPECTED; }
+  HRESULT Drop(IDataObject*, DWORD keys, POINTL point, DWORD* effect) override {
+    return owner_ ? owner_->Drop(keys, point, *effect) : E_UNEXPECTED;
   }
 
 private:
   TDropFileTarget* owner_;
-  bool acceptable_ = false;
 };
 
 TDropFileTarget::TDropFileTarget(TComponent* owner)
-    : TDragDropComponent(owner), files_(std::make_unique<TStringList>()), sink_(new TDropTargetSink(this)) {
+    : TDragDropComponent(owner),
+      fileFormat_(new TFileDataFormat(this)),
+      mapFormat_(new TFileMapDataFormat(this)),
+      sink_(new TDropTargetSink(this)) {
   sink_->Release();  // the ComPtr holds the only reference
 }
 
@@ -185,6 +176,8 @@ TDropFileTarget::~TDropFileTarget() {
 }
 
 IDropTarget* TDropFileTarget::DropTarget() const { return sink_.Get(); }
+
+TStrings* TDropFileTarget::GetFiles() const { return &fileFormat_->FileNames; }
 
 void TDropFileTarget::SetTarget(TWinControl* target) {
   Revoke();
@@ -218,18 +211,95 @@ void TDropFileTarget::Notification(TComponent* component, TOperation operation) 
 }
 
 bool TDropFileTarget::ReadFiles(IDataObject* data, std::vector<std::string>& files) {
-  std::string bytes;
-  const auto block = [&bytes] { return reinterpret_cast<const uint8_t*>(bytes.data()); };
-  if (FormatBytes(data, CF_HDROP, bytes) && ReadFilesFromDropFiles(block(), bytes.size(), files)) return true;
-  if (FormatBytes(data, Format("Shell IDList Array"), bytes) && ReadIDListArray(block(), bytes.size(), files))
-    return true;
-  std::string name;
-  if ((FormatBytes(data, Format("FileNameW"), bytes) && ReadSingleName(block(), bytes.size(), true, name)) ||
-      (FormatBytes(data, Format("FileName"), bytes) && ReadSingleName(block(), bytes.size(), false, name))) {
-    files.push_back(name);
-    return true;
+  TFileDataFormat names(nullptr);
+  if (!names.GetData(data)) return false;
+  const std::vector<std::string> read = ListOf(names.FileNames);
+  files.insert(files.end(), read.begin(), read.end());
+  return true;
+}
+
+POINTL TDropFileTarget::ClientPoint(POINTL screen) const {
+  if (!target_) return screen;
+  const POINT client = target_->ScreenToClient(POINT{screen.x, screen.y});
+  return POINTL{client.x, client.y};
+}
+
+DWORD TDropFileTarget::GetValidDropEffect(TShiftState shift, POINTL point, DWORD offered) {
+  DWORD effect = offered & DragTypesToDropEffect(DragTypes);
+  if (!OnGetDropEffect) return DropEffectFromShiftState(shift, effect, true);
+  OnGetDropEffect(this, shift, point, effect);
+  return effect;
+}
+
+HRESULT TDropFileTarget::DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD& effect) {
+  try {
+    ClearDataFormats();
+    data_ = data && Readable(data) ? ComPtr<IDataObject>(data) : nullptr;
+    if (!data_) {
+      effect = DROPEFFECT_NONE;
+      return S_OK;
+    }
+    if (GetDataOnEnter && !ReadDataFormats(data_.Get())) {
+      data_ = nullptr;
+      effect = DROPEFFECT_NONE;
+      return DV_E_CLIPFORMAT;
+    }
+    const TShiftState shift = KeysToShiftState(keys);
+    const POINTL client = ClientPoint(point);
+    effect = GetValidDropEffect(shift, client, effect);
+    if (OnEnter) OnEnter(this, shift, client, effect);
+    if ((effect & ~DROPEFFECT_SCROLL) == DROPEFFECT_NONE) data_ = nullptr;  // refused for the whole drag
+    return S_OK;
+  } catch (...) {
+    data_ = nullptr;
+    effect = DROPEFFECT_NONE;
+    return E_UNEXPECTED;
   }
-  return false;
+}
+
+HRESULT TDropFileTarget::DragOver(DWORD keys, POINTL point, DWORD& effect) {
+  try {
+    const TShiftState shift = KeysToShiftState(keys);
+    const POINTL client = ClientPoint(point);
+    effect = GetValidDropEffect(shift, client, effect);
+    if (!data_) {
+      effect = DROPEFFECT_NONE;
+      return DV_E_CLIPFORMAT;
+    }
+    if (OnDragOver) OnDragOver(this, shift, client, effect);
+    return S_OK;
+  } catch (...) {
+    data_ = nullptr;
+    effect = DROPEFFECT_NONE;
+    return E_UNEXPECTED;
+  }
+}
+
+HRESULT TDropFileTarget::DragLeave() {
+  data_ = nullptr;
+  try {
+    ClearDataFormats();
+    if (OnLeave) OnLeave(this);
+    return S_OK;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+HRESULT TDropFileTarget::Drop(DWORD keys, POINTL point, DWORD& effect) {
+  const ComPtr<IDataObject> data = std::move(data_);  // the object held since the drag entered
+  if (!data) {
+    effect = DROPEFFECT_NONE;
+    return E_UNEXPECTED;
+  }
+  try {
+    effect = Dropped(data.Get(), keys, ClientPoint(point), effect);
+    return S_OK;
+  } catch (...) {
+    ClearDataFormats();
+    effect = DROPEFFECT_NONE;
+    return E_UNEXPECTED;
+  }
 }
 
 DWORD TDropFileTarget::DropEffect(DWORD keys, DWORD allowed) const {
@@ -237,8 +307,10 @@ DWORD TDropFileTarget::DropEffect(DWORD keys, DWORD allowed) const {
 }
 
 bool TDropFileTarget::Readable(IDataObject* data) {
+  // The file names are read whole: a drag whose only list is malformed is
+  // refused as it enters.
   std::vector<std::string> files;
-  if (ReadFiles(data, files)) return true;
+  if (DoAcceptFormat(fileFormat_) && ReadFiles(data, files)) return true;
   if (!VirtualFileFolder.empty()) {
     TFileContentsStreamClipboardFormat contents;
     TFileGroupDescritorWClipboardFormat wide;
@@ -246,7 +318,9 @@ bool TDropFileTarget::Readable(IDataObject* data) {
     if (contents.HasValidFormats(data) && (wide.HasValidFormats(data) || ansi.HasValidFormats(data))) return true;
   }
   for (int i = 0; i < DataFormats.Count(); ++i)
-    if (DataFormats.Formats(i)->HasValidFormats(data)) return true;
+    if (TCustomDataFormat* format = DataFormats.Formats(i);
+        format != fileFormat_ && format->HasValidFormats(data) && DoAcceptFormat(format))
+      return true;
   return false;
 }
 
@@ -256,37 +330,35 @@ bool TDropFileTarget::ReadVirtualFiles(IDataObject* data, std::vector<std::strin
   return contents.GetData(data) && SaveStreamsToFolder(contents.Streams, VirtualFileFolder, files);
 }
 
-void TDropFileTarget::ReadDataFormats(IDataObject* data) {
+bool TDropFileTarget::ReadDataFormats(IDataObject* data) {
+  ClearDataFormats();
   for (int i = 0; i < DataFormats.Count(); ++i) {
     TCustomDataFormat* format = DataFormats.Formats(i);
-    format->Clear();
-    if (format->HasValidFormats(data)) format->GetData(data);
+    if (format->HasValidFormats(data) && DoAcceptFormat(format)) format->GetData(data);
   }
+  std::vector<std::string> files;
+  if (!fileFormat_->HasData() && ReadVirtualFiles(data, files))
+    for (const std::string& f : files) fileFormat_->FileNames.Add(f);
+  return HasAnyData();
+}
+
+bool TDropFileTarget::DoAcceptFormat(TCustomDataFormat* format) {
+  bool accept = true;
+  if (OnAcceptFormat) OnAcceptFormat(this, format, accept);
+  return accept;
+}
+
+bool TDropFileTarget::HasAnyData() {
+  for (int i = 0; i < DataFormats.Count(); ++i)
+    if (DataFormats.Formats(i)->HasData()) return true;
+  return false;
 }
 
 void TDropFileTarget::ClearDataFormats() {
   for (int i = 0; i < DataFormats.Count(); ++i) DataFormats.Formats(i)->Clear();
 }
 
-DWORD TDropFileTarget::Dropped(IDataObject* data, DWORD keys, POINTL point, DWORD allowed) {
-  struct Empty {
-    TDropFileTarget* target;
-    ~Empty() {
-      target->files_->Clear();
-      target->ClearDataFormats();
-    }
-  } empty{this};
-  std::vector<std::string> files;
-  const bool named = ReadFiles(data, files) || ReadVirtualFiles(data, files);
-  ReadDataFormats(data);
-  bool formats = false;
-  for (int i = 0; i < DataFormats.Count(); ++i) formats = formats || DataFormats.Formats(i)->HasData();
-  if (!named && !formats) return DROPEFFECT_NONE;
-  DWORD effect = DropEffect(keys, allowed);
-  if (effect == DROPEFFECT_NONE) return effect;
-  files_->Clear();
-  for (const std::string& f : files) files_->Add(f);
-  TShiftState shift = KeysToShiftState(keys) * TShiftState{ssShift, ssCtrl, ssAlt};
+void TDropFileTarget::DoDrop(TShiftState shift, POINTL point, DWORD& effect) {
   // A handler that fails refuses the drop: its exception ends here, not in
   // the window layer or the source's drag loop.
   try {
@@ -294,6 +366,18 @@ DWORD TDropFileTarget::Dropped(IDataObject* data, DWORD keys, POINTL point, DWOR
   } catch (...) {
     effect = DROPEFFECT_NONE;
   }
+}
+
+DWORD TDropFileTarget::Dropped(IDataObject* data, DWORD keys, POINTL point, DWORD allowed) {
+  struct Empty {
+    TDropFileTarget* target;
+    ~Empty() { target->ClearDataFormats(); }
+  } empty{this};
+  if (!(GetDataOnEnter && HasAnyData()) && !ReadDataFormats(data)) return DROPEFFECT_NONE;
+  const TShiftState shift = KeysToShiftState(keys);
+  DWORD effect = GetValidDropEffect(shift, point, allowed);
+  if (effect == DROPEFFECT_NONE) return effect;
+  DoDrop(shift * TShiftState{ssShift, ssCtrl, ssAlt}, point, effect);
   if (OptimizedMove && effect == DROPEFFECT_MOVE) effect = DROPEFFECT_COPY;
   if (effect != DROPEFFECT_NONE) {
     TPerformedDropEffectClipboardFormat performed;
@@ -303,6 +387,33 @@ DWORD TDropFileTarget::Dropped(IDataObject* data, DWORD keys, POINTL point, DWOR
   }
   return effect;
 }
+
+DWORD TDropFileTarget::GetPreferredDropEffect(IDataObject* data) const {
+  TPreferredDropEffectClipboardFormat preferred;
+  const DWORD effect = preferred.GetData(data) ? preferred.Value : DROPEFFECT_NONE;
+  return effect == DROPEFFECT_NONE ? DROPEFFECT_COPY : effect;
+}
+
+ComPtr<IDataObject> TDropFileTarget::ClipboardData() const {
+  IDataObject* data = nullptr;
+  const HRESULT hr = OleGetClipboard(&data);
+  if (FAILED(hr) || !data) throw EOleSysError("The clipboard cannot be read (OLE error " + std::to_string(hr) + ")");
+  return ComPtr<IDataObject>::Attach(data);
+}
+
+void TDropFileTarget::PasteFromClipboard() {
+  ComPtr<IDataObject> data = ClipboardData();
+  const DWORD preferred = GetPreferredDropEffect(data.Get());
+  DWORD effect = ReadDataFormats(data.Get()) ? preferred : DROPEFFECT_NONE;
+  DoDrop({}, POINTL{0, 0}, effect);
+  if (effect == DROPEFFECT_NONE) return;
+  TPasteSucceededClipboardFormat succeeded;
+  succeeded.Value = effect;
+  STGMEDIUM medium;
+  succeeded.SetData(data.Get(), succeeded.FormatEtc, medium);  // ignored when the clipboard does not take it
+}
+
+bool TDropFileTarget::CanPasteFromClipboard() { return Readable(ClipboardData().Get()); }
 
 // ---- the file list as a clipboard format --------------------------------------------------
 
@@ -319,16 +430,200 @@ bool TFileClipboardFormat::ReadData(const uint8_t* block, size_t size) {
 }
 
 bool TFileClipboardFormat::WriteData(uint8_t* block, size_t size) {
-  std::vector<std::string> files;
-  for (int32_t i = 0; i < FileNames.Count(); ++i) files.push_back(FileNames.Strings(i));
-  const std::vector<uint8_t> written = WriteDropFiles(files, Unicode);
-  if (size < written.size()) return false;
-  std::memcpy(block, written.data(), written.size());
+  return CopyBlock(WriteDropFiles(ListOf(FileNames), Unicode), block, size);
+}
+
+int32_t TFileClipboardFormat::GetSize() { return static_cast<int32_t>(WriteDropFiles(ListOf(FileNames), Unicode).size()); }
+
+bool TFileClipboardFormat::Assign(TCustomDataFormat* source) {
+  auto* files = dynamic_cast<TFileDataFormat*>(source);
+  if (!files) return TCustomSimpleClipboardFormat::Assign(source);
+  FileNames.Assign(files->FileNames);
   return true;
 }
 
-int32_t TFileClipboardFormat::GetSize() {
-  std::vector<std::string> files;
-  for (int32_t i = 0; i < FileNames.Count(); ++i) files.push_back(FileNames.Strings(i));
-  return static_cast<int32_t>(WriteDropFiles(files, Unicode).size());
+bool TFileClipboardFormat::AssignTo(TCustomDataFormat* dest) {
+  auto* files = dynamic_cast<TFileDataFormat*>(dest);
+  if (!files) return TCustomSimpleClipboardFormat::AssignTo(dest);
+  files->FileNames.Assign(FileNames);
+  return true;
 }
+
+// ---- single names -------------------------------------------------------------------------
+
+namespace {
+
+// The first name of a file data format; false when there is none.
+bool FirstName(TCustomDataFormat* source, std::string& name) {
+  auto* files = dynamic_cast<TFileDataFormat*>(source);
+  if (!files || files->FileNames.Count() == 0) return false;
+  name = files->FileNames.Strings(0);
+  return true;
+}
+
+bool AppendName(TCustomDataFormat* dest, const std::string& name) {
+  auto* files = dynamic_cast<TFileDataFormat*>(dest);
+  if (!files || name.empty()) return false;
+  files->FileNames.Add(name);
+  return true;
+}
+
+CLIPFORMAT cfFileName, cfFileNameW, cfFileNameMap, cfFileNameMapW;
+
+}  // namespace
+
+DRAGDROP_CONCRETE_CLASS(TFilenameClipboardFormat, TCustomTextClipboardFormat)
+
+CLIPFORMAT TFilenameClipboardFormat::GetClipboardFormat() { return RegisteredFormat(cfFileName, "FileName"); }
+
+bool TFilenameClipboardFormat::ReadData(const uint8_t* block, size_t size) {
+  Data.clear();
+  return ReadSingleName(block, size, false, Data);
+}
+
+bool TFilenameClipboardFormat::Assign(TCustomDataFormat* source) {
+  if (!dynamic_cast<TFileDataFormat*>(source)) return TCustomTextClipboardFormat::Assign(source);
+  return FirstName(source, Data);
+}
+
+bool TFilenameClipboardFormat::AssignTo(TCustomDataFormat* dest) {
+  if (!dynamic_cast<TFileDataFormat*>(dest)) return TCustomTextClipboardFormat::AssignTo(dest);
+  return AppendName(dest, Data);
+}
+
+DRAGDROP_CONCRETE_CLASS(TFilenameWClipboardFormat, TCustomWideTextClipboardFormat)
+
+CLIPFORMAT TFilenameWClipboardFormat::GetClipboardFormat() { return RegisteredFormat(cfFileNameW, "FileNameW"); }
+
+bool TFilenameWClipboardFormat::ReadData(const uint8_t* block, size_t size) {
+  Text.clear();
+  std::string name;
+  if (!ReadSingleName(block, size, true, name)) return false;
+  SetTextUtf8(name);
+  return true;
+}
+
+bool TFilenameWClipboardFormat::Assign(TCustomDataFormat* source) {
+  if (!dynamic_cast<TFileDataFormat*>(source)) return TCustomWideTextClipboardFormat::Assign(source);
+  std::string name;
+  if (!FirstName(source, name)) return false;
+  SetTextUtf8(name);
+  return true;
+}
+
+bool TFilenameWClipboardFormat::AssignTo(TCustomDataFormat* dest) {
+  if (!dynamic_cast<TFileDataFormat*>(dest)) return TCustomWideTextClipboardFormat::AssignTo(dest);
+  std::string name;
+  return TextUtf8(name) && AppendName(dest, name);
+}
+
+// ---- name maps ------------------------------------------------------------------------------
+
+DRAGDROP_ABSTRACT_CLASS(TCustomFilenameMapClipboardFormat, TCustomSimpleClipboardFormat)
+
+bool TCustomFilenameMapClipboardFormat::ReadData(const uint8_t* block, size_t size) {
+  std::vector<std::string> names;
+  if (!ReadFilesFromZeroList(block, size, wide_, names)) return false;
+  for (const std::string& name : names) MappedNames.Add(name);
+  return true;
+}
+
+bool TCustomFilenameMapClipboardFormat::WriteData(uint8_t* block, size_t size) {
+  return CopyBlock(WriteFilesToZeroList(ListOf(MappedNames), wide_), block, size);
+}
+
+int32_t TCustomFilenameMapClipboardFormat::GetSize() {
+  return static_cast<int32_t>(WriteFilesToZeroList(ListOf(MappedNames), wide_).size());
+}
+
+DRAGDROP_CONCRETE_CLASS(TFilenameMapClipboardFormat, TCustomFilenameMapClipboardFormat)
+CLIPFORMAT TFilenameMapClipboardFormat::GetClipboardFormat() { return RegisteredFormat(cfFileNameMap, "FileNameMap"); }
+
+DRAGDROP_CONCRETE_CLASS(TFilenameMapWClipboardFormat, TCustomFilenameMapClipboardFormat)
+CLIPFORMAT TFilenameMapWClipboardFormat::GetClipboardFormat() {
+  return RegisteredFormat(cfFileNameMapW, "FileNameMapW");
+}
+
+// ---- data formats ---------------------------------------------------------------------------
+
+DRAGDROP_ABSTRACT_CLASS(TFileDataFormat, TCustomDataFormat)
+
+TFileDataFormat::TFileDataFormat(TDragDropComponent* owner) : TCustomDataFormat(owner, StaticClass()) {
+  FileNames.OnChanging = [this](TObject* sender) { DoOnChanging(sender); };
+}
+
+void TFileDataFormat::Clear() { FileNames.Clear(); }
+
+bool TFileDataFormat::Assign(TClipboardFormat* source) {
+  if (auto* files = dynamic_cast<TFileClipboardFormat*>(source)) {
+    FileNames.Assign(files->FileNames);
+    return true;
+  }
+  if (auto* lists = dynamic_cast<TPIDLClipboardFormat*>(source)) {
+    FileNames.Assign(lists->IDListFileNames);
+    return true;
+  }
+  return TCustomDataFormat::Assign(source);
+}
+
+bool TFileDataFormat::AssignTo(TClipboardFormat* dest) {
+  if (auto* files = dynamic_cast<TFileClipboardFormat*>(dest)) {
+    files->FileNames.Assign(FileNames);
+    return true;
+  }
+  if (auto* lists = dynamic_cast<TPIDLClipboardFormat*>(dest)) {
+    lists->IDListFileNames.Assign(FileNames);
+    return lists->HasData();
+  }
+  return TCustomDataFormat::AssignTo(dest);
+}
+
+DRAGDROP_ABSTRACT_CLASS(TFileMapDataFormat, TCustomDataFormat)
+
+TFileMapDataFormat::TFileMapDataFormat(TDragDropComponent* owner) : TCustomDataFormat(owner, StaticClass()) {
+  MappedNames.OnChanging = [this](TObject* sender) { DoOnChanging(sender); };
+}
+
+void TFileMapDataFormat::Clear() { MappedNames.Clear(); }
+
+bool TFileMapDataFormat::Assign(TClipboardFormat* source) {
+  auto* map = dynamic_cast<TCustomFilenameMapClipboardFormat*>(source);
+  if (!map) return TCustomDataFormat::Assign(source);
+  MappedNames.Assign(map->MappedNames);
+  return true;
+}
+
+bool TFileMapDataFormat::AssignTo(TClipboardFormat* dest) {
+  auto* map = dynamic_cast<TCustomFilenameMapClipboardFormat*>(dest);
+  if (!map) return TCustomDataFormat::AssignTo(dest);
+  map->MappedNames.Assign(MappedNames);
+  return true;
+}
+
+// ---- registration -----------------------------------------------------------------------------
+
+namespace {
+const struct FileUnit {
+  FileUnit() {
+    const TFormatClass& files = TFileDataFormat::StaticClass();
+    const TFormatClass& maps = TFileMapDataFormat::StaticClass();
+    RegisterDataFormat(files);
+    RegisterDataFormat(maps);
+    RegisterDataConversion(files, TFileClipboardFormat::StaticClass(), 0);
+    RegisterDataConversion(files, TPIDLClipboardFormat::StaticClass(), 1);
+    RegisterDataConversion(files, TFilenameClipboardFormat::StaticClass(), 2);
+    RegisterDataConversion(files, TFilenameWClipboardFormat::StaticClass(), 2);
+    RegisterDataConversion(maps, TFilenameMapClipboardFormat::StaticClass(), 0);
+    RegisterDataConversion(maps, TFilenameMapWClipboardFormat::StaticClass(), 0);
+  }
+  ~FileUnit() {
+    UnregisterDataFormat(TFileDataFormat::StaticClass());
+    UnregisterDataFormat(TFileMapDataFormat::StaticClass());
+    for (const TFormatClass* c :
+         {&TFileClipboardFormat::StaticClass(), &TFilenameClipboardFormat::StaticClass(),
+          &TFilenameWClipboardFormat::StaticClass(), &TFilenameMapClipboardFormat::StaticClass(),
+          &TFilenameMapWClipboardFormat::StaticClass()})
+      UnregisterClipboardFormat(*c);
+  }
+} fileUnit;
+}  // namespace

@@ -53,6 +53,9 @@ bool ReadFileDescriptors(const uint8_t* data, size_t size, std::vector<std::stri
 // Dropped text (8-bit or UTF-16), up to its first NUL or the block's end.
 bool ReadDroppedText(const uint8_t* data, size_t size, bool wide, std::string& text);
 
+class TFileDataFormat;
+class TFileMapDataFormat;
+
 // The desktop's file list as a clipboard format (CF_HDROP); names are
 // written as UTF-16.
 class TFileClipboardFormat : public TCustomSimpleClipboardFormat {
@@ -67,6 +70,95 @@ public:
   bool ReadData(const uint8_t* block, size_t size) override;
   bool WriteData(uint8_t* block, size_t size) override;
   int32_t GetSize() override;
+  bool Assign(TCustomDataFormat* source) override;
+  bool AssignTo(TCustomDataFormat* dest) override;
+};
+
+// One file name ("FileName", 8-bit). A block without the name's NUL or with
+// an empty name is refused.
+class TFilenameClipboardFormat : public TCustomTextClipboardFormat {
+  DRAGDROP_CLASS(TFilenameClipboardFormat)
+public:
+  TFilenameClipboardFormat() { CreateFormat(TYMED_HGLOBAL | TYMED_ISTREAM); }
+  CLIPFORMAT GetClipboardFormat() override;
+  bool ReadData(const uint8_t* block, size_t size) override;
+  // From a file data format its first name; into one, the name appended.
+  bool Assign(TCustomDataFormat* source) override;
+  bool AssignTo(TCustomDataFormat* dest) override;
+};
+
+// One file name in UTF-16 ("FileNameW"); refused as the 8-bit one is, and
+// for a lone surrogate.
+class TFilenameWClipboardFormat : public TCustomWideTextClipboardFormat {
+  DRAGDROP_CLASS(TFilenameWClipboardFormat)
+public:
+  TFilenameWClipboardFormat() { CreateFormat(TYMED_HGLOBAL | TYMED_ISTREAM); }
+  CLIPFORMAT GetClipboardFormat() override;
+  bool ReadData(const uint8_t* block, size_t size) override;
+  bool Assign(TCustomDataFormat* source) override;
+  bool AssignTo(TCustomDataFormat* dest) override;
+};
+
+// The names a source renamed its files to (a zero list without header);
+// reading appends to MappedNames. The file map data format takes them.
+class TCustomFilenameMapClipboardFormat : public TCustomSimpleClipboardFormat {
+  DRAGDROP_CLASS(TCustomFilenameMapClipboardFormat)
+public:
+  TStringList MappedNames;
+  void Clear() override { MappedNames.Clear(); }
+  bool HasData() override { return MappedNames.Count() > 0; }
+  bool ReadData(const uint8_t* block, size_t size) override;
+  bool WriteData(uint8_t* block, size_t size) override;
+  int32_t GetSize() override;
+
+protected:
+  explicit TCustomFilenameMapClipboardFormat(bool wide) : wide_(wide) {}
+
+private:
+  bool wide_;
+};
+
+class TFilenameMapClipboardFormat : public TCustomFilenameMapClipboardFormat {
+  DRAGDROP_CLASS(TFilenameMapClipboardFormat)
+public:
+  TFilenameMapClipboardFormat() : TCustomFilenameMapClipboardFormat(false) {
+    CreateFormat(TYMED_HGLOBAL | TYMED_ISTREAM);
+  }
+  CLIPFORMAT GetClipboardFormat() override;
+};
+
+class TFilenameMapWClipboardFormat : public TCustomFilenameMapClipboardFormat {
+  DRAGDROP_CLASS(TFilenameMapWClipboardFormat)
+public:
+  TFilenameMapWClipboardFormat() : TCustomFilenameMapClipboardFormat(true) {
+    CreateFormat(TYMED_HGLOBAL | TYMED_ISTREAM);
+  }
+  CLIPFORMAT GetClipboardFormat() override;
+};
+
+// The dropped file names, read in the order the file list, the shell ID
+// lists, "FileNameW", "FileName"; the first format that gives a name decides.
+class TFileDataFormat : public TCustomDataFormat {
+  DRAGDROP_CLASS(TFileDataFormat)
+public:
+  explicit TFileDataFormat(TDragDropComponent* owner);
+  TStringList FileNames;
+  void Clear() override;
+  bool HasData() override { return FileNames.Count() > 0; }
+  bool Assign(TClipboardFormat* source) override;
+  bool AssignTo(TClipboardFormat* dest) override;
+};
+
+// The names of a name map ("FileNameMapW", then "FileNameMap").
+class TFileMapDataFormat : public TCustomDataFormat {
+  DRAGDROP_CLASS(TFileMapDataFormat)
+public:
+  explicit TFileMapDataFormat(TDragDropComponent* owner);
+  TStringList MappedNames;
+  void Clear() override;
+  bool HasData() override { return MappedNames.Count() > 0; }
+  bool Assign(TClipboardFormat* source) override;
+  bool AssignTo(TClipboardFormat* dest) override;
 };
 
 // ---- drop target ------------------------------------------------------------------------
@@ -98,14 +190,40 @@ public:
   bool WholeWindow = false;
   TDragTypes DragTypes{dtCopy, dtLink};
   bool OptimizedMove = true;
+  // The drag's events, in this order: OnEnter as it enters (an effect set
+  // to none there refuses the whole drag), OnDragOver as it moves, then
+  // OnLeave or OnDrop. OnGetDropEffect, when set, chooses the effect
+  // instead of the keys. Points are in the target's client coordinates.
+  // An exception out of a handler ends in the target: the drag is refused
+  // (E_UNEXPECTED to the window layer; a failing OnDrop refuses the drop).
+  TDropEvent OnEnter;
+  TDropEvent OnDragOver;
+  TNotifyEvent OnLeave;
   TDropEvent OnDrop;
+  TDropEvent OnGetDropEffect;
+  // Read the data already as the drag enters; a drag whose data cannot be
+  // read is then refused with DV_E_CLIPFORMAT.
+  bool GetDataOnEnter = false;
+  // Asked before a data format is offered a drag or reads it; clearing
+  // Accept leaves that data format out (all are taken when unset).
+  std::function<void(TObject* sender, TCustomDataFormat* format, bool& accept)> OnAcceptFormat;
   std::string VirtualFileFolder;
   bool TakesDataFormats() const override { return true; }
 
   // The interface the window layer calls (also for drops handed over directly).
   IDropTarget* DropTarget() const;
   // The names of the drop in progress (valid while OnDrop runs).
-  TStrings* GetFiles() const { return files_.get(); }
+  TStrings* GetFiles() const;
+  // The clipboard's contents as if they were dropped: OnDrop runs with the
+  // source's preferred effect (copy when it names none), or with no effect
+  // when nothing could be read; a paste that took effect is reported back
+  // as "Paste Succeeded". The names stay until the next drop or paste.
+  // A clipboard that cannot be opened raises EOleSysError.
+  void PasteFromClipboard();
+  // Whether the clipboard holds anything the target reads.
+  bool CanPasteFromClipboard();
+  // The source's "Preferred DropEffect", copy when it gives none.
+  DWORD GetPreferredDropEffect(IDataObject* data) const;
   // The names of a data object in the order of the formats: the file list,
   // the shell ID lists, "FileNameW", "FileName"; false when none delivers a
   // well-formed block with a name.
@@ -117,17 +235,32 @@ public:
 
 private:
   friend class TDropTargetSink;
+  HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD& effect);
+  HRESULT DragOver(DWORD keys, POINTL point, DWORD& effect);
+  HRESULT DragLeave();
+  HRESULT Drop(DWORD keys, POINTL point, DWORD& effect);
   DWORD Dropped(IDataObject* data, DWORD keys, POINTL point, DWORD allowed);
+  // The effect for the keys (or OnGetDropEffect's choice) among those offered.
+  DWORD GetValidDropEffect(TShiftState shift, POINTL point, DWORD offered);
+  POINTL ClientPoint(POINTL screen) const;
   void Register();
   void Revoke();
   // Whether the names or one of the data formats can be read from the object.
   bool Readable(IDataObject* data);
   bool ReadVirtualFiles(IDataObject* data, std::vector<std::string>& files) const;
-  void ReadDataFormats(IDataObject* data);
+  // Reads every data format the object feeds; true when any holds data.
+  bool ReadDataFormats(IDataObject* data);
   void ClearDataFormats();
+  bool HasAnyData();
+  bool DoAcceptFormat(TCustomDataFormat* format);
+  // Runs OnDrop; an exception out of it refuses the effect.
+  void DoDrop(TShiftState shift, POINTL point, DWORD& effect);
+  ComPtr<IDataObject> ClipboardData() const;
 
   TWinControl* target_ = nullptr;
   std::vector<HWND> registered_;
-  std::unique_ptr<TStringList> files_;
+  TFileDataFormat* fileFormat_;
+  TFileMapDataFormat* mapFormat_;
   ComPtr<TDropTargetSink> sink_;
+  ComPtr<IDataObject> data_;  // of the drag in progress; none when refused
 };

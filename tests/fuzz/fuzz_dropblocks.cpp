@@ -1,12 +1,15 @@
 // The blocks a drop brings from another program: the desktop's file list,
 // zero lists, single names, shell ID lists, file descriptors, text, 32-bit
-// values, class ids and file contents. The first byte picks the reader, the
+// values, class ids, file contents and name maps. The first byte picks the reader, the
 // rest is the block. Names read back from a list must survive a write and
 // read unchanged, a descriptor's name must stay below the drop folder, an
-// ID list array must survive a write and read, and its paths be absolute.
+// ID list array must survive a write and read, and its paths be absolute;
+// name maps survive a write and read, and the file target's data formats
+// read the block offered as any mix of their formats.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -112,11 +115,47 @@ void Path(const uint8_t* block, size_t length) {
   Check(back == path || back + "/" == path);
 }
 
+// A name map read through its format is written and read back the same.
+void NameMap(const uint8_t* block, size_t length, bool wide) {
+  std::unique_ptr<TCustomFilenameMapClipboardFormat> format;
+  if (wide) format.reset(new TFilenameMapWClipboardFormat);
+  else format.reset(new TFilenameMapClipboardFormat);
+  if (!format->ReadData(block, length)) return;
+  Check(format->HasData() && format->MappedNames.Count() <= int32_t(kMaxDropNames));
+  std::vector<uint8_t> again(static_cast<size_t>(format->GetSize()));
+  Check(format->WriteData(again.data(), again.size()));
+  TFileMapDataFormat maps(nullptr);
+  Check(maps.Assign(format.get()));
+  format->Clear();
+  Check(format->ReadData(again.data(), again.size()));
+  Check(format->MappedNames.Text() == maps.MappedNames.Text());
+}
+
+// The block offered as every format the file target reads: the names and
+// the name map come out through the data formats, each name non-empty
+// unless it came from a shell item, and a name read writes back whole.
+void Formats(const uint8_t* block, size_t length, uint8_t pick) {
+  const std::string bytes(reinterpret_cast<const char*>(block), length);
+  TFileDataFormat files(nullptr);
+  TFileMapDataFormat maps(nullptr);
+  std::vector<StoredFormat> offered;
+  for (TCustomDataFormat* format : {static_cast<TCustomDataFormat*>(&files), static_cast<TCustomDataFormat*>(&maps)})
+    for (int i = 0; i < format->CompatibleFormats.Count(); ++i)
+      if (pick & (1u << offered.size())) offered.push_back({format->CompatibleFormats.Formats(i)->ClipboardFormat(), bytes});
+  ComPtr<IDataObject> data = CreateStoredDataObject(std::move(offered));
+  if (files.GetData(data.Get())) {
+    Check(files.FileNames.Count() <= int32_t(kMaxDropNames));
+    TFilenameWClipboardFormat single;
+    if (!files.FileNames.Strings(0).empty()) Check(single.Assign(&files));
+  }
+  if (maps.GetData(data.Get())) Check(maps.MappedNames.Count() <= int32_t(kMaxDropNames) * 2);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const uint8_t kind = data[0] % 16;
+  const uint8_t kind = data[0] % 20;
   const uint8_t* block = data + 1;
   const size_t length = size - 1;
   std::vector<std::string> names;
@@ -160,6 +199,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     case 15:
       Path(block, length);
+      break;
+    case 16:
+    case 17:
+      NameMap(block, length, kind == 17);
+      break;
+    case 18:
+    case 19:
+      if (length > 0) Formats(block + 1, length - 1, block[0]);
       break;
   }
   // Any bytes as a descriptor's name: what comes out is empty or safe.

@@ -134,7 +134,7 @@ TEST(DataFormats, OwnersAndTheMostPreferredDeliveredFormat) {
 
   auto* target = new TDropFileTarget(nullptr);
   auto* owned = new TValueDataFormat(target);
-  EXPECT_EQ(target->DataFormats.IndexOf(owned), 0);
+  EXPECT_EQ(target->DataFormats.IndexOf(owned), 2) << "after the target's own file and name-map formats";
   delete target;  // frees the data format it owns (ASan reports a leak otherwise)
 }
 
@@ -208,3 +208,33 @@ TEST(DropEffects, ClientPointsRelativeToTheWindowFrame) {
   DestroyWindow(bare);
   DestroyWindow(framed);
 }
+
+// A component answers IUnknown for itself but leaves its life to its owner:
+// references are counted by an owner that is an IUnknown, not at all without.
+TEST(InterfacedComponent, ReferencesGoToTheOwner) {
+  struct CountingOwner : TComponent, IUnknown {
+    using TComponent::TComponent;
+    ULONG count = 5;
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return ++count; }
+    ULONG Release() override { return --count; }
+  };
+  CountingOwner owner(nullptr);
+  auto* owned = new TInterfacedComponent(&owner);
+  TInterfacedComponent loose(nullptr);
+
+  IUnknown* unknown = nullptr;
+  ASSERT_EQ(owned->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+  EXPECT_EQ(unknown, static_cast<IUnknown*>(owned));
+  EXPECT_EQ(owner.count, 6u) << "the reference handed out is counted by the owner";
+  EXPECT_EQ(unknown->Release(), 5u);
+  EXPECT_EQ(owned->AddRef(), 6u);
+  EXPECT_EQ(owned->Release(), 5u);
+
+  EXPECT_EQ(loose.AddRef(), static_cast<ULONG>(-1));
+  EXPECT_EQ(loose.Release(), static_cast<ULONG>(-1));
+  void* other = &loose;
+  EXPECT_EQ(loose.QueryInterface(IID_IDropTarget, &other), E_NOINTERFACE);
+  EXPECT_EQ(other, nullptr);
+  EXPECT_EQ(loose.QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+}  // the owner frees `owned`
