@@ -172,6 +172,8 @@ void TForm1::BuildTargetPanel() {
                   0);
   typeList->SetDropDownCount(11);
   typeList->OnDropUp = [this](TObject* s) { typeListDropUp(s); };
+  // Keys on the closed list choose a chart too, with no list to close.
+  typeList->OnChange = [this](TObject* s) { typeListDropUp(s); };
   Image2 = PlaceControl<TImage>(this, Panel_6, "Image2", 6, 52, 184, 82);
   Image2->SetCenter(true);
   Image2->SetProportional(true);

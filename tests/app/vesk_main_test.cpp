@@ -408,8 +408,6 @@ TEST(MainWindowLanguage, EveryWindowGivesDistinctShortcutsInEveryLanguage) {
   EXPECT_EQ(ShortcutFaults(*Form1).size(), 1u);
 }
 
-// The algorithm and intent lists speak the language; the choice is the
-// item's place, so it survives every change of language.
 // Slovak translates the window; its messages are English and Help opens the
 // Slovak page.
 TEST(MainWindowLanguage, SlovakWindowKeepsEnglishMessagesAndOpensItsHelpPage) {
@@ -433,6 +431,8 @@ TEST(MainWindowLanguage, SlovakWindowKeepsEnglishMessagesAndOpensItsHelpPage) {
   EXPECT_EQ(opened, std::vector<std::string>{Form1->ProgramFolder + "help/vesk_sk.html"});
 }
 
+// The algorithm and intent lists speak the language; the choice is the
+// item's place, so it survives every change of language.
 TEST(MainWindowLanguage, ListItemsFollowTheLanguageAndKeepTheChoice) {
   Program program("en_US.UTF-8");
   program.Start();

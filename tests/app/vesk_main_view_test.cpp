@@ -67,7 +67,7 @@ void StartWithPhoto(Program& program) {
 }  // namespace
 
 // The list closes on a choice and the picture follows the chosen type, not
-// the one chosen before.
+// the one chosen before; so does a choice with the keys on the closed list.
 TEST(ChartPicture, FollowsAChoiceByMouseAndByReturn) {
   Program program("en_US.UTF-8");
   StartWithPhoto(program);
@@ -94,6 +94,13 @@ TEST(ChartPicture, FollowsAChoiceByMouseAndByReturn) {
   EXPECT_FALSE(list->DroppedDown());
   EXPECT_EQ(list->ItemIndex(), 7);
   EXPECT_TRUE(Shown() == ChartPicture("HCT.jpg")) << "a choice by Return shows its chart";
+
+  // The arrow keys on the closed list choose without opening it.
+  for (int i = 0; i < 3; ++i) display::InjectKey(VK_UP);
+  Settle();
+  EXPECT_FALSE(list->DroppedDown());
+  EXPECT_EQ(list->ItemIndex(), 4);
+  EXPECT_TRUE(Shown() == ChartPicture("CMP-003.jpg")) << "a choice by the keys on the closed list shows its chart";
 }
 
 // The option lists are painted whole, their labels leave the gradient under
