@@ -50,6 +50,46 @@ private:
   TCustomDropTarget* owner_;
 };
 
+namespace {
+
+void RegisterWindow(HWND window, IDropTarget* target) {
+  const HRESULT hr = RegisterDragDrop(window, target);
+  if (FAILED(hr)) throw EOleSysError("The control cannot take drops (OLE error " + std::to_string(hr) + ")");
+}
+
+}  // namespace
+
+// A hidden child window of a registered control: as it is made it registers
+// its parent's window, as it goes it revokes it, so the registration follows
+// the control when its window is made again.
+class TWinControlProxy final : public TWinControl {
+public:
+  TWinControlProxy(TCustomDropTarget* owner, TWinControl* control) : TWinControl(owner), target_(owner) {
+    SetParent(control);
+  }
+  ~TWinControlProxy() override { DestroyHandle(); }  // while this class's DestroyWnd still runs
+
+protected:
+  void CreateParams(TCreateParams& params) override {
+    TWinControl::CreateParams(params);
+    params.ExStyle |= WS_EX_TRANSPARENT;
+  }
+  void CreateWnd() override {
+    TWinControl::CreateWnd();
+    RegisterWindow(Parent()->Handle(), target_->DropTarget());
+    SetVisible(false);
+    SetWidth(0);
+  }
+  void DestroyWnd() override {
+    if (Parent() && Parent()->HandleAllocated()) RevokeDragDrop(Parent()->Handle());
+    SetVisible(true);
+    TWinControl::DestroyWnd();
+  }
+
+private:
+  TCustomDropTarget* target_;
+};
+
 TCustomDropTarget::TCustomDropTarget(TComponent* owner)
     : TDragDropComponent(owner), sink_(new TDropTargetSink(this)), timer_(new TTimer(this)) {
   sink_->Release();  // the ComPtr holds the only reference
@@ -79,10 +119,14 @@ void TCustomDropTarget::Register(TWinControl* control) {
   else
     targets_.Add(control);
   control->FreeNotification(this);
-  const HRESULT hr = RegisterDragDrop(control->Handle(), sink_.Get());
-  if (FAILED(hr)) {
+  try {
+    if (AutoRegister)
+      new TWinControlProxy(this, control);
+    else
+      RegisterWindow(control->Handle(), sink_.Get());
+  } catch (...) {
     targets_.Remove(control);
-    throw EOleSysError("The control cannot take drops (OLE error " + std::to_string(hr) + ")");
+    throw;
   }
 }
 
@@ -98,8 +142,16 @@ void TCustomDropTarget::Unregister(TWinControl* control) {
 void TCustomDropTarget::UnregisterControl(TWinControl* control) {
   if (control == target_) target_ = nullptr;
   targets_.Remove(control);
-  if (control->HandleAllocated()) RevokeDragDrop(control->Handle());
   control->RemoveFreeNotification(this);
+  if (!AutoRegister) {
+    if (control->HandleAllocated()) RevokeDragDrop(control->Handle());
+    return;
+  }
+  for (int i = control->ControlCount() - 1; i >= 0; --i)
+    if (auto* proxy = dynamic_cast<TWinControlProxy*>(control->Controls(i)); proxy && proxy->Owner() == this) {
+      delete proxy;  // leaves its parent and revokes the window
+      return;
+    }
 }
 
 void TCustomDropTarget::SetTarget(TWinControl* target) {

@@ -79,6 +79,9 @@ public:
   // A move performed by the handler is reported to the source as a copy.
   bool OptimizedMove = false;
   bool AutoScroll = true;
+  // Registration follows the control's window: a hidden child window
+  // registers the control each time its window is made again.
+  bool AutoRegister = true;
 
   // Makes the control a drop target (after the others with MultiTarget, in
   // their place without). A registered control is left as it is.

@@ -218,3 +218,33 @@ TEST_F(DropTargetOnForm, AControlWithoutScrollBarsNeverScrolls) {
   EXPECT_EQ(scrolls, 0);
   target_->DropTarget()->DragLeave();
 }
+
+namespace {
+
+// Whether the window has a drop target, asked by trying to give it another.
+bool TakesDrops(HWND window, IDropTarget* other) {
+  const HRESULT hr = RegisterDragDrop(window, other);
+  if (SUCCEEDED(hr)) RevokeDragDrop(window);
+  return hr == DRAGDROP_E_ALREADYREGISTERED;
+}
+
+}  // namespace
+
+TEST_F(DropTargetOnForm, TheRegistrationFollowsTheControlsWindow) {
+  TDropFileTarget other(nullptr);
+  struct Case {
+    const char* how;
+    bool autoRegister;
+    bool afterRecreate;
+  } cases[] = {{"through the hidden child window", true, true}, {"directly", false, false}};
+  for (const Case& c : cases) {
+    target_->AutoRegister = c.autoRegister;
+    target_->Register(left_);
+    EXPECT_TRUE(TakesDrops(left_->Handle(), other.DropTarget())) << c.how;
+    left_->RecreateWnd();
+    EXPECT_EQ(TakesDrops(left_->Handle(), other.DropTarget()), c.afterRecreate) << c.how << ", window made again";
+    target_->Unregister(nullptr);
+    EXPECT_FALSE(TakesDrops(left_->Handle(), other.DropTarget())) << c.how << ", unregistered";
+    EXPECT_EQ(left_->ControlCount(), 1) << c.how << ": only the inner panel stays a child";
+  }
+}
