@@ -140,74 +140,24 @@ bool ReadDroppedText(const uint8_t* data, size_t size, bool wide, std::string& t
 
 // ---- drop target ------------------------------------------------------------------------
 
-// The interface the window layer calls; it forwards to its component.
-class TDropTargetSink final : public ComObject<IDropTarget, IID_IDropTarget> {
-public:
-  explicit TDropTargetSink(TDropFileTarget* owner) : owner_(owner) {}
-  void Detach() { owner_ = nullptr; }
-
-  HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) override {
-    return owner_ ? owner_->DragEnter(data, keys, point, *effect) : E_UNEXPECTED;
-  }
-  HRESULT DragOver(DWORD keys, POINTL point, DWORD* effect) override {
-    return owner_ ? owner_->DragOver(keys, point, *effect) : E_UNEXPECTED;
-  }
-  HRESULT DragLeave() override { return owner_ ? owner_->DragLeave() : E_UNEXPECTED; }
-  HRESULT Drop(IDataObject*, DWORD keys, POINTL point, DWORD* effect) override {
-    return owner_ ? owner_->Drop(keys, point, *effect) : E_UNEXPECTED;
-  }
-
-private:
-  TDropFileTarget* owner_;
-};
-
 TDropFileTarget::TDropFileTarget(TComponent* owner)
-    : TDragDropComponent(owner),
+    : TCustomDropMultiTarget(owner),
       fileFormat_(new TFileDataFormat(this)),
-      mapFormat_(new TFileMapDataFormat(this)),
-      sink_(new TDropTargetSink(this)) {
-  sink_->Release();  // the ComPtr holds the only reference
+      mapFormat_(new TFileMapDataFormat(this)) {
+  OptimizedMove = true;
 }
-
-TDropFileTarget::~TDropFileTarget() {
-  while (DataFormats.Count() > 0) delete DataFormats.Formats(DataFormats.Count() - 1);  // each leaves the list
-  Revoke();
-  sink_->Detach();
-}
-
-IDropTarget* TDropFileTarget::DropTarget() const { return sink_.Get(); }
 
 TStrings* TDropFileTarget::GetFiles() const { return &fileFormat_->FileNames; }
 
 void TDropFileTarget::SetTarget(TWinControl* target) {
-  Revoke();
-  if (target_) target_->RemoveFreeNotification(this);
-  target_ = target;
-  if (!target_) return;
-  target_->FreeNotification(this);
-  Register();
-}
-
-void TDropFileTarget::Register() {
-  const auto add = [this](TWinControl* control) {
-    if (SUCCEEDED(RegisterDragDrop(control->Handle(), sink_.Get()))) registered_.push_back(control->Handle());
-  };
-  add(target_);
-  if (WholeWindow)
-    if (TCustomForm* form = target_->GetParentForm(); form && form != target_) add(form);
-}
-
-void TDropFileTarget::Revoke() {
-  for (HWND window : registered_) RevokeDragDrop(window);
-  registered_.clear();
-}
-
-void TDropFileTarget::Notification(TComponent* component, TOperation operation) {
-  TComponent::Notification(component, operation);
-  if (operation == opRemove && component == target_) {
-    registered_.clear();  // the windows go with the control
-    target_ = nullptr;
-  }
+  TCustomDropMultiTarget::SetTarget(target);
+  if (!WholeWindow || !target) return;
+  TCustomForm* form = target->GetParentForm();
+  if (!form || form == target) return;
+  const bool multi = MultiTarget;
+  MultiTarget = true;  // the form joins the target
+  Register(form);
+  MultiTarget = multi;
 }
 
 bool TDropFileTarget::ReadFiles(IDataObject* data, std::vector<std::string>& files) {
@@ -218,95 +168,7 @@ bool TDropFileTarget::ReadFiles(IDataObject* data, std::vector<std::string>& fil
   return true;
 }
 
-POINTL TDropFileTarget::ClientPoint(POINTL screen) const {
-  if (!target_) return screen;
-  const POINT client = target_->ScreenToClient(POINT{screen.x, screen.y});
-  return POINTL{client.x, client.y};
-}
-
-DWORD TDropFileTarget::GetValidDropEffect(TShiftState shift, POINTL point, DWORD offered) {
-  DWORD effect = offered & DragTypesToDropEffect(DragTypes);
-  if (!OnGetDropEffect) return DropEffectFromShiftState(shift, effect, true);
-  OnGetDropEffect(this, shift, point, effect);
-  return effect;
-}
-
-HRESULT TDropFileTarget::DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD& effect) {
-  try {
-    ClearDataFormats();
-    data_ = data && Readable(data) ? ComPtr<IDataObject>(data) : nullptr;
-    if (!data_) {
-      effect = DROPEFFECT_NONE;
-      return S_OK;
-    }
-    if (GetDataOnEnter && !ReadDataFormats(data_.Get())) {
-      data_ = nullptr;
-      effect = DROPEFFECT_NONE;
-      return DV_E_CLIPFORMAT;
-    }
-    const TShiftState shift = KeysToShiftState(keys);
-    const POINTL client = ClientPoint(point);
-    effect = GetValidDropEffect(shift, client, effect);
-    if (OnEnter) OnEnter(this, shift, client, effect);
-    if ((effect & ~DROPEFFECT_SCROLL) == DROPEFFECT_NONE) data_ = nullptr;  // refused for the whole drag
-    return S_OK;
-  } catch (...) {
-    data_ = nullptr;
-    effect = DROPEFFECT_NONE;
-    return E_UNEXPECTED;
-  }
-}
-
-HRESULT TDropFileTarget::DragOver(DWORD keys, POINTL point, DWORD& effect) {
-  try {
-    const TShiftState shift = KeysToShiftState(keys);
-    const POINTL client = ClientPoint(point);
-    effect = GetValidDropEffect(shift, client, effect);
-    if (!data_) {
-      effect = DROPEFFECT_NONE;
-      return DV_E_CLIPFORMAT;
-    }
-    if (OnDragOver) OnDragOver(this, shift, client, effect);
-    return S_OK;
-  } catch (...) {
-    data_ = nullptr;
-    effect = DROPEFFECT_NONE;
-    return E_UNEXPECTED;
-  }
-}
-
-HRESULT TDropFileTarget::DragLeave() {
-  data_ = nullptr;
-  try {
-    ClearDataFormats();
-    if (OnLeave) OnLeave(this);
-    return S_OK;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
-HRESULT TDropFileTarget::Drop(DWORD keys, POINTL point, DWORD& effect) {
-  const ComPtr<IDataObject> data = std::move(data_);  // the object held since the drag entered
-  if (!data) {
-    effect = DROPEFFECT_NONE;
-    return E_UNEXPECTED;
-  }
-  try {
-    effect = Dropped(data.Get(), keys, ClientPoint(point), effect);
-    return S_OK;
-  } catch (...) {
-    ClearDataFormats();
-    effect = DROPEFFECT_NONE;
-    return E_UNEXPECTED;
-  }
-}
-
-DWORD TDropFileTarget::DropEffect(DWORD keys, DWORD allowed) const {
-  return DropEffectFromShiftState(KeysToShiftState(keys), allowed & DragTypesToDropEffect(DragTypes), true);
-}
-
-bool TDropFileTarget::Readable(IDataObject* data) {
+bool TDropFileTarget::HasValidFormats(IDataObject* data) {
   // The file names are read whole: a drag whose only list is malformed is
   // refused as it enters.
   std::vector<std::string> files;
@@ -330,90 +192,18 @@ bool TDropFileTarget::ReadVirtualFiles(IDataObject* data, std::vector<std::strin
   return contents.GetData(data) && SaveStreamsToFolder(contents.Streams, VirtualFileFolder, files);
 }
 
-bool TDropFileTarget::ReadDataFormats(IDataObject* data) {
-  ClearDataFormats();
-  for (int i = 0; i < DataFormats.Count(); ++i) {
-    TCustomDataFormat* format = DataFormats.Formats(i);
-    if (format->HasValidFormats(data) && DoAcceptFormat(format)) format->GetData(data);
-  }
+bool TDropFileTarget::DoGetData() {
+  TCustomDropMultiTarget::DoGetData();
   std::vector<std::string> files;
-  if (!fileFormat_->HasData() && ReadVirtualFiles(data, files))
+  if (!fileFormat_->HasData() && ReadVirtualFiles(DataObject(), files))
     for (const std::string& f : files) fileFormat_->FileNames.Add(f);
-  return HasAnyData();
+  return HasData();
 }
 
-bool TDropFileTarget::DoAcceptFormat(TCustomDataFormat* format) {
-  bool accept = true;
-  if (OnAcceptFormat) OnAcceptFormat(this, format, accept);
-  return accept;
-}
-
-bool TDropFileTarget::HasAnyData() {
-  for (int i = 0; i < DataFormats.Count(); ++i)
-    if (DataFormats.Formats(i)->HasData()) return true;
-  return false;
-}
-
-void TDropFileTarget::ClearDataFormats() {
-  for (int i = 0; i < DataFormats.Count(); ++i) DataFormats.Formats(i)->Clear();
-}
-
-void TDropFileTarget::DoDrop(TShiftState shift, POINTL point, DWORD& effect) {
-  // A handler that fails refuses the drop: its exception ends here, not in
-  // the window layer or the source's drag loop.
-  try {
-    if (OnDrop) OnDrop(this, shift, point, effect);
-  } catch (...) {
-    effect = DROPEFFECT_NONE;
-  }
-}
-
-DWORD TDropFileTarget::Dropped(IDataObject* data, DWORD keys, POINTL point, DWORD allowed) {
-  struct Empty {
-    TDropFileTarget* target;
-    ~Empty() { target->ClearDataFormats(); }
-  } empty{this};
-  if (!(GetDataOnEnter && HasAnyData()) && !ReadDataFormats(data)) return DROPEFFECT_NONE;
-  const TShiftState shift = KeysToShiftState(keys);
-  DWORD effect = GetValidDropEffect(shift, point, allowed);
-  if (effect == DROPEFFECT_NONE) return effect;
-  DoDrop(shift * TShiftState{ssShift, ssCtrl, ssAlt}, point, effect);
-  if (OptimizedMove && effect == DROPEFFECT_MOVE) effect = DROPEFFECT_COPY;
-  if (effect != DROPEFFECT_NONE) {
-    TPerformedDropEffectClipboardFormat performed;
-    performed.Value = effect;
-    STGMEDIUM medium;
-    performed.SetData(data, performed.FormatEtc, medium);  // a source that does not take it is no failure
-  }
-  return effect;
-}
-
-DWORD TDropFileTarget::GetPreferredDropEffect(IDataObject* data) const {
-  TPreferredDropEffectClipboardFormat preferred;
-  const DWORD effect = preferred.GetData(data) ? preferred.Value : DROPEFFECT_NONE;
+DWORD TDropFileTarget::GetPreferredDropEffect() {
+  const DWORD effect = TCustomDropMultiTarget::GetPreferredDropEffect();
   return effect == DROPEFFECT_NONE ? DROPEFFECT_COPY : effect;
 }
-
-ComPtr<IDataObject> TDropFileTarget::ClipboardData() const {
-  IDataObject* data = nullptr;
-  const HRESULT hr = OleGetClipboard(&data);
-  if (FAILED(hr) || !data) throw EOleSysError("The clipboard cannot be read (OLE error " + std::to_string(hr) + ")");
-  return ComPtr<IDataObject>::Attach(data);
-}
-
-void TDropFileTarget::PasteFromClipboard() {
-  ComPtr<IDataObject> data = ClipboardData();
-  const DWORD preferred = GetPreferredDropEffect(data.Get());
-  DWORD effect = ReadDataFormats(data.Get()) ? preferred : DROPEFFECT_NONE;
-  DoDrop({}, POINTL{0, 0}, effect);
-  if (effect == DROPEFFECT_NONE) return;
-  TPasteSucceededClipboardFormat succeeded;
-  succeeded.Value = effect;
-  STGMEDIUM medium;
-  succeeded.SetData(data.Get(), succeeded.FormatEtc, medium);  // ignored when the clipboard does not take it
-}
-
-bool TDropFileTarget::CanPasteFromClipboard() { return Readable(ClipboardData().Get()); }
 
 // ---- the file list as a clipboard format --------------------------------------------------
 

@@ -19,6 +19,7 @@
 #include "platform/win/ole.h"
 #include "services/dragdrop.h"
 #include "services/dragdropformats.h"
+#include "services/droptarget.h"
 
 // ---- block readers --------------------------------------------------------------------
 
@@ -162,9 +163,7 @@ public:
 };
 
 // ---- drop target ------------------------------------------------------------------------
-using TDropEvent = std::function<void(TObject* sender, TShiftState shift, POINTL point, DWORD& effect)>;
-
-class TDropTargetSink;
+using TDropEvent = TDropTargetEvent;
 
 // Accepts files dropped on its Target (and, with WholeWindow, anywhere on
 // the target's window). OnDrop runs on the GUI thread while the names are
@@ -177,90 +176,31 @@ class TDropTargetSink;
 // too, each reads the data object before OnDrop and is cleared after it.
 // With VirtualFileFolder set, dropped virtual files (descriptors and their
 // contents) are written into that folder and their paths become the names.
-// The effect performed is written back as "Performed DropEffect". The
-// target frees the data formats still in DataFormats when it goes.
-class TDropFileTarget : public TDragDropComponent {
+class TDropFileTarget : public TCustomDropMultiTarget {
 public:
   explicit TDropFileTarget(TComponent* owner);
-  ~TDropFileTarget() override;
 
-  TWinControl* Target() const { return target_; }
+  // Registers the target; with WholeWindow its form takes drops too.
   void SetTarget(TWinControl* target);
-  // Drops anywhere on the target's window count as drops on the target.
   bool WholeWindow = false;
-  TDragTypes DragTypes{dtCopy, dtLink};
-  bool OptimizedMove = true;
-  // The drag's events, in this order: OnEnter as it enters (an effect set
-  // to none there refuses the whole drag), OnDragOver as it moves, then
-  // OnLeave or OnDrop. OnGetDropEffect, when set, chooses the effect
-  // instead of the keys. Points are in the target's client coordinates.
-  // An exception out of a handler ends in the target: the drag is refused
-  // (E_UNEXPECTED to the window layer; a failing OnDrop refuses the drop).
-  TDropEvent OnEnter;
-  TDropEvent OnDragOver;
-  TNotifyEvent OnLeave;
-  TDropEvent OnDrop;
-  TDropEvent OnGetDropEffect;
-  // Read the data already as the drag enters; a drag whose data cannot be
-  // read is then refused with DV_E_CLIPFORMAT.
-  bool GetDataOnEnter = false;
-  // Asked before a data format is offered a drag or reads it; clearing
-  // Accept leaves that data format out (all are taken when unset).
-  std::function<void(TObject* sender, TCustomDataFormat* format, bool& accept)> OnAcceptFormat;
   std::string VirtualFileFolder;
-  bool TakesDataFormats() const override { return true; }
 
-  // The interface the window layer calls (also for drops handed over directly).
-  IDropTarget* DropTarget() const;
   // The names of the drop in progress (valid while OnDrop runs).
   TStrings* GetFiles() const;
-  // The clipboard's contents as if they were dropped: OnDrop runs with the
-  // source's preferred effect (copy when it names none), or with no effect
-  // when nothing could be read; a paste that took effect is reported back
-  // as "Paste Succeeded". The names stay until the next drop or paste.
-  // A clipboard that cannot be opened raises EOleSysError.
-  void PasteFromClipboard();
-  // Whether the clipboard holds anything the target reads.
-  bool CanPasteFromClipboard();
-  // The source's "Preferred DropEffect", copy when it gives none.
-  DWORD GetPreferredDropEffect(IDataObject* data) const;
   // The names of a data object in the order of the formats: the file list,
   // the shell ID lists, "FileNameW", "FileName"; false when none delivers a
   // well-formed block with a name.
   static bool ReadFiles(IDataObject* data, std::vector<std::string>& files);
-  // The effect for the keys held and the effects the source allows.
-  DWORD DropEffect(DWORD keys, DWORD allowed) const;
+  // The source's "Preferred DropEffect", copy when it gives none.
+  DWORD GetPreferredDropEffect() override;
 
-  void Notification(TComponent* component, TOperation operation) override;
+protected:
+  bool HasValidFormats(IDataObject* data) override;
+  bool DoGetData() override;
 
 private:
-  friend class TDropTargetSink;
-  HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD& effect);
-  HRESULT DragOver(DWORD keys, POINTL point, DWORD& effect);
-  HRESULT DragLeave();
-  HRESULT Drop(DWORD keys, POINTL point, DWORD& effect);
-  DWORD Dropped(IDataObject* data, DWORD keys, POINTL point, DWORD allowed);
-  // The effect for the keys (or OnGetDropEffect's choice) among those offered.
-  DWORD GetValidDropEffect(TShiftState shift, POINTL point, DWORD offered);
-  POINTL ClientPoint(POINTL screen) const;
-  void Register();
-  void Revoke();
-  // Whether the names or one of the data formats can be read from the object.
-  bool Readable(IDataObject* data);
   bool ReadVirtualFiles(IDataObject* data, std::vector<std::string>& files) const;
-  // Reads every data format the object feeds; true when any holds data.
-  bool ReadDataFormats(IDataObject* data);
-  void ClearDataFormats();
-  bool HasAnyData();
-  bool DoAcceptFormat(TCustomDataFormat* format);
-  // Runs OnDrop; an exception out of it refuses the effect.
-  void DoDrop(TShiftState shift, POINTL point, DWORD& effect);
-  ComPtr<IDataObject> ClipboardData() const;
 
-  TWinControl* target_ = nullptr;
-  std::vector<HWND> registered_;
   TFileDataFormat* fileFormat_;
   TFileMapDataFormat* mapFormat_;
-  ComPtr<TDropTargetSink> sink_;
-  ComPtr<IDataObject> data_;  // of the drag in progress; none when refused
 };

@@ -1,0 +1,250 @@
+#include "services/droptarget.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/display/headless.h"
+#include "platform/forms/extctrls.h"
+#include "platform/forms/forms.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/win/comimpl.h"
+#include "platform/win/ole_dataobject.h"
+#include "platform/win/user_scroll.h"
+#include "platform/win/user_system.h"
+#include "platform/win/winuser_consts.h"
+#include "services/dragdropfile.h"
+
+namespace {
+
+// A form with two panels side by side, the first holding a small inner
+// panel, and a file drop target owned by the form.
+class DropTargetOnForm : public ::testing::Test {
+protected:
+  void SetUp() override {
+    display::SetActiveBackend(display::CreateHeadlessBackend());
+    OleInitialize(nullptr);
+    form_ = new TForm(nullptr);
+    form_->SetBounds(100, 100, 400, 300);
+    left_ = Panel(form_, 10, 10, 150, 200);
+    inner_ = Panel(left_, 20, 20, 50, 50);
+    right_ = Panel(form_, 200, 10, 150, 200);
+    form_->Show();
+    Application->ProcessMessages();
+    target_ = new TDropFileTarget(form_);
+  }
+  void TearDown() override {
+    delete form_;
+    Application->ProcessMessages();
+    OleUninitialize();
+  }
+  TPanel* Panel(TWinControl* parent, int x, int y, int w, int h) {
+    auto* panel = new TPanel(form_);
+    panel->SetParent(parent);
+    panel->SetBounds(x, y, w, h);
+    return panel;
+  }
+  std::vector<TWinControl*> Registered() const {
+    std::vector<TWinControl*> list;
+    for (int i = 0; i < target_->Targets().Count(); ++i) list.push_back(target_->Targets().Items(i));
+    return list;
+  }
+  // The registered control under a client point of the control.
+  TWinControl* Under(TWinControl* control, POINT client) const {
+    return target_->FindTarget(control->ClientToScreen(client));
+  }
+
+  TForm* form_ = nullptr;
+  TPanel* left_ = nullptr;
+  TPanel* inner_ = nullptr;
+  TPanel* right_ = nullptr;
+  TDropFileTarget* target_ = nullptr;
+};
+
+ComPtr<IDataObject> DroppedNames(const std::vector<std::string>& names) {
+  const std::vector<uint8_t> block = WriteDropFiles(names, true);
+  return CreateStoredDataObject({{CF_HDROP, std::string(block.begin(), block.end())}});
+}
+
+}  // namespace
+
+TEST_F(DropTargetOnForm, SeveralControlsAndTheOneUnderAPoint) {
+  target_->MultiTarget = true;
+  target_->Register(right_);
+  target_->Register(left_);
+  target_->Register(inner_);  // inside left: stands right after it
+  target_->Register(left_);   // already there: nothing changes
+  EXPECT_EQ(Registered(), (std::vector<TWinControl*>{right_, left_, inner_}));
+
+  struct Case {
+    const char* where;
+    TWinControl* control;
+    POINT client;
+    TWinControl* found;
+  } cases[] = {
+      {"inner panel", inner_, {5, 5}, inner_},
+      {"left panel beside the inner one", left_, {120, 150}, left_},
+      {"right panel", right_, {75, 100}, right_},
+      {"form outside every panel", form_, {380, 250}, nullptr},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Under(c.control, c.client), c.found) << c.where;
+
+  target_->Unregister(inner_);
+  EXPECT_EQ(Under(inner_, {5, 5}), left_) << "an unregistered child finds its registered parent";
+  target_->Unregister(inner_);  // not listed: ignored
+  target_->Unregister(nullptr);
+  EXPECT_TRUE(Registered().empty());
+  EXPECT_EQ(Under(right_, {75, 100}), nullptr);
+}
+
+TEST_F(DropTargetOnForm, WithoutMultiTargetARegistrationReplacesTheLast) {
+  target_->Register(left_);
+  target_->Register(right_);
+  EXPECT_EQ(Registered(), (std::vector<TWinControl*>{right_}));
+
+  target_->MultiTarget = true;
+  target_->Register(left_);
+  EXPECT_EQ(Registered(), (std::vector<TWinControl*>{right_, left_}));
+  target_->SetTarget(inner_);  // replaces every registration
+  EXPECT_EQ(Registered(), (std::vector<TWinControl*>{inner_}));
+  EXPECT_EQ(target_->Target(), nullptr) << "outside a drag there is no current target";
+
+  delete inner_;
+  inner_ = nullptr;
+  EXPECT_TRUE(Registered().empty()) << "a freed control is unregistered";
+}
+
+TEST_F(DropTargetOnForm, DragsReachOnlyTheRegisteredControls) {
+  target_->MultiTarget = true;
+  target_->Register(left_);
+  target_->Register(right_);
+  std::vector<TWinControl*> entered;
+  target_->OnEnter = [&](TObject*, TShiftState, POINTL, DWORD&) { entered.push_back(target_->Target()); };
+  ComPtr<IDataObject> data = DroppedNames({"/photos/chart.tif"});
+  for (TWinControl* control : {static_cast<TWinControl*>(right_), static_cast<TWinControl*>(inner_)}) {
+    const POINT p = control->ClientToScreen(POINT{5, 5});
+    DWORD effect = DROPEFFECT_COPY;
+    ASSERT_EQ(target_->DropTarget()->DragEnter(data.Get(), 0, POINTL{p.x, p.y}, &effect), S_OK);
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    EXPECT_EQ(target_->DropTarget()->DragLeave(), S_OK);
+    EXPECT_EQ(target_->Target(), nullptr);
+  }
+  EXPECT_EQ(entered, (std::vector<TWinControl*>{right_, left_}));
+}
+
+// A persistent object that hands out a data object, as a source component does.
+class DataHolder final : public TInterfacedComponent {
+public:
+  explicit DataHolder(ComPtr<IDataObject> data) : TInterfacedComponent(nullptr), data_(std::move(data)) {}
+
+protected:
+  IUnknown* GetInterface(REFIID riid) override { return riid == IID_IDataObject ? data_.Get() : nullptr; }
+
+private:
+  ComPtr<IDataObject> data_;
+};
+
+TEST_F(DropTargetOnForm, AssignReadsADataObject) {
+  DataHolder holder(DroppedNames({"/photos/a.tif", "/photos/b.tif"}));
+  target_->Assign(&holder);
+  ASSERT_EQ(target_->GetFiles()->Count(), 2);
+  EXPECT_EQ(target_->GetFiles()->Strings(1), "/photos/b.tif");
+
+  DataHolder nothing(CreateStoredDataObject({{CF_TEXT, std::string("no names")}}));
+  EXPECT_THROW(target_->Assign(&nothing), EConvertError) << "a data object without names cannot be assigned";
+  TComponent plain(nullptr);
+  EXPECT_THROW(target_->Assign(&plain), EConvertError);
+}
+
+TEST_F(DropTargetOnForm, ADragRestingAtAnEdgeScrolls) {
+  target_->SetTarget(left_);
+  SCROLLINFO info;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  info.nMax = 99;
+  info.nPage = 20;
+  const int margin = 2 * GetSystemMetrics(SM_CYHSCROLL);
+  const RECT client = left_->ClientRect();
+  struct Case {
+    const char* where;
+    int y;
+    int position;
+    bool flagged;  // DROPEFFECT_SCROLL in DragOver's effect
+    TScrollDirections scroll;
+  } cases[] = {
+      {"top edge", 1, 40, true, {sdUp}},
+      {"top edge, already at the top", 1, 0, true, {}},
+      {"bottom edge", static_cast<int>(client.bottom) - 1, 40, true, {sdDown}},
+      {"on the lower bound of the quiet band", static_cast<int>(client.bottom) - margin, 40, true, {sdDown}},
+      {"bottom edge, already at the end", static_cast<int>(client.bottom) - 1, 80, true, {}},
+      {"middle", static_cast<int>(client.bottom) / 2, 40, false, {}},
+  };
+  ComPtr<IDataObject> data = DroppedNames({"/photos/chart.tif"});
+  for (const Case& c : cases) {
+    info.nPos = c.position;
+    SetScrollInfo(left_->Handle(), SB_VERT, &info, FALSE);
+    std::vector<TScrollDirections> scrolled;
+    target_->OnScroll = [&](TObject*, POINTL point, TScrollDirections& scroll, int&) {
+      EXPECT_EQ(point.y, c.y) << c.where;
+      scrolled.push_back(scroll);
+      scroll = {};  // seen, no step taken
+    };
+    const POINT p = left_->ClientToScreen(POINT{60, c.y});
+    DWORD effect = DROPEFFECT_COPY;
+    ASSERT_EQ(target_->DropTarget()->DragEnter(data.Get(), 0, POINTL{p.x, p.y}, &effect), S_OK) << c.where;
+    effect = DROPEFFECT_COPY;
+    ASSERT_EQ(target_->DropTarget()->DragOver(0, POINTL{p.x, p.y}, &effect), S_OK) << c.where;
+    EXPECT_EQ((effect & DROPEFFECT_SCROLL) != 0, c.flagged) << c.where;
+    EXPECT_EQ(effect & ~DROPEFFECT_SCROLL, DROPEFFECT_COPY) << c.where;
+    target_->DoAutoScroll();
+    const std::vector<TScrollDirections> expected =
+        c.scroll.Empty() ? std::vector<TScrollDirections>{} : std::vector<TScrollDirections>{c.scroll};
+    EXPECT_EQ(scrolled, expected) << c.where;
+    target_->DropTarget()->DragLeave();
+  }
+}
+
+TEST_F(DropTargetOnForm, AControlWithoutScrollBarsNeverScrolls) {
+  target_->SetTarget(right_);
+  int scrolls = 0;
+  target_->OnScroll = [&](TObject*, POINTL, TScrollDirections&, int&) { ++scrolls; };
+  ComPtr<IDataObject> data = DroppedNames({"/photos/chart.tif"});
+  const POINT p = right_->ClientToScreen(POINT{1, 1});
+  DWORD effect = DROPEFFECT_COPY;
+  ASSERT_EQ(target_->DropTarget()->DragEnter(data.Get(), 0, POINTL{p.x, p.y}, &effect), S_OK);
+  ASSERT_EQ(target_->DropTarget()->DragOver(0, POINTL{p.x, p.y}, &effect), S_OK);
+  EXPECT_EQ(effect, DROPEFFECT_COPY);
+  target_->DoAutoScroll();
+  EXPECT_EQ(scrolls, 0);
+  target_->DropTarget()->DragLeave();
+}
+
+namespace {
+
+// Whether the window has a drop target, asked by trying to give it another.
+bool TakesDrops(HWND window, IDropTarget* other) {
+  const HRESULT hr = RegisterDragDrop(window, other);
+  if (SUCCEEDED(hr)) RevokeDragDrop(window);
+  return hr == DRAGDROP_E_ALREADYREGISTERED;
+}
+
+}  // namespace
+
+TEST_F(DropTargetOnForm, TheRegistrationFollowsTheControlsWindow) {
+  TDropFileTarget other(nullptr);
+  struct Case {
+    const char* how;
+    bool autoRegister;
+    bool afterRecreate;
+  } cases[] = {{"through the hidden child window", true, true}, {"directly", false, false}};
+  for (const Case& c : cases) {
+    target_->AutoRegister = c.autoRegister;
+    target_->Register(left_);
+    EXPECT_TRUE(TakesDrops(left_->Handle(), other.DropTarget())) << c.how;
+    left_->RecreateWnd();
+    EXPECT_EQ(TakesDrops(left_->Handle(), other.DropTarget()), c.afterRecreate) << c.how << ", window made again";
+    target_->Unregister(nullptr);
+    EXPECT_FALSE(TakesDrops(left_->Handle(), other.DropTarget())) << c.how << ", unregistered";
+    EXPECT_EQ(left_->ControlCount(), 1) << c.how << ": only the inner panel stays a child";
+  }
+}
