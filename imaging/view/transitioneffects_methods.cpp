@@ -88,6 +88,9 @@ bool TIETransitionEffects::drawMethod(int32_t step) {
     case iettReversePageFlip:
       pageFlip(step, runKind_ == iettPageFlip);
       return true;
+    case iettPanZoom:
+      panZoom(step);
+      return true;
     default:
       return false;
   }
