@@ -395,6 +395,10 @@ private:
   void cubeRotate(int32_t step);
   void pageFlip(int32_t step, bool forward);
   void pageFlipShade(int32_t fold, int32_t step, bool forward);
+  // ---- the 3D kinds (transitioneffects_perspective.cpp)
+  void cubeShade(bool byRows, bool endFirst, int32_t step, int32_t boundary);
+  void cubeRotate3D(int32_t step);
+  void pageFlip3D(int32_t step, bool forward);
   // ---- pan/zoom (transitioneffects_panzoom.cpp)
   void panZoom(int32_t step);
   void fillBackground();

@@ -60,6 +60,9 @@ const Kind kKinds[] = {
     {iettCubeRotateFromLeft, kFold, false, false}, {iettCubeRotateFromRight, kFold, false, false},
     {iettCubeRotateFromTop, kFold, false, false},  {iettCubeRotateFromBottom, kFold, false, false},
     {iettPageFlip, kFold, false, false, kEvenWidths}, {iettReversePageFlip, kFold, false, false, kEvenWidths},
+    {iettPageFlip2, kFold, false, false, kEvenWidths}, {iettReversePageFlip2, kFold, false, false, kEvenWidths},
+    {iettCubeRotateFromLeft2, kFold, false, false}, {iettCubeRotateFromRight2, kFold, false, false},
+    {iettCubeRotateFromTop2, kFold, false, false},  {iettCubeRotateFromBottom2, kFold, false, false},
 };
 
 const TRGB kOld{10, 40, 200}, kNew{90, 180, 20}, kBack{230, 70, 60};  // blue, green, red; no three on a line
@@ -127,7 +130,8 @@ protected:
   static bool fromPictures(const Kind& k, TRGB c) {
     const bool viaBackground = onSegment(c, kOld, kBack) || onSegment(c, kBack, kNew);
     if (k.extra == kBackground) return viaBackground;
-    if (k.extra == kFold && viaBackground) return true;
+    // The 3D flips shade their spine toward the background, also where the fold lies on it.
+    if (k.extra == kFold && (viaBackground || onSegment(c, kBlack, kBack))) return true;
     return onSegment(c, kOld, kNew) || edge(k, c);
   }
 
