@@ -76,6 +76,7 @@ void TIETransitionEffects::PrepareBitmaps(int32_t width, int32_t height) {
   Stop();
   frameWidth_ = width;
   frameHeight_ = height;
+  panZoomBounds_[0] = panZoomBounds_[7] = 0;  // the next pan/zoom frame starts the bounds afresh
   current_->SetSize(width, height);
   start_->SetSize(width, height);
   end_->SetSize(width, height);

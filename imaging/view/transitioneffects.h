@@ -395,6 +395,14 @@ private:
   void cubeRotate(int32_t step);
   void pageFlip(int32_t step, bool forward);
   void pageFlipShade(int32_t fold, int32_t step, bool forward);
+  // ---- the 3D kinds (transitioneffects_perspective.cpp)
+  void cubeShade(bool byRows, bool endFirst, int32_t step, int32_t boundary);
+  void cubeRotate3D(int32_t step);
+  void pageFlip3D(int32_t step, bool forward);
+  // ---- pan/zoom (transitioneffects_panzoom.cpp)
+  void panZoom(int32_t step);
+  void fillBackground();
+  void paintViewBackground();
 
   TIEView* view_;
   TTimer* timer_;
@@ -411,4 +419,7 @@ private:
   // Counts runs, so a tick can tell that a handler stopped or restarted its run.
   uint64_t runSerial_ = 0;
   TRGB background_{};
+  // Pan/zoom: the running extremes of the source rectangle's edges, left
+  // min/max, top min/max, bottom min/max, right min/max.
+  int32_t panZoomBounds_[8] = {};
 };

@@ -2,8 +2,11 @@
 // tables, wipes, slides and pushes.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "imaging/core/iesettings.h"
+#include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/processing/imageryproc.h"
 #include "imaging/view/transitioneffects.h"
 #include "platform/rtl/system.h"
 #include "platform/win/gdi.h"
@@ -87,6 +90,19 @@ bool TIETransitionEffects::drawMethod(int32_t step) {
     case iettPageFlip:
     case iettReversePageFlip:
       pageFlip(step, runKind_ == iettPageFlip);
+      return true;
+    case iettCubeRotateFromLeft2:
+    case iettCubeRotateFromRight2:
+    case iettCubeRotateFromTop2:
+    case iettCubeRotateFromBottom2:
+      cubeRotate3D(step);
+      return true;
+    case iettPageFlip2:
+    case iettReversePageFlip2:
+      pageFlip3D(step, runKind_ == iettPageFlip2);
+      return true;
+    case iettPanZoom:
+      panZoom(step);
       return true;
     default:
       return false;
@@ -361,12 +377,22 @@ void TIETransitionEffects::shade(bool byRows, int32_t first, int32_t last, int32
 
 // ---- cube rotations ------------------------------------------------------------------------
 
+namespace {
+
+// Where the moving edge of a cube rotation is along side: as far as on the
+// frame's longer side, scaled to this one.
+int32_t cubeEdge(int32_t step, int32_t side, int32_t w, int32_t h) {
+  const int32_t longer = std::max(w, h);
+  return longer > 0 ? MulDiv(MulDiv(longer, step, kFull), side, longer) : 0;
+}
+
+}  // namespace
+
 void TIETransitionEffects::cubeRotate(int32_t step) {
   const int32_t w = frameWidth_, h = frameHeight_;
   const bool byRows = runKind_ == iettCubeRotateFromTop || runKind_ == iettCubeRotateFromBottom;
   const bool endFirst = runKind_ == iettCubeRotateFromLeft || runKind_ == iettCubeRotateFromTop;
-  const int32_t longer = std::max(w, h), side = byRows ? h : w;
-  const int32_t moved = longer > 0 ? MulDiv(MulDiv(longer, step, kFull), side, longer) : 0;
+  const int32_t side = byRows ? h : w, moved = cubeEdge(step, side, w, h);
   const int32_t boundary = endFirst ? moved : side - moved;
   TBitmap* first = endFirst ? end_.get() : start_.get();
   TBitmap* second = endFirst ? start_.get() : end_.get();
@@ -382,12 +408,126 @@ void TIETransitionEffects::cubeRotate(int32_t step) {
     stretch(first, 0, 0, boundary, h);
     stretch(second, boundary, 0, w - boundary, h);
   }
+  cubeShade(byRows, endFirst, step, boundary);
+}
+
+// The leaving face darkens toward a quarter, the arriving one brightens from it.
+void TIETransitionEffects::cubeShade(bool byRows, bool endFirst, int32_t step, int32_t boundary) {
   if (altDrawing()) return;
-  // The leaving face darkens toward a quarter, the arriving one brightens from it.
   const int32_t arriving = std::min<int32_t>(kFull, static_cast<int32_t>(Round(step + 770.0L / 3)));
   const int32_t leaving = std::min<int32_t>(kFull, static_cast<int32_t>(Round(kFull - step + 770.0L / 3)));
   shade(byRows, 0, boundary, endFirst ? arriving : leaving);
-  shade(byRows, boundary, side, endFirst ? leaving : arriving);
+  shade(byRows, boundary, byRows ? frameHeight_ : frameWidth_, endFirst ? leaving : arriving);
+}
+
+// ---- the 3D kinds: pictures drawn onto quadrilaterals ----------------------------------
+
+namespace {
+
+// Corners top-left, top-right, bottom-right, bottom-left.
+struct Quad {
+  int32_t x0, y0, x1, y1, x2, y2, x3, y3;
+};
+
+// A picture's pixels copied onto a quadrilateral of the frame. Copied, not
+// blended: a blend at full opacity stops a level short of the picture.
+void drawOnQuad(TIEBitmap& picture, TIEBitmap& frame, const Quad& q) {
+  IEPerspectiveDraw(&picture, &frame, q.x0, q.y0, q.x1, q.y1, q.x2, q.y2, q.x3, q.y3, -1, -1, false, 255);
+}
+
+// Columns [first, first + width) of rows as a picture of their own.
+std::unique_ptr<TIEBitmap> pictureOf(const std::vector<uint8_t*>& rows, int32_t first, int32_t width) {
+  const int32_t height = static_cast<int32_t>(rows.size());
+  auto picture = std::make_unique<TIEBitmap>(std::max(width, 1), std::max(height, 1), ie24RGB);
+  if (width <= 0) return picture;
+  for (int32_t y = 0; y < height; ++y)
+    std::memcpy(picture->GetScanline(y), rows[static_cast<size_t>(y)] + static_cast<size_t>(first) * 3,
+                static_cast<size_t>(width) * 3);
+  return picture;
+}
+
+}  // namespace
+
+// The two faces of a cube turning about its moving edge, on the background.
+void TIETransitionEffects::cubeRotate3D(int32_t step) {
+  const int32_t w = frameWidth_, h = frameHeight_;
+  const bool byRows = runKind_ == iettCubeRotateFromTop2 || runKind_ == iettCubeRotateFromBottom2;
+  const bool endFirst = runKind_ == iettCubeRotateFromLeft2 || runKind_ == iettCubeRotateFromTop2;
+  fillBackground();
+  if (w <= 0 || h <= 0) return;
+  const int32_t side = byRows ? h : w, moved = cubeEdge(step, side, w, h);
+  const int32_t e = endFirst ? moved : side - moved;
+  // How far the first face's outer edge and the second face's far edge lean in.
+  const int32_t across = byRows ? w : h;
+  const int32_t a = MulDiv(across, endFirst ? kFull - step : step, 4096);
+  const int32_t b = MulDiv(across, endFirst ? step : kFull - step, 4096);
+  auto start = pictureOf(startRows_, 0, w), end = pictureOf(endRows_, 0, w);
+  TIEBitmap frame;
+  frame.AttachTBitmap(current_.get(), false);
+  TIEBitmap& first = endFirst ? *end : *start;
+  TIEBitmap& second = endFirst ? *start : *end;
+  if (byRows) {
+    drawOnQuad(first, frame, {a, 0, w - a, 0, w, e, 0, e});
+    drawOnQuad(second, frame, {0, e, w, e, w - b, h, b, h});
+  } else {
+    drawOnQuad(first, frame, {0, a, e, 0, e, h, 0, h - a});
+    drawOnQuad(second, frame, {e, 0, w, b, w, h - b, e, h});
+  }
+  cubeShade(byRows, endFirst, step, e);
+}
+
+// The page turning about the spine in perspective, the still pages drawn
+// smaller as the run nears its middle.
+void TIETransitionEffects::pageFlip3D(int32_t step, bool forward) {
+  const int32_t w = frameWidth_, h = frameHeight_, hw = w / 2;
+  if (step == 0) {
+    copyRows(startRows_, 0, 0, frameHeight_);
+    return;
+  }
+  const int32_t folded = step <= 512 ? step : kFull - step;
+  const int32_t a = MulDiv(h, folded, 5120), d = a / 2;
+  fillBackground();
+  if (w <= 0 || h <= 0) return;
+  TCanvas* canvas = current_->Canvas();
+  canvas->Pen()->SetColor(0);
+  canvas->Pen()->SetWidth(1);
+  canvas->Pen()->SetStyle(psSolid);
+  auto startLeft = pictureOf(startRows_, 0, hw), startRight = pictureOf(startRows_, hw, w - hw);
+  auto endLeft = pictureOf(endRows_, 0, hw), endRight = pictureOf(endRows_, hw, w - hw);
+  int32_t fold;
+  {
+    TIEBitmap frame;
+    frame.AttachTBitmap(current_.get(), false);
+    if (forward) {
+      drawOnQuad(*startLeft, frame, {d, d, hw, a, hw, h - a, d, h - d});
+      drawOnQuad(*endRight, frame, {hw, a, w - d, d, w - d, h - d, hw, h - a});
+      if (step <= 512) {
+        const int32_t turning = MulDiv(w, 512 - step, kFull);
+        drawOnQuad(*startRight, frame, {hw, a, hw + turning, 0, hw + turning, h, hw, h - a});
+        fold = hw + turning;
+      } else {
+        const int32_t turning = MulDiv(w, step - 512, 512) / 2;
+        drawOnQuad(*endLeft, frame, {hw - turning, 0, hw, a, hw, h - a, hw - turning, h});
+        fold = hw - turning;
+      }
+    } else {
+      drawOnQuad(*endLeft, frame, {d, 0, hw, a, hw, h - a, d, h});
+      drawOnQuad(*startRight, frame, {hw, a, w - d, 0, w - d, h, hw, h - a});
+      if (step <= 512) {
+        const int32_t turning = MulDiv(w, step, kFull);
+        drawOnQuad(*startLeft, frame, {turning, 0, hw, a, hw, h - a, turning, h});
+        fold = turning;
+      } else {
+        const int32_t turning = MulDiv(w, step - 512, 512) / 2;
+        drawOnQuad(*endRight, frame, {hw, a, hw + turning, 0, hw + turning, h, hw, h - a});
+        fold = hw + turning;
+      }
+    }
+  }
+  pageFlipShade(fold, step, forward);
+  if (altDrawing()) return;
+  // The spine darkens toward the background as the page stands up.
+  shade(false, hw, hw + 1, kFull - MulDiv(MulDiv(folded, 255, kFull), kFull, 255));
 }
 
 // ---- page flips ----------------------------------------------------------------------------

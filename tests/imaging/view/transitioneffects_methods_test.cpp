@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/core/iesettings.h"
+#include "imaging/core/ruduvazez_bitmap.h"
 #include "platform/rtl/system.h"
 #include "tests/imaging/view/transition_test_support.h"
 
@@ -59,6 +60,9 @@ const Kind kKinds[] = {
     {iettCubeRotateFromLeft, kFold, false, false}, {iettCubeRotateFromRight, kFold, false, false},
     {iettCubeRotateFromTop, kFold, false, false},  {iettCubeRotateFromBottom, kFold, false, false},
     {iettPageFlip, kFold, false, false, kEvenWidths}, {iettReversePageFlip, kFold, false, false, kEvenWidths},
+    {iettPageFlip2, kFold, false, false, kEvenWidths}, {iettReversePageFlip2, kFold, false, false, kEvenWidths},
+    {iettCubeRotateFromLeft2, kFold, false, false}, {iettCubeRotateFromRight2, kFold, false, false},
+    {iettCubeRotateFromTop2, kFold, false, false},  {iettCubeRotateFromBottom2, kFold, false, false},
 };
 
 const TRGB kOld{10, 40, 200}, kNew{90, 180, 20}, kBack{230, 70, 60};  // blue, green, red; no three on a line
@@ -126,7 +130,8 @@ protected:
   static bool fromPictures(const Kind& k, TRGB c) {
     const bool viaBackground = onSegment(c, kOld, kBack) || onSegment(c, kBack, kNew);
     if (k.extra == kBackground) return viaBackground;
-    if (k.extra == kFold && viaBackground) return true;
+    // The 3D flips shade their spine toward the background, also where the fold lies on it.
+    if (k.extra == kFold && (viaBackground || onSegment(c, kBlack, kBack))) return true;
     return onSegment(c, kOld, kNew) || edge(k, c);
   }
 
@@ -221,6 +226,106 @@ TEST_F(TransitionMethodsTest, RandomCopiesFollowTheStepNotTheFrameRate) {
       EXPECT_EQ(oneFrame.first, manyFrames.first) << kind << " alt " << alt << ": numbers drawn";
       EXPECT_EQ(manyFrames.second, runTo({100, 300, 301, 700, 1024}).second) << kind << " alt " << alt;
       RandSeed = savedSeed;
+    }
+}
+
+// ---- pan/zoom: frames cut from a source picture ----------------------------------------
+
+class PanZoomTest : public TransitionMethodsTest {
+protected:
+  void SetUp() override {
+    TransitionMethodsTest::SetUp();
+    view->SetBackground(static_cast<TIEColor>(kBackColor));
+  }
+  // A source of width x height, each pixel's coordinates in its colour.
+  void MakeSource(int32_t width, int32_t height) {
+    source.Allocate(width, height, ie24RGB);
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x) source.SetPixel24(x, y, codedOld(x, y));
+  }
+  void Start(int32_t width, int32_t height, TIEBitmap* from, RECT startRect, RECT endRect) {
+    Prepare(width, height, codedOld, codedNew);
+    engine->Transition = iettPanZoom;
+    engine->BackgroundColor = kBackColor;
+    engine->PanZoomSource = from;
+    engine->StartRect = startRect;
+    engine->EndRect = endRect;
+    engine->Run(false);
+    ASSERT_TRUE(engine->Running());
+    engine->TimerTick();
+  }
+  // A pixel of the source (inside it) or the background.
+  bool fromSource(TRGB c) {
+    return c == kBack || (c.r == 7 && c.b < source.GetWidth() && c.g < source.GetHeight());
+  }
+
+  TIEBitmap source;
+};
+
+// The first frame shows the start rectangle, the last the end one; a
+// rectangle reaching past the source is fitted inside the background.
+TEST_F(PanZoomTest, FramesShowTheMovingRectangleOfTheSource) {
+  MakeSource(48, 32);
+  Start(48, 32, &source, {0, 0, 48, 32}, {12, 8, 36, 24});
+  EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) { return c == codedOld(x, y); }), "") << "first frame";
+  for (const int32_t step : {128, 384, 512, 640, 896}) {
+    DrawAt(step);
+    EXPECT_EQ(FirstBadPixel([&](int32_t, int32_t, TRGB c) { return c != kBack && fromSource(c); }), "") << step;
+  }
+  DrawAt(1024);
+  EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) { return c == codedOld(12 + x / 2, 8 + y / 2); }), "")
+      << "last frame";
+  engine->Stop();
+
+  // Clamped to 24 x 32: twice the size, centred between bands of background.
+  Start(96, 64, &source, {0, -8, 24, 40}, {0, 0, 48, 32});
+  EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) {
+              return x < 24 || x >= 72 ? c == kBack : c == codedOld((x - 24) / 2, y / 2);
+            }),
+            "")
+      << "clamped";
+  DrawAt(1024);
+  EXPECT_EQ(FirstBadPixel([&](int32_t x, int32_t y, TRGB c) { return c == codedOld(x / 2, y / 2); }), "");
+}
+
+// Nothing to show paints the background, on any frame and at any step.
+TEST_F(PanZoomTest, NothingToShowPaintsTheBackground) {
+  MakeSource(48, 32);
+  TIEBitmap empty;
+  const struct {
+    const char* what;
+    TIEBitmap* from;
+    RECT startRect, endRect;
+  } cases[] = {
+      {"no source", nullptr, {0, 0, 48, 32}, {12, 8, 36, 24}},
+      {"empty source", &empty, {0, 0, 48, 32}, {12, 8, 36, 24}},
+      {"empty rectangles", &source, {10, 10, 10, 20}, {20, 5, 20, 30}},
+      {"inverted rectangles", &source, {30, 20, 10, 5}, {40, 30, 0, 0}},
+  };
+  for (const auto& c : cases)
+    for (const SIZE size : std::initializer_list<SIZE>{{96, 64}, {0, 300}, {1, 300}, {300, 1}, {3, 5}}) {
+      Start(size.cx, size.cy, c.from, c.startRect, c.endRect);
+      for (const int32_t step : {0, 1, 512, 1024}) {
+        DrawAt(step);
+        EXPECT_EQ(FirstBadPixel([&](int32_t, int32_t, TRGB p) { return p == kBack; }), "")
+            << c.what << " " << size.cx << " x " << size.cy << " at " << step;
+      }
+      engine->Stop();
+    }
+}
+
+// Frames of no, one or a few pixels, rectangles inside and past the source.
+TEST_F(PanZoomTest, TinyFramesDrawWithoutFault) {
+  MakeSource(5, 3);
+  for (const RECT endRect : {RECT{1, 1, 4, 2}, RECT{-3, -9, 40, 2}, RECT{4, 2, 5, 3}})
+    for (const SIZE size : std::initializer_list<SIZE>{{0, 300}, {1, 300}, {300, 1}, {2, 2}, {3, 5}, {7, 3}}) {
+      Start(size.cx, size.cy, &source, {0, 0, 5, 3}, endRect);
+      for (const int32_t step : {0, 1, 5, 512, 1019, 1024}) {
+        DrawAt(step);
+        EXPECT_EQ(FirstBadPixel([&](int32_t, int32_t, TRGB p) { return fromSource(p); }), "")
+            << size.cx << " x " << size.cy << " to " << endRect.left << "," << endRect.top << " at " << step;
+      }
+      engine->Stop();
     }
 }
 
