@@ -2,7 +2,8 @@
 // side that starts moving on by one each round, so neither profits from
 // caches, allocator state or clock changes the other left behind. Times are
 // the thread's CPU time (a loaded machine takes the core away, not the
-// work's time), or the wall time of a side that waits on other processes.
+// work's time), or the wall time of a side that waits on other processes,
+// or the CPU time of the process and the children it waited for.
 // The report gives each side's median milliseconds and, for every side
 // after the first, its time / the first side's time per round ("<side>_x":
 // 1 is as fast, above 1 the first side is faster) as median, lowest and
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <sys/resource.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,6 +32,24 @@ inline double CpuSeconds(const std::function<void()>& work) {
   work();
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t1);
   return static_cast<double>(t1.tv_sec - t0.tv_sec) + 1e-9 * static_cast<double>(t1.tv_nsec - t0.tv_nsec);
+}
+
+// The CPU seconds of the whole process and of the children it waited for
+// during work: the work of a side that runs other programs, without the
+// time a loaded machine keeps it waiting.
+inline double CpuSecondsWithChildren(const std::function<void()>& work) {
+  auto now = [] {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    rusage children{};
+    getrusage(RUSAGE_CHILDREN, &children);
+    auto seconds = [](const timeval& v) { return static_cast<double>(v.tv_sec) + 1e-6 * static_cast<double>(v.tv_usec); };
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec) + seconds(children.ru_utime) +
+           seconds(children.ru_stime);
+  };
+  const double t0 = now();
+  work();
+  return now() - t0;
 }
 
 inline double WallSeconds(const std::function<void()>& work) {
@@ -61,6 +81,7 @@ struct RoundsOptions {
   int32_t MinRounds = 5;
   double MinSeconds = 1.0;  // of all sides' time together
   bool WallTime = false;
+  bool WithChildren = false;  // CPU time of the process and its children
 };
 
 // Runs the rounds inside one benchmark iteration (register the bench with
@@ -74,7 +95,9 @@ inline void Rounds(benchmark::State& state, const std::vector<Side>& sides, Roun
       for (size_t k = 0; k < n; ++k) {
         const size_t i = (k + static_cast<size_t>(round)) % n;
         if (sides[i].Prepare) sides[i].Prepare();
-        const double t = options.WallTime ? WallSeconds(sides[i].Run) : CpuSeconds(sides[i].Run);
+        const double t = options.WallTime       ? WallSeconds(sides[i].Run)
+                         : options.WithChildren ? CpuSecondsWithChildren(sides[i].Run)
+                                                : CpuSeconds(sides[i].Run);
         times[i].push_back(t);
         total += t;
       }

@@ -491,6 +491,12 @@ TEST(ProfileRoad, FileCopyReportsStreamErrors) {
   const std::string source = WriteBelow(t, "a.bin", std::string(200000, 'x'));
   FileCopy(source, t / "b.bin");
   EXPECT_EQ(ReadAll(t / "b.bin"), std::string(200000, 'x'));
+  // Over a longer file, and an empty source.
+  WriteBelow(t, "long.bin", std::string(300000, 'y'));
+  FileCopy(source, t / "long.bin");
+  EXPECT_EQ(ReadAll(t / "long.bin"), std::string(200000, 'x'));
+  FileCopy(WriteBelow(t, "empty.bin", ""), t / "long.bin");
+  EXPECT_EQ(ReadAll(t / "long.bin"), "");
   try {
     FileCopy(t / "missing", t / "c.bin");
     FAIL();
