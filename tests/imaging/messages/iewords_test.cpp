@@ -169,15 +169,21 @@ TEST(Catalogue, RowTableMatchesTheLanguages) {
   }
 }
 
-// Each row file present holds every key below its English-from key once, in
-// order, and each text keeps what the English one carries and fits the row's
-// code page. Rows not yet written have no file and hold English.
+// Every row has its file, which holds every key below its English-from key
+// once, in order, and each text keeps what the English one carries and fits
+// the row's code page. A row whose resource went missing from the build fails
+// here rather than silently showing English.
 TEST(Catalogue, EveryRowFileIsCompleteAndFitsItsCodePage) {
   const std::vector<uint16_t> degreeKeys = {227, 349, 350, 351, 352, 353, 354, 355, 356, 357};
+  size_t checked = 0;
   for (const RowCase& c : kRows) {
     SCOPED_TRACE(c.file + " (" + c.language + ")");
     const std::string file = RowFile(c.row);
-    if (file.empty()) continue;
+    if (file.empty()) {
+      ADD_FAILURE() << "the row has no file";
+      continue;
+    }
+    ++checked;
     TIERowTexts row = IEParseRowTexts(file, c.englishFrom);
     EXPECT_TRUE(row.faults.empty()) << ::testing::PrintToString(row.faults);
     EXPECT_EQ(Count(file, "\n"), c.englishFrom) << "one line per key";
@@ -199,6 +205,7 @@ TEST(Catalogue, EveryRowFileIsCompleteAndFitsItsCodePage) {
       }
     }
   }
+  EXPECT_EQ(checked, 24u);
 }
 
 // Rows 1..25 in order, keys 0..458 in order each: a row's own texts below its
