@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/tifccitt.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/io/imageryio_params.h"
@@ -64,6 +65,17 @@ bool IEEncodeCCITTPage(TIEDocPageImage& page, TStream& stream, bool group4) {
   }
   encode(nullptr, page.Width(), stream, 1, failed, reference, pendingBits, pendingByte);
   return !failed;
+}
+
+bool IEEncodeDocumentJPEG(TIEDocPageImage& page, TStream& stream, TIOParamsVals& params, TIEProgressRecord& progress) {
+  struct Restore {
+    TIOParamsVals& params;
+    const uint8_t space;
+    ~Restore() { params.JPEG_COLORSPACE = space; }
+  } restore{params, params.JPEG_COLORSPACE};
+  if (params.JPEG_COLORSPACE == 3 || params.JPEG_COLORSPACE == 4) params.JPEG_COLORSPACE = 2;
+  IEWriteJPEGStream(stream, page.Image(), params, progress);
+  return !progress.Aborted();
 }
 
 std::tm IEDocumentClock() {

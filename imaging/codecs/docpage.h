@@ -44,5 +44,12 @@ private:
 // False when the encoder reported a failed write.
 bool IEEncodeCCITTPage(TIEDocPageImage& page, TStream& stream, bool group4);
 
+// A colour page as one JPEG (DCT) stream of the JPEG writer, grey when
+// JPEG_COLORSPACE is 1, else with three components, as the page declares
+// them: the ink colour spaces (3, CMYK; 4, YCCK, as left by loading a CMYK
+// JPEG) are coded as YCbCr here, and JPEG_COLORSPACE is left as it was.
+// False when the writer failed or was aborted.
+bool IEEncodeDocumentJPEG(TIEDocPageImage& page, TStream& stream, TIOParamsVals& params, TIEProgressRecord& progress);
+
 // The local time now.
 std::tm IEDocumentClock();

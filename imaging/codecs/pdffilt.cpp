@@ -5,7 +5,6 @@
 #include <string>
 
 #include "imaging/codecs/docpage.h"
-#include "imaging/codecs/jpegfilt.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/io/imageryio_params.h"
@@ -96,10 +95,7 @@ bool EncodeImage(TIEDocPageImage& page, int32_t compression, TStream& out, TIOPa
     return true;
   }
   if (page.Bilevel() && (compression == 2 || compression == 3)) return IEEncodeCCITTPage(page, out, compression == 2);
-  if (!page.Bilevel() && compression == 4) {
-    IEWriteJPEGStream(out, page.Image(), params, progress);
-    return !progress.Aborted();
-  }
+  if (!page.Bilevel() && compression == 4) return IEEncodeDocumentJPEG(page, out, params, progress);
   std::vector<uint8_t> row(static_cast<size_t>(page.RowBytes()));
   for (int32_t y = 0; y < page.Height(); ++y) {
     page.Row(y, row.data());

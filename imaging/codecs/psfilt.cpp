@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "imaging/codecs/docpage.h"
-#include "imaging/codecs/jpegfilt.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/io/imageryio_params.h"
@@ -96,8 +95,7 @@ bool EncodeCCITT(TIEDocPageImage& page, TStream& out, bool group4) {
 
 bool EncodeJPEG(TIEDocPageImage& page, TStream& out, TIOParamsVals& params, TIEProgressRecord& progress) {
   TMemoryStream jpeg;
-  IEWriteJPEGStream(jpeg, page.Image(), params, progress);
-  return !progress.Aborted() && AppendStreamASCII85(out, jpeg);
+  return IEEncodeDocumentJPEG(page, jpeg, params, progress) && AppendStreamASCII85(out, jpeg);
 }
 
 // The lines that name the data source and the ASCII85 data itself, into

@@ -65,6 +65,8 @@ TEST_F(PSWriter, EveryCompressionIsDrawnAsWritten) {
       {false, 2, 2, "{currentfile /ASCII85Decode filter /RunLengthDecode filter bstr readstring pop}\r\ntrue 3\r\n"},
       {false, 3, 2, "<< >> /DCTDecode filter\r\nfalse 3\r\n"},
       {false, 3, 1, "<< >> /DCTDecode filter\r\nfalse 1\r\n"},
+      {false, 3, 3, "<< >> /DCTDecode filter\r\nfalse 3\r\n"},  // CMYK, as a CMYK JPEG loads: coded as YCbCr
+      {false, 3, 4, "<< >> /DCTDecode filter\r\nfalse 3\r\n"},  // YCCK, the same
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::string(c.bilevel ? "1-bit" : "colour") + " compression " + std::to_string(c.compression) +
@@ -85,6 +87,8 @@ TEST_F(PSWriter, EveryCompressionIsDrawnAsWritten) {
     const std::vector<std::string> rendered = codectest::Render(dir_.string(), "page.ps", Size(*picture), 1);
     ASSERT_EQ(rendered.size(), 1u);
     if (c.compression == 3 && !c.bilevel) {
+      EXPECT_EQ(params_.JPEG_COLORSPACE, c.jpegColorSpace);
+      if (c.jpegColorSpace != 1) params_.JPEG_COLORSPACE = 2;  // the stream as written
       std::string jpeg;
       EXPECT_LE(codectest::MaxDifference(rendered[0], codectest::DjpegRGBA(dir_.string(), *picture, params_, jpeg)),
                 1);
