@@ -122,6 +122,18 @@ void ExpectSaveDialog(TForm* dialog) {
   EXPECT_EQ(caption("FileTypeLabel"), StdText(TStdText::SaveFileType));
 }
 
+// The next file dialog to open is answered as a user does: the full name
+// typed into its name box, then Return; `then` runs before the keys go in,
+// to wait for what the answer brings up.
+void TypeIntoNextFileDialog(const std::string& name, std::function<void()> then = nullptr) {
+  WhenActive<TForm>([name, then](TForm* dialog) {
+    EXPECT_EQ(GetActiveWindow(), dialog->Handle());
+    if (then) then();
+    display::InjectText(name);
+    display::InjectKey(VK_RETURN);
+  });
+}
+
 class CropPreviewEndToEnd : public testing::TestWithParam<const char*> {};
 
 }  // namespace
@@ -139,7 +151,7 @@ TEST_P(CropPreviewEndToEnd, ChartCutFromTheFullFrameIsSavedAndBecomesAProfile) {
   WriteFullFrame(photo);
   Form1->Show();
   Settle();
-  ScriptFileDialogAnswer(photo);
+  TypeIntoNextFileDialog(photo);
   Click(Form1->TargetBtn);
   ASSERT_EQ(Form1->ImageFileName, photo);
 
@@ -194,9 +206,16 @@ TEST_P(CropPreviewEndToEnd, ChartCutFromTheFullFrameIsSavedAndBecomesAProfile) {
   EXPECT_EQ(Form1->ReferenceFileName, programFolder + "argyll/ref/ColorChecker.cie");
   EXPECT_EQ(Form1->genBtn->OuterBorderColor(), ChoiceMarkOn);
 
-  ScriptFileDialogAnswer(profile);
-  ScriptMessageBoxAnswer(mrOk);
+  // The profile's save dialog, then the box that tells where it went.
+  std::string savedText;
+  TypeIntoNextFileDialog(profile, [&] {
+    WhenActive<TMessageForm>([&](TMessageForm* box) {
+      savedText = static_cast<TLabel*>(box->FindComponent("Message"))->Caption();
+      display::InjectKey(VK_RETURN);
+    });
+  });
   Click(Form1->CreateBtn);
+  EXPECT_NE(savedText.find(ExtractFilePath(profile)), std::string::npos) << savedText;
   EXPECT_TRUE(IsValidIccProfile(profile));
   std::string report;
   const double average = ProfcheckAverage(programFolder, Form1->WorkFolder + "chart.ti3", profile, report);
@@ -225,7 +244,7 @@ TEST(CropPreviewOverwrite, NoLeavesTheExistingPhotoUnchanged) {
   const std::string before = ReadAll(photo);
   Form1->Show();
   Settle();
-  ScriptFileDialogAnswer(photo);
+  TypeIntoNextFileDialog(photo);
   Click(Form1->TargetBtn);
   ASSERT_EQ(Form1->ImageFileName, photo);
 
