@@ -127,6 +127,7 @@ public:
   ~DesktopBackend() override {
     for (auto& [key, w] : windows_) SDL_DestroyWindow(w.window);
     for (auto& [id, c] : cursors_) SDL_FreeCursor(c);
+    for (auto& [picture, c] : pictureCursors_) SDL_FreeCursor(c);
     SDL_Quit();
   }
   const char* Name() const override { return "desktop"; }
@@ -201,6 +202,11 @@ public:
       if (cursor) SDL_SetCursor(cursor);
       return;
     }
+  }
+  void SetCursorPicture(const CursorPicture& picture) override {
+    SDL_Cursor*& cursor = pictureCursors_[&picture];
+    if (!cursor) cursor = ColorCursor(picture);
+    if (cursor) SDL_SetCursor(cursor);
   }
 
   bool NeedsPumping() const override { return true; }
@@ -400,9 +406,21 @@ private:
     }
   }
 
+  // SDL copies the pixels into a cursor of its own.
+  static SDL_Cursor* ColorCursor(const CursorPicture& picture) {
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(picture.pixels.data()),
+                                                              picture.width, picture.height, 32, picture.width * 4,
+                                                              SDL_PIXELFORMAT_ARGB8888);
+    if (!surface) return nullptr;
+    SDL_Cursor* cursor = SDL_CreateColorCursor(surface, picture.hotSpot.x, picture.hotSpot.y);
+    SDL_FreeSurface(surface);
+    return cursor;
+  }
+
   Uint32 wakeEvent_;
   std::map<WindowKey, Entry> windows_;
   std::map<int, SDL_Cursor*> cursors_;
+  std::map<const CursorPicture*, SDL_Cursor*> pictureCursors_;
   std::vector<std::string> dropped_;
   bool focusLost_ = false, focusGained_ = false;
   POINT last_;

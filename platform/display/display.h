@@ -80,6 +80,17 @@ public:
   virtual WindowPart PartAt(WindowKey window, POINT screen) = 0;
 };
 
+// A cursor the program draws itself (loaded from its resources). Pixels are
+// 0xAARRGGBB with straight alpha, rows from the top; the hot spot lies on
+// the picture. A picture lives for the whole run, so a back end may keep
+// what it makes of one by its address.
+struct CursorPicture {
+  int32_t width = 0;
+  int32_t height = 0;
+  POINT hotSpot{0, 0};
+  std::vector<uint32_t> pixels;
+};
+
 struct Monitor {
   RECT bounds;
   RECT work;  // bounds less task bars
@@ -108,6 +119,8 @@ public:
   virtual void Present(WindowKey window, const Surface& surface) = 0;
   // One of the standard cursors by its resource id (IDC_ARROW = 32512...).
   virtual void SetCursorShape(int cursorId) = 0;
+  // A cursor of the program's own.
+  virtual void SetCursorPicture(const CursorPicture& picture) = 0;
 
   // True when the back end has events of its own that the GUI thread must
   // collect with PumpEvents; false when waiting on the message queue alone suffices.

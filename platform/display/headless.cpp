@@ -38,7 +38,14 @@ public:
   void SetTitle(WindowKey window, const std::string& title) override { windows_[window].title = title; }
   void Raise(WindowKey) override {}
   void Present(WindowKey window, const Surface&) override { ++windows_[window].presents; }
-  void SetCursorShape(int cursorId) override { cursor_ = cursorId; }
+  void SetCursorShape(int cursorId) override {
+    cursor_ = cursorId;
+    picture_ = nullptr;
+  }
+  void SetCursorPicture(const CursorPicture& picture) override {
+    cursor_ = 0;
+    picture_ = &picture;
+  }
 
   bool NeedsPumping() const override { return false; }
   void PumpEvents(int) override {}
@@ -59,6 +66,7 @@ public:
   }
   int beeps_ = 0;
   int cursor_ = 0;
+  const CursorPicture* picture_ = nullptr;
 
 private:
   std::map<WindowKey, HeadlessWindowState> windows_;
@@ -178,6 +186,10 @@ int HeadlessBeepCount() {
 int HeadlessCursorShape() {
   HeadlessBackend* b = ActiveHeadless();
   return b ? b->cursor_ : 0;
+}
+const CursorPicture* HeadlessCursorPicture() {
+  HeadlessBackend* b = ActiveHeadless();
+  return b ? b->picture_ : nullptr;
 }
 
 }  // namespace display

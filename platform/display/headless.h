@@ -54,8 +54,10 @@ struct HeadlessWindowState {
 bool HeadlessWindow(WindowKey window, HeadlessWindowState& state);
 // Beeps asked of the headless back end since start.
 int HeadlessBeepCount();
-// Standard cursor id last set (0 before any).
+// Standard cursor id last set (0 before any, and while a picture is shown).
 int HeadlessCursorShape();
+// The program's own cursor picture last set; null while a standard one is shown.
+const CursorPicture* HeadlessCursorPicture();
 
 // SIGINT and SIGTERM close the main window as its close button does (the
 // headless back end chosen for a program; the desktop one gets them from SDL).

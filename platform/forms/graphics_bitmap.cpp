@@ -348,77 +348,11 @@ void TIcon::Draw(TCanvas* canvas, const RECT& r) {
              Width(), Height(), blend);
 }
 
-namespace {
-
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24); }
-
-// An icon image stored as a DIB: its header gives twice the height (colour
-// rows, then the 1-bit transparency mask).
-bool DecodeIconDib(const uint8_t* data, size_t size, DecodedPicture& out) {
-  if (size < sizeof(BITMAPINFOHEADER)) return false;
-  BITMAPINFOHEADER h;
-  std::memcpy(&h, data, sizeof h);
-  if (h.biSize < sizeof h || h.biHeight <= 0 || h.biWidth <= 0 || h.biBitCount == 0) return false;
-  const int32_t height = h.biHeight / 2;
-  // The colour rows must lie inside the image's data: a header claiming
-  // more pixels than the data holds is damaged, not a picture to allocate.
-  const uint64_t colorEntries = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount) : 0;
-  const uint64_t pixelsAt = uint64_t{h.biSize} + colorEntries * 4;
-  const uint64_t rowBytes = ((uint64_t(h.biWidth) * h.biBitCount + 31) / 32) * 4;
-  if (pixelsAt > size || uint64_t(height) > (size - pixelsAt) / rowBytes) return false;
-  std::vector<uint8_t> file(14 + size);
-  file[0] = 'B';
-  file[1] = 'M';
-  const uint32_t total = static_cast<uint32_t>(file.size());
-  std::memcpy(&file[2], &total, 4);
-  const uint32_t colorsBytes = (h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount) : 0) * 4;
-  const uint32_t offset = 14 + h.biSize + colorsBytes;
-  std::memcpy(&file[10], &offset, 4);
-  std::memcpy(&file[14], data, size);
-  std::memcpy(&file[14 + 8], &height, 4);  // biHeight of the colour part only
-  if (!DecodeBmp(file.data(), file.size(), out)) return false;
-  if (h.biBitCount == 32 && out.hasAlpha) return true;
-  // Apply the mask: rows bottom-up after the colour rows.
-  const size_t colorStride = ((size_t(h.biWidth) * h.biBitCount + 31) / 32) * 4;
-  const size_t maskStride = ((size_t(h.biWidth) + 31) / 32) * 4;
-  const size_t maskStart = offset - 14 + colorStride * size_t(height);
-  if (maskStart + maskStride * size_t(height) > size) return true;  // no mask: opaque
-  for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* row = data + maskStart + maskStride * size_t(height - 1 - y);
-    for (int32_t x = 0; x < out.width; ++x)
-      if (row[x / 8] & (0x80 >> (x % 8))) out.pixels[size_t(y) * out.width + x] &= 0x00FFFFFFu;
-  }
-  out.hasAlpha = true;
-  return true;
-}
-
-}  // namespace
-
 void TIcon::LoadFromStream(TStream& stream) {
   const std::vector<uint8_t> data = ReadRest(stream);
-  if (data.size() < 6 || Le32(data.data()) != 0x00010000u) throw EInvalidGraphic("Icon image is not valid");
-  const size_t count = data[4] | (data[5] << 8);
-  if (count == 0 || 6 + count * 16 > data.size()) throw EInvalidGraphic("Icon image is not valid");
-  // The largest image whose data lies inside the file.
-  const uint8_t* best = nullptr;
-  size_t bestSize = 0;
-  int bestArea = -1;
-  for (size_t i = 0; i < count; ++i) {
-    const uint8_t* e = data.data() + 6 + i * 16;
-    const int w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256;
-    const uint32_t bytes = Le32(e + 8), offset = Le32(e + 12);
-    if (offset > data.size() || bytes > data.size() - offset) continue;
-    if (w * h > bestArea) {
-      bestArea = w * h;
-      best = data.data() + offset;
-      bestSize = bytes;
-    }
-  }
-  DecodedPicture picture;
-  const bool ok = best && (SniffPicture(best, bestSize) == PictureFormat::Png ? DecodePng(best, bestSize, picture)
-                                                                              : DecodeIconDib(best, bestSize, picture));
-  if (!ok) throw EInvalidGraphic("Icon image is not valid");
-  bitmap_->SetPixels32(picture.width, picture.height, picture.pixels.data());
+  DecodedIcon icon;
+  if (!DecodeIconFile(data.data(), data.size(), kIconFileType, icon)) throw EInvalidGraphic("Icon image is not valid");
+  bitmap_->SetPixels32(icon.picture.width, icon.picture.height, icon.picture.pixels.data());
   Changed();
 }
 
@@ -460,6 +394,12 @@ void TIcon::Assign(const TPersistent* source) {
 }
 
 // ---- TMetafile ----
+
+namespace {
+
+uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24); }
+
+}  // namespace
 
 const TClassInfo& TMetafile::StaticClassInfo() {
   static const TClassInfo info = PublishClass<TMetafile>("TMetafile", &TGraphic::StaticClassInfo());

@@ -1,5 +1,6 @@
 // Picture decoders: PNG (libpng's simplified reader), JPEG (libjpeg with a
-// jumping error handler), BMP and GIF (our own, bounds-checked at every read).
+// jumping error handler), BMP, GIF and icon/cursor files (our own,
+// bounds-checked at every read).
 #include "platform/win/picturedecode.h"
 
 #include "platform/display/display.h"
@@ -544,6 +545,78 @@ bool GifInto(const uint8_t* d, size_t size, DecodedPicture& out) {
   return false;
 }
 
+// ------------------------------------------------------- icons and cursors ---
+
+// An icon or cursor image stored as a DIB: its header gives twice the height
+// (colour rows, then the 1-bit transparency mask). The colour rows decode as
+// a BMP file whose header gives the picture's own height.
+bool IconDibInto(const uint8_t* data, size_t size, DecodedPicture& out) {
+  constexpr size_t kHeaderBytes = 40;
+  if (size < kHeaderBytes) return false;
+  const uint32_t headerSize = Le32(data), bitCount = Le16(data + 14), colorsUsed = Le32(data + 32);
+  const auto width = static_cast<int32_t>(Le32(data + 4)), doubleHeight = static_cast<int32_t>(Le32(data + 8));
+  if (headerSize < kHeaderBytes || doubleHeight <= 0 || width <= 0 || bitCount == 0) return false;
+  const int32_t height = doubleHeight / 2;
+  // The colour rows must lie inside the image's data: a header claiming
+  // more pixels than the data holds is damaged, not a picture to allocate.
+  const uint64_t colorEntries = bitCount <= 8 ? (colorsUsed ? colorsUsed : 1u << bitCount) : 0;
+  const uint64_t pixelsAt = uint64_t{headerSize} + colorEntries * 4;
+  const uint64_t rowBytes = ((uint64_t(width) * bitCount + 31) / 32) * 4;
+  if (pixelsAt > size || uint64_t(height) > (size - pixelsAt) / rowBytes) return false;
+  std::vector<uint8_t> file(14 + size);
+  file[0] = 'B';
+  file[1] = 'M';
+  const auto total = static_cast<uint32_t>(file.size());
+  std::memcpy(&file[2], &total, 4);
+  const auto offset = static_cast<uint32_t>(14 + pixelsAt);
+  std::memcpy(&file[10], &offset, 4);
+  std::memcpy(&file[14], data, size);
+  std::memcpy(&file[14 + 8], &height, 4);  // the height of the colour part only
+  if (!BmpInto(file.data(), file.size(), out)) return false;
+  if (bitCount == 32 && out.hasAlpha) return true;
+  // The mask's rows run bottom-up after the colour rows.
+  const size_t maskStride = ((size_t(width) + 31) / 32) * 4;
+  const size_t maskStart = pixelsAt + rowBytes * size_t(height);
+  if (maskStart + maskStride * size_t(height) > size) return true;  // no mask: opaque
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* row = data + maskStart + maskStride * size_t(height - 1 - y);
+    for (int32_t x = 0; x < out.width; ++x)
+      if (row[x / 8] & (0x80 >> (x % 8))) out.pixels[size_t(y) * out.width + x] &= 0x00FFFFFFu;
+  }
+  out.hasAlpha = true;
+  return true;
+}
+
+bool IconFileInto(const uint8_t* d, size_t size, uint16_t type, DecodedIcon& out) {
+  if (size < 6 || Le16(d) != 0 || Le16(d + 2) != type) return false;
+  const size_t count = Le16(d + 4);
+  if (count == 0 || 6 + count * 16 > size) return false;
+  // The largest image whose data lies inside the file.
+  const uint8_t* best = nullptr;
+  size_t bestSize = 0;
+  int bestArea = -1;
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* e = d + 6 + i * 16;
+    const int w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256;
+    const uint32_t bytes = Le32(e + 8), offset = Le32(e + 12);
+    if (offset > size || bytes > size - offset || w * h <= bestArea) continue;
+    bestArea = w * h;
+    best = d + offset;
+    bestSize = bytes;
+    if (type == kCursorFileType) {
+      out.hotSpotX = static_cast<int>(Le16(e + 4));
+      out.hotSpotY = static_cast<int>(Le16(e + 6));
+    }
+  }
+  if (!best) return false;
+  const bool png = SniffPicture(best, bestSize) == PictureFormat::Png;
+  if (!(png ? PngInto(best, bestSize, out.picture) : IconDibInto(best, bestSize, out.picture))) return false;
+  // A hot spot off the picture is taken at its nearest pixel.
+  out.hotSpotX = std::min(out.hotSpotX, out.picture.width - 1);
+  out.hotSpotY = std::min(out.hotSpotY, out.picture.height - 1);
+  return true;
+}
+
 }  // namespace
 
 PictureFormat SniffPicture(const uint8_t* data, size_t size) {
@@ -583,4 +656,11 @@ bool DecodePicture(const uint8_t* data, size_t size, DecodedPicture& out) {
     case PictureFormat::Gif: return DecodeGif(data, size, out);
     default: return Fail(out);
   }
+}
+
+bool DecodeIconFile(const uint8_t* data, size_t size, uint16_t type, DecodedIcon& out) {
+  out = DecodedIcon{};
+  if (data && IconFileInto(data, size, type, out)) return true;
+  out = DecodedIcon{};
+  return false;
 }

@@ -1,6 +1,7 @@
 // Decoding of the picture formats that GDI+ images and the framework's
 // pictures load: PNG and JPEG through libpng and libjpeg, BMP and GIF (first
-// frame) with small decoders of our own. Every decoder survives truncated
+// frame) with small decoders of our own, and the icon and cursor files that
+// icons and cursor resources hold. Every decoder survives truncated
 // and corrupt input and refuses images above a pixel bound before allocating.
 #pragma once
 
@@ -30,3 +31,15 @@ bool DecodePng(const uint8_t* data, size_t size, DecodedPicture& out);
 bool DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture& out);
 bool DecodeBmp(const uint8_t* data, size_t size, DecodedPicture& out);
 bool DecodeGif(const uint8_t* data, size_t size, DecodedPicture& out);
+
+// An icon file (type 1) or a cursor file (type 2): the largest of its images
+// whose data lies inside the file, stored as a PNG or as a DIB of twice the
+// picture's height (colour rows, then the 1-bit mask whose set bits are
+// transparent). A cursor's hot spot is the image's, as its directory gives it.
+constexpr uint16_t kIconFileType = 1, kCursorFileType = 2;
+struct DecodedIcon {
+  DecodedPicture picture;
+  int hotSpotX = 0;
+  int hotSpotY = 0;
+};
+bool DecodeIconFile(const uint8_t* data, size_t size, uint16_t type, DecodedIcon& out);

@@ -9,8 +9,12 @@
 #include <array>
 #include <atomic>
 #include <cstdlib>
+#include <map>
+#include <memory>
 
 #include "platform/rtl/encoding.h"
+#include "platform/rtl/resources.h"
+#include "platform/win/picturedecode.h"
 #include "platform/win/user_internal.h"
 
 namespace user {
@@ -402,6 +406,36 @@ const StandardCursor* AsStandard(HCURSOR c) {
   return nullptr;
 }
 
+// Cursors loaded from resources, by resource; their handles point at the pictures.
+std::map<const TResourceEntry*, std::unique_ptr<display::CursorPicture>> resourceCursors;
+
+const display::CursorPicture* AsPicture(HCURSOR c) {
+  for (const auto& [entry, picture] : resourceCursors)
+    if (reinterpret_cast<HCURSOR>(picture.get()) == c) return picture.get();
+  return nullptr;
+}
+
+HCURSOR ResourceCursor(HINSTANCE instance, const char* name) {
+  const TResourceName resource = IS_INTRESOURCE(name)
+                                     ? TResourceName(static_cast<int>(reinterpret_cast<uintptr_t>(name)))
+                                     : TResourceName(name);
+  const TResourceEntry* entry = FindResourceEntry(instance, resource, TResourceName(RT_CURSOR));
+  if (!entry) return nullptr;
+  std::unique_ptr<display::CursorPicture>& picture = resourceCursors[entry];
+  if (!picture) {
+    const TResourceData bytes = ResourceBytes(entry);
+    DecodedIcon cursor;
+    if (!DecodeIconFile(bytes.data, bytes.size, kCursorFileType, cursor)) {
+      resourceCursors.erase(entry);
+      return nullptr;
+    }
+    picture = std::make_unique<display::CursorPicture>(display::CursorPicture{
+        cursor.picture.width, cursor.picture.height, POINT{cursor.hotSpotX, cursor.hotSpotY},
+        std::move(cursor.picture.pixels)});
+  }
+  return reinterpret_cast<HCURSOR>(picture.get());
+}
+
 // Focus and activation after `window` went away or was hidden.
 HWND NextToActivate(HWND leaving) {
   Window* w = Find(leaving);
@@ -600,7 +634,8 @@ BOOL GetCursorPos(POINT* point) {
 UINT GetDoubleClickTime() { return 500; }
 
 HCURSOR LoadCursor(HINSTANCE instance, const char* name) {
-  if (instance || !IS_INTRESOURCE(name)) return nullptr;
+  if (instance) return ResourceCursor(instance, name);
+  if (!IS_INTRESOURCE(name)) return nullptr;
   int id = static_cast<int>(reinterpret_cast<uintptr_t>(name));
   for (StandardCursor& c : standardCursors)
     if (c.id == id) return reinterpret_cast<HCURSOR>(&c);
@@ -611,6 +646,7 @@ HCURSOR SetCursor(HCURSOR cursor) {
   HCURSOR old = currentCursor;
   currentCursor = cursor;
   if (const StandardCursor* s = AsStandard(cursor)) Display().SetCursorShape(s->id);
+  else if (const display::CursorPicture* picture = AsPicture(cursor)) Display().SetCursorPicture(*picture);
   return old;
 }
 

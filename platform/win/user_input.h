@@ -34,7 +34,11 @@ BOOL GetCursorPos(POINT* point);
 // Milliseconds within which a second press makes a double click.
 UINT GetDoubleClickTime();
 
-// A standard cursor (IDC_*, instance null); null for anything else.
+// A standard cursor (IDC_*) with a null instance; otherwise the cursor
+// resource `name` (a text or MAKEINTRESOURCE number) of the module, a cursor
+// file under the type CURSOR. Null when the module has no such resource or
+// its data is no cursor. A resource's cursor is loaded once and shared by
+// every call for it; it lives for the whole run.
 HCURSOR LoadCursor(HINSTANCE instance, const char* name);
 inline HCURSOR LoadCursorA(HINSTANCE instance, const char* name) { return LoadCursor(instance, name); }
 // Shows `cursor`; answers the previous one.

@@ -1,5 +1,5 @@
-// The picture decoders on arbitrary bytes: each decoder by itself and the
-// sniffing front door.
+// The picture decoders on arbitrary bytes: each decoder by itself, the
+// sniffing front door and the cursor file reader.
 #include <cstddef>
 #include <cstdint>
 
@@ -8,6 +8,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DecodedPicture out;
   DecodePicture(data, size, out);
+  DecodedIcon cursor;
+  DecodeIconFile(data, size, kCursorFileType, cursor);
   if (size == 0) return 0;
   // The first byte picks a decoder so that each sees input that fails the sniff.
   using Decoder = bool (*)(const uint8_t*, size_t, DecodedPicture&);

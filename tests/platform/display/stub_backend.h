@@ -17,6 +17,7 @@ public:
   void Raise(display::WindowKey) override {}
   void Present(display::WindowKey, const Surface&) override {}
   void SetCursorShape(int) override {}
+  void SetCursorPicture(const display::CursorPicture&) override {}
   bool NeedsPumping() const override { return false; }
   void PumpEvents(int) override {}
   std::vector<display::Monitor> Monitors() override {

@@ -75,12 +75,13 @@ std::vector<uint8_t> Bytes(const Fixtures& f, const Case& c) {
   return ReadFile(file);
 }
 
-// ImageMagick's reading of `bytes` as 8-bit RGBA.
-std::vector<uint8_t> Judge(const Fixtures& f, const std::vector<uint8_t>& bytes) {
+// ImageMagick's reading of `bytes` as 8-bit RGBA; `coder` names the format
+// where the bytes alone do not ("CUR:").
+std::vector<uint8_t> Judge(const Fixtures& f, const std::vector<uint8_t>& bytes, const std::string& coder = "") {
   fs::path in = f.dir / "judged", out = f.dir / "judged.rgba";
   std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                             static_cast<std::streamsize>(bytes.size()));
-  std::string cmd = "convert " + in.string() + "[0] -depth 8 RGBA:" + out.string();
+  std::string cmd = "convert " + coder + in.string() + "[0] -depth 8 RGBA:" + out.string();
   EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
   return ReadFile(out);
 }
@@ -283,6 +284,184 @@ TEST(PictureDecode, RunLengthMovesFarPastTheRowAreClipped) {
   ASSERT_TRUE(DecodeBmp(f.data(), f.size(), pic));
   const uint32_t W = 0xFFFFFFFFu, B = 0xFF000000u;
   EXPECT_EQ(pic.pixels, (std::vector<uint32_t>{W, B, B, B}));
+}
+
+}  // namespace
+
+namespace {
+
+// ---- icon and cursor files ----
+
+// A 1-bit image of a cursor file: 'X' black, 'o' white, '.' transparent.
+struct CursorImage {
+  std::vector<std::string> rows;
+  uint16_t hotX = 0, hotY = 0;
+};
+
+void Put16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+// The DIB of one image: header, black and white palette, colour rows and
+// mask rows, each from the bottom up.
+std::vector<uint8_t> CursorDib(const CursorImage& image) {
+  const auto w = static_cast<uint32_t>(image.rows[0].size()), h = static_cast<uint32_t>(image.rows.size());
+  const size_t stride = (w + 31) / 32 * 4;
+  std::vector<uint8_t> colour, mask;
+  for (auto row = image.rows.rbegin(); row != image.rows.rend(); ++row) {
+    std::vector<uint8_t> c(stride, 0), m(stride, 0);
+    for (size_t x = 0; x < w; ++x) {
+      const auto bit = static_cast<uint8_t>(0x80 >> (x % 8));
+      if ((*row)[x] == 'o') c[x / 8] |= bit;
+      if ((*row)[x] == '.') m[x / 8] |= bit;
+    }
+    colour.insert(colour.end(), c.begin(), c.end());
+    mask.insert(mask.end(), m.begin(), m.end());
+  }
+  std::vector<uint8_t> dib;
+  Put32(dib, 40);
+  Put32(dib, w);
+  Put32(dib, 2 * h);
+  Put16(dib, 1);
+  Put16(dib, 1);
+  // No compression, no sizes; two colours used, both important.
+  for (uint32_t v : {0, 0, 0, 0, 2, 2}) Put32(dib, v);
+  Put32(dib, 0x000000);
+  Put32(dib, 0xFFFFFF);
+  dib.insert(dib.end(), colour.begin(), colour.end());
+  dib.insert(dib.end(), mask.begin(), mask.end());
+  return dib;
+}
+
+std::vector<uint8_t> CursorFile(const std::vector<CursorImage>& images, uint16_t type = kCursorFileType) {
+  std::vector<uint8_t> file;
+  Put16(file, 0);
+  Put16(file, type);
+  Put16(file, static_cast<uint32_t>(images.size()));
+  std::vector<uint8_t> data;
+  for (const CursorImage& image : images) {
+    const std::vector<uint8_t> dib = CursorDib(image);
+    file.push_back(static_cast<uint8_t>(image.rows[0].size()));
+    file.push_back(static_cast<uint8_t>(image.rows.size()));
+    Put16(file, 2);
+    Put16(file, image.hotX);
+    Put16(file, image.hotY);
+    Put32(file, static_cast<uint32_t>(dib.size()));
+    Put32(file, static_cast<uint32_t>(6 + 16 * images.size() + data.size()));
+    data.insert(data.end(), dib.begin(), dib.end());
+  }
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
+const CursorImage kSmall{{"X.", "oX"}, 1, 1};
+const CursorImage kLarge{{"Xo..", "oX..", "..Xo"}, 2, 1};
+
+// The largest image is taken with its own hot spot; set mask bits are
+// transparent, the others show the palette's colour.
+TEST(CursorFiles, TheLargestImageWithItsHotSpotAndMask) {
+  const std::vector<uint8_t> file = CursorFile({kSmall, kLarge});
+  DecodedIcon cursor;
+  ASSERT_TRUE(DecodeIconFile(file.data(), file.size(), kCursorFileType, cursor));
+  EXPECT_EQ(cursor.picture.width, 4);
+  EXPECT_EQ(cursor.picture.height, 3);
+  EXPECT_EQ(cursor.hotSpotX, 2);
+  EXPECT_EQ(cursor.hotSpotY, 1);
+  const uint32_t B = 0xFF000000u, W = 0xFFFFFFFFu;
+  const std::vector<uint32_t> want = {B, W, 0, 0, W, B, 0, 0, 0, 0, B, W};
+  ASSERT_EQ(cursor.picture.pixels.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i)
+    EXPECT_EQ(want[i] ? cursor.picture.pixels[i] : cursor.picture.pixels[i] >> 24, want[i]) << i;
+  EXPECT_TRUE(cursor.picture.hasAlpha);
+}
+
+// Hot spots off the picture come to its nearest pixel; an icon file is no
+// cursor file and the other way round, and an icon has no hot spot.
+TEST(CursorFiles, HotSpotsStayOnThePictureAndTypesAreKept) {
+  const std::vector<uint8_t> far = CursorFile({CursorImage{kLarge.rows, 40, 2}});
+  DecodedIcon cursor;
+  ASSERT_TRUE(DecodeIconFile(far.data(), far.size(), kCursorFileType, cursor));
+  EXPECT_EQ(cursor.hotSpotX, 3);
+  EXPECT_EQ(cursor.hotSpotY, 2);
+  EXPECT_FALSE(DecodeIconFile(far.data(), far.size(), kIconFileType, cursor));
+  EXPECT_TRUE(cursor.picture.pixels.empty());
+  const std::vector<uint8_t> icon = CursorFile({kLarge}, kIconFileType);
+  EXPECT_FALSE(DecodeIconFile(icon.data(), icon.size(), kCursorFileType, cursor));
+  ASSERT_TRUE(DecodeIconFile(icon.data(), icon.size(), kIconFileType, cursor));
+  EXPECT_EQ(cursor.hotSpotX, 0);
+  EXPECT_EQ(cursor.hotSpotY, 0);
+}
+
+// Damaged cursor files fail cleanly; cut anywhere they fail or decode to a
+// picture of consistent size.
+TEST(CursorFiles, DamagedFilesFailCleanly) {
+  const std::vector<uint8_t> good = CursorFile({kLarge});
+  constexpr size_t kEntry = 6, kDib = 6 + 16;
+  auto with = [&](size_t at, std::initializer_list<uint8_t> bytes) {
+    std::vector<uint8_t> f = good;
+    std::copy(bytes.begin(), bytes.end(), f.begin() + static_cast<std::ptrdiff_t>(at));
+    return f;
+  };
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"no images", with(4, {0, 0})},
+      {"more images than the directory holds", with(4, {0xFF, 0xFF})},
+      {"reserved word set", with(0, {1})},
+      {"image placed outside the file", with(kEntry + 12, {0xFF, 0xFF, 0, 0})},
+      {"image longer than the file", with(kEntry + 8, {0xFF, 0xFF, 0, 0})},
+      {"header claiming a huge picture", with(kDib + 4, {0x60, 0xEA, 0, 0, 0xC0, 0xD4, 1, 0})},
+      {"no height", with(kDib + 8, {1, 0, 0, 0})},
+      {"no bits per pixel", with(kDib + 14, {0, 0})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DecodedIcon cursor;
+    EXPECT_FALSE(DecodeIconFile(c.bytes.data(), c.bytes.size(), kCursorFileType, cursor));
+    EXPECT_TRUE(cursor.picture.pixels.empty());
+  }
+  for (size_t n = 0; n <= good.size(); ++n) {
+    DecodedIcon cursor;
+    if (DecodeIconFile(good.data(), n, kCursorFileType, cursor)) {
+      EXPECT_EQ(cursor.picture.pixels.size(), size_t(cursor.picture.width) * size_t(cursor.picture.height)) << n;
+    } else {
+      EXPECT_TRUE(cursor.picture.pixels.empty()) << n;
+    }
+  }
+  DecodedIcon cursor;
+  EXPECT_FALSE(DecodeIconFile(nullptr, 0, kCursorFileType, cursor));
+}
+
+// The program's own cursors, read by ImageMagick too: the same transparency,
+// and the same colours where they show.
+TEST(CursorFiles, TheProgramsCursorsGiveThePixelsImageMagickReads) {
+  Fixtures f;
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(VESK_SOURCE_DIR "/data/resources/CURSOR")) {
+    SCOPED_TRACE(entry.path().filename().string());
+    const std::vector<uint8_t> bytes = ReadFile(entry.path());
+    DecodedIcon cursor;
+    ASSERT_TRUE(DecodeIconFile(bytes.data(), bytes.size(), kCursorFileType, cursor));
+    EXPECT_EQ(cursor.picture.width, 32);
+    EXPECT_EQ(cursor.picture.height, 32);
+    const std::vector<uint8_t> want = Judge(f, bytes, "CUR:");
+    ASSERT_EQ(want.size(), size_t{32} * 32 * 4);
+    for (size_t i = 0; i < 32 * 32; ++i) {
+      const uint32_t got = cursor.picture.pixels[i];
+      ASSERT_EQ(got >> 24, want[i * 4 + 3]) << "pixel " << i;
+      if (want[i * 4 + 3]) {
+        ASSERT_EQ(got & 0xFFFFFF, uint32_t{want[i * 4]} << 16 | want[i * 4 + 1] << 8 | want[i * 4 + 2]) << i;
+      }
+    }
+    ++files;
+  }
+  EXPECT_GE(files, 22);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Input through the headless injector: mouse routing, capture, leaving,
 // double clicks, wheel, keys and characters, focus and activation, cursors,
 // file drops.
+#include <iterator>
+
+#include "platform/rtl/resources.h"
 #include "tests/platform/win/user_test_support.h"
 
 namespace {
@@ -361,6 +364,46 @@ TEST_F(InputTest, CursorsComeFromTheClassOrTheParent) {
   POINT pos;
   GetCursorPos(&pos);
   EXPECT_EQ(pos, ScreenPoint(edit, 6, 6));
+}
+
+// Cursors of a module's resources: loaded once and shared, found by name or
+// number under the type CURSOR only, and shown on the screen as pictures.
+TEST_F(InputTest, CursorsLoadFromAModulesResources) {
+  const HCURSOR hand = LoadCursor(HInstance, "MANO");
+  ASSERT_NE(hand, nullptr);
+  EXPECT_EQ(LoadCursor(HInstance, "mano"), hand);
+  EXPECT_NE(LoadCursor(HInstance, "MOVE"), hand);
+  EXPECT_EQ(LoadCursor(HInstance, "NO SUCH CURSOR"), nullptr);
+  EXPECT_EQ(LoadCursor(HInstance, IDC_ARROW), nullptr) << "the standard cursors have a null instance";
+
+  const TResourceData handBytes = ResourceBytes(FindResourceEntry(HInstance, "MANO", RT_CURSOR));
+  static const uint8_t junk[] = "not a cursor";
+  static const TResourceEntry entries[] = {
+      {"CURSOR", "#7", handBytes.data, handBytes.data + handBytes.size},
+      {"RCDATA", "DATA", handBytes.data, handBytes.data + handBytes.size},
+      {"CURSOR", "JUNK", junk, junk + sizeof junk},
+  };
+  static const TResourceTable table{entries, std::size(entries)};
+  const HINSTANCE module = ResourceModule(table);
+  const HCURSOR numbered = LoadCursor(module, MAKEINTRESOURCE(7));
+  ASSERT_NE(numbered, nullptr);
+  EXPECT_NE(numbered, hand) << "each module's resource is a cursor of its own";
+  EXPECT_EQ(LoadCursor(module, "DATA"), nullptr) << "another type";
+  EXPECT_EQ(LoadCursor(module, "JUNK"), nullptr);
+  EXPECT_EQ(LoadCursor(module, "JUNK"), nullptr) << "a failed load is not kept";
+
+  SetCursor(numbered);
+  EXPECT_EQ(GetCursor(), numbered);
+  const display::CursorPicture* shown = display::HeadlessCursorPicture();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(display::HeadlessCursorShape(), 0);
+  EXPECT_EQ(shown->width, 32);
+  EXPECT_EQ(shown->height, 32);
+  EXPECT_EQ(shown->pixels.size(), size_t{32} * 32);
+  EXPECT_EQ(shown->hotSpot, (POINT{8, 7}));
+  SetCursor(LoadCursor(nullptr, IDC_ARROW));
+  EXPECT_EQ(display::HeadlessCursorPicture(), nullptr);
+  EXPECT_EQ(display::HeadlessCursorShape(), 32512);
 }
 
 TEST_F(InputTest, FileDropsGoToTheRegisteredHandler) {
