@@ -10,6 +10,7 @@
 #include "imaging/processing/imageryproc_component.h"
 #include "imaging/view/imageryview.h"
 #include "platform/forms/forms.h"
+#include "platform/rtl/resources.h"
 #include "platform/win/user.h"
 
 namespace {
@@ -44,23 +45,21 @@ double ZoomOutStep(double zoom) {
 // ---- cursors ----------------------------------------------------------------------------
 
 void IERegisterViewCursors() {
-  // The view's cursors are shown with the nearest shapes of the window system.
-  struct TEntry {
-    TCursor index;
-    const char* shape;
-  };
-  static const TEntry entries[] = {
-      {crIEZoomOut, IDC_CROSS},     {crIEZoomIn, IDC_CROSS},       {crIECross, IDC_CROSS},
-      {crIEEraser, IDC_ARROW},      {crIEHand, IDC_HAND},          {crIEPen, IDC_ARROW},
-      {crIECrossHair1, IDC_CROSS},  {crIECrossHair, IDC_CROSS},    {crIESizeNWSE, IDC_SIZENWSE},
-      {crIESizeNS, IDC_SIZENS},     {crIESizeNESW, IDC_SIZENESW},  {crIESizeWE, IDC_SIZEWE},
-      {crIEMove, IDC_SIZEALL},      {crIECrossHairPlus, IDC_CROSS}, {crIECrossHairMinus, IDC_CROSS},
-      {crIECrossHair2, IDC_CROSS},  {crIECrossHair2Plus, IDC_CROSS}, {crIECrossHair2Minus, IDC_CROSS},
-  };
-  for (const TEntry& e : entries) Screen->SetCursors(e.index, LoadCursor(nullptr, e.shape));
-  for (TCursor index = 1796; index <= 1810; ++index) Screen->SetCursors(index, LoadCursor(nullptr, IDC_ARROW));
-  for (TCursor index = crIERotateBottomLeft; index <= crIERotateTopLeft; ++index)
-    Screen->SetCursors(index, LoadCursor(nullptr, IDC_SIZEALL));
+  // The program's cursor resources by screen index, from 1778 on. Some
+  // indexes share a resource; the numbered cursors are for applications
+  // and other viewers, and where the program has no such resource the
+  // index shows the arrow.
+  static const char* const kNames[] = {
+      "ZOOMMENO", "ZOOMPIU", "CROCE",   "GOMMA", "MANO",    "PENNA",   "CROCE1", "CROCE3", "MOVE2", "MOVEY",
+      "MOVE1",    "MOVEX",   "MOVE",    "CROCE3+", "CROCE3-", "CROCE2", "CROCE2+", "CROCE2-", "CROCE2-", "1795",
+      "1796",     "1797",    "1798",    "1799",  "1800",    "1801",    "1802",   "1803",   "1803",  "1805",
+      "1806",     "1807",    "1808",    "ROT1",  "ROT2",    "ROT3",    "ROT4"};
+  static_assert(std::size(kNames) == crIERotateTopLeft - crIEZoomOut + 1);
+  TCursor index = crIEZoomOut;
+  for (const char* name : kNames) {
+    HCURSOR cursor = LoadCursor(HInstance, name);
+    Screen->SetCursors(index++, cursor ? cursor : LoadCursor(nullptr, IDC_ARROW));
+  }
 }
 
 // ---- interaction modes ------------------------------------------------------------------

@@ -1,5 +1,8 @@
 #include <cmath>
+#include <functional>
 #include <vector>
+
+#include "platform/rtl/resources.h"
 
 #include "tests/imaging/view/view_input_support.h"
 
@@ -126,6 +129,80 @@ TEST_F(MouseTest, TheWheelZoomsOrScrolls) {
 TEST_F(MouseTest, TheViewCursorsAreInTheScreenTable) {
   for (TCursor index = 1778; index <= 1814; ++index) EXPECT_NE(::Screen->Cursors(index), nullptr) << index;
   EXPECT_EQ(view->Cursor(), crIECrossHair) << "the view's default cursor";
+}
+
+// What the screen shows over the view in each mode: the program's own cursor
+// pictures, by their resource names (the hot spot of each kind in its centre
+// or at its tip).
+TEST_F(MouseTest, EachModeShowsItsOwnCursorPicture) {
+  const RECT box = view->GetLayer(0)->ScreenBox;  // the image: 100 x 80 centred
+  const POINT mid{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+  auto grip = [&](TIEGrip g) {
+    const RECT r = view->GetLayerGrips(0)[g - 1];
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  };
+  enum Action { Hover, HoverShift, Press };
+  struct Case {
+    TIEMouseInteract modes;
+    Action action;
+    std::function<POINT()> at;
+    const char* cursor;
+    POINT hotSpot;
+    double zoom = 100;  // 400: the image can be scrolled
+  };
+  const Case cases[] = {
+      {{miSelect}, Hover, [&] { return mid; }, "CROCE3", {16, 16}},
+      {{miZoom}, Hover, [&] { return mid; }, "CROCE3", {16, 16}},
+      {{miSelect}, HoverShift, [&] { return mid; }, "CROCE3+", {16, 16}},
+      {{miScroll}, Press, [&] { return mid; }, "MANO", {8, 7}, 400},
+      {{miMoveLayers}, Hover, [&] { return mid; }, "MOVE", {16, 16}},
+      {{miResizeLayers}, Hover, [&] { return grip(ieBottomRight); }, "MOVE2", {16, 16}},
+      {{miResizeLayers}, Hover, [&] { return grip(ieTopRight); }, "MOVE1", {16, 16}},
+      {{miResizeLayers}, Hover, [&] { return grip(ieBottomSide); }, "MOVEY", {16, 16}},
+      {{miResizeLayers}, Hover, [&] { return grip(ieLeftSide); }, "MOVEX", {16, 16}},
+      {{miRotateLayers}, Hover, [&] { return POINT{box.left - 20, box.top - 10}; }, "ROT4", {16, 16}},
+      {{miRotateLayers}, Hover, [&] { return POINT{box.right + 20, box.top - 10}; }, "ROT2", {16, 16}},
+      {{miRotateLayers}, Hover, [&] { return POINT{box.left - 20, box.bottom + 10}; }, "ROT1", {16, 16}},
+      {{miRotateLayers}, Hover, [&] { return POINT{box.right + 20, box.bottom + 10}; }, "ROT3", {16, 16}},
+  };
+  view->GetLayer(0)->Locked = false;  // the image's layer is locked until a program frees it
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.cursor);
+    view->SetZoom(c.zoom);
+    view->SetMouseInteract(c.modes);
+    view->SetFocus();
+    Pump();
+    const POINT p = c.at();
+    // The screen takes a control's cursor as the mouse moves on.
+    display::InjectMouseMove(Screen(p.x, p.y + 1));
+    if (c.action == HoverShift) display::InjectKeyDown(VK_SHIFT);
+    if (c.action == Press) display::InjectMouseDown(Screen(p.x, p.y + 1));
+    display::InjectMouseMove(Screen(p.x, p.y));
+    Pump();
+    const HCURSOR want = LoadCursor(HInstance, c.cursor);
+    ASSERT_NE(want, nullptr);
+    EXPECT_EQ(GetCursor(), want);
+    const display::CursorPicture* shown = display::HeadlessCursorPicture();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->hotSpot, c.hotSpot);
+    if (c.action == HoverShift) display::InjectKeyUp(VK_SHIFT);
+    if (c.action == Press) display::InjectMouseUp(Screen(p.x, p.y));
+    display::InjectMouseMove(Screen(5, 5));
+    Pump();
+    view->SetMouseInteract({});
+  }
+  // Every view cursor is a picture of its own, but for the indexes that
+  // share one; resources the program lacks show the arrow.
+  std::vector<HCURSOR> own;
+  for (TCursor index = crIEZoomOut; index <= crIECrossHair2Minus; ++index) own.push_back(::Screen->Cursors(index));
+  for (TCursor index = crIERotateBottomLeft; index <= crIERotateTopLeft; ++index)
+    own.push_back(::Screen->Cursors(index));
+  for (size_t i = 0; i < own.size(); ++i)
+    for (size_t k = i + 1; k < own.size(); ++k) EXPECT_NE(own[i], own[k]) << i << " " << k;
+  EXPECT_EQ(::Screen->Cursors(1795), ::Screen->Cursors(1796));
+  EXPECT_EQ(::Screen->Cursors(1805), ::Screen->Cursors(1806));
+  EXPECT_EQ(::Screen->Cursors(1797), LoadCursor(nullptr, IDC_ARROW));
+  EXPECT_EQ(::Screen->Cursors(crIEZoomIn), LoadCursor(HInstance, "ZOOMPIU"));
 }
 
 TEST_F(MouseTest, ShiftShowsThePlusCursorOverTheView) {
