@@ -107,6 +107,9 @@ const TClassInfo& TImageryView::StaticClassInfo() {
             .Event("OnAcquireBitmap", [](const TImageryView& v) { return static_cast<bool>(v.onAcquireBitmap_); },
                    &TImageryView::SetOnAcquireBitmap)
             .Event("OnSaveUndo", &TImageryView::GetOnSaveUndo, &TImageryView::SetOnSaveUndo)
+            .Event("OnTransitionStop", &TImageryView::GetOnTransitionStop, &TImageryView::SetOnTransitionStop)
+            .Event("OnTransitionStep", &TImageryView::GetOnTransitionStep, &TImageryView::SetOnTransitionStep)
+            .Event("OnTransitionPaint", &TImageryView::GetOnTransitionPaint, &TImageryView::SetOnTransitionPaint)
             .Boolean("EnableInteractionHints", [](const TImageryView& v) { return v.EnableInteractionHints; },
                      [](TImageryView& v, bool value) { v.EnableInteractionHints = value; })
             .Boolean("PlayLoop", [](const TImageryView& v) { return v.PlayLoop; },

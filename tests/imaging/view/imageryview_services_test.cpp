@@ -4,6 +4,7 @@
 
 #include "imaging/io/imageryio.h"
 #include "imaging/processing/imageryproc_component.h"
+#include "imaging/view/transitioneffects.h"
 #include "platform/forms/properties.h"
 #include "platform/rtl/streams.h"
 #include "tests/imaging/view/view_test_support.h"
@@ -193,6 +194,28 @@ TEST_F(ViewServicesTest, PublishedEventsAreReadAndClearedByName) {
   EXPECT_FALSE(io->OnAcquireBitmap);
   EXPECT_FALSE(proc->OnProgress);
   EXPECT_FALSE(proc->OnSaveUndo);
+}
+
+// The transition events live in the engine: reading them by name makes no
+// engine; assigning makes one, and clearing by name clears them there.
+TEST_F(ViewServicesTest, TransitionEventsArePublishedThroughTheEngine) {
+  const char* const names[] = {"OnTransitionStop", "OnTransitionStep", "OnTransitionPaint"};
+  for (const char* name : names) EXPECT_EQ(GetPropText(*view, name), "") << name;
+  EXPECT_EQ(view->TransitionEffects(), nullptr);
+  view->SetOnTransitionStop([](TObject*) {});
+  view->SetOnTransitionStep([](TObject*, int32_t) {});
+  view->SetOnTransitionPaint([](TObject*, TBitmap*, TIETransitionEffects*, int32_t) {});
+  TIETransitionEffects* engine = view->TransitionEffects();
+  ASSERT_NE(engine, nullptr);
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(GetPropText(*view, name), "(assigned)");
+    SetPropText(*view, name, "");
+    EXPECT_EQ(GetPropText(*view, name), "");
+  }
+  EXPECT_FALSE(engine->OnTransitionStop);
+  EXPECT_FALSE(engine->OnTransitionStep);
+  EXPECT_FALSE(engine->OnTransitionPaint);
 }
 
 }  // namespace
