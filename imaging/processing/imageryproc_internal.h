@@ -1,6 +1,8 @@
 // Routines shared by the processing unit's files and by nothing else.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -14,17 +16,50 @@ namespace iep {
 inline bool GetBit(const uint8_t* row, int64_t x) { return IEGetBit(row, x); }
 inline void PutBit(uint8_t* row, int64_t x, bool set) { IESetBit(row, x, set); }
 
-// Resampling weights are integers out of kWeightOne.
-constexpr int32_t kWeightBits = 14;
-constexpr int32_t kWeightOne = 1 << kWeightBits;
+// Whole-number division of sums of at most MaxSample x count by count as a
+// multiplication and a shift, exact for every such sum; a count too large
+// for 32-bit factors divides plainly. A larger sum never divides to less
+// than its true quotient.
+class TDivisor {
+public:
+  TDivisor(uint32_t count, uint32_t maxSample) : count_(std::max(count, 1u)) {
+    const uint64_t maxSum = uint64_t{maxSample} * count_;
+    shift_ = std::bit_width(maxSum) + std::bit_width(uint64_t{count_});
+    if (shift_ >= 64) return;
+    const uint64_t multiplier = (uint64_t{1} << shift_) / count_ + 1;
+    // floor(sum x multiplier / 2^shift) = floor(sum / count) while
+    // sum x (multiplier x count - 2^shift) < 2^shift.
+    using Wide = unsigned __int128;
+    const Wide excess = Wide{multiplier} * count_ - (Wide{1} << shift_);
+    exact_ = multiplier <= UINT32_MAX && maxSum <= UINT32_MAX && Wide{maxSum} * excess < (Wide{1} << shift_);
+    multiplier_ = static_cast<uint32_t>(multiplier);
+  }
+  bool Exact() const { return exact_; }
+  uint32_t Divide(uint64_t sum) const {
+    return exact_ ? static_cast<uint32_t>((uint64_t{static_cast<uint32_t>(sum)} * multiplier_) >> shift_)
+                  : static_cast<uint32_t>(sum / count_);
+  }
+  // The exact form alone, for loops the compiler turns into vector code.
+  uint32_t Multiply(uint32_t sum) const { return static_cast<uint32_t>((uint64_t{sum} * multiplier_) >> shift_); }
+
+private:
+  uint32_t count_;
+  uint32_t multiplier_ = 1;
+  int32_t shift_ = 0;
+  bool exact_ = false;
+};
+
+// Resampling weights are integers: the kernel's values in 256ths.
+constexpr int32_t kWeightOne = 256;
 
 // The weight lists of one axis: output i reads the source positions
-// Index[Start[i] .. Start[i + 1] - 1] with the matching weights, which sum to
-// kWeightOne.
+// Index[Start[i] .. Start[i + 1] - 1] with the matching weights; its sum is
+// divided by Total[i], the weights' sum (kWeightOne where they cancel).
 struct TContributors {
   std::vector<int32_t> Start;
   std::vector<int32_t> Index;
   std::vector<int32_t> Weight;
+  std::vector<int32_t> Total;
 };
 // The lists of a kernel filter for sourceCount -> destCount positions.
 TContributors MakeContributors(int32_t sourceCount, int32_t destCount, TResampleFilter filter);

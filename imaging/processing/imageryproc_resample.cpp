@@ -89,15 +89,50 @@ static int32_t MirrorIndex(int64_t j, int32_t count) {
   return static_cast<int32_t>(std::clamp<int64_t>(j, 0, count - 1));
 }
 
+// Rounds half to the even neighbour.
+static int64_t RoundHalfEven(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
+
+// The kernel normalised to kWeightOne, the running sum rounded so that the
+// weights add up to exactly kWeightOne however small each one is; the
+// nearest position alone where the kernel's values cancel.
+static void AddNormalisedWeights(TContributors& lists, const std::vector<double>& samples, int64_t low,
+                                 double center, int32_t sourceCount) {
+  double total = 0;
+  for (double sample : samples) total += sample;
+  if (!(std::fabs(total) > 1e-9)) {
+    lists.Index.push_back(MirrorIndex(std::llround(center), sourceCount));
+    lists.Weight.push_back(kWeightOne);
+    return;
+  }
+  double running = 0;
+  int64_t previous = 0;
+  for (size_t k = 0; k < samples.size(); ++k) {
+    running += samples[k] / total;
+    const int64_t rounded = std::llround(running * kWeightOne);
+    const int64_t weight = rounded - previous;
+    previous = rounded;
+    if (weight == 0) continue;
+    lists.Index.push_back(MirrorIndex(low + static_cast<int64_t>(k), sourceCount));
+    lists.Weight.push_back(static_cast<int32_t>(weight));
+  }
+}
+
 TContributors MakeContributors(int32_t sourceCount, int32_t destCount, TResampleFilter filter) {
   TContributors lists;
   lists.Start.reserve(static_cast<size_t>(destCount) + 1);
   lists.Start.push_back(0);
+  auto close = [&] {
+    int64_t total = 0;
+    for (size_t k = static_cast<size_t>(lists.Start.back()); k < lists.Weight.size(); ++k) total += lists.Weight[k];
+    // Weights that cancel count as kWeightOne.
+    lists.Total.push_back(total <= 0 ? kWeightOne : static_cast<int32_t>(total));
+    lists.Start.push_back(static_cast<int32_t>(lists.Index.size()));
+  };
   if (sourceCount == destCount) {  // an unchanged axis is copied, whatever the kernel's side lobes
     for (int32_t i = 0; i < destCount; ++i) {
       lists.Index.push_back(i);
       lists.Weight.push_back(kWeightOne);
-      lists.Start.push_back(static_cast<int32_t>(lists.Index.size()));
+      close();
     }
     return lists;
   }
@@ -113,30 +148,18 @@ TContributors MakeContributors(int32_t sourceCount, int32_t destCount, TResample
     const int64_t low = static_cast<int64_t>(std::floor(center - width));
     const int64_t high = static_cast<int64_t>(std::ceil(center + width));
     samples.clear();
-    double total = 0;
-    for (int64_t j = low; j <= high; ++j) {
-      samples.push_back(entry.Kernel((center - static_cast<double>(j)) / stretch));
-      total += samples.back();
+    for (int64_t j = low; j <= high; ++j) samples.push_back(entry.Kernel((center - static_cast<double>(j)) / stretch));
+    const size_t first = lists.Weight.size();
+    for (size_t k = 0; k < samples.size(); ++k) {
+      const int64_t weight = RoundHalfEven(samples[k] * kWeightOne / stretch);
+      if (weight == 0) continue;
+      lists.Index.push_back(MirrorIndex(low + static_cast<int64_t>(k), sourceCount));
+      lists.Weight.push_back(static_cast<int32_t>(weight));
     }
-    if (!(std::fabs(total) > 1e-9)) {  // nothing to normalise: the nearest pixel stands in
-      lists.Index.push_back(MirrorIndex(std::llround(center), sourceCount));
-      lists.Weight.push_back(kWeightOne);
-    } else {
-      // Rounding the running sum keeps the integer weights summing to exactly
-      // kWeightOne however small each one is.
-      double running = 0;
-      int64_t previous = 0;
-      for (size_t k = 0; k < samples.size(); ++k) {
-        running += samples[k] / total;
-        const int64_t rounded = std::llround(running * kWeightOne);
-        const int64_t weight = rounded - previous;
-        previous = rounded;
-        if (weight == 0) continue;
-        lists.Index.push_back(MirrorIndex(low + static_cast<int64_t>(k), sourceCount));
-        lists.Weight.push_back(static_cast<int32_t>(weight));
-      }
-    }
-    lists.Start.push_back(static_cast<int32_t>(lists.Index.size()));
+    // A shrink by hundreds rounds every 256th to nothing, which would leave
+    // the output black: such a list takes the kernel normalised instead.
+    if (lists.Weight.size() == first) AddNormalisedWeights(lists, samples, low, center, sourceCount);
+    close();
   }
   return lists;
 }
@@ -147,27 +170,43 @@ TContributors MakeContributors(int32_t sourceCount, int32_t destCount, TResample
 
 namespace {
 
-using iep::kWeightBits;
 using iep::TContributors;
+using iep::TDivisor;
 
 // 8-bit samples sum in 32 bits, 16-bit ones in 64.
 template <typename T>
 using TAccumulator = std::conditional_t<sizeof(T) == 1, int32_t, int64_t>;
 
 template <typename T>
-constexpr int32_t kMaxSample = sizeof(T) == 1 ? 255 : 65535;
+constexpr uint32_t kMaxSample = sizeof(T) == 1 ? 255 : 65535;
 
 template <typename T>
 T ClampSample(int64_t value) {
-  return static_cast<T>(value < 0 ? 0 : (value > kMaxSample<T> ? kMaxSample<T> : value));
+  return static_cast<T>(value < 0 ? 0 : std::min<int64_t>(value, kMaxSample<T>));
 }
 
 // Both passes truncate: a sample is its weighted sum divided by the weights'
-// total, the fraction dropped (negative sums clamp to 0 before it matters).
+// total, the fraction dropped; negative sums give 0. The divisions are
+// multiplications by the totals' reciprocals, exact for every sum up to the
+// largest sample times the total (a larger sum clamps to the largest sample
+// either way).
+template <typename T>
+std::vector<TDivisor> Divisors(const TContributors& lists) {
+  std::vector<TDivisor> divisors;
+  divisors.reserve(lists.Total.size());
+  for (int32_t total : lists.Total) divisors.emplace_back(static_cast<uint32_t>(total), kMaxSample<T>);
+  return divisors;
+}
+
+template <typename T>
+T DivideSum(TAccumulator<T> sum, const TDivisor& divisor) {
+  return sum <= 0 ? T{0} : ClampSample<T>(divisor.Divide(static_cast<uint64_t>(sum)));
+}
 
 // One output row of the horizontal pass.
 template <int32_t Channels, typename T>
-void HorizontalRow(const TContributors& lists, const T* source, T* dest, int32_t destWidth) {
+void HorizontalRow(const TContributors& lists, const std::vector<TDivisor>& divisors, const T* source, T* dest,
+                   int32_t destWidth) {
   using Acc = TAccumulator<T>;
   const int32_t* index = lists.Index.data();
   const int32_t* weight = lists.Weight.data();
@@ -180,7 +219,7 @@ void HorizontalRow(const TContributors& lists, const T* source, T* dest, int32_t
       for (int32_t c = 0; c < Channels; ++c) sums[c] += w * pixel[c];
     }
     T* out = dest + ptrdiff_t{i} * Channels;
-    for (int32_t c = 0; c < Channels; ++c) out[c] = ClampSample<T>(sums[c] >> kWeightBits);
+    for (int32_t c = 0; c < Channels; ++c) out[c] = DivideSum<T>(sums[c], divisors[static_cast<size_t>(i)]);
   }
 }
 
@@ -192,8 +231,16 @@ void AccumulateRow(TAccumulator<T>* sums, const T* row, int32_t weight, int32_t 
 }
 
 template <typename T>
-void StoreRow(const TAccumulator<T>* sums, T* row, int32_t count) {
-  for (int32_t x = 0; x < count; ++x) row[x] = ClampSample<T>(sums[x] >> kWeightBits);
+void StoreRow(const TAccumulator<T>* sums, T* row, int32_t count, const TDivisor& divisor) {
+  if (!divisor.Exact()) {
+    for (int32_t x = 0; x < count; ++x) row[x] = DivideSum<T>(sums[x], divisor);
+    return;
+  }
+  for (int32_t x = 0; x < count; ++x) {
+    const uint64_t sum = sums[x] < 0 ? 0 : static_cast<uint64_t>(sums[x]);
+    const uint32_t quotient = divisor.Multiply(static_cast<uint32_t>(std::min<uint64_t>(sum, UINT32_MAX)));
+    row[x] = static_cast<T>(std::min<uint32_t>(quotient, kMaxSample<T>));
+  }
 }
 
 // Both passes of Channels samples of type T per pixel, from source to dest
@@ -209,16 +256,18 @@ void KernelPasses(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filter, co
   iep::TProgress progress(onProgress, sender, int64_t{srcH} + dstH);  // reported from band 0
 
   const TContributors columns = iep::MakeContributors(srcW, dstW, filter);
+  const std::vector<TDivisor> columnDivisors = Divisors<T>(columns);
   TIEWorkBitmap work(dstW, srcH, Channels * 8 * static_cast<int32_t>(sizeof(T)));
   IERunInBands(srcH, bands, [&](int32_t first, int32_t count, int32_t band) {
     for (int32_t y = first; y < first + count; ++y) {
-      HorizontalRow<Channels>(columns, reinterpret_cast<const T*>(source->GetScanline(y)),
+      HorizontalRow<Channels>(columns, columnDivisors, reinterpret_cast<const T*>(source->GetScanline(y)),
                               reinterpret_cast<T*>(work.GetScanline(y)), dstW);
       if (band == 0) progress.Report((int64_t{y} * bands) + 1);
     }
   });
 
   const TContributors rows = iep::MakeContributors(srcH, dstH, filter);
+  const std::vector<TDivisor> rowDivisors = Divisors<T>(rows);
   const int32_t samples = dstW * Channels;
   IERunInBands(dstH, bands, [&](int32_t first, int32_t count, int32_t band) {
     std::vector<Acc> sums(static_cast<size_t>(samples));
@@ -227,7 +276,7 @@ void KernelPasses(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filter, co
       for (int32_t k = rows.Start[y]; k < rows.Start[y + 1]; ++k)
         AccumulateRow<T>(sums.data(), reinterpret_cast<const T*>(work.GetScanline(rows.Index[k])), rows.Weight[k],
                          samples);
-      StoreRow<T>(sums.data(), reinterpret_cast<T*>(dest->GetScanline(y)), samples);
+      StoreRow<T>(sums.data(), reinterpret_cast<T*>(dest->GetScanline(y)), samples, rowDivisors[static_cast<size_t>(y)]);
       if (band == 0) progress.Report(srcH + (int64_t{y} * bands) + 1);
     }
   });

@@ -102,38 +102,6 @@ T Interpolate(int64_t a, int64_t b, int64_t fraction) {
   return static_cast<T>(a + (((b - a) * fraction) >> kFractionBits));
 }
 
-// Whole-number division of sums of at most MaxSample x count by count as a
-// multiplication and a shift, exact for every such sum; a count too large
-// for 32-bit factors divides plainly.
-class TDivisor {
-public:
-  TDivisor(uint32_t count, uint32_t maxSample) : count_(std::max(count, 1u)) {
-    const uint64_t maxSum = uint64_t{maxSample} * count_;
-    shift_ = std::bit_width(maxSum) + std::bit_width(uint64_t{count_});
-    if (shift_ >= 64) return;
-    const uint64_t multiplier = (uint64_t{1} << shift_) / count_ + 1;
-    // floor(sum x multiplier / 2^shift) = floor(sum / count) while
-    // sum x (multiplier x count - 2^shift) < 2^shift.
-    using Wide = unsigned __int128;
-    const Wide excess = Wide{multiplier} * count_ - (Wide{1} << shift_);
-    exact_ = multiplier <= UINT32_MAX && maxSum <= UINT32_MAX && Wide{maxSum} * excess < (Wide{1} << shift_);
-    multiplier_ = static_cast<uint32_t>(multiplier);
-  }
-  bool Exact() const { return exact_; }
-  uint32_t Divide(uint64_t sum) const {
-    return exact_ ? static_cast<uint32_t>((uint64_t{static_cast<uint32_t>(sum)} * multiplier_) >> shift_)
-                  : static_cast<uint32_t>(sum / count_);
-  }
-  // The exact form alone, for loops the compiler turns into vector code.
-  uint32_t Multiply(uint32_t sum) const { return static_cast<uint32_t>((uint64_t{sum} * multiplier_) >> shift_); }
-
-private:
-  uint32_t count_;
-  uint32_t multiplier_ = 1;
-  int32_t shift_ = 0;
-  bool exact_ = false;
-};
-
 template <typename T>
 constexpr uint32_t kMaxSample = std::numeric_limits<T>::max();
 
@@ -145,7 +113,7 @@ using TColumnSum = std::conditional_t<sizeof(T) == 1, uint32_t, uint64_t>;
 // The horizontal pass of one source row into dest (destCount pixels);
 // exact: every divisor multiplies.
 template <int32_t Channels, typename T>
-void FastRow(const TFastAxis& axis, const std::vector<TDivisor>& divisors, bool exact, const T* source, T* dest,
+void FastRow(const TFastAxis& axis, const std::vector<iep::TDivisor>& divisors, bool exact, const T* source, T* dest,
              int32_t destCount) {
   for (int32_t i = 0; i < destCount; ++i) {
     const T* a = source + ptrdiff_t{axis.Low[i]} * Channels;
@@ -180,7 +148,7 @@ public:
     if (columns.Mode == TFastAxis::Average)
       for (int32_t i = 0; i < destCount; ++i)
         divisors_.emplace_back(static_cast<uint32_t>(columns.High[i] - columns.Low[i] + 1), kMaxSample<T>);
-    exact_ = std::all_of(divisors_.begin(), divisors_.end(), [](const TDivisor& d) { return d.Exact(); });
+    exact_ = std::all_of(divisors_.begin(), divisors_.end(), [](const iep::TDivisor& d) { return d.Exact(); });
     for (auto& slot : slots_) slot.Samples.resize(static_cast<size_t>(destCount) * Channels);
   }
 
@@ -209,7 +177,7 @@ private:
   int32_t sx_, sy_;
   const TFastAxis& columns_;
   int32_t destCount_;
-  std::vector<TDivisor> divisors_;
+  std::vector<iep::TDivisor> divisors_;
   bool exact_ = false;
   TSlot slots_[2];
   uint64_t clock_ = 0;
@@ -235,7 +203,7 @@ void FastColumn(const TFastAxis& axis, TFastRows<Channels, T>& rows, int32_t y, 
     const T* source = rows.Row(r);
     for (size_t x = 0; x < samples; ++x) sums[x] += source[x];
   }
-  const TDivisor divisor(static_cast<uint32_t>(axis.High[y] - axis.Low[y] + 1), kMaxSample<T>);
+  const iep::TDivisor divisor(static_cast<uint32_t>(axis.High[y] - axis.Low[y] + 1), kMaxSample<T>);
   if (divisor.Exact()) {
     for (size_t x = 0; x < samples; ++x) dest[x] = static_cast<T>(divisor.Multiply(static_cast<uint32_t>(sums[x])));
     return;
