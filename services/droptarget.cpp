@@ -7,6 +7,7 @@
 
 #include "platform/forms/clipbrd.h"
 #include "platform/forms/forms.h"
+#include "platform/forms/properties.h"
 #include "platform/rtl/threads.h"
 #include "platform/win/comimpl.h"
 #include "platform/win/user_messages.h"
@@ -92,6 +93,37 @@ protected:
 private:
   TCustomDropTarget* target_;
 };
+
+// What a stored form may set, in the order it writes them.
+const TClassInfo& TCustomDropTarget::StaticClassInfo() {
+  static const TEnumNames dragTypeNames = {"dtCopy", "dtMove", "dtLink"};
+  static const TClassInfo info = PublishClass<TCustomDropTarget>(
+      "TCustomDropTarget", &TComponent::StaticClassInfo(), [](TPublished<TCustomDropTarget>& p) {
+        using T = TCustomDropTarget;
+        const auto flag = [&p](const char* name, bool T::*field) {
+          p.Boolean(name, [field](const T& t) { return t.*field; }, [field](T& t, bool v) { t.*field = v; });
+        };
+        p.SetOf("DragTypes", dragTypeNames, [](const T& t) { return t.DragTypes; },
+                [](T& t, TDragTypes types) { t.DragTypes = types; });
+        flag("GetDataOnEnter", &T::GetDataOnEnter);
+        p.Event("OnEnter", &T::OnEnter)
+            .Event("OnDragOver", &T::OnDragOver)
+            .Event("OnLeave", &T::OnLeave)
+            .Event("OnDrop", &T::OnDrop)
+            .Event("OnGetDropEffect", &T::OnGetDropEffect)
+            .Event("OnScroll", &T::OnScroll)
+            .Event("OnStartAsyncTransfer", &T::OnStartAsyncTransfer)
+            .Event("OnEndAsyncTransfer", &T::OnEndAsyncTransfer)
+            .Boolean("ShowImage", &T::ShowImage, &T::SetShowImage)
+            .Reference<TWinControl>("Target", &T::Target, &T::SetTarget);
+        flag("MultiTarget", &T::MultiTarget);
+        flag("AutoRegister", &T::AutoRegister);
+        flag("AutoScroll", &T::AutoScroll);
+        flag("OptimizedMove", &T::OptimizedMove);
+        flag("AllowAsyncTransfer", &T::AllowAsyncTransfer);
+      });
+  return info;
+}
 
 TCustomDropTarget::TCustomDropTarget(TComponent* owner)
     : TDragDropComponent(owner), sink_(new TDropTargetSink(this)), timer_(new TTimer(this)) {

@@ -60,6 +60,8 @@ class TDropTargetTransferThread;
 // of the keys. No exception leaves a call of the window layer: the drag is
 // refused (E_UNEXPECTED) and a failing OnDrop refuses the drop.
 class TCustomDropTarget : public TDragDropComponent {
+  FORMS_CLASS(TCustomDropTarget)
+
 public:
   explicit TCustomDropTarget(TComponent* owner);
   ~TCustomDropTarget() override;

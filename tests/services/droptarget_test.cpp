@@ -10,6 +10,7 @@
 #include "platform/forms/clipbrd.h"
 #include "platform/forms/extctrls.h"
 #include "platform/forms/forms.h"
+#include "platform/forms/properties.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/threads.h"
 #include "platform/win/comimpl.h"
@@ -472,4 +473,30 @@ TEST_F(DropTargetOnForm, AssignFromTheClipboardPastes) {
   ASSERT_EQ(target_->GetFiles()->Count(), 1) << "a paste keeps its data until the next";
   EXPECT_EQ(target_->GetFiles()->Strings(0), "/photos/a.tif");
   OleSetClipboard(nullptr);
+}
+
+// A stored form sets the target by the names it writes: flags, drag types
+// and the control it registers, found by its name.
+TEST_F(DropTargetOnForm, AStoredFormSetsTheTargetByName) {
+  right_->SetName("Right");
+  SetPropText(*target_, "DragTypes", "[dtMove]");
+  EXPECT_EQ(target_->DragTypes, TDragTypes{dtMove});
+  const struct {
+    const char* name;
+    bool TCustomDropTarget::*field;
+  } flags[] = {{"GetDataOnEnter", &TCustomDropTarget::GetDataOnEnter}, {"MultiTarget", &TCustomDropTarget::MultiTarget},
+               {"AutoRegister", &TCustomDropTarget::AutoRegister}, {"AutoScroll", &TCustomDropTarget::AutoScroll},
+               {"OptimizedMove", &TCustomDropTarget::OptimizedMove},
+               {"AllowAsyncTransfer", &TCustomDropTarget::AllowAsyncTransfer}};
+  for (const auto& f : flags) {
+    for (bool value : {true, false}) {
+      SetPropText(*target_, f.name, value ? "True" : "False");
+      EXPECT_EQ((*target_).*f.field, value) << f.name;
+    }
+  }
+  SetPropText(*target_, "ShowImage", "False");
+  EXPECT_FALSE(target_->ShowImage());
+  SetPropText(*target_, "Target", "Right", form_);
+  EXPECT_EQ(Registered(), (std::vector<TWinControl*>{right_})) << "writing Target registers the control";
+  EXPECT_THROW(SetPropText(*target_, "Target", "Nowhere", form_), Exception);
 }
