@@ -57,8 +57,7 @@ private:
 namespace {
 
 void RegisterWindow(HWND window, IDropTarget* target) {
-  const HRESULT hr = RegisterDragDrop(window, target);
-  if (FAILED(hr)) throw EOleSysError("The control cannot take drops (OLE error " + std::to_string(hr) + ")");
+  OleCheck(RegisterDragDrop(window, target), "The control cannot take drops");
 }
 
 }  // namespace
@@ -277,17 +276,15 @@ ComPtr<IAsyncOperation> AsyncOperationOf(IDataObject* data) {
 
 IStream* MarshalledInterface(REFIID riid, IUnknown* object) {
   IStream* stream = nullptr;
-  const HRESULT hr = CoMarshalInterThreadInterfaceInStream(riid, object, &stream);
-  if (FAILED(hr)) throw EOleSysError("The drop cannot be handed to a thread (OLE error " + std::to_string(hr) + ")");
+  OleCheck(CoMarshalInterThreadInterfaceInStream(riid, object, &stream), "The drop cannot be handed to a thread");
   return stream;
 }
 
 template <class I>
 ComPtr<I> UnmarshalledInterface(IStream*& stream, REFIID riid) {
   I* object = nullptr;
-  const HRESULT hr = CoGetInterfaceAndReleaseStream(std::exchange(stream, nullptr), riid,
-                                                    reinterpret_cast<void**>(&object));
-  if (FAILED(hr)) throw EOleSysError("The drop cannot be taken over by its thread (OLE error " + std::to_string(hr) + ")");
+  OleCheck(CoGetInterfaceAndReleaseStream(std::exchange(stream, nullptr), riid, reinterpret_cast<void**>(&object)),
+           "The drop cannot be taken over by its thread");
   return ComPtr<I>::Attach(object);
 }
 
@@ -323,6 +320,9 @@ protected:
       target_->data_ = data;
       target_->DoGetData();
       target_->DoDrop({}, POINTL{0, 0}, effect);
+    } catch (const EOleSysError& e) {
+      outcome = e.ErrorCode;
+      effect = DROPEFFECT_NONE;
     } catch (...) {
       outcome = E_UNEXPECTED;
       effect = DROPEFFECT_NONE;
@@ -448,7 +448,7 @@ HRESULT TCustomDropTarget::DragOver(DWORD keys, POINTL point, DWORD& effect) {
     }
     if (image_) {
       POINT screen{point.x, point.y};
-      if (FAILED(image_->DragOver(&screen, effect))) throw EOleSysError("The drag image cannot follow the drag");
+      OleCheck(image_->DragOver(&screen, effect), "The drag image cannot follow the drag");
     }
     lastPoint_ = client;
     return result;
@@ -678,8 +678,8 @@ void TCustomDropTarget::DropFromClipboard(DWORD& effect) {
 
 ComPtr<IDataObject> TCustomDropTarget::ClipboardData() const {
   IDataObject* data = nullptr;
-  const HRESULT hr = OleGetClipboard(&data);
-  if (FAILED(hr) || !data) throw EOleSysError("The clipboard cannot be read (OLE error " + std::to_string(hr) + ")");
+  OleCheck(OleGetClipboard(&data), "The clipboard cannot be read");
+  if (!data) throw EOleSysError("The clipboard cannot be read");
   return ComPtr<IDataObject>::Attach(data);
 }
 

@@ -500,3 +500,39 @@ TEST_F(DropTargetOnForm, AStoredFormSetsTheTargetByName) {
   EXPECT_EQ(Registered(), (std::vector<TWinControl*>{right_})) << "writing Target registers the control";
   EXPECT_THROW(SetPropText(*target_, "Target", "Nowhere", form_), Exception);
 }
+
+namespace {
+
+// A file target whose reading fails as a source that went away does.
+constexpr HRESULT kDisconnected = static_cast<HRESULT>(0x80010108u);
+class DisconnectedTarget final : public TDropFileTarget {
+public:
+  using TDropFileTarget::TDropFileTarget;
+
+protected:
+  bool DoGetData() override { throw EOleSysError("the source went away", kDisconnected); }
+};
+
+}  // namespace
+
+// A transfer thread whose reading fails tells the source why, with no effect.
+TEST_F(DropTargetOnForm, AFailedTransferReachesTheSourceAsItsResult) {
+  auto* target = new DisconnectedTarget(form_);
+  target->AllowAsyncTransfer = true;
+  target->SetTarget(left_);
+  bool dropped = false, ended = false;
+  target->OnDrop = [&](TObject*, TShiftState, POINTL, DWORD&) { dropped = true; };
+  target->OnEndAsyncTransfer = [&](TObject*) { ended = true; };
+  auto* source = new AsyncSource({"/photos/a.tif"}, TRUE, S_OK);
+  const ComPtr<IDataObject> data = ComPtr<IDataObject>::Attach(source);
+  const POINT p = left_->ClientToScreen(POINT{100, 150});
+  DWORD effect = DROPEFFECT_COPY;
+  ASSERT_EQ(target->DropTarget()->DragEnter(data.Get(), 0, POINTL{p.x, p.y}, &effect), S_OK);
+  ASSERT_EQ(target->DropTarget()->Drop(data.Get(), 0, POINTL{p.x, p.y}, &effect), S_OK);
+  while (target->Transferring()) CheckSynchronize(1000);
+  EXPECT_TRUE(ended);
+  EXPECT_FALSE(dropped);
+  EXPECT_TRUE(source->ended.load());
+  EXPECT_EQ(source->endResult.load(), kDisconnected);
+  EXPECT_EQ(source->endEffect.load(), DROPEFFECT_NONE);
+}
