@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/rtl/sysutils.h"
 #include "platform/win/user_clipboard.h"
 #include "platform/win/user_windows.h"
 #include "platform/win/winuser_consts.h"
@@ -23,6 +24,10 @@ const TFormatClass& TClipboardFormat::StaticClass() {
 const TFormatClass& TCustomDataFormat::StaticClass() {
   static const TFormatClass record{"TCustomDataFormat", nullptr, nullptr};
   return record;
+}
+
+void OleCheck(HRESULT result, const std::string& what) {
+  if (FAILED(result)) throw EOleSysError(Format("%s (OLE error 0x%.8x)", {what, static_cast<uint32_t>(result)}), result);
 }
 
 CLIPFORMAT RegisteredFormat(CLIPFORMAT& slot, const char* name) {

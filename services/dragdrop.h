@@ -67,8 +67,15 @@ enum TDragType { dtCopy, dtMove, dtLink };
 using TDragTypes = Set<TDragType>;
 
 RTL_DECLARE_EXCEPTION(EDataFormatError, Exception);
-// A failed call of the platform's OLE layer; the message names its code.
-RTL_DECLARE_EXCEPTION(EOleSysError, Exception);
+// A failed call of the platform's OLE layer, with its result code.
+class EOleSysError : public Exception {
+public:
+  explicit EOleSysError(std::string message, HRESULT code = E_UNEXPECTED)
+      : Exception(std::move(message)), ErrorCode(code) {}
+  HRESULT ErrorCode;
+};
+// Raises EOleSysError for a failed result: "<what> (OLE error 0x...)".
+void OleCheck(HRESULT result, const std::string& what);
 
 // A clipboard format id for a registered name, asked for on first use and
 // kept once the registration succeeded.

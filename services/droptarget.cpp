@@ -1,9 +1,13 @@
 #include "services/droptarget.h"
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "platform/forms/clipbrd.h"
 #include "platform/forms/forms.h"
+#include "platform/forms/properties.h"
 #include "platform/rtl/threads.h"
 #include "platform/win/comimpl.h"
 #include "platform/win/user_messages.h"
@@ -53,8 +57,7 @@ private:
 namespace {
 
 void RegisterWindow(HWND window, IDropTarget* target) {
-  const HRESULT hr = RegisterDragDrop(window, target);
-  if (FAILED(hr)) throw EOleSysError("The control cannot take drops (OLE error " + std::to_string(hr) + ")");
+  OleCheck(RegisterDragDrop(window, target), "The control cannot take drops");
 }
 
 }  // namespace
@@ -90,6 +93,37 @@ private:
   TCustomDropTarget* target_;
 };
 
+// What a stored form may set, in the order it writes them.
+const TClassInfo& TCustomDropTarget::StaticClassInfo() {
+  static const TEnumNames dragTypeNames = {"dtCopy", "dtMove", "dtLink"};
+  static const TClassInfo info = PublishClass<TCustomDropTarget>(
+      "TCustomDropTarget", &TComponent::StaticClassInfo(), [](TPublished<TCustomDropTarget>& p) {
+        using T = TCustomDropTarget;
+        const auto flag = [&p](const char* name, bool T::*field) {
+          p.Boolean(name, [field](const T& t) { return t.*field; }, [field](T& t, bool v) { t.*field = v; });
+        };
+        p.SetOf("DragTypes", dragTypeNames, [](const T& t) { return t.DragTypes; },
+                [](T& t, TDragTypes types) { t.DragTypes = types; });
+        flag("GetDataOnEnter", &T::GetDataOnEnter);
+        p.Event("OnEnter", &T::OnEnter)
+            .Event("OnDragOver", &T::OnDragOver)
+            .Event("OnLeave", &T::OnLeave)
+            .Event("OnDrop", &T::OnDrop)
+            .Event("OnGetDropEffect", &T::OnGetDropEffect)
+            .Event("OnScroll", &T::OnScroll)
+            .Event("OnStartAsyncTransfer", &T::OnStartAsyncTransfer)
+            .Event("OnEndAsyncTransfer", &T::OnEndAsyncTransfer)
+            .Boolean("ShowImage", &T::ShowImage, &T::SetShowImage)
+            .Reference<TWinControl>("Target", &T::Target, &T::SetTarget);
+        flag("MultiTarget", &T::MultiTarget);
+        flag("AutoRegister", &T::AutoRegister);
+        flag("AutoScroll", &T::AutoScroll);
+        flag("OptimizedMove", &T::OptimizedMove);
+        flag("AllowAsyncTransfer", &T::AllowAsyncTransfer);
+      });
+  return info;
+}
+
 TCustomDropTarget::TCustomDropTarget(TComponent* owner)
     : TDragDropComponent(owner), sink_(new TDropTargetSink(this)), timer_(new TTimer(this)) {
   sink_->Release();  // the ComPtr holds the only reference
@@ -98,6 +132,9 @@ TCustomDropTarget::TCustomDropTarget(TComponent* owner)
 }
 
 TCustomDropTarget::~TCustomDropTarget() {
+  // A transfer thread works with this target until it has ended.
+  while (transferring_) CheckSynchronize(1000);
+  image_ = nullptr;
   data_ = nullptr;
   Unregister(nullptr);
   sink_->Detach();
@@ -215,9 +252,119 @@ void TCustomDropTarget::DoScroll(POINTL, TScrollDirections& scroll, int& interva
   if (OnScroll) OnScroll(this, lastPoint_, scroll, interval);
 }
 
-bool TCustomDropTarget::GetData(DWORD) {
+bool TCustomDropTarget::GetData(DWORD effect) {
   ClearData();
+  if (const std::optional<bool> started = AllowAsyncTransfer ? StartAsyncTransfer(effect) : std::nullopt)
+    return *started;
   return DoGetData();
+}
+
+// ---- asynchronous transfer
+
+namespace {
+
+// The operation of a source that hands its data over asynchronously; none
+// when it does not offer that.
+ComPtr<IAsyncOperation> AsyncOperationOf(IDataObject* data) {
+  IAsyncOperation* operation = nullptr;
+  if (!data || FAILED(data->QueryInterface(IID_IAsyncOperation, reinterpret_cast<void**>(&operation))) || !operation)
+    return {};
+  ComPtr<IAsyncOperation> held = ComPtr<IAsyncOperation>::Attach(operation);
+  BOOL async = FALSE;
+  return SUCCEEDED(held->GetAsyncMode(&async)) && async ? held : ComPtr<IAsyncOperation>();
+}
+
+IStream* MarshalledInterface(REFIID riid, IUnknown* object) {
+  IStream* stream = nullptr;
+  OleCheck(CoMarshalInterThreadInterfaceInStream(riid, object, &stream), "The drop cannot be handed to a thread");
+  return stream;
+}
+
+template <class I>
+ComPtr<I> UnmarshalledInterface(IStream*& stream, REFIID riid) {
+  I* object = nullptr;
+  OleCheck(CoGetInterfaceAndReleaseStream(std::exchange(stream, nullptr), riid, reinterpret_cast<void**>(&object)),
+           "The drop cannot be taken over by its thread");
+  return ComPtr<I>::Attach(object);
+}
+
+}  // namespace
+
+// Reads the dropped data and runs the drop on a thread of its own, through
+// its own references to the source's data object and operation; tells the
+// source the outcome and the effect, and frees itself.
+class TDropTargetTransferThread final : public TThread {
+public:
+  TDropTargetTransferThread(TCustomDropTarget* target, DWORD effect, IDataObject* data, IAsyncOperation* operation)
+      : target_(target), effect_(effect) {
+    FreeOnTerminate = true;
+    OnTerminate = [target](TThread*) { target->DoEndAsyncTransfer(); };
+    dataStream_ = MarshalledInterface(IID_IDataObject, data);
+    operationStream_ = MarshalledInterface(IID_IAsyncOperation, operation);
+  }
+  ~TDropTargetTransferThread() override {
+    for (IStream* stream : {dataStream_, operationStream_})
+      if (stream) stream->Release();
+  }
+
+protected:
+  void Execute() override {
+    CoInitialize(nullptr);
+    ComPtr<IDataObject> data;
+    ComPtr<IAsyncOperation> operation;
+    HRESULT outcome = S_OK;
+    DWORD effect = effect_;
+    try {
+      data = UnmarshalledInterface<IDataObject>(dataStream_, IID_IDataObject);
+      operation = UnmarshalledInterface<IAsyncOperation>(operationStream_, IID_IAsyncOperation);
+      target_->data_ = data;
+      target_->DoGetData();
+      target_->DoDrop({}, POINTL{0, 0}, effect);
+    } catch (const EOleSysError& e) {
+      outcome = e.ErrorCode;
+      effect = DROPEFFECT_NONE;
+    } catch (...) {
+      outcome = E_UNEXPECTED;
+      effect = DROPEFFECT_NONE;
+    }
+    if (operation) operation->EndOperation(outcome, nullptr, effect);
+    target_->data_ = nullptr;
+    data = nullptr;
+    operation = nullptr;
+    CoUninitialize();
+  }
+
+private:
+  TCustomDropTarget* target_;
+  DWORD effect_;
+  IStream* dataStream_ = nullptr;
+  IStream* operationStream_ = nullptr;
+};
+
+std::optional<bool> TCustomDropTarget::StartAsyncTransfer(DWORD effect) {
+  const ComPtr<IAsyncOperation> operation = AsyncOperationOf(data_.Get());
+  if (!operation || FAILED(operation->StartOperation(nullptr))) return std::nullopt;
+  try {
+    if (OnStartAsyncTransfer) OnStartAsyncTransfer(this);
+    transferring_ = true;
+    std::unique_ptr<TDropTargetTransferThread> thread(
+        new TDropTargetTransferThread(this, effect, data_.Get(), operation.Get()));
+    thread->Start();
+    thread.release();  // frees itself when it ends
+    return true;
+  } catch (...) {
+    operation->EndOperation(E_UNEXPECTED, nullptr, DROPEFFECT_NONE);
+    transferring_ = false;
+    return false;
+  }
+}
+
+void TCustomDropTarget::DoEndAsyncTransfer() {
+  transferring_ = false;
+  ClearData();
+  data_ = nullptr;
+  target_ = nullptr;
+  if (OnEndAsyncTransfer) OnEndAsyncTransfer(this);
 }
 
 DWORD TCustomDropTarget::GetValidDropEffect(TShiftState shift, POINTL point, DWORD offered) {
@@ -237,33 +384,36 @@ DWORD TCustomDropTarget::GetValidDropEffect(TShiftState shift, POINTL point, DWO
 
 HRESULT TCustomDropTarget::DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD& effect) {
   try {
-    ClearData();
+    ClearData();  // refuses while a transfer thread reads
     data_ = ComPtr<IDataObject>(data);
     target_ = FindTarget(POINT{point.x, point.y});
     const POINTL client = ClientPoint(point);
-    if (target_)
+    if (target_) {
       lastPoint_ = client;
-    else
+    } else {
+      showImage_ = false;
       AutoScroll = false;
+    }
     CheckScrollSpeed(POINT{point.x, point.y}, true);
-    if (!data_ || !HasValidFormats(data_.Get())) {
+    if (data_ && HasValidFormats(data_.Get())) {
+      FindScrollBars();
+      if (GetDataOnEnter && !GetData(effect)) {
+        data_ = nullptr;
+        effect = DROPEFFECT_NONE;
+        return DV_E_CLIPFORMAT;
+      }
+      const TShiftState shift = KeysToShiftState(keys);
+      effect = GetValidDropEffect(shift, client, effect);
+      DoEnter(shift, client, effect);
+      if ((effect & ~DROPEFFECT_SCROLL) == DROPEFFECT_NONE) data_ = nullptr;  // refused for the whole drag
+    } else {
       data_ = nullptr;
       effect = DROPEFFECT_NONE;
-      return S_OK;
     }
-    FindScrollBars();
-    if (GetDataOnEnter && !GetData(effect)) {
-      data_ = nullptr;
-      effect = DROPEFFECT_NONE;
-      return DV_E_CLIPFORMAT;
-    }
-    const TShiftState shift = KeysToShiftState(keys);
-    effect = GetValidDropEffect(shift, client, effect);
-    DoEnter(shift, client, effect);
-    if ((effect & ~DROPEFFECT_SCROLL) == DROPEFFECT_NONE) data_ = nullptr;  // refused for the whole drag
+    if (showImage_) ImageEnter(data, point, effect);
     return S_OK;
   } catch (...) {
-    data_ = nullptr;
+    ReleaseData();
     effect = DROPEFFECT_NONE;
     return E_UNEXPECTED;
   }
@@ -273,6 +423,10 @@ HRESULT TCustomDropTarget::DragOver(DWORD keys, POINTL point, DWORD& effect) {
   if (!target_) {
     effect = DROPEFFECT_NONE;
     return E_UNEXPECTED;
+  }
+  if (transferring_) {  // the drag entered during a transfer: refused
+    effect = DROPEFFECT_NONE;
+    return DV_E_CLIPFORMAT;
   }
   try {
     const TShiftState shift = KeysToShiftState(keys);
@@ -292,36 +446,49 @@ HRESULT TCustomDropTarget::DragOver(DWORD keys, POINTL point, DWORD& effect) {
     } else {
       timer_->SetEnabled(false);
     }
+    if (image_) {
+      POINT screen{point.x, point.y};
+      OleCheck(image_->DragOver(&screen, effect), "The drag image cannot follow the drag");
+    }
     lastPoint_ = client;
     return result;
   } catch (...) {
-    data_ = nullptr;
+    ReleaseData();
     effect = DROPEFFECT_NONE;
     return E_UNEXPECTED;
   }
 }
 
 HRESULT TCustomDropTarget::DragLeave() {
-  data_ = nullptr;
-  timer_->SetEnabled(false);
   try {
     ClearData();
+    timer_->SetEnabled(false);
+    data_ = nullptr;
+    if (image_) image_->DragLeave();
     struct Forget {
-      TWinControl*& target;
-      ~Forget() { target = nullptr; }
-    } forget{target_};
+      TCustomDropTarget* self;
+      ~Forget() {
+        self->target_ = nullptr;
+        self->image_ = nullptr;
+      }
+    } forget{this};
     DoLeave();
     return S_OK;
   } catch (...) {
+    ReleaseData();
     return E_UNEXPECTED;
   }
 }
 
 HRESULT TCustomDropTarget::Drop(DWORD keys, POINTL point, DWORD& effect) {
   timer_->SetEnabled(false);
+  // A drag that entered during a transfer holds no data of its own.
+  const ComPtr<IDataObject> held = transferring_ ? ComPtr<IDataObject>() : data_;
   struct Finish {
     TCustomDropTarget* self;
     ~Finish() {
+      self->image_ = nullptr;
+      if (self->transferring_) return;  // the transfer thread ends the drop
       try {
         self->ClearData();
       } catch (...) {
@@ -330,21 +497,58 @@ HRESULT TCustomDropTarget::Drop(DWORD keys, POINTL point, DWORD& effect) {
       self->target_ = nullptr;
     }
   } finish{this};
-  if (!data_) {
+  HRESULT result = S_OK;
+  if (!held) {
     effect = DROPEFFECT_NONE;
-    return E_UNEXPECTED;
+    result = E_UNEXPECTED;
+  } else {
+    try {
+      const TShiftState shift = KeysToShiftState(keys);
+      const POINTL client = ClientPoint(point);
+      effect = GetValidDropEffect(shift, client, effect) & ~DROPEFFECT_SCROLL;
+      const bool read = (GetDataOnEnter && HasData()) || GetData(effect);
+      if (!read)
+        effect = DROPEFFECT_NONE;
+      else if (!transferring_ && effect != DROPEFFECT_NONE)
+        DoDrop(shift * TShiftState{ssShift, ssCtrl, ssAlt}, client, effect);
+    } catch (...) {
+      effect = DROPEFFECT_NONE;
+      result = E_UNEXPECTED;
+    }
   }
-  try {
-    const TShiftState shift = KeysToShiftState(keys);
-    const POINTL client = ClientPoint(point);
-    const bool read = GetDataOnEnter && HasData() ? true : GetData(effect);
-    effect = read ? GetValidDropEffect(shift, client, effect) & ~DROPEFFECT_SCROLL : DROPEFFECT_NONE;
-    if (effect != DROPEFFECT_NONE) DoDrop(shift * TShiftState{ssShift, ssCtrl, ssAlt}, client, effect);
-    return S_OK;
-  } catch (...) {
-    effect = DROPEFFECT_NONE;
-    return E_UNEXPECTED;
+  if (image_) {
+    POINT screen{point.x, point.y};
+    image_->Drop(held.Get(), &screen, effect);
   }
+  return result;
+}
+
+void TCustomDropTarget::ReleaseData() {
+  if (!transferring_) data_ = nullptr;
+}
+
+// ---- drag image
+
+// The window layer's drag-image helper shows the source's image over the
+// target; without one the drag goes on without an image. (Image-list drags,
+// the other source of a drag image, are never started in this program.)
+void TCustomDropTarget::ImageEnter(IDataObject* data, POINTL point, DWORD effect) {
+  IDropTargetHelper* helper = nullptr;
+  if (!target_ || FAILED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDropTargetHelper,
+                                          reinterpret_cast<void**>(&helper))) || !helper)
+    return;
+  image_ = ComPtr<IDropTargetHelper>::Attach(helper);
+  POINT screen{point.x, point.y};
+  if (FAILED(image_->DragEnter(target_->Handle(), data, &screen, effect))) image_ = nullptr;
+}
+
+void TCustomDropTarget::ShowImageNow(bool show) {
+  if (image_) image_->Show(show);
+}
+
+void TCustomDropTarget::SetShowImage(bool show) {
+  showImage_ = show;
+  ShowImageNow(show);
 }
 
 // ---- auto-scroll
@@ -422,6 +626,11 @@ void TCustomDropTarget::DoAutoScroll() {
   if (!scroll.Empty()) DoScroll(lastPoint_, scroll, interval);
   if (scroll.Empty()) return;
   const HWND window = target_->Handle();
+  ShowImageNow(false);
+  struct ShowAgain {  // in every case
+    TCustomDropTarget* self;
+    ~ShowAgain() { self->ShowImageNow(true); }
+  } showAgain{this};
   if (scroll.Contains(sdUp))
     SendMessage(window, WM_VSCROLL, SB_LINEUP, 0);
   else if (scroll.Contains(sdDown))
@@ -469,18 +678,19 @@ void TCustomDropTarget::DropFromClipboard(DWORD& effect) {
 
 ComPtr<IDataObject> TCustomDropTarget::ClipboardData() const {
   IDataObject* data = nullptr;
-  const HRESULT hr = OleGetClipboard(&data);
-  if (FAILED(hr) || !data) throw EOleSysError("The clipboard cannot be read (OLE error " + std::to_string(hr) + ")");
+  OleCheck(OleGetClipboard(&data), "The clipboard cannot be read");
+  if (!data) throw EOleSysError("The clipboard cannot be read");
   return ComPtr<IDataObject>::Attach(data);
 }
 
 DWORD TCustomDropTarget::PasteFromClipboard() {
+  ClearData();  // refuses while a transfer thread reads
   target_ = nullptr;
   data_ = ClipboardData();
   struct Release {
-    ComPtr<IDataObject>& data;
-    ~Release() { data = nullptr; }
-  } release{data_};
+    TCustomDropTarget* self;
+    ~Release() { self->ReleaseData(); }
+  } release{this};
   const DWORD preferred = GetPreferredDropEffect();
   DWORD effect = GetData(preferred) ? preferred : DROPEFFECT_NONE;
   DropFromClipboard(effect);
@@ -490,14 +700,20 @@ DWORD TCustomDropTarget::PasteFromClipboard() {
 bool TCustomDropTarget::CanPasteFromClipboard() { return HasValidFormats(ClipboardData().Get()); }
 
 void TCustomDropTarget::Assign(const TPersistent* source) {
+  if (dynamic_cast<const TClipboard*>(source)) {
+    PasteFromClipboard();
+    return;
+  }
   IDataObject* data = nullptr;
   if (auto* unknown = dynamic_cast<IUnknown*>(const_cast<TPersistent*>(source));
       unknown && SUCCEEDED(unknown->QueryInterface(IID_IDataObject, reinterpret_cast<void**>(&data))) && data) {
-    data_ = ComPtr<IDataObject>::Attach(data);
+    const ComPtr<IDataObject> given = ComPtr<IDataObject>::Attach(data);
+    ClearData();  // refuses while a transfer thread reads
+    data_ = given;
     struct Release {
-      ComPtr<IDataObject>& data;
-      ~Release() { data = nullptr; }
-    } release{data_};
+      TCustomDropTarget* self;
+      ~Release() { self->ReleaseData(); }
+    } release{this};
     if (GetData(DROPEFFECT_COPY)) return;
   }
   TDragDropComponent::Assign(source);
@@ -536,6 +752,7 @@ bool TCustomDropMultiTarget::DoGetData() {
 }
 
 void TCustomDropMultiTarget::ClearData() {
+  if (Transferring()) throw Exception("Can't clear data while async data transfer is in progress");
   for (int i = 0; i < DataFormats.Count(); ++i) DataFormats.Formats(i)->Clear();
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/forms/controls.h"
@@ -51,6 +52,7 @@ constexpr int32_t ScrollMaxSpeed = 20;
 constexpr uint32_t ScrollSpeedSampleTime = 10;
 
 class TDropTargetSink;
+class TDropTargetTransferThread;
 
 // The drag's events come in this order: OnEnter as it enters (an effect set
 // to none there refuses the whole drag), OnDragOver as it moves, then
@@ -58,6 +60,8 @@ class TDropTargetSink;
 // of the keys. No exception leaves a call of the window layer: the drag is
 // refused (E_UNEXPECTED) and a failing OnDrop refuses the drop.
 class TCustomDropTarget : public TDragDropComponent {
+  FORMS_CLASS(TCustomDropTarget)
+
 public:
   explicit TCustomDropTarget(TComponent* owner);
   ~TCustomDropTarget() override;
@@ -82,6 +86,18 @@ public:
   // Registration follows the control's window: a hidden child window
   // registers the control each time its window is made again.
   bool AutoRegister = true;
+  // A source that allows it hands its data over on a worker thread: OnDrop
+  // then runs there, between OnStartAsyncTransfer and OnEndAsyncTransfer
+  // (both on the GUI thread); new drags are refused meanwhile.
+  bool AllowAsyncTransfer = false;
+  TNotifyEvent OnStartAsyncTransfer;
+  TNotifyEvent OnEndAsyncTransfer;
+  bool Transferring() const { return transferring_; }
+
+  // Shows the drag source's image over the target (through the window
+  // layer's drag-image helper, when there is one).
+  bool ShowImage() const { return showImage_; }
+  void SetShowImage(bool show);
 
   // Makes the control a drop target (after the others with MultiTarget, in
   // their place without). A registered control is left as it is.
@@ -101,8 +117,9 @@ public:
   DWORD PasteFromClipboard();
   // Whether the clipboard holds anything the target reads.
   bool CanPasteFromClipboard();
-  // From the application's clipboard a paste; from a data object its data
-  // read as a copy; anything else cannot be assigned (EConvertError).
+  // From the application's clipboard (TClipboard) a paste; from a data
+  // object its data read as a copy; anything else cannot be assigned
+  // (EConvertError).
   void Assign(const TPersistent* source) override;
   void Notification(TComponent* component, TOperation operation) override;
 
@@ -138,6 +155,7 @@ protected:
 
 private:
   friend class TDropTargetSink;
+  friend class TDropTargetTransferThread;
   HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD& effect);
   HRESULT DragOver(DWORD keys, POINTL point, DWORD& effect);
   HRESULT DragLeave();
@@ -148,6 +166,14 @@ private:
   void FindScrollBars();
   bool CheckScrollSpeed(POINT screen, bool reset);
   bool Scrolls(POINTL point) const;
+  // Hands the drop to a transfer thread when the source allows it: true
+  // when started, false when it could not start, none when not offered.
+  std::optional<bool> StartAsyncTransfer(DWORD effect);
+  void DoEndAsyncTransfer();
+  // Forgets the drag's data object, unless a transfer thread works with it.
+  void ReleaseData();
+  void ImageEnter(IDataObject* data, POINTL point, DWORD effect);
+  void ShowImageNow(bool show);
 
   TControlList targets_;
   TWinControl* target_ = nullptr;
@@ -161,6 +187,9 @@ private:
     int32_t x = 0, y = 0;
   } older_, newer_;
   TTimer* timer_;
+  bool showImage_ = true;
+  ComPtr<IDropTargetHelper> image_;  // the drag-image helper during a drag
+  bool transferring_ = false;  // written on the GUI thread only
 };
 
 // ---- multi target -------------------------------------------------------------------

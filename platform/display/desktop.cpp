@@ -3,10 +3,21 @@
 // sizing to the window manager). Its surface is copied to the SDL window on
 // present; SDL's mouse, keyboard, text, drop, window and quit events go to
 // the input sink in screen coordinates.
+//
+// When the X server goes away, Xlib calls its I/O error handler and ends the
+// process when that returns; every later call on the broken connection would
+// wait for replies that never come. The handler here notes the loss, and
+// when it breaks into the wait for events it jumps back out of it so that
+// the message loop ends; the back end never touches the window system again.
 #include <SDL.h>
+#include <X11/Xlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "platform/display/display.h"
@@ -103,6 +114,32 @@ Uint32 FlagsOf(const WindowShape& shape) {
   return shape.resizable ? flags | SDL_WINDOW_RESIZABLE : flags;
 }
 
+// ---- losing the display
+
+std::atomic<bool> displayLost{false};
+// Armed only while the GUI thread waits in SDL for events: between there
+// and the handler lie SDL's and Xlib's C frames alone.
+sigjmp_buf* armedWait = nullptr;
+
+int DisplayLostHandler(Display* display) {
+  if (!displayLost.exchange(true)) {
+    const char* name = display ? DisplayString(display) : nullptr;
+    std::fprintf(stderr, "The connection to the display %s was lost; the program ends.\n", name ? name : "");
+  }
+  if (sigjmp_buf* wait = armedWait) {
+    armedWait = nullptr;
+    siglongjmp(*wait, 1);
+  }
+  return 0;  // elsewhere Xlib ends the process, and the back end's destruction leaves X alone
+}
+
+// Leaves the wait disarmed while our own code runs inside it (callbacks).
+struct Disarm {
+  sigjmp_buf* saved = armedWait;
+  Disarm() { armedWait = nullptr; }
+  ~Disarm() { armedWait = saved; }
+};
+
 bool IsPopupKind(WindowKind kind) { return kind == WindowKind::PopupMenu || kind == WindowKind::Tooltip; }
 
 SDL_HitTestResult HitResult(WindowPart part) {
@@ -125,6 +162,7 @@ class DesktopBackend : public Backend {
 public:
   DesktopBackend() : wakeEvent_(SDL_RegisterEvents(1)) {}
   ~DesktopBackend() override {
+    if (displayLost) return;  // no call may reach the broken connection
     for (auto& [key, w] : windows_) SDL_DestroyWindow(w.window);
     for (auto& [id, c] : cursors_) SDL_FreeCursor(c);
     for (auto& [picture, c] : pictureCursors_) SDL_FreeCursor(c);
@@ -133,6 +171,7 @@ public:
   const char* Name() const override { return "desktop"; }
 
   void ShowWindow(WindowKey key, const RECT& r, const std::string& title, const WindowShape& shape) override {
+    if (displayLost) return;
     Entry* e = Find(key);
     if (e && FlagsOf(e->shape) != FlagsOf(shape)) {
       DestroyWindow(key);  // a window changing kind is made again
@@ -160,6 +199,7 @@ public:
     if (Entry* e = Find(key)) SDL_HideWindow(e->window);
   }
   void DestroyWindow(WindowKey key) override {
+    if (displayLost) return;
     auto it = windows_.find(key);
     if (it == windows_.end()) return;
     SDL_DestroyWindow(it->second.window);
@@ -195,6 +235,7 @@ public:
     SDL_UpdateWindowSurface(e->window);
   }
   void SetCursorShape(int cursorId) override {
+    if (displayLost) return;
     for (const auto& c : kCursors) {
       if (c.id != cursorId) continue;
       SDL_Cursor*& cursor = cursors_[cursorId];
@@ -209,18 +250,20 @@ public:
     if (cursor) SDL_SetCursor(cursor);
   }
 
-  bool NeedsPumping() const override { return true; }
+  // Once the display is lost the window layer's own queue wait serves.
+  bool NeedsPumping() const override { return !displayLost; }
   void PumpEvents(int timeoutMs) override {
     SDL_Event ev;
-    if (!(timeoutMs < 0 ? SDL_WaitEvent(&ev) : SDL_WaitEventTimeout(&ev, timeoutMs))) return;
+    if (!NextEvent(ev, timeoutMs)) return;
     focusLost_ = focusGained_ = false;
     do Handle(ev);
-    while (SDL_PollEvent(&ev));
+    while (NextEvent(ev, 0));
     // The keyboard went to another program, not to another of our windows.
     if (focusLost_ && !focusGained_ && !OwnsKeyboardFocus())
       if (InputSink* sink = Sink()) sink->ApplicationDeactivated();
   }
   void Wake() override {
+    if (displayLost) return;
     SDL_Event ev{};
     ev.type = wakeEvent_;
     SDL_PushEvent(&ev);
@@ -238,9 +281,11 @@ public:
     if (out.empty()) out.push_back(Monitor{RECT{0, 0, 1024, 768}, RECT{0, 0, 1024, 768}, true});
     return out;
   }
-  void SetClipboardText(const std::string& utf8) override { SDL_SetClipboardText(utf8.c_str()); }
+  void SetClipboardText(const std::string& utf8) override {
+    if (!displayLost) SDL_SetClipboardText(utf8.c_str());
+  }
   std::optional<std::string> ClipboardText() override {
-    if (!SDL_HasClipboardText()) return std::nullopt;
+    if (displayLost || !SDL_HasClipboardText()) return std::nullopt;
     char* t = SDL_GetClipboardText();
     if (!t) return std::nullopt;
     std::string s = t;
@@ -250,6 +295,22 @@ public:
   void Beep() override {}
 
 private:
+  // The next event, waiting up to `timeoutMs` (negative: without limit);
+  // false when none came or the display was lost, which the sink is told.
+  bool NextEvent(SDL_Event& ev, int timeoutMs) {
+    if (displayLost) return false;
+    sigjmp_buf wait;
+    if (sigsetjmp(wait, 0)) {
+      if (InputSink* sink = Sink()) sink->DisplayLost();
+      return false;
+    }
+    armedWait = &wait;
+    const int got = timeoutMs < 0 ? SDL_WaitEvent(&ev) : timeoutMs == 0 ? SDL_PollEvent(&ev)
+                                                                       : SDL_WaitEventTimeout(&ev, timeoutMs);
+    armedWait = nullptr;
+    return got != 0;
+  }
+
   struct Entry {
     SDL_Window* window = nullptr;
     WindowShape shape;
@@ -271,6 +332,7 @@ private:
 
   static SDL_HitTestResult SDLCALL HitTest(SDL_Window* window, const SDL_Point* area, void* data) {
     auto* self = static_cast<DesktopBackend*>(data);
+    const Disarm ours;
     WindowKey key = 0;
     Entry* e = self->FromWindow(window, &key);
     InputSink* sink = self->Sink();
@@ -283,7 +345,9 @@ private:
     return focus && FromWindow(focus, nullptr);
   }
 
+  // No window is found once the display is lost: nothing reaches it.
   Entry* Find(WindowKey key) {
+    if (displayLost) return nullptr;
     auto it = windows_.find(key);
     return it == windows_.end() ? nullptr : &it->second;
   }
@@ -440,6 +504,8 @@ extern "C" __attribute__((visibility("default"))) display::Backend* VeskCreateDe
   const char* x = std::getenv("DISPLAY");
   if (x && *x && !std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+  if (const char* driver = SDL_GetCurrentVideoDriver(); driver && !std::strcmp(driver, "x11"))
+    XSetIOErrorHandler(&DisplayLostHandler);
   SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
   return new DesktopBackend();
 }

@@ -75,6 +75,9 @@ public:
   // The user or the system asked the program to end (SIGINT, SIGTERM, the
   // session). The one call that may come from any thread.
   virtual void QuitRequested() = 0;
+  // The window system went away (its connection broke): nothing can be
+  // shown any more, and the program's message loop ends.
+  virtual void DisplayLost() = 0;
   // Which part of the window is at a screen point: the window system moves
   // the window by its caption and sizes it by its edges itself.
   virtual WindowPart PartAt(WindowKey window, POINT screen) = 0;

@@ -16,3 +16,6 @@ target_link_libraries(${name}_desktop PRIVATE PkgConfig::DESKTOP_DEPS)
 target_compile_definitions(${name} PRIVATE VESK_DESKTOP_MODULE="$<TARGET_FILE:${name}_desktop>")
 # Every program that may open a window gets the module built with it.
 add_dependencies(${name} ${name}_desktop)
+# The desktop back end watches the X connection for the server going away.
+pkg_check_modules(DESKTOP_X11 REQUIRED IMPORTED_TARGET x11)
+target_link_libraries(${name}_desktop PRIVATE PkgConfig::DESKTOP_X11)

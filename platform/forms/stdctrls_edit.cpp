@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/forms/clipbrd.h"
 #include "platform/forms/stdctrls.h"
 #include "platform/rtl/encoding.h"
 #include "platform/rtl/sysutils.h"
-#include "platform/win/globalmem.h"
 
 // ---- text ----
 
@@ -206,16 +206,11 @@ int32_t TCustomEdit::WordStart(int32_t from, int dir) const {
 
 void TCustomEdit::CopyToClipboard() {
   if (SelLength() == 0 || passwordChar_) return;
-  const std::string text = SelText();
-  if (!OpenClipboard(HandleAllocated() ? Handle() : nullptr)) return;
-  EmptyClipboard();
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-  if (block) {
-    std::memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
-    GlobalUnlock(block);
-    SetClipboardData(CF_TEXT, block);
+  try {
+    Clipboard()->SetAsText(SelText());
+  } catch (const EClipboardException&) {
+    // another window holds the clipboard: nothing is copied
   }
-  CloseClipboard();
 }
 
 void TCustomEdit::CutToClipboard() {
@@ -225,14 +220,8 @@ void TCustomEdit::CutToClipboard() {
 }
 
 void TCustomEdit::PasteFromClipboard() {
-  if (readOnly_ || !OpenClipboard(HandleAllocated() ? Handle() : nullptr)) return;
-  std::string text;
-  if (HANDLE block = GetClipboardData(CF_TEXT)) {
-    const auto* p = static_cast<const char*>(GlobalLock(block));
-    if (p) text.assign(p, strnlen(p, GlobalSize(block)));
-    GlobalUnlock(block);
-  }
-  CloseClipboard();
+  if (readOnly_) return;
+  std::string text = Clipboard()->AsText();
   // A single-line edit keeps the first line.
   const size_t eol = text.find_first_of("\r\n");
   if (eol != std::string::npos) text.resize(eol);

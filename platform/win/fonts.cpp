@@ -137,11 +137,14 @@ std::string ResolveFontFamily(std::string_view face) {
   return InterfaceFamily();
 }
 
+bool FontFaceSubstituted(std::string_view face) {
+  const std::string key = Lower(face);
+  return std::any_of(std::begin(kSubstitutes), std::end(kSubstitutes),
+                     [&key](const Substitute& s) { return key == s.face; });
+}
+
 bool FontFaceAvailable(std::string_view face) {
-  std::string key = Lower(face);
-  for (const Substitute& s : kSubstitutes)
-    if (key == s.face) return true;
-  return !key.empty() && InstalledLower().count(key);
+  return FontFaceSubstituted(face) || (!face.empty() && InstalledLower().count(Lower(face)));
 }
 
 std::vector<std::string> InstalledFontFamilies() {

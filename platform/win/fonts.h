@@ -36,6 +36,9 @@ struct FontMetrics {
 std::string ResolveFontFamily(std::string_view face);
 // True when `face` is in the substitution table or installed.
 bool FontFaceAvailable(std::string_view face);
+// True when `face` is one of the usual Windows faces that the substitution
+// table draws with an installed family (whether or not it is installed).
+bool FontFaceSubstituted(std::string_view face);
 // Families installed on the system, sorted, without duplicates.
 std::vector<std::string> InstalledFontFamilies();
 

@@ -166,6 +166,38 @@ public:
   virtual HRESULT Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) = 0;
 };
 
+// A data object that can hand its data over while the source goes on: the
+// target asks GetAsyncMode, calls StartOperation before it reads on another
+// thread and EndOperation with the outcome and the effect performed.
+class IBindCtx;  // never used here: always null
+class IAsyncOperation : public IUnknown {
+public:
+  virtual HRESULT SetAsyncMode(BOOL async) = 0;
+  virtual HRESULT GetAsyncMode(BOOL* async) = 0;
+  virtual HRESULT StartOperation(IBindCtx* reserved) = 0;
+  virtual HRESULT InOperation(BOOL* inOperation) = 0;
+  virtual HRESULT EndOperation(HRESULT result, IBindCtx* reserved, DWORD effect) = 0;
+};
+// {3D8B0590-F691-11D2-8EA9-006097DF5BD4}
+inline constexpr IID IID_IAsyncOperation{0x3D8B0590, 0xF691, 0x11D2, {0x8E, 0xA9, 0x00, 0x60, 0x97, 0xDF, 0x5B, 0xD4}};
+
+// The drag-image helper: shows the image a drag source put into its data
+// object over the target window. No class is registered for it here (as on
+// a system without it): CoCreateInstance answers REGDB_E_CLASSNOTREG and
+// targets go without the image. Points are screen coordinates.
+class IDropTargetHelper : public IUnknown {
+public:
+  virtual HRESULT DragEnter(HWND target, IDataObject* data, POINT* point, DWORD effect) = 0;
+  virtual HRESULT DragLeave() = 0;
+  virtual HRESULT DragOver(POINT* point, DWORD effect) = 0;
+  virtual HRESULT Drop(IDataObject* data, POINT* point, DWORD effect) = 0;
+  virtual HRESULT Show(BOOL show) = 0;
+};
+// {4657278B-411B-11D2-839A-00C04FD918D0}
+inline constexpr IID IID_IDropTargetHelper{0x4657278B, 0x411B, 0x11D2, {0x83, 0x9A, 0x00, 0xC0, 0x4F, 0xD9, 0x18, 0xD0}};
+// {4657278A-411B-11D2-839A-00C04FD918D0}
+inline constexpr CLSID CLSID_DragDropHelper{0x4657278A, 0x411B, 0x11D2, {0x83, 0x9A, 0x00, 0xC0, 0x4F, 0xD9, 0x18, 0xD0}};
+
 // --- Media ----------------------------------------------------------------------
 
 // Frees what a medium holds (or releases pUnkForRelease instead) and clears it.

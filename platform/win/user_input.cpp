@@ -366,6 +366,8 @@ public:
     SetActiveWindow(nullptr);
   }
   void QuitRequested() override { PostRawInput(RawInput{RawInput::Kind::Quit, {}, false, CursorPosition()}); }
+  // No window can ask the user anything now: the loop ends at once.
+  void DisplayLost() override { PostQuitMessage(1); }
   display::WindowPart PartAt(display::WindowKey window, POINT screen) override {
     HWND h = FromKey(window);
     Window* w = Find(h);

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/forms/forms.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/win/fonts.h"
 #include "platform/win/gdi_text.h"
 #include "ui/controls/advglassbutton.h"
 #include "ui/controls/parentbackground.h"
@@ -325,13 +327,21 @@ TGlassContentPlace PlaceGlassContent(TGlassButtonLayout layout, bool gdiText, in
 
 namespace {
 
+// Whether the face is in the screen's font list: the installed families,
+// and the usual Windows faces that the font substitution draws with them
+// (so a button in "Tahoma" keeps GDI+ text where no "Tahoma" is installed).
+bool InScreenFonts(const std::string& face) {
+  return FontFaceSubstituted(face) || Screen->Fonts()->IndexOf(face) >= 0;
+}
+
 // GDI+ draws the caption unless anti-aliasing is off or the font is no
-// outline font; GDI text takes it then.
-bool UsesGdiText(HDC dc, TAntiAlias antiAlias) {
+// outline font of the screen's list; GDI text takes it then.
+bool UsesGdiText(HDC dc, const std::string& face, TAntiAlias antiAlias) {
   if (antiAlias == aaNone) return true;
   TEXTMETRIC tm{};
   if (!GetTextMetrics(dc, &tm)) return true;
-  return !(tm.tmPitchAndFamily & TMPF_VECTOR) || (tm.tmPitchAndFamily & TMPF_DEVICE);
+  const bool outline = (tm.tmPitchAndFamily & TMPF_VECTOR) && !(tm.tmPitchAndFamily & TMPF_DEVICE);
+  return !outline || !InScreenFonts(face);
 }
 
 }  // namespace
@@ -362,7 +372,7 @@ void TAdvCustomGlassButton::DrawButtonContent(TCanvas* canvas, AdvGDIP::TGDIPPic
     const int e = shape_ == btsCurvedRectangle ? rh / 4 : 0;
     const TColor colour = Enabled() ? Font()->Color() : static_cast<TColor>(0x808080);
     canvas->Font()->Assign(Font());
-    const bool gdiText = UsesGdiText(canvas->Handle(), antiAlias_);
+    const bool gdiText = UsesGdiText(canvas->Handle(), Font()->Name(), antiAlias_);
     TGlassContentPlace place{};
     if (gdiText) {
       RECT calc{0, 0, 2, 0};

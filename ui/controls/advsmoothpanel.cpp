@@ -47,7 +47,8 @@ const TClassInfo& TAdvSmoothPanelCaption::StaticClassInfo() {
             .Integer("LineColor", &C::LineColor, &C::SetLineColor, colors)
             .Boolean("Line", &C::Line, &C::SetLine)
             .Integer("HatchStyle", &C::HatchStyle, &C::SetHatchStyle)
-            .Enumeration("GradientType", AdvGradientTypeNames(), &C::GradientType, &C::SetGradientType);
+            .Enumeration("GradientType", AdvGradientTypeNames(), &C::GradientType, &C::SetGradientType)
+            .Event("OnChange", &C::OnChange);
       });
   return info;
 }
@@ -118,7 +119,9 @@ const TClassInfo& TAdvSmoothPanel::StaticClassInfo() {
             .Reference<TGDIPPictureContainer>("PictureContainer", &P::PictureContainer, &P::SetPictureContainer)
             .String("Version", &P::Version, &P::SetVersion)
             .Event("OnAnchorClick", &P::OnAnchorClick)
-            .Event("OnDraw", &P::OnDraw);
+            .Event("OnDraw", &P::OnDraw)
+            .Integer("Cursor", &P::Cursor, &P::SetPanelCursor, &CursorIdents())  // remembered for anchors
+            .Event<TContextPopupEvent>("OnContextPopup", &P::OnContextPopup);
       });
   return info;
 }
@@ -133,9 +136,9 @@ TAdvSmoothPanel::TAdvSmoothPanel(TComponent* owner)
   SetDoubleBuffered(true);
   SetPanelCursor(crDefault);
   SetBounds(Left(), Top(), 256, 128);
-  if (ComponentState().Contains(csDesigning) && owner && !owner->ComponentState().Contains(csLoading) &&
-      !owner->ComponentState().Contains(csReading))
-    ApplyStylePreset(4);
+  placedInDesigner_ = ComponentState().Contains(csDesigning) && owner &&
+                     !owner->ComponentState().Contains(csLoading) && !owner->ComponentState().Contains(csReading);
+  if (placedInDesigner_) ApplyStylePreset(4);
 }
 
 TAdvSmoothPanel::~TAdvSmoothPanel() = default;
@@ -143,6 +146,16 @@ TAdvSmoothPanel::~TAdvSmoothPanel() = default;
 void TAdvSmoothPanel::CreateParams(TCreateParams& params) {
   TCustomControl::CreateParams(params);
   params.Style &= ~WS_BORDER;
+}
+
+void TAdvSmoothPanel::CreateWnd() {
+  TCustomControl::CreateWnd();
+  if (windowMade_) return;
+  windowMade_ = true;
+  if (!placedInDesigner_) return;
+  fill_->SetShadowOffset(10);
+  fill_->SetRounding(10);
+  caption_->SetText(Name());
 }
 
 void TAdvSmoothPanel::SetCaption(TAdvSmoothPanelCaption* caption) {

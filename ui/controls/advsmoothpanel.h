@@ -127,6 +127,7 @@ protected:
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void Notification(TComponent* component, TOperation operation) override;
   void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
 
 private:
   int32_t ShadowOffset() const;
@@ -140,4 +141,6 @@ private:
   TCursor savedCursor_ = crDefault;
   bool overAnchor_ = false;
   RECT htmlRect_{};
+  bool placedInDesigner_ = false;  // dropped on a form in the designer, not read from a stored one
+  bool windowMade_ = false;
 };

@@ -100,4 +100,15 @@ x_wait_until 10 bash -c "! kill -0 $demo_pid" || fail "the demo did not end on S
 wait "$demo_pid"
 status=$?
 ((status == 0)) || fail "the demo ended with status $status"
+
+# The X server going away ends the demo with a word on its error output; it
+# neither spins nor waits on the broken connection. (SIGTERM is the last
+# resort of the bounded wait, so a hung demo fails instead of staying.)
+PLATFORM_DISPLAY=desktop SDL_VIDEODRIVER=x11 "$demo" --trace >"$x_work/out" 2>"$x_work/err" &
+demo_pid=$!
+await ready >/dev/null
+kill "${x_pids[0]}"
+x_wait_until 60 bash -c "! kill -0 $demo_pid" || { kill -9 "$demo_pid"; fail "the demo stayed after the X server went away"; }
+wait "$demo_pid"
+grep -q "connection to the display .* was lost" "$x_work/err" || fail "the demo did not say that the display was lost"
 echo "desktop_e2e: passed"

@@ -12,6 +12,7 @@
 #include "platform/win/comimpl.h"
 #include "platform/win/globalmem.h"
 #include "platform/win/ole_dataobject.h"
+#include "tests/platform/win/forwarding_dataobject.h"
 #include "tests/platform/win/user_test_support.h"
 
 namespace {
@@ -257,6 +258,14 @@ TEST_F(DragDropTest, RegistrationRules) {
   OleInitialize();
 }
 
+// No drag-image helper is registered: targets go without the image.
+TEST_F(DragDropTest, TheDragImageHelperIsNotRegistered) {
+  void* helper = reinterpret_cast<void*>(1);
+  EXPECT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDropTargetHelper, &helper),
+            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(helper, nullptr);
+}
+
 TEST_F(DragDropTest, DesktopFilesReachTheTargetAsNamesAndTheEffectComesBack) {
   const std::vector<std::string> files = {"/home/anna/Bilder/Farbkarte ü.tif", "/tmp/日本語/チャート.jpg",
                                           "/tmp/emoji 😀.png", "/tmp/plain"};
@@ -370,24 +379,13 @@ std::string clipboardBytes(UINT format) {
 
 int liveObjects = 0;
 // A data object that counts its instances.
-class CountedDataObject final : public ComObject<IDataObject, IID_IDataObject> {
+class CountedDataObject final : public ForwardingDataObject<ComObject<IDataObject, IID_IDataObject>> {
 public:
-  explicit CountedDataObject(std::vector<StoredFormat> formats) : inner_(CreateStoredDataObject(std::move(formats))) {
+  explicit CountedDataObject(std::vector<StoredFormat> formats)
+      : ForwardingDataObject(CreateStoredDataObject(std::move(formats))) {
     ++liveObjects;
   }
   ~CountedDataObject() override { --liveObjects; }
-  HRESULT GetData(FORMATETC* f, STGMEDIUM* m) override { return inner_->GetData(f, m); }
-  HRESULT GetDataHere(FORMATETC* f, STGMEDIUM* m) override { return inner_->GetDataHere(f, m); }
-  HRESULT QueryGetData(FORMATETC* f) override { return inner_->QueryGetData(f); }
-  HRESULT GetCanonicalFormatEtc(FORMATETC* i, FORMATETC* o) override { return inner_->GetCanonicalFormatEtc(i, o); }
-  HRESULT SetData(FORMATETC* f, STGMEDIUM* m, BOOL r) override { return inner_->SetData(f, m, r); }
-  HRESULT EnumFormatEtc(DWORD d, IEnumFORMATETC** e) override { return inner_->EnumFormatEtc(d, e); }
-  HRESULT DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
-private:
-  ComPtr<IDataObject> inner_;
 };
 
 }  // namespace

@@ -188,6 +188,19 @@ RECT InkBox(TControl* b, const std::function<bool(COLORREF)>& is) {
   return box;
 }
 
+bool IsRed(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) < 60 && GetBValue(c) < 60; }
+
+// A 16 x 16 red bitmap as a stored picture.
+void SaveRedPicture(TMemoryStream& bytes) {
+  TBitmap red;
+  red.SetPixelFormat(pf24bit);
+  red.SetSize(16, 16);
+  red.Canvas()->Brush()->SetColor(clRed);
+  red.Canvas()->FillRect(RECT{0, 0, 16, 16});
+  red.Canvas()->SetPixels(0, 15, clLime);  // a bitmap's bottom-left pixel is its transparent colour
+  red.SaveToStream(bytes);
+}
+
 }  // namespace
 
 // Picture and caption in every layout of a white glass button: the picture
@@ -196,14 +209,8 @@ RECT InkBox(TControl* b, const std::function<bool(COLORREF)>& is) {
 // picture to its edge.
 TEST_F(GlassButtonTest, EveryLayoutPlacesPictureAndCaptionApart) {
   using namespace AdvGlassButton;
-  TBitmap red;
-  red.SetPixelFormat(pf24bit);
-  red.SetSize(16, 16);
-  red.Canvas()->Brush()->SetColor(clRed);
-  red.Canvas()->FillRect(RECT{0, 0, 16, 16});
-  red.Canvas()->SetPixels(0, 15, clLime);  // a bitmap's bottom-left pixel is its transparent colour
   TMemoryStream bytes;
-  red.SaveToStream(bytes);
+  SaveRedPicture(bytes);
   enum Side { Left, Right, Above, Below };
   struct Case {
     const char* name;  // as a stored form names it
@@ -237,7 +244,7 @@ TEST_F(GlassButtonTest, EveryLayoutPlacesPictureAndCaptionApart) {
         ASSERT_EQ(b->Layout(), k.layout) << k.name;
         Show();
         const std::string name = std::string(caption) + " " + k.name + (antiAlias == aaNone ? " (GDI)" : "");
-        const RECT pic = InkBox(b, [](COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) < 60 && GetBValue(c) < 60; });
+        const RECT pic = InkBox(b, IsRed);
         const RECT text = InkBox(b, [](COLORREF c) { return GetRValue(c) < 110 && GetGValue(c) < 110 && GetBValue(c) < 110; });
         ASSERT_EQ(pic.right - pic.left, 16) << name;
         ASSERT_EQ(pic.bottom - pic.top, 16) << name;
@@ -259,6 +266,40 @@ TEST_F(GlassButtonTest, EveryLayoutPlacesPictureAndCaptionApart) {
         delete b;
       }
     }
+  }
+}
+
+// The caption takes GDI+ text in a face of the screen's font list, the
+// usual Windows faces drawn by installed families among them, and GDI text
+// in any other face. The two paths set a picture above the caption apart
+// by different amounts, so the picture shows which path drew.
+TEST_F(GlassButtonTest, CaptionTakesGdiTextOnlyOutsideTheScreenFonts) {
+  TMemoryStream bytes;
+  SaveRedPicture(bytes);
+  const struct {
+    std::string face;
+    bool gdi;
+  } cases[] = {
+      {"Tahoma", false},  // substituted, not installed here
+      {Screen->Fonts()->Strings(0), false},
+      {"No Such Face Anywhere", true},
+  };
+  for (const auto& k : cases) {
+    RECT pictures[2];
+    for (TAntiAlias antiAlias : {aaClearType, aaNone}) {
+      auto* b = Button("Glass", {10, 10, 110, 66}, "Load");
+      b->Font()->SetName(k.face);
+      b->SetAntiAlias(antiAlias);
+      bytes.SetPosition(0);
+      b->Picture()->LoadFromStream(bytes);
+      b->SetLayout(AdvGlassButton::blGlyphTop);
+      Show();
+      pictures[antiAlias == aaNone] = InkBox(b, IsRed);
+      delete b;
+    }
+    EXPECT_EQ(pictures[0].right - pictures[0].left, 16) << k.face;
+    EXPECT_EQ(pictures[0].top == pictures[1].top, k.gdi)
+        << k.face << (k.gdi ? ": GDI text as with anti-aliasing off" : ": GDI+ text, unlike with anti-aliasing off");
   }
 }
 

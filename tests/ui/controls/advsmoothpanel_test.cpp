@@ -76,6 +76,36 @@ TEST_F(SmoothPanelTest, CaptionTextLineAndMarkupAnchors) {
   EXPECT_EQ(clicked, std::vector<std::string>{"http://example.com"});
   MoveTo(panel, 5, 100);
   EXPECT_EQ(panel->Cursor(), crDefault);
+  // A cursor a stored form sets comes back after the anchor too.
+  SetPropText(*panel, "Cursor", "crCross");
+  MoveTo(panel, ax, ay);
+  EXPECT_EQ(panel->Cursor(), crHandPoint);
+  MoveTo(panel, 5, 100);
+  EXPECT_EQ(panel->Cursor(), crCross);
+}
+
+// Dropped on a form in the designer, the panel takes the luna look and, as
+// its window is first made, shadow, rounding and its name as caption; read
+// from a stored form it takes none of that, and a window made again changes
+// nothing.
+TEST_F(SmoothPanelTest, APanelPlacedInTheDesignerTakesTheDesignDefaults) {
+  for (bool designing : {true, false}) {
+    TForm* form = MakeForm();
+    form->SetDesigning(designing);
+    auto* panel = Add<TAdvSmoothPanel>(form, "Panel7", RECT{10, 10, 210, 110});
+    form->Show();
+    Pump();
+    const char* how = designing ? "in the designer" : "at run time";
+    EXPECT_EQ(panel->Fill()->Color(), designing ? static_cast<TColor>(0xFAF1E9) : TGDIPFill().Color()) << how;
+    EXPECT_EQ(panel->Fill()->ShadowOffset(), designing ? 10 : TGDIPFill().ShadowOffset()) << how;
+    EXPECT_EQ(panel->Fill()->Rounding(), designing ? 10 : TGDIPFill().Rounding()) << how;
+    EXPECT_EQ(panel->Caption()->Text(), designing ? "Panel7" : "") << how;
+    panel->Caption()->SetText("mine");
+    panel->RecreateWnd();
+    Pump();
+    EXPECT_EQ(panel->Caption()->Text(), "mine") << how << ": only the first window";
+    form->SetDesigning(false);
+  }
 }
 
 TEST_F(SmoothPanelTest, PresetsAndAssignCopyEverySetting) {
