@@ -473,6 +473,33 @@ bool ReadLayerChannels(ReadState& s, const LayerRecord& r, TIEPixelFormat format
   return true;
 }
 
+// A decoded layer or merged image in the form the caller asked for: with
+// the native format it keeps its pixels and takes the file's ICC profile;
+// otherwise it becomes ie24RGB (bilevel stays), through the file's profile
+// to the output profile when colour management is on and both profiles open.
+void FinishPixels(ReadState& s, TIEBitmap& bitmap) {
+  TIOParamsVals& params = s.params;
+  TIEICC* input = params.InputICCProfileOrNull();
+  const bool profiled = input && input->IsValid();
+  if (params.ISNATIVEPIXELFORMAT) {
+    if (profiled) bitmap.ImageProfile().Assign(*input);
+    return;
+  }
+  const TIEPixelFormat format = bitmap.GetPixelFormat();
+  if (format == ie1g) return;
+  if (profiled && IEGetGlobalSettings()->ApplyEmbeddedICC) {
+    TIEICC& output = params.GetOutputICCProfile();
+    if (output.IsValid() && input->TransformBitmap(bitmap, ie24RGB, output) == 1) return;
+  }
+  if (format != ie24RGB) bitmap.ConvertToPixelFormat(ie24RGB);
+}
+
+bool SkipLayerChannels(ReadState& s, const LayerRecord& r) {
+  for (const auto& channel : r.channels)
+    if (!ReadLayerChannel(s, channel.second, 0, 0, [](int32_t, const uint8_t*) {})) return false;
+  return true;
+}
+
 // The layer info of the section; true when layers were read into the list.
 bool ReadLayers(ReadState& s, int64_t sectionEnd) {
   int64_t infoLength = 0;
@@ -486,21 +513,25 @@ bool ReadLayers(ReadState& s, int64_t sectionEnd) {
   std::vector<LayerRecord> records(static_cast<size_t>(count));
   for (LayerRecord& r : records)
     if (!ReadLayerRecord(s, r) || s.stream.Position() > sectionEnd) return false;
+  // With a layer chosen by name only its channels are decoded; the others
+  // are passed over by their lengths.
+  const std::string& selected = s.params.PSDLayerName;
+  auto wanted = [&](const LayerRecord& r) { return selected.empty() || r.name == selected; };
   s.rowsTotal = 0;
   for (const LayerRecord& r : records)
-    s.rowsTotal += std::max<int64_t>(int64_t{r.bottom} - r.top, int64_t{r.maskBottom} - r.maskTop) *
-                   static_cast<int64_t>(r.channels.size());
+    if (wanted(r))
+      s.rowsTotal += std::max<int64_t>(int64_t{r.bottom} - r.top, int64_t{r.maskBottom} - r.maskTop) *
+                     static_cast<int64_t>(r.channels.size());
   std::vector<TIEPSDLayer> read;
   for (const LayerRecord& r : records)
-    if (!ReadLayerChannels(s, r, format, read)) return false;
+    if (!(wanted(r) ? ReadLayerChannels(s, r, format, read) : SkipLayerChannels(s, r))) return false;
   for (TIEPSDLayer& layer : read) {
     TIEBitmap& bitmap = *layer.Bitmap;
     if (bitmap.HasAlphaChannel()) {
       bitmap.GetAlphaChannel()->UpdateAllFull();
       if (bitmap.GetAlphaChannel()->FullFlag()) bitmap.RemoveAlphaChannel();
     }
-    if (!s.params.ISNATIVEPIXELFORMAT && !layer.MaskOfPrevious && format != ie1g && format != ie24RGB)
-      bitmap.ConvertToPixelFormat(ie24RGB);
+    if (!layer.MaskOfPrevious) FinishPixels(s, bitmap);
   }
   for (TIEPSDLayer& layer : read) s.layers->push_back(std::move(layer));
   return !read.empty();
@@ -535,7 +566,7 @@ bool ReadDocument(ReadState& s, bool paramsOnly) {
   const int64_t sectionEnd = s.stream.Position() + length;
   const bool layersRead = length > 0 && s.layers && !paramsOnly && !s.thumbnailLoaded && ReadLayers(s, sectionEnd);
   s.stream.SetPosition(sectionEnd);
-  if (paramsOnly || !s.bitmap || s.thumbnailLoaded || layersRead) return true;
+  if (paramsOnly || !s.bitmap || s.thumbnailLoaded || layersRead || !params.PSDLayerName.empty()) return true;
   const TIEPixelFormat format = FormatOf(h);
   if (format == ieNoFormat || h.width > INT32_MAX || h.height > INT32_MAX) return false;
   if (format == ie8p && !s.hasColorTable) return false;
@@ -546,7 +577,7 @@ bool ReadDocument(ReadState& s, bool paramsOnly) {
     bitmap.GetAlphaChannel()->UpdateAllFull();
     if (bitmap.GetAlphaChannel()->FullFlag()) bitmap.RemoveAlphaChannel();
   }
-  if (!params.ISNATIVEPIXELFORMAT && format != ie1g && format != ie24RGB) bitmap.ConvertToPixelFormat(ie24RGB);
+  FinishPixels(s, bitmap);
   return true;
 }
 

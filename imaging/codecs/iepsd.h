@@ -36,14 +36,17 @@ bool IEIsPSDStream(TStream& stream);
 
 // Reads the merged image into the bitmap (ie24RGB unless ISNATIVEPIXELFORMAT
 // keeps the file's format: ie1g, ie8g, ie8p, ie16Gray, ieRGB48, ieCMYK,
-// ieCIELab), alpha into its alpha channel; with GETTHUMBNAIL the embedded
+// ieCIELab), alpha into its alpha channel. The embedded ICC profile goes
+// with native pixels; otherwise, with ApplyEmbeddedICC, the conversion to
+// ie24RGB runs through it to the output profile. With GETTHUMBNAIL the embedded
 // thumbnail stands for the image. Never raises for bad content: a foreign
 // header, a compression or a depth and mode this reader does not know,
 // sizes beyond what the data could hold and data that ends early set the
 // abort flag (rows decoded stay). With a layer list, the layers are read
 // into it (in the file's pixel formats, alpha in their alpha channels)
 // when loadLayers is set or the document has one layer, and the merged
-// image is then not decoded; bitmap may be null.
+// image is then not decoded; bitmap may be null. A PSDLayerName decodes
+// that layer alone (with its mask) and never the merged image.
 void IEReadPSDStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
                      bool paramsOnly = false, std::vector<TIEPSDLayer>* layers = nullptr, bool loadLayers = false);
 

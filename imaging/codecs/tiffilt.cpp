@@ -562,6 +562,25 @@ BlockGrid ReadGrid(const TIETIFFIFDReader& r, const Layout& l) {
   return g;
 }
 
+// Narrows the grid to one tile (of every plane): the image is then that
+// tile, at its full size. False when the page has no such tile.
+bool SelectTile(BlockGrid& g, const Layout& l, int64_t tile) {
+  const int32_t planes = l.planar == 2 ? l.spp : 1;
+  if (tile >= g.Count()) return false;
+  std::vector<int64_t> offsets, counts;
+  for (int32_t p = 0; p < planes; ++p) {
+    const auto index = static_cast<size_t>(p * g.Count() + tile);
+    if (index >= g.offsets.size()) return false;
+    offsets.push_back(g.offsets[index]);
+    // Missing counts stay missing: uncompressed tiles get their full size later.
+    if (index < g.counts.size()) counts.push_back(g.counts[index]);
+  }
+  g.offsets = std::move(offsets);
+  g.counts = std::move(counts);
+  g.across = g.down = 1;
+  return true;
+}
+
 // What the file holds bounds what it may claim to decode to: false when
 // the blocks' bytes present cannot make the image.
 bool ClaimFits(TStream& stream, int64_t base, const BlockGrid& g, const Layout& l) {
@@ -810,6 +829,15 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   if (!found) return progress.Abort();
   // A directory of tags only (an EXIF block) still gives its metadata.
   const bool hasLayout = ReadLayout(reader, layout, options.NoAlpha);
+  // One tile asked for: the page is read as that tile alone.
+  const bool oneTile = hasLayout && params.TIFF_GETTILE >= 0 && layout.tileWidth > 0;
+  const Layout page = layout;
+  if (oneTile) {
+    layout.width = layout.tileWidth;
+    layout.height = layout.tileLength;
+    layout.rowsPerStrip = layout.tileLength;
+    layout.rowBytes = CodedRowBytes(layout);
+  }
   if (hasLayout) ReadTags(reader, layout, params);
   IEReadTIFFMetadata(reader, params);
   if (!hasLayout) return progress.Abort();
@@ -826,7 +854,8 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   // Separate planes are read at whole bytes per sample.
   const bool planesFit = layout.planar == 1 || (layout.planar == 2 && layout.bps >= 8);
   if (!bitmap || format == ieNoFormat || !planesFit) return progress.Abort();
-  BlockGrid grid = ReadGrid(reader, layout);
+  BlockGrid grid = ReadGrid(reader, page);
+  if (oneTile && !SelectTile(grid, page, params.TIFF_GETTILE)) return progress.Abort();
   if (!ClaimFits(stream, base, grid, layout)) return progress.Abort();
   if (!bitmap->Allocate(layout.width, layout.height, format)) return progress.Abort();
   if (format == ie8p && !LoadPalette(reader, layout, *bitmap, params)) return progress.Abort();

@@ -25,6 +25,9 @@ constexpr uint16_t kMsgVideoForWindows = 125;
 constexpr uint16_t kMsgAllGraphics = 131;
 constexpr uint16_t kMsgAllFiles = 132;
 constexpr uint16_t kMsgAdvanced = 45;
+constexpr uint16_t kMsgPreview = 0;
+// The preview panel's width by PreviewSize.
+constexpr int kPreviewWidth = 200, kLargePreviewWidth = 300;
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -145,6 +148,11 @@ std::string IEFilterPatternExt(const std::string& pattern) {
   return pattern.substr(dot, semi == std::string::npos ? std::string::npos : semi - dot);
 }
 
+std::string IENormalizeInitialDir(const std::string& dir) {
+  if (dir.size() < 2 || (dir.back() != '/' && dir.back() != '\\') || dir[dir.size() - 2] == ':') return dir;
+  return dir.substr(0, dir.size() - 1);
+}
+
 std::string IEStripTrailingSemicolon(const std::string& text) {
   return !text.empty() && text.back() == ';' ? text.substr(0, text.size() - 1) : text;
 }
@@ -181,12 +189,29 @@ void TOpenImageryDialog::PrepareFilter() {
   const std::string ext = ExtractFileExt(FileName());
   if (!ext.empty()) SetFilterIndex(IEFilterIndexOfExt(Filter(), ext, IsSaveDialog()));
   else if (FilterDefault != 0) SetFilterIndex(std::max(IEFilterIndexOfFileType(Filter(), FilterDefault, IsSaveDialog()), 1));
-  SetDefaultExt(IEFilterPatternExt(IEFilterPattern(Filter(), FilterIndex())));
 }
 
 bool TOpenImageryDialog::Execute() {
+  if (OnCreateCustomControls) OnCreateCustomControls(this);
+  struct DestroyAfter {
+    TOpenImageryDialog& dialog;
+    ~DestroyAfter() {
+      if (dialog.OnDestroyCustomControls) dialog.OnDestroyCustomControls(&dialog);
+    }
+  } destroyAfter{*this};
+  previewCheck_->SetCaption(IEGetLanguageText(kMsgPreview));
   PrepareFilter();
+  TOpenDialog::SetInitialDir(IENormalizeInitialDir(InitialDir()));
   previewFile_.clear();
+  // Without a default extension of the caller's, the chosen type's stands
+  // for the run.
+  const std::string callersExt = DefaultExt();
+  if (callersExt.empty()) SetDefaultExt(IEFilterPatternExt(IEFilterPattern(Filter(), FilterIndex())));
+  struct RestoreExt {
+    TOpenImageryDialog& dialog;
+    std::string ext;
+    ~RestoreExt() { dialog.SetDefaultExt(ext); }
+  } restoreExt{*this, callersExt};
   return TOpenDialog::Execute();
 }
 
@@ -196,7 +221,7 @@ void TOpenImageryDialog::DoShow() {
   TForm* form = DialogForm();
   if (!host || !form || !ShowsPreview()) return;
   // The preview lies right of the list: the window grows by its width.
-  constexpr int kWidth = 200;
+  const int kWidth = PreviewSize == iespLarge ? kLargePreviewWidth : kPreviewWidth;
   form->SetClientWidth(form->ClientWidth() + kWidth + 8);
   host->SetBounds(form->ClientWidth() - kWidth - 8, host->Top(), kWidth, host->Height());
   if (auto* list = dynamic_cast<TControl*>(form->FindComponent("FileList")))
@@ -236,8 +261,12 @@ void TOpenImageryDialog::UpdatePreview(const std::string& fileName) {
   TImageryIO io(nullptr);
   TIEBitmap* bitmap = io.IEBitmap();
   try {
-    if (!io.LoadFromFile(fileName, -1) || io.Aborting() || bitmap->GetWidth() < 1 || bitmap->GetHeight() < 1)
+    // A handler of the caller's loads in the panel's place.
+    if (OnPreviewFile)
+      OnPreviewFile(this, &io, fileName, false);
+    else if (!io.LoadFromFile(fileName, -1) || io.Aborting())
       return;
+    if (bitmap->GetWidth() < 1 || bitmap->GetHeight() < 1) return;
   } catch (const std::exception&) {
     return;
   }

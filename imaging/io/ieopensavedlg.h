@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,6 +41,21 @@ std::string IEStripTrailingSemicolon(const std::string& text);
 
 // ---- open dialog ---------------------------------------------------------------------
 
+// How the file list shows its items (the framework's list has one view:
+// kept for the caller, no effect).
+enum TIECommonDialogView : uint8_t {
+  iedvDefault, iedvSmallIcons, iedvMediumIcons, iedvLargeIcons, iedvExtraLargeIcons, iedvTiles, iedvList, iedvDetails
+};
+// The preview's room: the default, tall, or large (a wider panel).
+enum TIEPreviewSize : uint8_t { iespDefault, iespTall, iespLarge };
+// Sender, the object to fill (the I/O component the preview loads through),
+// the file, and whether only its parameters are wanted.
+using TIEFileDlgPreviewEvent =
+    std::function<void(TObject* sender, TObject* viewer, const std::string& fileName, bool paramsOnly)>;
+
+// A folder without its trailing delimiter, except the root ("/", "C:\").
+std::string IENormalizeInitialDir(const std::string& dir);
+
 class TOpenImageryDialog : public TOpenDialog {
 public:
   explicit TOpenImageryDialog(TComponent* owner);
@@ -54,6 +70,21 @@ public:
   // The file type preselected while FileName is empty (0: the first entry).
   int32_t FilterDefault = 0;
   bool AutoAdjustDPI = false;
+  // Stored for the caller: the framework's dialog has no places bar, one
+  // list view and its information line inside the preview panel.
+  bool ShowPlacesBar = true;
+  TIECommonDialogView FileView = iedvDefault;
+  bool ExtendedDialog = true;
+  TIEPreviewSize PreviewSize = iespDefault;
+  // Fired before the dialog is built and after it is gone, every run (also
+  // when the run raised).
+  TNotifyEvent OnCreateCustomControls, OnDestroyCustomControls;
+  // When set it replaces the preview's own load: it fills the I/O component
+  // it is handed as the load would.
+  TIEFileDlgPreviewEvent OnPreviewFile;
+  // Stored normalised (see IENormalizeInitialDir); Execute normalises a
+  // folder given through the framework dialog's setter too.
+  void SetInitialDir(const std::string& dir) { TOpenDialog::SetInitialDir(IENormalizeInitialDir(dir)); }
 
   // The preview panel: the box that turns the preview on, the picture and the
   // line with the selected file's size and format. They exist with the

@@ -11,6 +11,7 @@
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/processing/imageryproc.h"
+#include "platform/forms/extctrls.h"
 #include "platform/forms/graphics.h"
 #include "platform/forms/properties.h"
 #include "platform/win/user_messages.h"
@@ -57,21 +58,47 @@ TImageryIO::TOperation::TOperation(TImageryIO& io) : lock_(io.operationLock_, st
   while (!lock_.try_lock()) CheckSynchronize(10);
 }
 
+namespace {
+const TEnumNames kPreviewsParamNames = {"ioppDefaultLockPreview", "ioppApplyButton"};
+const TEnumNames kMeasureUnitNames = {"ieduInches", "ieduCm", "ieduSelectableDefInches", "ieduSelectableDefCm"};
+}  // namespace
+
 const TClassInfo& TImageryIO::StaticClassInfo() {
   static const TClassInfo info =
       PublishClass<TImageryIO>("TImageryIO", &TComponent::StaticClassInfo(), [](TPublished<TImageryIO>& p) {
         using C = TImageryIO;
-        p.Integer("Background", &C::Background, &C::SetBackground)
+        p.Reference<TComponent>("AttachedImagery", [](const C& io) { return io.viewComponent_; },
+                                [](C& io, TComponent* view) { io.SetAttachedImageryComponent(view); })
+            .Integer("Background", &C::Background, &C::SetBackground)
             .Event("OnProgress", &C::OnProgress)
+            .SetOf("PreviewsParams", kPreviewsParamNames, &C::GetPreviewsParams, &C::SetPreviewsParams)
             .Boolean("StreamHeaders", &C::StreamHeaders, [](C& io, bool v) { io.StreamHeaders = v; })
+            .Object("PreviewFont", &C::PreviewFont)
+            .Boolean("PreviewFontEnabled", [](const C& io) { return io.PreviewFontEnabled; },
+                     &C::SetPreviewFontEnabled)
+            .Reference<TImage>("AttachedTImage", &C::AttachedTImage, &C::SetAttachedTImage)
+            .Event("OnIOPreview", &C::OnIOPreview)
+            .Enumeration("DialogsMeasureUnit", kMeasureUnitNames, [](const C& io) { return io.DialogsMeasureUnit; },
+                         [](C& io, TIEDialogsMeasureUnit v) { io.DialogsMeasureUnit = v; })
             .Boolean("AutoAdjustDPI", &C::AutoAdjustDPI, [](C& io, bool v) { io.AutoAdjustDPI = v; })
             .Boolean("FilteredAdjustDPI", &C::FilteredAdjustDPI, [](C& io, bool v) { io.FilteredAdjustDPI = v; })
             .Event("OnFinishWork", &C::OnFinishWork)
+            .Event("OnAcquireBitmap", &C::OnAcquireBitmap)
+            .Event("OnAcquireClose", &C::OnAcquireClose)
+            .Boolean("SimplifiedParamsDialogs", [](const C& io) { return io.SimplifiedParamsDialogs; },
+                     [](C& io, bool v) { io.SimplifiedParamsDialogs = v; })
+            .Event("OnDoPreviews", &C::OnDoPreviews)
             .Boolean("NativePixelFormat", &C::NativePixelFormat, &C::SetNativePixelFormat)
             .String("ImageryVersion", [](const C&) { return C::ImageryVersion(); },
                     [](C&, const std::string&) {});
       });
   return info;
+}
+
+void TImageryIO::SetAttachedImageryComponent(TComponent* view) {
+  auto* source = dynamic_cast<TIEIOViewSource*>(view);
+  if (view && !source) ThrowPropertyClassError(view, "TImageryView");
+  SetAttachedImagery(source ? source->IOViewLink() : nullptr);
 }
 
 TImageryIO::TImageryIO(TComponent* owner) : TComponent(owner) {
@@ -91,6 +118,8 @@ TImageryIO* TImageryIO::CreateFromBitmap(TIEBitmap* bitmap) {
 TImageryIO::~TImageryIO() {
   WaitForWorkers(false);
   ReapWorkers();
+  DetachView();
+  if (attachedTImage_) attachedTImage_->RemoveFreeNotification(this);
   // A document that cannot be ended any more is dropped with its file.
   try {
     ClosePSDocument();
@@ -105,26 +134,115 @@ TImageryIO::~TImageryIO() {
 }
 
 void TImageryIO::SetIEBitmap(TIEBitmap* bitmap) {
+  attachedTBitmap_ = nullptr;
   if (ownsBitmap_) delete bitmap_;
   bitmap_ = bitmap;
   ownsBitmap_ = false;
 }
 
 void TImageryIO::SetAttachedIEBitmap(TIEBitmap* bitmap) {
-  if (!bitmap && view_) return;
+  if (!bitmap && (view_ || attachedTImage_)) return;
+  DetachView();
   SetIEBitmap(bitmap);
-  if (bitmap) view_ = nullptr;
+  if (bitmap) SetAttachedTImage(nullptr);
+}
+
+void TImageryIO::WrapTBitmap(TBitmap* tbitmap) {
+  SetIEBitmap(new TIEBitmap);
+  ownsBitmap_ = true;
+  bitmap_->AttachTBitmap(tbitmap, false);
+  attachedTBitmap_ = tbitmap;
+}
+
+namespace {
+void ViewChanged(void* io, int32_t flag) { static_cast<TImageryIO*>(io)->ViewBitmapChanged(flag); }
+}  // namespace
+
+void TImageryIO::DetachView() {
+  if (view_ && viewHandler_) view_->UnregisterChangeHandler(viewHandler_);
+  if (viewComponent_) viewComponent_->RemoveFreeNotification(this);
+  view_ = nullptr;
+  viewComponent_ = nullptr;
+  viewHandler_ = nullptr;
 }
 
 void TImageryIO::SetAttachedImagery(TIEIOViewLink* view) {
   TOperation operation(*this);
-  view_ = view;
+  if (view && view == view_) return TakeViewBitmap();
+  DetachView();
   if (!view) {
     SetIEBitmap(new TIEBitmap);
     ownsBitmap_ = true;
     return;
   }
-  SetIEBitmap(view->GetIEBitmap());
+  // A framework image attached before lets go of its bitmap first.
+  if (attachedTImage_) attachedTImage_->RemoveFreeNotification(this);
+  attachedTImage_ = nullptr;
+  view_ = view;
+  TakeViewBitmap();
+  viewComponent_ = view->Component();
+  if (viewComponent_) viewComponent_->FreeNotification(this);
+  viewHandler_ = view->RegisterChangeHandler(&ViewChanged, this);
+}
+
+void TImageryIO::ViewBitmapChanged(int32_t flag) {
+  if (!view_) return;
+  if (flag != 0) {
+    // The view is going: it frees the handler itself, and its bitmap with it.
+    if (viewComponent_) viewComponent_->RemoveFreeNotification(this);
+    viewHandler_ = nullptr;
+    viewComponent_ = nullptr;
+    view_ = nullptr;
+    SetIEBitmap(new TIEBitmap);
+    ownsBitmap_ = true;
+    return;
+  }
+  TakeViewBitmap();
+  // The new bitmap's resolution is the view's (0 where the view has none).
+  if (const int32_t dpiX = view_->DpiX(); dpiX > 0) params_->DPIX = dpiX;
+  if (const int32_t dpiY = view_->DpiY(); dpiY > 0) params_->DPIY = dpiY;
+}
+
+void TImageryIO::TakeViewBitmap() {
+  if (TIEBitmap* current = view_->GetIEBitmap())
+    SetIEBitmap(current);
+  else if (TBitmap* tbitmap = view_->GetTBitmap())
+    WrapTBitmap(tbitmap);
+}
+
+void TImageryIO::SetAttachedTImage(TImage* image) {
+  if (image == attachedTImage_) return;
+  if (attachedTImage_) attachedTImage_->RemoveFreeNotification(this);
+  attachedTImage_ = image;
+  if (!image) {
+    bitmap_->FreeImage(true);
+    attachedTBitmap_ = nullptr;
+    return;
+  }
+  DetachView();
+  WrapTBitmap(image->Picture()->Bitmap());
+  image->FreeNotification(this);
+}
+
+void TImageryIO::Notification(TComponent* component, ::TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (component && component == viewComponent_) {
+    viewComponent_ = nullptr;  // it is telling us while it goes
+    viewHandler_ = nullptr;    // and frees its handlers itself
+    ViewBitmapChanged(1);
+  }
+  if (component && component == attachedTImage_) {
+    // Its picture is gone with it: the component keeps an empty bitmap of its own.
+    attachedTImage_ = nullptr;
+    SetIEBitmap(new TIEBitmap);
+    ownsBitmap_ = true;
+  }
+}
+
+TBitmap* TImageryIO::GetBitmap() {
+  if (bitmap_ && bitmap_->Location() == ieTBitmap) return bitmap_->GetTBitmap();
+  return attachedTBitmap_;
 }
 
 TIEColor TImageryIO::Background() const { return view_ ? view_->Background() : background_; }
@@ -211,7 +329,14 @@ void TImageryIO::DoFinishWork() {
 }
 
 void TImageryIO::ViewUpdate() {
-  if (!view_) return;
+  // A framework bitmap holds no alpha channel.
+  if (attachedTBitmap_) bitmap_->RemoveAlphaChannel();
+  if (!view_) {
+    if (!attachedTImage_) return;
+    if (TGraphic* graphic = attachedTImage_->Picture()->Graphic()) graphic->SetModified(true);
+    attachedTImage_->Invalidate();
+    return;
+  }
   if (!IsIOThread()) {
     view_->Update();
     view_->ImageChange();
@@ -230,7 +355,11 @@ void TImageryIO::ParamsDpiChanged(bool, int32_t) {
   view_->SetDpi(params_->DPIX, params_->DPIY);
 }
 
-bool TImageryIO::BitmapCheck() { return bitmap_ != nullptr; }
+bool TImageryIO::BitmapCheck() {
+  if (!bitmap_) return false;
+  if (attachedTBitmap_) bitmap_->AttachTBitmap(attachedTBitmap_, false);
+  return true;
+}
 
 TIEProgressRecord TImageryIO::MakeProgress(bool withCallback) {
   TIEProgressRecord progress;

@@ -49,10 +49,31 @@ public:
   virtual void ImageChange() = 0;
   virtual void SetDpi(int32_t dpiX, int32_t dpiY) = 0;
   virtual TIEColor Background() = 0;
+  // The view's resolution, copied into the parameters when its bitmap changes.
+  virtual int32_t DpiX() { return 0; }
+  virtual int32_t DpiY() { return 0; }
+  // The framework bitmap of a view that keeps its image in one (then
+  // GetIEBitmap is null).
+  virtual TBitmap* GetTBitmap() { return nullptr; }
+  // The view as a component (for free notification and by-name access).
+  virtual TComponent* Component() { return nullptr; }
+  // Tells the component when the view replaces its bitmap object (flag 0)
+  // or is destroyed (flag 1); null when the view cannot tell.
+  virtual void* RegisterChangeHandler(void (*)(void* io, int32_t flag), void*) { return nullptr; }
+  virtual void UnregisterChangeHandler(void*) {}
+};
+
+// A component that can be attached to the I/O component as its view.
+class TIEIOViewSource {
+public:
+  virtual ~TIEIOViewSource() = default;
+  virtual TIEIOViewLink* IOViewLink() = 0;
 };
 
 class TIEIOThread;
 class TFont;
+class TBitmap;
+class TImage;
 struct TIEPSDocument;
 struct TIEPDFDocument;
 class TForm;
@@ -69,6 +90,10 @@ constexpr uint16_t ppAll = 1, ppAuto = 2;
 using TIEDoPreviewsEvent = std::function<void(TObject* sender, bool& handled)>;
 // Sender, the dialog about to be shown.
 using TIEIOPreviewEvent = std::function<void(TObject* sender, TForm* previewForm)>;
+
+// How the dialogs give sizes: inches or centimetres, fixed or selectable
+// with that default.
+enum TIEDialogsMeasureUnit : uint8_t { ieduInches, ieduCm, ieduSelectableDefInches, ieduSelectableDefCm };
 
 // ---- component -----------------------------------------------------------------------
 
@@ -89,9 +114,21 @@ public:
   void SetIEBitmap(TIEBitmap* bitmap);
   void SetAttachedIEBitmap(TIEBitmap* bitmap);
   TIEIOViewLink* AttachedImagery() const { return view_; }
-  // A view, or null for a fresh own bitmap.
+  // A view, or null for a fresh own bitmap. The component follows the
+  // view's bitmap object (and its resolution) until either goes.
   void SetAttachedImagery(TIEIOViewLink* view);
+  // The same by the view's component (a view source, or null).
+  void SetAttachedImageryComponent(TComponent* view);
   bool OwnsBitmap() const { return ownsBitmap_; }
+  // A framework image: reads and writes work on its picture's bitmap; null
+  // empties the component's bitmap.
+  TImage* AttachedTImage() const { return attachedTImage_; }
+  void SetAttachedTImage(TImage* image);
+  // The framework bitmap behind the image: the bitmap's own when it is
+  // stored in one, else the attached image's or view's; null otherwise.
+  virtual TBitmap* GetBitmap();
+  // The attached view's bitmap object changed (flag 0) or the view is gone (1).
+  void ViewBitmapChanged(int32_t flag);
 
   // -- events and state
   TIOParamsVals& Params() { return *params_; }
@@ -99,6 +136,8 @@ public:
   TNotifyEvent OnFinishWork;
   // An acquired image offered to the application before it replaces the image.
   std::function<void(TObject* sender, TIEBitmap* bitmap, int32_t dpiX, int32_t dpiY, bool& handled)> OnAcquireBitmap;
+  TNotifyEvent OnAcquireClose;
+  TIEDialogsMeasureUnit DialogsMeasureUnit = ieduInches;
   bool AsyncMode = false;
   bool StreamHeaders = false;
   bool AutoAdjustDPI = false;
@@ -262,6 +301,9 @@ public:
   // -- pages: kind 0 first, 1 prior, 2 next, 3 last; returns the new index.
   int32_t SeekImage(uint8_t kind, const std::string& fileName);
 
+protected:
+  void Notification(TComponent* component, ::TOperation operation) override;
+
 private:
   friend class TIEIOThread;
   // Holds the component's operation lock for one whole operation.
@@ -280,7 +322,16 @@ private:
   void RemoveWorker(TIEIOThread* worker);
   // Joins and frees the workers that have finished.
   void ReapWorkers();
+  // False without a bitmap; re-wraps an attached framework bitmap, whose
+  // size others may have changed. (Writers that take only some formats
+  // convert a copy: the caller's image is never converted.)
   bool BitmapCheck();
+  // Forgets the attached view (its change handler too).
+  void DetachView();
+  // The attached view's current bitmap object, or its framework bitmap wrapped.
+  void TakeViewBitmap();
+  // A fresh own bitmap wrapping the framework bitmap.
+  void WrapTBitmap(TBitmap* bitmap);
   TIEProgressRecord MakeProgress(bool withCallback);
   void ViewUpdate();
   void PostToView(UINT message, WPARAM wParam);
@@ -304,6 +355,10 @@ private:
   std::unique_ptr<TIEPSDocument> psDocument_;
   std::unique_ptr<TIEPDFDocument> pdfDocument_;
   TIEIOViewLink* view_ = nullptr;
+  TComponent* viewComponent_ = nullptr;  // the view as a component, when it is one
+  void* viewHandler_ = nullptr;          // the change handler registered with the view
+  TImage* attachedTImage_ = nullptr;
+  TBitmap* attachedTBitmap_ = nullptr;  // behind the attached image or view; not owned
   TIEColor background_ = 0;
   std::unique_ptr<TIOParamsVals> params_;
   std::unique_ptr<TFont> previewFont_;

@@ -25,6 +25,7 @@
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_containers.h"
 #include "imaging/core/ruduvazez_mask.h"
+#include "imaging/io/imageryio.h"
 #include "imaging/view/ieview.h"
 #include "imaging/view/imageryview_layers.h"
 #include "imaging/view/imageryview_select.h"
@@ -130,7 +131,7 @@ public:
 
 // ---- the view -------------------------------------------------------------------------------
 
-class TImageryView : public TIEView {
+class TImageryView : public TIEView, public TIEIOViewSource {
   FORMS_CLASS(TImageryView)
 
 public:
@@ -275,6 +276,8 @@ public:
 
   // ======== attached components (imageryview_components.cpp)
   TImageryIO* GetIO();
+  // What the I/O component attaches to (the view's link, made on first use).
+  TIEIOViewLink* IOViewLink() override;
   TImageryProc* GetProc();
   bool HasIO() const { return io_ != nullptr; }
   bool HasProc() const { return proc_ != nullptr; }
@@ -637,8 +640,6 @@ protected:
 
   // ---- component helpers
   TIEViewIOLink* IOLink();
-  static void ComponentsBitmapChanged(void* owner, TIEView* viewer, int32_t flag);
-  void EnsureComponentsHandler();
   void FreeComponents();
   void AssignView(TImageryView& source);
 
@@ -766,7 +767,6 @@ protected:
   // -- attached components
   TImageryIO* io_ = nullptr;
   TImageryProc* proc_ = nullptr;
-  TIEChangeHandlerEntry* componentsHandler_ = nullptr;  // the components follow bitmap changes
   TIEViewIOLink* ioLink_ = nullptr;  // owned
   TIEViewProcLink* procLink_ = nullptr;  // owned
   TIETransitionEffects* transition_ = nullptr;  // owned; made on first use

@@ -8,6 +8,8 @@
 #include "imaging/view/imageryview.h"
 #include "platform/win/user_timers.h"
 
+#include <list>
+
 // ---- the view as the I/O component sees it -------------------------------------------------------
 
 class TIEViewIOLink : public TIEIOViewLink {
@@ -20,9 +22,46 @@ public:
   void ImageChange() override { view_.ImageChange(); }
   void SetDpi(int32_t dpiX, int32_t dpiY) override { view_.SetDpi(dpiX, dpiY); }
   TIEColor Background() override { return view_.Background(); }
+  int32_t DpiX() override { return view_.DpiX(); }
+  int32_t DpiY() override { return view_.DpiY(); }
+  TBitmap* GetTBitmap() override { return view_.GetTBitmap(); }
+  TComponent* Component() override { return &view_; }
+
+  // The component hears of the view's bitmap changes through the view's own
+  // handler list; the entry is its handle.
+  void* RegisterChangeHandler(void (*proc)(void* io, int32_t flag), void* io) override {
+    Target& target = handlers_.emplace_back(Target{proc, io, nullptr});
+    target.entry = view_.RegisterBitmapChangeHandler(&Forward, &target);
+    return target.entry;
+  }
+  void UnregisterChangeHandler(void* entry) override {
+    view_.UnregisterBitmapChangeHandler(static_cast<TIEChangeHandlerEntry*>(entry));
+    handlers_.remove_if([&](const Target& t) { return t.entry == entry; });
+  }
+  // The view's components go before the view: the components still attached
+  // hear that the view is gone.
+  ~TIEViewIOLink() override {
+    while (!handlers_.empty()) {
+      const Target target = handlers_.front();
+      handlers_.pop_front();
+      view_.UnregisterBitmapChangeHandler(target.entry);
+      target.proc(target.io, 1);
+    }
+  }
 
 private:
+  struct Target {
+    void (*proc)(void*, int32_t);
+    void* io;
+    TIEChangeHandlerEntry* entry;
+  };
+  static void Forward(void* target, TIEView*, int32_t flag) {
+    auto* t = static_cast<Target*>(target);
+    t->proc(t->io, flag);
+  }
+
   TImageryView& view_;
+  std::list<Target> handlers_;  // stable addresses
 };
 
 // ---- the view as the processing component sees it ---------------------------------------------
@@ -95,22 +134,13 @@ TIEViewIOLink* TImageryView::IOLink() {
   return ioLink_;
 }
 
-// The view replaced its bitmap object: the components follow it.
-void TImageryView::ComponentsBitmapChanged(void* owner, TIEView*, int32_t flag) {
-  auto* view = static_cast<TImageryView*>(owner);
-  if (flag != 0) return;
-  if (view->io_) view->io_->SetAttachedImagery(view->IOLink());
-}
-
-void TImageryView::EnsureComponentsHandler() {
-  if (!componentsHandler_) componentsHandler_ = RegisterBitmapChangeHandler(&ComponentsBitmapChanged, this);
-}
+TIEIOViewLink* TImageryView::IOViewLink() { return IOLink(); }
 
 TImageryIO* TImageryView::GetIO() {
   if (io_) return io_;
   io_ = new TImageryIO(this);
+  // The component follows the view's bitmap through its own change handler.
   io_->SetAttachedImagery(IOLink());
-  EnsureComponentsHandler();
   io_->OnProgress = onProgress_;
   io_->OnFinishWork = onFinishWork_;
   io_->OnAcquireBitmap = onAcquireBitmap_;
@@ -129,8 +159,6 @@ TImageryProc* TImageryView::GetProc() {
 }
 
 void TImageryView::FreeComponents() {
-  UnregisterBitmapChangeHandler(componentsHandler_);
-  componentsHandler_ = nullptr;
   delete io_;
   io_ = nullptr;
   if (proc_) proc_->SetAttachedImagery(nullptr);

@@ -314,6 +314,9 @@ void TImageryView::SetExternalBitmap(TIEBitmap* bitmap) {
     layer.Bitmap = ieBitmap_ = new TIEBitmap();
     layer.OwnsBitmap = true;
     legacyBitmap_ = nullptr;
+    // The attached components must let go of the caller's bitmap too.
+    NotifyBitmapChangeHandlers();
+    Update();
     return;
   }
   if (layer.OwnsBitmap && layer.Bitmap != bitmap) delete layer.Bitmap;

@@ -1,5 +1,6 @@
 // The TIFF reader on arbitrary bytes: the image of the page the first byte
-// chooses, its parameters only, the content test and the page count.
+// chooses (or one tile of it), its parameters only, the content test and
+// the page count.
 #include <cstddef>
 #include <cstdint>
 
@@ -21,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzReadImageAndParams(stream, [&](TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
                                      bool paramsOnly) {
     params.TIFF_IMAGEINDEX = mode & 1;
+    params.TIFF_GETTILE = (mode & 4) ? (mode >> 3) : -1;
     TIETIFFReadOptions options;
     options.ParamsOnly = paramsOnly;
     options.NoAlpha = mode & 2;

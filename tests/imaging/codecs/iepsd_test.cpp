@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/core/ruduvazez_icc.h"
 #include "imaging/io/imageryio_params.h"
 #include "platform/rtl/streams.h"
 #include "tests/imaging/codecs/codec_test_support.h"
@@ -290,6 +292,93 @@ TEST_F(PsdTest, ResourcesAndIndexedTransparency) {
   ASSERT_TRUE(bitmap_.HasAlphaChannel());
   EXPECT_EQ(bitmap_.GetAlphaChannel()->GetScanline(0)[0], 0);
   EXPECT_EQ(bitmap_.GetAlphaChannel()->GetScanline(0)[1], 255);
+}
+
+// A document carrying a wide-gamut RGB profile: with colour management its
+// saturated red comes out more saturated in sRGB, without it the samples
+// stay, and the native format keeps the samples and hands the profile to
+// the bitmap.
+TEST_F(PsdTest, EmbeddedProfileByColourManagementAndNativeFormat) {
+  TIEBitmap image(3, 2, ie24RGB);
+  image.Fill(0);
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x = 0; x < 3; ++x) image.SetPixel24(x, y, TRGB{60, 60, 180});
+  TIOParamsVals params(nullptr);
+  params.GetInputICCProfile().LoadAdobeRGBProfile();
+  const std::string file = Written(image, params);
+  struct Case {
+    bool managed, native, transformed;
+  } cases[] = {{true, false, true}, {false, false, false}, {true, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "managed " << c.managed << ", native " << c.native);
+    IEGetGlobalSettings()->ApplyEmbeddedICC = c.managed;
+    params_.ISNATIVEPIXELFORMAT = c.native;
+    bitmap_.ImageProfile().Clear();
+    ReadBytes(file);
+    IEGetGlobalSettings()->ApplyEmbeddedICC = false;
+    ASSERT_FALSE(abort_.load());
+    ASSERT_EQ(bitmap_.GetPixelFormat(), ie24RGB);
+    const TRGB got = bitmap_.GetPixel24(2, 1);
+    if (c.transformed) {
+      EXPECT_GT(got.r, 190);
+      EXPECT_LT(got.g, 60);
+      EXPECT_LT(got.b, 60);
+    } else {
+      EXPECT_EQ(got.r, 180);
+      EXPECT_EQ(got.g, 60);
+      EXPECT_EQ(got.b, 60);
+    }
+    EXPECT_EQ(bitmap_.ImageProfile().IsValid(), c.native);
+  }
+  // The fixture shuts the colour system down before it frees its members.
+  params_.GetInputICCProfile().Clear();
+  params_.GetOutputICCProfile().Clear();
+  bitmap_.ImageProfile().Clear();
+}
+
+// A layer chosen by name is the only one decoded, with its mask; the merged
+// image is not read then, and an unknown name gives no layers.
+TEST_F(PsdTest, ChosenLayerAloneIsDecoded) {
+  TIEBitmap merged(8, 6, ie24RGB);
+  merged.Fill(0);
+  std::vector<TIEPSDLayer> layers(3);
+  const char* names[] = {"back", "face", "face mask"};
+  for (size_t i = 0; i < 3; ++i) {
+    layers[i].Bitmap = std::make_unique<TIEBitmap>(4 + int32_t(i), 3, i == 2 ? ie8g : ie24RGB);
+    layers[i].Bitmap->Fill(0);
+    layers[i].Name = names[i];
+  }
+  layers[1].Bitmap->SetPixel24(0, 0, TRGB{1, 2, 3});
+  layers[2].MaskOfPrevious = true;
+  layers[2].Bitmap->GetScanline(2)[5] = 77;
+  TIOParamsVals params(nullptr);
+  TMemoryStream out;
+  IEWritePSDStream(out, params, progress_, merged, &layers);
+  ASSERT_FALSE(abort_.load());
+  struct Case {
+    const char* name;
+    size_t count;
+  } cases[] = {{"face", 2}, {"back", 1}, {"none", 0}, {"", 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<TIEPSDLayer> back;
+    TIEBitmap target;
+    params_.PSDLayerName = c.name;
+    out.SetPosition(0);
+    IEReadPSDStream(out, &target, params_, progress_, false, &back, true);
+    ASSERT_FALSE(abort_.load());
+    ASSERT_EQ(back.size(), c.count);
+    if (c.count == 2) {
+      EXPECT_EQ(back[0].Name, "face");
+      EXPECT_EQ(back[0].Bitmap->GetPixel24(0, 0).r, 3);
+      EXPECT_TRUE(back[1].MaskOfPrevious);
+      EXPECT_EQ(back[1].Bitmap->GetScanline(2)[5], 77);
+    }
+    if (c.count == 1) {
+      EXPECT_EQ(back[0].Bitmap->GetWidth(), 4);
+    }
+    EXPECT_TRUE(target.IsEmpty());
+  }
 }
 
 TEST_F(PsdTest, DamagedDocumentsFailCleanly) {

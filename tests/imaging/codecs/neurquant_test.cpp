@@ -253,4 +253,31 @@ TEST_F(QuantizerTest, EmptyImagesGiveValidIndexes) {
   }
 }
 
+
+// Converting small colour images to a palette runs the learning quantizer on
+// the image being converted, in every storage (noisy clusters with more
+// colours than the palette, below the sampling step of 499 pixels); each
+// pixel must find an entry near it.
+TEST_F(QuantizerTest, SmallColourImagesConvertToPaletteInEveryStorage) {
+  const std::vector<TRGB> centres = {Rgb(230, 20, 20), Rgb(20, 20, 230), Rgb(20, 220, 20), Rgb(240, 240, 40)};
+  IEGetGlobalSettings()->QuantizerMethod = 0;
+  for (TIELocation location : {ieInMemory, ieTempFile, ieTBitmap})
+    for (auto [width, height] : {std::pair{21, 13}, {23, 12}, {31, 16}}) {
+      SCOPED_TRACE(testing::Message() << "location " << int(location) << ", " << width << " x " << height);
+      auto bitmap = Clusters(centres, width, height, 6);
+      TIEBitmap source;
+      source.Assign(bitmap.get());
+      bitmap->SetLocation(location);
+      bitmap->ConvertToPixelFormat(ie8p);
+      ASSERT_EQ(bitmap->GetPixelFormat(), ie8p);
+      ASSERT_EQ(bitmap->GetWidth(), width);
+      for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+          TRGB got{};
+          bitmap->GetPaletteColor(bitmap->GetPixel8(x, y), got);
+          EXPECT_LE(Distance(got, source.GetPixel24(x, y)), 80) << x << ", " << y;
+        }
+    }
+}
+
 }  // namespace

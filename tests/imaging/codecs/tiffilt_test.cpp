@@ -1044,6 +1044,46 @@ TEST_F(TiffReadTest, PageTagsSubDirectoriesAndOrientation) {
   EXPECT_TRUE(params_.TIFFIsBigTIFF);
 }
 
+// One tile of a tiled page is read at the tile's size, holding the part of
+// the page that tile covers, for chunky and separate planes and for the
+// edge tiles that reach past the page; a tile the page lacks fails, and a
+// page of strips is read whole.
+TEST_F(TiffReadTest, OneTileIsReadAtItsSize) {
+  InDir("/usr/bin/convert -size 41x29 gradient:red-blue -swirl 90 -depth 8 -compress none src.tif");
+  InDir("tiffcp -c lzw:2 -r 5 src.tif strips.tif");
+  ASSERT_TRUE(Read("strips.tif"));
+  TIEBitmap whole;
+  whole.Assign(&bitmap_);
+  const struct {
+    const char* tiffcp;
+    int32_t tile, x0, y0;  // its place: 3 x 2 tiles of 16 x 16
+  } cases[] = {{"-t -w 16 -l 16 -c lzw", 0, 0, 0},
+               {"-t -w 16 -l 16 -c zip", 4, 16, 16},
+               {"-t -w 16 -l 16 -c none", 2, 32, 0},
+               {"-t -w 16 -l 16 -p separate -c packbits", 5, 32, 16}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.tiffcp) + ", tile " + std::to_string(c.tile));
+    InDir(std::string("tiffcp ") + c.tiffcp + " src.tif tiles.tif");
+    params_.TIFF_GETTILE = c.tile;
+    ASSERT_TRUE(Read("tiles.tif"));
+    ASSERT_EQ(bitmap_.GetWidth(), 16);
+    ASSERT_EQ(bitmap_.GetHeight(), 16);
+    EXPECT_EQ(params_.WIDTH, 16);
+    for (int32_t y = 0; y < 16 && c.y0 + y < 29; ++y)
+      for (int32_t x = 0; x < 16 && c.x0 + x < 41; ++x) {
+        const TRGB got = bitmap_.GetPixel24(x, y), want = whole.GetPixel24(c.x0 + x, c.y0 + y);
+        ASSERT_TRUE(got.r == want.r && got.g == want.g && got.b == want.b) << x << ", " << y;
+      }
+  }
+  params_.TIFF_GETTILE = 6;
+  EXPECT_FALSE(Read("tiles.tif"));
+  params_.TIFF_GETTILE = 2;
+  ASSERT_TRUE(Read("strips.tif"));
+  EXPECT_EQ(bitmap_.GetWidth(), 41);
+  EXPECT_EQ(bitmap_.GetHeight(), 29);
+  params_.TIFF_GETTILE = -1;
+}
+
 // Compressions the writer has no coder for, and LZW with both encoder slots
 // empty, are written uncompressed; PackBits codes each row on its own.
 TEST_F(TiffReadTest, CompressionsWithoutACoderAreWrittenUncompressed) {

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "imaging/io/imageryio.h"
+#include "platform/forms/extctrls.h"
+#include "platform/forms/graphics.h"
 #include "platform/display/headless.h"
 #include "platform/win/user.h"
 #include "tests/imaging/io/io_test_support.h"
@@ -271,7 +273,49 @@ TEST_F(Workers, AWorkerExceptionBecomesTheAbortFlag) {
 
 namespace {
 
+// A framework image attached: reads land in its picture's bitmap, saves
+// take that bitmap as others resized it, and the image going leaves the
+// component an empty bitmap of its own.
+TEST_F(Component, AttachedFrameworkImageIsReadAndWritten) {
+  auto* image = new TImage(nullptr);
+  image->Picture()->Bitmap()->SetPixelFormat(pf24bit);
+  image->Picture()->Bitmap()->SetSize(2, 2);
+  SetPropText(*io, "AttachedTImage", "");
+  io->SetAttachedTImage(image);
+  EXPECT_EQ(io->AttachedTImage(), image);
+  TBitmap* tbitmap = image->Picture()->Bitmap();
+  EXPECT_EQ(io->GetBitmap(), tbitmap);
+  io->SetAttachedIEBitmap(nullptr);  // ignored while an image is attached
+  EXPECT_EQ(io->AttachedTImage(), image);
+  const std::string file = iotest::WriteTempFile("timage.tif", iotest::MakeImage(3, 2));
+  ASSERT_TRUE(io->LoadFromFile(file));
+  ASSERT_EQ(tbitmap->Width(), 3);
+  ASSERT_EQ(tbitmap->Height(), 2);
+  const auto* row = static_cast<const uint8_t*>(tbitmap->ScanLine(1));
+  EXPECT_EQ(row[2 * 3 + 0], 2);  // pixel (2, 1) is (x, y, x + y) as blue, green, red
+  EXPECT_EQ(row[2 * 3 + 2], 3);
+  // Someone else resizes the picture: the save sees the new size.
+  tbitmap->SetSize(5, 4);
+  const std::string saved = iotest::WriteTempFile("timage-saved.tif", "");
+  io->SaveToFile(saved);
+  EXPECT_FALSE(io->Aborting());
+  ASSERT_TRUE(io->LoadFromFile(saved));
+  EXPECT_EQ(tbitmap->Width(), 5);
+  delete image;
+  EXPECT_EQ(io->AttachedTImage(), nullptr);
+  EXPECT_EQ(io->GetBitmap(), nullptr);
+  ASSERT_TRUE(io->LoadFromFile(file));
+  EXPECT_EQ(io->IEBitmap()->GetWidth(), 3);
+}
+
 TEST_F(Component, PublishedPropertiesByName) {
+  SetPropText(*io, "DialogsMeasureUnit", "ieduSelectableDefCm");
+  EXPECT_EQ(io->DialogsMeasureUnit, ieduSelectableDefCm);
+  SetPropText(*io, "PreviewsParams", "[ioppApplyButton]");
+  EXPECT_TRUE(io->PreviewsParams.Contains(ioppApplyButton));
+  EXPECT_FALSE(io->PreviewsParams.Contains(ioppDefaultLockPreview));
+  EXPECT_EQ(GetPropText(*io, "SimplifiedParamsDialogs"), "True");
+  EXPECT_EQ(GetPropText(*io, "AttachedImagery"), "");
   SetPropText(*io, "StreamHeaders", "True");
   EXPECT_TRUE(io->StreamHeaders);
   SetPropText(*io, "NativePixelFormat", "True");

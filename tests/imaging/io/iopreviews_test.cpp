@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/davovevo.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_palettedlg.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -544,6 +545,67 @@ TEST_F(Previews, TheImageDialogsAreTheFrameworksOpenAndSaveDialogs) {
   ScriptMessageBoxAnswer(mrYes);
   EXPECT_TRUE(save.Execute());
   EXPECT_EQ(save.FileName(), existing);
+}
+
+// Around every run of the open dialog: the custom-controls events before
+// it is built and after it is gone, the folder without its trailing
+// delimiter (roots kept), the caller's default extension kept (an empty one
+// stands for the chosen type only during the run) and the preview box's
+// caption from the catalogue.
+TEST_F(Previews, TheOpenDialogsRunKeepsTheCallersSettings) {
+  const struct Case {
+    std::string folder, stored;
+    std::string defaultExt;
+  } cases[] = {{"/photos/shoot/", "/photos/shoot", ""}, {"/", "/", ".png"}, {"C:\\", "C:\\", ""},
+               {"C:\\Photos\\", "C:\\Photos", ".tif"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    TOpenImageryDialog dialog(nullptr);
+    std::vector<std::string> log;
+    dialog.SetInitialDir(c.folder);
+    EXPECT_EQ(dialog.InitialDir(), c.stored);
+    dialog.TOpenDialog::SetInitialDir(c.folder);  // past the normalising setter
+    dialog.SetDefaultExt(c.defaultExt);
+    dialog.OnCreateCustomControls = [&](TObject*) { log.push_back("create"); };
+    dialog.OnDestroyCustomControls = [&](TObject*) { log.push_back("destroy"); };
+    dialog.OnShow = [&](TObject*) {
+      log.push_back("show " + dialog.InitialDir() + " " + dialog.PreviewCheck()->Caption());
+      if (c.defaultExt.empty()) {
+        EXPECT_FALSE(dialog.DefaultExt().empty());
+      }
+      TForm* form = dialog.DialogForm();
+      form->OnActivate = [form](TObject*) {
+        form->OnActivate = nullptr;
+        display::InjectKey(VK_ESCAPE);
+      };
+    };
+    EXPECT_FALSE(dialog.Execute());
+    dialog.OnShow = nullptr;
+    EXPECT_EQ(log, (std::vector<std::string>{"create", "show " + c.stored + " " + IEGetLanguageText(0), "destroy"}));
+    EXPECT_EQ(dialog.DefaultExt(), c.defaultExt);
+  }
+}
+
+// A handler of the caller's loads the preview in the dialog's place.
+TEST_F(Previews, APreviewHandlerReplacesTheDialogsOwnLoad) {
+  struct Dialog : TOpenImageryDialog {
+    using TOpenImageryDialog::TOpenImageryDialog;
+    using TOpenImageryDialog::UpdatePreview;
+  } dialog(nullptr);
+  const std::string file = iotest::WriteTempFile("handled.tif", "not an image of the test format");
+  std::vector<std::string> asked;
+  dialog.OnPreviewFile = [&](TObject* sender, TObject* viewer, const std::string& name, bool paramsOnly) {
+    EXPECT_EQ(sender, &dialog);
+    asked.push_back(name + (paramsOnly ? " params" : ""));
+    auto* io = dynamic_cast<TImageryIO*>(viewer);
+    ASSERT_NE(io, nullptr);
+    io->IEBitmap()->Allocate(6, 4, ie24RGB);
+    io->IEBitmap()->Fill(0);
+  };
+  dialog.UpdatePreview(file);
+  EXPECT_EQ(asked, std::vector<std::string>{file});
+  EXPECT_EQ(dialog.PreviewFile(), file);
+  EXPECT_EQ(dialog.InfoLabel()->Caption(), "6 x 4 pixels");
 }
 
 TEST_F(Previews, TheSaveDialogTakesAnIOComponentOrAViewAndForgetsAFreedOne) {

@@ -11,6 +11,7 @@
 #include "imaging/io/imageryio.h"
 #include "imaging/processing/imageryproc_component.h"
 #include "platform/forms/graphics.h"
+#include "platform/forms/properties.h"
 #include "platform/win/user_timers.h"
 #include "tests/imaging/view/view_test_support.h"
 
@@ -130,6 +131,38 @@ TEST_F(ViewComponentsTest, AttachedIOComponentLoadsTheChartPhotoIntoTheView) {
 // In asynchronous mode the load runs on a worker, which reaches the view
 // only through posted messages: the view updates, reports progress and the
 // end of the work on its own thread.
+// An I/O component follows the view it is attached to: a new bitmap object
+// (another layer's, or the caller's) with the view's resolution, and an own
+// empty bitmap once the view is gone; attached by name too.
+TEST_F(ViewComponentsTest, IOComponentFollowsTheViewsBitmapAndResolution) {
+  auto* io = new TImageryIO(nullptr);
+  SetPropText(*io, "AttachedImagery", "");  // nothing attached: stays free-standing
+  io->SetAttachedImageryComponent(view);
+  EXPECT_EQ(GetPropText(*io, "AttachedImagery"), "View");
+  EXPECT_EQ(io->IEBitmap(), view->GetIEBitmap());
+  view->SetDpi(150, 75);
+  TIEBitmap external(3, 2, ie24RGB);
+  view->SetExternalBitmap(&external);
+  EXPECT_EQ(io->IEBitmap(), &external);
+  EXPECT_EQ(io->Params().DPIX, 150);
+  EXPECT_EQ(io->Params().DPIY, 75);
+  // The view's own component follows it the same way.
+  TImageryIO* own = view->GetIO();
+  view->SetExternalBitmap(nullptr);
+  EXPECT_EQ(own->IEBitmap(), view->GetIEBitmap());
+  EXPECT_EQ(io->IEBitmap(), view->GetIEBitmap());
+  EXPECT_THROW(io->SetAttachedImageryComponent(form), EPropertyError);
+  // The view goes first: the component keeps working on a bitmap of its own.
+  delete view;
+  view = nullptr;
+  EXPECT_EQ(io->AttachedImagery(), nullptr);
+  ASSERT_NE(io->IEBitmap(), nullptr);
+  EXPECT_TRUE(io->OwnsBitmap());
+  EXPECT_TRUE(io->LoadFromFile(kChartPhoto));
+  EXPECT_EQ(io->IEBitmap()->GetWidth(), 1024);
+  delete io;
+}
+
 TEST_F(ViewComponentsTest, WorkerThreadLoadReachesTheViewThroughItsMessages) {
   const std::string crop = std::string(VESK_SOURCE_DIR) + "/tests/fixtures/charts/colorchecker24-handheld-crop.tif";
   std::vector<int32_t> progress;
