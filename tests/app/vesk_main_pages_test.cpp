@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/langconsts.h"
 #include "app/loclangman.h"
@@ -29,14 +30,21 @@ struct OpenerFolder {
     const std::string opener = WriteBelow(bin, "xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + log + "'\n");
     fs::permissions(opener, fs::perms::owner_all);
   }
-  // The log once it holds `lines` lines (the opener runs detached).
-  std::string Logged(size_t lines) const {
-    for (int i = 0; i < 1000; ++i) {
-      const std::string text = ReadAll(log);
-      if (static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) return text;
+  // The log's lines, sorted, once it holds `lines` of them: each opener runs
+  // detached, so they may finish in any order, and a loaded machine may take
+  // a long while to start them.
+  std::vector<std::string> Logged(size_t lines) const {
+    std::string text;
+    for (int i = 0; i < 12000; ++i) {
+      text = ReadAll(log);
+      if (static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return ReadAll(log);
+    std::vector<std::string> result;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+      result.push_back(text.substr(start, end - start));
+    std::sort(result.begin(), result.end());
+    return result;
   }
 
   TempFolder bin;
@@ -60,7 +68,9 @@ TEST(Pages, HelpAndDocumentsOpenThroughTheDesktopOpenerOrSaySoWithoutOne) {
     Form1->HelpBtn->Click();
     pressF1();
     Form1->ArgyllBtn->Click();
-    EXPECT_EQ(found.Logged(3), help + "\n" + help + "\n" + documents + "\n");
+    std::vector<std::string> expected{help, help, documents};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(found.Logged(3), expected);
     EXPECT_TRUE(MessageBoxLog().empty());
   }
 
