@@ -303,6 +303,9 @@ bool Inflate(const std::vector<uint8_t>& in, uint8_t* out, int64_t wanted) {
 bool DecodeLZW(TIETIFFLZWDecoder decode, const std::vector<uint8_t>& in, uint8_t* out, int64_t rowBytes, int64_t rows,
                int32_t fillOrder) {
   if (!decode) return false;
+  // The library's own decoder writes the whole strip in place.
+  if (decode == DecodeTIFFLZW)
+    return DecodeTIFFLZWStrip(in.data(), in.size(), out, static_cast<size_t>(rowBytes * rows), fillOrder);
   void* state = nullptr;
   bool ok = true;
   for (int64_t y = 0; y < rows && ok; ++y) {

@@ -14,7 +14,8 @@ class TStream;
 // the state, valid until the next call), or nil when the data is corrupt.
 // - with no state: makes one over data[0 .. dataSize) and decodes the first
 //   row; the data must stay in place until the state is freed; the state
-//   holds a row buffer of about rowBytes (nil when that cannot be had);
+//   holds the output since the last clear code (nil when that cannot be
+//   had);
 // - with a state and data: decodes the following row (data and dataSize
 //   are not looked at again; rowBytes must be the first call's);
 // - with a state and nil data: frees the state and returns nil.
@@ -24,6 +25,11 @@ class TStream;
 // strip: this and every later call return nil. fillOrder 2: the bits of
 // each byte are stored in reverse order.
 uint8_t* DecodeTIFFLZW(const uint8_t* data, size_t dataSize, int32_t rowBytes, void*& state, int32_t fillOrder);
+
+// Decodes a whole strip straight into out[0 .. outSize), with the checks and
+// results of the row decoder: true when the codes fill it, false (out then
+// partly written, never past outSize) where a row would have failed.
+bool DecodeTIFFLZWStrip(const uint8_t* data, size_t dataSize, uint8_t* out, size_t outSize, int32_t fillOrder);
 
 // Compresses count bytes as the next piece of a strip into stream.
 // - with no state: makes one, writes the clear code and compresses data;

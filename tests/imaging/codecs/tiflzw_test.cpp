@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "imaging/core/ruduvazez.h"
 #include "platform/rtl/exceptions.h"
@@ -48,6 +49,15 @@ DecodedStrip DecodeStrip(const Bytes& strip, size_t rowBytes, size_t rows, int32
   }
   EXPECT_EQ(DecodeTIFFLZW(nullptr, 0, length, state, fillOrder), nullptr);
   EXPECT_EQ(state, nullptr);
+  // The whole-strip decoder into an exactly sized output agrees: whole
+  // where every row came, failed where one did not.
+  const size_t size = rowBytes * rows;
+  const std::unique_ptr<uint8_t[]> out(new uint8_t[size]);
+  const bool whole = DecodeTIFFLZWStrip(input.data.get(), input.size, out.get(), size, fillOrder);
+  EXPECT_EQ(whole, result.rows == rows);
+  if (whole) {
+    EXPECT_TRUE(std::equal(out.get(), out.get() + size, result.pixels.begin()));
+  }
   return result;
 }
 
