@@ -5,6 +5,7 @@
 
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/view/ieview.h"
+#include "imaging/view/transitionsteps.h"
 #include "platform/forms/extctrls.h"
 #include "platform/rtl/system.h"
 #include "platform/rtl/threads.h"
@@ -64,7 +65,8 @@ TIETransitionEffects::TIETransitionEffects(TIEView* view)
       timer_(new TTimer(view)),
       start_(makeWorkBitmap()),
       end_(makeWorkBitmap()),
-      current_(makeWorkBitmap()) {
+      current_(makeWorkBitmap()),
+      stepState_(std::make_unique<TIETransitionRunState>()) {
   timer_->SetEnabled(false);
   timer_->SetInterval(1);
   timer_->SetOnTimer([this](TObject*) { TimerTick(); });
@@ -199,8 +201,14 @@ void TIETransitionEffects::DrawStep(TCanvas* canvas) {
   IEColorToRGB(static_cast<TIEColor>(BackgroundColor), background_);
   if (!drawMethod(currentStep_)) {
     // The step procedures draw these kinds over the previous frame, which
-    // starts as the start picture.
-    startFirst(currentStep_);
+    // starts as the start picture; their per-run state starts afresh there.
+    if (startFirst(currentStep_)) stepState_->Ready = false;
+    if (currentStep_ > 0) {
+      TCanvas* canvas = current_->Canvas();
+      SetStretchBltMode(canvas->Handle(), HALFTONE);
+      PerformTransitionStep(runKind_, canvas, start_.get(), end_.get(), {0, 0, frameWidth_, frameHeight_},
+                            currentStep_, *stepState_);
+    }
   }
   copyFrameTo(canvas, current_.get());
 }

@@ -20,6 +20,7 @@ class TIEView;
 class TIEBitmap;
 class TTimer;
 class TIETransitionEffects;
+struct TIETransitionRunState;
 
 // ---- kinds and timings ----------------------------------------------------------
 
@@ -407,6 +408,8 @@ private:
   TIEView* view_;
   TTimer* timer_;
   std::unique_ptr<TBitmap> start_, end_, current_;
+  // What the step procedures keep from frame to frame of a run.
+  std::unique_ptr<TIETransitionRunState> stepState_;
   Rows startRows_, endRows_, currentRows_;
   int32_t frameWidth_ = 0, frameHeight_ = 0;
   bool running_ = false;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "imaging/view/transitioneffects.h"
 #include "platform/rtl/clock.h"
@@ -38,6 +39,15 @@ protected:
       auto* row = static_cast<TRGB*>(bitmap->ScanLine(y));
       for (int32_t x = 0; x < bitmap->Width(); ++x) row[x] = colour(x, y);
     }
+  }
+  // The bytes of engine's frame, row by row.
+  static std::vector<uint8_t> FrameBytes(TIETransitionEffects& e) {
+    std::vector<uint8_t> bytes;
+    for (int32_t y = 0; y < e.FrameHeight(); ++y) {
+      const auto* row = static_cast<const uint8_t*>(e.CurrentBitmap()->ScanLine(y));
+      bytes.insert(bytes.end(), row, row + e.FrameWidth() * 3);
+    }
+    return bytes;
   }
   static TRGB Pixel(TBitmap* bitmap, int32_t x, int32_t y) { return static_cast<TRGB*>(bitmap->ScanLine(y))[x]; }
   static std::function<TRGB(int32_t, int32_t)> Flat(TRGB c) {
