@@ -305,10 +305,19 @@ bool CopyPixels(const uint8_t* pixels, int32_t width, int32_t height, int32_t fo
   return true;
 }
 
+// Encoded files inside encoded files, this thread: content detection may
+// send one back to a plug-in, which may hand back another.
+thread_local int32_t encodedNesting = 0;
+constexpr int32_t kMaxEncodedNesting = 2;
+
 // An encoded file in the pixel buffer: read by content into the bitmap, its
 // parameters taken over.
 bool LoadEncoded(const void* pixels, int32_t size, TIEBitmap& bitmap, TIOParamsVals& params) {
-  if (size <= 0) return false;
+  if (size <= 0 || encodedNesting >= kMaxEncodedNesting) return false;
+  struct TNesting {
+    TNesting() { ++encodedNesting; }
+    ~TNesting() { --encodedNesting; }
+  } nesting;
   TIEMemStream encoded(pixels, size);
   std::unique_ptr<TImageryIO> io(TImageryIO::CreateFromBitmap(&bitmap));
   const bool loaded = io->LoadFromStream(encoded);

@@ -247,6 +247,14 @@ TEST_F(PluginHost, AnEncodedFileInThePixelBufferIsReadByContent) {
   EXPECT_EQ(io.IEBitmap()->GetHeight(), 3);
   EXPECT_EQ(io.Params().FILETYPE, 1);  // the parameters of the inner read
 
+  // Encoded files nested inside the plug-in's own format end after two levels.
+  std::string nested = inner;
+  for (int level = 0; level < 2; ++level) nested = PluginFile(0, 0, 0, nested);
+  TImageryIO twice(nullptr);
+  EXPECT_TRUE(twice.LoadFromFile(iotest::WriteTempFile("twice.tp0", nested)));
+  TImageryIO thrice(nullptr);
+  EXPECT_FALSE(thrice.LoadFromFile(iotest::WriteTempFile("thrice.tp0", PluginFile(0, 0, 0, nested))));
+
   // The size must be positive, and no more than the encoded file is read.
   for (int32_t size : {0, -5, 12}) {
     std_->Set("override", 1);
