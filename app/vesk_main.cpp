@@ -15,6 +15,7 @@
 #include "app/vesk_main_settings.h"
 #include "imaging/io/ieopensavedlg.h"
 #include "imaging/io/imageryio.h"
+#include "imaging/io/imageryio_plugins.h"
 #include "imaging/view/imageryview.h"
 #include "platform/rtl/files.h"
 #include "platform/win/kernel.h"
@@ -84,6 +85,9 @@ void TForm1::FormCreate(TObject*) {
   AppDataFolder = GetSpecialFolderPath(kAppDataFolderId);
   if (!AppDataFolder.empty()) ForceDirectories(IncludeTrailingPathDelimiter(AppDataFolder) + "vesk");
   BlankView();
+  // Camera raw is read by its plug-in, in place of the built-in format.
+  IEUnregisterFileFormat(20);
+  IERegisterIOPlugin(ProgramFolder + "dcrawlib.dll");
   ReadSettingsFile();
   // The user's own colour folder, by its own path (never through the link
   // the Windows-shaped folder holds).

@@ -82,6 +82,13 @@ void TIETagsHandler::IdentifyDevice(const uint8_t* data, int32_t size, TIEEXIFMa
   device = TIEEXIFMakerNoteDeviceInfo();
 }
 
+void TIETagsHandler::SetBlock(const std::vector<uint8_t>& block, bool intel) {
+  Clear();
+  if (!block.empty()) block_.Write(block.data(), static_cast<int32_t>(block.size()));
+  reader_.Intel = intel;
+  ReloadEntries();
+}
+
 void TIETagsHandler::ReloadEntries() {
   reader_.Clear();
   const int64_t size = block_.Size();

@@ -63,6 +63,9 @@ public:
   int32_t WriteToStream(TStream& stream, int32_t dataBase, bool exifIntel = true);
   // Loads the reader's entries from the rebuilt note.
   void ReloadEntries();
+  // Replaces the rebuilt note by a block laid out as it is (data in the
+  // order intel gives) and loads its entries.
+  void SetBlock(const std::vector<uint8_t>& block, bool intel);
   // Answers the note's tags; its stream is the rebuilt note.
   const TIETIFFIFDReader& Reader() const { return reader_; }
 

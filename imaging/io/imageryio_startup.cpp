@@ -9,6 +9,7 @@
 #include "imaging/core/ruduvazez_pdf.h"
 #include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_cmyk.h"
+#include "imaging/io/imageryio_plugins.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/textfile.h"
 
@@ -33,14 +34,19 @@ void IEInitializeImageryIO() {
   settings->ColorConvertProc = IEConvertColorFormat;
   IEInitializeCCITT();
   IERegisterBuiltinFormats();
+  // The plug-in list.
+  IECreateIOPluginList();
 }
 
 void IEFinalizeImageryIO() {
   IEFreeCMYKTransforms();
+  // Plug-ins go before the registry, so no entry names a released library.
+  IEUnloadIOPlugins();
   IEFreeFileFormats();
   IEFinalizeCCITT();
   CloseLog();
   logFileName.clear();
+  IEFreeIOPluginList();
 }
 
 int32_t IEFileFormatFromExtension(const std::string& extension) {

@@ -1,0 +1,316 @@
+// The camera-raw plug-in "dcrawlib": one format, "Camera RAW", read and
+// recognised through LibRaw. It decodes with LibRaw's own processing
+// (dcraw_process) under the options the host's parameters give, into 24-bit
+// RGB or, for native pixel formats, 48-bit RGB; with RAW_EXTRAPARAMS "-e" it
+// hands back the file's embedded preview instead (a JPEG as an encoded file,
+// a bitmap as 24-bit RGB). Not thread-safe: the host serialises its calls.
+//
+// Options taken from the host's parameters:
+//   RAW_HALFSIZE -> half size            RAW_GAMMA -> power of the output curve
+//   RAW_BRIGHT -> brightness             RAW_REDSCALE, RAW_BLUESCALE -> red and blue
+//   RAW_QUICKINTERPOLATE -> bilinear       multipliers on top of the white balance
+//   RAW_USEAUTOWB, RAW_USECAMERAWB, RAW_FOURCOLORRGB -> the same switches
+//   ISNATIVEPIXELFORMAT -> 16 bits per sample
+#include <libraw/libraw.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/io/ieplugin_interface.h"
+
+#define EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// ---- the host's data as a LibRaw stream -----------------------------------------------
+
+struct THostCallbacks {
+  IEXProgressCallback progress = nullptr;
+  IEXReadCallback read = nullptr;
+  IEXSeekCallback seek = nullptr;
+  IEXTellCallback tell = nullptr;
+  IEXSizeCallback size = nullptr;
+  IEXGetParameterCallback getParameter = nullptr;
+  void* host = nullptr;
+};
+
+// Reads the host's data through a window of 64 KB.
+class THostStream : public LibRaw_abstract_datastream {
+public:
+  explicit THostStream(const THostCallbacks& host) : host_(host), size_(host.size(host.host)), window_(kWindow) {}
+
+  int valid() override { return 1; }
+  int read(void* buffer, size_t itemSize, size_t count) override {
+    if (itemSize == 0) return 0;
+    const int64_t wanted = static_cast<int64_t>(std::min<size_t>(itemSize * count, 0x7FFFFFFF));
+    int64_t done = 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (done < wanted && position_ < size_) {
+      if (!InWindow(position_) && !Fill(position_)) break;
+      const int64_t offset = position_ - windowStart_;
+      const int64_t take = std::min(wanted - done, windowLength_ - offset);
+      std::memcpy(out + done, window_.data() + offset, static_cast<size_t>(take));
+      done += take;
+      position_ += take;
+    }
+    return static_cast<int>(done / static_cast<int64_t>(itemSize));
+  }
+  int seek(INT64 offset, int whence) override {
+    const int64_t base = whence == SEEK_CUR ? position_ : whence == SEEK_END ? size_ : 0;
+    position_ = std::clamp<int64_t>(base + offset, 0, size_);
+    return 0;
+  }
+  INT64 tell() override { return position_; }
+  INT64 size() override { return size_; }
+  int get_char() override {
+    uint8_t c = 0;
+    return read(&c, 1, 1) == 1 ? c : -1;
+  }
+  char* gets(char* text, int room) override {
+    if (room <= 0) return nullptr;
+    int n = 0;
+    for (int c; n < room - 1 && (c = get_char()) >= 0;) {
+      text[n++] = static_cast<char>(c);
+      if (c == '\n') break;
+    }
+    text[n] = '\0';
+    return n > 0 ? text : nullptr;
+  }
+  int scanf_one(const char* format, void* value) override {
+    char token[32];
+    int n = 0;
+    for (int c; (c = get_char()) >= 0;) {
+      if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0) {
+        if (n > 0) break;
+        continue;
+      }
+      if (n < static_cast<int>(sizeof token) - 1) token[n++] = static_cast<char>(c);
+    }
+    token[n] = '\0';
+    return n > 0 ? std::sscanf(token, format, value) : -1;
+  }
+  int eof() override { return position_ >= size_; }
+  void* make_jas_stream() override { return nullptr; }
+
+private:
+  static constexpr int64_t kWindow = 65536;
+  bool InWindow(int64_t position) const {
+    return position >= windowStart_ && position < windowStart_ + windowLength_;
+  }
+  bool Fill(int64_t position) {
+    if (position > 0x7FFFFFFF) return false;  // the host seeks to 32-bit positions
+    host_.seek(static_cast<int32_t>(position), host_.host);
+    windowStart_ = position;
+    windowLength_ = std::max(0, host_.read(window_.data(), static_cast<int32_t>(kWindow), host_.host));
+    return windowLength_ > 0;
+  }
+
+  THostCallbacks host_;
+  int64_t size_;
+  int64_t position_ = 0;
+  std::vector<uint8_t> window_;
+  int64_t windowStart_ = 0, windowLength_ = 0;
+};
+
+// ---- decoding ------------------------------------------------------------------------
+
+// LibRaw with red and blue multiplied into the white balance.
+class TRawDecoder : public LibRaw {
+public:
+  float RedScale = 1, BlueScale = 1;
+
+protected:
+  void scale_colors_loop(float scaleMul[4]) override {
+    scaleMul[0] *= RedScale;
+    scaleMul[2] *= BlueScale;
+    LibRaw::scale_colors_loop(scaleMul);
+  }
+};
+
+struct TContext {
+  THostCallbacks host;
+  std::unique_ptr<TRawDecoder> decoder = std::make_unique<TRawDecoder>();
+  int32_t width = 0, height = 0, format = IEX_FORMAT_RGB24, encodedSize = 0, fullWidth = 0, fullHeight = 0;
+  std::vector<uint8_t> pixels;
+  bool decoded = false;
+};
+
+const char kExtensions[] = "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR;SR2";
+char kDisplayName[] = "Camera RAW";
+int32_t kCapabilities = IEX_CAN_READ, kFormatCount = 1, kHasTIFFMetadata = 1;
+
+std::string Parameter(const TContext& c, const char* name) {
+  std::vector<char> buffer(IEX_PARAMETER_BUFFER_SIZE, '\0');
+  c.host.getParameter(name, buffer.data(), c.host.host);
+  buffer.back() = '\0';
+  return buffer.data();
+}
+
+bool Flag(const TContext& c, const char* name) {
+  const std::string text = Parameter(c, name);
+  return text == "1" || text == "True" || text == "TRUE";
+}
+
+double Number(const TContext& c, const char* name, double fallback) {
+  std::string text = Parameter(c, name);
+  std::replace(text.begin(), text.end(), ',', '.');
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  return end != text.c_str() ? value : fallback;
+}
+
+void SetOptions(TContext& c) {
+  libraw_output_params_t& o = c.decoder->imgdata.params;
+  o.half_size = Flag(c, "RAW_HALFSIZE");
+  o.gamm[0] = Number(c, "RAW_GAMMA", 0.6);
+  o.gamm[1] = 0;
+  o.bright = static_cast<float>(Number(c, "RAW_BRIGHT", 1.0));
+  o.user_qual = Flag(c, "RAW_QUICKINTERPOLATE") ? 0 : -1;
+  o.use_auto_wb = Flag(c, "RAW_USEAUTOWB");
+  o.use_camera_wb = Flag(c, "RAW_USECAMERAWB");
+  o.four_color_rgb = Flag(c, "RAW_FOURCOLORRGB");
+  o.output_bps = Flag(c, "ISNATIVEPIXELFORMAT") ? 16 : 8;
+  c.decoder->RedScale = static_cast<float>(Number(c, "RAW_REDSCALE", 1.0));
+  c.decoder->BlueScale = static_cast<float>(Number(c, "RAW_BLUESCALE", 1.0));
+}
+
+// The size before any reduction, turned as the image will be.
+void TakeFullSize(TContext& c) {
+  const libraw_image_sizes_t& s = c.decoder->imgdata.sizes;
+  const bool turned = s.flip & 4;
+  c.fullWidth = turned ? s.height : s.width;
+  c.fullHeight = turned ? s.width : s.height;
+  c.format = c.decoder->imgdata.params.output_bps == 16 ? IEX_FORMAT_RGB48 : IEX_FORMAT_RGB24;
+}
+
+// The size a decode would give, without decoding (LibRaw's sizes are then
+// for information only).
+void TakeOutputSize(TContext& c) {
+  TRawDecoder& d = *c.decoder;
+  d.adjust_sizes_info_only();
+  c.width = d.imgdata.sizes.iwidth;
+  c.height = d.imgdata.sizes.iheight;
+}
+
+// 24-bit RGB as it is; 16-bit samples turned big-endian.
+void TakeImage(TContext& c, const libraw_processed_image_t& image) {
+  c.width = image.width;
+  c.height = image.height;
+  c.pixels.assign(image.data, image.data + image.data_size);
+  if (image.bits == 16) {
+    c.format = IEX_FORMAT_RGB48;
+    for (size_t i = 0; i + 1 < c.pixels.size(); i += 2) std::swap(c.pixels[i], c.pixels[i + 1]);
+  } else {
+    c.format = IEX_FORMAT_RGB24;
+  }
+  c.decoded = !c.pixels.empty() && image.colors == 3;
+}
+
+// The embedded preview: a JPEG goes back as an encoded file, a bitmap as pixels.
+void ReadPreview(TContext& c) {
+  TRawDecoder& d = *c.decoder;
+  if (d.unpack_thumb() != LIBRAW_SUCCESS) return;
+  const libraw_thumbnail_t& t = d.imgdata.thumbnail;
+  if (t.tformat == LIBRAW_THUMBNAIL_JPEG && t.thumb && t.tlength > 0) {
+    c.pixels.assign(t.thumb, t.thumb + t.tlength);
+    c.format = IEX_FORMAT_ENCODED;
+    c.encodedSize = static_cast<int32_t>(t.tlength);
+    c.decoded = true;
+  } else if (t.tformat == LIBRAW_THUMBNAIL_BITMAP && t.thumb &&
+             t.tlength >= static_cast<unsigned>(t.twidth) * t.theight * 3 && t.twidth > 0 && t.theight > 0) {
+    c.width = t.twidth;
+    c.height = t.theight;
+    c.pixels.assign(t.thumb, t.thumb + size_t{t.twidth} * t.theight * 3);
+    c.format = IEX_FORMAT_RGB24;
+    c.decoded = true;
+  }
+}
+
+void Decode(TContext& c, bool parametersOnly) {
+  THostStream stream(c.host);
+  TRawDecoder& d = *c.decoder;
+  SetOptions(c);
+  if (d.open_datastream(&stream) != LIBRAW_SUCCESS) return;
+  TakeFullSize(c);
+  if (parametersOnly) {
+    TakeOutputSize(c);
+    return d.recycle();
+  }
+  if (Parameter(c, "RAW_EXTRAPARAMS") == "-e") {
+    ReadPreview(c);
+    return d.recycle();
+  }
+  if (d.unpack() == LIBRAW_SUCCESS && d.dcraw_process() == LIBRAW_SUCCESS) {
+    c.host.progress(90, c.host.host);
+    int error = 0;
+    if (libraw_processed_image_t* image = d.dcraw_make_mem_image(&error)) {
+      TakeImage(c, *image);
+      LibRaw::dcraw_clear_mem(image);
+    }
+  }
+  d.recycle();
+}
+
+}  // namespace
+
+// ---- entry points -------------------------------------------------------------------
+
+extern "C" __attribute__((visibility("default"))) const int IEX_UseCDECL;
+const int IEX_UseCDECL = 1;
+
+EXPORT void* IEX_Initialize(int32_t) { return new TContext; }
+
+EXPORT int32_t IEX_Finalize(void* context) {
+  delete static_cast<TContext*>(context);
+  return 0;
+}
+
+EXPORT void* IEX_GetInfo(void* context, int32_t code) {
+  TContext& c = *static_cast<TContext*>(context);
+  switch (code) {
+    case IEX_INFO_WIDTH: return &c.width;
+    case IEX_INFO_HEIGHT: return &c.height;
+    case IEX_INFO_FORMAT: return &c.format;
+    case IEX_INFO_PIXELS: return c.decoded ? c.pixels.data() : nullptr;
+    case IEX_INFO_ENCODED_SIZE: return &c.encodedSize;
+    case IEX_INFO_FULL_WIDTH: return &c.fullWidth;
+    case IEX_INFO_FULL_HEIGHT: return &c.fullHeight;
+    case IEX_INFO_CAPABILITIES: return &kCapabilities;
+    case IEX_INFO_DISPLAY_NAME: return kDisplayName;
+    case IEX_INFO_EXTENSIONS: return const_cast<char*>(kExtensions);
+    case IEX_INFO_HAS_TIFF_METADATA: return &kHasTIFFMetadata;
+    case IEX_INFO_FORMAT_COUNT: return &kFormatCount;
+    default: return nullptr;
+  }
+}
+
+EXPORT int32_t IEX_SetInfo(void*, int32_t, void*) { return 0; }
+
+EXPORT int32_t IEX_SetCallBacks(void* context, IEXProgressCallback progress, IEXReadCallback read, IEXWriteCallback,
+                                IEXSeekCallback seek, IEXTellCallback tell, IEXSizeCallback size,
+                                IEXGetParameterCallback getParameter, IEXSetParameterCallback, void* host) {
+  static_cast<TContext*>(context)->host = {progress, read, seek, tell, size, getParameter, host};
+  return 0;
+}
+
+EXPORT int32_t IEX_ExecuteRead(void* context, int32_t parametersOnly) {
+  Decode(*static_cast<TContext*>(context), parametersOnly != 0);
+  return 0;
+}
+
+EXPORT int32_t IEX_ExecuteWrite(void*) { return 0; }
+
+EXPORT int32_t IEX_ExecuteTry(void* context) {
+  TContext& c = *static_cast<TContext*>(context);
+  THostStream stream(c.host);
+  const bool raw = c.decoder->open_datastream(&stream) == LIBRAW_SUCCESS;
+  c.decoder->recycle();
+  return raw ? 1 : 0;
+}
+
+EXPORT int32_t IEX_AddParameter(void*, const char*) { return 0; }
