@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/codecs/codecbytes.h"
 #include "imaging/codecs/exifblock.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
@@ -589,7 +590,7 @@ int64_t IEGetJPEGLength(TStream& stream) {
       if ((code >= 0xC0 && code <= 0xCF) || (code >= 0xDA && code <= 0xFE)) {
         uint8_t len[2];
         if (reader.Read(len, 2) != 2) break;
-        const int32_t length = len[0] << 8 | len[1];
+        const int32_t length = codecbytes::BE16(len);
         if (length > 2) reader.Seek(length - 2, soCurrent);
       }
     }
@@ -627,7 +628,7 @@ void IEReadJPEGICCProfile(TStream& stream, TIOParamsVals& params) {
       if (!segment) break;  // a frame or the end: the profile comes before the image
       uint8_t len[2];
       if (reader.Read(len, 2) != 2) break;
-      const int32_t length = len[0] << 8 | len[1];
+      const int32_t length = codecbytes::BE16(len);
       if (code != JPEG_APP0 + 2) {
         if (length > 2) reader.Seek(length - 2, soCurrent);
         continue;

@@ -5,6 +5,7 @@
 #include "imaging/codecs/tiffilt.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -142,6 +143,7 @@ struct Layout {
   int64_t rowsPerStrip = 0;
   int32_t extraSamples = 0;
   bool alpha = false;  // the first extra sample is loaded as alpha
+  bool premultiplied = false;  // and the colours were multiplied by it (associated alpha)
   int32_t colourSamples = 1;
   int64_t rowBytes = 0;  // one coded row: chunky samples, or YCbCr data units
   bool intel = true;
@@ -213,6 +215,7 @@ bool ReadLayout(const TIETIFFIFDReader& r, Layout& l, bool noAlpha) {
   // Four RGB samples without ExtraSamples are RGBA all the same.
   const bool rgba = l.spp == 4 && l.photometric == kRGB && extraTag < 0;
   l.alpha = !noAlpha && l.extraSamples > 0 && (rgba || (extraTag >= 0 && r.ReadInteger(kExtraSamples, 0, 0) != 0));
+  l.premultiplied = l.alpha && extraTag >= 0 && r.ReadInteger(kExtraSamples, 0, 0) == 1;
   l.rowBytes = CodedRowBytes(l);
   return l.rowBytes < 0x7FFFFFFF;
 }
@@ -247,6 +250,35 @@ TIEPixelFormat TargetFormat(const Layout& l) {
 // format; otherwise the image comes as 24-bit colour.
 bool KeptOnlyNative(TIEPixelFormat format) {
   return format == ie8p || format == ie16Gray || format == ieCMYK || format == ieRGB48;
+}
+
+// Colours stored multiplied by their alpha are divided by it again: the
+// bitmap keeps straight colours beside its alpha channel.
+template <class Sample>
+void UnpremultiplyRows(TIEBitmap& bitmap, int32_t samples) {
+  TIEBitmap& alpha = *bitmap.GetAlphaChannel();
+  for (int32_t y = 0; y < bitmap.GetHeight(); ++y) {
+    auto* row = reinterpret_cast<Sample*>(bitmap.GetScanline(y));
+    const uint8_t* a = alpha.GetScanline(y);
+    for (int32_t x = 0; x < bitmap.GetWidth(); ++x) {
+      if (a[x] == 0 || a[x] == 255) continue;
+      for (int32_t c = 0; c < samples; ++c) {
+        Sample& v = row[int64_t{x} * samples + c];
+        const uint32_t most = std::numeric_limits<Sample>::max();
+        v = static_cast<Sample>(std::min<uint32_t>(most, (uint32_t{v} * 255 + a[x] / 2) / a[x]));
+      }
+    }
+  }
+}
+
+void Unpremultiply(TIEBitmap& bitmap) {
+  switch (bitmap.GetPixelFormat()) {
+    case ie24RGB: return UnpremultiplyRows<uint8_t>(bitmap, 3);
+    case ie8g: return UnpremultiplyRows<uint8_t>(bitmap, 1);
+    case ieRGB48: return UnpremultiplyRows<uint16_t>(bitmap, 3);
+    case ie16Gray: return UnpremultiplyRows<uint16_t>(bitmap, 1);
+    default: return;
+  }
 }
 
 // ---- decompression --------------------------------------------------------------------
@@ -866,6 +898,7 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   const bool decoded = DecodeBlocks(stream, base, reader, layout, grid, *bitmap, progress);
   if (layout.alpha) bitmap->GetAlphaChannel()->SetFullFlag(false);
   if (!decoded) return progress.Abort();
+  if (layout.premultiplied) Unpremultiply(*bitmap);
   if (!params.ISNATIVEPIXELFORMAT && KeptOnlyNative(format)) bitmap->ConvertToPixelFormat(ie24RGB);
   if (params.TIFF_ENABLEADJUSTORIENTATION) IEApplyExifOrientation(*bitmap, params.TIFF_ORIENTATION);
   // The page's ICC profile goes with its pixels.

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "imaging/codecs/codecbytes.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/tiffilt_internal.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -100,7 +101,7 @@ bool IETIFFDecodeOldJPEG(TStream& stream, int64_t base, int64_t interchange, int
     if (first >= height) break;
     if (!readAt(offsets[i], i < counts.size() ? counts[i] : 0, strip)) return false;
     if (i == 0 && strip.size() >= 4) {
-      const size_t length = std::min<size_t>(strip.size(), 2 + (size_t{strip[2]} << 8 | strip[3]));
+      const size_t length = std::min<size_t>(strip.size(), 2 + size_t{codecbytes::BE16(strip.data() + 2)});
       firstSegment.assign(strip.begin(), strip.begin() + static_cast<long>(length));
     }
     TMemoryStream jpeg;

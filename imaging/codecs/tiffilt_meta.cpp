@@ -379,8 +379,7 @@ void WriteSignedRational(TIETIFFIFDWriter& ifd, TStream& out, uint16_t tag, doub
 void AddVersion(TIETIFFIFDWriter& ifd, uint16_t tag, const std::string& version) {
   uint8_t value[4] = {};
   std::memcpy(value, version.data(), std::min<size_t>(version.size(), 4));
-  ifd.AddEntry(tag, IE_TIFF_UNDEFINED, 4,
-               static_cast<uint32_t>(value[0] | value[1] << 8 | value[2] << 16) | uint32_t{value[3]} << 24);
+  ifd.AddEntry(tag, IE_TIFF_UNDEFINED, 4, codecbytes::LE32(value));
 }
 
 void WriteTexts(TIETIFFIFDWriter& ifd, TStream& out, std::span<const TextField> fields, const TIOParamsVals& p,
@@ -477,7 +476,7 @@ uint32_t GPSVersionBytes(const std::string& text) {
     bytes[k] = static_cast<uint8_t>(std::atoi(text.substr(at, dot - at).c_str()));
     at = dot + 1;
   }
-  return static_cast<uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16) | uint32_t{bytes[3]} << 24;
+  return codecbytes::LE32(bytes);
 }
 
 int64_t WriteGPSDirectory(TStream& out, TIOParamsVals& p, bool& failed, bool bigTIFF) {

@@ -247,6 +247,13 @@ TBitmap* TImageryIO::GetBitmap() {
 
 TIEColor TImageryIO::Background() const { return view_ ? view_->Background() : background_; }
 
+void TImageryIO::SetBackground(TIEColor color) {
+  if (!view_)
+    background_ = color;
+  else if (PassBackgroundToView)
+    view_->SetBackground(color);
+}
+
 // ---- workers and the inline rule ------------------------------------------------------
 
 bool TImageryIO::RunsInline() { return ownsBitmap_ || !AsyncMode || IsIOThread(); }
@@ -540,7 +547,7 @@ void TImageryIO::WriteCodec(const TIECodecEntry& codec, TStream& stream, bool he
     const int64_t end = stream.Position();
     const auto length = static_cast<uint32_t>(end - headerPosition - 12);
     std::memcpy(header, codec.HeaderTag, 4);
-    for (int i = 0; i < 4; ++i) header[8 + i] = static_cast<uint8_t>(length >> (8 * i));
+    codecbytes::PutLE32(header + 8, length);
     stream.SetPosition(headerPosition);
     stream.WriteBuffer(header, 12);
     stream.SetPosition(end);

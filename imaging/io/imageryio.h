@@ -49,6 +49,9 @@ public:
   virtual void ImageChange() = 0;
   virtual void SetDpi(int32_t dpiX, int32_t dpiY) = 0;
   virtual TIEColor Background() = 0;
+  // Gives the view a background colour; a view that keeps its own (the
+  // multi-image viewers) ignores it.
+  virtual void SetBackground(TIEColor) {}
   // The view's resolution, copied into the parameters when its bitmap changes.
   virtual int32_t DpiX() { return 0; }
   virtual int32_t DpiY() { return 0; }
@@ -146,8 +149,12 @@ public:
   void SetNativePixelFormat(bool value) { params_->ISNATIVEPIXELFORMAT = value; }
   // Always "6.0.0"; assigning it by name changes nothing.
   static std::string ImageryVersion() { return "6.0.0"; }
+  // The attached view's background, else the component's own colour.
   TIEColor Background() const;
-  void SetBackground(TIEColor color) { background_ = color; }
+  // Without a view the component's own colour; with one, the view's only
+  // when PassBackgroundToView is on (it is off unless the caller sets it).
+  void SetBackground(TIEColor color);
+  bool PassBackgroundToView = false;
   bool Aborting() const { return aborting_.load(); }
   void SetAborting(bool value) { aborting_.store(value); }
   // Waits until no worker runs; AbortFirst sets the abort flag first.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "imaging/codecs/codecbytes.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_icc.h"
@@ -34,9 +35,7 @@ void StoreBlended(uint8_t* bgr, TRGB rgb, const int32_t* weights, int32_t i) {
   bgr[2] = Blend(bgr[2], rgb.r, weights[i]);
 }
 
-uint32_t LoadCMYK(const uint8_t* p) {
-  return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
+uint32_t LoadCMYK(const uint8_t* p) { return codecbytes::LE32(p); }
 
 // Step 2 of IEConvertColorFormat: the embedded profile to the output profile.
 bool ConvertWithProfiles(const void* source, int32_t sourceLayout, void* dest, TIOParamsVals* params, int32_t count,

@@ -3,6 +3,7 @@
 // EXIF block, the XMP packet and the library's annotation block.
 #include <cstring>
 
+#include "imaging/codecs/codecbytes.h"
 #include "imaging/codecs/exifblock.h"
 #include "imaging/core/ruduvazez_xmp.h"
 #include "imaging/io/imageryio.h"
@@ -46,11 +47,10 @@ void UpdateResolution(TIEMarkerList& markers, int32_t dpiX, int32_t dpiY) {
   for (int64_t at = 0; at + 6 <= length; ++at) {
     if (std::memcmp(data + at, kResolutionResource, 6) != 0) continue;
     if (at + 8 > length) return;
-    const int64_t nameLength = int64_t{data[at + 6]} << 8 | data[at + 7];
+    const int64_t nameLength = codecbytes::BE16(data + at + 6);
     const int64_t sizeAt = at + 6 + 2 + nameLength;
     if (sizeAt + 4 + 16 > length) return;
-    const uint32_t size = uint32_t{data[sizeAt]} << 24 | uint32_t{data[sizeAt + 1]} << 16 |
-                          uint32_t{data[sizeAt + 2]} << 8 | data[sizeAt + 3];
+    const uint32_t size = codecbytes::BE32(data + sizeAt);
     if (size < 16) return;
     std::vector<uint8_t> updated(data, data + length);
     uint8_t* r = updated.data() + sizeAt + 4;

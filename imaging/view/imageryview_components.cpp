@@ -22,6 +22,7 @@ public:
   void ImageChange() override { view_.ImageChange(); }
   void SetDpi(int32_t dpiX, int32_t dpiY) override { view_.SetDpi(dpiX, dpiY); }
   TIEColor Background() override { return view_.Background(); }
+  void SetBackground(TIEColor color) override { view_.SetBackground(color); }
   int32_t DpiX() override { return view_.DpiX(); }
   int32_t DpiY() override { return view_.DpiY(); }
   TBitmap* GetTBitmap() override { return view_.GetTBitmap(); }

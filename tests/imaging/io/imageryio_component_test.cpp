@@ -187,10 +187,12 @@ public:
   void Update() override { ++updates; }
   void ImageChange() override {}
   void SetDpi(int32_t, int32_t) override {}
-  TIEColor Background() override { return 0; }
+  TIEColor Background() override { return background; }
+  void SetBackground(TIEColor color) override { background = color; }
 
   TIEBitmap bitmap;
   int32_t updates = 0;
+  TIEColor background = 0;
 
 private:
   HWND window_;
@@ -224,6 +226,24 @@ protected:
   HWND window = nullptr;
   std::unique_ptr<TestView> view;
 };
+
+// The background is the view's while one is attached; setting it reaches
+// the view only when the caller lets it through.
+TEST_F(Workers, TheBackgroundReachesTheViewOnlyWhenPassedThrough) {
+  io->SetBackground(0x123456);
+  EXPECT_EQ(io->Background(), 0x123456u);
+  view->background = 0x00FF00;
+  io->SetAttachedImagery(view.get());
+  EXPECT_EQ(io->Background(), 0x00FF00u);
+  io->SetBackground(0x0000FF);
+  EXPECT_EQ(view->background, 0x00FF00u);
+  io->PassBackgroundToView = true;
+  io->SetBackground(0x0000FF);
+  EXPECT_EQ(view->background, 0x0000FFu);
+  EXPECT_EQ(io->Background(), 0x0000FFu);
+  io->SetAttachedImagery(nullptr);
+  EXPECT_EQ(io->Background(), 0x123456u);  // the own colour was kept meanwhile
+}
 
 TEST_F(Workers, AWorkerLoadPostsItsMessagesToTheView) {
   const std::string file = iotest::WriteTempFile("async.tif", iotest::MakeImage(4, 4));
