@@ -148,12 +148,118 @@ const TClassInfo& TControl::StaticClassInfo() {
             .Event("OnMouseUp", &TControl::OnMouseUp)
             .Event("OnMouseEnter", &TControl::OnMouseEnter)
             .Event("OnMouseLeave", &TControl::OnMouseLeave)
-            .Event("OnResize", &TControl::OnResize);
+            .Event("OnResize", &TControl::OnResize)
+            .Object("Constraints", &TControl::Constraints)
+            .Event("OnCanResize", &TControl::OnCanResize);
       });
   return info;
 }
 
-TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {
+// ---- size constraints and padding ----
+
+const TClassInfo& TSizeConstraints::StaticClassInfo() {
+  static const TClassInfo info = PublishClass<TSizeConstraints>(
+      "TSizeConstraints", &TPersistent::StaticClassInfo(), [](TPublished<TSizeConstraints>& p) {
+        using C = TSizeConstraints;
+        p.Integer("MaxHeight", &C::MaxHeight, &C::SetMaxHeight)
+            .Integer("MaxWidth", &C::MaxWidth, &C::SetMaxWidth)
+            .Integer("MinHeight", &C::MinHeight, &C::SetMinHeight)
+            .Integer("MinWidth", &C::MinWidth, &C::SetMinWidth);
+      });
+  return info;
+}
+
+namespace {
+// A limit is never negative; a maximum below its minimum rises to it and a
+// minimum above its maximum lowers it.
+void SetLimit(int32_t& limit, int32_t v, int32_t& other, bool isMax) {
+  limit = std::max(v, 0);
+  if (limit == 0 || other == 0) return;
+  if (isMax ? limit < other : limit > other) other = limit;
+}
+}  // namespace
+
+void TSizeConstraints::SetMinWidth(int32_t v) {
+  if (v == minWidth_) return;
+  SetLimit(minWidth_, v, maxWidth_, false);
+  Changed();
+}
+void TSizeConstraints::SetMinHeight(int32_t v) {
+  if (v == minHeight_) return;
+  SetLimit(minHeight_, v, maxHeight_, false);
+  Changed();
+}
+void TSizeConstraints::SetMaxWidth(int32_t v) {
+  if (v == maxWidth_) return;
+  SetLimit(maxWidth_, v, minWidth_, true);
+  Changed();
+}
+void TSizeConstraints::SetMaxHeight(int32_t v) {
+  if (v == maxHeight_) return;
+  SetLimit(maxHeight_, v, minHeight_, true);
+  Changed();
+}
+
+void TSizeConstraints::Assign(const TPersistent* source) {
+  const auto* other = dynamic_cast<const TSizeConstraints*>(source);
+  if (!other) return TPersistent::Assign(source);
+  minWidth_ = other->minWidth_;
+  minHeight_ = other->minHeight_;
+  maxWidth_ = other->maxWidth_;
+  maxHeight_ = other->maxHeight_;
+  Changed();
+}
+
+void TSizeConstraints::Constrain(int32_t& width, int32_t& height) const {
+  if (maxWidth_ > 0) width = std::min(width, maxWidth_);
+  if (maxHeight_ > 0) height = std::min(height, maxHeight_);
+  width = std::max(width, minWidth_);
+  height = std::max(height, minHeight_);
+}
+
+// The control takes the limits at once (not while a stored form is read:
+// its size comes in its own time and is checked then).
+void TSizeConstraints::Changed() {
+  if (!control_ || control_->ComponentState().Contains(csLoading)) return;
+  control_->SetBounds(control_->Left(), control_->Top(), control_->Width(), control_->Height());
+}
+
+const TClassInfo& TPadding::StaticClassInfo() {
+  static const TClassInfo info =
+      PublishClass<TPadding>("TPadding", &TPersistent::StaticClassInfo(), [](TPublished<TPadding>& p) {
+        p.Integer("Left", &TPadding::Left, &TPadding::SetLeft)
+            .Integer("Top", &TPadding::Top, &TPadding::SetTop)
+            .Integer("Right", &TPadding::Right, &TPadding::SetRight)
+            .Integer("Bottom", &TPadding::Bottom, &TPadding::SetBottom);
+      });
+  return info;
+}
+
+void TPadding::Set(int32_t& field, int32_t v) {
+  if (v == field) return;
+  field = v;
+  if (control_) control_->Realign();
+}
+
+void TPadding::Assign(const TPersistent* source) {
+  const auto* other = dynamic_cast<const TPadding*>(source);
+  if (!other) return TPersistent::Assign(source);
+  left_ = other->left_;
+  top_ = other->top_;
+  right_ = other->right_;
+  bottom_ = other->bottom_;
+  if (control_) control_->Realign();
+}
+
+void TPadding::Shrink(RECT& rect) const {
+  rect.left += left_;
+  rect.top += top_;
+  rect.right = std::max(rect.left, rect.right - right_);
+  rect.bottom = std::max(rect.top, rect.bottom - bottom_);
+}
+
+TControl::TControl(TComponent* owner)
+    : TComponent(owner), font_(std::make_unique<TFont>()), constraints_(std::make_unique<TSizeConstraints>(this)) {
   font_->OnChange = [this](TObject*) { FontChanged(); };
 }
 
@@ -470,9 +576,32 @@ POINT TControl::ScreenToClient(POINT p) const {
 }
 
 void TControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (!CheckNewSize(width, height)) {
+    width = width_;
+    height = height_;
+  }
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
-  DoSetBounds(left, top, std::max(width, 0), std::max(height, 0));
+  DoSetBounds(left, top, width, height);
   if (align_ != alNone) RequestAlign();
+}
+
+bool TControl::CanResize(int32_t& width, int32_t& height) {
+  bool resize = true;
+  if (OnCanResize) OnCanResize(this, width, height, resize);
+  return resize;
+}
+
+// A stored form's sizes are taken as written; the limits hold from then on.
+bool TControl::CheckNewSize(int32_t& width, int32_t& height) {
+  if (ComponentState().Contains(csLoading)) return true;
+  int32_t w = width, h = height;
+  if ((w != width_ || h != height_) && !CanResize(w, h)) return false;
+  constraints_->Constrain(w, h);
+  width = std::max(w, 0);
+  height = std::max(h, 0);
+  return true;
 }
 
 void TControl::DoSetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
@@ -487,7 +616,12 @@ void TControl::DoSetBounds(int32_t left, int32_t top, int32_t width, int32_t hei
 }
 
 void TControl::UpdateBoundsRect(const RECT& r) {
-  DoSetBounds(r.left, r.top, std::max<int32_t>(r.right - r.left, 0), std::max<int32_t>(r.bottom - r.top, 0));
+  int32_t width = std::max<int32_t>(r.right - r.left, 0), height = std::max<int32_t>(r.bottom - r.top, 0);
+  if (!CheckNewSize(width, height)) {
+    width = width_;
+    height = height_;
+  }
+  DoSetBounds(r.left, r.top, width, height);
 }
 
 void TControl::RequestAlign() {

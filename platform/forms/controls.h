@@ -119,6 +119,62 @@ struct THintInfo {
   std::string HintStr;
 };
 
+// The least and greatest width and height a control takes; 0 leaves that
+// limit open. A change applies at once to the control's present size.
+class TSizeConstraints : public TPersistent {
+  FORMS_CLASS(TSizeConstraints)
+
+public:
+  explicit TSizeConstraints(TControl* control) : control_(control) {}
+  int32_t MinWidth() const { return minWidth_; }
+  int32_t MinHeight() const { return minHeight_; }
+  int32_t MaxWidth() const { return maxWidth_; }
+  int32_t MaxHeight() const { return maxHeight_; }
+  void SetMinWidth(int32_t v);
+  void SetMinHeight(int32_t v);
+  void SetMaxWidth(int32_t v);
+  void SetMaxHeight(int32_t v);
+  void Assign(const TPersistent* source) override;
+  // Holds a size within the limits.
+  void Constrain(int32_t& width, int32_t& height) const;
+
+private:
+  void Changed();
+  TControl* control_;
+  int32_t minWidth_ = 0, minHeight_ = 0, maxWidth_ = 0, maxHeight_ = 0;
+};
+
+// Room kept free along each inner edge of a control when its children align.
+class TPadding : public TPersistent {
+  FORMS_CLASS(TPadding)
+
+public:
+  explicit TPadding(TWinControl* control) : control_(control) {}
+  int32_t Left() const { return left_; }
+  int32_t Top() const { return top_; }
+  int32_t Right() const { return right_; }
+  int32_t Bottom() const { return bottom_; }
+  void SetLeft(int32_t v) { Set(left_, v); }
+  void SetTop(int32_t v) { Set(top_, v); }
+  void SetRight(int32_t v) { Set(right_, v); }
+  void SetBottom(int32_t v) { Set(bottom_, v); }
+  void Assign(const TPersistent* source) override;
+  // The rectangle less the padding.
+  void Shrink(RECT& rect) const;
+
+private:
+  void Set(int32_t& field, int32_t v);
+  TWinControl* control_;
+  int32_t left_ = 0, top_ = 0, right_ = 0, bottom_ = 0;
+};
+
+// Asked before a control takes a new size; may change it or refuse it.
+using TCanResizeEvent = std::function<void(TObject* sender, int32_t& newWidth, int32_t& newHeight, bool& resize)>;
+// What a press on an inactive window does (WM_MOUSEACTIVATE); maDefault asks the parent.
+enum TMouseActivate { maDefault, maActivate, maActivateAndEat, maNoActivate, maNoActivateAndEat };
+using TMouseActivateEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y,
+                                               int hitTest, TMouseActivate& activate)>;
+
 // The shift state from the keyboard and the mouse keys of a mouse message.
 TShiftState KeysToShiftState(WPARAM keys);
 // The shift state of the keyboard now.
@@ -209,6 +265,7 @@ public:
   TControlState ControlState() const { return controlState_; }
   void SetControlState(TControlState state) { controlState_ = state; }
   bool IsWindowed() const;
+  TSizeConstraints* Constraints() const { return constraints_.get(); }
 
   virtual void Invalidate();
   // Paints now what is invalid.
@@ -233,6 +290,7 @@ public:
   TMouseWheelEvent OnMouseWheel;
   TNotifyEvent OnResize;
   TContextPopupEvent OnContextPopup;
+  TCanResizeEvent OnCanResize;
 
 protected:
   virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
@@ -240,6 +298,8 @@ protected:
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
   virtual bool DoMouseWheel(TShiftState shift, int wheelDelta, POINT mousePos);
   virtual void Resize();
+  // Whether the control takes a new size: OnCanResize may change or refuse it.
+  virtual bool CanResize(int32_t& width, int32_t& height);
   // Shows the popup menu unless OnContextPopup handles it.
   virtual void DoContextPopup(POINT mousePos, bool& handled);
   // The parent's area this control covers, for invalidation.
@@ -262,6 +322,8 @@ private:
   friend class TWinControl;
   void HandleMouse(TMessage& message);
   void FontChanged();
+  // The size the control takes instead of the one asked for; false when it keeps its own.
+  bool CheckNewSize(int32_t& width, int32_t& height);
 
   TWinControl* parent_ = nullptr;
   TAlign align_ = alNone;
@@ -283,6 +345,7 @@ private:
   // Anchor distances kept while the parent resizes.
   RECT anchorRules_{};
   bool anchorsSet_ = false;
+  std::unique_ptr<TSizeConstraints> constraints_;
 };
 
 // ---- TWinControl ----
@@ -343,6 +406,7 @@ public:
   void SetCtl3D(bool v);
   bool ParentCtl3D() const { return parentCtl3D_; }
   void SetParentCtl3D(bool v) { parentCtl3D_ = v; }
+  TPadding* Padding() const { return padding_.get(); }
 
   bool Showing() const override;
   void DisableAlign() { ++alignDisabled_; }
@@ -367,8 +431,11 @@ public:
   TKeyEvent OnKeyDown;
   TKeyEvent OnKeyUp;
   TKeyPressEvent OnKeyPress;
+  TMouseActivateEvent OnMouseActivate;
 
 protected:
+  // Answers a press on an inactive window: OnMouseActivate, else the parent's answer.
+  virtual TMouseActivate MouseActivate(TMouseButton button, TShiftState shift, int x, int y, int hitTest);
   virtual void CreateParams(TCreateParams& params);
   virtual void CreateWnd();
   virtual void DestroyWnd();
@@ -418,6 +485,7 @@ private:
   bool focusOnClick_ = false;
   int alignDisabled_ = 0;
   bool alignPending_ = false;
+  std::unique_ptr<TPadding> padding_;
   SIZE lastClientSize_{-1, -1};
 };
 

@@ -114,7 +114,7 @@ const TClassInfo& TWinControl::StaticClassInfo() {
   return info;
 }
 
-TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
+TWinControl::TWinControl(TComponent* owner) : TControl(owner), padding_(std::make_unique<TPadding>(this)) {}
 
 TWinControl::~TWinControl() {
   Destroying();
@@ -310,6 +310,22 @@ void TWinControl::WndProc(TMessage& m) {
       DefaultHandler(m);
       UpdateBoundsFromWindow();
       return;
+    case WM_MOUSEACTIVATE: {
+      TMouseActivate answer = maDefault;
+      if (!ComponentState().Contains(csDesigning)) {
+        POINT p;
+        GetCursorPos(&p);
+        p = ScreenToClient(p);
+        const UINT press = HIWORD(m.LParam);
+        const TMouseButton button = press == WM_RBUTTONDOWN ? mbRight : press == WM_MBUTTONDOWN ? mbMiddle : mbLeft;
+        answer = MouseActivate(button, GetShiftState(), p.x, p.y, static_cast<int16_t>(LOWORD(m.LParam)));
+      }
+      if (answer == maDefault)
+        DefaultHandler(m);
+      else
+        m.Result = static_cast<LRESULT>(answer);  // MA_ACTIVATE .. MA_NOACTIVATEANDEAT
+      return;
+    }
     case WM_SETCURSOR: {
       POINT p;
       GetCursorPos(&p);
@@ -736,10 +752,18 @@ void TWinControl::Realign() {
 void TWinControl::AlignAll() {
   RECT r = ClientRect();
   AdjustClientRect(r);
+  padding_->Shrink(r);
   AlignControls(nullptr, r);
 }
 
 void TWinControl::AdjustClientRect(RECT&) const {}
+
+// maDefault leaves the answer to the window layer, which asks the parent window.
+TMouseActivate TWinControl::MouseActivate(TMouseButton button, TShiftState shift, int x, int y, int hitTest) {
+  TMouseActivate answer = maDefault;
+  if (OnMouseActivate) OnMouseActivate(this, button, shift, x, y, hitTest, answer);
+  return answer;
+}
 
 void TWinControl::AlignControls(TControl*, RECT& rect) {
   const SIZE size{rect.right - rect.left, rect.bottom - rect.top};

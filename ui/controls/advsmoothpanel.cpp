@@ -121,7 +121,9 @@ const TClassInfo& TAdvSmoothPanel::StaticClassInfo() {
             .Event("OnAnchorClick", &P::OnAnchorClick)
             .Event("OnDraw", &P::OnDraw)
             .Integer("Cursor", &P::Cursor, &P::SetPanelCursor, &CursorIdents())  // remembered for anchors
-            .Event<TContextPopupEvent>("OnContextPopup", &P::OnContextPopup);
+            .Event<TContextPopupEvent>("OnContextPopup", &P::OnContextPopup)
+            .Object("Padding", &P::Padding)
+            .Event<TMouseActivateEvent>("OnMouseActivate", &P::OnMouseActivate);
       });
   return info;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/forms/properties.h"
 #include "platform/rtl/sysutils.h"
 #include "tests/platform/forms/forms_test_support.h"
 
@@ -250,6 +251,85 @@ TEST_F(FormTest, AlignedAndAnchoredControlsFollowTheirParent) {
 
   bottom->SetVisible(false);
   EXPECT_EQ(rect(client), (std::vector<int>{50, 40, 450, 310}));
+}
+
+TEST_F(FormTest, SizeLimitsPaddingAndTheResizeQuestion) {
+  TForm* form = MakeForm();
+  form->SetClientSize(400, 300);
+  auto* panel = Add<TPanel>(form, "Panel", {10, 10, 210, 110});
+  panel->SetBevelOuter(bvNone);
+  auto rect = [](TControl* c) { return std::vector<int>{c->Left(), c->Top(), c->Width(), c->Height()}; };
+  // A limit holds at once and for every later size.
+  panel->Constraints()->SetMaxWidth(150);
+  panel->Constraints()->SetMinHeight(120);
+  EXPECT_EQ(rect(panel), (std::vector<int>{10, 10, 150, 120}));
+  panel->SetBounds(10, 10, 500, 20);
+  EXPECT_EQ(rect(panel), (std::vector<int>{10, 10, 150, 120}));
+  panel->Constraints()->SetMinWidth(200);
+  EXPECT_EQ(panel->Constraints()->MaxWidth(), 200) << "a maximum never stays below its minimum";
+  panel->Constraints()->SetMinWidth(0);
+  panel->Constraints()->SetMaxWidth(150);
+  // OnCanResize may change the size or refuse it; a refused size still moves.
+  panel->OnCanResize = [](TObject*, int32_t& w, int32_t&, bool& resize) {
+    if (w == 99) resize = false;
+    else w = 140;
+  };
+  panel->SetBounds(20, 20, 99, 130);
+  EXPECT_EQ(rect(panel), (std::vector<int>{20, 20, 150, 120}));
+  panel->SetBounds(20, 20, 100, 130);
+  EXPECT_EQ(rect(panel), (std::vector<int>{20, 20, 140, 130}));
+  panel->OnCanResize = nullptr;
+  // Aligned children keep off the padding and keep their own limits.
+  auto* child = Add<TPanel>(panel, "Child", {0, 0, 10, 10});
+  child->SetAlign(alClient);
+  panel->Padding()->SetLeft(5);
+  panel->Padding()->SetTop(6);
+  panel->Padding()->SetRight(7);
+  panel->Padding()->SetBottom(8);
+  EXPECT_EQ(rect(child), (std::vector<int>{5, 6, 128, 116}));
+  child->Constraints()->SetMaxHeight(50);
+  EXPECT_EQ(rect(child), (std::vector<int>{5, 6, 128, 50}));
+  panel->Padding()->SetLeft(0);
+  EXPECT_EQ(child->Left(), 0);
+  // A stored form names the limits like any other property.
+  SetPropertyByPath(*form, "Panel.Constraints.MaxWidth", "120");
+  EXPECT_EQ(panel->Width(), 120);
+}
+
+TEST_F(FormTest, OnMouseActivateDecidesWhatAClickOnAnInactiveFormDoes) {
+  TForm* a = MakeForm();
+  auto* panel = Add<TPanel>(a, "Panel", {10, 10, 110, 60});
+  TForm* b = MakeForm();
+  b->SetBounds(500, 50, 200, 200);
+  std::vector<std::string> log;
+  TMouseActivate answer = maDefault;
+  panel->OnMouseActivate = [&](TObject*, TMouseButton button, TShiftState, int x, int y, int hit,
+                               TMouseActivate& activate) {
+    log.push_back("activate " + std::to_string(button) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
+                  std::to_string(hit));
+    activate = answer;
+  };
+  panel->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { log.push_back("down"); };
+  const struct {
+    TMouseActivate answer;
+    bool active, down;
+  } cases[] = {
+      {maDefault, true, true},      {maActivate, true, true},        {maActivateAndEat, true, false},
+      {maNoActivate, false, true},  {maNoActivateAndEat, false, false},
+  };
+  for (const auto& k : cases) {
+    a->Show();
+    b->Show();
+    Pump();
+    ASSERT_EQ(Screen->ActiveForm(), b);
+    answer = k.answer;
+    log.clear();
+    Click(panel, 20, 30);
+    ASSERT_FALSE(log.empty()) << k.answer;
+    EXPECT_EQ(log[0], "activate 0 20,30 1") << k.answer;
+    EXPECT_EQ(Screen->ActiveForm() == a, k.active) << k.answer;
+    EXPECT_EQ(log.size() == 2 && log[1] == "down", k.down) << k.answer;
+  }
 }
 
 TEST_F(FormTest, ExceptionsInHandlersReachTheApplication) {

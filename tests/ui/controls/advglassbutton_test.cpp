@@ -269,6 +269,47 @@ TEST_F(GlassButtonTest, EveryLayoutPlacesPictureAndCaptionApart) {
   }
 }
 
+// The rectangles behind those pixels: a 140 x 56 button, a 16 x 16 picture
+// (18 wide with its gap to the text), a caption measured 59 x 14, by GDI+ in
+// the middle of the button at x 40.5, by GDI on its own.
+TEST(PlaceGlassContent, TextAndPictureByLayout) {
+  using namespace AdvGlassButton;
+  struct Case {
+    TButtonLayout layout;
+    bool gdi;
+    GpRectF text;
+    int px, py;
+  } cases[] = {
+      {blGlyphLeft, false, {20, 0, 120, 56}, 32, 20},  // 40.5 - 9 rounds to even
+      {blGlyphLeft, true, {49, 0, 120, 56}, 31, 20},
+      {blGlyphTop, false, {0, 16, 140, 38}, 61, 12},
+      {blGlyphTop, true, {0, 16, 140, 38}, 61, 8},
+      {blGlyphRight, false, {2, 0, 118, 56}, 92, 20},
+      {blGlyphBottom, false, {0, 2, 140, 38}, 61, 28},
+      {blGlyphBottom, true, {0, 2, 140, 38}, 61, 31},
+      {blGlyphLeftAdjusted, false, {20, 0, 120, 56}, 2, 20},
+      {blGlyphRightAdjusted, true, {2, 0, 118, 56}, 120, 20},
+      {blGlyphTopAdjusted, false, {0, 16, 140, 38}, 61, 2},
+      {blGlyphBottomAdjusted, false, {0, 2, 140, 38}, 61, 38},
+      {blGlyphBottomAdjusted, true, {0, 2, 140, 36}, 61, 38},
+  };
+  for (const Case& k : cases) {
+    const GpRectF measured = k.gdi ? GpRectF{0, 0, 59, 14} : GpRectF{40.5f, 21, 59, 14};
+    const TGlassContentPlace p = PlaceGlassContent(k.layout, k.gdi, 140, 56, 18, 16, measured, 0);
+    const std::string name = std::to_string(k.layout) + (k.gdi ? " GDI" : " GDI+");
+    EXPECT_EQ(p.Text.X, k.text.X) << name;
+    EXPECT_EQ(p.Text.Y, k.text.Y) << name;
+    EXPECT_EQ(p.Text.Width, k.text.Width) << name;
+    EXPECT_EQ(p.Text.Height, k.text.Height) << name;
+    EXPECT_EQ(p.PictureX, k.px) << name;
+    EXPECT_EQ(p.PictureY, k.py) << name;
+  }
+  // The curved shape moves the adjusted layouts in by a quarter of the height.
+  const TGlassContentPlace curved = PlaceGlassContent(blGlyphLeftAdjusted, false, 140, 56, 18, 16, {}, 14);
+  EXPECT_EQ(curved.Text.X, 34);
+  EXPECT_EQ(curved.PictureX, 16);
+}
+
 // The caption takes GDI+ text in a face of the screen's font list, the
 // usual Windows faces drawn by installed families among them, and GDI text
 // in any other face. The two paths set a picture above the caption apart

@@ -121,6 +121,11 @@ TEST_F(SmoothPanelTest, PresetsAndAssignCopyEverySetting) {
   SetPropText(*a.Caption(), "HatchStyle", "5");
   EXPECT_EQ(a.Caption()->GradientType(), AdvSmoothGDIP::gtHatch);
   EXPECT_EQ(a.Caption()->HatchStyle(), 5);
+  // The framework's size limits, padding and their events, as a stored form names them.
+  for (const char* name : {"Constraints", "Padding", "OnCanResize", "OnMouseActivate", "OnContextPopup"})
+    EXPECT_NE(FindPropInfo(a, name), nullptr) << name;
+  SetPropText(*a.Padding(), "Top", "4");
+  EXPECT_EQ(a.Padding()->Top(), 4);
   a.Caption()->SetLineColor(clRed);
   a.Caption()->SetText("copied");
   a.Caption()->SetHTMLShadowOffset(9);

@@ -35,6 +35,16 @@ void AddRedImages(TImageList& images, int count) {
   for (int i = 0; i < count; ++i) images.Add(&red);
 }
 
+// Markup arguments with one red 32 x 32 image in their list.
+struct RedImages {
+  RedImages() {
+    AddRedImages(List, 1);
+    Args.Images = &List;
+  }
+  TImageList List{nullptr};
+  TMarkupArgs Args;
+};
+
 }  // namespace
 
 TEST(RenderMarkup, MeasuresATableOfMarkupCases) {
@@ -267,10 +277,8 @@ TEST(RenderMarkup, ParagraphBandsCoverEveryLineOfTheParagraph) {
 TEST(RenderMarkup, TextAfterAnImageIndentOrBulletWraps) {
   MarkupCanvas c;
   const int gh = Gh(c);
-  TImageList images(nullptr);
-  AddRedImages(images, 1);
-  TMarkupArgs args;
-  args.Images = &images;
+  RedImages red;
+  const TMarkupArgs& args = red.Args;
   const int text = Width(c, "wrapped");
   const int room = text + 20;  // the text fits a line alone, not after 32 pixels
   struct Case {
@@ -389,4 +397,26 @@ TEST(RenderMarkup, HugeNumbersInTagsStayInRange) {
     EXPECT_LT(r.MeasuredWidth, 40000) << t;
     EXPECT_GE(r.MeasuredWidth, 0) << t;
   }
+}
+
+// Aligned images raise the line's text; an image that does not fit beside
+// the text moves to the next line unless no line could hold it.
+TEST(RenderMarkup, ImagesAlignAndMoveToTheNextLine) {
+  MarkupCanvas c;
+  const int gh = Gh(c);
+  RedImages red;
+  const TMarkupArgs& args = red.Args;
+  auto inkTop = [&](const char* markup) {
+    c.Clear();
+    c.Render(markup, args);
+    for (int y = 0; y < 60; ++y)
+      if (c.Has(RECT{40, y, 200, y + 1}, clBlack)) return y;
+    return -1;
+  };
+  const int plain = inkTop("<IMG src=\"IDX:0\">text");
+  EXPECT_EQ(plain - inkTop("<IMG src=\"IDX:0\" align=\"middle\">text"), (32 - gh) / 2);
+  EXPECT_EQ(plain - inkTop("<IMG src=\"IDX:0\" align=\"top\">text"), 32 - gh);
+  const int ab = Width(c, "ab");
+  EXPECT_EQ(c.Measure("ab<IMG src=\"IDX:0\">", args, RECT{0, 0, ab + 20, 200}).MeasuredHeight, gh + 32);
+  EXPECT_EQ(c.Measure("<IMG src=\"IDX:0\">", args, RECT{0, 0, 20, 200}).MeasuredHeight, 32);
 }
