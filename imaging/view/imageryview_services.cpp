@@ -100,7 +100,10 @@ void TImageryView::FitMaskToLayer(const TIESelectionRecord& record, int32_t mode
     if (!mask_->IsEmpty()) {
       if (mode == 1) {
         int32_t dx = std::min(0, width - 1 - mask_->X2), dy = std::min(0, height - 1 - mask_->Y2);
-        if (dx != 0 || dy != 0) mask_->Offset(dx, dy, true);
+        if (dx != 0 || dy != 0) {
+          mask_->Offset(dx, dy, true);
+          IEMoveSelectionPolygon(*polygons_.front(), dx, dy, true, width, height);
+        }
       }
     }
     mask_->Resize(width, height);

@@ -67,6 +67,31 @@ TEST_F(ViewServicesTest, SelectionPolygonFollowsTheCurrentLayer) {
   EXPECT_EQ(mask->Y2, before.bottom + 22);
 }
 
+// A snapshot re-applied in mode 1 to a smaller bitmap moves the selection
+// back inside it: the polygon goes along with the mask, so that a later
+// offset, which rebuilds the mask from the polygon, keeps it there.
+TEST_F(ViewServicesTest, SnapshotInMode1MovesThePolygonWithTheMask) {
+  MakeImage(100, 80, Grey);
+  view->SetSelectionBase(iesbBitmap);
+  view->Select(80, 10, 96, 21);
+  const TIEMask* mask = view->SelectionMask();
+  const int32_t width = mask->X2 - mask->X1, top = mask->Y1, bottom = mask->Y2;
+  TMemoryStream stream;
+  view->SaveSelectionToStream(stream);
+  MakeImage(60, 50, Grey);
+  stream.SetPosition(0);
+  ASSERT_TRUE(view->LoadSelectionFromStream(stream, 1));
+  mask = view->SelectionMask();
+  EXPECT_EQ(mask->X2, 59);
+  EXPECT_EQ(mask->X1, 59 - width);
+  EXPECT_EQ(view->MainSelectionPolygon()->Right, 60);
+  view->OffsetSelection(0, 1);
+  EXPECT_EQ(mask->X1, 59 - width);
+  EXPECT_EQ(mask->X2, 59);
+  EXPECT_EQ(mask->Y1, top + 1);
+  EXPECT_EQ(mask->Y2, bottom + 1);
+}
+
 TEST_F(ViewServicesTest, SnapshotRoundTripsAndAShortRecordChangesNothing) {
   MakeImage(40, 30, Grey);
   MaskRect(3, 4, 12, 20);
