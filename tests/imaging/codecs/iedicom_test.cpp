@@ -526,3 +526,43 @@ TEST_F(DicomWriteTest, LayoutsAndFramesOutsideTheHeaderRaise) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- colour-bar fixtures ----------------------------------------------------------------------------
+
+TEST_F(DicomTest, ColourBarFilesDecodeAsDcmtkDecodesThemOrFail) {
+  struct Case {
+    const char* file;
+    const char* reference;  // dcmtk's decoder to native data; null: the file must fail
+    int tolerance;
+  };
+  for (const Case& c : {Case{"SC_rgb_rle.dcm", "dcmdrle", 0}, {"SC_rgb_rle_2frame.dcm", "dcmdrle", 0},
+                        {"SC_rgb_small_odd.dcm", "cp", 0}, {"SC_rgb_small_odd_jpeg.dcm", "dcmdjpeg", 2},
+                        {"SC_rgb_dcmtk_+eb+cr.dcm", "dcmdjpeg", 2}, {"SC_rgb_dcmtk_+eb+cy+n1.dcm", "dcmdjpeg", 2},
+                        {"SC_rgb_dcmtk_+eb+cy+n2.dcm", "dcmdjpeg", 2}, {"SC_rgb_dcmtk_+eb+cy+np.dcm", "dcmdjpeg", 2},
+                        {"SC_rgb_dcmtk_+eb+cy+s2.dcm", "dcmdjpeg", 2}, {"SC_rgb_dcmtk_+eb+cy+s4.dcm", "dcmdjpeg", 2},
+                        {"SC_rgb_jpeg_dcmtk.dcm", "dcmdjpeg", 2}, {"SC_rgb_jpeg_lossy_gdcm.dcm", "dcmdjpeg", 2},
+                        {"SC_rgb_jpeg_gdcm.dcm", "dcmdjpeg", 0}, {"SC_rgb_rle_16bit.dcm", nullptr, 0},
+                        {"SC_rgb_rle_16bit_2frame.dcm", nullptr, 0}, {"SC_rgb_rle_32bit.dcm", nullptr, 0},
+                        {"SC_rgb_rle_32bit_2frame.dcm", nullptr, 0}, {"SC_ybr_full_422_uncompressed.dcm", nullptr, 0}}) {
+    const std::string file = std::string(VESK_SOURCE_DIR "/tests/fixtures/dicom/") + c.file;
+    TIEBitmap ours;
+    if (!c.reference) {
+      EXPECT_FALSE(Read(file, ours, 2, 1)) << c.file;
+      continue;
+    }
+    InDir(std::string(c.reference) + " '" + file + "' native.dcm");
+    TIEBitmap theirs;
+    ASSERT_TRUE(Read(file, ours, 2, 1)) << c.file;
+    ASSERT_TRUE(Read(Path("native.dcm"), theirs, 2, 1)) << c.file;
+    EXPECT_LE(MaxDifference(Canonical(ours), Canonical(theirs)), c.tolerance) << c.file;
+  }
+  // The JPEG 2000 file decodes to the bars of the RLE file.
+  TIEBitmap bars, j2k;
+  ASSERT_TRUE(Read(VESK_SOURCE_DIR "/tests/fixtures/dicom/SC_rgb_rle.dcm", bars));
+  ASSERT_TRUE(Read(VESK_SOURCE_DIR "/tests/fixtures/dicom/SC_rgb_gdcm_KY.dcm", j2k));
+  EXPECT_LE(MaxDifference(Canonical(bars), Canonical(j2k)), 2);
+}
+
+}  // namespace
