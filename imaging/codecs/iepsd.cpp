@@ -93,7 +93,7 @@ int32_t ColorChannels(TIEPixelFormat format) {
 
 }  // namespace
 
-size_t IEPackBitsDecode(const uint8_t* in, size_t inSize, uint8_t* out, size_t size) {
+size_t IEPackBitsDecode(const uint8_t* in, size_t inSize, uint8_t* out, size_t size, size_t* produced) {
   size_t i = 0, o = 0;
   while (i < inSize && o < size) {
     const uint8_t n = in[i++];
@@ -109,6 +109,7 @@ size_t IEPackBitsDecode(const uint8_t* in, size_t inSize, uint8_t* out, size_t s
       o += count;
     }
   }
+  if (produced) *produced = o;
   return std::min(i, inSize);
 }
 

@@ -60,8 +60,9 @@ void IEWritePSDStream(TStream& stream, TIOParamsVals& params, TIEProgressRecord&
 
 // PackBits: a header byte n below 128 copies n + 1 bytes, from 129 repeats
 // the next byte 257 - n times, and 128 is passed over. Decodes into at most
-// `size` bytes of out and returns the bytes used of the input.
-size_t IEPackBitsDecode(const uint8_t* in, size_t inSize, uint8_t* out, size_t size);
+// `size` bytes of out and returns the bytes used of the input; produced,
+// when given, receives the bytes written to out.
+size_t IEPackBitsDecode(const uint8_t* in, size_t inSize, uint8_t* out, size_t size, size_t* produced = nullptr);
 // Appends the PackBits coding of the bytes to out: runs of 4 or more equal
 // bytes (up to 128) as repeats, the rest in literal runs of up to 128.
 void IEPackBitsEncode(const uint8_t* in, size_t size, std::vector<uint8_t>& out);

@@ -190,6 +190,8 @@ void SetUpDecode(Decoder& d, TIOParamsVals& params, const TIEJpegReadOptions& op
   jpeg_decompress_struct& cinfo = d.cinfo;
   params.SetImageCount(1);
   params.BITSPERSAMPLE = 8;
+  if (cinfo.num_components == 3 && options.ColorTransform >= 0)
+    cinfo.jpeg_color_space = options.ColorTransform ? JCS_YCbCr : JCS_RGB;
   cinfo.out_color_space = cinfo.jpeg_color_space;
   switch (cinfo.jpeg_color_space) {
     case JCS_GRAYSCALE:

@@ -35,6 +35,9 @@ struct TIEJpegReadOptions {
   bool ReadICC = true;              // collect the embedded profile first
   int32_t MaxRows = -1;             // rows to decode; negative: all
   bool NativePixelFormat = false;   // grey, RGB or CMYK bitmap as the file is coded
+  // Three components: -1 colour-transformed as the markers say, 0 stored as
+  // RGB, 1 stored as YCbCr whatever the markers say.
+  int8_t ColorTransform = -1;
 };
 
 // Decodes the JPEG found within 150 bytes of the stream's position. Never

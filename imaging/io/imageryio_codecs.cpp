@@ -13,6 +13,7 @@
 
 #include "imaging/codecs/bmpfilt.h"
 #include "imaging/codecs/giffilter.h"
+#include "imaging/codecs/iedicom.h"
 #include "imaging/codecs/iepsd.h"
 #include "imaging/codecs/ietgafil.h"
 #include "imaging/codecs/jpegfilt.h"
@@ -29,6 +30,8 @@ namespace {
 const TIECodecEntry kBuiltinCodecs[] = {
     {1, IETiffCodecRead, IETiffCodecWrite, IEIsTIFFStream, TIESaveFormats::Any, true, true, IEGetTIFFImageCount, "TIFF"},
     {8, IEPngCodecRead, IEPngCodecWrite, IEIsPNGStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
+    {28, IEDicomCodecRead, IEDicomCodecWrite, IEIsDICOMStream, TIESaveFormats::GreyOrRGB24, true, true,
+     IEGetDICOMStreamImageCount, nullptr},
     // The bitmap family (bmpfilt.h), GIF, Targa, PCX, DCX and PSD; icons and cursors are
     // tested before Targa, any-maps after it.
     {2, IEGifCodecRead, IEGifCodecWrite, nullptr, TIESaveFormats::Any, true, false, IEGetGIFImageCount, nullptr},

@@ -69,7 +69,7 @@ int32_t IEGetFileImageCount(const std::string& fileName) {
   switch (entry->FileTypeId) {
     case 18: case 8196:  // PDF, also through the plug-in format list
       return IEPDFGetPageCount(fileName);
-    case 1: case 2: case 6: case 19: case 28: case 29:
+    case 1: case 2: case 6: case 19: case 29:
       return 0;  // a multi-image format that this build cannot count
     default:
       return 1;
