@@ -61,7 +61,7 @@ using bench::Median;
 
 // Runs the bare loop and ours in turn in each iteration, which of them
 // first alternating, and reports their times and ratios.
-void Pair(benchmark::State& state, const std::function<void()>& bare, const std::function<void()>& ours) {
+[[maybe_unused]] void Pair(benchmark::State& state, const std::function<void()>& bare, const std::function<void()>& ours) {
   std::vector<double> bareTimes, ourTimes, ratios;
   bool oursFirst = false;
   for (auto _ : state) {

@@ -46,6 +46,11 @@ void TIEDocPageImage::Row(int32_t y, uint8_t* out) {
   }
 }
 
+void TIEDocPageImage::Channel(int32_t y, int32_t colour, uint8_t* out) {
+  const uint8_t* sample = image_->GetScanline(y) + (2 - colour);  // blue, green, red in memory
+  for (int32_t x = 0; x < width_; ++x, sample += 3) out[x] = *sample;
+}
+
 std::vector<uint8_t> TIEDocPageImage::AllRows() {
   const auto rowBytes = static_cast<size_t>(RowBytes());
   std::vector<uint8_t> rows(rowBytes * static_cast<size_t>(height_));

@@ -28,6 +28,8 @@ public:
   int32_t RowBytes() const;
   // Row y as stored: the bits (bit 1 white), or red, green, blue.
   void Row(int32_t y, uint8_t* out);
+  // One colour of row y of a colour page: 0 red, 1 green, 2 blue.
+  void Channel(int32_t y, int32_t colour, uint8_t* out);
   // Every row of the image as stored, top row first.
   std::vector<uint8_t> AllRows();
 

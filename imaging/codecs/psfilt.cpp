@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,98 +37,117 @@ std::string CreationDate() {
   return text;
 }
 
-// The bytes as ASCII85 text with its own line breaks and end marker.
-bool AppendASCII85(TStream& out, const uint8_t* data, size_t count) {
-  if (count > INT32_MAX / 2) return false;
-  std::vector<char> text(IEASCII85Capacity(count));
-  char* end = text.data();
-  int32_t groupChars = 0;
-  IEEncodeASCII85(data, static_cast<int32_t>(count), end, groupChars);
-  out.WriteBuffer(text.data(), static_cast<int32_t>(end - text.data()));
-  return true;
-}
+// A page's image data: the bytes to code as one ASCII85 text, or for a
+// colour page coded by run-length the text itself in a temporary file:
+// three texts per row (red, green, blue), each channel run-length coded and
+// ASCII85 coded on its own, since each channel's procedure opens new
+// filters for width bytes. Its length goes on the "%%BeginData:" line
+// before it is written.
+struct PageData {
+  std::unique_ptr<TIETemporaryFileStream> text;
+  TMemoryStream bytes;
+};
 
-bool AppendRunLengthASCII85(TStream& out, const uint8_t* data, size_t count) {
-  if (count > INT32_MAX / 2) return false;
-  std::vector<uint8_t> encoded(IERunLengthCapacity(count));
-  const int32_t length = IEEncodeRunLength(data, static_cast<int32_t>(count), encoded.data());
-  return AppendASCII85(out, encoded.data(), static_cast<size_t>(length));
-}
-
-// The whole of a memory stream as ASCII85.
-bool AppendStreamASCII85(TStream& out, TMemoryStream& data) {
-  return AppendASCII85(out, static_cast<const uint8_t*>(data.Memory()), static_cast<size_t>(data.Size()));
-}
+constexpr size_t kTextBlock = 1 << 20;  // text written to a stream at once
 
 void Report(TIEProgressRecord& progress, int32_t row) {
   if (progress.fOnProgress) progress.Report(static_cast<int32_t>(std::trunc(row * progress.per1)));
 }
 
-// Each row as three run-length chunks, red, green and blue, each ASCII85
-// on its own: each channel's procedure opens new filters for width bytes.
-bool EncodeColourRunLength(TIEDocPageImage& page, TStream& out, TIEProgressRecord& progress) {
-  const auto width = static_cast<size_t>(page.Width());
-  std::vector<uint8_t> row(3 * width), channel(width);
+void WriteChannels(TIEDocPageImage& page, TStream& out, TIEProgressRecord& progress) {
+  std::vector<uint8_t> channel(static_cast<size_t>(page.Width())), coded(IERunLengthCapacity(channel.size()));
+  const size_t room = kTextBlock + 3 * IEASCII85Capacity(coded.size());
+  const std::unique_ptr<char[]> text(new char[room]);
+  char* end = text.get();
   for (int32_t y = 0; y < page.Height(); ++y) {
-    page.Row(y, row.data());
-    for (size_t c = 0; c < 3; ++c) {
-      for (size_t x = 0; x < width; ++x) channel[x] = row[3 * x + c];
-      if (!AppendRunLengthASCII85(out, channel.data(), width)) return false;
+    for (int32_t c = 0; c < 3; ++c) {
+      page.Channel(y, c, channel.data());
+      const uint8_t* source = coded.data();
+      int32_t groupChars = 0;
+      IEEncodeASCII85(source, IEEncodeRunLength(channel.data(), static_cast<int32_t>(channel.size()), coded.data()),
+                      end, groupChars);
+    }
+    if (static_cast<size_t>(end - text.get()) >= kTextBlock) {
+      out.WriteBuffer(text.get(), static_cast<int32_t>(end - text.get()));
+      end = text.get();
     }
     Report(progress, y);
   }
+  if (end != text.get()) out.WriteBuffer(text.get(), static_cast<int32_t>(end - text.get()));
+}
+
+int64_t DataLength(PageData& data) {
+  if (data.text) return data.text->Size();
+  return IEASCII85Length(static_cast<const uint8_t*>(data.bytes.Memory()), static_cast<int32_t>(data.bytes.Size()));
+}
+
+void WriteData(PageData& data, int64_t length, TStream& out) {
+  if (data.text) {
+    data.text->SetPosition(0);
+    if (length > 0) IECopyStream(out, *data.text, length);
+    return;
+  }
+  const std::unique_ptr<char[]> text(new char[static_cast<size_t>(length)]);
+  const auto* source = static_cast<const uint8_t*>(data.bytes.Memory());
+  char* end = text.get();
+  int32_t groupChars = 0;
+  IEEncodeASCII85(source, static_cast<int32_t>(data.bytes.Size()), end, groupChars);
+  out.WriteBuffer(text.get(), static_cast<int32_t>(length));
+}
+
+bool EncodeBilevelRunLength(TIEDocPageImage& page, TMemoryStream& out, TIEProgressRecord& progress) {
+  const std::vector<uint8_t> rows = page.AllRows();
+  Report(progress, page.Height());
+  if (rows.size() > INT32_MAX / 2) return false;
+  out.SetSize(static_cast<int64_t>(IERunLengthCapacity(rows.size())));
+  out.SetSize(IEEncodeRunLength(rows.data(), static_cast<int32_t>(rows.size()), static_cast<uint8_t*>(out.Memory())));
   return true;
 }
 
-bool EncodeBilevelRunLength(TIEDocPageImage& page, TStream& out, TIEProgressRecord& progress) {
-  const std::vector<uint8_t> rows = page.AllRows();
-  Report(progress, page.Height());
-  return AppendRunLengthASCII85(out, rows.data(), rows.size());
-}
-
-bool EncodeCCITT(TIEDocPageImage& page, TStream& out, bool group4) {
-  TMemoryStream raw;
-  if (!IEEncodeCCITTPage(page, raw, group4)) return false;
+bool EncodeCCITT(TIEDocPageImage& page, TMemoryStream& out, bool group4) {
+  if (!IEEncodeCCITTPage(page, out, group4)) return false;
   const uint8_t zeros[4] = {};
-  if (raw.Size() % 4) raw.WriteBuffer(zeros, static_cast<int32_t>(4 - raw.Size() % 4));
-  return AppendStreamASCII85(out, raw);
+  if (out.Size() % 4) out.WriteBuffer(zeros, static_cast<int32_t>(4 - out.Size() % 4));
+  return true;
 }
 
-bool EncodeJPEG(TIEDocPageImage& page, TStream& out, TIOParamsVals& params, TIEProgressRecord& progress) {
-  TMemoryStream jpeg;
-  return IEEncodeDocumentJPEG(page, jpeg, params, progress) && AppendStreamASCII85(out, jpeg);
-}
-
-// The lines that name the data source and the ASCII85 data itself, into
-// lines and data; false when the compression value has no meaning or an
-// encoder failed.
+// The lines that name the data source, and the data to code; false when
+// the compression value has no meaning, an encoder failed or one text
+// would be too long.
 bool EncodePage(TIEDocPageImage& page, int32_t compression, TIOParamsVals& params, TIEProgressRecord& progress,
-                std::vector<std::string>& lines, TStream& data) {
+                std::vector<std::string>& lines, PageData& data) {
   const std::string width = std::to_string(page.Width()), height = std::to_string(page.Height());
   if (compression > 3) return false;
+  bool encoded = true;
   if (page.Bilevel()) {
     if (compression == 0) {
       lines.push_back("currentfile /ASCII85Decode filter /RunLengthDecode filter");
-      return EncodeBilevelRunLength(page, data, progress);
+      encoded = EncodeBilevelRunLength(page, data.bytes, progress);
+    } else {
+      const char* k = compression == 1 ? "-1" : "1";
+      lines.push_back(std::string("currentfile /ASCII85Decode filter << /K ") + k + " /BlackIs1 true /Columns " +
+                      width + " /Rows " + height +
+                      " /EndOfLine false /Uncompressed true /EncodedByteAlign false /EndOfBlock false >> "
+                      "/CCITTFaxDecode filter");
+      encoded = EncodeCCITT(page, data.bytes, compression == 1);
     }
-    const char* k = compression == 1 ? "-1" : "1";
-    lines.push_back(std::string("currentfile /ASCII85Decode filter << /K ") + k + " /BlackIs1 true /Columns " + width +
-                    " /Rows " + height +
-                    " /EndOfLine false /Uncompressed true /EncodedByteAlign false /EndOfBlock false >> "
-                    "/CCITTFaxDecode filter");
-    return EncodeCCITT(page, data, compression == 1);
-  }
-  if (compression == 3) {
+  } else if (compression == 3) {
     lines.push_back("currentfile /ASCII85Decode filter << >> /DCTDecode filter");
     lines.push_back(params.JPEG_COLORSPACE == 1 ? "false 1" : "false 3");  // a grey JPEG has one component
-    return EncodeJPEG(page, data, params, progress);
+    encoded = IEEncodeDocumentJPEG(page, data.bytes, params, progress);
+  } else {
+    for (const char* channel : {"/rstr ", "/gstr ", "/bstr "}) lines.push_back(channel + width + " string def");
+    for (const char* channel : {"rstr", "gstr", "bstr"})
+      lines.push_back(std::string("{currentfile /ASCII85Decode filter /RunLengthDecode filter ") + channel +
+                      " readstring pop}");
+    lines.push_back("true 3");
+    encoded = page.Width() <= INT32_MAX / 2;
+    if (encoded) {
+      data.text = std::make_unique<TIETemporaryFileStream>(IEGetTempFileName());
+      WriteChannels(page, *data.text, progress);
+    }
   }
-  for (const char* channel : {"/rstr ", "/gstr ", "/bstr "}) lines.push_back(channel + width + " string def");
-  for (const char* channel : {"rstr", "gstr", "bstr"})
-    lines.push_back(std::string("{currentfile /ASCII85Decode filter /RunLengthDecode filter ") + channel +
-                    " readstring pop}");
-  lines.push_back("true 3");
-  return EncodeColourRunLength(page, data, progress);
+  return encoded && data.bytes.Size() <= INT32_MAX / 2;
 }
 
 // Counts one more page in the "%%Pages: " line; the new page's number.
@@ -191,10 +211,12 @@ bool IEAddPSPage(TIEPSDocument& document, TStream& stream, TIEBitmap& bitmap, TI
   }
   progress.per1 = 100.0 / page.Height();
   std::vector<std::string> sourceLines;
-  TMemoryStream data;
+  PageData data;
+  int64_t length = 0;
   bool encoded;
   try {
     encoded = EncodePage(page, params.PS_COMPRESSION, params, progress, sourceLines, data);
+    if (encoded) length = DataLength(data);
   } catch (...) {
     encoded = false;
   }
@@ -215,11 +237,10 @@ bool IEAddPSPage(TIEPSDocument& document, TStream& stream, TIEBitmap& bitmap, TI
       "[ " + w + " 0 0 " + h + " 0 0 ]",
   };
   lines.insert(lines.end(), sourceLines.begin(), sourceLines.end());
-  lines.push_back("%%BeginData:      " + std::to_string(data.Size()) + " ASCII Bytes");
+  lines.push_back("%%BeginData:      " + std::to_string(length) + " ASCII Bytes");
   lines.push_back(page.Bilevel() ? "image" : "colorimage");
   for (const std::string& line : lines) IEWriteLineCRLF(stream, line);
-  data.SetPosition(0);
-  if (data.Size() > 0) IECopyStream(stream, data, data.Size());
+  WriteData(data, length, stream);
   IEWriteLineCRLF(stream, "%%EndData");
   IEWriteLineCRLF(stream, "showpage");
   document.NextPage = stream.Position();

@@ -224,6 +224,8 @@ int32_t IEEncodeASCII85Group(const uint8_t*& source, int32_t count, char*& outpu
 // All bytes in groups, lines broken after 75..79 characters, then "~>" CR LF.
 // groupChars grows by the group characters; returns every character written.
 int32_t IEEncodeASCII85(const uint8_t*& source, int32_t count, char*& output, int32_t& groupChars);
+// The characters IEEncodeASCII85 writes for the count bytes.
+int32_t IEASCII85Length(const uint8_t* source, int32_t count);
 // Room IEEncodeASCII85 needs for count bytes.
 size_t IEASCII85Capacity(size_t count);
 // The PostScript RunLengthDecode encoding, ended by 128; returns the bytes written.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -88,6 +89,86 @@ TEST(ASCII85, GhostscriptDecodesWhatWeWrite) {
       }
       start = end + 2;
     }
+  }
+}
+
+// The run-length coding byte by byte, as the format defines it: runs of 2..128
+// equal bytes, literals of up to 128 bytes that end before a repeated byte.
+std::string PlainRunLength(const std::string& bytes) {
+  std::string out;
+  const size_t n = bytes.size();
+  for (size_t i = 0; i < n;) {
+    size_t run = 1;
+    while (i + run < n && run < 128 && bytes[i + run] == bytes[i]) ++run;
+    if (run >= 2) {
+      out += static_cast<char>(257 - run);
+      out += bytes[i];
+      i += run;
+      continue;
+    }
+    size_t literal = 1;
+    while (i + literal < n && literal < 128 && bytes[i + literal] != bytes[i + literal - 1]) ++literal;
+    out += static_cast<char>(literal - 1);
+    out += bytes.substr(i, literal);
+    i += literal;
+  }
+  return out + '\x80';
+}
+
+// Inputs whose runs, literals and zero groups fall on every boundary of
+// the word-wise scans and of the 128-byte and line limits.
+std::vector<std::string> BoundaryInputs() {
+  std::vector<std::string> inputs;
+  for (int alphabet : {1, 2, 3, 256})
+    for (size_t n : {0, 1, 7, 8, 9, 127, 128, 129, 130, 255, 256, 257, 300, 1001})
+      inputs.push_back(RandomBytes(n, alphabet, static_cast<unsigned>(n + alphabet)));
+  for (size_t k : {1, 2, 7, 8, 9, 15, 16, 17, 127, 128, 129})
+    for (size_t gap : {1, 2, 3, 8, 9})
+      for (size_t length : {k + gap, 2 * k + 3 * gap, size_t{600}}) {
+        std::string bytes = RandomBytes(length, 256, static_cast<unsigned>(k * 31 + gap));
+        for (size_t at = gap; at + k <= bytes.size(); at += k + gap) bytes.replace(at, k, std::string(k, 'q'));
+        inputs.push_back(bytes);
+      }
+  for (size_t zeros : {4, 5, 8, 60, 61, 64})
+    for (size_t offset : {0, 1, 3, 4, 59, 60, 61}) {
+      std::string bytes = RandomBytes(offset + zeros + 70, 256, static_cast<unsigned>(zeros + offset));
+      bytes.replace(offset, zeros, std::string(zeros, '\0'));
+      inputs.push_back(bytes);
+    }
+  return inputs;
+}
+
+TEST(RunLength, EqualsThePlainCodingOnEveryBoundary) {
+  for (const std::string& input : BoundaryInputs()) EXPECT_EQ(RunLength(input), PlainRunLength(input)) << input.size();
+}
+
+// ASCII85 of whole and partial groups, 'z' for four zero bytes, a line
+// break after a group that takes the line past 74 characters.
+std::string PlainASCII85(const std::string& bytes) {
+  std::string out;
+  size_t line = 0;
+  for (size_t i = 0; i < bytes.size(); i += 4) {
+    const size_t count = std::min<size_t>(4, bytes.size() - i);
+    uint32_t value = 0;
+    for (size_t k = 0; k < 4; ++k) value = value << 8 | (k < count ? static_cast<uint8_t>(bytes[i + k]) : 0);
+    std::string group(5, ' ');
+    for (int k = 4; k >= 0; --k, value /= 85) group[static_cast<size_t>(k)] = static_cast<char>(value % 85 + 33);
+    group = group == "!!!!!" && count == 4 ? "z" : group.substr(0, count + 1);
+    out += group;
+    line += group.size();
+    if (line > 74) out += "\r\n", line = 0;
+  }
+  return out + "~>\r\n";
+}
+
+TEST(ASCII85, EqualsThePlainCodingAndItsLengthOnEveryBoundary) {
+  for (const std::string& input : BoundaryInputs()) {
+    const Encoded e = ASCII85(input);
+    const std::string plain = PlainASCII85(input);
+    EXPECT_EQ(e.text, plain) << input.size();
+    EXPECT_EQ(e.result, static_cast<int32_t>(plain.size()));
+    EXPECT_EQ(IEASCII85Length(reinterpret_cast<const uint8_t*>(input.data()), static_cast<int32_t>(input.size())),
+              e.result);
   }
 }
 

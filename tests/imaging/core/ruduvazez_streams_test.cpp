@@ -133,6 +133,27 @@ TEST(StreamRoutines, CopyStream) {
   EXPECT_EQ(target.writes, (std::vector<int32_t>{196607, 196607, 106786}));
 }
 
+// File to file the bytes go from both positions on, which move past them;
+// a count past the source's end is cut to what it holds.
+TEST(StreamRoutines, CopyStreamBetweenFiles) {
+  TempFolder folder;
+  TMemoryStream bytes;
+  Fill(bytes, 300000);
+  TIETemporaryFileStream source(folder.File("source.tmp"));
+  source.WriteBuffer(bytes.Memory(), 300000);
+  TIEWideFileStream target(folder.File("target.bin"), IE_FILE_CREATE);
+  target.WriteBuffer("head", 4);
+  source.SetPosition(1000);
+  EXPECT_EQ(IECopyStream(target, source, 250000), 250000);
+  EXPECT_EQ(source.Position(), 251000);
+  EXPECT_EQ(target.Position(), 250004);
+  EXPECT_EQ(IECopyStream(target, source, 100000), 49000);
+  target.WriteBuffer("tail", 4);
+  TMemoryStream copied;
+  copied.LoadFromStream(target);
+  EXPECT_EQ(Contents(copied), "head" + Contents(bytes).substr(1000) + "tail");
+}
+
 TEST(StreamRoutines, CopyFromATruncatedZlibStreamRaises) {
   TMemoryStream packed;
   {
