@@ -37,6 +37,13 @@ struct ImageInfo {
   int32_t PixelRepresentation = 0;
   int32_t Columns = 0, Rows = 0;
   int32_t BitsAllocated = 0, BitsStored = 0;
+  int32_t HighBit = -1;  // -1: not stated
+  // Where the bits stored start in a sample of 8 or 16 bits: below the high
+  // bit, which is bits stored - 1 unless the data set places it higher.
+  int32_t LowBit() const {
+    const bool whole = BitsAllocated == 8 || BitsAllocated == 16;
+    return whole && HighBit >= BitsStored && HighBit < BitsAllocated ? HighBit + 1 - BitsStored : 0;
+  }
   double WindowCenter = 0, WindowWidth = 0;
   bool HasCentre = false, HasWidth = false;
   // A window of width below 1 is no window.
@@ -49,6 +56,10 @@ struct ImageInfo {
 // from the tags into the image attributes.
 void TakePalettes(const TIEDicomTags& tags, ImageInfo& info);
 void TakeVOIWindow(TIEDicomTags& tags, ImageInfo& info);
+
+// The number of frames: the count the data set states, for native data no
+// more than its Pixel Data value holds.
+int32_t FramesHeld(const ImageInfo& info);
 
 // Decodes frame IMAGEINDEX into the bitmap; false for a frame that cannot
 // be decoded (the caller sets the abort flag).

@@ -192,7 +192,7 @@ int32_t GreySample(const ImageInfo& info, const Samples& s, int64_t i) {
     default: v = LE16(s.Data + k * 2); break;
   }
   const int32_t bits = info.BitsStored;
-  v &= (1u << bits) - 1;
+  v = (v >> info.LowBit()) & ((1u << bits) - 1);
   if (info.PixelRepresentation == 1 && (v >> (bits - 1)) & 1) return static_cast<int32_t>(v) - (1 << bits);
   return static_cast<int32_t>(v);
 }
@@ -265,10 +265,11 @@ bool DecodeSamples(const ImageInfo& info, const Samples& s, TIEBitmap& bitmap, T
 // ---- codings ------------------------------------------------------------------------------------
 
 bool DecodeNative(TStream& in, const ImageInfo& info, int32_t index, TIEBitmap& bitmap, TIEProgressRecord& progress) {
-  if (TargetFormat(info) == ieNoFormat || FramePixels(info) == 0) return false;
+  // Native data has a defined length: an undefined one holds items, not samples.
+  if (TargetFormat(info) == ieNoFormat || FramePixels(info) == 0 || info.PixelLength < 0) return false;
   int64_t offset = 0, lead = 0, count = 0;
   NativeFrameSpan(info, index, offset, lead, count);
-  if (info.PixelLength >= 0 && offset + count > info.PixelLength) return false;
+  if (offset + count > info.PixelLength) return false;
   // Big-endian words are swapped from an even offset of the value on.
   const bool swap = info.BigEndian && (info.PixelDataOW || info.BitsAllocated == 16);
   const int64_t odd = swap ? offset % 2 : 0;
@@ -276,7 +277,7 @@ bool DecodeNative(TStream& in, const ImageInfo& info, int32_t index, TIEBitmap& 
   if (!ReadAt(in, info.PixelPos + offset - odd, count + odd, bytes)) return false;
   if (swap) {
     // The partner of a last odd byte, where the value has it.
-    if (bytes.size() % 2 && (info.PixelLength < 0 || offset + count < info.PixelLength))
+    if (bytes.size() % 2 && offset + count < info.PixelLength)
       ReadAt(in, info.PixelPos + offset + count, 1, bytes);
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
   }
@@ -364,6 +365,7 @@ bool DecodeLossless(std::vector<uint8_t>& frame, const ImageInfo& info, TIEBitma
   if (!decoded) return false;
   ImageInfo out = info;
   out.BitsAllocated = sixteen ? 16 : 8;
+  out.HighBit = -1;  // the decoder gives the samples themselves
   out.BigEndian = false;
   if (sixteen) {
     bytes.resize(words.size() * 2);
@@ -506,6 +508,20 @@ void MapValues(TIEBitmap& bitmap, const ImageInfo& info, TIOParamsVals& params) 
 }  // namespace
 
 // ---- decoding a frame ------------------------------------------------------------------------
+
+// Native frames: as many whole ones as the value holds (at least one, so
+// that a short value fails when its frame is decoded), at most the count
+// the data set states.
+int32_t FramesHeld(const ImageInfo& info) {
+  if (CodingOf(info.TransferSyntax) != Coding::Native || info.PixelPos < 0 || info.PixelLength < 0 ||
+      TargetFormat(info) == ieNoFormat)
+    return info.Frames;
+  const int64_t bits = FramePixels(info) * info.SamplesPerPixel * info.BitsAllocated;
+  if (bits <= 0) return info.Frames;
+  // Frames of 1 and 12 bits run on from byte to byte.
+  const int64_t held = info.PixelLength * 8 / bits;
+  return static_cast<int32_t>(std::clamp<int64_t>(held, 1, info.Frames));
+}
 
 bool DecodeFrame(TStream& in, const ImageInfo& info, TIEBitmap& bitmap, TIOParamsVals& params,
                  TIEProgressRecord& progress) {

@@ -203,8 +203,11 @@ Parser::Result Parser::ReadElement(TIEDicomTags& tags, int64_t end, int32_t dept
   std::vector<uint8_t> value;
   std::unique_ptr<TIEDicomItems> items;
   int32_t storedLength = static_cast<int32_t>(length);
-  // An undefined-length UN value is a sequence coded implicit VR little endian.
-  const bool sequence = vr == IE_DICOM_SQ || (vr == IE_DICOM_UN && length == kUndefined);
+  // An undefined-length UN value is a sequence coded implicit VR little
+  // endian; without a stated VR, an undefined length can only be a sequence's.
+  const bool sequence =
+      vr == IE_DICOM_SQ ||
+      (length == kUndefined && tag != kPixelData && group != 0xFFFE && (vr == IE_DICOM_UN || implicit));
   if (sequence) {
     if (depth >= kMaxDepth) return Result::Fault;
     if (length != kUndefined && int64_t{length} > end - start) return Result::Fault;
@@ -297,6 +300,7 @@ void Parser::TakeAttribute(const TIEDicomTags& tags, int32_t index) {
       info_.BitsStored = number;
       if (info_.BitsAllocated == 0) info_.BitsAllocated = number;
       break;
+    case Tag(0x0028, 0x0102): info_.HighBit = number; break;
     case Tag(0x0028, 0x0103): info_.PixelRepresentation = number; break;
     case Tag(0x0028, 0x1050): info_.HasCentre = FirstDecimal(text, info_.WindowCenter); break;
     case Tag(0x0028, 0x1051): info_.HasWidth = FirstDecimal(text, info_.WindowWidth); break;
@@ -404,6 +408,7 @@ void IEReadDICOMStream(TStream& stream, TIOParamsVals& params, TIEBitmap* bitmap
   params.WIDTH = params.ORIGINALWIDTH = info.Columns;
   params.HEIGHT = params.ORIGINALHEIGHT = info.Rows;
   // A data set without Pixel Data holds no image.
+  info.Frames = FramesHeld(info);
   params.SetImageCount(parser.PixelDataFound() || info.BareJpegPos >= 0 ? info.Frames : 0);
   params.IMAGEINDEX = std::clamp(params.IMAGEINDEX, 0, info.Frames - 1);
   info.RescaleIntercept = params.DICOMTags.IndexOf(0x0028, 0x1052) >= 0 ? info.RescaleIntercept

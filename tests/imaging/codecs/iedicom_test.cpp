@@ -346,6 +346,7 @@ TEST_F(DicomTest, HostileFilesFailCleanlyWithinTheirBytes) {
            {"undefined length outside a sequence", File("1.2.840.10008.1.2.1", Element(0x10, 0x20, "LO", "", 0xFFFF))},
            {"JPEG-LS", File("1.2.840.10008.1.2.4.80", Image(2, 2, 8, "MONOCHROME2") + encapsulated)},
            {"JPEG 2000 lossless only", File("1.2.840.10008.1.2.4.90", Image(2, 2, 8, "MONOCHROME2") + encapsulated)},
+           {"items under a native syntax", File("1.2.840.10008.1.2.1", Image(2, 2, 8, "MONOCHROME2") + encapsulated)},
        }) {
     TIEBitmap bitmap;
     TIOParamsVals params(nullptr);
@@ -353,20 +354,102 @@ TEST_F(DicomTest, HostileFilesFailCleanlyWithinTheirBytes) {
   }
 }
 
+TEST_F(DicomTest, FramesCountOnlyWhatTheNativeValueHolds) {
+  struct Case {
+    const char* frames;
+    size_t bytes;
+    int32_t count;
+  };
+  // 2 x 2 frames of 8 bits: 4 bytes each.
+  for (const Case& c : {Case{"2147483647", 4, 1}, {"3 ", 10, 2}, {"3 ", 12, 3}, {"2 ", 2, 1}}) {
+    SCOPED_TRACE(c.frames);
+    std::string pixels;
+    for (size_t i = 0; i < c.bytes; ++i) pixels += static_cast<char>(i * 10);
+    const std::string file = File("1.2.840.10008.1.2.1", Image(2, 2, 8, "MONOCHROME2") +
+                                                            Element(0x28, 8, "IS", c.frames) +
+                                                            Element(0x7FE0, 0x10, "OB", pixels));
+    TMemoryStream stream;
+    stream.WriteBuffer(file.data(), static_cast<int32_t>(file.size()));
+    stream.SetPosition(0);
+    EXPECT_EQ(IEGetDICOMStreamImageCount(stream), c.count);
+    // The last frame stated is asked for: the last one held decodes, if any is whole.
+    TIEBitmap bitmap;
+    TIOParamsVals params(nullptr);
+    params.DICOMRangeMode = 2;
+    params.IMAGEINDEX = 2147483646;
+    EXPECT_EQ(ReadBytes(file, bitmap, params), c.bytes >= 4);
+    EXPECT_EQ(params.IMAGEINDEX, c.count - 1);
+    if (c.bytes >= 4) {
+      EXPECT_EQ(bitmap.GetPixel8(0, 0), (c.count - 1) * 40);
+    }
+  }
+}
+
+TEST_F(DicomTest, SamplesAreTakenBelowTheHighBit) {
+  // 12 bits stored in 16, signed, the high bit at 15 (or as usual at 11); the
+  // bits below the stored ones hold noise.
+  struct Case {
+    uint16_t highBit;
+    uint16_t stored[2];
+    uint16_t expected[2];
+  };
+  for (const Case& c : {Case{15, {0x7FF5, 0x800A}, {0x07FF, 0xF800}}, {11, {0xF7FF, 0x0800}, {0x07FF, 0xF800}},
+                        {16, {0x07FF, 0x0800}, {0x07FF, 0xF800}}}) {
+    SCOPED_TRACE(c.highBit);
+    const std::string body =
+        Element(0x28, 2, "US", U16(1)) + Element(0x28, 4, "CS", "MONOCHROME2 ") + Element(0x28, 0x10, "US", U16(1)) +
+        Element(0x28, 0x11, "US", U16(2)) + Element(0x28, 0x100, "US", U16(16)) +
+        Element(0x28, 0x101, "US", U16(12)) + Element(0x28, 0x102, "US", U16(c.highBit)) +
+        Element(0x28, 0x103, "US", U16(1)) + Element(0x7FE0, 0x10, "OW", U16(c.stored[0]) + U16(c.stored[1]));
+    TIEBitmap bitmap;
+    TIOParamsVals params(nullptr);
+    params.DICOMRangeMode = 2;
+    ASSERT_TRUE(ReadBytes(File("1.2.840.10008.1.2.1", body), bitmap, params));
+    ASSERT_EQ(bitmap.GetPixelFormat(), ie16Gray);
+    const auto* row = reinterpret_cast<const uint16_t*>(bitmap.GetScanline(0));
+    EXPECT_EQ(row[0], c.expected[0]);
+    EXPECT_EQ(row[1], c.expected[1]);
+  }
+}
+
+// An implicit VR little endian element.
+std::string Implicit(uint16_t group, uint16_t element, const std::string& value, uint32_t length = 0xFFFFFFFE) {
+  return U16(group) + U16(element) + U32(length == 0xFFFFFFFE ? static_cast<uint32_t>(value.size()) : length) + value;
+}
+
+// A private sequence of undefined length: stated UN in an explicit file, or
+// without a stated VR in an implicit one.
 TEST_F(DicomTest, UndefinedLengthUnknownSequenceIsReadAsImplicitItems) {
-  const std::string implicitItem = U16(0x10) + U16(0x20) + U32(4) + "abcd";
-  const std::string body = Element(0x0009, 0x1010, "UN", Item(implicitItem, true) + SequenceEnd(), 0xFFFFFFFF) +
-                           Image(1, 2, 8, "MONOCHROME2") + Element(0x7FE0, 0x10, "OB", "\x05\x07");
-  TIEBitmap bitmap;
-  TIOParamsVals params(nullptr);
-  params.DICOMRangeMode = 2;
-  ASSERT_TRUE(ReadBytes(File("1.2.840.10008.1.2.1", body), bitmap, params));
-  TIEDicomItems* items = params.DICOMTags.GetSequenceItems(0x0009, 0x1010);
-  ASSERT_TRUE(items && items->size() == 1);
-  std::string text;
-  (*items)[0]->GetTagString(0x10, 0x20, text);
-  EXPECT_EQ(text, "abcd");
-  EXPECT_EQ(bitmap.GetPixel8(1, 0), 7);
+  const std::string items = Item(Implicit(0x10, 0x20, "abcd"), true) + SequenceEnd();
+  const std::string pixels = "\x05\x07";
+  const std::string image = Image(1, 2, 8, "MONOCHROME2");
+  std::string implicitImage;
+  for (size_t at = 0; at < image.size();) {
+    // Image's elements are short-length ones: tag, VR, 16-bit length, value.
+    const size_t length = static_cast<uint8_t>(image[at + 6]) | static_cast<uint8_t>(image[at + 7]) << 8;
+    implicitImage += image.substr(at, 4) + U32(static_cast<uint32_t>(length)) + image.substr(at + 8, length);
+    at += 8 + length;
+  }
+  struct Case {
+    const char* what;
+    std::string file;
+  };
+  for (const Case& c : {Case{"explicit UN", File("1.2.840.10008.1.2.1", Element(0x0009, 0x1010, "UN", items, 0xFFFFFFFF) +
+                                                                          image + Element(0x7FE0, 0x10, "OB", pixels))},
+                        {"implicit", File("1.2.840.10008.1.2", Implicit(0x0009, 0x1010, items, 0xFFFFFFFF) +
+                                                                 implicitImage + Implicit(0x7FE0, 0x10, pixels))}}) {
+    SCOPED_TRACE(c.what);
+    TIEBitmap bitmap;
+    TIOParamsVals params(nullptr);
+    params.DICOMRangeMode = 2;
+    ASSERT_TRUE(ReadBytes(c.file, bitmap, params));
+    TIEDicomItems* found = params.DICOMTags.GetSequenceItems(0x0009, 0x1010);
+    ASSERT_TRUE(found && found->size() == 1);
+    std::string text;
+    (*found)[0]->GetTagString(0x10, 0x20, text);
+    EXPECT_EQ(text, "abcd");
+    EXPECT_EQ(bitmap.GetPixel8(1, 0), 7);
+  }
 }
 
 TEST_F(DicomTest, EveryCutOfAFileFailsOrReadsWithinIt) {
