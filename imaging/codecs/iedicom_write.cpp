@@ -83,12 +83,14 @@ std::string Trimmed(const TIEDicomTags& tags, uint16_t group, uint16_t element) 
 
 // The elements this writer sets or that describe the values of an image
 // it does not write: the window, rescale, palette, pixel value ranges,
-// group lengths outside the meta group, and item tags.
+// the extended offset table and the other pixel data, group lengths
+// outside the meta group, and item tags.
 void RemoveStale(TIEDicomTags& tags) {
   static constexpr uint32_t kRemoved[] = {
       Tag(0x0028, 0x0106), Tag(0x0028, 0x0107), Tag(0x0028, 0x0108), Tag(0x0028, 0x0109), Tag(0x0028, 0x1050),
       Tag(0x0028, 0x1051), Tag(0x0028, 0x1052), Tag(0x0028, 0x1053), Tag(0x0028, 0x1101), Tag(0x0028, 0x1102),
-      Tag(0x0028, 0x1103), Tag(0x0028, 0x1201), Tag(0x0028, 0x1202), Tag(0x0028, 0x1203), kPixelData,
+      Tag(0x0028, 0x1103), Tag(0x0028, 0x1201), Tag(0x0028, 0x1202), Tag(0x0028, 0x1203), Tag(0x7FE0, 0x0001),
+      Tag(0x7FE0, 0x0002), Tag(0x7FE0, 0x0008), Tag(0x7FE0, 0x0009), kPixelData,
       Tag(0xFFFE, 0xE000), Tag(0xFFFE, 0xE00D), Tag(0xFFFE, 0xE0DD)};
   for (uint32_t tag : kRemoved) tags.DeleteTag(static_cast<uint16_t>(tag >> 16), static_cast<uint16_t>(tag), true);
   for (int32_t i = tags.Count() - 1; i >= 0; --i) {
@@ -160,6 +162,11 @@ struct ElementWriter {
     Put16(out, little ? v : v >> 16, little);
     Put16(out, little ? v >> 16 : v, little);
   }
+  // VRs whose length takes 32 bits after two reserved bytes.
+  static bool LongLength(uint8_t vr) {
+    return vr == IE_DICOM_OB || vr == IE_DICOM_OW || vr == IE_DICOM_OF || vr == IE_DICOM_SQ || vr == IE_DICOM_UT ||
+           vr == IE_DICOM_UN || vr == IE_DICOM_UR;
+  }
   void Header(std::vector<uint8_t>& out, uint16_t group, uint16_t element, uint8_t vr, uint32_t length,
               bool little) const {
     Put16(out, group, little);
@@ -167,8 +174,7 @@ struct ElementWriter {
     std::string name;
     IEDicomVRToName(vr, name);
     out.insert(out.end(), name.begin(), name.end());
-    if (vr == IE_DICOM_OB || vr == IE_DICOM_OW || vr == IE_DICOM_OF || vr == IE_DICOM_SQ || vr == IE_DICOM_UT ||
-        vr == IE_DICOM_UN || vr == IE_DICOM_UR) {
+    if (LongLength(vr)) {
       Put16(out, 0, little);
       Put32(out, length, little);
     } else {
@@ -217,9 +223,8 @@ struct ElementWriter {
     if (!little && size > 1)
       for (size_t at = 0; at + size <= value.size(); at += size)
         std::reverse(value.begin() + static_cast<std::ptrdiff_t>(at), value.begin() + static_cast<std::ptrdiff_t>(at + size));
-    // A value too long for a 16-bit length goes as UN.
-    if (value.size() > 0xFFFE && size == 1 && !(vr == IE_DICOM_OB || vr == IE_DICOM_UT || vr == IE_DICOM_UR))
-      vr = IE_DICOM_UN;
+    // A value too long for a 16-bit length goes as OW (16-bit numbers) or UN.
+    if (value.size() > 0xFFFE && !LongLength(vr)) vr = size == 2 ? IE_DICOM_OW : IE_DICOM_UN;
     Header(out, tag.Group, tag.Element, vr, static_cast<uint32_t>(value.size()), little);
     out.insert(out.end(), value.begin(), value.end());
   }

@@ -587,6 +587,48 @@ TEST_F(DicomWriteTest, PydicomFilesReadAndWrittenBackKeepTheirPixels) {
   }
 }
 
+// Elements kept from a file read: a number value too long for a 16-bit
+// length, and an extended offset table that points into the old pixel data.
+TEST_F(DicomWriteTest, KeptElementsAreWrittenSoundly) {
+  TIOParamsVals params(nullptr);
+  std::vector<uint8_t> lut(80000);
+  for (size_t i = 0; i < lut.size(); ++i) lut[i] = static_cast<uint8_t>(i * 7);
+  params.DICOMTags.AddTag(0x0028, 0x3006, IE_DICOM_USSS, lut, static_cast<int32_t>(lut.size()), nullptr);
+  params.DICOMTags.SetTagString(0x0032, 0x1060, "after the table");
+  for (const char* syntax : {"1.2.840.10008.1.2.1", "1.2.840.10008.1.2.2", "1.2.840.10008.1.2.5"}) {
+    SCOPED_TRACE(syntax);
+    const std::vector<uint8_t> offsets(16, 0x55);
+    for (uint16_t element : {0x0001, 0x0002})
+      params.DICOMTags.AddTag(0x7FE0, element, IE_DICOM_UN, offsets, 16, nullptr);
+    params.DICOMTags.SetTagString(0x0002, 0x0010, syntax);
+    params.SAMPLESPERPIXEL = 1;
+    params.BITSPERSAMPLE = 8;
+    params.WIDTH = 5;
+    params.HEIGHT = 3;
+    {
+      TFileStream file(Path("kept.dcm"), fmCreate);
+      TIEDicomWriter writer = IEBeginWriteDICOM(file, params, 2, progress_);
+      for (int k = 0; k < 2; ++k) IEWriteDICOMFrame(*writer, *Frame(ie8g, 5, 3, k));
+      IEEndWriteDICOM(std::move(writer));
+    }
+    InDir("dcmdump kept.dcm >/dev/null 2>err.txt");
+    EXPECT_EQ(ReadAll(Path("err.txt")), "");
+    TIEBitmap bitmap;
+    TIOParamsVals back(nullptr);
+    ASSERT_TRUE(Read(Path("kept.dcm"), bitmap, 2, 1, &back));
+    EXPECT_EQ(Canonical(bitmap), Canonical(*Frame(ie8g, 5, 3, 1)));
+    const TIEDicomTag* table = back.DICOMTags.GetTag(back.DICOMTags.IndexOf(0x0028, 0x3006));
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->ValueSize(), lut.size());
+    EXPECT_TRUE(std::equal(lut.begin(), lut.end(), table->Value.begin()));
+    std::string text;
+    back.DICOMTags.GetTagString(0x0032, 0x1060, text);
+    EXPECT_EQ(text, "after the table ");
+    EXPECT_LT(back.DICOMTags.IndexOf(0x7FE0, 0x0001), 0);
+    EXPECT_LT(back.DICOMTags.IndexOf(0x7FE0, 0x0002), 0);
+  }
+}
+
 TEST_F(DicomWriteTest, LayoutsAndFramesOutsideTheHeaderRaise) {
   TIOParamsVals params(nullptr);
   params.SAMPLESPERPIXEL = 1;
