@@ -220,8 +220,13 @@ bool ParseHeaders(FrameInfo& f, const std::vector<uint8_t>& data) {
   while (at + 1 < data.size()) {
     if (data[at] != 0xFF) return false;
     const uint8_t marker = data[at + 1];
+    // Fill bytes: any number of FF before a marker.
+    if (marker == 0xFF) {
+      ++at;
+      continue;
+    }
     at += 2;
-    if (marker == 0x00 || marker == 0x01 || marker == 0xFF || (marker >= 0xD0 && marker <= 0xD7)) continue;
+    if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
     if (at + 2 > data.size()) return false;
     const int len = codecbytes::BE16(&data[at]);
     if (len < 2 || at + len > data.size()) return false;

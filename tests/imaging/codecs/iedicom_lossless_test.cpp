@@ -409,6 +409,23 @@ TEST(LosslessJpeg, DamagedAndHostileStreamsFailWithinTheTarget) {
   EXPECT_TRUE(Decode(good, w, h, 1, false).ok);
 }
 
+// Any number of FF fill bytes may come before a marker.
+TEST(LosslessJpeg, FillBytesBeforeMarkersArePassedOver) {
+  Options o;
+  o.predictor = 5;
+  const auto source = Samples(5, 3, o, 4);
+  const Bytes plain = Encode(source, 5, 3, o);
+  for (int fill : {1, 2, 3}) {
+    SCOPED_TRACE(fill);
+    Bytes filled = plain;
+    for (uint8_t marker : {0xDA, 0xC4, 0xC3})
+      filled.insert(filled.begin() + static_cast<std::ptrdiff_t>(MarkerAt(filled, marker)), fill, 0xFF);
+    const Decoded d = Decode(filled, 5, 3, 1, false);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.samples, source);
+  }
+}
+
 TEST(LosslessJpeg, ReportsProgressAndTakesExactlyOneOutput) {
   Options o;
   o.precision = 16;
