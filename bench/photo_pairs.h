@@ -1,11 +1,9 @@
 // What the photo benches share: a 20-megapixel photo-like bitmap, a
 // progress record, and the pairing of our code with a bare loop on the
-// same data in the same run. Pair runs both in each iteration, which of
-// them first alternating, timed in the thread's CPU time, and reports
-// "speed_vs_bare" (the bare loop's total time / ours: 1 is as fast) with
-// "speed_median", the median of the iterations' ratios, and "speed_best",
-// the bare loop's best time / our best; "load1" is the machine's load
-// average when it ended.
+// same data in the same run. Pair runs both in alternating rounds, timed
+// in the thread's CPU time, and reports "bare_x" (the bare loop's time /
+// ours per round: 1 is as fast, above 1 ours is faster) as median, lowest
+// and highest, with "load1", the machine's load average when it ended.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -56,37 +54,12 @@ struct Progress {
   TIEProgressRecord record;
 };
 
-using bench::CpuSeconds;
-using bench::Median;
-
-// Runs the bare loop and ours in turn in each iteration, which of them
-// first alternating, and reports their times and ratios.
-[[maybe_unused]] void Pair(benchmark::State& state, const std::function<void()>& bare, const std::function<void()>& ours) {
-  std::vector<double> bareTimes, ourTimes, ratios;
-  bool oursFirst = false;
-  for (auto _ : state) {
-    double ourTime = 0;
-    if (oursFirst) ourTime = CpuSeconds(ours);
-    const double bareTime = CpuSeconds(bare);
-    if (!oursFirst) ourTime = CpuSeconds(ours);
-    oursFirst = !oursFirst;
-    bareTimes.push_back(bareTime);
-    ourTimes.push_back(ourTime);
-    ratios.push_back(ourTime > 0 ? bareTime / ourTime : 0);
-  }
-  if (ratios.empty()) return;
-  const auto n = static_cast<double>(state.iterations());
-  double bareTotal = 0, ourTotal = 0;
-  for (double t : bareTimes) bareTotal += t;
-  for (double t : ourTimes) ourTotal += t;
-  state.counters["bare_ms"] = 1000 * bareTotal / n;
-  state.counters["ours_ms"] = 1000 * ourTotal / n;
-  state.counters["speed_vs_bare"] = ourTotal > 0 ? bareTotal / ourTotal : 0;
-  state.counters["speed_median"] = Median(ratios);
-  const double bareBest = *std::min_element(bareTimes.begin(), bareTimes.end());
-  const double ourBest = *std::min_element(ourTimes.begin(), ourTimes.end());
-  state.counters["speed_best"] = ourBest > 0 ? bareBest / ourBest : 0;
-  state.counters["load1"] = bench::LoadAverage();
+// Runs ours and the bare loop in alternating rounds (bench::Rounds, the
+// thread's CPU time, the inputs made before): "bare_x" is the bare loop's
+// time / ours per round, as median, lowest and highest.
+[[maybe_unused]] void Pair(benchmark::State& state, const std::function<void()>& bare, const std::function<void()>& ours,
+                           int32_t minRounds) {
+  bench::Rounds(state, {{"ours", ours}, {"bare", bare}}, {.MinRounds = minRounds, .MinSeconds = 1.0});
 }
 
 }  // namespace

@@ -11,9 +11,11 @@
 // whole composition the view's paint does (background and the image), with
 // the view's default filter (none) and with the bilinear one.
 //
-// FitRounds runs the smooth fits in alternating rounds: the fast linear
-// filter (the dialogs' previews) against our area filter and pixman's box
-// filter on 32-bit and 24-bit pixels.
+// NearestRounds runs the nearest fits in alternating rounds, ours against
+// pixman's on 24-bit and 32-bit pixels. FitRounds runs the smooth fits in
+// alternating rounds: the fast linear filter (the dialogs' previews)
+// against our area filter and pixman's box filter on 32-bit and 24-bit
+// pixels.
 #include <benchmark/benchmark.h>
 
 #include <pixman.h>
@@ -163,6 +165,16 @@ void BM_FitRounds(benchmark::State& state) {
                         {"pixman_box24", [&] { box24.Run(); }}});
 }
 
+// The nearest fit against pixman's nearest filter on 24-bit and 32-bit pixels.
+void BM_NearestRounds(benchmark::State& state) {
+  OneCore();
+  Photo();
+  PixmanFit nearest24(PIXMAN_r8g8b8, false), nearest32(PIXMAN_x8r8g8b8, false);
+  bench::Rounds(state, {{"ours", OurFit(rfNone)},
+                        {"pixman_nearest24", [&] { nearest24.Run(); }},
+                        {"pixman_nearest32", [&] { nearest32.Run(); }}});
+}
+
 void BM_OursNearest(benchmark::State& state) { Ours(state, rfNone); }
 void BM_PixmanNearest24(benchmark::State& state) { Pixman(state, PIXMAN_r8g8b8, false); }
 void BM_PixmanNearest32(benchmark::State& state) { Pixman(state, PIXMAN_x8r8g8b8, false); }
@@ -216,6 +228,7 @@ BENCHMARK(BM_OursBilinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OursFastLinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanBox24)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanBox32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NearestRounds)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FitRounds)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewRepaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewRepaintBilinear)->Unit(benchmark::kMillisecond);
