@@ -343,7 +343,9 @@ bool DecodeJpeg(std::vector<uint8_t>& frame, const ImageInfo& info, TIEBitmap& b
   if (info.Photometric == "YBR_FULL" || info.Photometric == "YBR_FULL_422") options.ColorTransform = 1;
   IEReadJPEGStream(stream, &bitmap, params, nested.record, options);
   const TIEPixelFormat format = bitmap.GetPixelFormat();
-  return !nested.abort && (format == ie8g || format == ie24RGB);
+  // A frame of another size than the data set's is not its image.
+  const bool sized = bitmap.GetWidth() == info.Columns && bitmap.GetHeight() == info.Rows;
+  return !nested.abort && (format == ie8g || format == ie24RGB) && sized;
 }
 
 bool DecodeLossless(std::vector<uint8_t>& frame, const ImageInfo& info, TIEBitmap& bitmap,

@@ -251,7 +251,10 @@ TEST_F(DicomTest, FrameCountsAndIndexesStayWithinTheFile) {
 TEST_F(DicomTest, SyntaxesAndLayoutsItCannotDecodeFailInsteadOfLoadingBlank) {
   InDir("dcmconv +td " + Source("grey8") + " deflated.dcm");
   InDir("cp " + Source("rgb") + " rgb_422.dcm && dcmodify -nb -m \"(0028,0004)=YBR_FULL_422\" rgb_422.dcm");
-  for (const char* name : {"deflated.dcm", "rgb_422.dcm"}) {
+  // JPEG frames of another size than the header's.
+  InDir("dcmcjpeg +eb " + Source("grey8") + " narrower.dcm && dcmodify -nb -m \"(0028,0011)=36\" narrower.dcm");
+  InDir("dcmcjpeg +eb " + Source("grey8") + " taller.dcm && dcmodify -nb -m \"(0028,0010)=24\" taller.dcm");
+  for (const char* name : {"deflated.dcm", "rgb_422.dcm", "narrower.dcm", "taller.dcm"}) {
     TIEBitmap bitmap;
     EXPECT_FALSE(Read(Path(name), bitmap)) << name;
   }
