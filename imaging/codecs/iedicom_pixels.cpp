@@ -525,8 +525,10 @@ int32_t FramesHeld(const ImageInfo& info) {
   return static_cast<int32_t>(std::clamp<int64_t>(held, 1, info.Frames));
 }
 
-bool DecodeFrame(TStream& in, const ImageInfo& info, TIEBitmap& bitmap, TIOParamsVals& params,
-                 TIEProgressRecord& progress) {
+namespace {
+
+bool DecodeInto(TStream& in, const ImageInfo& info, TIEBitmap& bitmap, TIOParamsVals& params,
+                TIEProgressRecord& progress) {
   const int32_t index = std::clamp(params.IMAGEINDEX, 0, info.Frames - 1);
   const Coding coding = CodingOf(info.TransferSyntax);
   bool decoded = false;
@@ -548,6 +550,22 @@ bool DecodeFrame(TStream& in, const ImageInfo& info, TIEBitmap& bitmap, TIOParam
     }
   }
   if (decoded) MapValues(bitmap, info, params);
+  return decoded;
+}
+
+}  // namespace
+
+bool DecodeFrame(TStream& in, const ImageInfo& info, TIEBitmap& bitmap, TIOParamsVals& params,
+                 TIEProgressRecord& progress) {
+  if (bitmap.Location() != ieTBitmap) return DecodeInto(in, info, bitmap, params, progress);
+  // A framework bitmap holds 1-bit and 24-bit pixels: the frame is decoded
+  // aside and brought to one of them.
+  TIEBitmap aside;
+  const bool decoded = DecodeInto(in, info, aside, params, progress);
+  if (!aside.IsEmpty()) {
+    if (aside.GetPixelFormat() != ie1g) aside.SetPixelFormat(ie24RGB);
+    bitmap.Assign(&aside);
+  }
   return decoded;
 }
 

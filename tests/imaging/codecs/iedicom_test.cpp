@@ -133,6 +133,27 @@ TEST_F(DicomTest, NativeLayoutsDecodeToTheStoredPixels) {
     ExpectPixels(Made(std::string(c.name) + ".dcm"), c.name, c.tolerance);
 }
 
+// A bitmap that keeps its pixels in a framework bitmap holds 1-bit and
+// 24-bit pixels only: the frame comes as 24-bit grey or colour, or 1-bit.
+TEST_F(DicomTest, FrameworkBitmapsGetTheirFramesIn24Or1Bit) {
+  struct Case {
+    const char* name;
+    TIEPixelFormat format;
+  };
+  for (const Case& c : {Case{"signed12", ie24RGB}, {"palette16", ie24RGB}, {"grey8", ie24RGB}, {"rgb", ie24RGB},
+                        {"bits1", ie1g}}) {
+    SCOPED_TRACE(c.name);
+    TIEBitmap plain, framework;
+    framework.SetLocation(ieTBitmap);
+    ASSERT_TRUE(Read(Made(std::string(c.name) + ".dcm"), plain, 0, 1));
+    ASSERT_TRUE(Read(Made(std::string(c.name) + ".dcm"), framework, 0, 1));
+    ASSERT_EQ(framework.GetPixelFormat(), c.format);
+    ASSERT_EQ(framework.Location(), ieTBitmap);
+    if (plain.GetPixelFormat() != c.format) plain.SetPixelFormat(c.format);
+    EXPECT_EQ(Canonical(framework), Canonical(plain));
+  }
+}
+
 TEST_F(DicomTest, TagsAfterNewerValueRepresentationsAndInSequencesReadRight) {
   TIEBitmap bitmap;
   TIOParamsVals params(nullptr);
