@@ -331,12 +331,27 @@ void BoxCopy(const Raster& from, const Raster& to, const RowMap& m, const std::v
   }
 }
 
+// The source pixels a copy reads, moved into `held`, for a copy whose
+// source and target share pixels; the map then counts from their corner.
+Raster HoldSource(const Raster& from, RowMap& m, std::vector<uint8_t>& held) {
+  const int w = m.have.right - m.have.left, h = m.have.bottom - m.have.top, bytes = from.bpp / 8;
+  const ptrdiff_t stride = static_cast<ptrdiff_t>(w) * bytes;
+  held.resize(static_cast<size_t>(stride) * h);
+  for (int y = 0; y < h; ++y)
+    std::memcpy(&held[static_cast<size_t>(y) * stride], from.Row(m.have.top + y) + m.have.left * bytes,
+                static_cast<size_t>(stride));
+  m.sx -= m.have.left;
+  m.sy -= m.have.top;
+  m.have = {0, 0, w, h};
+  return Raster{held.data(), stride, w, h, from.bpp, held.data()};
+}
+
 }  // namespace
 
 bool CopyBlt(DCObj* dest, int x, int y, int w, int h, DCObj* src, int xSrc, int ySrc, int sw, int sh) {
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return false;
   std::optional<Raster> to = RasterOf(dest), from = RasterOf(src);
-  if (!to || !from || to->owner == from->owner) return false;  // a copy onto itself goes through a buffer
+  if (!to || !from) return false;
   const POINT p0 = TargetPoint(dest, x, y), p1 = TargetPoint(dest, x + w, y + h);
   if (p1.x <= p0.x || p1.y <= p0.y) return false;  // mirrored by the mapping
   const POINT o = TargetPoint(src, xSrc, ySrc);
@@ -346,6 +361,8 @@ bool CopyBlt(DCObj* dest, int x, int y, int w, int h, DCObj* src, int xSrc, int 
   const int bw = std::max(1, sw / m.TargetW()), bh = std::max(1, sh / m.TargetH());
   const bool average = dest->s.stretchMode == HALFTONE && (sw > m.TargetW() || sh > m.TargetH());
   if (average && static_cast<int64_t>(bw) * bh > 256) return false;  // wider boxes than the lanes hold
+  std::vector<uint8_t> held;
+  if (to->owner == from->owner) from = HoldSource(*from, m, held);  // a copy onto itself reads a copy
   PixelView view;
   view.valid = {0, 0, to->width, to->height};
   const std::vector<RECT> clip = ClipRects(dest, view);
