@@ -494,6 +494,7 @@ TEST(GdiBlit, RowCopiesMatchTheGeneralRasterPath) {
       {"up and down, halftone", 0, 0, 26, 9, 4, 0, 13, 27, HALFTONE},
       {"a sixth, halftone", 2, 3, 5, 4, 0, 0, 33, 27, HALFTONE},
       {"all into one pixel, halftone", 4, 4, 1, 1, 0, 0, 33, 27, HALFTONE},
+      {"boxes of over 256 pixels past the edges, halftone", 1, 2, 3, 1, -5, 8, 45, 30, HALFTONE},
   };
   uint32_t seed = 7;
   for (const Layout& from : layouts)
