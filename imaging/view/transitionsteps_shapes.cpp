@@ -1,6 +1,7 @@
 // Shape, word and random-cell steps: one shape growing from or shrinking to
 // the centre, rings between two shapes, grids of growing shapes, and cells
 // appearing in an order fixed for the run, each family one table of its kinds.
+#include <functional>
 #include <vector>
 
 #include "imaging/core/iesettings.h"
@@ -31,22 +32,32 @@ bool redrawsOld(int32_t shape) { return shape == 10 || shape == 16 || shape == k
 
 int32_t scaled(long double scale, int32_t v) { return static_cast<int32_t>(Round(scale * v)); }
 
-// The word's region for boxes of one size, made once and moved to each box.
-class WordCells {
+// One shape's region for boxes of one size, made once and moved to each
+// box: a shape does not change with where it stands, and a frame's cells
+// share their size.
+class CellRegions {
 public:
-  WordCells(int32_t percent, int32_t firstPercent, int32_t lastPercent, bool cellHeight)
-      : percent_(percent), first_(firstPercent), last_(lastPercent), cellHeight_(cellHeight) {}
-  ~WordCells() {
+  // Cells of a shape kind of ShapeRegion, kEllipse or kWord (the word's
+  // region for the percentages and height rule given).
+  static CellRegions Shape(int32_t shape, int32_t percent, int32_t firstPercent, int32_t lastPercent,
+                           bool cellHeight) {
+    return CellRegions([=](int32_t w, int32_t h) -> HRGN {
+      if (shape == kWord) return WordRegion({0, 0, w, h}, percent, firstPercent, lastPercent, false, cellHeight);
+      if (shape != kEllipse) return ShapeRegion(shape, 0, 0, w, h);
+      return w > 0 && h > 0 ? CreateEllipticRgn(0, 0, w, h) : nullptr;
+    });
+  }
+  ~CellRegions() {
     if (proto_) DeleteObject(proto_);
   }
-  WordCells(const WordCells&) = delete;
-  WordCells& operator=(const WordCells&) = delete;
+  CellRegions(const CellRegions&) = delete;
+  CellRegions& operator=(const CellRegions&) = delete;
 
   HRGN At(const RECT& box) {
     const int32_t w = box.right - box.left, h = box.bottom - box.top;
     if (!made_ || w != w_ || h != h_) {
       if (proto_) DeleteObject(proto_);
-      proto_ = WordRegion({0, 0, w, h}, percent_, first_, last_, false, cellHeight_);
+      proto_ = make_(w, h);
       made_ = true;
       w_ = w;
       h_ = h;
@@ -59,8 +70,8 @@ public:
   }
 
 private:
-  int32_t percent_, first_, last_;
-  bool cellHeight_;
+  explicit CellRegions(std::function<HRGN(int32_t, int32_t)> make) : make_(std::move(make)) {}
+  std::function<HRGN(int32_t, int32_t)> make_;
   bool made_ = false;
   int32_t w_ = 0, h_ = 0;
   HRGN proto_ = nullptr;
@@ -174,15 +185,10 @@ HRGN growingShapesRegion(const GrowingKind& k, const TStepValues& v, int32_t per
   const int32_t shape = k.shape.Kind();
   const int32_t w = v("W"), h = v("H"), a = v("Min") / 10 + 1;
   const int32_t b = MulDiv(scaled(k.shape.Scale(), a), percent, 200);
-  WordCells words(percent, 0, 50, true);
+  CellRegions shapes = CellRegions::Shape(shape, percent, 0, 50, true);
   std::vector<HRGN> cells;
   for (int32_t x = a; x - a < w; x += 2 * a)
-    for (int32_t y = a; y - a < h; y += 2 * a) {
-      const RECT box{x - b, y - b, x + b, y + b};
-      if (shape == kWord) cells.push_back(words.At(box));
-      else if (shape == kEllipse) cells.push_back(b > 0 ? CreateEllipticRgn(x - b, y - b, x + b, y + b) : nullptr);
-      else cells.push_back(ShapeRegionInRect(shape, box));
-    }
+    for (int32_t y = a; y - a < h; y += 2 * a) cells.push_back(shapes.At({x - b, y - b, x + b, y + b}));
   return CombineRegions(std::move(cells));
 }
 
@@ -259,12 +265,10 @@ HRGN randomShapesRegion(const RandomShapesKind& k, const TIETransitionFrame& fra
   int32_t shape = k.shape.Kind();
   if (shape == kExplosionByParity) shape = frame.Percent % 2 ? 9 : 8;
   const int32_t a = v("Min") / k.divisor + 1, d = static_cast<int32_t>(Trunc(a * k.shape.Scale()));
-  WordCells words(frame.Percent, 0, 50, false);
+  CellRegions shapes = CellRegions::Shape(shape, frame.Percent, 0, 50, false);
   std::vector<HRGN> cells;
   forEachCell(frame, v, d, [&](int32_t x, int32_t y, int32_t n) {
-    if (n >= frame.Percent) return;
-    const RECT box{x - a, y - a, x + a, y + a};
-    cells.push_back(shape == kWord ? words.At(box) : ShapeRegionInRect(shape, box));
+    if (n < frame.Percent) cells.push_back(shapes.At({x - a, y - a, x + a, y + a}));
   });
   return CombineRegions(std::move(cells));
 }

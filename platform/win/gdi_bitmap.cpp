@@ -480,6 +480,177 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
   return StretchBlt(dest, x, y, width, height, src, xSrc, ySrc, width, height, rop);
 }
 
+namespace {
+
+using Wide = __int128;
+
+Wide FloorDiv(Wide a, Wide b) {  // b > 0
+  const Wide q = a / b;
+  return q * b > a ? q - 1 : q;
+}
+
+// floor(n * scale / d) as n moves on by a fixed step: quotient and
+// remainder stepped in whole numbers, so every pixel lands where the exact
+// mapping puts it.
+struct RatioStep {
+  int64_t q = 0, r = 0, dq = 0, dr = 0, d = 1;
+  void Start(Wide n, Wide step, int64_t scale, int64_t den) {
+    d = den;
+    const Wide v = n * scale, s = step * scale;
+    q = static_cast<int64_t>(FloorDiv(v, d));
+    r = static_cast<int64_t>(v - Wide{q} * d);
+    dq = static_cast<int64_t>(FloorDiv(s, d));
+    dr = static_cast<int64_t>(s - Wide{dq} * d);
+  }
+  void Next() {
+    q += dq;
+    r += dr;
+    if (r >= d) {
+      r -= d;
+      ++q;
+    }
+  }
+};
+
+// The integers t of [lo, hi) with 0 <= a + b t < d (d > 0), narrowed in place.
+void Narrow(Wide a, Wide b, Wide d, Wide& lo, Wide& hi) {
+  if (b == 0) {
+    if (a < 0 || a >= d) hi = lo;
+    return;
+  }
+  Wide first, end;
+  if (b > 0) {
+    first = -FloorDiv(a, b);  // ceil(-a / b)
+    end = FloorDiv(d - 1 - a, b) + 1;
+  } else {
+    first = -FloorDiv(d - 1 - a, -b);  // ceil((a - d + 1) / -b)
+    end = FloorDiv(a, -b) + 1;
+  }
+  lo = std::max(lo, first);
+  hi = std::min(hi, end);
+}
+
+// The inverse of the map target = p0 + u (p1 - p0) + v (p2 - p0): the target
+// pixel whose centre has u and v in [0, 1) takes the source pixel
+// (floor(u |width|), floor(v |height|)). With centres at half pixels, 2 det u
+// and 2 det v are whole numbers that move by fixed steps along a row.
+class ParallelogramMap {
+public:
+  // False for a flat parallelogram or one beyond the coordinate range.
+  bool Set(POINT p0, POINT p1, POINT p2, int width, int height) {
+    constexpr int64_t kRange = int64_t{1} << 27;
+    const int64_t ax = int64_t{p1.x} - p0.x, ay = int64_t{p1.y} - p0.y, bx = int64_t{p2.x} - p0.x,
+                  by = int64_t{p2.y} - p0.y;
+    if (std::max({std::abs(ax), std::abs(ay), std::abs(bx), std::abs(by)}) > kRange) return false;
+    const int64_t det = ax * by - ay * bx;
+    if (det == 0) return false;
+    const int64_t sign = det > 0 ? 1 : -1;
+    d_ = 2 * det * sign;
+    // 2 det u = (2 tx + 1 - 2 p0.x) by - (2 ty + 1 - 2 p0.y) bx, and 2 det v alike.
+    uX_ = 2 * by * sign;
+    uY_ = -2 * bx * sign;
+    u0_ = (Wide{1} - 2 * Wide{p0.x}) * by * sign - (Wide{1} - 2 * Wide{p0.y}) * bx * sign;
+    vX_ = -2 * ay * sign;
+    vY_ = 2 * ax * sign;
+    v0_ = (Wide{1} - 2 * Wide{p0.y}) * ax * sign - (Wide{1} - 2 * Wide{p0.x}) * ay * sign;
+    w_ = std::abs(int64_t{width});
+    h_ = std::abs(int64_t{height});
+    const int64_t xs[4] = {p0.x, p1.x, p2.x, int64_t{p0.x} + ax + bx};
+    const int64_t ys[4] = {p0.y, p1.y, p2.y, int64_t{p0.y} + ay + by};
+    top_ = *std::min_element(ys, ys + 4);
+    bottom_ = *std::max_element(ys, ys + 4);
+    left_ = *std::min_element(xs, xs + 4);
+    right_ = *std::max_element(xs, xs + 4);
+    return true;
+  }
+
+  // The target pixels and rows it may reach, cut to `within`.
+  bool Box(const RECT& within, RECT& out) const {
+    const RECT box{static_cast<int>(std::max<int64_t>(left_, within.left)),
+                   static_cast<int>(std::max<int64_t>(top_, within.top)),
+                   static_cast<int>(std::min<int64_t>(right_, within.right)),
+                   static_cast<int>(std::min<int64_t>(bottom_, within.bottom))};
+    return IntersectRects(out, box, within);
+  }
+
+  // Visits the pixels of `r` inside the parallelogram: visit(tx, ty, su, sv).
+  template <typename Visit>
+  void Walk(const RECT& r, Visit visit) const {
+    for (int ty = r.top; ty < r.bottom; ++ty) {
+      const Wide u = u0_ + uY_ * Wide{ty}, v = v0_ + vY_ * Wide{ty};
+      Wide lo = r.left, hi = r.right;
+      Narrow(u, uX_, d_, lo, hi);
+      Narrow(v, vX_, d_, lo, hi);
+      if (lo >= hi) continue;
+      RatioStep su, sv;
+      su.Start(u + uX_ * lo, uX_, w_, d_);
+      sv.Start(v + vX_ * lo, vX_, h_, d_);
+      for (int tx = static_cast<int>(lo); tx < static_cast<int>(hi); ++tx, su.Next(), sv.Next())
+        visit(tx, ty, static_cast<int>(su.q), static_cast<int>(sv.q));
+    }
+  }
+
+private:
+  int64_t d_ = 1, uX_ = 0, uY_ = 0, vX_ = 0, vY_ = 0, w_ = 0, h_ = 0;
+  Wide u0_ = 0, v0_ = 0;
+  int64_t left_ = 0, top_ = 0, right_ = 0, bottom_ = 0;
+};
+
+// One pixel from raster to raster, of FromBpp and ToBpp bits.
+template <int FromBpp, int ToBpp>
+inline void MovePixel(const uint8_t* in, uint8_t* out) {
+  if constexpr (FromBpp == 24 && ToBpp == 24) {
+    out[0] = in[0];
+    out[1] = in[1];
+    out[2] = in[2];
+  } else if constexpr (FromBpp == 32 && ToBpp == 32) {
+    uint32_t p;
+    std::memcpy(&p, in, 4);
+    p |= 0xFF000000u;
+    std::memcpy(out, &p, 4);
+  } else if constexpr (FromBpp == 24) {
+    const uint32_t p = 0xFF000000u | (uint32_t{in[2]} << 16) | (uint32_t{in[1]} << 8) | in[0];
+    std::memcpy(out, &p, 4);
+  } else {
+    out[0] = in[0];
+    out[1] = in[1];
+    out[2] = in[2];
+  }
+}
+
+// The parallelogram straight between the rows of two rasters.
+template <int FromBpp, int ToBpp>
+void PlgRasters(const ParallelogramMap& map, const std::vector<RECT>& clip, const Raster& from, POINT origin,
+                const Raster& to) {
+  for (const RECT& c : clip) {
+    RECT r;
+    if (!map.Box(c, r)) continue;
+    map.Walk(r, [&](int tx, int ty, int su, int sv) {
+      const int sx = origin.x + su, sy = origin.y + sv;
+      if (static_cast<unsigned>(sx) >= static_cast<unsigned>(from.width) ||
+          static_cast<unsigned>(sy) >= static_cast<unsigned>(from.height))
+        return;
+      MovePixel<FromBpp, ToBpp>(from.Row(sy) + static_cast<ptrdiff_t>(sx) * (FromBpp / 8),
+                                to.Row(ty) + static_cast<ptrdiff_t>(tx) * (ToBpp / 8));
+    });
+  }
+}
+
+bool PlgBetweenRasters(DCObj* d, DCObj* s, const ParallelogramMap& map, POINT origin) {
+  const std::optional<Raster> to = RasterOf(d), from = RasterOf(s);
+  if (!to || !from || to->owner == from->owner) return false;
+  PixelView view;
+  view.valid = {0, 0, to->width, to->height};
+  const std::vector<RECT> clip = ClipRects(d, view);
+  if (from->bpp == 24 && to->bpp == 24) PlgRasters<24, 24>(map, clip, *from, origin, *to);
+  else if (from->bpp == 24) PlgRasters<24, 32>(map, clip, *from, origin, *to);
+  else if (to->bpp == 24) PlgRasters<32, 24>(map, clip, *from, origin, *to);
+  else PlgRasters<32, 32>(map, clip, *from, origin, *to);
+  return true;
+}
+
+}  // namespace
+
 BOOL PlgBlt(HDC dest, const POINT* points, HDC src, int xSrc, int ySrc, int width, int height, HBITMAP mask,
             int xMask, int yMask) {
   DCObj* d = AsDC(dest);
@@ -487,34 +658,31 @@ BOOL PlgBlt(HDC dest, const POINT* points, HDC src, int xSrc, int ySrc, int widt
   if (!d || !s || !points || width == 0 || height == 0) return FALSE;
   BitmapObj* m = mask ? AsBitmap(mask) : nullptr;
   if (mask && (!m || m->bpp != 1)) return FALSE;
-  SrcImage img = FromDC(s, d, xSrc, ySrc, width, height);
+  ParallelogramMap map;
+  if (!map.Set(TargetPoint(d, points[0].x, points[0].y), TargetPoint(d, points[1].x, points[1].y),
+               TargetPoint(d, points[2].x, points[2].y), width, height))
+    return FALSE;
   POINT o = TargetPoint(s, xSrc, ySrc);
-  POINT p0 = TargetPoint(d, points[0].x, points[0].y), p1 = TargetPoint(d, points[1].x, points[1].y),
-        p2 = TargetPoint(d, points[2].x, points[2].y);
-  // Target = p0 + u * (p1 - p0) + v * (p2 - p0), u, v in [0, 1).
-  double ax = p1.x - p0.x, ay = p1.y - p0.y, bx = p2.x - p0.x, by = p2.y - p0.y;
-  double det = ax * by - ay * bx;
-  if (det == 0) return FALSE;
-  RECT box{std::min({p0.x, p1.x, p2.x, p1.x + p2.x - p0.x}), std::min({p0.y, p1.y, p2.y, p1.y + p2.y - p0.y}),
-           std::max({p0.x, p1.x, p2.x, p1.x + p2.x - p0.x}), std::max({p0.y, p1.y, p2.y, p1.y + p2.y - p0.y})};
+  // A source mirrored by a negative extent starts at its far edge.
+  const POINT origin{o.x + std::min(width, 0), o.y + std::min(height, 0)};
+  if (!m && PlgBetweenRasters(d, s, map, origin)) return TRUE;
+  SrcImage img = FromDC(s, d, xSrc, ySrc, width, height);
+  RECT box;
+  if (!map.Box(RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, box)) return TRUE;
   TargetLock lock(d, true, &box);
   if (!lock.Ok()) return TRUE;
-  for (const RECT& c : ClipRects(d, lock.View())) {
+  const PixelView& view = lock.View();
+  for (const RECT& c : ClipRects(d, view)) {
     RECT r;
-    if (!IntersectRects(r, c, box)) continue;
-    for (int ty = r.top; ty < r.bottom; ++ty)
-      for (int tx = r.left; tx < r.right; ++tx) {
-        double px = tx + 0.5 - p0.x, py = ty + 0.5 - p0.y;
-        double u = (px * by - py * bx) / det, v = (ax * py - ay * px) / det;
-        if (u < 0 || v < 0 || u >= 1 || v >= 1) continue;
-        int su = static_cast<int>(u * std::abs(width)), sv = static_cast<int>(v * std::abs(height));
-        if (m) {
-          int mx = xMask + su, my = yMask + sv;
-          if (mx < 0 || my < 0 || mx >= m->width || my >= m->height || !(m->ReadPixel(mx, my) & 0xFFFFFF)) continue;
-        }
-        int sx = o.x + (width < 0 ? width + su : su), sy = o.y + (height < 0 ? height + sv : sv);
-        if (img.Has(sx, sy)) lock.View().Row(ty)[tx] = img.At(sx, sy) | 0xFF000000u;
+    if (!map.Box(c, r)) continue;
+    map.Walk(r, [&](int tx, int ty, int su, int sv) {
+      if (m) {
+        const int mx = xMask + su, my = yMask + sv;
+        if (mx < 0 || my < 0 || mx >= m->width || my >= m->height || !(m->ReadPixel(mx, my) & 0xFFFFFF)) return;
       }
+      const int sx = origin.x + su, sy = origin.y + sv;
+      if (img.Has(sx, sy)) view.Row(ty)[tx] = img.At(sx, sy) | 0xFF000000u;
+    });
   }
   return TRUE;
 }

@@ -331,12 +331,70 @@ void BoxCopy(const Raster& from, const Raster& to, const RowMap& m, const std::v
   }
 }
 
+// Boxes of more than 256 pixels, too many for the 16-bit lanes: each
+// target row sums its source rows by column and channel in 32 bits, then
+// each pixel its box's columns.
+void WideBoxCopy(const Raster& from, const Raster& to, const RowMap& m, const std::vector<RECT>& clip, int bw,
+                 int bh) {
+  const int haveW = m.have.right - m.have.left;
+  std::vector<uint32_t> columns(static_cast<size_t>(haveW) * 3), px(static_cast<size_t>(haveW)), out;
+  for (const RECT& c : clip) {
+    RECT r;
+    int x0, x1, y0, y1;
+    if (!IntersectRects(r, c, m.target)) continue;
+    Reaching(r.left, r.right, m.have.left, m.have.right, bw, [&](int t) { return m.SrcX(t); }, x0, x1);
+    Reaching(r.top, r.bottom, m.have.top, m.have.bottom, bh, [&](int t) { return m.SrcY(t); }, y0, y1);
+    if (x0 >= x1) continue;
+    out.resize(static_cast<size_t>(x1 - x0));
+    for (int y = y0; y < y1; ++y) {
+      const int64_t s = m.SrcY(y);
+      const int v0 = static_cast<int>(std::max<int64_t>(s, m.have.top));
+      const int v1 = static_cast<int>(std::min<int64_t>(s + bh, m.have.bottom));
+      std::fill(columns.begin(), columns.end(), 0u);
+      for (int v = v0; v < v1; ++v) {
+        ReadSpan(from, v, m.have.left, haveW, px.data());
+        for (int u = 0; u < haveW; ++u)
+          for (int k = 0; k < 3; ++k) columns[3 * static_cast<size_t>(u) + k] += (px[u] >> (8 * k)) & 0xFF;
+      }
+      for (int x = x0; x < x1; ++x) {
+        const int64_t sx = m.SrcX(x);
+        const int u0 = static_cast<int>(std::max<int64_t>(sx, m.have.left) - m.have.left);
+        const int u1 = static_cast<int>(std::min<int64_t>(sx + bw, m.have.right) - m.have.left);
+        const uint64_t n = static_cast<uint64_t>(u1 - u0) * static_cast<uint64_t>(v1 - v0);
+        uint32_t pixel = 0xFF000000u;
+        for (int k = 0; k < 3; ++k) {
+          uint64_t sum = 0;
+          for (int u = u0; u < u1; ++u) sum += columns[3 * static_cast<size_t>(u) + k];
+          pixel |= static_cast<uint32_t>((sum + n / 2) / n) << (8 * k);
+        }
+        out[static_cast<size_t>(x - x0)] = pixel;
+      }
+      WriteSpan(to, y, x0, x1 - x0, out.data());
+    }
+  }
+}
+
+// The source pixels a copy reads, moved into `held`, for a copy whose
+// source and target share pixels; the map then counts from their corner.
+Raster HoldSource(const Raster& from, RowMap& m, std::vector<uint8_t>& held) {
+  const int w = m.have.right - m.have.left, h = m.have.bottom - m.have.top, bytes = from.bpp / 8;
+  const ptrdiff_t stride = static_cast<ptrdiff_t>(w) * bytes;
+  held.resize(static_cast<size_t>(stride) * h);
+  for (int y = 0; y < h; ++y)
+    std::memcpy(&held[static_cast<size_t>(y) * stride], from.Row(m.have.top + y) + m.have.left * bytes,
+                static_cast<size_t>(stride));
+  m.sx -= m.have.left;
+  m.sy -= m.have.top;
+  m.have = {0, 0, w, h};
+  return Raster{held.data(), stride, w, h, from.bpp, held.data()};
+}
+
 }  // namespace
 
 bool CopyBlt(DCObj* dest, int x, int y, int w, int h, DCObj* src, int xSrc, int ySrc, int sw, int sh) {
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return false;
   std::optional<Raster> to = RasterOf(dest), from = RasterOf(src);
-  if (!to || !from || to->owner == from->owner) return false;  // a copy onto itself goes through a buffer
+  if (!to || !from) return false;
   const POINT p0 = TargetPoint(dest, x, y), p1 = TargetPoint(dest, x + w, y + h);
   if (p1.x <= p0.x || p1.y <= p0.y) return false;  // mirrored by the mapping
   const POINT o = TargetPoint(src, xSrc, ySrc);
@@ -345,11 +403,13 @@ bool CopyBlt(DCObj* dest, int x, int y, int w, int h, DCObj* src, int xSrc, int 
     return true;
   const int bw = std::max(1, sw / m.TargetW()), bh = std::max(1, sh / m.TargetH());
   const bool average = dest->s.stretchMode == HALFTONE && (sw > m.TargetW() || sh > m.TargetH());
-  if (average && static_cast<int64_t>(bw) * bh > 256) return false;  // wider boxes than the lanes hold
+  std::vector<uint8_t> held;
+  if (to->owner == from->owner) from = HoldSource(*from, m, held);  // a copy onto itself reads a copy
   PixelView view;
   view.valid = {0, 0, to->width, to->height};
   const std::vector<RECT> clip = ClipRects(dest, view);
   if (sw == m.TargetW() && sh == m.TargetH()) PlainCopy(*from, *to, m, clip);
+  else if (average && static_cast<int64_t>(bw) * bh > 256) WideBoxCopy(*from, *to, m, clip, bw, bh);
   else if (average) BoxCopy(*from, *to, m, clip, bw, bh);
   else NearestCopy(*from, *to, m, clip);
   return true;

@@ -141,6 +141,26 @@ TEST(TransitionRegionsTest, BalancedUnionCoversTheSamePixels) {
   EXPECT_EQ(Cover(a.region, 64, 44), Cover(b.region, 64, 44));
 }
 
+// The grids of shapes make one region per frame and move copies of it to
+// each cell: every shape must be the same wherever its box stands.
+TEST(TransitionRegionsTest, ShapesAreTheSameWhereverTheyStand) {
+  const SIZE sizes[] = {{7, 7}, {12, 9}, {31, 40}, {183, 183}};
+  const POINT places[] = {{13, -5}, {101, 57}, {-37, 1999}};
+  for (int32_t kind = 0; kind <= 17; ++kind)  // 17: the ellipse
+    for (const SIZE& s : sizes)
+      for (const POINT& p : places) {
+        SCOPED_TRACE(testing::Message() << "kind " << kind << ", " << s.cx << " x " << s.cy << " at " << p.x << ","
+                                        << p.y);
+        auto make = [&](int32_t x, int32_t y) {
+          return kind == 17 ? CreateEllipticRgn(x, y, x + s.cx, y + s.cy) : ShapeRegion(kind, x, y, s.cx, s.cy);
+        };
+        Owned there(make(p.x, p.y)), moved(make(0, 0));
+        ASSERT_NE(there.region, nullptr);
+        OffsetRgn(moved.region, p.x, p.y);
+        EXPECT_EQ(CombineRgn(moved.region, moved.region, there.region, RGN_XOR), NULLREGION);
+      }
+}
+
 class WordRegionTest : public ::testing::Test {
 protected:
   void SetUp() override { saved_ = IEGetGlobalSettings()->WordTransition; }

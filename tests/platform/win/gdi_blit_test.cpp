@@ -435,7 +435,10 @@ struct DibCanvas {
   HGDIOBJ old = nullptr;
   uint8_t* bits = nullptr;
   size_t size = 0;
-  DibCanvas(int w, int h, int bpp, bool topDown, uint32_t seed) {
+  int height = 0, bpp = 0;
+  bool topDown = true;
+  ptrdiff_t stride = 0;
+  DibCanvas(int w, int h, int bpp, bool topDown, uint32_t seed) : height(h), bpp(bpp), topDown(topDown) {
     BITMAPINFO info{};
     info.bmiHeader.biWidth = w;
     info.bmiHeader.biHeight = topDown ? -h : h;
@@ -443,7 +446,8 @@ struct DibCanvas {
     void* p = nullptr;
     bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &p, nullptr, 0);
     bits = static_cast<uint8_t*>(p);
-    size = static_cast<size_t>(((w * bpp + 31) / 32) * 4) * h;
+    stride = ((w * bpp + 31) / 32) * 4;
+    size = static_cast<size_t>(stride) * h;
     for (size_t i = 0; i < size; ++i) {
       seed = seed * 1664525u + 1013904223u;
       bits[i] = static_cast<uint8_t>(seed >> 24);
@@ -457,6 +461,11 @@ struct DibCanvas {
     DeleteObject(bitmap);
   }
   std::vector<uint8_t> Bytes() const { return std::vector<uint8_t>(bits, bits + size); }
+  // The colour of (x, y) as stored, read without a DC.
+  COLORREF Pixel(int x, int y) const {
+    const uint8_t* p = bits + (topDown ? y : height - 1 - y) * stride + x * (bpp / 8);
+    return RGB(p[2], p[1], p[0]);
+  }
 };
 
 // SRCCOPY between 24- and 32-bit pixels takes row copies; the general
@@ -485,6 +494,7 @@ TEST(GdiBlit, RowCopiesMatchTheGeneralRasterPath) {
       {"up and down, halftone", 0, 0, 26, 9, 4, 0, 13, 27, HALFTONE},
       {"a sixth, halftone", 2, 3, 5, 4, 0, 0, 33, 27, HALFTONE},
       {"all into one pixel, halftone", 4, 4, 1, 1, 0, 0, 33, 27, HALFTONE},
+      {"boxes of over 256 pixels past the edges, halftone", 1, 2, 3, 1, -5, 8, 45, 30, HALFTONE},
   };
   uint32_t seed = 7;
   for (const Layout& from : layouts)
@@ -507,6 +517,144 @@ TEST(GdiBlit, RowCopiesMatchTheGeneralRasterPath) {
         DeleteObject(clip);
         DeleteObject(more);
       }
+}
+
+// A copy whose source and target are one bitmap reads the pixels as they
+// were before it, overlapping or not, plain or stretched, like the general
+// path does.
+TEST(GdiBlit, RowCopiesOntoItselfMatchTheGeneralRasterPath) {
+  constexpr DWORD kGeneralCopy = 0x00CC0000;
+  struct Blit {
+    const char* name;
+    int x, y, w, h, sx, sy, sw, sh, mode;
+  };
+  const Blit blits[] = {
+      {"scroll right and down", 3, 2, 25, 20, 0, 0, 25, 20, COLORONCOLOR},
+      {"scroll left and up", 0, 0, 26, 21, 5, 4, 26, 21, COLORONCOLOR},
+      {"squeezed into its left part", 0, 0, 17, 27, 0, 0, 33, 27, HALFTONE},
+      {"squeezed into its lower part", 0, 9, 33, 18, 0, 0, 33, 27, HALFTONE},
+      {"enlarged over itself", 0, 0, 33, 27, 10, 8, 12, 10, COLORONCOLOR},
+  };
+  for (int bpp : {24, 32})
+    for (bool topDown : {true, false})
+      for (const Blit& b : blits) {
+        SCOPED_TRACE(testing::Message() << b.name << ": " << bpp << (topDown ? " down" : " up"));
+        DibCanvas fast(33, 27, bpp, topDown, 9), general(33, 27, bpp, topDown, 9);
+        for (HDC dc : {fast.dc, general.dc}) SetStretchBltMode(dc, b.mode);
+        ASSERT_TRUE(StretchBlt(fast.dc, b.x, b.y, b.w, b.h, fast.dc, b.sx, b.sy, b.sw, b.sh, SRCCOPY));
+        ASSERT_TRUE(StretchBlt(general.dc, b.x, b.y, b.w, b.h, general.dc, b.sx, b.sy, b.sw, b.sh, kGeneralCopy));
+        EXPECT_EQ(fast.Bytes(), general.Bytes());
+      }
+}
+
+// The source pixel of a target pixel, straight from the definition: the
+// pixel's centre mapped back into the parallelogram (u, v in [0, 1), in
+// exact rationals), scaled onto the source's extent.
+struct Inverse {
+  const POINT* p;
+  int w, h;
+  bool Source(int tx, int ty, int& su, int& sv) const {
+    const int64_t ax = p[1].x - p[0].x, ay = p[1].y - p[0].y, bx = p[2].x - p[0].x, by = p[2].y - p[0].y;
+    int64_t det = ax * by - ay * bx;
+    int64_t px = 2 * (tx - p[0].x) + 1, py = 2 * (ty - p[0].y) + 1;  // twice the centre's offset
+    int64_t nu = px * by - py * bx, nv = ax * py - ay * px;          // u = nu / 2 det, v = nv / 2 det
+    if (det < 0) det = -det, nu = -nu, nv = -nv;
+    if (nu < 0 || nv < 0 || nu >= 2 * det || nv >= 2 * det) return false;
+    su = static_cast<int>(nu * std::abs(w) / (2 * det));
+    sv = static_cast<int>(nv * std::abs(h) / (2 * det));
+    return true;
+  }
+};
+
+// PlgBlt walks each target row between the parallelogram's edges; every
+// pixel must be the one the inverse map names, on tilted, mirrored, thin and
+// out-of-bounds parallelograms, through a clip region, between every pair
+// of 24- and 32-bit layouts, and onto itself.
+TEST(GdiBlit, PlgBltTakesThePixelsOfTheInverseMap) {
+  struct Case {
+    const char* name;
+    POINT p[3];
+    int sx, sy, w, h;
+  };
+  const Case cases[] = {
+      {"quarter turn", {{20, 2}, {20, 19}, {5, 2}}, 3, 2, 17, 13},
+      {"tilted and sheared", {{3, 1}, {26, 7}, {-2, 20}}, 0, 0, 33, 27},
+      {"mirrored by the points", {{27, 21}, {1, 19}, {25, 0}}, 4, 3, 21, 17},
+      {"negative extents", {{2, 3}, {24, 5}, {4, 19}}, 30, 25, -23, -19},
+      {"one pixel thin", {{0, 4}, {28, 9}, {0, 5}}, 0, 0, 33, 1},
+      {"enlarged past the target", {{-30, -20}, {60, -10}, {-40, 50}}, 5, 5, 7, 6},
+      {"source partly outside", {{1, 1}, {28, 1}, {1, 22}}, 20, 15, 30, 25},
+      {"a point each", {{10, 10}, {11, 10}, {10, 11}}, 6, 6, 1, 1},
+  };
+  struct Layout {
+    int bpp;
+    bool topDown;
+  };
+  const Layout layouts[] = {{24, true}, {24, false}, {32, true}, {32, false}};
+  uint32_t seed = 40;
+  for (const Case& c : cases)
+    for (const Layout& from : layouts)
+      for (const Layout& to : layouts)
+        for (bool clipped : {false, true}) {
+          SCOPED_TRACE(testing::Message() << c.name << ": " << from.bpp << (from.topDown ? " down" : " up")
+                                          << " to " << to.bpp << (to.topDown ? " down" : " up")
+                                          << (clipped ? ", clipped" : ""));
+          DibCanvas src(33, 27, from.bpp, from.topDown, ++seed), dst(29, 23, to.bpp, to.topDown, ++seed);
+          HRGN clip = CreateEllipticRgn(-3, 2, 25, 26);
+          if (clipped) SelectClipRgn(dst.dc, clip);
+          std::vector<COLORREF> expected(29 * 23), source(33 * 27);
+          for (int y = 0; y < 27; ++y)
+            for (int x = 0; x < 33; ++x) source[y * 33 + x] = src.Pixel(x, y);
+          const Inverse inverse{c.p, c.w, c.h};
+          for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 29; ++x) {
+              COLORREF& e = expected[y * 29 + x];
+              e = dst.Pixel(x, y);
+              int su, sv;
+              if ((clipped && !PtInRegion(clip, x, y)) || !inverse.Source(x, y, su, sv)) continue;
+              const int sx = c.sx + (c.w < 0 ? c.w + su : su), sy = c.sy + (c.h < 0 ? c.h + sv : sv);
+              if (sx >= 0 && sy >= 0 && sx < 33 && sy < 27) e = source[sy * 33 + sx];
+            }
+          ASSERT_TRUE(PlgBlt(dst.dc, c.p, src.dc, c.sx, c.sy, c.w, c.h, nullptr, 0, 0));
+          for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 29; ++x) ASSERT_EQ(dst.Pixel(x, y), expected[y * 29 + x]) << x << "," << y;
+          DeleteObject(clip);
+        }
+}
+
+// Flat parallelograms draw nothing and fail; a DC onto itself reads the
+// pixels as they were before the blit.
+TEST(GdiBlit, PlgBltRefusesFlatShapesAndCopiesOntoItself) {
+  DibCanvas c(20, 20, 24, false, 3);
+  const std::vector<uint8_t> before = c.Bytes();
+  const POINT flat[][3] = {{{2, 2}, {12, 7}, {6, 4}}, {{5, 5}, {5, 5}, {9, 1}}, {{1, 1}, {1, 9}, {1, 15}}};
+  for (const auto& p : flat) EXPECT_FALSE(PlgBlt(c.dc, p, c.dc, 0, 0, 10, 10, nullptr, 0, 0));
+  EXPECT_EQ(c.Bytes(), before);
+
+  // Mirrored left to right onto itself: each row reversed.
+  std::vector<COLORREF> row(20);
+  for (int x = 0; x < 20; ++x) row[x] = GetPixel(c.dc, x, 7);
+  const POINT mirror[3] = {{20, 0}, {0, 0}, {20, 20}};
+  ASSERT_TRUE(PlgBlt(c.dc, mirror, c.dc, 0, 0, 20, 20, nullptr, 0, 0));
+  for (int x = 0; x < 20; ++x) EXPECT_EQ(GetPixel(c.dc, x, 7), row[19 - x]) << x;
+
+  // Through a mask (set bits draw), in the mask's own coordinates: the
+  // quarter turn of a 4 x 4 source whose mask keeps its left half.
+  const uint16_t maskRows[4] = {0x00C0, 0x00C0, 0x00C0, 0x00C0};  // word-aligned rows, top bit first
+  HBITMAP mask = CreateBitmap(4, 4, 1, 1, maskRows);
+  DibCanvas dst(8, 8, 32, true, 5);
+  std::vector<COLORREF> was(64);
+  for (int i = 0; i < 64; ++i) was[i] = GetPixel(dst.dc, i % 8, i / 8);
+  const POINT turn[3] = {{6, 2}, {6, 6}, {2, 2}};  // source x runs down, y runs left
+  ASSERT_TRUE(PlgBlt(dst.dc, turn, c.dc, 3, 4, 4, 4, mask, 0, 0));
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      const bool inside = x >= 2 && x < 6 && y >= 2 && y < 6;
+      const int su = y - 2, sv = 5 - x;
+      const COLORREF e = inside && su < 2 ? GetPixel(c.dc, 3 + su, 4 + sv) : was[y * 8 + x];
+      EXPECT_EQ(GetPixel(dst.dc, x, y), e) << x << "," << y;
+    }
+  DeleteObject(mask);
 }
 
 }  // namespace
