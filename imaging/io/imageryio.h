@@ -177,6 +177,12 @@ public:
   virtual bool LoadFromFileFormat(const std::string& fileName, int32_t fileFormat);
   virtual bool LoadFromStream(TStream& stream);
   virtual bool LoadFromStreamFormat(TStream& stream, int32_t fileFormat);
+  // Downloads an "http://", "https://" or "ftp://" URL into memory and reads
+  // it by content. A failed download sets Aborting and finishes the work.
+  virtual bool LoadFromURL(const std::string& url);
+  // The proxy of URL loads ("host:port", empty for none) and its user and
+  // password, which then replace those written in the URL.
+  std::string ProxyAddress, ProxyUser, ProxyPassword;
   virtual void LoadFromBuffer(const void* buffer, int32_t bufferSize, int32_t fileFormat);
   virtual void SaveToFile(const std::string& fileName, int32_t fileFormat = -1);
   virtual void SaveToStream(TStream& stream, int32_t fileFormat);
