@@ -261,6 +261,10 @@ public:
   void SaveToStreamPS(TStream& s) { SaveToStreamCodec(CodecOf(17), s); }
   void SaveToFilePDF(const std::string& f) { SaveToFileCodec(CodecOf(18), f); }
   void SaveToStreamPDF(TStream& s) { SaveToStreamCodec(CodecOf(18), s); }
+  bool LoadFromFileRAW(const std::string& f) { return LoadFromFileCodec(CodecOf(20), f) > 0; }
+  // Through the format that reads "RAW" files: a plug-in that replaced the
+  // built-in reader takes the stream.
+  bool LoadFromStreamRAW(TStream& s);
   bool LoadFromFileRawBitmap(const std::string& f) { return LoadFromFileCodec(CodecOf(21), f) > 0; }
   bool LoadFromStreamRawBitmap(TStream& s) { return LoadFromStreamCodec(CodecOf(21), s) > 0; }
   bool LoadFromFilePSD(const std::string& f) { return LoadFromFileCodec(CodecOf(24), f) > 0; }
