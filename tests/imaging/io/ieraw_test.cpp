@@ -161,6 +161,31 @@ TEST_F(CameraRawReader, ForeignDataIsRefusedWithoutTouchingTheBitmap) {
   EXPECT_EQ(stream.Position(), 0);
 }
 
+TEST_F(CameraRawReader, APreviewRequestTakesTheEmbeddedJpegElseDecodes) {
+  TIEBitmap preview(16, 12, ie24RGB);
+  for (int32_t y = 0; y < 12; ++y) std::memset(preview.GetScanline(y), 90, 16 * 3);
+  std::unique_ptr<TImageryIO> writer(TImageryIO::CreateFromBitmap(&preview));
+  const std::string jpeg = iotest::TempFolder() + "reader-preview.jpg";
+  writer->SaveToFileJPEG(jpeg);
+  const std::string with = MakeDNG("reader-preview.nef", "--width 64 --height 48 --thumbnail '" + jpeg + "'");
+  const std::string without = MakeDNG("reader-nopreview.nef", "--width 64 --height 48");
+  struct TCase {
+    std::string file;
+    int32_t width, height;
+  };
+  for (const TCase& c : {TCase{with, 16, 12}, TCase{without, 62, 46}}) {
+    SCOPED_TRACE(c.file);
+    TIEBitmap bitmap;
+    std::unique_ptr<TImageryIO> io(TImageryIO::CreateFromBitmap(&bitmap));
+    io->Params().RAW_GETEXIFTHUMBNAIL = true;
+    ASSERT_TRUE(io->LoadFromFile(c.file));
+    EXPECT_EQ(bitmap.GetWidth(), c.width);
+    EXPECT_EQ(bitmap.GetHeight(), c.height);
+    EXPECT_EQ(io->Params().WIDTH, 62);  // the raw image's, also beside the preview
+    EXPECT_TRUE(io->Params().RAW_GETEXIFTHUMBNAIL);
+  }
+}
+
 // ---- unfolding ----------------------------------------------------------------------------------
 
 template <class T>
