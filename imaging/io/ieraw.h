@@ -5,7 +5,26 @@
 #include <cstdint>
 
 class TStream;
+class TIEBitmap;
 class TIOParamsVals;
+struct TIEProgressRecord;
+struct TIECodecRead;
+
+// Reads the camera-raw file of the stream (position 0 = its start) into an
+// ie24RGB bitmap, or ieRGB48 when ISNATIVEPIXELFORMAT is set, under the
+// RAW_ parameters. With RAW_GETEXIFTHUMBNAIL the embedded preview is the
+// image when the file has one. A file the decoder does not take sets the
+// progress record's abort flag and leaves the bitmap as it was.
+void IEReadRAWStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                     bool paramsOnly);
+// The decoder takes the stream; the position is kept.
+bool IEIsRAWStream(TStream& stream);
+// The codec table's reader of camera raw.
+void IERawCodecRead(TIECodecRead& read);
+// Turns an ie24RGB or ieRGB48 image of a sensor whose pixels lie on a
+// 45-degree grid (the outline a diamond touching the first row) upright.
+// An image without such an outline stays as it is.
+void IEUnfoldRAW45(TIEBitmap& bitmap);
 
 // The metadata of a camera-raw file from the stream's position 0: EXIF, XMP
 // and thumbnail of its embedded TIFF structure with the resolution they

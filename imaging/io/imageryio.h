@@ -177,6 +177,12 @@ public:
   virtual bool LoadFromFileFormat(const std::string& fileName, int32_t fileFormat);
   virtual bool LoadFromStream(TStream& stream);
   virtual bool LoadFromStreamFormat(TStream& stream, int32_t fileFormat);
+  // Downloads an "http://", "https://" or "ftp://" URL into memory and reads
+  // it by content. A failed download sets Aborting and finishes the work.
+  virtual bool LoadFromURL(const std::string& url);
+  // The proxy of URL loads ("host:port", empty for none) and its user and
+  // password, which then replace those written in the URL.
+  std::string ProxyAddress, ProxyUser, ProxyPassword;
   virtual void LoadFromBuffer(const void* buffer, int32_t bufferSize, int32_t fileFormat);
   virtual void SaveToFile(const std::string& fileName, int32_t fileFormat = -1);
   virtual void SaveToStream(TStream& stream, int32_t fileFormat);
@@ -255,6 +261,10 @@ public:
   void SaveToStreamPS(TStream& s) { SaveToStreamCodec(CodecOf(17), s); }
   void SaveToFilePDF(const std::string& f) { SaveToFileCodec(CodecOf(18), f); }
   void SaveToStreamPDF(TStream& s) { SaveToStreamCodec(CodecOf(18), s); }
+  bool LoadFromFileRAW(const std::string& f) { return LoadFromFileCodec(CodecOf(20), f) > 0; }
+  // Through the format that reads "RAW" files: a plug-in that replaced the
+  // built-in reader takes the stream.
+  bool LoadFromStreamRAW(TStream& s);
   bool LoadFromFileRawBitmap(const std::string& f) { return LoadFromFileCodec(CodecOf(21), f) > 0; }
   bool LoadFromStreamRawBitmap(TStream& s) { return LoadFromStreamCodec(CodecOf(21), s) > 0; }
   bool LoadFromFilePSD(const std::string& f) { return LoadFromFileCodec(CodecOf(24), f) > 0; }

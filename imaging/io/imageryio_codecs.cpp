@@ -23,6 +23,7 @@
 #include "imaging/codecs/psfilt.h"
 #include "imaging/codecs/tiffilt.h"
 #include "imaging/io/iej2000.h"
+#include "imaging/io/ieraw.h"
 #include "imaging/io/imageryio_detect.h"
 
 namespace {
@@ -45,6 +46,7 @@ const TIECodecEntry kBuiltinCodecs[] = {
     {10, nullptr, nullptr, IEIsEMFStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {5, IEBmpCodecRead, IEBmpCodecWrite, nullptr, TIESaveFormats::Any, true, true, nullptr, nullptr},
     {16, IEWbmpCodecRead, IEWbmpCodecWrite, nullptr, TIESaveFormats::RGB24OrBilevel, true, false, nullptr, nullptr},
+    {20, IERawCodecRead, nullptr, IEIsRAWStream, TIESaveFormats::Any, false, true, nullptr, nullptr},
     {21, IERawBitmapCodecRead, nullptr, nullptr, TIESaveFormats::Any, false, false, nullptr, nullptr},
     {4, IEPcxCodecRead, IEPcxCodecWrite, nullptr, TIESaveFormats::RGB24OrBilevel, true, true, nullptr, "PCX2"},
     {19, IEDcxCodecRead, IEDcxCodecWrite, IEIsDCXStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetDCXImageCount,

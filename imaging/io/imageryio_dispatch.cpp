@@ -142,6 +142,7 @@ bool TImageryIO::LoadFromFile(const std::string& fileName, int32_t fileFormat) {
     DoFinishWork();
     return false;
   }
+  if (IEGetURLType(fileName) != 0) return LoadFromURL(fileName);
   const std::string extension = IELowerExtension(fileName);
   if (fileFormat >= 1) return LoadFromFileFormat(fileName, fileFormat);
   const TIEFileFormatInfo* entry = IEFindFormatByExtension(extension);

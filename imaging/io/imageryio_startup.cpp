@@ -10,6 +10,7 @@
 #include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_cmyk.h"
 #include "imaging/io/imageryio_plugins.h"
+#include "imaging/io/imageryio_url.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/textfile.h"
 
@@ -34,6 +35,9 @@ void IEInitializeImageryIO() {
   settings->ColorConvertProc = IEConvertColorFormat;
   IEInitializeCCITT();
   IERegisterBuiltinFormats();
+  // The internet functions for URL loads.
+  IEUnbindWinInet();
+  IEBindWinInet();
   // The plug-in list.
   IECreateIOPluginList();
 }
@@ -44,6 +48,7 @@ void IEFinalizeImageryIO() {
   IEUnloadIOPlugins();
   IEFreeFileFormats();
   IEFinalizeCCITT();
+  IEUnbindWinInet();
   CloseLog();
   logFileName.clear();
   IEFreeIOPluginList();

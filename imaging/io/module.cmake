@@ -11,6 +11,8 @@ target_link_libraries(${name} PUBLIC PkgConfig::OPENJP2)
 # (all built in the top of the build tree), where LoadLibrary("dcrawlib.dll")
 # finds it. Whatever links this library gets it built.
 pkg_check_modules(LIBRAW REQUIRED IMPORTED_TARGET libraw)
+# The built-in camera-raw reader runs LibRaw stage by stage.
+target_link_libraries(${name} PUBLIC PkgConfig::LIBRAW)
 add_library(dcrawlib MODULE ${CMAKE_SOURCE_DIR}/imaging/io/dcrawlib/dcrawlib.cpp)
 target_include_directories(dcrawlib PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(dcrawlib PRIVATE PkgConfig::LIBRAW)

@@ -11,6 +11,7 @@
 #include "platform/rtl/dynlib.h"
 #include "platform/win/gdiplus.h"
 #include "platform/win/mscms.h"
+#include "platform/win/wininet.h"
 #include "platform/win/gdi_internal.h"
 
 namespace gdi {
@@ -816,8 +817,8 @@ int GetObjectW(HGDIOBJ object, int size, void* buffer) { return ObjectInfo(objec
 
 // ------------------------------------------------ libraries by name ---
 //
-// Callers bind "gdiplus.dll", "msimg32.dll" and "mscms.dll" at run time;
-// all are built in. They are registered here, with the device contexts every drawing
+// Callers bind "gdiplus.dll", "msimg32.dll", "mscms.dll" and "wininet.dll"
+// at run time; all are built in. They are registered here, with the device contexts every drawing
 // program uses, so that a program which only binds them by name has them.
 
 namespace {
@@ -829,6 +830,7 @@ void* Export(F* function) {
 const bool kLibrariesRegistered = [] {
   RegisterBuiltinLibrary("gdiplus.dll", GdiplusExports());
   RegisterBuiltinLibrary("mscms.dll", MscmsExports());
+  RegisterBuiltinLibrary("wininet.dll", WinInetExports());
   RegisterBuiltinLibrary("msimg32.dll", {{"AlphaBlend", Export(&AlphaBlend)},
                                          {"GradientFill", Export(&GradientFill)},
                                          {"TransparentBlt", Export(&TransparentBlt)}});

@@ -1,7 +1,7 @@
 // Internet client functions over libcurl.
 //
 // Sections: last error - handles - transfers (curl) - sessions and
-// connections - HTTP - FTP - reading - options - URLs.
+// connections - HTTP - FTP - reading - options - URLs - errors - exports.
 #include "platform/rtl/encoding.h"
 #include "platform/win/wininet.h"
 
@@ -883,4 +883,30 @@ BOOL InternetGetLastResponseInfoA(DWORD* error, std::string& text) {
   if (error) *error = lastError.code;
   text = lastError.text;
   return TRUE;
+}
+
+// --- Exports ----------------------------------------------------------------
+
+namespace {
+template <class F>
+void* Export(F* function) {
+  return reinterpret_cast<void*>(function);
+}
+}  // namespace
+
+TLibraryExports WinInetExports() {
+  return {
+      {"InternetOpenA", Export(&InternetOpenA)},
+      {"InternetCloseHandle", Export(&InternetCloseHandle)},
+      {"InternetConnectA", Export(&InternetConnectA)},
+      {"HttpOpenRequestA", Export(&HttpOpenRequestA)},
+      {"HttpSendRequestA", Export(&HttpSendRequestA)},
+      {"HttpQueryInfoA", Export(&HttpQueryInfoA)},
+      {"InternetReadFile", Export(&InternetReadFile)},
+      {"InternetReadFileExA", Export(&InternetReadFileExA)},
+      {"InternetQueryOptionA", Export(&InternetQueryOptionA)},
+      {"InternetSetOptionA", Export(&InternetSetOptionA)},
+      {"InternetGetLastResponseInfoA", Export(&InternetGetLastResponseInfoA)},
+      {"FtpOpenFileA", Export(&FtpOpenFileA)},
+  };
 }

@@ -9,13 +9,14 @@
 // flags say; SetInternetCertificateAuthority adds a trusted authority.
 //
 // Sections: constants - handles and sessions - HTTP - FTP - reading -
-// options - URLs - errors.
+// options - URLs - errors - the library by name.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/rtl/dynlib.h"
 #include "platform/win/wintypes.h"
 
 using HINTERNET = void*;
@@ -249,3 +250,21 @@ INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET handle, INTERNET_ST
 // The error of the calling thread's last failed call and its text (for FTP
 // and HTTP failures, what the server or the transport said).
 BOOL InternetGetLastResponseInfoA(DWORD* error, std::string& text);
+
+// --- The library by name ------------------------------------------------------
+
+// "wininet.dll" is built in: LoadLibrary finds these exports under their
+// names, and callers that bind them call through these pointer types.
+using PFN_InternetOpenA = decltype(&InternetOpenA);
+using PFN_InternetCloseHandle = decltype(&InternetCloseHandle);
+using PFN_InternetConnectA = decltype(&InternetConnectA);
+using PFN_HttpOpenRequestA = decltype(&HttpOpenRequestA);
+using PFN_HttpSendRequestA = decltype(&HttpSendRequestA);
+using PFN_HttpQueryInfoA = decltype(&HttpQueryInfoA);
+using PFN_InternetReadFile = decltype(&InternetReadFile);
+using PFN_InternetReadFileExA = decltype(&InternetReadFileExA);
+using PFN_InternetQueryOptionA = decltype(&InternetQueryOptionA);
+using PFN_InternetSetOptionA = decltype(&InternetSetOptionA);
+using PFN_InternetGetLastResponseInfoA = decltype(&InternetGetLastResponseInfoA);
+using PFN_FtpOpenFileA = decltype(&FtpOpenFileA);
+TLibraryExports WinInetExports();

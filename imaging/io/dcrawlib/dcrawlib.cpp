@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "imaging/io/ieplugin_interface.h"
+#include "imaging/io/ieraw_libraw.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -39,98 +40,27 @@ struct THostCallbacks {
   void* host = nullptr;
 };
 
-// Reads the host's data through a window of 64 KB.
-class THostStream : public LibRaw_abstract_datastream {
+// Reads the host's data through the shared window.
+class THostStream : public TIERawSourceStream {
 public:
-  explicit THostStream(const THostCallbacks& host) : host_(host), size_(host.size(host.host)), window_(kWindow) {}
+  explicit THostStream(const THostCallbacks& host) : host_(host), size_(host.size(host.host)) {}
 
-  int valid() override { return 1; }
-  int read(void* buffer, size_t itemSize, size_t count) override {
-    if (itemSize == 0) return 0;
-    const int64_t wanted = static_cast<int64_t>(std::min<size_t>(itemSize * count, 0x7FFFFFFF));
-    int64_t done = 0;
-    auto* out = static_cast<uint8_t*>(buffer);
-    while (done < wanted && position_ < size_) {
-      if (!InWindow(position_) && !Fill(position_)) break;
-      const int64_t offset = position_ - windowStart_;
-      const int64_t take = std::min(wanted - done, windowLength_ - offset);
-      std::memcpy(out + done, window_.data() + offset, static_cast<size_t>(take));
-      done += take;
-      position_ += take;
-    }
-    return static_cast<int>(done / static_cast<int64_t>(itemSize));
+protected:
+  int64_t Size() override { return size_; }
+  int64_t ReadAt(int64_t position, uint8_t* buffer, int64_t count) override {
+    if (position > 0x7FFFFFFF) return 0;  // the host seeks to 32-bit positions
+    host_.seek(static_cast<int32_t>(position), host_.host);
+    return host_.read(buffer, static_cast<int32_t>(count), host_.host);
   }
-  int seek(INT64 offset, int whence) override {
-    const int64_t base = whence == SEEK_CUR ? position_ : whence == SEEK_END ? size_ : 0;
-    position_ = std::clamp<int64_t>(base + offset, 0, size_);
-    return 0;
-  }
-  INT64 tell() override { return position_; }
-  INT64 size() override { return size_; }
-  int get_char() override {
-    uint8_t c = 0;
-    return read(&c, 1, 1) == 1 ? c : -1;
-  }
-  char* gets(char* text, int room) override {
-    if (room <= 0) return nullptr;
-    int n = 0;
-    for (int c; n < room - 1 && (c = get_char()) >= 0;) {
-      text[n++] = static_cast<char>(c);
-      if (c == '\n') break;
-    }
-    text[n] = '\0';
-    return n > 0 ? text : nullptr;
-  }
-  int scanf_one(const char* format, void* value) override {
-    char token[32];
-    int n = 0;
-    for (int c; (c = get_char()) >= 0;) {
-      if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0) {
-        if (n > 0) break;
-        continue;
-      }
-      if (n < static_cast<int>(sizeof token) - 1) token[n++] = static_cast<char>(c);
-    }
-    token[n] = '\0';
-    return n > 0 ? std::sscanf(token, format, value) : -1;
-  }
-  int eof() override { return position_ >= size_; }
-  void* make_jas_stream() override { return nullptr; }
 
 private:
-  static constexpr int64_t kWindow = 65536;
-  bool InWindow(int64_t position) const {
-    return position >= windowStart_ && position < windowStart_ + windowLength_;
-  }
-  bool Fill(int64_t position) {
-    if (position > 0x7FFFFFFF) return false;  // the host seeks to 32-bit positions
-    host_.seek(static_cast<int32_t>(position), host_.host);
-    windowStart_ = position;
-    windowLength_ = std::max(0, host_.read(window_.data(), static_cast<int32_t>(kWindow), host_.host));
-    return windowLength_ > 0;
-  }
-
   THostCallbacks host_;
   int64_t size_;
-  int64_t position_ = 0;
-  std::vector<uint8_t> window_;
-  int64_t windowStart_ = 0, windowLength_ = 0;
 };
 
 // ---- decoding ------------------------------------------------------------------------
 
-// LibRaw with red and blue multiplied into the white balance.
-class TRawDecoder : public LibRaw {
-public:
-  float RedScale = 1, BlueScale = 1;
-
-protected:
-  void scale_colors_loop(float scaleMul[4]) override {
-    scaleMul[0] *= RedScale;
-    scaleMul[2] *= BlueScale;
-    LibRaw::scale_colors_loop(scaleMul);
-  }
-};
+using TRawDecoder = TIEScaledLibRaw;
 
 struct TContext {
   THostCallbacks host;

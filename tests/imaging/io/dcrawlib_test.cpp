@@ -10,39 +10,14 @@
 #include "imaging/io/imageryio.h"
 #include "imaging/io/imageryio_plugins.h"
 #include "tests/imaging/io/io_test_support.h"
+#include "tests/imaging/io/raw_test_support.h"
 
 namespace {
 
 using iotest::IOTest;
-
-struct TPPM {
-  int32_t width = 0, height = 0, maxValue = 0;
-  std::string pixels;
-};
-
-TPPM ReadPPM(const std::string& fileName) {
-  const std::string data = iotest::ReadFile(fileName);
-  TPPM ppm;
-  int consumed = 0;
-  if (std::sscanf(data.c_str(), "P6 %d %d %d%n", &ppm.width, &ppm.height, &ppm.maxValue, &consumed) == 3)
-    ppm.pixels = data.substr(static_cast<size_t>(consumed) + 1);
-  return ppm;
-}
-
-// A DNG of the script with its arguments.
-std::string MakeDNG(const std::string& name, const std::string& arguments = {}) {
-  const std::string file = iotest::TempFolder() + name;
-  const std::string command = "python3 " VESK_SOURCE_DIR "/tests/fixtures/raw/make_dng.py '" + file + "' " + arguments;
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  return file;
-}
-
-// dcraw_emu's picture of the file with its options.
-TPPM Reference(const std::string& file, const std::string& options) {
-  const std::string command = "dcraw_emu " + options + " '" + file + "' >/dev/null 2>&1";
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  return ReadPPM(file + ".ppm");
-}
+using rawtest::MakeDNG;
+using rawtest::Reference;
+using rawtest::TPPM;
 
 class CameraRawPlugin : public IOTest {
 protected:
@@ -143,6 +118,15 @@ TEST_F(CameraRawPlugin, AThumbnailRequestWithoutPreviewFallsBackToTheFullDecode)
   EXPECT_EQ(io.IEBitmap()->GetWidth(), 32);
   EXPECT_EQ(io.Params().RAW_EXTRAPARAMS, "keep");
   EXPECT_TRUE(io.Params().GETTHUMBNAIL);
+}
+
+TEST_F(CameraRawPlugin, TheStreamMemberReadsThroughThePluginInPlaceOfTheBuiltInReader) {
+  const std::string file = MakeDNG("stream.dng", "--width 32 --height 24");
+  TIEWideFileStream stream(file, fmOpenRead);
+  TImageryIO io(nullptr);
+  ASSERT_TRUE(io.LoadFromStreamRAW(stream));
+  EXPECT_EQ(io.Params().FILETYPE, 4096);
+  EXPECT_EQ(io.IEBitmap()->GetWidth(), 32);
 }
 
 }  // namespace

@@ -20,3 +20,7 @@ target_compile_definitions(tplug_safe PRIVATE TEST_THREAD_SAFE)
 target_compile_definitions(tplug_noadd PRIVATE TEST_NO_ADDPARAMETER)
 set_target_properties(tplug_fakeraw PROPERTIES OUTPUT_NAME dcrawlib LIBRARY_OUTPUT_DIRECTORY ${io_fake_raw_dir})
 target_compile_definitions(test_imaging_io PRIVATE IO_FAKE_RAW_DIR="${io_fake_raw_dir}")
+
+# The URL-loading tests serve HTTPS with a certificate of their own (OpenSSL).
+pkg_check_modules(TEST_IO_TLS REQUIRED IMPORTED_TARGET openssl)
+target_link_libraries(test_imaging_io PRIVATE PkgConfig::TEST_IO_TLS)
