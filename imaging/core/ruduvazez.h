@@ -411,6 +411,9 @@ public:
   void CopyTo(TIEFileBuffer& dest, int64_t count, int64_t position);
   // Copies count bytes at position into a stream (count 0: the whole own stream).
   void CopyToStream(TStream& stream, int64_t count, int64_t position);
+  // Copies count bytes from the source's position to position of the own
+  // stream; returns the bytes copied (fewer when the source ends first).
+  int64_t CopyFromStream(TStream& source, int64_t count, int64_t position);
 
 private:
   struct TMapping {

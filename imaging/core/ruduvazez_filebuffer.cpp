@@ -155,3 +155,10 @@ void TIEFileBuffer::CopyToStream(TStream& stream, int64_t count, int64_t positio
   stream_->SetPosition(position);
   IECopyStream(stream, *stream_, count);
 }
+
+int64_t TIEFileBuffer::CopyFromStream(TStream& source, int64_t count, int64_t position) {
+  if (!stream_ || count <= 0) return 0;
+  UnmapAll();
+  stream_->SetPosition(position);
+  return IECopyStream(*stream_, source, count);
+}

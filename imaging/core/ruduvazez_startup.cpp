@@ -6,6 +6,7 @@
 
 #include "imaging/core/davovevo.h"
 #include "imaging/core/iegdiplus.h"
+#include "imaging/core/iepresetim.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_icc.h"
@@ -33,11 +34,13 @@ void RunStartRoutines() {
   IEInitializeUtils();
   IEInitializeImageryIO();
   IEImageryProcInitialize();
+  IEInitializePresetImages();
   IELoadGestureFunctions();
 }
 
 void RunStopRoutines() {
   IEUnloadGestureFunctions();
+  IEFinalizePresetImages();
   IEImageryProcFinalize();
   IEFinalizeImageryIO();
   IEFinalizeJpeg2000();

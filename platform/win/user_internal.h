@@ -124,6 +124,9 @@ POINT CursorPosition();
 // Painting (paint.cpp).
 // The first visible window that needs painting (parents first), matching the filter.
 HWND WindowNeedingPaint(HWND filter);
+// Runs the InvalidateRect and RedrawWindow calls that other threads handed to
+// the GUI thread (GUI thread).
+void ApplyDeferredRedraws();
 // Marks (part of) a window's client area for painting; `rect` in client coordinates, null for all.
 void Invalidate(Window& w, const RECT* rect, bool erase, bool children);
 // Marks the whole window, frame included, and its children.

@@ -167,6 +167,7 @@ bool TakePosted(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
 bool Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
   ProcessIncomingSends();
   RunSynchronizedCalls();
+  ApplyDeferredRedraws();
   if (TakePosted(out, filter, low, high, remove)) return true;
   if (InRange(WM_PAINT, low, high)) {
     if (HWND p = WindowNeedingPaint(filter)) {
@@ -259,6 +260,7 @@ DWORD QueueBits() {
     for (const Posted& p : q.posted) bits |= KindBits(p);
   }
   if (IsGuiThread()) {
+    ApplyDeferredRedraws();
     if (WindowNeedingPaint(nullptr)) bits |= QS_PAINT;
     std::optional<DWORD> due = NextTimerDue();
     if (due && static_cast<int32_t>(*due - GetClockTime()) <= 0) bits |= QS_TIMER;

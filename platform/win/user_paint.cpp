@@ -4,9 +4,13 @@
 // Sections: invalidation; paint order; device contexts; frame and
 // background; presenting and snapshots.
 #include <algorithm>
+#include <mutex>
+#include <optional>
+#include <vector>
 
 #include "platform/win/gdi.h"
 #include "platform/win/gdi_text.h"
+#include "platform/win/user_messages.h"
 #include "platform/win/user_internal.h"
 
 namespace user {
@@ -252,11 +256,56 @@ void PresentSurfaces() {
   }
 }
 
+// ------------------------------------------------------ calls from other threads ---
+
+namespace {
+
+// Window state belongs to the GUI thread: another thread's InvalidateRect or
+// RedrawWindow is handed over and run there before the next message.
+struct DeferredRedraw {
+  HWND window;
+  std::optional<RECT> rect;
+  BOOL erase;
+  UINT flags;  // 0: an InvalidateRect
+};
+
+std::mutex deferredMutex;
+std::vector<DeferredRedraw> deferredRedraws;
+
+bool OffGuiThread() { return GetGuiThreadId() != 0 && !IsGuiThread(); }
+
+void Defer(HWND window, const RECT* rect, BOOL erase, UINT flags) {
+  {
+    std::lock_guard lock(deferredMutex);
+    deferredRedraws.push_back(DeferredRedraw{window, rect ? std::optional<RECT>(*rect) : std::nullopt, erase, flags});
+  }
+  WakeQueue();
+}
+
+}  // namespace
+
+void ApplyDeferredRedraws() {
+  std::vector<DeferredRedraw> calls;
+  {
+    std::lock_guard lock(deferredMutex);
+    calls.swap(deferredRedraws);
+  }
+  for (const DeferredRedraw& c : calls) {
+    const RECT* rect = c.rect ? &*c.rect : nullptr;
+    if (c.flags == 0) InvalidateRect(c.window, rect, c.erase);
+    else RedrawWindow(c.window, rect, nullptr, c.flags);
+  }
+}
+
 }  // namespace user
 
 using namespace user;
 
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
+  if (OffGuiThread()) {
+    Defer(window, rect, erase, 0);
+    return TRUE;
+  }
   if (!window) {
     for (HWND t : S().topLevels)
       if (Window* w = Find(t)) InvalidateAll(*w);
@@ -316,6 +365,11 @@ BOOL UpdateWindow(HWND window) {
 }
 
 BOOL RedrawWindow(HWND window, const RECT* rect, HRGN region, UINT flags) {
+  if (OffGuiThread()) {
+    // A region is the GUI thread's object too: the whole window stands for it.
+    Defer(window, region ? nullptr : rect, FALSE, flags == 0 ? RDW_INVALIDATE : flags);
+    return TRUE;
+  }
   if (!window) {
     std::vector<HWND> tops = S().topLevels;
     for (HWND t : tops) RedrawWindow(t, rect, region, flags);

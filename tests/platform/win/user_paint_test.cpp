@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "platform/win/gdi.h"
 #include "tests/platform/win/user_test_support.h"
@@ -171,6 +172,51 @@ TEST_F(PaintTest, SnapshotHoldsThePaintedPixels) {
   display::HeadlessWindowState state;
   ASSERT_TRUE(display::HeadlessWindow(reinterpret_cast<display::WindowKey>(top), state));
   EXPECT_GE(state.presents, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Loader threads ask for repaints while the GUI thread paints: their calls
+// reach the window through the GUI thread, and each ends in a paint there.
+TEST_F(PaintTest, OtherThreadsInvalidateThroughTheGuiThread) {
+  HWND w = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 100});
+  Pump();
+  std::vector<RECT> painted;
+  handler = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (m != WM_PAINT) return std::nullopt;
+    PAINTSTRUCT ps;
+    BeginPaint(h, &ps);
+    painted.push_back(ps.rcPaint);
+    EndPaint(h, &ps);
+    return 0;
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([w, t] {
+      for (int i = 0; i < 200; ++i) {
+        RECT r{t * 10, i % 50, t * 10 + 5, i % 50 + 5};
+        if (i % 2) InvalidateRect(w, &r, FALSE);
+        else RedrawWindow(w, &r, nullptr, RDW_INVALIDATE);
+      }
+    });
+  // The GUI thread keeps painting meanwhile.
+  for (int i = 0; i < 50; ++i) Pump();
+  for (auto& t : threads) t.join();
+  RECT update;
+  Pump();
+  EXPECT_FALSE(GetUpdateRect(w, &update, FALSE));
+  ASSERT_FALSE(painted.empty());
+  // A call from another thread paints exactly its rectangle.
+  painted.clear();
+  std::thread([w] {
+    RECT r{1, 2, 3, 4};
+    EXPECT_TRUE(InvalidateRect(w, &r, FALSE));
+  }).join();
+  Pump();
+  ASSERT_EQ(painted.size(), 1u);
+  EXPECT_EQ(painted[0], (RECT{1, 2, 3, 4}));
 }
 
 }  // namespace
