@@ -86,6 +86,7 @@ void TIETransitionEffects::PrepareBitmaps(int32_t width, int32_t height) {
 
 bool TIETransitionEffects::bitmapsFitFrame() const {
   if (frameWidth_ < 2 && frameHeight_ < 2) return false;
+  if (frameWidth_ < 0 || frameHeight_ < 0) return false;  // no frame has a negative side
   // A frame without pixels (no columns or no rows) has bitmaps of 0 x 0.
   const bool empty = frameWidth_ <= 0 || frameHeight_ <= 0;
   const int32_t width = empty ? 0 : frameWidth_, height = empty ? 0 : frameHeight_;
@@ -106,8 +107,19 @@ void TIETransitionEffects::buildRows() {
   rowsOf(current_.get(), currentRows_);
 }
 
+// A handler may paint the work bitmaps anew during a run: one of another size
+// or format ends the run, one of the same size is read through fresh rows.
+bool TIETransitionEffects::rowsStillHeld() {
+  if (!bitmapsFitFrame()) return false;
+  if (frameWidth_ > 0 && frameHeight_ > 0 &&
+      (startRows_.front() != start_->ScanLine(0) || endRows_.front() != end_->ScanLine(0) ||
+       currentRows_.front() != current_->ScanLine(0)))
+    buildRows();
+  return true;
+}
+
 void TIETransitionEffects::Run(bool updateOnStop) {
-  if (Transition == iettNone) return;
+  if (Transition == iettNone || Transition > iettPanZoom) return;  // no kind to draw
   if (running_ && view_) view_->EndPaintLockNoRefresh();
   updateOnStop_ = updateOnStop;
   running_ = true;
@@ -169,6 +181,10 @@ void TIETransitionEffects::tick(uint64_t run) {
     OnTransitionStep(view_, currentStep_);
     if (!stillThisRun(run)) return;
   }
+  if (!rowsStillHeld()) {
+    Stop();
+    return;
+  }
   DrawStep(view_ ? view_->GetCanvas() : nullptr);
   if (OnTransitionPaint) {
     OnTransitionPaint(view_, current_.get(), this, currentStep_);
@@ -197,7 +213,7 @@ bool TIETransitionEffects::startFirst(int32_t step) {
 }
 
 void TIETransitionEffects::DrawStep(TCanvas* canvas) {
-  if (!running_) return;
+  if (!running_ || !rowsStillHeld()) return;
   IEColorToRGB(static_cast<TIEColor>(BackgroundColor), background_);
   if (!drawMethod(currentStep_)) {
     // The step procedures draw these kinds over the previous frame, which

@@ -367,6 +367,7 @@ private:
 
   bool bitmapsFitFrame() const;
   void buildRows();
+  bool rowsStillHeld();
   void tick(uint64_t run);
   void copyFrameTo(TCanvas* canvas, TBitmap* bitmap);
   bool stillThisRun(uint64_t run) const { return running_ && runSerial_ == run; }
@@ -396,7 +397,7 @@ private:
   void cubeRotate(int32_t step);
   void pageFlip(int32_t step, bool forward);
   void pageFlipShade(int32_t fold, int32_t step, bool forward);
-  // ---- the 3D kinds (transitioneffects_perspective.cpp)
+  // ---- the 3D kinds
   void cubeShade(bool byRows, bool endFirst, int32_t step, int32_t boundary);
   void cubeRotate3D(int32_t step);
   void pageFlip3D(int32_t step, bool forward);

@@ -2,6 +2,7 @@
 // from the start rectangle to the end rectangle.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -18,27 +19,29 @@ struct SourceRect {
   bool clamped = false;
 };
 
-int32_t along(int32_t from, int32_t to, int32_t step) {
-  return static_cast<int32_t>(Trunc(from - step * ((from - to) / 1024.0L)));
+// Edges far apart (any 32-bit values) are measured in 64 bits.
+int64_t along(int32_t from, int32_t to, int32_t step) {
+  return Trunc(from - step * ((static_cast<long double>(from) - to) / 1024));
 }
 
-// One axis: offset and length inside a source of size, noting any change.
-void clampAxis(int32_t& offset, int32_t& length, int32_t size, bool& changed) {
-  const int32_t o = offset, l = length;
-  if (offset < 0) offset = 0;
-  if (length > size) length = size;
-  if (offset + length > size) offset = size - length;
-  changed = changed || o != offset || l != length;
+// One axis: offset and length inside a source of size, noting any change;
+// answers the length, no more than the size.
+int32_t clampAxis(int32_t& offset, int64_t first, int64_t last, int32_t size, bool& changed) {
+  int64_t o = first, l = last - first;
+  if (o < 0) o = 0;
+  if (l > size) l = size;
+  if (o + l > size) o = size - l;
+  changed = changed || o != first || l != last - first;
+  offset = static_cast<int32_t>(std::clamp<int64_t>(o, INT32_MIN, INT32_MAX));
+  return static_cast<int32_t>(std::max<int64_t>(l, -1));
 }
 
 SourceRect rectAt(const RECT& start, const RECT& end, int32_t step, int32_t sourceWidth, int32_t sourceHeight) {
   SourceRect r;
-  r.x = along(start.left, end.left, step);
-  r.y = along(start.top, end.top, step);
-  r.w = along(start.right, end.right, step) - r.x;
-  r.h = along(start.bottom, end.bottom, step) - r.y;
-  clampAxis(r.x, r.w, sourceWidth, r.clamped);
-  clampAxis(r.y, r.h, sourceHeight, r.clamped);
+  r.w = clampAxis(r.x, along(start.left, end.left, step), along(start.right, end.right, step), sourceWidth,
+                  r.clamped);
+  r.h = clampAxis(r.y, along(start.top, end.top, step), along(start.bottom, end.bottom, step), sourceHeight,
+                  r.clamped);
   return r;
 }
 

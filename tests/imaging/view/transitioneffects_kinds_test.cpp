@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
@@ -643,10 +644,12 @@ TEST_F(PanZoomTest, NothingToShowPaintsTheBackground) {
     }
 }
 
-// Frames of no, one or a few pixels, rectangles inside and past the source.
+// Frames of no, one or a few pixels, rectangles inside and past the source,
+// up to the ends of the 32-bit range.
 TEST_F(PanZoomTest, TinyFramesDrawWithoutFault) {
   MakeSource(5, 3);
-  for (const RECT endRect : {RECT{1, 1, 4, 2}, RECT{-3, -9, 40, 2}, RECT{4, 2, 5, 3}})
+  for (const RECT endRect : {RECT{1, 1, 4, 2}, RECT{-3, -9, 40, 2}, RECT{4, 2, 5, 3},
+                             RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}})
     for (const SIZE size : std::initializer_list<SIZE>{{0, 300}, {1, 300}, {300, 1}, {2, 2}, {3, 5}, {7, 3}}) {
       Start(size.cx, size.cy, &source, {0, 0, 5, 3}, endRect);
       for (const int32_t step : {0, 1, 5, 512, 1019, 1024}) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/ruduvazez_bitmap.h"
 #include "platform/forms/extctrls.h"
 #include "tests/imaging/view/transition_test_support.h"
 
@@ -165,13 +166,29 @@ TEST_F(TransitionEngineTest, RefusedRunsTouchNothingAndStopAnEarlierTimer) {
 
 TEST_F(TransitionEngineTest, RunWithoutAKindDoesNothing) {
   Record();
-  Prepare(8, 6, Flat({1, 2, 3}), Flat({4, 5, 6}));
-  engine->Run(true);
-  EXPECT_FALSE(engine->Running());
-  EXPECT_EQ(view->PaintLockCount(), 0);
-  EXPECT_FALSE(engine->Timer()->Enabled());
-  Tick(10);
-  EXPECT_TRUE(log.empty());
+  for (const TIETransitionType kind : {iettNone, static_cast<TIETransitionType>(iettPanZoom + 1)}) {
+    Prepare(8, 6, Flat({1, 2, 3}), Flat({4, 5, 6}));
+    engine->Transition = kind;
+    engine->Run(true);
+    EXPECT_FALSE(engine->Running()) << int(kind);
+    EXPECT_EQ(view->PaintLockCount(), 0) << int(kind);
+    EXPECT_FALSE(engine->Timer()->Enabled()) << int(kind);
+    Tick(10);
+    Tick(10);
+    EXPECT_TRUE(log.empty()) << int(kind);
+  }
+}
+
+TEST_F(TransitionEngineTest, FramesWithANegativeSideAreRefused) {
+  for (const SIZE size : {SIZE{-5, 300}, SIZE{300, -5}}) {
+    engine->PrepareBitmaps(size.cx, size.cy);
+    engine->Transition = iettCrossDissolve;
+    engine->Run(false);
+    EXPECT_FALSE(engine->Running()) << size.cx << " x " << size.cy;
+    engine->DrawStep(nullptr);
+    Tick(10);
+    EXPECT_EQ(view->PaintLockCount(), 0);
+  }
 }
 
 TEST_F(TransitionEngineTest, FramesOfOneColumnOrRowAreAccepted) {
@@ -251,6 +268,92 @@ TEST_F(TransitionEngineTest, HandlersThatEndTheRunEndTheTick) {
     engine->Stop();
     EXPECT_EQ(view->PaintLockCount(), 0) << c.name;
   }
+}
+
+// A handler that paints a work bitmap anew mid-run: at the same size the run
+// goes on reading the new pixels, at another size it ends (ASan watches the
+// rows of the bitmap given up).
+TEST_F(TransitionEngineTest, BitmapsPaintedAnewMidRun) {
+  struct Case {
+    const char* name;
+    bool inStep;
+    int32_t width;  // of the bitmap assigned to the end picture
+    bool goesOn;
+  };
+  const Case cases[] = {
+      {"step handler, same size", true, 8, true},
+      {"step handler, wider", true, 16, false},
+      {"paint handler, same size", false, 8, true},
+      {"paint handler, narrower", false, 3, false},
+  };
+  for (const Case& c : cases) {
+    log.clear();
+    Record();
+    StartCrossFade(false);
+    Tick(0);
+    const auto repaint = [&] {
+      TBitmap other;
+      other.SetPixelFormat(pf24bit);
+      other.SetSize(c.width, 6);
+      Paint(&other, Flat({90, 90, 90}));
+      engine->EndBitmap()->Assign(&other);
+    };
+    engine->OnTransitionStep = [&](TObject*, int32_t) {
+      if (c.inStep) repaint();
+    };
+    engine->SetOnTransitionPaint([&](TObject*, TBitmap*, TIETransitionEffects*, int32_t) {
+      if (!c.inStep) repaint();
+    });
+    Tick(50);
+    engine->OnTransitionStep = nullptr;
+    engine->SetOnTransitionPaint(nullptr);
+    Tick(10);
+    EXPECT_EQ(engine->Running(), c.goesOn) << c.name;
+    if (c.goesOn) {
+      // Half way from the start picture to the grey one.
+      EXPECT_EQ(Pixel(engine->CurrentBitmap(), 5, 3), (TRGB{50, 55, 60})) << c.name;
+      engine->Stop();
+    }
+    EXPECT_EQ(log.back(), "stop") << c.name;
+    EXPECT_EQ(view->PaintLockCount(), 0) << c.name;
+  }
+}
+
+// A slide show starts the next run from OnTransitionStop; when that stop came
+// from PrepareBitmaps, the preparation resizes the bitmaps under the new run.
+TEST_F(TransitionEngineTest, ARunStartedWhilePreparingGoesOnAtTheNewSize) {
+  StartCrossFade(false);
+  Tick(0);
+  bool next = true;
+  engine->OnTransitionStop = [&](TObject*) {
+    if (!next) return;
+    next = false;
+    Prepare(8, 6, Flat({1, 2, 3}), Flat({4, 5, 6}));
+    engine->Run(false);
+  };
+  Prepare(64, 48, Flat({200, 200, 200}), Flat({0, 0, 0}));
+  ASSERT_TRUE(engine->Running());
+  Tick(50);
+  EXPECT_TRUE(engine->Running());
+  EXPECT_EQ(Pixel(engine->CurrentBitmap(), 63, 47), (TRGB{200, 200, 200}));
+  engine->Stop();
+  EXPECT_EQ(view->PaintLockCount(), 0);
+}
+
+TEST_F(TransitionEngineTest, PanZoomEndsOnItsLastFrame) {
+  TIEBitmap source;
+  source.Allocate(16, 12, ie24RGB);
+  Record();
+  Prepare(8, 6, Flat({1, 2, 3}), Flat({4, 5, 6}));
+  engine->Transition = iettPanZoom;
+  engine->PanZoomSource = &source;
+  engine->StartRect = {0, 0, 16, 12};
+  engine->EndRect = {4, 3, 12, 9};
+  engine->Duration = 20;
+  engine->Run(true);
+  Tick(0);
+  Tick(30);
+  EXPECT_EQ(log, (std::vector<std::string>{"step 0", "paint 0", "step 0", "paint 0", "stop"}));
 }
 
 TEST_F(TransitionEngineTest, PrepareDuringARunStopsItFirst) {
