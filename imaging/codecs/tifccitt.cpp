@@ -186,16 +186,10 @@ void FreeTree(std::unique_ptr<TreeNode>& node) {
 
 // ---- bit access ---------------------------------------------------------------------
 
-// The 32 bits from bit position p, most significant first; bytes past the
-// end read as zero.
-uint32_t Window(const uint8_t* data, int64_t length, int64_t p, int32_t fillOrder) {
+// Window near the end of the data or in reversed fill order.
+[[gnu::noinline]] uint32_t WindowByBytes(const uint8_t* data, int64_t length, int64_t p, int32_t fillOrder) {
   uint64_t bits = 0;
   const int64_t at = p >> 3;
-  if (fillOrder != 2 && at + 5 <= length) {
-    const uint8_t* b = data + at;
-    bits = uint64_t{b[0]} << 32 | uint64_t{b[1]} << 24 | uint64_t{b[2]} << 16 | uint64_t{b[3]} << 8 | b[4];
-    return static_cast<uint32_t>((bits << (p & 7)) >> 8);
-  }
   for (int64_t k = 0; k < 5; ++k) {
     uint8_t b = at + k < length ? data[at + k] : 0;
     if (fillOrder == 2) IEReverseBits8(b);
@@ -204,21 +198,36 @@ uint32_t Window(const uint8_t* data, int64_t length, int64_t p, int32_t fillOrde
   return static_cast<uint32_t>((bits << (p & 7)) >> 8);
 }
 
-// The entry index of the code of the colour at p: kOutOfData past the data,
-// kNoCode when no code matches.
-int32_t LookUp(bool black, const uint8_t* data, int64_t length, int64_t p, int32_t fillOrder) {
-  if ((p >> 3) >= length) return kOutOfData;
-  const TreeNode* node = trees[black ? 1 : 0].get();
-  if (!node) return kOutOfData;
-  const uint32_t window = Window(data, length, p, fillOrder);
-  const int32_t quickIndex = quick[black ? 1 : 0][window >> (32 - kQuickBits)];
-  if (quickIndex >= 0) return quickIndex;
-  // A code longer than the table: walk its first bits again, then on.
+// The 32 bits from bit position p, most significant first; bytes past the
+// end read as zero.
+inline uint32_t Window(const uint8_t* data, int64_t length, int64_t p, int32_t fillOrder) {
+  const int64_t at = p >> 3;
+  if (fillOrder == 2 || at + 8 > length) return WindowByBytes(data, length, p, fillOrder);
+  uint64_t word;
+  std::memcpy(&word, data + at, sizeof word);
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return static_cast<uint32_t>((word << (p & 7)) >> 32);
+}
+
+// The entry index of a code longer than the quick table, kNoCode when none
+// matches: its first bits walked again, then on.
+[[gnu::noinline]] int32_t LookUpLong(const TreeNode* node, uint32_t window) {
   const TreeNode* last = nullptr;
   WalkFrom(node, window, 0, kQuickBits, &last);
   if (!last) return kNoCode;
   const int32_t index = WalkFrom(last, window, kQuickBits, 32, &last);
   return index >= 0 ? index : kNoCode;
+}
+
+// The entry index of the code of the colour at p: kOutOfData past the data,
+// kNoCode when no code matches.
+inline int32_t LookUp(bool black, const uint8_t* data, int64_t length, int64_t p, int32_t fillOrder) {
+  if ((p >> 3) >= length) return kOutOfData;
+  const TreeNode* node = trees[black ? 1 : 0].get();
+  if (!node) return kOutOfData;
+  const uint32_t window = Window(data, length, p, fillOrder);
+  const int32_t quickIndex = quick[black ? 1 : 0][window >> (32 - kQuickBits)];
+  return quickIndex >= 0 ? quickIndex : LookUpLong(node, window);
 }
 
 int32_t LookUpMode(const uint8_t* data, int64_t length, int64_t p, int32_t fillOrder) {
@@ -234,18 +243,20 @@ bool Bit(const uint8_t* data, int64_t length, int64_t p, int32_t fillOrder) {
 int64_t RowBytes(int32_t width) { return (int64_t{width} + 7) / 8; }
 
 // Clears [from, to) of the row, clipped to [0, width).
-void PaintBlack(uint8_t* row, int64_t from, int64_t to, int32_t width) {
+[[gnu::always_inline]] inline void PaintBlack(uint8_t* row, int64_t from, int64_t to, int32_t width) {
   from = std::max<int64_t>(from, 0);
   to = std::min<int64_t>(to, width);
-  while (from < to && (from & 7)) {
-    row[from >> 3] &= static_cast<uint8_t>(~(0x80 >> (from & 7)));
-    ++from;
+  if (from >= to) return;
+  const int64_t first = from >> 3, last = (to - 1) >> 3;
+  const auto head = static_cast<uint8_t>(0xFF >> (from & 7));         // from to the byte's end
+  const auto tail = static_cast<uint8_t>(0xFF << (7 - ((to - 1) & 7)));  // the byte's start to to - 1
+  if (first == last) {
+    row[first] &= static_cast<uint8_t>(~(head & tail));
+    return;
   }
-  if (to - from >= 8) {
-    std::memset(row + (from >> 3), 0, static_cast<size_t>((to - from) >> 3));
-    from += (to - from) & ~int64_t{7};
-  }
-  for (; from < to; ++from) row[from >> 3] &= static_cast<uint8_t>(~(0x80 >> (from & 7)));
+  row[first] &= static_cast<uint8_t>(~head);
+  std::memset(row + first + 1, 0, static_cast<size_t>(last - first - 1));
+  row[last] &= static_cast<uint8_t>(~tail);
 }
 
 // The pixel at x; positions below 0 read as a 1 bit, at or past the width as 0.
@@ -265,6 +276,12 @@ int64_t FindNext(const uint8_t* row, int64_t s, bool v, int32_t width) {
   const int64_t lastByte = (int64_t{width} - 1) >> 3;
   const uint8_t flip = v ? 0x00 : 0xFF;
   auto bits = static_cast<uint8_t>((row[byte] ^ flip) & (0xFF >> (s & 7)));
+  if (!bits) {
+    // Eight bytes of the other value at a time, then byte by byte.
+    const uint64_t other = v ? 0 : ~uint64_t{0};
+    uint64_t word;
+    while (byte + 8 <= lastByte && (std::memcpy(&word, row + byte + 1, sizeof word), word == other)) byte += 8;
+  }
   while (!bits) {
     if (++byte > lastByte) return width;
     bits = static_cast<uint8_t>(row[byte] ^ flip);
@@ -310,7 +327,7 @@ int64_t Decode1D(uint8_t* row, BitSource& in, int32_t width) {
 
 // A run of the colour as make-up codes and a terminating code; -1 when an
 // end of line, a skipped code or no code stands in it.
-int64_t ReadRun(BitSource& in, bool black) {
+[[gnu::always_inline]] inline int64_t ReadRun(BitSource& in, bool black) {
   int64_t sum = 0;
   while ((in.pos >> 3) < in.length) {
     const int32_t index = LookUp(black, in.data, in.length, in.pos, in.fillOrder);
@@ -355,18 +372,53 @@ bool DecodeUncompressed(uint8_t* row, BitSource& in, int64_t& a0, int32_t width,
   return black;
 }
 
-// b1 and b2 of the reference row for a0 and its colour (decoder polarity:
-// white is 1).
-void ReferenceElements(const uint8_t* ref, int64_t a0, bool black, int32_t width, int64_t& b1, int64_t& b2) {
-  const bool colour = !black;  // the bit value of a0's colour
-  int64_t p = a0 + 1;
-  if (Pixel(ref, p - 1, width) != colour) p = FindNext(ref, p, colour, width);
-  b1 = FindNext(ref, p, !colour, width);
-  b2 = FindNext(ref, b1, colour, width);
+// The changing elements of a row (decoder polarity: white is 1): where its
+// colour changes, from white left of the row, so that the even ones turn it
+// black and the odd ones white; then the width three times, so that b1 and
+// b2 can always be read.
+void ChangingElements(const uint8_t* row, int32_t width, std::vector<int32_t>& changes) {
+  changes.clear();
+  const int64_t bytes = RowBytes(width);
+  uint64_t left = 1;  // the pixel left of the word: white left of the row
+  for (int64_t at = 0; at < bytes; at += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, row + at, static_cast<size_t>(std::min<int64_t>(8, bytes - at)));
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    // A bit for each pixel that differs from the one left of it.
+    uint64_t differ = word ^ ((word >> 1) | (left << 63));
+    left = word & 1;
+    while (differ) {
+      const int bit = std::countl_zero(differ);
+      const int64_t x = at * 8 + bit;
+      if (x >= width) break;
+      changes.push_back(static_cast<int32_t>(x));
+      differ &= ~(uint64_t{1} << (63 - bit));
+    }
+  }
+  changes.insert(changes.end(), 3, width);
 }
 
-int64_t Decode2D(uint8_t* row, BitSource& in, bool eolScan, uint8_t* ref, int32_t width) {
+// b1 and b2 of the reference row for a0 and its colour: the first changing
+// element right of a0 that turns the row to the colour opposite a0's, and
+// the one after it. next, the first element right of a0, moves on with a0,
+// which only moves right within a row.
+void ReferenceElements(const int32_t* changes, size_t& next, int64_t a0, bool black, int64_t& b1, int64_t& b2) {
+  while (changes[next] <= a0) ++next;  // the width ends it: a0 lies before it
+  const size_t k = next + ((next & 1) != (black ? 1u : 0u) ? 1 : 0);
+  b1 = changes[k];
+  b2 = changes[k + 1];
+}
+
+int64_t Decode2D(uint8_t* row, BitSource& source, bool eolScan, uint8_t* ref, int32_t width) {
+  // The source and a0 stay in registers: the calls that take them by
+  // reference get copies, and the row's bytes, which may alias anything,
+  // are not stored through them.
+  BitSource in = source;
   std::memset(row, 0xFF, static_cast<size_t>(RowBytes(width)));
+  thread_local std::vector<int32_t> referenceChanges;
+  ChangingElements(ref, width, referenceChanges);
+  const int32_t* changes = referenceChanges.data();
+  size_t next = 0;
   int64_t a0 = -1;
   bool black = false, first = true;
   while (a0 < width && in.pos < in.length * 8) {
@@ -381,7 +433,7 @@ int64_t Decode2D(uint8_t* row, BitSource& in, bool eolScan, uint8_t* ref, int32_
     int64_t b1 = 0, b2 = 0;
     switch (mode) {
       case kModePass:
-        ReferenceElements(ref, a0, black, width, b1, b2);
+        ReferenceElements(changes, next, a0, black, b1, b2);
         if (black) PaintBlack(row, a0, b2, width);
         a0 = b2;
         break;
@@ -398,16 +450,23 @@ int64_t Decode2D(uint8_t* row, BitSource& in, bool eolScan, uint8_t* ref, int32_
       }
       case kModeExt1D:
       case kModeExt2D:
-        black = DecodeUncompressed(row, in, a0, width, black);
+      {
+        BitSource literal = in;
+        int64_t at = a0;
+        black = DecodeUncompressed(row, literal, at, width, black);
+        in.pos = literal.pos;
+        a0 = at;
         break;
+      }
       case kModeEOL:
         if (first) {
           const bool oneD = Bit(in.data, in.length, in.pos, in.fillOrder);
           ++in.pos;
           if (oneD) {
-            Decode1D(row, in, width);
+            source.pos = in.pos;
+            Decode1D(row, source, width);
             std::memcpy(ref, row, static_cast<size_t>(RowBytes(width)));
-            return in.pos;
+            return source.pos;
           }
         } else {
           if (black) PaintBlack(row, a0, width, width);
@@ -418,7 +477,7 @@ int64_t Decode2D(uint8_t* row, BitSource& in, bool eolScan, uint8_t* ref, int32_
       case kModeZeros:
         break;
       default: {  // vertical
-        ReferenceElements(ref, a0, black, width, b1, b2);
+        ReferenceElements(changes, next, a0, black, b1, b2);
         const int64_t a1 = b1 + (mode - kModeV0);
         // A code that would put a1 before a0 or before the row is corrupt.
         if (a1 < 0 || a1 < a0) {
@@ -434,6 +493,7 @@ int64_t Decode2D(uint8_t* row, BitSource& in, bool eolScan, uint8_t* ref, int32_
     first = false;
   }
   std::memcpy(ref, row, static_cast<size_t>(RowBytes(width)));
+  source.pos = in.pos;
   return in.pos;
 }
 

@@ -1,4 +1,7 @@
 // The block allocator and the allocation-failure hook of the bitmaps.
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -28,10 +31,24 @@ uint8_t* WithHeader(uint8_t* base, HGLOBAL handle, uint8_t tag) {
   return base + kHeader;
 }
 
+// A large block is mostly a bitmap about to be written whole. Backed by huge
+// pages where the system gives them on request, filling it takes a page
+// fault per 2 MiB instead of one per 4 KiB, the larger part of decoding a
+// photo on a machine where faults are dear. Only whole huge pages inside
+// the block are asked for, so it takes no more memory.
+void PreferHugePages(uint8_t* block, size_t bytes) {
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  const auto start = reinterpret_cast<uintptr_t>(block);
+  const uintptr_t from = (start + kHugePage - 1) & ~(kHugePage - 1), to = (start + bytes) & ~(kHugePage - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
 uint8_t* SystemHeapBlock(size_t bytes) {
   HGLOBAL handle = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes);
   if (!handle) return nullptr;
-  return WithHeader(static_cast<uint8_t*>(GlobalLock(handle)), handle, kTagSystemHeap);
+  auto* base = static_cast<uint8_t*>(GlobalLock(handle));
+  PreferHugePages(base, bytes);
+  return WithHeader(base, handle, kTagSystemHeap);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "imaging/core/ruduvazez_markers.h"
+#include "platform/rtl/ondemand.h"
 
 const char* const IE_XMP_NAMESPACE = "http://ns.adobe.com/xap/1.0/";
 const char* const IE_XMP_EXTENSION_NAMESPACE = "http://ns.adobe.com/xmp/extension/";
@@ -21,11 +22,17 @@ constexpr size_t kChunkHeader = kExtensionHeader + kGuidLength + 8;  // GUID, fu
 constexpr size_t kChunkData = IE_MAX_MARKER_PAYLOAD - kChunkHeader;
 const std::string kGuidAttribute = "xmpNote:HasExtendedXMP=\"";
 
+TOnDemandLibraries& Crypto() {
+  static TOnDemandLibraries libraries{VESK_CRYPTO_SONAMES};
+  return libraries;
+}
+
 // The MD5 digest of the text in upper-case hexadecimal.
 std::string Digest(const std::string& text) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr);
+  const EVP_MD* md5 = VESK_ON_DEMAND(Crypto(), EVP_md5)();
+  VESK_ON_DEMAND(Crypto(), EVP_Digest)(text.data(), text.size(), digest, &length, md5, nullptr);
   static const char kHex[] = "0123456789ABCDEF";
   std::string hex;
   for (unsigned int i = 0; i < length; ++i) {

@@ -1,9 +1,6 @@
 // Face resolution (substitution table, fontconfig) and Pango text runs.
 #include "platform/win/fonts.h"
 
-#include <fontconfig/fontconfig.h>
-#include <pango/pangocairo.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>

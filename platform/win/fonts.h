@@ -3,7 +3,7 @@
 // and drawn with Pango over cairo, so that both APIs agree on every width.
 #pragma once
 
-#include <cairo.h>
+#include "platform/win/drawlibs.h"
 
 #include <cstdint>
 #include <string>

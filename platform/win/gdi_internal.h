@@ -3,7 +3,7 @@
 // raster-operation arithmetic and the masks that shapes are rasterised into.
 #pragma once
 
-#include <cairo.h>
+#include "platform/win/drawlibs.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -2,7 +2,7 @@
 // the cairo context that every drawing call runs in.
 #pragma once
 
-#include <cairo.h>
+#include "platform/win/drawlibs.h"
 
 #include <functional>
 #include <memory>

@@ -1,13 +1,17 @@
-# Libraries behind the Windows-style API: drawing (cairo, pango, fontconfig,
-# freetype), image decoding for pictures (libpng, libjpeg), colour transforms
-# (lcms2) and HTTP (libcurl).
-pkg_check_modules(WIN_DEPS REQUIRED IMPORTED_TARGET
-  cairo pangocairo pangoft2 fontconfig freetype2 libpng libjpeg lcms2 libcurl)
-if(sources)
-  target_link_libraries(${name} PUBLIC PkgConfig::WIN_DEPS)
-else()
-  target_link_libraries(${name} INTERFACE PkgConfig::WIN_DEPS)
-endif()
+# Libraries behind the Windows-style API: image decoding for pictures
+# (libpng, libjpeg), colour transforms (lcms2) and HTTP (libcurl).
+pkg_check_modules(WIN_DEPS REQUIRED IMPORTED_TARGET libpng libjpeg lcms2 libcurl)
+target_link_libraries(${name} PUBLIC PkgConfig::WIN_DEPS)
+# Drawing and text (cairo, Pango, fontconfig) are compiled against but not
+# linked: drawlibs.cpp loads them when a program first draws, by the names
+# their libraries carry (read here from the libraries themselves).
+pkg_check_modules(DRAW_DEPS REQUIRED IMPORTED_TARGET pangocairo fontconfig)
+target_include_directories(${name} SYSTEM PUBLIC ${DRAW_DEPS_INCLUDE_DIRS})
+target_compile_options(${name} PUBLIC ${DRAW_DEPS_CFLAGS_OTHER})
+include(${CMAKE_SOURCE_DIR}/cmake/VeskSonames.cmake)
+vesk_sonames(drawlib_sonames "${DRAW_DEPS_LIBRARY_DIRS}" pangocairo-1.0 fontconfig)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win/drawlibs.cpp PROPERTIES COMPILE_DEFINITIONS
+  "VESK_DRAWLIB_SONAMES=${drawlib_sonames}")
 
 # The version resource of the executable answers the project's version.
 if(NOT PROJECT_VERSION_TWEAK)

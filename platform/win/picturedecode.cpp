@@ -122,6 +122,22 @@ void JpegRow(const uint8_t* p, int comps, bool cmyk, uint32_t* dst, int w) {
   }
 }
 
+// Whether data of this size can hold a complete first scan of a file with
+// several scans. libjpeg reads such a file whole into coefficients for every
+// block of the picture before the first row, padding what the data lacks,
+// so a few bytes that declare a huge picture would cost the time and memory
+// of the whole. Each block's first scan codes at least one bit, so the
+// smallest component's blocks bound what a file that holds its picture
+// needs.
+bool ScansCanCover(const jpeg_decompress_struct& cinfo, size_t size) {
+  uint64_t fewest = UINT64_MAX;
+  for (int c = 0; c < cinfo.num_components; ++c) {
+    const jpeg_component_info& component = cinfo.comp_info[c];
+    fewest = std::min(fewest, uint64_t{component.width_in_blocks} * component.height_in_blocks);
+  }
+  return uint64_t{size} * 8 >= fewest;
+}
+
 // No object with a destructor lives in this function: longjmp may leave it.
 bool JpegInto(const uint8_t* data, size_t size, DecodedPicture& out, uint8_t* volatile* rowOut) {
   jpeg_decompress_struct cinfo;
@@ -140,7 +156,8 @@ bool JpegInto(const uint8_t* data, size_t size, DecodedPicture& out, uint8_t* vo
   bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   out.bitsPerPixel = cinfo.num_components * 8;
-  if (!SizeOk(cinfo.image_width, cinfo.image_height)) {
+  if (!SizeOk(cinfo.image_width, cinfo.image_height) ||
+      (jpeg_has_multiple_scans(&cinfo) && !ScansCanCover(cinfo, size))) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }

@@ -279,4 +279,20 @@ TEST(IEConvert, FailuresSayWhyInOneLine) {
   EXPECT_NE(line.find("usage"), std::string::npos) << line;
 }
 
+// A conversion draws nothing, so the tool loads neither the drawing and text
+// libraries nor the window-system ones beneath them: the loader's log of the
+// libraries it maps, at start-up and later, names none of them.
+TEST(IEConvert, LoadsNoDrawingLibraries) {
+  const std::string jpeg = Folder() + "plain.jpg", log = Folder() + "loader.log";
+  ASSERT_EQ(RunCommand("/usr/bin/convert -size 64x48 gradient:red-blue -quality 90 " + jpeg), 0);
+  for (const char* out : {"plain.ppm", "plain.png", "plain.tif"}) {
+    SCOPED_TRACE(out);
+    ASSERT_EQ(std::system(("LD_DEBUG=files " + kTool + " " + jpeg + " " + Folder() + out + " 2>" + log).c_str()), 0);
+    const std::string loaded = iotest::ReadFile(log);
+    ASSERT_NE(loaded.find("libjpeg"), std::string::npos) << "the log lists the libraries mapped";
+    for (const char* library : {"libcairo", "libpango", "libfontconfig", "libglib", "libX11", "libxcb", "SDL"})
+      EXPECT_EQ(loaded.find(library), std::string::npos) << library;
+  }
+}
+
 }  // namespace

@@ -49,6 +49,7 @@ const Case kCases[] = {
     {"png grey", "-colorspace Gray", "g.png", PictureFormat::Png, 0},
     {"jpeg", "-quality 95", "a.jpg", PictureFormat::Jpeg, 3},
     {"jpeg grey", "-colorspace Gray", "g.jpg", PictureFormat::Jpeg, 3},
+    {"jpeg progressive", "-quality 90 -interlace JPEG", "pr.jpg", PictureFormat::Jpeg, 3},
     {"bmp 24", "-type TrueColor", "BMP3:a.bmp", PictureFormat::Bmp, 0},
     {"bmp 8", "-colors 100 -type Palette", "BMP3:p.bmp", PictureFormat::Bmp, 0},
     {"bmp 4", "-colors 12 -type Palette", "BMP3:q.bmp", PictureFormat::Bmp, 0},
@@ -191,8 +192,9 @@ long PeakGrowthKb(F decode) {
   return after.ru_maxrss - before.ru_maxrss;
 }
 
-// Small files whose headers declare 16384 x 8192 pixels (the most allowed)
-// but whose data ends after a few rows: refused without taking the half
+// Small files whose headers declare pictures near 16384 x 8192 pixels (the
+// most allowed) but whose data ends after a few rows, or after a few blocks
+// of a progressive file's first scan: refused without taking the half
 // gigabyte the whole picture would need.
 TEST(PictureDecode, DataEndingEarlyCostsOnlyTheRowsItHolds) {
   Fixtures f;
@@ -209,12 +211,27 @@ TEST(PictureDecode, DataEndingEarlyCostsOnlyTheRowsItHolds) {
   const std::vector<uint8_t> hugeGif = {'G', 'I', 'F', '8', '9', 'a', 0x00, 0x40, 0x00, 0x20, 0x80, 0, 0,
                                         0, 0, 0, 255, 255, 255, 0x2C, 0, 0, 0, 0, 0x00, 0x40, 0x00,
                                         0x20, 0, 2, 2, 0x44, 0x01, 0, 0x3B};
+  // A progressive (several scans) grey JPEG of 16387 x 7680 whose first
+  // scan holds 40 bytes, a few hundred of its two million blocks.
+  std::vector<uint8_t> progressive = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+  progressive.insert(progressive.end(), 64, 1);  // quantisation table
+  const std::vector<uint8_t> frame = {0xFF, 0xC2, 0x00, 0x0B, 0x08, 0x1E, 0x00, 0x40, 0x03, 0x01, 0x01, 0x11, 0x00,
+                                      // one DC code, "0" for a difference of 0
+                                      0xFF, 0xC4, 0x00, 0x14, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                      0x00,
+                                      // the first DC scan
+                                      0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00};
+  progressive.insert(progressive.end(), frame.begin(), frame.end());
+  progressive.insert(progressive.end(), 40, 0x00);
+  progressive.insert(progressive.end(), {0xFF, 0xD9});
+
   struct Hostile {
     const char* name;
     const std::vector<uint8_t>& bytes;
     bool (*decode)(const uint8_t*, size_t, DecodedPicture&);
   };
-  for (const Hostile& c : {Hostile{"jpeg", hugeJpeg, DecodeJpeg}, Hostile{"gif", hugeGif, DecodeGif}}) {
+  for (const Hostile& c : {Hostile{"jpeg", hugeJpeg, DecodeJpeg}, Hostile{"progressive jpeg", progressive, DecodeJpeg},
+                           Hostile{"gif", hugeGif, DecodeGif}}) {
     SCOPED_TRACE(c.name);
     DecodedPicture pic;
     bool ok = true;
