@@ -87,6 +87,8 @@ TEST_F(TransitionGoldenTest, FramesMatchTheirPictures) {
       {"circular_400x300_100", iettCircularWipeFromCenter, 400, 300, 1024, false},
       {"pageflip_96x64_512", iettPageFlip, 96, 64, 512, false},
       {"reversepageflip_96x64_512", iettReversePageFlip, 96, 64, 512, false},
+      {"pageflip3d_96x64_512", iettPageFlip2, 96, 64, 512, false},
+      {"reversepageflip3d_96x64_512", iettReversePageFlip2, 96, 64, 512, false},
       {"unroll_left_120x72_38", iettUnrollFromLeft, 120, 72, 384, false},
       {"shrink_center_120x72_38", iettShrinkToCenter, 120, 72, 384, false},
       {"bars_leftthenright_120x72_62", iettBarsLeftThenRight, 120, 72, 640, false},

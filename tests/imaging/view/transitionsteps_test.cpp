@@ -2,6 +2,8 @@
 // run keeps: the cases their callers rely on, as tables.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -159,6 +161,38 @@ TEST(TransitionRegionsTest, ShapesAreTheSameWhereverTheyStand) {
         OffsetRgn(moved.region, p.x, p.y);
         EXPECT_EQ(CombineRgn(moved.region, moved.region, there.region, RGN_XOR), NULLREGION);
       }
+}
+
+// A mirrored draw reverses the source into exactly its rectangle: a
+// destination edge off by one would cover a column or row outside it.
+class MirroredDrawTest : public TransitionTest {};
+
+TEST_F(MirroredDrawTest, FillsExactlyItsRectangle) {
+  const auto bitmap = [](int32_t w, int32_t h, const std::function<TRGB(int32_t, int32_t)>& colour) {
+    auto b = std::make_unique<TBitmap>();
+    b->SetPixelFormat(pf24bit);
+    b->SetSize(w, h);
+    Paint(b.get(), colour);
+    return b;
+  };
+  const auto source = [](int32_t x, int32_t y) {
+    return TRGB{static_cast<uint8_t>(10 * x), static_cast<uint8_t>(10 * y), 200};
+  };
+  const TRGB ground{1, 2, 3};
+  const struct {
+    bool horizontally, vertically;
+  } cases[] = {{true, false}, {false, true}, {true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "horizontally " << c.horizontally << ", vertically " << c.vertically);
+    auto picture = bitmap(4, 3, source), frame = bitmap(10, 8, Flat(ground));
+    StretchDrawMirrored(frame->Canvas(), {3, 2, 7, 5}, picture.get(), {0, 0, 4, 3}, c.horizontally, c.vertically);
+    for (int32_t y = 0; y < 8; ++y)
+      for (int32_t x = 0; x < 10; ++x) {
+        const bool inside = x >= 3 && x < 7 && y >= 2 && y < 5;
+        const int32_t sx = c.horizontally ? 6 - x : x - 3, sy = c.vertically ? 4 - y : y - 2;
+        EXPECT_EQ(Pixel(frame.get(), x, y), inside ? source(sx, sy) : ground) << x << "," << y;
+      }
+  }
 }
 
 class WordRegionTest : public ::testing::Test {
