@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -563,6 +565,57 @@ TEST_F(DicomTest, ColourBarFilesDecodeAsDcmtkDecodesThemOrFail) {
   ASSERT_TRUE(Read(VESK_SOURCE_DIR "/tests/fixtures/dicom/SC_rgb_rle.dcm", bars));
   ASSERT_TRUE(Read(VESK_SOURCE_DIR "/tests/fixtures/dicom/SC_rgb_gdcm_KY.dcm", j2k));
   EXPECT_LE(MaxDifference(Canonical(bars), Canonical(j2k)), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- pydicom's own test files ------------------------------------------------------------------
+
+// Every file with pixel data among pydicom's installed test files: each
+// frame decodes to what pydicom's pixel_array gives (JPEG colour frames
+// within the rounding of two colour conversions), or, for a coding or
+// layout we do not decode, fails; frame counts agree. Files pydicom cannot
+// decode must not crash us. Skipped where pydicom has no test files.
+TEST_F(DicomTest, PydicomsTestFilesDecodeAsPydicomDoesOrFail) {
+  Shell(std::string(kPython) + VESK_SOURCE_DIR "/tests/imaging/codecs/dicom_sweep.py " + dir_.string());
+  std::ifstream list(Path("sweep.txt"));
+  int same = 0, differ = 0, refused = 0, theyRefuse = 0, outside = 0;
+  std::string line;
+  while (std::getline(list, line)) {
+    std::istringstream fields(line);
+    std::string file, reference;
+    int32_t frames = 0, beyond = 0, tolerance = 0;
+    std::getline(fields, file, '\t');
+    fields >> frames >> reference >> beyond >> tolerance;
+    TIEBitmap bitmap;
+    if (reference == "-") {
+      ++theyRefuse;
+      Read(file, bitmap, 2, 0);
+      continue;
+    }
+    // A coding that hides even the data set (deflate) counts no frames.
+    const int32_t count = IEGetDICOMImageCount(file);
+    if (!(beyond && count == 0)) {
+      EXPECT_EQ(count, frames) << file;
+    }
+    for (int32_t k = 0; k < frames; ++k) {
+      const bool decoded = Read(file, bitmap, 2, k);
+      if (beyond) {
+        EXPECT_FALSE(decoded) << file;
+        outside += !decoded;
+        break;
+      }
+      const std::string expected = ReadAll(Path(reference + "_" + std::to_string(k) + ".raw"));
+      const bool equal = decoded && MaxDifference(Canonical(bitmap), expected) <= tolerance;
+      EXPECT_TRUE(equal) << file << " frame " << k << (decoded ? ": differs" : ": refused");
+      (equal ? same : decoded ? differ : refused) += 1;
+    }
+  }
+  if (same + differ + refused + theyRefuse + outside == 0) GTEST_SKIP() << "pydicom's test files are not installed";
+  std::printf("pydicom's files: %d frames the same, %d differ, %d refused; %d files refused as outside our codings, "
+              "%d files pydicom cannot decode\n", same, differ, refused, outside, theyRefuse);
 }
 
 }  // namespace
