@@ -428,8 +428,10 @@ std::string Describe(const WriteCase& c) {
 class DicomWriteTest : public DicomTest {
 protected:
   // Writes the frames and returns the file's path.
-  std::string Write(const WriteCase& c, int32_t width, int32_t height, const std::string& name, bool smooth = false) {
+  std::string Write(const WriteCase& c, int32_t width, int32_t height, const std::string& name, bool smooth = false,
+                    double jpeg2000Rate = 0.07) {
     TIOParamsVals params(nullptr);
+    params.DICOMJ2000Rate = jpeg2000Rate;
     params.DICOMTags.SetTagString(0x0002, 0x0010, c.syntax);
     params.DICOMTags.SetTagString(0x0010, 0x0010, "Test^Patient");
     params.SAMPLESPERPIXEL = c.format == ie24RGB ? 3 : 1;
@@ -484,6 +486,26 @@ TEST_F(DicomWriteTest, JpegFramesAreReadByDcmtkAsLibjpegDecodesThem) {
     EXPECT_LE(MaxDifference(Canonical(theirs), Canonical(ours)), 2) << Describe(c);
     // And close to the source: the colour frames are labelled as coded.
     EXPECT_LE(MaxDifference(Canonical(ours), Canonical(*Smooth(c.format, 40, 24, c.frames - 1))), 12) << Describe(c);
+  }
+}
+
+TEST_F(DicomWriteTest, Jpeg2000FramesAreReadByPydicomToOurPixels) {
+  // Rate 1 codes without loss (colour through the reversible transform), the default rate with loss.
+  for (const double rate : {1.0, 0.07}) {
+    for (const WriteCase& c : {WriteCase{ie8g, "1.2.840.10008.1.2.4.91", 1}, {ie16Gray, "1.2.840.10008.1.2.4.91", 3},
+                               {ie24RGB, "1.2.840.10008.1.2.4.91", 3}}) {
+      SCOPED_TRACE(testing::Message() << Describe(c) << " rate " << rate);
+      const std::string file = Write(c, 13, 5, "ours.dcm", true, rate);
+      InDir("dcmdump " + file + " >/dev/null 2>err.txt");
+      EXPECT_EQ(ReadAll(Path("err.txt")), "");
+      InDir(std::string(kPython) + VESK_SOURCE_DIR "/tests/imaging/codecs/dicom_check.py " + file + " pydicom.raw");
+      TIEBitmap ours;
+      ASSERT_TRUE(Read(file, ours, 2, c.frames - 1));
+      EXPECT_EQ(Canonical(ours), ReadAll(Path("pydicom.raw")));
+      if (rate == 1.0) {
+        EXPECT_EQ(Canonical(ours), Canonical(*Smooth(c.format, 13, 5, c.frames - 1)));
+      }
+    }
   }
 }
 
