@@ -2,7 +2,9 @@
 // attributes of the data set and where its Pixel Data value lies.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@ class TIEBitmap;
 class TIOParamsVals;
 class TIEDicomTags;
 struct TIEProgressRecord;
+struct TIELosslessTarget;
 
 namespace iedicom {
 
@@ -65,5 +68,10 @@ int32_t FramesHeld(const ImageInfo& info);
 // be decoded (the caller sets the abort flag).
 bool DecodeFrame(TStream& stream, const ImageInfo& info, TIEBitmap& bitmap, TIOParamsVals& params,
                  TIEProgressRecord& progress);
+
+// The lossless JPEG decoder on a frame already in memory, as
+// IEDecodeLosslessJPEG; lines not decoded are left zero.
+bool DecodeLosslessFrame(const uint8_t* data, size_t length, uint16_t* output16, uint8_t* output8,
+                         const std::function<void(int32_t percent)>& progress, const TIELosslessTarget& target);
 
 }  // namespace iedicom

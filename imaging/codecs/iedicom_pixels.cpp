@@ -6,8 +6,10 @@
 // Sections: frame bytes | native samples | codings | value mapping | decoding a frame
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "imaging/codecs/codecbytes.h"
 #include "imaging/codecs/iedicom.h"
@@ -197,8 +199,20 @@ int32_t GreySample(const ImageInfo& info, const Samples& s, int64_t i) {
   return static_cast<int32_t>(v);
 }
 
+// A row of 16-bit samples into 16-bit grey: GreySample's rule, row-wise.
+void Grey16Row(const ImageInfo& info, const Samples& s, int64_t base, uint8_t* row) {
+  const uint8_t* in = s.Data + (s.Lead + base) * 2;
+  const int32_t bits = info.BitsStored;
+  const uint32_t mask = (1u << bits) - 1, sign = info.PixelRepresentation == 1 ? 1u << (bits - 1) : 0;
+  for (int32_t x = 0; x < info.Columns; ++x) {
+    const auto word = static_cast<uint16_t>(((LE16(in + x * 2) & mask) ^ sign) - sign);
+    std::memcpy(row + x * 2, &word, 2);
+  }
+}
+
 void DecodeGreyRow(const ImageInfo& info, const Samples& s, TIEPixelFormat format, int32_t y, uint8_t* row) {
   const int64_t base = int64_t{y} * info.Columns;
+  if (format == ie16Gray && info.BitsAllocated == 16) return Grey16Row(info, s, base, row);
   const int32_t shift = 8 - info.BitsStored;
   for (int32_t x = 0; x < info.Columns; ++x) {
     const int32_t v = GreySample(info, s, base + x);
@@ -348,7 +362,7 @@ bool DecodeJpeg(std::vector<uint8_t>& frame, const ImageInfo& info, TIEBitmap& b
   return !nested.abort && (format == ie8g || format == ie24RGB) && sized;
 }
 
-bool DecodeLossless(std::vector<uint8_t>& frame, const ImageInfo& info, TIEBitmap& bitmap,
+bool DecodeLossless(const std::vector<uint8_t>& frame, const ImageInfo& info, TIEBitmap& bitmap,
                     TIEProgressRecord& progress) {
   const int32_t spp = info.SamplesPerPixel;
   const bool sixteen = info.BitsStored > 8;
@@ -356,25 +370,53 @@ bool DecodeLossless(std::vector<uint8_t>& frame, const ImageInfo& info, TIEBitma
   const int64_t samples = FramePixels(info) * spp;
   // A lossless code is at least one bit a sample.
   if (samples == 0 || samples > static_cast<int64_t>(frame.size()) * 8) return false;
-  std::vector<uint16_t> words(sixteen ? static_cast<size_t>(samples) : 0);
-  std::vector<uint8_t> bytes(sixteen ? 0 : static_cast<size_t>(samples));
-  TMemoryStream stream;
-  stream.WriteBuffer(frame.data(), static_cast<int32_t>(frame.size()));
-  stream.SetPosition(0);
+  // Every sample is written by the decoder: decoded or zero.
+  const auto count = static_cast<size_t>(samples);
+  const auto words = sixteen ? std::make_unique_for_overwrite<uint16_t[]>(count) : nullptr;
+  const auto bytes = sixteen ? nullptr : std::make_unique_for_overwrite<uint8_t[]>(count);
   const TIELosslessTarget target{info.Columns, info.Rows, spp};
-  const bool decoded = IEDecodeLosslessJPEG(stream, sixteen ? words.data() : nullptr, sixteen ? nullptr : bytes.data(),
-                                            progress.Sender, nullptr, nullptr, static_cast<int64_t>(frame.size()), target);
-  if (!decoded) return false;
+  if (!DecodeLosslessFrame(frame.data(), frame.size(), words.get(), bytes.get(), nullptr, target)) return false;
   ImageInfo out = info;
   out.BitsAllocated = sixteen ? 16 : 8;
   out.HighBit = -1;  // the decoder gives the samples themselves
   out.BigEndian = false;
-  if (sixteen) {
-    bytes.resize(words.size() * 2);
-    for (size_t i = 0; i < words.size(); ++i) PutLE16(bytes.data() + i * 2, words[i]);
-  }
-  const Samples s{bytes.data(), bytes.size(), 0, false};
+  // The native layout wants little-endian words.
+  auto* data = sixteen ? reinterpret_cast<uint8_t*>(words.get()) : bytes.get();
+  if constexpr (std::endian::native != std::endian::little)
+    for (size_t i = 0; sixteen && i < count; ++i) PutLE16(data + i * 2, words[i]);
+  const Samples s{data, sixteen ? count * 2 : count, 0, false};
   return DecodeSamples(out, s, bitmap, progress);
+}
+
+// The first component's precision and sign from the SIZ segment of a bare
+// JPEG 2000 code stream (SOC, then SIZ); false for anything else.
+bool CodeStreamComponent(const std::vector<uint8_t>& frame, int32_t& precision, bool& isSigned) {
+  constexpr size_t kFirstSsiz = 42;  // SOC, SIZ marker and length, Rsiz, eight sizes, Csiz
+  if (frame.size() <= kFirstSsiz || BE16(frame.data()) != 0xFF4F || BE16(frame.data() + 2) != 0xFF51) return false;
+  precision = (frame[kFirstSsiz] & 0x7F) + 1;
+  isSigned = frame[kFirstSsiz] & 0x80;
+  return precision <= 16;
+}
+
+// The JPEG 2000 reader gives grey samples unsigned (signed ones offset by
+// half their range) in the top bits of the bitmap's; stored values are
+// wanted: 16-bit samples at their precision, signed ones in two's
+// complement, and signed 8-bit ones in two's complement as native data has them.
+void TakeStoredValues(TIEBitmap& bitmap, int32_t precision, bool isSigned) {
+  const TIEPixelFormat format = bitmap.GetPixelFormat();
+  if (format == ie16Gray) {
+    const int32_t offset = isSigned ? 1 << (precision - 1) : 0;
+    for (int32_t y = 0; y < bitmap.GetHeight(); ++y) {
+      auto* row = reinterpret_cast<uint16_t*>(bitmap.GetScanline(y));
+      for (int32_t x = 0; x < bitmap.GetWidth(); ++x)
+        row[x] = static_cast<uint16_t>((row[x] >> (16 - precision)) - offset);
+    }
+  } else if (format == ie8g && isSigned) {
+    for (int32_t y = 0; y < bitmap.GetHeight(); ++y) {
+      uint8_t* row = bitmap.GetScanline(y);
+      for (int32_t x = 0; x < bitmap.GetWidth(); ++x) row[x] ^= 0x80;
+    }
+  }
 }
 
 bool DecodeJpeg2000(std::vector<uint8_t>& frame, TIEBitmap& bitmap) {
@@ -386,7 +428,11 @@ bool DecodeJpeg2000(std::vector<uint8_t>& frame, TIEBitmap& bitmap) {
   NestedProgress nested;
   IEReadJpeg2000Stream(stream, &bitmap, params, nested.record, false);
   const TIEPixelFormat format = bitmap.GetPixelFormat();
-  return !nested.abort && (format == ie8g || format == ie16Gray || format == ie24RGB);
+  if (nested.abort || (format != ie8g && format != ie16Gray && format != ie24RGB)) return false;
+  int32_t precision = 0;
+  bool isSigned = false;
+  if (CodeStreamComponent(frame, precision, isSigned)) TakeStoredValues(bitmap, precision, isSigned);
+  return true;
 }
 
 // ---- value mapping ------------------------------------------------------------------------------

@@ -14,16 +14,24 @@
 #include <vector>
 
 #include "imaging/codecs/iedicom.h"
+#include "imaging/core/ruduvazez_bitmap.h"
+#include "imaging/io/imageryio_params.h"
 #include "platform/rtl/streams.h"
+#include "tests/imaging/codecs/codec_test_support.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Code lengths of the two tables the encoder knows: 15 codes of 4 bits, one
-// of 5 and one of 6. Table A gives categories 0..16 in that order, table B in
-// reverse, so a component decoded with the wrong table goes astray.
-constexpr std::array<uint8_t, 16> kCounts = {0, 0, 0, 15, 1, 1};
+// Code lengths of the tables the encoder knows: short, 15 codes of 4 bits,
+// one of 5 and one of 6; or long, one code of each length 1..13 and four of
+// 16 bits, so that codes longer than any lookahead occur. Symbols are
+// categories 0..16 in that order or in reverse, so that a component decoded
+// with the wrong table goes astray.
+constexpr std::array<uint8_t, 16> kShortCounts = {0, 0, 0, 15, 1, 1};
+constexpr std::array<uint8_t, 16> kLongCounts = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 4};
+
+const std::array<uint8_t, 16>& CountsOf(bool longCodes) { return longCodes ? kLongCounts : kShortCounts; }
 
 struct Code {
   uint32_t bits;
@@ -37,13 +45,14 @@ Bytes TableSymbols(bool reversed) {
 }
 
 // Canonical codes of each category for one table.
-std::array<Code, 17> CodesOf(bool reversed) {
+std::array<Code, 17> CodesOf(bool reversed, bool longCodes) {
+  const auto& counts = CountsOf(longCodes);
   std::array<Code, 17> codes{};
   const Bytes symbols = TableSymbols(reversed);
   uint32_t code = 0;
   int k = 0;
   for (int len = 1; len <= 16; ++len, code <<= 1)
-    for (int i = 0; i < kCounts[len - 1]; ++i) codes[symbols[k++]] = {code++, len};
+    for (int i = 0; i < counts[len - 1]; ++i) codes[symbols[k++]] = {code++, len};
   return codes;
 }
 
@@ -54,6 +63,7 @@ struct Options {
   std::vector<std::pair<int, bool>> tables = {{0, false}};
   bool oneTableSegment = true;
   std::array<int, 3> selectors = {0, 0, 0};
+  bool longCodes = false;
 };
 
 class BitWriter {
@@ -94,9 +104,10 @@ void Segment(Bytes& out, uint8_t marker, const Bytes& body) {
   out.insert(out.end(), body.begin(), body.end());
 }
 
-Bytes TableBody(int number, bool reversed) {
+Bytes TableBody(int number, bool reversed, bool longCodes) {
   Bytes body = {static_cast<uint8_t>(number)};
-  body.insert(body.end(), kCounts.begin(), kCounts.end());
+  const auto& counts = CountsOf(longCodes);
+  body.insert(body.end(), counts.begin(), counts.end());
   const Bytes symbols = TableSymbols(reversed);
   body.insert(body.end(), symbols.begin(), symbols.end());
   return body;
@@ -137,7 +148,7 @@ Bytes Encode(const std::vector<int32_t>& samples, int width, int lines, const Op
   Segment(out, 0xC3, frame);
   Bytes tables;
   for (const auto& [number, reversed] : o.tables) {
-    const Bytes body = TableBody(number, reversed);
+    const Bytes body = TableBody(number, reversed, o.longCodes);
     if (o.oneTableSegment)
       tables.insert(tables.end(), body.begin(), body.end());
     else
@@ -156,7 +167,7 @@ Bytes Encode(const std::vector<int32_t>& samples, int width, int lines, const Op
   Segment(out, 0xDA, scan);
 
   std::array<std::array<Code, 17>, 4> codes{};
-  for (const auto& [number, reversed] : o.tables) codes[number] = CodesOf(reversed);
+  for (const auto& [number, reversed] : o.tables) codes[number] = CodesOf(reversed, o.longCodes);
   BitWriter bits(out);
   auto at = [&](int x, int y, int c) { return samples[(static_cast<size_t>(y) * width + x) * nc + c] >> o.pointTransform; };
   const int32_t initial = 1 << (o.precision - o.pointTransform - 1);
@@ -250,16 +261,18 @@ TEST(LosslessJpeg, EveryPredictorAndRestartIntervalReturnsTheSource) {
                             {8, 3, false, 6, 5}, {2, 1, false, 4, 3}, {6, 1, true, 3, 4}};
   for (const Layout& l : layouts)
     for (int predictor = 1; predictor <= 7; ++predictor)
-      for (int restart : {0, 1, 2}) {
-        SCOPED_TRACE(testing::Message() << "P " << l.precision << " x" << l.components << " predictor "
-                                        << predictor << " restart " << restart);
-        Options o;
-        o.precision = l.precision;
-        o.components = l.components;
-        o.predictor = predictor;
-        o.restartLines = restart;
-        ExpectRoundTrip(o, l.width, l.lines, l.sixteen);
-      }
+      for (int restart : {0, 1, 2})
+        for (bool longCodes : {false, true}) {
+          SCOPED_TRACE(testing::Message() << "P " << l.precision << " x" << l.components << " predictor "
+                                          << predictor << " restart " << restart << " long codes " << longCodes);
+          Options o;
+          o.precision = l.precision;
+          o.components = l.components;
+          o.predictor = predictor;
+          o.restartLines = restart;
+          o.longCodes = longCodes;
+          ExpectRoundTrip(o, l.width, l.lines, l.sixteen);
+        }
 }
 
 TEST(LosslessJpeg, PointTransformScalesSamplesBack) {
@@ -308,7 +321,7 @@ TEST(LosslessJpeg, TablesAreFoundByTheirNumberAndTheScanSelectors) {
   const auto source = Samples(4, 3, o, 5);
   Bytes stream = Encode(source, 4, 3, o);
   Bytes early;
-  Segment(early, 0xC4, TableBody(0, false));
+  Segment(early, 0xC4, TableBody(0, false, false));
   stream.insert(stream.begin() + 2, early.begin(), early.end());
   const Decoded d = Decode(stream, 4, 3, 1, false);
   ASSERT_TRUE(d.ok);
@@ -453,6 +466,88 @@ TEST(LosslessJpeg, ReportsProgressAndTakesExactlyOneOutput) {
   EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
   EXPECT_GT(percents.back(), 90);
   EXPECT_LE(percents.back(), 100);
+}
+
+// ---- the encoder judged by dcmtk ------------------------------------------------------------
+
+class LosslessJpegDcmtkTest : public codectest::CodecTest {};
+
+// The samples of a decoded grey or RGB bitmap, interleaved in component order.
+std::vector<int32_t> SamplesOf(TIEBitmap& bitmap) {
+  std::vector<int32_t> out;
+  for (int32_t y = 0; y < bitmap.GetHeight(); ++y) {
+    const uint8_t* row = bitmap.GetScanline(y);
+    for (int32_t x = 0; x < bitmap.GetWidth(); ++x) {
+      switch (bitmap.GetPixelFormat()) {
+        case ie8g: out.push_back(row[x]); break;
+        case ie16Gray: out.push_back(row[x * 2] | row[x * 2 + 1] << 8); break;
+        default: out.insert(out.end(), {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]}); break;
+      }
+    }
+  }
+  return out;
+}
+
+// The encoder's streams, wrapped as DICOM frames, decode in dcmdjpeg to the
+// source samples: its restarts, predictors, point transform, long codes and
+// table choices are the standard's, so the round trips above test the
+// decoder against the standard.
+TEST_F(LosslessJpegDcmtkTest, DcmdjpegDecodesTheEncodersStreamsToTheSource) {
+  struct Case {
+    int precision, components, predictor, restartLines, pointTransform;
+    std::vector<std::pair<int, bool>> tables;
+    bool oneSegment;
+    std::array<int, 3> selectors;
+    bool longCodes = false;
+  };
+  std::vector<Case> cases;
+  for (int predictor = 1; predictor <= 7; ++predictor) {
+    cases.push_back({12, 1, predictor, 2, 0, {{0, false}}, true, {0, 0, 0}});
+    cases.push_back({8, 3, predictor, 3, 0, {{0, false}}, true, {0, 0, 0}});
+  }
+  cases.push_back({16, 1, 6, 1, 0, {{0, false}}, true, {0, 0, 0}, true});
+  cases.push_back({12, 1, 4, 0, 2, {{0, false}}, true, {0, 0, 0}});
+  cases.push_back({8, 3, 7, 0, 0, {{1, true}, {0, false}}, true, {0, 1, 0}});
+  cases.push_back({8, 3, 5, 2, 0, {{3, false}, {2, true}}, false, {2, 3, 3}});
+  const int width = 11, lines = 9;
+  std::vector<std::vector<int32_t>> sources;
+  std::string wrap = "/usr/bin/python3 -W error " VESK_SOURCE_DIR "/tests/imaging/codecs/dicom_wrap.py", decode = "true";
+  for (const Case& c : cases) {
+    Options o;
+    o.precision = c.precision;
+    o.components = c.components;
+    o.predictor = c.predictor;
+    o.restartLines = c.restartLines;
+    o.pointTransform = c.pointTransform;
+    o.tables = c.tables;
+    o.oneTableSegment = c.oneSegment;
+    o.selectors = c.selectors;
+    o.longCodes = c.longCodes;
+    sources.push_back(Samples(width, lines, o, static_cast<unsigned>(c.predictor + 100 * c.precision)));
+    const Bytes stream = Encode(sources.back(), width, lines, o);
+    const std::string n = std::to_string(sources.size());
+    std::ofstream(Path(n + ".jls"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
+    wrap += " " + n + ".jls " + n + ".dcm " + std::to_string(width) + " " + std::to_string(lines) + " " +
+            std::to_string(c.components) + " " + std::to_string(c.precision);
+    decode += " && dcmdjpeg " + n + ".dcm native" + n + ".dcm";
+  }
+  InDir(wrap + " && (" + decode + ") 2>err.txt");
+  EXPECT_EQ(codectest::ReadAll(Path("err.txt")), "");
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(testing::Message() << "P " << c.precision << " x" << c.components << " predictor " << c.predictor
+                                    << " restart " << c.restartLines << " Pt " << c.pointTransform << " tables "
+                                    << c.tables.size() << " long codes " << c.longCodes);
+    TIOParamsVals params(nullptr);
+    params.DICOMRangeMode = 2;
+    TMemoryStream file;
+    file.LoadFromFile(Path("native" + std::to_string(i + 1) + ".dcm"));
+    TIEBitmap bitmap;
+    IEReadDICOMStream(file, params, &bitmap, false, progress_);
+    ASSERT_FALSE(abort_);
+    EXPECT_EQ(SamplesOf(bitmap), sources[i]);
+  }
 }
 
 }  // namespace
