@@ -2,6 +2,7 @@
 // the strip and tile decoders (uncompressed, LZW, deflate, PackBits, fax
 // codes; JPEG through tiffilt_jpeg.cpp) with the horizontal predictor,
 // storing grey, palette, RGB, CMYK, Lab, YCbCr and alpha rows; the writer.
+#include "imaging/codecs/codecbytes.h"
 #include "imaging/codecs/tiffilt.h"
 
 #include <algorithm>
@@ -929,6 +930,26 @@ bool IEIsTIFFStream(TStream& stream) {
     int32_t count = 0;
     ok = reader.ReadIFD(0, count, header.firstIFD) && reader.FindTag(kImageWidth) >= 0 &&
          reader.FindTag(kImageLength) >= 0;
+  }
+  stream.SetPosition(position);
+  return ok;
+}
+
+// "II", any version word, and a first directory that holds the HD Photo
+// container's width, height, pixel format, image offset and byte count.
+bool IEIsHDPhotoStream(TStream& stream) {
+  const int64_t position = stream.Position();
+  bool ok = false;
+  uint8_t raw[8] = {};
+  if (stream.Size() - position > 8 && stream.Read(raw, 8) == 8 && raw[0] == 'I' && raw[1] == 'I') {
+    TiffHeader header;
+    header.intel = true;
+    header.firstIFD = codecbytes::LE32(raw + 4);
+    TIETIFFIFDReader reader;
+    SetupReader(reader, stream, position, header);
+    int32_t count = 0;
+    ok = reader.ReadIFD(0, count, header.firstIFD);
+    for (const uint16_t tag : {48256, 48257, 48129, 48320, 48321}) ok = ok && reader.FindTag(tag) >= 0;
   }
   stream.SetPosition(position);
   return ok;

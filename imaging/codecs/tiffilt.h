@@ -34,6 +34,8 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
 // A TIFF or BigTIFF header whose first directory holds ImageWidth and
 // ImageLength; the position stays.
 bool IEIsTIFFStream(TStream& stream);
+// An HD Photo container at the position (which stays).
+bool IEIsHDPhotoStream(TStream& stream);
 // The number of directories from the stream's position; 0 for a bad header.
 int32_t IEGetTIFFImageCount(TStream& stream);
 

@@ -789,8 +789,13 @@ int32_t IECopyEXIFTagsToTIFF(TStream* source, TStream* dest, const std::string& 
     for (const uint16_t tag : kCopiedTags)
       if (const int32_t index = from.FindTag(0, tag); index >= 0) target.CopyTag(0, index, destPage, from);
   if (dest) {
+    // The handler writes offsets from its stream's beginning: the file is
+    // made apart and then copied to where it belongs.
+    TMemoryStream file;
+    target.WriteStream(file, -1);
     if (dest == source) dest->SetPosition(start);
-    target.WriteStream(*dest, -1);
+    file.SetPosition(0);
+    dest->CopyFrom(file, file.Size());
   } else {
     target.WriteFile(destFileName, -1);
   }

@@ -24,11 +24,14 @@
 #include "imaging/codecs/tiffilt.h"
 #include "imaging/io/iej2000.h"
 #include "imaging/io/ieraw.h"
+#include "imaging/io/iewic.h"
 #include "imaging/io/imageryio_detect.h"
 
 namespace {
 
 const TIECodecEntry kBuiltinCodecs[] = {
+    {29, IEHDPhotoCodecRead, IEHDPhotoCodecWrite, IEIsHDPhotoStream, TIESaveFormats::Any, true, true,
+     IEHDPhotoStreamFrameCount, nullptr},
     {1, IETiffCodecRead, IETiffCodecWrite, IEIsTIFFStream, TIESaveFormats::Any, true, true, IEGetTIFFImageCount, "TIFF"},
     {8, IEPngCodecRead, IEPngCodecWrite, IEIsPNGStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
     {28, IEDicomCodecRead, IEDicomCodecWrite, IEIsDICOMStream, TIESaveFormats::GreyOrRGB24, true, true,

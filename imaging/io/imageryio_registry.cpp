@@ -2,6 +2,7 @@
 #include "imaging/io/imageryio_registry.h"
 
 #include "imaging/core/iesettings.h"
+#include "imaging/io/iewic.h"
 #include "platform/rtl/lists.h"
 #include "platform/rtl/sysutils.h"
 
@@ -44,7 +45,10 @@ constexpr TBuiltinRow kBuiltinFormats[] = {
     {25, "Vectorial objects", "IEV", "iev", 0, true, true},
     {26, "Layers", "LYR", "lyr", 0, true, true},
     {27, "Layers and objects", "ALL", "all", 0, true, true},
+    {29, "Microsoft HD Photo", "WDP;HDP;JXR", "hdp", 0, true, true},
 };
+
+constexpr int32_t kHDPhoto = 29;
 
 TList* Formats() { return IEGetGlobalSettings()->FileFormats; }
 
@@ -69,6 +73,8 @@ void IERegisterBuiltinFormats() {
   IEFreeFileFormats();
   IEGetGlobalSettings()->FileFormats = new TList;
   for (const TBuiltinRow& row : kBuiltinFormats) {
+    // HD Photo needs the platform's imaging component.
+    if (row.id == kHDPhoto && !IEWICAvailable()) continue;
     auto* entry = new TIEFileFormatInfo;
     entry->FileTypeId = row.id;
     entry->DisplayName = row.name;
@@ -81,7 +87,6 @@ void IERegisterBuiltinFormats() {
     entry->TryProc = IEBuiltinTryMarker;
     IERegisterFileFormat(entry);
   }
-  // HD Photo (id 29) needs the Imaging Component, which is not registered here.
 }
 
 void IEFreeFileFormats() {

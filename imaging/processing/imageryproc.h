@@ -287,16 +287,6 @@ void IEResample(TIEBitmap* source, TIEBitmap* dest, TIEBitmap* alpha, TResampleF
                 const TIEProgressEvent& onProgress, TObject* sender);
 // The filters named after the platform's imaging component.
 inline bool IEIsWICFilter(TResampleFilter filter) { return filter >= rfWICNearestNeighbor && filter <= rfWICFant; }
-// The imaging component's scaler: source scaled to dest's size in its
-// interpolation mode, 1 for rfWICLinear, 2 for rfWICCubic, 3 for rfWICFant
-// and 0 (nearest neighbour) for any other filter. Until that component
-// exists our own cores run each mode: nearest-pixel stretching, the triangle
-// kernel, the bicubic core and the bilinear core (which averages areas when
-// shrinking, as the Fant mode does). A 1-bit source gives 24-bit grey;
-// other sources keep their format where the core serves it. Alpha is the
-// source's alpha channel or null.
-void IEWICResampleBitmap(TIEBitmap* source, TIEBitmap* dest, TIEBitmap* alpha, TResampleFilter filter,
-                         const TIEProgressEvent& onProgress, TObject* sender);
 // Fills dest with the source's pixel (0, 0).
 void IEResampleFromSinglePixel(TIEBitmap* source, TIEBitmap* dest);
 // ie24RGB only: every pixel whose alpha is 0 becomes color.

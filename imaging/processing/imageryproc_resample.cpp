@@ -11,6 +11,7 @@
 
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_dibbitmap.h"
+#include "imaging/io/iewic.h"
 #include "imaging/processing/imageryproc.h"
 #include "imaging/processing/imageryproc_internal.h"
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imaging/core/ruduvazez_dibbitmap.h"
+#include "imaging/io/iewic.h"
 #include "imaging/processing/imageryproc.h"
 #include "imaging/processing/imageryproc_internal.h"
 
@@ -485,52 +486,4 @@ void IEResample1Bit(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filter) 
   TIEBitmap scaled(dest->GetWidth(), dest->GetHeight(), ie8g);
   iep::KernelPassesGray8(grey.get(), &scaled, filter);
   SpreadGrey(&scaled, dest);
-}
-
-// ---- the imaging component's scaler -------------------------------------------------------------------------
-
-namespace {
-
-int32_t WICInterpolationMode(TResampleFilter filter) {
-  switch (filter) {
-    case rfWICLinear:
-      return 1;
-    case rfWICCubic:
-      return 2;
-    case rfWICFant:
-      return 3;
-    default:
-      return 0;
-  }
-}
-
-// Our core that stands in for each interpolation mode.
-constexpr TResampleFilter kModeCore[] = {rfNone, rfTriangle, rfBicubic, rfBilinear};
-
-}  // namespace
-
-void IEWICResampleBitmap(TIEBitmap* source, TIEBitmap* dest, TIEBitmap* alpha, TResampleFilter filter,
-                         const TIEProgressEvent& onProgress, TObject* sender) {
-  if (!source || !dest || source->GetWidth() < 1 || source->GetHeight() < 1 || dest->GetWidth() < 1 ||
-      dest->GetHeight() < 1)
-    return;
-  const TResampleFilter core = kModeCore[WICInterpolationMode(filter)];
-  if (source->GetPixelFormat() == ie1g) {
-    // Scaled as grey levels, written as 24-bit grey.
-    iep::EnsureFormat(dest, ie24RGB);
-    std::unique_ptr<TIEBitmap> grey = GreyFromBits(source);
-    TIEBitmap scaled(dest->GetWidth(), dest->GetHeight(), ie8g);
-    if (core == rfNone)
-      IEStretchNearest(grey.get(), &scaled, sender, onProgress);
-    else
-      IEResampleGray8(grey.get(), &scaled, core);
-    SpreadGrey(&scaled, dest);
-    return;
-  }
-  if (core == rfNone) {
-    iep::EnsureFormat(dest, source->GetPixelFormat());
-    IEStretchNearest(source, dest, sender, onProgress);
-    return;
-  }
-  IEResample(source, dest, alpha, core, onProgress, sender);
 }

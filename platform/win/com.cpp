@@ -1,5 +1,7 @@
 #include "platform/win/com.h"
 
+#include "platform/win/wincodec.h"
+
 #include <cstdlib>
 #include <mutex>
 #include <random>
@@ -49,11 +51,19 @@ ComPtr<IUnknown> factoryOf(REFCLSID clsid) {
 
 }  // namespace
 
-HRESULT CoInitialize(void*) { return countUp(threadInit.com); }
+// The in-process servers built into the layer join the class registry with
+// the first initialisation.
+HRESULT CoInitialize(void*) {
+  WICRegisterImagingComponent();
+  return countUp(threadInit.com);
+}
 void CoUninitialize() { countDown(threadInit.com); }
 bool CoIsInitialized() { return threadInit.com > 0 || threadInit.ole > 0; }
 
-HRESULT OleInitialize(void*) { return countUp(threadInit.ole); }
+HRESULT OleInitialize(void*) {
+  WICRegisterImagingComponent();
+  return countUp(threadInit.ole);
+}
 void OleUninitialize() { countDown(threadInit.ole); }
 bool OleIsInitialized() { return threadInit.ole > 0; }
 

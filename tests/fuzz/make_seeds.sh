@@ -85,4 +85,14 @@ PY
 opj_compress -i "$tmp/q.raw" -F 6,4,3,8,u@1x1:2x2:2x2 -n 2 -o "$j/sycc.jp2" >/dev/null
 opj_compress -i "$tmp/d.raw" -F 6,4,1,12,s -n 2 -r 4 -p RLCP -o "$j/signed12.j2k" >/dev/null
 opj_compress -i "$tmp/s.pgm" -s 2,2 -n 2 -t 4,4 -o "$j/tiles.j2k" >/dev/null
+# HD Photo: files of JxrEncApp (grey, colour, 16-bit grey, 48-bit, lossy).
+h=$out/fuzz_hdphoto
+mkdir -p "$h"
+$c -size 12x9 gradient:red-blue -depth 8 "$tmp/h.ppm"
+$c -size 12x9 gradient: -colorspace gray -depth 8 "$tmp/h.pgm"
+$c -size 12x9 gradient:red-blue -depth 16 "$tmp/h16.ppm"
+JxrEncApp -i "$tmp/h.ppm" -o "$h/rgb.jxr" >/dev/null
+JxrEncApp -i "$tmp/h.pgm" -o "$h/grey.jxr" >/dev/null
+JxrEncApp -i "$tmp/h16.ppm" -o "$h/rgb48.jxr" >/dev/null
+JxrEncApp -i "$tmp/h.ppm" -o "$h/lossy.jxr" -q 0.6 >/dev/null
 rm -rf "$tmp"
