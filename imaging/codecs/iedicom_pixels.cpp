@@ -203,9 +203,10 @@ int32_t GreySample(const ImageInfo& info, const Samples& s, int64_t i) {
 void Grey16Row(const ImageInfo& info, const Samples& s, int64_t base, uint8_t* row) {
   const uint8_t* in = s.Data + (s.Lead + base) * 2;
   const int32_t bits = info.BitsStored;
+  const int32_t low = info.LowBit();
   const uint32_t mask = (1u << bits) - 1, sign = info.PixelRepresentation == 1 ? 1u << (bits - 1) : 0;
   for (int32_t x = 0; x < info.Columns; ++x) {
-    const auto word = static_cast<uint16_t>(((LE16(in + x * 2) & mask) ^ sign) - sign);
+    const auto word = static_cast<uint16_t>((((LE16(in + x * 2) >> low) & mask) ^ sign) - sign);
     std::memcpy(row + x * 2, &word, 2);
   }
 }

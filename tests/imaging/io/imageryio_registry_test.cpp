@@ -23,7 +23,8 @@ TEST_F(Registry, LooksUpByIdAndExtension) {
   }
   EXPECT_EQ(IEFindFormatByExtension("..jpg"), nullptr);
   EXPECT_EQ(IEFindFormatByExtension(""), nullptr);  // not the raw bitmap's empty list
-  EXPECT_EQ(IEFindFormatByExtension(".jxr"), nullptr);  // HD Photo is not registered here
+  ASSERT_NE(IEFindFormatByExtension(".jxr"), nullptr);  // HD Photo, registered by the imaging component
+  EXPECT_EQ(IEFindFormatByExtension(".jxr")->FileTypeId, 29);
   EXPECT_EQ(IEFileFormatExtensionCount(1), 6);
   EXPECT_EQ(IEFileFormatExtension(1, 5), "XIF");
   EXPECT_EQ(IEFileFormatExtension(1, 6), "");

@@ -100,5 +100,5 @@ TEST(ResourceStream, MissingResourceRaisesResNotFound) {
       EXPECT_EQ(e.Message(), c.text);
     }
   }
-  EXPECT_THROW(TResourceStream(HInstance, 1000, RT_RCDATA), EResNotFound);
+  EXPECT_THROW(TResourceStream(HInstance, 31999, RT_RCDATA), EResNotFound);
 }
