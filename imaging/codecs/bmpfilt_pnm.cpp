@@ -10,7 +10,6 @@
 
 #include "imaging/codecs/bmpfilt.h"
 #include "imaging/codecs/bmpfilt_support.h"
-#include "imaging/codecs/codecframes.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/io/imageryio_params.h"
 
@@ -263,9 +262,8 @@ bool IEIsPNMStream(TStream& stream) {
   return result;
 }
 
-namespace {
-
-void ReadPNM(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress, bool paramsOnly) {
+void IEReadPNMStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                     bool paramsOnly) {
   params.PXMComments.clear();
   TPnmScanner scanner(stream);
   TPnmHeader h;
@@ -289,13 +287,6 @@ void ReadPNM(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgr
   TPnmRead r{scanner, *bitmap, progress, h, params.ISNATIVEPIXELFORMAT};
   const bool whole = h.kind <= 3 ? ReadAscii(r) : ReadBinary(r, format);
   if (!whole) progress.Abort();
-}
-
-}  // namespace
-
-void IEReadPNMStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
-                     bool paramsOnly) {
-  IEReadInHeldFormat(bitmap, [&](TIEBitmap* target) { ReadPNM(stream, target, params, progress, paramsOnly); });
 }
 
 // ---- PNM writer ------------------------------------------------------------------------

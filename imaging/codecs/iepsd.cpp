@@ -905,10 +905,8 @@ bool IEIsPSDStream(TStream& stream) {
   return ok;
 }
 
-namespace {
-
-void ReadPSD(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress, bool paramsOnly,
-             std::vector<TIEPSDLayer>* layers, bool loadLayers) {
+void IEReadPSDStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                     bool paramsOnly, std::vector<TIEPSDLayer>* layers, bool loadLayers) {
   progress.Report(0);
   ReadState s{stream, params, progress, bitmap, Header{}};
   s.layers = layers;
@@ -924,15 +922,6 @@ void ReadPSD(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgr
     return;
   }
   progress.Report(100);
-}
-
-}  // namespace
-
-void IEReadPSDStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
-                     bool paramsOnly, std::vector<TIEPSDLayer>* layers, bool loadLayers) {
-  IEReadInHeldFormat(bitmap, [&](TIEBitmap* target) {
-    ReadPSD(stream, target, params, progress, paramsOnly, layers, loadLayers);
-  });
 }
 
 void IEWritePSDStream(TStream& stream, TIOParamsVals& params, TIEProgressRecord& progress, TIEBitmap& bitmap,
