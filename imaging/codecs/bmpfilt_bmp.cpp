@@ -8,6 +8,7 @@
 
 #include "imaging/codecs/bmpfilt.h"
 #include "imaging/codecs/bmpfilt_support.h"
+#include "imaging/codecs/codecframes.h"
 #include "imaging/codecs/neurquant.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez_mask.h"
@@ -410,7 +411,11 @@ void IEReadBMPStream(TStream& stream, TIEBitmap* bitmap, int64_t size, TIOParams
     return;
   }
   if (paramsOnly || h.width == 0 || h.height == 0 || !bitmap) return;
-  ReadPixels(s, h, PixelDataLength(s, h), alphaMask, ignoreAlpha);
+  const int64_t dataLength = PixelDataLength(s, h);
+  IEReadInHeldFormat(bitmap, [&](TIEBitmap* target) {
+    s.bitmap = target;
+    ReadPixels(s, h, dataLength, alphaMask, ignoreAlpha);
+  });
 }
 
 // ---- writer --------------------------------------------------------------------------

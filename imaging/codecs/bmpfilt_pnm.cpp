@@ -10,6 +10,7 @@
 
 #include "imaging/codecs/bmpfilt.h"
 #include "imaging/codecs/bmpfilt_support.h"
+#include "imaging/codecs/codecframes.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/io/imageryio_params.h"
 
@@ -262,8 +263,9 @@ bool IEIsPNMStream(TStream& stream) {
   return result;
 }
 
-void IEReadPNMStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
-                     bool paramsOnly) {
+namespace {
+
+void ReadPNM(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress, bool paramsOnly) {
   params.PXMComments.clear();
   TPnmScanner scanner(stream);
   TPnmHeader h;
@@ -287,6 +289,13 @@ void IEReadPNMStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, 
   TPnmRead r{scanner, *bitmap, progress, h, params.ISNATIVEPIXELFORMAT};
   const bool whole = h.kind <= 3 ? ReadAscii(r) : ReadBinary(r, format);
   if (!whole) progress.Abort();
+}
+
+}  // namespace
+
+void IEReadPNMStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                     bool paramsOnly) {
+  IEReadInHeldFormat(bitmap, [&](TIEBitmap* target) { ReadPNM(stream, target, params, progress, paramsOnly); });
 }
 
 // ---- PNM writer ------------------------------------------------------------------------

@@ -1,4 +1,4 @@
-// Frames of the palette writers; see codecframes.h.
+// Frames of the palette writers and of readers; see codecframes.h.
 #include "imaging/codecs/codecframes.h"
 
 #include "imaging/processing/imageryproc_bits.h"
@@ -23,4 +23,29 @@ TIEBitmap* IEBilevelFrame(TIEBitmap& bitmap, std::unique_ptr<TIEBitmap>& owned, 
     return owned.get();
   }
   return IEFrameAs(bitmap, ie1g, owned);
+}
+
+void IEReadInHeldFormat(TIEBitmap* bitmap, const std::function<void(TIEBitmap*)>& read) {
+  if (!bitmap || bitmap->Location() != ieTBitmap) {
+    read(bitmap);
+    return;
+  }
+  TIEBitmap aside;
+  read(&aside);
+  if (aside.IsEmpty()) return;
+  switch (aside.GetPixelFormat()) {
+    case ie1g:
+    case ie8p:
+    case ie8g:
+    case ie24RGB:
+    case ie32RGBA:
+      break;
+    case ie16Gray:
+      aside.ConvertToPixelFormat(ie8g);
+      break;
+    default:
+      aside.ConvertToPixelFormat(ie24RGB);
+      break;
+  }
+  bitmap->Assign(&aside);
 }

@@ -905,8 +905,10 @@ bool IEIsPSDStream(TStream& stream) {
   return ok;
 }
 
-void IEReadPSDStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
-                     bool paramsOnly, std::vector<TIEPSDLayer>* layers, bool loadLayers) {
+namespace {
+
+void ReadPSD(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress, bool paramsOnly,
+             std::vector<TIEPSDLayer>* layers, bool loadLayers) {
   progress.Report(0);
   ReadState s{stream, params, progress, bitmap, Header{}};
   s.layers = layers;
@@ -922,6 +924,15 @@ void IEReadPSDStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, 
     return;
   }
   progress.Report(100);
+}
+
+}  // namespace
+
+void IEReadPSDStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+                     bool paramsOnly, std::vector<TIEPSDLayer>* layers, bool loadLayers) {
+  IEReadInHeldFormat(bitmap, [&](TIEBitmap* target) {
+    ReadPSD(stream, target, params, progress, paramsOnly, layers, loadLayers);
+  });
 }
 
 void IEWritePSDStream(TStream& stream, TIOParamsVals& params, TIEProgressRecord& progress, TIEBitmap& bitmap,

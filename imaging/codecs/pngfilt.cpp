@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/codecs/codecframes.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
@@ -234,10 +235,7 @@ void PaletteTransparency(Reader& r, TIEBitmap& bitmap) {
   }
 }
 
-}  // namespace
-
-void IEReadPNGStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, bool paramsOnly,
-                     TIEProgressRecord& progress) {
+void ReadPNG(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, bool paramsOnly, TIEProgressRecord& progress) {
   auto r = std::make_unique<Reader>();
   r->png = PngCreateRead(r->jump);
   if (r->png) r->info = png_create_info_struct(r->png);
@@ -294,6 +292,13 @@ void IEReadPNGStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, 
       progress.Abort();
   }
   if (format == ie8p) PaletteTransparency(*r, *bitmap);
+}
+
+}  // namespace
+
+void IEReadPNGStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, bool paramsOnly,
+                     TIEProgressRecord& progress) {
+  IEReadInHeldFormat(bitmap, [&](TIEBitmap* target) { ReadPNG(stream, target, params, paramsOnly, progress); });
 }
 
 bool IEIsPNGStream(TStream& stream) {

@@ -15,6 +15,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include "imaging/codecs/codecframes.h"
 #include "imaging/codecs/iepsd.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/neurquant.h"
@@ -842,8 +843,10 @@ bool IETIFFReadBlock(TStream& stream, int64_t base, int64_t offset, int64_t coun
 
 // ---- reading ----------------------------------------------------------------------
 
-void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TIOParamsVals& params,
-                      TIEProgressRecord& progress, const TIETIFFReadOptions& options) {
+namespace {
+
+void ReadTIFF(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TIOParamsVals& params,
+              TIEProgressRecord& progress, const TIETIFFReadOptions& options) {
   pageCount = 0;
   const int64_t base = options.RelativeToPosition ? stream.Position() : 0;
   TiffHeader header;
@@ -905,6 +908,14 @@ void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TI
   // The page's ICC profile goes with its pixels.
   if (const TIEICC* profile = params.InputICCProfileOrNull(); profile && profile->IsValid())
     bitmap->ImageProfile().Assign(*profile);
+}
+
+}  // namespace
+
+void IEReadTIFFStream(TStream& stream, TIEBitmap* bitmap, int32_t& pageCount, TIOParamsVals& params,
+                      TIEProgressRecord& progress, const TIETIFFReadOptions& options) {
+  IEReadInHeldFormat(bitmap,
+                     [&](TIEBitmap* target) { ReadTIFF(stream, target, pageCount, params, progress, options); });
 }
 
 // ---- format test and page count ------------------------------------------------------

@@ -285,12 +285,14 @@ bool CopyPixels(const uint8_t* pixels, int32_t width, int32_t height, int32_t fo
   const int64_t rowLength = IECheckedRowLength(width, IEPixelFormatInfo[source].BitsPerPixel, 8);
   if (rowLength <= 0 || height > std::numeric_limits<int64_t>::max() / rowLength) return false;
   const TIEPixelFormat target = params.ISNATIVEPIXELFORMAT ? source : (source == ie1g ? ie1g : ie24RGB);
+  if (!bitmap.Allocate(width, height, target)) return false;
+  // A bitmap kept in a framework bitmap takes 16-bit grey as 8-bit: the rows
+  // go through a bitmap of the plug-in's format whenever the two differ.
   std::unique_ptr<TIEBitmap> temporary;
-  if (target != source) {
+  if (bitmap.GetPixelFormat() != source) {
     temporary = std::make_unique<TIEBitmap>();
     if (!temporary->Allocate(width, height, source)) return false;
   }
-  if (!bitmap.Allocate(width, height, target)) return false;
   TIEBitmap& dest = temporary ? *temporary : bitmap;
   for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = dest.GetScanline(y);

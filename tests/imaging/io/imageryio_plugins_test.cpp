@@ -237,6 +237,28 @@ TEST_F(PluginHost, FortyEightBitSamplesAreBigEndianInThePlugin) {
   EXPECT_EQ(p[2], 0x12);
 }
 
+// A bitmap kept in a framework bitmap takes 16-bit grey as 8-bit grey: the
+// plug-in's wider rows go through a bitmap of their own.
+TEST_F(PluginHost, SixteenBitGreyFillsAFrameworkBitmapAsEightBitGrey) {
+  RegisterStd();
+  std::string body;
+  for (int i = 0; i < 10; ++i) body += {char(i * 7), char(i * 25)};  // 5 x 2 samples
+  const std::string file = iotest::WriteTempFile("grey.tp0", PluginFile(5, 2, 4, body));
+  TImageryIO plain(nullptr), framework(nullptr);
+  framework.IEBitmap()->SetLocation(ieTBitmap);
+  for (TImageryIO* io : {&plain, &framework}) {
+    io->Params().ISNATIVEPIXELFORMAT = true;
+    ASSERT_TRUE(io->LoadFromFile(file));
+  }
+  TIEBitmap& held = *framework.IEBitmap();
+  ASSERT_EQ(held.Location(), ieTBitmap);
+  ASSERT_EQ(held.GetPixelFormat(), ie8g);
+  ASSERT_EQ(plain.IEBitmap()->GetPixelFormat(), ie16Gray);
+  plain.IEBitmap()->ConvertToPixelFormat(ie8g);
+  for (int32_t y = 0; y < 2; ++y)
+    EXPECT_EQ(std::memcmp(held.GetScanline(y), plain.IEBitmap()->GetScanline(y), 5), 0) << y;
+}
+
 TEST_F(PluginHost, AnEncodedFileInThePixelBufferIsReadByContent) {
   RegisterStd();
   const std::string inner = iotest::MakeImage(4, 3);  // the test codec's own format
