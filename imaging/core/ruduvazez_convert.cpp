@@ -452,6 +452,7 @@ void TIEBitmap::ConvertPixels(TIEBitmap& source) {
 }
 
 void TIEBitmap::ConvertToPixelFormat(TIEPixelFormat format) {
+  if (format == GetPixelFormat()) return;
   if (location_ == ieTBitmap) {
     ConvertTBitmapPixels(format);
     return;

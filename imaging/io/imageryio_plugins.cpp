@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "imaging/codecs/codecframes.h"
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/io/ieraw.h"
@@ -278,21 +279,19 @@ void ToLibraryOrder(TIEPixelFormat format, uint8_t* row, int32_t width) {
 
 // The decoded rows into the bitmap; false when the plug-in's size is not
 // one an image can have.
-bool CopyPixels(const uint8_t* pixels, int32_t width, int32_t height, int32_t format, TIEBitmap& bitmap,
-                TIOParamsVals& params) {
+bool CopyPixelsInto(const uint8_t* pixels, int32_t width, int32_t height, int32_t format, TIEBitmap& bitmap,
+                    TIOParamsVals& params) {
   if (width <= 0 || height <= 0) return false;
   const TIEPixelFormat source = static_cast<TIEPixelFormat>(format);
   const int64_t rowLength = IECheckedRowLength(width, IEPixelFormatInfo[source].BitsPerPixel, 8);
   if (rowLength <= 0 || height > std::numeric_limits<int64_t>::max() / rowLength) return false;
   const TIEPixelFormat target = params.ISNATIVEPIXELFORMAT ? source : (source == ie1g ? ie1g : ie24RGB);
-  if (!bitmap.Allocate(width, height, target)) return false;
-  // A bitmap kept in a framework bitmap takes 16-bit grey as 8-bit: the rows
-  // go through a bitmap of the plug-in's format whenever the two differ.
   std::unique_ptr<TIEBitmap> temporary;
-  if (bitmap.GetPixelFormat() != source) {
+  if (target != source) {
     temporary = std::make_unique<TIEBitmap>();
     if (!temporary->Allocate(width, height, source)) return false;
   }
+  if (!bitmap.Allocate(width, height, target)) return false;
   TIEBitmap& dest = temporary ? *temporary : bitmap;
   for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = dest.GetScanline(y);
@@ -305,6 +304,17 @@ bool CopyPixels(const uint8_t* pixels, int32_t width, int32_t height, int32_t fo
     params.SetEXIF_Orientation(1);
   }
   return true;
+}
+
+// As CopyPixelsInto; a bitmap kept in a framework bitmap, which holds fewer
+// formats, takes the rows in the nearest format it holds.
+bool CopyPixels(const uint8_t* pixels, int32_t width, int32_t height, int32_t format, TIEBitmap& bitmap,
+                TIOParamsVals& params) {
+  bool copied = false;
+  IEReadInHeldFormat(&bitmap, [&](TIEBitmap* into) {
+    copied = CopyPixelsInto(pixels, width, height, format, *into, params);
+  });
+  return copied;
 }
 
 // Encoded files inside encoded files, this thread: content detection may

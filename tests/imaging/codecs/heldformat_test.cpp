@@ -62,7 +62,7 @@ std::string LE(uint32_t value, int bytes) {
 std::string GreyBitmapFile() {
   const uint32_t rowBytes = 28, offset = 14 + 40 + 12;
   std::string file = "BM" + LE(offset + rowBytes * 5, 4) + LE(0, 4) + LE(offset, 4);
-  file += LE(40, 4) + LE(13, 4) + LE(5, 4) + LE(1, 2) + LE(16, 2) + LE(3, 4) + LE(rowBytes * 5, 4) + LE(0, 16);
+  file += LE(40, 4) + LE(13, 4) + LE(5, 4) + LE(1, 2) + LE(16, 2) + LE(3, 4) + LE(rowBytes * 5, 4) + std::string(16, '\0');
   file += LE(0xFFFFFFFF, 4) + LE(0xFFFFFFFF, 4) + LE(0xFFFFFFFF, 4);
   for (uint32_t y = 0; y < 5; ++y) {
     for (uint32_t x = 0; x < 13; ++x) file += LE(1000 * x + 3000 * y, 2);
@@ -113,7 +113,7 @@ TEST_F(HeldFormatTest, WideFilesFillFrameworkBitmapsInAFormatTheyHold) {
       {"c.psd", "-depth 16", ReadPSD, true, ie24RGB},
       {"g.bmp", nullptr, ReadBMP, true, ie8g},
       // Formats it holds come as they are, with their colour table.
-      {"p.png", "-depth 8 -colors 7 -define png:color-type=3", ReadPNG, true, ie8p},
+      {"p.bmp", "-depth 8 -colors 7 -type Palette", ReadBMP, true, ie8p},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + (c.native ? " native" : ""));

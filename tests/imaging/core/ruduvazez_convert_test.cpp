@@ -448,6 +448,10 @@ TEST_F(ConvertTest, InPlaceInEveryStorageKeepsPixelsAndAlpha) {
     EXPECT_EQ(b->GetAlphaPixel(1, 2), 99);
     b->SetPixelFormat(ie24RGB);
     EXPECT_EQ(b->GetPixel24(3, 2), (TRGB{98, 98, 98}));
+    // Converting to the format it has already changes nothing.
+    b->ConvertToPixelFormat(ie24RGB);
+    EXPECT_EQ(b->GetPixel24(3, 2), (TRGB{98, 98, 98}));
+    EXPECT_EQ(b->GetAlphaPixel(1, 2), 99);
   }
   // A framework bitmap cannot hold ie32f: it stays as it was.
   auto t = MakeIn(Storage::TBitmap, 2, 2, ie24RGB);
