@@ -73,6 +73,7 @@ struct Request {
 struct Handle {
   Kind kind;
   std::mutex lock;  // one call at a time per handle
+  std::atomic<bool> closed{false};  // set before the lock is taken, so a pending call stops
   Options options;
   std::shared_ptr<const Session> session;
   std::shared_ptr<const Connection> connection;
@@ -170,9 +171,10 @@ class Transfer {
 public:
   static constexpr size_t kBufferBound = size_t{1} << 20;
 
-  Transfer(const Options& options, bool followRedirects)
+  // `cancelled` is the owning handle's close mark, polled while waiting.
+  Transfer(const Options& options, bool followRedirects, const std::atomic<bool>& cancelled)
       : easy_(curl_easy_init()), multi_(curl_multi_init()), receiveTimeout_(options.receiveTimeout),
-        followRedirects_(followRedirects) {
+        followRedirects_(followRedirects), cancelled_(cancelled) {
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
@@ -249,6 +251,9 @@ private:
   using Clock = std::chrono::steady_clock;
 
   BOOL failure() {
+    if (cancelledNow_) return fail(ERROR_INTERNET_OPERATION_CANCELLED, "the handle was closed");
+    if (status_ >= 300 && status_ < 400 && result_ == CURLE_UNSUPPORTED_PROTOCOL)
+      return fail(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR, "redirect to an address not allowed");
     std::string text = errorText_[0] ? std::string(errorText_) : std::string(curl_easy_strerror(result_));
     return fail(timedOut_ ? ERROR_INTERNET_TIMEOUT : errorOf(result_), text);
   }
@@ -270,6 +275,12 @@ private:
   void pump(Ready ready) {
     lastActivity_ = Clock::now();  // the time-out counts the server's silence while we wait
     while (!ready() && !done_) {
+      if (cancelled_) {
+        cancelledNow_ = true;
+        done_ = true;
+        result_ = CURLE_ABORTED_BY_CALLBACK;
+        break;
+      }
       int running = 0;
       curl_multi_perform(multi_, &running);
       int queued = 0;
@@ -340,7 +351,9 @@ private:
   char errorText_[CURL_ERROR_SIZE] = {};
   DWORD receiveTimeout_;
   bool followRedirects_;
+  const std::atomic<bool>& cancelled_;
   bool added_ = false, begun_ = false, done_ = false, paused_ = false, timedOut_ = false;
+  bool cancelledNow_ = false;
   CURLcode result_ = CURLE_OK;
   Clock::time_point lastActivity_;
   long status_ = 0;
@@ -430,6 +443,7 @@ BOOL InternetCloseHandle(HINTERNET handle) {
     h = std::move(it->second);
     t.live.erase(it);
   }
+  h->closed = true;
   std::lock_guard<std::mutex> guard(h->lock);
   report(handle, *h, INTERNET_STATUS_HANDLE_CLOSING);
   h->transfer.reset();
@@ -550,11 +564,12 @@ BOOL HttpSendRequestA(HINTERNET request, const std::string& headers, std::string
                     std::to_string(c.port) + escapePath(path);
 
   h->transfer.reset();
-  auto t = std::make_unique<Transfer>(h->options, !(r.flags & INTERNET_FLAG_NO_AUTO_REDIRECT));
+  auto t = std::make_unique<Transfer>(h->options, !(r.flags & INTERNET_FLAG_NO_AUTO_REDIRECT), h->closed);
   CURL* easy = t->Easy();
   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  bool toPlain = !secure || (r.flags & INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP);
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, toPlain ? "http,https" : "https");
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, (r.flags & INTERNET_FLAG_NO_AUTO_REDIRECT) ? 0L : 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
@@ -671,7 +686,7 @@ HINTERNET FtpOpenFileA(HINTERNET connect, const std::string& fileName, DWORD, DW
   h->context = context;
   const Connection& c = *h->connection;
   std::string url = "ftp://" + hostForUrl(c.host) + ":" + std::to_string(c.port) + "/" + escapePath(fileName);
-  auto t = std::make_unique<Transfer>(h->options, false);
+  auto t = std::make_unique<Transfer>(h->options, false, h->closed);
   curl_easy_setopt(t->Easy(), CURLOPT_URL, url.c_str());
   curl_easy_setopt(t->Easy(), CURLOPT_PROTOCOLS_STR, "ftp");
   if ((flags & 3) == FTP_TRANSFER_TYPE_ASCII) curl_easy_setopt(t->Easy(), CURLOPT_TRANSFERTEXT, 1L);

@@ -6,7 +6,9 @@
 // HttpSendRequestA returns once the final answer's headers have arrived (or
 // its body starts); InternetReadFile then delivers the body as it comes.
 // Server certificates are always checked, whatever the caller's "ignore"
-// flags say; SetInternetCertificateAuthority adds a trusted authority.
+// flags say; SetInternetCertificateAuthority adds a trusted authority. A
+// secure request follows a redirect to plain HTTP only with
+// INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP, and at most 10 redirects.
 //
 // Sections: constants - handles and sessions - HTTP - FTP - reading -
 // options - URLs - errors - the library by name.
@@ -121,10 +123,12 @@ constexpr DWORD ERROR_INTERNET_TIMEOUT = 12002;
 constexpr DWORD ERROR_INTERNET_INVALID_URL = 12005;
 constexpr DWORD ERROR_INTERNET_UNRECOGNIZED_SCHEME = 12006;
 constexpr DWORD ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
+constexpr DWORD ERROR_INTERNET_OPERATION_CANCELLED = 12017;
 constexpr DWORD ERROR_INTERNET_INVALID_OPTION = 12009;
 constexpr DWORD ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018;
 constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
 constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
+constexpr DWORD ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR = 12040;
 constexpr DWORD ERROR_INTERNET_SEC_CERT_ERRORS = 12055;
 constexpr DWORD ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 constexpr DWORD ERROR_INTERNET_EXTENDED_ERROR = 12003;
@@ -140,7 +144,9 @@ HINTERNET InternetOpenA(const std::string& agent, DWORD accessType, const std::s
 HINTERNET InternetConnectA(HINTERNET internet, const std::string& server, INTERNET_PORT port,
                            const std::string& userName, const std::string& password, DWORD service, DWORD flags,
                            DWORD_PTR context);
-// Closes any handle; a transfer in progress is abandoned.
+// Closes any handle; a transfer in progress is abandoned. Closing a request
+// from another thread makes its pending send or read fail with
+// ERROR_INTERNET_OPERATION_CANCELLED within one poll of the network (50 ms).
 BOOL InternetCloseHandle(HINTERNET handle);
 // Asks the system to go online: here it always is.
 BOOL InternetGoOnline(const std::string& url, HWND parent, DWORD reserved);

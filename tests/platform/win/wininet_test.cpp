@@ -1,5 +1,10 @@
 #include "platform/win/wininet.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -360,6 +365,124 @@ TEST(WinInet, CertificatesAreCheckedWhateverTheFlagsSay) {
     EXPECT_EQ(client.readBody(100), "secret");
   }
   SetInternetCertificateAuthority("");
+}
+
+TEST(WinInet, SecureRequestsFollowNoRedirectToPlainHttp) {
+  LocalHttpServer plain([](const std::string&) { return response("200 OK", "in the clear"); });
+  TestCertificate certificate;
+  const std::string target = "http://127.0.0.1:" + std::to_string(plain.Port()) + "/clear";
+  LocalHttpServer secure([&](const std::string&) { return response("302 Found", "", "Location: " + target + "\r\n"); },
+                         certificate.context);
+  SetInternetCertificateAuthority(certificate.pemFile);
+  {
+    HttpClient client(secure.Port(), "/", INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE);
+    EXPECT_FALSE(HttpSendRequestA(client.request));
+    EXPECT_EQ(lastInternetError(), ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+    EXPECT_TRUE(plain.Requests().empty());
+  }
+  {
+    HttpClient client(secure.Port(), "/",
+                      INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP);
+    ASSERT_TRUE(HttpSendRequestA(client.request));
+    EXPECT_EQ(client.readBody(100), "in the clear");
+  }
+  SetInternetCertificateAuthority("");
+}
+
+namespace {
+
+// Accepts one connection, sends `head` and then stays silent until released.
+class StallingServer {
+public:
+  explicit StallingServer(std::string head) : head_(std::move(head)) {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    listen(listener_, 1);
+    socklen_t len = sizeof addr;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] {
+      int client = accept(listener_, nullptr, nullptr);
+      if (client < 0) return;
+      char buffer[4096];
+      recv(client, buffer, sizeof buffer, 0);
+      if (!head_.empty()) send(client, head_.data(), head_.size(), MSG_NOSIGNAL);
+      while (!release_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      close(client);
+    });
+  }
+  ~StallingServer() {
+    release_ = true;
+    shutdown(listener_, SHUT_RDWR);
+    thread_.join();
+    close(listener_);
+  }
+  INTERNET_PORT Port() const { return port_; }
+
+private:
+  std::string head_;
+  int listener_ = -1;
+  INTERNET_PORT port_ = 0;
+  std::atomic<bool> release_{false};
+  std::thread thread_;
+};
+
+}  // namespace
+
+// A transfer is stopped from another thread by closing its request: the
+// pending call ends with "cancelled" long before the server's silence would
+// time it out.
+TEST(WinInet, ClosingARequestFromAnotherThreadCancelsItsPendingCall) {
+  struct Case {
+    const char* name;
+    std::string head;  // what the server sends before it falls silent
+    bool readBody;     // the pending call is a read, else the send
+  };
+  const Case cases[] = {
+      {"send waiting for headers", "", false},
+      {"read waiting for the body", "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n0123456789", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StallingServer server(c.head);
+    HttpClient client(server.Port(), "/stall");
+    DWORD patient = 60000;
+    ASSERT_TRUE(InternetSetOptionA(client.request, INTERNET_OPTION_RECEIVE_TIMEOUT, &patient, sizeof patient));
+    std::atomic<bool> entered{false};
+    BOOL result = TRUE;
+    DWORD error = 0;
+    std::string body;
+    auto start = std::chrono::steady_clock::now();
+    std::thread worker([&] {
+      if (c.readBody) {
+        if (!HttpSendRequestA(client.request)) return;
+        char buffer[4096];
+        DWORD got = 0;
+        InternetReadFile(client.request, buffer, 10, &got);
+        body.assign(buffer, got);
+        entered = true;
+        result = InternetReadFile(client.request, buffer, sizeof buffer, &got);
+      } else {
+        entered = true;
+        result = HttpSendRequestA(client.request);
+      }
+      error = lastInternetError();
+    });
+    while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(InternetCloseHandle(client.request));
+    worker.join();
+    client.request = nullptr;
+    EXPECT_FALSE(result);
+    EXPECT_EQ(error, ERROR_INTERNET_OPERATION_CANCELLED);
+    if (c.readBody) {
+      EXPECT_EQ(body, "0123456789");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  }
 }
 
 TEST(WinInet, IsALibraryBuiltIntoTheProgram) {
