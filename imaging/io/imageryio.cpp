@@ -129,6 +129,7 @@ TImageryIO::~TImageryIO() {
     ClosePDFDocument();
   } catch (...) {
   }
+  CloseAVIFile();
   params_.reset();
   if (ownsBitmap_) delete bitmap_;
 }

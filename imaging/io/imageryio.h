@@ -26,6 +26,7 @@
 #include "platform/forms/classes.h"
 #include "platform/rtl/lists.h"
 #include "platform/rtl/threads.h"
+#include "platform/win/vfw.h"
 #include "platform/win/wintypes.h"
 
 // ---- view link and messages -------------------------------------------------------
@@ -318,6 +319,14 @@ public:
   // -- pages: kind 0 first, 1 prior, 2 next, 3 last; returns the new index.
   int32_t SeekImage(uint8_t kind, const std::string& fileName);
 
+  // -- AVI frames: the file stays open from OpenAVIFile to CloseAVIFile.
+  // The frame count; 0 when the file cannot be opened (Aborting set).
+  int32_t OpenAVIFile(const std::string& fileName);
+  // Reads the frame into the bitmap. False when a worker takes the read, and
+  // when the frame cannot be had (Aborting set, the bitmap untouched).
+  bool LoadFromAVI(int32_t frameIndex);
+  void CloseAVIFile();
+
 protected:
   void Notification(TComponent* component, ::TOperation operation) override;
 
@@ -365,8 +374,19 @@ private:
   void ReadParams(TStream& stream, int32_t fileFormat);
   void WriteASCIIArt(TStream& stream);
 
+  // Opens the AVI file, reads the frame IMAGEINDEX and closes the file again.
+  bool LoadAVIFrame(const std::string& fileName);
+  // Frame count and delay of the open AVI stream into the parameters.
+  void SetAVITiming();
+  bool TakeAVIFrame(const BITMAPINFOHEADER& frame);
+
   TIEBitmap* bitmap_ = nullptr;
   bool ownsBitmap_ = false;
+  // The open AVI file: file, video stream, frame decompressor, stream information.
+  PAVIFILE aviFile_ = nullptr;
+  PAVISTREAM aviStream_ = nullptr;
+  PGETFRAME aviFrames_ = nullptr;
+  AVISTREAMINFOW aviInfo_{};
   // The open multi-page documents and their files.
   std::unique_ptr<TStream> psFile_, pdfFile_;
   std::unique_ptr<TIEPSDocument> psDocument_;
@@ -397,6 +417,9 @@ private:
 // CMYK profiles and closes the log.
 void IEInitializeImageryIO();
 void IEFinalizeImageryIO();
+// Ends the Video for Windows file library when an AVI file was opened since
+// the start-up (the shut-down calls it).
+void IEEndAVIFileLibrary();
 
 // Makes the pixels square by stretching the shorter side to the finer of the
 // two resolutions (nearest pixel, or the fallback filter in 24-bit colour

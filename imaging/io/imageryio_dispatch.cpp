@@ -130,6 +130,16 @@ bool TImageryIO::LoadInternalFile(int32_t id, const std::string& fileName) {
   return LoadFromFileCodec(*codec, fileName) >= 0;
 }
 
+bool TImageryIO::LoadAVIFrame(const std::string& fileName) {
+  OpenAVIFile(fileName);
+  if (Aborting()) return false;
+  const bool result = LoadFromAVI(params_->IMAGEINDEX);
+  CloseAVIFile();
+  params_->FILENAME = fileName;
+  params_->FILETYPE = 15;
+  return result;
+}
+
 bool TImageryIO::LoadFromFile(const std::string& fileName, int32_t fileFormat) {
   if (!bitmap_) return false;
   if (!RunsInline()) {
@@ -144,10 +154,11 @@ bool TImageryIO::LoadFromFile(const std::string& fileName, int32_t fileFormat) {
   }
   if (IEGetURLType(fileName) != 0) return LoadFromURL(fileName);
   const std::string extension = IELowerExtension(fileName);
+  if (extension == ".avi") return LoadAVIFrame(fileName);
   if (fileFormat >= 1) return LoadFromFileFormat(fileName, fileFormat);
   const TIEFileFormatInfo* entry = IEFindFormatByExtension(extension);
   if (!entry && IsVideoExtension(extension)) {
-    SetAborting(true);  // no video reader in this build
+    SetAborting(true);  // no reader of media files in this build
     return false;
   }
   bool result = false, ran = false;

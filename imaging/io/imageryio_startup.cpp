@@ -47,6 +47,7 @@ void IEFinalizeImageryIO() {
   // Plug-ins go before the registry, so no entry names a released library.
   IEUnloadIOPlugins();
   IEFreeFileFormats();
+  IEEndAVIFileLibrary();
   IEFinalizeCCITT();
   IEUnbindWinInet();
   CloseLog();
@@ -63,9 +64,21 @@ int32_t IEFileFormatFromExtension(const std::string& extension) {
   return 0;
 }
 
+namespace {
+
+// The frames of a video file; 0 for what cannot be opened. AVI files count
+// through the AVI reader; this build reads no other video files.
+int32_t CountVideoFrames(const std::string& fileName) {
+  if (IELowerExtension(fileName) != ".avi") return 0;
+  TImageryIO video(nullptr);
+  return video.OpenAVIFile(fileName);
+}
+
+}  // namespace
+
 int32_t IEGetFileImageCount(const std::string& fileName) {
   const TIEFileFormatInfo* entry = IEFindFormatByExtension(IELowerExtension(fileName));
-  if (!entry || entry->FileTypeId == 15) return 0;  // no media-file reader in this build
+  if (!entry || entry->FileTypeId == 15) return CountVideoFrames(fileName);
   const TIECodecEntry* codec = IEFindCodec(entry->FileTypeId);
   if (codec && codec->ImageCount) {
     TIEWideFileStream file(fileName, fmOpenRead | fmShareDenyWrite);

@@ -40,3 +40,8 @@ if(sources)
     COMPILE_OPTIONS "${JXR_INCLUDE_DIRS};${JXR_CFLAGS_OTHER}"
     COMPILE_DEFINITIONS "VESK_JXR_SONAMES=${jxr_sonames}")
 endif()
+
+# Video for Windows' AVI file functions: libavformat reads the packets,
+# libavcodec decodes compressed video and libswscale converts it to 24 bits.
+pkg_check_modules(AV_DEPS REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)
+target_link_libraries(${name} PRIVATE PkgConfig::AV_DEPS)
