@@ -164,7 +164,7 @@ void FileCopy(const std::string& source, const std::string& destination);
 bool IsValidIccProfile(const std::string& fileName);
 // True when the file begins like a TIFF file.
 bool IsTiffFile(const std::string& fileName);
-// A JPEG or PNG photo, recognised by its content, written as a TIFF at
+// A JPEG, PNG or camera-raw photo, recognised by its content, written as a TIFF at
 // destination (or, without one, only checked to be readable). False when
 // the file holds neither or cannot be read or written.
 bool WritePhotoAsTiff(const std::string& source, const std::string& destination);

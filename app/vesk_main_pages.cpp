@@ -81,7 +81,8 @@ void TForm1::TakePhoto(const std::string& fileName) {
 bool TForm1::OpenImg(const std::string& fileName) {
   bool loaded = false;
   try {
-    loaded = image1->GetIO()->LoadFromFile(fileName, -1) && !image1->GetIO()->Aborting();
+    // By content first: a camera's DNG is a TIFF by its name.
+    loaded = image1->GetIO()->LoadFromFileAuto(fileName) && !image1->GetIO()->Aborting();
   } catch (const std::exception&) {
     loaded = false;
   }

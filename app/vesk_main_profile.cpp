@@ -33,7 +33,7 @@
 namespace {
 
 // The file-type ids of the photo formats converted for the toolkit.
-constexpr int32_t kJpegFormat = 3, kPngFormat = 8;
+constexpr int32_t kJpegFormat = 3, kPngFormat = 8, kCameraRawFormat = 20, kCameraRawPluginFormat = 4096;
 
 constexpr std::array<const char*, ChartTypeCount> ChartFiles{
     "ColorChecker.cht",     "ColorCheckerSG.cht",       "ColorCheckerPassport.cht", "ColorChecker.cht",
@@ -226,20 +226,51 @@ bool IsTiffFile(const std::string& fileName) {
   return false;
 }
 
+namespace {
+
+// The format of a file's content; 0 when unknown or unreadable.
+int32_t ContentFormat(const std::string& fileName) {
+  try {
+    TFileStream in(fileName, fmOpenRead | fmShareDenyWrite);
+    return IEDetectStreamFormat(in);
+  } catch (const Exception&) {
+    return 0;
+  }
+}
+
+bool IsCameraRawFormat(int32_t format) { return format == kCameraRawFormat || format == kCameraRawPluginFormat; }
+
+// Reads the photo in its format (JPEG, PNG or camera raw, by the built-in
+// reader or the plug-in); false when it is none of them.
+bool ReadPhoto(TStream& in, int32_t format, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
+               bool paramsOnly) {
+  if (format == kCameraRawPluginFormat) {
+    const TIEFileFormatInfo* entry = IEFindFormatById(format);
+    if (!entry || !entry->ReadProc) return false;
+    params.FILETYPE = format;
+    entry->ReadProc(in, &bitmap, params, paramsOnly, progress);
+    return true;
+  }
+  const bool known = format == kJpegFormat || format == kPngFormat || format == kCameraRawFormat;
+  const TIECodecEntry* codec = known ? IEFindCodec(format) : nullptr;
+  if (!codec || !codec->Read) return false;
+  TIECodecRead read{in, &bitmap, params, progress, paramsOnly, in.Size()};
+  codec->Read(read);
+  return true;
+}
+
+}  // namespace
+
 bool WritePhotoAsTiff(const std::string& source, const std::string& destination) {
   try {
     TFileStream in(source, fmOpenRead | fmShareDenyWrite);
     const int32_t format = IEDetectStreamFormat(in);
-    const TIECodecEntry* codec = format == kJpegFormat || format == kPngFormat ? IEFindCodec(format) : nullptr;
-    if (!codec || !codec->Read) return false;
     std::atomic<bool> aborting{false};
     TIEProgressRecord progress;
     progress.Aborting = &aborting;
     TIEBitmap bitmap;
     TIOParamsVals params(nullptr);
-    TIECodecRead read{in, &bitmap, params, progress, destination.empty(), in.Size()};
-    codec->Read(read);
-    if (aborting) return false;
+    if (!ReadPhoto(in, format, bitmap, params, progress, destination.empty()) || aborting) return false;
     if (destination.empty()) return true;
     if (bitmap.IsEmpty()) return false;
     // The pixels as they are, uncompressed, with the photo's resolution,
@@ -266,8 +297,9 @@ void TProfileCreator::CreateBtnClick(TProfileChoices& choices) {
   if (choices.PhotoHeight < 100) return Message(messages_.SelectTarget, pmkInformationDialog);
   if (!IsExistingFile(choices.ReferenceFileName)) return Message(messages_.SelectReference, pmkInformationDialog);
   if (!CheckFreeSpace(choices.ImageFileName)) return;
-  // The toolkit reads TIFF only: a JPEG or PNG photo goes to it as a TIFF.
-  const bool tiff = IsTiffFile(choices.ImageFileName);
+  // The toolkit reads TIFF only: a JPEG, PNG or camera-raw photo (a DNG is
+  // a TIFF of sensor data) goes to it as a TIFF.
+  const bool tiff = IsTiffFile(choices.ImageFileName) && !IsCameraRawFormat(ContentFormat(choices.ImageFileName));
   if (!tiff && !WritePhotoAsTiff(choices.ImageFileName, ""))
     return Message(messages_.NotTiff, pmkInformationDialog);
 

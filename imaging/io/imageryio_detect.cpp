@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "imaging/core/ruduvazez.h"
+#include "imaging/core/ruduvazez_tiffifd.h"
 #include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio_registry.h"
 #include "platform/rtl/files.h"
@@ -16,7 +17,8 @@
 
 namespace {
 
-constexpr int32_t kJPEG = 3, kCameraRaw = 20;
+constexpr int32_t kTIFF = 1, kJPEG = 3, kCameraRaw = 20, kCameraRawPlugin = 4096;
+constexpr uint16_t kDNGVersionTag = 50706;
 
 // Up to count bytes from the position, which is put back.
 int32_t Peek(TStream& stream, int64_t position, uint8_t* buffer, int32_t count) {
@@ -45,6 +47,36 @@ int32_t DetectSignature(TStream& stream, int64_t position, int64_t remaining) {
   return 0;
 }
 
+// A TIFF whose first directory names a DNG version: a camera's raw file.
+bool IsDNG(TStream& stream, int64_t position) {
+  uint8_t h[8] = {};
+  if (Peek(stream, position, h, 8) < 8 || (h[0] != 'I' && h[0] != 'M')) return false;
+  const bool intel = h[0] == 'I';
+  const uint32_t first = intel ? uint32_t{h[7]} << 24 | h[6] << 16 | h[5] << 8 | h[4]
+                               : uint32_t{h[4]} << 24 | h[5] << 16 | h[6] << 8 | h[7];
+  TIETIFFIFDReader directory;
+  directory.Intel = intel;
+  directory.Stream = &stream;
+  directory.BaseOffset = position;
+  int32_t count = 0;
+  const bool dng = directory.ReadIFD(0, count, first) && directory.FindTag(kDNGVersionTag) >= 0;
+  stream.SetPosition(position);
+  return dng;
+}
+
+// The camera-raw reader in service: the plug-in's format when registered,
+// else the built-in reader; 0 when there is neither.
+int32_t CameraRawReader() {
+  if (IEFindFormatById(kCameraRawPlugin)) return kCameraRawPlugin;
+  return IEFindFormatById(kCameraRaw) && IEFindCodec(kCameraRaw) ? kCameraRaw : 0;
+}
+
+// A DNG goes to the camera-raw reader, other TIFFs stay TIFFs.
+int32_t TIFFOrCameraRaw(TStream& stream, int64_t position) {
+  const int32_t raw = CameraRawReader();
+  return raw != 0 && IsDNG(stream, position) ? raw : kTIFF;
+}
+
 bool Try(const TIECodecEntry* codec, TStream& stream, int64_t position) {
   if (!codec || !codec->IsFormat) return false;
   stream.SetPosition(position);
@@ -64,7 +96,7 @@ int32_t DetectFrom(TStream& stream, int64_t position) {
   if (remaining <= 0) return 0;
   if (int32_t id = DetectSignature(stream, position, remaining)) return id;
   for (int32_t id : kContentOrder)
-    if (Try(IEFindCodec(id), stream, position)) return id;
+    if (Try(IEFindCodec(id), stream, position)) return id == kTIFF ? TIFFOrCameraRaw(stream, position) : id;
   // Other codecs with a content test, in table order.
   for (const TIECodecEntry& codec : IECodecTable())
     if (codec.FileTypeId != kJPEG && codec.FileTypeId != kCameraRaw && !InContentOrder(codec.FileTypeId) &&

@@ -6,6 +6,9 @@
 
 #include <filesystem>
 
+#include "imaging/io/imageryio.h"
+#include "imaging/io/imageryio_plugins.h"
+#include "imaging/io/imageryio_registry.h"
 #include "platform/rtl/files.h"
 #include "platform/win/kernel_files.h"
 #include "tests/app/profile_road.h"
@@ -54,7 +57,7 @@ struct RealRoad : ProfileRoad {
 
 // Runs the request on the road's photo and checks the profile it saved:
 // its texts, and how well it predicts the chart's patches.
-void ExpectProfileFromPhoto(RealRoad& r) {
+void ExpectProfileFromPhoto(RealRoad& r, double largestAverage = 8.0) {
   r.choices.Description = "Handheld \"24\" test";
   r.choices.Copyright = "No copyright, test data";
   r.dialogs.SaveAnswer = r.t / "color/handheld.icm";
@@ -73,7 +76,7 @@ void ExpectProfileFromPhoto(RealRoad& r) {
   std::string report;
   const double average = ProfcheckAverage(r.folders.ProgramFolder, base + ".ti3", r.dialogs.SaveAnswer, report);
   ASSERT_GE(average, 0) << report;
-  EXPECT_LT(average, 8.0) << report;
+  EXPECT_LT(average, largestAverage) << report;
 }
 
 }  // namespace
@@ -93,6 +96,32 @@ TEST(ProfileRoadEndToEnd, JpegChartPhotoBecomesAProfile) {
   ASSERT_EQ(std::system(("tifftopnm -quiet '" + r.choices.ImageFileName + "' | cjpeg -quality 95 > '" + jpeg + "'").c_str()), 0);
   r.choices.ImageFileName = jpeg;
   ExpectProfileFromPhoto(r);
+}
+
+// A camera's DNG of the chart (the photo laid out as a sensor's colour
+// mosaic) is decoded by the camera-raw plug-in, as the program registers
+// it, and reaches the toolkit as a TIFF.
+TEST(ProfileRoadEndToEnd, DngChartPhotoBecomesAProfile) {
+  struct TPlugins {
+    TPlugins() {
+      IEInitializeImageryIO();
+      IEUnregisterFileFormat(20);
+    }
+    ~TPlugins() { IEFinalizeImageryIO(); }
+  } plugins;
+  ASSERT_EQ(IERegisterIOPlugin(ProgramFolder() + "dcrawlib.dll"), 4096);
+  RealRoad r;
+  const std::string ppm = r.t / "photo dir/chart photo.ppm";
+  const std::string dng = r.t / "photo dir/chart photo.dng";
+  ASSERT_EQ(std::system(("tifftopnm -quiet '" + r.choices.ImageFileName + "' > '" + ppm + "' && python3 " VESK_SOURCE_DIR
+                         "/tests/fixtures/raw/make_dng.py '" + dng + "' --ppm '" + ppm + "'").c_str()),
+            0);
+  r.choices.ImageFileName = dng;
+  // The photo's colours pass a 12-bit mosaic, bilinear interpolation and
+  // the DNG's own colour matrix before the toolkit sees them: the profile
+  // fits its patches less closely than one of the photo itself.
+  ExpectProfileFromPhoto(r, 25.0);
+  EXPECT_TRUE(IsTiffFile(r.folders.WorkFolder + "chart photo.tif"));
 }
 
 TEST(ProfileRoadEndToEnd, WrongChartTypeGivesTheExtractError) {

@@ -4,6 +4,7 @@
 // formats and the pages opened through the registered HTML program.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -138,6 +139,33 @@ TEST(PhotoChoice, AFileDroppedOnTheWindowLoadsOnce) {
   Settle();
   EXPECT_EQ(Form1->ImageFileName, kFrame) << "several files at once are refused";
   EXPECT_TRUE(MessageBoxLog().empty());
+}
+
+// A camera's DNG dropped on the window loads through the camera-raw plug-in
+// the program registers at start, whatever the file is called, under a
+// decimal-comma locale too.
+TEST(PhotoChoice, ADroppedDNGLoadsThroughTheCameraRawPlugin) {
+  for (const char* locale : {"en_US.UTF-8", "de_DE.UTF-8"}) {
+    Program program(locale);
+    program.Start();
+    const std::string dng = program.t / "photo.dng";
+    const std::string command = "python3 " VESK_SOURCE_DIR "/tests/fixtures/raw/make_dng.py '" + dng +
+                                "' --width 160 --height 120";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string unnamed = program.t / "photo.data";
+    fs::copy_file(dng, unnamed);
+    Form1->Show();
+    Settle();
+    for (const std::string& photo : {dng, unnamed}) {
+      ScriptMessageBoxAnswer(mrOk);  // a failed load would say so
+      display::InjectFileDrop(Centre(Form1->Panel_1), {photo});
+      Settle();
+      EXPECT_EQ(Form1->ImageFileName, photo) << locale;
+      EXPECT_EQ(Form1->image1->GetIO()->Params().FILETYPE, 4096) << photo << " " << locale;
+      EXPECT_EQ(Form1->CollectChoices().PhotoHeight, 120) << photo << " " << locale;
+    }
+    for (const auto& box : MessageBoxLog()) ADD_FAILURE() << box.Text << " " << locale;
+  }
 }
 
 TEST(ReferenceChoice, GenericRowSetsTheChartTypeAndClosingChangesOnlyTheMarks) {

@@ -62,12 +62,20 @@ private:
 
 using TRawDecoder = TIEScaledLibRaw;
 
+struct TImageRelease {
+  void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
+};
+
 struct TContext {
   THostCallbacks host;
   std::unique_ptr<TRawDecoder> decoder = std::make_unique<TRawDecoder>();
   int32_t width = 0, height = 0, format = IEX_FORMAT_RGB24, encodedSize = 0, fullWidth = 0, fullHeight = 0;
+  // The decoded picture is handed out where LibRaw made it; previews are
+  // copied into pixels.
+  std::unique_ptr<libraw_processed_image_t, TImageRelease> image;
   std::vector<uint8_t> pixels;
   bool decoded = false;
+  uint8_t* Pixels() { return image ? image->data : pixels.data(); }
 };
 
 const char kExtensions[] = "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR;SR2";
@@ -127,18 +135,20 @@ void TakeOutputSize(TContext& c) {
   c.height = d.imgdata.sizes.iheight;
 }
 
-// 24-bit RGB as it is; 16-bit samples turned big-endian.
-void TakeImage(TContext& c, const libraw_processed_image_t& image) {
+// 24-bit RGB as it is; 16-bit samples turned big-endian in place.
+void TakeImage(TContext& c, libraw_processed_image_t* made) {
+  c.image.reset(made);
+  libraw_processed_image_t& image = *made;
   c.width = image.width;
   c.height = image.height;
-  c.pixels.assign(image.data, image.data + image.data_size);
   if (image.bits == 16) {
     c.format = IEX_FORMAT_RGB48;
-    for (size_t i = 0; i + 1 < c.pixels.size(); i += 2) std::swap(c.pixels[i], c.pixels[i + 1]);
+    auto* samples = reinterpret_cast<uint16_t*>(image.data);
+    for (size_t i = 0; i < image.data_size / 2; ++i) samples[i] = static_cast<uint16_t>(samples[i] << 8 | samples[i] >> 8);
   } else {
     c.format = IEX_FORMAT_RGB24;
   }
-  c.decoded = !c.pixels.empty() && image.colors == 3;
+  c.decoded = image.data_size > 0 && image.colors == 3;
 }
 
 // The embedded preview: a JPEG goes back as an encoded file, a bitmap as pixels.
@@ -178,10 +188,7 @@ void Decode(TContext& c, bool parametersOnly) {
   if (d.unpack() == LIBRAW_SUCCESS && d.dcraw_process() == LIBRAW_SUCCESS) {
     c.host.progress(90, c.host.host);
     int error = 0;
-    if (libraw_processed_image_t* image = d.dcraw_make_mem_image(&error)) {
-      TakeImage(c, *image);
-      LibRaw::dcraw_clear_mem(image);
-    }
+    if (libraw_processed_image_t* image = d.dcraw_make_mem_image(&error)) TakeImage(c, image);
   }
   d.recycle();
 }
@@ -206,7 +213,7 @@ EXPORT void* IEX_GetInfo(void* context, int32_t code) {
     case IEX_INFO_WIDTH: return &c.width;
     case IEX_INFO_HEIGHT: return &c.height;
     case IEX_INFO_FORMAT: return &c.format;
-    case IEX_INFO_PIXELS: return c.decoded ? c.pixels.data() : nullptr;
+    case IEX_INFO_PIXELS: return c.decoded ? c.Pixels() : nullptr;
     case IEX_INFO_ENCODED_SIZE: return &c.encodedSize;
     case IEX_INFO_FULL_WIDTH: return &c.fullWidth;
     case IEX_INFO_FULL_HEIGHT: return &c.fullHeight;
