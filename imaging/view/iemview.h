@@ -100,6 +100,30 @@ struct TIEMVisibleArea {
   bool StretchSmall = false;
 };
 
+// A snapshot as read from its stream, before it replaces a view's content.
+struct TIEMSnapshotEntry {
+  int32_t Image = -1, CacheImage = -1;  // indexes into the stores
+  TIEColor Background = 0;
+  std::string FileName;
+  int32_t ID = -1;
+  double DelayTime = 0;
+  int32_t Tag = 0;
+  std::string TopText, InfoText, BottomText;
+  bool Checked = false;
+  std::unique_ptr<TIOParamsVals> Params;
+};
+struct TIEMSnapshot {
+  int32_t ThumbWidth = 100, ThumbHeight = 100, UpperGap = 0, BottomGap = 0, SideGap = 0, TextMargin = 0;
+  TIEStoreType StoreType = ietNormal;
+  std::unique_ptr<TIEVirtualImageList> Store, Cache;
+  std::vector<TIEMSnapshotEntry> Entries;
+};
+constexpr uint8_t IEMSnapshotVersion = 8;
+// Reads a whole snapshot (versions 1 to 8, plain or compressed). False for
+// anything that is not a sound snapshot; the stores keep their data in
+// temporary files with useFiles, else in memory.
+bool IEMReadSnapshot(TStream& stream, TIEMSnapshot& snapshot, bool useFiles);
+
 class TImageryMView : public TIEView, public TIEMViewImages {
   FORMS_CLASS(TImageryMView)
 
@@ -249,6 +273,14 @@ public:
   TFont* BottomTextFont() const { return bottomFont_.get(); }
   TFont* InfoTextFont() const { return infoFont_.get(); }
 
+  // ---- snapshots (iemview_snapshot.cpp)
+  void SaveSnapshotToStream(TStream& stream, bool saveCache, bool compressed, bool saveParams);
+  void SaveSnapshotToFile(const std::string& fileName, bool saveCache, bool compressed, bool saveParams);
+  // False, with the view unchanged, for a stream that is no snapshot; false
+  // with the view cleared for a damaged one.
+  bool LoadSnapshotFromStream(TStream& stream);
+  bool LoadSnapshotFromFile(const std::string& fileName);
+
   // ---- background loading (iemview_loader.cpp)
   bool RequestImageLoad(int32_t index, int32_t position);
   bool LoadImageNow(int32_t index);
@@ -344,6 +376,7 @@ private:
   void SignalStarter();
   void ShiftLoadIndexes(int32_t from, int32_t delta);
   bool DecodeFile(TImageryIO& io, const std::string& fileName, TIEBitmap& bitmap);
+  void WriteSnapshotBody(TStream& stream, bool saveCache, bool saveParams);
   // selection
   void SelectImage(int32_t index);
   bool DoSelectionChanging();
