@@ -418,7 +418,7 @@ private:
   bool allDisplayed_ = false;
 
   // loading
-  int32_t threadPoolSize_ = 5;
+  std::atomic<int32_t> threadPoolSize_{5};
   std::deque<int32_t> queue_;
   std::vector<std::unique_ptr<TIEMLoader>> running_;
   std::thread starter_;

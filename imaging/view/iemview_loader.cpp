@@ -182,9 +182,9 @@ void TImageryMView::PruneQueue() {
 }
 
 bool TImageryMView::RequestImageLoad(int32_t index, int32_t position) {
+  std::lock_guard<std::recursive_mutex> guard(section_);
   TIEMImageInfo* entry = Entry(index);
   if (!entry || entry->FileName.find("::") != std::string::npos || entry->Kind == iemkFolder) return false;
-  std::lock_guard<std::recursive_mutex> guard(section_);
   struct Wake {
     TImageryMView* view;
     ~Wake() { view->SignalStarter(); }

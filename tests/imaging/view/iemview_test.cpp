@@ -59,6 +59,14 @@ const Folder& TestFolder() {
                "broken.jpg", "missing.png", "sub",   "note.xyz"};
     return f;
   }();
+  // The folder goes when the program ends.
+  static const struct Remover {
+    std::string dir;
+    ~Remover() {
+      std::error_code ignored;
+      fs::remove_all(dir, ignored);
+    }
+  } remover{folder.dir};
   return folder;
 }
 
