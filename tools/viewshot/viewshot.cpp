@@ -1,8 +1,10 @@
 // Writes a PNG screenshot of a photo shown by an image view that fills a
 // window, the photo fitted to it: what the main window shows after the user
-// chose the photo. Two more pictures on request: the view's cursors as the
-// screen shows them, and a selection on a layer placed over the photo.
+// chose the photo. More pictures on request: the view's cursors as the
+// screen shows them, a selection on a layer placed over the photo, and the
+// thumbnail view over the files of a folder once every visible cell loaded.
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -10,9 +12,11 @@
 
 #include "imaging/core/ruduvazez_startup.h"
 #include "imaging/io/imageryio.h"
+#include "imaging/view/iemview.h"
 #include "imaging/view/imageryview.h"
 #include "platform/display/headless.h"
 #include "platform/forms/forms.h"
+#include "platform/rtl/threads.h"
 #include "platform/win/user.h"
 #include "platform/win/user_paint.h"
 
@@ -67,19 +71,59 @@ void SelectOnPlacedLayer(TImageryView* view) {
   view->SetViewXY(0, 0);
 }
 
+// The thumbnail view over the folder's files (sorted by name), with file
+// names below the cells and the second cell selected, once the visible
+// cells have loaded in the background.
+int WriteThumbnails(TForm* form, const std::string& folder, const std::string& output) {
+  auto* view = new TImageryMView(form);
+  view->SetParent(form);
+  view->SetAlign(alClient);
+  view->SetGridWidth(-1);
+  view->SetGaps(0, 18, 0, 0);
+  std::vector<std::string> files;
+  std::error_code error;
+  for (const auto& item : std::filesystem::directory_iterator(folder, error)) files.push_back(item.path().string());
+  std::sort(files.begin(), files.end());
+  bool displayed = false;
+  view->OnAllDisplayed = [&](TObject*) { displayed = true; };
+  view->BeginPaintLock();
+  for (const std::string& file : files) {
+    const int32_t index = view->AppendImage();
+    view->SetImageFileName(index, file);
+    view->SetImageBottomText(index, "$IEM_FILENAME$");
+  }
+  view->EndPaintLock();
+  view->SetSelectedImage(std::min<int32_t>(1, view->GetImageCount() - 1));
+  for (int i = 0; i < 3000 && !displayed; ++i) {
+    Application->ProcessMessages();
+    Sleep(5);
+  }
+  view->Invalidate();
+  Settle();
+  if (!SaveWindowSnapshot(form->Handle(), output)) {
+    std::fprintf(stderr, "could not write %s\n", output.c_str());
+    return 1;
+  }
+  std::printf("%s: %d files, %s\n", output.c_str(), view->GetImageCount(),
+              displayed ? "every visible cell loaded" : "still loading");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   setenv("PLATFORM_DISPLAY", "headless", 0);
   const std::string mode = argc >= 2 ? argv[1] : "";
   const bool cursors = mode == "--cursors", layerSelection = mode == "--layer-selection";
-  if (cursors || layerSelection) {
+  const bool thumbnails = mode == "--thumbnails";
+  if (cursors || layerSelection || thumbnails) {
     --argc;
     ++argv;
   }
-  if (argc < 2 || argc == 4 || argc > 5 || (cursors && argc != 2)) {
+  if (argc < 2 || argc == 4 || argc > 5 || (cursors && argc != 2) || (thumbnails && argc < 3)) {
     std::fprintf(stderr, "usage: %s [--layer-selection] OUTPUT.png [PHOTO [WIDTH HEIGHT]]\n"
-                         "       %s --cursors OUTPUT.png\n", argv[0], argv[0]);
+                         "       %s --cursors OUTPUT.png\n"
+                         "       %s --thumbnails OUTPUT.png FOLDER [WIDTH HEIGHT]\n", argv[0], argv[0], argv[0]);
     return 2;
   }
   const std::string output = argv[1];
@@ -106,6 +150,9 @@ int main(int argc, char** argv) {
     Settle();
     if (cursors) {
       status = WriteCursorSheet(output);
+    } else if (thumbnails) {
+      delete view;
+      status = WriteThumbnails(form, photo, output);
     } else if (!view->GetIO()->LoadFromFile(photo)) {
       std::fprintf(stderr, "could not load %s\n", photo.c_str());
       status = 1;
