@@ -77,6 +77,7 @@ public:
 class TIEIOThread;
 class TFont;
 class TBitmap;
+class TMetafile;
 class TImage;
 struct TIEPSDocument;
 struct TIEPDFDocument;
@@ -245,6 +246,15 @@ public:
   bool LoadFromStreamJP2(TStream& s) { return LoadFromStreamCodec(CodecOf(13), s) > 0; }
   void SaveToFileJP2(const std::string& f) { SaveToFileCodec(CodecOf(13), f); }
   void SaveToStreamJP2(TStream& s) { SaveToStreamCodec(CodecOf(13), s); }
+  // Metafiles (WMF, EMF) drawn into a 24-bit image: Width and Height of
+  // -1 keep the picture's size or proportions, 0 fails; WithAlpha makes
+  // the picture's untouched area transparent. A file or stream that is no
+  // metafile raises the framework's exception (after the finishing work).
+  bool ImportMetafile(const std::string& fileName, int32_t width, int32_t height, bool withAlpha);
+  bool ImportMetafileStream(TStream& stream, int32_t width, int32_t height, bool withAlpha);
+  bool RenderMetafile(TMetafile& metafile, int32_t width, int32_t height, bool withAlpha);
+  // Only the parameters of a metafile: its size, type and default resolution.
+  void ReadMetafileParams(TStream& stream);
   // One reader takes JP2 files and code streams; FILETYPE is the member's.
   bool LoadFromFileJ2K(const std::string& f) { return LoadFromFileCodec(CodecOf(14), f) > 0; }
   bool LoadFromStreamJ2K(TStream& s) { return LoadFromStreamCodec(CodecOf(14), s) > 0; }
@@ -344,6 +354,8 @@ private:
   // The codec row of the id; EIEException when this build has none.
   static const TIECodecEntry& CodecOf(int32_t fileTypeId);
   bool RunsInline();
+  // The parameters of a metafile drawn at width x height.
+  void FillMetafileParams(const TMetafile& metafile, int32_t width, int32_t height);
   void StartWorker(std::function<void()> call);
   void RemoveWorker(TIEIOThread* worker);
   // Joins and frees the workers that have finished.
@@ -442,3 +454,10 @@ void IEPrepareJPEGMarkers(TIOParamsVals& params);
 // empty name (the default) writes nothing.
 void IESetLogFileName(const std::string& fileName);
 void IEWriteLog(const std::string& message);
+
+// The size a metafile of metaWidth x metaHeight is drawn at for a requested
+// width and height (-1: from the picture, keeping its proportions), limited
+// to maxSize on the longer side; a side never falls below 1. False for an
+// empty picture or a requested side of 0.
+bool IEMetafileRenderSize(int64_t metaWidth, int64_t metaHeight, int32_t width, int32_t height, int32_t maxSize,
+                          int32_t& outWidth, int32_t& outHeight);

@@ -116,6 +116,7 @@ void TImageryIO::WriteRegistry(const TIEFileFormatInfo& entry, TStream* stream, 
 // ---- loads -------------------------------------------------------------------------------
 
 bool TImageryIO::LoadInternalFile(int32_t id, const std::string& fileName) {
+  if (id == 9 || id == 10) return ImportMetafile(fileName, -1, -1, true);
   const TIECodecEntry* codec = IEFindCodec(id);
   if (!codec || !codec->Read) {
     // A format this build has no reader for.
@@ -252,7 +253,7 @@ bool TImageryIO::LoadFromStreamFormat(TStream& stream, int32_t fileFormat) {
   }
   TOperation operation(*this);
   if (entry->BuiltIn) {
-    if (fileFormat == 9 || fileFormat == 10) return LoadFromStream(stream);
+    if (fileFormat == 9 || fileFormat == 10) return ImportMetafileStream(stream, -1, -1, true);
     const TIECodecEntry* codec = IEFindCodec(fileFormat);
     if (!codec || !codec->Read) {
       SetAborting(true);

@@ -396,8 +396,7 @@ private:
 };
 
 // A Windows metafile (WMF, with or without its placeable header) or an
-// enhanced metafile (EMF): read for its header and size only; drawing it
-// leaves the canvas as it is.
+// enhanced metafile (EMF); drawing plays its records scaled to the rectangle.
 class TMetafile : public TGraphic {
   FORMS_CLASS(TMetafile)
 

@@ -9,6 +9,7 @@
 #include "platform/rtl/files.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/win/metafile.h"
 #include "platform/win/picturedecode.h"
 
 namespace {
@@ -406,7 +407,9 @@ const TClassInfo& TMetafile::StaticClassInfo() {
   return info;
 }
 
-void TMetafile::Draw(TCanvas*, const RECT&) {}
+void TMetafile::Draw(TCanvas* canvas, const RECT& rect) {
+  if (canvas && !data_.empty()) PlayMetafileBits(canvas->Handle(), data_.data(), data_.size(), rect);
+}
 
 void TMetafile::LoadFromStream(TStream& stream) {
   std::vector<uint8_t> data = ReadRest(stream);

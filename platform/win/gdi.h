@@ -386,6 +386,9 @@ BOOL GetCurrentPositionEx(HDC dc, POINT* pos);
 BOOL LineTo(HDC dc, int x, int y);
 BOOL Polyline(HDC dc, const POINT* points, int count);
 BOOL Polygon(HDC dc, const POINT* points, int count);
+// `polygons` closed outlines of counts[i] points each, filled together by
+// the fill mode (so a ring inside another is a hole under ALTERNATE).
+BOOL PolyPolygon(HDC dc, const POINT* points, const int* counts, int polygons);
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height);
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);

@@ -345,6 +345,10 @@ BOOL Polygons(HDC h, const POINT* points, const int* counts, int polygons) {
 
 BOOL Polygon(HDC h, const POINT* points, int count) { return Polygons(h, points, &count, 1); }
 
+BOOL PolyPolygon(HDC h, const POINT* points, const int* counts, int polygons) {
+  return Polygons(h, points, counts, polygons);
+}
+
 BOOL Rectangle(HDC h, int l, int t, int r, int b) {
   DCObj* dc = AsDC(h);
   if (!dc) return FALSE;

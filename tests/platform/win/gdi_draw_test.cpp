@@ -146,6 +146,19 @@ TEST(GdiShapes, PolygonFillModes) {
     EXPECT_EQ(c.At(50, 50), centre) << mode;
     EXPECT_EQ(c.At(50, 12), kRed) << mode;
   }
+  // Two rings drawn as one shape: the inner one is a hole only when the
+  // fill mode alternates (both run the same way).
+  const POINT rings[] = {{10, 10}, {90, 10}, {90, 90}, {10, 90}, {40, 40}, {60, 40}, {60, 60}, {40, 60}};
+  const int counts[] = {4, 4};
+  for (auto [mode, centre] : {std::pair{ALTERNATE, kWhite}, {WINDING, kRed}}) {
+    TestCanvas c(100, 100);
+    Selected brush(c.dc, CreateSolidBrush(kRed));
+    SelectObject(c.dc, GetStockObject(NULL_PEN));
+    SetPolyFillMode(c.dc, mode);
+    EXPECT_TRUE(PolyPolygon(c.dc, rings, counts, 2));
+    EXPECT_EQ(c.At(50, 50), centre) << mode;
+    EXPECT_EQ(c.At(20, 20), kRed) << mode;
+  }
 }
 
 TEST(GdiShapes, WidePensAndDashedPens) {
