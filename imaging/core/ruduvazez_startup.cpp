@@ -11,6 +11,7 @@
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_icc.h"
 #include "imaging/io/iej2000.h"
+#include "imaging/io/iemiscplugins.h"
 #include "imaging/io/imageryio.h"
 #include "imaging/processing/imageryproc.h"
 #include "imaging/messages/iewords.h"
@@ -45,6 +46,7 @@ void RunStopRoutines() {
   IEFinalizeImageryIO();
   IEFinalizeJpeg2000();
   IEFinalizeUtils();
+  TIEMiscPluginsImageMagick::UnloadLibraries();
   IEFreeGlobalSettings();
 }
 

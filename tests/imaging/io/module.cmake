@@ -27,3 +27,13 @@ target_compile_definitions(test_imaging_io PRIVATE IO_FAKE_RAW_DIR="${io_fake_ra
 # The URL-loading tests serve HTTPS with a certificate of their own (OpenSSL).
 pkg_check_modules(TEST_IO_TLS REQUIRED IMPORTED_TARGET openssl)
 target_link_libraries(test_imaging_io PRIVATE PkgConfig::TEST_IO_TLS)
+
+# ---- Plug-in bridge: libraries that log their termination and unloading --------
+foreach(variant main second noterm)
+  add_library(tcount_${variant} MODULE ${CMAKE_SOURCE_DIR}/tests/imaging/io/plugin/countinglib.c)
+  target_compile_definitions(tcount_${variant} PRIVATE LIB_NAME="${variant}")
+  set_target_properties(tcount_${variant} PROPERTIES PREFIX "" OUTPUT_NAME tcount${variant} SUFFIX ".so"
+                        LIBRARY_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:test_imaging_io>)
+  add_dependencies(test_imaging_io tcount_${variant})
+endforeach()
+target_compile_definitions(tcount_noterm PRIVATE NO_TERMINUS)
