@@ -480,6 +480,8 @@ int32_t TImageryIO::ReadCodec(const TIECodecEntry& codec, TStream& stream, bool 
     TIEBufferedReadStream image(stream, bufferSize, true);
     TIECodecRead read{image, bitmap_, *params_, progress};
     read.Size = size;
+    read.View = view_;
+    read.FromFile = readingFile_;
     if (!codec.Read)
       SetAborting(true);
     else if (codec.FileTypeId == kGIF && params_->GIFSpareByte == 0)
@@ -535,7 +537,9 @@ void TImageryIO::WriteCodec(const TIECodecEntry& codec, TStream& stream, bool he
   uint8_t header[12] = {};
   if (headers) stream.WriteBuffer(header, 12);
   try {
-    if (codec.Write)
+    if (IEVectorCodecWrite(codec.FileTypeId, stream, *image, view_)) {
+      // the layer formats save the attached view
+    } else if (codec.Write)
       codec.Write(stream, *image, *params_, progress);
     else
       SetAborting(true);
@@ -592,7 +596,14 @@ int32_t TImageryIO::LoadFromFileCodec(const TIECodecEntry& codec, const std::str
     TIEWideFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
     // A PNG without a background chunk keeps the component's background.
     if (codec.FileTypeId == kPNG) IEColorToRGB(Background(), params_->PNG_BACKGROUND);
-    result = ReadCodec(codec, file, false, codec.FileTypeId == kJPEG ? kJPEGFileReadAhead : kReadAhead);
+    readingFile_ = true;
+    try {
+      result = ReadCodec(codec, file, false, codec.FileTypeId == kJPEG ? kJPEGFileReadAhead : kReadAhead);
+    } catch (...) {
+      readingFile_ = false;
+      throw;
+    }
+    readingFile_ = false;
   }
   // A GIF file load tells the frames it found even when it was aborted.
   if (codec.FileTypeId == kGIF && result < 0) result = readPages_;

@@ -404,6 +404,7 @@ private:
   std::unique_ptr<TIEPSDocument> psDocument_;
   std::unique_ptr<TIEPDFDocument> pdfDocument_;
   TIEIOViewLink* view_ = nullptr;
+  bool readingFile_ = false;  // a file load is reading (the layer formats load a file through a temporary view)
   TComponent* viewComponent_ = nullptr;  // the view as a component, when it is one
   void* viewHandler_ = nullptr;          // the change handler registered with the view
   TImage* attachedTImage_ = nullptr;

@@ -26,8 +26,18 @@
 #include "imaging/io/ieraw.h"
 #include "imaging/io/iewic.h"
 #include "imaging/io/imageryio_detect.h"
+#include "imaging/view/ievect.h"
+#include "imaging/view/imageryview_layers.h"
 
 namespace {
+
+// Without an attached view the image is saved as the only layer.
+void WriteLayers(TStream& stream, TIEBitmap& bitmap, TIOParamsVals&, TIEProgressRecord&) {
+  IEVectorCodecWrite(26, stream, bitmap, nullptr);
+}
+void WriteLayersAndVectors(TStream& stream, TIEBitmap& bitmap, TIOParamsVals&, TIEProgressRecord&) {
+  IEVectorCodecWrite(27, stream, bitmap, nullptr);
+}
 
 const TIECodecEntry kBuiltinCodecs[] = {
     {29, IEHDPhotoCodecRead, IEHDPhotoCodecWrite, IEIsHDPhotoStream, TIESaveFormats::Any, true, true,
@@ -55,6 +65,10 @@ const TIECodecEntry kBuiltinCodecs[] = {
     {19, IEDcxCodecRead, IEDcxCodecWrite, IEIsDCXStream, TIESaveFormats::RGB24OrBilevel, true, true, IEGetDCXImageCount,
      nullptr},
     {24, IEPsdCodecRead, IEPsdCodecWrite, IEIsPSDStream, TIESaveFormats::Any, true, true, nullptr, nullptr},
+    {25, IEVectorCodecRead, nullptr, IEIsVectorStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
+    {26, IEVectorCodecRead, WriteLayers, IEIsLayersStream, TIESaveFormats::Any, false, false, nullptr, nullptr},
+    {27, IEVectorCodecRead, WriteLayersAndVectors, IEIsLayersAndVectorsStream, TIESaveFormats::Any, false, false,
+     nullptr, nullptr},
     // PostScript and PDF are written only.
     {17, nullptr, IEWritePSStream, nullptr, TIESaveFormats::RGB24OrBilevel, false, false, nullptr, nullptr},
     {18, nullptr, IEWritePDFStream, nullptr, TIESaveFormats::RGB24OrBilevel, false, false, nullptr, nullptr},

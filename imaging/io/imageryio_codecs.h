@@ -11,6 +11,8 @@
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/io/imageryio_registry.h"
 
+class TIEIOViewLink;
+
 // What a reader gets and returns. The stream is a read-ahead view whose
 // position 0 is where the image starts (offsets inside the file count from
 // there); transparency goes into the bitmap's alpha channel. Bitmap is null for parameters-only reads of codecs that
@@ -23,6 +25,10 @@ struct TIECodecRead {
   bool ParamsOnly = false;
   int64_t Size = 0;                 // bytes of the image from the position (PCX needs it)
   int32_t PageCount = 0;            // pages or frames found, for the formats that count them
+  // The attached view (or null), for the formats that load into it (layers
+  // and vector objects); FromFile tells a file load from a stream load.
+  TIEIOViewLink* View = nullptr;
+  bool FromFile = false;
 };
 
 // How a save prepares the image: the writer takes any pixel format; or a
@@ -54,6 +60,15 @@ std::span<const TIECodecEntry> IECodecTable();
 void IESetCodecTable(std::span<const TIECodecEntry> table);
 // The row of the id; null when this build has none.
 const TIECodecEntry* IEFindCodec(int32_t fileTypeId);
+
+// The layer and vector-object formats (imageryio_vector.cpp): 25 vector
+// objects, 26 layers, 27 layers and vector objects. A load goes into the
+// attached view when it is of the right class, else (file loads only) into
+// a temporary view whose picture is copied into the bitmap.
+void IEVectorCodecRead(TIECodecRead& read);
+// Saves 26 and 27: the attached view's layers (and objects), else the bitmap
+// as the only layer. False for other ids.
+bool IEVectorCodecWrite(int32_t fileTypeId, TStream& stream, TIEBitmap& bitmap, TIEIOViewLink* view);
 
 // Reads frame GIF_IMAGEINDEX of a GIF as an animation shows it: frames 0 to
 // the index drawn in turn, each frame's disposal applied, into a composite
