@@ -14,6 +14,11 @@
 
 namespace iej2000 {
 
+TOnDemandLibraries& Libraries() {
+  static TOnDemandLibraries libraries{VESK_OPJ_SONAMES};
+  return libraries;
+}
+
 namespace {
 
 std::atomic<bool> initialized{false};

@@ -230,7 +230,7 @@ void IEReadJpeg2000Stream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& par
                           bool paramsOnly) {
   IEInitJpeg2000();
   const bool jp2 = IEIsJP2Stream(stream);
-  if (!jp2 && !IEIsJ2KStream(stream)) return progress.Abort();
+  if ((!jp2 && !IEIsJ2KStream(stream)) || !Libraries().Available()) return progress.Abort();
   TIEBufferedReadStream input(stream, 8192, true);
   const int64_t codedBytes = input.Size();
   TCodec codec = MakeDecoder(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);

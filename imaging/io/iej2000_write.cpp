@@ -135,7 +135,7 @@ void IEWriteJpeg2000Stream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& pa
     params.J2000_COLORSPACE = 0;
   }
   if ((!IsGreyFormat(pixelFormat) && pixelFormat != ie24RGB) || params.J2000_COLORSPACE > 2 || width <= 0 ||
-      height <= 0)
+      height <= 0 || !Libraries().Available())
     return progress.Abort();
   const int32_t bits = params.BITSPERSAMPLE >= 1 && params.BITSPERSAMPLE <= 16 ? params.BITSPERSAMPLE : 8;
   const bool grey = params.J2000_COLORSPACE == 0;

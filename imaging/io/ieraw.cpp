@@ -1,6 +1,6 @@
-// The built-in camera-raw reader: LibRaw identifies and loads the file and
-// runs white balance, bilinear interpolation and the conversion to RGB stage
-// by stage; the white level, the tone curve, the border trim, the pixel
+// The built-in camera-raw reader: LibRaw, in a module of its own, identifies
+// and loads the file and runs white balance, bilinear interpolation and the
+// conversion to RGB stage by stage; the white level, the tone curve, the border trim, the pixel
 // repetition and the unfolding of 45-degree sensors are this reader's own.
 #include "imaging/io/ieraw.h"
 
@@ -14,23 +14,36 @@
 #include "imaging/core/iesettings.h"
 #include "imaging/core/ruduvazez.h"
 #include "imaging/core/ruduvazez_bitmap.h"
-#include "imaging/io/ieraw_libraw.h"
 #include "imaging/io/imageryio.h"
+#include "imaging/io/rawdecoder/rawdecoder.h"
 #include "imaging/processing/imageryproc.h"
 #include "imaging/processing/imageryproc_canvas.h"
+#include "platform/rtl/ondemand.h"
+
+TOnDemandLibraries& IERawDecoderModule() {
+  static TOnDemandLibraries module{VESK_RAW_MODULE};
+  return module;
+}
 
 namespace {
 
-constexpr int32_t kHistogramSize = 0x2000;
+constexpr int32_t kHistogramSize = TIERawDecoder::kHistogramSize;
 
 // ---- the decoder -------------------------------------------------------------------------------
 
-// LibRaw reading a stream of the library.
-class TStreamSource : public TIERawSourceStream {
+using TDecoderPointer = std::unique_ptr<TIERawDecoder>;
+
+// A new decoder; null when the module cannot be loaded.
+TDecoderPointer NewDecoder() {
+  if (!IERawDecoderModule().Available()) return nullptr;
+  return TDecoderPointer(VESK_ON_DEMAND(IERawDecoderModule(), VeskCreateRawDecoder)());
+}
+
+// The decoder reading a stream of the library.
+class TStreamSource final : public TIERawSource {
 public:
   explicit TStreamSource(TStream& stream) : stream_(stream), size_(stream.Size()) {}
 
-protected:
   int64_t Size() override { return size_; }
   int64_t ReadAt(int64_t position, uint8_t* buffer, int64_t count) override {
     stream_.SetPosition(position);
@@ -42,75 +55,20 @@ private:
   int64_t size_;
 };
 
-// LibRaw whose conversion to RGB also leaves each pixel's magnitude (half
-// the length of its RGB vector) in its fourth value and counts it, by
-// eighths, in the histogram.
-class TRawDecoder : public TIEScaledLibRaw {
+class TProgressReport final : public TIERawProgress {
 public:
-  std::vector<uint32_t> Histogram = std::vector<uint32_t>(kHistogramSize);
-  int32_t Trim = 0;
+  explicit TProgressReport(const TIEProgressRecord& progress) : progress_(progress) {}
+  void Report(int32_t percent) override { progress_.Report(percent); }
 
-  // The stages from the loaded raw data to RGB; progress 70 after the white
-  // balance, 85 after the conversion.
-  void Process(const TIEProgressRecord& progress);
-  int32_t Width() const { return imgdata.sizes.iwidth; }
-  int32_t Height() const { return imgdata.sizes.iheight; }
-  const uint16_t* Pixel(int32_t row, int32_t col) const { return imgdata.image[size_t(row) * Width() + col]; }
-
-protected:
-  void convert_to_rgb_loop(float outCam[3][4]) override;
+private:
+  const TIEProgressRecord& progress_;
 };
-
-void TRawDecoder::Process(const TIEProgressRecord& progress) {
-  auto& internal = libraw_internal_data.internal_output_params;
-  const bool bayer = imgdata.idata.filters || imgdata.idata.colors == 1;
-  const bool subtractInline = bayer && !internal.zero_is_bad;
-  raw2image_ex(subtractInline);
-  if (internal.zero_is_bad) remove_zeroes();
-  if (!subtractInline || !imgdata.color.data_maximum) {
-    adjust_bl();
-    subtract_black_internal();
-  }
-  libraw_decoder_info_t decoder{};
-  get_decoder_info(&decoder);
-  if (!(decoder.decoder_flags & LIBRAW_DECODER_FIXEDMAXC)) adjust_maximum();
-  scale_colors();
-  progress.Report(70);
-  pre_interpolate();
-  Trim = 0;
-  if (imgdata.idata.filters) {
-    Trim = 1;
-    lin_interpolate();
-  }
-  if (internal.mix_green) {
-    imgdata.idata.colors = 3;
-    for (size_t i = 0; i < size_t(imgdata.sizes.height) * imgdata.sizes.width; ++i)
-      imgdata.image[i][1] = static_cast<uint16_t>((imgdata.image[i][1] + imgdata.image[i][3]) >> 1);
-  }
-  auto& histogram = libraw_internal_data.output_data.histogram;
-  if (!histogram)
-    histogram = static_cast<int(*)[LIBRAW_HISTOGRAM_SIZE]>(malloc(sizeof(*histogram) * 4));
-  convert_to_rgb();
-  progress.Report(85);
-}
-
-void TRawDecoder::convert_to_rgb_loop(float outCam[3][4]) {
-  LibRaw::convert_to_rgb_loop(outCam);
-  std::fill(Histogram.begin(), Histogram.end(), 0);
-  const size_t count = size_t(imgdata.sizes.height) * imgdata.sizes.width;
-  for (size_t i = 0; i < count; ++i) {
-    uint16_t* p = imgdata.image[i];
-    const double length = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
-    p[3] = static_cast<uint16_t>(std::min(length / 2, 65535.0));
-    ++Histogram[p[3] >> 3];
-  }
-}
 
 // ---- white level and tone table ---------------------------------------------------------------
 
 // The level above which the brightest share of the pixels lies: 1 % of
 // them, 0.5 % for Fuji cameras. At least 1.
-double WhiteLevel(const std::vector<uint32_t>& histogram, int64_t pixels, bool fuji) {
+double WhiteLevel(const uint32_t* histogram, int64_t pixels, bool fuji) {
   const auto threshold = static_cast<int64_t>((fuji ? 0.005 : 0.01) * static_cast<double>(pixels));
   int64_t total = 0;
   int32_t bin = kHistogramSize - 1;
@@ -148,16 +106,17 @@ void Magnification(double aspect, int32_t& xmag, int32_t& ymag) {
 }
 
 template <class T>
-void WriteRows(const TRawDecoder& d, const std::vector<double>& table, const TOutputShape& s, TIEBitmap& bitmap) {
+void WriteRows(TIERawDecoder& d, const std::vector<double>& table, const TOutputShape& s, TIEBitmap& bitmap) {
   constexpr double kMax = sizeof(T) == 1 ? 255 : 65535;
   const int32_t columns = d.Width() - 2 * s.trim;
+  const TIERawPixel* image = d.Image();
   std::vector<T> row(size_t(columns) * s.xmag * 3);
   std::vector<T> swapped(sizeof(T) == 1 ? row.size() : 0);
   int32_t out = 0;
   for (int32_t y = s.trim; y < d.Height() - s.trim; ++y) {
     T* at = row.data();
     for (int32_t x = s.trim; x < d.Width() - s.trim; ++x) {
-      const uint16_t* p = d.Pixel(y, x);
+      const uint16_t* p = image[size_t(y) * d.Width() + x];
       const double factor = table[p[3]];
       T value[3];
       for (int c = 0; c < 3; ++c) value[c] = static_cast<T>(std::min(std::trunc(p[c] * factor), kMax));
@@ -170,7 +129,7 @@ void WriteRows(const TRawDecoder& d, const std::vector<double>& table, const TOu
   }
 }
 
-void WriteBitmap(const TRawDecoder& d, const std::vector<double>& table, const TOutputShape& s, TIEBitmap& bitmap,
+void WriteBitmap(TIERawDecoder& d, const std::vector<double>& table, const TOutputShape& s, TIEBitmap& bitmap,
                  TIOParamsVals& params) {
   const int32_t width = (d.Width() - 2 * s.trim) * s.xmag, height = (d.Height() - 2 * s.trim) * s.ymag;
   params.BITSPERSAMPLE = s.sixteenBits ? 16 : 8;
@@ -246,62 +205,52 @@ bool ReadPreview(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEP
   return false;
 }
 
-void SetOptions(TRawDecoder& d, const TIOParamsVals& params) {
-  libraw_output_params_t& o = d.imgdata.params;
-  o.four_color_rgb = params.RAW_FOURCOLORRGB;
-  o.use_auto_wb = params.RAW_USEAUTOWB;
-  o.use_camera_wb = params.RAW_USECAMERAWB;
-  o.half_size = params.RAW_HALFSIZE;
-  o.user_qual = 0;
-  o.use_fuji_rotate = 0;
-  d.RedScale = static_cast<float>(params.RAW_REDSCALE);
-  d.BlueScale = static_cast<float>(params.RAW_BLUESCALE);
+TIERawSettings SettingsOf(const TIOParamsVals& params) {
+  TIERawSettings s;
+  s.FourColorRGB = params.RAW_FOURCOLORRGB;
+  s.UseAutoWB = params.RAW_USEAUTOWB;
+  s.UseCameraWB = params.RAW_USECAMERAWB;
+  s.HalfSize = params.RAW_HALFSIZE;
+  s.RedScale = static_cast<float>(params.RAW_REDSCALE);
+  s.BlueScale = static_cast<float>(params.RAW_BLUESCALE);
+  return s;
 }
 
-std::string CameraName(const TRawDecoder& d) {
+std::string CameraName(const TIERawFacts& f) {
   auto text = [](const char (&field)[64]) { return std::string(field, strnlen(field, sizeof field)); };
-  return text(d.imgdata.idata.make) + " " + text(d.imgdata.idata.model) + " " + text(d.imgdata.color.model2);
+  return text(f.Make) + " " + text(f.Model) + " " + text(f.Model2);
 }
 
-void SetImageParams(const TRawDecoder& d, TIOParamsVals& params) {
+void SetImageParams(const TIERawFacts& facts, TIOParamsVals& params) {
   const auto* settings = IEGetGlobalSettings();
-  params.RAW_CAMERA = CameraName(d);
+  params.RAW_CAMERA = CameraName(facts);
   params.SetDpiX(settings->DefaultDPIX);
   params.SetDpiY(settings->DefaultDPIY);
   params.FreeColorMap();
-  params.WIDTH = d.imgdata.sizes.width - 2;
-  params.HEIGHT = d.imgdata.sizes.height - 2;
+  params.WIDTH = facts.Width - 2;
+  params.HEIGHT = facts.Height - 2;
   params.ORIGINALWIDTH = params.WIDTH;
   params.ORIGINALHEIGHT = params.HEIGHT;
 }
 
-bool IsFuji(const TRawDecoder& d) {
-  return std::strcmp(d.imgdata.idata.make, "FUJIFILM") == 0 ||
-         d.imgdata.idata.maker_index == LIBRAW_CAMERAMAKER_Fujifilm;
-}
-
-void Decode(TRawDecoder& d, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress) {
-  if (d.unpack() != LIBRAW_SUCCESS) {
+void Decode(TIERawDecoder& d, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRecord& progress) {
+  TProgressReport report(progress);
+  if (!d.Decode(report)) {
     progress.Abort();
     return;
   }
-  try {
-    d.Process(progress);
-  } catch (const LibRaw_exceptions&) {
-    progress.Abort();  // out of memory or cancelled inside the decoder
-    return;
-  }
+  const TIERawFacts facts = d.Facts();
   params.SetImageCount(1);
-  TOutputShape shape{d.Trim, 1, 1, params.ISNATIVEPIXELFORMAT};
-  Magnification(d.imgdata.sizes.pixel_aspect, shape.xmag, shape.ymag);
-  const double white = WhiteLevel(d.Histogram, int64_t(d.Width()) * d.Height(), IsFuji(d));
+  TOutputShape shape{d.Trim(), 1, 1, params.ISNATIVEPIXELFORMAT};
+  Magnification(facts.PixelAspect, shape.xmag, shape.ymag);
+  const double white = WhiteLevel(d.Histogram(), int64_t(d.Width()) * d.Height(), facts.Fuji);
   const double brightness = params.RAW_AUTOADJUSTCOLORS && HasThumbnail(params) ? 0.5 : params.RAW_BRIGHT;
   const std::vector<double> table =
       ToneTable(white, static_cast<float>(brightness), static_cast<float>(params.RAW_GAMMA), shape.sixteenBits);
   WriteBitmap(d, table, shape, bitmap, params);
-  d.free_image();
+  d.FreeImage();
   progress.Report(90);
-  if (d.is_fuji_rotated()) IEUnfoldRAW45(bitmap);
+  if (d.FujiRotated()) IEUnfoldRAW45(bitmap);
 }
 
 }  // namespace
@@ -321,13 +270,12 @@ void IEReadRAWStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, 
   if (params.RAW_GETEXIFTHUMBNAIL && ReadPreview(stream, bitmap, params, progress)) return;
   IEReadRawFileMetadata(stream, params);
   TStreamSource source(stream);
-  auto decoder = std::make_unique<TRawDecoder>();
-  SetOptions(*decoder, params);
-  if (decoder->open_datastream(&source) != LIBRAW_SUCCESS) {
+  TDecoderPointer decoder = NewDecoder();
+  if (!decoder || !decoder->Open(source, SettingsOf(params))) {
     progress.Abort();
     return;
   }
-  SetImageParams(*decoder, params);
+  SetImageParams(decoder->Facts(), params);
   if (!paramsOnly && bitmap) Decode(*decoder, *bitmap, params, progress);
   if (!paramsOnly && bitmap && !progress.Aborted() && params.RAW_AUTOADJUSTCOLORS && HasThumbnail(params))
     IEMatchHistogram(params.EXIFThumbnail.get(), bitmap);
@@ -337,8 +285,8 @@ void IEReadRAWStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, 
 bool IEIsRAWStream(TStream& stream) {
   const int64_t position = stream.Position();
   TStreamSource source(stream);
-  auto decoder = std::make_unique<LibRaw>();
-  const bool raw = decoder->open_datastream(&source) == LIBRAW_SUCCESS;
+  TDecoderPointer decoder = NewDecoder();
+  const bool raw = decoder && decoder->Open(source, TIERawSettings{});
   stream.SetPosition(position);
   return raw;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class TOnDemandLibraries;
 class TStream;
 class TIEBitmap;
 class TIOParamsVals;
@@ -15,6 +16,10 @@ struct TIECodecRead;
 // RAW_ parameters. With RAW_GETEXIFTHUMBNAIL the embedded preview is the
 // image when the file has one. A file the decoder does not take sets the
 // progress record's abort flag and leaves the bitmap as it was.
+// LibRaw's module, loaded when a program first looks at a camera-raw file;
+// without it no file is a camera-raw one and reads fail.
+TOnDemandLibraries& IERawDecoderModule();
+
 void IEReadRAWStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, TIEProgressRecord& progress,
                      bool paramsOnly);
 // The decoder takes the stream; the position is kept.

@@ -5,8 +5,6 @@
 #include "platform/rtl/encoding.h"
 #include "platform/win/wininet.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -17,6 +15,8 @@
 #include <mutex>
 #include <unordered_map>
 #include <utility>
+
+#include "platform/win/netlibs.h"
 
 namespace {
 
@@ -139,9 +139,13 @@ std::string& connectionTarget() {
   return target;
 }
 
-void initCurl() {
+// Loads libcurl on the first session; FALSE (with the error set) when it
+// cannot be loaded, as when the component is missing.
+BOOL initCurl() {
+  if (!InternetLibraries().Available()) return fail(ERROR_INTERNET_INTERNAL_ERROR, InternetLibraries().Error());
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  return TRUE;
 }
 
 DWORD errorOf(CURLcode code) {
@@ -384,7 +388,7 @@ void applyCredentialsAndProxy(CURL* easy, const Session& session, const Options&
 
 HINTERNET InternetOpenA(const std::string& agent, DWORD accessType, const std::string& proxy,
                         const std::string& proxyBypass, DWORD) {
-  initCurl();
+  if (!initCurl()) return nullptr;
   auto h = std::make_shared<Handle>();
   h->kind = Kind::Session;
   h->session = std::make_shared<Session>(Session{agent, accessType, proxy, proxyBypass});

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/rtl/ondemand.h"
+
 // The codec's header defines min and max as macros: included after the
 // standard headers, and the macros dropped at once.
 #include <JXRGlue.h>
@@ -21,26 +23,39 @@
 
 namespace wmp {
 
+// The codec library is loaded when a program first reads or writes an HD
+// Photo, so that programs that never do are spared mapping it.
+TOnDemandLibraries& Libraries() {
+  static TOnDemandLibraries libraries{VESK_JXR_SONAMES};
+  return libraries;
+}
+
+#define PKImageDecode_Create_WMP VESK_ON_DEMAND(Libraries(), PKImageDecode_Create_WMP)
+#define PKImageEncode_Create_WMP VESK_ON_DEMAND(Libraries(), PKImageEncode_Create_WMP)
+
 namespace {
 
+// The pixel formats by the names of the library's identifiers, found once it is loaded.
 struct LayoutGuid {
   Layout layout;
-  const GUID* guid;
+  const char* guid;
   uint32_t bits;
 };
 
 const LayoutGuid kLayouts[] = {
-    {Layout::BlackWhite, &GUID_PKPixelFormatBlackWhite, 1}, {Layout::Gray8, &GUID_PKPixelFormat8bppGray, 8},
-    {Layout::Gray16, &GUID_PKPixelFormat16bppGray, 16},     {Layout::BGR24, &GUID_PKPixelFormat24bppBGR, 24},
-    {Layout::RGB24, &GUID_PKPixelFormat24bppRGB, 24},       {Layout::BGR32, &GUID_PKPixelFormat32bppBGR, 32},
-    {Layout::BGRA32, &GUID_PKPixelFormat32bppBGRA, 32},     {Layout::RGBA32, &GUID_PKPixelFormat32bppRGBA, 32},
-    {Layout::RGB48, &GUID_PKPixelFormat48bppRGB, 48},       {Layout::RGBA64, &GUID_PKPixelFormat64bppRGBA, 64},
-    {Layout::CMYK32, &GUID_PKPixelFormat32bppCMYK, 32},
+    {Layout::BlackWhite, "GUID_PKPixelFormatBlackWhite", 1}, {Layout::Gray8, "GUID_PKPixelFormat8bppGray", 8},
+    {Layout::Gray16, "GUID_PKPixelFormat16bppGray", 16},     {Layout::BGR24, "GUID_PKPixelFormat24bppBGR", 24},
+    {Layout::RGB24, "GUID_PKPixelFormat24bppRGB", 24},       {Layout::BGR32, "GUID_PKPixelFormat32bppBGR", 32},
+    {Layout::BGRA32, "GUID_PKPixelFormat32bppBGRA", 32},     {Layout::RGBA32, "GUID_PKPixelFormat32bppRGBA", 32},
+    {Layout::RGB48, "GUID_PKPixelFormat48bppRGB", 48},       {Layout::RGBA64, "GUID_PKPixelFormat64bppRGBA", 64},
+    {Layout::CMYK32, "GUID_PKPixelFormat32bppCMYK", 32},
 };
+
+const GUID& GuidOf(const LayoutGuid& entry) { return *static_cast<const GUID*>(Libraries().Symbol(entry.guid)); }
 
 Layout LayoutOf(const GUID& guid) {
   for (const LayoutGuid& entry : kLayouts)
-    if (IsEqualGUID(guid, *entry.guid)) return entry.layout;
+    if (IsEqualGUID(guid, GuidOf(entry))) return entry.layout;
   return Layout::Unknown;
 }
 
@@ -310,6 +325,7 @@ uint32_t BitsPerPixel(Layout layout) {
 }
 
 std::unique_ptr<Decoder> Decoder::Open(ByteStore& store) {
+  if (!Libraries().Available()) return nullptr;
   auto decoder = std::make_unique<JxrDecoder>(store);
   if (!decoder->Open()) return nullptr;
   return decoder;
@@ -318,7 +334,7 @@ std::unique_ptr<Decoder> Decoder::Open(ByteStore& store) {
 bool Encode(ByteStore& store, const EncodeOptions& options, Layout format, int32_t width, int32_t height, float dpiX,
             float dpiY, const uint8_t* pixels, size_t stride) {
   const LayoutGuid* entry = EntryOf(format);
-  if (!entry || width <= 0 || height <= 0 || stride > UINT32_MAX) return false;
+  if (!entry || width <= 0 || height <= 0 || stride > UINT32_MAX || !Libraries().Available()) return false;
   StoreStream stream = MakeStream(store);
   PKImageEncode* codec = nullptr;
   if (PKImageEncode_Create_WMP(&codec) < 0 || !codec) return false;
@@ -332,7 +348,7 @@ bool Encode(ByteStore& store, const EncodeOptions& options, Layout format, int32
   }
   bool ok = codec->Initialize(codec, &stream.stream, &parameters, sizeof parameters) >= 0;
   if (ok && parameters.uAlphaMode) codec->WMP.wmiSCP_Alpha.uiDefaultQPIndex = parameters.uiDefaultQPIndex;
-  ok = ok && codec->SetPixelFormat(codec, *entry->guid) >= 0 && codec->SetSize(codec, width, height) >= 0 &&
+  ok = ok && codec->SetPixelFormat(codec, GuidOf(*entry)) >= 0 && codec->SetSize(codec, width, height) >= 0 &&
        codec->SetResolution(codec, dpiX, dpiY) >= 0 &&
        codec->WritePixels(codec, static_cast<U32>(height), const_cast<U8*>(pixels), static_cast<U32>(stride)) >= 0;
   codec->Release(&codec);

@@ -10,7 +10,13 @@
 #include <memory>
 #include <vector>
 
+class TOnDemandLibraries;
+
 namespace wmp {
+
+// The codec library, loaded on first use; a program without it reads and
+// writes no HD Photo (Decoder::Open and Encode fail).
+TOnDemandLibraries& Libraries();
 
 // Where the codec reads and writes its bytes.
 class ByteStore {

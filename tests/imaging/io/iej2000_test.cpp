@@ -16,6 +16,7 @@
 #include "imaging/core/ruduvazez_bitmap.h"
 #include "imaging/core/ruduvazez_startup.h"
 #include "imaging/io/iej2000.h"
+#include "imaging/io/iej2000_internal.h"
 #include "imaging/io/imageryio.h"
 #include "platform/rtl/streams.h"
 #include "tests/imaging/core/test_support.h"
@@ -496,6 +497,22 @@ TEST_F(Jpeg2000, TheWriterRefusesWhatItCannotCode) {
     EXPECT_EQ(read.BITSPERSAMPLE, 8);
     EXPECT_EQ(back.GetPixel24(7, 5).r, bitmap.GetPixel24(7, 5).r);
   }
+}
+
+// Without OpenJPEG neither side runs: both fail as with data they cannot code.
+TEST_F(Jpeg2000, WithoutTheLibraryReadingAndWritingFailCleanly) {
+  TIEBitmap source;
+  Pattern(source, ie24RGB);
+  TIOParamsVals params(nullptr);
+  const std::string file = Write(source, params, 0);
+  ASSERT_FALSE(file.empty());
+  const std::vector<const char*> names = iej2000::Libraries().RenameForTest({"libvesk-no-such-codec.so.7"});
+  TIEBitmap back;
+  TIOParamsVals read(nullptr);
+  EXPECT_FALSE(Read(file, back, read));
+  EXPECT_TRUE(Write(source, params, 1).empty());
+  iej2000::Libraries().RenameForTest(names);
+  EXPECT_TRUE(Read(file, back, read));
 }
 
 // ---- damaged data -----------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "imaging/core/ruduvazez_startup.h"
 #include "imaging/io/ieraw.h"
 #include "imaging/io/imageryio.h"
+#include "platform/rtl/ondemand.h"
 #include "tests/imaging/io/raw_test_support.h"
 
 namespace {
@@ -159,6 +160,26 @@ TEST_F(CameraRawReader, ForeignDataIsRefusedWithoutTouchingTheBitmap) {
   TIEWideFileStream stream(junk, fmOpenRead);
   EXPECT_FALSE(IEIsRAWStream(stream));
   EXPECT_EQ(stream.Position(), 0);
+}
+
+// A program whose LibRaw module cannot be loaded reads no camera-raw file,
+// and says so, rather than ending.
+TEST_F(CameraRawReader, WithoutItsDecoderModuleFilesAreNotReadNorRecognised) {
+  const std::string file = MakeDNG("reader-nomodule.nef", "--width 32 --height 24");
+  const std::vector<const char*> names = IERawDecoderModule().RenameForTest({"/nonexistent/libvesk_rawdecoder.so"});
+  TIEBitmap bitmap(5, 4, ie24RGB);
+  std::unique_ptr<TImageryIO> io(TImageryIO::CreateFromBitmap(&bitmap));
+  const auto recognised = [&] {
+    TIEWideFileStream stream(file, fmOpenRead);
+    return IEIsRAWStream(stream);
+  };
+  EXPECT_FALSE(io->LoadFromFile(file));
+  EXPECT_EQ(bitmap.GetWidth(), 5);
+  EXPECT_FALSE(recognised());
+  IERawDecoderModule().RenameForTest(names);
+  EXPECT_TRUE(recognised());
+  EXPECT_TRUE(io->LoadFromFile(file));
+  EXPECT_EQ(bitmap.GetWidth(), 30);
 }
 
 TEST_F(CameraRawReader, APreviewRequestTakesTheEmbeddedJpegElseDecodes) {

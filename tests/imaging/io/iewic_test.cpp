@@ -17,8 +17,10 @@
 #include "imaging/io/imageryio_registry.h"
 #include "imaging/processing/imageryproc.h"
 #include "platform/win/ole.h"
+#include "platform/rtl/ondemand.h"
 #include "platform/rtl/streams.h"
 #include "platform/win/streamadapter.h"
+#include "platform/win/wmpglue.h"
 #include "tests/imaging/core/test_support.h"
 #include "tests/imaging/io/pnm_support.h"
 
@@ -370,6 +372,21 @@ TEST_F(HDPhoto, RefusedPixelsOrDamagedFilesFailTheReadOrSave) {
     }
   }
   EXPECT_FALSE(Read("II\xBC\x01" + std::string(200, '\0'), back));
+}
+
+// Without the codec library (a machine that lacks it) reads and saves fail
+// as with data the codec refuses.
+TEST_F(HDPhoto, WithoutTheCodecLibraryReadsAndSavesFail) {
+  auto image = Pattern(20, 9, ie24RGB);
+  const std::string file = Write(*image);
+  ASSERT_FALSE(file.empty());
+  const std::vector<const char*> names = wmp::Libraries().RenameForTest({"libvesk-no-such-codec.so.0"});
+  TIEBitmap back;
+  EXPECT_FALSE(Read(file, back));
+  EXPECT_TRUE(Write(*image).empty());
+  wmp::Libraries().RenameForTest(names);
+  ASSERT_TRUE(Read(file, back));
+  EXPECT_EQ(Rows(back), Rows(*image));
 }
 
 // ---- the scaler ------------------------------------------------------------------------

@@ -1,5 +1,8 @@
 # The conversion tool's test runs the tool itself.
 add_dependencies(test_imaging_io ieconvert)
+# The JPEG 2000 tests make reference files with OpenJPEG's file streams,
+# which the codec itself does not call: the test program links the library.
+target_link_libraries(test_imaging_io PRIVATE PkgConfig::OPENJP2)
 # The multi-image I/O component serves the thumbnail viewers of the view library.
 target_link_libraries(test_imaging_io PRIVATE imaging_view)
 

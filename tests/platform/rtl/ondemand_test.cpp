@@ -30,6 +30,27 @@ TEST(OnDemandLibraries, LoadOnTheFirstCallAndResolveEachFunctionByName) {
   EXPECT_STREQ(VESK_ON_DEMAND(Group(), testlib_where)(), "beside");
 }
 
+TEST(OnDemandLibraries, AGroupThatCannotLoadSaysSoWithoutEndingTheProgram) {
+  // The first library loads, the second is missing: the group as a whole is not available.
+  TOnDemandLibraries group{TestLibrary().c_str(), "libvesk-no-such-library.so.7"};
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_FALSE(group.Available());
+    EXPECT_FALSE(group.Loaded());
+    EXPECT_NE(group.Error().find("libvesk-no-such-library.so.7"), std::string::npos) << group.Error();
+  }
+}
+
+TEST(OnDemandLibraries, ARenamedGroupIsTriedAgainUnderItsNewNames) {
+  TOnDemandLibraries group{TestLibrary().c_str()};
+  ASSERT_TRUE(group.Available());
+  EXPECT_EQ(reinterpret_cast<int (*)(int, int)>(group.Symbol("testlib_add"))(1, 2), 3);
+  group.RenameForTest({"libvesk-no-such-library.so.7"});
+  EXPECT_FALSE(group.Available());
+  group.RenameForTest({TestLibrary().c_str()});
+  EXPECT_TRUE(group.Available());
+  EXPECT_TRUE(group.Error().empty());
+}
+
 using OnDemandLibrariesDeathTest = ::testing::Test;
 
 TEST_F(OnDemandLibrariesDeathTest, AMissingLibraryOrFunctionEndsTheProgramNamingIt) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/rtl/dynlib.h"
+#include "platform/win/netlibs.h"
 #include "tests/platform/win/local_http_server.h"
 
 using testhttp::closedPort;
@@ -360,6 +361,22 @@ TEST(WinInet, CertificatesAreCheckedWhateverTheFlagsSay) {
     EXPECT_EQ(client.readBody(100), "secret");
   }
   SetInternetCertificateAuthority("");
+}
+
+TEST(WinInet, WithoutItsTransportLibraryNoSessionOpens) {
+  const std::vector<const char*> names = InternetLibraries().RenameForTest({"libvesk-no-such-transport.so.4"});
+  EXPECT_EQ(InternetOpenA("t", INTERNET_OPEN_TYPE_DIRECT, "", "", 0), nullptr);
+  DWORD error = 0;
+  std::string text;
+  InternetGetLastResponseInfoA(&error, text);
+  EXPECT_EQ(error, ERROR_INTERNET_INTERNAL_ERROR);
+  EXPECT_NE(text.find("libvesk-no-such-transport.so.4"), std::string::npos) << text;
+  InternetLibraries().RenameForTest(names);
+  // With the library back, sessions open and transfers run again.
+  LocalHttpServer server([](const std::string&) { return response("200 OK", "ok"); });
+  HttpClient client(server.Port(), "/");
+  ASSERT_TRUE(HttpSendRequestA(client.request));
+  EXPECT_EQ(client.readBody(10), "ok");
 }
 
 TEST(WinInet, IsALibraryBuiltIntoTheProgram) {
