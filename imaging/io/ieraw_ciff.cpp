@@ -16,6 +16,7 @@ namespace {
 constexpr int32_t kMaxDepth = 16;
 constexpr int32_t kMaxRecords = 256;
 constexpr int32_t kNoPreview = 0x7FFFFFFE;
+constexpr int64_t kRecordSize = 10;
 
 // Records parsed in the whole heap, however its tables nest.
 constexpr int32_t kRecordBudget = 4096;
@@ -53,7 +54,9 @@ private:
   }
   std::string ReadText(int64_t& remaining);
   void ReadMakerNote(uint16_t tag, int64_t count, int64_t heapEnd);
-  void ConsiderPreview(int64_t position);
+  // The bytes of a record, which lie in the file.
+  std::vector<uint8_t> RecordBytes(int64_t position, int64_t length);
+  void ConsiderPreview(int64_t position, int64_t length);
 
   TStream& stream_;
   TIOParamsVals& params_;
@@ -61,7 +64,7 @@ private:
   bool bigEndian_;
   std::vector<TNoteRecord> notes_;
   int32_t budget_ = kRecordBudget;
-  int64_t previewPosition_ = 0;
+  int64_t previewPosition_ = 0, previewLength_ = 0;
   int32_t previewWidth_ = kNoPreview, previewHeight_ = kNoPreview;
 };
 
@@ -87,12 +90,14 @@ void TCIFFReader::ParseHeap(int64_t o, int64_t n, int32_t depth) {
   uint32_t tableOffset = 0;
   if (!Read32(tableOffset)) return;
   const int64_t table = o + tableOffset;
-  if (table >= heapEnd) return;
+  if (table + 2 > heapEnd) return;
   stream_.SetPosition(table);
   uint16_t count = 0;
   if (!Read16(count) || count == 0) return;
   const THeap heap{o, heapEnd};
   for (int32_t i = 0; i < std::min<int32_t>(count, kMaxRecords) && budget_ > 0; ++i, --budget_) {
+    // The record table lies in its heap too.
+    if (stream_.Position() + kRecordSize > heapEnd) return;
     uint16_t type = 0;
     uint32_t length = 0, offset = 0;
     if (!Read16(type) || !Read32(length) || !Read32(offset)) return;
@@ -126,14 +131,26 @@ void TCIFFReader::ReadMakerNote(uint16_t tag, int64_t count, int64_t heapEnd) {
   if (ReadBytes(record.data.data(), 2 * count)) notes_.push_back(std::move(record));
 }
 
-void TCIFFReader::ConsiderPreview(int64_t position) {
+std::vector<uint8_t> TCIFFReader::RecordBytes(int64_t position, int64_t length) {
+  stream_.SetPosition(position);
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::clamp<int64_t>(length, 0, size_ - position)));
+  if (!ReadBytes(bytes.data(), static_cast<int64_t>(bytes.size()))) bytes.clear();
+  return bytes;
+}
+
+// A JPEG in a record is read within the record's bytes only.
+void TCIFFReader::ConsiderPreview(int64_t position, int64_t length) {
+  const std::vector<uint8_t> bytes = RecordBytes(position, length);
+  if (bytes.empty()) return;
+  TIEMemStream record(bytes.data(), static_cast<int64_t>(bytes.size()));
   TIEBitmap scratch;
   std::unique_ptr<TImageryIO> io(TImageryIO::CreateFromBitmap(&scratch));
-  io->ParamsFromStreamFormat(stream_, 3);
+  io->ParamsFromStreamFormat(record, 3);
   const TIOParamsVals& found = io->Params();
   if (found.FILETYPE == 0) return;
   if (found.WIDTH < previewWidth_ && found.HEIGHT < previewHeight_) {
     previewPosition_ = position;
+    previewLength_ = length;
     previewWidth_ = found.WIDTH;
     previewHeight_ = found.HEIGHT;
   }
@@ -165,7 +182,7 @@ void TCIFFReader::ParseRecord(uint16_t type, int64_t data, int64_t length, const
       break;
     case 0x2007:
     case 0x2008:
-      ConsiderPreview(data);
+      ConsiderPreview(data, length);
       break;
     case 0x2800: case 0x2807: case 0x3000: case 0x3002: case 0x3003: case 0x3004: case 0x300A: case 0x300B:
       if (depth < kMaxDepth && IsSubTable(parent, data, length)) ParseHeap(data, length, depth + 1);
@@ -179,9 +196,10 @@ void TCIFFReader::TakePreview() {
   if (!params_.EXIFThumbnail) params_.EXIFThumbnail = std::make_unique<TIEBitmap>();
   params_.EXIFThumbnail->FreeImage(true);
   if (previewPosition_ < 1) return;
-  stream_.SetPosition(previewPosition_);
+  const std::vector<uint8_t> bytes = RecordBytes(previewPosition_, previewLength_);
+  TIEMemStream record(bytes.data(), static_cast<int64_t>(bytes.size()));
   std::unique_ptr<TImageryIO> io(TImageryIO::CreateFromBitmap(params_.EXIFThumbnail.get()));
-  io->LoadFromStreamJPEG(stream_);
+  io->LoadFromStreamJPEG(record);
 }
 
 void TCIFFReader::StoreMakerNote() {

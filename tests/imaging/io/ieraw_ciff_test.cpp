@@ -6,6 +6,7 @@
 
 #include "imaging/core/ruduvazez.h"
 #include "imaging/io/ieraw.h"
+#include "imaging/io/imageryio_codecs.h"
 #include "imaging/io/imageryio.h"
 #include "tests/imaging/io/io_test_support.h"
 
@@ -53,8 +54,24 @@ private:
   std::vector<TRecord> records_;
 };
 
+// A JPEG of that size.
+std::string JpegBytes(int32_t width, int32_t height) {
+  TImageryIO io(nullptr);
+  io.IEBitmap()->Allocate(width, height, ie24RGB);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      io.IEBitmap()->SetPixel24(x, y, TRGB{static_cast<uint8_t>(9 * x), static_cast<uint8_t>(9 * y), 90});
+  TMemoryStream stream;
+  io.SaveToStreamJPEG(stream);
+  return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
+}
+
 class CIFFMetadata : public IOTest {
 protected:
+  void SetUp() override {
+    IOTest::SetUp();
+    IESetCodecTable({});  // the library's own codecs: previews are JPEGs
+  }
   void Read(const std::string& file) {
     TMemoryStream stream;
     stream.Write(file.data(), static_cast<int32_t>(file.size()));
@@ -90,6 +107,87 @@ TEST_F(CIFFMetadata, ReadsEveryRecordKindInBothByteOrders) {
     ASSERT_NE(params_.EXIFThumbnail, nullptr);  // no preview: an empty thumbnail
     EXPECT_TRUE(params_.EXIFThumbnail->IsEmpty());
   }
+}
+
+TEST_F(CIFFMetadata, EverySubTableKindIsFollowed) {
+  for (uint16_t type : {0x2800, 0x2807, 0x3000, 0x3002, 0x3003, 0x3004, 0x300A, 0x300B}) {
+    THeapBuilder sub;
+    sub.Add(0x080B, "inside " + std::to_string(type) + '\0');
+    THeapBuilder heap;
+    heap.AddTable(type, sub.Build());
+    Read(heap.File(heap.Build()));
+    EXPECT_EQ(params_.EXIF_SOFTWARE, "inside " + std::to_string(type));
+  }
+}
+
+TEST_F(CIFFMetadata, TheSmallestJPEGRecordBecomesThePreview) {
+  const std::string large = JpegBytes(24, 16), small = JpegBytes(12, 8);
+  THeapBuilder heap;
+  heap.Add(0x2007, large);
+  heap.Add(0x2008, small);
+  heap.Add(0x2007, "not a JPEG at all");
+  Read(heap.File(heap.Build()));
+  ASSERT_NE(params_.EXIFThumbnail, nullptr);
+  EXPECT_EQ(params_.EXIFThumbnail->GetWidth(), 12);
+  EXPECT_EQ(params_.EXIFThumbnail->GetHeight(), 8);
+}
+
+TEST_F(CIFFMetadata, AJPEGRecordIsReadWithinItsOwnLength) {
+  // The record claims the JPEG's first bytes only: what follows in the heap
+  // is not its data.
+  const std::string jpeg = JpegBytes(12, 8);
+  THeapBuilder heap;
+  heap.Add(0x0805, jpeg);
+  heap.AddRaw(0x2008, 20, 0);
+  Read(heap.File(heap.Build()));
+  ASSERT_NE(params_.EXIFThumbnail, nullptr);
+  EXPECT_TRUE(params_.EXIFThumbnail->IsEmpty());
+}
+
+TEST_F(CIFFMetadata, MakerNoteRecordsAreKeptOnlyWhenTheirShortsLieInTheHeap) {
+  // The heap: 8 bytes of shorts, a table of two records (22 bytes) and its
+  // offset (4): 34 bytes from the note's data to the heap's end.
+  struct TCase {
+    uint16_t type, tag;
+    uint32_t count;  // shorts claimed
+    bool kept;
+  };
+  const TCase cases[] = {
+      {0x102A, 4, 4, true},
+      {0x102D, 1, 17, true},   // exactly the heap's 34 bytes
+      {0x102D, 1, 18, false},  // the count lies in the heap, twice it does not
+  };
+  for (const TCase& c : cases) {
+    THeapBuilder heap;
+    std::string shorts;
+    for (uint16_t i = 0; i < 4; ++i) shorts += heap.U16(static_cast<uint16_t>(0x100 + i));
+    heap.Add(0x0000, shorts);  // an ignored record over the data
+    heap.AddRaw(c.type, c.count, 0);
+    params_.EXIFMakerNote.SetBlock({}, true);
+    Read(heap.File(heap.Build()));
+    const TIETIFFIFDReader& note = params_.EXIFMakerNote.Reader();
+    ASSERT_EQ(note.EntryCount(), c.kept ? 1 : 0) << c.count;
+    if (!c.kept) continue;
+    EXPECT_EQ(note.Entry(0)->Tag, c.tag);
+    EXPECT_EQ(note.ReadInteger(c.tag, 3, -1), 0x103) << c.count;
+  }
+}
+
+TEST_F(CIFFMetadata, ARecordTableRunningPastItsHeapEndsThere) {
+  // The sub-table declares two records and holds one. Read on, the second
+  // would be its own table offset (0x805: a description) and the parent's
+  // next bytes, pointing at the hidden text.
+  THeapBuilder sub;
+  std::string data = std::string("kept\0intruder\0", 14);
+  data.resize(0x805, '\0');
+  sub.Add(0x080B, data);
+  THeapBuilder heap;
+  heap.Add(0x0805, std::string("parent\0", 7));
+  heap.AddTable(0x300A, sub.Build(2));
+  heap.Add(0x0000, heap.U16(1) + heap.U32(5));
+  Read(heap.File(heap.Build()));
+  EXPECT_EQ(params_.EXIF_SOFTWARE, "kept");
+  EXPECT_EQ(params_.EXIF_IMAGEDESCRIPTION, "parent");
 }
 
 TEST_F(CIFFMetadata, ATableIsReadForItsFirst256Records) {
