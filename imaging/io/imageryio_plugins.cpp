@@ -448,8 +448,9 @@ void IEPluginWriteStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& para
   if (progress.Aborting) progress.Aborting->store(false);
   const TIEPixelFormat format = bitmap ? bitmap->GetPixelFormat() : ieNoFormat;
   const int32_t width = bitmap ? bitmap->GetWidth() : 0, height = bitmap ? bitmap->GetHeight() : 0;
-  const int64_t rowLength =
-      format != ieNoFormat ? IECheckedRowLength(width, IEPixelFormatInfo[format].BitsPerPixel, 8) : -1;
+  // Only the formats the interface has a code for reach a plug-in.
+  const bool hasCode = format >= ie1g && format <= ieRGB48;
+  const int64_t rowLength = hasCode ? IECheckedRowLength(width, IEPixelFormatInfo[format].BitsPerPixel, 8) : -1;
   if (width <= 0 || height <= 0 || rowLength <= 0) return progress.Abort();
   std::vector<uint8_t> pixels(static_cast<size_t>(height * rowLength));
   for (int32_t y = 0; y < height; ++y) {
@@ -464,7 +465,7 @@ void IEPluginWriteStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& para
     session.SetInfo(IEX_INFO_WIDTH, &value);
     value = height;
     session.SetInfo(IEX_INFO_HEIGHT, &value);
-    value = format & 0x7F;
+    value = format;
     session.SetInfo(IEX_INFO_FORMAT, &value);
     session.SetInfo(IEX_INFO_PIXELS, pixels.data());
     session.Entries().ExecuteWrite(session.Handle());

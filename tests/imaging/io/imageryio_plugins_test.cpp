@@ -396,6 +396,20 @@ TEST_F(PluginHost, AWriteThatWritesNothingOrFallsShortFailsTheSave) {
   EXPECT_TRUE(io.Aborting());
 }
 
+TEST_F(PluginHost, BitmapsWithoutAnInterfaceFormatCodeAreNotHandedToThePlugin) {
+  const int32_t id = RegisterStd();
+  for (const TIEPixelFormat format : {ieCIELab, ie32RGBA}) {
+    SCOPED_TRACE(static_cast<int>(format));
+    TImageryIO io(nullptr);
+    ASSERT_TRUE(io.IEBitmap()->Allocate(4, 3, format));
+    TMemoryStream stream;
+    io.SaveToStream(stream, id);
+    EXPECT_TRUE(io.Aborting());
+    EXPECT_EQ(std_->Get("writes"), 0);
+    EXPECT_EQ(stream.Size(), 0);
+  }
+}
+
 TEST_F(PluginHost, TheFilesTIFFMetadataIsReadWhenThePluginAsks) {
   RegisterStd();
   TIOParamsVals exif(nullptr);
