@@ -253,6 +253,8 @@ void TImageryMView::WndProc(TMessage& message) {
       RefreshView();
       return;
     case WM_ERASEBKGND: message.Result = 0; return;
+    // The arrows move the selection, as in a list, not the focus to the next control.
+    case WM_GETDLGCODE: message.Result = DLGC_WANTARROWS; return;
     case WM_HSCROLL: return WMScroll(message, true);
     case WM_VSCROLL: return WMScroll(message, false);
     case WM_MOUSEWHEEL: return WMMouseWheel(message);

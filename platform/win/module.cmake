@@ -43,5 +43,10 @@ endif()
 
 # Video for Windows' AVI file functions: libavformat reads the packets,
 # libavcodec decodes compressed video and libswscale converts it to 24 bits.
-pkg_check_modules(AV_DEPS REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)
-target_link_libraries(${name} PRIVATE PkgConfig::AV_DEPS)
+# They are compiled against but not linked: avlibs.cpp loads them when a
+# program first opens a video file.
+pkg_check_modules(AV_DEPS REQUIRED libavformat libavcodec libswscale libavutil)
+target_include_directories(${name} SYSTEM PRIVATE ${AV_DEPS_INCLUDE_DIRS})
+vesk_sonames(avlib_sonames "${AV_DEPS_LIBRARY_DIRS}" avformat avcodec swscale avutil)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win/avlibs.cpp PROPERTIES COMPILE_DEFINITIONS
+  "VESK_AVLIB_SONAMES=${avlib_sonames}")

@@ -11,14 +11,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/win/avlibs.h"
 #include "platform/win/vfw_internal.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
-}
 
 using vfw::TAVIStreamHeader;
 
@@ -129,7 +123,7 @@ private:
 void AVIFileInit() {
   std::lock_guard<std::mutex> guard(initLock);
   // Damaged files are answered by results; libav's own reports stay quiet.
-  if (initCount++ == 0) av_log_set_level(AV_LOG_QUIET);
+  if (initCount++ == 0 && VideoLibraries().Available()) av_log_set_level(AV_LOG_QUIET);
 }
 
 void AVIFileExit() {
@@ -142,6 +136,7 @@ HRESULT AVIFileOpenW(PAVIFILE* file, const std::string& fileName, UINT mode, con
   *file = nullptr;
   if (!Initialised()) return AVIERR_NOTINITIALIZED;
   if (mode != OF_READ || handler) return AVIERR_UNSUPPORTED;
+  if (!VideoLibraries().Available()) return AVIERR_UNSUPPORTED;  // no video libraries on this machine
   std::FILE* raw = std::fopen(fileName.c_str(), "rb");
   if (!raw) return AVIERR_FILEOPEN;
   struct stat info {};
